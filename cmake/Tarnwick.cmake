@@ -1,0 +1,35 @@
+# Shared compile settings and helpers for every folder of the project.
+
+add_library(tarnwick_options INTERFACE)
+target_compile_options(tarnwick_options INTERFACE
+    -Wall -Wextra -Wpedantic -Wshadow=local -Wnon-virtual-dtor -Wno-missing-field-initializers
+    # Single-precision results must be the IEEE ones: no fused multiply-add, no fast math.
+    -ffp-contract=off -fno-fast-math)
+if(TARNWICK_WERROR)
+    target_compile_options(tarnwick_options INTERFACE -Werror)
+endif()
+if(TARNWICK_SANITIZE)
+    target_compile_options(tarnwick_options INTERFACE
+        -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    target_link_options(tarnwick_options INTERFACE -fsanitize=address,undefined)
+endif()
+find_package(Threads REQUIRED)
+target_link_libraries(tarnwick_options INTERFACE Threads::Threads)
+
+# tarnwick_library(<name> SOURCES ... [DEPS ...]): one static library per folder.
+function(tarnwick_library name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+    add_library(${name} STATIC ${ARG_SOURCES})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} PUBLIC tarnwick_options ${ARG_DEPS})
+endfunction()
+
+# tarnwick_test(<name> SOURCES ... [DEPS ...]): one GoogleTest binary per folder.
+function(tarnwick_test name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE tarnwick_options tarnwick_testsupport ${ARG_DEPS}
+        GTest::gtest GTest::gmock)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120
+        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endfunction()

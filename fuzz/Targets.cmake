@@ -1,0 +1,1 @@
+# One line per fuzz target; each folder's parser adds its own.

@@ -1,0 +1,47 @@
+// Message boxes below the windows go through a hook: the application installs one that shows a
+// real box, tests install a scripted one, and the default writes to standard error.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace platform
+{
+
+// Button sets and icons, with the Windows values so that stored flags keep their meaning.
+enum : uint32_t
+{
+    MB_OK = 0x0,
+    MB_OKCANCEL = 0x1,
+    MB_YESNOCANCEL = 0x3,
+    MB_YESNO = 0x4,
+    MB_ICONERROR = 0x10,
+    MB_ICONQUESTION = 0x20,
+    MB_ICONWARNING = 0x30,
+    MB_ICONINFORMATION = 0x40,
+};
+
+// Answers, with the Windows values.
+enum : int
+{
+    IDOK = 1,
+    IDCANCEL = 2,
+    IDYES = 6,
+    IDNO = 7,
+};
+
+class IMessageBoxHook
+{
+public:
+    virtual ~IMessageBoxHook() = default;
+    // owner: an opaque window handle of the caller, or null.
+    virtual int Show(const void* owner, const std::u16string& text, const std::u16string& caption,
+                     uint32_t flags) = 0;
+};
+
+// Installs a hook (null restores the default) and returns the previous one. Not owned.
+IMessageBoxHook* SetMessageBoxHook(IMessageBoxHook* hook);
+int ShowMessageBox(const void* owner, const std::u16string& text, const std::u16string& caption,
+                   uint32_t flags);
+
+} // namespace platform

@@ -1,0 +1,109 @@
+// The settings store that stands in for the Windows registry: two hives kept as text files in the
+// format of Windows registry exports, user.reg (HKEY_CURRENT_USER) and machine.reg
+// (HKEY_LOCAL_MACHINE), in platform::ConfigDir().
+//
+// Key paths are given without the hive, separated by backslashes ("Software\Norvane\ModbusComm");
+// key and value names compare without regard to case; "" names a key's default value. Values are
+// typed: a string is never read as a DWORD. Every call sees what other threads and processes have
+// written (the file is read again when it changed); writes are atomic (temporary file, flush,
+// rename) and serialised between processes. A hive file that cannot be parsed is renamed aside,
+// reported on standard error and through LastProblem(), and the hive starts empty.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace platform
+{
+
+enum class Hive
+{
+    CurrentUser,
+    LocalMachine
+};
+
+// Value types with their Windows numbers.
+enum class RegType : uint32_t
+{
+    String = 1,       // REG_SZ
+    ExpandString = 2, // REG_EXPAND_SZ
+    Binary = 3,       // REG_BINARY
+    Dword = 4,        // REG_DWORD
+    MultiString = 7,  // REG_MULTI_SZ
+    Qword = 11,       // REG_QWORD
+};
+
+struct RegValue
+{
+    RegType type = RegType::String;
+    std::u16string text;               // String, ExpandString
+    std::vector<std::u16string> texts; // MultiString
+    uint64_t number = 0;               // Dword (low 32 bits), Qword
+    std::vector<uint8_t> bytes;        // Binary
+
+    static RegValue FromString(std::u16string_view s);
+    static RegValue FromDword(uint32_t v);
+    static RegValue FromQword(uint64_t v);
+    static RegValue FromBinary(std::vector<uint8_t> b);
+    static RegValue FromMultiString(std::vector<std::u16string> list);
+    friend bool operator==(const RegValue&, const RegValue&) = default;
+};
+
+namespace settings
+{
+
+bool KeyExists(Hive hive, std::u16string_view key);
+std::optional<RegValue> GetValue(Hive hive, std::u16string_view key, std::u16string_view name);
+// Typed reads: nullopt when the key or value is missing or has another type.
+std::optional<uint32_t> GetDword(Hive hive, std::u16string_view key, std::u16string_view name);
+std::optional<std::u16string> GetString(Hive hive, std::u16string_view key, std::u16string_view name);
+
+// Writes create the key (and its parents) when missing. false when the hive cannot be written.
+bool CreateKey(Hive hive, std::u16string_view key);
+bool SetValue(Hive hive, std::u16string_view key, std::u16string_view name, const RegValue& value);
+bool SetDword(Hive hive, std::u16string_view key, std::u16string_view name, uint32_t value);
+bool SetString(Hive hive, std::u16string_view key, std::u16string_view name, std::u16string_view value);
+// false when there was nothing to delete or the hive cannot be written.
+bool DeleteValue(Hive hive, std::u16string_view key, std::u16string_view name);
+bool DeleteKey(Hive hive, std::u16string_view key); // with everything below it
+
+// Names as stored (original case), in file order.
+std::vector<std::u16string> EnumSubKeys(Hive hive, std::u16string_view key);
+std::vector<std::pair<std::u16string, RegValue>> EnumValues(Hive hive, std::u16string_view key);
+
+// The last load or save problem of a hive ("" when none), for tests and diagnostics.
+std::string LastProblem(Hive hive);
+// Forgets everything cached in this process (tests call it after pointing NORVANE_CONFIG_DIR at a
+// fresh folder).
+void ResetForTests();
+
+} // namespace settings
+
+// The .reg text format, exposed for the store and its fuzz target.
+namespace regfile
+{
+
+struct Key
+{
+    std::u16string path; // as written, without the hive
+    std::vector<std::pair<std::u16string, RegValue>> values;
+};
+
+struct Document
+{
+    std::u16string hiveName; // "HKEY_CURRENT_USER" or "HKEY_LOCAL_MACHINE" as found in the file
+    std::vector<Key> keys;
+};
+
+// Parses UTF-8 or UTF-16LE (with BOM) text; nullopt with a reason for malformed input.
+std::optional<Document> Parse(std::string_view bytes, std::string* error = nullptr);
+// Writes "Windows Registry Editor Version 5.00" text in UTF-8.
+std::string Serialize(const Document& doc, std::u16string_view hiveName);
+
+} // namespace regfile
+
+} // namespace platform

@@ -1,0 +1,56 @@
+// Locks and events. Windows critical sections are re-entrant and the code relies on it, so the
+// critical section is a recursive mutex.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+
+namespace platform
+{
+
+class CCriticalSection
+{
+public:
+    void Lock() { m_mutex.lock(); }
+    bool TryLock() { return m_mutex.try_lock(); }
+    void Unlock() { m_mutex.unlock(); }
+    // For std::lock_guard / std::unique_lock.
+    void lock() { m_mutex.lock(); }
+    bool try_lock() { return m_mutex.try_lock(); }
+    void unlock() { m_mutex.unlock(); }
+
+private:
+    std::recursive_mutex m_mutex;
+};
+
+// A Windows-style event: manual reset (stays signalled until Reset) or auto reset (one waiter
+// consumes the signal).
+class CEvent
+{
+public:
+    enum class Reset
+    {
+        Manual,
+        Auto
+    };
+    explicit CEvent(Reset mode = Reset::Auto, bool initiallySet = false);
+    CEvent(const CEvent&) = delete;
+    CEvent& operator=(const CEvent&) = delete;
+
+    void Set();
+    void ResetEvent();
+    bool IsSet() const;
+    // Waits up to timeoutMs (kInfinite for no limit); true when signalled.
+    bool Wait(uint64_t timeoutMs = kInfinite);
+
+    static constexpr uint64_t kInfinite = UINT64_MAX;
+
+private:
+    const Reset m_mode;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_cv;
+    bool m_set;
+};
+
+} // namespace platform

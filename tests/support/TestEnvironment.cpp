@@ -1,0 +1,79 @@
+#include "tests/support/TestEnvironment.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <stdexcept>
+#include <unistd.h>
+
+#include "platform/SettingsStore.h"
+
+namespace testsupport
+{
+
+namespace
+{
+
+std::filesystem::path MakeTempDir(const char* pattern)
+{
+    std::string templ = (std::filesystem::temp_directory_path() / pattern).string();
+    if (!mkdtemp(templ.data()))
+        throw std::runtime_error("mkdtemp failed");
+    return templ;
+}
+
+} // namespace
+
+const std::filesystem::path& ProcessTempDir()
+{
+    static const std::filesystem::path dir = MakeTempDir("tarnwick-test-XXXXXX");
+    return dir;
+}
+
+ScopedConfigDir::ScopedConfigDir()
+{
+    static std::atomic<unsigned> counter{0};
+    m_path = ProcessTempDir() / ("config-" + std::to_string(++counter));
+    std::filesystem::create_directories(m_path);
+    if (const char* previous = std::getenv("NORVANE_CONFIG_DIR"))
+        m_previous = previous;
+    setenv("NORVANE_CONFIG_DIR", m_path.c_str(), 1);
+    platform::settings::ResetForTests();
+}
+
+ScopedConfigDir::~ScopedConfigDir()
+{
+    setenv("NORVANE_CONFIG_DIR", m_previous.c_str(), 1);
+    platform::settings::ResetForTests();
+    std::error_code ec;
+    std::filesystem::remove_all(m_path, ec);
+}
+
+ScriptedMessageBox::ScriptedMessageBox() : m_previous(platform::SetMessageBoxHook(this)) {}
+
+ScriptedMessageBox::~ScriptedMessageBox() { platform::SetMessageBoxHook(m_previous); }
+
+void ScriptedMessageBox::QueueAnswer(int answer)
+{
+    std::lock_guard lock(m_mutex);
+    m_answers.push_back(answer);
+}
+
+std::vector<ScriptedMessageBox::Shown> ScriptedMessageBox::Shown_() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_shown;
+}
+
+int ScriptedMessageBox::Show(const void*, const std::u16string& text, const std::u16string& caption,
+                             uint32_t flags)
+{
+    std::lock_guard lock(m_mutex);
+    m_shown.push_back({text, caption, flags});
+    if (m_answers.empty())
+        return platform::IDOK;
+    int answer = m_answers.front();
+    m_answers.pop_front();
+    return answer;
+}
+
+} // namespace testsupport
