@@ -2,7 +2,8 @@
 
 add_library(tarnwick_options INTERFACE)
 target_compile_options(tarnwick_options INTERFACE
-    -Wall -Wextra -Wpedantic -Wshadow=local -Wnon-virtual-dtor -Wno-missing-field-initializers
+    -Wall -Wextra -Wpedantic -Wnon-virtual-dtor
+    $<$<CXX_COMPILER_ID:GNU>:-Wshadow=local> $<$<CXX_COMPILER_ID:Clang>:-Wshadow> -Wno-missing-field-initializers
     # Single-precision results must be the IEEE ones: no fused multiply-add, no fast math.
     -ffp-contract=off -fno-fast-math)
 if(TARNWICK_WERROR)

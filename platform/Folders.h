@@ -1,4 +1,6 @@
-// The folders the system reads from and writes to.
+// The folders the system reads from and writes to. Nothing here creates a folder; whoever writes
+// into one creates it. Empty variables count as unset, and relative XDG_* values are ignored (as the
+// XDG rules demand); without $HOME the user database's home folder is taken.
 #pragma once
 
 #include <filesystem>

@@ -1,5 +1,9 @@
 // Message boxes below the windows go through a hook: the application installs one that shows a
 // real box, tests install a scripted one, and the default writes to standard error.
+//
+// The default hook writes one line, "[error: |warning: ]<caption>: <text>", and, since nobody is
+// there to agree to anything, answers with the choice that does nothing: IDOK for MB_OK, IDNO for
+// MB_YESNO and IDCANCEL for every other button set.
 #pragma once
 
 #include <cstdint>
@@ -39,7 +43,8 @@ public:
                      uint32_t flags) = 0;
 };
 
-// Installs a hook (null restores the default) and returns the previous one. Not owned.
+// Installs a hook (null restores the default) and returns the previous one (null for the default).
+// Not owned; safe to call from any thread.
 IMessageBoxHook* SetMessageBoxHook(IMessageBoxHook* hook);
 int ShowMessageBox(const void* owner, const std::u16string& text, const std::u16string& caption,
                    uint32_t flags);

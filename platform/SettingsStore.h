@@ -3,11 +3,18 @@
 // (HKEY_LOCAL_MACHINE), in platform::ConfigDir().
 //
 // Key paths are given without the hive, separated by backslashes ("Software\Norvane\ModbusComm");
-// key and value names compare without regard to case; "" names a key's default value. Values are
-// typed: a string is never read as a DWORD. Every call sees what other threads and processes have
-// written (the file is read again when it changed); writes are atomic (temporary file, flush,
-// rename) and serialised between processes. A hive file that cannot be parsed is renamed aside,
-// reported on standard error and through LastProblem(), and the hive starts empty.
+// empty parts (doubled or outer backslashes) are ignored and "" is the hive's root. Key and value
+// names compare without regard to case (simple case folding of the BMP, see CaseFold.h) and keep
+// the spelling they were created with; "" names a key's default value. Values are typed: a string
+// is never read as a DWORD. Every call sees what other threads and processes have written (the file
+// is read again when its inode, size or modification time changed); writes are atomic (temporary
+// file in the same folder, fsync, rename) and serialised between threads and, through an flock on
+// "<hive>.lock" beside the file, between processes; each write starts from the file as it is then.
+// A hive file that cannot be read or parsed, or that holds keys of the other hive, is renamed to
+// "<hive>.broken-<UTC time>" (never replacing an earlier one), reported on standard error and
+// through LastProblem(), and the hive starts empty; the other hive is not affected. If it cannot
+// even be moved aside, the hive reads as empty and every write fails. A missing hive is empty, and
+// reading it creates no file.
 #pragma once
 
 #include <cstdint>
@@ -62,20 +69,22 @@ std::optional<RegValue> GetValue(Hive hive, std::u16string_view key, std::u16str
 std::optional<uint32_t> GetDword(Hive hive, std::u16string_view key, std::u16string_view name);
 std::optional<std::u16string> GetString(Hive hive, std::u16string_view key, std::u16string_view name);
 
-// Writes create the key (and its parents) when missing. false when the hive cannot be written.
+// Writes create the key (and its parents) when missing. false when the hive cannot be written, or
+// when a name cannot be kept in the text file (a line break, a zero character, a lone surrogate).
 bool CreateKey(Hive hive, std::u16string_view key);
 bool SetValue(Hive hive, std::u16string_view key, std::u16string_view name, const RegValue& value);
 bool SetDword(Hive hive, std::u16string_view key, std::u16string_view name, uint32_t value);
 bool SetString(Hive hive, std::u16string_view key, std::u16string_view name, std::u16string_view value);
 // false when there was nothing to delete or the hive cannot be written.
 bool DeleteValue(Hive hive, std::u16string_view key, std::u16string_view name);
-bool DeleteKey(Hive hive, std::u16string_view key); // with everything below it
+bool DeleteKey(Hive hive, std::u16string_view key); // with everything below it; never the root
 
 // Names as stored (original case), in file order.
 std::vector<std::u16string> EnumSubKeys(Hive hive, std::u16string_view key);
 std::vector<std::pair<std::u16string, RegValue>> EnumValues(Hive hive, std::u16string_view key);
 
-// The last load or save problem of a hive ("" when none), for tests and diagnostics.
+// The most recent load or save problem of a hive ("" when none since the last ResetForTests), for
+// tests and diagnostics.
 std::string LastProblem(Hive hive);
 // Forgets everything cached in this process (tests call it after pointing NORVANE_CONFIG_DIR at a
 // fresh folder).
@@ -99,9 +108,14 @@ struct Document
     std::vector<Key> keys;
 };
 
-// Parses UTF-8 or UTF-16LE (with BOM) text; nullopt with a reason for malformed input.
+// Parses UTF-8 or UTF-16LE (with BOM) text; nullopt with a reason ("line 7: ...") for malformed
+// input. Keys and values given twice are merged (the later data wins), and the deletions "[-key]"
+// and "name"=- apply to what came before them in the same text. Empty text is an empty document.
+// Value types other than those of RegType are refused, as is REGEDIT4 text.
 std::optional<Document> Parse(std::string_view bytes, std::string* error = nullptr);
-// Writes "Windows Registry Editor Version 5.00" text in UTF-8.
+// Writes "Windows Registry Editor Version 5.00" text in UTF-8 with LF line ends. A string that one
+// quoted line cannot carry (line breaks, zero characters, lone surrogates) is written as hex(1).
+// Names must not contain line breaks (the store refuses such names before they get here).
 std::string Serialize(const Document& doc, std::u16string_view hiveName);
 
 } // namespace regfile

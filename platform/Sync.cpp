@@ -1,0 +1,54 @@
+#include "platform/Sync.h"
+
+#include <chrono>
+
+namespace platform
+{
+
+CEvent::CEvent(Reset mode, bool initiallySet) : m_mode(mode), m_set(initiallySet) {}
+
+void CEvent::Set()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_set = true;
+    }
+    // An auto-reset event releases one waiter; waking them all would only make the others loop back.
+    if (m_mode == Reset::Auto)
+        m_cv.notify_one();
+    else
+        m_cv.notify_all();
+}
+
+void CEvent::ResetEvent()
+{
+    std::lock_guard lock(m_mutex);
+    m_set = false;
+}
+
+bool CEvent::IsSet() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_set;
+}
+
+bool CEvent::Wait(uint64_t timeoutMs)
+{
+    std::unique_lock lock(m_mutex);
+    const auto signalled = [this] { return m_set; };
+    if (timeoutMs == kInfinite)
+        m_cv.wait(lock, signalled);
+    else
+    {
+        // Anything longer than a century is as good as no limit, and cannot overflow the clock.
+        constexpr uint64_t kLongest = 100ull * 365 * 24 * 3600 * 1000;
+        const auto limit = std::chrono::milliseconds(timeoutMs < kLongest ? timeoutMs : kLongest);
+        if (!m_cv.wait_for(lock, limit, signalled))
+            return false;
+    }
+    if (m_mode == Reset::Auto)
+        m_set = false;
+    return true;
+}
+
+} // namespace platform
