@@ -1,0 +1,70 @@
+// The system's own result codes that code refers to by name. The error table holds the text of
+// every code of the system's facilities; the standard platform codes (S_OK, E_FAIL, ...) come from
+// platform/Types.h.
+#pragma once
+
+#include "platform/Types.h"
+
+// Serial transport.
+inline constexpr HRESULT SERIALCOMM_E_READ_TIMEOUT = ResultCode(0x81000006u);
+inline constexpr HRESULT SERIALCOMM_E_IN_USE = ResultCode(0x81000010u);
+inline constexpr HRESULT SERIALCOMM_E_OBJECT_INVALID = ResultCode(0x81000011u);
+
+// Modem transport.
+inline constexpr HRESULT TAPI_E_READ_TIMEOUT = ResultCode(0x81090012u);
+
+// TCP/IP transport.
+inline constexpr HRESULT IPCOMM_E_READ_TIMEOUT = ResultCode(0x810A0005u);
+
+// Modbus network and device layer. A Modbus exception reply with exception code c is reported as
+// MODBUSCOMM_E_EXCEPTION_BASE + c.
+inline constexpr HRESULT MODBUSCOMM_E_EXCEPTION_BASE = ResultCode(0x81010000u);
+inline constexpr HRESULT MODBUSCOMM_E_BUSY = ResultCode(0x81010006u);
+inline constexpr HRESULT MODBUSCOMM_E_PORT_NO_SENSOR = ResultCode(0x81010094u);
+inline constexpr HRESULT MODBUSCOMM_E_EXCEPTION_CDEVICE = ResultCode(0x8101012Du);
+inline constexpr HRESULT MODBUSCOMM_E_EXCEPTION = ResultCode(0x8101012Eu);
+inline constexpr HRESULT MODBUSCOMM_E_INVALID_DEVICE_ADDRESS = ResultCode(0x81010138u);
+inline constexpr HRESULT MODBUSCOMM_E_NO_CONNECTION = ResultCode(0x8101013Eu);
+inline constexpr HRESULT MODBUSCOMM_E_CANCELLED = ResultCode(0x8101013Fu);
+inline constexpr HRESULT MODBUSCOMM_E_SLAVEID_FORMAT = ResultCode(0x81010145u);
+inline constexpr HRESULT MODBUSCOMM_E_MAX_PACKET = ResultCode(0x81010146u);
+inline constexpr HRESULT MODBUSCOMM_E_CONNECTION_MISMATCH = ResultCode(0x81010149u);
+inline constexpr HRESULT MODBUSCOMM_E_INVALID_BAUD_ID = ResultCode(0x8101014Cu);
+inline constexpr HRESULT MODBUSCOMM_E_INVALID_DATA_BITS_ID = ResultCode(0x8101014Du);
+inline constexpr HRESULT MODBUSCOMM_E_INVALID_ADDRESS = ResultCode(0x81010150u);
+inline constexpr HRESULT MODBUSCOMM_E_EMPTY_READ = ResultCode(0x81010151u);
+inline constexpr HRESULT MODBUSCOMM_E_INVALID_SENSOR_PORT = ResultCode(0x8101015Du);
+inline constexpr HRESULT MODBUSCOMM_E_INVALID_PARAMETER_NUMBER = ResultCode(0x81010162u);
+inline constexpr HRESULT MODBUSCOMM_E_INVALID_BIT_NUMBER = ResultCode(0x81010163u);
+inline constexpr HRESULT MODBUSCOMM_E_NO_ACTIVE_LOG = ResultCode(0x81010164u);
+inline constexpr HRESULT MODBUSCOMM_E_INVALID_INDEX = ResultCode(0x8101016Bu);
+inline constexpr HRESULT MODBUSCOMM_E_INVALID_ANALOG_SCALE = ResultCode(0x8101016Du);
+inline constexpr HRESULT MODBUSCOMM_E_EXCEPTION_CDC = ResultCode(0x8101016Eu);
+inline constexpr HRESULT MODBUSCOMM_E_NO_APP_FIRMWARE = ResultCode(0x81010171u);
+inline constexpr HRESULT MODBUSCOMM_E_DEVICE_CHANGED = ResultCode(0x81010176u);
+inline constexpr HRESULT MODBUSCOMM_E_INVALID_DEVICE_THIS = ResultCode(0x81010178u);
+inline constexpr HRESULT MODBUSCOMM_E_INVALID_SENSOR_THIS = ResultCode(0x81010179u);
+inline constexpr HRESULT MODBUSCOMM_E_INVALID_SENSOR_CTRL = ResultCode(0x8101017Au);
+inline constexpr HRESULT MODBUSCOMM_E_INVALID_SENSOR_HEADER_SIZE = ResultCode(0x8101017Cu);
+inline constexpr HRESULT MODBUSCOMM_E_INVALID_PARAMETER_BLOCK_SIZE = ResultCode(0x8101017Du);
+inline constexpr HRESULT MODBUSCOMM_E_NOT_SUPPORTED = ResultCode(0x81010186u);
+inline constexpr HRESULT MODBUSCOMM_E_FILE_TRANSFER_ACTIVE = ResultCode(0x81010188u);
+inline constexpr HRESULT MODBUSCOMM_E_SENSOR_FEATURE_NOT_SUPPORTED = ResultCode(0x8101018Du);
+inline constexpr HRESULT MODBUSCOMM_E_SENSOR_TYPE_UNKNOWN = ResultCode(0x8101018Eu);
+// Has no row in the error table: it shows as "Unknown Error".
+inline constexpr HRESULT MODBUSCOMM_E_SENSOR_ID_NOT_FOUND = ResultCode(0x810E005Fu);
+
+// Modbus network and device layer, success with information.
+inline constexpr HRESULT MODBUSCOMM_S_NO_APP_FIRMWARE = ResultCode(0x01010170u);
+
+// Log files, notes and the SDI-12 configuration file.
+inline constexpr HRESULT LOGFILE_E_NOT_LOADED = ResultCode(0x8102006Eu);
+inline constexpr HRESULT LOGFILE_E_INVALID_TYPE = ResultCode(0x81020071u);
+inline constexpr HRESULT LOGFILE_E_INVALID_META_TYPE = ResultCode(0x81020076u);
+inline constexpr HRESULT LOGFILE_E_INVALID_INDEX = ResultCode(0x81020079u);
+inline constexpr HRESULT LOGFILE_E_META_NOT_FOUND = ResultCode(0x8102007Bu);
+inline constexpr HRESULT LOGFILE_E_INVALID_NOTE_TYPE = ResultCode(0x8102009Eu);
+inline constexpr HRESULT LOGNOTES_E_INVALID_USER_NOTE_SUBTYPE = ResultCode(0x810200AEu);
+
+// Buffers and files.
+inline constexpr HRESULT E_BUFFER_EXTRACTION_OVERRUN = ResultCode(0x810F0009u);

@@ -1,0 +1,12 @@
+// Small text tools shared by every layer.
+#pragma once
+
+#include <cstdint>
+
+#include "foundation/DynArray.h"
+#include "foundation/WideString.h"
+
+// Empties tokens first. Every delimiter ends a token, so two delimiters in a row give an empty
+// (null) token; the last token is added only when it is not empty. A null text or a delimiter 0
+// gives no tokens. Returns the number of tokens.
+uint32_t SplitStringInto(const char16_t* text, char16_t delimiter, CDynArray<CWideString>& tokens);
