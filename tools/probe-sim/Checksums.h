@@ -1,0 +1,18 @@
+// The two checksums of the serial framings, written here independently of the production code so
+// that a shared mistake cannot pass both sides.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+namespace probesim
+{
+
+// CRC-16 as the RTU framing uses it (reflected polynomial 0xA001, start 0xFFFF, no final XOR); on
+// the wire the low byte goes first.
+uint16_t Crc16(std::span<const uint8_t> bytes);
+
+// Two's complement of the byte sum modulo 256, as the ASCII framing uses it.
+uint8_t Lrc(std::span<const uint8_t> bytes);
+
+} // namespace probesim

@@ -1,0 +1,295 @@
+#include "tools/probe-sim/ProbeSimulator.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <stdexcept>
+#include <system_error>
+#include <unistd.h>
+
+#include "tools/probe-sim/Framing.h"
+#include "tools/probe-sim/OutputQueue.h"
+
+namespace probesim
+{
+
+namespace
+{
+
+void AddNote(std::string& note, const std::string& text)
+{
+    if (!note.empty())
+        note += "; ";
+    note += text;
+}
+
+int PollTimeout(std::optional<Clock::time_point> deadline)
+{
+    if (!deadline)
+        return -1;
+    const auto now = Clock::now();
+    if (*deadline <= now)
+        return 0;
+    const auto ms = std::chrono::ceil<std::chrono::milliseconds>(*deadline - now).count();
+    return ms > INT_MAX ? INT_MAX : static_cast<int>(ms);
+}
+
+std::optional<Clock::time_point> Earliest(std::optional<Clock::time_point> a,
+                                          std::optional<Clock::time_point> b)
+{
+    if (!a)
+        return b;
+    if (!b)
+        return a;
+    return std::min(*a, *b);
+}
+
+} // namespace
+
+ProbeSimulator::ProbeSimulator(const SimulatorOptions& options)
+    : m_address(options.address), m_mode(options.mode), m_silenceMs(options.rtuSilence.count())
+{
+    if (options.address == kBroadcastAddress)
+        throw std::out_of_range("slave address 0 is the broadcast address");
+    int fds[2];
+    if (pipe2(fds, O_NONBLOCK | O_CLOEXEC) != 0)
+        throw std::system_error(errno, std::generic_category(), "pipe2");
+    m_wakeRead = fds[0];
+    m_wakeWrite = fds[1];
+    try
+    {
+        m_worker = std::thread([this] { Run(); });
+    }
+    catch (...)
+    {
+        close(m_wakeRead);
+        close(m_wakeWrite);
+        throw;
+    }
+}
+
+ProbeSimulator::~ProbeSimulator()
+{
+    Stop();
+    close(m_wakeRead);
+    close(m_wakeWrite);
+}
+
+void ProbeSimulator::Stop()
+{
+    if (!m_worker.joinable())
+        return;
+    m_stop = true;
+    Wake();
+    m_worker.join();
+}
+
+void ProbeSimulator::SetAddress(uint8_t address)
+{
+    if (address == kBroadcastAddress)
+        throw std::out_of_range("slave address 0 is the broadcast address");
+    m_address = address;
+}
+
+void ProbeSimulator::SetMode(FramingMode mode)
+{
+    m_mode = mode;
+    Wake();
+}
+
+void ProbeSimulator::SetRtuSilence(std::chrono::milliseconds silence)
+{
+    m_silenceMs = silence.count();
+    Wake();
+}
+
+void ProbeSimulator::Wake()
+{
+    const char byte = 1;
+    // A full pipe already holds a wake-up.
+    [[maybe_unused]] const ssize_t n = write(m_wakeWrite, &byte, 1);
+}
+
+void ProbeSimulator::Run()
+{
+    FramingMode mode = m_mode.load();
+    int64_t silenceMs = m_silenceMs.load();
+    auto receiver = MakeReceiver(mode, std::chrono::milliseconds(silenceMs));
+    OutputQueue out;
+    std::vector<uint8_t> buffer(4096);
+
+    while (!m_stop.load())
+    {
+        pollfd fds[2] = {
+            {m_pty.MasterFd(), static_cast<short>(POLLIN | (out.WaitingForWritable() ? POLLOUT : 0)), 0},
+            {m_wakeRead, POLLIN, 0},
+        };
+        const int ready = poll(fds, 2, PollTimeout(Earliest(receiver->Deadline(), out.NextDue())));
+        if (ready < 0 && errno != EINTR)
+        {
+            // Nothing on this thread can mend a broken descriptor; the line simply goes dead.
+            std::fprintf(stderr, "probe-sim: poll failed: %s\n", std::strerror(errno));
+            break;
+        }
+        if (fds[1].revents & POLLIN)
+        {
+            char drain[64];
+            while (read(m_wakeRead, drain, sizeof drain) > 0)
+            {
+            }
+        }
+        if (m_stop.load())
+            break;
+        // Checked after the wake-up and before reading, so that bytes written after SetMode
+        // returned are cut by the new rule.
+        if (m_mode.load() != mode || m_silenceMs.load() != silenceMs)
+        {
+            mode = m_mode.load();
+            silenceMs = m_silenceMs.load();
+            receiver = MakeReceiver(mode, std::chrono::milliseconds(silenceMs));
+        }
+
+        if (fds[0].revents & POLLIN)
+        {
+            for (;;)
+            {
+                const ssize_t n = read(m_pty.MasterFd(), buffer.data(), buffer.size());
+                if (n <= 0)
+                    break;
+                receiver->Feed(std::span(buffer.data(), static_cast<size_t>(n)), Clock::now());
+            }
+        }
+        else if (fds[0].revents & (POLLHUP | POLLERR))
+        {
+            // The slave side is held open, so this should not last; do not spin meanwhile.
+            pollfd wake{m_wakeRead, POLLIN, 0};
+            poll(&wake, 1, 10);
+        }
+
+        for (const RawFrame& frame : receiver->Take(Clock::now()))
+        {
+            try
+            {
+                Process(frame, mode, out);
+            }
+            catch (const std::exception& e)
+            {
+                m_log.Append({Direction::Received, frame.firstByte, frame.lastByte, frame.bytes, false,
+                              std::nullopt, std::string("simulator failure: ") + e.what()});
+            }
+        }
+        out.Flush(m_pty.MasterFd(), m_log);
+    }
+}
+
+void ProbeSimulator::Process(const RawFrame& frame, FramingMode mode, OutputQueue& out)
+{
+    LoggedFrame entry;
+    entry.start = frame.firstByte;
+    entry.end = frame.lastByte;
+    entry.bytes = frame.bytes;
+    std::string problem;
+    const std::optional<Adu> request = DecodeFrame(mode, frame.bytes, problem);
+    if (!request)
+    {
+        entry.note = problem;
+        m_log.Append(std::move(entry));
+        return;
+    }
+    entry.wellFormed = true;
+    entry.adu = request;
+
+    const uint8_t own = m_address.load();
+    if (request->address == kBroadcastAddress)
+    {
+        if (m_model.AcceptsBroadcast(request->function))
+        {
+            std::string failure;
+            (void)m_model.Handle(*request, &failure);
+            entry.note = failure.empty() ? "broadcast" : "broadcast; handler failed: " + failure;
+        }
+        else
+        {
+            entry.note = "ignored: broadcast of function " + std::to_string(request->function);
+        }
+        m_log.Append(std::move(entry));
+        return;
+    }
+    if (request->address != own)
+    {
+        entry.note = "ignored: address " + std::to_string(request->address);
+        m_log.Append(std::move(entry));
+        return;
+    }
+
+    const Fault fault = m_faults.Next();
+    Reply reply;
+    if (fault.busy)
+    {
+        reply = Reply::WithException(ExceptionCode::SlaveDeviceBusy);
+        AddNote(entry.note, "busy (fault)");
+    }
+    else
+    {
+        std::string failure;
+        reply = m_model.Handle(*request, &failure);
+        if (!failure.empty())
+            AddNote(entry.note, "handler failed: " + failure);
+    }
+
+    if (fault.echoRequest)
+        out.Push({frame.bytes, frame.lastByte, std::nullopt, {}, true, request, "echo (fault)"});
+    if (reply.kind == Reply::Kind::Silent || fault.noReply)
+    {
+        AddNote(entry.note, fault.noReply ? "no reply (fault)" : "no reply");
+        m_log.Append(std::move(entry));
+        return;
+    }
+    m_log.Append(std::move(entry));
+
+    Adu answer{own, request->function, std::move(reply.data)};
+    if (reply.kind == Reply::Kind::Exception)
+    {
+        answer.function = static_cast<uint8_t>(request->function | kExceptionFlag);
+        answer.data = {static_cast<uint8_t>(reply.exception)};
+    }
+    if (fault.replyAddress)
+        answer.address = *fault.replyAddress;
+    if (fault.replyFunction)
+        answer.function = *fault.replyFunction;
+
+    OutgoingFrame outgoing;
+    outgoing.bytes = EncodeFrame(mode, answer);
+    outgoing.due = frame.lastByte + fault.delay;
+    outgoing.adu = std::move(answer);
+    if (fault.delay.count() > 0)
+        AddNote(outgoing.note, "late (fault)");
+    if (fault.replyAddress)
+        AddNote(outgoing.note, "wrong address (fault)");
+    if (fault.replyFunction)
+        AddNote(outgoing.note, "wrong function (fault)");
+    if (fault.badChecksum)
+    {
+        CorruptChecksum(mode, outgoing.bytes);
+        outgoing.wellFormed = false;
+        AddNote(outgoing.note, "bad checksum (fault)");
+    }
+    if (fault.keepBytes && *fault.keepBytes < outgoing.bytes.size())
+    {
+        outgoing.bytes.resize(*fault.keepBytes);
+        outgoing.wellFormed = false;
+        AddNote(outgoing.note, "partial (fault)");
+    }
+    if (fault.gapAfter)
+    {
+        outgoing.pauseAfter = fault.gapAfter;
+        outgoing.pause = fault.gap;
+        AddNote(outgoing.note, "gap (fault)");
+    }
+    out.Push(std::move(outgoing));
+}
+
+} // namespace probesim

@@ -1,0 +1,84 @@
+// The simulated probe: a Modbus RTU or ASCII slave on a pseudo-terminal. The program under test
+// opens SlavePath() like a serial port. A worker thread reads requests, lets the device model
+// answer them, applies the scripted faults and logs every frame.
+//
+// Typical use in a test:
+//
+//     probesim::ProbeSimulator sim({.mode = probesim::FramingMode::Rtu, .address = 1});
+//     sim.Registers().SetU16(40001, 0x1234);
+//     sim.Faults().Queue(probesim::Fault::Busy(), 2);
+//     ... open sim.SlavePath() and talk ...
+//     ASSERT_TRUE(sim.Log().WaitForReceived(3, 500ms));
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "tools/probe-sim/DeviceModel.h"
+#include "tools/probe-sim/Fault.h"
+#include "tools/probe-sim/FrameLog.h"
+#include "tools/probe-sim/PseudoTerminal.h"
+
+namespace probesim
+{
+
+class OutputQueue;
+
+struct SimulatorOptions
+{
+    FramingMode mode = FramingMode::Rtu;
+    uint8_t address = 1;
+    // A request frame in RTU ends after this much silence on the line; in ASCII, bytes outside a
+    // frame are logged after it.
+    std::chrono::milliseconds rtuSilence{10};
+};
+
+class ProbeSimulator
+{
+public:
+    // Opens the pseudo-terminal and starts the worker. Throws std::system_error when the
+    // pseudo-terminal or the thread cannot be had, std::out_of_range for address 0.
+    explicit ProbeSimulator(const SimulatorOptions& options = {});
+    // Stops the worker (within a poll round, whatever faults are pending) and joins it.
+    ~ProbeSimulator();
+    ProbeSimulator(const ProbeSimulator&) = delete;
+    ProbeSimulator& operator=(const ProbeSimulator&) = delete;
+
+    const std::string& SlavePath() const { return m_pty.SlavePath(); }
+
+    DeviceModel& Model() { return m_model; }
+    RegisterModel& Registers() { return m_model.Registers(); }
+    FaultScript& Faults() { return m_faults; }
+    FrameLog& Log() { return m_log; }
+
+    // Line settings; safe from any thread, hooks included. A change applies from the next frame:
+    // the reply to the request being handled still goes out in the framing of that request.
+    void SetAddress(uint8_t address); // 1..255; 0 throws std::out_of_range
+    uint8_t Address() const { return m_address.load(); }
+    void SetMode(FramingMode mode);
+    FramingMode Mode() const { return m_mode.load(); }
+    void SetRtuSilence(std::chrono::milliseconds silence);
+
+    void Stop(); // idempotent; the destructor calls it
+
+private:
+    void Run();
+    void Wake();
+    void Process(const RawFrame& frame, FramingMode mode, OutputQueue& out);
+
+    DeviceModel m_model;
+    FaultScript m_faults;
+    FrameLog m_log;
+    PseudoTerminal m_pty;
+    std::atomic<uint8_t> m_address;
+    std::atomic<FramingMode> m_mode;
+    std::atomic<int64_t> m_silenceMs;
+    std::atomic<bool> m_stop{false};
+    int m_wakeRead = -1;
+    int m_wakeWrite = -1;
+    std::thread m_worker; // last: starts when everything else exists
+};
+
+} // namespace probesim

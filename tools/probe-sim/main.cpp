@@ -1,0 +1,173 @@
+// probe-sim: runs a simulated probe on a pseudo-terminal until SIGINT or SIGTERM. The slave path
+// goes to standard output (one line), everything else to standard error.
+#include <charconv>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "tools/probe-sim/PortTable.h"
+#include "tools/probe-sim/ProbeSimulator.h"
+
+namespace
+{
+
+constexpr const char* kUsage =
+    "usage: probe-sim [--ascii] [--address N] [--device-type N] [--serial N] [--register-port [COMn]]\n"
+    "  --ascii               speak Modbus ASCII instead of RTU\n"
+    "  --address N           slave address 1..255 (default 1)\n"
+    "  --device-type N       device type id reported by Report Slave ID (default 0)\n"
+    "  --serial N            serial number reported by Report Slave ID (default 0)\n"
+    "  --register-port [COMn] enter the pseudo-terminal in the port table (lowest free number\n"
+    "                        without COMn) and remove the entry on exit\n";
+
+struct Arguments
+{
+    probesim::SimulatorOptions options;
+    uint16_t deviceType = 0;
+    uint32_t serial = 0;
+    bool registerPort = false;
+    unsigned comNumber = 0;
+};
+
+template <typename T>
+std::optional<T> ParseNumber(std::string_view text, T min, T max)
+{
+    uint64_t value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value < min || value > max)
+        return std::nullopt;
+    return static_cast<T>(value);
+}
+
+// "COMn" (any case) -> n; 0 for anything else.
+unsigned ParseComName(std::string_view text)
+{
+    if (text.size() < 4 || (text.substr(0, 3) != "COM" && text.substr(0, 3) != "com"))
+        return 0;
+    return ParseNumber<unsigned>(text.substr(3), 1, 9999).value_or(0);
+}
+
+bool Fail(const std::string& message)
+{
+    std::fprintf(stderr, "probe-sim: %s\n%s", message.c_str(), kUsage);
+    return false;
+}
+
+bool Parse(int argc, char** argv, Arguments& args)
+{
+    for (int i = 1; i < argc; ++i)
+    {
+        const std::string_view arg = argv[i];
+        auto value = [&](const char* name) -> std::optional<std::string_view>
+        {
+            if (i + 1 >= argc)
+            {
+                Fail(std::string(name) + " needs a value");
+                return std::nullopt;
+            }
+            return std::string_view(argv[++i]);
+        };
+        if (arg == "--ascii")
+            args.options.mode = probesim::FramingMode::Ascii;
+        else if (arg == "--address")
+        {
+            const auto text = value("--address");
+            const auto n = text ? ParseNumber<uint8_t>(*text, 1, 255) : std::nullopt;
+            if (!n)
+                return text ? Fail("--address takes 1..255") : false;
+            args.options.address = *n;
+        }
+        else if (arg == "--device-type")
+        {
+            const auto text = value("--device-type");
+            const auto n = text ? ParseNumber<uint16_t>(*text, 0, 0xFFFF) : std::nullopt;
+            if (!n)
+                return text ? Fail("--device-type takes 0..65535") : false;
+            args.deviceType = *n;
+        }
+        else if (arg == "--serial")
+        {
+            const auto text = value("--serial");
+            const auto n = text ? ParseNumber<uint32_t>(*text, 0, 0xFFFFFFFF) : std::nullopt;
+            if (!n)
+                return text ? Fail("--serial takes 0..4294967295") : false;
+            args.serial = *n;
+        }
+        else if (arg == "--register-port" || arg.starts_with("--register-port="))
+        {
+            args.registerPort = true;
+            std::string_view name;
+            if (arg.starts_with("--register-port="))
+                name = arg.substr(std::strlen("--register-port="));
+            else if (i + 1 < argc && ParseComName(argv[i + 1]) != 0)
+                name = argv[++i];
+            if (!name.empty() && (args.comNumber = ParseComName(name)) == 0)
+                return Fail("--register-port takes a port name such as COM5");
+        }
+        else if (arg == "--help" || arg == "-h")
+        {
+            std::fputs(kUsage, stdout);
+            std::exit(0);
+        }
+        else
+            return Fail("unknown argument " + std::string(arg));
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Arguments args;
+    if (!Parse(argc, argv, args))
+        return 2;
+
+    // Blocked before the worker starts, so that only sigwait below sees them.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    try
+    {
+        probesim::ProbeSimulator sim(args.options);
+        probesim::SlaveIdentity identity = sim.Model().Identity();
+        identity.deviceType = args.deviceType;
+        identity.serialNumber = args.serial;
+        sim.Model().SetIdentity(identity);
+
+        if (args.registerPort)
+        {
+            std::string error;
+            const auto number = probesim::RegisterComPort(sim.SlavePath(), args.comNumber, error);
+            if (!number)
+            {
+                std::fprintf(stderr, "probe-sim: %s\n", error.c_str());
+                return 1;
+            }
+            std::fprintf(stderr, "probe-sim: %s entered as COM%u\n", sim.SlavePath().c_str(), *number);
+        }
+        std::printf("%s\n", sim.SlavePath().c_str());
+        std::fflush(stdout);
+
+        int signal = 0;
+        sigwait(&stopSignals, &signal);
+
+        sim.Stop();
+        if (args.registerPort)
+            probesim::UnregisterComPort(sim.SlavePath());
+        return 0;
+    }
+    catch (const std::exception& e)
+    {
+        std::fprintf(stderr, "probe-sim: %s\n", e.what());
+        return 1;
+    }
+}
