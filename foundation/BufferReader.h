@@ -26,6 +26,7 @@ public:
     HRESULT ReadString(uint16_t n, CWideString& text);
 
     uint32_t GetPosition() const { return m_nPosition; }
+    uint32_t GetLength() const { return m_Buffer.GetLength(); }
 
     // Word order of 32- and 64-bit values: high word first when non-zero.
     uint32_t m_bHighWordFirst = 1;
