@@ -9,6 +9,10 @@ target_compile_options(tarnwick_options INTERFACE
 if(TARNWICK_WERROR)
     target_compile_options(tarnwick_options INTERFACE -Werror)
 endif()
+if(TARNWICK_FUZZ)
+    # Instrument every library, not only the fuzz entry points, so the fuzzer sees their coverage.
+    target_compile_options(tarnwick_options INTERFACE -fsanitize=fuzzer-no-link)
+endif()
 if(TARNWICK_SANITIZE)
     target_compile_options(tarnwick_options INTERFACE
         -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)

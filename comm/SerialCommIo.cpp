@@ -1,0 +1,392 @@
+// Reads, writes, purges and line errors of a serial port.
+#include "comm/SerialCommImpl.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <vector>
+
+#include "foundation/ResultCodes.h"
+#include "foundation/ByteDump.h"
+#include "foundation/ScopedLock.h"
+#include "foundation/Stopwatch.h"
+#include "platform/Clock.h"
+
+namespace NVTools
+{
+
+namespace
+{
+
+constexpr size_t kDrainChunk = 2048;
+
+enum PurgeWhich
+{
+    kPurgeInput,
+    kPurgeOutput,
+    kPurgeBoth
+};
+
+// Line error bits and their trace lines, in this order.
+struct ErrorLine
+{
+    uint32_t bit;
+    const char16_t* text;
+};
+constexpr ErrorLine kErrorLines[] = {
+    {0x0001, u"Receive Q Overflow\n"},
+    {0x0002, u"Receive Overrun Error\n"},
+    {0x0004, u"Receive Parity Error\n"},
+    {0x0008, u"Receive Framing Error\n"},
+    {0x0010, u"Break Detected\n"},
+    {0x0100, u"TX Queue is full\n"},
+    {0x0200, u"LPT Timeout\n"},
+    {0x0400, u"LPT I/O Error\n"},
+    {0x0800, u"LPT Device Not Selected\n"},
+    {0x1000, u"LPT Device Out Of Paper\n"},
+    {0x8000, u"Requested Mode Unsupported\n"},
+};
+
+uint32_t TickCount32()
+{
+    return static_cast<uint32_t>(platform::GetTickCount64());
+}
+
+} // namespace
+
+HRESULT CSerialCommImpl::ClearCommErrors()
+{
+    m_nLastError = 0;
+    uint32_t mask = 0;
+    if (const int error = m_Device.TakeLineErrors(mask); error != 0)
+    {
+        m_nLastError = static_cast<uint32_t>(error);
+        m_Trace << TRACE_LEVEL1 << u"Clear Comm Errors failed - " << GetLastErrorText() << TRACE_END;
+        return SERIALCOMM_E_CLEAR_ERRORS;
+    }
+    if (mask != 0)
+    {
+        CWideString lines;
+        for (const ErrorLine& line : kErrorLines)
+            if ((mask & line.bit) != 0)
+                lines = lines + line.text;
+        m_Trace << TRACE_LEVEL1
+                << CWideString(u"Clear Comm Errors success - EM: %08X\n%s\n", mask,
+                               static_cast<const char16_t*>(lines))
+                << TRACE_END;
+    }
+    return S_OK;
+}
+
+CWideString CSerialCommImpl::Dump(const CByteBuffer& data) const
+{
+    return m_nFramingMode == SERIAL_FRAMING_ASCII ? FormatPrintableDump(data) : FormatHexDump(data);
+}
+
+void CSerialCommImpl::SetActive(uint32_t& flag, bool active)
+{
+    CScopedLock ioState(m_IoStateLock);
+    flag = active ? 1 : 0;
+}
+
+bool CSerialCommImpl::IsActive() const
+{
+    CScopedLock ioState(m_IoStateLock);
+    return m_bReadActive != 0 || m_bWriteActive != 0;
+}
+
+HRESULT CSerialCommImpl::Write(const CByteBuffer& data, ULONG timeoutMs)
+{
+    CScopedLock lock(m_ObjectLock);
+    m_nLastError = 0;
+    const USHORT port = GetPortNumber();
+    if (m_Trace.IsOpen())
+        m_Trace << TRACE_LEVEL1 << u"Starting port write - " << data.GetLength() << u" bytes:\n"
+                << Dump(data) << TRACE_END;
+    if (data.GetLength() == 0)
+        return S_OK;
+    if (!IsOpen())
+    {
+        m_Trace << TRACE_LEVEL1 << u"Port is closed" << TRACE_END;
+        return SERIALCOMM_E_PORT_CLOSED;
+    }
+    if (!m_bConfigured)
+    {
+        const HRESULT hr = InitialConfiguration();
+        m_Trace << TRACE_LEVEL1 << u"Port: " << port << u" - configuration init - HR: " << TraceHr(hr)
+                << TRACE_END;
+        if (Failed(hr))
+            return hr;
+    }
+    if (timeoutMs != m_Timeouts.WriteTotalTimeoutConstant)
+    {
+        COMMTIMEOUTS timeouts = m_bTimeoutsKnown ? m_Timeouts : DefaultTimeouts();
+        timeouts.WriteTotalTimeoutConstant = timeoutMs;
+        if (const HRESULT hr = SetPortTiming(timeouts); Failed(hr))
+            return hr;
+    }
+
+    SetActive(m_bWriteActive, true);
+    // Multiplier x bytes + constant, as the time-outs say; never 0 for a write that has bytes, or
+    // a line that takes nothing could not make the write give up.
+    const uint64_t budget =
+        static_cast<uint64_t>(std::max<DWORD>(m_Timeouts.WriteTotalTimeoutMultiplier, 1)) * data.GetLength() +
+        m_Timeouts.WriteTotalTimeoutConstant;
+    size_t written = 0;
+    const int error = m_Device.Write(data.GetData(), data.GetLength(),
+                                     static_cast<uint32_t>(std::min<uint64_t>(budget, UINT32_MAX)), written);
+    m_nBytesSent += static_cast<uint32_t>(written);
+    HRESULT hr = S_OK;
+    if (error == 0)
+    {
+        m_Trace << TRACE_LEVEL1 << u"Write Completed" << TRACE_END;
+    }
+    else if (error == ETIMEDOUT)
+    {
+        m_nLastError = static_cast<uint32_t>(error);
+        m_Trace << TRACE_LEVEL1 << u"Error Write Incomplete - " << GetLastErrorText() << TRACE_END;
+        ClearCommErrors();
+        hr = SERIALCOMM_E_WRITE_INCOMPLETE;
+    }
+    else
+    {
+        m_nLastError = static_cast<uint32_t>(error);
+        m_Trace << TRACE_LEVEL1 << u"Error Write  - " << GetLastErrorText() << TRACE_END;
+        ClearCommErrors();
+        hr = SERIALCOMM_E_WRITE;
+    }
+    SetActive(m_bWriteActive, false);
+    return hr;
+}
+
+HRESULT CSerialCommImpl::Read(ULONG expectedBytes, CByteBuffer& buffer, ULONG totalTimeoutMs,
+                              CTransferControl* cancel)
+{
+    CScopedLock lock(m_ObjectLock);
+    buffer.Allocate(buffer.GetCapacity()); // zeroed, length 0, the caller's capacity kept
+    m_nLastError = 0;
+    const USHORT port = GetPortNumber();
+    m_Trace << TRACE_LEVEL1 << u"Starting port read - Bytes: " << expectedBytes << u" Timeout(ms): "
+            << totalTimeoutMs << TRACE_END;
+    if (!IsOpen())
+    {
+        m_Trace << TRACE_LEVEL1 << u"Error Read - Port closed" << TRACE_END;
+        return SERIALCOMM_E_PORT_CLOSED;
+    }
+    if (!m_bConfigured)
+    {
+        const HRESULT hr = InitialConfiguration();
+        m_Trace << TRACE_LEVEL1 << u"Port: " << port << u" - configuration init - HR: " << TraceHr(hr)
+                << TRACE_END;
+        if (Failed(hr))
+            return hr;
+    }
+    if (expectedBytes == 0)
+    {
+        m_Trace << TRACE_LEVEL1 << u"Empty read" << TRACE_END;
+        return S_OK;
+    }
+
+    SetActive(m_bReadActive, true);
+    enum class Outcome
+    {
+        Complete,
+        TimedOut,
+        Cancelled,
+        Failed
+    } outcome = Outcome::Failed;
+    const bool ascii = m_nFramingMode == SERIAL_FRAMING_ASCII;
+    const ULONG limit = std::max<ULONG>(expectedBytes, SERIAL_MAX_FRAME_BYTES);
+    HRESULT hr = S_OK;
+    CStopwatch watch;
+    watch.Start();
+    for (;;)
+    {
+        if ((cancel != nullptr && cancel->IsCancelRequested()) || m_bAbort.load() != 0)
+        {
+            outcome = Outcome::Cancelled;
+            break;
+        }
+        if (watch.GetElapsedMs() > totalTimeoutMs)
+        {
+            outcome = Outcome::TimedOut;
+            break;
+        }
+        const uint64_t waitStart = platform::GetTickCount64();
+        // ASCII takes one byte at a time so that nothing behind the end byte is consumed; the
+        // other framings never take more than the count still missing.
+        uint8_t chunk[256];
+        const size_t want = ascii ? 1 : std::min<size_t>(expectedBytes - buffer.GetLength(), sizeof chunk);
+        size_t got = 0;
+        if (const int error = m_Device.Read(chunk, want, m_Timeouts.ReadTotalTimeoutConstant, got);
+            error != 0)
+        {
+            m_nLastError = static_cast<uint32_t>(error);
+            m_Trace << TRACE_LEVEL1 << u"Error Read  - " << GetLastErrorText() << TRACE_END;
+            ClearCommErrors();
+            hr = SERIALCOMM_E_READ;
+            break;
+        }
+        if (got > 0)
+        {
+            if (!buffer.Append(static_cast<uint32_t>(got), chunk))
+            {
+                m_nLastError = ENOMEM;
+                hr = SERIALCOMM_E_READ;
+                break;
+            }
+            m_nBytesReceived += static_cast<uint32_t>(got);
+            m_nBytesDelivered += static_cast<uint32_t>(got);
+            const bool atEnd = ascii ? chunk[got - 1] == m_nEomByte : buffer.GetLength() >= expectedBytes;
+            if (atEnd || buffer.GetLength() >= limit)
+            {
+                outcome = Outcome::Complete;
+                break;
+            }
+            continue;
+        }
+        if (buffer.GetLength() == 0)
+            continue;
+        m_Trace << TRACE_LEVEL1
+                << CWideString(u"Inter-Character TO (ms): %d\n",
+                               static_cast<int>(platform::GetTickCount64() - waitStart))
+                << TRACE_END;
+        if (m_nFramingMode == SERIAL_FRAMING_RTU)
+        {
+            outcome = Outcome::Complete;
+            break;
+        }
+    }
+
+    const uint32_t count = buffer.GetLength();
+    switch (outcome)
+    {
+    case Outcome::Complete:
+        if (m_Trace.IsOpen())
+            m_Trace << TRACE_LEVEL1
+                    << CWideString(u"Read complete - Total Packet Time(ms): %d",
+                                   static_cast<int>(watch.GetElapsedMs()))
+                    << u" #Bytes read: " << count << u"\n"
+                    << Dump(buffer) << TRACE_END;
+        hr = S_OK;
+        break;
+    case Outcome::TimedOut:
+        m_Trace << TRACE_LEVEL1 << u"Total Timeout\n"
+                << u"#Bytes read: " << count << u"\n"
+                << Dump(buffer) << TRACE_END;
+        hr = SERIALCOMM_E_READ_TIMEOUT;
+        break;
+    case Outcome::Cancelled:
+        m_Trace << TRACE_LEVEL1 << u"Read cancelled - #Bytes read: " << count << u"\n"
+                << Dump(buffer) << TRACE_END;
+        hr = SERIALCOMM_E_READ_CANCELLED;
+        break;
+    case Outcome::Failed:
+        break;
+    }
+    SetActive(m_bReadActive, false);
+    return hr;
+}
+
+HRESULT CSerialCommImpl::PurgeStep(int which)
+{
+    struct Step
+    {
+        const char16_t* start;
+        const char16_t* failure;
+        HRESULT code;
+        bool drain;
+        const char16_t* success;
+    };
+    static constexpr Step kSteps[] = {
+        {u" Purging input buffer", u"Failed PurgeComm RX - ", SERIALCOMM_E_PURGE_INPUT, true,
+         u"Input buffer purged successfully."},
+        {u" Purging output buffer", u"Failed PurgeComm TX - ", SERIALCOMM_E_PURGE_OUTPUT, false,
+         u"Output buffer purged successfully."},
+        {u" Purging I/O buffers", u"Failed PurgeComm RX/TX - ", SERIALCOMM_E_PURGE, true,
+         u"IO buffers purged successfully."},
+    };
+    const Step& step = kSteps[which];
+    auto purge = [this, which]
+    {
+        switch (which)
+        {
+        case kPurgeInput:
+            return m_Device.PurgeInput();
+        case kPurgeOutput:
+            return m_Device.PurgeOutput();
+        default:
+            return m_Device.Purge();
+        }
+    };
+
+    CScopedLock lock(m_ObjectLock);
+    m_nLastError = 0;
+    if (!IsOpen())
+        return SERIALCOMM_E_PORT_CLOSED;
+    m_Trace << TRACE_LEVEL2 << u"Port: " << GetPortNumber() << step.start << TRACE_END;
+    if (const int error = purge(); error != 0)
+    {
+        m_nLastError = static_cast<uint32_t>(error);
+        m_Trace << TRACE_LEVEL1 << step.failure << GetLastErrorText()
+                << u" - attempting to clear errors and try again." << TRACE_END;
+        if (Failed(ClearCommErrors()))
+            return step.code;
+        if (const int again = purge(); again != 0)
+        {
+            m_nLastError = static_cast<uint32_t>(again);
+            return step.code;
+        }
+    }
+    m_Trace << TRACE_LEVEL2 << step.success << TRACE_END;
+    if (step.drain && m_bDrainOnPurge)
+        Drain();
+    return S_OK;
+}
+
+HRESULT CSerialCommImpl::PurgeInput()
+{
+    return PurgeStep(kPurgeInput);
+}
+
+HRESULT CSerialCommImpl::PurgeOutput()
+{
+    return PurgeStep(kPurgeOutput);
+}
+
+HRESULT CSerialCommImpl::Purge()
+{
+    return PurgeStep(kPurgeBoth);
+}
+
+void CSerialCommImpl::Drain()
+{
+    SetActive(m_bReadActive, true);
+    {
+        CScopedLock lock(m_ObjectLock);
+        if (IsOpen())
+        {
+            const USHORT port = GetPortNumber();
+            m_Trace << TRACE_LEVEL1 << u"Port: " << port << u"  Attempting to drain the read buffer. -TC: "
+                    << TickCount32() << TRACE_END;
+            // Reads of 1 ms each until one finds nothing; a line that never falls silent is left
+            // after the drain limit. These bytes are not counted.
+            std::vector<uint8_t> chunk(kDrainChunk);
+            uint32_t total = 0;
+            const uint64_t start = platform::GetTickCount64();
+            for (;;)
+            {
+                size_t got = 0;
+                if (m_Device.Read(chunk.data(), chunk.size(), 1, got) != 0 || got == 0)
+                    break;
+                total += static_cast<uint32_t>(got);
+                if (platform::GetTickCount64() - start >= SERIAL_DRAIN_LIMIT_MS)
+                    break;
+            }
+            m_Trace << TRACE_LEVEL1 << u"Port: " << port << u" - Read buffer discarded: " << total
+                    << u" bytes - TC: " << TickCount32() << TRACE_END;
+        }
+    }
+    SetActive(m_bReadActive, false);
+}
+
+} // namespace NVTools
