@@ -136,14 +136,17 @@ private:
 TEST(ProbeSimProgram, ServesTheLineAndKeepsThePortTableWhileRunning)
 {
     testsupport::ScopedConfigDir config;
-    Program program({"--device-type", "39", "--serial", "1234", "--register-port", "COM7"});
+    Program program({"--device-type", "39", "--serial", "1234", "--map-version", "2", "--firmware", "215",
+                     "--register-port", "COM7"});
     const std::string path = program.ReadLine(5s);
     ASSERT_FALSE(path.empty());
     EXPECT_EQ(PortOf(path), u"COM7");
 
     PtyClient client(path);
     EXPECT_EQ(ToHex(client.Transact(Hex("01 11 C0 2C"))),
-              "01 11 17 4E FF 01 56 43 00 27 00 64 00 00 00 01 00 03 00 00 04 D2 04 00 00 01 DA 04");
+              "01 11 17 4E FF 01 56 43 00 27 00 D7 00 00 00 01 00 02 00 00 04 D2 04 00 00 01 24 E1");
+    // The program runs an instrument, not just a bare slave: here its device type register.
+    EXPECT_EQ(ToHex(client.Transact(Hex("01 03 23 28 00 01 0F 86"))), "01 03 02 00 27 F8 5E");
 
     EXPECT_EQ(program.Signal(SIGTERM, 5s), 0);
     EXPECT_FALSE(PortOf(path));

@@ -14,7 +14,8 @@ enum class FramingMode
     Ascii
 };
 
-// Exception codes of the standard, and the one the device uses while it cannot take a request.
+// Exception codes of the standard (busy is the one the device uses while it cannot take a request),
+// then the maker's own codes.
 enum class ExceptionCode : uint8_t
 {
     IllegalFunction = 1,
@@ -22,6 +23,14 @@ enum class ExceptionCode : uint8_t
     IllegalDataValue = 3,
     SlaveDeviceFailure = 4,
     SlaveDeviceBusy = 6,
+    WriteReadOnly = 0x82,         // a write to a read-only register
+    IllegalFieldValue = 0x84,     // a value the register does not take
+    DeviceCommandSequence = 0x85, // device command register written out of its handshake
+    FileCommandSequence = 0x86,   // file command register or file block out of sequence
+    InvalidFileCommand = 0x87,
+    InvalidFileNumber = 0x88,
+    InvalidFileSize = 0x89,
+    InvalidFileBlock = 0x8A,
 };
 
 inline constexpr uint8_t kBroadcastAddress = 0;

@@ -24,6 +24,12 @@ void CorruptChecksum(FramingMode mode, std::vector<uint8_t>& frame)
         CorruptRtuChecksum(frame);
 }
 
+size_t EncodedLength(FramingMode mode, size_t aduBytes)
+{
+    // ASCII: ':', two characters per byte and for the LRC, CR LF. RTU: the bytes and the CRC.
+    return mode == FramingMode::Ascii ? 2 * aduBytes + 5 : aduBytes + 2;
+}
+
 std::unique_ptr<FrameReceiver> MakeReceiver(FramingMode mode, std::chrono::milliseconds silence)
 {
     if (mode == FramingMode::Ascii)

@@ -106,6 +106,18 @@ void ProbeSimulator::SetRtuSilence(std::chrono::milliseconds silence)
     Wake();
 }
 
+void ProbeSimulator::SetLineObserver(std::shared_ptr<LineObserver> observer)
+{
+    std::lock_guard lock(m_observerMutex);
+    m_observer = std::move(observer);
+}
+
+std::shared_ptr<LineObserver> ProbeSimulator::Observer() const
+{
+    std::lock_guard lock(m_observerMutex);
+    return m_observer;
+}
+
 void ProbeSimulator::Wake()
 {
     const char byte = 1;
@@ -191,10 +203,25 @@ void ProbeSimulator::Process(const RawFrame& frame, FramingMode mode, OutputQueu
     entry.start = frame.firstByte;
     entry.end = frame.lastByte;
     entry.bytes = frame.bytes;
+    const std::shared_ptr<LineObserver> observer = Observer();
+    std::optional<std::string> unheard;
+    if (observer)
+        unheard = observer->Intercept(frame, mode);
     std::string problem;
     const std::optional<Adu> request = DecodeFrame(mode, frame.bytes, problem);
+    if (unheard)
+    {
+        // Decoded for the log only, so that a test sees which request went unheard.
+        entry.wellFormed = request.has_value();
+        entry.adu = request;
+        entry.note = *unheard;
+        m_log.Append(std::move(entry));
+        return;
+    }
     if (!request)
     {
+        if (observer)
+            observer->Received(FrameFate::Damaged);
         entry.note = problem;
         m_log.Append(std::move(entry));
         return;
@@ -203,6 +230,12 @@ void ProbeSimulator::Process(const RawFrame& frame, FramingMode mode, OutputQueu
     entry.adu = request;
 
     const uint8_t own = m_address.load();
+    if (observer)
+    {
+        observer->Received(request->address == kBroadcastAddress ? FrameFate::Broadcast
+                           : request->address == own             ? FrameFate::Addressed
+                                                                 : FrameFate::OtherAddress);
+    }
     if (request->address == kBroadcastAddress)
     {
         if (m_model.AcceptsBroadcast(request->function))
@@ -239,6 +272,8 @@ void ProbeSimulator::Process(const RawFrame& frame, FramingMode mode, OutputQueu
         if (!failure.empty())
             AddNote(entry.note, "handler failed: " + failure);
     }
+    if (observer)
+        observer->Answered(reply);
 
     if (fault.echoRequest)
         out.Push({frame.bytes, frame.lastByte, std::nullopt, {}, true, request, "echo (fault)"});

@@ -9,16 +9,21 @@
 //     sim.Faults().Queue(probesim::Fault::Busy(), 2);
 //     ... open sim.SlavePath() and talk ...
 //     ASSERT_TRUE(sim.Log().WaitForReceived(3, 500ms));
+//
+// Instrument.h installs a whole instrument (identity, registers, commands, files, sleep) into it.
 #pragma once
 
 #include <atomic>
 #include <chrono>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
 #include "tools/probe-sim/DeviceModel.h"
 #include "tools/probe-sim/Fault.h"
 #include "tools/probe-sim/FrameLog.h"
+#include "tools/probe-sim/LineObserver.h"
 #include "tools/probe-sim/PseudoTerminal.h"
 
 namespace probesim
@@ -61,12 +66,17 @@ public:
     FramingMode Mode() const { return m_mode.load(); }
     void SetRtuSilence(std::chrono::milliseconds silence);
 
+    // The device model's view of the line (see LineObserver); nullptr removes it. Safe from any
+    // thread; the simulator keeps the observer alive while a frame is being processed.
+    void SetLineObserver(std::shared_ptr<LineObserver> observer);
+
     void Stop(); // idempotent; the destructor calls it
 
 private:
     void Run();
     void Wake();
     void Process(const RawFrame& frame, FramingMode mode, OutputQueue& out);
+    std::shared_ptr<LineObserver> Observer() const;
 
     DeviceModel m_model;
     FaultScript m_faults;
@@ -76,6 +86,8 @@ private:
     std::atomic<FramingMode> m_mode;
     std::atomic<int64_t> m_silenceMs;
     std::atomic<bool> m_stop{false};
+    mutable std::mutex m_observerMutex;
+    std::shared_ptr<LineObserver> m_observer;
     int m_wakeRead = -1;
     int m_wakeWrite = -1;
     std::thread m_worker; // last: starts when everything else exists

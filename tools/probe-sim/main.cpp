@@ -1,5 +1,5 @@
-// probe-sim: runs a simulated probe on a pseudo-terminal until SIGINT or SIGTERM. The slave path
-// goes to standard output (one line), everything else to standard error.
+// probe-sim: runs a simulated instrument on a pseudo-terminal until SIGINT or SIGTERM. The slave
+// path goes to standard output (one line), everything else to standard error.
 #include <charconv>
 #include <csignal>
 #include <cstdio>
@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "tools/probe-sim/Instrument.h"
 #include "tools/probe-sim/PortTable.h"
 #include "tools/probe-sim/ProbeSimulator.h"
 
@@ -17,19 +18,22 @@ namespace
 {
 
 constexpr const char* kUsage =
-    "usage: probe-sim [--ascii] [--address N] [--device-type N] [--serial N] [--register-port [COMn]]\n"
+    "usage: probe-sim [--ascii] [--address N] [--device-type N] [--serial N] [--map-version N]\n"
+    "                 [--firmware N] [--stay-awake] [--register-port [COMn]]\n"
     "  --ascii               speak Modbus ASCII instead of RTU\n"
     "  --address N           slave address 1..255 (default 1)\n"
-    "  --device-type N       device type id reported by Report Slave ID (default 0)\n"
-    "  --serial N            serial number reported by Report Slave ID (default 0)\n"
+    "  --device-type N       device type id (default 0)\n"
+    "  --serial N            serial number (default 0)\n"
+    "  --map-version N       register map version (default 3)\n"
+    "  --firmware N          firmware version in hundredths (default 100)\n"
+    "  --stay-awake          never sleep (otherwise the instrument sleeps after 5 s without traffic)\n"
     "  --register-port [COMn] enter the pseudo-terminal in the port table (lowest free number\n"
     "                        without COMn) and remove the entry on exit\n";
 
 struct Arguments
 {
     probesim::SimulatorOptions options;
-    uint16_t deviceType = 0;
-    uint32_t serial = 0;
+    probesim::InstrumentConfig instrument{.serialNumber = 0};
     bool registerPort = false;
     unsigned comNumber = 0;
 };
@@ -88,7 +92,7 @@ bool Parse(int argc, char** argv, Arguments& args)
             const auto n = text ? ParseNumber<uint16_t>(*text, 0, 0xFFFF) : std::nullopt;
             if (!n)
                 return text ? Fail("--device-type takes 0..65535") : false;
-            args.deviceType = *n;
+            args.instrument.deviceType = *n;
         }
         else if (arg == "--serial")
         {
@@ -96,7 +100,28 @@ bool Parse(int argc, char** argv, Arguments& args)
             const auto n = text ? ParseNumber<uint32_t>(*text, 0, 0xFFFFFFFF) : std::nullopt;
             if (!n)
                 return text ? Fail("--serial takes 0..4294967295") : false;
-            args.serial = *n;
+            args.instrument.serialNumber = *n;
+        }
+        else if (arg == "--map-version")
+        {
+            const auto text = value("--map-version");
+            const auto n = text ? ParseNumber<uint16_t>(*text, 1, 0xFFFF) : std::nullopt;
+            if (!n)
+                return text ? Fail("--map-version takes 1..65535") : false;
+            args.instrument.registerMapVersion = *n;
+        }
+        else if (arg == "--firmware")
+        {
+            const auto text = value("--firmware");
+            const auto n = text ? ParseNumber<uint16_t>(*text, 0, 0xFFFF) : std::nullopt;
+            if (!n)
+                return text ? Fail("--firmware takes 0..65535") : false;
+            args.instrument.firmwareVersion = *n;
+        }
+        else if (arg == "--stay-awake")
+        {
+            args.instrument.stayAwake = true;
+            args.instrument.sleeps = false;
         }
         else if (arg == "--register-port" || arg.starts_with("--register-port="))
         {
@@ -138,10 +163,7 @@ int main(int argc, char** argv)
     try
     {
         probesim::ProbeSimulator sim(args.options);
-        probesim::SlaveIdentity identity = sim.Model().Identity();
-        identity.deviceType = args.deviceType;
-        identity.serialNumber = args.serial;
-        sim.Model().SetIdentity(identity);
+        probesim::Instrument instrument(sim, args.instrument);
 
         if (args.registerPort)
         {

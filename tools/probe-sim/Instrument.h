@@ -1,0 +1,89 @@
+// A simulated instrument installed into a ProbeSimulator: identity, registers, device commands,
+// file functions, line settings, message counters and power saving, as the instrument behaves seen
+// from the wire. Typical use in a test:
+//
+//     probesim::ProbeSimulator sim;
+//     probesim::Instrument probe(sim, {.deviceType = 12, .registerMapVersion = 2, .serialNumber = 4711,
+//                                      .sleepAfter = 50ms, .restoreSilence = 100ms});
+//     probe.Files().Put(65500, bytes);
+//     ... talk to sim.SlavePath() ...
+//     EXPECT_TRUE(probe.Offline());
+//
+// The model stays installed in the simulator when the Instrument goes (its state lives as long as
+// the simulator's handlers); destroy the Instrument first, or together with the simulator. Every
+// member is safe to call from any thread.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "tools/probe-sim/CommandHandshake.h"
+#include "tools/probe-sim/DeviceCommands.h"
+#include "tools/probe-sim/FileTransfer.h"
+#include "tools/probe-sim/InstrumentConfig.h"
+#include "tools/probe-sim/InstrumentRegisters.h"
+#include "tools/probe-sim/ProbeSimulator.h"
+
+namespace probesim
+{
+
+struct MessageCounters
+{
+    uint32_t good = 0;       // well-formed requests for the instrument, broadcasts included
+    uint16_t bad = 0;        // frames that were not well formed
+    uint16_t exceptions = 0; // exception replies
+
+    friend bool operator==(const MessageCounters&, const MessageCounters&) = default;
+};
+
+class InstrumentModel;
+
+class Instrument
+{
+public:
+    // Sets the simulator's identity, address and framing, and installs the registers, hooks and
+    // file functions. Throws std::out_of_range for a configuration that cannot be (address 0, line
+    // settings the settings word cannot carry, a maximum baud id below 5) and std::length_error for
+    // a name longer than 32 characters. One instrument per simulator.
+    Instrument(ProbeSimulator& sim, const InstrumentConfig& config = {});
+    ~Instrument();
+    Instrument(const Instrument&) = delete;
+    Instrument& operator=(const Instrument&) = delete;
+
+    const InstrumentConfig& Config() const;
+    const InstrumentLayout& Layout() const; // where the family keeps its registers
+    RegisterModel& Registers();
+    FileStore& Files();
+
+    // Extension points for later device behaviour.
+    void DefineDeviceCommand(uint16_t command, DeviceCommands::Action action);
+    void SetFileCommitHook(FileTransfer::CommitHook hook);
+
+    // State.
+    uint8_t Address() const;
+    LineSettings Line() const; // as the settings word says; the pseudo-terminal applies only the framing
+    uint16_t DeviceCommandRegister() const;
+    std::optional<uint16_t> LastDeviceCommand() const; // the last command carried out
+    HandshakeStep DeviceCommandStep() const;           // below register map version 3
+    HandshakeStep FileCommandStep() const;             // below register map version 3
+    std::optional<TransferState> OpenFileTransfer() const;
+    unsigned FilesCommitted() const;
+    bool RestoreInProgress() const;
+    unsigned Restores() const; // factory restores carried out
+    bool Offline() const;
+    uint32_t DeviceStatus() const;
+    uint32_t SoftwareRegister() const;
+    std::vector<uint8_t> ScratchPad() const; // 20 bytes; empty when the family has none
+    bool StayAwake() const;
+    bool Sleeping() const;
+    MessageCounters Counters() const;
+
+    // Puts the instrument to sleep at once, as if its idle time had passed.
+    void FallAsleep();
+
+private:
+    std::shared_ptr<InstrumentModel> m_model;
+};
+
+} // namespace probesim

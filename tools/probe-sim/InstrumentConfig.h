@@ -1,0 +1,55 @@
+// What a test says about the instrument it wants; everything has a default, so that
+// `{.deviceType = 12, .registerMapVersion = 2, .serialNumber = 4711}` is a complete probe.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "tools/probe-sim/DeviceTime.h"
+#include "tools/probe-sim/LineSettings.h"
+
+namespace probesim
+{
+
+struct InstrumentConfig
+{
+    // Identity (Report Slave ID and the identity registers).
+    uint16_t deviceType = 0;
+    uint16_t registerMapVersion = 3;
+    uint32_t serialNumber = 1;
+    uint16_t firmwareVersion = 100; // hundredths
+    uint16_t hardwareVersion = 1;
+    std::optional<uint16_t> templateVersion; // default: registerMapVersion
+    uint16_t maxPacketSize = 1024;
+    uint32_t maxBaudId = 6; // 19200 baud
+
+    // Line. The address and framing default to the simulator's; the rest of the line to 19200 baud,
+    // 8 data bits, even parity, 1 stop bit. A factory restore brings the factory values back.
+    std::optional<uint8_t> address;
+    std::optional<LineSettings> line;
+    uint8_t factoryAddress = 1;
+    LineSettings factoryLine;
+
+    // Settings, all restored by a factory restore.
+    std::u16string deviceName = u"Simulated Probe";
+    std::u16string siteName;
+    uint16_t eos = 5000; // ms without traffic before the instrument sleeps
+    uint16_t eom = 1000;
+    bool stayAwake = false;
+    uint16_t measurementCacheTimeout = 1000; // ms
+
+    // Interfaces (register map version 2 and later report them in register 49500).
+    bool stayAwakeSupported = true;
+    bool sdi12Supported = false;
+    bool analogOutputSupported = true;
+
+    // Timing, short in tests.
+    bool sleeps = true;
+    std::optional<std::chrono::milliseconds> sleepAfter; // idle time before sleeping; default: EOS
+    std::chrono::milliseconds restoreSilence{2000};      // deaf after the factory restore command
+    std::optional<DeviceTimestamp> clockStart;           // device time now; default: the machine's
+};
+
+} // namespace probesim
