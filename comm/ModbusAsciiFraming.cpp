@@ -5,27 +5,17 @@
 
 #include "comm/ModbusCrc.h"
 #include "comm/ModbusLrc.h"
+#include "platform/HexDigits.h"
 
 namespace
 {
 
 constexpr char kDigits[] = "0123456789ABCDEF";
 
-int HexValue(BYTE c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 bool PairValue(const BYTE* pair, BYTE& value)
 {
-    const int high = HexValue(pair[0]);
-    const int low = HexValue(pair[1]);
+    const int high = platform::HexDigitValue(pair[0]);
+    const int low = platform::HexDigitValue(pair[1]);
     if (high < 0 || low < 0)
         return false;
     value = static_cast<BYTE>(high << 4 | low);

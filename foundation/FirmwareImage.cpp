@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "foundation/ByteBuffer.h"
+#include "platform/HexDigits.h"
 #include "platform/Utf.h"
 
 namespace
@@ -15,17 +16,6 @@ constexpr uint32_t kMinimumImageSize = 36;
 // The header fields take 24 digits, i.e. 12 data bytes.
 constexpr uint32_t kMinimumHeaderDataBytes = 12;
 constexpr uint32_t kBinaryBlockSize = 48;
-
-int HexDigit(uint8_t c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
 
 // Every position and count comes from the file, so every read is checked against its size here.
 class ImageText
@@ -44,7 +34,7 @@ public:
         value = 0;
         for (uint32_t i = 0; i < digits; ++i)
         {
-            const int digit = HexDigit(m_data[at + i]);
+            const int digit = platform::HexDigitValue(m_data[at + i]);
             if (digit < 0)
                 return false;
             value = value << 4 | static_cast<uint32_t>(digit);

@@ -13,6 +13,7 @@
 #include <unordered_map>
 
 #include "platform/CaseFold.h"
+#include "platform/HexDigits.h"
 #include "platform/SettingsStore.h"
 #include "platform/Utf.h"
 
@@ -46,17 +47,6 @@ std::u16string_view TrimRight(std::u16string_view s)
 std::u16string_view Trim(std::u16string_view s)
 {
     return TrimRight(TrimLeft(s));
-}
-
-int HexDigit(char16_t c)
-{
-    if (c >= u'0' && c <= u'9')
-        return c - u'0';
-    if (c >= u'a' && c <= u'f')
-        return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F')
-        return c - u'A' + 10;
-    return -1;
 }
 
 bool StartsWithIgnoreCase(std::u16string_view s, std::u16string_view prefix)
@@ -410,7 +400,7 @@ private:
         uint32_t number = 0;
         for (char16_t c : digits)
         {
-            const int digit = HexDigit(c);
+            const int digit = platform::HexDigitValue(c);
             if (digit < 0)
                 return Fail("a dword needs one to eight hexadecimal digits");
             number = number << 4 | static_cast<uint32_t>(digit);
@@ -431,7 +421,7 @@ private:
             type = 0;
             for (char16_t c : rest.substr(1, close - 1))
             {
-                const int digit = HexDigit(c);
+                const int digit = platform::HexDigitValue(c);
                 if (digit < 0)
                     return Fail("a malformed hex(type)");
                 type = type << 4 | static_cast<uint32_t>(digit);
@@ -509,12 +499,12 @@ private:
             // A final comma ends the list, as the export tool's continued lines do.
             if (comma == std::u16string_view::npos && item.empty())
                 return true;
-            if (item.empty() || item.size() > 2 || HexDigit(item[0]) < 0 ||
-                (item.size() == 2 && HexDigit(item[1]) < 0))
+            if (item.empty() || item.size() > 2 || platform::HexDigitValue(item[0]) < 0 ||
+                (item.size() == 2 && platform::HexDigitValue(item[1]) < 0))
                 return Fail("hex data must be bytes of two hexadecimal digits separated by commas");
-            int byte = HexDigit(item[0]);
+            int byte = platform::HexDigitValue(item[0]);
             if (item.size() == 2)
-                byte = byte << 4 | HexDigit(item[1]);
+                byte = byte << 4 | platform::HexDigitValue(item[1]);
             bytes.push_back(static_cast<uint8_t>(byte));
             if (comma == std::u16string_view::npos)
                 return true;

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/Bytes.h"
+
 #include "comm/ModbusCrc.h"
 #include "comm/ModbusLrc.h"
 
@@ -16,9 +18,7 @@ using V = std::vector<uint8_t>;
 
 CByteBuffer Buffer(const V& bytes)
 {
-    CByteBuffer buffer;
-    buffer.Append(static_cast<uint32_t>(bytes.size()), bytes.data());
-    return buffer;
+    return testsupport::ToBuffer(bytes);
 }
 
 V Crc(const V& bytes)

@@ -6,10 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/Bytes.h"
+
 #include "comm/ModbusAsciiFraming.h"
 #include "comm/ModbusCrc.h"
 #include "comm/ModbusFrameCheck.h"
-#include "foundation/ResultCodes.h"
 #include "comm/ModbusMessage.h"
 #include "comm/ModbusModes.h"
 #include "comm/ModbusRtuFraming.h"
@@ -23,9 +24,7 @@ using V = std::vector<uint8_t>;
 
 CByteBuffer Buffer(const V& bytes)
 {
-    CByteBuffer buffer;
-    buffer.Append(static_cast<uint32_t>(bytes.size()), bytes.data());
-    return buffer;
+    return testsupport::ToBuffer(bytes);
 }
 
 CByteBuffer Buffer(const std::string& text)
@@ -35,7 +34,7 @@ CByteBuffer Buffer(const std::string& text)
 
 V Bytes(const CByteBuffer& buffer)
 {
-    return V(buffer.GetData(), buffer.GetData() + buffer.GetLength());
+    return testsupport::FromBuffer(buffer);
 }
 
 V WithCrc(V bytes)

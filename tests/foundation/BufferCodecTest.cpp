@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/Bytes.h"
+
 #include "foundation/BufferReader.h"
 #include "foundation/BufferWriter.h"
 #include "foundation/Codec.h"
@@ -16,14 +18,12 @@ using V = std::vector<uint8_t>;
 
 CByteBuffer Buffer(const V& bytes)
 {
-    CByteBuffer buffer;
-    buffer.Append(static_cast<uint32_t>(bytes.size()), bytes.data());
-    return buffer;
+    return testsupport::ToBuffer(bytes);
 }
 
 V Bytes(const CByteBuffer& buffer)
 {
-    return V(buffer.GetData(), buffer.GetData() + buffer.GetLength());
+    return testsupport::FromBuffer(buffer);
 }
 
 template <typename Write>

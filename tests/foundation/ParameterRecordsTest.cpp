@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/Bytes.h"
+
 #include "foundation/ParameterRecords.h"
 #include "foundation/ResultCodes.h"
 
@@ -28,9 +30,7 @@ void PutFloat(std::vector<uint8_t>& out, float v)
 
 CByteBuffer Buffer(const std::vector<uint8_t>& bytes)
 {
-    CByteBuffer buffer;
-    buffer.Append(static_cast<uint32_t>(bytes.size()), bytes.data());
-    return buffer;
+    return testsupport::ToBuffer(bytes);
 }
 
 sParameterReading Reading(USHORT number)

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/Bytes.h"
+
 #include "foundation/ByteDump.h"
 #include "foundation/IPv4Address.h"
 #include "foundation/StringTools.h"
@@ -19,9 +21,7 @@ std::u16string Show(const CWideString& s)
 
 CByteBuffer Buffer(const std::vector<uint8_t>& bytes)
 {
-    CByteBuffer buffer;
-    buffer.Append(static_cast<uint32_t>(bytes.size()), bytes.data());
-    return buffer;
+    return testsupport::ToBuffer(bytes);
 }
 
 } // namespace
