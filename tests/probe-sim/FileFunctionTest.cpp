@@ -20,6 +20,7 @@ constexpr uint16_t kRead = 0xF000;
 constexpr uint16_t kWrite = 0xF001;
 constexpr uint16_t kWriteNote = 0xF006;
 constexpr uint16_t kOemFile = 65500;
+constexpr uint16_t kPlainFile = 4; // a file whose content the instrument does not look into
 
 constexpr uint8_t kIllegalDataValue = 0x03;
 constexpr uint8_t kFileSequence = 0x86;
@@ -91,8 +92,8 @@ TEST_F(ExtendedFiles, ReadsAFileInBlocksUpToThePacketLimit)
 
 TEST_F(ExtendedFiles, AWriteIsStoredWhenItIsCompleteAndBackToIdle)
 {
-    probe.Files().Put(kOemFile, Text("old"));
-    ASSERT_TRUE(Ask(FileRequest(1, kWrite, kOemFile, 5)));
+    probe.Files().Put(kPlainFile, Text("old"));
+    ASSERT_TRUE(Ask(FileRequest(1, kWrite, kPlainFile, 5)));
     const auto first = Ask(WriteBlock(1, 0, Text("ABC")));
     ASSERT_TRUE(first);
     EXPECT_EQ(ToHex(first->data), "00 00 00 00 00 03");
@@ -100,16 +101,16 @@ TEST_F(ExtendedFiles, AWriteIsStoredWhenItIsCompleteAndBackToIdle)
     EXPECT_EQ(ExceptionOf(Ask(WriteBlock(1, 4, Text("E")))), kFileBlock);   // a gap
     EXPECT_EQ(ExceptionOf(Ask(WriteBlock(1, 3, Text("DEF")))), kFileBlock); // past the size
     EXPECT_TRUE(Ask(WriteBlock(1, 3, Text("DE"))));
-    EXPECT_EQ(probe.Files().Get(kOemFile)->data, Text("old")); // not before the return to idle
-    ASSERT_TRUE(Ask(FileRequest(1, 0, kOemFile)));
-    EXPECT_EQ(probe.Files().Get(kOemFile)->data, Text("ABCDE"));
+    EXPECT_EQ(probe.Files().Get(kPlainFile)->data, Text("old")); // not before the return to idle
+    ASSERT_TRUE(Ask(FileRequest(1, 0, kPlainFile)));
+    EXPECT_EQ(probe.Files().Get(kPlainFile)->data, Text("ABCDE"));
     EXPECT_EQ(probe.FilesCommitted(), 1u);
 
     // A write abandoned halfway leaves the file as it was.
-    ASSERT_TRUE(Ask(FileRequest(1, kWrite, kOemFile, 4)));
+    ASSERT_TRUE(Ask(FileRequest(1, kWrite, kPlainFile, 4)));
     EXPECT_TRUE(Ask(WriteBlock(1, 0, Text("xy"))));
-    ASSERT_TRUE(Ask(FileRequest(1, 0, kOemFile)));
-    EXPECT_EQ(probe.Files().Get(kOemFile)->data, Text("ABCDE"));
+    ASSERT_TRUE(Ask(FileRequest(1, 0, kPlainFile)));
+    EXPECT_EQ(probe.Files().Get(kPlainFile)->data, Text("ABCDE"));
 
     // An empty write is just the setup and the return to idle.
     ASSERT_TRUE(Ask(FileRequest(1, kWrite, 7, 0)));
@@ -119,21 +120,24 @@ TEST_F(ExtendedFiles, AWriteIsStoredWhenItIsCompleteAndBackToIdle)
 
 TEST_F(ExtendedFiles, ANoteIsAppendedToItsLog)
 {
+    const Bytes note = Hex("00 02 09 01 00 00 12 67 03 E8 00 00");
     probe.Files().Put(12, Text("LOG"));
-    ASSERT_TRUE(Ask(FileRequest(1, kWriteNote, 12, 4)));
-    EXPECT_TRUE(Ask(WriteBlock(1, 0, Text("note"))));
+    ASSERT_TRUE(Ask(FileRequest(1, kWriteNote, 12, 12)));
+    EXPECT_TRUE(Ask(WriteBlock(1, 0, note)));
     ASSERT_TRUE(Ask(FileRequest(1, 0, 12)));
-    EXPECT_EQ(probe.Files().Get(12)->data, Text("LOGnote"));
+    Bytes expected = Text("LOG");
+    expected.insert(expected.end(), note.begin(), note.end());
+    EXPECT_EQ(probe.Files().Get(12)->data, expected);
     EXPECT_EQ(ExceptionOf(Ask(FileRequest(1, kWriteNote, 13, 4))), kFileNumber);
 }
 
 TEST_F(ExtendedFiles, RefusesWhatTheMachineryCannotDo)
 {
-    EXPECT_EQ(ExceptionOf(Ask(FileRequest(1, kRead, kOemFile))), kFileNumber);
-    EXPECT_EQ(ExceptionOf(Ask(FileRequest(1, 0xF00F, kOemFile))), kFileCommand);
-    EXPECT_EQ(ExceptionOf(Ask(FileRequest(1, kWrite, kOemFile, 0xFFFFFFFF))), kFileSize);
+    EXPECT_EQ(ExceptionOf(Ask(FileRequest(1, kRead, kPlainFile))), kFileNumber);
+    EXPECT_EQ(ExceptionOf(Ask(FileRequest(1, 0xF00F, kPlainFile))), kFileCommand);
+    EXPECT_EQ(ExceptionOf(Ask(FileRequest(1, kWrite, kPlainFile, 0xFFFFFFFF))), kFileSize);
     EXPECT_EQ(ExceptionOf(Ask(WriteBlock(1, 0, Text("x")))), kFileSequence);
-    probesim::Adu shortRecord = FileRequest(1, kRead, kOemFile);
+    probesim::Adu shortRecord = FileRequest(1, kRead, kPlainFile);
     shortRecord.data.pop_back();
     EXPECT_EQ(ExceptionOf(Ask(shortRecord)), kIllegalDataValue);
     probesim::Adu badLength = WriteBlock(1, 0, Text("xy"));
@@ -141,15 +145,15 @@ TEST_F(ExtendedFiles, RefusesWhatTheMachineryCannotDo)
     EXPECT_EQ(ExceptionOf(Ask(badLength)), kIllegalDataValue);
 
     // A commit the file's owner refuses keeps the old file.
-    probe.Files().Put(kOemFile, Text("good"));
+    probe.Files().Put(kPlainFile, Text("good"));
     probe.SetFileCommitHook(
         [](uint16_t, uint16_t, const std::vector<uint8_t>& data) {
             return data.size() < 4 ? std::optional(probesim::ExceptionCode::InvalidFileBlock) : std::nullopt;
         });
-    ASSERT_TRUE(Ask(FileRequest(1, kWrite, kOemFile, 3)));
+    ASSERT_TRUE(Ask(FileRequest(1, kWrite, kPlainFile, 3)));
     EXPECT_TRUE(Ask(WriteBlock(1, 0, Text("bad"))));
-    EXPECT_EQ(ExceptionOf(Ask(FileRequest(1, 0, kOemFile))), kFileBlock);
-    EXPECT_EQ(probe.Files().Get(kOemFile)->data, Text("good"));
+    EXPECT_EQ(ExceptionOf(Ask(FileRequest(1, 0, kPlainFile))), kFileBlock);
+    EXPECT_EQ(probe.Files().Get(kPlainFile)->data, Text("good"));
 }
 
 TEST(ExtendedFilesInAscii, TheBlockLimitFollowsTheFraming)
@@ -205,13 +209,15 @@ TEST_F(RegisterFiles, WritesThroughTheCommandHandshakeAndStoresAtTheClosingZero)
     EXPECT_EQ(Command(0), std::nullopt);
     EXPECT_EQ(Command(1), std::nullopt);
     EXPECT_EQ(client.Write(1, probesim::kFileNumberRegister, {65003}), std::nullopt);
-    EXPECT_EQ(client.Write(1, probesim::kTransferSizeRegister, {0, 4}), std::nullopt);
+    EXPECT_EQ(client.Write(1, probesim::kTransferSizeRegister, {0, 10}), std::nullopt);
     EXPECT_EQ(Command(kWrite), std::nullopt);
     EXPECT_EQ(probe.FileCommandStep(), probesim::HandshakeStep::Done);
-    EXPECT_TRUE(client.Ask(WriteBlock(1, 0, Text("SDI1"))));
+    const Bytes set = Hex("00 01 00 41 00 01 00 01 00 03");
+    EXPECT_TRUE(client.Ask(WriteBlock(1, 0, set)));
     EXPECT_FALSE(probe.Files().Has(65003));
     EXPECT_EQ(Command(0), std::nullopt);
-    EXPECT_EQ(probe.Files().Get(65003)->data, Text("SDI1"));
+    ASSERT_TRUE(probe.Files().Has(65003));
+    EXPECT_EQ(probe.Files().Get(65003)->data, set);
 }
 
 TEST_F(RegisterFiles, RefusesCommandsOutOfTurn)

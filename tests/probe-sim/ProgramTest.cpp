@@ -137,7 +137,7 @@ TEST(ProbeSimProgram, ServesTheLineAndKeepsThePortTableWhileRunning)
 {
     testsupport::ScopedConfigDir config;
     Program program({"--device-type", "39", "--serial", "1234", "--map-version", "2", "--firmware", "215",
-                     "--register-port", "COM7"});
+                     "--do-sensor", "--register-port", "COM7"});
     const std::string path = program.ReadLine(5s);
     ASSERT_FALSE(path.empty());
     EXPECT_EQ(PortOf(path), u"COM7");
@@ -147,6 +147,8 @@ TEST(ProbeSimProgram, ServesTheLineAndKeepsThePortTableWhileRunning)
               "01 11 17 4E FF 01 56 43 00 27 00 D7 00 00 00 01 00 02 00 00 04 D2 04 00 00 01 24 E1");
     // The program runs an instrument, not just a bare slave: here its device type register.
     EXPECT_EQ(ToHex(client.Transact(Hex("01 03 23 28 00 01 0F 86"))), "01 03 02 00 27 F8 5E");
+    // One sensor connection, holding the DO sensor.
+    EXPECT_EQ(ToHex(client.Transact(Hex("01 03 24 53 00 03 FF 2A"))), "01 03 06 00 01 00 00 00 01 DD 75");
 
     EXPECT_EQ(program.Signal(SIGTERM, 5s), 0);
     EXPECT_FALSE(PortOf(path));

@@ -48,6 +48,15 @@ std::optional<ExceptionCode> FileCommandRegisters::OnWrite(RegisterModel& regist
     return refusal;
 }
 
+std::optional<ExceptionCode> FileCommandRegisters::OnParameterWrite() const
+{
+    // Changing the file or the size under a running transfer would leave it undefined.
+    std::lock_guard lock(m_mutex);
+    if (m_handshake.Step() != HandshakeStep::Armed)
+        return ExceptionCode::FileCommandSequence;
+    return std::nullopt;
+}
+
 HandshakeStep FileCommandRegisters::Step() const
 {
     std::lock_guard lock(m_mutex);

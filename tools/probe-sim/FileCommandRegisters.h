@@ -1,8 +1,9 @@
 // The file command registers of instruments before register map version 3: 49150 the file command
 // register with the handshake 0, 1, command, 0; 49151 the file number; 49152 the transfer size
-// (u32, high word first). A read command puts the file's size into 49152; a write command takes
-// the size written there; the closing 0 ends the transfer and stores a completed write. Out of
-// turn the register answers the maker's exception 0x86. Thread-safe.
+// (u32, high word first). File number and size are set while the handshake is armed (between the
+// 1 and the command); a read command puts the file's size into 49152; a write command takes the
+// size written there; the closing 0 ends the transfer and stores a completed write. Out of turn the
+// registers answer the maker's exception 0x86. Thread-safe.
 #pragma once
 
 #include <mutex>
@@ -27,6 +28,8 @@ public:
     static void Create(RegisterModel& registers);
     // The write hook of the file command register.
     std::optional<ExceptionCode> OnWrite(RegisterModel& registers, const RegisterWrite& write);
+    // The write hook of the file number and transfer size registers.
+    std::optional<ExceptionCode> OnParameterWrite() const;
 
     HandshakeStep Step() const;
 

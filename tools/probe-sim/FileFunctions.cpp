@@ -46,14 +46,36 @@ std::vector<uint8_t> EncodeRecord(const FileRecord& record)
     return data;
 }
 
+// The scripted fault of a block request; a reply when it replaces carrying the block out.
+std::optional<Reply> ApplyFault(FileTransfer& transfer, BlockFaults* faults, uint32_t offset,
+                                std::chrono::milliseconds& delay)
+{
+    const unsigned number = transfer.NextBlockNumber();
+    if (!faults)
+        return std::nullopt;
+    const std::optional<BlockFault> fault = faults->Take(number, offset);
+    if (!fault)
+        return std::nullopt;
+    if (fault->lost)
+        return Reply::None();
+    if (fault->refusal)
+        return Reply::WithException(*fault->refusal);
+    delay = fault->delay;
+    return std::nullopt;
+}
+
 } // namespace
 
-Reply ReadFileBlock(FileTransfer& transfer, const Adu& request, FramingMode mode, uint16_t maxPacketSize)
+Reply ReadFileBlock(FileTransfer& transfer, const Adu& request, FramingMode mode, uint16_t maxPacketSize,
+                    BlockFaults* faults)
 {
     if (request.data.size() != kBlockRequestBytes)
         return Reply::WithException(ExceptionCode::IllegalDataValue);
     const uint32_t offset = ReadU32(request.data, 0);
     const uint16_t length = ReadU16(request.data, 4);
+    std::chrono::milliseconds delay{0};
+    if (auto replaced = ApplyFault(transfer, faults, offset, delay))
+        return *replaced;
     const std::optional<TransferForm> form = transfer.OpenForm();
     if (!form)
         return Reply::WithException(ExceptionCode::FileCommandSequence);
@@ -75,14 +97,20 @@ Reply ReadFileBlock(FileTransfer& transfer, const Adu& request, FramingMode mode
     data.insert(data.end(), block.data.begin(), block.data.end());
     if (extended)
         data.push_back(block.endOfFile ? 1 : 0);
-    return Reply::WithData(std::move(data));
+    Reply reply = Reply::WithData(std::move(data));
+    reply.delay = delay;
+    return reply;
 }
 
-Reply WriteFileBlock(FileTransfer& transfer, const Adu& request, FramingMode mode, uint16_t maxPacketSize)
+Reply WriteFileBlock(FileTransfer& transfer, const Adu& request, FramingMode mode, uint16_t maxPacketSize,
+                     BlockFaults* faults)
 {
     if (request.data.size() < kBlockRequestBytes ||
         request.data.size() != kBlockRequestBytes + ReadU16(request.data, 4))
         return Reply::WithException(ExceptionCode::IllegalDataValue);
+    std::chrono::milliseconds delay{0};
+    if (auto replaced = ApplyFault(transfer, faults, ReadU32(request.data, 0), delay))
+        return *replaced;
     if (EncodedLength(mode, kAduHeaderBytes + request.data.size()) > maxPacketSize)
         return Reply::WithException(ExceptionCode::InvalidFileBlock);
     const uint32_t offset = ReadU32(request.data, 0);
@@ -90,7 +118,9 @@ Reply WriteFileBlock(FileTransfer& transfer, const Adu& request, FramingMode mod
                                          request.data.size() - kBlockRequestBytes);
     if (const auto refusal = transfer.WriteBlock(offset, bytes))
         return Reply::WithException(*refusal);
-    return Reply::WithData({request.data.begin(), request.data.begin() + kBlockRequestBytes});
+    Reply reply = Reply::WithData({request.data.begin(), request.data.begin() + kBlockRequestBytes});
+    reply.delay = delay;
+    return reply;
 }
 
 Reply ExtendedFileRequest(FileTransfer& transfer, const Adu& request)

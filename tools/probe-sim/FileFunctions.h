@@ -9,11 +9,13 @@
 //                         read setup carries the file's size and time stamps, otherwise it echoes
 //
 // A frame longer than the instrument's maximum packet size (in the line's framing) is refused with
-// InvalidFileBlock, as are blocks out of place; malformed requests answer IllegalDataValue.
+// InvalidFileBlock, as are blocks out of place; malformed requests answer IllegalDataValue. Block
+// faults, when given, apply to well-formed block requests before they are carried out.
 #pragma once
 
 #include <cstdint>
 
+#include "tools/probe-sim/BlockFaults.h"
 #include "tools/probe-sim/FileTransfer.h"
 #include "tools/probe-sim/Reply.h"
 
@@ -26,8 +28,10 @@ inline constexpr uint8_t kExtendedFileRequest = 102;
 
 inline constexpr size_t kFileRecordBytes = 20;
 
-Reply ReadFileBlock(FileTransfer& transfer, const Adu& request, FramingMode mode, uint16_t maxPacketSize);
-Reply WriteFileBlock(FileTransfer& transfer, const Adu& request, FramingMode mode, uint16_t maxPacketSize);
+Reply ReadFileBlock(FileTransfer& transfer, const Adu& request, FramingMode mode, uint16_t maxPacketSize,
+                    BlockFaults* faults = nullptr);
+Reply WriteFileBlock(FileTransfer& transfer, const Adu& request, FramingMode mode, uint16_t maxPacketSize,
+                     BlockFaults* faults = nullptr);
 Reply ExtendedFileRequest(FileTransfer& transfer, const Adu& request);
 
 } // namespace probesim

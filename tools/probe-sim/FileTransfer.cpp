@@ -38,7 +38,7 @@ std::variant<FileHeader, ExceptionCode> FileTransfer::OpenRead(uint16_t command,
     if (!stored)
         return ExceptionCode::InvalidFileNumber;
     const auto size = static_cast<uint32_t>(stored->data.size()); // the store bounds it
-    m_open = Open{{command, file, form, size, 0}, false, std::move(stored->data)};
+    m_open = Open{{command, file, form, size, 0, 0}, false, std::move(stored->data)};
     return FileHeader{size, stored->start, stored->stop};
 }
 
@@ -59,7 +59,7 @@ std::optional<ExceptionCode> FileTransfer::OpenWrite(uint16_t command, uint16_t 
     }
     if (resulting > m_store.MaxFileSize())
         return ExceptionCode::InvalidFileSize;
-    m_open = Open{{command, file, form, size, 0}, true, {}};
+    m_open = Open{{command, file, form, size, 0, 0}, true, {}};
     m_open->data.reserve(size);
     return std::nullopt;
 }
@@ -68,6 +68,8 @@ std::optional<ExceptionCode> FileTransfer::Close()
 {
     Open closing;
     CommitHook hook;
+    ReceivedCheck check;
+    StoredAction stored;
     {
         std::lock_guard lock(m_mutex);
         if (!m_open)
@@ -75,11 +77,18 @@ std::optional<ExceptionCode> FileTransfer::Close()
         closing = std::move(*m_open);
         m_open.reset();
         hook = m_hook;
+        check = m_check;
+        stored = m_stored;
     }
     if (!closing.writing || closing.state.done != closing.state.size)
         return std::nullopt;
 
     const TransferState& state = closing.state;
+    if (check)
+    {
+        if (const auto refusal = check(state.command, state.file, closing.data))
+            return refusal;
+    }
     DeviceFile file;
     if (state.command == kFileCommandWriteNote)
     {
@@ -106,8 +115,12 @@ std::optional<ExceptionCode> FileTransfer::Close()
             return refusal;
     }
     m_store.Put(state.file, std::move(file));
-    std::lock_guard lock(m_mutex);
-    ++m_commits;
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_commits;
+    }
+    if (stored)
+        stored(state.command, state.file, closing.data);
     return std::nullopt;
 }
 
@@ -150,6 +163,14 @@ std::optional<ExceptionCode> FileTransfer::WriteBlock(uint32_t offset, std::span
     return std::nullopt;
 }
 
+unsigned FileTransfer::NextBlockNumber()
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_open)
+        return 0;
+    return ++m_open->state.blocks;
+}
+
 std::optional<TransferState> FileTransfer::Current() const
 {
     std::lock_guard lock(m_mutex);
@@ -176,6 +197,13 @@ void FileTransfer::SetCommitHook(CommitHook hook)
 {
     std::lock_guard lock(m_mutex);
     m_hook = std::move(hook);
+}
+
+void FileTransfer::SetInstrumentRules(ReceivedCheck check, StoredAction stored)
+{
+    std::lock_guard lock(m_mutex);
+    m_check = std::move(check);
+    m_stored = std::move(stored);
 }
 
 } // namespace probesim

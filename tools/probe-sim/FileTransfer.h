@@ -42,8 +42,9 @@ struct TransferState
     uint16_t command = 0;
     uint16_t file = 0;
     TransferForm form = TransferForm::Extended;
-    uint32_t size = 0; // of the file read, or announced for the write
-    uint32_t done = 0; // bytes read or received so far, up to the furthest block
+    uint32_t size = 0;   // of the file read, or announced for the write
+    uint32_t done = 0;   // bytes read or received so far, up to the furthest block
+    unsigned blocks = 0; // block requests since the setup, repeated ones included
 };
 
 struct FileHeader
@@ -66,6 +67,13 @@ public:
     // refuses it (the store keeps the old file).
     using CommitHook = std::function<std::optional<ExceptionCode>(uint16_t command, uint16_t file,
                                                                   const std::vector<uint8_t>& data)>;
+    // The instrument's own rules, beside the test's commit hook: a check of the bytes received (a
+    // note block alone, not the log it goes into) before anything is stored, and what the
+    // instrument does once they are stored.
+    using ReceivedCheck = std::function<std::optional<ExceptionCode>(uint16_t command, uint16_t file,
+                                                                     const std::vector<uint8_t>& received)>;
+    using StoredAction =
+        std::function<void(uint16_t command, uint16_t file, const std::vector<uint8_t>& received)>;
 
     explicit FileTransfer(FileStore& store) : m_store(store) {}
 
@@ -89,11 +97,15 @@ public:
     // announced size: InvalidFileBlock. Blocks may be sent again (a lost reply).
     std::optional<ExceptionCode> WriteBlock(uint32_t offset, std::span<const uint8_t> data);
 
+    // Counts a block request of the open transfer: its number (1 for the first), 0 when none is open.
+    unsigned NextBlockNumber();
+
     std::optional<TransferState> Current() const;
     // Transfers opened with this form; nullopt when none is open.
     std::optional<TransferForm> OpenForm() const;
     unsigned Commits() const; // completed writes stored since construction
     void SetCommitHook(CommitHook hook);
+    void SetInstrumentRules(ReceivedCheck check, StoredAction stored);
 
 private:
     struct Open
@@ -107,6 +119,8 @@ private:
     mutable std::mutex m_mutex;
     std::optional<Open> m_open;
     CommitHook m_hook;
+    ReceivedCheck m_check;
+    StoredAction m_stored;
     unsigned m_commits = 0;
 };
 

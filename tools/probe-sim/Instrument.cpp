@@ -34,7 +34,10 @@ class InstrumentModel final : public LineObserver
 public:
     InstrumentModel(ProbeSimulator& sim, const InstrumentConfig& config)
         : sim(sim), config(config), layout(LayoutOf(config)), transfer(files), fileRegisters(transfer),
-          commands(config.registerMapVersion >= 3), clock(config.clockStart.value_or(SystemTimestamp()))
+          commands(config.registerMapVersion >= 3), clock(config.clockStart.value_or(SystemTimestamp())),
+          sensors(sim.Registers(),
+                  {[this] { return clock.Now(); }, [this] { return MeasurementCacheTimeout(); },
+                   [this] { return Offline(); }, Clock::now()})
     {
     }
 
@@ -48,6 +51,8 @@ public:
     bool StayAwake() const;
     bool Restoring(Clock::time_point at) const;
     void SetStatusBits(uint32_t set, uint32_t clear);
+    bool Offline() const;
+    uint16_t MeasurementCacheTimeout() const;
 
     ProbeSimulator& sim;
     const InstrumentConfig config;
@@ -58,11 +63,19 @@ public:
     DeviceCommands commands;
     SleepState sleep;
     DeviceClock clock;
+    SensorBank sensors;
+    LogBook log;
+    BlockFaults blockFaults;
     std::atomic<unsigned> restores{0};
 
 private:
     std::optional<ExceptionCode> RestoreFactoryDefaults();
     std::optional<ExceptionCode> OnLineWrite(const RegisterWrite& write);
+    void InstallFiles();
+    void InstallMeasurementCache();
+    std::optional<ExceptionCode> CheckReceived(uint16_t command, uint16_t file,
+                                               const std::vector<uint8_t>& received) const;
+    OemConfig FactoryConfig() const;
 
     mutable std::mutex m_restoreMutex;
     std::optional<Clock::time_point> m_restoreUntil;
@@ -90,7 +103,15 @@ void InstrumentModel::Install(const std::shared_ptr<InstrumentModel>& self)
     RegisterModel& registers = sim.Registers();
     InstallRegisters(registers, config, layout, address, line, clock.Now());
     if (layout.fileCommandRegisters)
+    {
         FileCommandRegisters::Create(registers);
+        registers.AddWriteHook(kFileNumberRegister, 3,
+                               [self](RegisterModel&, const RegisterWrite&)
+                               { return self->fileRegisters.OnParameterWrite(); });
+    }
+    sensors.Install();
+    InstallMeasurementCache();
+    InstallFiles();
 
     registers.AddWriteHook(reg::kDeviceAddress, 2,
                            [self](RegisterModel&, const RegisterWrite& write)
@@ -138,18 +159,25 @@ void InstrumentModel::Install(const std::shared_ptr<InstrumentModel>& self)
                     [this](uint16_t)
                     {
                         SetStatusBits(0, reg::kStatusOffline);
+                        sensors.DeviceOnline();
                         return std::optional<ExceptionCode>{};
                     });
     commands.Define(kCommandRestoreFactoryDefaults, [this](uint16_t) { return RestoreFactoryDefaults(); });
 
     DeviceModel& model = sim.Model();
-    model.SetFunctionHandler(
-        kReadFileBlock, [self](const Adu& request)
-        { return ReadFileBlock(self->transfer, request, self->sim.Mode(), self->config.maxPacketSize); });
+    model.SetFunctionHandler(kReadFileBlock,
+                             [self](const Adu& request)
+                             {
+                                 return ReadFileBlock(self->transfer, request, self->sim.Mode(),
+                                                      self->config.maxPacketSize, &self->blockFaults);
+                             });
     model.SetFunctionHandler(
         kWriteFileBlock,
         [self](const Adu& request)
-        { return WriteFileBlock(self->transfer, request, self->sim.Mode(), self->config.maxPacketSize); },
+        {
+            return WriteFileBlock(self->transfer, request, self->sim.Mode(), self->config.maxPacketSize,
+                                  &self->blockFaults);
+        },
         true);
     if (config.registerMapVersion >= 3)
     {
@@ -161,6 +189,90 @@ void InstrumentModel::Install(const std::shared_ptr<InstrumentModel>& self)
         model.RemoveFunctionHandler(kExtendedFileRequest);
     }
     sim.SetLineObserver(self);
+}
+
+void InstrumentModel::InstallMeasurementCache()
+{
+    // Map version 3 adds 49463 beside the family's own register: both hold the one setting.
+    const uint16_t own = layout.family.measurementCacheTimeout;
+    if (!layout.measurementCacheRegister || own == 0)
+        return;
+    RegisterModel& registers = sim.Registers();
+    registers.AddWriteHook(reg::kMeasurementCacheTimeout, 1,
+                           [own](RegisterModel& model, const RegisterWrite& write)
+                           {
+                               model.SetU16(own, *ValueFor(write, reg::kMeasurementCacheTimeout));
+                               return std::optional<ExceptionCode>{};
+                           });
+    registers.AddWriteHook(own, 1,
+                           [own](RegisterModel& model, const RegisterWrite& write)
+                           {
+                               model.SetU16(reg::kMeasurementCacheTimeout, *ValueFor(write, own));
+                               return std::optional<ExceptionCode>{};
+                           });
+}
+
+void InstrumentModel::InstallFiles()
+{
+    OemConfig oem;
+    oem.serialNumber = config.serialNumber;
+    oem.factoryAddress = config.factoryAddress;
+    oem.factoryLine = config.factoryLine;
+    files.Put(kOemConfigFile, EncodeOemConfig(oem));
+    if (config.sdi12Supported)
+        files.Put(kSdi12File, EncodeSdi12Set({u'0', {{1, 1}, {1, 2}}}));
+    // The model owns the transfer: these capture the model itself, not a counted reference.
+    transfer.SetInstrumentRules([this](uint16_t command, uint16_t file, const std::vector<uint8_t>& received)
+                                { return CheckReceived(command, file, received); },
+                                [this](uint16_t command, uint16_t file, const std::vector<uint8_t>& received)
+                                {
+                                    if (command == kFileCommandWriteNote)
+                                        log.Record(file, clock.Now(), received);
+                                });
+}
+
+std::optional<ExceptionCode> InstrumentModel::CheckReceived(uint16_t command, uint16_t file,
+                                                            const std::vector<uint8_t>& received) const
+{
+    std::string problem;
+    if (command == kFileCommandWriteNote)
+        return IsNoteBlock(received) ? std::nullopt : std::optional(ExceptionCode::InvalidFileBlock);
+    if (file == kOemConfigFile && !DecodeOemConfig(received, config.maxBaudId, problem))
+        return ExceptionCode::InvalidFileBlock;
+    if (file == kSdi12File && !DecodeSdi12Set(received, problem))
+        return ExceptionCode::InvalidFileBlock;
+    return std::nullopt;
+}
+
+OemConfig InstrumentModel::FactoryConfig() const
+{
+    std::string problem;
+    if (const std::optional<DeviceFile> file = files.Get(kOemConfigFile))
+    {
+        if (auto oem = DecodeOemConfig(file->data, config.maxBaudId, problem))
+            return *oem;
+    }
+    // Without a usable OEM configuration the instrument keeps what it was built with.
+    OemConfig built;
+    built.serialNumber = sim.Model().Identity().serialNumber;
+    built.factoryAddress = config.factoryAddress;
+    built.factoryLine = config.factoryLine;
+    return built;
+}
+
+uint16_t InstrumentModel::MeasurementCacheTimeout() const
+{
+    const RegisterModel& registers = sim.Registers();
+    if (layout.measurementCacheRegister)
+        return registers.GetU16(reg::kMeasurementCacheTimeout).value_or(0);
+    if (layout.family.measurementCacheTimeout != 0)
+        return registers.GetU16(layout.family.measurementCacheTimeout).value_or(0);
+    return config.measurementCacheTimeout;
+}
+
+bool InstrumentModel::Offline() const
+{
+    return (sim.Registers().GetU32(reg::kDeviceStatus).value_or(0) & reg::kStatusOffline) != 0;
 }
 
 std::optional<ExceptionCode> InstrumentModel::OnLineWrite(const RegisterWrite& write)
@@ -193,12 +305,20 @@ std::optional<ExceptionCode> InstrumentModel::RestoreFactoryDefaults()
         m_restoreUntil = until;
     }
     transfer.Abandon();
-    WriteSettings(sim.Registers(), config, layout, config.factoryAddress, config.factoryLine);
+    // The restart takes the OEM configuration: serial number and factory settings.
+    const OemConfig factory = FactoryConfig();
+    const auto factoryAddress = static_cast<uint8_t>(factory.factoryAddress);
+    SlaveIdentity identity = sim.Model().Identity();
+    identity.serialNumber = factory.serialNumber;
+    sim.Model().SetIdentity(identity);
+    sim.Registers().SetU32(reg::kSerialNumber, factory.serialNumber);
+    WriteSettings(sim.Registers(), config, layout, factoryAddress, factory.factoryLine);
     SetStatusBits(0, reg::kStatusOffline);
+    sensors.PowerUp();
     // Taken from the next frame, which the restarting instrument does not hear anyway; the reply to
     // this command still goes out at the old address and framing.
-    sim.SetAddress(config.factoryAddress);
-    sim.SetMode(config.factoryLine.mode);
+    sim.SetAddress(factoryAddress);
+    sim.SetMode(factory.factoryLine.mode);
     sleep.Touch(until);
     ++restores;
     return std::nullopt;
@@ -209,9 +329,15 @@ std::optional<std::string> InstrumentModel::Intercept(const RawFrame& frame, Fra
     if (Restoring(frame.firstByte))
         return "ignored: restoring factory defaults";
     std::string note;
-    if (sleep.OnFrame(frame.firstByte, frame.lastByte, SleepIdle(),
+    const std::optional<std::chrono::milliseconds> idle = SleepIdle();
+    if (sleep.OnFrame(frame.firstByte, frame.lastByte, idle,
                       mode == FramingMode::Ascii ? kWakeFramesAscii : kWakeFramesRtu, note))
+    {
+        // Waking powers the sensors up again.
+        if (!sleep.Asleep(frame.lastByte, idle))
+            sensors.PowerUp();
         return note;
+    }
     return std::nullopt;
 }
 
@@ -365,7 +491,71 @@ unsigned Instrument::Restores() const
 
 bool Instrument::Offline() const
 {
-    return (DeviceStatus() & reg::kStatusOffline) != 0;
+    return m_model->Offline();
+}
+
+SensorBank& Instrument::Sensors()
+{
+    return m_model->sensors;
+}
+
+BlockFaults& Instrument::FileBlockFaults()
+{
+    return m_model->blockFaults;
+}
+
+uint32_t Instrument::SerialNumber() const
+{
+    return m_model->sim.Model().Identity().serialNumber;
+}
+
+uint16_t Instrument::MeasurementCacheTimeout() const
+{
+    return m_model->MeasurementCacheTimeout();
+}
+
+void Instrument::StartLog(uint16_t file, uint16_t status)
+{
+    if (status < kLogReady || status > kLogSuspended)
+        throw std::out_of_range("an active log has a status of 10 to 13");
+    if (!m_model->files.Has(file))
+        m_model->files.Put(file, std::vector<uint8_t>{});
+    RegisterModel& registers = m_model->sim.Registers();
+    auto lock = registers.Hold();
+    registers.SetU16(reg::kActiveLogFile, file);
+    registers.SetU16(reg::kActiveLogStatus, status);
+}
+
+void Instrument::SetLogStatus(uint16_t status)
+{
+    if (status > kLogDeleted)
+        throw std::out_of_range("log states run from 0 to 15");
+    m_model->sim.Registers().SetU16(reg::kActiveLogStatus, status);
+}
+
+uint16_t Instrument::ActiveLogFile() const
+{
+    return m_model->sim.Registers().GetU16(reg::kActiveLogFile).value_or(0);
+}
+
+uint16_t Instrument::LogStatus() const
+{
+    return m_model->sim.Registers().GetU16(reg::kActiveLogStatus).value_or(0);
+}
+
+std::vector<LogNote> Instrument::Notes() const
+{
+    return m_model->log.Notes();
+}
+
+std::vector<LogNote> Instrument::Notes(uint16_t file) const
+{
+    return m_model->log.Notes(file);
+}
+
+std::vector<LogNote> Instrument::ActiveLogNotes() const
+{
+    return m_model->log.Notes(ActiveLogFile());
 }
 
 uint32_t Instrument::DeviceStatus() const

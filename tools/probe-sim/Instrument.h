@@ -1,13 +1,17 @@
 // A simulated instrument installed into a ProbeSimulator: identity, registers, device commands,
-// file functions, line settings, message counters and power saving, as the instrument behaves seen
-// from the wire. Typical use in a test:
+// sensors, file functions with the configuration files and the data logs, line settings, message
+// counters and power saving, as the instrument behaves seen from the wire. Typical use in a test:
 //
 //     probesim::ProbeSimulator sim;
 //     probesim::Instrument probe(sim, {.deviceType = 12, .registerMapVersion = 2, .serialNumber = 4711,
 //                                      .sleepAfter = 50ms, .restoreSilence = 100ms});
-//     probe.Files().Put(65500, bytes);
+//     probe.Sensors().Add(1, probesim::OpticalDoSensor(5150));   // the DO sensor on connection 1
+//     probe.Sensors().AddUnplugged(2);                           // listed, answers 0x94
+//     probe.StartLog(12);                                        // notes go to log file 12
+//     probe.FileBlockFaults().AtBlock(2, probesim::BlockFault::Slow(300ms));
 //     ... talk to sim.SlavePath() ...
 //     EXPECT_TRUE(probe.Offline());
+//     EXPECT_EQ(probe.ActiveLogNotes().at(0).SubType(), 9);
 //
 // The model stays installed in the simulator when the Instrument goes (its state lives as long as
 // the simulator's handlers); destroy the Instrument first, or together with the simulator. Every
@@ -18,12 +22,17 @@
 #include <optional>
 #include <vector>
 
+#include "tools/probe-sim/BlockFaults.h"
 #include "tools/probe-sim/CommandHandshake.h"
 #include "tools/probe-sim/DeviceCommands.h"
 #include "tools/probe-sim/FileTransfer.h"
 #include "tools/probe-sim/InstrumentConfig.h"
+#include "tools/probe-sim/InstrumentFiles.h"
 #include "tools/probe-sim/InstrumentRegisters.h"
+#include "tools/probe-sim/LogBook.h"
+#include "tools/probe-sim/OpticalDoSensor.h"
 #include "tools/probe-sim/ProbeSimulator.h"
+#include "tools/probe-sim/SensorBank.h"
 
 namespace probesim
 {
@@ -54,7 +63,10 @@ public:
     const InstrumentConfig& Config() const;
     const InstrumentLayout& Layout() const; // where the family keeps its registers
     RegisterModel& Registers();
+    // The store holds the OEM configuration (65500) and, with SDI-12, the parameter set (65003).
     FileStore& Files();
+    SensorBank& Sensors();
+    BlockFaults& FileBlockFaults();
 
     // Extension points for later device behaviour.
     void DefineDeviceCommand(uint16_t command, DeviceCommands::Action action);
@@ -78,6 +90,20 @@ public:
     bool StayAwake() const;
     bool Sleeping() const;
     MessageCounters Counters() const;
+
+    uint32_t SerialNumber() const;            // changes with the OEM configuration at a factory restore
+    uint16_t MeasurementCacheTimeout() const; // ms; the register's, or the configured one without it
+
+    // Data logs. StartLog makes a log file active (created empty in the store when missing) with a
+    // status of 10 to 13; SetLogStatus changes the status (14 stopped: no log is active any more).
+    // Notes are kept for every log file that receives one, active or not.
+    void StartLog(uint16_t file, uint16_t status = kLogRunning);
+    void SetLogStatus(uint16_t status);
+    uint16_t ActiveLogFile() const;
+    uint16_t LogStatus() const;
+    std::vector<LogNote> Notes() const;
+    std::vector<LogNote> Notes(uint16_t file) const;
+    std::vector<LogNote> ActiveLogNotes() const;
 
     // Puts the instrument to sleep at once, as if its idle time had passed.
     void FallAsleep();

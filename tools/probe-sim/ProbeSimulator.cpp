@@ -298,8 +298,10 @@ void ProbeSimulator::Process(const RawFrame& frame, FramingMode mode, OutputQueu
 
     OutgoingFrame outgoing;
     outgoing.bytes = EncodeFrame(mode, answer);
-    outgoing.due = frame.lastByte + fault.delay;
+    outgoing.due = frame.lastByte + reply.delay + fault.delay;
     outgoing.adu = std::move(answer);
+    if (reply.delay.count() > 0)
+        AddNote(outgoing.note, "after " + std::to_string(reply.delay.count()) + " ms of work");
     if (fault.delay.count() > 0)
         AddNote(outgoing.note, "late (fault)");
     if (fault.replyAddress)

@@ -148,9 +148,17 @@ void RegisterModel::RemoveHook(int id)
     std::erase_if(m_hooks, [id](const Hook& hook) { return hook.id == id; });
 }
 
-std::variant<std::vector<uint16_t>, ExceptionCode> RegisterModel::Read(uint16_t first, uint16_t count)
+void RegisterModel::DelayReply(std::chrono::milliseconds time)
 {
     std::lock_guard lock(m_mutex);
+    m_replyDelay += time;
+}
+
+std::variant<std::vector<uint16_t>, ExceptionCode> RegisterModel::Read(uint16_t first, uint16_t count,
+                                                                       std::chrono::milliseconds* delay)
+{
+    std::lock_guard lock(m_mutex);
+    m_replyDelay = std::chrono::milliseconds{0};
     // Existence first, so that a refused read has no side effects through the hooks.
     if (!AllPresent(first, count))
         return ExceptionCode::IllegalDataAddress;
@@ -160,6 +168,8 @@ std::variant<std::vector<uint16_t>, ExceptionCode> RegisterModel::Read(uint16_t 
         if (const auto refusal = hook.read(*this, first, count))
             return *refusal;
     }
+    if (delay)
+        *delay = m_replyDelay;
     if (!AllPresent(first, count))
         return ExceptionCode::IllegalDataAddress;
     std::vector<uint16_t> values;
@@ -169,9 +179,11 @@ std::variant<std::vector<uint16_t>, ExceptionCode> RegisterModel::Read(uint16_t 
     return values;
 }
 
-std::optional<ExceptionCode> RegisterModel::Write(uint16_t first, std::span<const uint16_t> values)
+std::optional<ExceptionCode> RegisterModel::Write(uint16_t first, std::span<const uint16_t> values,
+                                                  std::chrono::milliseconds* delay)
 {
     std::lock_guard lock(m_mutex);
+    m_replyDelay = std::chrono::milliseconds{0};
     const auto count = static_cast<uint32_t>(values.size());
     if (!AllPresent(first, count))
         return ExceptionCode::IllegalDataAddress;
@@ -193,6 +205,8 @@ std::optional<ExceptionCode> RegisterModel::Write(uint16_t first, std::span<cons
             return refusal;
         }
     }
+    if (delay)
+        *delay = m_replyDelay;
     return std::nullopt;
 }
 

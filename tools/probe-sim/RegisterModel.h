@@ -5,6 +5,7 @@
 // model's (recursive) lock held, so they may call the model freely but must not block.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -70,10 +71,22 @@ public:
     int AddWriteHook(uint16_t first, uint16_t count, WriteHook hook);
     void RemoveHook(int id);
 
+    // Called by a hook: the device works this much longer on the request before it answers (a
+    // measurement on demand, a slow command). The times of all hooks of one request add up.
+    void DelayReply(std::chrono::milliseconds time);
+
+    // Holds the model still: no request is served and no hook runs until the lock goes. Device
+    // behaviour that keeps state beside the registers takes it, so that hooks see a consistent
+    // picture. Re-entrant, so hooks may take it again.
+    std::unique_lock<std::recursive_mutex> Hold() const { return std::unique_lock(m_mutex); }
+
     // The protocol side. A register that does not exist answers IllegalDataAddress; the caller
-    // has already checked that the range lies inside one class.
-    std::variant<std::vector<uint16_t>, ExceptionCode> Read(uint16_t first, uint16_t count);
-    std::optional<ExceptionCode> Write(uint16_t first, std::span<const uint16_t> values);
+    // has already checked that the range lies inside one class. delay, when given, receives the
+    // time the hooks asked for (DelayReply).
+    std::variant<std::vector<uint16_t>, ExceptionCode> Read(uint16_t first, uint16_t count,
+                                                            std::chrono::milliseconds* delay = nullptr);
+    std::optional<ExceptionCode> Write(uint16_t first, std::span<const uint16_t> values,
+                                       std::chrono::milliseconds* delay = nullptr);
 
 private:
     struct Hook
@@ -93,6 +106,7 @@ private:
     std::map<uint16_t, uint16_t> m_values;
     std::vector<Hook> m_hooks;
     int m_nextHookId = 1;
+    std::chrono::milliseconds m_replyDelay{0}; // of the request being served
 };
 
 } // namespace probesim

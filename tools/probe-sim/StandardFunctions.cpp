@@ -33,7 +33,8 @@ Reply ReadRegisters(RegisterModel& registers, RegisterClass cls, const Adu& requ
     const auto first = FirstRegister(cls, start, count);
     if (!first)
         return Reply::WithException(ExceptionCode::IllegalDataAddress);
-    auto result = registers.Read(*first, count);
+    std::chrono::milliseconds delay{0};
+    auto result = registers.Read(*first, count, &delay);
     if (const auto* refusal = std::get_if<ExceptionCode>(&result))
         return Reply::WithException(*refusal);
     const auto& values = std::get<std::vector<uint16_t>>(result);
@@ -45,7 +46,9 @@ Reply ReadRegisters(RegisterModel& registers, RegisterClass cls, const Adu& requ
         data.push_back(static_cast<uint8_t>(value >> 8));
         data.push_back(static_cast<uint8_t>(value & 0xFF));
     }
-    return Reply::WithData(std::move(data));
+    Reply reply = Reply::WithData(std::move(data));
+    reply.delay = delay;
+    return reply;
 }
 
 Reply WriteRegisters(RegisterModel& registers, const Adu& request)
@@ -65,10 +68,13 @@ Reply WriteRegisters(RegisterModel& registers, const Adu& request)
     values.reserve(count);
     for (uint16_t i = 0; i < count; ++i)
         values.push_back(U16At(request.data, 5 + 2 * size_t{i}));
-    if (const auto refusal = registers.Write(*first, values))
+    std::chrono::milliseconds delay{0};
+    if (const auto refusal = registers.Write(*first, values, &delay))
         return Reply::WithException(*refusal);
     // The reply echoes start and count.
-    return Reply::WithData({request.data.begin(), request.data.begin() + 4});
+    Reply reply = Reply::WithData({request.data.begin(), request.data.begin() + 4});
+    reply.delay = delay;
+    return reply;
 }
 
 Reply ReportSlaveId(const SlaveIdentity& identity, const Adu& request)

@@ -19,7 +19,7 @@ namespace
 
 constexpr const char* kUsage =
     "usage: probe-sim [--ascii] [--address N] [--device-type N] [--serial N] [--map-version N]\n"
-    "                 [--firmware N] [--stay-awake] [--register-port [COMn]]\n"
+    "                 [--firmware N] [--stay-awake] [--do-sensor] [--register-port [COMn]]\n"
     "  --ascii               speak Modbus ASCII instead of RTU\n"
     "  --address N           slave address 1..255 (default 1)\n"
     "  --device-type N       device type id (default 0)\n"
@@ -27,6 +27,7 @@ constexpr const char* kUsage =
     "  --map-version N       register map version (default 3)\n"
     "  --firmware N          firmware version in hundredths (default 100)\n"
     "  --stay-awake          never sleep (otherwise the instrument sleeps after 5 s without traffic)\n"
+    "  --do-sensor           the optical DO sensor with temperature on sensor connection 1\n"
     "  --register-port [COMn] enter the pseudo-terminal in the port table (lowest free number\n"
     "                        without COMn) and remove the entry on exit\n";
 
@@ -34,6 +35,7 @@ struct Arguments
 {
     probesim::SimulatorOptions options;
     probesim::InstrumentConfig instrument{.serialNumber = 0};
+    bool doSensor = false;
     bool registerPort = false;
     unsigned comNumber = 0;
 };
@@ -123,6 +125,8 @@ bool Parse(int argc, char** argv, Arguments& args)
             args.instrument.stayAwake = true;
             args.instrument.sleeps = false;
         }
+        else if (arg == "--do-sensor")
+            args.doSensor = true;
         else if (arg == "--register-port" || arg.starts_with("--register-port="))
         {
             args.registerPort = true;
@@ -164,6 +168,8 @@ int main(int argc, char** argv)
     {
         probesim::ProbeSimulator sim(args.options);
         probesim::Instrument instrument(sim, args.instrument);
+        if (args.doSensor)
+            instrument.Sensors().Add(1, probesim::OpticalDoSensor(args.instrument.serialNumber));
 
         if (args.registerPort)
         {

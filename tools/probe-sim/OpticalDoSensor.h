@@ -1,0 +1,43 @@
+// The optical dissolved-oxygen sensor with temperature, as the probes carry it on connection 1:
+// sensor id 42 with the parameters 1 DO concentration (mg/L, also ppm and µg/L), 2 temperature
+// (C, F, K), 3 DO saturation (%Sat) and 4 partial pressure of oxygen (Torr, also PSI, kPa, mBar,
+// mmHg); the float settings at offsets 117-139 (live and default salinity and barometric
+// pressure, the calibration readings at 100 % and 0 %, slope and offset), of which the eight from
+// 125 on are the calibration that the update command takes into the header.
+//
+// The values follow slow waves in time; the saturation is scaled by the calibration slope and
+// offset the sensor took last, and the concentration follows temperature, salinity and the live
+// barometric pressure.
+#pragma once
+
+#include "tools/probe-sim/SimSensor.h"
+
+namespace probesim
+{
+
+inline constexpr uint16_t kOpticalDoSensorId = 42;
+
+namespace dosensor
+{
+inline constexpr uint16_t kConcentration = 1; // parameter numbers
+inline constexpr uint16_t kTemperature = 2;
+inline constexpr uint16_t kSaturation = 3;
+inline constexpr uint16_t kPartialPressure = 4;
+
+inline constexpr uint16_t kLiveSalinity = 117; // setting offsets
+inline constexpr uint16_t kDefaultSalinity = 119;
+inline constexpr uint16_t kLiveBaro = 121;
+inline constexpr uint16_t kDefaultBaro = 123;
+inline constexpr uint16_t kCalDo100 = 125;
+inline constexpr uint16_t kCalTemp100 = 127;
+inline constexpr uint16_t kCalSalinity100 = 129;
+inline constexpr uint16_t kCalBaro100 = 131;
+inline constexpr uint16_t kCalDo0 = 133;
+inline constexpr uint16_t kCalTemp0 = 135;
+inline constexpr uint16_t kCalSlope = 137;
+inline constexpr uint16_t kCalOffset = 139;
+} // namespace dosensor
+
+SimSensor OpticalDoSensor(uint32_t serialNumber = 10001);
+
+} // namespace probesim

@@ -1,0 +1,164 @@
+// The sensors of the simulated instrument as the wire sees them: the connection table (49300 the
+// number of connections N, 49301 the u32 mask of connections that hold a sensor, from 49303 five
+// registers per connection: word 0, register 1, the sensor command register, word 3 and the
+// sensor's register offset, base B = offset + 40000), and one register window per sensor
+// (SimSensor.h) with live values, units, sentinels, calibration and commands.
+//
+// Live values: a read that covers the value registers of a parameter measures it unless the
+// instrument still holds a measurement younger than its measurement-cache time-out. Measuring takes
+// the sensor's sample rate per parameter (the reply comes that much later). With a time-out of 0 the
+// sensor is powered for each measurement and also sits through its warm-up; otherwise it stays
+// powered, and for its warm-up after each power-up its values are the sentinel with the quality
+// "Sensor Warm-up". While calibrating the quality is "Sensor Calibrating"; after the next factory
+// calibration date it is "Factory Cal Expired".
+//
+// A sensor that the table lists but that is unplugged answers every access to its window and its
+// command register with the maker's exception 0x94; the command register of a connection without a
+// sensor answers 0x93. The table and the header are read-only (0x82); a unit the sensor does not
+// offer is refused with 0x84.
+//
+// Every member is safe from any thread; the bank works under the register model's lock.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <optional>
+#include <vector>
+
+#include "tools/probe-sim/DeviceTime.h"
+#include "tools/probe-sim/FrameReceiver.h"
+#include "tools/probe-sim/RegisterModel.h"
+#include "tools/probe-sim/SensorCommands.h"
+#include "tools/probe-sim/SimSensor.h"
+
+namespace probesim
+{
+
+namespace reg
+{
+inline constexpr uint16_t kSensorCount = 49300;
+inline constexpr uint16_t kSensorMask = 49301; // u32, bit k-1 = connection k
+inline constexpr uint16_t kFirstConnection = 49303;
+inline constexpr uint16_t kConnectionRegisters = 5;
+inline constexpr uint16_t kMaxConnections = 32;
+} // namespace reg
+
+// Register index of one connection's five: 0 word 0, 1 register 1, 2 the sensor command register,
+// 3 word 3, 4 the sensor's register offset.
+constexpr uint16_t ConnectionRegister(uint16_t connection, uint16_t index)
+{
+    return static_cast<uint16_t>(reg::kFirstConnection + reg::kConnectionRegisters * (connection - 1) +
+                                 index);
+}
+
+constexpr uint16_t SensorCommandRegisterOf(uint16_t connection)
+{
+    return ConnectionRegister(connection, 2);
+}
+
+constexpr uint16_t DefaultSensorBase(uint16_t connection)
+{
+    return static_cast<uint16_t>(40001 + 200 * (connection - 1));
+}
+
+// What the bank needs to know of its instrument.
+struct SensorEnvironment
+{
+    std::function<DeviceTimestamp()> now;     // the device clock
+    std::function<uint16_t()> cacheTimeout;   // measurement-cache time-out, ms
+    std::function<bool()> offline;            // the device is offline
+    Clock::time_point started = Clock::now(); // values move with the time since
+};
+
+class SensorBank
+{
+public:
+    SensorBank(RegisterModel& registers, SensorEnvironment environment);
+    SensorBank(const SensorBank&) = delete;
+    SensorBank& operator=(const SensorBank&) = delete;
+
+    // Creates the table (no connections) and its hooks. Once.
+    void Install();
+
+    // A sensor on a connection (1..32), plugged in and warming up; the table grows to the
+    // connection. Throws std::out_of_range for a connection outside 1..32, std::logic_error for a
+    // connection that already has one or a window that meets registers the instrument already has,
+    // and std::invalid_argument for a description the registers cannot carry (WindowRegisters).
+    void Add(uint16_t connection, SimSensor sensor);
+    // A connection that the table lists whose sensor is not there: every access to its window (the
+    // description's, or without parameters a header and eight parameter blocks) answers 0x94.
+    void AddUnplugged(uint16_t connection, SimSensor sensor = {});
+    // Unplugging keeps the connection in the table; plugging in again warms the sensor up. Throw
+    // std::logic_error for a connection without a sensor.
+    void Unplug(uint16_t connection);
+    void Plug(uint16_t connection);
+    // N, when it should be larger than the highest connection with a sensor (it never shrinks
+    // below that: std::logic_error). Throws std::out_of_range above 32.
+    void SetConnectionCount(uint16_t count);
+
+    uint16_t ConnectionCount() const;
+    uint32_t ConnectionMask() const;
+    bool Has(uint16_t connection) const;
+    bool Plugged(uint16_t connection) const;
+    // Of a connection with a sensor; std::logic_error otherwise.
+    uint16_t Base(uint16_t connection) const;
+    SensorMode Mode(uint16_t connection) const;
+    HandshakeStep CommandStep(uint16_t connection) const;
+    std::vector<uint16_t> CommandsCarriedOut(uint16_t connection) const; // words, in order
+    unsigned Measurements(uint16_t connection) const;                    // parameters measured so far
+    // The calibration the sensor took last (the header floats).
+    std::array<float, kCalibrationFloats> Calibration(uint16_t connection) const;
+    // A quality word the parameter reports instead of its own; nullopt gives it back.
+    void ForceQuality(uint16_t connection, uint16_t parameter, std::optional<uint16_t> word);
+
+    // Instrument events: every sensor is powered up (start, wake-up, factory restore); the device
+    // went online, which ends continuous sampling.
+    void PowerUp();
+    void DeviceOnline();
+
+private:
+    struct Connection
+    {
+        SimSensor sensor;
+        bool plugged = true;
+        uint16_t base = 0;
+        uint16_t registers = 0; // window size
+        SensorMode mode = SensorMode::Measuring;
+        SensorCommandRegister command;
+        Clock::time_point poweredAt;
+        std::vector<std::optional<Clock::time_point>> measuredAt; // per parameter
+        std::vector<bool> warmUpSample;                           // per parameter
+        std::vector<std::optional<uint16_t>> forcedQuality;       // per parameter
+        std::array<float, kCalibrationFloats> calibration{};
+        std::vector<uint16_t> commands;
+        unsigned measurements = 0;
+    };
+
+    void Place(uint16_t connection, SimSensor sensor, bool plugged);
+    void WriteTable();
+    void WriteWindow(const Connection& c);
+    void WriteParameter(const Connection& c, size_t index);
+    Connection& At(uint16_t connection);
+    const Connection& At(uint16_t connection) const;
+
+    std::optional<ExceptionCode> OnTableWrite(const RegisterWrite& write);
+    std::optional<ExceptionCode> OnCommand(uint16_t connection, uint16_t word);
+    std::optional<ExceptionCode> Carry(Connection& c, SensorAction action);
+    std::optional<ExceptionCode> OnWindowRead(Connection& c, uint16_t first, uint16_t count);
+    std::optional<ExceptionCode> OnWindowWrite(Connection& c, const RegisterWrite& write);
+
+    void Refresh(Connection& c, size_t index, bool measure, Clock::time_point now, unsigned& measured);
+    uint16_t Quality(const Connection& c, size_t index, Clock::time_point now) const;
+    float Value(const Connection& c, size_t index) const;
+    bool WarmingUp(const Connection& c, Clock::time_point now) const;
+    void TakeCalibration(Connection& c);
+    void RestoreCalibration(Connection& c);
+
+    RegisterModel& m_registers;
+    const SensorEnvironment m_env;
+    uint16_t m_count = 0;
+    std::map<uint16_t, Connection> m_connections;
+};
+
+} // namespace probesim
