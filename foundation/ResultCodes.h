@@ -86,6 +86,10 @@ inline constexpr HRESULT SERIALCOMM_E_CLEAR_ERRORS = ResultCode(0x81000012u);
 inline constexpr HRESULT MODBUSCOMM_E_INVALID_PARITY_ID = ResultCode(0x8101014Eu);
 inline constexpr HRESULT MODBUSCOMM_E_INVALID_STOP_BITS_ID = ResultCode(0x8101014Fu);
 
+// Network object and register blocks.
+inline constexpr HRESULT MODBUSCOMM_E_INVALID_CONNECTION_TYPE = ResultCode(0x8101013Du);
+inline constexpr HRESULT MODBUSCOMM_E_BLOCK_READ_MINIMUM = ResultCode(0x8101017Bu);
+
 // Modbus framing.
 inline constexpr HRESULT MODBUSCOMM_E_INVALID_RTU_MESSAGE = ResultCode(0x8101012Fu);
 inline constexpr HRESULT MODBUSCOMM_E_MESSAGE_NOT_INITIALIZED = ResultCode(0x81010132u);

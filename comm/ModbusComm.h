@@ -1,0 +1,241 @@
+// The Modbus master of one communication line. It owns the transport through which the line is
+// reached, the one request/reply message of the line, the framing mode, the retry and busy policy,
+// the wake-up table with the line's idle clock, the line statistics, an optional line trace and the
+// list of device objects created on the line. The application creates one per connected port;
+// every device object on the line holds a counted reference to it.
+//
+// Every operation runs to its end on the calling thread under the line lock, which serialises all
+// traffic of the line (re-entrant: operations call each other while holding it). Results are
+// result codes; an exception never leaves an operation (MODBUSCOMM_E_EXCEPTION).
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include "comm/IOAbstract.h"
+#include "comm/ModbusMessage.h"
+#include "comm/SlaveIdInfo.h"
+#include "comm/WakeUpTable.h"
+#include "foundation/ByteBuffer.h"
+#include "foundation/DeviceTimestamp.h"
+#include "foundation/DynArray.h"
+#include "foundation/ParameterRecords.h"
+#include "foundation/ResultCodes.h"
+#include "foundation/Stopwatch.h"
+#include "foundation/TraceLog.h"
+#include "foundation/WideString.h"
+#include "platform/Sync.h"
+#include "platform/Types.h"
+
+namespace NVSystem
+{
+class CDeviceComm;
+}
+
+// The network's own refusals that have no name elsewhere.
+
+// The line statistics, in this order; they only ever grow.
+enum ModbusStatistic : uint32_t
+{
+    MODBUS_STAT_REQUESTS_WRITTEN = 0, // every attempt that reaches the write
+    MODBUS_STAT_RESENDS,              // attempts after the first
+    MODBUS_STAT_VALID_REPLIES,        // replies that passed validation
+    MODBUS_STAT_NO_REPLY,             // no usable reply: nothing received, or a Report Slave ID time-out
+    MODBUS_STAT_INVALID_REPLIES,      // replies that failed validation, and busy exceptions
+    MODBUS_STAT_EXCEPTIONS,           // exception replies other than busy
+    MODBUS_STAT_READ_FAILURES,        // read failures other than a time-out
+    MODBUS_STAT_WRITE_FAILURES,       // write failures
+    MODBUS_STAT_COUNT
+};
+
+// One run of registers for ReadRegisterBlocks.
+struct sRegisterBlock
+{
+    USHORT Register = 0; // five-digit register number
+    USHORT Count = 0;
+};
+
+class CModbusComm
+{
+public:
+    static constexpr uint32_t kSignature = 0x4D42434D; // 'MBCM'
+
+    // A new network with one reference; null when memory runs out.
+    static CModbusComm* Create();
+    CModbusComm(const CModbusComm&) = delete;
+    CModbusComm& operator=(const CModbusComm&) = delete;
+
+    // The new count.
+    ULONG AddRef();
+    // The count left; the last reference detaches the transport and destroys the network.
+    ULONG Release();
+    // The signature device objects compare before they use a network.
+    bool IsTagged() const { return m_nSignature.load() == kSignature; }
+
+    // --- The line ---
+
+    // Attaches a new handle that shares the port's line (an empty handle for a port without one).
+    HRESULT ConnectCommLink(NVTools::CSerialComm& port);
+    // Takes ownership of the transport. E_POINTER for null; MODBUSCOMM_E_CONNECTION_MISMATCH while
+    // another transport is attached (the same one again changes nothing).
+    HRESULT AttachTransport(NVTools::IIOAbstract* transport);
+    // Deletes the attached transport, if any; the network can take another.
+    HRESULT DisconnectCommLink();
+    // A new handle of the line's class that shares the line; the caller owns it. Null without a
+    // transport, for a handle without a line, or for a class that cannot be copied.
+    NVTools::IIOAbstract* CloneCommLink();
+    // MODBUSCOMM_E_NO_CONNECTION without a transport.
+    HRESULT GetConnectionType(ULONG& type);
+
+    // 0 RTU, 1 ASCII, 2 TCP. On a serial line the port's read framing follows (RTU for 0 and 2,
+    // ASCII ending at LF otherwise); the mode itself is stored unchecked, and framing refuses
+    // modes other than 0..2.
+    HRESULT SetTransmissionMode(ULONG mode);
+    HRESULT GetTransmissionMode(ULONG& mode);
+    // Extra milliseconds added to every reply time-out.
+    HRESULT GetTransmissionDelay(USHORT& delay);
+
+    void EnableAutoWakeUp();
+    void DisableAutoWakeUp();
+    BOOL IsAutoWakeUpEnabled();
+    // The idle time after which the device at the address needs a wake-up. Address above 255:
+    // MODBUSCOMM_E_INVALID_ADDRESS.
+    HRESULT SetDeviceEOS(USHORT address, USHORT ms);
+    USHORT GetDeviceEOS(USHORT address);
+
+    // --- The devices created on the line, in creation order ---
+
+    // The device factory appends each device it links to the line. E_POINTER for null.
+    HRESULT AddDevice(NVSystem::CDeviceComm* device);
+    // Forgets the device (the others keep their order) and stops waking its address. A device
+    // not in the list: 0, nothing changed.
+    HRESULT RemoveDevice(NVSystem::CDeviceComm* device);
+    ULONG GetDeviceCount();
+    // Null past the end.
+    NVSystem::CDeviceComm* GetDevice(ULONG index);
+
+    // --- Transactions ---
+
+    // Runs the request held by the message object: wake-up of an idle line, inter-message delay,
+    // purge, write, read of one reply frame, validation, retries on a missing or invalid reply,
+    // retries on the busy exception, cancellation, statistics. retries: repetitions after the first
+    // attempt. The caller holds the line lock and has built the request.
+    HRESULT ExecuteTransaction(ULONG timeoutMs, USHORT retries);
+    // Report Slave ID to address 200, once (twice in ASCII), each followed by a pause; no reply is
+    // read. Restarts the idle clock.
+    HRESULT WakeUpNetwork();
+    // Milliseconds that byteCount characters take on the line (19200 baud unless the serial port
+    // says otherwise).
+    ULONG GetTransmitTime(ULONG byteCount);
+    // Every public operation clears the cancel flag on entry; Cancel, from another thread, ends a
+    // running transaction before its next attempt with MODBUSCOMM_E_CANCELLED.
+    void ClearCancel();
+    void Cancel();
+    void GetStatistics(ULONG (&counters)[MODBUS_STAT_COUNT]) const;
+
+    // --- Register operations by five-digit register number (30001..39999 input registers,
+    // 40001..49999 holding registers). Outputs are emptied first. ---
+
+    // 2 x count bytes, big-endian registers; a count of 0 reads nothing. A reply that does not
+    // carry exactly the registers asked for fails with MODBUSCOMM_E_INVALID_RESPONSE_LENGTH.
+    HRESULT ReadRegisters(USHORT address, USHORT registerNumber, USHORT count, CByteBuffer& data,
+                          ULONG timeoutMs, USHORT retries);
+    // The value is written only on success.
+    HRESULT ReadUShort(USHORT address, USHORT registerNumber, USHORT& value, ULONG timeoutMs, USHORT retries);
+    HRESULT ReadULong(USHORT address, USHORT registerNumber, ULONG& value, ULONG timeoutMs, USHORT retries);
+    HRESULT ReadFloat(USHORT address, USHORT registerNumber, float& value, ULONG timeoutMs, USHORT retries);
+    // Three registers: seconds in the network's word order, fraction. Cleared first.
+    HRESULT ReadTime(USHORT address, USHORT registerNumber, CDeviceTimestamp& timestamp, ULONG timeoutMs,
+                     USHORT retries);
+    // 32 registers of UTF-16 code units; zero units are dropped.
+    HRESULT ReadString(USHORT address, USHORT registerNumber, CWideString& text, ULONG timeoutMs,
+                       USHORT retries);
+    // The blocks follow each other without gaps and are read in as few requests as the packet
+    // limit allows (at most 125 registers each); their data appended in list order. On failure
+    // the data holds what was read before it.
+    HRESULT ReadRegisterBlocks(USHORT address, CByteBuffer& data, ULONG timeoutMs, USHORT retries,
+                               USHORT maxPacket, const CDynArray<sRegisterBlock>& blocks);
+
+    // Function 16 to holding registers; address 0 broadcasts. At most 60 registers.
+    HRESULT WriteRegisters(USHORT address, USHORT registerNumber, USHORT count, const CByteBuffer& data,
+                           ULONG timeoutMs, USHORT retries);
+    HRESULT WriteUShort(USHORT address, USHORT registerNumber, USHORT value, ULONG timeoutMs, USHORT retries);
+    HRESULT WriteULong(USHORT address, USHORT registerNumber, ULONG value, ULONG timeoutMs, USHORT retries);
+    HRESULT WriteFloat(USHORT address, USHORT registerNumber, float value, ULONG timeoutMs, USHORT retries);
+
+    // --- Identity ---
+
+    // The function-17 reply data after address, function and byte count.
+    HRESULT RequestSlaveId(USHORT address, CByteBuffer& data, ULONG timeoutMs, USHORT retries);
+    // Requests the identity block and decodes it. The record is cleared first (unless the address
+    // is refused) and keeps what was decoded before a deviation from the format.
+    HRESULT ReportSlaveId(USHORT address, SlaveIdInfo& record, ULONG timeoutMs, USHORT retries);
+
+    // --- The maker's file functions ---
+
+    // Function 102: the record goes out and the reply's record comes back into it.
+    HRESULT ExtendedFileRequest(USHORT address, sFileCommand& record, ULONG timeoutMs, USHORT retries);
+    // Function 100: the block's bytes; with a read-file format of 2 or more followed by the reply's
+    // one trailing byte. A length of 0 reads nothing.
+    HRESULT ReadFileBlock(USHORT address, ULONG offset, USHORT length, CByteBuffer& data, ULONG timeoutMs,
+                          USHORT retries, USHORT readFileFormat);
+    // Function 101; address 0 broadcasts. Empty data sends nothing.
+    HRESULT WriteFileBlock(USHORT address, ULONG offset, const CByteBuffer& data, ULONG timeoutMs,
+                           USHORT retries);
+
+    // Word order of 32-bit values in register data: high word first unless set to 0.
+    std::atomic<uint32_t> m_bHighWordFirst{1};
+
+private:
+    CModbusComm();
+    ~CModbusComm();
+
+    // Runs an operation and turns an exception into MODBUSCOMM_E_EXCEPTION.
+    template <typename Operation>
+    static HRESULT Guarded(Operation&& operation) noexcept
+    {
+        try
+        {
+            return operation();
+        }
+        catch (...)
+        {
+            return MODBUSCOMM_E_EXCEPTION;
+        }
+    }
+
+    bool IsCancelled();
+    void Count(ModbusStatistic statistic)
+    {
+        m_nStatistics[statistic].fetch_add(1, std::memory_order_relaxed);
+    }
+    HRESULT RunTransaction(ULONG timeoutMs, USHORT retries);
+    HRESULT ReadUShortValue(USHORT address, USHORT registerNumber, USHORT& value, ULONG timeoutMs,
+                            USHORT retries);
+    HRESULT ReadULongValue(USHORT address, USHORT registerNumber, ULONG& value, ULONG timeoutMs,
+                           USHORT retries);
+    void OpenLineTrace();
+
+    uint32_t m_bCancel = 0; // under the cancel lock
+    uint32_t m_bAutoWakeUp = 0;
+    // While 0 a broadcast is sent without reading a reply; no operation changes it.
+    uint32_t m_bReadBroadcastReplies = 0;
+    USHORT m_nTransmissionDelay = 0;
+    USHORT m_nLastReadCount = 0; // registers of the last ReadRegisters request
+    std::array<std::atomic<uint32_t>, MODBUS_STAT_COUNT> m_nStatistics{};
+    uint32_t m_nBusyResponseDelay = 0;
+    uint32_t m_nBusyRetryLimit = 0;
+    std::atomic<uint32_t> m_nRefCount{0};
+    std::atomic<uint32_t> m_nSignature{kSignature};
+    ULONG m_nMode = 0;
+    platform::CCriticalSection m_LineLock;
+    platform::CCriticalSection m_CancelLock;
+    NVTools::IIOAbstract* m_pTransport = nullptr;
+    std::unique_ptr<CModbusMessage> m_pMessage;
+    CStopwatch m_IdleClock;
+    CTraceLog m_Trace;
+    CWakeUpTable m_WakeUpTable;
+    CDynArray<NVSystem::CDeviceComm*> m_Devices;
+};

@@ -1,0 +1,237 @@
+// One request/reply exchange of the master, the wake-up of sleeping devices and the line timing.
+#include <algorithm>
+
+#include "comm/ModbusComm.h"
+#include "comm/ModbusModes.h"
+#include "comm/SerialComm.h"
+#include "comm/SerialSettingsIds.h"
+#include "foundation/CommTimeouts.h"
+#include "foundation/ResultCodes.h"
+#include "foundation/ScopedLock.h"
+#include "platform/Clock.h"
+
+namespace
+{
+
+constexpr USHORT kWakeUpAddress = 200;
+constexpr uint64_t kWakeUpPauseMs = 250;
+constexpr uint64_t kWakeUpPauseIpMs = 500;
+constexpr BYTE kBusyException = 6;
+constexpr ULONG kDefaultBaudRate = 19200;
+
+bool IsReadTimeout(HRESULT hr)
+{
+    return hr == SERIALCOMM_E_READ_TIMEOUT || hr == TAPI_E_READ_TIMEOUT || hr == IPCOMM_E_READ_TIMEOUT;
+}
+
+ULONG SaturatingSum(uint64_t a, uint64_t b, uint64_t c)
+{
+    return static_cast<ULONG>(std::min<uint64_t>(a + b + c, UINT32_MAX));
+}
+
+} // namespace
+
+void CModbusComm::ClearCancel()
+{
+    CScopedLock cancel(m_CancelLock);
+    m_bCancel = 0;
+}
+
+void CModbusComm::Cancel()
+{
+    CScopedLock cancel(m_CancelLock);
+    m_bCancel = 1;
+}
+
+bool CModbusComm::IsCancelled()
+{
+    CScopedLock cancel(m_CancelLock);
+    return m_bCancel != 0;
+}
+
+void CModbusComm::GetStatistics(ULONG (&counters)[MODBUS_STAT_COUNT]) const
+{
+    for (uint32_t i = 0; i < MODBUS_STAT_COUNT; ++i)
+        counters[i] = m_nStatistics[i].load(std::memory_order_relaxed);
+}
+
+ULONG CModbusComm::GetTransmitTime(ULONG byteCount)
+{
+    ULONG baudRate = kDefaultBaudRate;
+    try
+    {
+        CScopedLock line(m_LineLock);
+        NVTools::CSerialComm* serial = m_pTransport != nullptr ? m_pTransport->AsSerial() : nullptr;
+        NVTools::CSerialCommImpl* impl = serial != nullptr && serial->IsValid() ? serial->GetImpl() : nullptr;
+        // The configuration the port runs with, as GetPortConfig would report it, without the trace
+        // line that a read of it writes: this runs before every transaction.
+        ULONG baudId = 0;
+        ULONG dataBitsId = 0;
+        ULONG parityId = 0;
+        ULONG stopBitsId = 0;
+        if (impl != nullptr && impl->IsOpen() &&
+            GetIdsFromDcb(impl->GetCurrentDcb(), baudId, dataBitsId, parityId, stopBitsId) &&
+            baudId < SERIAL_BAUD_ID_COUNT)
+            baudRate = GetBaudRateOfId(baudId);
+    }
+    catch (...)
+    {
+        baudRate = kDefaultBaudRate;
+    }
+    // Ten bit times per character.
+    return static_cast<ULONG>(static_cast<uint64_t>(byteCount) * 10000 / baudRate);
+}
+
+HRESULT CModbusComm::WakeUpNetwork()
+{
+    return Guarded(
+        [&]
+        {
+            CScopedLock line(m_LineLock);
+            if (m_pTransport == nullptr)
+                return MODBUSCOMM_E_NO_CONNECTION;
+            // A message of its own: the line's message may hold the request being woken for.
+            CModbusMessage wakeUp;
+            if (const HRESULT hr = wakeUp.BuildReportSlaveId(kWakeUpAddress); Failed(hr))
+                return hr;
+            const uint64_t pause = m_pTransport->GetConnectionType() == NVTools::IOCONNECTION_IP
+                                       ? kWakeUpPauseIpMs
+                                       : kWakeUpPauseMs;
+            // A sleeping device in ASCII needs two frames to wake.
+            const int frames = m_nMode == MODBUS_MODE_ASCII ? 2 : 1;
+            for (int i = 0; i < frames; ++i)
+            {
+                CByteBuffer frame;
+                if (Succeeded(wakeUp.Encode(m_nMode, frame)))
+                    m_pTransport->Write(frame, 0);
+                platform::SleepMs(pause);
+            }
+            m_IdleClock.Start();
+            return S_OK;
+        });
+}
+
+HRESULT CModbusComm::ExecuteTransaction(ULONG timeoutMs, USHORT retries)
+{
+    return Guarded([&] { return RunTransaction(timeoutMs, retries); });
+}
+
+HRESULT CModbusComm::RunTransaction(ULONG timeoutMs, USHORT retries)
+{
+    CScopedLock line(m_LineLock);
+    if (m_pTransport == nullptr)
+        return MODBUSCOMM_E_NO_CONNECTION;
+
+    const USHORT idleLimit = m_WakeUpTable.GetIdleMs(m_pMessage->GetSlaveAddress());
+    if (m_bAutoWakeUp != 0 && (!m_IdleClock.IsRunning() || idleLimit <= m_IdleClock.GetElapsedMs()))
+        WakeUpNetwork();
+
+    CByteBuffer frame;
+    if (const HRESULT hr = m_pMessage->Encode(m_nMode, frame); Failed(hr))
+        return hr;
+    USHORT expected = 0;
+    if (const HRESULT hr = m_pMessage->GetExpectedResponseLength(m_nMode, expected); Failed(hr))
+        return hr;
+    const ULONG replyTimeout = SaturatingSum(timeoutMs, m_nTransmissionDelay, GetTransmitTime(expected));
+
+    HRESULT result = S_OK;
+    CByteBuffer reply;
+    uint32_t attempt = 0;
+    uint32_t busyCount = 0;
+    bool busy = false;
+    for (;;)
+    {
+        // A device that keeps answering busy is asked again beyond the retries while the busy
+        // count, before it is raised, is within the limit.
+        if (attempt > retries && !(busy && busyCount <= m_nBusyRetryLimit))
+            break;
+        if (busy)
+            ++busyCount;
+        busy = false;
+
+        if (IsCancelled())
+        {
+            result = MODBUSCOMM_E_CANCELLED;
+            break;
+        }
+        // The whole delay, not what is left of it.
+        const uint32_t delay = ReadCommTunable(CommTunable::InterMsgDelayTO);
+        if (m_IdleClock.GetElapsedMs() < delay)
+            platform::SleepMs(delay);
+        if (IsCancelled())
+        {
+            result = MODBUSCOMM_E_CANCELLED;
+            break;
+        }
+
+        m_pTransport->Purge();
+        Count(MODBUS_STAT_REQUESTS_WRITTEN);
+        if (attempt > 0)
+            Count(MODBUS_STAT_RESENDS);
+        if (const HRESULT hr = m_pTransport->Write(frame, 0); Failed(hr))
+        {
+            Count(MODBUS_STAT_WRITE_FAILURES);
+            result = hr;
+            ++attempt;
+            continue;
+        }
+        m_IdleClock.Start();
+        if (m_pMessage->IsBroadcast() && m_bReadBroadcastReplies == 0)
+        {
+            result = S_OK;
+            break;
+        }
+
+        const HRESULT read = m_pTransport->Read(expected, reply, replyTimeout, nullptr);
+        if (Failed(read) && !IsReadTimeout(read))
+        {
+            Count(MODBUS_STAT_READ_FAILURES);
+            result = read;
+            ++attempt;
+            continue;
+        }
+        // A Report Slave ID has a fixed length: its time-out is no reply. Any other reply is
+        // judged by what arrived before the time-out.
+        if (Failed(read) && m_pMessage->IsFixedLengthSlaveId())
+        {
+            Count(MODBUS_STAT_NO_REPLY);
+            result = read;
+            ++attempt;
+            continue;
+        }
+        if (reply.GetLength() == 0)
+        {
+            Count(MODBUS_STAT_NO_REPLY);
+            // A transport that reports success without a byte has delivered no reply either.
+            result = Failed(read) ? read : MODBUSCOMM_E_EMPTY_READ;
+            ++attempt;
+            continue;
+        }
+        m_IdleClock.Start();
+
+        if (const HRESULT hr = m_pMessage->ValidateResponse(reply); Failed(hr))
+        {
+            Count(MODBUS_STAT_INVALID_REPLIES);
+            result = hr;
+            ++attempt;
+            continue;
+        }
+        Count(MODBUS_STAT_VALID_REPLIES);
+        if (!m_pMessage->IsException())
+        {
+            result = S_OK;
+            break;
+        }
+        result = m_pMessage->GetExceptionResult();
+        if (result != MODBUSCOMM_E_EXCEPTION_BASE + kBusyException)
+        {
+            Count(MODBUS_STAT_EXCEPTIONS);
+            break;
+        }
+        platform::SleepMs(m_nBusyResponseDelay);
+        Count(MODBUS_STAT_INVALID_REPLIES);
+        busy = true;
+        ++attempt;
+    }
+    return result;
+}

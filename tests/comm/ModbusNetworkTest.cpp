@@ -1,0 +1,198 @@
+// The network object's life and line: transports attached, shared and copied, the framing mode
+// reaching the port, the line trace, the wake-up table and the device list.
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "comm/DeviceLink.h"
+#include "comm/SerialCommImpl.h"
+#include "foundation/ResultCodes.h"
+#include "foundation/TraceLog.h"
+#include "platform/Utf.h"
+#include "tests/comm/NetworkTestSupport.h"
+
+namespace networktest
+{
+namespace
+{
+
+using NVTools::IOCONNECTION_IP;
+using NVTools::IOCONNECTION_MODEM;
+
+class NetworkLine : public SimulatedLine
+{
+};
+
+TEST(ModbusNetwork, TransportsAreAttachedOnceAndOwned)
+{
+    QuickTunables tunables;
+    NetworkPtr network(CModbusComm::Create());
+    EXPECT_EQ(network->AddRef(), 2u);
+    EXPECT_EQ(network->Release(), 1u);
+    ULONG type = 99;
+    EXPECT_EQ(network->GetConnectionType(type), MODBUSCOMM_E_NO_CONNECTION);
+    EXPECT_EQ(network->CloneCommLink(), nullptr);
+    EXPECT_EQ(network->WakeUpNetwork(), MODBUSCOMM_E_NO_CONNECTION);
+    USHORT value = 0;
+    EXPECT_EQ(network->ReadUShort(1, 40001, value, 10, 0), MODBUSCOMM_E_NO_CONNECTION);
+
+    EXPECT_EQ(network->AttachTransport(nullptr), E_POINTER);
+    auto* line = new ScriptedTransport(IOCONNECTION_IP);
+    ASSERT_EQ(network->AttachTransport(line), S_OK);
+    EXPECT_EQ(network->AttachTransport(line), S_OK);
+    ScriptedTransport other(IOCONNECTION_IP);
+    EXPECT_EQ(network->AttachTransport(&other), MODBUSCOMM_E_CONNECTION_MISMATCH);
+    ASSERT_EQ(network->GetConnectionType(type), S_OK);
+    EXPECT_EQ(type, IOCONNECTION_IP);
+
+    // A TCP/IP line takes the mode without a port to switch; modem and TCP/IP lines are not copied
+    // until their transports exist.
+    EXPECT_EQ(network->SetTransmissionMode(1), S_OK);
+    ULONG mode = 0;
+    EXPECT_EQ(network->GetTransmissionMode(mode), S_OK);
+    EXPECT_EQ(mode, 1u);
+    EXPECT_EQ(network->CloneCommLink(), nullptr);
+    EXPECT_TRUE(line->written.empty());
+
+    EXPECT_EQ(network->DisconnectCommLink(), S_OK); // deletes the transport (the leak check sees it)
+    EXPECT_EQ(network->GetConnectionType(type), MODBUSCOMM_E_NO_CONNECTION);
+    ASSERT_EQ(network->AttachTransport(new ScriptedTransport(IOCONNECTION_MODEM)), S_OK);
+    EXPECT_EQ(network->CloneCommLink(), nullptr);
+    // A serial-typed line that is not a serial handle has no port to set the framing of.
+    network->DisconnectCommLink();
+    ASSERT_EQ(network->AttachTransport(new ScriptedTransport(NVTools::IOCONNECTION_SERIAL)), S_OK);
+    EXPECT_EQ(network->SetTransmissionMode(1), MODBUSCOMM_E_INVALID_CONNECTION_TYPE);
+}
+
+TEST_F(NetworkLine, SharesThePortsLineAndCopiesIt)
+{
+    StartLine();
+    EXPECT_EQ(Port().GetRefCount(), 2u);
+    NVTools::CSerialComm again(Port());
+    EXPECT_EQ(Network().ConnectCommLink(again), MODBUSCOMM_E_CONNECTION_MISMATCH);
+    EXPECT_EQ(Port().GetRefCount(), 3u); // the refused handle is gone again
+
+    std::unique_ptr<NVTools::IIOAbstract> copy(Network().CloneCommLink());
+    ASSERT_NE(copy, nullptr);
+    ASSERT_NE(copy->AsSerial(), nullptr);
+    EXPECT_EQ(copy->AsSerial()->GetImpl(), Port().GetImpl());
+    EXPECT_EQ(Port().GetRefCount(), 4u);
+    copy.reset();
+
+    ASSERT_EQ(Network().DisconnectCommLink(), S_OK);
+    EXPECT_EQ(Port().GetRefCount(), 2u);
+    EXPECT_TRUE(Port().IsOpen());
+}
+
+TEST_F(NetworkLine, TheFramingModeSwitchesThePortsEndOfFrameRule)
+{
+    StartLine();
+    const NVTools::CSerialCommImpl& impl = *Port().GetImpl();
+    ASSERT_EQ(Network().SetTransmissionMode(1), S_OK);
+    EXPECT_EQ(impl.GetFramingMode(), NVTools::SERIAL_FRAMING_ASCII);
+    ASSERT_EQ(Network().SetTransmissionMode(2), S_OK);
+    EXPECT_EQ(impl.GetFramingMode(), NVTools::SERIAL_FRAMING_RTU);
+    // Stored unchecked; the framing refuses it before anything is sent.
+    ASSERT_EQ(Network().SetTransmissionMode(7), S_OK);
+    USHORT value = 0;
+    EXPECT_EQ(Network().ReadUShort(kSlave, 40001, value, kTimeoutMs, 0),
+              MODBUSCOMM_E_INVALID_TRANSMISSION_MODE);
+    EXPECT_EQ(SettledReceived(), 0u);
+}
+
+TEST_F(NetworkLine, TransmitTimeFollowsThePortsBaudRate)
+{
+    StartLine();
+    EXPECT_EQ(Network().GetTransmitTime(192), 100u); // 19200 baud
+    ASSERT_EQ(Port().SetPortConfig(9, 1, 2, 0), S_OK);
+    EXPECT_EQ(Network().GetTransmitTime(1151), 99u); // 115200 baud, truncated
+    ASSERT_EQ(Port().SetPortConfig(0, 1, 2, 0), S_OK);
+    EXPECT_EQ(Network().GetTransmitTime(3), 100u); // 300 baud
+}
+
+TEST_F(NetworkLine, DebugFlagsOpenTheLineTraceNamedAfterThePort)
+{
+    SetTunable(u"Debug Flags", 2);
+    StartLine();
+    const std::u16string name = static_cast<const char16_t*>(Port().GetName());
+    const std::u16string file = name + u"_TraceLog.txt";
+    std::ifstream in(CTraceLogFile::ResolvePath(file.c_str()));
+    ASSERT_TRUE(in.good()) << platform::Utf16ToUtf8(name);
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_NE(text.str().find("MobusComm Attached"), std::string::npos);
+    EXPECT_TRUE(Port().IsTraceLogOpen());
+}
+
+TEST(ModbusNetwork, TheWakeUpTableHasAnEntryForEveryAddress)
+{
+    QuickTunables tunables;
+    NetworkPtr network(CModbusComm::Create());
+    EXPECT_EQ(network->GetDeviceEOS(17), 5000);
+    EXPECT_EQ(network->SetDeviceEOS(255, 100), S_OK);
+    EXPECT_EQ(network->GetDeviceEOS(255), 100);
+    EXPECT_EQ(network->GetDeviceEOS(254), 5000);
+    EXPECT_EQ(network->SetDeviceEOS(256, 100), MODBUSCOMM_E_INVALID_ADDRESS);
+}
+
+// Device objects as the device library would answer for them: an address, and a log of detaches.
+struct FakeDevice
+{
+    USHORT address;
+};
+std::vector<std::pair<FakeDevice*, CModbusComm*>> g_Detached;
+
+NVSystem::CDeviceComm* AsDevice(FakeDevice& device)
+{
+    return reinterpret_cast<NVSystem::CDeviceComm*>(&device);
+}
+
+class DeviceList : public ::testing::Test
+{
+protected:
+    DeviceList()
+    {
+        g_Detached.clear();
+        SetDeviceLinkOperations({[](NVSystem::CDeviceComm* d)
+                                 { return reinterpret_cast<FakeDevice*>(d)->address; },
+                                 [](NVSystem::CDeviceComm* d, CModbusComm* network)
+                                 {
+                                     g_Detached.emplace_back(reinterpret_cast<FakeDevice*>(d), network);
+                                     return S_OK;
+                                 }});
+    }
+    ~DeviceList() override { SetDeviceLinkOperations({}); }
+
+    QuickTunables m_tunables;
+};
+
+TEST_F(DeviceList, RemovingADeviceKeepsTheOthersInOrderAndStopsWakingItsAddress)
+{
+    NetworkPtr network(CModbusComm::Create());
+    FakeDevice first{5}, second{7}, unlinked{255}, stray{9}, odd{300};
+    for (FakeDevice* device : {&first, &second, &unlinked, &odd})
+        ASSERT_EQ(network->AddDevice(AsDevice(*device)), S_OK);
+    EXPECT_EQ(network->AddDevice(nullptr), E_POINTER);
+
+    EXPECT_EQ(network->RemoveDevice(AsDevice(stray)), S_OK);
+    EXPECT_EQ(network->GetDeviceEOS(9), 5000);
+    EXPECT_EQ(network->RemoveDevice(AsDevice(first)), S_OK);
+    EXPECT_EQ(network->GetDeviceEOS(5), 65535);
+    EXPECT_EQ(network->RemoveDevice(AsDevice(unlinked)), S_OK);
+    EXPECT_EQ(network->GetDeviceEOS(255), 65535);
+    EXPECT_EQ(network->RemoveDevice(AsDevice(odd)), MODBUSCOMM_E_INVALID_ADDRESS);
+    ASSERT_EQ(network->GetDeviceCount(), 2u);
+    EXPECT_EQ(network->GetDevice(0), AsDevice(second));
+    EXPECT_EQ(network->GetDevice(1), AsDevice(odd));
+    EXPECT_EQ(network->GetDevice(2), nullptr);
+
+    // The last reference tells the devices still listed to let go, in list order.
+    CModbusComm* raw = network.release();
+    EXPECT_EQ(raw->Release(), 0u);
+    ASSERT_EQ(g_Detached.size(), 2u);
+    EXPECT_EQ(g_Detached[0], std::make_pair(&second, raw));
+    EXPECT_EQ(g_Detached[1], std::make_pair(&odd, raw));
+}
+
+} // namespace
+} // namespace networktest

@@ -1,0 +1,243 @@
+// The transaction against the simulated probe: busy replies, exceptions, time-outs and damaged
+// replies with their retries, wake-up of a sleeping instrument, the inter-message delay,
+// broadcasts, cancellation and the statistics; and the failures only a scripted line can produce.
+#include <thread>
+
+#include "comm/ModbusCrc.h"
+#include "foundation/ResultCodes.h"
+#include "platform/Clock.h"
+#include "tests/comm/NetworkTestSupport.h"
+#include "tools/probe-sim/Instrument.h"
+
+namespace networktest
+{
+namespace
+{
+
+using namespace std::chrono_literals;
+using probesim::Fault;
+using probesim::FramingMode;
+
+enum Stat
+{
+    Written = MODBUS_STAT_REQUESTS_WRITTEN,
+    Resent = MODBUS_STAT_RESENDS,
+    Valid = MODBUS_STAT_VALID_REPLIES,
+    NoReply = MODBUS_STAT_NO_REPLY,
+    Invalid = MODBUS_STAT_INVALID_REPLIES,
+    Exceptions = MODBUS_STAT_EXCEPTIONS,
+    ReadFailures = MODBUS_STAT_READ_FAILURES,
+    WriteFailures = MODBUS_STAT_WRITE_FAILURES,
+};
+
+class Transaction : public SimulatedLine
+{
+protected:
+    void StartLine(FramingMode mode = FramingMode::Rtu)
+    {
+        SimulatedLine::StartLine(mode);
+        Sim().Registers().SetU16(40001, 0x1234);
+    }
+    HRESULT Read(USHORT retries, ULONG timeoutMs = kTimeoutMs)
+    {
+        m_value = 0;
+        return Network().ReadUShort(kSlave, 40001, m_value, timeoutMs, retries);
+    }
+    USHORT m_value = 0;
+};
+
+struct BusyCase
+{
+    FramingMode mode;
+    uint32_t retries;
+    uint32_t busyLimit;
+    size_t requests;
+};
+
+class BusyDevice : public Transaction, public ::testing::WithParamInterface<BusyCase>
+{
+};
+
+TEST_P(BusyDevice, IsAskedAgainWhileTheBusyCountIsWithinTheLimit)
+{
+    SetTunable(u"BusyRetryLimit", GetParam().busyLimit);
+    StartLine(GetParam().mode);
+    Sim().Faults().SetPersistent(Fault::Busy());
+    EXPECT_EQ(Read(static_cast<USHORT>(GetParam().retries)), MODBUSCOMM_E_BUSY);
+    const size_t n = GetParam().requests;
+    EXPECT_EQ(ReceivedFor(kSlave, 3), n);
+    const std::vector<ULONG> expected = {ULONG(n), ULONG(n - 1), ULONG(n), 0, ULONG(n), 0, 0, 0};
+    EXPECT_EQ(Statistics(), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Limits, BusyDevice,
+                         ::testing::Values(BusyCase{FramingMode::Rtu, 0, 0, 2},
+                                           BusyCase{FramingMode::Ascii, 3, 60, 62}));
+
+TEST_F(Transaction, AnExceptionEndsAtOnceAndABusyDeviceIsWaitedFor)
+{
+    StartLine();
+    USHORT value = 0;
+    EXPECT_EQ(Network().ReadUShort(kSlave, 40002, value, kTimeoutMs, 3), ResultCode(0x81010002u));
+    EXPECT_EQ(ReceivedFor(kSlave), 1u);
+    EXPECT_EQ(Statistics()[Exceptions], 1u);
+
+    Sim().Faults().Queue(Fault::Busy(), 2);
+    EXPECT_EQ(Read(0), S_OK);
+    EXPECT_EQ(m_value, 0x1234);
+    EXPECT_EQ(ReceivedFor(kSlave), 4u);
+}
+
+TEST_F(Transaction, MissingAndDamagedRepliesAreRetried)
+{
+    StartLine();
+    Sim().Faults().Queue(Fault::NoReply());
+    Sim().Faults().Queue(Fault::BadChecksum());
+    Sim().Faults().Queue(Fault::WrongAddress(2));
+    Sim().Faults().Queue(Fault::Partial(4)); // bytes before the time-out are judged as a reply
+    EXPECT_EQ(Read(4, 60), S_OK);
+    EXPECT_EQ(m_value, 0x1234);
+    const std::vector<ULONG> expected = {5, 4, 1, 1, 3, 0, 0, 0};
+    EXPECT_EQ(Statistics(), expected);
+
+    Sim().Faults().SetPersistent(Fault::NoReply());
+    EXPECT_EQ(Read(1, 40), SERIALCOMM_E_READ_TIMEOUT);
+    EXPECT_EQ(ReceivedFor(kSlave), 7u);
+    EXPECT_EQ(m_value, 0); // nothing handed out
+}
+
+TEST_F(Transaction, AReportSlaveIdTimeOutIsNoReplyWhateverArrived)
+{
+    StartLine(FramingMode::Ascii); // an ASCII frame cut short times out with its first bytes
+    Sim().Faults().SetPersistent(Fault::Partial(6));
+    CByteBuffer identity;
+    EXPECT_EQ(Network().RequestSlaveId(kSlave, identity, 40, 1), SERIALCOMM_E_READ_TIMEOUT);
+    EXPECT_EQ(identity.GetLength(), 0u);
+    EXPECT_EQ(Read(0, 40), MODBUSCOMM_E_INVALID_RESPONSE_FORMAT);
+    const std::vector<ULONG> expected = {3, 1, 0, 2, 1, 0, 0, 0};
+    EXPECT_EQ(Statistics(), expected);
+}
+
+TEST_F(Transaction, ABroadcastReturnsAfterTheWrite)
+{
+    StartLine();
+    const uint64_t start = platform::GetTickCount64();
+    EXPECT_EQ(Network().WriteUShort(0, 40001, 0x4321, 2000, 3), S_OK);
+    EXPECT_LT(platform::GetTickCount64() - start, 1000u);
+    ASSERT_TRUE(Sim().Log().WaitForReceived(1, 1s));
+    EXPECT_EQ(Sim().Registers().GetU16(40001), 0x4321);
+    const std::vector<ULONG> expected = {1, 0, 0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(Statistics(), expected);
+}
+
+TEST_F(Transaction, TheInterMessageDelayIsSleptWholeWhenTheLineWasBusyLately)
+{
+    SetTunable(u"InterMsgDelay TO", 80);
+    StartLine();
+    ASSERT_EQ(Read(0), S_OK);
+    platform::SleepMs(30);
+    ASSERT_EQ(Read(0), S_OK);
+    const auto received = Sim().Log().Received();
+    const auto sent = Sim().Log().Sent();
+    ASSERT_EQ(received.size(), 2u);
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_GE(received[1].start - sent[0].end, 110ms);
+}
+
+TEST_F(Transaction, CancelEndsTheTransactionBeforeItsNextAttempt)
+{
+    StartLine();
+    Sim().Faults().SetPersistent(Fault::NoReply());
+    std::thread canceller(
+        [this]
+        {
+            Sim().Log().WaitForReceived(1, 2s);
+            Network().Cancel();
+        });
+    EXPECT_EQ(Read(5, 150), MODBUSCOMM_E_CANCELLED);
+    canceller.join();
+    EXPECT_EQ(SettledReceived(), 1u);
+    // The next operation starts with the flag cleared.
+    Sim().Faults().ClearPersistent();
+    EXPECT_EQ(Read(0), S_OK);
+}
+
+class SleepingInstrument : public Transaction, public ::testing::WithParamInterface<FramingMode>
+{
+protected:
+    void StartInstrument()
+    {
+        StartLine(GetParam());
+        m_probe =
+            std::make_unique<probesim::Instrument>(Sim(), probesim::InstrumentConfig{.sleepAfter = 60s});
+        Sim().Registers().SetU16(40001, 0x1234);
+        m_probe->FallAsleep();
+    }
+    size_t WakeUpsPerFrame() const { return GetParam() == FramingMode::Ascii ? 2 : 1; }
+    std::unique_ptr<probesim::Instrument> m_probe;
+};
+
+TEST_P(SleepingInstrument, IsWokenBeforeTheFirstRequestAndAfterItsIdleTime)
+{
+    SetTunable(u"AutoWakeUpNetwork", 1);
+    StartInstrument();
+    ASSERT_TRUE(Network().IsAutoWakeUpEnabled());
+    EXPECT_EQ(Read(0), S_OK);
+    EXPECT_EQ(ReceivedFor(200, 17), WakeUpsPerFrame());
+    EXPECT_EQ(Read(0), S_OK); // still active: no wake-up
+    EXPECT_EQ(ReceivedFor(200, 17), WakeUpsPerFrame());
+
+    ASSERT_EQ(Network().SetDeviceEOS(kSlave, 40), S_OK);
+    platform::SleepMs(50);
+    m_probe->FallAsleep();
+    EXPECT_EQ(Read(0), S_OK);
+    EXPECT_EQ(ReceivedFor(200, 17), 2 * WakeUpsPerFrame());
+    EXPECT_EQ(Statistics()[Resent], 0u);
+}
+
+TEST_P(SleepingInstrument, SwallowsTheFirstRequestWithoutAWakeUp)
+{
+    StartInstrument();
+    ASSERT_FALSE(Network().IsAutoWakeUpEnabled());
+    EXPECT_EQ(Read(2, 60), S_OK);
+    EXPECT_EQ(ReceivedFor(200), 0u);
+    EXPECT_EQ(Statistics()[Resent], WakeUpsPerFrame());
+}
+
+INSTANTIATE_TEST_SUITE_P(Framings, SleepingInstrument,
+                         ::testing::Values(FramingMode::Rtu, FramingMode::Ascii));
+
+// An RTU reply with its CRC.
+Bytes Rtu(Bytes bytes)
+{
+    const auto crc = ComputeModbusCrc16(bytes.data(), bytes.size());
+    bytes.insert(bytes.end(), crc.begin(), crc.end());
+    return bytes;
+}
+
+TEST(ScriptedLine, WriteAndReadFailuresAreCountedAndRetried)
+{
+    QuickTunables tunables;
+    NetworkPtr network(CModbusComm::Create());
+    HRESULT readResult = SERIALCOMM_E_READ;
+    auto* line = new ScriptedTransport(NVTools::IOCONNECTION_SERIAL,
+                                       [&](const Bytes&) {
+                                           return ScriptedTransport::Answer{{}, readResult};
+                                       });
+    ASSERT_EQ(network->AttachTransport(line), S_OK);
+    USHORT value = 0;
+    EXPECT_EQ(network->ReadUShort(1, 40001, value, 10, 1), SERIALCOMM_E_READ);
+    readResult = S_OK; // a transport that succeeds without a byte delivers no reply
+    EXPECT_EQ(network->ReadUShort(1, 40001, value, 10, 0), MODBUSCOMM_E_EMPTY_READ);
+    line->writeResult = SERIALCOMM_E_WRITE;
+    EXPECT_EQ(network->ReadUShort(1, 40001, value, 10, 2), SERIALCOMM_E_WRITE);
+    ULONG counters[MODBUS_STAT_COUNT] = {};
+    network->GetStatistics(counters);
+    const std::vector<ULONG> expected = {6, 3, 0, 1, 0, 0, 2, 3};
+    EXPECT_EQ(std::vector<ULONG>(counters, counters + MODBUS_STAT_COUNT), expected);
+    EXPECT_EQ(line->written.size(), 3u);
+    EXPECT_EQ(line->written[0], Rtu({1, 3, 0, 0, 0, 1}));
+}
+
+} // namespace
+} // namespace networktest

@@ -1,0 +1,137 @@
+// What the tests of the network object share: a network on the simulated probe over a
+// pseudo-terminal with the line's tunables shortened, and a scripted transport for the lines the
+// simulator cannot be (TCP/IP and modem, failing writes and reads).
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "comm/IOAbstract.h"
+#include "comm/ModbusComm.h"
+#include "comm/SerialComm.h"
+#include "foundation/ByteBuffer.h"
+#include "tests/support/TestEnvironment.h"
+#include "tools/probe-sim/ProbeSimulator.h"
+
+namespace networktest
+{
+
+using Bytes = std::vector<uint8_t>;
+
+CByteBuffer ToBuffer(const Bytes& bytes);
+Bytes ToBytes(const CByteBuffer& buffer);
+
+// Sets a DWORD under the communication tunables key.
+void SetTunable(const char16_t* name, uint32_t value);
+
+struct NetworkReleaser
+{
+    void operator()(CModbusComm* network) const
+    {
+        if (network != nullptr)
+            network->Release();
+    }
+};
+using NetworkPtr = std::unique_ptr<CModbusComm, NetworkReleaser>;
+
+// A fresh settings store with quick tunables: no inter-message delay, a 20 ms RTU end-of-frame
+// silence, a 1 ms busy pause. A test changes any of them before it starts the line.
+class QuickTunables
+{
+public:
+    QuickTunables();
+    ~QuickTunables();
+
+private:
+    testsupport::ScopedConfigDir m_config;
+};
+
+// A network on the simulated probe: the simulator at slave address 1 in the framing given, the
+// pseudo-terminal entered in the port table and opened, the network created and linked to it with
+// that framing. Derived fixtures set tunables in their constructor before calling StartLine.
+class SimulatedLine : public ::testing::Test
+{
+protected:
+    static constexpr USHORT kSlave = 1;
+    static constexpr ULONG kTimeoutMs = 200;
+
+    void StartLine(probesim::FramingMode mode = probesim::FramingMode::Rtu);
+    void TearDown() override;
+
+    probesim::ProbeSimulator& Sim() { return *m_sim; }
+    CModbusComm& Network() { return *m_network; }
+    NVTools::CSerialComm& Port() { return m_port; }
+
+    // Well-formed frames the simulator received, of a slave address (any function, or one).
+    size_t ReceivedFor(uint8_t address) const;
+    size_t ReceivedFor(uint8_t address, uint8_t function) const;
+    // Waits a little for the simulator to log what is still on the line, then counts.
+    size_t SettledReceived();
+
+    std::vector<ULONG> Statistics();
+
+    QuickTunables m_tunables;
+    std::unique_ptr<probesim::ProbeSimulator> m_sim;
+    NVTools::CSerialComm m_port;
+    NetworkPtr m_network;
+};
+
+// A transport whose line is a function: each written frame goes to the responder, whose answer the
+// next read hands out. Connection type, write failures and read failures are set by the test.
+class ScriptedTransport : public NVTools::IIOAbstract
+{
+public:
+    struct Answer
+    {
+        Bytes bytes;
+        HRESULT result = S_OK;
+    };
+    using Responder = std::function<Answer(const Bytes& request)>;
+
+    explicit ScriptedTransport(ULONG connectionType, Responder responder = {})
+        : m_nType(connectionType), m_Responder(std::move(responder))
+    {
+    }
+
+    std::vector<Bytes> written;
+    HRESULT writeResult = S_OK;
+
+    bool IsValid() const override { return true; }
+    HRESULT Close() override { return S_OK; }
+    bool IsOpen() const override { return true; }
+    ULONG GetRefCount() const override { return 1; }
+    HRESULT Write(const CByteBuffer& data, ULONG timeoutMs) override;
+    HRESULT Read(ULONG expectedBytes, CByteBuffer& buffer, ULONG totalTimeoutMs,
+                 CTransferControl* cancel) override;
+    HRESULT PurgeInput() override { return S_OK; }
+    HRESULT PurgeOutput() override { return S_OK; }
+    HRESULT Purge() override { return S_OK; }
+    ULONG GetConnectionType() const override { return m_nType; }
+    HRESULT AttachTraceLog(ULONG) override { return S_OK; }
+    HRESULT DetachTraceLog() override { return S_OK; }
+    HRESULT OpenTraceLog(const char16_t*, ULONG*) override { return S_OK; }
+    HRESULT CloseTraceLog() override { return S_OK; }
+    bool IsTraceLogOpen() const override { return false; }
+    ULONG GetLastErrorCode() const override { return 0; }
+    CWideString GetLastErrorText() const override { return CWideString(); }
+    HRESULT GetStatistics(ULONG*, ULONG*, ULONG*) override { return S_OK; }
+    HRESULT ResetStatistics() override { return S_OK; }
+    void Reset() override {}
+
+private:
+    ULONG m_nType;
+    Responder m_Responder;
+    Answer m_Pending;
+};
+
+// A Modbus TCP reply to a TCP request frame: the request's transaction id, protocol 0, the length,
+// then the unit identifier, function and pdu.
+Bytes TcpReply(const Bytes& request, const Bytes& pdu);
+
+} // namespace networktest
