@@ -34,8 +34,6 @@ namespace NVSystem
 class CDeviceComm;
 }
 
-// The network's own refusals that have no name elsewhere.
-
 // The line statistics, in this order; they only ever grow.
 enum ModbusStatistic : uint32_t
 {

@@ -1,6 +1,7 @@
 // Reads, writes, purges and line errors of a serial port.
 #include "comm/SerialCommImpl.h"
 
+#include <array>
 #include <algorithm>
 #include <cerrno>
 #include <vector>
@@ -368,15 +369,16 @@ void CSerialCommImpl::Drain()
             const USHORT port = GetPortNumber();
             m_Trace << TRACE_LEVEL1 << u"Port: " << port << u"  Attempting to drain the read buffer. -TC: "
                     << TickCount32() << TRACE_END;
-            // Reads of 1 ms each until one finds nothing; a line that never falls silent is left
-            // after the drain limit. These bytes are not counted.
-            std::vector<uint8_t> chunk(kDrainChunk);
+            // Takes what the driver holds, without waiting for more: the purge has just emptied
+            // the queue, so waiting would only cost every transaction a poll period. A line that
+            // never falls silent is left after the drain limit. These bytes are not counted.
+            std::array<uint8_t, kDrainChunk> chunk;
             uint32_t total = 0;
             const uint64_t start = platform::GetTickCount64();
             for (;;)
             {
                 size_t got = 0;
-                if (m_Device.Read(chunk.data(), chunk.size(), 1, got) != 0 || got == 0)
+                if (m_Device.Read(chunk.data(), chunk.size(), 0, got) != 0 || got == 0)
                     break;
                 total += static_cast<uint32_t>(got);
                 if (platform::GetTickCount64() - start >= SERIAL_DRAIN_LIMIT_MS)
