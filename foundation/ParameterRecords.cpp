@@ -114,7 +114,9 @@ void DecodeSerialConfigWord(USHORT word, uint32_t& mode, uint32_t& baudRateId, u
                             uint32_t& parityId, uint32_t& stopBitsId)
 {
     mode = word & 0x1u;
-    baudRateId = ((word >> 1) & 0x3u) + 5;
+    // Bit 3 carries the high bit of (baud id - 5) for the rates above 57600 baud; reading it back
+    // keeps those ids from turning into 9600..57600.
+    baudRateId = ((word >> 1) & 0x7u) + 5;
     dataBitsId = (word >> 4) & 0x1u;
     parityId = (word >> 5) & 0x3u;
     stopBitsId = (word >> 7) & 0x1u;

@@ -112,7 +112,7 @@ struct sFileCommand
 // plus i.
 CDynArray<USHORT> GetParameterUnitIds(const sParameterReading& reading);
 
-// mode = bit 0; baud rate id = bits 1-2 + 5; data bits id = bit 4; parity id = bits 5-6; stop
+// mode = bit 0; baud rate id = bits 1-3 + 5; data bits id = bit 4; parity id = bits 5-6; stop
 // bits id = bit 7.
 void DecodeSerialConfigWord(USHORT word, uint32_t& mode, uint32_t& baudRateId, uint32_t& dataBitsId,
                             uint32_t& parityId, uint32_t& stopBitsId);

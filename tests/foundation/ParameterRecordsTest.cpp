@@ -221,4 +221,7 @@ TEST(ParameterRecords, DeviceWordDecoders)
     EXPECT_EQ(std::u16string(FormatVersionText(7)), u"0.07");
     EXPECT_EQ(std::u16string(GetVersionText(5)), u"0.05");
     EXPECT_EQ(std::u16string(GetVersionText(12345)), u"123.45");
+    // The rates above 57600 baud keep their id through bit 3.
+    DecodeSerialConfigWord(0x000E, mode, baud, dataBits, parity, stopBits);
+    EXPECT_EQ(baud, 12u);
 }
