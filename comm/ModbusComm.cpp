@@ -4,7 +4,9 @@
 #include <new>
 
 #include "comm/DeviceLink.h"
+#include "comm/IPComm.h"
 #include "comm/ModbusModes.h"
+#include "comm/ModemComm.h"
 #include "comm/SerialComm.h"
 #include "foundation/CommTimeouts.h"
 #include "foundation/ResultCodes.h"
@@ -148,11 +150,16 @@ NVTools::IIOAbstract* CModbusComm::CloneCommLink()
             NVTools::CSerialComm* serial = m_pTransport->AsSerial();
             return serial != nullptr && serial->IsValid() ? new NVTools::CSerialComm(*serial) : nullptr;
         }
-        // The modem line is copied as a CModemComm over AsModem, the TCP/IP line as a CIPComm over
-        // AsIP, each sharing the line's implementation, once those transports exist. Until then no
-        // such line can be attached, and there is nothing to copy.
         case NVTools::IOCONNECTION_MODEM:
+        {
+            NVTools::CModemComm* modem = m_pTransport->AsModem();
+            return modem != nullptr && modem->IsValid() ? new NVTools::CModemComm(*modem) : nullptr;
+        }
         case NVTools::IOCONNECTION_IP:
+        {
+            NVTools::CIPComm* ip = m_pTransport->AsIP();
+            return ip != nullptr && ip->IsValid() ? new NVTools::CIPComm(*ip) : nullptr;
+        }
         default:
             return nullptr;
         }

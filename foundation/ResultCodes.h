@@ -103,3 +103,27 @@ inline constexpr HRESULT MODBUSCOMM_E_INVALID_WRITE_DATA = ResultCode(0x8101013B
 inline constexpr HRESULT MODBUSCOMM_E_INVALID_TRANSMISSION_MODE = ResultCode(0x81010147u);
 inline constexpr HRESULT MODBUSCOMM_E_INVALID_REGISTER_COUNT = ResultCode(0x8101014Bu);
 inline constexpr HRESULT MODBUSCOMM_E_IP_SEQUENCE = ResultCode(0x81010187u);
+
+// Modem transport.
+inline constexpr HRESULT TAPI_E_PORT_CLOSED = ResultCode(0x81090007u);
+inline constexpr HRESULT TAPI_E_NOTHING_WRITTEN = ResultCode(0x8109000Eu); // "TAPI - port closed."
+inline constexpr HRESULT TAPI_E_WRITE_WAIT = ResultCode(0x81090013u);
+inline constexpr HRESULT TAPI_E_IOQ_WAIT = ResultCode(0x81090014u);
+inline constexpr HRESULT TAPI_E_WRITE_TIMEOUT = ResultCode(0x81090015u);
+inline constexpr HRESULT TAPI_E_READ_CANCELLED = ResultCode(0x8109001Au);
+inline constexpr HRESULT TAPI_E_OBJECT_INVALID = ResultCode(0x8109001Cu);
+inline constexpr HRESULT TAPI_E_ALREADY_OPEN = ResultCode(0x8109001Du);
+
+// TCP/IP transport.
+inline constexpr HRESULT IPCOMM_E_OPEN = ResultCode(0x810A0001u);
+inline constexpr HRESULT IPCOMM_E_CLOSED = ResultCode(0x810A0002u);
+inline constexpr HRESULT IPCOMM_E_WRITE = ResultCode(0x810A0003u);
+inline constexpr HRESULT IPCOMM_E_WRITE_LENGTH = ResultCode(0x810A0004u);
+inline constexpr HRESULT IPCOMM_E_SOCKET_OPEN = ResultCode(0x810A0006u);
+inline constexpr HRESULT IPCOMM_E_CREATE_SOCKET = ResultCode(0x810A0008u);
+inline constexpr HRESULT IPCOMM_E_BIND = ResultCode(0x810A0009u);
+inline constexpr HRESULT IPCOMM_E_CONNECT = ResultCode(0x810A000Au);
+inline constexpr HRESULT IPCOMM_E_READ_CANCELLED = ResultCode(0x810A000Bu);
+inline constexpr HRESULT IPCOMM_E_OBJECT_INVALID = ResultCode(0x810A000Cu);
+inline constexpr HRESULT IPCOMM_E_INVALID_ADDRESS = ResultCode(0x810A000Eu);
+inline constexpr HRESULT IPCOMM_E_RESOLVE = ResultCode(0x810A000Fu);

@@ -45,8 +45,8 @@ TEST(ModbusNetwork, TransportsAreAttachedOnceAndOwned)
     ASSERT_EQ(network->GetConnectionType(type), S_OK);
     EXPECT_EQ(type, IOCONNECTION_IP);
 
-    // A TCP/IP line takes the mode without a port to switch; modem and TCP/IP lines are not copied
-    // until their transports exist.
+    // A TCP/IP line takes the mode without a port to switch; a line whose handle is not really of
+    // its type cannot be copied.
     EXPECT_EQ(network->SetTransmissionMode(1), S_OK);
     ULONG mode = 0;
     EXPECT_EQ(network->GetTransmissionMode(mode), S_OK);
