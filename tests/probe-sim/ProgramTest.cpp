@@ -165,10 +165,26 @@ TEST(ProbeSimProgram, SpeaksAsciiAtTheGivenAddress)
     EXPECT_EQ(program.Signal(SIGINT, 5s), 0);
 }
 
+TEST(ProbeSimProgram, FitsTheSensorsOfTheDeviceType)
+{
+    Program program({"--device-type", "18", "--sensors"});
+    const std::string path = program.ReadLine(5s);
+    ASSERT_FALSE(path.empty());
+    PtyClient client(path);
+    EXPECT_EQ(ToHex(client.Transact(Hex("01 03 24 53 00 01 7E EB"))), "01 03 02 00 04 B9 87");
+    EXPECT_EQ(program.Signal(SIGTERM, 5s), 0);
+}
+
 TEST(ProbeSimProgram, RefusesBadArguments)
 {
-    for (const auto& args : std::vector<std::vector<std::string>>{
-             {"--address", "0"}, {"--address"}, {"--serial", "x"}, {"--register-port", "LPT1"}, {"--bogus"}})
+    for (const auto& args :
+         std::vector<std::vector<std::string>>{{"--address", "0"},
+                                               {"--address"},
+                                               {"--serial", "x"},
+                                               {"--register-port", "LPT1"},
+                                               {"--bogus"},
+                                               {"--sensors", "--device-type", "3"},
+                                               {"--device-type", "12", "--sensors", "--do-sensor"}})
     {
         Program program(args);
         EXPECT_EQ(program.Wait(5s), 2) << args[0];

@@ -83,6 +83,12 @@ void PtyClient::Write(const Bytes& bytes)
 
 Bytes PtyClient::ReadReply(std::chrono::milliseconds timeout, std::chrono::milliseconds silence)
 {
+    return ReadUntil([](const Bytes&) { return false; }, timeout, silence);
+}
+
+Bytes PtyClient::ReadUntil(const std::function<bool(const Bytes&)>& complete,
+                           std::chrono::milliseconds timeout, std::chrono::milliseconds silence)
+{
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + timeout;
     Bytes received;
@@ -105,6 +111,8 @@ Bytes PtyClient::ReadReply(std::chrono::milliseconds timeout, std::chrono::milli
         const ssize_t n = read(m_fd, buffer, sizeof buffer);
         if (n > 0)
             received.insert(received.end(), buffer, buffer + n);
+        if (n > 0 && complete(received))
+            return received;
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,6 +32,10 @@ public:
     void Write(const Bytes& bytes);
     // Reads until `silence` passes without a byte after at least one came, or `timeout` passes.
     Bytes ReadReply(std::chrono::milliseconds timeout = 1000ms, std::chrono::milliseconds silence = 40ms);
+    // As ReadReply, but also done as soon as what came is complete.
+    Bytes ReadUntil(const std::function<bool(const Bytes&)>& complete, std::chrono::milliseconds timeout,
+                    std::chrono::milliseconds silence = 40ms);
+    int Fd() const { return m_fd; } // for the line settings a test puts on the port
     // Reads exactly count bytes unless timeout passes first.
     Bytes ReadCount(size_t count, std::chrono::milliseconds timeout = 1000ms);
     // Write, then ReadReply.

@@ -1,5 +1,7 @@
 #include "tests/probe-sim/WireClient.h"
 
+#include <bit>
+
 #include "tools/probe-sim/Framing.h"
 
 namespace probesim_test
@@ -78,6 +80,17 @@ probesim::Adu FileRequest(uint8_t address, uint16_t command, uint16_t file, uint
     return adu;
 }
 
+Values FloatWords(float value)
+{
+    const auto bits = std::bit_cast<uint32_t>(value);
+    return {static_cast<uint16_t>(bits >> 16), static_cast<uint16_t>(bits & 0xFFFF)};
+}
+
+float FloatAt(const Values& values, size_t index)
+{
+    return std::bit_cast<float>(uint32_t{values.at(index)} << 16 | values.at(index + 1));
+}
+
 std::optional<Values> ValuesOf(const std::optional<probesim::Adu>& reply)
 {
     if (!reply || (reply->function & 0x80) || reply->data.empty() ||
@@ -98,8 +111,13 @@ std::optional<uint8_t> ExceptionOf(const std::optional<probesim::Adu>& reply)
 
 std::optional<probesim::Adu> WireClient::Ask(const probesim::Adu& request, std::chrono::milliseconds timeout)
 {
-    const Bytes reply = m_client.Transact(probesim::EncodeFrame(m_mode, request), timeout);
+    const Bytes sent = probesim::EncodeFrame(m_mode, request);
+    m_client.Write(sent);
+    // Done at the first whole frame, unless it is the request coming back.
     std::string problem;
+    const Bytes reply = m_client.ReadUntil(
+        [&](const Bytes& bytes) { return bytes != sent && probesim::DecodeFrame(m_mode, bytes, problem); },
+        timeout);
     return probesim::DecodeFrame(m_mode, reply, problem);
 }
 
@@ -126,6 +144,19 @@ std::optional<uint8_t> WireClient::Write(uint8_t address, uint16_t number, const
     if (const auto code = ExceptionOf(reply))
         return code;
     return std::nullopt;
+}
+
+std::optional<float> WireClient::ReadFloat(uint8_t address, uint16_t number)
+{
+    const std::optional<Values> values = Read(address, number, 2);
+    if (!values || values->size() != 2)
+        return std::nullopt;
+    return FloatAt(*values);
+}
+
+std::optional<uint8_t> WireClient::WriteFloat(uint8_t address, uint16_t number, float value)
+{
+    return Write(address, number, FloatWords(value));
 }
 
 } // namespace probesim_test

@@ -21,6 +21,10 @@ probesim::Adu ReadBlock(uint8_t address, uint32_t offset, uint16_t length);
 probesim::Adu WriteBlock(uint8_t address, uint32_t offset, const Bytes& data);
 probesim::Adu FileRequest(uint8_t address, uint16_t command, uint16_t file, uint32_t size = 0);
 
+// An IEEE float as two registers, high word first, and back.
+Values FloatWords(float value);
+float FloatAt(const Values& values, size_t index = 0);
+
 // The register values of a function 3 or 4 reply.
 std::optional<Values> ValuesOf(const std::optional<probesim::Adu>& reply);
 // The exception code of an exception reply.
@@ -45,6 +49,8 @@ public:
     std::optional<Values> Read(uint8_t address, uint16_t number, uint16_t count);
     // nullopt on success, else the exception code (0 when nothing came).
     std::optional<uint8_t> Write(uint8_t address, uint16_t number, const Values& values);
+    std::optional<float> ReadFloat(uint8_t address, uint16_t number);
+    std::optional<uint8_t> WriteFloat(uint8_t address, uint16_t number, float value);
 
     void SetMode(probesim::FramingMode mode) { m_mode = mode; }
     PtyClient& Raw() { return m_client; }

@@ -39,6 +39,7 @@ FamilyRegisters FamilyRegistersOf(uint16_t deviceType, uint16_t templateVersion)
     case 0x8002:
         return {47000, 47001, 0, 0, 0, 0, 0};
     case 18:
+        return {47000, 47004, 0, 0, 0, 0, 0, 47003};
     case 21:
         return {47000, 47004, 0, 0, 0, 0, 0};
     case 7:

@@ -63,4 +63,10 @@ HandshakeStep FileCommandRegisters::Step() const
     return m_handshake.Step();
 }
 
+void FileCommandRegisters::Reset()
+{
+    std::lock_guard lock(m_mutex);
+    m_handshake = CommandHandshake{};
+}
+
 } // namespace probesim

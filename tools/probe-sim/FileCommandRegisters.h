@@ -32,6 +32,7 @@ public:
     std::optional<ExceptionCode> OnParameterWrite() const;
 
     HandshakeStep Step() const;
+    void Reset(); // the instrument restarted: the handshake waits for its 1 again
 
 private:
     FileTransfer& m_transfer;

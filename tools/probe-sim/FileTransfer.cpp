@@ -107,7 +107,8 @@ std::optional<ExceptionCode> FileTransfer::Close()
             file.start = old->start;
             file.stop = old->stop;
         }
-        file.data = std::move(closing.data);
+        // A copy: the instrument's stored action below still needs the bytes received.
+        file.data = closing.data;
     }
     if (hook)
     {

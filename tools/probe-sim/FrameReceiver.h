@@ -8,6 +8,8 @@
 #include <span>
 #include <vector>
 
+#include "tools/probe-sim/MasterLine.h"
+
 namespace probesim
 {
 
@@ -18,6 +20,8 @@ struct RawFrame
     std::vector<uint8_t> bytes;
     Clock::time_point firstByte;
     Clock::time_point lastByte;
+    // What the master's port was set to when the first byte came; nullopt when nobody said.
+    std::optional<MasterLine> masterLine;
 };
 
 class FrameReceiver

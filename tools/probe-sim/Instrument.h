@@ -1,6 +1,7 @@
 // A simulated instrument installed into a ProbeSimulator: identity, registers, device commands,
 // sensors, file functions with the configuration files and the data logs, line settings, message
-// counters and power saving, as the instrument behaves seen from the wire. Typical use in a test:
+// counters, power saving and the boot code, as the instrument behaves seen from the wire. Typical use
+// in a test:
 //
 //     probesim::ProbeSimulator sim;
 //     probesim::Instrument probe(sim, {.deviceType = 12, .registerMapVersion = 2, .serialNumber = 4711,
@@ -9,9 +10,14 @@
 //     probe.Sensors().AddUnplugged(2);                           // listed, answers 0x94
 //     probe.StartLog(12);                                        // notes go to log file 12
 //     probe.FileBlockFaults().AtBlock(2, probesim::BlockFault::Slow(300ms));
+//     probe.Boot().StallAtBlock(3);                              // the firmware flash hangs
 //     ... talk to sim.SlavePath() ...
 //     EXPECT_TRUE(probe.Offline());
 //     EXPECT_EQ(probe.ActiveLogNotes().at(0).SubType(), 9);
+//
+// ProbePresets.h builds the instrument of a device type with the sensors it carries. With a master
+// line set in the simulator (ProbeSimulator::SetMasterLineSource) the instrument hears only frames
+// sent at its own line settings.
 //
 // The model stays installed in the simulator when the Instrument goes (its state lives as long as
 // the simulator's handlers); destroy the Instrument first, or together with the simulator. Every
@@ -23,6 +29,7 @@
 #include <vector>
 
 #include "tools/probe-sim/BlockFaults.h"
+#include "tools/probe-sim/BootCode.h"
 #include "tools/probe-sim/CommandHandshake.h"
 #include "tools/probe-sim/DeviceCommands.h"
 #include "tools/probe-sim/FileTransfer.h"
@@ -67,6 +74,8 @@ public:
     FileStore& Files();
     SensorBank& Sensors();
     BlockFaults& FileBlockFaults();
+    // The boot code: the switch command 0xD00D, the image transfer and its misbehaviour on request.
+    BootCode& Boot();
 
     // Extension points for later device behaviour.
     void DefineDeviceCommand(uint16_t command, DeviceCommands::Action action);
@@ -77,8 +86,10 @@ public:
     LineSettings Line() const; // as the settings word says; the pseudo-terminal applies only the framing
     uint16_t DeviceCommandRegister() const;
     std::optional<uint16_t> LastDeviceCommand() const; // the last command carried out
-    HandshakeStep DeviceCommandStep() const;           // below register map version 3
-    HandshakeStep FileCommandStep() const;             // below register map version 3
+    std::vector<uint16_t>
+    DeviceCommandsCarriedOut() const;        // in order (the Bluetooth update 0xD104 among them)
+    HandshakeStep DeviceCommandStep() const; // below register map version 3
+    HandshakeStep FileCommandStep() const;   // below register map version 3
     std::optional<TransferState> OpenFileTransfer() const;
     unsigned FilesCommitted() const;
     bool RestoreInProgress() const;
@@ -92,6 +103,7 @@ public:
     MessageCounters Counters() const;
 
     uint32_t SerialNumber() const;            // changes with the OEM configuration at a factory restore
+    uint16_t FirmwareVersion() const;         // of the application; a new image brings its own
     uint16_t MeasurementCacheTimeout() const; // ms; the register's, or the configured one without it
 
     // Data logs. StartLog makes a log file active (created empty in the store when missing) with a

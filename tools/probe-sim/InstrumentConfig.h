@@ -13,6 +13,19 @@
 namespace probesim
 {
 
+// The boot code that takes new application firmware (BootCode.h).
+struct BootCodeConfig
+{
+    uint16_t registerMapVersion = 3; // below 3 the image comes through the file command registers
+    uint16_t firmwareVersion = 10;   // the boot code's own revision, hundredths
+    uint16_t maxPacketSize = 256;
+    std::chrono::milliseconds switchSilence{1000}; // deaf after the switch command
+    std::chrono::milliseconds rebootSilence{1000}; // deaf after a whole image, before the application
+    std::chrono::milliseconds eraseTime{0};        // the first block waits for the erase this long
+    std::chrono::milliseconds blockTime{0};        // every further block this long
+    bool startInBoot = false; // the instrument starts in its boot code, without an application
+};
+
 struct InstrumentConfig
 {
     // Identity (Report Slave ID and the identity registers).
@@ -50,6 +63,8 @@ struct InstrumentConfig
     std::optional<std::chrono::milliseconds> sleepAfter; // idle time before sleeping; default: EOS
     std::chrono::milliseconds restoreSilence{2000};      // deaf after the factory restore command
     std::optional<DeviceTimestamp> clockStart;           // device time now; default: the machine's
+
+    BootCodeConfig boot;
 };
 
 } // namespace probesim

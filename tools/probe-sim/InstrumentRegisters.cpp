@@ -68,6 +68,8 @@ void InstallFamily(RegisterModel& registers, const InstrumentLayout& layout)
         registers.SetU32(family.totalBatteryCounter, 0);
         ReadOnly(registers, family.totalBatteryCounter, 2);
     }
+    if (family.gravityChange != 0)
+        registers.SetU16(family.gravityChange, 1);
 }
 
 } // namespace

@@ -118,6 +118,49 @@ std::shared_ptr<LineObserver> ProbeSimulator::Observer() const
     return m_observer;
 }
 
+void ProbeSimulator::SetMasterLineSource(MasterLineSource source)
+{
+    std::lock_guard lock(m_observerMutex);
+    m_masterLine = source ? std::make_shared<const MasterLineSource>(std::move(source)) : nullptr;
+}
+
+void ProbeSimulator::SetMasterLine(std::optional<MasterLine> line)
+{
+    if (!line)
+    {
+        SetMasterLineSource(nullptr);
+        return;
+    }
+    SetMasterLineSource([line] { return line; });
+}
+
+std::optional<MasterLine> ProbeSimulator::PtyLine() const
+{
+    return ReadTerminalLine(m_pty.MasterFd());
+}
+
+std::optional<MasterLine> ProbeSimulator::SampleMasterLine() const
+{
+    std::shared_ptr<const MasterLineSource> source;
+    {
+        std::lock_guard lock(m_observerMutex);
+        source = m_masterLine;
+    }
+    if (!source)
+        return std::nullopt;
+    // Called unlocked: the source may take locks of its own.
+    try
+    {
+        return (*source)();
+    }
+    catch (const std::exception& e)
+    {
+        // The worker must go on; the line then counts as not modelled.
+        std::fprintf(stderr, "probe-sim: the master line source failed: %s\n", e.what());
+        return std::nullopt;
+    }
+}
+
 void ProbeSimulator::Wake()
 {
     const char byte = 1;
@@ -131,6 +174,7 @@ void ProbeSimulator::Run()
     int64_t silenceMs = m_silenceMs.load();
     auto receiver = MakeReceiver(mode, std::chrono::milliseconds(silenceMs));
     OutputQueue out;
+    LineHistory masterLine;
     std::vector<uint8_t> buffer(4096);
 
     while (!m_stop.load())
@@ -171,7 +215,9 @@ void ProbeSimulator::Run()
                 const ssize_t n = read(m_pty.MasterFd(), buffer.data(), buffer.size());
                 if (n <= 0)
                     break;
-                receiver->Feed(std::span(buffer.data(), static_cast<size_t>(n)), Clock::now());
+                const Clock::time_point now = Clock::now();
+                masterLine.Note(now, SampleMasterLine());
+                receiver->Feed(std::span(buffer.data(), static_cast<size_t>(n)), now);
             }
         }
         else if (fds[0].revents & (POLLHUP | POLLERR))
@@ -181,8 +227,9 @@ void ProbeSimulator::Run()
             poll(&wake, 1, 10);
         }
 
-        for (const RawFrame& frame : receiver->Take(Clock::now()))
+        for (RawFrame& frame : receiver->Take(Clock::now()))
         {
+            frame.masterLine = masterLine.At(frame.firstByte);
             try
             {
                 Process(frame, mode, out);

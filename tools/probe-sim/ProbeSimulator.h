@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -24,6 +25,7 @@
 #include "tools/probe-sim/Fault.h"
 #include "tools/probe-sim/FrameLog.h"
 #include "tools/probe-sim/LineObserver.h"
+#include "tools/probe-sim/MasterLine.h"
 #include "tools/probe-sim/PseudoTerminal.h"
 
 namespace probesim
@@ -70,6 +72,18 @@ public:
     // thread; the simulator keeps the observer alive while a frame is being processed.
     void SetLineObserver(std::shared_ptr<LineObserver> observer);
 
+    // What the master's port is set to (MasterLine.h), asked on the worker thread whenever bytes
+    // arrive; each frame carries the answer in force at its first byte, and an instrument hears only
+    // frames sent at its own line settings. nullptr (the default): not modelled, every frame is
+    // heard. The source must be safe to call from the worker thread; one that throws counts as not
+    // modelled. Typical sources: a fixed line (SetMasterLine), the transport's own settings as the
+    // test sets them, or PtyLine().
+    using MasterLineSource = std::function<std::optional<MasterLine>()>;
+    void SetMasterLineSource(MasterLineSource source);
+    void SetMasterLine(std::optional<MasterLine> line);
+    // The baud rate and stop bits the pseudo-terminal holds from the master's side (ReadTerminalLine).
+    std::optional<MasterLine> PtyLine() const;
+
     void Stop(); // idempotent; the destructor calls it
 
 private:
@@ -77,6 +91,7 @@ private:
     void Wake();
     void Process(const RawFrame& frame, FramingMode mode, OutputQueue& out);
     std::shared_ptr<LineObserver> Observer() const;
+    std::optional<MasterLine> SampleMasterLine() const;
 
     DeviceModel m_model;
     FaultScript m_faults;
@@ -88,6 +103,7 @@ private:
     std::atomic<bool> m_stop{false};
     mutable std::mutex m_observerMutex;
     std::shared_ptr<LineObserver> m_observer;
+    std::shared_ptr<const MasterLineSource> m_masterLine; // under m_observerMutex
     int m_wakeRead = -1;
     int m_wakeWrite = -1;
     std::thread m_worker; // last: starts when everything else exists

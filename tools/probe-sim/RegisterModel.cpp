@@ -24,11 +24,6 @@ std::pair<uint16_t, uint16_t> SplitWords(uint32_t value, WordOrder order)
     return order == WordOrder::HighFirst ? std::pair{high, low} : std::pair{low, high};
 }
 
-bool Overlaps(uint32_t aFirst, uint32_t aCount, uint32_t bFirst, uint32_t bCount)
-{
-    return aFirst < bFirst + bCount && bFirst < aFirst + aCount;
-}
-
 } // namespace
 
 void RegisterModel::SetU16(uint16_t number, uint16_t value)
@@ -226,7 +221,7 @@ std::vector<RegisterModel::Hook> RegisterModel::HooksOverlapping(bool onWrite, u
     std::vector<Hook> found;
     for (const Hook& hook : m_hooks)
     {
-        if (hook.onWrite == onWrite && Overlaps(hook.first, hook.count, first, count))
+        if (hook.onWrite == onWrite && RangesOverlap(hook.first, hook.count, first, count))
             found.push_back(hook);
     }
     return found;

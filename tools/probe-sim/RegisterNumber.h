@@ -26,6 +26,12 @@ constexpr RegisterClass ClassOf(uint16_t number)
     return number >= 40001 ? RegisterClass::Holding : RegisterClass::Input;
 }
 
+// Whether the register ranges [aFirst, aFirst + aCount) and [bFirst, bFirst + bCount) meet.
+constexpr bool RangesOverlap(uint32_t aFirst, uint32_t aCount, uint32_t bFirst, uint32_t bCount)
+{
+    return aFirst < bFirst + bCount && bFirst < aFirst + aCount;
+}
+
 // The register number of a wire address in a class; nullopt beyond the class.
 constexpr std::optional<uint16_t> RegisterNumber(RegisterClass cls, uint32_t wireAddress)
 {

@@ -1,6 +1,7 @@
 #include "tools/probe-sim/SensorBank.h"
 
 #include <algorithm>
+#include <numeric>
 #include <stdexcept>
 #include <string>
 
@@ -14,16 +15,6 @@ constexpr uint16_t kTableRegisters = 3 + reg::kConnectionRegisters * reg::kMaxCo
 constexpr uint16_t kOffsetBase = 40000; // B = offset register + 40000
 constexpr uint16_t kUnpluggedBlocks = 8;
 constexpr uint32_t kSecondsPerYear = 365u * 24u * 3600u;
-
-uint64_t Units(DeviceTimestamp time)
-{
-    return uint64_t{time.seconds} << 16 | time.fraction;
-}
-
-bool Overlaps(uint32_t aFirst, uint32_t aCount, uint32_t bFirst, uint32_t bCount)
-{
-    return aFirst < bFirst + bCount && bFirst < aFirst + aCount;
-}
 
 void CheckConnection(uint16_t connection)
 {
@@ -94,6 +85,11 @@ void SensorBank::Place(uint16_t connection, SimSensor sensor, bool plugged)
     c.warmUpSample.assign(parameters, false);
     c.forcedQuality.assign(parameters, std::nullopt);
     c.calibration = sensor.calibration;
+    for (const SensorSetting& setting : sensor.settings)
+    {
+        if (setting.calibration)
+            c.taken[setting.offset] = setting.value;
+    }
     c.sensor = std::move(sensor);
     WriteWindow(c);
     // A connection known only as unplugged gets blank blocks to refuse reads of.
@@ -202,10 +198,27 @@ unsigned SensorBank::Measurements(uint16_t connection) const
     return At(connection).measurements;
 }
 
+unsigned SensorBank::TotalMeasurements() const
+{
+    auto lock = m_registers.Hold();
+    return std::accumulate(m_connections.begin(), m_connections.end(), 0u,
+                           [](unsigned sum, const auto& entry) { return sum + entry.second.measurements; });
+}
+
 std::array<float, kCalibrationFloats> SensorBank::Calibration(uint16_t connection) const
 {
     auto lock = m_registers.Hold();
     return At(connection).calibration;
+}
+
+std::optional<float> SensorBank::SettingInUse(uint16_t connection, uint16_t offset) const
+{
+    auto lock = m_registers.Hold();
+    const Connection& c = At(connection);
+    const SensorSetting* setting = FindSetting(c.sensor, offset);
+    if (!setting)
+        return std::nullopt;
+    return SettingInUse(c, *setting, ReadsRaw(c));
 }
 
 void SensorBank::ForceQuality(uint16_t connection, uint16_t parameter, std::optional<uint16_t> word)
@@ -276,45 +289,6 @@ void SensorBank::WriteTable()
     }
 }
 
-void SensorBank::WriteWindow(const Connection& c)
-{
-    const SimSensor& s = c.sensor;
-    const uint16_t b = c.base;
-    m_registers.SetU16(b + header::kSensorId, s.sensorId);
-    m_registers.SetU32(b + header::kSerialNumber, s.serialNumber);
-    m_registers.SetU16(b + header::kSpare, 0);
-    SetTimestamp(m_registers, b + header::kFirstTimestamp, s.firstTimestamp);
-    SetTimestamp(m_registers, b + header::kNextFactoryCal, s.nextFactoryCal.value_or(DeviceTimestamp{}));
-    SetTimestamp(m_registers, b + header::kLastUserCal, s.lastUserCal);
-    SetTimestamp(m_registers, b + header::kFourthTimestamp, s.fourthTimestamp);
-    m_registers.SetU16(b + header::kWarmUp, static_cast<uint16_t>(s.warmUp.count()));
-    m_registers.SetU16(b + header::kSampleRate, static_cast<uint16_t>(s.sampleRate.count()));
-    m_registers.SetU16(b + header::kParameterCount, static_cast<uint16_t>(s.parameters.size()));
-    m_registers.SetU16(b + header::kWord19, s.headerWord19);
-    m_registers.SetU16(b + header::kWord20, s.headerWord20);
-    for (size_t i = 0; i < kCalibrationFloats; ++i)
-        m_registers.SetFloat(static_cast<uint16_t>(b + header::kCalibration + 2 * i), c.calibration[i]);
-    for (size_t i = 0; i < s.parameters.size(); ++i)
-    {
-        const SimParameter& p = s.parameters[i];
-        const auto k = static_cast<uint16_t>(b + ParameterBlockOffset(static_cast<uint16_t>(i + 1)));
-        m_registers.SetU16(k + block::kParameterId, p.parameterId);
-        m_registers.SetU16(k + block::kUnitId, p.unitId);
-        m_registers.SetFloat(k + block::kSentinel, p.sentinel);
-        m_registers.SetU16(k + block::kAvailableUnits, p.availableUnits);
-        WriteParameter(c, i);
-    }
-    for (const SensorSetting& setting : s.settings)
-        m_registers.SetFloat(static_cast<uint16_t>(b + setting.offset), setting.value);
-}
-
-void SensorBank::WriteParameter(const Connection& c, size_t index)
-{
-    const auto k = static_cast<uint16_t>(c.base + ParameterBlockOffset(static_cast<uint16_t>(index + 1)));
-    m_registers.SetFloat(k + block::kValue, Value(c, index));
-    m_registers.SetU16(k + block::kQuality, Quality(c, index, Clock::now()));
-}
-
 std::optional<ExceptionCode> SensorBank::OnTableWrite(const RegisterWrite& write)
 {
     std::vector<std::pair<uint16_t, uint16_t>> commands; // connection, word
@@ -336,229 +310,6 @@ std::optional<ExceptionCode> SensorBank::OnTableWrite(const RegisterWrite& write
             return refusal;
     }
     return std::nullopt;
-}
-
-std::optional<ExceptionCode> SensorBank::OnCommand(uint16_t connection, uint16_t word)
-{
-    const auto it = m_connections.find(connection);
-    if (it == m_connections.end())
-        return kSensorPortNotConfigured;
-    Connection& c = it->second;
-    if (!c.plugged)
-        return kSensorPortNoSensor;
-    const auto decoded = c.command.Decode(word);
-    if (const auto* refusal = std::get_if<ExceptionCode>(&decoded))
-        return *refusal;
-    const SensorAction action = std::get<SensorAction>(decoded);
-    if (const auto refusal = Carry(c, action))
-        return refusal;
-    c.command.Commit(word);
-    if (action != SensorAction::None)
-        c.commands.push_back(word);
-    return std::nullopt;
-}
-
-std::optional<ExceptionCode> SensorBank::Carry(Connection& c, SensorAction action)
-{
-    switch (action)
-    {
-    case SensorAction::None:
-        break;
-    case SensorAction::CalModeOn:
-        c.mode = SensorMode::Calibrating;
-        break;
-    case SensorAction::UpdateCalibration:
-        if (c.mode == SensorMode::Measuring)
-            return kInvalidSensorModeChange;
-        TakeCalibration(c);
-        m_registers.DelayReply(c.sensor.updateTime);
-        break;
-    case SensorAction::CalModeOff:
-        c.mode = SensorMode::Measuring;
-        break;
-    case SensorAction::RestoreCalDefaults:
-        RestoreCalibration(c);
-        break;
-    case SensorAction::RestoreFactoryDefaults:
-        RestoreCalibration(c);
-        c.mode = SensorMode::Measuring;
-        for (size_t i = 0; i < c.sensor.parameters.size(); ++i)
-        {
-            const SimParameter& p = c.sensor.parameters[i];
-            const auto k = static_cast<uint16_t>(c.base + ParameterBlockOffset(static_cast<uint16_t>(i + 1)));
-            m_registers.SetU16(k + block::kUnitId, p.unitId);
-            m_registers.SetFloat(k + block::kSentinel, p.sentinel);
-        }
-        for (const SensorSetting& setting : c.sensor.settings)
-            m_registers.SetFloat(static_cast<uint16_t>(c.base + setting.offset), setting.value);
-        break;
-    case SensorAction::StartContinuous:
-        if (!m_env.offline())
-            return kInvalidSensorModeChange;
-        c.mode = SensorMode::Continuous;
-        break;
-    }
-    for (size_t i = 0; i < c.sensor.parameters.size(); ++i)
-        WriteParameter(c, i);
-    return std::nullopt;
-}
-
-std::optional<ExceptionCode> SensorBank::OnWindowRead(Connection& c, uint16_t first, uint16_t count)
-{
-    if (!c.plugged)
-        return kSensorPortNoSensor;
-    const Clock::time_point now = Clock::now();
-    unsigned measured = 0;
-    for (size_t i = 0; i < c.sensor.parameters.size(); ++i)
-    {
-        const uint32_t k = c.base + ParameterBlockOffset(static_cast<uint16_t>(i + 1));
-        if (!Overlaps(first, count, k, kParameterBlockRegisters))
-            continue;
-        Refresh(c, i, Overlaps(first, count, k + block::kValue, 2), now, measured);
-    }
-    if (measured > 0)
-    {
-        auto work = c.sensor.sampleRate * measured;
-        if (m_env.cacheTimeout() == 0)
-            work += c.sensor.warmUp;
-        m_registers.DelayReply(std::chrono::duration_cast<std::chrono::milliseconds>(work));
-    }
-    return std::nullopt;
-}
-
-void SensorBank::Refresh(Connection& c, size_t index, bool measure, Clock::time_point now, unsigned& measured)
-{
-    if (measure)
-    {
-        const std::chrono::milliseconds cache(m_env.cacheTimeout());
-        const std::optional<Clock::time_point>& at = c.measuredAt[index];
-        const bool stale = !at || c.warmUpSample[index] || cache.count() == 0 || now - *at >= cache;
-        if (stale)
-        {
-            // A sensor still warming up has nothing to measure yet: it answers with its sentinel at once.
-            c.measuredAt[index] = now;
-            c.warmUpSample[index] = WarmingUp(c, now);
-            if (!c.warmUpSample[index])
-            {
-                ++measured;
-                ++c.measurements;
-            }
-        }
-    }
-    WriteParameter(c, index);
-}
-
-bool SensorBank::WarmingUp(const Connection& c, Clock::time_point now) const
-{
-    // Without a cache the sensor is powered for each measurement and waits out its warm-up then.
-    return m_env.cacheTimeout() != 0 && now - c.poweredAt < c.sensor.warmUp;
-}
-
-uint16_t SensorBank::Quality(const Connection& c, size_t index, Clock::time_point now) const
-{
-    if (c.forcedQuality[index])
-        return *c.forcedQuality[index];
-    if (c.mode != SensorMode::Measuring)
-        return kQualityCalibrating;
-    if (WarmingUp(c, now))
-        return kQualityWarmUp;
-    const std::optional<DeviceTimestamp> due = GetTimestamp(m_registers, c.base + header::kNextFactoryCal);
-    if (due && Units(m_env.now()) > Units(*due))
-        return kQualityFactoryCalExpired;
-    return kQualityNormal;
-}
-
-float SensorBank::Value(const Connection& c, size_t index) const
-{
-    const SimParameter& p = c.sensor.parameters[index];
-    const std::optional<Clock::time_point>& at = c.measuredAt[index];
-    if (!at || c.warmUpSample[index])
-        return p.sentinel;
-    const auto k = static_cast<uint16_t>(c.base + ParameterBlockOffset(static_cast<uint16_t>(index + 1)));
-    SampleContext context;
-    context.seconds = std::chrono::duration<double>(*at - m_env.started).count();
-    context.unitId = m_registers.GetU16(k + block::kUnitId).value_or(p.unitId);
-    context.calibration = c.calibration;
-    context.setting = [this, &c](uint16_t offset) -> std::optional<float>
-    {
-        const bool known = std::any_of(c.sensor.settings.begin(), c.sensor.settings.end(),
-                                       [offset](const SensorSetting& s) { return s.offset == offset; });
-        if (!known)
-            return std::nullopt;
-        return m_registers.GetFloat(static_cast<uint16_t>(c.base + offset));
-    };
-    return p.value ? p.value(context) : 0.0f;
-}
-
-std::optional<ExceptionCode> SensorBank::OnWindowWrite(Connection& c, const RegisterWrite& write)
-{
-    if (!c.plugged)
-        return kSensorPortNoSensor;
-    const uint32_t blocksEnd =
-        kFirstParameterOffset + uint32_t{kParameterBlockRegisters} * c.sensor.parameters.size();
-    bool calibration = false;
-    for (size_t i = 0; i < write.values.size(); ++i)
-    {
-        const uint32_t number = write.first + i;
-        if (number < c.base || number >= uint32_t{c.base} + c.registers)
-            continue;
-        const uint32_t offset = number - c.base;
-        if (offset < kFirstParameterOffset)
-            return ExceptionCode::WriteReadOnly;
-        if (offset < blocksEnd)
-        {
-            const uint32_t index = (offset - kFirstParameterOffset) / kParameterBlockRegisters;
-            const uint32_t field = (offset - kFirstParameterOffset) % kParameterBlockRegisters;
-            if (field == block::kSentinel || field == block::kSentinel + 1)
-                continue;
-            if (field != block::kUnitId)
-                return ExceptionCode::WriteReadOnly;
-            const SimParameter& p = c.sensor.parameters[index];
-            const uint16_t unit = write.values[i];
-            const uint16_t classBase = UnitClassBase(p.parameterId);
-            const bool offered = classBase != 0 && unit >= classBase && unit - classBase < 16 &&
-                                 (p.availableUnits >> (unit - classBase) & 1) != 0;
-            if (!offered)
-                return ExceptionCode::IllegalFieldValue;
-            continue;
-        }
-        if (c.sensor.calibrationSettings && offset >= *c.sensor.calibrationSettings &&
-            offset < *c.sensor.calibrationSettings + 2 * kCalibrationFloats)
-            calibration = true;
-    }
-    // In continuous sampling the sensor takes a written calibration at once.
-    if (calibration && c.mode == SensorMode::Continuous)
-        TakeCalibration(c);
-    for (size_t i = 0; i < c.sensor.parameters.size(); ++i)
-        WriteParameter(c, i);
-    return std::nullopt;
-}
-
-void SensorBank::TakeCalibration(Connection& c)
-{
-    if (c.sensor.calibrationSettings)
-    {
-        for (size_t i = 0; i < kCalibrationFloats; ++i)
-        {
-            const auto number = static_cast<uint16_t>(c.base + *c.sensor.calibrationSettings + 2 * i);
-            c.calibration[i] = m_registers.GetFloat(number).value_or(0.0f);
-            m_registers.SetFloat(static_cast<uint16_t>(c.base + header::kCalibration + 2 * i),
-                                 c.calibration[i]);
-        }
-    }
-    SetTimestamp(m_registers, c.base + header::kLastUserCal, m_env.now());
-}
-
-void SensorBank::RestoreCalibration(Connection& c)
-{
-    c.calibration = c.sensor.calibration;
-    for (size_t i = 0; i < kCalibrationFloats; ++i)
-    {
-        m_registers.SetFloat(static_cast<uint16_t>(c.base + header::kCalibration + 2 * i), c.calibration[i]);
-        if (c.sensor.calibrationSettings)
-            m_registers.SetFloat(static_cast<uint16_t>(c.base + *c.sensor.calibrationSettings + 2 * i),
-                                 c.calibration[i]);
-    }
 }
 
 } // namespace probesim

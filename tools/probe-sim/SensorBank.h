@@ -9,13 +9,18 @@
 // the sensor's sample rate per parameter (the reply comes that much later). With a time-out of 0 the
 // sensor is powered for each measurement and also sits through its warm-up; otherwise it stays
 // powered, and for its warm-up after each power-up its values are the sentinel with the quality
-// "Sensor Warm-up". While calibrating the quality is "Sensor Calibrating"; after the next factory
-// calibration date it is "Factory Cal Expired".
+// "Sensor Warm-up". While calibrating the quality is "Sensor Calibrating" and the readings are raw
+// (the user calibration settings at their factory values, SimSensor.h); after the next factory
+// calibration date it is "Factory Cal Expired". A write of a setting that captures a reading (the
+// level reference) measures, and its reply waits for that.
 //
 // A sensor that the table lists but that is unplugged answers every access to its window and its
 // command register with the maker's exception 0x94; the command register of a connection without a
 // sensor answers 0x93. The table and the header are read-only (0x82); a unit the sensor does not
-// offer is refused with 0x84.
+// offer, or a parameter id the parameter cannot switch to, is refused with 0x84.
+//
+// SensorBank.cpp keeps the table and the sensors' life, SensorBankWindows.cpp the register windows
+// and their values, SensorBankCommands.cpp the sensor commands and the calibration.
 //
 // Every member is safe from any thread; the bank works under the register model's lock.
 #pragma once
@@ -107,8 +112,12 @@ public:
     HandshakeStep CommandStep(uint16_t connection) const;
     std::vector<uint16_t> CommandsCarriedOut(uint16_t connection) const; // words, in order
     unsigned Measurements(uint16_t connection) const;                    // parameters measured so far
+    unsigned TotalMeasurements() const;                                  // of every connection
     // The calibration the sensor took last (the header floats).
     std::array<float, kCalibrationFloats> Calibration(uint16_t connection) const;
+    // A setting as the sensor uses it now (a calibration setting: the value it took, or its factory
+    // value while calibrating); nullopt where the sensor has no setting at that offset.
+    std::optional<float> SettingInUse(uint16_t connection, uint16_t offset) const;
     // A quality word the parameter reports instead of its own; nullopt gives it back.
     void ForceQuality(uint16_t connection, uint16_t parameter, std::optional<uint16_t> word);
 
@@ -131,6 +140,7 @@ private:
         std::vector<bool> warmUpSample;                           // per parameter
         std::vector<std::optional<uint16_t>> forcedQuality;       // per parameter
         std::array<float, kCalibrationFloats> calibration{};
+        std::map<uint16_t, float> taken; // calibration settings by offset, as the sensor took them
         std::vector<uint16_t> commands;
         unsigned measurements = 0;
     };
@@ -150,10 +160,19 @@ private:
 
     void Refresh(Connection& c, size_t index, bool measure, Clock::time_point now, unsigned& measured);
     uint16_t Quality(const Connection& c, size_t index, Clock::time_point now) const;
-    float Value(const Connection& c, size_t index) const;
+    // raw: with the factory values of the user calibration, as while calibrating.
+    float Value(const Connection& c, size_t index, bool raw) const;
     bool WarmingUp(const Connection& c, Clock::time_point now) const;
+    std::chrono::milliseconds MeasuringTime(const Connection& c, unsigned parameters) const;
+    void Capture(Connection& c, const RegisterWrite& write);
+
+    float StoredSetting(const Connection& c, const SensorSetting& setting) const;
+    void StoreSetting(const Connection& c, const SensorSetting& setting, float value);
+    float SettingInUse(const Connection& c, const SensorSetting& setting, bool raw) const;
+    static bool ReadsRaw(const Connection& c) { return c.mode != SensorMode::Measuring; }
     void TakeCalibration(Connection& c);
     void RestoreCalibration(Connection& c);
+    void RestoreFactoryDefaults(Connection& c);
 
     RegisterModel& m_registers;
     const SensorEnvironment m_env;

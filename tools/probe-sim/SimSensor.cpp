@@ -96,6 +96,60 @@ uint16_t UnitClassBase(uint16_t parameterId)
     }
 }
 
+namespace
+{
+
+void CheckParameters(const SimSensor& sensor)
+{
+    for (const SimParameter& p : sensor.parameters)
+    {
+        for (uint16_t id : p.otherIds)
+        {
+            if (UnitClassBase(id) != UnitClassBase(p.parameterId))
+                throw std::invalid_argument("parameter id " + std::to_string(p.parameterId) +
+                                            " cannot switch to id " + std::to_string(id) +
+                                            " of another unit class");
+        }
+    }
+}
+
+// Returns the end of the settings (offset past the last register).
+uint32_t CheckSettings(const SimSensor& sensor, uint32_t blocksEnd)
+{
+    uint32_t end = blocksEnd;
+    std::vector<std::pair<uint32_t, uint32_t>> spans; // first, end
+    for (const SensorSetting& setting : sensor.settings)
+    {
+        if (setting.offset < blocksEnd)
+            throw std::invalid_argument("setting at offset " + std::to_string(setting.offset) +
+                                        " lies inside the header or the parameter blocks");
+        const uint32_t settingEnd = uint32_t{setting.offset} + setting.Registers();
+        spans.emplace_back(setting.offset, settingEnd);
+        end = std::max(end, settingEnd);
+    }
+    if (end > kMaxWindowRegisters)
+        throw std::invalid_argument("sensor settings reach beyond one register class");
+    std::sort(spans.begin(), spans.end());
+    for (size_t i = 1; i < spans.size(); ++i)
+    {
+        if (spans[i].first < spans[i - 1].second)
+            throw std::invalid_argument("settings at offsets " + std::to_string(spans[i - 1].first) +
+                                        " and " + std::to_string(spans[i].first) + " overlap");
+    }
+    return end;
+}
+
+void CheckFloatSetting(const SimSensor& sensor, uint32_t offset, const char* role)
+{
+    const SensorSetting* setting =
+        offset <= UINT16_MAX ? FindSetting(sensor, static_cast<uint16_t>(offset)) : nullptr;
+    if (!setting || setting->type != SettingType::Float)
+        throw std::invalid_argument(std::string(role) + " at offset " + std::to_string(offset) +
+                                    " is not a float among the settings");
+}
+
+} // namespace
+
 uint16_t WindowRegisters(const SimSensor& sensor)
 {
     const auto limit = std::chrono::milliseconds(UINT16_MAX);
@@ -106,40 +160,32 @@ uint16_t WindowRegisters(const SimSensor& sensor)
         kFirstParameterOffset + uint32_t{kParameterBlockRegisters} * sensor.parameters.size();
     if (blocksEnd > kMaxWindowRegisters)
         throw std::invalid_argument("too many parameters for one register window");
-    uint32_t end = blocksEnd;
-    for (const SensorSetting& setting : sensor.settings)
-    {
-        if (setting.offset < blocksEnd)
-            throw std::invalid_argument("setting at offset " + std::to_string(setting.offset) +
-                                        " lies inside the header or the parameter blocks");
-        end = std::max<uint32_t>(end, uint32_t{setting.offset} + kSettingRegisters);
-    }
-    if (end > kMaxWindowRegisters)
-        throw std::invalid_argument("sensor settings reach beyond one register class");
-    std::vector<uint16_t> offsets;
-    for (const SensorSetting& setting : sensor.settings)
-        offsets.push_back(setting.offset);
-    std::sort(offsets.begin(), offsets.end());
-    for (size_t i = 1; i < offsets.size(); ++i)
-    {
-        if (offsets[i] - offsets[i - 1] < kSettingRegisters)
-            throw std::invalid_argument("settings at offsets " + std::to_string(offsets[i - 1]) + " and " +
-                                        std::to_string(offsets[i]) + " overlap");
-    }
+    CheckParameters(sensor);
+    const uint32_t end = CheckSettings(sensor, blocksEnd);
     if (sensor.calibrationSettings)
     {
         for (size_t i = 0; i < kCalibrationFloats; ++i)
-        {
-            const uint32_t offset = *sensor.calibrationSettings + kSettingRegisters * i;
-            const bool present =
-                std::any_of(sensor.settings.begin(), sensor.settings.end(),
-                            [offset](const SensorSetting& setting) { return setting.offset == offset; });
-            if (!present)
-                throw std::invalid_argument("calibration setting at offset " + std::to_string(offset) +
-                                            " is not among the settings");
-        }
+            CheckFloatSetting(sensor, *sensor.calibrationSettings + kSettingRegisters * i,
+                              "calibration setting");
+    }
+    for (const SettingCapture& capture : sensor.captures)
+    {
+        if (!FindSetting(sensor, capture.written))
+            throw std::invalid_argument("capture on offset " + std::to_string(capture.written) +
+                                        ", which is no setting");
+        CheckFloatSetting(sensor, capture.into, "capture target");
+        if (capture.parameter < 1 || capture.parameter > sensor.parameters.size())
+            throw std::invalid_argument("capture of parameter " + std::to_string(capture.parameter) +
+                                        ", which the sensor lacks");
     }
     return static_cast<uint16_t>(end);
+}
+
+const SensorSetting* FindSetting(const SimSensor& sensor, uint16_t offset)
+{
+    const auto it = std::find_if(sensor.settings.begin(), sensor.settings.end(),
+                                 [offset](const SensorSetting& setting) { return setting.offset == offset; });
+    return it == sensor.settings.end() ? nullptr : &*it;
 }
 
 } // namespace probesim

@@ -1,7 +1,7 @@
 // What a test says about one sensor on a connection of the simulated instrument: its identity, its
 // parameters with their units and live values, its calibration and timing, and the further settings
-// its register window holds. OpticalDoSensor.h builds the optical dissolved-oxygen sensor with
-// temperature; any other kind is described the same way.
+// its register window holds. OpticalDoSensor.h, ConductivitySensor.h, PressureSensors.h and
+// PhOrpSensor.h build the sensors the probes carry; any other kind is described the same way.
 //
 // The sensor's register window, from its base B (five-digit holding register numbers):
 //   B+0 .. B+36    header: sensor id, u32 serial, one spare word, four time stamps (first, next
@@ -9,7 +9,14 @@
 //                  rate ms, number of parameters P, two further words, eight calibration floats
 //   B+29+8n        parameter n (1..P): f32 value, parameter id, unit id, quality word, f32
 //                  sentinel, available-units mask
-//   B+offset       the further settings (floats), written and read by the sensor classes
+//   B+offset       the further settings (floats, or single words), written and read by the sensor
+//                  classes
+//
+// User calibration: a setting marked as calibration (a pressure offset, a cell constant, segment
+// slopes) counts only once the sensor has taken it: with the update command in calibration mode, or
+// at once while it samples continuously for calibration. While calibrating the sensor measures with
+// the factory values of these settings, so that its readings are the raw ones a calibration needs.
+// (The eight header calibration floats are the sensor's own constants and apply in every mode.)
 #pragma once
 
 #include <array>
@@ -80,13 +87,17 @@ uint16_t UnitClassBase(uint16_t parameterId);
 // What a value function gets to work with.
 struct SampleContext
 {
-    double seconds = 0.0; // since the instrument started: values move with this
-    uint16_t unitId = 0;  // the unit the value is wanted in
+    double seconds = 0.0;     // since the instrument started: values move with this
+    uint16_t unitId = 0;      // the unit the value is wanted in
+    uint16_t parameterId = 0; // what the parameter measures now (a level sensor's level mode)
     // The calibration the sensor took last (the eight header floats, in register order).
     std::array<float, kCalibrationFloats> calibration{};
     // A further setting of the sensor's window by its offset (live salinity, barometric pressure,
-    // ...); nullopt where the window has none.
+    // ...) as the sensor uses it now (see User calibration above); a word setting as its number;
+    // nullopt where the window has none.
     std::function<std::optional<float>(uint16_t offset)> setting;
+    // The unit another parameter (1-based) reports in now; 0 for a parameter the sensor lacks.
+    std::function<uint16_t(uint16_t parameter)> unitOf;
 };
 
 using ValueFunction = std::function<float(const SampleContext& context)>;
@@ -98,13 +109,46 @@ struct SimParameter
     uint16_t availableUnits = 0; // bit i offers unit UnitClassBase(parameterId) + i
     float sentinel = -9999.0f;   // reported as the value while there is no valid reading
     ValueFunction value;         // none: the value is 0
+    // Further parameter ids the master may switch the parameter to by writing its id word (the level
+    // mode of a level sensor); empty: the id is read-only. Every id must share the unit class.
+    std::vector<uint16_t> otherIds;
 };
 
-// A float setting beyond the parameter blocks.
+enum class SettingType
+{
+    Float, // an IEEE float in two registers
+    Word,  // one u16 register
+};
+
+// A setting beyond the parameter blocks.
 struct SensorSetting
 {
     uint16_t offset = 0;
-    float value = 0.0f; // at start and after the sensor's factory restore
+    float value = 0.0f; // at start and after the sensor's factory restore; a word's number
+    SettingType type = SettingType::Float;
+    bool calibration = false; // user calibration: see above
+
+    static SensorSetting Float(uint16_t offset, float value) { return {offset, value}; }
+    static SensorSetting Word(uint16_t offset, uint16_t value)
+    {
+        return {offset, static_cast<float>(value), SettingType::Word};
+    }
+    static SensorSetting Calibration(uint16_t offset, float value, SettingType type = SettingType::Float)
+    {
+        return {offset, value, type, true};
+    }
+    uint16_t Registers() const { return type == SettingType::Word ? 1 : 2; }
+};
+
+// A setting whose write makes the sensor measure: the reading of `parameter` (1-based, in its unit
+// at that moment and with the user calibration it took, even while calibrating) goes into the float
+// setting `into`, and the reply waits for the measurement. A level sensor keeps the pressure at which
+// the level reference was set this way.
+struct SettingCapture
+{
+    uint16_t written = 0;
+    uint16_t parameter = 0;
+    uint16_t into = 0;
 };
 
 struct SimSensor
@@ -136,6 +180,7 @@ struct SimSensor
     // c+14); the update command takes them into the header. nullopt: the sensor has none.
     std::optional<uint16_t> calibrationSettings;
     std::vector<SensorSetting> settings;
+    std::vector<SettingCapture> captures;
 
     // The register base B; default 40001 + 200 x (connection - 1).
     std::optional<uint16_t> base;
@@ -146,8 +191,12 @@ struct SimSensor
 
 // The number of registers the window takes from B: the header, the parameter blocks and the
 // settings. Throws std::invalid_argument for a description the registers cannot carry (more
-// parameters than the window can hold, a setting inside the header or the blocks, timing above
-// 65535 ms, calibration settings missing from the settings).
+// parameters than the window can hold, a setting inside the header or the blocks, settings that
+// overlap, timing above 65535 ms, calibration settings missing from the settings or not floats, a
+// parameter id the parameter cannot switch to, a capture without its settings or parameter).
 uint16_t WindowRegisters(const SimSensor& sensor);
+
+// The setting at an offset; nullptr when the sensor has none there.
+const SensorSetting* FindSetting(const SimSensor& sensor, uint16_t offset);
 
 } // namespace probesim

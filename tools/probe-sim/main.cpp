@@ -12,6 +12,7 @@
 
 #include "tools/probe-sim/Instrument.h"
 #include "tools/probe-sim/PortTable.h"
+#include "tools/probe-sim/ProbePresets.h"
 #include "tools/probe-sim/ProbeSimulator.h"
 
 namespace
@@ -19,7 +20,7 @@ namespace
 
 constexpr const char* kUsage =
     "usage: probe-sim [--ascii] [--address N] [--device-type N] [--serial N] [--map-version N]\n"
-    "                 [--firmware N] [--stay-awake] [--do-sensor] [--register-port [COMn]]\n"
+    "                 [--firmware N] [--stay-awake] [--do-sensor | --sensors] [--register-port [COMn]]\n"
     "  --ascii               speak Modbus ASCII instead of RTU\n"
     "  --address N           slave address 1..255 (default 1)\n"
     "  --device-type N       device type id (default 0)\n"
@@ -28,6 +29,7 @@ constexpr const char* kUsage =
     "  --firmware N          firmware version in hundredths (default 100)\n"
     "  --stay-awake          never sleep (otherwise the instrument sleeps after 5 s without traffic)\n"
     "  --do-sensor           the optical DO sensor with temperature on sensor connection 1\n"
+    "  --sensors             the sensors the device type carries, each on its connection\n"
     "  --register-port [COMn] enter the pseudo-terminal in the port table (lowest free number\n"
     "                        without COMn) and remove the entry on exit\n";
 
@@ -36,6 +38,7 @@ struct Arguments
     probesim::SimulatorOptions options;
     probesim::InstrumentConfig instrument{.serialNumber = 0};
     bool doSensor = false;
+    bool sensors = false;
     bool registerPort = false;
     unsigned comNumber = 0;
 };
@@ -127,6 +130,8 @@ bool Parse(int argc, char** argv, Arguments& args)
         }
         else if (arg == "--do-sensor")
             args.doSensor = true;
+        else if (arg == "--sensors")
+            args.sensors = true;
         else if (arg == "--register-port" || arg.starts_with("--register-port="))
         {
             args.registerPort = true;
@@ -146,6 +151,10 @@ bool Parse(int argc, char** argv, Arguments& args)
         else
             return Fail("unknown argument " + std::string(arg));
     }
+    if (args.doSensor && args.sensors)
+        return Fail("--do-sensor and --sensors exclude each other");
+    if (args.sensors && !probesim::HasPreset(args.instrument.deviceType))
+        return Fail("no sensors known for device type " + std::to_string(args.instrument.deviceType));
     return true;
 }
 
@@ -170,6 +179,8 @@ int main(int argc, char** argv)
         probesim::Instrument instrument(sim, args.instrument);
         if (args.doSensor)
             instrument.Sensors().Add(1, probesim::OpticalDoSensor(args.instrument.serialNumber));
+        if (args.sensors)
+            probesim::FitSensors(instrument);
 
         if (args.registerPort)
         {

@@ -1,0 +1,127 @@
+#include "tools/probe-sim/ProbePresets.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <string>
+
+#include "tools/probe-sim/ConductivitySensor.h"
+#include "tools/probe-sim/PhOrpSensor.h"
+#include "tools/probe-sim/PressureSensors.h"
+
+namespace probesim
+{
+
+namespace
+{
+
+constexpr uint16_t kOpticalDoTypes[] = {12, 19, 20, 24, 31, 35, 36, 37};
+constexpr uint16_t kOlderLoggerTypes[] = {1, 2, 4, 30};
+constexpr uint16_t kLaterLoggerTypes[] = {6, 8, 15, 16};
+
+template <size_t N>
+bool Among(const uint16_t (&types)[N], uint16_t deviceType)
+{
+    return std::find(std::begin(types), std::end(types), deviceType) != std::end(types);
+}
+
+uint32_t SensorSerial(uint32_t deviceSerial, uint16_t connection)
+{
+    return deviceSerial * 10u + connection;
+}
+
+} // namespace
+
+std::vector<uint16_t> PresetDeviceTypes()
+{
+    std::vector<uint16_t> types(std::begin(kOpticalDoTypes), std::end(kOpticalDoTypes));
+    types.insert(types.end(), {kCoreProbeType, kMultiSensorProbeType});
+    types.insert(types.end(), std::begin(kOlderLoggerTypes), std::end(kOlderLoggerTypes));
+    types.insert(types.end(), std::begin(kLaterLoggerTypes), std::end(kLaterLoggerTypes));
+    types.insert(types.end(), {kBluetoothCommunicationType, kBluetoothSkiffType});
+    return types;
+}
+
+bool HasPreset(uint16_t deviceType)
+{
+    const std::vector<uint16_t> types = PresetDeviceTypes();
+    return std::find(types.begin(), types.end(), deviceType) != types.end();
+}
+
+bool IsLevelLoggerType(uint16_t deviceType)
+{
+    return Among(kOlderLoggerTypes, deviceType) || Among(kLaterLoggerTypes, deviceType);
+}
+
+InstrumentConfig ProbeConfig(uint16_t deviceType, uint32_t serialNumber)
+{
+    if (!HasPreset(deviceType))
+        throw std::invalid_argument("no probe preset for device type " + std::to_string(deviceType));
+    InstrumentConfig config;
+    config.deviceType = deviceType;
+    config.serialNumber = serialNumber;
+    config.registerMapVersion = 3;
+    if (Among(kOlderLoggerTypes, deviceType))
+    {
+        // Template version 2 gives them the scratch pad at 40120.
+        config.registerMapVersion = 2;
+        config.templateVersion = 2;
+    }
+    return config;
+}
+
+void FitSensors(Instrument& probe, ProbeSensors sensors)
+{
+    if (sensors == ProbeSensors::None)
+        return;
+    const uint16_t type = probe.Config().deviceType;
+    const uint32_t serial = probe.Config().serialNumber;
+    SensorBank& bank = probe.Sensors();
+    if (Among(kOpticalDoTypes, type))
+    {
+        bank.Add(1, OpticalDoSensor(SensorSerial(serial, 1)));
+    }
+    else if (type == kCoreProbeType)
+    {
+        bank.Add(1, OpticalDoSensor(SensorSerial(serial, 1)));
+        bank.Add(2, ConductivitySensor(kCoreConductivity, SensorSerial(serial, 2)));
+        if (sensors != ProbeSensors::WithoutDepth)
+            bank.Add(3, DepthSensor(SensorSerial(serial, 3)));
+    }
+    else if (type == kMultiSensorProbeType)
+    {
+        bank.Add(1, OpticalDoSensor(SensorSerial(serial, 1)));
+        bank.Add(2, ConductivitySensor(kProbeConductivity, SensorSerial(serial, 2)));
+        bank.Add(3, LevelSensor(SensorSerial(serial, 3)));
+        bank.Add(4, PhOrpSensor(SensorSerial(serial, 4)));
+    }
+    else if (IsLevelLoggerType(type))
+    {
+        bank.Add(1, LevelSensor(SensorSerial(serial, 1)));
+    }
+    else if (type == kBluetoothCommunicationType)
+    {
+        bank.Add(1, PressureTemperatureSensor(SensorSerial(serial, 1)));
+    }
+    else if (type != kBluetoothSkiffType)
+    {
+        throw std::invalid_argument("no probe preset for device type " + std::to_string(type));
+    }
+}
+
+std::unique_ptr<Instrument> MakeProbe(ProbeSimulator& sim, const InstrumentConfig& config,
+                                      ProbeSensors sensors)
+{
+    // Refused before anything is installed into the simulator.
+    if (sensors != ProbeSensors::None && !HasPreset(config.deviceType))
+        throw std::invalid_argument("no probe preset for device type " + std::to_string(config.deviceType));
+    auto probe = std::make_unique<Instrument>(sim, config);
+    FitSensors(*probe, sensors);
+    return probe;
+}
+
+std::unique_ptr<Instrument> MakeProbe(ProbeSimulator& sim, uint16_t deviceType, uint32_t serialNumber)
+{
+    return MakeProbe(sim, ProbeConfig(deviceType, serialNumber));
+}
+
+} // namespace probesim

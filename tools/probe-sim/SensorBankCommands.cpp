@@ -1,0 +1,117 @@
+// The sensor command registers and what the commands do to a sensor's calibration.
+#include "tools/probe-sim/SensorBank.h"
+
+namespace probesim
+{
+
+std::optional<ExceptionCode> SensorBank::OnCommand(uint16_t connection, uint16_t word)
+{
+    const auto it = m_connections.find(connection);
+    if (it == m_connections.end())
+        return kSensorPortNotConfigured;
+    Connection& c = it->second;
+    if (!c.plugged)
+        return kSensorPortNoSensor;
+    const auto decoded = c.command.Decode(word);
+    if (const auto* refusal = std::get_if<ExceptionCode>(&decoded))
+        return *refusal;
+    const SensorAction action = std::get<SensorAction>(decoded);
+    if (const auto refusal = Carry(c, action))
+        return refusal;
+    c.command.Commit(word);
+    if (action != SensorAction::None)
+        c.commands.push_back(word);
+    return std::nullopt;
+}
+
+std::optional<ExceptionCode> SensorBank::Carry(Connection& c, SensorAction action)
+{
+    switch (action)
+    {
+    case SensorAction::None:
+        break;
+    case SensorAction::CalModeOn:
+        c.mode = SensorMode::Calibrating;
+        break;
+    case SensorAction::UpdateCalibration:
+        if (c.mode == SensorMode::Measuring)
+            return kInvalidSensorModeChange;
+        TakeCalibration(c);
+        m_registers.DelayReply(c.sensor.updateTime);
+        break;
+    case SensorAction::CalModeOff:
+        c.mode = SensorMode::Measuring;
+        break;
+    case SensorAction::RestoreCalDefaults:
+        RestoreCalibration(c);
+        break;
+    case SensorAction::RestoreFactoryDefaults:
+        RestoreFactoryDefaults(c);
+        break;
+    case SensorAction::StartContinuous:
+        if (!m_env.offline())
+            return kInvalidSensorModeChange;
+        c.mode = SensorMode::Continuous;
+        break;
+    }
+    for (size_t i = 0; i < c.sensor.parameters.size(); ++i)
+        WriteParameter(c, i);
+    return std::nullopt;
+}
+
+void SensorBank::TakeCalibration(Connection& c)
+{
+    if (c.sensor.calibrationSettings)
+    {
+        for (size_t i = 0; i < kCalibrationFloats; ++i)
+        {
+            const auto number = static_cast<uint16_t>(c.base + *c.sensor.calibrationSettings + 2 * i);
+            c.calibration[i] = m_registers.GetFloat(number).value_or(0.0f);
+            m_registers.SetFloat(static_cast<uint16_t>(c.base + header::kCalibration + 2 * i),
+                                 c.calibration[i]);
+        }
+    }
+    for (const SensorSetting& setting : c.sensor.settings)
+    {
+        if (setting.calibration)
+            c.taken[setting.offset] = StoredSetting(c, setting);
+    }
+    SetTimestamp(m_registers, c.base + header::kLastUserCal, m_env.now());
+}
+
+void SensorBank::RestoreCalibration(Connection& c)
+{
+    c.calibration = c.sensor.calibration;
+    for (size_t i = 0; i < kCalibrationFloats; ++i)
+    {
+        m_registers.SetFloat(static_cast<uint16_t>(c.base + header::kCalibration + 2 * i), c.calibration[i]);
+        if (c.sensor.calibrationSettings)
+            m_registers.SetFloat(static_cast<uint16_t>(c.base + *c.sensor.calibrationSettings + 2 * i),
+                                 c.calibration[i]);
+    }
+    for (const SensorSetting& setting : c.sensor.settings)
+    {
+        if (!setting.calibration)
+            continue;
+        c.taken[setting.offset] = setting.value;
+        StoreSetting(c, setting, setting.value);
+    }
+}
+
+void SensorBank::RestoreFactoryDefaults(Connection& c)
+{
+    RestoreCalibration(c);
+    c.mode = SensorMode::Measuring;
+    for (size_t i = 0; i < c.sensor.parameters.size(); ++i)
+    {
+        const SimParameter& p = c.sensor.parameters[i];
+        const auto k = static_cast<uint16_t>(c.base + ParameterBlockOffset(static_cast<uint16_t>(i + 1)));
+        m_registers.SetU16(k + block::kParameterId, p.parameterId);
+        m_registers.SetU16(k + block::kUnitId, p.unitId);
+        m_registers.SetFloat(k + block::kSentinel, p.sentinel);
+    }
+    for (const SensorSetting& setting : c.sensor.settings)
+        StoreSetting(c, setting, setting.value);
+}
+
+} // namespace probesim
