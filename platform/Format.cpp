@@ -287,7 +287,10 @@ private:
         if (conv.width > 0)
             directive += std::to_string(conv.width);
         if (conv.hasPrecision)
-            directive += "." + std::to_string(precision);
+        {
+            directive += '.';
+            directive += std::to_string(precision);
+        }
         directive += length;
         directive.push_back(type);
         return directive;
