@@ -2,6 +2,7 @@
 #include "device/DeviceComm.h"
 
 #include "comm/DeviceLink.h"
+#include "device/SensorCache.h"
 #include "foundation/CommTimeouts.h"
 
 namespace NVSystem
@@ -41,6 +42,7 @@ CDeviceComm::~CDeviceComm()
         network->Release();
     }
     m_pNetwork.store(nullptr);
+    DeleteSensorCache();
     m_pCacheSettings.reset();
     m_Trace.Close();
     m_SlaveId.Clear();
@@ -170,6 +172,8 @@ HRESULT CDeviceComm::AttachCommLink(USHORT address, const SlaveIdInfo& slaveId, 
             m_nProbeRegisterMapVersion = version;
         }
 
+        // Another link may reach another instrument: its sensors are found again on first use.
+        DeleteSensorCache();
         m_pCacheSettings->Reset();
         m_pCacheSettings->m_IdentityCheckStopwatch.Start();
         InitRegisterMap();
@@ -227,6 +231,8 @@ HRESULT CDeviceComm::AttachTraceLog(ULONG fileId)
     // Lines above the maximum level are dropped; an attached trace writes the failures at least.
     if (Succeeded(m_Trace.AttachFile(fileId, u"CDeviceComm")) && m_Trace.GetMaxLevel() == 0)
         m_Trace.SetMaxLevel(1);
+    CScopedLock lock(m_DeviceLock);
+    CopyTraceToSensors();
     return S_OK;
 }
 

@@ -15,10 +15,12 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "comm/ModbusComm.h"
 #include "comm/SlaveIdInfo.h"
+#include "comm/TransferProgress.h"
 #include "device/CacheSettings.h"
 #include "device/RegisterMap.h"
 #include "foundation/ByteBuffer.h"
@@ -26,6 +28,7 @@
 #include "foundation/ResultCodes.h"
 #include "foundation/ScopedLock.h"
 #include "foundation/TraceLog.h"
+#include "foundation/TransferControl.h"
 #include "foundation/WideString.h"
 #include "platform/Sync.h"
 #include "platform/Types.h"
@@ -61,6 +64,15 @@ class ISensor_Barometric;
 class ISensor_Nitrate;
 class ISensor_Ammonium;
 class ISensor_Chloride;
+class CNVStdNote;
+struct sTransferLine;
+
+// The sensor records and the cache that holds them (device/SensorCache.h, device/SensorCtrl.h).
+class CSensorCtrl;
+class CLockedSensor;
+struct SensorCache;
+struct SensorConnectionInfo;
+class ISensor_Interface;
 
 // Commands of the device command register.
 inline constexpr USHORT DEVCMD_CLEAR_MSG_COUNTERS = 0xD006;
@@ -259,6 +271,102 @@ public:
 
     // MODBUSCOMM_E_NOT_SUPPORTED on instruments without the register.
     HRESULT GetMeasurementCacheTimeout(USHORT& timeoutMs);
+    // With a log running, the change also leaves a note in the log (whose failure is not reported);
+    // the device lock is given up before the note waits for a file transfer.
+    HRESULT SetMeasurementCacheTimeout(USHORT timeoutMs);
+
+    // --- Device files and log notes. A transfer runs inside the transfer scope: one at a time per
+    // device (file-transfer lock, taken before the device lock and never while holding it), with
+    // progress and an asynchronous cancel. Register map version 3 and later use the extended file
+    // request, older instruments the file command registers. ---
+
+    // The whole file; the data is emptied first.
+    HRESULT ReadDeviceFile(USHORT fileNumber, CByteBuffer& data);
+    HRESULT WriteDeviceFile(USHORT fileNumber, const CByteBuffer& data);
+    // The SDI-12 parameter set to and from a disk file.
+    HRESULT SaveDeviceFileToDisk(const char16_t* path);
+    HRESULT SendDiskFileToDevice(const char16_t* path);
+    // Of the running or last transfer; seconds left is 0 until some bytes have moved.
+    HRESULT GetFileTransferProgress(USHORT& percent, ULONG& total, ULONG& done, ULONG& state,
+                                    double& secondsLeft, HRESULT& result);
+    // Asks the running transfer to stop at its next check (with MODBUSCOMM_E_CANCELLED) and
+    // returns at once; 0 and nothing done when no transfer runs.
+    HRESULT CancelFileTransfer();
+    // Appends a user note to the active log; MODBUSCOMM_E_NO_ACTIVE_LOG when another log became
+    // active before the note could be written. Waits for a running transfer: never call it while
+    // holding the device lock.
+    HRESULT WriteLogNote(const CNVStdNote& note);
+    HRESULT WriteLogNoteToFile(USHORT fileNumber, const CNVStdNote& note);
+
+    // --- Sensor connections. Connections are 1..32; a connection the instrument does not list, or
+    // whose sensor record could not be made, answers MODBUSCOMM_E_INVALID_SENSOR_PORT. A listed
+    // connection whose sensor is absent answers the instrument's exception 0x94
+    // (MODBUSCOMM_E_PORT_NO_SENSOR). The sensor cache is built on first use. ---
+
+    // Reads the connection table and makes one sensor record per connection that holds a sensor; a
+    // sensor that cannot be attached is left out without failing the build.
+    virtual HRESULT BuildSensorCache();
+    // The record of a connection, held together with the device lock until the CLockedSensor lets
+    // it go: the way for code outside the device to use a record.
+    HRESULT FindSensorAtConnection(USHORT connection, CLockedSensor& sensor);
+    HRESULT GetSensorConnectionInfo(USHORT connection, SensorConnectionInfo& info);
+    // Sensor records made, not connections listed.
+    HRESULT GetSensorCount(USHORT& count);
+    HRESULT GetActiveSensorPortMask(ULONG& mask);
+    // The connections whose mask bit is set, ascending (one whose sensor failed to attach too).
+    HRESULT GetActiveSensorPorts(CDynArray<USHORT>& ports, BOOL unused = FALSE);
+    // The connection of the first sensor record whose sensor id is in the list;
+    // MODBUSCOMM_E_SENSOR_ID_NOT_FOUND when none.
+    HRESULT GetSensorPort(USHORT& connection, const USHORT* sensorIds, int count);
+    // The built-in sensor interface of single-sensor device types whatever the connection; none
+    // (and 0) for the types with sensor adapters, whose classes override this;
+    // MODBUSCOMM_E_SENSOR_TYPE_UNKNOWN for other types.
+    virtual HRESULT GetSensor(USHORT connection, ULONG flags, ISensor_Interface*& sensor);
+
+    // Sensor commands to the connection's sensor command register.
+    virtual HRESULT SetSensorCalModeOn(USHORT connection);
+    virtual HRESULT SetSensorCalModeOff(USHORT connection);
+    // With the "Update Sensor TO" time-out.
+    virtual HRESULT UpdateSensorCalibration(USHORT connection);
+    // Re-reads the sensor header afterwards, whatever the command's outcome.
+    virtual HRESULT RestoreSensorCalDefaults(USHORT connection);
+    virtual HRESULT RestoreSensorFactoryDefaults(USHORT connection);
+    // Takes the device offline (it stays so) and starts continuous sampling for calibration.
+    HRESULT EnableCalContinuous(USHORT connection);
+
+    // Sensor header values (cached; read when needed).
+    HRESULT GetSensorId(USHORT connection, USHORT& sensorId);
+    HRESULT GetSensorSerialNumber(USHORT connection, ULONG& serialNumber);
+    HRESULT GetNextFactoryCalDate(USHORT connection, CDeviceTimestamp& date);
+    HRESULT GetLastUserCalDate(USHORT connection, CDeviceTimestamp& date);
+    HRESULT GetWarmupTime(USHORT connection, ULONG& ms);
+    HRESULT GetFastestSampleRate(USHORT connection, ULONG& ms);
+    // Sensor header and parameter blocks read again; the header read drops the cached blocks.
+    HRESULT ReadSensorHeader(USHORT connection);
+    HRESULT ReadSensorParameterBlocks(USHORT connection);
+    HRESULT ReadSensorParameterBlock(USHORT connection, USHORT parameter);
+    HRESULT GetSensorInfo(USHORT connection, sSensorInfo& info);
+    HRESULT GetSensorParameters(USHORT connection, CDynArray<sParameterReading>& readings,
+                                BOOL cachedAllowed);
+
+    // Parameter n (1..P) of the connection's sensor. The live value reads the parameter's block
+    // unless cachedOnly; quality is 0x100 until a value is had.
+    HRESULT ReadParameterValue(USHORT connection, USHORT parameter, float& value, USHORT& quality,
+                               USHORT& unitId, BOOL cachedOnly);
+    HRESULT GetParameterId(USHORT connection, USHORT parameter, USHORT& parameterId);
+    HRESULT GetParameterUnitId(USHORT connection, USHORT parameter, USHORT& unitId);
+    // Writes only when the unit changes.
+    HRESULT SetParameterUnitId(USHORT connection, USHORT parameter, USHORT unitId);
+    HRESULT GetParameterSentinel(USHORT connection, USHORT parameter, float& sentinel);
+    HRESULT SetParameterSentinel(USHORT connection, USHORT parameter, float sentinel);
+
+    // Registers of the sensor window by offset from its base, uncached.
+    HRESULT ReadSensorUShort(USHORT connection, USHORT offset, USHORT& value);
+    HRESULT WriteSensorUShort(USHORT connection, USHORT offset, USHORT value);
+    HRESULT ReadSensorULong(USHORT connection, USHORT offset, ULONG& value);
+    HRESULT ReadSensorFloat(USHORT connection, USHORT offset, float& value);
+    HRESULT WriteSensorFloat(USHORT connection, USHORT offset, float value);
+    HRESULT ReadSensorTime(USHORT connection, USHORT offset, CDeviceTimestamp& time);
 
 protected:
     // Only Release deletes the object.
@@ -314,6 +422,47 @@ protected:
     // the handshake 0, 1, command, 0 before.
     HRESULT SendDeviceCommand(USHORT command);
 
+    // The transfer scope: the guards under the device lock, then the file-transfer lock, the
+    // active flag, progress and cancel reset, the operation on a snapshot of the device, and the
+    // result into the progress record. The device lock is not held while the operation runs.
+    HRESULT RunTransferScope(uint32_t guards, const std::function<HRESULT(const sTransferLine&)>& operation);
+    // The steps of a transfer, inside an open scope.
+    HRESULT ReadFileTransfer(const sTransferLine& line, USHORT fileNumber, CByteBuffer& data);
+    HRESULT WriteFileTransfer(const sTransferLine& line, USHORT fileNumber, const CByteBuffer& data);
+    HRESULT ExtendedFileRead(const sTransferLine& line, sFileCommand& request, CByteBuffer& data);
+    HRESULT ExtendedFileWrite(const sTransferLine& line, sFileCommand& request, const CByteBuffer& data);
+    HRESULT ReturnFileSetupToIdle(const sTransferLine& line, USHORT fileNumber);
+    HRESULT WriteFileNote(const sTransferLine& line, USHORT fileNumber, const CNVStdNote& note);
+
+    // Held for the whole of a transfer, note write or flash; outside the device lock.
+    platform::CCriticalSection m_FileTransferLock;
+    const std::unique_ptr<CTransferProgress> m_pTransferProgress = std::make_unique<CTransferProgress>();
+    CTransferControl m_TransferControl;
+    std::atomic<ULONG> m_nFileTransferState{0};
+
+    // The record of a connection, for operations that hold the device lock (it is valid only while
+    // they do).
+    HRESULT FindSensorAtConnection(USHORT connection, CSensorCtrl*& sensor);
+    // Inside a guarded operation: the connection's record, then the operation on it.
+    template <typename Operation>
+    HRESULT OnSensor(USHORT connection, Operation&& operation)
+    {
+        CSensorCtrl* sensor = nullptr;
+        if (const HRESULT hr = FindSensorAtConnection(connection, sensor); Failed(hr))
+            return hr;
+        if (sensor == nullptr)
+            return NoSensorRecord();
+        return operation(*sensor);
+    }
+    // Builds the sensor cache unless it is built; under the device lock.
+    HRESULT EnsureSensorCache();
+    // The next operation that needs the cache builds a new one; under the device lock.
+    void DeleteSensorCache();
+
+    // The sensor interface that a single-sensor instrument class places beside its device part.
+    ISensor_Interface* m_pBuiltInSensor = nullptr;
+    SensorCache* m_pSensorCache = nullptr; // owned
+
     sRegisterMap m_RegisterMap;
     USHORT m_nProbeRegisterMapVersion = 0;
     USHORT m_nRetryCount = 0;
@@ -325,6 +474,16 @@ protected:
     CTraceLog m_Trace;
 
 private:
+    HRESULT NoSensorRecord();
+    // The traced frame of the register accesses by offset.
+    HRESULT AccessSensorAtOffset(USHORT connection, USHORT offset, const char16_t* opening,
+                                 const char16_t* what, const char16_t* failure,
+                                 const std::function<HRESULT(CSensorCtrl&)>& access);
+    // Under the device lock.
+    void CopyTraceToSensors();
+    // Header and parameter descriptions of every record again.
+    void RereadSensorRecords();
+
     // The operations the network object calls back under its line lock (no device lock taken).
     static USHORT LinkedAddress(CDeviceComm* device);
     static HRESULT ForgetNetwork(CDeviceComm* device, CModbusComm* network);

@@ -180,7 +180,10 @@ HRESULT CDeviceComm::RestoreFactoryDefaults(ULONG baudId, ULONG dataBitsId, ULON
                 }
             }
 
+            // The restored instrument may list other sensors, units and sentinels.
+            BuildSensorCache();
             UpdateCache();
+            RereadSensorRecords();
             Trace(TRACE_LEVEL1) << u" - factory reset complete!!" << TRACE_END;
             return hr;
         });

@@ -90,6 +90,11 @@ inline constexpr HRESULT MODBUSCOMM_E_INVALID_STOP_BITS_ID = ResultCode(0x810101
 inline constexpr HRESULT MODBUSCOMM_E_INVALID_CONNECTION_TYPE = ResultCode(0x8101013Du);
 inline constexpr HRESULT MODBUSCOMM_E_BLOCK_READ_MINIMUM = ResultCode(0x8101017Bu);
 
+// Device file commands and transfers.
+inline constexpr HRESULT MODBUSCOMM_E_UNKNOWN_FILE_ERROR = ResultCode(0x81010142u);
+inline constexpr HRESULT MODBUSCOMM_E_FILE_TOO_LARGE = ResultCode(0x81010156u);
+inline constexpr HRESULT MODBUSCOMM_E_UNKNOWN_WRITE_ERROR = ResultCode(0x8101015Au);
+
 // Modbus framing.
 inline constexpr HRESULT MODBUSCOMM_E_INVALID_RTU_MESSAGE = ResultCode(0x8101012Fu);
 inline constexpr HRESULT MODBUSCOMM_E_MESSAGE_NOT_INITIALIZED = ResultCode(0x81010132u);

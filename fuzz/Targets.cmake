@@ -9,3 +9,4 @@ tarnwick_fuzz_target(probesim_file_requests SOURCE probesim_file_requests.cpp DE
 tarnwick_fuzz_target(slave_id SOURCE slave_id.cpp DEPS comm)
 tarnwick_fuzz_target(ip_ascii_assembly SOURCE ip_ascii_assembly.cpp DEPS comm)
 tarnwick_fuzz_target(probesim_boot_image SOURCE probesim_boot_image.cpp DEPS probesim)
+tarnwick_fuzz_target(note_load SOURCE note_load.cpp DEPS models)

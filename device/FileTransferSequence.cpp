@@ -1,0 +1,115 @@
+// Device files of instruments before register map version 3: one file command sequence per
+// transfer over the file command registers.
+#include "comm/FileCmdSeq.h"
+#include "device/DeviceComm.h"
+#include "device/FileTransfer.h"
+
+namespace NVSystem
+{
+
+HRESULT CDeviceComm::ReadFileTransfer(const sTransferLine& line, USHORT fileNumber, CByteBuffer& data)
+{
+    data.Allocate(0);
+    if (line.registerMapVersion >= 3)
+        return E_FAIL;
+    if (!IsTagged())
+        return MODBUSCOMM_E_INVALID_DEVICE_THIS;
+    Trace(TRACE_LEVEL1) << u" - starting read file.\n" << u"\tFile Id: " << fileNumber << TRACE_END;
+
+    CFileCmdSeq sequence(line.network, line.address, fileNumber, line.writeTimeoutMs, line.readTimeoutMs,
+                         line.retries);
+    sequence.SetTransferControl(&m_TransferControl);
+    sequence.SetProgress(m_pTransferProgress.get());
+    sequence.SetTraceLog(m_Trace);
+
+    HRESULT hr = sequence.Begin();
+    if (Failed(hr))
+    {
+        Trace(TRACE_LEVEL1) << u" - Failed to init read file xver command - " << TraceHr(hr) << TRACE_END;
+        return hr;
+    }
+    if (sequence.GetNetwork() == nullptr)
+        hr = E_POINTER;
+    else if (sequence.IsCancelled())
+        hr = MODBUSCOMM_E_CANCELLED;
+    else
+    {
+        hr = sequence.SendCommand(FILECMD_READ);
+        if (Failed(hr))
+        {
+            m_Trace << TRACE_LEVEL1 << u"Failed read file cmd - " << TraceHr(hr) << TRACE_END;
+            m_pTransferProgress->SetResult(hr);
+        }
+        if (sequence.IsCancelled())
+            hr = MODBUSCOMM_E_CANCELLED;
+    }
+    if (Failed(hr))
+    {
+        Trace(TRACE_LEVEL1) << u" - Failed to send read file cmd - " << TraceHr(hr) << TRACE_END;
+        return hr;
+    }
+
+    hr = sequence.ReadFileData(line.maxPacketSize, data);
+    if (Failed(hr))
+        Trace(TRACE_LEVEL1) << u" - failed to read file - error: " << TraceHr(hr) << TRACE_END;
+    else
+        Trace(TRACE_LEVEL1) << u" - read file success" << TRACE_END;
+    return hr;
+}
+
+HRESULT CDeviceComm::WriteFileTransfer(const sTransferLine& line, USHORT fileNumber, const CByteBuffer& data)
+{
+    if (line.registerMapVersion >= 3)
+        return E_FAIL;
+    if (!IsTagged())
+        return MODBUSCOMM_E_INVALID_DEVICE_THIS;
+    Trace(TRACE_LEVEL1) << u" - starting write file.\n"
+                        << u"\tFile Id: " << fileNumber << u" #Bytes: " << data.GetLength() << TRACE_END;
+
+    CFileCmdSeq sequence(line.network, line.address, fileNumber, line.writeTimeoutMs, line.readTimeoutMs,
+                         line.retries);
+    sequence.SetTransferControl(&m_TransferControl);
+    sequence.SetProgress(m_pTransferProgress.get());
+    sequence.SetTraceLog(m_Trace);
+
+    HRESULT hr = sequence.Begin();
+    if (Failed(hr))
+    {
+        Trace(TRACE_LEVEL1) << u" - Failed to init write file xfer command - " << TraceHr(hr) << TRACE_END;
+        return hr;
+    }
+    if (hr = sequence.WriteTransferSize(data.GetLength()); Failed(hr))
+    {
+        Trace(TRACE_LEVEL1) << u" - Failed to send write file size - " << TraceHr(hr) << TRACE_END;
+        return hr;
+    }
+    if (sequence.GetNetwork() == nullptr)
+        hr = E_POINTER;
+    else if (sequence.IsCancelled())
+        hr = MODBUSCOMM_E_CANCELLED;
+    else
+    {
+        hr = sequence.SendCommand(FILECMD_WRITE);
+        if (Failed(hr))
+        {
+            m_Trace << TRACE_LEVEL1 << u"Failed to write file cmd - " << TraceHr(hr) << TRACE_END;
+            m_pTransferProgress->SetResult(hr);
+        }
+        if (sequence.IsCancelled())
+            hr = MODBUSCOMM_E_CANCELLED;
+    }
+    if (Failed(hr))
+    {
+        Trace(TRACE_LEVEL1) << u" - Failed to send write file command - " << TraceHr(hr) << TRACE_END;
+        return hr;
+    }
+
+    hr = sequence.WriteFileData(line.maxPacketSize, data);
+    if (Failed(hr))
+        Trace(TRACE_LEVEL1) << u" - failed to write file - error: " << TraceHr(hr) << TRACE_END;
+    else
+        Trace(TRACE_LEVEL1) << u" - write file success" << TRACE_END;
+    return hr;
+}
+
+} // namespace NVSystem

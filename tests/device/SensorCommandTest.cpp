@@ -1,0 +1,155 @@
+// Sensor commands on the wire for both register map generations, the update time-out, and the
+// continuous-calibration sequence with its failures.
+#include "platform/Clock.h"
+#include "tests/device/SensorTestSupport.h"
+
+namespace devicetest
+{
+namespace
+{
+
+using namespace std::chrono_literals;
+using probesim::SensorMode;
+
+constexpr uint16_t kSensorCommand = 49305; // connection 1
+constexpr uint16_t kDeviceCommand = 49018;
+
+class SensorCommandTest : public SensorOnSimulator, public ::testing::WithParamInterface<uint16_t>
+{
+protected:
+    void Start(probesim::SimSensor sensor = probesim::OpticalDoSensor(kDoSerial))
+    {
+        StartLine({.deviceType = 12, .registerMapVersion = GetParam()});
+        Probe().Sensors().Add(1, sensor);
+        AttachDevice();
+        ASSERT_EQ(Device().BuildSensorCache(), S_OK);
+        Mark();
+    }
+    std::vector<uint16_t> OfflineWords() const
+    {
+        if (GetParam() >= 3)
+            return {0xD009};
+        return {0, 1, 0xD009, 0};
+    }
+};
+
+TEST_P(SensorCommandTest, EachCommandIsOneWriteToTheConnectionsRegister)
+{
+    Start();
+    ASSERT_EQ(Device().SetSensorCalModeOn(1), S_OK);
+    EXPECT_EQ(Probe().Sensors().Mode(1), SensorMode::Calibrating);
+    ASSERT_EQ(Device().UpdateSensorCalibration(1), S_OK);
+    ASSERT_EQ(Device().SetSensorCalModeOff(1), S_OK);
+    EXPECT_EQ(Probe().Sensors().Mode(1), SensorMode::Measuring);
+    ASSERT_EQ(Device().RestoreSensorFactoryDefaults(1), S_OK);
+    const std::vector<uint16_t> words{0xE000, 0xE001, 0xE002, 0xE004};
+    EXPECT_EQ(WordsWrittenTo(kSensorCommand), words);
+    EXPECT_EQ(Probe().Sensors().CommandsCarriedOut(1), words);
+    EXPECT_EQ(ReadsSinceMark().size(), 0u);
+
+    // Restoring the calibration defaults re-reads the header.
+    Mark();
+    ASSERT_EQ(Device().RestoreSensorCalDefaults(1), S_OK);
+    EXPECT_EQ(WordsWrittenTo(kSensorCommand), std::vector<uint16_t>{0xE003});
+    EXPECT_EQ(ReadsSinceMark(), (std::vector<RegisterRead>{{kSlave, Base(), 37}}));
+}
+
+TEST_P(SensorCommandTest, ARefusedRestoreStillReReadsTheHeader)
+{
+    Start();
+    Sim().Faults().Queue(probesim::Fault::NoReply(), 2);
+    EXPECT_EQ(Device().RestoreSensorCalDefaults(1), SERIALCOMM_E_READ_TIMEOUT);
+    EXPECT_EQ(ReadsSinceMark(), (std::vector<RegisterRead>{{kSlave, Base(), 37}}));
+}
+
+TEST_P(SensorCommandTest, AConnectionWithoutSensorGetsNothing)
+{
+    Start();
+    EXPECT_EQ(Device().SetSensorCalModeOn(2), MODBUSCOMM_E_INVALID_SENSOR_PORT);
+    EXPECT_EQ(Device().EnableCalContinuous(2), MODBUSCOMM_E_INVALID_SENSOR_PORT);
+    EXPECT_EQ(Device().RestoreSensorCalDefaults(2), MODBUSCOMM_E_INVALID_SENSOR_PORT);
+    EXPECT_EQ(FramesSinceMark(), 0u);
+}
+
+TEST_P(SensorCommandTest, ContinuousSamplingTakesTheDeviceOfflineAndRunsTheHandshake)
+{
+    Start();
+    CDeviceTimestamp date;
+    ASSERT_EQ(Device().GetLastUserCalDate(1, date), S_OK);
+    Mark();
+    ASSERT_EQ(Device().EnableCalContinuous(1), S_OK);
+    EXPECT_TRUE(Probe().Offline());
+    EXPECT_EQ(Probe().Sensors().Mode(1), SensorMode::Continuous);
+    EXPECT_EQ(WordsWrittenTo(kDeviceCommand), OfflineWords());
+    EXPECT_EQ(WordsWrittenTo(kSensorCommand), (std::vector<uint16_t>{0, 1, 0xE003, 0}));
+    EXPECT_EQ(Probe().Sensors().CommandStep(1), probesim::HandshakeStep::Idle);
+
+    // The sampling may have changed the user calibration date: read once from the sensor, then cached.
+    Mark();
+    ASSERT_EQ(Device().GetLastUserCalDate(1, date), S_OK);
+    EXPECT_EQ(ReadsSinceMark(), (std::vector<RegisterRead>{{kSlave, static_cast<uint16_t>(Base() + 10), 3}}));
+    Mark();
+    ASSERT_EQ(Device().GetLastUserCalDate(1, date), S_OK);
+    EXPECT_EQ(FramesSinceMark(), 0u);
+}
+
+TEST_P(SensorCommandTest, AFailedOfflineWritesNothingToTheSensor)
+{
+    Start();
+    Sim().Faults().SetPersistent(probesim::Fault::NoReply());
+    EXPECT_EQ(Device().EnableCalContinuous(1), SERIALCOMM_E_READ_TIMEOUT);
+    Sim().Faults().Clear();
+    EXPECT_TRUE(WordsWrittenTo(kSensorCommand).empty());
+}
+
+TEST_P(SensorCommandTest, AFailedArmingClosesTheSequenceWithoutTheCommand)
+{
+    Start();
+    CDeviceTimestamp date;
+    ASSERT_EQ(Device().GetLastUserCalDate(1, date), S_OK);
+    Mark();
+    // Offline and the 0 go through; the 1 and its retry get no answer.
+    Sim().Faults().Queue(probesim::Fault::None(), static_cast<unsigned>(OfflineWords().size()) + 1);
+    Sim().Faults().Queue(probesim::Fault::NoReply(), 2);
+    EXPECT_EQ(Device().EnableCalContinuous(1), SERIALCOMM_E_READ_TIMEOUT);
+    EXPECT_EQ(WordsWrittenTo(kSensorCommand), (std::vector<uint16_t>{0, 1, 1, 0}));
+    EXPECT_NE(Probe().Sensors().Mode(1), SensorMode::Continuous);
+    // The user calibration date is still the cached one.
+    Mark();
+    ASSERT_EQ(Device().GetLastUserCalDate(1, date), S_OK);
+    EXPECT_EQ(FramesSinceMark(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(RegisterMapVersions, SensorCommandTest, ::testing::Values(2, 3));
+
+// The update command waits for the sensor to take its calibration (300 ms here), longer than an
+// ordinary write may take (150 ms).
+class SensorUpdateTimeout : public SensorOnSimulator
+{
+protected:
+    void SetUp() override
+    {
+        SetTunable(u"Retry Count", 0);
+        StartLine({.deviceType = 12});
+        probesim::SimSensor sensor = probesim::OpticalDoSensor(kDoSerial);
+        sensor.updateTime = 300ms;
+        Probe().Sensors().Add(1, sensor);
+        AttachDevice();
+        ASSERT_EQ(Device().SetSensorCalModeOn(1), S_OK);
+    }
+};
+
+TEST_F(SensorUpdateTimeout, TheTunableOnceReadStaysInForce)
+{
+    ASSERT_EQ(Device().UpdateSensorCalibration(1), S_OK); // the built-in 1500 ms
+    SetTunable(u"Update Sensor TO", 100);
+    EXPECT_EQ(Device().UpdateSensorCalibration(1), SERIALCOMM_E_READ_TIMEOUT);
+    DeleteTunable(u"Update Sensor TO");
+    EXPECT_EQ(Device().UpdateSensorCalibration(1), SERIALCOMM_E_READ_TIMEOUT);
+    SetTunable(u"Update Sensor TO", 1000);
+    platform::SleepMs(400); // the late replies of the refused updates pass
+    EXPECT_EQ(Device().UpdateSensorCalibration(1), S_OK);
+}
+
+} // namespace
+} // namespace devicetest
