@@ -12,6 +12,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "comm/IOAbstract.h"
@@ -103,8 +104,24 @@ public:
     HRESULT SetDeviceEOS(USHORT address, USHORT ms);
     USHORT GetDeviceEOS(USHORT address);
 
+    // Broadcasts, at every serial setting an instrument on the line may be using, the default
+    // setting (RTU, 19200 baud, 8 data bits, even parity, 1 stop bit), then at that setting the
+    // address 1, and leaves the port there. Serial lines without a transmission delay only, else
+    // MODBUSCOMM_E_INVALID_CONNECTION_TYPE. Holds the line for the whole sweep (about 22 s).
+    HRESULT ResetDeviceCommunications();
+    // The sweep's pauses (100 and 200 ms at each setting, 300 ms at the end), which give the
+    // instruments time to take a setting, go to this function instead of a sleep; null sleeps
+    // again (tests).
+    void SetResetPauseForTests(std::function<void(ULONG ms)> pause);
+
     // --- The devices created on the line, in creation order ---
 
+    // The device factory: identifies the instrument at the address (Report Slave ID, 500 ms, 3
+    // retries), creates the device object of its class (comm/DeviceFactoryHook.h), links it to the
+    // line and appends it to the list, all under the line lock. The caller receives one reference.
+    // An instrument in its boot code gives the device with MODBUSCOMM_S_NO_APP_FIRMWARE. On failure
+    // the device is null and the list unchanged.
+    HRESULT CreateDeviceForAddress(USHORT address, NVSystem::CDeviceComm*& device);
     // The device factory appends each device it links to the line. E_POINTER for null.
     HRESULT AddDevice(NVSystem::CDeviceComm* device);
     // Forgets the device (the others keep their order) and stops waking its address. A device
@@ -236,4 +253,5 @@ private:
     CTraceLog m_Trace;
     CWakeUpTable m_WakeUpTable;
     CDynArray<NVSystem::CDeviceComm*> m_Devices;
+    std::function<void(ULONG ms)> m_ResetPause; // under the line lock
 };

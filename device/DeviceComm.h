@@ -66,6 +66,7 @@ class ISensor_Ammonium;
 class ISensor_Chloride;
 class CNVStdNote;
 struct sTransferLine;
+struct sFlashImage;
 
 // The sensor records and the cache that holds them (device/SensorCache.h, device/SensorCtrl.h).
 class CSensorCtrl;
@@ -104,6 +105,10 @@ public:
     CDeviceComm& operator=(const CDeviceComm&) = delete;
 
     bool IsTagged() const { return m_nTag.load() == kSignature; }
+    // The signature of the instrument class ('VOXP', 'SLED' ...) that class tests and downcasts
+    // compare beside the device tag: 0 for the plain device, and 0 again once the class part of
+    // the object is destroyed.
+    virtual uint32_t GetClassSignature() const { return 0; }
 
     // --- Link and lifetime ---
 
@@ -298,6 +303,13 @@ public:
     HRESULT WriteLogNote(const CNVStdNote& note);
     HRESULT WriteLogNoteToFile(USHORT fileNumber, const CNVStdNote& note);
 
+    // Replaces the application firmware with a firmware image file (validated first; its bytes go
+    // out as validated): restarts the instrument into its boot code unless it runs it already,
+    // sends the image in the transfer the boot code speaks, waits for the new application and
+    // reads the device afresh. Runs in the transfer scope with progress; a cancel is taken only
+    // until the boot code answers, since the identity then shows no application firmware.
+    HRESULT UpdateFirmware(const char16_t* path);
+
     // --- Sensor connections. Connections are 1..32; a connection the instrument does not list, or
     // whose sensor record could not be made, answers MODBUSCOMM_E_INVALID_SENSOR_PORT. A listed
     // connection whose sensor is absent answers the instrument's exception 0x94
@@ -433,6 +445,17 @@ protected:
     HRESULT ExtendedFileWrite(const sTransferLine& line, sFileCommand& request, const CByteBuffer& data);
     HRESULT ReturnFileSetupToIdle(const sTransferLine& line, USHORT fileNumber);
     HRESULT WriteFileNote(const sTransferLine& line, USHORT fileNumber, const CNVStdNote& note);
+    // The steps of a firmware flash, inside an open transfer scope (device/FirmwareFlash.h).
+    HRESULT FlashFirmware(const sTransferLine& line, const char16_t* path);
+    HRESULT SwitchToBootCode(const sTransferLine& line);
+    HRESULT WaitForBootCode(const sTransferLine& line);
+    HRESULT FlashFirmwareSis12(const sTransferLine& line, const sFlashImage& image);
+    HRESULT FlashFirmwareSis3(const sTransferLine& line, const sFlashImage& image);
+    HRESULT WriteFlashBlocks(const sTransferLine& line, const sFlashImage& image);
+    HRESULT RefreshAfterFlash();
+    // The identity record held, and one read from the instrument put in its place.
+    SlaveIdInfo HeldSlaveId();
+    void StoreSlaveId(const SlaveIdInfo& slaveId);
 
     // Held for the whole of a transfer, note write or flash; outside the device lock.
     platform::CCriticalSection m_FileTransferLock;

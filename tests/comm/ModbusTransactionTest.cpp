@@ -134,14 +134,26 @@ TEST_F(Transaction, TheInterMessageDelayIsSleptWholeWhenTheLineWasBusyLately)
 {
     SetTunable(u"InterMsgDelay TO", 80);
     StartLine();
-    ASSERT_EQ(Read(0), S_OK);
-    platform::SleepMs(30);
-    ASSERT_EQ(Read(0), S_OK);
-    const auto received = Sim().Log().Received();
-    const auto sent = Sim().Log().Sent();
-    ASSERT_EQ(received.size(), 2u);
-    ASSERT_EQ(sent.size(), 2u);
-    EXPECT_GE(received[1].start - sent[0].end, 110ms);
+    // The line is idle 30 ms before the second request, less than the delay, so the whole delay is
+    // slept on top. A loaded machine may oversleep the 30 ms past the delay, which proves nothing:
+    // such a round is measured again.
+    for (size_t round = 0; round < 5; ++round)
+    {
+        ASSERT_EQ(Read(0), S_OK);
+        const auto idleFrom = std::chrono::steady_clock::now();
+        platform::SleepMs(30);
+        if (std::chrono::steady_clock::now() - idleFrom > 60ms)
+            continue;
+        ASSERT_EQ(Read(0), S_OK);
+        const auto received = Sim().Log().Received();
+        const auto sent = Sim().Log().Sent();
+        ASSERT_GE(received.size(), 2u);
+        ASSERT_EQ(received.size(), sent.size());
+        const size_t last = received.size() - 1;
+        EXPECT_GE(received[last].start - sent[last - 1].end, 110ms);
+        return;
+    }
+    FAIL() << "the machine never slept 30 ms within 60 ms";
 }
 
 TEST_F(Transaction, CancelEndsTheTransactionBeforeItsNextAttempt)

@@ -1,0 +1,183 @@
+// What a firmware flash takes: a whole 256 KiB image flashed through the device object into the
+// simulated probe's boot code over a pseudo-terminal, switch, wait, transfer, restart and the fresh
+// reading of the device included. The probe restarts at once (no switch or reboot silence, no
+// erase or block time) and "Reboot To App Delay" is cut to 20 ms, so what remains is the flash's
+// own work and its one fixed pause, the wake-up before an extended transfer (250 ms).
+//
+// Beside the measured rate each run reports the payload rate that the boot code's packet size
+// leaves on a real serial line at 19200 and 115200 baud (11 bits a character, RTU), counting the
+// request and reply bytes of every function-101 block and nothing else, and the measured rate as a
+// share of it. A pseudo-terminal has no baud rate: the measured rate shows the cost of the
+// transactions themselves.
+//
+//   FirmwareFlashBench [--benchmark_repetitions=3]
+//
+// Arguments: the boot code's register map version, its packet size, binary (1) or text (0) image.
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include <benchmark/benchmark.h>
+
+#include "comm/ModbusComm.h"
+#include "comm/ModbusLengthRules.h"
+#include "comm/SerialComm.h"
+#include "device/DeviceComm.h"
+#include "foundation/CommTimeouts.h"
+#include "platform/SettingsStore.h"
+#include "platform/Utf.h"
+#include "tools/probe-sim/Instrument.h"
+#include "tools/probe-sim/PortTable.h"
+
+namespace
+{
+
+constexpr uint8_t kSlave = 1;
+constexpr uint16_t kDeviceType = 12;
+constexpr size_t kImageBytes = 256 * 1024;
+constexpr double kCharacterBits = 11.0;   // start, 8 data, parity, stop
+constexpr uint32_t kRecordLineBytes = 45; // a record of 16 data bytes with CR LF
+constexpr uint32_t kHeaderLineBytes = 37;
+
+// The port table and the tunables go to a settings store of the run's own, removed at exit.
+struct PrivateSettings
+{
+    PrivateSettings()
+    {
+        char pattern[] = "/tmp/tarnwick-bench-XXXXXX";
+        if (mkdtemp(pattern) == nullptr)
+            std::abort();
+        dir = pattern;
+        setenv("NORVANE_CONFIG_DIR", dir.c_str(), 1);
+        platform::settings::ResetForTests();
+        for (const auto& [name, value] :
+             {std::pair(u"InterMsgDelay TO", 0u), std::pair(u"Reboot To App Delay", 20u),
+              std::pair(u"Reboot To Boot Delay", 2000u), std::pair(u"RTUInterCharacter TO", 20u)})
+            platform::settings::SetDword(platform::Hive::LocalMachine, COMM_TUNABLES_KEY, name, value);
+        ResetCommTunablesForTests();
+    }
+    ~PrivateSettings()
+    {
+        std::error_code ec;
+        std::filesystem::remove_all(dir, ec);
+    }
+    std::string dir;
+};
+
+struct DeviceReleaser
+{
+    void operator()(NVSystem::CDeviceComm* device) const { device->Release(); }
+};
+struct NetworkReleaser
+{
+    void operator()(CModbusComm* network) const { network->Release(); }
+};
+
+// A probe on its own pseudo-terminal with a device object linked to it as the factory links one.
+struct Line
+{
+    Line(USHORT bootVersion, USHORT packet)
+        : sim({.mode = probesim::FramingMode::Rtu,
+               .address = kSlave,
+               .rtuSilence = std::chrono::milliseconds(2)}),
+          probe(sim, {.deviceType = kDeviceType,
+                      .sleeps = false,
+                      .boot = {.registerMapVersion = bootVersion,
+                               .maxPacketSize = packet,
+                               .switchSilence = std::chrono::milliseconds(0),
+                               .rebootSilence = std::chrono::milliseconds(0)}})
+    {
+        std::string error;
+        const auto number = probesim::RegisterComPort(sim.SlavePath(), 0, error);
+        if (!number || port.Open(static_cast<USHORT>(*number)) != S_OK)
+            return;
+        network.reset(CModbusComm::Create());
+        if (!network || network->ConnectCommLink(port) != S_OK || network->SetTransmissionMode(0) != S_OK)
+            return;
+        SlaveIdInfo slaveId;
+        if (network->ReportSlaveId(kSlave, slaveId, 1000, 1) != S_OK)
+            return;
+        device.reset(new NVSystem::CDeviceComm(slaveId));
+        if (device->AttachCommLink(kSlave, slaveId, network.get()) != S_OK)
+            device.reset();
+    }
+    ~Line()
+    {
+        device.reset();
+        network.reset();
+        port.Close();
+    }
+
+    probesim::ProbeSimulator sim;
+    probesim::Instrument probe;
+    NVTools::CSerialComm port;
+    std::unique_ptr<CModbusComm, NetworkReleaser> network;
+    std::unique_ptr<NVSystem::CDeviceComm, DeviceReleaser> device;
+};
+
+// Payload bytes per second that the largest function-101 blocks leave at the baud rate: the block's
+// bytes over the bytes of its request (block + 10) and its reply (10).
+double CeilingRate(double baud, USHORT packet)
+{
+    const double block = GetMaxPayloadSize(packet, 0, 101, 0);
+    return baud / kCharacterBits * block / (block + 20.0);
+}
+
+void Flash(benchmark::State& state)
+{
+    static PrivateSettings settings;
+    const auto bootVersion = static_cast<USHORT>(state.range(0));
+    const auto packet = static_cast<USHORT>(state.range(1));
+    const bool binary = state.range(2) != 0;
+    Line line(bootVersion, packet);
+    if (!line.device)
+    {
+        state.SkipWithError("cannot link the device");
+        return;
+    }
+    const std::vector<uint8_t> image = probesim::BuildFirmwareImage(
+        {.deviceType = kDeviceType,
+         .firmwareVersion = 200,
+         .binary = binary,
+         .records = static_cast<unsigned>((kImageBytes - kHeaderLineBytes) / kRecordLineBytes + 1),
+         .recordBytes = 16,
+         .blocks = static_cast<unsigned>((kImageBytes - kHeaderLineBytes) / 48 + 1)});
+    const std::filesystem::path path = settings.dir + "/image.hex";
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(image.data()), image.size());
+    const std::u16string widePath = platform::Utf8ToUtf16(path.string());
+
+    for (auto _ : state)
+    {
+        if (line.device->UpdateFirmware(widePath.c_str()) != S_OK)
+        {
+            state.SkipWithError("flash failed");
+            break;
+        }
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * image.size()));
+    state.counters["image_bytes"] = static_cast<double>(image.size());
+    state.counters["ceiling_19200"] = CeilingRate(19200, packet);
+    state.counters["ceiling_115200"] = CeilingRate(115200, packet);
+    // The measured rate as a share of the ceiling at 115200 baud.
+    state.counters["rate_over_ceiling_115200"] =
+        benchmark::Counter(static_cast<double>(image.size()) / CeilingRate(115200, packet),
+                           benchmark::Counter::kIsIterationInvariantRate);
+}
+
+BENCHMARK(Flash)
+    ->ArgNames({"boot_version", "packet", "binary"})
+    ->Args({3, 1024, 1})
+    ->Args({3, 1024, 0})
+    ->Args({3, 256, 1})
+    ->Args({2, 1024, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
+
+} // namespace
+
+BENCHMARK_MAIN();

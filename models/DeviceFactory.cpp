@@ -1,0 +1,81 @@
+#include "models/DeviceFactory.h"
+
+#include <new>
+
+#include "comm/DeviceFactoryHook.h"
+#include "models/SledraComm.h"
+#include "models/VOXCoreICComm.h"
+#include "models/VoxProComm.h"
+
+namespace NVSystem
+{
+
+namespace
+{
+
+CDeviceComm* NewDeviceOfType(const SlaveIdInfo& slaveId)
+{
+    switch (slaveId.DeviceTypeId)
+    {
+    case 12:
+    case 19:
+    case 20:
+    case 24:
+    case 31:
+    case 35:
+    case 36:
+    case 37:
+        return new (std::nothrow) CVoxProComm(slaveId);
+    case 18:
+        if (auto* probe = new (std::nothrow) CSledraComm(slaveId); probe != nullptr)
+        {
+            probe->CreateSensorAdapters();
+            return probe;
+        }
+        return nullptr;
+    case 39:
+        return new (std::nothrow) CVOXCoreICComm(slaveId);
+    default:
+        return new (std::nothrow) CDeviceComm(slaveId);
+    }
+}
+
+HRESULT Attach(CDeviceComm* device, USHORT address, const SlaveIdInfo& slaveId, CModbusComm* network)
+{
+    return device->AttachCommLink(address, slaveId, network);
+}
+
+void AddRef(CDeviceComm* device)
+{
+    device->AddRef();
+}
+
+void Discard(CDeviceComm* device)
+{
+    // A device without references goes with one Release.
+    device->Release();
+}
+
+const SDeviceFactoryOperations kOperations{&CreateDeviceObject, &Attach, &AddRef, &Discard};
+
+} // namespace
+
+HRESULT CreateDeviceObject(const SlaveIdInfo& slaveId, CDeviceComm*& device)
+{
+    try
+    {
+        device = NewDeviceOfType(slaveId);
+    }
+    catch (const std::bad_alloc&)
+    {
+        device = nullptr;
+    }
+    return device != nullptr ? S_OK : E_OUTOFMEMORY;
+}
+
+void InstallDeviceFactory()
+{
+    SetDeviceFactoryOperations(&kOperations);
+}
+
+} // namespace NVSystem

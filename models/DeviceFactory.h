@@ -1,0 +1,26 @@
+// The device classes behind the network's device factory (CModbusComm::CreateDeviceForAddress): the
+// class of each device type, and the installation of the factory's operations. The application
+// calls InstallDeviceFactory once at start-up, before it creates its first device.
+//
+// Device types and their classes (the other families join as they are built; until then their
+// types get the plain device):
+//   12, 19, 20, 24, 31, 35, 36, 37  CVoxProComm
+//   18                              CSledraComm with its four sensor adapters
+//   39                              CVOXCoreICComm (sensors: InitVOXCoreICSensors)
+//   every other type                the plain CDeviceComm
+#pragma once
+
+#include "comm/SlaveIdInfo.h"
+#include "device/DeviceComm.h"
+
+namespace NVSystem
+{
+
+// A new, unlinked device object of the class that the record's device type asks for, without
+// references (Release discards it); E_OUTOFMEMORY when it cannot be had.
+HRESULT CreateDeviceObject(const SlaveIdInfo& slaveId, CDeviceComm*& device);
+
+// Installs the operations of the network's device factory. Calling it again changes nothing.
+void InstallDeviceFactory();
+
+} // namespace NVSystem
