@@ -9,24 +9,13 @@
 //   FileTransferBench --benchmark_filter=. [--benchmark_repetitions=3]
 //
 // Arguments: register map version, maximum packet size, file size in bytes.
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <memory>
-#include <string>
-#include <unistd.h>
 #include <vector>
 
 #include <benchmark/benchmark.h>
 
-#include "comm/ModbusComm.h"
+#include "bench/BenchSupport.h"
 #include "comm/ModbusLengthRules.h"
-#include "comm/SerialComm.h"
-#include "device/DeviceComm.h"
-#include "foundation/CommTimeouts.h"
-#include "platform/SettingsStore.h"
 #include "tools/probe-sim/Instrument.h"
-#include "tools/probe-sim/PortTable.h"
 
 namespace
 {
@@ -34,37 +23,6 @@ namespace
 constexpr uint8_t kSlave = 1;
 constexpr USHORT kFile = 7;
 constexpr double kCharacterBits = 11.0; // start, 8 data, parity, stop
-
-// The port table and the tunables go to a settings store of the run's own, removed at exit.
-struct PrivateSettings
-{
-    PrivateSettings()
-    {
-        char pattern[] = "/tmp/tarnwick-bench-XXXXXX";
-        if (mkdtemp(pattern) == nullptr)
-            std::abort();
-        dir = pattern;
-        setenv("NORVANE_CONFIG_DIR", dir.c_str(), 1);
-        platform::settings::ResetForTests();
-        platform::settings::SetDword(platform::Hive::LocalMachine, COMM_TUNABLES_KEY, u"InterMsgDelay TO", 0);
-        ResetCommTunablesForTests();
-    }
-    ~PrivateSettings()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
-    }
-    std::string dir;
-};
-
-struct DeviceReleaser
-{
-    void operator()(NVSystem::CDeviceComm* device) const { device->Release(); }
-};
-struct NetworkReleaser
-{
-    void operator()(CModbusComm* network) const { network->Release(); }
-};
 
 // A probe on its own pseudo-terminal with a device object linked to it as the factory links one.
 struct Line
@@ -76,32 +34,12 @@ struct Line
           probe(sim,
                 {.deviceType = 12, .registerMapVersion = version, .maxPacketSize = packet, .sleeps = false})
     {
-        std::string error;
-        const auto number = probesim::RegisterComPort(sim.SlavePath(), 0, error);
-        if (!number || port.Open(static_cast<USHORT>(*number)) != S_OK)
-            return;
-        network.reset(CModbusComm::Create());
-        if (!network || network->ConnectCommLink(port) != S_OK || network->SetTransmissionMode(0) != S_OK)
-            return;
-        SlaveIdInfo slaveId;
-        if (network->ReportSlaveId(kSlave, slaveId, 1000, 1) != S_OK)
-            return;
-        device.reset(new NVSystem::CDeviceComm(slaveId));
-        if (device->AttachCommLink(kSlave, slaveId, network.get()) != S_OK)
-            device.reset();
-    }
-    ~Line()
-    {
-        device.reset();
-        network.reset();
-        port.Close();
+        link.Link(benchsupport::RegisterProbePort(sim), kSlave);
     }
 
     probesim::ProbeSimulator sim;
     probesim::Instrument probe;
-    NVTools::CSerialComm port;
-    std::unique_ptr<CModbusComm, NetworkReleaser> network;
-    std::unique_ptr<NVSystem::CDeviceComm, DeviceReleaser> device;
+    benchsupport::DeviceLine link;
 };
 
 // Payload bytes per second that blocks of the largest size leave at the baud rate: the block's file
@@ -119,12 +57,12 @@ double CeilingRate(double baud, USHORT version, USHORT packet, bool read)
 
 void Transfer(benchmark::State& state, bool read)
 {
-    static PrivateSettings settings;
+    static benchsupport::PrivateSettings settings({{u"InterMsgDelay TO", 0}});
     const auto version = static_cast<USHORT>(state.range(0));
     const auto packet = static_cast<USHORT>(state.range(1));
     const auto size = static_cast<size_t>(state.range(2));
     Line line(version, packet);
-    if (!line.device)
+    if (!line.link.device)
     {
         state.SkipWithError("cannot link the device");
         return;
@@ -138,8 +76,8 @@ void Transfer(benchmark::State& state, bool read)
 
     for (auto _ : state)
     {
-        const HRESULT hr =
-            read ? line.device->ReadDeviceFile(kFile, data) : line.device->WriteDeviceFile(kFile, data);
+        const HRESULT hr = read ? line.link.device->ReadDeviceFile(kFile, data)
+                                : line.link.device->WriteDeviceFile(kFile, data);
         if (hr != S_OK || data.GetLength() != size)
         {
             state.SkipWithError("transfer failed");

@@ -13,25 +13,17 @@
 //   FirmwareFlashBench [--benchmark_repetitions=3]
 //
 // Arguments: the boot code's register map version, its packet size, binary (1) or text (0) image.
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include <benchmark/benchmark.h>
 
-#include "comm/ModbusComm.h"
+#include "bench/BenchSupport.h"
 #include "comm/ModbusLengthRules.h"
-#include "comm/SerialComm.h"
-#include "device/DeviceComm.h"
-#include "foundation/CommTimeouts.h"
-#include "platform/SettingsStore.h"
 #include "platform/Utf.h"
 #include "tools/probe-sim/Instrument.h"
-#include "tools/probe-sim/PortTable.h"
 
 namespace
 {
@@ -42,40 +34,6 @@ constexpr size_t kImageBytes = 256 * 1024;
 constexpr double kCharacterBits = 11.0;   // start, 8 data, parity, stop
 constexpr uint32_t kRecordLineBytes = 45; // a record of 16 data bytes with CR LF
 constexpr uint32_t kHeaderLineBytes = 37;
-
-// The port table and the tunables go to a settings store of the run's own, removed at exit.
-struct PrivateSettings
-{
-    PrivateSettings()
-    {
-        char pattern[] = "/tmp/tarnwick-bench-XXXXXX";
-        if (mkdtemp(pattern) == nullptr)
-            std::abort();
-        dir = pattern;
-        setenv("NORVANE_CONFIG_DIR", dir.c_str(), 1);
-        platform::settings::ResetForTests();
-        for (const auto& [name, value] :
-             {std::pair(u"InterMsgDelay TO", 0u), std::pair(u"Reboot To App Delay", 20u),
-              std::pair(u"Reboot To Boot Delay", 2000u), std::pair(u"RTUInterCharacter TO", 20u)})
-            platform::settings::SetDword(platform::Hive::LocalMachine, COMM_TUNABLES_KEY, name, value);
-        ResetCommTunablesForTests();
-    }
-    ~PrivateSettings()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
-    }
-    std::string dir;
-};
-
-struct DeviceReleaser
-{
-    void operator()(NVSystem::CDeviceComm* device) const { device->Release(); }
-};
-struct NetworkReleaser
-{
-    void operator()(CModbusComm* network) const { network->Release(); }
-};
 
 // A probe on its own pseudo-terminal with a device object linked to it as the factory links one.
 struct Line
@@ -91,32 +49,12 @@ struct Line
                                .switchSilence = std::chrono::milliseconds(0),
                                .rebootSilence = std::chrono::milliseconds(0)}})
     {
-        std::string error;
-        const auto number = probesim::RegisterComPort(sim.SlavePath(), 0, error);
-        if (!number || port.Open(static_cast<USHORT>(*number)) != S_OK)
-            return;
-        network.reset(CModbusComm::Create());
-        if (!network || network->ConnectCommLink(port) != S_OK || network->SetTransmissionMode(0) != S_OK)
-            return;
-        SlaveIdInfo slaveId;
-        if (network->ReportSlaveId(kSlave, slaveId, 1000, 1) != S_OK)
-            return;
-        device.reset(new NVSystem::CDeviceComm(slaveId));
-        if (device->AttachCommLink(kSlave, slaveId, network.get()) != S_OK)
-            device.reset();
-    }
-    ~Line()
-    {
-        device.reset();
-        network.reset();
-        port.Close();
+        link.Link(benchsupport::RegisterProbePort(sim), kSlave);
     }
 
     probesim::ProbeSimulator sim;
     probesim::Instrument probe;
-    NVTools::CSerialComm port;
-    std::unique_ptr<CModbusComm, NetworkReleaser> network;
-    std::unique_ptr<NVSystem::CDeviceComm, DeviceReleaser> device;
+    benchsupport::DeviceLine link;
 };
 
 // Payload bytes per second that the largest function-101 blocks leave at the baud rate: the block's
@@ -129,12 +67,15 @@ double CeilingRate(double baud, USHORT packet)
 
 void Flash(benchmark::State& state)
 {
-    static PrivateSettings settings;
+    static benchsupport::PrivateSettings settings({{u"InterMsgDelay TO", 0},
+                                                   {u"Reboot To App Delay", 20},
+                                                   {u"Reboot To Boot Delay", 2000},
+                                                   {u"RTUInterCharacter TO", 20}});
     const auto bootVersion = static_cast<USHORT>(state.range(0));
     const auto packet = static_cast<USHORT>(state.range(1));
     const bool binary = state.range(2) != 0;
     Line line(bootVersion, packet);
-    if (!line.device)
+    if (!line.link.device)
     {
         state.SkipWithError("cannot link the device");
         return;
@@ -152,7 +93,7 @@ void Flash(benchmark::State& state)
 
     for (auto _ : state)
     {
-        if (line.device->UpdateFirmware(widePath.c_str()) != S_OK)
+        if (line.link.device->UpdateFirmware(widePath.c_str()) != S_OK)
         {
             state.SkipWithError("flash failed");
             break;

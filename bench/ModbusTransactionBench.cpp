@@ -7,20 +7,11 @@
 //
 // The argument is the inter-message delay in milliseconds: our "InterMsgDelay TO", and a sleep of
 // the same length before each libmodbus request.
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <memory>
-#include <string>
 #include <unistd.h>
 
 #include <benchmark/benchmark.h>
 
-#include "comm/ModbusComm.h"
-#include "comm/SerialComm.h"
-#include "foundation/CommTimeouts.h"
-#include "platform/SettingsStore.h"
-#include "tools/probe-sim/PortTable.h"
+#include "bench/BenchSupport.h"
 #include "tools/probe-sim/ProbeSimulator.h"
 
 // Last: it defines TRUE and FALSE as macros, which our headers declare as constants.
@@ -36,26 +27,6 @@ constexpr uint16_t kFirstRegister = 40001;
 constexpr int kRegisters = 125;
 constexpr ULONG kTimeoutMs = 1000;
 
-// The port table and the tunables go to a settings store of the run's own, removed at exit.
-struct PrivateSettings
-{
-    PrivateSettings()
-    {
-        char pattern[] = "/tmp/tarnwick-bench-XXXXXX";
-        if (mkdtemp(pattern) == nullptr)
-            std::abort();
-        dir = pattern;
-        setenv("NORVANE_CONFIG_DIR", dir.c_str(), 1);
-        platform::settings::ResetForTests();
-    }
-    ~PrivateSettings()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
-    }
-    std::string dir;
-};
-
 // The probe and its entry in the port table, for the whole run.
 struct Probe
 {
@@ -63,10 +34,7 @@ struct Probe
     {
         for (int i = 0; i < kRegisters; ++i)
             sim.Registers().SetU16(static_cast<uint16_t>(kFirstRegister + i), static_cast<uint16_t>(i * 257));
-        std::string error;
-        port = static_cast<USHORT>(probesim::RegisterComPort(sim.SlavePath(), 0, error).value_or(0));
-        if (port == 0)
-            std::fprintf(stderr, "port table: %s\n", error.c_str());
+        port = benchsupport::RegisterProbePort(sim);
     }
     probesim::ProbeSimulator sim{
         {.mode = probesim::FramingMode::Rtu, .address = kSlave, .rtuSilence = std::chrono::milliseconds(2)}};
@@ -75,39 +43,29 @@ struct Probe
 
 Probe& TheProbe()
 {
-    static PrivateSettings settings;
+    static benchsupport::PrivateSettings settings;
     static Probe probe;
     return probe;
 }
 
-void SetInterMessageDelay(uint32_t ms)
-{
-    platform::settings::SetDword(platform::Hive::LocalMachine, COMM_TUNABLES_KEY, u"InterMsgDelay TO", ms);
-    ResetCommTunablesForTests();
-}
-
 void BM_OurStack(benchmark::State& state)
 {
-    SetInterMessageDelay(static_cast<uint32_t>(state.range(0)));
-    NVTools::CSerialComm port;
+    benchsupport::SetTunable(u"InterMsgDelay TO", static_cast<uint32_t>(state.range(0)));
     if (TheProbe().port == 0)
     {
         state.SkipWithError("no port");
         return;
     }
-    CModbusComm* network = CModbusComm::Create();
-    if (port.Open(TheProbe().port) != S_OK || network == nullptr || network->ConnectCommLink(port) != S_OK ||
-        network->SetTransmissionMode(0) != S_OK)
+    benchsupport::DeviceLine line;
+    if (!line.Connect(TheProbe().port))
     {
         state.SkipWithError("cannot open the line");
-        if (network != nullptr)
-            network->Release();
         return;
     }
     CByteBuffer data;
     for (auto _ : state)
     {
-        if (network->ReadRegisters(kSlave, kFirstRegister, kRegisters, data, kTimeoutMs, 0) != S_OK ||
+        if (line.network->ReadRegisters(kSlave, kFirstRegister, kRegisters, data, kTimeoutMs, 0) != S_OK ||
             data.GetLength() != 2 * kRegisters)
         {
             state.SkipWithError("read failed");
@@ -115,8 +73,6 @@ void BM_OurStack(benchmark::State& state)
         }
         benchmark::DoNotOptimize(data.GetData());
     }
-    network->Release();
-    port.Close();
 }
 BENCHMARK(BM_OurStack)->Arg(0)->Arg(30)->UseRealTime()->Unit(benchmark::kMillisecond);
 

@@ -8,22 +8,10 @@
 // (GetSensorParameters without cached readings). The argument is the inter-message delay in
 // milliseconds. Counters: transactions per poll (requests written by the network) and the wall
 // time per poll; CPU is the benchmark thread's own (the simulator runs on a thread of its own).
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
-#include <memory>
-#include <string>
-#include <unistd.h>
-
 #include <benchmark/benchmark.h>
 
-#include "comm/ModbusComm.h"
-#include "comm/SerialComm.h"
-#include "device/DeviceComm.h"
-#include "foundation/CommTimeouts.h"
-#include "platform/SettingsStore.h"
+#include "bench/BenchSupport.h"
 #include "tools/probe-sim/Instrument.h"
-#include "tools/probe-sim/PortTable.h"
 #include "tools/probe-sim/ProbeSimulator.h"
 
 namespace
@@ -33,36 +21,13 @@ constexpr uint8_t kSlave = 1;
 constexpr USHORT kConnection = 1;
 constexpr USHORT kParameters = 4;
 
-// The port table and the tunables go to a settings store of the run's own, removed at exit.
-struct PrivateSettings
-{
-    PrivateSettings()
-    {
-        char pattern[] = "/tmp/tarnwick-bench-XXXXXX";
-        if (mkdtemp(pattern) == nullptr)
-            std::abort();
-        dir = pattern;
-        setenv("NORVANE_CONFIG_DIR", dir.c_str(), 1);
-        platform::settings::ResetForTests();
-    }
-    ~PrivateSettings()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(dir, ec);
-    }
-    std::string dir;
-};
-
 // The probe with the DO sensor on connection 1 and its entry in the port table, for the whole run.
 struct Probe
 {
     Probe()
     {
         probe.Sensors().Add(kConnection, probesim::OpticalDoSensor(5150));
-        std::string error;
-        port = static_cast<USHORT>(probesim::RegisterComPort(sim.SlavePath(), 0, error).value_or(0));
-        if (port == 0)
-            std::fprintf(stderr, "port table: %s\n", error.c_str());
+        port = benchsupport::RegisterProbePort(sim);
     }
     probesim::ProbeSimulator sim{
         {.mode = probesim::FramingMode::Rtu, .address = kSlave, .rtuSilence = std::chrono::milliseconds(2)}};
@@ -72,16 +37,10 @@ struct Probe
 
 Probe& TheProbe()
 {
-    static PrivateSettings settings;
+    static benchsupport::PrivateSettings settings;
     static Probe probe;
     return probe;
 }
-
-class BenchDevice : public NVSystem::CDeviceComm
-{
-public:
-    using CDeviceComm::CDeviceComm;
-};
 
 // A device linked to the probe as the device factory links one, with its sensor descriptions read.
 class LinkedDevice
@@ -89,49 +48,24 @@ class LinkedDevice
 public:
     explicit LinkedDevice(uint32_t interMessageDelay)
     {
-        platform::settings::SetDword(platform::Hive::LocalMachine, COMM_TUNABLES_KEY, u"InterMsgDelay TO",
-                                     interMessageDelay);
-        ResetCommTunablesForTests();
-        if (TheProbe().port == 0 || m_port.Open(TheProbe().port) != S_OK)
-            return;
-        m_network = CModbusComm::Create();
-        if (m_network == nullptr || m_network->ConnectCommLink(m_port) != S_OK ||
-            m_network->SetTransmissionMode(0) != S_OK)
-            return;
-        SlaveIdInfo slaveId;
-        if (m_network->ReportSlaveId(kSlave, slaveId, 1000, 1) != S_OK)
-            return;
-        m_device = new BenchDevice(slaveId);
-        m_device->AddRef();
-        if (m_device->AttachCommLink(kSlave, slaveId, m_network) != S_OK)
+        benchsupport::SetTunable(u"InterMsgDelay TO", interMessageDelay);
+        if (!m_line.Link(TheProbe().port, kSlave))
             return;
         USHORT unit = 0;
-        m_ready = m_device->GetParameterUnitId(kConnection, 1, unit) == S_OK;
+        m_ready = m_line.device->GetParameterUnitId(kConnection, 1, unit) == S_OK;
     }
-    ~LinkedDevice()
-    {
-        if (m_device != nullptr)
-            m_device->Release();
-        if (m_network != nullptr)
-            m_network->Release();
-        m_port.Close();
-    }
-    LinkedDevice(const LinkedDevice&) = delete;
-    LinkedDevice& operator=(const LinkedDevice&) = delete;
 
     bool Ready() const { return m_ready; }
-    NVSystem::CDeviceComm& Device() { return *m_device; }
+    NVSystem::CDeviceComm& Device() { return *m_line.device; }
     ULONG RequestsWritten() const
     {
         ULONG counters[MODBUS_STAT_COUNT] = {};
-        m_network->GetStatistics(counters);
+        m_line.network->GetStatistics(counters);
         return counters[MODBUS_STAT_REQUESTS_WRITTEN];
     }
 
 private:
-    NVTools::CSerialComm m_port;
-    CModbusComm* m_network = nullptr;
-    BenchDevice* m_device = nullptr;
+    benchsupport::DeviceLine m_line;
     bool m_ready = false;
 };
 

@@ -227,10 +227,10 @@ private:
         m_nStatistics[statistic].fetch_add(1, std::memory_order_relaxed);
     }
     HRESULT RunTransaction(ULONG timeoutMs, USHORT retries);
-    HRESULT ReadUShortValue(USHORT address, USHORT registerNumber, USHORT& value, ULONG timeoutMs,
-                            USHORT retries);
-    HRESULT ReadULongValue(USHORT address, USHORT registerNumber, ULONG& value, ULONG timeoutMs,
-                           USHORT retries);
+    // The typed reads: count registers read under the line lock, then decode(data) on success.
+    template <typename Decode>
+    HRESULT ReadDecoded(USHORT address, USHORT registerNumber, USHORT count, ULONG timeoutMs, USHORT retries,
+                        Decode&& decode);
     void OpenLineTrace();
 
     uint32_t m_bCancel = 0; // under the cancel lock

@@ -82,28 +82,15 @@ HRESULT CModbusComm::ReadRegisters(USHORT address, USHORT registerNumber, USHORT
         });
 }
 
-HRESULT CModbusComm::ReadUShortValue(USHORT address, USHORT registerNumber, USHORT& value, ULONG timeoutMs,
-                                     USHORT retries)
+template <typename Decode>
+HRESULT CModbusComm::ReadDecoded(USHORT address, USHORT registerNumber, USHORT count, ULONG timeoutMs,
+                                 USHORT retries, Decode&& decode)
 {
     CScopedLock line(m_LineLock);
     ClearCancel();
     CByteBuffer data;
-    const HRESULT hr = ReadRegisters(address, registerNumber, 1, data, timeoutMs, retries);
-    if (Succeeded(hr))
-        value = BigEndianWord(data.GetData());
-    return hr;
-}
-
-HRESULT CModbusComm::ReadULongValue(USHORT address, USHORT registerNumber, ULONG& value, ULONG timeoutMs,
-                                    USHORT retries)
-{
-    CScopedLock line(m_LineLock);
-    ClearCancel();
-    CByteBuffer data;
-    const HRESULT hr = ReadRegisters(address, registerNumber, 2, data, timeoutMs, retries);
-    if (Succeeded(hr))
-        value = DecodeULong(data.GetData(), m_bHighWordFirst.load());
-    return hr;
+    const HRESULT hr = ReadRegisters(address, registerNumber, count, data, timeoutMs, retries);
+    return Succeeded(hr) ? decode(data) : hr;
 }
 
 HRESULT CModbusComm::ReadUShort(USHORT address, USHORT registerNumber, USHORT& value, ULONG timeoutMs,
@@ -112,11 +99,12 @@ HRESULT CModbusComm::ReadUShort(USHORT address, USHORT registerNumber, USHORT& v
     return Guarded(
         [&]
         {
-            USHORT read = 0;
-            const HRESULT hr = ReadUShortValue(address, registerNumber, read, timeoutMs, retries);
-            if (Succeeded(hr))
-                value = read;
-            return hr;
+            return ReadDecoded(address, registerNumber, 1, timeoutMs, retries,
+                               [&](const CByteBuffer& data)
+                               {
+                                   value = BigEndianWord(data.GetData());
+                                   return S_OK;
+                               });
         });
 }
 
@@ -126,11 +114,12 @@ HRESULT CModbusComm::ReadULong(USHORT address, USHORT registerNumber, ULONG& val
     return Guarded(
         [&]
         {
-            ULONG read = 0;
-            const HRESULT hr = ReadULongValue(address, registerNumber, read, timeoutMs, retries);
-            if (Succeeded(hr))
-                value = read;
-            return hr;
+            return ReadDecoded(address, registerNumber, 2, timeoutMs, retries,
+                               [&](const CByteBuffer& data)
+                               {
+                                   value = DecodeULong(data.GetData(), m_bHighWordFirst.load());
+                                   return S_OK;
+                               });
         });
 }
 
@@ -140,13 +129,12 @@ HRESULT CModbusComm::ReadFloat(USHORT address, USHORT registerNumber, float& val
     return Guarded(
         [&]
         {
-            CScopedLock line(m_LineLock);
-            ClearCancel();
-            CByteBuffer data;
-            const HRESULT hr = ReadRegisters(address, registerNumber, 2, data, timeoutMs, retries);
-            if (Succeeded(hr))
-                value = DecodeFloat(data.GetData(), m_bHighWordFirst.load());
-            return hr;
+            return ReadDecoded(address, registerNumber, 2, timeoutMs, retries,
+                               [&](const CByteBuffer& data)
+                               {
+                                   value = DecodeFloat(data.GetData(), m_bHighWordFirst.load());
+                                   return S_OK;
+                               });
         });
 }
 
@@ -157,15 +145,13 @@ HRESULT CModbusComm::ReadTime(USHORT address, USHORT registerNumber, CDeviceTime
         [&]
         {
             timestamp.Clear();
-            CScopedLock line(m_LineLock);
-            ClearCancel();
-            CByteBuffer data;
-            const HRESULT hr =
-                ReadRegisters(address, registerNumber, kTimeRegisters, data, timeoutMs, retries);
-            if (Succeeded(hr))
-                timestamp.Set(DecodeULong(data.GetData(), m_bHighWordFirst.load()),
-                              BigEndianWord(data.GetData() + 4));
-            return hr;
+            return ReadDecoded(address, registerNumber, kTimeRegisters, timeoutMs, retries,
+                               [&](const CByteBuffer& data)
+                               {
+                                   timestamp.Set(DecodeULong(data.GetData(), m_bHighWordFirst.load()),
+                                                 BigEndianWord(data.GetData() + 4));
+                                   return S_OK;
+                               });
         });
 }
 
@@ -176,16 +162,12 @@ HRESULT CModbusComm::ReadString(USHORT address, USHORT registerNumber, CWideStri
         [&]
         {
             text.SetEmpty();
-            CScopedLock line(m_LineLock);
-            ClearCancel();
-            CByteBuffer data;
-            HRESULT hr = ReadRegisters(address, registerNumber, kTextRegisters, data, timeoutMs, retries);
-            if (Succeeded(hr))
-            {
-                CBufferReader reader(data);
-                hr = reader.ReadString(kTextRegisters, text);
-            }
-            return hr;
+            return ReadDecoded(address, registerNumber, kTextRegisters, timeoutMs, retries,
+                               [&](const CByteBuffer& data)
+                               {
+                                   CBufferReader reader(data);
+                                   return reader.ReadString(kTextRegisters, text);
+                               });
         });
 }
 

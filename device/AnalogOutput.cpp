@@ -19,27 +19,8 @@ constexpr USHORT kFirstMapVersion = 1;
 
 BOOL CDeviceComm::IsAnalogOutputSupported()
 {
-    BOOL supported = FALSE;
-    Guarded(GUARD_LINK | GUARD_FIRMWARE,
-            [&]
-            {
-                if (m_SlaveId.RegisterMapVersion < 2)
-                {
-                    supported = TRUE;
-                    return S_OK;
-                }
-                USHORT configuration = 0;
-                const HRESULT hr = Network().ReadUShort(Address(), REG_INTERFACE_CONFIGURATION, configuration,
-                                                        m_nReadTimeout, m_nRetryCount);
-                if (Failed(hr))
-                {
-                    Trace(TRACE_LEVEL1) << u" - failed to get IO Cfg register - " << TraceHr(hr) << TRACE_END;
-                    return hr;
-                }
-                supported = (configuration & INTERFACE_ANALOG_OUTPUT) != 0 ? TRUE : FALSE;
-                return hr;
-            });
-    return supported;
+    return HasInterface(INTERFACE_ANALOG_OUTPUT,
+                        [](const SlaveIdInfo& slaveId) { return slaveId.RegisterMapVersion < 2; });
 }
 
 HRESULT CDeviceComm::EnableAnalogOutput(ULONG disable)

@@ -75,6 +75,13 @@ struct SensorCache;
 struct SensorConnectionInfo;
 class ISensor_Interface;
 
+// A log file description and its meta-tags (device/LogFile.h, device/LogFileMeta.h).
+class CLogFile;
+class MetaTagValue;
+class MetaTagEntry;
+struct sLogEventDefinition;
+struct sLogChannelInfo;
+
 // Commands of the device command register.
 inline constexpr USHORT DEVCMD_CLEAR_MSG_COUNTERS = 0xD006;
 inline constexpr USHORT DEVCMD_SET_OFFLINE = 0xD009;
@@ -380,6 +387,31 @@ public:
     HRESULT WriteSensorFloat(USHORT connection, USHORT offset, float value);
     HRESULT ReadSensorTime(USHORT connection, USHORT offset, CDeviceTimestamp& time);
 
+    // --- Log file descriptions. Each accessor holds the description's own lock for its run. ---
+
+    // Fills the meta-tags that describe the device and the PC for a log set up now; instrument
+    // classes add their own after these. Takes no device lock itself: each device read does.
+    virtual HRESULT FillLogFileMeta(CLogFile& logFile);
+    static HRESULT SetLogVersion(CLogFile& logFile, USHORT version);
+    static ULONG GetLogType(CLogFile& logFile);
+    static HRESULT GetLogChannels(CLogFile& logFile, CDynArray<ULONG>& channels);
+    static USHORT GetLogChannelCount(CLogFile& logFile);
+    static HRESULT GetLogChannel(CLogFile& logFile, USHORT n, ULONG& word);
+    // The first tag with the index; LOGFILE_E_META_NOT_FOUND when there is none.
+    static HRESULT GetMetaTag(CLogFile& logFile, ULONG tagIndex, MetaTagEntry& entry);
+    // Stored under the index's name ("Unknown" past the table), replacing a tag of that name.
+    static HRESULT SetMetaTagValue(CLogFile& logFile, ULONG tagIndex, MetaTagValue value);
+    static HRESULT SetMetaTag(CLogFile& logFile, ULONG tagIndex, const MetaTagValue& value);
+    // Replaces the first tag whose name equals the entry's without regard to case, else appends.
+    static HRESULT InsertOrReplaceMetaTag(CLogFile& logFile, const MetaTagEntry& entry);
+    // The first tag with the index, if any; the order of the others stays.
+    static HRESULT RemoveMetaTag(CLogFile& logFile, ULONG tagIndex);
+    static BOOL GetLogFileFlag(CLogFile& logFile);
+    // LOGFILE_E_INVALID_TYPE for a log that is no event log.
+    static HRESULT GetLogType6Block(CLogFile& logFile, sLogEventDefinition& definition);
+    // Channel n's connection and parameter number from its channel word, its ids from its tags.
+    static HRESULT GetLogChannelInfo(CLogFile& logFile, USHORT n, sLogChannelInfo& info);
+
 protected:
     // Only Release deletes the object.
     virtual ~CDeviceComm();
@@ -425,6 +457,31 @@ protected:
 
     // Starts a trace line with "Device: " and the address.
     CTraceLog& Trace(TraceCtrl level);
+
+    // Where a getter's cached value stands: among the values read with the caches, or among the
+    // status registers, which are read again once per refresh interval.
+    enum CachedAs : uint32_t
+    {
+        CACHED_FIXED,
+        CACHED_STATUS,
+    };
+    // The getters' register reads (USHORT, ULONG or text), each a guarded operation that empties
+    // the value first. ReadTraced reads the map's register with the read time-out and traces the
+    // failure text and the result code (level 1) or the success text and the value (level 3).
+    // ReadCachedTraced takes the cached field instead while the caches are valid (traced as
+    // fromCache and the value, level 3). ReadPlaced reads a register that an instrument class
+    // places, MODBUSCOMM_E_NOT_SUPPORTED where the map has none, with the register time-out and
+    // traced at level 1: the reading text, then the failure text and the result code or " - success".
+    template <typename Value>
+    HRESULT ReadTraced(uint32_t guards, USHORT sRegisterMap::*entry, Value& value, const char16_t* failure,
+                       const char16_t* success);
+    template <typename Value>
+    HRESULT ReadCachedTraced(uint32_t guards, CachedAs cachedAs, Value CCacheSettings::*field,
+                             USHORT sRegisterMap::*entry, Value& value, const char16_t* fromCache,
+                             const char16_t* failure, const char16_t* success);
+    template <typename Value>
+    HRESULT ReadPlaced(USHORT sRegisterMap::*entry, Value& value, const char16_t* reading,
+                       const char16_t* failure);
 
     // Set while a file transfer, note write or flash runs on the device; read under its own lock.
     void SetFileTransferActive(bool active);
@@ -511,17 +568,15 @@ private:
     static USHORT LinkedAddress(CDeviceComm* device);
     static HRESULT ForgetNetwork(CDeviceComm* device, CModbusComm* network);
 
-    // The getters of the registers that the instrument classes place.
-    HRESULT ReadPlacedUShort(USHORT sRegisterMap::*entry, USHORT& value, const char16_t* reading,
-                             const char16_t* failure);
-    HRESULT ReadPlacedULong(USHORT sRegisterMap::*entry, ULONG& value, const char16_t* reading,
-                            const char16_t* failure);
     // Used part of a total in percent, 0..100.
     HRESULT GetUsedPercent(USHORT& percent, HRESULT (CDeviceComm::*total)(ULONG&),
                            HRESULT (CDeviceComm::*used)(ULONG&), const char16_t* first,
                            const char16_t* second);
     HRESULT ReadSoftwareRegisterValue(ULONG& value);
     HRESULT ChangeSoftwareRegisterBit(ULONG bit, bool enable);
+    // Linked, application firmware running, and the Interface Configuration register shows the
+    // interface; an instrument from before the register has it when hasWithoutRegister says so.
+    BOOL HasInterface(USHORT interfaceBit, bool (*hasWithoutRegister)(const SlaveIdInfo& slaveId));
 
     std::atomic<CModbusComm*> m_pNetwork{nullptr};
     std::atomic<USHORT> m_nAddress{0};

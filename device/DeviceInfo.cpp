@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "device/DeviceComm.h"
-#include "foundation/CommTimeouts.h"
 #include "foundation/NameLookups.h"
 
 namespace NVSystem
@@ -59,48 +58,16 @@ HRESULT CDeviceComm::GetDeviceTypeId(USHORT& deviceTypeId)
 
 HRESULT CDeviceComm::GetDeviceName(CWideString& name)
 {
-    return Guarded(GUARDS_ALL,
-                   [&]
-                   {
-                       name.SetEmpty();
-                       if (m_pCacheSettings->m_bValid != 0)
-                       {
-                           name = m_pCacheSettings->m_DeviceName;
-                           Trace(TRACE_LEVEL3) << u" - read device name from cache: " << name << TRACE_END;
-                           return S_OK;
-                       }
-                       const HRESULT hr = Network().ReadString(Address(), m_RegisterMap.DeviceName, name,
-                                                               m_nReadTimeout, m_nRetryCount);
-                       if (Failed(hr))
-                           Trace(TRACE_LEVEL1)
-                               << u" - failed to read device name - " << TraceHr(hr) << TRACE_END;
-                       else
-                           Trace(TRACE_LEVEL3) << u" - read device name: " << name << TRACE_END;
-                       return hr;
-                   });
+    return ReadCachedTraced(GUARDS_ALL, CACHED_FIXED, &CCacheSettings::m_DeviceName,
+                            &sRegisterMap::DeviceName, name, u" - read device name from cache: ",
+                            u" - failed to read device name - ", u" - read device name: ");
 }
 
 HRESULT CDeviceComm::GetSiteName(CWideString& name)
 {
-    return Guarded(
-        GUARDS_ALL,
-        [&]
-        {
-            name.SetEmpty();
-            if (m_pCacheSettings->m_bValid != 0)
-            {
-                name = m_pCacheSettings->m_SiteName;
-                Trace(TRACE_LEVEL3) << u" - read device site name from cache: " << name << TRACE_END;
-                return S_OK;
-            }
-            const HRESULT hr =
-                Network().ReadString(Address(), m_RegisterMap.SiteName, name, m_nReadTimeout, m_nRetryCount);
-            if (Failed(hr))
-                Trace(TRACE_LEVEL1) << u" - failed to read device site name - " << TraceHr(hr) << TRACE_END;
-            else
-                Trace(TRACE_LEVEL3) << u" - read device site name: " << name << TRACE_END;
-            return hr;
-        });
+    return ReadCachedTraced(GUARDS_ALL, CACHED_FIXED, &CCacheSettings::m_SiteName, &sRegisterMap::SiteName,
+                            name, u" - read device site name from cache: ",
+                            u" - failed to read device site name - ", u" - read device site name: ");
 }
 
 HRESULT CDeviceComm::GetDeviceTime(CDeviceTimestamp& time)
@@ -140,128 +107,40 @@ HRESULT CDeviceComm::GetDeviceTime(CDeviceTimestamp& time)
 
 HRESULT CDeviceComm::GetDeviceStatus(ULONG& status)
 {
-    return Guarded(GUARDS_ALL,
-                   [&]
-                   {
-                       status = 0;
-                       if (m_pCacheSettings->m_bValid != 0)
-                       {
-                           if (const HRESULT hr = UpdateStatusCache(); Failed(hr))
-                               return hr;
-                           status = m_pCacheSettings->m_nDeviceStatus;
-                           Trace(TRACE_LEVEL3) << u" - get device status from cache: " << status << TRACE_END;
-                           return S_OK;
-                       }
-                       const HRESULT hr = Network().ReadULong(Address(), m_RegisterMap.DeviceStatus, status,
-                                                              m_nReadTimeout, m_nRetryCount);
-                       if (Failed(hr))
-                           Trace(TRACE_LEVEL1)
-                               << u" - failed to get device status - " << TraceHr(hr) << TRACE_END;
-                       else
-                           Trace(TRACE_LEVEL3) << u" - get device status: " << status << TRACE_END;
-                       return hr;
-                   });
+    return ReadCachedTraced(GUARDS_ALL, CACHED_STATUS, &CCacheSettings::m_nDeviceStatus,
+                            &sRegisterMap::DeviceStatus, status, u" - get device status from cache: ",
+                            u" - failed to get device status - ", u" - get device status: ");
 }
 
 HRESULT CDeviceComm::GetTotalBatteryTicks(ULONG& ticks)
 {
-    return Guarded(GUARDS_ALL,
-                   [&]
-                   {
-                       ticks = 0;
-                       if (m_pCacheSettings->m_bValid != 0)
-                       {
-                           ticks = m_pCacheSettings->m_nTotalBatteryTicks;
-                           Trace(TRACE_LEVEL3)
-                               << u" - read total battery ticks from cache: " << ticks << TRACE_END;
-                           return S_OK;
-                       }
-                       const HRESULT hr = Network().ReadULong(Address(), m_RegisterMap.TotalBatteryTicks,
-                                                              ticks, m_nReadTimeout, m_nRetryCount);
-                       if (Failed(hr))
-                           Trace(TRACE_LEVEL1)
-                               << u" - failed to get total battery ticks - " << TraceHr(hr) << TRACE_END;
-                       else
-                           Trace(TRACE_LEVEL3) << u" - read total battery ticks: " << ticks << TRACE_END;
-                       return hr;
-                   });
+    return ReadCachedTraced(GUARDS_ALL, CACHED_FIXED, &CCacheSettings::m_nTotalBatteryTicks,
+                            &sRegisterMap::TotalBatteryTicks, ticks,
+                            u" - read total battery ticks from cache: ",
+                            u" - failed to get total battery ticks - ", u" - read total battery ticks: ");
 }
 
 HRESULT CDeviceComm::GetUsedBatteryTicks(ULONG& ticks)
 {
-    return Guarded(GUARDS_ALL,
-                   [&]
-                   {
-                       ticks = 0;
-                       if (m_pCacheSettings->m_bValid != 0)
-                       {
-                           if (const HRESULT hr = UpdateStatusCache(); Failed(hr))
-                               return hr;
-                           ticks = m_pCacheSettings->m_nBatteryUsed;
-                           Trace(TRACE_LEVEL3)
-                               << u" - read used battery ticks from cache: " << ticks << TRACE_END;
-                           return S_OK;
-                       }
-                       const HRESULT hr = Network().ReadULong(Address(), m_RegisterMap.BatteryUsed, ticks,
-                                                              m_nReadTimeout, m_nRetryCount);
-                       if (Failed(hr))
-                           Trace(TRACE_LEVEL1)
-                               << u" - failed to get used battery ticks - " << TraceHr(hr) << TRACE_END;
-                       else
-                           Trace(TRACE_LEVEL3) << u" - read used battery ticks: " << ticks << TRACE_END;
-                       return hr;
-                   });
+    return ReadCachedTraced(GUARDS_ALL, CACHED_STATUS, &CCacheSettings::m_nBatteryUsed,
+                            &sRegisterMap::BatteryUsed, ticks, u" - read used battery ticks from cache: ",
+                            u" - failed to get used battery ticks - ", u" - read used battery ticks: ");
 }
 
 HRESULT CDeviceComm::GetTotalLogMemory(ULONG& size)
 {
-    return Guarded(GUARDS_ALL,
-                   [&]
-                   {
-                       size = 0;
-                       if (m_pCacheSettings->m_bValid != 0)
-                       {
-                           size = m_pCacheSettings->m_nTotalLogMemory;
-                           Trace(TRACE_LEVEL3)
-                               << u" - read total data log memory size from cache: " << size << TRACE_END;
-                           return S_OK;
-                       }
-                       const HRESULT hr = Network().ReadULong(Address(), m_RegisterMap.TotalLogMemory, size,
-                                                              m_nReadTimeout, m_nRetryCount);
-                       if (Failed(hr))
-                           Trace(TRACE_LEVEL1) << u" - failed to get total data log memory size - "
-                                               << TraceHr(hr) << TRACE_END;
-                       else
-                           Trace(TRACE_LEVEL3)
-                               << u" - read total data log memory size: " << size << TRACE_END;
-                       return hr;
-                   });
+    return ReadCachedTraced(
+        GUARDS_ALL, CACHED_FIXED, &CCacheSettings::m_nTotalLogMemory, &sRegisterMap::TotalLogMemory, size,
+        u" - read total data log memory size from cache: ", u" - failed to get total data log memory size - ",
+        u" - read total data log memory size: ");
 }
 
 HRESULT CDeviceComm::GetUsedLogMemory(ULONG& size)
 {
-    return Guarded(GUARDS_ALL,
-                   [&]
-                   {
-                       size = 0;
-                       if (m_pCacheSettings->m_bValid != 0)
-                       {
-                           if (const HRESULT hr = UpdateStatusCache(); Failed(hr))
-                               return hr;
-                           size = m_pCacheSettings->m_nMemoryUsed;
-                           Trace(TRACE_LEVEL3)
-                               << u" - read used data log memory size from cache: " << size << TRACE_END;
-                           return S_OK;
-                       }
-                       const HRESULT hr = Network().ReadULong(Address(), m_RegisterMap.MemoryUsed, size,
-                                                              m_nReadTimeout, m_nRetryCount);
-                       if (Failed(hr))
-                           Trace(TRACE_LEVEL1) << u" - failed to get used data log memory size - "
-                                               << TraceHr(hr) << TRACE_END;
-                       else
-                           Trace(TRACE_LEVEL3) << u" - read used data log memory size: " << size << TRACE_END;
-                       return hr;
-                   });
+    return ReadCachedTraced(
+        GUARDS_ALL, CACHED_STATUS, &CCacheSettings::m_nMemoryUsed, &sRegisterMap::MemoryUsed, size,
+        u" - read used data log memory size from cache: ", u" - failed to get used data log memory size - ",
+        u" - read used data log memory size: ");
 }
 
 HRESULT CDeviceComm::GetUsedPercent(USHORT& percent, HRESULT (CDeviceComm::*total)(ULONG&),
@@ -389,127 +268,50 @@ HRESULT CDeviceComm::GetMaxPacketSize(USHORT& size)
 
 HRESULT CDeviceComm::GetGoodMsgCounter(ULONG& count)
 {
-    return Guarded(GUARDS_LINK_CHANGED,
-                   [&]
-                   {
-                       count = 0;
-                       const HRESULT hr = Network().ReadULong(Address(), m_RegisterMap.GoodMsgCounter, count,
-                                                              m_nReadTimeout, m_nRetryCount);
-                       if (Failed(hr))
-                           Trace(TRACE_LEVEL1)
-                               << u" - failed to read good msg counter - " << TraceHr(hr) << TRACE_END;
-                       else
-                           Trace(TRACE_LEVEL3) << u" - read good msg counter: " << count << TRACE_END;
-                       return hr;
-                   });
+    return ReadTraced(GUARDS_LINK_CHANGED, &sRegisterMap::GoodMsgCounter, count,
+                      u" - failed to read good msg counter - ", u" - read good msg counter: ");
 }
 
 HRESULT CDeviceComm::GetBadMsgCounter(USHORT& count)
 {
-    return Guarded(GUARDS_LINK_CHANGED,
-                   [&]
-                   {
-                       count = 0;
-                       const HRESULT hr = Network().ReadUShort(Address(), m_RegisterMap.BadMsgCounter, count,
-                                                               m_nReadTimeout, m_nRetryCount);
-                       if (Failed(hr))
-                           Trace(TRACE_LEVEL1)
-                               << u" - failed to read bad msg counter - " << TraceHr(hr) << TRACE_END;
-                       else
-                           Trace(TRACE_LEVEL3) << u" - read bad msg counter: " << count << TRACE_END;
-                       return hr;
-                   });
+    return ReadTraced(GUARDS_LINK_CHANGED, &sRegisterMap::BadMsgCounter, count,
+                      u" - failed to read bad msg counter - ", u" - read bad msg counter: ");
 }
 
 HRESULT CDeviceComm::GetExceptionMsgCounter(USHORT& count)
 {
-    return Guarded(GUARDS_LINK_CHANGED,
-                   [&]
-                   {
-                       count = 0;
-                       const HRESULT hr = Network().ReadUShort(Address(), m_RegisterMap.ExceptionMsgCounter,
-                                                               count, m_nReadTimeout, m_nRetryCount);
-                       if (Failed(hr))
-                           Trace(TRACE_LEVEL1)
-                               << u" - failed to read exception msg counter - " << TraceHr(hr) << TRACE_END;
-                       else
-                           Trace(TRACE_LEVEL3) << u" - read exception msg counter: " << count << TRACE_END;
-                       return hr;
-                   });
-}
-
-HRESULT CDeviceComm::ReadPlacedUShort(USHORT sRegisterMap::*entry, USHORT& value, const char16_t* reading,
-                                      const char16_t* failure)
-{
-    return Guarded(GUARDS_ALL,
-                   [&]
-                   {
-                       value = 0;
-                       const USHORT registerNumber = m_RegisterMap.*entry;
-                       if (registerNumber == 0)
-                           return MODBUSCOMM_E_NOT_SUPPORTED;
-                       Trace(TRACE_LEVEL1) << reading << TRACE_END;
-                       const HRESULT hr = Network().ReadUShort(Address(), registerNumber, value,
-                                                               GetReadRegisterTimeout(), m_nRetryCount);
-                       if (Failed(hr))
-                           Trace(TRACE_LEVEL1) << failure << TraceHr(hr) << TRACE_END;
-                       else
-                           Trace(TRACE_LEVEL1) << u" - success" << TRACE_END;
-                       return hr;
-                   });
-}
-
-HRESULT CDeviceComm::ReadPlacedULong(USHORT sRegisterMap::*entry, ULONG& value, const char16_t* reading,
-                                     const char16_t* failure)
-{
-    return Guarded(GUARDS_ALL,
-                   [&]
-                   {
-                       value = 0;
-                       const USHORT registerNumber = m_RegisterMap.*entry;
-                       if (registerNumber == 0)
-                           return MODBUSCOMM_E_NOT_SUPPORTED;
-                       Trace(TRACE_LEVEL1) << reading << TRACE_END;
-                       const HRESULT hr = Network().ReadULong(Address(), registerNumber, value,
-                                                              GetReadRegisterTimeout(), m_nRetryCount);
-                       if (Failed(hr))
-                           Trace(TRACE_LEVEL1) << failure << TraceHr(hr) << TRACE_END;
-                       else
-                           Trace(TRACE_LEVEL1) << u" - success" << TRACE_END;
-                       return hr;
-                   });
+    return ReadTraced(GUARDS_LINK_CHANGED, &sRegisterMap::ExceptionMsgCounter, count,
+                      u" - failed to read exception msg counter - ", u" - read exception msg counter: ");
 }
 
 HRESULT CDeviceComm::GetRegisterMapTemplateVersion(USHORT& version)
 {
-    return ReadPlacedUShort(&sRegisterMap::TemplateVersion, version, u" - reading register map template ver",
-                            u" - failed to get registry map ver, EC: ");
+    return ReadPlaced(&sRegisterMap::TemplateVersion, version, u" - reading register map template ver",
+                      u" - failed to get registry map ver, EC: ");
 }
 
 HRESULT CDeviceComm::GetExternalVoltage(USHORT& voltage)
 {
-    return ReadPlacedUShort(&sRegisterMap::ExternalVoltage, voltage, u" - reading external voltage",
-                            u" - failed to get external power voltage, EC: ");
+    return ReadPlaced(&sRegisterMap::ExternalVoltage, voltage, u" - reading external voltage",
+                      u" - failed to get external power voltage, EC: ");
 }
 
 HRESULT CDeviceComm::GetInternalBatteryVoltage(USHORT& voltage)
 {
-    return ReadPlacedUShort(&sRegisterMap::InternalBatteryVoltage, voltage,
-                            u" - reading internal battery voltage",
-                            u" - failed to get internal battery voltage, EC: ");
+    return ReadPlaced(&sRegisterMap::InternalBatteryVoltage, voltage, u" - reading internal battery voltage",
+                      u" - failed to get internal battery voltage, EC: ");
 }
 
 HRESULT CDeviceComm::GetTotalMeasurementCounter(ULONG& count)
 {
-    return ReadPlacedULong(&sRegisterMap::TotalMeasurementCounter, count,
-                           u" - reading total measurement counter",
-                           u" - failed to get total measurement counter, EC: ");
+    return ReadPlaced(&sRegisterMap::TotalMeasurementCounter, count, u" - reading total measurement counter",
+                      u" - failed to get total measurement counter, EC: ");
 }
 
 HRESULT CDeviceComm::GetTotalBatteryCounter(ULONG& count)
 {
-    return ReadPlacedULong(&sRegisterMap::TotalBatteryCounter, count, u" - reading total battery counter",
-                           u" - failed to get total battery counter, EC: ");
+    return ReadPlaced(&sRegisterMap::TotalBatteryCounter, count, u" - reading total battery counter",
+                      u" - failed to get total battery counter, EC: ");
 }
 
 } // namespace NVSystem

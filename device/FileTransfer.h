@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "comm/ModbusComm.h"
+#include "comm/TransferProgress.h"
 #include "platform/Types.h"
 
 namespace NVSystem
@@ -28,5 +29,13 @@ struct sTransferLine
     USHORT registerMapVersion = 0;
     USHORT maxPacketSize = 0;
 };
+
+class CFileCmdSeq;
+
+// The file command of a sequence that has begun: refused without a network or once cancelled, and
+// a cancel seen during the command wins over its result. A failed command is traced (the failure
+// text and the result code) and goes into the progress record at once when there is one.
+HRESULT SendFileCommand(CFileCmdSeq& sequence, USHORT command, CTraceLog& trace, CTransferProgress* progress,
+                        const char16_t* failure);
 
 } // namespace NVSystem

@@ -7,6 +7,25 @@
 namespace NVSystem
 {
 
+HRESULT SendFileCommand(CFileCmdSeq& sequence, USHORT command, CTraceLog& trace, CTransferProgress* progress,
+                        const char16_t* failure)
+{
+    if (sequence.GetNetwork() == nullptr)
+        return E_POINTER;
+    if (sequence.IsCancelled())
+        return MODBUSCOMM_E_CANCELLED;
+    HRESULT hr = sequence.SendCommand(command);
+    if (Failed(hr))
+    {
+        trace << TRACE_LEVEL1 << failure << TraceHr(hr) << TRACE_END;
+        if (progress != nullptr)
+            progress->SetResult(hr);
+    }
+    if (sequence.IsCancelled())
+        hr = MODBUSCOMM_E_CANCELLED;
+    return hr;
+}
+
 HRESULT CDeviceComm::ReadFileTransfer(const sTransferLine& line, USHORT fileNumber, CByteBuffer& data)
 {
     data.Allocate(0);
@@ -28,21 +47,8 @@ HRESULT CDeviceComm::ReadFileTransfer(const sTransferLine& line, USHORT fileNumb
         Trace(TRACE_LEVEL1) << u" - Failed to init read file xver command - " << TraceHr(hr) << TRACE_END;
         return hr;
     }
-    if (sequence.GetNetwork() == nullptr)
-        hr = E_POINTER;
-    else if (sequence.IsCancelled())
-        hr = MODBUSCOMM_E_CANCELLED;
-    else
-    {
-        hr = sequence.SendCommand(FILECMD_READ);
-        if (Failed(hr))
-        {
-            m_Trace << TRACE_LEVEL1 << u"Failed read file cmd - " << TraceHr(hr) << TRACE_END;
-            m_pTransferProgress->SetResult(hr);
-        }
-        if (sequence.IsCancelled())
-            hr = MODBUSCOMM_E_CANCELLED;
-    }
+    hr = SendFileCommand(sequence, FILECMD_READ, m_Trace, m_pTransferProgress.get(),
+                         u"Failed read file cmd - ");
     if (Failed(hr))
     {
         Trace(TRACE_LEVEL1) << u" - Failed to send read file cmd - " << TraceHr(hr) << TRACE_END;
@@ -83,21 +89,8 @@ HRESULT CDeviceComm::WriteFileTransfer(const sTransferLine& line, USHORT fileNum
         Trace(TRACE_LEVEL1) << u" - Failed to send write file size - " << TraceHr(hr) << TRACE_END;
         return hr;
     }
-    if (sequence.GetNetwork() == nullptr)
-        hr = E_POINTER;
-    else if (sequence.IsCancelled())
-        hr = MODBUSCOMM_E_CANCELLED;
-    else
-    {
-        hr = sequence.SendCommand(FILECMD_WRITE);
-        if (Failed(hr))
-        {
-            m_Trace << TRACE_LEVEL1 << u"Failed to write file cmd - " << TraceHr(hr) << TRACE_END;
-            m_pTransferProgress->SetResult(hr);
-        }
-        if (sequence.IsCancelled())
-            hr = MODBUSCOMM_E_CANCELLED;
-    }
+    hr = SendFileCommand(sequence, FILECMD_WRITE, m_Trace, m_pTransferProgress.get(),
+                         u"Failed to write file cmd - ");
     if (Failed(hr))
     {
         Trace(TRACE_LEVEL1) << u" - Failed to send write file command - " << TraceHr(hr) << TRACE_END;

@@ -135,24 +135,8 @@ HRESULT CDeviceComm::GetSerialConfig(ULONG& mode, ULONG& baudId, ULONG& dataBits
 
 HRESULT CDeviceComm::GetEOM(USHORT& eom)
 {
-    return Guarded(GUARDS_LINK_CHANGED,
-                   [&]
-                   {
-                       eom = 0;
-                       if (m_pCacheSettings->m_bValid != 0)
-                       {
-                           eom = m_pCacheSettings->m_nEOM;
-                           Trace(TRACE_LEVEL3) << u" - read EOM from cache: " << eom << TRACE_END;
-                           return S_OK;
-                       }
-                       const HRESULT hr = Network().ReadUShort(Address(), m_RegisterMap.Eom, eom,
-                                                               m_nReadTimeout, m_nRetryCount);
-                       if (Failed(hr))
-                           Trace(TRACE_LEVEL1) << u" - failed to read EOM - " << TraceHr(hr) << TRACE_END;
-                       else
-                           Trace(TRACE_LEVEL3) << u" - read EOM: " << eom << TRACE_END;
-                       return hr;
-                   });
+    return ReadCachedTraced(GUARDS_LINK_CHANGED, CACHED_FIXED, &CCacheSettings::m_nEOM, &sRegisterMap::Eom,
+                            eom, u" - read EOM from cache: ", u" - failed to read EOM - ", u" - read EOM: ");
 }
 
 HRESULT CDeviceComm::SetEOM(USHORT eom)
@@ -175,24 +159,8 @@ HRESULT CDeviceComm::SetEOM(USHORT eom)
 
 HRESULT CDeviceComm::GetEOS(USHORT& eos)
 {
-    return Guarded(GUARDS_LINK_CHANGED,
-                   [&]
-                   {
-                       eos = 0;
-                       if (m_pCacheSettings->m_bValid != 0)
-                       {
-                           eos = m_pCacheSettings->m_nEOS;
-                           Trace(TRACE_LEVEL3) << u" - read EOS from cache: " << eos << TRACE_END;
-                           return S_OK;
-                       }
-                       const HRESULT hr = Network().ReadUShort(Address(), m_RegisterMap.Eos, eos,
-                                                               m_nReadTimeout, m_nRetryCount);
-                       if (Failed(hr))
-                           Trace(TRACE_LEVEL1) << u" - failed to read EOS - " << TraceHr(hr) << TRACE_END;
-                       else
-                           Trace(TRACE_LEVEL3) << u" - read EOS: " << eos << TRACE_END;
-                       return hr;
-                   });
+    return ReadCachedTraced(GUARDS_LINK_CHANGED, CACHED_FIXED, &CCacheSettings::m_nEOS, &sRegisterMap::Eos,
+                            eos, u" - read EOS from cache: ", u" - failed to read EOS - ", u" - read EOS: ");
 }
 
 HRESULT CDeviceComm::SetEOS(USHORT eos)
@@ -289,14 +257,13 @@ HRESULT CDeviceComm::SetStayAwake(ULONG state)
                    });
 }
 
-BOOL CDeviceComm::IsSdi12Supported()
+BOOL CDeviceComm::HasInterface(USHORT interfaceBit, bool (*hasWithoutRegister)(const SlaveIdInfo& slaveId))
 {
     BOOL supported = FALSE;
     Guarded(GUARD_LINK | GUARD_FIRMWARE,
             [&]
             {
-                // Instruments before the Interface Configuration register all have the interface.
-                if (m_SlaveId.RegisterMapVersion < 2 || m_SlaveId.DeviceTypeId == 9)
+                if (hasWithoutRegister(m_SlaveId))
                 {
                     supported = TRUE;
                     return S_OK;
@@ -309,10 +276,17 @@ BOOL CDeviceComm::IsSdi12Supported()
                     Trace(TRACE_LEVEL1) << u" - failed to get IO Cfg register - " << TraceHr(hr) << TRACE_END;
                     return hr;
                 }
-                supported = (configuration & INTERFACE_SDI12) != 0 ? TRUE : FALSE;
+                supported = (configuration & interfaceBit) != 0 ? TRUE : FALSE;
                 return hr;
             });
     return supported;
+}
+
+BOOL CDeviceComm::IsSdi12Supported()
+{
+    // Instruments before the Interface Configuration register all have the interface.
+    return HasInterface(INTERFACE_SDI12, [](const SlaveIdInfo& slaveId)
+                        { return slaveId.RegisterMapVersion < 2 || slaveId.DeviceTypeId == 9; });
 }
 
 } // namespace NVSystem

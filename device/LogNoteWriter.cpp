@@ -66,23 +66,9 @@ HRESULT CDeviceComm::WriteFileNote(const sTransferLine& line, USHORT fileNumber,
             return hr;
         }
         if (hr = sequence.WriteTransferSize(block.GetLength()); Succeeded(hr))
-        {
-            if (sequence.GetNetwork() == nullptr)
-                hr = E_POINTER;
-            else if (sequence.IsCancelled())
-                hr = MODBUSCOMM_E_CANCELLED;
-            else
-            {
-                hr = sequence.SendCommand(FILECMD_WRITE_NOTE);
-                if (Failed(hr))
-                    m_Trace << TRACE_LEVEL1 << u"Failed write note cmd - " << TraceHr(hr) << TRACE_END;
-                if (sequence.IsCancelled())
-                    hr = MODBUSCOMM_E_CANCELLED;
-                else if (Succeeded(hr))
-                    hr = line.network->WriteFileBlock(line.address, 0, block, line.writeTimeoutMs,
-                                                      line.retries);
-            }
-        }
+            hr = SendFileCommand(sequence, FILECMD_WRITE_NOTE, m_Trace, nullptr, u"Failed write note cmd - ");
+        if (Succeeded(hr))
+            hr = line.network->WriteFileBlock(line.address, 0, block, line.writeTimeoutMs, line.retries);
     }
 
     if (Failed(hr))

@@ -187,16 +187,18 @@ HRESULT CSensorCtrl::ReadSensorHeader()
                });
 }
 
+HRESULT CSensorCtrl::PrepareHeader()
+{
+    return m_bHeaderValid ? S_OK : ReadSensorHeader();
+}
+
 HRESULT CSensorCtrl::GetSensorId(USHORT& sensorId)
 {
     return Run(CHECK_ATTACHED,
                [&]
                {
-                   if (!m_bHeaderValid)
-                   {
-                       if (const HRESULT hr = ReadSensorHeader(); Failed(hr))
-                           return hr;
-                   }
+                   if (const HRESULT hr = PrepareHeader(); Failed(hr))
+                       return hr;
                    sensorId = m_Info.SensorId;
                    Trace(TRACE_LEVEL3)
                        << u" - sensor id read from cache: " << GetSensorTypeName(sensorId) << TRACE_END;
@@ -209,11 +211,8 @@ HRESULT CSensorCtrl::GetSerialNumber(ULONG& serialNumber)
     return Run(CHECK_ATTACHED,
                [&]
                {
-                   if (!m_bHeaderValid)
-                   {
-                       if (const HRESULT hr = ReadSensorHeader(); Failed(hr))
-                           return hr;
-                   }
+                   if (const HRESULT hr = PrepareHeader(); Failed(hr))
+                       return hr;
                    serialNumber = m_Info.SerialNumber;
                    Trace(TRACE_LEVEL3) << u" - read cached sensor serial#: " << serialNumber << TRACE_END;
                    return S_OK;
@@ -226,11 +225,8 @@ HRESULT CSensorCtrl::GetWarmupTime(ULONG& ms)
     return Run(CHECK_ATTACHED,
                [&]
                {
-                   if (!m_bHeaderValid)
-                   {
-                       if (const HRESULT hr = ReadSensorHeader(); Failed(hr))
-                           return hr;
-                   }
+                   if (const HRESULT hr = PrepareHeader(); Failed(hr))
+                       return hr;
                    ms = m_Info.WarmupTime;
                    Trace(TRACE_LEVEL3) << u" - get cached warmup time: " << ms << TRACE_END;
                    return S_OK;
@@ -243,11 +239,8 @@ HRESULT CSensorCtrl::GetFastestSampleRate(ULONG& ms)
     return Run(CHECK_ATTACHED,
                [&]
                {
-                   if (!m_bHeaderValid)
-                   {
-                       if (const HRESULT hr = ReadSensorHeader(); Failed(hr))
-                           return hr;
-                   }
+                   if (const HRESULT hr = PrepareHeader(); Failed(hr))
+                       return hr;
                    ms = m_Info.FastestSampleRate;
                    Trace(TRACE_LEVEL3) << u" - get cached fastest sample rate :" << ms << TRACE_END;
                    return S_OK;
@@ -259,11 +252,8 @@ HRESULT CSensorCtrl::GetNextFactoryCalDate(CDeviceTimestamp& date)
     return Run(CHECK_ATTACHED,
                [&]
                {
-                   if (!m_bHeaderValid)
-                   {
-                       if (const HRESULT hr = ReadSensorHeader(); Failed(hr))
-                           return hr;
-                   }
+                   if (const HRESULT hr = PrepareHeader(); Failed(hr))
+                       return hr;
                    date = m_Info.NextFactoryCalDate;
                    Trace(TRACE_LEVEL3)
                        << u" - get cached next factory cal date: " << date.Format() << TRACE_END;
@@ -277,11 +267,8 @@ HRESULT CSensorCtrl::GetLastUserCalDate(CDeviceTimestamp& date)
         CHECK_ATTACHED,
         [&]
         {
-            if (!m_bHeaderValid)
-            {
-                if (const HRESULT hr = ReadSensorHeader(); Failed(hr))
-                    return hr;
-            }
+            if (const HRESULT hr = PrepareHeader(); Failed(hr))
+                return hr;
             if (!m_bLastUserCalStale)
             {
                 date = m_Info.LastUserCalDate;

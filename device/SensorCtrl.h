@@ -21,6 +21,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "comm/ModbusComm.h"
 #include "device/SensorCache.h"
@@ -190,6 +191,8 @@ private:
 
     // Ranges through the device's packet limit and retries.
     HRESULT ReadRanges(const CDynArray<sRegisterBlock>& ranges, ULONG timeoutMs, CByteBuffer& data);
+    // Reads the header unless it is valid.
+    HRESULT PrepareHeader();
     // Parameter n exists in the cached header and its block fits the holding registers.
     HRESULT CheckParameter(USHORT parameter) const;
     // The blocks' descriptions when they are not valid, then CheckParameter.
@@ -199,10 +202,11 @@ private:
     ULONG SingleBlockTimeout() const;
     ULONG AllBlocksTimeout() const;
     HRESULT SendCommand(USHORT command, const char16_t* success, const char16_t* failure);
-    // Offset access: the window must hold the registers.
-    HRESULT CheckOffset(USHORT offset, USHORT registers) const;
+    // The frame of the accesses by offset: the network is usable and the window holds the
+    // registers, then the access to the register at the offset; a failure is traced.
+    HRESULT AccessAtOffset(USHORT offset, USHORT registers, const char16_t* failure,
+                           const std::function<HRESULT(USHORT registerNumber)>& access);
     USHORT OffsetRegister(USHORT offset) const;
-    void TraceOffsetFailure(const char16_t* text, USHORT offset, HRESULT hr);
 
     CDeviceComm* m_pDevice = nullptr;
     CModbusComm* m_pNetwork = nullptr; // one reference held

@@ -167,11 +167,8 @@ HRESULT CSensorCtrl::ReadSensorParameterBlocks(ULONG mode)
                {
                    m_bBlocksValid = FALSE;
                    m_Info.Parameters.RemoveAll();
-                   if (!m_bHeaderValid)
-                   {
-                       if (const HRESULT hr = ReadSensorHeader(); Failed(hr))
-                           return hr;
-                   }
+                   if (const HRESULT hr = PrepareHeader(); Failed(hr))
+                       return hr;
                    const USHORT count = m_Info.ParameterCount;
                    // Blocks run upwards: when the last one fits the window, all do.
                    if (count > 0)

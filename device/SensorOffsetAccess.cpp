@@ -17,114 +17,83 @@ constexpr USHORT kTimeRegisters = 3;
 
 } // namespace
 
-HRESULT CSensorCtrl::CheckOffset(USHORT offset, USHORT registers) const
-{
-    if (m_pNetwork == nullptr || !m_pNetwork->IsTagged())
-        return MODBUSCOMM_E_NO_CONNECTION;
-    if (!SensorWindowHolds(uint32_t{m_Connection.SensorBase} + offset, registers))
-        return MODBUSCOMM_E_INVALID_SENSOR_PORT;
-    return S_OK;
-}
-
 USHORT CSensorCtrl::OffsetRegister(USHORT offset) const
 {
     return static_cast<USHORT>(m_Connection.SensorBase + offset);
 }
 
-void CSensorCtrl::TraceOffsetFailure(const char16_t* text, USHORT offset, HRESULT hr)
+HRESULT CSensorCtrl::AccessAtOffset(USHORT offset, USHORT registers, const char16_t* failure,
+                                    const std::function<HRESULT(USHORT registerNumber)>& access)
 {
-    m_Trace << TRACE_LEVEL1 << text << offset << u", port: " << m_nConnection << u", EC: " << TraceHr(hr)
-            << TRACE_END;
+    return Run(CHECK_SIGNATURE,
+               [&]
+               {
+                   HRESULT hr = S_OK;
+                   if (m_pNetwork == nullptr || !m_pNetwork->IsTagged())
+                       hr = MODBUSCOMM_E_NO_CONNECTION;
+                   else if (!SensorWindowHolds(uint32_t{m_Connection.SensorBase} + offset, registers))
+                       hr = MODBUSCOMM_E_INVALID_SENSOR_PORT;
+                   else
+                       hr = access(OffsetRegister(offset));
+                   if (Failed(hr))
+                       m_Trace << TRACE_LEVEL1 << failure << offset << u", port: " << m_nConnection
+                               << u", EC: " << TraceHr(hr) << TRACE_END;
+                   return hr;
+               });
 }
 
 HRESULT CSensorCtrl::ReadUShortAtOffset(USHORT offset, USHORT& value)
 {
-    return Run(CHECK_SIGNATURE,
-               [&]
-               {
-                   HRESULT hr = CheckOffset(offset, kUShortRegisters);
-                   if (Succeeded(hr))
-                       hr = m_pNetwork->ReadUShort(Address(), OffsetRegister(offset), value,
-                                                   GetReadRegisterTimeout(), Retries());
-                   if (Failed(hr))
-                       TraceOffsetFailure(u"Failed to read USHORT value at sensor offset: ", offset, hr);
-                   return hr;
-               });
+    return AccessAtOffset(offset, kUShortRegisters, u"Failed to read USHORT value at sensor offset: ",
+                          [&](USHORT registerNumber) {
+                              return m_pNetwork->ReadUShort(Address(), registerNumber, value,
+                                                            GetReadRegisterTimeout(), Retries());
+                          });
 }
 
 HRESULT CSensorCtrl::WriteUShortAtOffset(USHORT offset, USHORT value)
 {
-    return Run(CHECK_SIGNATURE,
-               [&]
-               {
-                   HRESULT hr = CheckOffset(offset, kUShortRegisters);
-                   if (Succeeded(hr))
-                       hr = m_pNetwork->WriteUShort(Address(), OffsetRegister(offset), value,
-                                                    GetReadRegisterTimeout(), Retries());
-                   if (Failed(hr))
-                       TraceOffsetFailure(u"Failed to write USHORT value at sensor offset: ", offset, hr);
-                   return hr;
-               });
+    return AccessAtOffset(offset, kUShortRegisters, u"Failed to write USHORT value at sensor offset: ",
+                          [&](USHORT registerNumber) {
+                              return m_pNetwork->WriteUShort(Address(), registerNumber, value,
+                                                             GetReadRegisterTimeout(), Retries());
+                          });
 }
 
 HRESULT CSensorCtrl::ReadULongAtOffset(USHORT offset, ULONG& value)
 {
-    return Run(CHECK_SIGNATURE,
-               [&]
-               {
-                   HRESULT hr = CheckOffset(offset, kULongRegisters);
-                   if (Succeeded(hr))
-                       hr = m_pNetwork->ReadULong(Address(), OffsetRegister(offset), value,
-                                                  GetReadRegisterTimeout(), Retries());
-                   if (Failed(hr))
-                       TraceOffsetFailure(u"Failed to read ULONG value at sensor offset: ", offset, hr);
-                   return hr;
-               });
+    return AccessAtOffset(offset, kULongRegisters, u"Failed to read ULONG value at sensor offset: ",
+                          [&](USHORT registerNumber) {
+                              return m_pNetwork->ReadULong(Address(), registerNumber, value,
+                                                           GetReadRegisterTimeout(), Retries());
+                          });
 }
 
 HRESULT CSensorCtrl::ReadFloatAtOffset(USHORT offset, float& value)
 {
-    return Run(CHECK_SIGNATURE,
-               [&]
-               {
-                   HRESULT hr = CheckOffset(offset, kFloatRegisters);
-                   if (Succeeded(hr))
-                       hr = m_pNetwork->ReadFloat(Address(), OffsetRegister(offset), value,
-                                                  GetReadRegisterTimeout(), Retries());
-                   if (Failed(hr))
-                       TraceOffsetFailure(u"Failed to read FLOAT value at sensor offset: ", offset, hr);
-                   return hr;
-               });
+    return AccessAtOffset(offset, kFloatRegisters, u"Failed to read FLOAT value at sensor offset: ",
+                          [&](USHORT registerNumber) {
+                              return m_pNetwork->ReadFloat(Address(), registerNumber, value,
+                                                           GetReadRegisterTimeout(), Retries());
+                          });
 }
 
 HRESULT CSensorCtrl::WriteFloatAtOffset(USHORT offset, float value)
 {
-    return Run(CHECK_SIGNATURE,
-               [&]
-               {
-                   HRESULT hr = CheckOffset(offset, kFloatRegisters);
-                   if (Succeeded(hr))
-                       hr = m_pNetwork->WriteFloat(Address(), OffsetRegister(offset), value,
-                                                   GetReadRegisterTimeout(), Retries());
-                   if (Failed(hr))
-                       TraceOffsetFailure(u"Failed to write FLOAT value at sensor offset: ", offset, hr);
-                   return hr;
-               });
+    return AccessAtOffset(offset, kFloatRegisters, u"Failed to write FLOAT value at sensor offset: ",
+                          [&](USHORT registerNumber) {
+                              return m_pNetwork->WriteFloat(Address(), registerNumber, value,
+                                                            GetReadRegisterTimeout(), Retries());
+                          });
 }
 
 HRESULT CSensorCtrl::ReadTimeAtOffset(USHORT offset, CDeviceTimestamp& time)
 {
-    return Run(CHECK_SIGNATURE,
-               [&]
-               {
-                   HRESULT hr = CheckOffset(offset, kTimeRegisters);
-                   if (Succeeded(hr))
-                       hr = m_pNetwork->ReadTime(Address(), OffsetRegister(offset), time,
-                                                 GetReadRegisterTimeout(), Retries());
-                   if (Failed(hr))
-                       TraceOffsetFailure(u"Failed to read TIME value at sensor offset: ", offset, hr);
-                   return hr;
-               });
+    return AccessAtOffset(offset, kTimeRegisters, u"Failed to read TIME value at sensor offset: ",
+                          [&](USHORT registerNumber) {
+                              return m_pNetwork->ReadTime(Address(), registerNumber, time,
+                                                          GetReadRegisterTimeout(), Retries());
+                          });
 }
 
 } // namespace NVSystem

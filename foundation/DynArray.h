@@ -159,17 +159,19 @@ private:
 
     BOOL Insert(uint32_t index, const T& element)
     {
-        if (m_nCount == UINT32_MAX)
+        // A local count: the allocation below may, for all the compiler knows, change members.
+        const uint32_t count = m_nCount;
+        if (count == UINT32_MAX || index > count)
             return FALSE;
-        T* block = new (std::nothrow) T[m_nCount + 1]();
+        T* block = new (std::nothrow) T[count + 1]();
         if (block == nullptr)
             return FALSE;
         CopyElements(block, m_pData, index);
         Assign(block[index], element); // still valid: the old block is freed below
-        CopyElements(block + index + 1, m_pData + index, m_nCount - index);
+        CopyElements(block + index + 1, m_pData + index, count - index);
         delete[] m_pData;
         m_pData = block;
-        ++m_nCount;
+        m_nCount = count + 1;
         return TRUE;
     }
 

@@ -3,7 +3,10 @@
 #include <new>
 
 #include "comm/DeviceFactoryHook.h"
+#include "models/BlueToothSkiffCom.h"
+#include "models/BluetoothCommDeviceComm.h"
 #include "models/SledraComm.h"
+#include "models/StiloComm.h"
 #include "models/VOXCoreICComm.h"
 #include "models/VoxProComm.h"
 
@@ -17,6 +20,15 @@ CDeviceComm* NewDeviceOfType(const SlaveIdInfo& slaveId)
 {
     switch (slaveId.DeviceTypeId)
     {
+    case 1:
+    case 2:
+    case 4:
+    case 30:
+    case 6:
+    case 8:
+    case 15:
+    case 16:
+        return new (std::nothrow) CStiloComm(slaveId);
     case 12:
     case 19:
     case 20:
@@ -33,8 +45,12 @@ CDeviceComm* NewDeviceOfType(const SlaveIdInfo& slaveId)
             return probe;
         }
         return nullptr;
+    case 13:
+        return new (std::nothrow) CBlueToothSkiffCom(slaveId);
     case 39:
         return new (std::nothrow) CVOXCoreICComm(slaveId);
+    case 0x8003:
+        return new (std::nothrow) CBluetoothCommDeviceComm(slaveId);
     default:
         return new (std::nothrow) CDeviceComm(slaveId);
     }

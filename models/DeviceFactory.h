@@ -7,6 +7,9 @@
 //   12, 19, 20, 24, 31, 35, 36, 37  CVoxProComm
 //   18                              CSledraComm with its four sensor adapters
 //   39                              CVOXCoreICComm (sensors: InitVOXCoreICSensors)
+//   1, 2, 4, 30, 6, 8, 15, 16       CStiloComm
+//   13                              CBlueToothSkiffCom
+//   0x8003                          CBluetoothCommDeviceComm
 //   every other type                the plain CDeviceComm
 #pragma once
 

@@ -1,0 +1,158 @@
+// The water-level logger (device types 1, 2, 4, 30 and 6, 8, 15, 16): one Modbus device that is at
+// the same time its own pressure, temperature and level sensor on connection 1.
+//
+// Sensor parameters: 1 pressure, 2 temperature, 3 level. The level settings are holding registers of
+// the device: 40056 the level mode (3 depth of the probe, 4 depth to water, 5 surface elevation),
+// floats 40100 specific gravity (SG) of the water, 40102 pressure offset (pressure unit), 40104
+// level reference (level unit), 40106 pressure at the level reference.
+//
+// Calibration mode of this device is the device offline with its sensor sampling continuously, and
+// online again ends it; the sensor's own calibration commands do nothing here. Every sequence that
+// turned calibration mode on turns it off again, also when a step in between failed.
+//
+// The register operations check the device tag and the class signature, hold the device lock for
+// their whole register sequence and trace each step ("Stilo Device: " and the address). A user note
+// goes into the device's active log only after the sequence, with the lock given up, because the
+// note write waits for any running file transfer.
+#pragma once
+
+#include <utility>
+
+#include "models/BuiltInPressureSensor.h"
+
+namespace NVSystem
+{
+
+class CStiloComm : public CBuiltInPressureSensor<ISensor_PressureTempLevel>
+{
+public:
+    static constexpr uint32_t kClassSignature = 0x5354494C; // 'STIL'
+
+    static constexpr USHORT kLevelParameter = 3;
+    static constexpr USHORT kLevelModeRegister = 40056;
+    static constexpr USHORT kSpecificGravityRegister = 40100;
+    static constexpr USHORT kPressureOffsetRegister = 40102;
+    static constexpr USHORT kLevelReferenceRegister = 40104;
+    static constexpr USHORT kPressureReferenceRegister = 40106;
+
+    // With the registers of the device type's family: 40108 ... for types 1, 2, 4 and 30, 47000 ...
+    // for the others.
+    explicit CStiloComm(const SlaveIdInfo& slaveId);
+
+    // Whatever the pointer: true for a live logger object of this class.
+    static bool IsStilo(CDeviceComm* device);
+
+    CStiloComm* QueryStiloComm() override;
+    ISensor_PressureTempLevel* GetPressureTempLevelSensor() override;
+
+    // Calibration mode on: the device offline and the connection's sensor sampling continuously.
+    HRESULT SetSensorCalModeOn(USHORT connection) override;
+    // The device online again, whatever the connection.
+    HRESULT SetSensorCalModeOff(USHORT connection) override;
+    HRESULT UpdateSensorCalibration(USHORT /*connection*/) override { return S_OK; }
+    HRESULT RestoreSensorCalDefaults(USHORT /*connection*/) override { return S_OK; }
+    HRESULT RestoreSensorFactoryDefaults(USHORT /*connection*/) override { return S_OK; }
+
+    // The base tags, then the logger's counters, its pressure, temperature and level of the moment
+    // and, for a log of the level, the level mode, SG and the level reference facts. Serves the
+    // device and its sensor interface alike.
+    HRESULT FillLogFileMeta(CLogFile& logFile) override;
+
+    // The pressure offset register alone, outside calibration mode.
+    HRESULT WritePressureOffset(float offset);
+
+    // --- ISensor_Interface ---
+
+    ULONG GetSensorType() override { return SENSOR_TYPE_LEVEL; }
+
+    // --- ISensor_PressureTemp ---
+
+    // In calibration mode.
+    HRESULT SetPressureOffset(float offset) override;
+    HRESULT ReadPressureOffset(float& offset) override;
+    // The live pressure, read in calibration mode, becomes the offset; a note when the device logs.
+    HRESULT ZeroPressure() override;
+    // The offset in calibration mode, then the level references, each to 0.0; a note for each part
+    // restored when the device logs.
+    HRESULT RestorePressureFactoryCal() override;
+    // E_FAIL when the device has no active log.
+    HRESULT WriteZeroPressureNote() override;
+
+    // --- ISensor_PressureTempLevel ---
+
+    HRESULT GetLevelSerialNumber(ULONG& serialNumber) override { return GetSerialNumber(serialNumber); }
+    USHORT GetLevelConnection() override { return BUILT_IN_SENSOR_CONNECTION; }
+    HRESULT GetLevelUnit(USHORT& unitId) override { return GetUnit(kLevelParameter, unitId); }
+    HRESULT SetLevelUnit(USHORT unitId) override { return SetUnit(kLevelParameter, unitId); }
+    HRESULT ReadLevel(float& value, USHORT& quality, USHORT& unitId, BOOL cachedOnly) override
+    {
+        return Read(kLevelParameter, value, quality, unitId, cachedOnly);
+    }
+    // The level of the live pressure with the logger's SG, in the level parameter's unit. With an SG
+    // of 0 the level and pressure stay 0 and no pressure is read.
+    HRESULT CalculateLevelFromPressure(float& level, USHORT& levelUnitId, float& pressure,
+                                       USHORT& pressureUnitId) override;
+    // Only in level modes 4 and 5 (else ADAPTER_E_INVALID_PARAMETER, nothing written). The logger
+    // measures when the reference is written, so the write waits its warm-up and sample time beyond
+    // the usual time-out. A note when the device logs.
+    HRESULT SetLevelReference(float reference) override;
+    HRESULT ReadLevelReference(float& reference) override;
+    // Traced only: the logger keeps the pressure reference itself when the level reference is set.
+    HRESULT SetPressureReference(float reference) override;
+    HRESULT ReadPressureReference(float& reference) override;
+    HRESULT SetLevelMode(USHORT mode) override;
+    // 3, 4 or 5; any other word the device reports reads as 3.
+    HRESULT ReadLevelMode(ULONG& mode) override;
+    // A note when the device logs.
+    HRESULT SetSpecificGravity(float gravity) override;
+    HRESULT ReadSpecificGravity(float& gravity) override;
+    HRESULT SetDynamicSGFactor(float /*factor*/) override
+    {
+        return MODBUSCOMM_E_SENSOR_FEATURE_NOT_SUPPORTED;
+    }
+    HRESULT SetDynamicSG(double /*latitudeDegrees*/, double /*elevationMetres*/) override
+    {
+        return MODBUSCOMM_E_SENSOR_FEATURE_NOT_SUPPORTED;
+    }
+    HRESULT ReadDynamicSGFactor(float& /*factor*/) override
+    {
+        return MODBUSCOMM_E_SENSOR_FEATURE_NOT_SUPPORTED;
+    }
+    BOOL IsDynamicSGSupported() override { return FALSE; }
+    // Both level references to 0.0; a note when the device logs.
+    HRESULT RestoreLevelReferenceDefaults() override;
+    // E_FAIL when the device has no active log.
+    HRESULT WriteSetNewLevelRefNote() override;
+
+protected:
+    ~CStiloComm() override = default;
+
+private:
+    // The checks, the device lock and the link, then the steps; an exception becomes onException.
+    template <typename Steps>
+    HRESULT Framed(Steps&& steps, HRESULT onException = MODBUSCOMM_E_EXCEPTION_CDC) noexcept;
+
+    // Inside a framed operation: one register with the register time-outs of the moment.
+    HRESULT ReadFloatRegister(USHORT reg, float& value);
+    HRESULT WriteFloatRegister(USHORT reg, float value);
+    // A framed float read with its trace: the start text, then " - success" or the failure text.
+    HRESULT TracedRead(USHORT reg, float& value, const char16_t* start, const char16_t* failure);
+
+    // A restore note of the kind when the device logs; its outcome is not reported.
+    void WriteRestoreNote(USHORT kind) noexcept;
+    ULONG SensorSerial();
+
+    CTraceLog& StiloTrace();
+    HRESULT TraceFailure(const char16_t* text, HRESULT hr);
+    void TraceSuccess();
+};
+
+template <typename Steps>
+HRESULT CStiloComm::Framed(Steps&& steps, HRESULT onException) noexcept
+{
+    if (!CarriesSignatures())
+        return MODBUSCOMM_E_INVALID_DEVICE_THIS;
+    return Guarded(GUARD_LINK, std::forward<Steps>(steps), onException);
+}
+
+} // namespace NVSystem
