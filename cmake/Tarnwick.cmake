@@ -17,6 +17,9 @@ endif()
 if(TARNWICK_FUZZ)
     # Instrument every library, not only the fuzz entry points, so the fuzzer sees their coverage.
     target_compile_options(tarnwick_options INTERFACE -fsanitize=fuzzer-no-link)
+    # The instrumented code calls the coverage hooks: every program that links it needs the
+    # fuzzer runtime without its main.
+    target_link_options(tarnwick_options INTERFACE -fsanitize=fuzzer-no-link)
 endif()
 if(TARNWICK_SANITIZE)
     target_compile_options(tarnwick_options INTERFACE

@@ -17,6 +17,18 @@ constexpr BYTE kReadFileBlock = 100;
 constexpr BYTE kWriteFileBlock = 101;
 constexpr USHORT kShortReplyForm = 1;
 
+// The file bytes that one block of the function carries on the network's line;
+// MODBUSCOMM_E_MAX_PACKET when the packet size leaves room for none.
+HRESULT BlockPayload(CModbusComm& network, USHORT maxPacket, BYTE function, ULONG& payload)
+{
+    ULONG mode = 0;
+    HRESULT hr = network.GetTransmissionMode(mode);
+    payload = Succeeded(hr) ? GetMaxPayloadSize(maxPacket, mode, function, kShortReplyForm) : 0;
+    if (Succeeded(hr) && payload == 0)
+        hr = MODBUSCOMM_E_MAX_PACKET;
+    return hr;
+}
+
 } // namespace
 
 CFileCmdSeq::CFileCmdSeq(CModbusComm* network, USHORT address, USHORT fileId, ULONG commandTimeoutMs,
@@ -121,14 +133,10 @@ HRESULT CFileCmdSeq::ReadFileData(USHORT maxPacket, CByteBuffer& data)
     if (IsCancelled())
         return MODBUSCOMM_E_CANCELLED;
 
-    ULONG mode = 0;
-    HRESULT hr = m_pNetwork->GetTransmissionMode(mode);
-    const ULONG payload =
-        Succeeded(hr) ? GetMaxPayloadSize(maxPacket, mode, kReadFileBlock, kShortReplyForm) : 0;
-    if (Failed(hr) || payload == 0)
+    ULONG payload = 0;
+    HRESULT hr = BlockPayload(*m_pNetwork, maxPacket, kReadFileBlock, payload);
+    if (Failed(hr))
     {
-        if (Succeeded(hr))
-            hr = MODBUSCOMM_E_MAX_PACKET;
         m_Trace << TRACE_LEVEL1 << u"Failed to calculate msg payload - " << TraceHr(hr) << TRACE_END;
         SetResult(hr);
         return hr;
@@ -231,14 +239,10 @@ HRESULT CFileCmdSeq::WriteFileData(USHORT maxPacket, const CByteBuffer& data)
     if (IsCancelled())
         return MODBUSCOMM_E_CANCELLED;
 
-    ULONG mode = 0;
-    HRESULT hr = m_pNetwork->GetTransmissionMode(mode);
-    const ULONG payload =
-        Succeeded(hr) ? GetMaxPayloadSize(maxPacket, mode, kWriteFileBlock, kShortReplyForm) : 0;
-    if (Failed(hr) || payload == 0)
+    ULONG payload = 0;
+    HRESULT hr = BlockPayload(*m_pNetwork, maxPacket, kWriteFileBlock, payload);
+    if (Failed(hr))
     {
-        if (Succeeded(hr))
-            hr = MODBUSCOMM_E_MAX_PACKET;
         SetResult(hr);
         return hr;
     }

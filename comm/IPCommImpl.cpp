@@ -1,5 +1,5 @@
 // The life of a TCP/IP line: references, open with address checks and name resolution, the
-// receive thread, the socket steps and close, last error, trace and statistics.
+// receive thread, the socket steps and close, and the last error.
 #include "comm/IPCommImpl.h"
 
 #include <new>
@@ -16,8 +16,6 @@ namespace NVTools
 namespace
 {
 
-constexpr const char16_t* kModuleName = u"CIPCommImpl";
-constexpr uint32_t kTraceMaxLevel = 3;
 constexpr size_t kReceiveChunk = 4096;
 
 bool IsDigit(char16_t unit)
@@ -83,10 +81,7 @@ CIPCommImpl* CIPCommImpl::Create()
     return impl;
 }
 
-CIPCommImpl::CIPCommImpl()
-{
-    m_Trace.SetMaxLevel(kTraceMaxLevel);
-}
+CIPCommImpl::CIPCommImpl() : CLineImplBase(u"CIPCommImpl") {}
 
 CIPCommImpl::~CIPCommImpl()
 {
@@ -432,7 +427,7 @@ HRESULT CIPCommImpl::Close()
     return S_OK;
 }
 
-// --- last error, trace and statistics ----------------------------------------------------------
+// --- last error --------------------------------------------------------------------------------
 
 ULONG CIPCommImpl::GetLastErrorCode() const
 {
@@ -442,53 +437,6 @@ ULONG CIPCommImpl::GetLastErrorCode() const
 CWideString CIPCommImpl::GetLastErrorText() const
 {
     return GetSystemErrorText(m_nLastError.load());
-}
-
-HRESULT CIPCommImpl::AttachTraceLog(ULONG fileId)
-{
-    CScopedLock lock(m_ObjectLock);
-    return m_Trace.AttachFile(fileId, kModuleName);
-}
-
-HRESULT CIPCommImpl::DetachTraceLog()
-{
-    CScopedLock lock(m_ObjectLock);
-    m_Trace.Close();
-    return S_OK;
-}
-
-HRESULT CIPCommImpl::OpenTraceLog(const char16_t* path, ULONG* fileId)
-{
-    CScopedLock lock(m_ObjectLock);
-    uint32_t id = 0;
-    const HRESULT hr = m_Trace.OpenFile(path, kModuleName, &id);
-    if (Succeeded(hr) && fileId != nullptr)
-        *fileId = id;
-    return hr;
-}
-
-bool CIPCommImpl::IsTraceLogOpen() const
-{
-    return m_Trace.IsOpen() != FALSE;
-}
-
-HRESULT CIPCommImpl::GetStatistics(ULONG* sent, ULONG* received, ULONG* delivered)
-{
-    if (sent != nullptr)
-        *sent = m_nBytesSent.load();
-    if (received != nullptr)
-        *received = m_nBytesReceived.load();
-    if (delivered != nullptr)
-        *delivered = m_nBytesDelivered.load();
-    return S_OK;
-}
-
-HRESULT CIPCommImpl::ResetStatistics()
-{
-    m_nBytesSent = 0;
-    m_nBytesReceived = 0;
-    m_nBytesDelivered = 0;
-    return S_OK;
 }
 
 } // namespace NVTools

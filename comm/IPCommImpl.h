@@ -16,20 +16,19 @@
 #include <vector>
 
 #include "comm/IPAsciiAssembly.h"
+#include "comm/LineImplBase.h"
 #include "foundation/ByteBuffer.h"
 #include "foundation/ResultCodes.h"
-#include "foundation/TraceLog.h"
 #include "foundation/TransferControl.h"
 #include "foundation/WideString.h"
 #include "platform/Socket.h"
 #include "platform/Sync.h"
 #include "platform/Types.h"
 
-
 namespace NVTools
 {
 
-class CIPCommImpl
+class CIPCommImpl : public CLineImplBase
 {
 public:
     static constexpr uint32_t kTag = 0x4950434F; // 'IPCO'
@@ -65,16 +64,9 @@ public:
     // Drops everything received and not yet read.
     HRESULT Purge();
 
-    HRESULT AttachTraceLog(ULONG fileId);
-    HRESULT DetachTraceLog();
-    HRESULT OpenTraceLog(const char16_t* path, ULONG* fileId);
-    bool IsTraceLogOpen() const;
-
     ULONG GetLastErrorCode() const;
     // The system's message for the last error, nothing else.
     CWideString GetLastErrorText() const;
-    HRESULT GetStatistics(ULONG* sent, ULONG* received, ULONG* delivered);
-    HRESULT ResetStatistics();
 
     // A write on a dropped connection opens it again with the address and port of the last open,
     // up to three times after the waits (1000, 2000 and 5000 ms unless set). On unless switched off.
@@ -105,25 +97,20 @@ private:
     std::atomic<uint32_t> m_bAutoReconnect{1};
     std::array<uint32_t, 3> m_ReconnectWaits{1000, 2000, 5000}; // under the object lock
     HostResolver m_pResolver = &platform::ResolveHostIPv4;      // under the object lock
-    std::atomic<uint32_t> m_nBytesSent{0};
-    std::atomic<uint32_t> m_nBytesReceived{0};  // bytes from the socket
-    std::atomic<uint32_t> m_nBytesDelivered{0}; // bytes moved into the receive buffer
     std::atomic<uint32_t> m_nLastError{0};
     std::atomic<HRESULT> m_nStatus{E_FAIL}; // of the last connection attempt
     CWideString m_Address;                  // written under the object and socket locks
     USHORT m_nPort = 0;                     // written under the object and socket locks
     std::vector<platform::IPv4Bytes> m_Addresses;
-    CByteBuffer m_Received; // complete messages for the readers, under the receive lock
-    CByteBuffer m_Raw;      // bytes not yet forming a message, under the receive lock
-    CTraceLog m_Trace;
-    int m_nSocket = platform::kInvalidSocket;        // under the socket lock
+    CByteBuffer m_Received;                   // complete messages for the readers, under the receive lock
+    CByteBuffer m_Raw;                        // bytes not yet forming a message, under the receive lock
+    int m_nSocket = platform::kInvalidSocket; // under the socket lock
     int m_nRetiredSocket = platform::kInvalidSocket; // under the socket lock
     std::thread m_ReadThread;                        // under the object lock
     platform::CEvent m_OpenDone{platform::CEvent::Reset::Auto};
     platform::CEvent m_DataEvent{platform::CEvent::Reset::Auto};
     mutable platform::CCriticalSection m_SocketLock;
     mutable platform::CCriticalSection m_ReceiveLock;
-    mutable platform::CCriticalSection m_ObjectLock;
     std::atomic<uint32_t> m_nRefCount{0};
     uint32_t m_nTag = kTag;
 };

@@ -2,6 +2,7 @@
 // (function 4), 4xxxx holding registers (functions 3 and 16); on the wire the address is the number
 // within its class less one.
 #include <algorithm>
+#include <bit>
 
 #include "comm/ModbusComm.h"
 #include "comm/ModbusLengthRules.h"
@@ -126,16 +127,12 @@ HRESULT CModbusComm::ReadULong(USHORT address, USHORT registerNumber, ULONG& val
 HRESULT CModbusComm::ReadFloat(USHORT address, USHORT registerNumber, float& value, ULONG timeoutMs,
                                USHORT retries)
 {
-    return Guarded(
-        [&]
-        {
-            return ReadDecoded(address, registerNumber, 2, timeoutMs, retries,
-                               [&](const CByteBuffer& data)
-                               {
-                                   value = DecodeFloat(data.GetData(), m_bHighWordFirst.load());
-                                   return S_OK;
-                               });
-        });
+    // A float comes off the wire as its 32 bits, in the word order of a ULONG.
+    ULONG bits = 0;
+    const HRESULT hr = ReadULong(address, registerNumber, bits, timeoutMs, retries);
+    if (Succeeded(hr))
+        value = std::bit_cast<float>(bits);
+    return hr;
 }
 
 HRESULT CModbusComm::ReadTime(USHORT address, USHORT registerNumber, CDeviceTimestamp& timestamp,
@@ -281,14 +278,6 @@ HRESULT CModbusComm::WriteULong(USHORT address, USHORT registerNumber, ULONG val
 HRESULT CModbusComm::WriteFloat(USHORT address, USHORT registerNumber, float value, ULONG timeoutMs,
                                 USHORT retries)
 {
-    return Guarded(
-        [&]
-        {
-            CByteBuffer data;
-            CBufferWriter writer(&data);
-            writer.m_bHighWordFirst = m_bHighWordFirst.load();
-            if (!writer.WriteFloat(value))
-                return E_OUTOFMEMORY;
-            return WriteRegisters(address, registerNumber, 2, data, timeoutMs, retries);
-        });
+    // A float goes on the wire as its 32 bits, in the word order of a ULONG.
+    return WriteULong(address, registerNumber, std::bit_cast<ULONG>(value), timeoutMs, retries);
 }

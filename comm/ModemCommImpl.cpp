@@ -1,5 +1,5 @@
 // The life of a modem line: references, close and hang-up, the connection side's half of the
-// queues, last error, trace and statistics.
+// queues and the last error.
 #include "comm/ModemCommImpl.h"
 
 #include <new>
@@ -16,9 +16,6 @@ namespace NVTools
 
 namespace
 {
-
-constexpr const char16_t* kModuleName = u"CModemCommImpl";
-constexpr uint32_t kTraceMaxLevel = 3;
 
 // The digits of a phone number read as one number; 0 without digits or beyond 32 bits.
 uint32_t PhoneNumberValue(const CWideString& phoneNumber)
@@ -46,10 +43,7 @@ CModemCommImpl* CModemCommImpl::Create()
     return impl;
 }
 
-CModemCommImpl::CModemCommImpl()
-{
-    m_Trace.SetMaxLevel(kTraceMaxLevel);
-}
+CModemCommImpl::CModemCommImpl() : CLineImplBase(u"CModemCommImpl") {}
 
 CModemCommImpl::~CModemCommImpl()
 {
@@ -184,7 +178,7 @@ void CModemCommImpl::DeliverReceived(const uint8_t* data, uint32_t count)
     m_DataReceived.Set();
 }
 
-// --- last error, trace and statistics ----------------------------------------------------------
+// --- last error --------------------------------------------------------------------------------
 
 ULONG CModemCommImpl::GetLastErrorCode() const
 {
@@ -195,53 +189,6 @@ ULONG CModemCommImpl::GetLastErrorCode() const
 CWideString CModemCommImpl::GetLastErrorText() const
 {
     return GetSystemErrorText(GetLastErrorCode());
-}
-
-HRESULT CModemCommImpl::AttachTraceLog(ULONG fileId)
-{
-    CScopedLock lock(m_ObjectLock);
-    return m_Trace.AttachFile(fileId, kModuleName);
-}
-
-HRESULT CModemCommImpl::DetachTraceLog()
-{
-    CScopedLock lock(m_ObjectLock);
-    m_Trace.Close();
-    return S_OK;
-}
-
-HRESULT CModemCommImpl::OpenTraceLog(const char16_t* path, ULONG* fileId)
-{
-    CScopedLock lock(m_ObjectLock);
-    uint32_t id = 0;
-    const HRESULT hr = m_Trace.OpenFile(path, kModuleName, &id);
-    if (Succeeded(hr) && fileId != nullptr)
-        *fileId = id;
-    return hr;
-}
-
-bool CModemCommImpl::IsTraceLogOpen() const
-{
-    return m_Trace.IsOpen() != FALSE;
-}
-
-HRESULT CModemCommImpl::GetStatistics(ULONG* sent, ULONG* received, ULONG* delivered)
-{
-    if (sent != nullptr)
-        *sent = m_nBytesSent.load();
-    if (received != nullptr)
-        *received = m_nBytesReceived.load();
-    if (delivered != nullptr)
-        *delivered = m_nBytesDelivered.load();
-    return S_OK;
-}
-
-HRESULT CModemCommImpl::ResetStatistics()
-{
-    m_nBytesSent = 0;
-    m_nBytesReceived = 0;
-    m_nBytesDelivered = 0;
-    return S_OK;
 }
 
 CWideString CModemCommImpl::Dump(const CByteBuffer& data) const

@@ -15,19 +15,18 @@
 #include <atomic>
 #include <cstdint>
 
+#include "comm/LineImplBase.h"
 #include "foundation/ByteBuffer.h"
 #include "foundation/ResultCodes.h"
-#include "foundation/TraceLog.h"
 #include "foundation/TransferControl.h"
 #include "foundation/WideString.h"
 #include "platform/Sync.h"
 #include "platform/Types.h"
 
-
 namespace NVTools
 {
 
-class CModemCommImpl
+class CModemCommImpl : public CLineImplBase
 {
 public:
     static constexpr uint32_t kTag = 0x4D4F4443; // 'MODC'
@@ -55,16 +54,9 @@ public:
     HRESULT PurgeOutput();
     HRESULT Purge();
 
-    HRESULT AttachTraceLog(ULONG fileId);
-    HRESULT DetachTraceLog();
-    HRESULT OpenTraceLog(const char16_t* path, ULONG* fileId);
-    bool IsTraceLogOpen() const;
-
     ULONG GetLastErrorCode() const;
     // The system's message for the last error, nothing else.
     CWideString GetLastErrorText() const;
-    HRESULT GetStatistics(ULONG* sent, ULONG* received, ULONG* delivered);
-    HRESULT ResetStatistics();
 
     // --- The connection side's half ---
 
@@ -102,15 +94,10 @@ private:
     // A binary semaphore: signalled while no read or write holds the line.
     platform::CEvent m_IoGate{platform::CEvent::Reset::Auto, true};
     uint32_t m_nLastError = 0; // under the object lock
-    std::atomic<uint32_t> m_nBytesSent{0};
-    std::atomic<uint32_t> m_nBytesReceived{0};
-    std::atomic<uint32_t> m_nBytesDelivered{0};
     CByteBuffer m_OutputQueue; // under the queue lock
     CByteBuffer m_InputQueue;  // under the queue lock
     mutable platform::CCriticalSection m_StateLock;
     mutable platform::CCriticalSection m_QueueLock;
-    CTraceLog m_Trace;
-    mutable platform::CCriticalSection m_ObjectLock;
     std::atomic<uint32_t> m_nRefCount{0};
     uint32_t m_nTag = kTag;
 };

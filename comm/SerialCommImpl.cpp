@@ -1,5 +1,5 @@
 // The life of a serial port object: the process-wide list, references, open and close, the
-// defaults every object starts from, last error, trace and statistics.
+// defaults every object starts from, the last error and the statistics under the object lock.
 #include "comm/SerialCommImpl.h"
 
 #include <algorithm>
@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "comm/ComPortDiscovery.h"
-#include "foundation/ResultCodes.h"
 #include "foundation/CommTimeouts.h"
+#include "foundation/ResultCodes.h"
 #include "foundation/ScopedLock.h"
 #include "foundation/SystemNames.h"
 
@@ -19,8 +19,6 @@ namespace NVTools
 namespace
 {
 
-constexpr const char16_t* kModuleName = u"CSerialCommImpl";
-constexpr uint32_t kTraceMaxLevel = 3;
 constexpr uint32_t kDefaultDcbFlags = 0x00005013u;
 
 // The open objects of the process. Never destroyed: an object may still be released while static
@@ -85,9 +83,9 @@ size_t CSerialCommImpl::GetOpenObjectCount()
     return OpenObjects().size();
 }
 
-CSerialCommImpl::CSerialCommImpl() : m_Dcb(DefaultDcb()), m_Timeouts(DefaultTimeouts())
+CSerialCommImpl::CSerialCommImpl()
+    : CLineImplBase(u"CSerialCommImpl"), m_Dcb(DefaultDcb()), m_Timeouts(DefaultTimeouts())
 {
-    m_Trace.SetMaxLevel(kTraceMaxLevel);
 }
 
 CSerialCommImpl::~CSerialCommImpl()
@@ -247,53 +245,18 @@ CWideString CSerialCommImpl::GetLastErrorText() const
     return text;
 }
 
-// --- trace and statistics ----------------------------------------------------------------------
-
-HRESULT CSerialCommImpl::AttachTraceLog(ULONG fileId)
-{
-    CScopedLock lock(m_ObjectLock);
-    return m_Trace.AttachFile(fileId, kModuleName);
-}
-
-HRESULT CSerialCommImpl::DetachTraceLog()
-{
-    CScopedLock lock(m_ObjectLock);
-    m_Trace.Close();
-    return S_OK;
-}
-
-HRESULT CSerialCommImpl::OpenTraceLog(const char16_t* path, ULONG* fileId)
-{
-    CScopedLock lock(m_ObjectLock);
-    uint32_t id = 0;
-    const HRESULT hr = m_Trace.OpenFile(path, kModuleName, &id);
-    if (Succeeded(hr) && fileId != nullptr)
-        *fileId = id;
-    return hr;
-}
-
-bool CSerialCommImpl::IsTraceLogOpen() const
-{
-    return m_Trace.IsOpen() != FALSE;
-}
+// --- statistics --------------------------------------------------------------------------------
 
 HRESULT CSerialCommImpl::GetStatistics(ULONG* sent, ULONG* received, ULONG* delivered)
 {
     CScopedLock lock(m_ObjectLock);
-    if (sent != nullptr)
-        *sent = m_nBytesSent;
-    if (received != nullptr)
-        *received = m_nBytesReceived;
-    if (delivered != nullptr)
-        *delivered = m_nBytesDelivered;
-    return S_OK;
+    return CLineImplBase::GetStatistics(sent, received, delivered);
 }
 
 HRESULT CSerialCommImpl::ResetStatistics()
 {
     CScopedLock lock(m_ObjectLock);
-    m_nBytesSent = m_nBytesReceived = m_nBytesDelivered = 0;
-    return S_OK;
+    return CLineImplBase::ResetStatistics();
 }
 
 DCB CSerialCommImpl::GetCurrentDcb() const

@@ -11,9 +11,9 @@
 #include <atomic>
 #include <cstdint>
 
+#include "comm/LineImplBase.h"
 #include "foundation/ByteBuffer.h"
 #include "foundation/SerialDcb.h"
-#include "foundation/TraceLog.h"
 #include "foundation/TransferControl.h"
 #include "foundation/WideString.h"
 #include "platform/SerialDevice.h"
@@ -50,7 +50,7 @@ inline constexpr ULONG SERIAL_MAX_FRAME_BYTES = 4096;
 // A drain of the receive buffer stops after this long even when the line never falls silent.
 inline constexpr ULONG SERIAL_DRAIN_LIMIT_MS = 1000;
 
-class CSerialCommImpl
+class CSerialCommImpl : public CLineImplBase
 {
 public:
     static constexpr uint32_t kTag = 0x43534552; // 'CSER'
@@ -92,13 +92,9 @@ public:
     HRESULT PurgeOutput();
     HRESULT Purge();
 
-    HRESULT AttachTraceLog(ULONG fileId);
-    HRESULT DetachTraceLog();
-    HRESULT OpenTraceLog(const char16_t* path, ULONG* fileId);
-    bool IsTraceLogOpen() const;
-
     ULONG GetLastErrorCode() const;
     CWideString GetLastErrorText() const;
+    // The counts under the object lock: they are read or reset only between whole operations.
     HRESULT GetStatistics(ULONG* sent, ULONG* received, ULONG* delivered);
     HRESULT ResetStatistics();
 
@@ -120,6 +116,9 @@ private:
     static DCB DefaultDcb();
 
     HRESULT InitialConfiguration();
+    // The initial configuration, traced, unless the port has had it since it was opened: the first
+    // read or write of an opened port applies it.
+    HRESULT EnsureConfigured();
     HRESULT SetPortTiming(const COMMTIMEOUTS& timeouts);
     HRESULT ApplyDcb(const DCB& dcb);
     HRESULT AdjustWriteTiming();
@@ -143,16 +142,11 @@ private:
     uint8_t m_nEomByte = 0;
     std::atomic<USHORT> m_nPortNumber{0};
     uint32_t m_nLastError = 0;
-    uint32_t m_nBytesSent = 0;
-    uint32_t m_nBytesReceived = 0;
-    uint32_t m_nBytesDelivered = 0;
     uint32_t m_nFramingMode = SERIAL_FRAMING_COUNT;
     platform::CSerialDevice m_Device;
     DCB m_Dcb;
     COMMTIMEOUTS m_Timeouts;
-    CTraceLog m_Trace;
     mutable platform::CCriticalSection m_IoStateLock;
-    mutable platform::CCriticalSection m_ObjectLock;
     std::atomic<uint32_t> m_nRefCount{0};
     uint32_t m_nTag = kTag;
 };

@@ -1,13 +1,13 @@
 // Reads, writes, purges and line errors of a serial port.
 #include "comm/SerialCommImpl.h"
 
-#include <array>
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <vector>
 
-#include "foundation/ResultCodes.h"
 #include "foundation/ByteDump.h"
+#include "foundation/ResultCodes.h"
 #include "foundation/ScopedLock.h"
 #include "foundation/Stopwatch.h"
 #include "platform/Clock.h"
@@ -95,11 +95,20 @@ bool CSerialCommImpl::IsActive() const
     return m_bReadActive != 0 || m_bWriteActive != 0;
 }
 
+HRESULT CSerialCommImpl::EnsureConfigured()
+{
+    if (m_bConfigured)
+        return S_OK;
+    const HRESULT hr = InitialConfiguration();
+    m_Trace << TRACE_LEVEL1 << u"Port: " << GetPortNumber() << u" - configuration init - HR: " << TraceHr(hr)
+            << TRACE_END;
+    return hr;
+}
+
 HRESULT CSerialCommImpl::Write(const CByteBuffer& data, ULONG timeoutMs)
 {
     CScopedLock lock(m_ObjectLock);
     m_nLastError = 0;
-    const USHORT port = GetPortNumber();
     if (m_Trace.IsOpen())
         m_Trace << TRACE_LEVEL1 << u"Starting port write - " << data.GetLength() << u" bytes:\n"
                 << Dump(data) << TRACE_END;
@@ -110,14 +119,8 @@ HRESULT CSerialCommImpl::Write(const CByteBuffer& data, ULONG timeoutMs)
         m_Trace << TRACE_LEVEL1 << u"Port is closed" << TRACE_END;
         return SERIALCOMM_E_PORT_CLOSED;
     }
-    if (!m_bConfigured)
-    {
-        const HRESULT hr = InitialConfiguration();
-        m_Trace << TRACE_LEVEL1 << u"Port: " << port << u" - configuration init - HR: " << TraceHr(hr)
-                << TRACE_END;
-        if (Failed(hr))
-            return hr;
-    }
+    if (const HRESULT hr = EnsureConfigured(); Failed(hr))
+        return hr;
     if (timeoutMs != m_Timeouts.WriteTotalTimeoutConstant)
     {
         COMMTIMEOUTS timeouts = m_bTimeoutsKnown ? m_Timeouts : DefaultTimeouts();
@@ -165,7 +168,6 @@ HRESULT CSerialCommImpl::Read(ULONG expectedBytes, CByteBuffer& buffer, ULONG to
     CScopedLock lock(m_ObjectLock);
     buffer.Allocate(buffer.GetCapacity()); // zeroed, length 0, the caller's capacity kept
     m_nLastError = 0;
-    const USHORT port = GetPortNumber();
     m_Trace << TRACE_LEVEL1 << u"Starting port read - Bytes: " << expectedBytes << u" Timeout(ms): "
             << totalTimeoutMs << TRACE_END;
     if (!IsOpen())
@@ -173,14 +175,8 @@ HRESULT CSerialCommImpl::Read(ULONG expectedBytes, CByteBuffer& buffer, ULONG to
         m_Trace << TRACE_LEVEL1 << u"Error Read - Port closed" << TRACE_END;
         return SERIALCOMM_E_PORT_CLOSED;
     }
-    if (!m_bConfigured)
-    {
-        const HRESULT hr = InitialConfiguration();
-        m_Trace << TRACE_LEVEL1 << u"Port: " << port << u" - configuration init - HR: " << TraceHr(hr)
-                << TRACE_END;
-        if (Failed(hr))
-            return hr;
-    }
+    if (const HRESULT hr = EnsureConfigured(); Failed(hr))
+        return hr;
     if (expectedBytes == 0)
     {
         m_Trace << TRACE_LEVEL1 << u"Empty read" << TRACE_END;

@@ -67,6 +67,7 @@ class ISensor_Chloride;
 class CNVStdNote;
 struct sTransferLine;
 struct sFlashImage;
+class CFileCmdSeq;
 
 // The sensor records and the cache that holds them (device/SensorCache.h, device/SensorCtrl.h).
 class CSensorCtrl;
@@ -416,6 +417,10 @@ protected:
     // Only Release deletes the object.
     virtual ~CDeviceComm();
 
+    // What the destructor does to the tag, without destroying: lets a derived test class reach the
+    // answer every operation gives a pointer that is no device any more.
+    void ClearTag() { m_nTag.store(0); }
+
     // The guards of an operation, applied in this order after the tag check and the lock.
     enum : uint32_t
     {
@@ -497,10 +502,19 @@ protected:
     HRESULT RunTransferScope(uint32_t guards, const std::function<HRESULT(const sTransferLine&)>& operation);
     // The steps of a transfer, inside an open scope.
     HRESULT ReadFileTransfer(const sTransferLine& line, USHORT fileNumber, CByteBuffer& data);
+    // Hooks a file command sequence to the device's cancel flag and trace (and to the progress
+    // record where one is given) and begins it; a failed begin is traced with initFailure and the
+    // result code.
+    HRESULT BeginFileSequence(CFileCmdSeq& sequence, CTransferProgress* progress,
+                              const char16_t* initFailure);
     HRESULT WriteFileTransfer(const sTransferLine& line, USHORT fileNumber, const CByteBuffer& data);
     HRESULT ExtendedFileRead(const sTransferLine& line, sFileCommand& request, CByteBuffer& data);
     HRESULT ExtendedFileWrite(const sTransferLine& line, sFileCommand& request, const CByteBuffer& data);
     HRESULT ReturnFileSetupToIdle(const sTransferLine& line, USHORT fileNumber);
+    // The function-102 setup of a transfer (the request takes the device's answer), then a cancel
+    // check that returns the file machinery to idle; each failure traced with its text.
+    HRESULT SetUpExtendedTransfer(const sTransferLine& line, sFileCommand& request, ULONG commandTimeoutMs,
+                                  const char16_t* setupFailure, const char16_t* cancelled);
     HRESULT WriteFileNote(const sTransferLine& line, USHORT fileNumber, const CNVStdNote& note);
     // The steps of a firmware flash, inside an open transfer scope (device/FirmwareFlash.h).
     HRESULT FlashFirmware(const sTransferLine& line, const char16_t* path);

@@ -53,6 +53,26 @@ HRESULT CDeviceComm::ReturnFileSetupToIdle(const sTransferLine& line, USHORT fil
     return hr;
 }
 
+HRESULT CDeviceComm::SetUpExtendedTransfer(const sTransferLine& line, sFileCommand& request,
+                                           ULONG commandTimeoutMs, const char16_t* setupFailure,
+                                           const char16_t* cancelled)
+{
+    const HRESULT hr =
+        line.network->ExtendedFileRequest(line.address, request, commandTimeoutMs, line.retries);
+    if (Failed(hr))
+    {
+        Trace(TRACE_LEVEL1) << setupFailure << TraceHr(hr) << TRACE_END;
+        return hr;
+    }
+    if (m_TransferControl.IsCancelRequested())
+    {
+        Trace(TRACE_LEVEL1) << cancelled << TRACE_END;
+        ReturnFileSetupToIdle(line, request.FileNumber);
+        return MODBUSCOMM_E_CANCELLED;
+    }
+    return hr;
+}
+
 HRESULT CDeviceComm::ExtendedFileRead(const sTransferLine& line, sFileCommand& request, CByteBuffer& data)
 {
     const ULONG commandTimeout = GetFileReadCmdTimeout();
@@ -77,19 +97,11 @@ HRESULT CDeviceComm::ExtendedFileRead(const sTransferLine& line, sFileCommand& r
         return MODBUSCOMM_E_MAX_PACKET;
     }
 
-    HRESULT hr = line.network->ExtendedFileRequest(line.address, request, commandTimeout, line.retries);
+    HRESULT hr = SetUpExtendedTransfer(line, request, commandTimeout,
+                                       u" - failed extended file setup read cmd - error: ",
+                                       u" - read file transfer cancelled.");
     if (Failed(hr))
-    {
-        Trace(TRACE_LEVEL1) << u" - failed extended file setup read cmd - error: " << TraceHr(hr)
-                            << TRACE_END;
         return hr;
-    }
-    if (m_TransferControl.IsCancelRequested())
-    {
-        Trace(TRACE_LEVEL1) << u" - read file transfer cancelled." << TRACE_END;
-        ReturnFileSetupToIdle(line, request.FileNumber);
-        return MODBUSCOMM_E_CANCELLED;
-    }
     {
         CTraceLog& trace = Trace(TRACE_LEVEL1) << u" - file read cmd response:\n";
         TraceRequest(trace, request, true, commandTimeout, line.retries);
@@ -203,19 +215,11 @@ HRESULT CDeviceComm::ExtendedFileWrite(const sTransferLine& line, sFileCommand& 
         return MODBUSCOMM_E_MAX_PACKET;
     }
 
-    hr = line.network->ExtendedFileRequest(line.address, request, commandTimeout, line.retries);
+    hr = SetUpExtendedTransfer(line, request, commandTimeout,
+                               u" - failed extended file setup write cmd - error: ",
+                               u" - write file transfer cancelled.");
     if (Failed(hr))
-    {
-        Trace(TRACE_LEVEL1) << u" - failed extended file setup write cmd - error: " << TraceHr(hr)
-                            << TRACE_END;
         return hr;
-    }
-    if (m_TransferControl.IsCancelRequested())
-    {
-        Trace(TRACE_LEVEL1) << u" - write file transfer cancelled." << TRACE_END;
-        ReturnFileSetupToIdle(line, request.FileNumber);
-        return MODBUSCOMM_E_CANCELLED;
-    }
 
     const ULONG blockTimeout = GetFileWriteBlkTimeout();
     ULONG offset = 0;

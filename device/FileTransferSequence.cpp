@@ -26,6 +26,18 @@ HRESULT SendFileCommand(CFileCmdSeq& sequence, USHORT command, CTraceLog& trace,
     return hr;
 }
 
+HRESULT CDeviceComm::BeginFileSequence(CFileCmdSeq& sequence, CTransferProgress* progress,
+                                       const char16_t* initFailure)
+{
+    sequence.SetTransferControl(&m_TransferControl);
+    sequence.SetProgress(progress);
+    sequence.SetTraceLog(m_Trace);
+    const HRESULT hr = sequence.Begin();
+    if (Failed(hr))
+        Trace(TRACE_LEVEL1) << initFailure << TraceHr(hr) << TRACE_END;
+    return hr;
+}
+
 HRESULT CDeviceComm::ReadFileTransfer(const sTransferLine& line, USHORT fileNumber, CByteBuffer& data)
 {
     data.Allocate(0);
@@ -37,16 +49,10 @@ HRESULT CDeviceComm::ReadFileTransfer(const sTransferLine& line, USHORT fileNumb
 
     CFileCmdSeq sequence(line.network, line.address, fileNumber, line.writeTimeoutMs, line.readTimeoutMs,
                          line.retries);
-    sequence.SetTransferControl(&m_TransferControl);
-    sequence.SetProgress(m_pTransferProgress.get());
-    sequence.SetTraceLog(m_Trace);
-
-    HRESULT hr = sequence.Begin();
+    HRESULT hr = BeginFileSequence(sequence, m_pTransferProgress.get(),
+                                   u" - Failed to init read file xver command - ");
     if (Failed(hr))
-    {
-        Trace(TRACE_LEVEL1) << u" - Failed to init read file xver command - " << TraceHr(hr) << TRACE_END;
         return hr;
-    }
     hr = SendFileCommand(sequence, FILECMD_READ, m_Trace, m_pTransferProgress.get(),
                          u"Failed read file cmd - ");
     if (Failed(hr))
@@ -74,16 +80,10 @@ HRESULT CDeviceComm::WriteFileTransfer(const sTransferLine& line, USHORT fileNum
 
     CFileCmdSeq sequence(line.network, line.address, fileNumber, line.writeTimeoutMs, line.readTimeoutMs,
                          line.retries);
-    sequence.SetTransferControl(&m_TransferControl);
-    sequence.SetProgress(m_pTransferProgress.get());
-    sequence.SetTraceLog(m_Trace);
-
-    HRESULT hr = sequence.Begin();
+    HRESULT hr = BeginFileSequence(sequence, m_pTransferProgress.get(),
+                                   u" - Failed to init write file xfer command - ");
     if (Failed(hr))
-    {
-        Trace(TRACE_LEVEL1) << u" - Failed to init write file xfer command - " << TraceHr(hr) << TRACE_END;
         return hr;
-    }
     if (hr = sequence.WriteTransferSize(data.GetLength()); Failed(hr))
     {
         Trace(TRACE_LEVEL1) << u" - Failed to send write file size - " << TraceHr(hr) << TRACE_END;

@@ -7,6 +7,7 @@
 #include "device/CommSettingsWord.h"
 #include "device/DeviceComm.h"
 #include "device/LogFile.h"
+#include "foundation/Codec.h"
 #include "foundation/DisplaySettings.h"
 #include "foundation/PathTools.h"
 #include "foundation/SystemNames.h"
@@ -18,32 +19,6 @@ namespace NVSystem
 
 namespace
 {
-
-// The instrument keeps a log's GUID with its three numbers big-endian, then the eight last bytes.
-CByteBuffer GuidBytes(const GUID& guid)
-{
-    const uint8_t bytes[16] = {
-        static_cast<uint8_t>(guid.Data1 >> 24),
-        static_cast<uint8_t>(guid.Data1 >> 16),
-        static_cast<uint8_t>(guid.Data1 >> 8),
-        static_cast<uint8_t>(guid.Data1),
-        static_cast<uint8_t>(guid.Data2 >> 8),
-        static_cast<uint8_t>(guid.Data2),
-        static_cast<uint8_t>(guid.Data3 >> 8),
-        static_cast<uint8_t>(guid.Data3),
-        guid.Data4[0],
-        guid.Data4[1],
-        guid.Data4[2],
-        guid.Data4[3],
-        guid.Data4[4],
-        guid.Data4[5],
-        guid.Data4[6],
-        guid.Data4[7],
-    };
-    CByteBuffer buffer;
-    buffer.Append(sizeof bytes, bytes);
-    return buffer;
-}
 
 // The last element of the running executable's path.
 CWideString ExecutableName()
@@ -105,9 +80,10 @@ private:
         HRESULT hr = SetText(METATAG_LOG_GUID, platform::GuidToString(guid).c_str());
         if (Failed(hr))
             return hr;
-        // The instrument learns the log's GUID where it can; the log is set up all the same.
+        // The instrument learns the log's GUID (its three numbers big-endian, then the eight last
+        // bytes) where it can; the log is set up all the same.
         if (m_Device.HasScratchPadRegister())
-            m_Device.WriteScratchPad(GuidBytes(guid));
+            m_Device.WriteScratchPad(GuidToBytes(guid));
         if (hr = Set(METATAG_META_VERSION, MetaTagU32(2)); Failed(hr))
             return hr;
         CWideString name;

@@ -18,20 +18,15 @@ HRESULT CDeviceComm::FlashFirmwareSis12(const sTransferLine& line, const sFlashI
     // The sequence's destructor closes it with 0, which tells the boot code that the image is whole.
     CFileCmdSeq sequence(line.network, line.address, FIRMWARE_FILE_ID, line.writeTimeoutMs,
                          line.readTimeoutMs, line.retries);
-    sequence.SetTransferControl(&m_TransferControl);
-    sequence.SetTraceLog(m_Trace);
     auto cancelled = [&]
     {
         Trace(TRACE_LEVEL1) << u" - flash cancelled" << TRACE_END;
         return MODBUSCOMM_E_CANCELLED;
     };
 
-    HRESULT hr = sequence.Begin();
+    HRESULT hr = BeginFileSequence(sequence, nullptr, u" - Failed to init write file xfer command - ");
     if (Failed(hr))
-    {
-        Trace(TRACE_LEVEL1) << u" - Failed to init write file xfer command - " << TraceHr(hr) << TRACE_END;
         return hr;
-    }
     if (hr = sequence.WriteTransferSize(image.size); Failed(hr))
     {
         Trace(TRACE_LEVEL1) << u" - failed to set xfer size - " << TraceHr(hr) << TRACE_END;

@@ -56,12 +56,9 @@ HRESULT CDeviceComm::WriteFileNote(const sTransferLine& line, USHORT fileNumber,
     {
         CFileCmdSeq sequence(line.network, line.address, fileNumber, line.writeTimeoutMs, line.readTimeoutMs,
                              line.retries);
-        sequence.SetTransferControl(&m_TransferControl);
-        sequence.SetTraceLog(m_Trace);
-        hr = sequence.Begin();
+        hr = BeginFileSequence(sequence, nullptr, u" - Failed to init note write command - ");
         if (Failed(hr))
         {
-            Trace(TRACE_LEVEL1) << u" - Failed to init note write command - " << TraceHr(hr) << TRACE_END;
             m_pTransferProgress->SetResult(hr);
             return hr;
         }

@@ -3,7 +3,7 @@
 // log runs.
 #pragma once
 
-#include "device/UserNote.h"
+#include "device/ValueNote.h"
 
 namespace NVSystem
 {
@@ -11,21 +11,16 @@ namespace NVSystem
 // Payload (version 1): u32 serial, u16 time-out in ms, UserName. A record of version 0 holds exactly
 // the serial and the time-out; one of a later version than 1 is read without a size check and
 // without the user name.
-class CNVUserNote_SensorMeasCacheTO : public CNVUserNote
+class CNVUserNote_SensorMeasCacheTO : public CNVValueNote<uint16_t>
 {
 public:
     static constexpr uint32_t kSubType = USERNOTE_SENSOR_MEAS_CACHE_TO;
     static constexpr uint16_t kVersion = 1;
 
-    HRESULT Build(ULONG serial, USHORT timeoutMs);
+    CNVUserNote_SensorMeasCacheTO();
     HRESULT Load(const CNVLogNotesRecord& record) override;
-    void Reset() override;
-    CWideString GetTypeName() const override;
 
-    USHORT GetTimeout() const { return m_nTimeout; }
-
-private:
-    USHORT m_nTimeout = 0;
+    USHORT GetTimeout() const { return GetValue(); }
 };
 
 } // namespace NVSystem

@@ -56,6 +56,38 @@ private:
     HRESULT m_hr = S_OK;
 };
 
+// The status registers, read with the reserved block and again, on their own, once per refresh
+// interval.
+struct sStatusRegisters
+{
+    CDeviceTimestamp DeviceTime;
+    ULONG DeviceStatus = 0;
+    ULONG BatteryUsed = 0;
+    ULONG MemoryUsed = 0;
+    USHORT ActiveLogFileNumber = 0;
+    USHORT ActiveLogStatus = 0;
+};
+
+void DecodeStatusRegisters(CBufferReader& reader, FirstFailure& result, sStatusRegisters& status)
+{
+    result(ReadDeviceTimestamp(reader, status.DeviceTime));
+    result(reader.ReadULong(status.DeviceStatus));
+    result(reader.ReadULong(status.BatteryUsed));
+    result(reader.ReadULong(status.MemoryUsed));
+    result(reader.ReadUShort(status.ActiveLogFileNumber));
+    result(reader.ReadUShort(status.ActiveLogStatus));
+}
+
+void StoreStatusRegisters(const sStatusRegisters& status, CCacheSettings& cache)
+{
+    cache.m_DeviceTimeReference = status.DeviceTime;
+    cache.m_nDeviceStatus = status.DeviceStatus;
+    cache.m_nBatteryUsed = status.BatteryUsed;
+    cache.m_nMemoryUsed = status.MemoryUsed;
+    cache.m_nActiveLogFileNumber = status.ActiveLogFileNumber;
+    cache.m_nActiveLogStatus = ValidLogStatus(status.ActiveLogStatus);
+}
+
 struct sReservedBlock
 {
     USHORT DeviceTypeId = 0;
@@ -71,12 +103,7 @@ struct sReservedBlock
     double Value49087 = 0.0;
     double Value49091 = 0.0;
     ULONG SoftwareRegister = 0;
-    CDeviceTimestamp DeviceTime;
-    ULONG DeviceStatus = 0;
-    ULONG BatteryUsed = 0;
-    ULONG MemoryUsed = 0;
-    USHORT ActiveLogFileNumber = 0;
-    USHORT ActiveLogStatus = 0;
+    sStatusRegisters Status;
     GUID DeviceGuid;
 };
 
@@ -104,12 +131,7 @@ HRESULT DecodeReservedBlock(const CByteBuffer& data, bool withGuid, sReservedBlo
     result(reader.ReadDouble(block.Value49087));
     result(reader.ReadDouble(block.Value49091));
     result(reader.ReadULong(block.SoftwareRegister));
-    result(ReadDeviceTimestamp(reader, block.DeviceTime));
-    result(reader.ReadULong(block.DeviceStatus));
-    result(reader.ReadULong(block.BatteryUsed));
-    result(reader.ReadULong(block.MemoryUsed));
-    result(reader.ReadUShort(block.ActiveLogFileNumber));
-    result(reader.ReadUShort(block.ActiveLogStatus));
+    DecodeStatusRegisters(reader, result, block.Status);
     if (withGuid)
         result(reader.ReadGuid(block.DeviceGuid));
     return result.Result();
@@ -175,12 +197,7 @@ HRESULT CDeviceComm::UpdateCache()
                        cache.m_dValue49087 = block.Value49087;
                        cache.m_dValue49091 = block.Value49091;
                        cache.m_nSoftwareRegister = block.SoftwareRegister;
-                       cache.m_DeviceTimeReference = block.DeviceTime;
-                       cache.m_nDeviceStatus = block.DeviceStatus;
-                       cache.m_nBatteryUsed = block.BatteryUsed;
-                       cache.m_nMemoryUsed = block.MemoryUsed;
-                       cache.m_nActiveLogFileNumber = block.ActiveLogFileNumber;
-                       cache.m_nActiveLogStatus = ValidLogStatus(block.ActiveLogStatus);
+                       StoreStatusRegisters(block.Status, cache);
                        if (withGuid)
                            cache.m_DeviceGuid = block.DeviceGuid;
                        cache.MarkStatusRead();
@@ -292,33 +309,18 @@ HRESULT CDeviceComm::UpdateStatusCache()
 
             CBufferReader reader(data);
             FirstFailure result;
-            CDeviceTimestamp time;
-            ULONG status = 0;
-            ULONG batteryUsed = 0;
-            ULONG memoryUsed = 0;
-            USHORT file = 0;
-            USHORT logStatus = 0;
-            result(ReadDeviceTimestamp(reader, time));
-            result(reader.ReadULong(status));
-            result(reader.ReadULong(batteryUsed));
-            result(reader.ReadULong(memoryUsed));
-            result(reader.ReadUShort(file));
-            result(reader.ReadUShort(logStatus));
+            sStatusRegisters status;
+            DecodeStatusRegisters(reader, result, status);
             if (Failed(result.Result()))
                 return result.Result();
-            cache.m_DeviceTimeReference = time;
-            cache.m_nDeviceStatus = status;
-            cache.m_nBatteryUsed = batteryUsed;
-            cache.m_nMemoryUsed = memoryUsed;
-            cache.m_nActiveLogFileNumber = file;
-            cache.m_nActiveLogStatus = ValidLogStatus(logStatus);
+            StoreStatusRegisters(status, cache);
 
             Trace(TRACE_LEVEL3) << u" - cached status info updated:\n"
-                                << u"\tDevice Time: " << StatusTimeText(time).c_str() << u"\n"
-                                << u"\tDevice Status: " << status << u"\n"
-                                << u"\tBatt Used: " << batteryUsed << u"\n"
-                                << u"\tMem Used: " << memoryUsed << u"\n"
-                                << u"\tActive File#: " << file << u"\n"
+                                << u"\tDevice Time: " << StatusTimeText(status.DeviceTime).c_str() << u"\n"
+                                << u"\tDevice Status: " << status.DeviceStatus << u"\n"
+                                << u"\tBatt Used: " << status.BatteryUsed << u"\n"
+                                << u"\tMem Used: " << status.MemoryUsed << u"\n"
+                                << u"\tActive File#: " << status.ActiveLogFileNumber << u"\n"
                                 << u"\tActive File Status: " << GetLogStatusName(cache.m_nActiveLogStatus)
                                 << TRACE_END;
             cache.MarkStatusRead();

@@ -194,71 +194,55 @@ HRESULT CSensorCtrl::PrepareHeader()
 
 HRESULT CSensorCtrl::GetSensorId(USHORT& sensorId)
 {
-    return Run(CHECK_ATTACHED,
-               [&]
-               {
-                   if (const HRESULT hr = PrepareHeader(); Failed(hr))
-                       return hr;
-                   sensorId = m_Info.SensorId;
-                   Trace(TRACE_LEVEL3)
-                       << u" - sensor id read from cache: " << GetSensorTypeName(sensorId) << TRACE_END;
-                   return S_OK;
-               });
+    return FromHeader(
+        [&]
+        {
+            sensorId = m_Info.SensorId;
+            Trace(TRACE_LEVEL3) << u" - sensor id read from cache: " << GetSensorTypeName(sensorId)
+                                << TRACE_END;
+        });
 }
 
 HRESULT CSensorCtrl::GetSerialNumber(ULONG& serialNumber)
 {
-    return Run(CHECK_ATTACHED,
-               [&]
-               {
-                   if (const HRESULT hr = PrepareHeader(); Failed(hr))
-                       return hr;
-                   serialNumber = m_Info.SerialNumber;
-                   Trace(TRACE_LEVEL3) << u" - read cached sensor serial#: " << serialNumber << TRACE_END;
-                   return S_OK;
-               });
+    return FromHeader(
+        [&]
+        {
+            serialNumber = m_Info.SerialNumber;
+            Trace(TRACE_LEVEL3) << u" - read cached sensor serial#: " << serialNumber << TRACE_END;
+        });
 }
 
 HRESULT CSensorCtrl::GetWarmupTime(ULONG& ms)
 {
     ms = 0xFFFFFFFFu;
-    return Run(CHECK_ATTACHED,
-               [&]
-               {
-                   if (const HRESULT hr = PrepareHeader(); Failed(hr))
-                       return hr;
-                   ms = m_Info.WarmupTime;
-                   Trace(TRACE_LEVEL3) << u" - get cached warmup time: " << ms << TRACE_END;
-                   return S_OK;
-               });
+    return FromHeader(
+        [&]
+        {
+            ms = m_Info.WarmupTime;
+            Trace(TRACE_LEVEL3) << u" - get cached warmup time: " << ms << TRACE_END;
+        });
 }
 
 HRESULT CSensorCtrl::GetFastestSampleRate(ULONG& ms)
 {
     ms = 0;
-    return Run(CHECK_ATTACHED,
-               [&]
-               {
-                   if (const HRESULT hr = PrepareHeader(); Failed(hr))
-                       return hr;
-                   ms = m_Info.FastestSampleRate;
-                   Trace(TRACE_LEVEL3) << u" - get cached fastest sample rate :" << ms << TRACE_END;
-                   return S_OK;
-               });
+    return FromHeader(
+        [&]
+        {
+            ms = m_Info.FastestSampleRate;
+            Trace(TRACE_LEVEL3) << u" - get cached fastest sample rate :" << ms << TRACE_END;
+        });
 }
 
 HRESULT CSensorCtrl::GetNextFactoryCalDate(CDeviceTimestamp& date)
 {
-    return Run(CHECK_ATTACHED,
-               [&]
-               {
-                   if (const HRESULT hr = PrepareHeader(); Failed(hr))
-                       return hr;
-                   date = m_Info.NextFactoryCalDate;
-                   Trace(TRACE_LEVEL3)
-                       << u" - get cached next factory cal date: " << date.Format() << TRACE_END;
-                   return S_OK;
-               });
+    return FromHeader(
+        [&]
+        {
+            date = m_Info.NextFactoryCalDate;
+            Trace(TRACE_LEVEL3) << u" - get cached next factory cal date: " << date.Format() << TRACE_END;
+        });
 }
 
 HRESULT CSensorCtrl::GetLastUserCalDate(CDeviceTimestamp& date)

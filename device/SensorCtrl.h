@@ -197,6 +197,32 @@ private:
     HRESULT CheckParameter(USHORT parameter) const;
     // The blocks' descriptions when they are not valid, then CheckParameter.
     HRESULT PrepareParameter(USHORT parameter);
+    // The cached-field getters: copy (which takes the field and traces it) runs once the header, or
+    // parameter n's block, is in the cache.
+    template <typename Copy>
+    HRESULT FromHeader(Copy&& copy)
+    {
+        return Run(CHECK_ATTACHED,
+                   [&]
+                   {
+                       if (const HRESULT hr = PrepareHeader(); Failed(hr))
+                           return hr;
+                       copy();
+                       return S_OK;
+                   });
+    }
+    template <typename Copy>
+    HRESULT FromParameter(USHORT parameter, Copy&& copy)
+    {
+        return Run(CHECK_ATTACHED,
+                   [&]
+                   {
+                       if (const HRESULT hr = PrepareParameter(parameter); Failed(hr))
+                           return hr;
+                       copy(m_Info.Parameters[parameter - 1u]);
+                       return S_OK;
+                   });
+    }
     // Whether the device reports a type id of 4 or lower (sensors with a fixed sample time).
     bool IsEarlyDeviceType() const;
     ULONG SingleBlockTimeout() const;

@@ -268,43 +268,35 @@ HRESULT CSensorCtrl::GetParameterValue(USHORT parameter, float& value, USHORT& q
 
 HRESULT CSensorCtrl::GetParameterId(USHORT parameter, USHORT& parameterId)
 {
-    return Run(CHECK_ATTACHED,
-               [&]
-               {
-                   if (const HRESULT hr = PrepareParameter(parameter); Failed(hr))
-                       return hr;
-                   parameterId = m_Info.Parameters[parameter - 1u].ParameterId;
-                   Trace(TRACE_LEVEL3)
-                       << u" read parameter id from cache - " << GetParameterIdName(parameterId) << TRACE_END;
-                   return S_OK;
-               });
+    return FromParameter(parameter,
+                         [&](const sParameterReading& reading)
+                         {
+                             parameterId = reading.ParameterId;
+                             Trace(TRACE_LEVEL3) << u" read parameter id from cache - "
+                                                 << GetParameterIdName(parameterId) << TRACE_END;
+                         });
 }
 
 HRESULT CSensorCtrl::GetParameterUnitId(USHORT parameter, USHORT& unitId)
 {
-    return Run(CHECK_ATTACHED,
-               [&]
-               {
-                   if (const HRESULT hr = PrepareParameter(parameter); Failed(hr))
-                       return hr;
-                   unitId = m_Info.Parameters[parameter - 1u].UnitId;
-                   Trace(TRACE_LEVEL3)
-                       << u" Unit id from cache: " << GetUnitAbbreviation(unitId) << TRACE_END;
-                   return S_OK;
-               });
+    return FromParameter(parameter,
+                         [&](const sParameterReading& reading)
+                         {
+                             unitId = reading.UnitId;
+                             Trace(TRACE_LEVEL3)
+                                 << u" Unit id from cache: " << GetUnitAbbreviation(unitId) << TRACE_END;
+                         });
 }
 
 HRESULT CSensorCtrl::GetParameterSentinel(USHORT parameter, float& sentinel)
 {
-    return Run(CHECK_ATTACHED,
-               [&]
-               {
-                   if (const HRESULT hr = PrepareParameter(parameter); Failed(hr))
-                       return hr;
-                   sentinel = m_Info.Parameters[parameter - 1u].Sentinel;
-                   Trace(TRACE_LEVEL3) << u" - sentinal value from cache: " << sentinel << TRACE_END;
-                   return S_OK;
-               });
+    return FromParameter(parameter,
+                         [&](const sParameterReading& reading)
+                         {
+                             sentinel = reading.Sentinel;
+                             Trace(TRACE_LEVEL3)
+                                 << u" - sentinal value from cache: " << sentinel << TRACE_END;
+                         });
 }
 
 HRESULT CSensorCtrl::SetParameterUnitId(USHORT parameter, USHORT unitId)

@@ -5,6 +5,23 @@
 #include "foundation/Codec.h"
 #include "foundation/ResultCodes.h"
 
+namespace
+{
+
+// The frame of every fixed-size read: the value is 0 unless the bytes were there (null: fewer
+// remained), else what decode makes of them.
+template <typename Value, typename Decode>
+HRESULT DecodeTaken(const uint8_t* bytes, Value& value, Decode decode)
+{
+    value = Value{};
+    if (bytes == nullptr)
+        return E_BUFFER_EXTRACTION_OVERRUN;
+    value = decode(bytes);
+    return S_OK;
+}
+
+} // namespace
+
 const uint8_t* CBufferReader::Take(uint32_t k)
 {
     if (k > m_Buffer.GetLength() - m_nPosition)
@@ -16,22 +33,13 @@ const uint8_t* CBufferReader::Take(uint32_t k)
 
 HRESULT CBufferReader::ReadByte(uint8_t& value)
 {
-    value = 0;
-    const uint8_t* bytes = Take(1);
-    if (bytes == nullptr)
-        return E_BUFFER_EXTRACTION_OVERRUN;
-    value = bytes[0];
-    return S_OK;
+    return DecodeTaken(Take(1), value, [](const uint8_t* bytes) { return bytes[0]; });
 }
 
 HRESULT CBufferReader::ReadUShort(uint16_t& value)
 {
-    value = 0;
-    const uint8_t* bytes = Take(2);
-    if (bytes == nullptr)
-        return E_BUFFER_EXTRACTION_OVERRUN;
-    value = static_cast<uint16_t>(bytes[0] << 8 | bytes[1]);
-    return S_OK;
+    return DecodeTaken(Take(2), value,
+                       [](const uint8_t* bytes) { return static_cast<uint16_t>(bytes[0] << 8 | bytes[1]); });
 }
 
 HRESULT CBufferReader::ReadShort(int16_t& value)
@@ -44,42 +52,26 @@ HRESULT CBufferReader::ReadShort(int16_t& value)
 
 HRESULT CBufferReader::ReadULong(uint32_t& value)
 {
-    value = 0;
-    const uint8_t* bytes = Take(4);
-    if (bytes == nullptr)
-        return E_BUFFER_EXTRACTION_OVERRUN;
-    value = DecodeULong(bytes, m_bHighWordFirst != 0);
-    return S_OK;
+    return DecodeTaken(Take(4), value,
+                       [this](const uint8_t* bytes) { return DecodeULong(bytes, m_bHighWordFirst != 0); });
 }
 
 HRESULT CBufferReader::ReadFloat(float& value)
 {
-    value = 0.0f;
-    const uint8_t* bytes = Take(4);
-    if (bytes == nullptr)
-        return E_BUFFER_EXTRACTION_OVERRUN;
-    value = DecodeFloat(bytes, m_bHighWordFirst != 0);
-    return S_OK;
+    return DecodeTaken(Take(4), value,
+                       [this](const uint8_t* bytes) { return DecodeFloat(bytes, m_bHighWordFirst != 0); });
 }
 
 HRESULT CBufferReader::ReadDouble(double& value)
 {
-    value = 0.0;
-    const uint8_t* bytes = Take(8);
-    if (bytes == nullptr)
-        return E_BUFFER_EXTRACTION_OVERRUN;
-    value = DecodeDouble(bytes, m_bHighWordFirst != 0);
-    return S_OK;
+    return DecodeTaken(Take(8), value,
+                       [this](const uint8_t* bytes) { return DecodeDouble(bytes, m_bHighWordFirst != 0); });
 }
 
 HRESULT CBufferReader::ReadGuid(GUID& value)
 {
-    value = GUID{};
-    const uint8_t* bytes = Take(16);
-    if (bytes == nullptr)
-        return E_BUFFER_EXTRACTION_OVERRUN;
-    value = DecodeGuid(bytes, m_bHighWordFirst != 0);
-    return S_OK;
+    return DecodeTaken(Take(16), value,
+                       [this](const uint8_t* bytes) { return DecodeGuid(bytes, m_bHighWordFirst != 0); });
 }
 
 HRESULT CBufferReader::ReadString(uint16_t n, CWideString& text)

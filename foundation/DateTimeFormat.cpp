@@ -59,7 +59,8 @@ private:
     locale_t m_locale = nullptr;
 };
 
-std::tm NormalisedTm(const SYSTEMTIME& time)
+// The date and time fields of a time, the others 0.
+std::tm TmFields(const SYSTEMTIME& time)
 {
     std::tm tm{};
     tm.tm_year = time.wYear - 1900;
@@ -68,6 +69,12 @@ std::tm NormalisedTm(const SYSTEMTIME& time)
     tm.tm_hour = time.wHour;
     tm.tm_min = time.wMinute;
     tm.tm_sec = time.wSecond;
+    return tm;
+}
+
+std::tm NormalisedTm(const SYSTEMTIME& time)
+{
+    const std::tm tm = TmFields(time);
     std::tm copy = tm;
     const time_t t = timegm(&copy);
     std::tm full{};
@@ -149,15 +156,8 @@ CWideString FormatDateTimePattern(const char16_t* pattern, const SYSTEMTIME& tim
     if (twelveHour && !designator)
         p += u"%p";
 
-    std::tm tm{};
-    tm.tm_year = time.wYear - 1900;
-    tm.tm_mon = time.wMonth - 1;
-    tm.tm_mday = time.wDay;
-    tm.tm_hour = time.wHour;
-    tm.tm_min = time.wMinute;
-    tm.tm_sec = time.wSecond;
     const CUserTimeLocale locale;
-    std::u16string text = platform::Utf8ToUtf16(locale.Format(platform::Utf16ToUtf8(p), tm));
+    std::u16string text = platform::Utf8ToUtf16(locale.Format(platform::Utf16ToUtf8(p), TmFields(time)));
     const std::string millis = platform::Format("%03d", static_cast<int>(time.wMilliseconds));
     ReplaceAll(text, kMillis, platform::Utf8ToUtf16(millis));
     return CWideString(text.c_str());

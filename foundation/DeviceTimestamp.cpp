@@ -28,6 +28,13 @@ SYSTEMTIME Clamp(const SYSTEMTIME& time)
     return time;
 }
 
+SYSTEMTIME SystemTimeOf(const CDeviceTimestamp& timestamp)
+{
+    SYSTEMTIME t;
+    timestamp.GetSystemTime(t);
+    return t;
+}
+
 uint64_t FileTimeOf(const SYSTEMTIME& time)
 {
     FILETIME ft;
@@ -134,44 +141,32 @@ void CDeviceTimestamp::Subtract(const CDeviceTimestamp& other, int64_t& millisec
 
 USHORT CDeviceTimestamp::GetYear() const
 {
-    SYSTEMTIME t;
-    GetSystemTime(t);
-    return t.wYear;
+    return SystemTimeOf(*this).wYear;
 }
 
 USHORT CDeviceTimestamp::GetMonth() const
 {
-    SYSTEMTIME t;
-    GetSystemTime(t);
-    return t.wMonth;
+    return SystemTimeOf(*this).wMonth;
 }
 
 USHORT CDeviceTimestamp::GetDay() const
 {
-    SYSTEMTIME t;
-    GetSystemTime(t);
-    return t.wDay;
+    return SystemTimeOf(*this).wDay;
 }
 
 USHORT CDeviceTimestamp::GetHour() const
 {
-    SYSTEMTIME t;
-    GetSystemTime(t);
-    return t.wHour;
+    return SystemTimeOf(*this).wHour;
 }
 
 USHORT CDeviceTimestamp::GetMinute() const
 {
-    SYSTEMTIME t;
-    GetSystemTime(t);
-    return t.wMinute;
+    return SystemTimeOf(*this).wMinute;
 }
 
 USHORT CDeviceTimestamp::GetSecond() const
 {
-    SYSTEMTIME t;
-    GetSystemTime(t);
-    return t.wSecond;
+    return SystemTimeOf(*this).wSecond;
 }
 
 BOOL CDeviceTimestamp::operator>(const CDeviceTimestamp& other) const
@@ -183,9 +178,7 @@ BOOL CDeviceTimestamp::operator>(const CDeviceTimestamp& other) const
 
 CWideString CDeviceTimestamp::Format() const
 {
-    SYSTEMTIME t;
-    GetSystemTime(t);
-    return FormatDateTime(t);
+    return FormatDateTime(SystemTimeOf(*this));
 }
 
 HRESULT ReadDeviceTimestamp(CBufferReader& reader, CDeviceTimestamp& timestamp)

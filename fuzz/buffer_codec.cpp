@@ -2,21 +2,15 @@
 // past its bytes, lose its place on a failed read, or make a dump or address parse misbehave.
 // Input: [word order][count of reads][read codes...][payload].
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
 #include "foundation/BufferReader.h"
 #include "foundation/ByteDump.h"
 #include "foundation/IPv4Address.h"
+#include "fuzz/FuzzCheck.h"
 
 namespace
 {
-
-void Check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 HRESULT ReadOne(CBufferReader& reader, uint8_t code)
 {

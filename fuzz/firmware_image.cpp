@@ -1,20 +1,9 @@
 // Firmware image files come from wherever the user found them: validation must refuse anything
 // malformed without reading outside the file, and accept only what it can describe.
 #include <cstdint>
-#include <cstdlib>
 
 #include "foundation/FirmwareImage.h"
-
-namespace
-{
-
-void Check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
-} // namespace
+#include "fuzz/FuzzCheck.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

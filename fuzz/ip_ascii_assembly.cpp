@@ -4,20 +4,14 @@
 // Input: [segment seed][stream bytes]; segment n is (seed + n) % 61 + 1 bytes long.
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "comm/IPAsciiAssembly.h"
+#include "fuzz/FuzzCheck.h"
 
 namespace
 {
-
-void Check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 std::string Text(const CByteBuffer& buffer)
 {

@@ -5,11 +5,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
-#include <cstdlib>
 
 #include "comm/ModbusAsciiFraming.h"
 #include "comm/ModbusFrameCheck.h"
-#include "foundation/ResultCodes.h"
 #include "comm/ModbusLengthRules.h"
 #include "comm/ModbusLrc.h"
 #include "comm/ModbusMessage.h"
@@ -17,15 +15,10 @@
 #include "comm/ModbusRtuFraming.h"
 #include "comm/ModbusTcpFraming.h"
 #include "foundation/ResultCodes.h"
+#include "fuzz/FuzzCheck.h"
 
 namespace
 {
-
-void Check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 CByteBuffer Bytes(const uint8_t* data, size_t size)
 {

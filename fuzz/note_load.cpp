@@ -4,21 +4,15 @@
 //
 // Input: u8 note type, u8 sub-type, u16 flags (big-endian), then the payload.
 #include <cstdint>
-#include <cstdlib>
 #include <memory>
 #include <vector>
 
 #include "foundation/ResultCodes.h"
+#include "fuzz/FuzzCheck.h"
 #include "models/UserNotes.h"
 
 namespace
 {
-
-void Check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 bool IsDocumentedLoadResult(HRESULT hr)
 {

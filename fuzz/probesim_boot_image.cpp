@@ -2,23 +2,12 @@
 // inside the bytes, and what they accept is what they claim: a record ends with CR LF, a header's
 // record length is its record's.
 #include <cstdint>
-#include <cstdlib>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "fuzz/FuzzCheck.h"
 #include "tools/probe-sim/FirmwareImage.h"
-
-namespace
-{
-
-void Check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

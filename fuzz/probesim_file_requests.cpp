@@ -3,9 +3,9 @@
 // keep their own length fields consistent and never store more than their limit. Input: one byte
 // for framing and packet size, then requests as {function, length, data...}.
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
+#include "fuzz/FuzzCheck.h"
 #include "tools/probe-sim/FileCommandRegisters.h"
 #include "tools/probe-sim/FileFunctions.h"
 #include "tools/probe-sim/Framing.h"
@@ -15,12 +15,6 @@ namespace
 {
 
 constexpr size_t kLimit = 4096;
-
-void Check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 } // namespace
 

@@ -2,7 +2,6 @@
 // that saves as exactly the bytes it was read from, or be refused.
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -11,16 +10,11 @@
 #include <unistd.h>
 
 #include "foundation/Sdi12ParameterFile.h"
+#include "fuzz/FuzzCheck.h"
 #include "platform/Utf.h"
 
 namespace
 {
-
-void Check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 // One private folder per process, removed at exit.
 struct Scratch

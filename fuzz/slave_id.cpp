@@ -3,21 +3,15 @@
 // Input: [selector: bits 0-1 framing mode of the frame check][bytes, both a reply frame to a Report
 // Slave ID request and a bare identity block].
 #include <cstdint>
-#include <cstdlib>
 
 #include "comm/ModbusMessage.h"
 #include "comm/ModbusModes.h"
 #include "comm/SlaveIdInfo.h"
 #include "foundation/ResultCodes.h"
+#include "fuzz/FuzzCheck.h"
 
 namespace
 {
-
-void Check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
 
 uint16_t Word(const uint8_t* bytes)
 {

@@ -2,21 +2,10 @@
 // content must leave a table of the same ids, each with a whole text.
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <set>
 
 #include "foundation/SystemStrings.h"
-
-namespace
-{
-
-void Check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
-} // namespace
+#include "fuzz/FuzzCheck.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -14,13 +14,15 @@
 // that turned calibration mode on turns it off again.
 #pragma once
 
+#include "device/SensorCache.h"
 #include "foundation/TraceLog.h"
+#include "models/LevelSettings.h"
 #include "models/SensorAdapterBase.h"
 
 namespace NVSystem
 {
 
-class CLevelSensor : public CSensorAdapter<ISensor_PressureTempLevel>
+class CLevelSensor : public CLevelSettings<CLevelSensor, CSensorAdapter<ISensor_PressureTempLevel>>
 {
 public:
     static constexpr uint32_t kSignature = SensorSignature("LVLS");
@@ -34,10 +36,8 @@ public:
     static constexpr USHORT kPressureOffset = 101;
     static constexpr USHORT kLevelReference = 103;
     static constexpr USHORT kPressureReference = 105;
-
-    // Level modes (the level parameter's id): any other value reads as the first.
-    static constexpr USHORT kLevelModeFirst = 3;
-    static constexpr USHORT kLevelModeLast = 5;
+    static constexpr sLevelLayout kLevelLayout{kLevel,          kLevelMode,      kSpecificGravity,
+                                               kPressureOffset, kLevelReference, kPressureReference};
 
     // The probe's word that the PC clears after it changed the SG (device type 18 only).
     static constexpr USHORT kGravityChangeRegister = 47003;
@@ -62,16 +62,6 @@ public:
     HRESULT GetPressureUnit(USHORT& unitId) override;
     HRESULT SetPressureUnit(USHORT unitId) override;
     HRESULT ReadPressure(float& value, USHORT& quality, USHORT& unitId, BOOL cachedOnly) override;
-    // In calibration mode, committed by the update command.
-    HRESULT SetPressureOffset(float offset) override;
-    HRESULT ReadPressureOffset(float& offset) override;
-    // The live pressure, read in calibration mode, becomes the offset. A reading that is no
-    // measurement (its quality says so, or it is the parameter's sentinel) is refused with
-    // ADAPTER_E_INVALID_DEVICE_RESPONSE and leaves the offset as it was.
-    HRESULT ZeroPressure() override;
-    // Offset, level reference and pressure reference to 0.0, with a note for the offset and one for
-    // the references when the device logs.
-    HRESULT RestorePressureFactoryCal() override;
     // Writes nothing here.
     HRESULT WriteZeroPressureNote() override { return S_OK; }
 
@@ -82,43 +72,18 @@ public:
     HRESULT GetLevelUnit(USHORT& unitId) override;
     HRESULT SetLevelUnit(USHORT unitId) override;
     HRESULT ReadLevel(float& value, USHORT& quality, USHORT& unitId, BOOL cachedOnly) override;
-    // The level of the live pressure with the sensor's SG, in the level parameter's unit; 0 with an
-    // SG of 0, without reading the pressure.
-    HRESULT CalculateLevelFromPressure(float& level, USHORT& levelUnitId, float& pressure,
-                                       USHORT& pressureUnitId) override;
     // Only in level modes 4 and 5 (else ADAPTER_E_INVALID_PARAMETER, nothing written). The sensor
     // measures when the reference is written and keeps that pressure as the pressure reference, so
     // the write waits the sensor's warm-up and sample time beyond the usual time-out.
     HRESULT SetLevelReference(float reference) override;
-    HRESULT ReadLevelReference(float& reference) override;
     // Traced only: the sensor sets the pressure reference itself with the level reference.
     HRESULT SetPressureReference(float reference) override;
-    HRESULT ReadPressureReference(float& reference) override;
-    HRESULT SetLevelMode(USHORT mode) override;
-    HRESULT ReadLevelMode(ULONG& mode) override;
-    // With a note when the device logs. On device type 18 the probe's gravity-change word is cleared
-    // afterwards, and that write's outcome is the result.
-    HRESULT SetSpecificGravity(float gravity) override;
-    HRESULT ReadSpecificGravity(float& gravity) override;
-    HRESULT SetDynamicSGFactor(float /*factor*/) override
-    {
-        return MODBUSCOMM_E_SENSOR_FEATURE_NOT_SUPPORTED;
-    }
-    HRESULT SetDynamicSG(double /*latitudeDegrees*/, double /*elevationMetres*/) override
-    {
-        return MODBUSCOMM_E_SENSOR_FEATURE_NOT_SUPPORTED;
-    }
-    HRESULT ReadDynamicSGFactor(float& /*factor*/) override
-    {
-        return MODBUSCOMM_E_SENSOR_FEATURE_NOT_SUPPORTED;
-    }
-    BOOL IsDynamicSGSupported() override { return FALSE; }
-    // Level reference and pressure reference to 0.0, with a note when the device logs.
-    HRESULT RestoreLevelReferenceDefaults() override;
     // No note here: E_FAIL.
     HRESULT WriteSetNewLevelRefNote() override { return E_FAIL; }
 
 private:
+    friend CLevelSettings;
+
     // The checks, then the steps with the device lock held; an exception becomes onException.
     template <typename Steps>
     HRESULT UnderDeviceLock(Steps&& steps, HRESULT onException = MODBUSCOMM_E_EXCEPTION_CDC) noexcept;
@@ -128,21 +93,44 @@ private:
         return IsBound(kSignature) ? operation() : MODBUSCOMM_E_INVALID_DEVICE_THIS;
     }
 
-    HRESULT WritePressureOffset(float offset);
-    // A float register read with its trace: the action, then success or the failure text.
-    HRESULT TracedRead(USHORT offset, float& value, const char16_t* action, const char16_t* failure);
+    // What the level settings need of this class.
+    CDeviceComm& Device() { return *m_pDevice; }
+    CTraceLog& StepTrace();
+    void LevelModeChanged() { m_pDevice->ReadSensorParameterBlocks(m_nConnection); }
+    // On device type 18 the probe's gravity-change word is cleared, and that write's outcome is the
+    // result.
+    HRESULT GravityWritten();
+    // A reading that is no measurement (its quality says so, or it is the parameter's sentinel)
+    // would offset every later reading by it.
+    bool AcceptsZeroReading(float pressure, USHORT quality);
+    ULONG NoteSerial();
+
     // The writes of the level reference and the gravity-change word, through the device's network
     // object with their own time-outs.
     HRESULT WriteLevelReference(USHORT sensorBase, float reference, ULONG timeoutMs);
     HRESULT ClearGravityChangeWord();
-    // A restore note of the kind when the device logs; its outcome is not reported.
-    void WriteRestoreNote(ULONG serial, USHORT kind) noexcept;
-
-    CTraceLog& Trace();
-    HRESULT TraceFailure(const char16_t* text, HRESULT hr);
-    void TraceSuccess();
 
     CTraceLog m_Trace;
 };
+
+template <typename Steps>
+HRESULT CLevelSensor::UnderDeviceLock(Steps&& steps, HRESULT onException) noexcept
+{
+    if (!IsBound(kSignature))
+        return MODBUSCOMM_E_INVALID_DEVICE_THIS;
+    try
+    {
+        // Only the lock is wanted: the steps reach the sensor through the device's own operations,
+        // which take the re-entrant lock once more.
+        CLockedSensor held;
+        if (const HRESULT hr = m_pDevice->FindSensorAtConnection(m_nConnection, held); Failed(hr))
+            return hr;
+        return steps();
+    }
+    catch (...)
+    {
+        return onException;
+    }
+}
 
 } // namespace NVSystem

@@ -153,26 +153,20 @@ HRESULT CPhOrpAdapter<Interface, Signature>::SetORPUnit(USHORT unitId)
 template <typename Interface, uint32_t Signature>
 HRESULT CPhOrpAdapter<Interface, Signature>::ReadpHCalSegmentCount(USHORT& count)
 {
-    if (!m_Layout.pHCalibration)
-        return E_FAIL;
-    return Checked([&] { return this->ReadWord(PH_CAL_POINT_COUNT, count); });
+    return PhCalibration([&] { return this->ReadWord(PH_CAL_POINT_COUNT, count); });
 }
 
 template <typename Interface, uint32_t Signature>
 HRESULT CPhOrpAdapter<Interface, Signature>::WritepHCalSegmentCount(USHORT count)
 {
-    if (!m_Layout.pHCalibration)
-        return E_FAIL;
-    return Checked([&] { return this->WriteWord(PH_CAL_POINT_COUNT, count); });
+    return PhCalibration([&] { return this->WriteWord(PH_CAL_POINT_COUNT, count); });
 }
 
 template <typename Interface, uint32_t Signature>
 HRESULT CPhOrpAdapter<Interface, Signature>::ReadpHCalPoint(USHORT point, float& pH, float& millivolts,
                                                             float& temperature)
 {
-    if (!m_Layout.pHCalibration)
-        return E_FAIL;
-    return Checked(
+    return PhCalibration(
         [&]
         {
             if (!IsPoint(point))
@@ -188,9 +182,7 @@ template <typename Interface, uint32_t Signature>
 HRESULT CPhOrpAdapter<Interface, Signature>::WritepHCalPoint(USHORT point, float pH, float millivolts,
                                                              float temperature)
 {
-    if (!m_Layout.pHCalibration)
-        return E_FAIL;
-    return Checked(
+    return PhCalibration(
         [&]
         {
             if (!IsPoint(point))
@@ -203,80 +195,72 @@ HRESULT CPhOrpAdapter<Interface, Signature>::WritepHCalPoint(USHORT point, float
 }
 
 template <typename Interface, uint32_t Signature>
-HRESULT CPhOrpAdapter<Interface, Signature>::ReadpHSegmentSlope(USHORT segment, float& slope)
+HRESULT CPhOrpAdapter<Interface, Signature>::ReadSegmentFloat(const USHORT (&offsets)[PH_CAL_SEGMENTS],
+                                                              USHORT segment, float& value)
 {
-    if (!m_Layout.pHCalibration)
-        return E_FAIL;
-    return Checked(
+    return PhCalibration(
         [&]
         {
-            return IsSegment(segment) ? this->ReadFloat(PH_SEGMENT_SLOPE_OFFSETS[segment - 1u], slope)
-                                      : MODBUSCOMM_E_INVALID_INDEX;
+            if (!IsSegment(segment))
+                return MODBUSCOMM_E_INVALID_INDEX;
+            return this->ReadFloat(offsets[segment - 1u], value);
         });
+}
+
+template <typename Interface, uint32_t Signature>
+HRESULT CPhOrpAdapter<Interface, Signature>::WriteSegmentFloat(const USHORT (&offsets)[PH_CAL_SEGMENTS],
+                                                               USHORT segment, float value)
+{
+    return PhCalibration(
+        [&]
+        {
+            if (!IsSegment(segment))
+                return MODBUSCOMM_E_INVALID_INDEX;
+            return this->WriteFloat(offsets[segment - 1u], value);
+        });
+}
+
+template <typename Interface, uint32_t Signature>
+HRESULT CPhOrpAdapter<Interface, Signature>::ReadpHSegmentSlope(USHORT segment, float& slope)
+{
+    return ReadSegmentFloat(PH_SEGMENT_SLOPE_OFFSETS, segment, slope);
 }
 
 template <typename Interface, uint32_t Signature>
 HRESULT CPhOrpAdapter<Interface, Signature>::WritepHSegmentSlope(USHORT segment, float slope)
 {
-    if (!m_Layout.pHCalibration)
-        return E_FAIL;
-    return Checked(
-        [&]
-        {
-            return IsSegment(segment) ? this->WriteFloat(PH_SEGMENT_SLOPE_OFFSETS[segment - 1u], slope)
-                                      : MODBUSCOMM_E_INVALID_INDEX;
-        });
+    return WriteSegmentFloat(PH_SEGMENT_SLOPE_OFFSETS, segment, slope);
 }
 
 template <typename Interface, uint32_t Signature>
 HRESULT CPhOrpAdapter<Interface, Signature>::ReadpHSegmentOffset(USHORT segment, float& offset)
 {
-    if (!m_Layout.pHCalibration)
-        return E_FAIL;
-    return Checked(
-        [&]
-        {
-            return IsSegment(segment) ? this->ReadFloat(PH_SEGMENT_OFFSET_OFFSETS[segment - 1u], offset)
-                                      : MODBUSCOMM_E_INVALID_INDEX;
-        });
+    return ReadSegmentFloat(PH_SEGMENT_OFFSET_OFFSETS, segment, offset);
 }
 
 template <typename Interface, uint32_t Signature>
 HRESULT CPhOrpAdapter<Interface, Signature>::WritepHSegmentOffset(USHORT segment, float offset)
 {
-    if (!m_Layout.pHCalibration)
-        return E_FAIL;
-    return Checked(
-        [&]
-        {
-            return IsSegment(segment) ? this->WriteFloat(PH_SEGMENT_OFFSET_OFFSETS[segment - 1u], offset)
-                                      : MODBUSCOMM_E_INVALID_INDEX;
-        });
+    return WriteSegmentFloat(PH_SEGMENT_OFFSET_OFFSETS, segment, offset);
 }
 
 template <typename Interface, uint32_t Signature>
 HRESULT CPhOrpAdapter<Interface, Signature>::ReadORPCalWord(USHORT& word)
 {
-    if (m_Layout.orpCalibrationWord == 0)
-        return E_FAIL;
-    return Checked([&] { return this->ReadWord(m_Layout.orpCalibrationWord, word); });
+    return OrpCalibration([&] { return this->ReadWord(m_Layout.orpCalibrationWord, word); });
 }
 
 template <typename Interface, uint32_t Signature>
 HRESULT CPhOrpAdapter<Interface, Signature>::WriteORPCalWord(USHORT word)
 {
-    if (m_Layout.orpCalibrationWord == 0)
-        return E_FAIL;
-    return Checked([&] { return this->WriteWord(m_Layout.orpCalibrationWord, word); });
+    return OrpCalibration([&] { return this->WriteWord(m_Layout.orpCalibrationWord, word); });
 }
 
 template <typename Interface, uint32_t Signature>
 HRESULT CPhOrpAdapter<Interface, Signature>::ReadORPCalPoint(float& solutionMillivolts,
                                                              float& responseMillivolts, float& temperature)
 {
-    if (m_Layout.orpCalibrationWord == 0)
-        return E_FAIL;
-    return Checked(
+    return OrpCalibration(
         [&]
         {
             return this->ReadFloats({{OrpRegister(kOrpSolution), &solutionMillivolts},
@@ -289,9 +273,7 @@ template <typename Interface, uint32_t Signature>
 HRESULT CPhOrpAdapter<Interface, Signature>::WriteORPCalPoint(float solutionMillivolts,
                                                               float responseMillivolts, float temperature)
 {
-    if (m_Layout.orpCalibrationWord == 0)
-        return E_FAIL;
-    return Checked(
+    return OrpCalibration(
         [&]
         {
             return this->WriteFloats({{OrpRegister(kOrpSolution), solutionMillivolts},
@@ -303,33 +285,25 @@ HRESULT CPhOrpAdapter<Interface, Signature>::WriteORPCalPoint(float solutionMill
 template <typename Interface, uint32_t Signature>
 HRESULT CPhOrpAdapter<Interface, Signature>::ReadORPCalValueA(float& value)
 {
-    if (m_Layout.orpCalibrationWord == 0)
-        return E_FAIL;
-    return Checked([&] { return this->ReadFloat(OrpRegister(kOrpValueA), value); });
+    return OrpCalibration([&] { return this->ReadFloat(OrpRegister(kOrpValueA), value); });
 }
 
 template <typename Interface, uint32_t Signature>
 HRESULT CPhOrpAdapter<Interface, Signature>::WriteORPCalValueA(float value)
 {
-    if (m_Layout.orpCalibrationWord == 0)
-        return E_FAIL;
-    return Checked([&] { return this->WriteFloat(OrpRegister(kOrpValueA), value); });
+    return OrpCalibration([&] { return this->WriteFloat(OrpRegister(kOrpValueA), value); });
 }
 
 template <typename Interface, uint32_t Signature>
 HRESULT CPhOrpAdapter<Interface, Signature>::ReadORPCalValueB(float& value)
 {
-    if (m_Layout.orpCalibrationWord == 0)
-        return E_FAIL;
-    return Checked([&] { return this->ReadFloat(OrpRegister(kOrpValueB), value); });
+    return OrpCalibration([&] { return this->ReadFloat(OrpRegister(kOrpValueB), value); });
 }
 
 template <typename Interface, uint32_t Signature>
 HRESULT CPhOrpAdapter<Interface, Signature>::WriteORPCalValueB(float value)
 {
-    if (m_Layout.orpCalibrationWord == 0)
-        return E_FAIL;
-    return Checked([&] { return this->WriteFloat(OrpRegister(kOrpValueB), value); });
+    return OrpCalibration([&] { return this->WriteFloat(OrpRegister(kOrpValueB), value); });
 }
 
 template <typename Interface, uint32_t Signature>

@@ -112,6 +112,20 @@ protected:
     HRESULT SensorSerialNumber(ULONG& serialNumber);
 
 private:
+    // The calibration registers the class has, or E_FAIL without device access.
+    template <typename Operation>
+    HRESULT PhCalibration(Operation&& operation)
+    {
+        return m_Layout.pHCalibration ? Checked(operation) : E_FAIL;
+    }
+    template <typename Operation>
+    HRESULT OrpCalibration(Operation&& operation)
+    {
+        return m_Layout.orpCalibrationWord != 0 ? Checked(operation) : E_FAIL;
+    }
+    // The float of a segment in one of the segment register tables.
+    HRESULT ReadSegmentFloat(const USHORT (&offsets)[PH_CAL_SEGMENTS], USHORT segment, float& value);
+    HRESULT WriteSegmentFloat(const USHORT (&offsets)[PH_CAL_SEGMENTS], USHORT segment, float value);
     // The parameter of a quantity the sensor has, or E_FAIL without device access.
     HRESULT ReadQuantity(USHORT parameter, float& value, USHORT& quality, USHORT& unitId, BOOL cachedOnly);
     HRESULT GetQuantityUnit(USHORT parameter, USHORT& unitId);

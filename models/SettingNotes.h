@@ -6,60 +6,41 @@
 //     specific gravity                 sub-type 11, version 0
 #pragma once
 
-#include "device/UserNote.h"
+#include "device/ValueNote.h"
 
 namespace NVSystem
 {
 
-class CNVUserNote_Calibrate_TDSFactor : public CNVUserNote
+class CNVUserNote_Calibrate_TDSFactor : public CNVValueNote<float>
 {
 public:
     static constexpr uint32_t kSubType = USERNOTE_CALIBRATE_TDS_FACTOR;
     static constexpr uint16_t kVersion = 1;
 
-    HRESULT Build(ULONG serial, float tdsFactor);
+    CNVUserNote_Calibrate_TDSFactor();
     HRESULT Load(const CNVLogNotesRecord& record) override;
-    void Reset() override;
-    CWideString GetTypeName() const override;
 
-    float GetTDSFactor() const { return m_fTDSFactor; }
-
-private:
-    float m_fTDSFactor = 0.0f;
+    float GetTDSFactor() const { return GetValue(); }
 };
 
-class CNVUserNote_NewSpecificGravFactor : public CNVUserNote
+class CNVUserNote_NewSpecificGravFactor : public CNVValueNote<float>
 {
 public:
     static constexpr uint32_t kSubType = USERNOTE_NEW_SPECIFIC_GRAV_FACTOR;
-    static constexpr uint32_t kMinimumPayload = 10;
 
-    HRESULT Build(ULONG serial, float dynamicFactor);
-    HRESULT Load(const CNVLogNotesRecord& record) override;
-    void Reset() override;
-    CWideString GetTypeName() const override;
+    CNVUserNote_NewSpecificGravFactor();
 
-    float GetFactor() const { return m_fFactor; }
-
-private:
-    float m_fFactor = 0.0f;
+    float GetFactor() const { return GetValue(); }
 };
 
-class CNVUserNote_NewSpecificGravity : public CNVUserNote
+class CNVUserNote_NewSpecificGravity : public CNVValueNote<float>
 {
 public:
     static constexpr uint32_t kSubType = USERNOTE_NEW_SPECIFIC_GRAVITY;
-    static constexpr uint32_t kMinimumPayload = 10;
 
-    HRESULT Build(ULONG serial, float specificGravity);
-    HRESULT Load(const CNVLogNotesRecord& record) override;
-    void Reset() override;
-    CWideString GetTypeName() const override;
+    CNVUserNote_NewSpecificGravity();
 
-    float GetSpecificGravity() const { return m_fSpecificGravity; }
-
-private:
-    float m_fSpecificGravity = 0.0f;
+    float GetSpecificGravity() const { return GetValue(); }
 };
 
 } // namespace NVSystem

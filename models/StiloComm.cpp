@@ -1,9 +1,8 @@
 // The logger object: construction with its family's registers, the class test and downcast, the
-// device's calibration mode, and what the register operations share.
+// device's calibration mode, and the register access and trace that the level settings use.
 #include "models/StiloComm.h"
 
 #include "foundation/CommTimeouts.h"
-#include "models/RestoreFactoryCalNote.h"
 
 namespace NVSystem
 {
@@ -33,7 +32,7 @@ bool IsLaterFamily(USHORT deviceType)
 
 } // namespace
 
-CStiloComm::CStiloComm(const SlaveIdInfo& slaveId) : CBuiltInPressureSensor(slaveId, kClassSignature)
+CStiloComm::CStiloComm(const SlaveIdInfo& slaveId) : CLevelSettings(slaveId, kClassSignature)
 {
     const sFamilyRegisters& family = IsLaterFamily(slaveId.DeviceTypeId) ? kLaterFamily : kEarlierFamily;
     m_RegisterMap.TemplateVersion = family.templateVersion;
@@ -73,70 +72,39 @@ HRESULT CStiloComm::SetSensorCalModeOff(USHORT /*connection*/)
     return SetOnline();
 }
 
-// --- What the register operations share ---
+// --- What the level settings need ---
 
-CTraceLog& CStiloComm::StiloTrace()
+CTraceLog& CStiloComm::StepTrace()
 {
     return m_Trace << TRACE_LEVEL1 << u"Stilo Device: " << Address();
 }
 
-HRESULT CStiloComm::TraceFailure(const char16_t* text, HRESULT hr)
-{
-    StiloTrace() << text << TraceHr(hr) << TRACE_END;
-    return hr;
-}
-
-void CStiloComm::TraceSuccess()
-{
-    StiloTrace() << u" - success" << TRACE_END;
-}
-
-HRESULT CStiloComm::ReadFloatRegister(USHORT reg, float& value)
+HRESULT CStiloComm::ReadFloat(USHORT reg, float& value)
 {
     return Network().ReadFloat(Address(), reg, value, GetReadRegisterTimeout(), m_nRetryCount);
 }
 
-HRESULT CStiloComm::WriteFloatRegister(USHORT reg, float value)
+HRESULT CStiloComm::WriteFloat(USHORT reg, float value)
 {
     return Network().WriteFloat(Address(), reg, value, GetWriteRegisterTimeout(), m_nRetryCount);
 }
 
-HRESULT CStiloComm::TracedRead(USHORT reg, float& value, const char16_t* start, const char16_t* failure)
+HRESULT CStiloComm::ReadWord(USHORT reg, USHORT& value)
 {
-    return Framed(
-        [&]
-        {
-            StiloTrace() << start << TRACE_END;
-            const HRESULT hr = ReadFloatRegister(reg, value);
-            if (Failed(hr))
-                return TraceFailure(failure, hr);
-            TraceSuccess();
-            return hr;
-        });
+    return Network().ReadUShort(Address(), reg, value, GetReadRegisterTimeout(), m_nRetryCount);
 }
 
-ULONG CStiloComm::SensorSerial()
+HRESULT CStiloComm::WriteWord(USHORT reg, USHORT value)
+{
+    return Network().WriteUShort(Address(), reg, value, GetWriteRegisterTimeout(), m_nRetryCount);
+}
+
+ULONG CStiloComm::NoteSerial()
 {
     ULONG serial = 0;
     if (Failed(GetSensorSerialNumber(BUILT_IN_SENSOR_CONNECTION, serial)))
         serial = 0;
     return serial;
-}
-
-void CStiloComm::WriteRestoreNote(USHORT kind) noexcept
-{
-    try
-    {
-        if (!HasActiveLog())
-            return;
-        CNVUserNote_RestoreFactoryCal_Sensor note;
-        if (Succeeded(note.Build(SensorSerial(), kind)))
-            WriteLogNote(note);
-    }
-    catch (...)
-    {
-        // A note that cannot be written leaves the operation's result as it is.
-    }
 }
 
 } // namespace NVSystem

@@ -19,11 +19,12 @@
 #include <utility>
 
 #include "models/BuiltInPressureSensor.h"
+#include "models/LevelSettings.h"
 
 namespace NVSystem
 {
 
-class CStiloComm : public CBuiltInPressureSensor<ISensor_PressureTempLevel>
+class CStiloComm : public CLevelSettings<CStiloComm, CBuiltInPressureSensor<ISensor_PressureTempLevel>>
 {
 public:
     static constexpr uint32_t kClassSignature = 0x5354494C; // 'STIL'
@@ -34,6 +35,9 @@ public:
     static constexpr USHORT kPressureOffsetRegister = 40102;
     static constexpr USHORT kLevelReferenceRegister = 40104;
     static constexpr USHORT kPressureReferenceRegister = 40106;
+    static constexpr sLevelLayout kLevelLayout{kLevelParameter,          kLevelModeRegister,
+                                               kSpecificGravityRegister, kPressureOffsetRegister,
+                                               kLevelReferenceRegister,  kPressureReferenceRegister};
 
     // With the registers of the device type's family: 40108 ... for types 1, 2, 4 and 30, 47000 ...
     // for the others.
@@ -59,7 +63,7 @@ public:
     HRESULT FillLogFileMeta(CLogFile& logFile) override;
 
     // The pressure offset register alone, outside calibration mode.
-    HRESULT WritePressureOffset(float offset);
+    using CLevelSettings::WritePressureOffset;
 
     // --- ISensor_Interface ---
 
@@ -67,14 +71,6 @@ public:
 
     // --- ISensor_PressureTemp ---
 
-    // In calibration mode.
-    HRESULT SetPressureOffset(float offset) override;
-    HRESULT ReadPressureOffset(float& offset) override;
-    // The live pressure, read in calibration mode, becomes the offset; a note when the device logs.
-    HRESULT ZeroPressure() override;
-    // The offset in calibration mode, then the level references, each to 0.0; a note for each part
-    // restored when the device logs.
-    HRESULT RestorePressureFactoryCal() override;
     // E_FAIL when the device has no active log.
     HRESULT WriteZeroPressureNote() override;
 
@@ -88,39 +84,12 @@ public:
     {
         return Read(kLevelParameter, value, quality, unitId, cachedOnly);
     }
-    // The level of the live pressure with the logger's SG, in the level parameter's unit. With an SG
-    // of 0 the level and pressure stay 0 and no pressure is read.
-    HRESULT CalculateLevelFromPressure(float& level, USHORT& levelUnitId, float& pressure,
-                                       USHORT& pressureUnitId) override;
     // Only in level modes 4 and 5 (else ADAPTER_E_INVALID_PARAMETER, nothing written). The logger
     // measures when the reference is written, so the write waits its warm-up and sample time beyond
     // the usual time-out. A note when the device logs.
     HRESULT SetLevelReference(float reference) override;
-    HRESULT ReadLevelReference(float& reference) override;
     // Traced only: the logger keeps the pressure reference itself when the level reference is set.
     HRESULT SetPressureReference(float reference) override;
-    HRESULT ReadPressureReference(float& reference) override;
-    HRESULT SetLevelMode(USHORT mode) override;
-    // 3, 4 or 5; any other word the device reports reads as 3.
-    HRESULT ReadLevelMode(ULONG& mode) override;
-    // A note when the device logs.
-    HRESULT SetSpecificGravity(float gravity) override;
-    HRESULT ReadSpecificGravity(float& gravity) override;
-    HRESULT SetDynamicSGFactor(float /*factor*/) override
-    {
-        return MODBUSCOMM_E_SENSOR_FEATURE_NOT_SUPPORTED;
-    }
-    HRESULT SetDynamicSG(double /*latitudeDegrees*/, double /*elevationMetres*/) override
-    {
-        return MODBUSCOMM_E_SENSOR_FEATURE_NOT_SUPPORTED;
-    }
-    HRESULT ReadDynamicSGFactor(float& /*factor*/) override
-    {
-        return MODBUSCOMM_E_SENSOR_FEATURE_NOT_SUPPORTED;
-    }
-    BOOL IsDynamicSGSupported() override { return FALSE; }
-    // Both level references to 0.0; a note when the device logs.
-    HRESULT RestoreLevelReferenceDefaults() override;
     // E_FAIL when the device has no active log.
     HRESULT WriteSetNewLevelRefNote() override;
 
@@ -128,27 +97,35 @@ protected:
     ~CStiloComm() override = default;
 
 private:
+    friend CLevelSettings;
+
     // The checks, the device lock and the link, then the steps; an exception becomes onException.
     template <typename Steps>
-    HRESULT Framed(Steps&& steps, HRESULT onException = MODBUSCOMM_E_EXCEPTION_CDC) noexcept;
+    HRESULT UnderDeviceLock(Steps&& steps, HRESULT onException = MODBUSCOMM_E_EXCEPTION_CDC) noexcept;
 
-    // Inside a framed operation: one register with the register time-outs of the moment.
-    HRESULT ReadFloatRegister(USHORT reg, float& value);
-    HRESULT WriteFloatRegister(USHORT reg, float value);
-    // A framed float read with its trace: the start text, then " - success" or the failure text.
-    HRESULT TracedRead(USHORT reg, float& value, const char16_t* start, const char16_t* failure);
+    // What the level settings need of this class. The registers are read and written inside a
+    // locked sequence, one each with the register time-outs of the moment.
+    CDeviceComm& Device() { return *this; }
+    CTraceLog& StepTrace();
+    HRESULT ReadFloat(USHORT reg, float& value);
+    HRESULT WriteFloat(USHORT reg, float value);
+    HRESULT ReadWord(USHORT reg, USHORT& value);
+    HRESULT WriteWord(USHORT reg, USHORT value);
+    void LevelModeChanged() { ReadSensorParameterBlock(BUILT_IN_SENSOR_CONNECTION, kLevelParameter); }
+    HRESULT GravityWritten() { return S_OK; }
+    bool AcceptsZeroReading(float pressure, USHORT quality)
+    {
+        return ZeroReadingAccepted(*this, BUILT_IN_SENSOR_CONNECTION, kPressureParameter, pressure, quality);
+    }
+    ULONG NoteSerial();
 
-    // A restore note of the kind when the device logs; its outcome is not reported.
-    void WriteRestoreNote(USHORT kind) noexcept;
-    ULONG SensorSerial();
-
-    CTraceLog& StiloTrace();
-    HRESULT TraceFailure(const char16_t* text, HRESULT hr);
-    void TraceSuccess();
+    // A calibration note that build fills into the active log: E_FAIL without one.
+    template <typename Note, typename Build>
+    HRESULT WriteCalibrationNote(Build&& build);
 };
 
 template <typename Steps>
-HRESULT CStiloComm::Framed(Steps&& steps, HRESULT onException) noexcept
+HRESULT CStiloComm::UnderDeviceLock(Steps&& steps, HRESULT onException) noexcept
 {
     if (!CarriesSignatures())
         return MODBUSCOMM_E_INVALID_DEVICE_THIS;

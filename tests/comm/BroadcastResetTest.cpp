@@ -1,6 +1,7 @@
 // The broadcast reset against a simulated probe that hears only frames sent at its own line
 // settings: every setting of the sweep in order, and the probe found at the factory setting and
 // address afterwards.
+#include <array>
 #include <chrono>
 #include <thread>
 #include <tuple>
@@ -8,35 +9,19 @@
 #include "comm/IPComm.h"
 #include "comm/ModemComm.h"
 #include "comm/SerialSettingsIds.h"
-#include "tests/comm/NetworkTestSupport.h"
+#include "tests/comm/CommTestSupport.h"
 #include "tools/probe-sim/Instrument.h"
-#include "tools/probe-sim/PortTable.h"
 
-namespace networktest
+namespace commtest
 {
 namespace
 {
 
 using namespace std::chrono_literals;
 
-// The line as the pause of the sweep found it, and the pause.
-struct Pause
-{
-    ULONG mode = 0;
-    ULONG baudId = 0;
-    ULONG dataBitsId = 0;
-    ULONG parityId = 0;
-    ULONG stopBitsId = 0;
-    ULONG ms = 0;
-
-    friend bool operator==(const Pause&, const Pause&) = default;
-};
-
-void PrintTo(const Pause& pause, std::ostream* os)
-{
-    *os << "mode " << pause.mode << " baud " << pause.baudId << " data " << pause.dataBitsId << " parity "
-        << pause.parityId << " stop " << pause.stopBitsId << " " << pause.ms << " ms";
-}
+// The line as a pause of the sweep found it (framing mode, baud, data bits, parity and stop bits
+// ids), and the pause.
+using Pause = std::array<ULONG, 6>;
 
 probesim::MasterLine MasterLineOf(const DCB& dcb)
 {
@@ -81,10 +66,7 @@ TEST_P(BroadcastReset, SweepsEverySettingAndLeavesTheProbeAtTheDefaultSetting)
         *m_sim,
         probesim::InstrumentConfig{
             .deviceType = 12, .maxBaudId = 8, .address = start.address, .line = start.line, .sleeps = false});
-    std::string error;
-    const auto number = probesim::RegisterComPort(m_sim->SlavePath(), 0, error);
-    ASSERT_TRUE(number.has_value()) << error;
-    ASSERT_EQ(m_port.Open(static_cast<USHORT>(*number)), S_OK);
+    ASSERT_EQ(m_port.Open(RegisterPort(m_sim->SlavePath())), S_OK);
     ASSERT_EQ(m_network->ConnectCommLink(m_port), S_OK);
     NVTools::CSerialCommImpl* impl = m_port.GetImpl();
     // The probe hears what the port is set to at the moment, as a real line would carry it.
@@ -95,10 +77,9 @@ TEST_P(BroadcastReset, SweepsEverySettingAndLeavesTheProbeAtTheDefaultSetting)
     m_network->SetResetPauseForTests(
         [&](ULONG ms)
         {
-            Pause pause{.ms = ms};
-            m_network->GetTransmissionMode(pause.mode);
-            GetIdsFromDcb(impl->GetCurrentDcb(), pause.baudId, pause.dataBitsId, pause.parityId,
-                          pause.stopBitsId);
+            Pause pause{0, 0, 0, 0, 0, ms};
+            m_network->GetTransmissionMode(pause[0]);
+            GetIdsFromDcb(impl->GetCurrentDcb(), pause[1], pause[2], pause[3], pause[4]);
             pauses.push_back(pause);
             // The probe judges a frame by the line settings in force when it takes the frame in,
             // so the sweep may only move on once it has: the 100 ms pause follows the lone line
@@ -143,37 +124,29 @@ TEST_P(BroadcastReset, SweepsEverySettingAndLeavesTheProbeAtTheDefaultSetting)
     EXPECT_EQ(m_network->ReportSlaveId(1, identity, 300, 1), S_OK);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    StartingLines, BroadcastReset,
-    ::testing::Values(Start{{.mode = probesim::FramingMode::Ascii,
-                             .baudId = 7,
-                             .dataBitsId = 0,
-                             .parityId = 1,
-                             .stopBitsId = 1},
-                            17},
-                      Start{{.mode = probesim::FramingMode::Rtu, .baudId = 5, .dataBitsId = 1, .parityId = 2},
-                            200}));
+// From ASCII 38400 7O2 at address 17, and from RTU 9600 8N1 at address 200.
+const probesim::LineSettings kAscii{
+    .mode = probesim::FramingMode::Ascii, .baudId = 7, .dataBitsId = 0, .parityId = 1, .stopBitsId = 1};
+const probesim::LineSettings kRtu{
+    .mode = probesim::FramingMode::Rtu, .baudId = 5, .dataBitsId = 1, .parityId = 2};
+INSTANTIATE_TEST_SUITE_P(StartingLines, BroadcastReset,
+                         ::testing::Values(Start{kAscii, 17}, Start{kRtu, 200}));
 
 TEST(BroadcastResetLines, OnlyASerialPortIsSwept)
 {
     QuickTunables tunables;
-    auto refused = [](NVTools::IIOAbstract* transport)
+    for (NVTools::IIOAbstract* transport :
+         std::initializer_list<NVTools::IIOAbstract*>{nullptr, new NVTools::CIPComm, new NVTools::CModemComm,
+                                                      new NVTools::CSerialComm}) // the last without a port
     {
         NetworkPtr network(CModbusComm::Create());
         bool paused = false;
         network->SetResetPauseForTests([&](ULONG) { paused = true; });
-        if (transport != nullptr)
-        {
-            EXPECT_EQ(network->AttachTransport(transport), S_OK);
-        }
+        EXPECT_EQ(transport != nullptr ? network->AttachTransport(transport) : S_OK, S_OK);
         EXPECT_EQ(network->ResetDeviceCommunications(), MODBUSCOMM_E_INVALID_CONNECTION_TYPE);
         EXPECT_FALSE(paused);
-    };
-    refused(nullptr);
-    refused(new NVTools::CIPComm);
-    refused(new NVTools::CModemComm);
-    refused(new NVTools::CSerialComm); // a handle without a port
+    }
 }
 
 } // namespace
-} // namespace networktest
+} // namespace commtest

@@ -1,16 +1,18 @@
 // File command sequences against the simulated instrument's file command registers: the handshake,
-// the block lengths on the wire, refusals of what the device announces or sends, and cancel.
+// the block lengths on the wire, refusals of what the device announces or sends, cancel, and the
+// progress record they feed.
 #include <atomic>
 #include <chrono>
 #include <thread>
 
 #include "comm/FileCmdSeq.h"
+#include "comm/TransferProgress.h"
 #include "foundation/ResultCodes.h"
-#include "tests/comm/NetworkTestSupport.h"
+#include "tests/comm/CommTestSupport.h"
 #include "tools/probe-sim/Instrument.h"
 #include "tools/probe-sim/WireBytes.h"
 
-namespace networktest
+namespace commtest
 {
 namespace
 {
@@ -59,51 +61,37 @@ protected:
     HRESULT Read(CByteBuffer& data, USHORT packet = kPacket)
     {
         const auto sequence = NewSequence();
-        if (const HRESULT hr = sequence->Begin(); Failed(hr))
-            return hr;
-        if (const HRESULT hr = sequence->SendCommand(FILECMD_READ); Failed(hr))
-            return hr;
-        return sequence->ReadFileData(packet, data);
+        HRESULT hr = sequence->Begin();
+        hr = Failed(hr) ? hr : sequence->SendCommand(FILECMD_READ);
+        return Failed(hr) ? hr : sequence->ReadFileData(packet, data);
     }
-
     HRESULT Write(const Bytes& bytes, USHORT packet = kPacket)
     {
         const auto sequence = NewSequence();
-        if (const HRESULT hr = sequence->Begin(); Failed(hr))
-            return hr;
-        if (const HRESULT hr = sequence->WriteTransferSize(static_cast<ULONG>(bytes.size())); Failed(hr))
-            return hr;
-        if (const HRESULT hr = sequence->SendCommand(FILECMD_WRITE); Failed(hr))
-            return hr;
-        return sequence->WriteFileData(packet, ToBuffer(bytes));
+        HRESULT hr = sequence->Begin();
+        hr = Failed(hr) ? hr : sequence->WriteTransferSize(static_cast<ULONG>(bytes.size()));
+        hr = Failed(hr) ? hr : sequence->SendCommand(FILECMD_WRITE);
+        return Failed(hr) ? hr : sequence->WriteFileData(packet, ToBuffer(bytes));
     }
 
-    // Lengths of the block requests of a function, in order.
+    // Lengths of the block requests of a function, and the values written to the file command
+    // register, in order.
     std::vector<size_t> BlockLengths(uint8_t function)
     {
-        SettledReceived();
         std::vector<size_t> lengths;
         for (const probesim::LoggedFrame& frame : Sim().Log().Received())
-        {
-            if (!frame.adu || frame.adu->function != function || frame.adu->data.size() < 6)
-                continue;
-            lengths.push_back(function == kReadBlock ? probesim::ReadU16(frame.adu->data, 4)
-                                                     : frame.adu->data.size() - 6);
-        }
+            if (frame.adu && frame.adu->function == function && frame.adu->data.size() >= 6)
+                lengths.push_back(function == kReadBlock ? probesim::ReadU16(frame.adu->data, 4)
+                                                         : frame.adu->data.size() - 6);
         return lengths;
     }
-
-    // The values written to the file command register, in order.
     std::vector<uint16_t> CommandWrites()
     {
-        SettledReceived();
         std::vector<uint16_t> commands;
         for (const probesim::LoggedFrame& frame : Sim().Log().Received())
-        {
             if (frame.adu && frame.adu->function == 16 &&
                 probesim::ReadU16(frame.adu->data, 0) == 49150 - 40001)
                 commands.push_back(probesim::ReadU16(frame.adu->data, 5));
-        }
         return commands;
     }
 
@@ -112,59 +100,43 @@ protected:
     CTransferControl m_control;
 };
 
-TEST_F(FileCommandSequence, ReadsRequestNoBlockLengthTwiceInARow)
-{
-    Start();
-    const struct
-    {
-        size_t size;
-        std::vector<size_t> blocks;
-    } cases[] = {{0, {}}, {1, {1}}, {2500, {1018, 1017, 465}}};
-    for (const auto& c : cases)
-    {
-        SCOPED_TRACE(c.size);
-        Sim().Log().Clear();
-        m_probe->Files().Put(kFile, Pattern(c.size));
-        CByteBuffer data;
-        ASSERT_EQ(Read(data), S_OK);
-        EXPECT_EQ(ToBytes(data), Pattern(c.size));
-        EXPECT_EQ(BlockLengths(kReadBlock), c.blocks);
-        EXPECT_EQ(CommandWrites(), (std::vector<uint16_t>{0, 1, FILECMD_READ, 0}));
-        if (c.size > 0)
-        {
-            const CTransferProgress::sSnapshot progress = m_progress.Get();
-            EXPECT_EQ(progress.total, c.size);
-            EXPECT_EQ(progress.done, c.size);
-            EXPECT_EQ(progress.percent, 100);
-            EXPECT_EQ(progress.result, S_OK);
-        }
-    }
-}
-
-TEST_F(FileCommandSequence, WritesKeepTheSameRuleAndStoreTheFileOnClose)
+TEST_F(FileCommandSequence, NoBlockLengthIsRequestedTwiceInARow)
 {
     Start();
     const struct
     {
         size_t size;
         USHORT packet;
-        std::vector<size_t> blocks;
-    } cases[] = {{0, kPacket, {}}, {1, kPacket, {1}}, {2500, kPacket, {1014, 1013, 473}}, {2, 11, {1, 1}}};
+        std::vector<size_t> reads;
+        std::vector<size_t> writes;
+    } cases[] = {{0, kPacket, {}, {}},
+                 {1, kPacket, {1}, {1}},
+                 {2500, kPacket, {1018, 1017, 465}, {1014, 1013, 473}},
+                 {2, 11, {2}, {1, 1}}};
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.size);
         Sim().Log().Clear();
+        m_probe->Files().Put(kFile, Pattern(c.size));
+        CByteBuffer data;
+        ASSERT_EQ(Read(data, c.packet), S_OK);
+        EXPECT_EQ(ToBytes(data), Pattern(c.size));
+        EXPECT_EQ(BlockLengths(kReadBlock), c.reads);
+        EXPECT_EQ(CommandWrites(), (std::vector<uint16_t>{0, 1, FILECMD_READ, 0}));
+        EXPECT_EQ(m_progress.Get().done, c.size);
+
+        Sim().Log().Clear();
+        m_probe->Files().Put(kFile, Bytes{});
         ASSERT_EQ(Write(Pattern(c.size), c.packet), S_OK);
-        EXPECT_EQ(BlockLengths(kWriteBlock), c.blocks);
+        EXPECT_EQ(BlockLengths(kWriteBlock), c.writes);
         EXPECT_EQ(CommandWrites(), (std::vector<uint16_t>{0, 1, FILECMD_WRITE, 0}));
-        ASSERT_TRUE(m_probe->Files().Has(kFile));
         EXPECT_EQ(m_probe->Files().Get(kFile)->data, Pattern(c.size));
     }
 }
 
-TEST_F(FileCommandSequence, AnnouncedSizesAreBoundsNotAllocations)
+TEST_F(FileCommandSequence, SizesAndBlocksFromTheDeviceAreChecked)
 {
-    Start();
+    Start(probesim::FramingMode::Ascii); // a block reply is read to its end, not to the count
     m_probe->Files().Put(kFile, Pattern(2500));
     uint32_t announced = 0xFFFFFF00u;
     m_probe->Registers().AddReadHook(49152, 2,
@@ -173,9 +145,9 @@ TEST_F(FileCommandSequence, AnnouncedSizesAreBoundsNotAllocations)
                                          model.SetU32(49152, announced);
                                          return std::optional<probesim::ExceptionCode>();
                                      });
+    // An announced size is a bound, not an allocation.
     CByteBuffer data;
     EXPECT_EQ(Read(data), MODBUSCOMM_E_FILE_TOO_LARGE);
-    EXPECT_EQ(data.GetLength(), 0u);
     EXPECT_EQ(data.GetCapacity(), 0u);
     EXPECT_TRUE(BlockLengths(kReadBlock).empty());
     EXPECT_EQ(m_progress.Get().result, MODBUSCOMM_E_FILE_TOO_LARGE);
@@ -185,17 +157,14 @@ TEST_F(FileCommandSequence, AnnouncedSizesAreBoundsNotAllocations)
     Sim().Log().Clear();
     announced = 3000;
     EXPECT_EQ(Read(data), MODBUSCOMM_E_INVALID_RESPONSE_LENGTH);
-    EXPECT_EQ(BlockLengths(kReadBlock), (std::vector<size_t>{1018, 1017, 965}));
+    EXPECT_EQ(BlockLengths(kReadBlock), (std::vector<size_t>{505, 504, 505, 504, 505}));
     const Bytes file = Pattern(2500);
-    EXPECT_EQ(ToBytes(data), Bytes(file.begin(), file.begin() + 2035));
-}
+    EXPECT_EQ(ToBytes(data), Bytes(file.begin(), file.begin() + 2018));
 
-TEST_F(FileCommandSequence, BlocksOfAnotherLengthThanAskedAreRefused)
-{
-    Start(probesim::FramingMode::Ascii);
+    // A block of another length than asked for, longer or shorter.
+    announced = 40;
     for (int extra : {+1, -1})
     {
-        SCOPED_TRACE(extra);
         Sim().Model().SetFunctionHandler(kReadBlock,
                                          [extra](const probesim::Adu& request)
                                          {
@@ -206,9 +175,7 @@ TEST_F(FileCommandSequence, BlocksOfAnotherLengthThanAskedAreRefused)
                                              reply.resize(2 + length, 0x5A);
                                              return probesim::Reply::WithData(reply);
                                          });
-        m_probe->Files().Put(kFile, Pattern(40));
-        CByteBuffer data;
-        EXPECT_EQ(Read(data), MODBUSCOMM_E_INVALID_RESPONSE_LENGTH);
+        EXPECT_EQ(Read(data), MODBUSCOMM_E_INVALID_RESPONSE_LENGTH) << extra;
         EXPECT_EQ(data.GetLength(), 0u);
     }
 }
@@ -253,15 +220,56 @@ TEST_F(FileCommandSequence, ACancelFromAnotherThreadEndsTheReadAfterTheBlockInFl
 
 TEST_F(FileCommandSequence, TheDeleteCommandIsNotRetriedAndOthersAre)
 {
-    SetTunable(u"File Delete Cmd TO", 50);
     Start();
-    Sim().Faults().Queue(probesim::Fault::NoReply(), 4);
-    CFileCmdSeq sequence(&Network(), kSlave, kFile, kTimeoutMs, kTimeoutMs, kRetries);
+    SetTunable(u"File Delete Cmd TO", 50);
+    SetTunable(u"File Read Cmd TO", 50);
+    Sim().Faults().Queue(probesim::Fault::NoReply(), 3);
+    CFileCmdSeq sequence(&Network(), kSlave, kFile, 50, 50, kRetries);
     EXPECT_EQ(sequence.SendCommand(FILECMD_DELETE), SERIALCOMM_E_READ_TIMEOUT);
     EXPECT_EQ(SettledReceived(), 1u);
     EXPECT_EQ(sequence.SendCommand(FILECMD_READ), SERIALCOMM_E_READ_TIMEOUT);
     EXPECT_EQ(SettledReceived(), 3u);
 }
 
+// --- the progress record that a sequence feeds and the user interface polls ----------------------
+
+std::atomic<uint64_t> g_ticks{5000};
+
+uint64_t Ticks()
+{
+    return g_ticks.load();
+}
+
+TEST(TransferProgress, PercentAndSecondsLeftNeverDivideByZero)
+{
+    CTransferProgress progress(&Ticks);
+    progress.Start();
+    progress.SetDone(10);
+    EXPECT_EQ(progress.Get().percent, 0); // no total
+    progress.SetTotal(3);
+    progress.SetDone(2);
+    EXPECT_EQ(progress.Get().percent, 67);
+    progress.SetTotal(0xFFFFFFFFu);
+    progress.SetDone(0xFFFFFFFFu);
+    EXPECT_EQ(progress.Get().percent, 100);
+
+    progress.SetResult(static_cast<HRESULT>(0x8101013Fu));
+    progress.Start();
+    EXPECT_EQ(progress.Get().result, S_OK);
+    progress.SetTotal(1500);
+    EXPECT_EQ(progress.Get().SecondsLeft(), 0.0); // nothing done, no time passed
+    progress.SetDone(500);
+    EXPECT_EQ(progress.Get().SecondsLeft(), 0.0);
+    g_ticks += 2000;
+    EXPECT_DOUBLE_EQ(progress.Get().SecondsLeft(), 4.0); // 250 bytes a second, 1000 to go
+
+    // Once stopped the elapsed time stays where the transfer ended.
+    progress.SetDone(750);
+    progress.Stop();
+    g_ticks += 60000;
+    EXPECT_EQ(progress.Get().elapsedMs, 2000u);
+    EXPECT_DOUBLE_EQ(progress.Get().SecondsLeft(), 2.0);
+}
+
 } // namespace
-} // namespace networktest
+} // namespace commtest

@@ -1,38 +1,23 @@
 // The network object's life and line: transports attached, shared and copied, the framing mode
-// reaching the port, the line trace, the wake-up table and the device list.
-#include <fstream>
-#include <map>
-#include <sstream>
-
+// reaching the port, the device list and the wake-up table.
 #include "comm/DeviceLink.h"
 #include "comm/SerialCommImpl.h"
 #include "foundation/ResultCodes.h"
-#include "foundation/TraceLog.h"
-#include "platform/Utf.h"
-#include "tests/comm/NetworkTestSupport.h"
+#include "tests/comm/CommTestSupport.h"
 
-namespace networktest
+namespace commtest
 {
 namespace
 {
 
 using NVTools::IOCONNECTION_IP;
-using NVTools::IOCONNECTION_MODEM;
 
-class NetworkLine : public SimulatedLine
-{
-};
+using NetworkLine = SimulatedLine;
 
 TEST(ModbusNetwork, TransportsAreAttachedOnceAndOwned)
 {
     QuickTunables tunables;
     NetworkPtr network(CModbusComm::Create());
-    EXPECT_EQ(network->AddRef(), 2u);
-    EXPECT_EQ(network->Release(), 1u);
-    ULONG type = 99;
-    EXPECT_EQ(network->GetConnectionType(type), MODBUSCOMM_E_NO_CONNECTION);
-    EXPECT_EQ(network->CloneCommLink(), nullptr);
-    EXPECT_EQ(network->WakeUpNetwork(), MODBUSCOMM_E_NO_CONNECTION);
     USHORT value = 0;
     EXPECT_EQ(network->ReadUShort(1, 40001, value, 10, 0), MODBUSCOMM_E_NO_CONNECTION);
 
@@ -42,29 +27,17 @@ TEST(ModbusNetwork, TransportsAreAttachedOnceAndOwned)
     EXPECT_EQ(network->AttachTransport(line), S_OK);
     ScriptedTransport other(IOCONNECTION_IP);
     EXPECT_EQ(network->AttachTransport(&other), MODBUSCOMM_E_CONNECTION_MISMATCH);
-    ASSERT_EQ(network->GetConnectionType(type), S_OK);
-    EXPECT_EQ(type, IOCONNECTION_IP);
-
-    // A TCP/IP line takes the mode without a port to switch; a line whose handle is not really of
-    // its type cannot be copied.
-    EXPECT_EQ(network->SetTransmissionMode(1), S_OK);
-    ULONG mode = 0;
-    EXPECT_EQ(network->GetTransmissionMode(mode), S_OK);
-    EXPECT_EQ(mode, 1u);
-    EXPECT_EQ(network->CloneCommLink(), nullptr);
-    EXPECT_TRUE(line->written.empty());
-
-    EXPECT_EQ(network->DisconnectCommLink(), S_OK); // deletes the transport (the leak check sees it)
+    EXPECT_EQ(network->SetTransmissionMode(1), S_OK); // a TCP/IP line has no port to switch
+    EXPECT_EQ(network->DisconnectCommLink(), S_OK);   // deletes the transport (the leak check sees it)
+    ULONG type = 99;
     EXPECT_EQ(network->GetConnectionType(type), MODBUSCOMM_E_NO_CONNECTION);
-    ASSERT_EQ(network->AttachTransport(new ScriptedTransport(IOCONNECTION_MODEM)), S_OK);
-    EXPECT_EQ(network->CloneCommLink(), nullptr);
-    // A serial-typed line that is not a serial handle has no port to set the framing of.
-    network->DisconnectCommLink();
+    // A line that is not really of its type cannot be copied, nor have its framing set.
     ASSERT_EQ(network->AttachTransport(new ScriptedTransport(NVTools::IOCONNECTION_SERIAL)), S_OK);
+    EXPECT_EQ(network->CloneCommLink(), nullptr);
     EXPECT_EQ(network->SetTransmissionMode(1), MODBUSCOMM_E_INVALID_CONNECTION_TYPE);
 }
 
-TEST_F(NetworkLine, SharesThePortsLineAndCopiesIt)
+TEST_F(NetworkLine, SharesThePortsLineAndSetsItsFraming)
 {
     StartLine();
     EXPECT_EQ(Port().GetRefCount(), 2u);
@@ -79,14 +52,7 @@ TEST_F(NetworkLine, SharesThePortsLineAndCopiesIt)
     EXPECT_EQ(Port().GetRefCount(), 4u);
     copy.reset();
 
-    ASSERT_EQ(Network().DisconnectCommLink(), S_OK);
-    EXPECT_EQ(Port().GetRefCount(), 2u);
-    EXPECT_TRUE(Port().IsOpen());
-}
-
-TEST_F(NetworkLine, TheFramingModeSwitchesThePortsEndOfFrameRule)
-{
-    StartLine();
+    // The framing mode reaches the port's end-of-frame rule; the transmit time follows its baud rate.
     const NVTools::CSerialCommImpl& impl = *Port().GetImpl();
     ASSERT_EQ(Network().SetTransmissionMode(1), S_OK);
     EXPECT_EQ(impl.GetFramingMode(), NVTools::SERIAL_FRAMING_ASCII);
@@ -98,41 +64,14 @@ TEST_F(NetworkLine, TheFramingModeSwitchesThePortsEndOfFrameRule)
     EXPECT_EQ(Network().ReadUShort(kSlave, 40001, value, kTimeoutMs, 0),
               MODBUSCOMM_E_INVALID_TRANSMISSION_MODE);
     EXPECT_EQ(SettledReceived(), 0u);
-}
 
-TEST_F(NetworkLine, TransmitTimeFollowsThePortsBaudRate)
-{
-    StartLine();
     EXPECT_EQ(Network().GetTransmitTime(192), 100u); // 19200 baud
     ASSERT_EQ(Port().SetPortConfig(9, 1, 2, 0), S_OK);
     EXPECT_EQ(Network().GetTransmitTime(1151), 99u); // 115200 baud, truncated
-    ASSERT_EQ(Port().SetPortConfig(0, 1, 2, 0), S_OK);
-    EXPECT_EQ(Network().GetTransmitTime(3), 100u); // 300 baud
-}
 
-TEST_F(NetworkLine, DebugFlagsOpenTheLineTraceNamedAfterThePort)
-{
-    SetTunable(u"Debug Flags", 2);
-    StartLine();
-    const std::u16string name = static_cast<const char16_t*>(Port().GetName());
-    const std::u16string file = name + u"_TraceLog.txt";
-    std::ifstream in(CTraceLogFile::ResolvePath(file.c_str()));
-    ASSERT_TRUE(in.good()) << platform::Utf16ToUtf8(name);
-    std::stringstream text;
-    text << in.rdbuf();
-    EXPECT_NE(text.str().find("MobusComm Attached"), std::string::npos);
-    EXPECT_TRUE(Port().IsTraceLogOpen());
-}
-
-TEST(ModbusNetwork, TheWakeUpTableHasAnEntryForEveryAddress)
-{
-    QuickTunables tunables;
-    NetworkPtr network(CModbusComm::Create());
-    EXPECT_EQ(network->GetDeviceEOS(17), 5000);
-    EXPECT_EQ(network->SetDeviceEOS(255, 100), S_OK);
-    EXPECT_EQ(network->GetDeviceEOS(255), 100);
-    EXPECT_EQ(network->GetDeviceEOS(254), 5000);
-    EXPECT_EQ(network->SetDeviceEOS(256, 100), MODBUSCOMM_E_INVALID_ADDRESS);
+    ASSERT_EQ(Network().DisconnectCommLink(), S_OK);
+    EXPECT_EQ(Port().GetRefCount(), 2u);
+    EXPECT_TRUE(Port().IsOpen());
 }
 
 // Device objects as the device library would answer for them: an address, and a log of detaches.
@@ -176,10 +115,12 @@ TEST_F(DeviceList, RemovingADeviceKeepsTheOthersInOrderAndStopsWakingItsAddress)
 
     EXPECT_EQ(network->RemoveDevice(AsDevice(stray)), S_OK);
     EXPECT_EQ(network->GetDeviceEOS(9), 5000);
+    EXPECT_EQ(network->SetDeviceEOS(256, 100), MODBUSCOMM_E_INVALID_ADDRESS);
     EXPECT_EQ(network->RemoveDevice(AsDevice(first)), S_OK);
     EXPECT_EQ(network->GetDeviceEOS(5), 65535);
-    EXPECT_EQ(network->RemoveDevice(AsDevice(unlinked)), S_OK);
+    EXPECT_EQ(network->RemoveDevice(AsDevice(unlinked)), S_OK); // the wake-up table has address 255
     EXPECT_EQ(network->GetDeviceEOS(255), 65535);
+    EXPECT_EQ(network->GetDeviceEOS(254), 5000);
     EXPECT_EQ(network->RemoveDevice(AsDevice(odd)), MODBUSCOMM_E_INVALID_ADDRESS);
     ASSERT_EQ(network->GetDeviceCount(), 2u);
     EXPECT_EQ(network->GetDevice(0), AsDevice(second));
@@ -195,4 +136,4 @@ TEST_F(DeviceList, RemovingADeviceKeepsTheOthersInOrderAndStopsWakingItsAddress)
 }
 
 } // namespace
-} // namespace networktest
+} // namespace commtest

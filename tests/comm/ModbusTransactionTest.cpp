@@ -2,14 +2,14 @@
 // replies with their retries, wake-up of a sleeping instrument, the inter-message delay,
 // broadcasts, cancellation and the statistics; and the failures only a scripted line can produce.
 #include <thread>
+#include <tuple>
 
-#include "comm/ModbusCrc.h"
 #include "foundation/ResultCodes.h"
 #include "platform/Clock.h"
-#include "tests/comm/NetworkTestSupport.h"
+#include "tests/comm/CommTestSupport.h"
 #include "tools/probe-sim/Instrument.h"
 
-namespace networktest
+namespace commtest
 {
 namespace
 {
@@ -17,18 +17,6 @@ namespace
 using namespace std::chrono_literals;
 using probesim::Fault;
 using probesim::FramingMode;
-
-enum Stat
-{
-    Written = MODBUS_STAT_REQUESTS_WRITTEN,
-    Resent = MODBUS_STAT_RESENDS,
-    Valid = MODBUS_STAT_VALID_REPLIES,
-    NoReply = MODBUS_STAT_NO_REPLY,
-    Invalid = MODBUS_STAT_INVALID_REPLIES,
-    Exceptions = MODBUS_STAT_EXCEPTIONS,
-    ReadFailures = MODBUS_STAT_READ_FAILURES,
-    WriteFailures = MODBUS_STAT_WRITE_FAILURES,
-};
 
 class Transaction : public SimulatedLine
 {
@@ -46,33 +34,26 @@ protected:
     USHORT m_value = 0;
 };
 
-struct BusyCase
-{
-    FramingMode mode;
-    uint32_t retries;
-    uint32_t busyLimit;
-    size_t requests;
-};
-
-class BusyDevice : public Transaction, public ::testing::WithParamInterface<BusyCase>
+// Framing, retries, busy retry limit, and the requests that make.
+class BusyDevice : public Transaction,
+                   public ::testing::WithParamInterface<std::tuple<FramingMode, USHORT, uint32_t, ULONG>>
 {
 };
 
 TEST_P(BusyDevice, IsAskedAgainWhileTheBusyCountIsWithinTheLimit)
 {
-    SetTunable(u"BusyRetryLimit", GetParam().busyLimit);
-    StartLine(GetParam().mode);
+    const auto [mode, retries, busyLimit, n] = GetParam();
+    SetTunable(u"BusyRetryLimit", busyLimit);
+    StartLine(mode);
     Sim().Faults().SetPersistent(Fault::Busy());
-    EXPECT_EQ(Read(static_cast<USHORT>(GetParam().retries)), MODBUSCOMM_E_BUSY);
-    const size_t n = GetParam().requests;
+    EXPECT_EQ(Read(retries), MODBUSCOMM_E_BUSY);
     EXPECT_EQ(ReceivedFor(kSlave, 3), n);
-    const std::vector<ULONG> expected = {ULONG(n), ULONG(n - 1), ULONG(n), 0, ULONG(n), 0, 0, 0};
-    EXPECT_EQ(Statistics(), expected);
+    EXPECT_EQ(Statistics(), (std::vector<ULONG>{n, n - 1, n, 0, n, 0, 0, 0}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Limits, BusyDevice,
-                         ::testing::Values(BusyCase{FramingMode::Rtu, 0, 0, 2},
-                                           BusyCase{FramingMode::Ascii, 3, 60, 62}));
+                         ::testing::Values(std::make_tuple(FramingMode::Rtu, USHORT(0), 0u, 2u),
+                                           std::make_tuple(FramingMode::Ascii, USHORT(3), 60u, 62u)));
 
 TEST_F(Transaction, AnExceptionEndsAtOnceAndABusyDeviceIsWaitedFor)
 {
@@ -80,7 +61,7 @@ TEST_F(Transaction, AnExceptionEndsAtOnceAndABusyDeviceIsWaitedFor)
     USHORT value = 0;
     EXPECT_EQ(Network().ReadUShort(kSlave, 40002, value, kTimeoutMs, 3), ResultCode(0x81010002u));
     EXPECT_EQ(ReceivedFor(kSlave), 1u);
-    EXPECT_EQ(Statistics()[Exceptions], 1u);
+    EXPECT_EQ(Statistics()[MODBUS_STAT_EXCEPTIONS], 1u);
 
     Sim().Faults().Queue(Fault::Busy(), 2);
     EXPECT_EQ(Read(0), S_OK);
@@ -97,8 +78,7 @@ TEST_F(Transaction, MissingAndDamagedRepliesAreRetried)
     Sim().Faults().Queue(Fault::Partial(4)); // bytes before the time-out are judged as a reply
     EXPECT_EQ(Read(4, 60), S_OK);
     EXPECT_EQ(m_value, 0x1234);
-    const std::vector<ULONG> expected = {5, 4, 1, 1, 3, 0, 0, 0};
-    EXPECT_EQ(Statistics(), expected);
+    EXPECT_EQ(Statistics(), (std::vector<ULONG>{5, 4, 1, 1, 3, 0, 0, 0}));
 
     Sim().Faults().SetPersistent(Fault::NoReply());
     EXPECT_EQ(Read(1, 40), SERIALCOMM_E_READ_TIMEOUT);
@@ -114,8 +94,7 @@ TEST_F(Transaction, AReportSlaveIdTimeOutIsNoReplyWhateverArrived)
     EXPECT_EQ(Network().RequestSlaveId(kSlave, identity, 40, 1), SERIALCOMM_E_READ_TIMEOUT);
     EXPECT_EQ(identity.GetLength(), 0u);
     EXPECT_EQ(Read(0, 40), MODBUSCOMM_E_INVALID_RESPONSE_FORMAT);
-    const std::vector<ULONG> expected = {3, 1, 0, 2, 1, 0, 0, 0};
-    EXPECT_EQ(Statistics(), expected);
+    EXPECT_EQ(Statistics(), (std::vector<ULONG>{3, 1, 0, 2, 1, 0, 0, 0}));
 }
 
 TEST_F(Transaction, ABroadcastReturnsAfterTheWrite)
@@ -126,8 +105,7 @@ TEST_F(Transaction, ABroadcastReturnsAfterTheWrite)
     EXPECT_LT(platform::GetTickCount64() - start, 1000u);
     ASSERT_TRUE(Sim().Log().WaitForReceived(1, 1s));
     EXPECT_EQ(Sim().Registers().GetU16(40001), 0x4321);
-    const std::vector<ULONG> expected = {1, 0, 0, 0, 0, 0, 0, 0};
-    EXPECT_EQ(Statistics(), expected);
+    EXPECT_EQ(Statistics(), (std::vector<ULONG>{1, 0, 0, 0, 0, 0, 0, 0}));
 }
 
 TEST_F(Transaction, TheInterMessageDelayIsSleptWholeWhenTheLineWasBusyLately)
@@ -137,7 +115,7 @@ TEST_F(Transaction, TheInterMessageDelayIsSleptWholeWhenTheLineWasBusyLately)
     // The line is idle 30 ms before the second request, less than the delay, so the whole delay is
     // slept on top. A loaded machine may oversleep the 30 ms past the delay, which proves nothing:
     // such a round is measured again.
-    for (size_t round = 0; round < 5; ++round)
+    for (size_t round = 0; round < 20; ++round)
     {
         ASSERT_EQ(Read(0), S_OK);
         const auto idleFrom = std::chrono::steady_clock::now();
@@ -145,11 +123,12 @@ TEST_F(Transaction, TheInterMessageDelayIsSleptWholeWhenTheLineWasBusyLately)
         if (std::chrono::steady_clock::now() - idleFrom > 60ms)
             continue;
         ASSERT_EQ(Read(0), S_OK);
+        // The reply to the first read is logged once sent; the second may not be logged yet.
         const auto received = Sim().Log().Received();
         const auto sent = Sim().Log().Sent();
         ASSERT_GE(received.size(), 2u);
-        ASSERT_EQ(received.size(), sent.size());
         const size_t last = received.size() - 1;
+        ASSERT_GE(sent.size(), last);
         EXPECT_GE(received[last].start - sent[last - 1].end, 110ms);
         return;
     }
@@ -166,7 +145,7 @@ TEST_F(Transaction, CancelEndsTheTransactionBeforeItsNextAttempt)
             Sim().Log().WaitForReceived(1, 2s);
             Network().Cancel();
         });
-    EXPECT_EQ(Read(5, 150), MODBUSCOMM_E_CANCELLED);
+    EXPECT_EQ(Read(5, 300), MODBUSCOMM_E_CANCELLED); // the cancel lands within the first attempt
     canceller.join();
     EXPECT_EQ(SettledReceived(), 1u);
     // The next operation starts with the flag cleared.
@@ -189,7 +168,7 @@ protected:
     std::unique_ptr<probesim::Instrument> m_probe;
 };
 
-TEST_P(SleepingInstrument, IsWokenBeforeTheFirstRequestAndAfterItsIdleTime)
+TEST_P(SleepingInstrument, IsWokenBeforeTheFirstRequestAndAfterItsIdleTimeOrSwallowsIt)
 {
     SetTunable(u"AutoWakeUpNetwork", 1);
     StartInstrument();
@@ -199,33 +178,27 @@ TEST_P(SleepingInstrument, IsWokenBeforeTheFirstRequestAndAfterItsIdleTime)
     EXPECT_EQ(Read(0), S_OK); // still active: no wake-up
     EXPECT_EQ(ReceivedFor(200, 17), WakeUpsPerFrame());
 
-    ASSERT_EQ(Network().SetDeviceEOS(kSlave, 40), S_OK);
-    platform::SleepMs(50);
-    m_probe->FallAsleep();
-    EXPECT_EQ(Read(0), S_OK);
-    EXPECT_EQ(ReceivedFor(200, 17), 2 * WakeUpsPerFrame());
-    EXPECT_EQ(Statistics()[Resent], 0u);
-}
+    size_t wakeUps = WakeUpsPerFrame();
+    if (GetParam() == FramingMode::Rtu) // the idle time is the same in either framing
+    {
+        ASSERT_EQ(Network().SetDeviceEOS(kSlave, 40), S_OK);
+        platform::SleepMs(50);
+        m_probe->FallAsleep();
+        EXPECT_EQ(Read(0), S_OK);
+        EXPECT_EQ(ReceivedFor(200, 17), wakeUps *= 2);
+    }
+    EXPECT_EQ(Statistics()[MODBUS_STAT_RESENDS], 0u);
 
-TEST_P(SleepingInstrument, SwallowsTheFirstRequestWithoutAWakeUp)
-{
-    StartInstrument();
-    ASSERT_FALSE(Network().IsAutoWakeUpEnabled());
+    // Without the wake-up the first request is swallowed and sent again.
+    Network().DisableAutoWakeUp();
+    m_probe->FallAsleep();
     EXPECT_EQ(Read(2, 60), S_OK);
-    EXPECT_EQ(ReceivedFor(200), 0u);
-    EXPECT_EQ(Statistics()[Resent], WakeUpsPerFrame());
+    EXPECT_EQ(ReceivedFor(200), wakeUps);
+    EXPECT_EQ(Statistics()[MODBUS_STAT_RESENDS], WakeUpsPerFrame());
 }
 
 INSTANTIATE_TEST_SUITE_P(Framings, SleepingInstrument,
                          ::testing::Values(FramingMode::Rtu, FramingMode::Ascii));
-
-// An RTU reply with its CRC.
-Bytes Rtu(Bytes bytes)
-{
-    const auto crc = ComputeModbusCrc16(bytes.data(), bytes.size());
-    bytes.insert(bytes.end(), crc.begin(), crc.end());
-    return bytes;
-}
 
 TEST(ScriptedLine, WriteAndReadFailuresAreCountedAndRetried)
 {
@@ -248,8 +221,8 @@ TEST(ScriptedLine, WriteAndReadFailuresAreCountedAndRetried)
     const std::vector<ULONG> expected = {6, 3, 0, 1, 0, 0, 2, 3};
     EXPECT_EQ(std::vector<ULONG>(counters, counters + MODBUS_STAT_COUNT), expected);
     EXPECT_EQ(line->written.size(), 3u);
-    EXPECT_EQ(line->written[0], Rtu({1, 3, 0, 0, 0, 1}));
+    EXPECT_EQ(line->written[0], WithCrc({1, 3, 0, 0, 0, 1}));
 }
 
 } // namespace
-} // namespace networktest
+} // namespace commtest

@@ -1,19 +1,26 @@
 // Register reads and writes by five-digit register number against the simulated probe: what goes
 // on the wire, the typed values in both word orders, replies that carry the wrong number of
-// registers, and the merging of register blocks under a packet limit.
-#include <cstring>
-
+// registers, the merging of register blocks under a packet limit; and the maker's file functions,
+// a file read and written through the extended file request and its blocks.
 #include "foundation/ResultCodes.h"
-#include "tests/comm/NetworkTestSupport.h"
+#include "tests/comm/CommTestSupport.h"
 #include "tools/probe-sim/DeviceTime.h"
 #include "tools/probe-sim/Instrument.h"
 
-namespace networktest
+namespace commtest
 {
 namespace
 {
 
 using probesim::WordOrder;
+
+CDynArray<sRegisterBlock> Blocks(std::initializer_list<sRegisterBlock> list)
+{
+    CDynArray<sRegisterBlock> blocks;
+    for (const sRegisterBlock& block : list)
+        blocks.Add(block);
+    return blocks;
+}
 
 class Registers : public SimulatedLine
 {
@@ -34,40 +41,24 @@ protected:
                     Bytes{frame.adu->function, frame.adu->data[0], frame.adu->data[1], frame.adu->data[3]});
         return requests;
     }
-    CDynArray<sRegisterBlock> Blocks(std::initializer_list<sRegisterBlock> list)
-    {
-        CDynArray<sRegisterBlock> blocks;
-        for (const sRegisterBlock& block : list)
-            blocks.Add(block);
-        return blocks;
-    }
     CByteBuffer m_data;
 };
 
 TEST_F(Registers, RefusalsSendNothing)
 {
-    CByteBuffer data = ToBuffer({1, 2});
+    CByteBuffer data = ToBuffer(Bytes{1, 2});
     for (USHORT bad : {29999, 30000, 40000, 50000})
         EXPECT_EQ(Network().ReadRegisters(kSlave, bad, 1, data, kTimeoutMs, 0),
                   MODBUSCOMM_E_INVALID_DATA_ADDRESS);
     EXPECT_EQ(data.GetLength(), 0u);
-    EXPECT_EQ(Network().ReadRegisters(kSlave, 40001, 0, data, kTimeoutMs, 0), S_OK);
     EXPECT_EQ(Network().ReadRegisters(256, 40001, 1, data, kTimeoutMs, 0), MODBUSCOMM_E_INVALID_ADDRESS);
-    EXPECT_EQ(Network().ReadRegisters(249, 40001, 1, data, kTimeoutMs, 0),
-              MODBUSCOMM_E_INVALID_DEVICE_ADDRESS);
     EXPECT_EQ(Network().ReadRegisters(kSlave, 40001, 126, data, kTimeoutMs, 0),
               MODBUSCOMM_E_INVALID_REGISTER_COUNT);
     EXPECT_EQ(Network().WriteUShort(kSlave, 30001, 1, kTimeoutMs, 0), MODBUSCOMM_E_INVALID_DATA_ADDRESS);
-    EXPECT_EQ(Network().WriteRegisters(kSlave, 40001, 61, CByteBuffer(), kTimeoutMs, 0),
-              MODBUSCOMM_E_INVALID_REGISTER_COUNT);
-    const CByteBuffer short59 = ToBuffer(Bytes(118, 0));
-    EXPECT_EQ(Network().WriteRegisters(kSlave, 40001, 60, short59, kTimeoutMs, 0),
-              MODBUSCOMM_E_INVALID_WRITE_DATA);
-    EXPECT_EQ(Network().WriteUShort(256, 40001, 1, kTimeoutMs, 0), MODBUSCOMM_E_INVALID_ADDRESS);
     EXPECT_EQ(SettledReceived(), 0u);
 }
 
-TEST_F(Registers, TheRegisterClassPicksTheFunctionAndTheStartAddress)
+TEST_F(Registers, TheRegisterClassPicksTheFunctionAndTypedValuesFollowTheWordOrder)
 {
     Sim().Registers().SetU16(30001, 7);
     Sim().Registers().SetU16(49999, 9);
@@ -76,10 +67,7 @@ TEST_F(Registers, TheRegisterClassPicksTheFunctionAndTheStartAddress)
     ASSERT_EQ(Network().ReadRegisters(kSlave, 49999, 1, m_data, kTimeoutMs, 0), S_OK);
     EXPECT_EQ(ToBytes(m_data), (Bytes{0, 9}));
     EXPECT_EQ(Requests(), (std::vector<Bytes>{{4, 0x00, 0x00, 1}, {3, 0x27, 0x0E, 1}}));
-}
 
-TEST_F(Registers, TypedValuesFollowTheWordOrder)
-{
     Sim().Registers().SetU32(40030, 0x11223344);
     Sim().Registers().SetFloat(40032, 21.5f, WordOrder::LowFirst);
     probesim::SetTimestamp(Sim().Registers(), 40034, {0x5F000000, 0x8000});
@@ -125,6 +113,9 @@ TEST_F(Registers, AReplyWithOtherThanTheRegistersAskedForFails)
     ULONG u32 = 7;
     EXPECT_EQ(Network().ReadULong(kSlave, 40001, u32, kTimeoutMs, 0), MODBUSCOMM_E_INVALID_RESPONSE_LENGTH);
     EXPECT_EQ(u32, 7u);
+    EXPECT_EQ(Network().ReadRegisterBlocks(kSlave, m_data, kTimeoutMs, 0, 1024, Blocks({{40001, 2}})),
+              MODBUSCOMM_E_INVALID_RESPONSE_LENGTH);
+    EXPECT_EQ(m_data.GetLength(), 0u);
     Sim().Model().SetFunctionHandler(3, [](const probesim::Adu&) { return probesim::Reply::WithData({0}); });
     USHORT u16 = 7;
     EXPECT_EQ(Network().ReadUShort(kSlave, 40001, u16, kTimeoutMs, 0), MODBUSCOMM_E_INVALID_RESPONSE_LENGTH);
@@ -177,9 +168,7 @@ TEST(ScriptedLine, ATcpLineDoesNotRepeatTheLastMergedRequest)
                                        });
     ASSERT_EQ(network->AttachTransport(line), S_OK);
     ASSERT_EQ(network->SetTransmissionMode(2), S_OK);
-    CDynArray<sRegisterBlock> blocks;
-    blocks.Add({40001, 10});
-    blocks.Add({40011, 10});
+    const auto blocks = Blocks({{40001, 10}, {40011, 10}});
     CByteBuffer data;
     ASSERT_EQ(network->ReadRegisterBlocks(1, data, 100, 0, 1024, blocks), S_OK);
     ASSERT_EQ(network->ReadRegisterBlocks(1, data, 100, 0, 1024, blocks), S_OK);
@@ -190,5 +179,62 @@ TEST(ScriptedLine, ATcpLineDoesNotRepeatTheLastMergedRequest)
     EXPECT_EQ(counts, (std::vector<uint8_t>{20, 10, 10}));
 }
 
+// --- the maker's file functions -----------------------------------------------------------------
+
+constexpr USHORT kOemFile = 65500;
+constexpr USHORT kDataFile = 7;
+constexpr USHORT kLongHeader = 2;
+
+class FileBlocks : public SimulatedLine
+{
+protected:
+    void SetUp() override
+    {
+        StartLine();
+        m_probe = std::make_unique<probesim::Instrument>(Sim(), probesim::InstrumentConfig{.sleeps = false});
+        m_probe->Files().Put(kOemFile, probesim::DeviceFile{{'A', 'B', 'C'}, {0x11223344, 0x5566}, {7, 8}});
+    }
+    std::unique_ptr<probesim::Instrument> m_probe;
+    CByteBuffer m_data;
+};
+
+TEST_F(FileBlocks, AFileIsReadAndWrittenThroughTheExtendedRequest)
+{
+    sFileCommand setup(0xF000, kOemFile);
+    ASSERT_EQ(Network().ExtendedFileRequest(kSlave, setup, kTimeoutMs, 0), S_OK);
+    EXPECT_EQ(setup.Size, 3u);
+    EXPECT_EQ(setup.Start, CDeviceTimestamp(0x11223344, 0x5566));
+    EXPECT_EQ(setup.Stop, CDeviceTimestamp(7, 8));
+    // The long header's block ends in one byte more: here the end-of-file mark.
+    ASSERT_EQ(Network().ReadFileBlock(kSlave, 1, 10, m_data, kTimeoutMs, 0, kLongHeader), S_OK);
+    EXPECT_EQ(ToBytes(m_data), (Bytes{'B', 'C', 1}));
+
+    sFileCommand write(0xF001, kDataFile, 5);
+    ASSERT_EQ(Network().ExtendedFileRequest(kSlave, write, kTimeoutMs, 0), S_OK);
+    ASSERT_EQ(Network().WriteFileBlock(kSlave, 0, ToBuffer({'x', 'y', 'z'}), kTimeoutMs, 0), S_OK);
+    ASSERT_EQ(Network().WriteFileBlock(kSlave, 3, ToBuffer({'!', '?'}), kTimeoutMs, 0), S_OK);
+    sFileCommand close(0, kDataFile);
+    ASSERT_EQ(Network().ExtendedFileRequest(kSlave, close, kTimeoutMs, 0), S_OK);
+    EXPECT_EQ(m_probe->Files().Get(kDataFile)->data, (Bytes{'x', 'y', 'z', '!', '?'}));
+}
+
+TEST_F(FileBlocks, OffsetsFollowTheWordOrderAndRefusalsSendNothing)
+{
+    Network().m_bHighWordFirst = 0;
+    ASSERT_EQ(Network().ReadFileBlock(kSlave, 0x00010002, 4, m_data, kTimeoutMs, 0, kLongHeader),
+              ResultCode(0x81010086u)); // no transfer open
+    const auto frames = Sim().Log().Received();
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0].adu->data, (Bytes{0x00, 0x02, 0x00, 0x01, 0x00, 0x04}));
+
+    EXPECT_EQ(Network().ReadFileBlock(kSlave, 0, 0, m_data, kTimeoutMs, 0, kLongHeader), S_OK);
+    EXPECT_EQ(Network().WriteFileBlock(kSlave, 0, CByteBuffer(), kTimeoutMs, 0), S_OK);
+    EXPECT_EQ(Network().ReadFileBlock(256, 0, 4, m_data, kTimeoutMs, 0, kLongHeader),
+              MODBUSCOMM_E_INVALID_ADDRESS);
+    sFileCommand record(0xF000, kOemFile);
+    EXPECT_EQ(Network().ExtendedFileRequest(256, record, kTimeoutMs, 0), MODBUSCOMM_E_INVALID_ADDRESS);
+    EXPECT_EQ(SettledReceived(), 1u);
+}
+
 } // namespace
-} // namespace networktest
+} // namespace commtest

@@ -1,5 +1,9 @@
-// Device information and status: percentages from whatever the instrument reports, the active log,
-// and the registers that only some instrument families have.
+// Device information and status from the register caches: what UpdateCache reads and keeps, the
+// status refresh by age, the device time between reads, percentages from whatever the instrument
+// reports, the active log, and the latch that stops all work once another instrument answers at
+// the address.
+#include <tuple>
+
 #include "tests/device/DeviceTestSupport.h"
 #include "tools/probe-sim/InstrumentRegisters.h"
 
@@ -10,126 +14,163 @@ namespace
 
 namespace reg = probesim::reg;
 
-class DeviceInfo : public DeviceOnSimulator
+class RegisterCache : public DeviceOnSimulator
 {
+protected:
+    FakeClock m_clock;
 };
 
-TEST_F(DeviceInfo, PercentagesStayBetweenZeroAndOneHundred)
+TEST_F(RegisterCache, UpdateCacheReadsTheReservedBlockAndTheStatusAgainOnlyWhenItIsOld)
 {
-    StartLine({.deviceType = 12, .registerMapVersion = 3});
+    StartLine(
+        {.deviceType = 12, .deviceName = u"Well 7", .siteName = u"North field", .eos = 4000, .eom = 800});
+    Probe().Registers().SetU32(reg::kTotalLogMemory, 1000000);
+    Probe().Registers().SetU32(reg::kSoftwareRegister, 0x80000004);
     AttachDevice();
-    probesim::RegisterModel& registers = Probe().Registers();
-    const struct
-    {
-        uint32_t total;
-        uint32_t used;
-        USHORT expected;
-    } cases[] = {{0xFFFFFFFF, 0xFFFFFFFF, 100}, {1000, 250, 25}, {1000, 999, 99}, {0, 500, 0},
-                 {100, 5000000, 100},           {3, 1, 33}};
-    for (bool cached : {false, true})
-    {
-        for (const auto& c : cases)
-        {
-            registers.SetU32(reg::kTotalBatteryTicks, c.total);
-            registers.SetU32(reg::kBatteryUsed, c.used);
-            registers.SetU32(reg::kTotalLogMemory, c.total);
-            registers.SetU32(reg::kMemoryUsed, c.used);
-            if (cached)
-            {
-                ASSERT_EQ(Device().UpdateCache(), S_OK);
-            }
-            USHORT battery = 0xFFFF;
-            USHORT memory = 0xFFFF;
-            ASSERT_EQ(Device().GetBatteryUsedPercent(battery), S_OK);
-            ASSERT_EQ(Device().GetMemoryUsedPercent(memory), S_OK);
-            EXPECT_EQ(battery, c.expected) << c.total << " " << c.used << " cached " << cached;
-            EXPECT_EQ(memory, c.expected) << c.total << " " << c.used << " cached " << cached;
-        }
-    }
+    ASSERT_EQ(Device().UpdateCache(), S_OK);
+    EXPECT_EQ(ReadsSinceMark(), (std::vector<RegisterRead>{{kSlave, 49000, 116}, {kSlave, 49201, 3}}));
+    // The instrument sleeps after EOS of silence: the network wakes it after as long.
+    EXPECT_EQ(Network().GetDeviceEOS(kSlave), 4000);
+    Mark();
+    EXPECT_EQ(std::u16string(Got(&CDeviceComm::GetDeviceName)), u"Well 7");
+    EXPECT_EQ(std::u16string(Got(&CDeviceComm::GetSiteName)), u"North field");
+    EXPECT_EQ(Got(&CDeviceComm::GetTotalLogMemory), 1000000u);
+    EXPECT_EQ(Got(&CDeviceComm::GetSoftwareRegister), 0x80000004u);
+    EXPECT_EQ(Got(&CDeviceComm::GetEOM), 800);
+    Got(&CDeviceComm::GetDeviceStatus);
+    EXPECT_EQ(FramesSinceMark(), 0u);
+    Probe().Registers().SetU32(reg::kDeviceStatus, 0x200);
+    m_clock.Advance(10000);
+    EXPECT_EQ(Got(&CDeviceComm::GetDeviceStatus), 0x200u);
+    Got(&CDeviceComm::GetDeviceStatus);
+    EXPECT_EQ(ReadsSinceMark(), std::vector<RegisterRead>({{kSlave, 49097, 11}}));
+    // The message counters are the instrument's own: always read.
+    Mark();
+    Got(&CDeviceComm::GetGoodMsgCounter);
+    Got(&CDeviceComm::GetGoodMsgCounter);
+    EXPECT_EQ(ReadsSinceMark().size(), 2u);
+
+    // A failed refresh fails the cached getters.
+    m_clock.Advance(10000);
+    Sim().Faults().SetPersistent(probesim::Fault::NoReply());
+    ULONG status = 7;
+    EXPECT_EQ(Device().GetDeviceStatus(status), SERIALCOMM_E_READ_TIMEOUT);
+    EXPECT_EQ(status, 0u);
 }
 
-TEST_F(DeviceInfo, TheActiveLogIsThereOnlyWhileItCanTakeNotes)
+TEST_F(RegisterCache, AnotherInstrumentAtTheAddressLatchesDeviceChangedUntilTheNextAttach)
 {
-    StartLine({.deviceType = 12, .registerMapVersion = 3});
-    AttachDevice();
-    ULONG status = 0;
+    StartAttached({.deviceType = 12, .serialNumber = 4711});
+    // The identity is asked for at most every five seconds.
+    EXPECT_EQ(Device().GetSerialNumber(), S_OK);
+    m_clock.Advance(4999);
+    EXPECT_EQ(Device().GetSerialNumber(), S_OK);
+    EXPECT_EQ(FramesSinceMark(), 0u);
+    m_clock.Advance(1);
+    EXPECT_EQ(Device().GetSerialNumber(), S_OK);
+    EXPECT_EQ(FramesSinceMark(), 1u);
+    Probe().Registers().SetU32(reg::kSerialNumber, 4712);
+    probesim::SlaveIdentity identity = Sim().Model().Identity();
+    identity.serialNumber = 4712;
+    Sim().Model().SetIdentity(identity);
+    m_clock.Advance(5000);
+    const HRESULT changed = MODBUSCOMM_E_DEVICE_CHANGED;
+    EXPECT_EQ(Device().GetSerialNumber(), changed);
+    Mark();
+    ULONG value = 0;
+    CWideString text;
+    CDeviceTimestamp time;
+    EXPECT_EQ(Device().UpdateCache(), changed);
+    EXPECT_EQ(Device().UpdateSlaveId(), changed);
+    EXPECT_EQ(Device().GetDeviceName(text), changed);
+    EXPECT_EQ(Device().GetDeviceTime(time), changed);
+    EXPECT_EQ(Device().GetGoodMsgCounter(value), changed);
+    EXPECT_EQ(Device().SetOffline(), changed);
+    EXPECT_EQ(Device().RestoreFactoryDefaults(6, 1, 0, 0, 0, 1), changed);
+    EXPECT_EQ(Device().ChangeDeviceCommunications(0, 6, 1, 0, 0), changed);
+    EXPECT_EQ(Device().EnableAnalogOutput(0), changed);
+    EXPECT_FALSE(Device().HasActiveLog());
+    EXPECT_EQ(FramesSinceMark(), 0u);
+
+    // The next attach starts afresh with the instrument that answers now.
+    Device().DetachCommLink(&Network());
+    SlaveIdInfo stale = ReportedIdentity();
+    stale.SerialNumber = 4711;
+    ASSERT_EQ(Device().AttachCommLink(kSlave, stale, &Network()), S_OK);
+    EXPECT_EQ(Device().UpdateCache(), changed);
+    Device().DetachCommLink(&Network());
+    ASSERT_EQ(Device().AttachCommLink(kSlave, ReportedIdentity(), &Network()), S_OK);
+    EXPECT_EQ(Device().UpdateCache(), S_OK);
+}
+
+TEST_F(RegisterCache, TheDeviceTimeRunsOnBetweenReadsAndAFailedSlaveIdUpdateKeepsTheHeldRecord)
+{
+    StartAttached({.deviceType = 12,
+                   .serialNumber = 4711,
+                   .maxPacketSize = 5000,
+                   .clockStart = probesim::DeviceTimestamp{1700000000, 0}});
+    ASSERT_EQ(Device().UpdateCache(), S_OK);
+    const CDeviceTimestamp first = Got(&CDeviceComm::GetDeviceTime);
+    EXPECT_NEAR(static_cast<double>(first.GetSeconds()), 1700000000.0, 2.0);
+    Mark();
+    m_clock.Advance(90000);
+    int64_t elapsed = 0;
+    Got(&CDeviceComm::GetDeviceTime).Subtract(first, elapsed);
+    EXPECT_EQ(elapsed, 90000);
+    EXPECT_EQ(FramesSinceMark(), 0u);
+
+    const SlaveIdInfo before = Got(&CDeviceComm::GetSlaveId);
+    Sim().Faults().SetPersistent(probesim::Fault::NoReply());
+    EXPECT_EQ(Device().UpdateSlaveId(), SERIALCOMM_E_READ_TIMEOUT);
+    Sim().Faults().Clear();
+    EXPECT_EQ(Got(&CDeviceComm::GetSlaveId), before);
+    EXPECT_EQ(Device().UpdateCache(), S_OK);
+
+    // A successful update takes the instrument's record, its packet size clamped.
+    EXPECT_EQ(Device().UpdateSlaveId(), S_OK);
+    const SlaveIdInfo after = Got(&CDeviceComm::GetSlaveId);
+    EXPECT_EQ(after.MaxPacketSize, 1024);
+    EXPECT_EQ(after.SerialNumber, 4711u);
+}
+
+TEST_F(RegisterCache, PercentagesStayBetweenZeroAndOneHundredAndTheActiveLogIsThereWhileItTakesNotes)
+{
+    StartAttached({.deviceType = 12});
+    const std::tuple<uint32_t, uint32_t, USHORT> cases[] = {
+        {0xFFFFFFFF, 0xFFFFFFFF, 100}, {1000, 250, 25}, {0, 500, 0}, {100, 5000000, 100}, {3, 1, 33}};
+    for (bool cached : {false, true})
+        for (const auto& [total, used, expected] : cases)
+        {
+            Probe().Registers().SetU32(reg::kTotalBatteryTicks, total);
+            Probe().Registers().SetU32(reg::kBatteryUsed, used);
+            Probe().Registers().SetU32(reg::kTotalLogMemory, total);
+            Probe().Registers().SetU32(reg::kMemoryUsed, used);
+            EXPECT_EQ(cached ? Device().UpdateCache() : S_OK, S_OK);
+            EXPECT_EQ(Got(&CDeviceComm::GetBatteryUsedPercent), expected)
+                << total << " " << used << " " << cached;
+            EXPECT_EQ(Got(&CDeviceComm::GetMemoryUsedPercent), expected)
+                << total << " " << used << " " << cached;
+        }
+
+    StartAttached({.deviceType = 12});
     USHORT file = 7;
     EXPECT_EQ(Device().GetActiveLogFileNumber(file), MODBUSCOMM_E_NO_ACTIVE_LOG);
     EXPECT_EQ(file, 0);
     EXPECT_FALSE(Device().HasActiveLog());
-
     Probe().StartLog(12, 13); // suspended
     EXPECT_TRUE(Device().HasActiveLog());
-    ASSERT_EQ(Device().GetActiveLogFileNumber(file), S_OK);
-    EXPECT_EQ(file, 12);
+    EXPECT_EQ(Got(&CDeviceComm::GetActiveLogFileNumber), 12);
     Probe().SetLogStatus(14); // stopped
     EXPECT_FALSE(Device().HasActiveLog());
-
     // A status the instrument should not report counts as none, read or cached.
     Probe().Registers().SetU16(reg::kActiveLogStatus, 16);
+    ULONG status = 9;
     EXPECT_EQ(Device().GetActiveLogStatus(status), MODBUSCOMM_E_NO_ACTIVE_LOG);
     EXPECT_EQ(status, 0u);
     ASSERT_EQ(Device().UpdateCache(), S_OK);
+    status = 9;
     EXPECT_EQ(Device().GetActiveLogStatus(status), MODBUSCOMM_E_NO_ACTIVE_LOG);
     EXPECT_EQ(status, 0u);
-}
-
-TEST_F(DeviceInfo, FamilyRegistersAreReadWhereTheFamilyHasThem)
-{
-    StartLine({.deviceType = 6, .registerMapVersion = 3});
-    AttachDevice();
-    USHORT voltage = 0;
-    USHORT battery = 0;
-    ULONG measurements = 1;
-    ASSERT_EQ(Device().GetExternalVoltage(voltage), S_OK);
-    ASSERT_EQ(Device().GetInternalBatteryVoltage(battery), S_OK);
-    ASSERT_EQ(Device().GetTotalMeasurementCounter(measurements), S_OK);
-    EXPECT_EQ(voltage, 1200);
-    EXPECT_EQ(battery, 360);
-    EXPECT_EQ(measurements, 0u);
-    const std::vector<RegisterRead> expected{{kSlave, 47001, 1}, {kSlave, 47002, 1}, {kSlave, 47003, 2}};
-    EXPECT_EQ(ReadsSinceMark(), expected);
-}
-
-TEST_F(DeviceInfo, RegistersTheFamilyLacksAreNotSupportedWithoutTraffic)
-{
-    StartLine({.deviceType = 13, .registerMapVersion = 3});
-    AttachDevice();
-    USHORT value = 0;
-    ULONG counter = 0;
-    EXPECT_EQ(Device().GetExternalVoltage(value), MODBUSCOMM_E_NOT_SUPPORTED);
-    EXPECT_EQ(Device().GetInternalBatteryVoltage(value), MODBUSCOMM_E_NOT_SUPPORTED);
-    EXPECT_EQ(Device().GetTotalMeasurementCounter(counter), MODBUSCOMM_E_NOT_SUPPORTED);
-    EXPECT_EQ(Device().GetTotalBatteryCounter(counter), MODBUSCOMM_E_NOT_SUPPORTED);
-    EXPECT_EQ(Device().GetMeasurementCacheTimeout(value), MODBUSCOMM_E_NOT_SUPPORTED);
-    EXPECT_EQ(FramesSinceMark(), 0u);
-}
-
-TEST_F(DeviceInfo, TheMeasurementCacheTimeoutIsReadFromItsRegister)
-{
-    StartLine({.deviceType = 12, .registerMapVersion = 3, .measurementCacheTimeout = 2500});
-    AttachDevice();
-    USHORT timeout = 0;
-    ASSERT_EQ(Device().GetMeasurementCacheTimeout(timeout), S_OK);
-    EXPECT_EQ(timeout, 2500);
-    EXPECT_EQ(ReadsSinceMark(), std::vector<RegisterRead>({{kSlave, 49463, 1}}));
-}
-
-TEST_F(DeviceInfo, IdentityGettersAnswerFromTheRecord)
-{
-    StartLine({.deviceType = 18, .registerMapVersion = 2, .serialNumber = 99, .maxBaudId = 8});
-    AttachDevice();
-    SlaveIdInfo slaveId;
-    USHORT type = 0;
-    USHORT version = 0;
-    ASSERT_EQ(Device().GetSlaveId(slaveId), S_OK);
-    ASSERT_EQ(Device().GetDeviceTypeId(type), S_OK);
-    ASSERT_EQ(Device().GetRegisterMapVersion(version), S_OK);
-    EXPECT_EQ(slaveId.SerialNumber, 99u);
-    EXPECT_EQ(slaveId.MaxBaudRateId, 8u);
-    EXPECT_EQ(type, 18);
-    EXPECT_EQ(version, 2);
-    EXPECT_EQ(FramesSinceMark(), 0u);
 }
 
 } // namespace

@@ -72,27 +72,33 @@ void FakeClock::Advance(uint64_t ms)
 DeviceOnSimulator::DeviceOnSimulator()
 {
     ResetCommTunablesForTests();
-    SetTunable(u"InterMsgDelay TO", 0);
-    SetTunable(u"RTUInterCharacter TO", 20);
-    SetTunable(u"BusyResponseDelay", 1);
-    SetTunable(u"Read Register TO", 150);
-    SetTunable(u"Write Register TO", 150);
-    SetTunable(u"Retry Count", 1);
-    SetTunable(u"Factory Restore TO", 300);
+    const std::pair<const char16_t*, uint32_t> quick[] = {
+        {u"InterMsgDelay TO", 0},    {u"RTUInterCharacter TO", 20}, {u"BusyResponseDelay", 1},
+        {u"Read Register TO", 150},  {u"Write Register TO", 150},   {u"Retry Count", 1},
+        {u"Factory Restore TO", 300}};
+    for (const auto& [name, value] : quick)
+        SetTunable(name, value);
 }
 
 DeviceOnSimulator::~DeviceOnSimulator()
+{
+    StopLine();
+    ResetCommTunablesForTests();
+}
+
+void DeviceOnSimulator::StopLine()
 {
     m_device.reset();
     m_network.reset();
     m_port.Close();
     m_probe.reset();
     m_sim.reset();
-    ResetCommTunablesForTests();
+    m_nMark = 0;
 }
 
 void DeviceOnSimulator::StartLine(probesim::InstrumentConfig config)
 {
+    StopLine();
     config.sleeps = false;
     const probesim::FramingMode mode = config.line ? config.line->mode : probesim::FramingMode::Rtu;
     m_sim = std::make_unique<probesim::ProbeSimulator>(probesim::SimulatorOptions{

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "comm/ModbusComm.h"
@@ -21,6 +22,8 @@
 namespace devicetest
 {
 
+using NVSystem::CDeviceComm;
+
 // The device object with the parts that the instrument classes and the factory reach.
 class TestDevice : public NVSystem::CDeviceComm
 {
@@ -31,6 +34,7 @@ public:
     USHORT ProbeRegisterMapVersion() const { return m_nProbeRegisterMapVersion; }
     USHORT HeldPacketSize() const { return m_SlaveId.MaxPacketSize; }
     void SetTransferActive(bool active) { SetFileTransferActive(active); }
+    void Untag() { ClearTag(); }
 
     // Devices destroyed since the process started.
     static std::atomic<int> s_nDestroyed;
@@ -104,14 +108,32 @@ protected:
     ~DeviceOnSimulator() override;
 
     // The simulator at slave address 1 with the instrument, the port and the network in the
-    // instrument's framing. Sleep is off unless the configuration asks for it.
+    // instrument's framing, in place of any line started before. Sleep is off unless the
+    // configuration asks for it.
     void StartLine(probesim::InstrumentConfig config);
+    // The device, the network, the port, the instrument and the simulator gone, in that order.
+    void StopLine();
     // A device for the identity that the instrument reports, with the registers the factory would
     // place for its family, linked as the factory links it. Asserts success.
     void AttachDevice();
     // The same steps, returning AttachCommLink's result.
     HRESULT CreateAndAttach(const SlaveIdInfo& slaveId);
     SlaveIdInfo ReportedIdentity();
+    // StartLine, then AttachDevice.
+    void StartAttached(probesim::InstrumentConfig config)
+    {
+        StartLine(std::move(config));
+        if (!HasFatalFailure())
+            AttachDevice();
+    }
+    // What a getter of the device answers; the getter must succeed.
+    template <typename T>
+    T Got(HRESULT (CDeviceComm::*getter)(T&))
+    {
+        T value{};
+        EXPECT_EQ((m_device.get()->*getter)(value), S_OK);
+        return value;
+    }
 
     probesim::ProbeSimulator& Sim() { return *m_sim; }
     probesim::Instrument& Probe() { return *m_probe; }
@@ -123,6 +145,15 @@ protected:
     size_t FramesSinceMark();
     std::vector<RegisterWrite> WritesSinceMark();
     std::vector<RegisterRead> ReadsSinceMark();
+    // The values written to one register since the last Mark, in order.
+    std::vector<uint16_t> WordsWrittenTo(uint16_t reg)
+    {
+        std::vector<uint16_t> words;
+        for (const RegisterWrite& write : WritesSinceMark())
+            if (write.first == reg)
+                words.insert(words.end(), write.values.begin(), write.values.end());
+        return words;
+    }
 
     testsupport::ScopedConfigDir m_config;
     std::unique_ptr<probesim::ProbeSimulator> m_sim;

@@ -7,7 +7,6 @@
 #include "comm/FileCmdSeq.h"
 #include "device/MeasCacheTimeoutNote.h"
 #include "tests/device/FileTransferSupport.h"
-#include "tests/support/Bytes.h"
 #include "tools/probe-sim/InstrumentRegisters.h"
 
 namespace devicetest
@@ -16,10 +15,9 @@ namespace
 {
 
 using namespace std::chrono_literals;
-using NVSystem::CNVUserNote_SensorMeasCacheTO;
 using NVSystem::FILECMD_IDLE;
 using NVSystem::FILECMD_WRITE_NOTE;
-using testsupport::FromBuffer;
+using Blocks = std::vector<std::vector<uint8_t>>;
 
 constexpr uint16_t kLog = 12;
 constexpr uint16_t kFile = 7;
@@ -52,25 +50,18 @@ protected:
         ClearFrames();
     }
 
-    CNVUserNote_SensorMeasCacheTO& Note(uint16_t timeout)
+    NVSystem::CNVUserNote_SensorMeasCacheTO& Note(uint16_t timeout)
     {
         m_note.Build(kSerial, timeout);
         return m_note;
     }
 
-    std::vector<std::vector<uint8_t>> ActiveLogBlocks()
+    Blocks ActiveLogBlocks()
     {
-        std::vector<std::vector<uint8_t>> blocks;
+        Blocks blocks;
         for (const probesim::LogNote& note : Probe().ActiveLogNotes())
             blocks.push_back(note.block);
         return blocks;
-    }
-
-    // The position of a request in the file requests, or -1.
-    static long IndexOf(const std::vector<FileRequest>& requests, const FileRequest& wanted)
-    {
-        const auto found = std::find(requests.begin(), requests.end(), wanted);
-        return found == requests.end() ? -1 : static_cast<long>(found - requests.begin());
     }
 
     // A 5000-byte read on another thread whose blocks take a while each; returns once it runs.
@@ -85,48 +76,37 @@ protected:
                                                    CByteBuffer data;
                                                    return Device().ReadDeviceFile(kFile, data);
                                                });
-        const auto deadline = std::chrono::steady_clock::now() + 5s;
-        USHORT percent = 0;
-        ULONG total = 0;
-        ULONG state = 0;
-        ULONG done = 0;
-        double left = 0;
-        HRESULT result = 0;
-        while (done == 0 && std::chrono::steady_clock::now() < deadline)
-        {
-            Device().GetFileTransferProgress(percent, total, done, state, left, result);
-            std::this_thread::sleep_for(1ms);
-        }
-        EXPECT_GT(done, 0u);
+        WaitForFirstBytes();
         return read;
     }
 
-    CNVUserNote_SensorMeasCacheTO m_note;
+    NVSystem::CNVUserNote_SensorMeasCacheTO m_note;
 };
 
-TEST_F(LogNotes, AnExtendedNoteWriteIsOneSetupOneBlockAndTheReturnToIdle)
+class NoteWrite : public LogNotes, public ::testing::WithParamInterface<uint16_t>
 {
-    Start(3);
+};
+
+TEST_P(NoteWrite, ANoteIsOneBlockBetweenTheSetupAndTheReturnToIdle)
+{
+    Start(GetParam());
     ASSERT_EQ(Device().WriteLogNote(Note(250)), S_OK);
     const auto length = uint32_t(TimeoutNoteBlock(250).size());
-    EXPECT_EQ(FileRequests(),
-              (std::vector<FileRequest>{FileSetup(FILECMD_WRITE_NOTE, kLog, length), WriteBlock(0, length),
-                                        FileSetup(FILECMD_IDLE, kLog, 0)}));
-    EXPECT_EQ(ActiveLogBlocks(), std::vector<std::vector<uint8_t>>{TimeoutNoteBlock(250)});
+    const std::vector<FileRequest> expected =
+        GetParam() >= 3 ? std::vector<FileRequest>{FileSetup(FILECMD_WRITE_NOTE, kLog, length),
+                                                   WriteBlock(0, length), FileSetup(FILECMD_IDLE, kLog, 0)}
+                        : std::vector<FileRequest>{RegisterWrite16(49150, 0),
+                                                   RegisterWrite16(49150, 1),
+                                                   RegisterWrite16(49151, kLog),
+                                                   RegisterWrite16(49152, length),
+                                                   RegisterWrite16(49150, FILECMD_WRITE_NOTE),
+                                                   WriteBlock(0, length),
+                                                   RegisterWrite16(49150, 0)};
+    EXPECT_EQ(FileRequests(), expected);
+    EXPECT_EQ(ActiveLogBlocks(), Blocks{TimeoutNoteBlock(250)});
 }
 
-TEST_F(LogNotes, AnOlderInstrumentTakesTheNoteThroughTheFileCommandSequence)
-{
-    Start(2);
-    ASSERT_EQ(Device().WriteLogNote(Note(70)), S_OK);
-    const auto length = uint32_t(TimeoutNoteBlock(70).size());
-    EXPECT_EQ(FileRequests(),
-              (std::vector<FileRequest>{RegisterWrite16(49150, 0), RegisterWrite16(49150, 1),
-                                        RegisterWrite16(49151, kLog), RegisterWrite16(49152, length),
-                                        RegisterWrite16(49150, FILECMD_WRITE_NOTE), WriteBlock(0, length),
-                                        RegisterWrite16(49150, 0)}));
-    EXPECT_EQ(ActiveLogBlocks(), std::vector<std::vector<uint8_t>>{TimeoutNoteBlock(70)});
-}
+INSTANTIATE_TEST_SUITE_P(RegisterMapVersions, NoteWrite, ::testing::Values(2, 3));
 
 TEST_F(LogNotes, NotesThatCannotGoIntoTheActiveLogSendNoFileCommand)
 {
@@ -137,15 +117,12 @@ TEST_F(LogNotes, NotesThatCannotGoIntoTheActiveLogSendNoFileCommand)
     NVSystem::CNVStdNote other;
     other.Load(reset);
     EXPECT_EQ(Device().WriteLogNote(other), E_FAIL);
-
     // Another log became active since the caller asked.
     EXPECT_EQ(Device().WriteLogNoteToFile(kLog + 1, Note(1)), MODBUSCOMM_E_NO_ACTIVE_LOG);
-
     // No log at all.
     Probe().SetLogStatus(probesim::kLogStopped);
     Probe().Registers().SetU16(probesim::reg::kActiveLogFile, 0);
     EXPECT_EQ(Device().WriteLogNote(Note(1)), MODBUSCOMM_E_NO_ACTIVE_LOG);
-
     EXPECT_TRUE(FileRequests().empty());
     EXPECT_TRUE(Probe().Notes().empty());
 }
@@ -163,11 +140,10 @@ TEST_F(LogNotes, ANoteWaitsForATransferOnAnotherThreadWithoutDeadlock)
 
     // The note went out only after the transfer had given the file machinery back.
     const std::vector<FileRequest> requests = FileRequests();
-    const long readEnd = IndexOf(requests, FileSetup(FILECMD_IDLE, kFile, 0));
-    const long noteStart = IndexOf(requests, FileSetup(FILECMD_WRITE_NOTE, kLog, 16));
-    ASSERT_GE(readEnd, 0);
-    EXPECT_GT(noteStart, readEnd);
-    EXPECT_EQ(ActiveLogBlocks(), std::vector<std::vector<uint8_t>>{TimeoutNoteBlock(500)});
+    const auto readEnd = std::find(requests.begin(), requests.end(), FileSetup(FILECMD_IDLE, kFile, 0));
+    ASSERT_NE(readEnd, requests.end());
+    EXPECT_NE(std::find(readEnd, requests.end(), FileSetup(FILECMD_WRITE_NOTE, kLog, 16)), requests.end());
+    EXPECT_EQ(ActiveLogBlocks(), Blocks{TimeoutNoteBlock(500)});
 }
 
 TEST_F(LogNotes, ACacheTimeoutChangeDuringATransferWritesAtOnceAndNotesAfterIt)
@@ -185,50 +161,31 @@ TEST_F(LogNotes, ACacheTimeoutChangeDuringATransferWritesAtOnceAndNotesAfterIt)
     ASSERT_EQ(read.wait_for(20s), std::future_status::ready) << "the transfer hangs";
     EXPECT_EQ(change.get(), S_OK);
     EXPECT_EQ(read.get(), S_OK);
-    EXPECT_EQ(ActiveLogBlocks(), std::vector<std::vector<uint8_t>>{TimeoutNoteBlock(1500)});
+    EXPECT_EQ(ActiveLogBlocks(), Blocks{TimeoutNoteBlock(1500)});
 }
 
-class MeasurementCacheChange : public LogNotes
-{
-};
-
-TEST_F(MeasurementCacheChange, WithoutTheRegisterNothingIsSent)
-{
-    StartLine({.deviceType = 13, .registerMapVersion = 3});
-    Probe().StartLog(kLog);
-    AttachDevice();
-    EXPECT_EQ(Device().SetMeasurementCacheTimeout(100), MODBUSCOMM_E_NOT_SUPPORTED);
-    EXPECT_EQ(FramesSinceMark(), 0u);
-}
-
-TEST_F(MeasurementCacheChange, WithoutALogTheChangeIsOneRegisterWrite)
+TEST_F(LogNotes, ACacheTimeoutChangeIsOneRegisterWriteAndANoteWhileALogRuns)
 {
     Start(3, false);
     ASSERT_EQ(Device().SetMeasurementCacheTimeout(0), S_OK);
     EXPECT_EQ(WritesSinceMark(), (std::vector<RegisterWrite>{{kSlave, 49463, {0}}}));
     EXPECT_TRUE(FileRequests().empty());
-    EXPECT_TRUE(Probe().Notes().empty());
-    EXPECT_EQ(Probe().MeasurementCacheTimeout(), 0);
-}
 
-TEST_F(MeasurementCacheChange, WithALogTheChangeLeavesItsNote)
-{
-    Start(3);
-    ASSERT_EQ(Device().SetMeasurementCacheTimeout(2000), S_OK);
-    EXPECT_EQ(Probe().MeasurementCacheTimeout(), 2000);
-    const std::vector<RegisterWrite> writes = WritesSinceMark();
-    ASSERT_FALSE(writes.empty());
-    EXPECT_EQ(writes.front(), (RegisterWrite{kSlave, 49463, {2000}}));
-    EXPECT_EQ(ActiveLogBlocks(), std::vector<std::vector<uint8_t>>{TimeoutNoteBlock(2000)});
-}
-
-TEST_F(MeasurementCacheChange, AFailedWriteLeavesNoNote)
-{
-    Start(3);
+    // A failed write leaves no note.
+    Probe().StartLog(kLog);
     Sim().Faults().Queue(probesim::Fault::NoReply(), 2); // the write and its one retry
     EXPECT_EQ(Device().SetMeasurementCacheTimeout(300), SERIALCOMM_E_READ_TIMEOUT);
     EXPECT_TRUE(FileRequests().empty());
     EXPECT_TRUE(Probe().Notes().empty());
+    Mark();
+    ASSERT_EQ(Device().SetMeasurementCacheTimeout(2000), S_OK);
+    const std::vector<RegisterWrite> writes = WritesSinceMark();
+    ASSERT_FALSE(writes.empty());
+    EXPECT_EQ(writes.front(), (RegisterWrite{kSlave, 49463, {2000}}));
+    EXPECT_EQ(ActiveLogBlocks(), Blocks{TimeoutNoteBlock(2000)});
+    Mark();
+    EXPECT_EQ(Got(&CDeviceComm::GetMeasurementCacheTimeout), 2000);
+    EXPECT_EQ(ReadsSinceMark(), std::vector<RegisterRead>({{kSlave, 49463, 1}}));
 }
 
 } // namespace

@@ -1,5 +1,8 @@
 // The sensor record against the simulated DO sensor: header and parameter registers, live and cached
-// values, a refresh that fails, unit and sentinel writes, and the time-out a read with values gets.
+// values, a refresh that fails, unit and sentinel writes, the time-out a read with values gets, and
+// the device's access to a sensor by connection and register offset with its guards.
+#include <tuple>
+
 #include "tests/device/SensorTestSupport.h"
 
 namespace devicetest
@@ -12,9 +15,9 @@ using namespace std::chrono_literals;
 class SensorRecordTest : public SensorOnSimulator
 {
 protected:
-    HRESULT LiveValue(USHORT parameter, float& value, USHORT& quality, USHORT& unit, BOOL cachedOnly = FALSE)
+    HRESULT LiveValue(USHORT parameter, float& value, BOOL cachedOnly = FALSE)
     {
-        return Device().ReadParameterValue(1, parameter, value, quality, unit, cachedOnly);
+        return Device().ReadParameterValue(1, parameter, value, m_quality, m_unit, cachedOnly);
     }
     std::vector<sParameterReading> Readings(BOOL cachedAllowed)
     {
@@ -22,13 +25,21 @@ protected:
         EXPECT_EQ(Device().GetSensorParameters(1, readings, cachedAllowed), S_OK);
         return std::vector<sParameterReading>(readings.GetData(), readings.GetData() + readings.GetCount());
     }
-    std::vector<RegisterRead> DescriptionReads(uint16_t base)
+    // The header, then the description words of each parameter.
+    std::vector<RegisterRead> DescriptionReads()
     {
-        std::vector<RegisterRead> reads;
+        std::vector<RegisterRead> reads{{kSlave, Base(), 37}};
         for (uint16_t n = 1; n <= kDoParameters; ++n)
-            reads.push_back({kSlave, BlockRegister(base, n, 2), 6});
+            reads.push_back({kSlave, BlockRegister(Base(), n, 2), 6});
         return reads;
     }
+    uint16_t BlockWord(uint16_t parameter, uint16_t field)
+    {
+        return *Probe().Registers().GetU16(BlockRegister(Base(), parameter, field));
+    }
+
+    USHORT m_quality = 0xFFFF;
+    USHORT m_unit = 0;
 };
 
 TEST_F(SensorRecordTest, SensorInfoCarriesTheHeaderAndTheParameterDescriptions)
@@ -37,13 +48,10 @@ TEST_F(SensorRecordTest, SensorInfoCarriesTheHeaderAndTheParameterDescriptions)
     AttachDevice();
     sSensorInfo info;
     ASSERT_EQ(Device().GetSensorInfo(1, info), S_OK);
-    EXPECT_EQ(info.Address, kSlave);
-    EXPECT_EQ(info.DeviceTypeId, 12);
     EXPECT_EQ(info.Connection, 1);
     EXPECT_EQ(info.DeviceSerialNumber, 4711u);
     EXPECT_EQ(info.SensorId, probesim::kOpticalDoSensorId);
     EXPECT_EQ(info.SerialNumber, kDoSerial);
-    EXPECT_EQ(info.ParameterCount, kDoParameters);
     const std::optional<probesim::DeviceTimestamp> due =
         probesim::GetTimestamp(Probe().Registers(), Base() + probesim::header::kNextFactoryCal);
     ASSERT_TRUE(due.has_value());
@@ -52,98 +60,71 @@ TEST_F(SensorRecordTest, SensorInfoCarriesTheHeaderAndTheParameterDescriptions)
     EXPECT_EQ(info.CalValues[6], 8.0f);
     EXPECT_EQ(info.CalValues[5], 1013.25f);
     EXPECT_EQ(info.CalValues[3], 1.0f);
-
     ASSERT_EQ(info.Parameters.GetCount(), kDoParameters);
     const USHORT ids[] = {20, 1, 21, 30};
-    for (uint32_t i = 0; i < kDoParameters; ++i)
+    for (uint16_t n = 1; n <= kDoParameters; ++n)
     {
-        const sParameterReading& reading = info.Parameters[i];
-        EXPECT_EQ(reading.ParameterNumber, i + 1);
-        EXPECT_EQ(reading.ParameterId, ids[i]);
-        EXPECT_EQ(reading.UnitId, *Probe().Registers().GetU16(BlockRegister(Base(), i + 1, 3)));
+        const sParameterReading& reading = info.Parameters[n - 1u];
+        EXPECT_EQ(reading.ParameterNumber, n);
+        EXPECT_EQ(reading.ParameterId, ids[n - 1]);
+        EXPECT_EQ(reading.UnitId, BlockWord(n, 3));
         EXPECT_FLOAT_EQ(reading.Sentinel, -9999.0f);
         EXPECT_EQ(reading.Value, 0.0f); // descriptions only
-        EXPECT_EQ(reading.Status, S_OK);
     }
-    std::vector<RegisterRead> expected{{kSlave, 49300, 3}, {kSlave, 49303, 5}, {kSlave, Base(), 37}};
-    for (const RegisterRead& read : DescriptionReads(Base()))
+    std::vector<RegisterRead> expected{{kSlave, 49300, 3}, {kSlave, 49303, 5}};
+    for (const RegisterRead& read : DescriptionReads())
         expected.push_back(read);
     EXPECT_EQ(ReadsSinceMark(), expected);
 }
 
-TEST_F(SensorRecordTest, ALiveValueReadsItsOwnBlockAndTheCachedOneReadsNothing)
-{
-    StartWithDoSensor();
-    AttachDevice();
-    LoadDescriptions();
-    float value = 0.0f;
-    USHORT quality = 0, unit = 0;
-    ASSERT_EQ(LiveValue(2, value, quality, unit), S_OK);
-    EXPECT_EQ(value, *Probe().Registers().GetFloat(BlockRegister(Base(), 2)));
-    EXPECT_EQ(quality, probesim::kQualityNormal);
-    EXPECT_EQ(unit, *Probe().Registers().GetU16(BlockRegister(Base(), 2, 3)));
-    EXPECT_EQ(ReadsSinceMark(), (std::vector<RegisterRead>{{kSlave, BlockRegister(Base(), 2), 8}}));
-
-    Mark();
-    float cached = 0.0f;
-    ASSERT_EQ(LiveValue(2, cached, quality, unit, TRUE), S_OK);
-    EXPECT_EQ(cached, value);
-    EXPECT_EQ(FramesSinceMark(), 0u);
-
-    for (USHORT parameter : {0, 5})
-    {
-        value = 7.0f;
-        EXPECT_EQ(LiveValue(parameter, value, quality, unit), MODBUSCOMM_E_INVALID_PARAMETER_NUMBER);
-        EXPECT_EQ(LiveValue(parameter, value, quality, unit, TRUE), MODBUSCOMM_E_INVALID_PARAMETER_NUMBER);
-    }
-    EXPECT_EQ(FramesSinceMark(), 0u);
-}
-
-TEST_F(SensorRecordTest, ACachedValueRightAfterAttachReadsOnlyTheDescriptions)
+TEST_F(SensorRecordTest, ACachedValueReadsOnlyTheDescriptionsAndALiveOneItsOwnBlock)
 {
     StartWithDoSensor();
     AttachDevice();
     ASSERT_EQ(Device().BuildSensorCache(), S_OK);
     Mark();
     float value = 7.0f;
-    USHORT quality = 0xFFFF, unit = 0;
-    ASSERT_EQ(LiveValue(1, value, quality, unit, TRUE), S_OK);
+    ASSERT_EQ(LiveValue(2, value, TRUE), S_OK);
     EXPECT_EQ(value, 0.0f);
-    EXPECT_EQ(quality, *Probe().Registers().GetU16(BlockRegister(Base(), 1, 4)));
-    EXPECT_EQ(unit, *Probe().Registers().GetU16(BlockRegister(Base(), 1, 3)));
-    std::vector<RegisterRead> expected{{kSlave, Base(), 37}};
-    for (const RegisterRead& read : DescriptionReads(Base()))
-        expected.push_back(read);
-    EXPECT_EQ(ReadsSinceMark(), expected);
+    EXPECT_EQ(m_quality, BlockWord(2, 4));
+    EXPECT_EQ(m_unit, BlockWord(2, 3));
+    EXPECT_EQ(ReadsSinceMark(), DescriptionReads());
+    Mark();
+    ASSERT_EQ(LiveValue(2, value), S_OK);
+    EXPECT_EQ(value, *Probe().Registers().GetFloat(BlockRegister(Base(), 2)));
+    EXPECT_EQ(m_quality, probesim::kQualityNormal);
+    EXPECT_EQ(ReadsSinceMark(), (std::vector<RegisterRead>{{kSlave, BlockRegister(Base(), 2), 8}}));
+    Mark();
+    float cached = 0.0f;
+    ASSERT_EQ(LiveValue(2, cached, TRUE), S_OK);
+    EXPECT_EQ(cached, value);
+    for (USHORT parameter : {0, 5})
+    {
+        EXPECT_EQ(LiveValue(parameter, value), MODBUSCOMM_E_INVALID_PARAMETER_NUMBER);
+        EXPECT_EQ(LiveValue(parameter, value, TRUE), MODBUSCOMM_E_INVALID_PARAMETER_NUMBER);
+    }
+    EXPECT_EQ(FramesSinceMark(), 0u);
 }
 
-TEST_F(SensorRecordTest, AllValuesTravelInOneRequest)
+TEST_F(SensorRecordTest, AllValuesTravelInOneRequestAndAFailedRefreshTouchesNoOtherReading)
 {
     StartWithDoSensor();
     AttachDevice();
     LoadDescriptions();
-    const std::vector<sParameterReading> readings = Readings(FALSE);
-    ASSERT_EQ(readings.size(), kDoParameters);
+    const std::vector<sParameterReading> before = Readings(FALSE);
     EXPECT_EQ(ReadsSinceMark(), (std::vector<RegisterRead>{{kSlave, BlockRegister(Base(), 1), 32}}));
+    ASSERT_EQ(before.size(), kDoParameters);
     for (uint16_t n = 1; n <= kDoParameters; ++n)
     {
-        EXPECT_EQ(readings[n - 1].Value, *Probe().Registers().GetFloat(BlockRegister(Base(), n))) << n;
-        EXPECT_EQ(readings[n - 1].Status, S_OK);
-        EXPECT_EQ(readings[n - 1].SerialNumber, kDoSerial);
-        EXPECT_NE(readings[n - 1].ReadingTime.wYear, 1970);
+        EXPECT_EQ(before[n - 1].Value, *Probe().Registers().GetFloat(BlockRegister(Base(), n))) << n;
+        EXPECT_EQ(before[n - 1].SerialNumber, kDoSerial);
+        EXPECT_NE(before[n - 1].ReadingTime.wYear, 1970);
     }
-}
 
-TEST_F(SensorRecordTest, AFailedRefreshLeavesTheSentinelAndTouchesNoOtherReading)
-{
-    StartWithDoSensor();
-    AttachDevice();
-    const std::vector<sParameterReading> before = Readings(FALSE);
-    ASSERT_EQ(before.size(), kDoParameters);
+    // The failed parameter gets its sentinel and a failure; the others keep their readings.
     Sim().Faults().Queue(probesim::Fault::NoReply(), 2);
     float value = 1.0f;
-    USHORT quality = 0, unit = 0;
-    EXPECT_EQ(LiveValue(2, value, quality, unit), SERIALCOMM_E_READ_TIMEOUT);
+    EXPECT_EQ(LiveValue(2, value), SERIALCOMM_E_READ_TIMEOUT);
     Mark();
     const std::vector<sParameterReading> after = Readings(TRUE);
     EXPECT_EQ(FramesSinceMark(), 0u);
@@ -174,15 +155,16 @@ TEST_F(SensorRecordTest, UnitAndSentinelGoToTheirBlockRegisters)
     EXPECT_EQ(ReadsSinceMark(),
               (std::vector<RegisterRead>{{kSlave, b, 37}, {kSlave, BlockRegister(b, 2), 8}}));
     EXPECT_EQ(*Probe().Registers().GetU16(b + 48), kFahrenheit);
+    // The unit already set is not sent again.
     USHORT unit = 0;
-    ASSERT_EQ(Device().GetParameterUnitId(1, 2, unit), S_OK);
-    EXPECT_EQ(unit, kFahrenheit);
+    ASSERT_EQ(Device().GetParameterUnitId(1, 4, unit), S_OK);
+    Mark();
+    EXPECT_EQ(Device().SetParameterUnitId(1, 4, unit), S_OK);
+    EXPECT_EQ(FramesSinceMark(), 0u);
 
     // Parameter 3's unit lies at B+56; the sensor refuses a unit it does not offer.
-    Mark();
     EXPECT_EQ(Device().SetParameterUnitId(1, 3, 9), MODBUSCOMM_E_EXCEPTION_BASE + 0x84);
     EXPECT_EQ(WritesSinceMark(), (std::vector<RegisterWrite>{{kSlave, static_cast<uint16_t>(b + 56), {9}}}));
-
     Mark();
     ASSERT_EQ(Device().SetParameterSentinel(1, 1, -1.5f), S_OK);
     const std::vector<RegisterWrite> writes = WritesSinceMark();
@@ -196,18 +178,6 @@ TEST_F(SensorRecordTest, UnitAndSentinelGoToTheirBlockRegisters)
     EXPECT_EQ(FramesSinceMark(), 0u);
 }
 
-TEST_F(SensorRecordTest, WritingTheUnitAlreadySetSendsNothing)
-{
-    StartWithDoSensor();
-    AttachDevice();
-    LoadDescriptions();
-    USHORT unit = 0;
-    ASSERT_EQ(Device().GetParameterUnitId(1, 4, unit), S_OK);
-    Mark();
-    EXPECT_EQ(Device().SetParameterUnitId(1, 4, unit), S_OK);
-    EXPECT_EQ(FramesSinceMark(), 0u);
-}
-
 TEST_F(SensorRecordTest, AParameterCountBeyondTheHoldingRegistersIsRefusedWithoutTraffic)
 {
     StartWithDoSensor();
@@ -216,65 +186,129 @@ TEST_F(SensorRecordTest, AParameterCountBeyondTheHoldingRegistersIsRefusedWithou
     ASSERT_EQ(Device().BuildSensorCache(), S_OK);
     Mark();
     float value = 0.0f;
-    USHORT quality = 0, unit = 0;
-    EXPECT_EQ(LiveValue(1, value, quality, unit), MODBUSCOMM_E_INVALID_PARAMETER_NUMBER);
+    EXPECT_EQ(LiveValue(1, value), MODBUSCOMM_E_INVALID_PARAMETER_NUMBER);
     EXPECT_EQ(Device().ReadSensorParameterBlocks(1), MODBUSCOMM_E_INVALID_PARAMETER_NUMBER);
     EXPECT_EQ(ReadsSinceMark(), (std::vector<RegisterRead>{{kSlave, Base(), 37}}));
 }
 
-// The sensor measures for 300 ms while its header claims a sample time of its own; only the time-out
-// rule decides whether the read waits long enough. No retries: a late reply must not rescue a retry.
-class SensorTimeoutTest : public SensorRecordTest
+// The sensor measures for 300 ms (100 ms a parameter when all are read) while its header claims a
+// sample time of its own; only the time-out rule decides whether the read waits long enough. No
+// retries: a late reply must not rescue a retry.
+struct TimeoutCase
 {
-protected:
-    HRESULT RefreshWithHeaderSampleRate(probesim::InstrumentConfig config, USHORT headerRate, bool allBlocks)
-    {
-        SetTunable(u"Retry Count", 0);
-        StartLine(config);
-        probesim::SimSensor sensor = probesim::OpticalDoSensor(kDoSerial);
-        sensor.sampleRate = allBlocks ? 100ms : 300ms;
-        sensor.base = 42001; // clear of the registers that some families keep near 40100
-        Probe().Sensors().Add(1, sensor);
-        Probe().Registers().SetU16(Base() + probesim::header::kSampleRate, headerRate);
-        AttachDevice();
-        LoadDescriptions();
-        if (allBlocks)
-            return Device().ReadSensorParameterBlocks(1);
-        float value = 0.0f;
-        USHORT quality = 0, unit = 0;
-        return LiveValue(1, value, quality, unit);
-    }
+    USHORT deviceType;
+    USHORT cacheTimeout;
+    USHORT headerRate;
+    bool allBlocks;
+    HRESULT expected;
 };
 
-TEST_F(SensorTimeoutTest, EarlyDeviceTypesWaitASecond)
+class SensorTimeout : public SensorRecordTest, public ::testing::WithParamInterface<TimeoutCase>
 {
-    EXPECT_EQ(RefreshWithHeaderSampleRate({.deviceType = 3}, 50, false), S_OK);
+};
+
+TEST_P(SensorTimeout, TheReadWaitsAsTheDeviceTypeAndTheHeaderSay)
+{
+    const TimeoutCase c = GetParam();
+    SetTunable(u"Retry Count", 0);
+    StartLine({.deviceType = c.deviceType, .measurementCacheTimeout = c.cacheTimeout});
+    probesim::SimSensor sensor = probesim::OpticalDoSensor(kDoSerial);
+    sensor.sampleRate = c.allBlocks ? 100ms : 300ms;
+    sensor.base = 42001; // clear of the registers that some families keep near 40100
+    Probe().Sensors().Add(1, sensor);
+    Probe().Registers().SetU16(Base() + probesim::header::kSampleRate, c.headerRate);
+    AttachDevice();
+    LoadDescriptions();
+    float value = 0.0f;
+    EXPECT_EQ(c.allBlocks ? Device().ReadSensorParameterBlocks(1) : LiveValue(1, value), c.expected);
+    if (c.allBlocks && c.cacheTimeout == 0)
+    {
+        // The cache time-out is asked first.
+        const std::vector<RegisterRead> reads = ReadsSinceMark();
+        ASSERT_EQ(reads.size(), 2u);
+        EXPECT_EQ(reads[0].first, 49463);
+        EXPECT_EQ(reads[1], (RegisterRead{kSlave, BlockRegister(Base(), 1), 32}));
+    }
 }
 
-TEST_F(SensorTimeoutTest, OthersWaitWarmUpAndSampleRate)
+// Early device types wait a second; others the warm-up and the sample rate; without the measurement
+// cache all parameters are waited for (4 x 150 ms), with it only the sample rate counts.
+INSTANTIATE_TEST_SUITE_P(Rules, SensorTimeout,
+                         ::testing::Values(TimeoutCase{3, 1000, 50, false, S_OK},
+                                           TimeoutCase{20, 1000, 450, false, S_OK},
+                                           TimeoutCase{20, 1000, 50, false, SERIALCOMM_E_READ_TIMEOUT},
+                                           TimeoutCase{20, 0, 150, true, S_OK},
+                                           TimeoutCase{20, 1000, 150, true, SERIALCOMM_E_READ_TIMEOUT}));
+
+namespace ds = probesim::dosensor;
+
+TEST_F(SensorRecordTest, AccessByOffsetCountsFromTheBaseOfTheConnectionGiven)
 {
-    EXPECT_EQ(RefreshWithHeaderSampleRate({.deviceType = 20}, 450, false), S_OK);
+    StartWithDoSensor();
+    Probe().Sensors().Add(2, probesim::OpticalDoSensor(2));
+    AttachDevice();
+    LoadDescriptions(2);
+    const uint16_t b = Base(2);
+    float baro = 0.0f;
+    ASSERT_EQ(Device().ReadSensorFloat(2, ds::kLiveBaro, baro), S_OK);
+    EXPECT_EQ(baro, *Probe().Sensors().SettingInUse(2, ds::kLiveBaro));
+    ASSERT_EQ(Device().WriteSensorFloat(2, ds::kLiveSalinity, 12.5f), S_OK);
+    EXPECT_EQ(*Probe().Sensors().SettingInUse(2, ds::kLiveSalinity), 12.5f);
+    USHORT id = 0;
+    ASSERT_EQ(Device().ReadSensorUShort(2, 0, id), S_OK);
+    EXPECT_EQ(id, probesim::kOpticalDoSensorId);
+    ULONG serial = 0;
+    ASSERT_EQ(Device().ReadSensorULong(2, 1, serial), S_OK);
+    EXPECT_EQ(serial, 2u);
+    ASSERT_EQ(Device().ReadSensorULong(2, 5, serial), S_OK);
+    CDeviceTimestamp time;
+    ASSERT_EQ(Device().ReadSensorTime(2, 10, time), S_OK);
+    EXPECT_EQ(time.GetSeconds(), probesim::GetTimestamp(Probe().Registers(), b + 10).value().seconds);
+    ASSERT_EQ(Device().ReadSensorParameterBlock(2, 3), S_OK);
+    const std::vector<RegisterRead> reads{{kSlave, static_cast<uint16_t>(b + ds::kLiveBaro), 2},
+                                          {kSlave, b, 1},
+                                          {kSlave, static_cast<uint16_t>(b + 1), 2},
+                                          {kSlave, static_cast<uint16_t>(b + 5), 2},
+                                          {kSlave, static_cast<uint16_t>(b + 10), 3},
+                                          {kSlave, BlockRegister(b, 3), 8}};
+    EXPECT_EQ(ReadsSinceMark(), reads);
 }
 
-TEST_F(SensorTimeoutTest, AShortSampleRateDoesNotWaitForTheSensor)
+TEST_F(SensorRecordTest, BadConnectionsAndOffsetsAreRefusedWithoutTrafficAndBeforeOutValuesChange)
 {
-    EXPECT_EQ(RefreshWithHeaderSampleRate({.deviceType = 20}, 50, false), SERIALCOMM_E_READ_TIMEOUT);
-}
-
-TEST_F(SensorTimeoutTest, WithoutTheMeasurementCacheAllParametersAreWaitedFor)
-{
-    // Four parameters of 100 ms; the header says 150 each: 600 ms, asked after the cache time-out.
-    EXPECT_EQ(RefreshWithHeaderSampleRate({.deviceType = 20, .measurementCacheTimeout = 0}, 150, true), S_OK);
-    const std::vector<RegisterRead> reads = ReadsSinceMark();
-    ASSERT_EQ(reads.size(), 2u);
-    EXPECT_EQ(reads[0].first, 49463);
-    EXPECT_EQ(reads[1], (RegisterRead{kSlave, BlockRegister(Base(), 1), 32}));
-}
-
-TEST_F(SensorTimeoutTest, WithTheMeasurementCacheOnlyTheSampleRateCounts)
-{
-    EXPECT_EQ(RefreshWithHeaderSampleRate({.deviceType = 20, .measurementCacheTimeout = 1000}, 150, true),
-              SERIALCOMM_E_READ_TIMEOUT);
+    StartWithDoSensor();
+    AttachDevice();
+    ASSERT_EQ(Device().BuildSensorCache(), S_OK);
+    Mark();
+    const USHORT last = static_cast<USHORT>(49999 - Base());
+    float value = 7.0f;
+    EXPECT_EQ(Device().ReadSensorFloat(1, last, value), MODBUSCOMM_E_INVALID_SENSOR_PORT);
+    ULONG serial = 0;
+    EXPECT_EQ(Device().ReadSensorULong(1, last, serial), MODBUSCOMM_E_INVALID_SENSOR_PORT);
+    CDeviceTimestamp time;
+    EXPECT_EQ(Device().ReadSensorTime(1, static_cast<USHORT>(last - 1), time),
+              MODBUSCOMM_E_INVALID_SENSOR_PORT);
+    // A 16-bit sum would wrap to register 4465.
+    EXPECT_EQ(Device().WriteSensorUShort(1, static_cast<USHORT>(70001 - Base()), 1),
+              MODBUSCOMM_E_INVALID_SENSOR_PORT);
+    // A live value of connection 0 leaves the value and unit alone; a parameter id is cleared only
+    // past the guards.
+    m_unit = 9;
+    EXPECT_EQ(Device().ReadParameterValue(0, 1, value, m_quality, m_unit, FALSE),
+              MODBUSCOMM_E_INVALID_SENSOR_PORT);
+    EXPECT_EQ(std::make_tuple(value, m_quality, m_unit),
+              std::make_tuple(7.0f, NVSystem::SENSOR_QUALITY_NONE, USHORT{9}));
+    USHORT id = 77;
+    EXPECT_EQ(Device().GetParameterId(5, 1, id), MODBUSCOMM_E_INVALID_SENSOR_PORT);
+    EXPECT_EQ(id, 0);
+    EXPECT_EQ(FramesSinceMark(), 0u);
+    probesim::InstrumentConfig boot{.deviceType = 12};
+    boot.boot.startInBoot = true;
+    StartAttached(boot);
+    id = 77;
+    EXPECT_EQ(Device().GetParameterId(1, 1, id), MODBUSCOMM_E_NO_APP_FIRMWARE);
+    EXPECT_EQ(id, 77);
+    EXPECT_EQ(FramesSinceMark(), 0u);
 }
 
 } // namespace

@@ -7,8 +7,6 @@
 
 #include "device/SensorCache.h"
 #include "device/SensorCtrl.h"
-#include "foundation/CommTimeouts.h"
-#include "platform/SettingsStore.h"
 #include "tests/device/DeviceTestSupport.h"
 
 namespace devicetest
@@ -42,22 +40,6 @@ protected:
         USHORT unit = 0;
         ASSERT_EQ(Device().GetParameterUnitId(connection, 1, unit), S_OK);
         Mark();
-    }
-
-    std::vector<uint16_t> WordsWrittenTo(uint16_t reg)
-    {
-        std::vector<uint16_t> words;
-        for (const RegisterWrite& write : WritesSinceMark())
-        {
-            if (write.first == reg)
-                words.insert(words.end(), write.values.begin(), write.values.end());
-        }
-        return words;
-    }
-
-    static void DeleteTunable(const char16_t* name)
-    {
-        platform::settings::DeleteValue(platform::Hive::LocalMachine, COMM_TUNABLES_KEY, name);
     }
 };
 

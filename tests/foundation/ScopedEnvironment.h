@@ -1,5 +1,5 @@
 // Sets an environment variable (TZ, LC_ALL, ...) for one test and puts the old value back; the
-// time-zone rules of the C library are reloaded on both sides.
+// time-zone rules of the C library and the cached locale numbers are reloaded on both sides.
 #pragma once
 
 #include <cstdlib>
@@ -44,10 +44,9 @@ private:
     std::optional<std::string> m_previous;
 };
 
-// Central European rules without the zone database: CET (UTC+1), CEST (UTC+2) from the last
-// Sunday of March 02:00 to the last Sunday of October 03:00.
+// Zone rules that need no zone database: Central Europe (UTC+1, daylight saving from the last Sunday
+// of March to the last Sunday of October) and US Eastern (UTC-5).
 inline constexpr const char* kCentralEurope = "CET-1CEST,M3.5.0,M10.5.0/3";
-// US Eastern: EST (UTC-5), EDT from the second Sunday of March to the first Sunday of November.
 inline constexpr const char* kUsEastern = "EST5EDT,M3.2.0,M11.1.0";
 
 } // namespace testsupport

@@ -6,10 +6,10 @@
 #include "models/ConductivitySensorVOXCoreIC.h"
 #include "models/MK100Sensor.h"
 #include "models/VOXSensor.h"
-#include "tests/models/AdapterTestSupport.h"
+#include "tests/models/ModelTestSupport.h"
 #include "tools/probe-sim/ConductivitySensor.h"
 
-namespace adaptertest
+namespace modeltest
 {
 namespace
 {
@@ -24,7 +24,6 @@ constexpr uint16_t kConductivity = 2;
 // behind each conductivity quantity.
 struct ConductivityProbe
 {
-    const char* name;
     uint16_t deviceType;
     const probesim::ConductivityLayout& layout;
     uint16_t parameters[6];
@@ -33,16 +32,17 @@ struct ConductivityProbe
 };
 
 const ConductivityProbe kProbes[] = {
-    {"type 18", probesim::kMultiSensorProbeType, probesim::kProbeConductivity, {1, 3, 4, 5, 6, 7}, 2, 2},
-    {"type 39", probesim::kCoreProbeType, probesim::kCoreConductivity, {1, 2, 3, 4, 5, 6}, 1, 2},
+    {probesim::kMultiSensorProbeType, probesim::kProbeConductivity, {1, 3, 4, 5, 6, 7}, 2, 2},
+    {probesim::kCoreProbeType, probesim::kCoreConductivity, {1, 2, 3, 4, 5, 6}, 1, 2},
 };
 
-class ConductivityAdapter : public AdapterTest, public ::testing::WithParamInterface<ConductivityProbe>
+class ConductivityAdapter : public ModelTest, public ::testing::WithParamInterface<ConductivityProbe>
 {
 protected:
     void SetUp() override
     {
         StartProbe(GetParam().deviceType);
+        LinkDevice();
         if (GetParam().deviceType == probesim::kCoreProbeType)
         {
             m_oxygen = std::make_unique<NVSystem::CVOXSensor>(&Device(), 1);
@@ -53,11 +53,6 @@ protected:
         {
             m_sensor = std::make_unique<CMK100Sensor>(&Device(), kConductivity);
         }
-    }
-    void TearDown() override
-    {
-        m_sensor.reset();
-        m_oxygen.reset();
     }
 
     ISensor_Conductivity& Sensor() { return *m_sensor; }
@@ -86,12 +81,9 @@ TEST_P(ConductivityAdapter, EachQuantityReadsItsParameter)
     {
         SCOPED_TRACE(n + 1);
         const uint16_t parameter = GetParam().parameters[n];
-        float value = 0.0f;
-        USHORT quality = 0;
-        USHORT unitId = 0;
-        const Read read = reads[n];
-        ASSERT_EQ((Sensor().*read)(value, quality, unitId, FALSE), S_OK);
-        EXPECT_EQ(quality, parameter << 4);
+        const Reading reading = ReadOf(Sensor(), reads[n]);
+        ASSERT_EQ(reading.hr, S_OK);
+        EXPECT_EQ(reading.quality, parameter << 4);
         USHORT unit = 0;
         const GetUnit getUnit = units[n];
         ASSERT_EQ((Sensor().*getUnit)(unit), S_OK);
@@ -103,27 +95,24 @@ TEST_P(ConductivityAdapter, EachQuantityReadsItsParameter)
 TEST_P(ConductivityAdapter, TemperatureIsItsOwnOrTheOpticalSensorsAlwaysLive)
 {
     MarkParameter(GetParam().temperatureConnection, GetParam().temperatureParameter, 0x70);
-    float value = 0.0f;
-    USHORT quality = 0;
-    USHORT unitId = 0;
     // The descriptions first, so that a cached read needs no traffic.
+    USHORT unitId = 0;
     ASSERT_EQ(Sensor().GetTemperatureUnit(unitId), S_OK);
     Mark();
-    ASSERT_EQ(Sensor().ReadTemperature(value, quality, unitId, TRUE), S_OK);
+    const Reading cached = ReadOf(Sensor(), &ISensor_Conductivity::ReadTemperature, TRUE);
+    ASSERT_EQ(cached.hr, S_OK);
     if (GetParam().deviceType == probesim::kCoreProbeType)
     {
-        EXPECT_EQ(quality, 0x70);
-        EXPECT_EQ(FramesSinceMark(), 1u);
-        const std::vector<Request> requests = RequestsSinceMark();
-        ASSERT_EQ(requests.size(), 1u);
-        EXPECT_EQ(requests[0].first, Register(1, probesim::ParameterBlockOffset(2)));
+        EXPECT_EQ(cached.quality, 0x70);
+        const std::vector<devicetest::RegisterRead> reads = ReadsSinceMark();
+        ASSERT_EQ(reads.size(), 1u);
+        EXPECT_EQ(reads[0].first, Register(1, probesim::ParameterBlockOffset(2)));
     }
     else
     {
         EXPECT_EQ(FramesSinceMark(), 0u);
     }
-    ASSERT_EQ(Sensor().ReadTemperature(value, quality, unitId, FALSE), S_OK);
-    EXPECT_EQ(quality, 0x70);
+    EXPECT_EQ(ReadOf(Sensor(), &ISensor_Conductivity::ReadTemperature).quality, 0x70);
 }
 
 TEST_P(ConductivityAdapter, FloatSettingsAtTheLayoutsOffsets)
@@ -154,7 +143,7 @@ TEST_P(ConductivityAdapter, FloatSettingsAtTheLayoutsOffsets)
     }
 }
 
-TEST_P(ConductivityAdapter, CalibrationBlockRoundTripsThroughItsTenRegisters)
+TEST_P(ConductivityAdapter, CalibrationBlockRoundTripsAndStopsBeforeAShortArrayOrARefusedRegister)
 {
     CDynArray<float> betas;
     for (int n = 0; n < 8; ++n)
@@ -166,9 +155,7 @@ TEST_P(ConductivityAdapter, CalibrationBlockRoundTripsThroughItsTenRegisters)
         EXPECT_EQ(SimFloat(kConductivity, Layout().Coefficient(n)), 0.5f + n) << n;
 
     CDynArray<float> read;
-    read.Add(9.0f);
-    read.Add(9.0f);
-    read.Add(9.0f);
+    read.Add(9.0f); // replaced, not appended to
     float first = 0.0f;
     float second = 0.0f;
     ASSERT_EQ(Sensor().ReadCalibrationBlock(first, second, read), S_OK);
@@ -183,86 +170,28 @@ TEST_P(ConductivityAdapter, CalibrationBlockRoundTripsThroughItsTenRegisters)
     EXPECT_EQ(SimFloat(kConductivity, Layout().Alpha()), 0.02f);
     for (uint16_t n = 0; n < 8; ++n)
         EXPECT_EQ(SimFloat(kConductivity, Layout().Coefficient(n)), 0.0f) << n;
-}
 
-TEST_P(ConductivityAdapter, ShortCoefficientArrayIsRefusedBeforeAnyWrite)
-{
-    CDynArray<float> betas;
+    // A block write stops before a short array and at a refused register.
+    CDynArray<float> twos;
     for (int n = 0; n < 7; ++n)
-        betas.Add(1.0f);
-    const float before = SimFloat(kConductivity, Layout().referenceTemperature);
-    EXPECT_EQ(Sensor().WriteCalibrationBlock(20.0f, 0.02f, betas), NVSystem::ADAPTER_E_COEFFICIENT_COUNT);
+        twos.Add(2.0f);
+    Mark();
+    EXPECT_EQ(Sensor().WriteCalibrationBlock(30.0f, 0.03f, twos), NVSystem::ADAPTER_E_COEFFICIENT_COUNT);
     EXPECT_EQ(FramesSinceMark(), 0u);
-    EXPECT_EQ(SimFloat(kConductivity, Layout().referenceTemperature), before);
-    CDynArray<float> none;
-    EXPECT_EQ(Sensor().WriteCalibrationBlock(20.0f, 0.02f, none), NVSystem::ADAPTER_E_COEFFICIENT_COUNT);
-    EXPECT_EQ(FramesSinceMark(), 0u);
-}
-
-TEST_P(ConductivityAdapter, BlockWriteStopsAtTheFirstRefusedRegister)
-{
+    EXPECT_EQ(SimFloat(kConductivity, Layout().referenceTemperature), 20.0f);
+    twos.Add(2.0f);
     for (uint16_t n = 0; n < 8; ++n)
         SetSimFloat(kConductivity, Layout().Coefficient(n), -1.0f);
     RefuseWrites(Register(kConductivity, Layout().Coefficient(3)), 2);
-    CDynArray<float> betas;
-    for (int n = 0; n < 8; ++n)
-        betas.Add(2.0f);
-    EXPECT_EQ(Sensor().WriteCalibrationBlock(25.0f, 0.0191f, betas),
-              ResultOf(probesim::ExceptionCode::SlaveDeviceFailure));
+    EXPECT_EQ(Sensor().WriteCalibrationBlock(25.0f, 0.0191f, twos), kRefused);
     EXPECT_EQ(SimFloat(kConductivity, Layout().Coefficient(2)), 2.0f);
     EXPECT_EQ(SimFloat(kConductivity, Layout().Coefficient(3)), -1.0f);
     EXPECT_EQ(SimFloat(kConductivity, Layout().Coefficient(4)), -1.0f);
-}
-
-TEST_P(ConductivityAdapter, SerialAndConnectionOnlyAtTheConductivityLevel)
-{
-    ULONG serial = 7;
-    EXPECT_EQ(Sensor().GetSerialNumber(serial), S_OK);
-    EXPECT_EQ(serial, 0u);
-    EXPECT_EQ(Sensor().GetConnection(), 0);
-    ASSERT_EQ(Sensor().GetConductivitySerialNumber(serial), S_OK);
-    EXPECT_EQ(serial, SensorSerial(kConductivity));
-    EXPECT_EQ(Sensor().GetConductivityConnection(), kConductivity);
-    EXPECT_EQ(Sensor().GetSensorType(), NVSystem::SENSOR_TYPE_CONDUCTIVITY);
-    EXPECT_EQ(Sensor().AsConductivity(), &Sensor());
-    EXPECT_EQ(Sensor().AsTemperature(), &Sensor());
-    EXPECT_EQ(Sensor().AsVoxPro(), nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(Probes, ConductivityAdapter, ::testing::ValuesIn(kProbes),
                          [](const ::testing::TestParamInfo<ConductivityProbe>& probe)
                          { return "Type" + std::to_string(probe.param.deviceType); });
 
-class ConductivityAdapterChecks : public AdapterTest
-{
-};
-
-TEST_F(ConductivityAdapterChecks, EveryOperationNeedsSignatureDeviceAndCompanion)
-{
-    StartProbe(probesim::kCoreProbeType);
-    NVSystem::CVOXSensor oxygen(&Device(), 1);
-    CConductivitySensorVOXCoreIC orphan(&Device(), kConductivity, nullptr);
-    Tampered<CMK100Sensor> tampered(&Device(), kConductivity);
-    tampered.SpoilSignature();
-    CMK100Sensor unbound(nullptr, kConductivity);
-    for (ISensor_Conductivity* sensor :
-         std::initializer_list<ISensor_Conductivity*>{&orphan, &tampered, &unbound})
-    {
-        float value = 0.0f;
-        USHORT quality = 0;
-        USHORT unitId = 0;
-        ULONG serial = 3;
-        CDynArray<float> betas;
-        EXPECT_EQ(sensor->ReadConductivityParam1(value, quality, unitId, FALSE),
-                  MODBUSCOMM_E_INVALID_DEVICE_THIS);
-        EXPECT_EQ(sensor->ReadTemperature(value, quality, unitId, FALSE), MODBUSCOMM_E_INVALID_DEVICE_THIS);
-        EXPECT_EQ(sensor->SetCellConstant(1.0f), MODBUSCOMM_E_INVALID_DEVICE_THIS);
-        EXPECT_EQ(sensor->ReadCalibrationBlock(value, value, betas), MODBUSCOMM_E_INVALID_DEVICE_THIS);
-        EXPECT_EQ(sensor->GetConductivitySerialNumber(serial), MODBUSCOMM_E_INVALID_DEVICE_THIS);
-        EXPECT_EQ(serial, 0u);
-    }
-    EXPECT_EQ(FramesSinceMark(), 0u);
-}
-
 } // namespace
-} // namespace adaptertest
+} // namespace modeltest

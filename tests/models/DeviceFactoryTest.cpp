@@ -1,37 +1,29 @@
 // The network's device factory with the device classes installed: class by device type, boot code,
 // failures that leave nothing behind, and the device list.
 #include <cstdint>
+#include <string_view>
 #include <thread>
 
 #include "comm/DeviceFactoryHook.h"
+#include "models/BlueToothSkiffCom.h"
+#include "models/BluetoothCommDeviceComm.h"
 #include "models/DeviceFactory.h"
 #include "models/SledraComm.h"
+#include "models/StiloComm.h"
 #include "models/VOXCoreICComm.h"
 #include "models/VoxProComm.h"
-#include "tests/models/DeviceFactoryTestSupport.h"
+#include "tests/models/ModelTestSupport.h"
 
-namespace factorytest
+namespace modeltest
 {
 namespace
 {
 
-using NVSystem::CDeviceComm;
-using NVSystem::CSledraComm;
-using NVSystem::CVOXCoreICComm;
-using NVSystem::CVoxProComm;
+using namespace NVSystem;
 
-class DeviceFactory : public ProbeOnLine
+class DeviceFactory : public ModelTest
 {
 protected:
-    // A bare instrument of the type, without sensors.
-    void StartBare(uint16_t deviceType)
-    {
-        probesim::InstrumentConfig config;
-        config.deviceType = deviceType;
-        config.serialNumber = 99;
-        StartProbe(config, probesim::ProbeSensors::None);
-    }
-
     // The network's reference count, without changing it.
     ULONG NetworkReferences()
     {
@@ -41,66 +33,49 @@ protected:
     }
 };
 
-TEST_F(DeviceFactory, TheProbeTypesGetTheirClasses)
+TEST_F(DeviceFactory, EachTypeGetsItsClass)
 {
-    for (uint16_t type : {12, 19, 20, 24, 31, 35, 36, 37})
+    const std::pair<uint16_t, std::string_view> rows[] = {
+        {12, "VoxPro"}, {19, "VoxPro"}, {20, "VoxPro"},    {24, "VoxPro"}, {31, "VoxPro"},
+        {35, "VoxPro"}, {36, "VoxPro"}, {37, "VoxPro"},    {18, "Sledra"}, {39, "Core"},
+        {1, "Stilo"},   {2, "Stilo"},   {4, "Stilo"},      {30, "Stilo"},  {6, "Stilo"},
+        {8, "Stilo"},   {15, "Stilo"},  {16, "Stilo"},     {13, "Skiff"},  {0x8003, "Bluetooth"},
+        {14, "Plain"},  {22, "Plain"},  {0x8004, "Plain"},
+    };
+    for (const auto& [type, expected] : rows)
     {
-        StartProbe(type);
+        probesim::InstrumentConfig config;
+        config.deviceType = type;
+        config.serialNumber = 99;
+        if (expected != "Plain")
+            config = probesim::ProbeConfig(type, kProbeSerial);
+        StartProbe(config, expected == "Plain" ? probesim::ProbeSensors::None : probesim::ProbeSensors::All);
         ASSERT_EQ(CreateDevice(), S_OK) << type;
-        EXPECT_TRUE(CVoxProComm::IsVoxPro(&Device())) << type;
-        EXPECT_FALSE(CSledraComm::IsSledra(&Device())) << type;
-        EXPECT_FALSE(CVOXCoreICComm::IsVOXCoreIC(&Device())) << type;
-        // The family's registers are placed: the template version was read at attach.
-        USHORT voltage = 0;
-        EXPECT_EQ(Device().GetExternalVoltage(voltage), S_OK) << type;
-    }
-
-    StartProbe(18);
-    ASSERT_EQ(CreateDevice(), S_OK);
-    EXPECT_TRUE(CSledraComm::IsSledra(&Device()));
-    EXPECT_FALSE(CVoxProComm::IsVoxPro(&Device()));
-    USHORT voltage = 0;
-    EXPECT_EQ(Device().GetExternalVoltage(voltage), S_OK);
-
-    StartProbe(39);
-    ASSERT_EQ(CreateDevice(), S_OK);
-    EXPECT_TRUE(CVOXCoreICComm::IsVOXCoreIC(&Device()));
-    EXPECT_FALSE(CSledraComm::IsSledra(&Device()));
-    // The core places no registers of its own.
-    EXPECT_EQ(Device().GetExternalVoltage(voltage), MODBUSCOMM_E_NOT_SUPPORTED);
-}
-
-TEST_F(DeviceFactory, OtherTypesGetThePlainDevice)
-{
-    for (uint16_t type : {14, 22, 0x8004})
-    {
-        StartBare(type);
-        ASSERT_EQ(CreateDevice(), S_OK) << type;
-        EXPECT_EQ(Device().GetClassSignature(), 0u) << type;
-        EXPECT_EQ(Device().QueryVoxProComm(), nullptr);
-        EXPECT_EQ(Device().QuerySledraComm(), nullptr);
-        EXPECT_EQ(Device().QueryVOXCoreICComm(), nullptr);
-        EXPECT_EQ(Device().GetVoxProSensor(), nullptr);
+        CDeviceComm* device = &Device();
+        EXPECT_EQ(CVoxProComm::IsVoxPro(device), expected == "VoxPro") << type;
+        EXPECT_EQ(CSledraComm::IsSledra(device), expected == "Sledra") << type;
+        EXPECT_EQ(CVOXCoreICComm::IsVOXCoreIC(device), expected == "Core") << type;
+        EXPECT_EQ(CStiloComm::IsStilo(device), expected == "Stilo") << type;
+        EXPECT_EQ(CBluetoothCommDeviceComm::IsBluetoothCommDevice(device), expected == "Bluetooth") << type;
+        EXPECT_EQ(CBlueToothSkiffCom::IsBlueToothSkiff(device), expected == "Skiff") << type;
         USHORT typeId = 0;
-        ASSERT_EQ(Device().GetDeviceTypeId(typeId), S_OK);
+        ASSERT_EQ(device->GetDeviceTypeId(typeId), S_OK);
         EXPECT_EQ(typeId, type);
+        if (expected == "Plain")
+        {
+            EXPECT_EQ(device->GetClassSignature(), 0u) << type;
+            EXPECT_EQ(device->GetVoxProSensor(), nullptr) << type;
+        }
+        // The family's registers are placed (the template version was read at attach); the core
+        // places none of its own.
+        USHORT voltage = 0;
+        if (expected == "VoxPro" || expected == "Sledra" || expected == "Core")
+        {
+            EXPECT_EQ(device->GetExternalVoltage(voltage),
+                      expected == "Core" ? MODBUSCOMM_E_NOT_SUPPORTED : S_OK)
+                << type;
+        }
     }
-}
-
-TEST_F(DeviceFactory, AProbeInItsBootCodeIsCreatedWithTheBootCodeSuccess)
-{
-    probesim::InstrumentConfig config = probesim::ProbeConfig(12, 4711);
-    config.boot.startInBoot = true;
-    StartProbe(config);
-    EXPECT_EQ(CreateDevice(), MODBUSCOMM_S_NO_APP_FIRMWARE);
-    ASSERT_NE(m_device, nullptr);
-    EXPECT_TRUE(CVoxProComm::IsVoxPro(&Device()));
-    EXPECT_EQ(Network().GetDeviceCount(), 1u);
-    float value = 0.0f;
-    USHORT quality = 0;
-    USHORT unit = 0;
-    EXPECT_EQ(Device().GetVoxProSensor()->ReadTemperature(value, quality, unit, FALSE),
-              MODBUSCOMM_E_NO_APP_FIRMWARE);
 }
 
 TEST_F(DeviceFactory, TheCallerHoldsTheOneReferenceAndTheListFollowsTheDevices)
@@ -108,18 +83,17 @@ TEST_F(DeviceFactory, TheCallerHoldsTheOneReferenceAndTheListFollowsTheDevices)
     StartProbe(12);
     ASSERT_EQ(NetworkReferences(), 1u);
     ASSERT_EQ(CreateDevice(), S_OK);
-    CDeviceComm* first = m_device.release();
+    CDeviceComm* first = m_made.release();
     ASSERT_EQ(CreateDevice(), S_OK);
     EXPECT_EQ(Network().GetDeviceCount(), 2u);
     EXPECT_EQ(Network().GetDevice(0), first);
-    EXPECT_EQ(Network().GetDevice(1), m_device.get());
+    EXPECT_EQ(Network().GetDevice(1), m_made.get());
     EXPECT_EQ(NetworkReferences(), 3u);
-
     // The caller's Release is the last: the device goes and leaves the list.
     EXPECT_EQ(first->Release(), 0u);
     EXPECT_EQ(Network().GetDeviceCount(), 1u);
-    EXPECT_EQ(Network().GetDevice(0), m_device.get());
-    m_device.reset();
+    EXPECT_EQ(Network().GetDevice(0), m_made.get());
+    m_made.reset();
     EXPECT_EQ(Network().GetDeviceCount(), 0u);
     EXPECT_EQ(NetworkReferences(), 1u);
 }
@@ -146,33 +120,36 @@ TEST_F(DeviceFactory, TwoThreadsCreatingDevicesOnOneLineAreSerialised)
     EXPECT_EQ(Network().GetDeviceCount(), 0u);
 }
 
-TEST_F(DeviceFactory, AFailingAttachLeavesNothingBehind)
+TEST_F(DeviceFactory, AFailingAttachLeavesNothingBehindAndBootCodeIsNoFailure)
 {
     StartProbe(12);
     // The identity is answered, the template version read at attach is not.
     Sim().Faults().Queue(probesim::Fault::None());
     Sim().Faults().SetPersistent(probesim::Fault::NoReply());
     EXPECT_EQ(CreateDevice(), SERIALCOMM_E_READ_TIMEOUT);
-    EXPECT_EQ(m_device, nullptr);
+    EXPECT_EQ(m_made, nullptr);
     EXPECT_EQ(Network().GetDeviceCount(), 0u);
     EXPECT_EQ(NetworkReferences(), 1u);
-
-    // Nor does an unanswered identity request.
-    Sim().Faults().Clear();
-    Sim().Faults().SetPersistent(probesim::Fault::NoReply());
-    EXPECT_TRUE(Failed(CreateDevice()));
-    EXPECT_EQ(m_device, nullptr);
-    EXPECT_EQ(Network().GetDeviceCount(), 0u);
-    Sim().Faults().Clear();
-
     // The line works on: the next creation succeeds.
+    Sim().Faults().Clear();
     EXPECT_EQ(CreateDevice(), S_OK);
     EXPECT_EQ(Network().GetDeviceCount(), 1u);
+
+    // A probe in its boot code is made, with the boot-code success, and refuses the application's work.
+    probesim::InstrumentConfig config = probesim::ProbeConfig(12, kProbeSerial);
+    config.boot.startInBoot = true;
+    StartProbe(config);
+    EXPECT_EQ(CreateDevice(), MODBUSCOMM_S_NO_APP_FIRMWARE);
+    ASSERT_NE(m_made, nullptr);
+    EXPECT_TRUE(CVoxProComm::IsVoxPro(&Device()));
+    EXPECT_EQ(Network().GetDeviceCount(), 1u);
+    EXPECT_EQ(ReadOf(*Device().GetVoxProSensor(), &ISensor_VoxPro::ReadTemperature).hr,
+              MODBUSCOMM_E_NO_APP_FIRMWARE);
 }
 
 TEST_F(DeviceFactory, NeedsALineAndTheInstalledClasses)
 {
-    NetworkPtr network(CModbusComm::Create());
+    devicetest::NetworkPtr network(CModbusComm::Create());
     CDeviceComm* device = reinterpret_cast<CDeviceComm*>(&network);
     EXPECT_EQ(network->CreateDeviceForAddress(1, device), MODBUSCOMM_E_NO_CONNECTION);
     EXPECT_EQ(device, nullptr);
@@ -186,16 +163,5 @@ TEST_F(DeviceFactory, NeedsALineAndTheInstalledClasses)
     EXPECT_EQ(CreateDevice(), S_OK);
 }
 
-TEST_F(DeviceFactory, ADeviceObjectCanBeMadeAndDiscardedWithoutALine)
-{
-    SlaveIdInfo identity;
-    identity.DeviceTypeId = 39;
-    CDeviceComm* device = nullptr;
-    ASSERT_EQ(NVSystem::CreateDeviceObject(identity, device), S_OK);
-    EXPECT_TRUE(CVOXCoreICComm::IsVOXCoreIC(device));
-    EXPECT_EQ(device->GetAddress(), 255);
-    device->Release();
-}
-
 } // namespace
-} // namespace factorytest
+} // namespace modeltest

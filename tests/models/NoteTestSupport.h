@@ -47,11 +47,6 @@ inline std::u16string Text(const CWideString& text)
     return units != nullptr ? units : u"";
 }
 
-inline std::u16string Label(StringId id)
-{
-    return Text(GetSystemString(id));
-}
-
 // Notes built while it lives carry the given user name.
 class ScopedUserName
 {

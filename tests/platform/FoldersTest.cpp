@@ -17,83 +17,50 @@ public:
     ~ScopedEnv()
     {
         for (const auto& [name, value] : m_saved)
-        {
-            if (value)
-                setenv(name.c_str(), value->c_str(), 1);
-            else
-                unsetenv(name.c_str());
-        }
+            value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
     }
     void Set(const std::string& name, const char* value)
     {
-        if (!m_saved.count(name))
-        {
-            const char* old = std::getenv(name.c_str());
-            m_saved[name] = old ? std::optional<std::string>(old) : std::nullopt;
-        }
-        if (value)
-            setenv(name.c_str(), value, 1);
-        else
-            unsetenv(name.c_str());
+        const char* old = std::getenv(name.c_str());
+        m_saved.try_emplace(name, old != nullptr ? std::optional<std::string>(old) : std::nullopt);
+        value != nullptr ? setenv(name.c_str(), value, 1) : unsetenv(name.c_str());
     }
 
 private:
     std::map<std::string, std::optional<std::string>> m_saved;
 };
 
-TEST(FoldersTest, ConfigDirFollowsTheVariablesInOrder)
+TEST(FoldersTest, EachFolderFollowsItsVariablesInOrder)
 {
     ScopedEnv env;
     env.Set("HOME", "/home/tester");
     env.Set("NORVANE_CONFIG_DIR", "/srv/norvane-config");
     env.Set("XDG_CONFIG_HOME", "/xdg/config");
-    EXPECT_EQ(platform::ConfigDir(), "/srv/norvane-config");
-
-    env.Set("NORVANE_CONFIG_DIR", "");
-    EXPECT_EQ(platform::ConfigDir(), "/xdg/config/norvane");
-
-    env.Set("XDG_CONFIG_HOME", nullptr);
-    EXPECT_EQ(platform::ConfigDir(), "/home/tester/.config/norvane");
-
-    // The XDG rules say a relative base folder is to be ignored.
-    env.Set("XDG_CONFIG_HOME", "relative/config");
-    EXPECT_EQ(platform::ConfigDir(), "/home/tester/.config/norvane");
-}
-
-TEST(FoldersTest, StateDocumentsAndTemp)
-{
-    ScopedEnv env;
-    env.Set("HOME", "/home/tester");
     env.Set("XDG_STATE_HOME", "/xdg/state");
     env.Set("XDG_DOCUMENTS_DIR", "/home/tester/Dokumente");
     env.Set("TMPDIR", "/scratch");
+    EXPECT_EQ(platform::ConfigDir(), "/srv/norvane-config");
     EXPECT_EQ(platform::StateDir(), "/xdg/state/norvane");
     EXPECT_EQ(platform::DocumentsDir(), "/home/tester/Dokumente");
     EXPECT_EQ(platform::TempDir(), "/scratch");
 
-    env.Set("XDG_STATE_HOME", nullptr);
-    env.Set("XDG_DOCUMENTS_DIR", nullptr);
-    env.Set("TMPDIR", nullptr);
+    env.Set("NORVANE_CONFIG_DIR", "");
+    EXPECT_EQ(platform::ConfigDir(), "/xdg/config/norvane");
+    env.Set("XDG_CONFIG_HOME", "relative/config"); // the XDG rules say a relative base is ignored
+    EXPECT_EQ(platform::ConfigDir(), "/home/tester/.config/norvane");
+    for (const char* name : {"XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_DOCUMENTS_DIR", "TMPDIR"})
+        env.Set(name, nullptr);
+    EXPECT_EQ(platform::ConfigDir(), "/home/tester/.config/norvane");
     EXPECT_EQ(platform::StateDir(), "/home/tester/.local/state/norvane");
     EXPECT_EQ(platform::DocumentsDir(), "/home/tester/Documents");
     EXPECT_EQ(platform::TempDir(), "/tmp");
-}
 
-TEST(FoldersTest, HomeFallsBackToTheUserDatabase)
-{
-    ScopedEnv env;
+    // Without HOME the user database gives the home folder.
     env.Set("HOME", nullptr);
-    env.Set("XDG_STATE_HOME", nullptr);
-    const auto state = platform::StateDir();
-    EXPECT_TRUE(state.is_absolute()) << state;
-    EXPECT_EQ(state.filename(), "norvane");
-}
-
-TEST(FoldersTest, ExecutableDirHoldsTheRunningProgram)
-{
-    const auto dir = platform::ExecutableDir();
-    EXPECT_TRUE(dir.is_absolute());
-    EXPECT_TRUE(std::filesystem::exists(dir / "platform_tests")) << dir;
+    EXPECT_TRUE(platform::StateDir().is_absolute()) << platform::StateDir();
+    EXPECT_EQ(platform::StateDir().filename(), "norvane");
+    EXPECT_TRUE(std::filesystem::exists(platform::ExecutableDir() / "platform_tests"))
+        << platform::ExecutableDir();
 }
 
 } // namespace

@@ -8,24 +8,18 @@ namespace
 
 using namespace platform;
 
-TEST(MessageBoxTest, DefaultHookWritesToStandardErrorAndDoesNothingRisky)
+TEST(MessageBoxTest, TheDefaultWritesToStandardErrorAndAnInstalledHookGetsEveryBox)
 {
     testing::internal::CaptureStderr();
     EXPECT_EQ(ShowMessageBox(nullptr, u"Port COM3 is busy", u"Tarnwick Software", MB_OK | MB_ICONERROR),
               IDOK);
-    const std::string written = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(written, "error: Tarnwick Software: Port COM3 is busy\n");
-
-    testing::internal::CaptureStderr();
+    // A question is answered with what risks nothing.
     EXPECT_EQ(ShowMessageBox(nullptr, u"Überschreiben?", u"", MB_YESNO | MB_ICONQUESTION), IDNO);
     EXPECT_EQ(ShowMessageBox(nullptr, u"Continue?", u"", MB_OKCANCEL), IDCANCEL);
     EXPECT_EQ(ShowMessageBox(nullptr, u"Save first?", u"", MB_YESNOCANCEL), IDCANCEL);
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Überschreiben?\nContinue?\nSave first?\n");
-}
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "error: Tarnwick Software: Port COM3 is busy\nÜberschreiben?\nContinue?\nSave first?\n");
 
-TEST(MessageBoxTest, InstalledHookGetsEveryBoxUntilRemoved)
-{
-    IMessageBoxHook* before = nullptr;
     {
         testsupport::ScriptedMessageBox scripted;
         scripted.QueueAnswer(IDYES);
@@ -36,16 +30,15 @@ TEST(MessageBoxTest, InstalledHookGetsEveryBoxUntilRemoved)
         EXPECT_EQ(shown[0].text, u"Flash firmware?");
         EXPECT_EQ(shown[0].caption, u"Update");
         EXPECT_EQ(shown[0].flags, static_cast<uint32_t>(MB_YESNO));
-
         // Installing another hook hands back the scripted one.
-        before = SetMessageBoxHook(nullptr);
+        IMessageBoxHook* before = SetMessageBoxHook(nullptr);
         EXPECT_EQ(before, &scripted);
         EXPECT_EQ(SetMessageBoxHook(before), nullptr);
     }
-    // The scripted hook put back the default, which answers a question with "No".
+    // The scripted hook put back the default.
     testing::internal::CaptureStderr();
     EXPECT_EQ(ShowMessageBox(nullptr, u"Again?", u"", MB_YESNO), IDNO);
-    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Again?\n");
 }
 
 } // namespace

@@ -1,9 +1,8 @@
-// File transfers in both generations: the extended file request with functions 100 and 101 from
-// register map version 3 on, the file command registers before it.
+// File transfers by functions 100 to 102 (BootCodeTest takes the file command registers), notes into
+// the active log, and the faults a test can put on single blocks.
 #include <gtest/gtest.h>
 
 #include "tests/probe-sim/WireClient.h"
-#include "tools/probe-sim/FileCommandRegisters.h"
 #include "tools/probe-sim/Instrument.h"
 
 namespace probesim_test
@@ -11,23 +10,19 @@ namespace probesim_test
 namespace
 {
 
-using probesim::DeviceFile;
-using probesim::FramingMode;
+using probesim::BlockFault;
 using probesim::Instrument;
-using probesim::ProbeSimulator;
 
 constexpr uint16_t kRead = 0xF000;
 constexpr uint16_t kWrite = 0xF001;
 constexpr uint16_t kWriteNote = 0xF006;
 constexpr uint16_t kOemFile = 65500;
 constexpr uint16_t kPlainFile = 4; // a file whose content the instrument does not look into
-
-constexpr uint8_t kIllegalDataValue = 0x03;
 constexpr uint8_t kFileSequence = 0x86;
-constexpr uint8_t kFileCommand = 0x87;
-constexpr uint8_t kFileNumber = 0x88;
-constexpr uint8_t kFileSize = 0x89;
 constexpr uint8_t kFileBlock = 0x8A;
+
+// A measurement-cache note: serial 4711, time-out 2000 ms, user "ab".
+const Bytes kCacheNote = Hex("00 02 09 01 00 00 12 67 07 D0 00 02 00 61 00 62");
 
 Bytes Pattern(size_t size)
 {
@@ -37,41 +32,28 @@ Bytes Pattern(size_t size)
     return bytes;
 }
 
-class ExtendedFiles : public ::testing::Test
+class Files : public ::testing::Test
 {
 protected:
-    std::optional<probesim::Adu> Ask(const probesim::Adu& request) { return client.Ask(request); }
+    auto Ask(const probesim::Adu& request, std::chrono::milliseconds timeout = 1s)
+    {
+        return client.Ask(request, timeout);
+    }
 
-    ProbeSimulator sim;
+    probesim::ProbeSimulator sim;
     Instrument probe{sim, {.deviceType = 12, .sleeps = false}};
     WireClient client{sim.SlavePath()};
 };
 
-TEST_F(ExtendedFiles, SetupReportsTheFileAndBlocksCarryOffsetAndEndMark)
-{
-    probe.Files().Put(kOemFile, DeviceFile{Text("ABC"), {0x11223344, 0x5566}, {0x778899AA, 0xBBCC}});
-    const auto setup = Ask(FileRequest(1, kRead, kOemFile));
-    ASSERT_TRUE(setup);
-    EXPECT_EQ(ToHex(setup->data), "F0 00 FF DC 00 00 00 03 11 22 33 44 55 66 77 88 99 AA BB CC");
-    const auto block = Ask(ReadBlock(1, 1, 10));
-    ASSERT_TRUE(block);
-    EXPECT_EQ(ToHex(block->data), "00 00 00 01 00 02 42 43 01");
-    EXPECT_EQ(ToHex(Ask(ReadBlock(1, 0, 1))->data), "00 00 00 00 00 01 41 00");
-    EXPECT_EQ(probe.OpenFileTransfer()->done, 3u);
-
-    const auto idle = Ask(FileRequest(1, 0, kOemFile));
-    ASSERT_TRUE(idle);
-    EXPECT_EQ(ToHex(idle->data), "00 00 FF DC 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00");
-    EXPECT_FALSE(probe.OpenFileTransfer());
-    EXPECT_EQ(ExceptionOf(Ask(ReadBlock(1, 0, 1))), kFileSequence);
-}
-
-TEST_F(ExtendedFiles, ReadsAFileInBlocksUpToThePacketLimit)
+TEST_F(Files, ReadsAFileInBlocksUpToThePacketLimit)
 {
     const Bytes content = Pattern(2500);
     probe.Files().Put(kOemFile, content);
-    ASSERT_TRUE(Ask(FileRequest(1, kRead, kOemFile)));
-    // 1013 payload bytes fill a 1024-byte RTU frame in the long form; one more does not fit.
+    EXPECT_EQ(ExceptionOf(Ask(ReadBlock(1, 0, 1))), kFileSequence) << "no transfer set up";
+    const auto setup = Ask(FileRequest(1, kRead, kOemFile));
+    ASSERT_TRUE(setup);
+    EXPECT_EQ(ToHex(Bytes(setup->data.begin(), setup->data.begin() + 8)), "F0 00 FF DC 00 00 09 C4");
+    // 1013 payload bytes fill a 1024-byte RTU frame; one more does not fit.
     EXPECT_EQ(ExceptionOf(Ask(ReadBlock(1, 0, 1014))), kFileBlock);
     Bytes read;
     for (uint32_t offset = 0; offset < content.size();)
@@ -82,153 +64,78 @@ TEST_F(ExtendedFiles, ReadsAFileInBlocksUpToThePacketLimit)
         ASSERT_EQ(block->data.size(), 7u + length);
         read.insert(read.end(), block->data.begin() + 6, block->data.end() - 1);
         offset += length;
-        EXPECT_EQ(block->data.back(), offset == content.size() ? 1 : 0);
+        EXPECT_EQ(block->data.back(), offset == content.size() ? 1 : 0) << "the end mark";
     }
     EXPECT_EQ(read, content);
-    // At the end a block is empty; beyond it the offset is refused.
-    EXPECT_EQ(ToHex(Ask(ReadBlock(1, 2500, 10))->data), "00 00 09 C4 00 00 01");
     EXPECT_EQ(ExceptionOf(Ask(ReadBlock(1, 2501, 10))), kFileBlock);
+    ASSERT_TRUE(Ask(FileRequest(1, 0, kOemFile)));
+    EXPECT_FALSE(probe.OpenFileTransfer());
 }
 
-TEST_F(ExtendedFiles, AWriteIsStoredWhenItIsCompleteAndBackToIdle)
+TEST_F(Files, AWriteIsStoredWhenCompleteAtTheReturnToIdle)
 {
     probe.Files().Put(kPlainFile, Text("old"));
     ASSERT_TRUE(Ask(FileRequest(1, kWrite, kPlainFile, 5)));
-    const auto first = Ask(WriteBlock(1, 0, Text("ABC")));
-    ASSERT_TRUE(first);
-    EXPECT_EQ(ToHex(first->data), "00 00 00 00 00 03");
+    EXPECT_EQ(ToHex(Ask(WriteBlock(1, 0, Text("ABC")))->data), "00 00 00 00 00 03");
     EXPECT_TRUE(Ask(WriteBlock(1, 0, Text("ABC"))));                        // sent again after a lost reply
     EXPECT_EQ(ExceptionOf(Ask(WriteBlock(1, 4, Text("E")))), kFileBlock);   // a gap
     EXPECT_EQ(ExceptionOf(Ask(WriteBlock(1, 3, Text("DEF")))), kFileBlock); // past the size
     EXPECT_TRUE(Ask(WriteBlock(1, 3, Text("DE"))));
-    EXPECT_EQ(probe.Files().Get(kPlainFile)->data, Text("old")); // not before the return to idle
+    EXPECT_EQ(probe.Files().Get(kPlainFile)->data, Text("old"));
     ASSERT_TRUE(Ask(FileRequest(1, 0, kPlainFile)));
     EXPECT_EQ(probe.Files().Get(kPlainFile)->data, Text("ABCDE"));
-    EXPECT_EQ(probe.FilesCommitted(), 1u);
 
     // A write abandoned halfway leaves the file as it was.
     ASSERT_TRUE(Ask(FileRequest(1, kWrite, kPlainFile, 4)));
     EXPECT_TRUE(Ask(WriteBlock(1, 0, Text("xy"))));
     ASSERT_TRUE(Ask(FileRequest(1, 0, kPlainFile)));
     EXPECT_EQ(probe.Files().Get(kPlainFile)->data, Text("ABCDE"));
-
-    // An empty write is just the setup and the return to idle.
-    ASSERT_TRUE(Ask(FileRequest(1, kWrite, 7, 0)));
-    ASSERT_TRUE(Ask(FileRequest(1, 0, 7)));
-    EXPECT_EQ(probe.Files().Get(7)->data, Bytes{});
 }
 
-TEST_F(ExtendedFiles, ANoteIsAppendedToItsLog)
+TEST_F(Files, ANoteLandsInTheActiveLogAndABlockThatIsNoNoteIsRefused)
 {
-    const Bytes note = Hex("00 02 09 01 00 00 12 67 03 E8 00 00");
-    probe.Files().Put(12, Text("LOG"));
-    ASSERT_TRUE(Ask(FileRequest(1, kWriteNote, 12, 12)));
-    EXPECT_TRUE(Ask(WriteBlock(1, 0, note)));
-    ASSERT_TRUE(Ask(FileRequest(1, 0, 12)));
-    Bytes expected = Text("LOG");
-    expected.insert(expected.end(), note.begin(), note.end());
-    EXPECT_EQ(probe.Files().Get(12)->data, expected);
-    EXPECT_EQ(ExceptionOf(Ask(FileRequest(1, kWriteNote, 13, 4))), kFileNumber);
-}
-
-TEST_F(ExtendedFiles, RefusesWhatTheMachineryCannotDo)
-{
-    EXPECT_EQ(ExceptionOf(Ask(FileRequest(1, kRead, kPlainFile))), kFileNumber);
-    EXPECT_EQ(ExceptionOf(Ask(FileRequest(1, 0xF00F, kPlainFile))), kFileCommand);
-    EXPECT_EQ(ExceptionOf(Ask(FileRequest(1, kWrite, kPlainFile, 0xFFFFFFFF))), kFileSize);
-    EXPECT_EQ(ExceptionOf(Ask(WriteBlock(1, 0, Text("x")))), kFileSequence);
-    probesim::Adu shortRecord = FileRequest(1, kRead, kPlainFile);
-    shortRecord.data.pop_back();
-    EXPECT_EQ(ExceptionOf(Ask(shortRecord)), kIllegalDataValue);
-    probesim::Adu badLength = WriteBlock(1, 0, Text("xy"));
-    badLength.data.pop_back();
-    EXPECT_EQ(ExceptionOf(Ask(badLength)), kIllegalDataValue);
-
-    // A commit the file's owner refuses keeps the old file.
-    probe.Files().Put(kPlainFile, Text("good"));
-    probe.SetFileCommitHook(
-        [](uint16_t, uint16_t, const std::vector<uint8_t>& data) {
-            return data.size() < 4 ? std::optional(probesim::ExceptionCode::InvalidFileBlock) : std::nullopt;
-        });
-    ASSERT_TRUE(Ask(FileRequest(1, kWrite, kPlainFile, 3)));
-    EXPECT_TRUE(Ask(WriteBlock(1, 0, Text("bad"))));
-    EXPECT_EQ(ExceptionOf(Ask(FileRequest(1, 0, kPlainFile))), kFileBlock);
-    EXPECT_EQ(probe.Files().Get(kPlainFile)->data, Text("good"));
-}
-
-TEST(ExtendedFilesInAscii, TheBlockLimitFollowsTheFraming)
-{
-    ProbeSimulator sim({.mode = FramingMode::Ascii});
-    Instrument probe(sim, {.sleeps = false});
-    WireClient client(sim.SlavePath(), FramingMode::Ascii);
-    probe.Files().Put(kOemFile, Pattern(600));
-    ASSERT_TRUE(client.Ask(FileRequest(1, kRead, kOemFile)));
-    EXPECT_EQ(ExceptionOf(client.Ask(ReadBlock(1, 0, 501))), kFileBlock);
-    const auto block = client.Ask(ReadBlock(1, 0, 500));
-    ASSERT_TRUE(block);
-    EXPECT_EQ(block->data.size(), 507u);
-    // Function 101 allows 501 bytes in a 1024-character ASCII frame.
-    ASSERT_TRUE(client.Ask(FileRequest(1, kWrite, kOemFile, 600)));
-    EXPECT_EQ(ExceptionOf(client.Ask(WriteBlock(1, 0, Pattern(502)))), kFileBlock);
-    EXPECT_EQ(client.Ask(WriteBlock(1, 0, Pattern(501)))->function, 101);
-}
-
-class RegisterFiles : public ::testing::Test
-{
-protected:
-    std::optional<uint8_t> Command(uint16_t value)
+    probe.StartLog(12);
+    const auto write = [&](const Bytes& block)
     {
-        return client.Write(1, probesim::kFileCommandRegister, {value});
-    }
-
-    ProbeSimulator sim;
-    Instrument probe{sim, {.deviceType = 12, .registerMapVersion = 2, .sleeps = false}};
-    WireClient client{sim.SlavePath()};
-};
-
-TEST_F(RegisterFiles, ReadsThroughTheCommandHandshakeWithShortBlocks)
-{
-    probe.Files().Put(65003, Pattern(300));
-    EXPECT_EQ(Command(0), std::nullopt);
-    EXPECT_EQ(Command(1), std::nullopt);
-    EXPECT_EQ(client.Write(1, probesim::kFileNumberRegister, {65003}), std::nullopt);
-    EXPECT_EQ(Command(kRead), std::nullopt);
-    EXPECT_EQ(client.Read(1, probesim::kTransferSizeRegister, 2), (Values{0, 300}));
-    const auto block = client.Ask(ReadBlock(1, 298, 5));
-    ASSERT_TRUE(block);
-    EXPECT_EQ(ToHex(block->data), ToHex(Bytes{0x00, 0x02, Pattern(300)[298], Pattern(300)[299]}));
-    // 1018 bytes fill a 1024-byte RTU frame in the short form.
-    EXPECT_TRUE(client.Ask(ReadBlock(1, 0, 1018)));
-    EXPECT_EQ(ExceptionOf(client.Ask(ReadBlock(1, 0, 1019))), kFileBlock);
-    EXPECT_EQ(Command(0), std::nullopt);
-    EXPECT_FALSE(probe.OpenFileTransfer());
+        EXPECT_TRUE(Ask(FileRequest(1, kWriteNote, 12, static_cast<uint32_t>(block.size()))));
+        EXPECT_TRUE(Ask(WriteBlock(1, 0, block)));
+        return Ask(FileRequest(1, 0, 12));
+    };
+    EXPECT_EQ(write(kCacheNote)->function, 102);
+    EXPECT_EQ(ExceptionOf(write(Text("note"))), kFileBlock);
+    const auto notes = probe.ActiveLogNotes();
+    ASSERT_EQ(notes.size(), 1u);
+    EXPECT_EQ(notes[0].SubType(), 9);
+    EXPECT_EQ(notes[0].SensorSerial(), 4711u);
+    EXPECT_EQ(notes[0].UserNameAt(6), u"ab");
+    EXPECT_EQ(notes[0].UserNameAt(7), std::nullopt); // a count of 0x0200 units runs past the end
+    EXPECT_EQ(probe.Files().Get(12)->data, kCacheNote);
 }
 
-TEST_F(RegisterFiles, WritesThroughTheCommandHandshakeAndStoresAtTheClosingZero)
+TEST_F(Files, SlowRefusedAndLostBlocks)
 {
-    EXPECT_EQ(Command(0), std::nullopt);
-    EXPECT_EQ(Command(1), std::nullopt);
-    EXPECT_EQ(client.Write(1, probesim::kFileNumberRegister, {65003}), std::nullopt);
-    EXPECT_EQ(client.Write(1, probesim::kTransferSizeRegister, {0, 10}), std::nullopt);
-    EXPECT_EQ(Command(kWrite), std::nullopt);
-    EXPECT_EQ(probe.FileCommandStep(), probesim::HandshakeStep::Done);
-    const Bytes set = Hex("00 01 00 41 00 01 00 01 00 03");
-    EXPECT_TRUE(client.Ask(WriteBlock(1, 0, set)));
-    EXPECT_FALSE(probe.Files().Has(65003));
-    EXPECT_EQ(Command(0), std::nullopt);
-    ASSERT_TRUE(probe.Files().Has(65003));
-    EXPECT_EQ(probe.Files().Get(65003)->data, set);
-}
+    probe.Files().Put(kPlainFile, Text("ABCDEFGH"));
+    probe.FileBlockFaults().AtBlock(2, BlockFault::Slow(100ms));
+    probe.FileBlockFaults().AtOffset(6, BlockFault::Refused(), 2);
+    ASSERT_TRUE(Ask(FileRequest(1, kRead, kPlainFile)));
+    EXPECT_TRUE(Ask(ReadBlock(1, 0, 2)));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(ToHex(Ask(ReadBlock(1, 2, 2))->data), "00 00 00 02 00 02 43 44 00");
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 100ms);
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(ExceptionOf(Ask(ReadBlock(1, 6, 2))), kFileBlock);
+    EXPECT_EQ(ToHex(Ask(ReadBlock(1, 6, 2))->data), "00 00 00 06 00 02 47 48 01");
+    EXPECT_EQ(probe.FileBlockFaults().Pending(), 0u);
 
-TEST_F(RegisterFiles, RefusesCommandsOutOfTurn)
-{
-    EXPECT_EQ(Command(kRead), kFileSequence);
-    EXPECT_EQ(Command(1), std::nullopt);
-    EXPECT_EQ(Command(0xF00F), kFileCommand);
-    EXPECT_EQ(client.Write(1, probesim::kFileNumberRegister, {4}), std::nullopt);
-    EXPECT_EQ(Command(kRead), kFileNumber);
-    EXPECT_EQ(probe.FileCommandStep(), probesim::HandshakeStep::Armed);
-    EXPECT_EQ(ExceptionOf(client.Ask(ReadBlock(1, 0, 1))), kFileSequence);
+    // A lost block is not carried out: the retry finds the write where it was.
+    probe.FileBlockFaults().AtOffset(2, BlockFault::Lost());
+    ASSERT_TRUE(Ask(FileRequest(1, kWrite, kPlainFile, 4)));
+    EXPECT_TRUE(Ask(WriteBlock(1, 0, Text("wx"))));
+    EXPECT_FALSE(Ask(WriteBlock(1, 2, Text("yz")), 100ms));
+    EXPECT_EQ(probe.OpenFileTransfer()->done, 2u);
+    EXPECT_TRUE(Ask(WriteBlock(1, 2, Text("yz"))));
+    ASSERT_TRUE(Ask(FileRequest(1, 0, kPlainFile)));
+    EXPECT_EQ(probe.Files().Get(kPlainFile)->data, Text("wxyz"));
 }
 
 } // namespace

@@ -3,27 +3,6 @@
 namespace probesim
 {
 
-BlockFault BlockFault::Slow(std::chrono::milliseconds delay)
-{
-    BlockFault fault;
-    fault.delay = delay;
-    return fault;
-}
-
-BlockFault BlockFault::Refused(ExceptionCode code)
-{
-    BlockFault fault;
-    fault.refusal = code;
-    return fault;
-}
-
-BlockFault BlockFault::Lost()
-{
-    BlockFault fault;
-    fault.lost = true;
-    return fault;
-}
-
 void BlockFaults::AtBlock(unsigned number, BlockFault fault, unsigned times)
 {
     std::lock_guard lock(m_mutex);

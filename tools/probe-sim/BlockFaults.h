@@ -21,9 +21,12 @@ struct BlockFault
     std::optional<ExceptionCode> refusal; // answered with this exception
     bool lost = false;                    // no answer at all
 
-    static BlockFault Slow(std::chrono::milliseconds delay);
-    static BlockFault Refused(ExceptionCode code = ExceptionCode::InvalidFileBlock);
-    static BlockFault Lost();
+    static BlockFault Slow(std::chrono::milliseconds delay) { return {.delay = delay}; }
+    static BlockFault Refused(ExceptionCode code = ExceptionCode::InvalidFileBlock)
+    {
+        return {.refusal = code};
+    }
+    static BlockFault Lost() { return {.lost = true}; }
 };
 
 class BlockFaults

@@ -27,15 +27,18 @@ struct Fault
     bool echoRequest = false;             // the request comes back before the reply
 
     static Fault None() { return {}; }
-    static Fault Late(std::chrono::milliseconds ms);
-    static Fault NoReply();
-    static Fault Partial(size_t bytes);
-    static Fault Gap(size_t afterBytes, std::chrono::milliseconds pause);
-    static Fault BadChecksum();
-    static Fault WrongAddress(uint8_t address);
-    static Fault WrongFunction(uint8_t function);
-    static Fault Busy();
-    static Fault Echo();
+    static Fault Late(std::chrono::milliseconds ms) { return {.delay = ms}; }
+    static Fault NoReply() { return {.noReply = true}; }
+    static Fault Partial(size_t bytes) { return {.keepBytes = bytes}; }
+    static Fault Gap(size_t afterBytes, std::chrono::milliseconds pause)
+    {
+        return {.gapAfter = afterBytes, .gap = pause};
+    }
+    static Fault BadChecksum() { return {.badChecksum = true}; }
+    static Fault WrongAddress(uint8_t address) { return {.replyAddress = address}; }
+    static Fault WrongFunction(uint8_t function) { return {.replyFunction = function}; }
+    static Fault Busy() { return {.busy = true}; }
+    static Fault Echo() { return {.echoRequest = true}; }
 
     bool IsNone() const;
     friend Fault operator|(Fault a, const Fault& b);

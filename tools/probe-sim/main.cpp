@@ -81,48 +81,31 @@ bool Parse(int argc, char** argv, Arguments& args)
             }
             return std::string_view(argv[++i]);
         };
+        // The option's value as a number in min..max; false (with the reason said) without one.
+        auto number = [&]<typename T>(const char* name, uint64_t min, uint64_t max, T& out)
+        {
+            const auto text = value(name);
+            if (!text)
+                return false;
+            const auto n = ParseNumber<T>(*text, static_cast<T>(min), static_cast<T>(max));
+            if (!n)
+                return Fail(std::string(name) + " takes " + std::to_string(min) + ".." + std::to_string(max));
+            out = *n;
+            return true;
+        };
+        bool ok = true;
         if (arg == "--ascii")
             args.options.mode = probesim::FramingMode::Ascii;
         else if (arg == "--address")
-        {
-            const auto text = value("--address");
-            const auto n = text ? ParseNumber<uint8_t>(*text, 1, 255) : std::nullopt;
-            if (!n)
-                return text ? Fail("--address takes 1..255") : false;
-            args.options.address = *n;
-        }
+            ok = number("--address", 1, 255, args.options.address);
         else if (arg == "--device-type")
-        {
-            const auto text = value("--device-type");
-            const auto n = text ? ParseNumber<uint16_t>(*text, 0, 0xFFFF) : std::nullopt;
-            if (!n)
-                return text ? Fail("--device-type takes 0..65535") : false;
-            args.instrument.deviceType = *n;
-        }
+            ok = number("--device-type", 0, 0xFFFF, args.instrument.deviceType);
         else if (arg == "--serial")
-        {
-            const auto text = value("--serial");
-            const auto n = text ? ParseNumber<uint32_t>(*text, 0, 0xFFFFFFFF) : std::nullopt;
-            if (!n)
-                return text ? Fail("--serial takes 0..4294967295") : false;
-            args.instrument.serialNumber = *n;
-        }
+            ok = number("--serial", 0, 0xFFFFFFFF, args.instrument.serialNumber);
         else if (arg == "--map-version")
-        {
-            const auto text = value("--map-version");
-            const auto n = text ? ParseNumber<uint16_t>(*text, 1, 0xFFFF) : std::nullopt;
-            if (!n)
-                return text ? Fail("--map-version takes 1..65535") : false;
-            args.instrument.registerMapVersion = *n;
-        }
+            ok = number("--map-version", 1, 0xFFFF, args.instrument.registerMapVersion);
         else if (arg == "--firmware")
-        {
-            const auto text = value("--firmware");
-            const auto n = text ? ParseNumber<uint16_t>(*text, 0, 0xFFFF) : std::nullopt;
-            if (!n)
-                return text ? Fail("--firmware takes 0..65535") : false;
-            args.instrument.firmwareVersion = *n;
-        }
+            ok = number("--firmware", 0, 0xFFFF, args.instrument.firmwareVersion);
         else if (arg == "--stay-awake")
         {
             args.instrument.stayAwake = true;
@@ -150,6 +133,8 @@ bool Parse(int argc, char** argv, Arguments& args)
         }
         else
             return Fail("unknown argument " + std::string(arg));
+        if (!ok)
+            return false;
     }
     if (args.doSensor && args.sensors)
         return Fail("--do-sensor and --sensors exclude each other");

@@ -1,6 +1,6 @@
-// What the tests of the network object share: a network on the simulated probe over a
-// pseudo-terminal with the line's tunables shortened, and a scripted transport for the lines the
-// simulator cannot be (TCP/IP and modem, failing writes and reads).
+// What the tests of the communication layer share: byte and text buffers, a network on the
+// simulated probe over a pseudo-terminal with the line's tunables shortened, and a scripted
+// transport for the lines the simulator cannot be (TCP/IP and modem, failing writes and reads).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "comm/IOAbstract.h"
@@ -19,24 +20,32 @@
 #include "tests/support/TestEnvironment.h"
 #include "tools/probe-sim/ProbeSimulator.h"
 
-namespace networktest
+namespace commtest
 {
 
 using Bytes = std::vector<uint8_t>;
+using Clock = std::chrono::steady_clock;
+
+// Read holding register 40001 of slave 1 in Modbus ASCII, and the reply with the value 0x1234.
+inline constexpr const char* kAsciiRequest = ":010300000001FB\r\n";
+inline constexpr const char* kAsciiReply = ":0103021234B4\r\n";
 
 CByteBuffer ToBuffer(const Bytes& bytes);
+CByteBuffer ToBuffer(std::string_view text);
 Bytes ToBytes(const CByteBuffer& buffer);
+std::string ToText(const CByteBuffer& buffer);
+// The bytes followed by their Modbus CRC.
+Bytes WithCrc(Bytes bytes);
+long long MsSince(Clock::time_point start);
 
 // Sets a DWORD under the communication tunables key.
 void SetTunable(const char16_t* name, uint32_t value);
+// Enters a device in the port table under the lowest free number, and gives the number.
+USHORT RegisterPort(const std::string& path);
 
 struct NetworkReleaser
 {
-    void operator()(CModbusComm* network) const
-    {
-        if (network != nullptr)
-            network->Release();
-    }
+    void operator()(CModbusComm* network) const { network->Release(); } // never called for null
 };
 using NetworkPtr = std::unique_ptr<CModbusComm, NetworkReleaser>;
 
@@ -54,7 +63,7 @@ private:
 
 // A network on the simulated probe: the simulator at slave address 1 in the framing given, the
 // pseudo-terminal entered in the port table and opened, the network created and linked to it with
-// that framing. Derived fixtures set tunables in their constructor before calling StartLine.
+// that framing. Derived fixtures set tunables before calling StartLine.
 class SimulatedLine : public ::testing::Test
 {
 protected:
@@ -68,12 +77,10 @@ protected:
     CModbusComm& Network() { return *m_network; }
     NVTools::CSerialComm& Port() { return m_port; }
 
-    // Well-formed frames the simulator received, of a slave address (any function, or one).
-    size_t ReceivedFor(uint8_t address) const;
-    size_t ReceivedFor(uint8_t address, uint8_t function) const;
+    // Well-formed frames the simulator received for a slave address (of one function, or any).
+    size_t ReceivedFor(uint8_t address, int function = -1) const;
     // Waits a little for the simulator to log what is still on the line, then counts.
     size_t SettledReceived();
-
     std::vector<ULONG> Statistics();
 
     QuickTunables m_tunables;
@@ -134,4 +141,4 @@ private:
 // then the unit identifier, function and pdu.
 Bytes TcpReply(const Bytes& request, const Bytes& pdu);
 
-} // namespace networktest
+} // namespace commtest

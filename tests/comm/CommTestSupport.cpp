@@ -1,19 +1,26 @@
-#include "tests/comm/NetworkTestSupport.h"
+#include "tests/comm/CommTestSupport.h"
 
 #include <algorithm>
+#include <utility>
 
+#include "comm/ModbusCrc.h"
 #include "foundation/CommTimeouts.h"
 #include "platform/Clock.h"
 #include "platform/SettingsStore.h"
 #include "tools/probe-sim/PortTable.h"
 
-namespace networktest
+namespace commtest
 {
 
 CByteBuffer ToBuffer(const Bytes& bytes)
 {
+    return ToBuffer(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+
+CByteBuffer ToBuffer(std::string_view text)
+{
     CByteBuffer buffer;
-    buffer.Append(static_cast<uint32_t>(bytes.size()), bytes.data());
+    buffer.Append(static_cast<uint32_t>(text.size()), text.data());
     return buffer;
 }
 
@@ -22,9 +29,34 @@ Bytes ToBytes(const CByteBuffer& buffer)
     return Bytes(buffer.GetData(), buffer.GetData() + buffer.GetLength());
 }
 
+std::string ToText(const CByteBuffer& buffer)
+{
+    return std::string(reinterpret_cast<const char*>(buffer.GetData()), buffer.GetLength());
+}
+
+Bytes WithCrc(Bytes bytes)
+{
+    const auto crc = ComputeModbusCrc16(bytes.data(), bytes.size());
+    bytes.insert(bytes.end(), crc.begin(), crc.end());
+    return bytes;
+}
+
+long long MsSince(Clock::time_point start)
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
 void SetTunable(const char16_t* name, uint32_t value)
 {
     ASSERT_TRUE(platform::settings::SetDword(platform::Hive::LocalMachine, COMM_TUNABLES_KEY, name, value));
+}
+
+USHORT RegisterPort(const std::string& path)
+{
+    std::string error;
+    const auto number = probesim::RegisterComPort(path, 0, error);
+    EXPECT_TRUE(number.has_value()) << error;
+    return static_cast<USHORT>(number.value_or(0));
 }
 
 QuickTunables::QuickTunables()
@@ -44,10 +76,7 @@ void SimulatedLine::StartLine(probesim::FramingMode mode)
 {
     m_sim = std::make_unique<probesim::ProbeSimulator>(probesim::SimulatorOptions{
         .mode = mode, .address = kSlave, .rtuSilence = std::chrono::milliseconds(5)});
-    std::string error;
-    const auto number = probesim::RegisterComPort(m_sim->SlavePath(), 0, error);
-    ASSERT_TRUE(number.has_value()) << error;
-    ASSERT_EQ(m_port.Open(static_cast<USHORT>(*number)), S_OK);
+    ASSERT_EQ(m_port.Open(RegisterPort(m_sim->SlavePath())), S_OK);
     m_network.reset(CModbusComm::Create());
     ASSERT_NE(m_network, nullptr);
     ASSERT_EQ(m_network->ConnectCommLink(m_port), S_OK);
@@ -60,21 +89,13 @@ void SimulatedLine::TearDown()
     m_port.Close();
 }
 
-size_t SimulatedLine::ReceivedFor(uint8_t address) const
-{
-    const auto frames = m_sim->Log().Received();
-    return static_cast<size_t>(std::count_if(frames.begin(), frames.end(),
-                                             [&](const probesim::LoggedFrame& f)
-                                             { return f.adu && f.adu->address == address; }));
-}
-
-size_t SimulatedLine::ReceivedFor(uint8_t address, uint8_t function) const
+size_t SimulatedLine::ReceivedFor(uint8_t address, int function) const
 {
     const auto frames = m_sim->Log().Received();
     return static_cast<size_t>(std::count_if(frames.begin(), frames.end(),
                                              [&](const probesim::LoggedFrame& f) {
                                                  return f.adu && f.adu->address == address &&
-                                                        f.adu->function == function;
+                                                        (function < 0 || f.adu->function == function);
                                              }));
 }
 
@@ -110,25 +131,17 @@ HRESULT ScriptedTransport::Write(const CByteBuffer& data, ULONG)
 
 HRESULT ScriptedTransport::Read(ULONG, CByteBuffer& buffer, ULONG, CTransferControl*)
 {
-    buffer.Allocate(0);
-    Answer answer = std::move(m_Pending);
-    m_Pending = Answer{};
-    buffer.Append(static_cast<uint32_t>(answer.bytes.size()), answer.bytes.data());
+    const Answer answer = std::exchange(m_Pending, Answer{});
+    buffer = ToBuffer(answer.bytes);
     return answer.result;
 }
 
 Bytes TcpReply(const Bytes& request, const Bytes& pdu)
 {
-    const size_t length = pdu.size() + 1;
-    Bytes reply = {request.at(0),
-                   request.at(1),
-                   0,
-                   0,
-                   static_cast<uint8_t>(length >> 8),
-                   static_cast<uint8_t>(length & 0xFF),
-                   request.at(6)};
+    const auto length = static_cast<uint16_t>(pdu.size() + 1);
+    Bytes reply = {request.at(0), request.at(1), 0, 0, uint8_t(length >> 8), uint8_t(length), request.at(6)};
     reply.insert(reply.end(), pdu.begin(), pdu.end());
     return reply;
 }
 
-} // namespace networktest
+} // namespace commtest
