@@ -139,8 +139,12 @@ HRESULT ScriptedTransport::Read(ULONG, CByteBuffer& buffer, ULONG, CTransferCont
 Bytes TcpReply(const Bytes& request, const Bytes& pdu)
 {
     const auto length = static_cast<uint16_t>(pdu.size() + 1);
-    Bytes reply = {request.at(0), request.at(1), 0, 0, uint8_t(length >> 8), uint8_t(length), request.at(6)};
-    reply.insert(reply.end(), pdu.begin(), pdu.end());
+    // Sized once and filled: g++ 12 warns falsely about growing a vector made from a brace list.
+    Bytes reply(7 + pdu.size());
+    const uint8_t header[] = {request.at(0),   request.at(1), 0, 0, uint8_t(length >> 8),
+                              uint8_t(length), request.at(6)};
+    std::copy(std::begin(header), std::end(header), reply.begin());
+    std::copy(pdu.begin(), pdu.end(), reply.begin() + 7);
     return reply;
 }
 

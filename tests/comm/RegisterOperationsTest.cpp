@@ -162,8 +162,9 @@ TEST(ScriptedLine, ATcpLineDoesNotRepeatTheLastMergedRequest)
                                        [](const Bytes& request)
                                        {
                                            const uint8_t count = request.at(11);
-                                           Bytes pdu = {3, static_cast<uint8_t>(2 * count)};
-                                           pdu.resize(pdu.size() + 2u * count, 0xAB);
+                                           Bytes pdu(2 + 2u * count, 0xAB);
+                                           pdu[0] = 3;
+                                           pdu[1] = static_cast<uint8_t>(2 * count);
                                            return ScriptedTransport::Answer{TcpReply(request, pdu), S_OK};
                                        });
     ASSERT_EQ(network->AttachTransport(line), S_OK);
