@@ -20,7 +20,7 @@ struct SDeviceFactoryOperations
     // references; E_OUTOFMEMORY when it cannot be had.
     HRESULT (*Create)(const SlaveIdInfo& slaveId, NVSystem::CDeviceComm*& device) = nullptr;
     // CDeviceComm::AttachCommLink.
-    HRESULT (*Attach)
+    HRESULT(*Attach)
     (NVSystem::CDeviceComm* device, USHORT address, const SlaveIdInfo& slaveId,
      CModbusComm* network) = nullptr;
     // CDeviceComm::AddRef.

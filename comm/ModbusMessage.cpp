@@ -3,7 +3,6 @@
 #include "comm/ModbusAsciiFraming.h"
 #include "comm/ModbusCrc.h"
 #include "comm/ModbusFrameCheck.h"
-#include "foundation/ResultCodes.h"
 #include "comm/ModbusLengthRules.h"
 #include "comm/ModbusModes.h"
 #include "comm/ModbusRtuFraming.h"

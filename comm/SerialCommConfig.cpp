@@ -4,8 +4,8 @@
 
 #include <cerrno>
 
-#include "foundation/ResultCodes.h"
 #include "comm/SerialSettingsIds.h"
+#include "foundation/ResultCodes.h"
 #include "foundation/ScopedLock.h"
 
 namespace NVTools

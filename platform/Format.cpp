@@ -320,7 +320,8 @@ private:
             value = static_cast<signed char>(va_arg(m_args, int));
         else
             value = va_arg(m_args, int);
-        return AppendNarrow(FormatRuntime(NarrowDirective(conv, "ll", conv.type, conv.precision).c_str(), value));
+        return AppendNarrow(
+            FormatRuntime(NarrowDirective(conv, "ll", conv.type, conv.precision).c_str(), value));
     }
 
     bool FormatUnsigned(const Conversion& conv)
@@ -338,7 +339,8 @@ private:
             value = static_cast<unsigned char>(va_arg(m_args, unsigned));
         else
             value = va_arg(m_args, unsigned);
-        return AppendNarrow(FormatRuntime(NarrowDirective(conv, "ll", conv.type, conv.precision).c_str(), value));
+        return AppendNarrow(
+            FormatRuntime(NarrowDirective(conv, "ll", conv.type, conv.precision).c_str(), value));
     }
 
     bool FormatFloating(const Conversion& conv)

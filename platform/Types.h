@@ -22,11 +22,20 @@ inline constexpr BOOL TRUE = 1;
 inline constexpr BOOL FALSE = 0;
 
 // Writes a result code from its documented unsigned spelling, e.g. ResultCode(0x81010178u).
-constexpr HRESULT ResultCode(uint32_t code) { return static_cast<HRESULT>(code); }
+constexpr HRESULT ResultCode(uint32_t code)
+{
+    return static_cast<HRESULT>(code);
+}
 
 // Success is result >= 0: positive codes are success with information.
-constexpr bool Succeeded(HRESULT hr) { return hr >= 0; }
-constexpr bool Failed(HRESULT hr) { return hr < 0; }
+constexpr bool Succeeded(HRESULT hr)
+{
+    return hr >= 0;
+}
+constexpr bool Failed(HRESULT hr)
+{
+    return hr < 0;
+}
 
 inline constexpr HRESULT S_OK = 0;
 inline constexpr HRESULT S_FALSE = 1;

@@ -50,7 +50,10 @@ ScopedConfigDir::~ScopedConfigDir()
 
 ScriptedMessageBox::ScriptedMessageBox() : m_previous(platform::SetMessageBoxHook(this)) {}
 
-ScriptedMessageBox::~ScriptedMessageBox() { platform::SetMessageBoxHook(m_previous); }
+ScriptedMessageBox::~ScriptedMessageBox()
+{
+    platform::SetMessageBoxHook(m_previous);
+}
 
 void ScriptedMessageBox::QueueAnswer(int answer)
 {
