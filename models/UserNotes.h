@@ -3,8 +3,8 @@
 
 #include "device/MeasCacheTimeoutNote.h"
 #include "models/CalibrationNotes.h"
+#include "models/ConductanceCurveNote.h"
 #include "models/PressureNotes.h"
 #include "models/RestoreFactoryCalNote.h"
 #include "models/SettingNotes.h"
-#include "models/SpecCondCurveNote.h"
 #include "models/TwoSegmentCalNotes.h"

@@ -1,4 +1,4 @@
-#include "models/SpecCondCurveNote.h"
+#include "models/ConductanceCurveNote.h"
 
 #include <new>
 
