@@ -89,28 +89,10 @@ void BootCode::NeverAnswer(bool on)
     m_neverAnswer = on;
 }
 
-void BootCode::RefuseSetup(std::optional<ExceptionCode> code)
-{
-    std::lock_guard lock(m_mutex);
-    m_refuseSetup = code;
-}
-
-void BootCode::RefuseFirstBlock(std::optional<ExceptionCode> code)
-{
-    std::lock_guard lock(m_mutex);
-    m_refuseFirstBlock = code;
-}
-
 void BootCode::StallAtBlock(std::optional<unsigned> number)
 {
     std::lock_guard lock(m_mutex);
     m_stallAt = number;
-}
-
-void BootCode::StayInBoot(bool on)
-{
-    std::lock_guard lock(m_mutex);
-    m_stayInBoot = on;
 }
 
 void BootCode::Enter()
@@ -119,25 +101,6 @@ void BootCode::Enter()
     {
         std::lock_guard lock(m_mutex);
         events = StartBootLocked();
-    }
-    Fire(events);
-}
-
-void BootCode::PowerCycle()
-{
-    Events events;
-    {
-        std::lock_guard lock(m_mutex);
-        if (m_applicationIntact)
-        {
-            m_phase = BootPhase::Application;
-            events.applicationStarted = true;
-            events.firmwareVersion = std::exchange(m_nextFirmware, std::nullopt);
-        }
-        else
-        {
-            events = StartBootLocked();
-        }
     }
     Fire(events);
 }
@@ -319,11 +282,6 @@ Reply BootCode::Handle(const Adu& request, FramingMode mode)
 std::optional<ExceptionCode> BootCode::CheckSetup(uint16_t command, uint16_t file)
 {
     std::lock_guard lock(m_mutex);
-    if (m_refuseSetup)
-    {
-        m_refusal = "the setup was refused on request";
-        return m_refuseSetup;
-    }
     // The boot code takes a firmware image and nothing else.
     if (command != kFileCommandWrite)
         return ExceptionCode::InvalidFileCommand;
@@ -396,14 +354,6 @@ Reply BootCode::WriteBlock(const Adu& request, FramingMode mode)
     if (state->file != kFirmwareFile)
         return Reply::WithException(ExceptionCode::InvalidFileNumber);
     const uint32_t offset = ReadU32(request.data, 0);
-    {
-        std::lock_guard lock(m_mutex);
-        if (offset == 0 && m_refuseFirstBlock)
-        {
-            m_refusal = "the first block was refused on request";
-            return Reply::WithException(*m_refuseFirstBlock);
-        }
-    }
     const std::span<const uint8_t> bytes(request.data.data() + kBlockRequestBytes,
                                          request.data.size() - kBlockRequestBytes);
     if (const std::optional<std::string> problem = CheckBlock(offset, bytes, state->size))
@@ -440,8 +390,6 @@ void BootCode::ImageStored(const std::vector<uint8_t>& image)
     m_refusal.reset();
     // The application runs it from its next start, whenever that comes.
     m_nextFirmware = header ? std::optional(header->firmwareVersion) : std::nullopt;
-    if (m_stayInBoot)
-        return;
     // The answer to the request that closed the transfer still goes out.
     m_phase = BootPhase::Rebooting;
     m_until = Clock::now() + m_config.rebootSilence;

@@ -78,17 +78,11 @@ public:
     // Misbehaviour on request; each stays until changed.
     void IgnoreSwitch(bool on = true);
     void NeverAnswer(bool on = true); // after the switch the boot code stays deaf
-    void RefuseSetup(std::optional<ExceptionCode> code = ExceptionCode::InvalidFileNumber);
-    void RefuseFirstBlock(std::optional<ExceptionCode> code = ExceptionCode::InvalidFileBlock);
     // From the n-th block request (1-based, counted since the boot code started) on it hangs.
     void StallAtBlock(std::optional<unsigned> number);
-    void StayInBoot(bool on = true);
 
     // Into the boot code at once, as if switched and waited for.
     void Enter();
-    // Power off and on: the application when it is intact (with the last image taken), else the
-    // boot code; there is no silence.
-    void PowerCycle();
 
     BootPhase Phase();              // time alone moves the phase on, so a look at it does too
     bool ApplicationIntact() const; // false from the first block of an image until it is whole
@@ -135,10 +129,7 @@ private:
     std::optional<uint16_t> m_nextFirmware; // of the image being restarted into
     bool m_ignoreSwitch = false;
     bool m_neverAnswer = false;
-    std::optional<ExceptionCode> m_refuseSetup;
-    std::optional<ExceptionCode> m_refuseFirstBlock;
     std::optional<unsigned> m_stallAt;
-    bool m_stayInBoot = false;
     bool m_applicationIntact = true;
     unsigned m_blockRequests = 0;
     std::optional<ImageHeader> m_header; // of the image coming in

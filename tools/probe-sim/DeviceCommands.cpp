@@ -17,12 +17,6 @@ void DeviceCommands::Define(uint16_t command, Action action, bool oneWrite)
     m_actions[command] = Entry{std::move(action), oneWrite};
 }
 
-bool DeviceCommands::Knows(uint16_t command) const
-{
-    std::lock_guard lock(m_mutex);
-    return m_actions.contains(command);
-}
-
 std::optional<ExceptionCode> DeviceCommands::Write(uint16_t value)
 {
     Action action;

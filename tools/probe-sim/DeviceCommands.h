@@ -39,12 +39,10 @@ public:
     // Replaces an earlier definition. oneWrite: taken as one write outside the handshake whatever
     // the generation.
     void Define(uint16_t command, Action action, bool oneWrite = false);
-    bool Knows(uint16_t command) const;
 
     // A value written to the command register: nullopt when taken, else the exception to answer.
     std::optional<ExceptionCode> Write(uint16_t value);
 
-    bool OneWrite() const { return m_oneWrite; }
     HandshakeStep Step() const;                  // always Idle with one-write commands
     std::optional<uint16_t> LastCommand() const; // the last command carried out
     std::vector<uint16_t> CarriedOut() const;    // the commands carried out, in order (the newest 1024)

@@ -36,12 +36,6 @@ void DeviceModel::SetFunctionHandler(uint8_t function, FunctionHandler handler, 
     m_functions[function] = Entry{std::move(handler), acceptsBroadcast};
 }
 
-void DeviceModel::RemoveFunctionHandler(uint8_t function)
-{
-    std::lock_guard lock(m_mutex);
-    m_functions.erase(function);
-}
-
 bool DeviceModel::AcceptsBroadcast(uint8_t function) const
 {
     std::lock_guard lock(m_mutex);

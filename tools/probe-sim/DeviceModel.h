@@ -37,7 +37,6 @@ public:
 
     // Replaces the handler of a function code (the standard ones included).
     void SetFunctionHandler(uint8_t function, FunctionHandler handler, bool acceptsBroadcast = false);
-    void RemoveFunctionHandler(uint8_t function); // the function then answers IllegalFunction
     bool AcceptsBroadcast(uint8_t function) const;
 
     // Runs one request; an unknown function answers IllegalFunction. failure receives the message of

@@ -3,12 +3,6 @@
 namespace probesim
 {
 
-bool Fault::IsNone() const
-{
-    return delay.count() == 0 && !noReply && !keepBytes && !gapAfter && !badChecksum && !replyAddress &&
-           !replyFunction && !busy && !echoRequest;
-}
-
 Fault operator|(Fault a, const Fault& b)
 {
     if (b.delay.count() != 0)

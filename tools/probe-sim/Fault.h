@@ -40,7 +40,6 @@ struct Fault
     static Fault Busy() { return {.busy = true}; }
     static Fault Echo() { return {.echoRequest = true}; }
 
-    bool IsNone() const;
     friend Fault operator|(Fault a, const Fault& b);
 };
 

@@ -67,7 +67,6 @@ std::optional<ExceptionCode> FileTransfer::OpenWrite(uint16_t command, uint16_t 
 std::optional<ExceptionCode> FileTransfer::Close()
 {
     Open closing;
-    CommitHook hook;
     ReceivedCheck check;
     StoredAction stored;
     {
@@ -76,7 +75,6 @@ std::optional<ExceptionCode> FileTransfer::Close()
             return std::nullopt;
         closing = std::move(*m_open);
         m_open.reset();
-        hook = m_hook;
         check = m_check;
         stored = m_stored;
     }
@@ -110,16 +108,7 @@ std::optional<ExceptionCode> FileTransfer::Close()
         // A copy: the instrument's stored action below still needs the bytes received.
         file.data = closing.data;
     }
-    if (hook)
-    {
-        if (const auto refusal = hook(state.command, state.file, file.data))
-            return refusal;
-    }
     m_store.Put(state.file, std::move(file));
-    {
-        std::lock_guard lock(m_mutex);
-        ++m_commits;
-    }
     if (stored)
         stored(state.command, state.file, closing.data);
     return std::nullopt;
@@ -186,18 +175,6 @@ std::optional<TransferForm> FileTransfer::OpenForm() const
     if (!m_open)
         return std::nullopt;
     return m_open->state.form;
-}
-
-unsigned FileTransfer::Commits() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_commits;
-}
-
-void FileTransfer::SetCommitHook(CommitHook hook)
-{
-    std::lock_guard lock(m_mutex);
-    m_hook = std::move(hook);
 }
 
 void FileTransfer::SetInstrumentRules(ReceivedCheck check, StoredAction stored)

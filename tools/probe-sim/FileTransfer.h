@@ -63,13 +63,8 @@ struct FileBlock
 class FileTransfer
 {
 public:
-    // Runs before a completed write is stored, with the whole new content; an exception code
-    // refuses it (the store keeps the old file).
-    using CommitHook = std::function<std::optional<ExceptionCode>(uint16_t command, uint16_t file,
-                                                                  const std::vector<uint8_t>& data)>;
-    // The instrument's own rules, beside the test's commit hook: a check of the bytes received (a
-    // note block alone, not the log it goes into) before anything is stored, and what the
-    // instrument does once they are stored.
+    // The instrument's own rules: a check of the bytes received (a note block alone, not the log it
+    // goes into) before anything is stored, and what the instrument does once they are stored.
     using ReceivedCheck = std::function<std::optional<ExceptionCode>(uint16_t command, uint16_t file,
                                                                      const std::vector<uint8_t>& received)>;
     using StoredAction =
@@ -103,8 +98,6 @@ public:
     std::optional<TransferState> Current() const;
     // Transfers opened with this form; nullopt when none is open.
     std::optional<TransferForm> OpenForm() const;
-    unsigned Commits() const; // completed writes stored since construction
-    void SetCommitHook(CommitHook hook);
     void SetInstrumentRules(ReceivedCheck check, StoredAction stored);
 
 private:
@@ -118,10 +111,8 @@ private:
     FileStore& m_store;
     mutable std::mutex m_mutex;
     std::optional<Open> m_open;
-    CommitHook m_hook;
     ReceivedCheck m_check;
     StoredAction m_stored;
-    unsigned m_commits = 0;
 };
 
 } // namespace probesim

@@ -40,16 +40,6 @@ FileStore& Instrument::Files()
     return m_model->files;
 }
 
-void Instrument::DefineDeviceCommand(uint16_t command, DeviceCommands::Action action)
-{
-    m_model->commands.Define(command, std::move(action));
-}
-
-void Instrument::SetFileCommitHook(FileTransfer::CommitHook hook)
-{
-    m_model->transfer.SetCommitHook(std::move(hook));
-}
-
 uint8_t Instrument::Address() const
 {
     return m_model->sim.Address();
@@ -90,19 +80,9 @@ HandshakeStep Instrument::DeviceCommandStep() const
     return m_model->commands.Step();
 }
 
-HandshakeStep Instrument::FileCommandStep() const
-{
-    return m_model->fileRegisters.Step();
-}
-
 std::optional<TransferState> Instrument::OpenFileTransfer() const
 {
     return m_model->transfer.Current();
-}
-
-unsigned Instrument::FilesCommitted() const
-{
-    return m_model->transfer.Commits();
 }
 
 bool Instrument::RestoreInProgress() const

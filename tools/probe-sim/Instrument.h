@@ -77,10 +77,6 @@ public:
     // The boot code: the switch command 0xD00D, the image transfer and its misbehaviour on request.
     BootCode& Boot();
 
-    // Extension points for later device behaviour.
-    void DefineDeviceCommand(uint16_t command, DeviceCommands::Action action);
-    void SetFileCommitHook(FileTransfer::CommitHook hook);
-
     // State.
     uint8_t Address() const;
     LineSettings Line() const; // as the settings word says; the pseudo-terminal applies only the framing
@@ -89,9 +85,7 @@ public:
     std::vector<uint16_t>
     DeviceCommandsCarriedOut() const;        // in order (the Bluetooth update 0xD104 among them)
     HandshakeStep DeviceCommandStep() const; // below register map version 3
-    HandshakeStep FileCommandStep() const;   // below register map version 3
     std::optional<TransferState> OpenFileTransfer() const;
-    unsigned FilesCommitted() const;
     bool RestoreInProgress() const;
     unsigned Restores() const; // factory restores carried out
     bool Offline() const;

@@ -100,12 +100,6 @@ void ProbeSimulator::SetMode(FramingMode mode)
     Wake();
 }
 
-void ProbeSimulator::SetRtuSilence(std::chrono::milliseconds silence)
-{
-    m_silenceMs = silence.count();
-    Wake();
-}
-
 void ProbeSimulator::SetLineObserver(std::shared_ptr<LineObserver> observer)
 {
     std::lock_guard lock(m_observerMutex);

@@ -66,7 +66,6 @@ public:
     uint8_t Address() const { return m_address.load(); }
     void SetMode(FramingMode mode);
     FramingMode Mode() const { return m_mode.load(); }
-    void SetRtuSilence(std::chrono::milliseconds silence);
 
     // The device model's view of the line (see LineObserver); nullptr removes it. Safe from any
     // thread; the simulator keeps the observer alive while a frame is being processed.

@@ -162,12 +162,6 @@ bool SensorBank::Has(uint16_t connection) const
     return m_connections.contains(connection);
 }
 
-bool SensorBank::Plugged(uint16_t connection) const
-{
-    auto lock = m_registers.Hold();
-    return At(connection).plugged;
-}
-
 uint16_t SensorBank::Base(uint16_t connection) const
 {
     auto lock = m_registers.Hold();

@@ -105,7 +105,6 @@ public:
     uint16_t ConnectionCount() const;
     uint32_t ConnectionMask() const;
     bool Has(uint16_t connection) const;
-    bool Plugged(uint16_t connection) const;
     // Of a connection with a sensor; std::logic_error otherwise.
     uint16_t Base(uint16_t connection) const;
     SensorMode Mode(uint16_t connection) const;
