@@ -40,11 +40,6 @@ public:
         const char* text = m_locale != nullptr ? nl_langinfo_l(item, m_locale) : nullptr;
         return platform::Utf8ToUtf16(text != nullptr ? text : "");
     }
-    const char* RawItem(nl_item item) const
-    {
-        const char* text = m_locale != nullptr ? nl_langinfo_l(item, m_locale) : nullptr;
-        return text != nullptr ? text : "";
-    }
 
 private:
     locale_t m_locale = nullptr;

@@ -31,31 +31,6 @@ HRESULT DecodeParameterBlock(CBufferReader& reader, sParameterReading& reading)
     return hr;
 }
 
-sSensorInfo& sSensorInfo::operator=(const sSensorInfo& other)
-{
-    if (this == &other)
-        return *this;
-    Address = other.Address;
-    DeviceTypeId = other.DeviceTypeId;
-    Connection = other.Connection;
-    SensorId = other.SensorId;
-    HeaderWord19 = other.HeaderWord19;
-    HeaderWord20 = other.HeaderWord20;
-    WarmupTime = other.WarmupTime;
-    FastestSampleRate = other.FastestSampleRate;
-    ParameterCount = other.ParameterCount;
-    DeviceSerialNumber = other.DeviceSerialNumber;
-    SerialNumber = other.SerialNumber;
-    for (int i = 0; i < 8; ++i)
-        CalValues[i] = other.CalValues[i];
-    FirstTimestamp = other.FirstTimestamp;
-    NextFactoryCalDate = other.NextFactoryCalDate;
-    LastUserCalDate = other.LastUserCalDate;
-    FourthTimestamp = other.FourthTimestamp;
-    Parameters = other.Parameters;
-    return *this;
-}
-
 void sSensorInfo::Clear()
 {
     Address = DeviceTypeId = Connection = SensorId = 0;

@@ -54,8 +54,8 @@ struct sSensorInfo
 {
     sSensorInfo() = default;
     sSensorInfo(const sSensorInfo& other) { *this = other; }
-    // Header fields, time stamps, then the parameter array element by element.
-    sSensorInfo& operator=(const sSensorInfo& other);
+    // Header fields, time stamps, then the parameter array element by element (member order).
+    sSensorInfo& operator=(const sSensorInfo& other) = default;
     ~sSensorInfo() { Clear(); }
 
     // Zero header fields, cleared time stamps, empty parameter array.

@@ -38,19 +38,6 @@ void CivilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d)
     y += m <= 2;
 }
 
-bool IsLeapYear(unsigned year)
-{
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
-
-unsigned DaysIn(unsigned month, unsigned year)
-{
-    static constexpr unsigned kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (month < 1 || month > 12)
-        return 0;
-    return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
-}
-
 void FromTm(const std::tm& tm, WORD milliseconds, SYSTEMTIME& time)
 {
     time.wYear = static_cast<WORD>(tm.tm_year + 1900);
@@ -115,7 +102,7 @@ SYSTEMTIME TransitionDate(time_t at, long offsetBefore)
     date.wMonth = static_cast<WORD>(tm.tm_mon + 1);
     date.wDayOfWeek = static_cast<WORD>(tm.tm_wday);
     const unsigned day = static_cast<unsigned>(tm.tm_mday);
-    const unsigned last = DaysIn(date.wMonth, static_cast<unsigned>(tm.tm_year + 1900));
+    const uint32_t last = GetDaysInMonth(date.wMonth, static_cast<uint32_t>(tm.tm_year + 1900));
     date.wDay = static_cast<WORD>(day + 7 > last ? 5 : (day - 1) / 7 + 1);
     date.wHour = static_cast<WORD>(tm.tm_hour);
     date.wMinute = static_cast<WORD>(tm.tm_min);
@@ -124,6 +111,16 @@ SYSTEMTIME TransitionDate(time_t at, long offsetBefore)
 }
 
 } // namespace
+
+uint32_t GetDaysInMonth(uint32_t month, uint32_t year)
+{
+    static constexpr uint32_t kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (month < 1 || month > 12)
+        return 0;
+    if (month == 2 && (year % 400 == 0 || (year % 4 == 0 && year % 100 != 0)))
+        return 29;
+    return kDays[month - 1];
+}
 
 void GetSystemTime(SYSTEMTIME& time)
 {
@@ -147,7 +144,7 @@ void GetLocalTime(SYSTEMTIME& time)
 BOOL SystemTimeToFileTime(const SYSTEMTIME& time, FILETIME& fileTime)
 {
     if (time.wYear < 1601 || time.wYear > 30827 || time.wMonth < 1 || time.wMonth > 12 || time.wDay < 1 ||
-        time.wDay > DaysIn(time.wMonth, time.wYear) || time.wHour > 23 || time.wMinute > 59 ||
+        time.wDay > GetDaysInMonth(time.wMonth, time.wYear) || time.wHour > 23 || time.wMinute > 59 ||
         time.wSecond > 59 || time.wMilliseconds > 999)
         return FALSE;
     const int64_t days = DaysFromCivil(time.wYear, time.wMonth, time.wDay) + kDaysFrom1601To1970;

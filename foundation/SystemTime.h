@@ -60,6 +60,9 @@ inline FILETIME UInt64ToFileTime(uint64_t value)
     return FILETIME{static_cast<DWORD>(value), static_cast<DWORD>(value >> 32)};
 }
 
+// 28..31 in the proleptic Gregorian calendar; 0 for a month outside 1..12.
+uint32_t GetDaysInMonth(uint32_t month, uint32_t year);
+
 // Current time, UTC and local (from the system clock; local through the system's zone rules).
 void GetSystemTime(SYSTEMTIME& time);
 void GetLocalTime(SYSTEMTIME& time);

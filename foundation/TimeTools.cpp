@@ -77,16 +77,6 @@ BOOL IsTimeAfter2100(const SYSTEMTIME& time)
     return IsTimeBefore(limit, time);
 }
 
-uint32_t GetDaysInMonth(uint32_t month, uint32_t year)
-{
-    static constexpr uint32_t kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (month < 1 || month > 12)
-        return 0;
-    if (month == 2 && (year % 400 == 0 || (year % 4 == 0 && year % 100 != 0)))
-        return 29;
-    return kDays[month - 1];
-}
-
 uint32_t GetDayOfWeek(const SYSTEMTIME& date)
 {
     if (date.wYear < 1970 || date.wYear > 2100)

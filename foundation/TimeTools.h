@@ -12,8 +12,6 @@ BOOL IsTimeBefore(const SYSTEMTIME& a, const SYSTEMTIME& b);
 // Strictly later than 2100-01-01 00:00:00.000.
 BOOL IsTimeAfter2100(const SYSTEMTIME& time);
 
-// 28..31; 0 for a month outside 1..12.
-uint32_t GetDaysInMonth(uint32_t month, uint32_t year);
 // 0 (Sunday) to 6 for valid dates of the years 1970 to 2100; 0 for anything else.
 uint32_t GetDayOfWeek(const SYSTEMTIME& date);
 
