@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <vector>
 
 #include "comm/LineImplBase.h"
 #include "foundation/ByteBuffer.h"
@@ -144,6 +145,9 @@ private:
     uint32_t m_nLastError = 0;
     uint32_t m_nFramingMode = SERIAL_FRAMING_COUNT;
     platform::CSerialDevice m_Device;
+    // The frame a read collects before it hands it over in one piece; kept between reads (under the
+    // object lock) so that the byte-at-a-time ASCII reads do not grow the caller's buffer per byte.
+    std::vector<uint8_t> m_ReadFrame;
     DCB m_Dcb;
     COMMTIMEOUTS m_Timeouts;
     mutable platform::CCriticalSection m_IoStateLock;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <new>
 #include <vector>
 
 #include "foundation/ByteDump.h"
@@ -46,6 +47,20 @@ constexpr ErrorLine kErrorLines[] = {
     {0x1000, u"LPT Device Out Of Paper\n"},
     {0x8000, u"Requested Mode Unsupported\n"},
 };
+
+// A vector grows geometrically, where CByteBuffer grows to the exact length on every append.
+bool AppendBytes(std::vector<uint8_t>& frame, const uint8_t* bytes, size_t n)
+{
+    try
+    {
+        frame.insert(frame.end(), bytes, bytes + n);
+        return true;
+    }
+    catch (const std::bad_alloc&)
+    {
+        return false;
+    }
+}
 
 uint32_t TickCount32()
 {
@@ -193,6 +208,8 @@ HRESULT CSerialCommImpl::Read(ULONG expectedBytes, CByteBuffer& buffer, ULONG to
     } outcome = Outcome::Failed;
     const bool ascii = m_nFramingMode == SERIAL_FRAMING_ASCII;
     const ULONG limit = std::max<ULONG>(expectedBytes, SERIAL_MAX_FRAME_BYTES);
+    std::vector<uint8_t>& frame = m_ReadFrame;
+    frame.clear();
     HRESULT hr = S_OK;
     CStopwatch watch;
     watch.Start();
@@ -212,7 +229,7 @@ HRESULT CSerialCommImpl::Read(ULONG expectedBytes, CByteBuffer& buffer, ULONG to
         // ASCII takes one byte at a time so that nothing behind the end byte is consumed; the
         // other framings never take more than the count still missing.
         uint8_t chunk[256];
-        const size_t want = ascii ? 1 : std::min<size_t>(expectedBytes - buffer.GetLength(), sizeof chunk);
+        const size_t want = ascii ? 1 : std::min<size_t>(expectedBytes - frame.size(), sizeof chunk);
         size_t got = 0;
         if (const int error = m_Device.Read(chunk, want, m_Timeouts.ReadTotalTimeoutConstant, got);
             error != 0)
@@ -225,32 +242,46 @@ HRESULT CSerialCommImpl::Read(ULONG expectedBytes, CByteBuffer& buffer, ULONG to
         }
         if (got > 0)
         {
-            if (!buffer.Append(static_cast<uint32_t>(got), chunk))
+            if (!AppendBytes(frame, chunk, got))
             {
                 m_nLastError = ENOMEM;
                 hr = SERIALCOMM_E_READ;
                 break;
             }
             m_nBytesReceived += static_cast<uint32_t>(got);
-            m_nBytesDelivered += static_cast<uint32_t>(got);
-            const bool atEnd = ascii ? chunk[got - 1] == m_nEomByte : buffer.GetLength() >= expectedBytes;
-            if (atEnd || buffer.GetLength() >= limit)
+            const bool atEnd = ascii ? frame.back() == m_nEomByte : frame.size() >= expectedBytes;
+            if (atEnd || frame.size() >= limit)
             {
                 outcome = Outcome::Complete;
                 break;
             }
             continue;
         }
-        if (buffer.GetLength() == 0)
+        if (frame.empty())
             continue;
-        m_Trace << TRACE_LEVEL1
-                << CWideString(u"Inter-Character TO (ms): %d\n",
-                               static_cast<int>(platform::GetTickCount64() - waitStart))
-                << TRACE_END;
+        if (m_Trace.IsOpen())
+            m_Trace << TRACE_LEVEL1
+                    << CWideString(u"Inter-Character TO (ms): %d\n",
+                                   static_cast<int>(platform::GetTickCount64() - waitStart))
+                    << TRACE_END;
         if (m_nFramingMode == SERIAL_FRAMING_RTU)
         {
             outcome = Outcome::Complete;
             break;
+        }
+    }
+    // Whatever ended the read, the caller gets what arrived, in one append.
+    if (!frame.empty())
+    {
+        if (buffer.Append(static_cast<uint32_t>(frame.size()), frame.data()))
+        {
+            m_nBytesDelivered += static_cast<uint32_t>(frame.size());
+        }
+        else
+        {
+            m_nLastError = ENOMEM;
+            hr = SERIALCOMM_E_READ;
+            outcome = Outcome::Failed;
         }
     }
 
@@ -267,14 +298,16 @@ HRESULT CSerialCommImpl::Read(ULONG expectedBytes, CByteBuffer& buffer, ULONG to
         hr = S_OK;
         break;
     case Outcome::TimedOut:
-        m_Trace << TRACE_LEVEL1 << u"Total Timeout\n"
-                << u"#Bytes read: " << count << u"\n"
-                << Dump(buffer) << TRACE_END;
+        if (m_Trace.IsOpen())
+            m_Trace << TRACE_LEVEL1 << u"Total Timeout\n"
+                    << u"#Bytes read: " << count << u"\n"
+                    << Dump(buffer) << TRACE_END;
         hr = SERIALCOMM_E_READ_TIMEOUT;
         break;
     case Outcome::Cancelled:
-        m_Trace << TRACE_LEVEL1 << u"Read cancelled - #Bytes read: " << count << u"\n"
-                << Dump(buffer) << TRACE_END;
+        if (m_Trace.IsOpen())
+            m_Trace << TRACE_LEVEL1 << u"Read cancelled - #Bytes read: " << count << u"\n"
+                    << Dump(buffer) << TRACE_END;
         hr = SERIALCOMM_E_READ_CANCELLED;
         break;
     case Outcome::Failed:
