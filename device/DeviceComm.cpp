@@ -96,6 +96,19 @@ USHORT CDeviceComm::GetRetryCount() const
     return IsTagged() ? m_nRetryCount : 0;
 }
 
+SlaveIdInfo CDeviceComm::HeldSlaveId()
+{
+    CScopedLock lock(m_DeviceLock);
+    return m_SlaveId;
+}
+
+void CDeviceComm::StoreSlaveId(const SlaveIdInfo& slaveId)
+{
+    CScopedLock lock(m_DeviceLock);
+    m_SlaveId = slaveId;
+    m_SlaveId.MaxPacketSize = ClampMaxPacketSize(slaveId.MaxPacketSize);
+}
+
 bool CDeviceComm::IsLinked() const
 {
     const CModbusComm* network = m_pNetwork.load();
@@ -149,8 +162,7 @@ HRESULT CDeviceComm::AttachCommLink(USHORT address, const SlaveIdInfo& slaveId, 
         network->AddRef();
         m_pNetwork.store(network);
         m_nAddress.store(address);
-        m_SlaveId = slaveId;
-        m_SlaveId.MaxPacketSize = ClampMaxPacketSize(slaveId.MaxPacketSize);
+        StoreSlaveId(slaveId);
 
         HRESULT result = S_OK;
         if (!RunsApplication())

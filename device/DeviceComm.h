@@ -299,7 +299,8 @@ public:
     // The SDI-12 parameter set to and from a disk file.
     HRESULT SaveDeviceFileToDisk(const char16_t* path);
     HRESULT SendDiskFileToDevice(const char16_t* path);
-    // Of the running or last transfer; seconds left is 0 until some bytes have moved.
+    // Of the running or last transfer; seconds left is 0 until some bytes have moved. The state word
+    // is always 0: every transfer ends by clearing it.
     HRESULT GetFileTransferProgress(USHORT& percent, ULONG& total, ULONG& done, ULONG& state,
                                     double& secondsLeft, HRESULT& result);
     // Asks the running transfer to stop at its next check (with MODBUSCOMM_E_CANCELLED) and
@@ -455,6 +456,10 @@ protected:
     HRESULT CheckGuards(uint32_t guards) const;
     bool IsLinked() const;
     bool RunsApplication() const { return m_SlaveId.RunIndicator == SLAVEID_RUN_APPLICATION; }
+    // The identity record held, and one read from the instrument put in its place with its packet
+    // size clamped (ClampMaxPacketSize); each takes the device lock.
+    SlaveIdInfo HeldSlaveId();
+    void StoreSlaveId(const SlaveIdInfo& slaveId);
 
     // The attached network; only after the link guard.
     CModbusComm& Network() const { return *m_pNetwork.load(); }
@@ -524,15 +529,11 @@ protected:
     HRESULT FlashFirmwareSis3(const sTransferLine& line, const sFlashImage& image);
     HRESULT WriteFlashBlocks(const sTransferLine& line, const sFlashImage& image);
     HRESULT RefreshAfterFlash();
-    // The identity record held, and one read from the instrument put in its place.
-    SlaveIdInfo HeldSlaveId();
-    void StoreSlaveId(const SlaveIdInfo& slaveId);
 
     // Held for the whole of a transfer, note write or flash; outside the device lock.
     platform::CCriticalSection m_FileTransferLock;
     const std::unique_ptr<CTransferProgress> m_pTransferProgress = std::make_unique<CTransferProgress>();
     CTransferControl m_TransferControl;
-    std::atomic<ULONG> m_nFileTransferState{0};
 
     // The record of a connection, for operations that hold the device lock (it is valid only while
     // they do).

@@ -70,7 +70,6 @@ HRESULT CDeviceComm::RunTransferScope(uint32_t guards,
             hr = MODBUSCOMM_E_EXCEPTION_CDEVICE;
         }
 
-        m_nFileTransferState.store(0);
         m_pTransferProgress->SetResult(hr);
         m_pTransferProgress->Stop();
         SetFileTransferActive(false);
@@ -102,7 +101,6 @@ HRESULT CDeviceComm::GetFileTransferProgress(USHORT& percent, ULONG& total, ULON
     total = snapshot.total;
     done = snapshot.done;
     result = snapshot.result;
-    state = m_nFileTransferState.load();
     secondsLeft = snapshot.SecondsLeft();
     return S_OK;
 }

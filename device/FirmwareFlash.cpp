@@ -29,19 +29,6 @@ constexpr uint64_t kIdentityPollPauseMs = 20;
 
 } // namespace
 
-SlaveIdInfo CDeviceComm::HeldSlaveId()
-{
-    CScopedLock lock(m_DeviceLock);
-    return m_SlaveId;
-}
-
-void CDeviceComm::StoreSlaveId(const SlaveIdInfo& slaveId)
-{
-    CScopedLock lock(m_DeviceLock);
-    m_SlaveId = slaveId;
-    m_SlaveId.MaxPacketSize = ClampMaxPacketSize(slaveId.MaxPacketSize);
-}
-
 HRESULT CDeviceComm::UpdateFirmware(const char16_t* path)
 {
     // A device found in its boot code can be flashed: no application-firmware guard.

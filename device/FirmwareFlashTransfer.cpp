@@ -76,15 +76,16 @@ HRESULT CDeviceComm::WriteFlashBlocks(const sTransferLine& line, const sFlashIma
 {
     if (image.size == 0)
         return S_OK;
+    // The first block makes the boot code erase the application area before it answers.
+    const ULONG eraseTimeout = ReadCommTunable(CommTunable::FlashEraseAppTO);
+    const ULONG blockTimeout = ReadCommTunable(CommTunable::FlashBlkWriteTO);
     HRESULT hr = S_OK;
     ULONG offset = 0;
     for (const ULONG length : image.blocks)
     {
         if (length == 0 || length > image.size - offset)
             return MODBUSCOMM_E_MAX_PACKET;
-        // The first block makes the boot code erase the application area before it answers.
-        const ULONG timeout = offset == 0 ? ReadCommTunable(CommTunable::FlashEraseAppTO)
-                                          : ReadCommTunable(CommTunable::FlashBlkWriteTO);
+        const ULONG timeout = offset == 0 ? eraseTimeout : blockTimeout;
         CByteBuffer block;
         if (!block.Append(length, image.data + offset))
             return E_OUTOFMEMORY;

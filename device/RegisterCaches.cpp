@@ -275,8 +275,7 @@ HRESULT CDeviceComm::UpdateSlaveId()
                                << u" - failed to read the device slave id - " << TraceHr(hr) << TRACE_END;
                            return hr;
                        }
-                       m_SlaveId = slaveId;
-                       m_SlaveId.MaxPacketSize = ClampMaxPacketSize(slaveId.MaxPacketSize);
+                       StoreSlaveId(slaveId);
                        m_pCacheSettings->m_IdentityCheckStopwatch.Start();
                        const HRESULT init = InitRegisterMap();
                        Trace(TRACE_LEVEL1) << (Succeeded(init) ? u" Slave id updated successfully"

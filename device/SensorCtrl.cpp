@@ -50,17 +50,16 @@ HRESULT CSensorCtrl::Attach(CDeviceComm* device, const SensorConnectionInfo& con
     // A base outside the holding registers would send every read of the sensor somewhere else.
     if (!SensorWindowHolds(connection.SensorBase, SENSOR_HEADER_REGISTERS))
         return MODBUSCOMM_E_INVALID_SENSOR_PORT;
+    // Only a linked device whose instrument is still the one it was created for gets a record.
     USHORT deviceTypeId = 0;
     if (const HRESULT hr = device->GetDeviceTypeId(deviceTypeId); Failed(hr))
         return hr;
 
-    m_nDeviceTypeId = deviceTypeId;
     m_pDevice = device;
     m_pDeviceLock = deviceLock;
     m_pNetwork = network;
     m_pNetwork->AddRef();
     m_Trace = trace;
-    m_nConnection = connection.Connection;
     m_Connection = connection;
     m_bHeaderValid = FALSE;
     m_bBlocksValid = FALSE;
@@ -107,7 +106,7 @@ BOOL CSensorCtrl::HighWordFirst() const
 
 CTraceLog& CSensorCtrl::Trace(TraceCtrl level)
 {
-    return m_Trace << level << u"Device: " << Address() << u" Connection: " << m_nConnection;
+    return m_Trace << level << u"Device: " << Address() << u" Connection: " << m_Connection.Connection;
 }
 
 HRESULT CSensorCtrl::ReadRanges(const CDynArray<sRegisterBlock>& ranges, ULONG timeoutMs, CByteBuffer& data)
@@ -164,7 +163,7 @@ HRESULT CSensorCtrl::ReadSensorHeader()
                    if (Failed(hr))
                    {
                        m_Trace << TRACE_LEVEL1 << u"Failed to read sensor header registers - port: "
-                               << m_nConnection << TRACE_END;
+                               << m_Connection.Connection << TRACE_END;
                        return hr;
                    }
                    if (data.GetLength() != kHeaderBytes)
@@ -281,7 +280,7 @@ HRESULT CSensorCtrl::GetConnectionNumber(USHORT& connection)
     {
         if (!IsAttached())
             return MODBUSCOMM_E_NO_CONNECTION;
-        connection = m_nConnection;
+        connection = m_Connection.Connection;
         Trace(TRACE_LEVEL3) << u" read connection# from cache" << TRACE_END;
         return S_OK;
     }

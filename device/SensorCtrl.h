@@ -225,6 +225,9 @@ private:
     }
     // Whether the device reports a type id of 4 or lower (sensors with a fixed sample time).
     bool IsEarlyDeviceType() const;
+    // How long the sensor takes to sample: fixed for the early device types, else warm-up plus the
+    // fastest sample rate.
+    ULONG SampleTime() const;
     ULONG SingleBlockTimeout() const;
     ULONG AllBlocksTimeout() const;
     HRESULT SendCommand(USHORT command, const char16_t* success, const char16_t* failure);
@@ -239,8 +242,6 @@ private:
     BOOL m_bLastUserCalStale = FALSE;
     BOOL m_bHeaderValid = FALSE;
     BOOL m_bBlocksValid = FALSE;
-    USHORT m_nConnection = 0;
-    USHORT m_nDeviceTypeId = 0;
     uint32_t m_nSignature = kSignature;
     SensorConnectionInfo m_Connection;
     sSensorInfo m_Info;

@@ -63,20 +63,20 @@ bool CSensorCtrl::IsEarlyDeviceType() const
            deviceTypeId <= kLastEarlyDeviceType;
 }
 
+ULONG CSensorCtrl::SampleTime() const
+{
+    return IsEarlyDeviceType() ? kEarlyDeviceSampleTime : ULONG{m_Info.WarmupTime} + m_Info.FastestSampleRate;
+}
+
 ULONG CSensorCtrl::SingleBlockTimeout() const
 {
-    ULONG sampleTime = ULONG{m_Info.WarmupTime} + m_Info.FastestSampleRate;
-    if (IsEarlyDeviceType())
-        sampleTime = kEarlyDeviceSampleTime;
-    return std::max<ULONG>(sampleTime, GetReadRegisterTimeout());
+    return std::max<ULONG>(SampleTime(), GetReadRegisterTimeout());
 }
 
 ULONG CSensorCtrl::AllBlocksTimeout() const
 {
     const ULONG readTimeout = GetReadRegisterTimeout();
-    ULONG sampleTime = ULONG{m_Info.WarmupTime} + m_Info.FastestSampleRate;
-    if (IsEarlyDeviceType())
-        sampleTime = kEarlyDeviceSampleTime;
+    ULONG sampleTime = SampleTime();
     // Without its measurement cache the instrument measures every parameter of the request in turn.
     // Asking for the cache time-out costs a transaction, so it is asked only when the answer can
     // change the time-out.
@@ -126,7 +126,7 @@ HRESULT CSensorCtrl::ReadParameterBlock(USHORT parameter, BOOL withValue)
                    if (Failed(hr))
                    {
                        m_Trace << TRACE_LEVEL1 << u"Failed to read parameter blk for sensor - connection: "
-                               << m_nConnection << u" Parameter: " << parameter << TRACE_END;
+                               << m_Connection.Connection << u" Parameter: " << parameter << TRACE_END;
                        return hr;
                    }
                    SYSTEMTIME now;
@@ -150,7 +150,7 @@ HRESULT CSensorCtrl::ReadParameterBlock(USHORT parameter, BOOL withValue)
                    hr = DecodeParameterBlock(parameter, reader, reading);
                    if (Failed(hr))
                        return hr;
-                   reading.Address = m_pDevice != nullptr ? m_pDevice->GetAddress() : Address();
+                   reading.Address = m_pDevice->GetAddress();
                    reading.ReadingTime = now;
                    reading.Status = hr;
                    if (m_Info.Parameters.GetCount() < parameter && !m_Info.Parameters.SetSize(parameter))
@@ -201,7 +201,7 @@ HRESULT CSensorCtrl::ReadSensorParameterBlocks(ULONG mode)
                    {
                        m_Trace << TRACE_LEVEL1
                                << u"Failed to read complete parameter blk for sensor - connection: "
-                               << m_nConnection << TRACE_END;
+                               << m_Connection.Connection << TRACE_END;
                        return hr;
                    }
                    if (data.GetLength() != kBlockBytes * count)

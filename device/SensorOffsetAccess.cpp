@@ -36,7 +36,7 @@ HRESULT CSensorCtrl::AccessAtOffset(USHORT offset, USHORT registers, const char1
                    else
                        hr = access(OffsetRegister(offset));
                    if (Failed(hr))
-                       m_Trace << TRACE_LEVEL1 << failure << offset << u", port: " << m_nConnection
+                       m_Trace << TRACE_LEVEL1 << failure << offset << u", port: " << m_Connection.Connection
                                << u", EC: " << TraceHr(hr) << TRACE_END;
                    return hr;
                });

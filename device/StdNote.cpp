@@ -79,15 +79,8 @@ HRESULT CNVStdNote::SerialiseNoteBlock(CByteBuffer& block) const
     const BYTE header[NOTE_BLOCK_HEADER_LENGTH] = {NOTE_BLOCK_MARKER_0, NOTE_BLOCK_MARKER_1,
                                                    static_cast<BYTE>(m_Record.m_nSubType),
                                                    static_cast<BYTE>(m_Record.m_nFlags)};
-    for (BYTE byte : header)
-    {
-        if (!block.Append(1, &byte))
-        {
-            block.Allocate(0);
-            return E_OUTOFMEMORY;
-        }
-    }
-    if (!block.Append(m_Record.m_Payload.GetLength(), m_Record.m_Payload.GetData()))
+    if (!block.Append(NOTE_BLOCK_HEADER_LENGTH, header) ||
+        !block.Append(m_Record.m_Payload.GetLength(), m_Record.m_Payload.GetData()))
     {
         block.Allocate(0);
         return E_OUTOFMEMORY;
