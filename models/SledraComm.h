@@ -14,8 +14,6 @@
 namespace NVSystem
 {
 
-inline constexpr USHORT SLEDRA_SENSOR_CONNECTIONS = 4;
-
 class CSledraComm : public CDeviceComm
 {
 public:

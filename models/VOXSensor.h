@@ -1,5 +1,6 @@
 // The optical dissolved-oxygen sensor of a multi-sensor probe (connection 1 of device types 18, 21
-// and 39), and the temporary sensor through which the single-sensor probe reports its cap status.
+// and 39), and the temporary sensor through which the single-sensor probe reports its cap status
+// and the time to its factory calibration.
 //
 // Sensor parameters: 1 DO quantity A, 2 temperature, 3 DO quantity B, 4 DO quantity C. Float
 // settings (register offsets): 117 live and 119 default salinity, 121 live and 123 default

@@ -1,4 +1,5 @@
 // The sensor's factory calibration date: presence, the date, and the time left until it.
+#include "models/VOXSensor.h"
 #include "models/VoxProComm.h"
 
 namespace NVSystem
@@ -17,17 +18,9 @@ BOOL CVoxProComm::IsSensorPresent()
 
 HRESULT CVoxProComm::GetTimeToFactoryCal(int64_t& milliseconds)
 {
-    milliseconds = 0;
-    CDeviceTimestamp due;
-    if (const HRESULT hr = CDeviceComm::GetNextFactoryCalDate(VOXPRO_CONNECTION, due); Failed(hr))
-        return hr;
-    CDeviceTimestamp now;
-    if (const HRESULT hr = GetDeviceTime(now); Failed(hr))
-        return hr;
-    if (now > due)
-        return S_OK;
-    due.Subtract(now, milliseconds);
-    return S_OK;
+    // The same device reads and arithmetic as the optical-DO adapter's, so one copy of the rule.
+    CVOXSensor sensor(this, VOXPRO_CONNECTION);
+    return sensor.GetTimeToFactoryCal(milliseconds);
 }
 
 } // namespace NVSystem
