@@ -1,13 +1,22 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building and testing need. Does nothing when all are present;
-# uses sudo when not run as root.
+# Installs the Debian packages that building, testing and running need. Does nothing when all are
+# present; uses sudo when not run as root. Installs without recommended packages, so every package
+# that something here uses is named, also the ones another package only recommends.
 set -euo pipefail
 
 packages=(
+    # build
     build-essential cmake ninja-build ccache clang-14 libclang-rt-14-dev
+    # tests and benchmarks
     googletest libgtest-dev libgmock-dev libbenchmark-dev
-    qt6-base-dev qt6-image-formats-plugins
-    socat python3 python3-pymodbus python3-serial libmodbus-dev
+    # the windows: Widgets, Print Support and Test come with qt6-base-dev; the platform plugins
+    # (offscreen, xcb) and the TIFF writer are packages of their own
+    qt6-base-dev qt6-qpa-plugins qt6-image-formats-plugins
+    # fonts with stable metrics for the windows and the calibration report (Liberation Sans)
+    fontconfig fonts-dejavu-core fonts-liberation
+    # peers of the Modbus tests: pymodbus only recommends the asyncio serial support its serial
+    # server needs
+    socat python3 python3-pymodbus python3-serial python3-serial-asyncio libmodbus-dev
 )
 
 missing=()

@@ -4,6 +4,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 ./scripts/setup-deps.sh
+./scripts/check-peers.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)
 build=build/asan

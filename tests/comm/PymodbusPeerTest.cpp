@@ -114,9 +114,13 @@ protected:
 
 TEST_P(PymodbusPeerTest, ReadsWritesAndExceptionRepliesOfAForeignSlave)
 {
-    if (std::system("command -v socat >/dev/null 2>&1") != 0 ||
-        std::system((std::string(kPython) + " -c 'import pymodbus, serial' >/dev/null 2>&1").c_str()) != 0)
-        GTEST_SKIP() << "socat or " << kPython << " with pymodbus is not installed";
+    // The peers are installed by the test command: a missing one is a setup fault, not a skip.
+    ASSERT_EQ(std::system("command -v socat >/dev/null 2>&1"), 0) << "socat is not installed";
+    ASSERT_EQ(std::system((std::string(kPython) +
+                           " -c 'import pymodbus.server, serial, serial_asyncio' >/dev/null 2>&1")
+                              .c_str()),
+              0)
+        << kPython << " cannot start a pymodbus serial server (python3-pymodbus, python3-serial-asyncio)";
     const ULONG mode = GetParam();
     // socat's pseudo-terminal pair, linked where the test finds it, with the server on its first end.
     const auto dir =
