@@ -38,7 +38,7 @@ SystemStringEntry g_SystemStrings_German[SYSTEM_STRING_COUNT] = {
     {10030, u"Bytes"},
     {10031, u"Brunnen"},
     {10032, u"Meeresspiegel"},
-    {10033, u"Pegelbrunnen"},
+    {10033, u"Pegelschacht"},
     {10034, u"Pegellatte"},
     {10035, u"Pegelhöhe"},
     {10036, u"Aktiviert"},
