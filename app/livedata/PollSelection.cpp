@@ -170,31 +170,42 @@ void SetPollParameterOrder(USHORT order, USHORT sensorId, USHORT parameterId)
 void RenumberPollSelection(const CDynArray<sParameterReading>& rows)
 {
     PollSelectionTable& table = GetPollSelection();
-    std::array<std::optional<USHORT>, POLL_SELECTION_ENTRIES> orders;
-    USHORT next = 0;
+    // Every enabled entry in its present order; entries that share an order keep table order.
+    std::vector<uint32_t> sequence;
+    for (uint32_t i = 0; i < POLL_SELECTION_ENTRIES; ++i)
+    {
+        if (table[i].Enabled != 0)
+            sequence.push_back(i);
+    }
+    std::stable_sort(sequence.begin(), sequence.end(),
+                     [&](uint32_t a, uint32_t b) { return table[a].DisplayOrder < table[b].DisplayOrder; });
+
+    // The rows take the places their entries hold, in row order; the entries of parameters this
+    // probe does not carry stay where they are.
+    std::vector<uint32_t> rowEntries;
+    std::vector<size_t> places;
     for (uint32_t row = 0; row < rows.GetCount(); ++row)
     {
         const int entry = FindPollEntry(rows[row].SensorId, rows[row].ParameterId);
-        if (entry >= 0 && table[static_cast<uint32_t>(entry)].Enabled != 0 &&
-            !orders[static_cast<uint32_t>(entry)])
-            orders[static_cast<uint32_t>(entry)] = next++;
+        if (entry < 0 || std::find(rowEntries.begin(), rowEntries.end(), entry) != rowEntries.end())
+            continue;
+        const auto place = std::find(sequence.begin(), sequence.end(), static_cast<uint32_t>(entry));
+        if (place == sequence.end())
+            continue;
+        rowEntries.push_back(static_cast<uint32_t>(entry));
+        places.push_back(static_cast<size_t>(place - sequence.begin()));
     }
-    std::vector<uint32_t> others;
-    for (uint32_t i = 0; i < POLL_SELECTION_ENTRIES; ++i)
+    std::sort(places.begin(), places.end());
+    for (size_t k = 0; k < places.size(); ++k)
+        sequence[places[k]] = rowEntries[k];
+
+    for (size_t order = 0; order < sequence.size(); ++order)
     {
-        if (table[i].Enabled != 0 && !orders[i])
-            others.push_back(i);
-    }
-    std::stable_sort(others.begin(), others.end(),
-                     [&](uint32_t a, uint32_t b) { return table[a].DisplayOrder < table[b].DisplayOrder; });
-    for (uint32_t i : others)
-        orders[i] = next++;
-    for (uint32_t i = 0; i < POLL_SELECTION_ENTRIES; ++i)
-    {
-        if (orders[i] && table[i].DisplayOrder != *orders[i])
+        sParameters& entry = table[sequence[order]];
+        if (entry.DisplayOrder != order)
         {
-            table[i].DisplayOrder = *orders[i];
-            SavePollEntry(i);
+            entry.DisplayOrder = static_cast<USHORT>(order);
+            SavePollEntry(sequence[order]);
         }
     }
 }

@@ -7,9 +7,9 @@
 //
 // An entry stands for one sensor id and parameter id together. The enabled entries are polled in
 // display order; after every change that the user makes to the choice or the order, the enabled
-// entries are renumbered 0, 1, 2 ... (the rows of the page first, in row order, then those that the
-// connected probe does not carry, keeping their order among themselves), so that no two share an
-// order and the user's order comes back unchanged on the next connect, whatever probe was between.
+// entries are renumbered 0, 1, 2 ... so that no two share an order, with the page's rows in row
+// order and the entries of parameters that the connected probe does not carry kept in their places.
+// The user's order then comes back unchanged on the next connect, whatever probe was between.
 //
 // The table and the profile are used by the user-interface thread only.
 #pragma once
@@ -74,7 +74,7 @@ void BuildOrderedPollList(CDynArray<sParameterReading>& readings);
 // nothing when none has them.
 void SetPollParameterOrder(USHORT order, USHORT sensorId, USHORT parameterId);
 
-// Renumbers the enabled entries after a change of choice or order: the entries of the rows get the
-// row's index, the other enabled entries the orders from the row count on, in their previous order.
-// Every entry whose order changed is saved.
+// Renumbers the enabled entries 0, 1, 2 ... after a change of choice or order: the rows' entries
+// take the places among the enabled entries that they held before, in row order, and the entries of
+// parameters that the rows do not show keep theirs. Every entry whose order changed is saved.
 void RenumberPollSelection(const CDynArray<sParameterReading>& rows);
