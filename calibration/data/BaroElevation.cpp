@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "foundation/Units.h"
+#include "platform/Numbers.h"
 
 namespace
 {
@@ -78,8 +79,9 @@ double HoldToSignificantDigits(double value)
         int digits = 0;
         while (std::pow(10.0, digits) <= magnitude)
             ++digits;
-        const double factor = std::pow(10.0, kSignificantDigits - digits);
-        held = std::round(magnitude * factor) / factor;
+        // Rounded as the label's text rounds it, from the binary value.
+        held = platform::ParseDouble(platform::FormatFixed(magnitude, kSignificantDigits - digits))
+                   .value_or(0.0);
     }
     return std::copysign(held, value);
 }

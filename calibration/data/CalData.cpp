@@ -13,7 +13,8 @@ constexpr char16_t kApplicationName[] = u"Tarnwick Software";
 } // namespace
 
 CCalData::CCalData(ICalProbeConnection& probe, const Kind& kind)
-    : m_probe(probe), m_kind(kind), m_sampleInterval(kind.sampleInterval == 0 ? 1 : kind.sampleInterval)
+    : m_probe(probe), m_kind(kind), m_sampleInterval(kind.sampleInterval == 0 ? 1 : kind.sampleInterval),
+      m_runCacheTimeout(kind.cacheTimeout)
 {
 }
 
@@ -215,11 +216,11 @@ BOOL CCalData::RunStartSteps()
         {
             hr = device->ReadSensorHeader(m_connection);
             if (Succeeded(hr))
-                hr = SetDeviceSettingsForCalibration(true, m_kind.cacheTimeout);
+                hr = SetDeviceSettingsForCalibration(true, m_runCacheTimeout);
         }
         else
         {
-            hr = SetDeviceSettingsForCalibration(true, m_kind.cacheTimeout);
+            hr = SetDeviceSettingsForCalibration(true, m_runCacheTimeout);
             if (Succeeded(hr))
             {
                 hr = device->ReadSensorHeader(m_connection);

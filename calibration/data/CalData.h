@@ -99,6 +99,8 @@ public:
     void SetSampleInterval(uint32_t ms) { m_sampleInterval = ms == 0 ? 1 : ms; }
     uint32_t GetSampleInterval() const { return m_sampleInterval; }
     void SetTickSource(CStopwatch::TickSource ticks) { m_tickSource = ticks; }
+    // The device's measurement-cache time-out during the run (the kind's own by default).
+    void SetRunCacheTimeout(USHORT ms) { m_runCacheTimeout = ms; }
     // The wait after a cycle: to the next whole period since the worker started, never 0.
     static uint64_t NextWaitMs(uint64_t elapsedMs, uint32_t intervalMs)
     {
@@ -162,6 +164,7 @@ private:
 
     const Kind m_kind;
     uint32_t m_sampleInterval;
+    USHORT m_runCacheTimeout;
     CStopwatch::TickSource m_tickSource = nullptr;
     std::atomic<INotifyWindow*> m_pNotifyWnd{nullptr};
     WorkerMode m_workerMode = WorkerMode::None;
