@@ -95,6 +95,8 @@ void CalibrationTest::StartPresetProbe(uint16_t deviceType)
 void CalibrationTest::LinkAdapters(uint16_t deviceType)
 {
     LinkDevice();
+    // The connection's own reference: a worker's reference is never the last.
+    Device().AddRef();
     m_connection.m_device = &Device();
     if (deviceType != probesim::kMultiSensorProbeType)
         return;
