@@ -94,9 +94,17 @@ void CalibrationTest::StartPresetProbe(uint16_t deviceType)
 
 void CalibrationTest::LinkAdapters(uint16_t deviceType)
 {
-    LinkDevice();
-    // The connection's own reference: a worker's reference is never the last.
-    Device().AddRef();
+    if (deviceType == probesim::kMultiSensorProbeType)
+    {
+        LinkDevice();
+        // The connection's own reference (the factory's device comes with one): a worker's
+        // reference is never the last.
+        Device().AddRef();
+    }
+    else
+    {
+        ASSERT_EQ(CreateDevice(), S_OK); // the single-sensor probe is its own sensor
+    }
     m_connection.m_device = &Device();
     if (deviceType != probesim::kMultiSensorProbeType)
         return;
