@@ -1,5 +1,6 @@
 #include "tests/calibration_data/CalTestSupport.h"
 
+#include "models/VoxProComm.h"
 #include "platform/Utf.h"
 #include "tools/probe-sim/ConductivitySensor.h"
 #include "tools/probe-sim/OpticalDoSensor.h"
@@ -95,16 +96,11 @@ void CalibrationTest::StartPresetProbe(uint16_t deviceType)
 void CalibrationTest::LinkAdapters(uint16_t deviceType)
 {
     if (deviceType == probesim::kMultiSensorProbeType)
-    {
         LinkDevice();
-        // The connection's own reference (the factory's device comes with one): a worker's
-        // reference is never the last.
-        Device().AddRef();
-    }
-    else
-    {
-        ASSERT_EQ(CreateDevice(), S_OK); // the single-sensor probe is its own sensor
-    }
+    else // the single-sensor probe is its own sensor
+        LinkDevice([](const SlaveIdInfo& slaveId) { return new NVSystem::CVoxProComm(slaveId); });
+    // The connection's own reference: a worker's reference is never the last.
+    Device().AddRef();
     m_connection.m_device = &Device();
     if (deviceType != probesim::kMultiSensorProbeType)
         return;
