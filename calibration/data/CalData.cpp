@@ -9,6 +9,7 @@ namespace
 {
 
 constexpr char16_t kApplicationName[] = u"Tarnwick Software";
+constexpr uint32_t kSamplesReady = 5;
 
 } // namespace
 
@@ -30,19 +31,72 @@ CCalData::~CCalData()
 
 HRESULT CCalData::Hold()
 {
+    std::lock_guard lock(m_dataLock);
     SetState(CAL_STATE_HOLD);
     return S_OK;
 }
 
 HRESULT CCalData::Run()
 {
+    std::lock_guard lock(m_dataLock);
     SetState(CAL_STATE_RUN);
     return S_OK;
 }
 
 HRESULT CCalData::Accept()
 {
+    std::lock_guard lock(m_dataLock);
     SetState(CAL_STATE_ACCEPT);
+    return S_OK;
+}
+
+void CCalData::ResetPointSampleCount()
+{
+    std::lock_guard lock(m_dataLock);
+    m_pointSampleCount = 0;
+}
+
+void CCalData::OnWorkerStarting()
+{
+    ResetPointSampleCount();
+}
+
+void CCalData::CountPointSample()
+{
+    uint32_t count = 0;
+    {
+        std::lock_guard lock(m_dataLock);
+        count = ++m_pointSampleCount;
+    }
+    if (count >= kSamplesReady)
+        PostNotify(windowmsg::WM_CAL_SAMPLES_READY);
+}
+
+void CCalData::FinishAccept(BOOL pointRemains)
+{
+    SetState(CAL_STATE_HOLD);
+    if (pointRemains)
+    {
+        PostNotify(windowmsg::WM_CAL_NEXT_POINT);
+        ResetPointSampleCount();
+    }
+    else
+    {
+        PostNotify(windowmsg::WM_CAL_ACCEPTED);
+    }
+}
+
+HRESULT CCalData::TakeOverCalibration()
+{
+    NVSystem::CDeviceComm* device = CalDevice();
+    if (device == nullptr)
+        return E_POINTER;
+    HRESULT hr = device->UpdateSensorCalibration(CalConnection());
+    if (Succeeded(hr))
+        hr = device->ReadSensorHeader(CalConnection());
+    if (Failed(hr))
+        return hr;
+    BuildReport();
     return S_OK;
 }
 

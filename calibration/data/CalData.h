@@ -79,6 +79,8 @@ public:
     void SetStability(int32_t level);
     HRESULT GetLastResult();
     void SetLastResult(HRESULT hr);
+    // Samples of the current point start again from 0 (after a move to the next point).
+    void ResetPointSampleCount();
     // The units word of a typed standard.
     void SetUnitsText(const CWideString& text) { m_unitsText = text; }
     const CWideString& GetUnitsText() const { return m_unitsText; }
@@ -115,8 +117,8 @@ protected:
     // The sensor and its connection number; the kinds hold the typed pointer.
     virtual NVSystem::ISensor_Temperature* CalSensor() = 0;
     virtual USHORT CalConnection() = 0;
-    // The first start step: the kind resets its per-point counter.
-    virtual void OnWorkerStarting() {}
+    // The first start step: the point's sample count starts at 0 (a kind resets more of its own).
+    virtual void OnWorkerStarting();
     // One cycle's reads and bookkeeping in the state read at its start; FALSE on a read error.
     virtual BOOL ReadCycle(int32_t state) = 0;
 
@@ -138,6 +140,14 @@ protected:
     // The device of the run: the worker's referenced one while it runs, else the connection's.
     NVSystem::CDeviceComm* CalDevice();
     void ShowError(const char16_t* format, HRESULT hr);
+    // A calibration sample of the current point was collected: from the 5th on the page may offer
+    // Accept.
+    void CountPointSample();
+    // The worker's answer to an Accept: sampling holds, and the page hears whether a point follows.
+    void FinishAccept(BOOL pointRemains);
+    // After the new calibration was written: the device takes it over, the sensor header is read
+    // afresh and the report is built. The first failure is returned.
+    HRESULT TakeOverCalibration();
     // The value converted into the unit, which becomes the reading's unit; 0 when the sensor's unit
     // does not convert (no calibration arithmetic can use such a reading).
     static void ConvertReading(float& value, USHORT& unit, USHORT target);
@@ -146,8 +156,11 @@ protected:
     int32_t m_state = CAL_STATE_IDLE;         // under m_stateLock
     int32_t m_stability = CAL_STABILITY_NONE; // under m_stateLock
     platform::CCriticalSection m_stateLock;
-    USHORT m_savedCacheTimeout = 0; // under m_stateLock
-    USHORT m_savedEOS = 0;          // under m_stateLock
+    // The kind's own members; taken before m_stateLock.
+    platform::CCriticalSection m_dataLock;
+    uint32_t m_pointSampleCount = 0; // under m_dataLock
+    USHORT m_savedCacheTimeout = 0;  // under m_stateLock
+    USHORT m_savedEOS = 0;           // under m_stateLock
     CCalReport m_report;
     HRESULT m_lastResult = S_OK; // under m_stateLock
     CWideString m_unitsText;

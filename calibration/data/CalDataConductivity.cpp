@@ -69,12 +69,6 @@ USHORT CCalDataConductivity::CalConnection()
     return m_pSensor != nullptr ? m_pSensor->GetConductivityConnection() : 0;
 }
 
-void CCalDataConductivity::OnWorkerStarting()
-{
-    std::lock_guard lock(m_dataLock);
-    m_pointSampleCount = 0;
-}
-
 HRESULT CCalDataConductivity::BeginCalibration()
 {
     std::lock_guard lock(m_dataLock);
@@ -93,24 +87,6 @@ HRESULT CCalDataConductivity::BeginCalibration()
     PrepareStabilization();
     SetState(CAL_STATE_RUN);
     return S_OK;
-}
-
-HRESULT CCalDataConductivity::Hold()
-{
-    std::lock_guard lock(m_dataLock);
-    return CCalData::Hold();
-}
-
-HRESULT CCalDataConductivity::Run()
-{
-    std::lock_guard lock(m_dataLock);
-    return CCalData::Run();
-}
-
-HRESULT CCalDataConductivity::Accept()
-{
-    std::lock_guard lock(m_dataLock);
-    return CCalData::Accept();
 }
 
 HRESULT CCalDataConductivity::PrepareStabilization()
@@ -225,20 +201,12 @@ HRESULT CCalDataConductivity::CommitCalibration()
         return E_POINTER;
     if (!ComputeCalibration())
         return E_FAIL;
-    NVSystem::CDeviceComm* device = CalDevice();
-    if (device == nullptr)
+    if (CalDevice() == nullptr)
         return E_POINTER;
     HRESULT hr = m_pSensor->SetCellOffset(m_newCal.cellOffset);
     if (Succeeded(hr))
         hr = m_pSensor->SetCellConstant(m_newCal.cellConstant);
-    if (Succeeded(hr))
-        hr = device->UpdateSensorCalibration(CalConnection());
-    if (Succeeded(hr))
-        hr = device->ReadSensorHeader(CalConnection());
-    if (Failed(hr))
-        return hr;
-    BuildReport();
-    return S_OK;
+    return Failed(hr) ? hr : TakeOverCalibration();
 }
 
 BOOL CCalDataConductivity::ReadCycle(int32_t state)
@@ -270,18 +238,11 @@ BOOL CCalDataConductivity::ReadCycle(int32_t state)
             return FALSE;
         m_calSamples.Add(sample);
         ComputeCalibration();
-        int32_t count = 0;
-        {
-            std::lock_guard lock(m_dataLock);
-            count = ++m_pointSampleCount;
-        }
-        if (count >= 5)
-            PostNotify(windowmsg::WM_CAL_SAMPLES_READY);
+        CountPointSample();
     }
     else if (state == CAL_STATE_ACCEPT)
     {
-        SetState(CAL_STATE_HOLD);
-        PostNotify(windowmsg::WM_CAL_ACCEPTED);
+        FinishAccept(FALSE); // the one standard
     }
     return TRUE;
 }

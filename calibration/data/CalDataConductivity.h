@@ -43,9 +43,6 @@ public:
     HRESULT StartManual(NVSystem::ISensor_Conductivity* sensor, INotifyWindow* window);
 
     HRESULT BeginCalibration() override;
-    HRESULT Hold() override;
-    HRESULT Run() override;
-    HRESULT Accept() override;
     HRESULT PrepareStabilization() override;
     HRESULT CommitCalibration() override;
     int32_t GetStability() override;
@@ -80,7 +77,6 @@ public:
 protected:
     NVSystem::ISensor_Temperature* CalSensor() override { return m_pSensor; }
     USHORT CalConnection() override;
-    void OnWorkerStarting() override;
     BOOL ReadCycle(int32_t state) override;
 
 private:
@@ -92,7 +88,6 @@ private:
     CCalSampleStore m_liveReadings; // temperature, specific conductivity
     CCalSampleStore m_calSamples;   // temperature, actual conductivity
     uint16_t m_calMethod = 0;
-    int32_t m_pointSampleCount = 0;
     SCondCalibration m_oldCal;
     SCondCalibration m_newCal;
     float m_standardRefTemp = 25.0f;
@@ -104,5 +99,4 @@ private:
     float m_meanCalTemperature = 0.0f;
     int32_t m_solutionId = CAL_SOLUTION_NONE;
     uint32_t m_restoreDefaults = 0;
-    platform::CCriticalSection m_dataLock;
 };

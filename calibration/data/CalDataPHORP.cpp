@@ -24,7 +24,6 @@ constexpr int kNominalWindow = 11;
 constexpr float kNominalToleranceMv = 5.0f;
 constexpr int kFullWindow = 21;
 constexpr float kFullToleranceMv = 1.0f;
-constexpr uint32_t kSamplesReady = 5;
 constexpr USHORT kUnlinkedAddress = 255;
 
 // ZoBell's solution, mV at T in C.
@@ -143,12 +142,6 @@ USHORT CCalDataPHORP::CalConnection()
     return m_pSensor != nullptr ? m_pSensor->GetpHORPConnection() : 0;
 }
 
-void CCalDataPHORP::OnWorkerStarting()
-{
-    std::lock_guard lock(m_dataLock);
-    m_pointSampleCount = 0;
-}
-
 HRESULT CCalDataPHORP::BeginCalibration()
 {
     std::lock_guard lock(m_dataLock);
@@ -166,24 +159,6 @@ HRESULT CCalDataPHORP::BeginCalibration()
     PrepareStabilization();
     SetState(CAL_STATE_RUN);
     return S_OK;
-}
-
-HRESULT CCalDataPHORP::Hold()
-{
-    std::lock_guard lock(m_dataLock);
-    return CCalData::Hold();
-}
-
-HRESULT CCalDataPHORP::Run()
-{
-    std::lock_guard lock(m_dataLock);
-    return CCalData::Run();
-}
-
-HRESULT CCalDataPHORP::Accept()
-{
-    std::lock_guard lock(m_dataLock);
-    return CCalData::Accept();
 }
 
 HRESULT CCalDataPHORP::PrepareStabilization()
@@ -248,12 +223,6 @@ void CCalDataPHORP::SetPointValueTexts(const CWideString& first, const CWideStri
     m_pointValueText[0] = first;
     m_pointValueText[1] = second;
     m_pointValueText[2] = third;
-}
-
-void CCalDataPHORP::ResetPointSampleCount()
-{
-    std::lock_guard lock(m_dataLock);
-    m_pointSampleCount = 0;
 }
 
 BOOL CCalDataPHORP::GetCurrentPointText(CWideString& text)
@@ -370,14 +339,11 @@ BOOL CCalDataPHORP::ReadCycle(int32_t state)
         else if (store->GetRange(kNominalWindow) < kNominalToleranceMv)
             level = CAL_STABILITY_NOMINAL;
         SetStability(level);
-        uint32_t count = 0;
         {
             std::lock_guard lock(m_dataLock);
             m_pointStability[mode == PHORP_MODE_ORP ? 0 : point] = static_cast<uint32_t>(level);
-            count = ++m_pointSampleCount;
         }
-        if (count >= kSamplesReady)
-            PostNotify(windowmsg::WM_CAL_SAMPLES_READY);
+        CountPointSample();
     }
     else if (state == CAL_STATE_ACCEPT)
     {
@@ -386,17 +352,7 @@ BOOL CCalDataPHORP::ReadCycle(int32_t state)
             ++m_currentPoint;
         }
         CWideString next;
-        const BOOL remains = GetCurrentPointText(next);
-        SetState(CAL_STATE_HOLD);
-        if (remains)
-        {
-            PostNotify(windowmsg::WM_CAL_NEXT_POINT);
-            ResetPointSampleCount();
-        }
-        else
-        {
-            PostNotify(windowmsg::WM_CAL_ACCEPTED);
-        }
+        FinishAccept(GetCurrentPointText(next));
     }
     return TRUE;
 }
@@ -534,18 +490,10 @@ HRESULT CCalDataPHORP::CommitCalibration()
         return E_POINTER;
     if (!ComputeCalibration())
         return E_FAIL;
-    NVSystem::CDeviceComm* device = CalDevice();
-    if (device == nullptr)
+    if (CalDevice() == nullptr)
         return E_POINTER;
-    HRESULT hr = WriteCalibration();
-    if (Succeeded(hr))
-        hr = device->UpdateSensorCalibration(CalConnection());
-    if (Succeeded(hr))
-        hr = device->ReadSensorHeader(CalConnection());
-    if (Failed(hr))
-        return hr;
-    BuildReport();
-    return S_OK;
+    const HRESULT hr = WriteCalibration();
+    return Failed(hr) ? hr : TakeOverCalibration();
 }
 
 HRESULT CCalDataPHORP::RestoreCalibrationDefaults()

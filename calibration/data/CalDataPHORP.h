@@ -39,9 +39,6 @@ public:
     HRESULT StartManual(NVSystem::ISensor_pHORP* sensor, INotifyWindow* window);
 
     HRESULT BeginCalibration() override;
-    HRESULT Hold() override;
-    HRESULT Run() override;
-    HRESULT Accept() override;
     HRESULT PrepareStabilization() override;
     HRESULT CommitCalibration() override;
     void BuildReport() override;
@@ -52,7 +49,6 @@ public:
     uint16_t GetPointCount();
     void SetPointSolution(int point, int32_t solutionId);
     void SetPointValueTexts(const CWideString& first, const CWideString& second, const CWideString& third);
-    void ResetPointSampleCount();
     // The current point's text while a point remains to be sampled.
     BOOL GetCurrentPointText(CWideString& text);
     // The value of a point's standard at a temperature (pH, or mV for ORP); FLT_MAX when the point
@@ -82,7 +78,6 @@ public:
 protected:
     NVSystem::ISensor_Temperature* CalSensor() override { return m_pSensor; }
     USHORT CalConnection() override;
-    void OnWorkerStarting() override;
     BOOL ReadCycle(int32_t state) override;
 
 private:
@@ -102,7 +97,6 @@ private:
     uint16_t m_pointCount = 1;
     CWideString m_pointValueText[kMaxPoints];
     int32_t m_pointSolution[kMaxPoints] = {CAL_SOLUTION_NONE, CAL_SOLUTION_NONE, CAL_SOLUTION_NONE};
-    uint32_t m_pointSampleCount = 0;
     uint32_t m_pointStability[kMaxPoints] = {};
     float m_pointStimulus[kMaxPoints] = {};
     float m_pointResponse[kMaxPoints] = {};
@@ -111,5 +105,4 @@ private:
     float m_segmentOffset[2] = {kNeutralOffset, kNeutralOffset};
     uint32_t m_mode = PHORP_MODE_PH;
     uint32_t m_currentPoint = 0;
-    platform::CCriticalSection m_dataLock;
 };

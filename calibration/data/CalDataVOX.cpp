@@ -16,7 +16,6 @@ constexpr int kOxygen = 0;
 constexpr int kTemperature = 1;
 constexpr int kAt100 = 0;
 constexpr int kAt0 = 1;
-constexpr uint32_t kSamplesReady = 5;
 
 // The factory calibration of the single-sensor probes, written step by step.
 constexpr float kDefaultDO100 = 8.0f;
@@ -94,8 +93,8 @@ USHORT CCalDataVOX::CalConnection()
 
 void CCalDataVOX::OnWorkerStarting()
 {
+    CCalData::OnWorkerStarting();
     std::lock_guard lock(m_dataLock);
-    m_pointSampleCount = 0;
     for (auto& quantity : m_counters)
         for (Counters& counters : quantity)
             counters = Counters{};
@@ -116,12 +115,6 @@ HRESULT CCalDataVOX::BeginCalibration()
     return S_OK;
 }
 
-HRESULT CCalDataVOX::Hold()
-{
-    std::lock_guard lock(m_dataLock);
-    return CCalData::Hold();
-}
-
 HRESULT CCalDataVOX::Run()
 {
     std::lock_guard lock(m_dataLock);
@@ -129,12 +122,6 @@ HRESULT CCalDataVOX::Run()
     m_stability = CAL_STABILITY_NONE;
     m_state = CAL_STATE_RUN;
     return S_OK;
-}
-
-HRESULT CCalDataVOX::Accept()
-{
-    std::lock_guard lock(m_dataLock);
-    return CCalData::Accept();
 }
 
 HRESULT CCalDataVOX::PrepareStabilization()
@@ -174,12 +161,6 @@ void CCalDataVOX::SetPointTargets(float first, float second)
     std::lock_guard lock(m_dataLock);
     m_pointTarget[0] = first;
     m_pointTarget[1] = second;
-}
-
-void CCalDataVOX::ResetPointSampleCount()
-{
-    std::lock_guard lock(m_dataLock);
-    m_pointSampleCount = 0;
 }
 
 BOOL CCalDataVOX::GetCurrentPointTarget(float& target)
@@ -266,14 +247,11 @@ BOOL CCalDataVOX::ReadCycle(int32_t state)
             level = std::min(oxygen, temperature);
         }
         SetStability(level);
-        uint32_t count = 0;
         {
             std::lock_guard lock(m_dataLock);
             m_pointStability[point] = static_cast<uint32_t>(level);
-            count = ++m_pointSampleCount;
         }
-        if (count >= kSamplesReady)
-            PostNotify(windowmsg::WM_CAL_SAMPLES_READY);
+        CountPointSample();
     }
     else if (state == CAL_STATE_ACCEPT)
     {
@@ -282,17 +260,7 @@ BOOL CCalDataVOX::ReadCycle(int32_t state)
             ++m_currentPoint;
         }
         float next = 0.0f;
-        const BOOL remains = GetCurrentPointTarget(next);
-        SetState(CAL_STATE_HOLD);
-        if (remains)
-        {
-            PostNotify(windowmsg::WM_CAL_NEXT_POINT);
-            ResetPointSampleCount();
-        }
-        else
-        {
-            PostNotify(windowmsg::WM_CAL_ACCEPTED);
-        }
+        FinishAccept(GetCurrentPointTarget(next));
     }
     return TRUE;
 }
@@ -310,18 +278,10 @@ HRESULT CCalDataVOX::CommitCalibration()
         m_pointResponse[i] = m_pointSamples[i].GetAverage(kCalValue2);
     }
     m_calBaro = m_baroReadings.GetAverage(kCalValue2);
-    NVSystem::CDeviceComm* device = CalDevice();
-    if (device == nullptr)
+    if (CalDevice() == nullptr)
         return E_POINTER;
-    HRESULT hr = WriteCalibrationPoints();
-    if (Succeeded(hr))
-        hr = device->UpdateSensorCalibration(CalConnection());
-    if (Succeeded(hr))
-        hr = device->ReadSensorHeader(CalConnection());
-    if (Failed(hr))
-        return hr;
-    BuildReport();
-    return S_OK;
+    const HRESULT hr = WriteCalibrationPoints();
+    return Failed(hr) ? hr : TakeOverCalibration();
 }
 
 HRESULT CCalDataVOX::WritePoint(float target, float response, float temperature, float salinity)

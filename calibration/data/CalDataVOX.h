@@ -46,9 +46,8 @@ public:
     HRESULT StartManual(NVSystem::ISensor_VoxPro* sensor, INotifyWindow* window);
 
     HRESULT BeginCalibration() override;
-    HRESULT Hold() override;
+    // Also starts the level afresh.
     HRESULT Run() override;
-    HRESULT Accept() override;
     HRESULT PrepareStabilization() override;
     HRESULT CommitCalibration() override;
     void BuildReport() override;
@@ -58,7 +57,6 @@ public:
     void SetPointCount(uint16_t count);
     uint16_t GetPointCount();
     void SetPointTargets(float first, float second);
-    void ResetPointSampleCount();
     // The current point's target saturation while a point remains.
     BOOL GetCurrentPointTarget(float& target);
     uint32_t GetCurrentPoint();
@@ -97,7 +95,6 @@ private:
     CCalSampleStore m_baroReadings;
     CCalSampleStore m_pointSamples[kMaxPoints];
     uint16_t m_pointCount = 0;
-    uint32_t m_pointSampleCount = 0;
     float m_calBaro = 0.0f;
     float m_pointTarget[kMaxPoints] = {100.0f, 0.0f};
     float m_pointResponse[kMaxPoints] = {};
@@ -111,5 +108,4 @@ private:
     uint32_t m_restoreDefaults = 0;
     uint32_t m_currentPoint = 0;
     Counters m_counters[2][2]; // [oxygen, temperature][100 %, 0 %]; the worker's own
-    platform::CCriticalSection m_dataLock;
 };

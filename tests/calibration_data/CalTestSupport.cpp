@@ -49,6 +49,16 @@ std::vector<std::string> Lines(const CDynArray<CWideString>& lines)
     return texts;
 }
 
+std::string HeaderLine(const std::string& label, const std::string& value)
+{
+    return label + std::string(30 - label.size(), ' ') + "\t" + value;
+}
+
+std::string PointLine(const std::string& label, const std::string& value)
+{
+    return "\t" + label + std::string(20 - label.size(), ' ') + "\t" + value;
+}
+
 CalibrationTest::CalibrationTest() = default;
 
 CalibrationTest::~CalibrationTest()

@@ -61,6 +61,10 @@ inline constexpr uint16_t kPhOrp = 4;
 // The report line as the report writes it, for comparing texts.
 std::string Utf8(const CWideString& text);
 std::vector<std::string> Lines(const CDynArray<CWideString>& lines);
+// A header or footer line ("label" padded to 30, a tab, the value) and a point line (a tab, "label"
+// padded to 20, a tab, the value), spelled out for comparing.
+std::string HeaderLine(const std::string& label, const std::string& value);
+std::string PointLine(const std::string& label, const std::string& value);
 
 class CalibrationTest : public modeltest::ModelTest
 {

@@ -19,16 +19,6 @@ using windowmsg::WM_CAL_SAMPLES_READY;
 using windowmsg::WM_NEW_DATA;
 using windowmsg::WM_READ_ERROR;
 
-std::string HeaderLine(const std::string& label, const std::string& value)
-{
-    return label + std::string(30 - label.size(), ' ') + "\t" + value;
-}
-
-std::string PointLine(const std::string& label, const std::string& value)
-{
-    return "\t" + label + std::string(20 - label.size(), ' ') + "\t" + value;
-}
-
 class ConductivityCal : public CalibrationTest
 {
 protected:

@@ -22,11 +22,6 @@ using windowmsg::WM_CAL_NEXT_POINT;
 using windowmsg::WM_CAL_SAMPLES_READY;
 using windowmsg::WM_NEW_DATA;
 
-std::string PointLine(const std::string& label, const std::string& value)
-{
-    return "\t" + label + std::string(20 - label.size(), ' ') + "\t" + value;
-}
-
 std::vector<uint32_t> PointMessages(const std::vector<uint32_t>& posted)
 {
     std::vector<uint32_t> points;
