@@ -25,7 +25,7 @@
 // Tests and tools may drive the worker's steps on their own thread instead: StartManual(...) in
 // place of StartReading, then RunStartSteps(), RunCycle() as often as wanted and RunEndStep().
 //
-// Locks, outermost first: the kind's data lock, the state lock, then a sample store's lock or the
+// Locks, outermost first: the data lock, the state lock, then a sample store's lock or the
 // device's own lock. The worker holds no lock of this object while it talks to the device.
 #pragma once
 
