@@ -278,6 +278,16 @@ SlaveIdInfo CProbeConnection::GetSlaveId()
     return m_SlaveId;
 }
 
+CProbeConnection::DeviceRef CProbeConnection::HoldProbe()
+{
+    CScopedLock lock(m_Lock);
+    NVSystem::CDeviceComm* probe = m_pProbe.load();
+    if (probe == nullptr || !probe->IsTagged())
+        return nullptr;
+    probe->AddRef();
+    return DeviceRef(probe);
+}
+
 NVSystem::CDeviceComm* CProbeConnection::AcquireProbe()
 {
     CScopedLock lock(m_Lock);
@@ -313,10 +323,13 @@ HRESULT CProbeConnection::GetSensorOf(Sensor* (NVSystem::CDeviceComm::*getter)()
         CScopedLock lock(m_Lock);
         if (m_bConnected == 0)
             return E_FAIL;
+        // Held for the call, which runs outside the connection lock: a disconnect meanwhile cannot
+        // destroy the device under it.
         device = m_pDevice.load();
+        device->AddRef();
     }
-    // The device call runs outside the connection lock, under the device's own.
     sensor = (device->*getter)();
+    device->Release();
     return S_OK;
 }
 
