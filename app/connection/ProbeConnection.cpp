@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "app/connection/SerialLink.h"
+#include "comm/DeviceFactoryHook.h"
 #include "foundation/ErrorTable.h"
 #include "foundation/NameLookups.h"
 #include "foundation/ScopedLock.h"
@@ -112,9 +113,9 @@ HRESULT CProbeConnection::ConnectToDevice()
         return FailConnect(hr, StepFailure(u"Failed to attach transmission mode in protocol layer", hr));
     network.EnableAutoWakeUp();
 
-    // The factory makes the device classes only once they are installed; installing twice changes
-    // nothing.
-    NVSystem::InstallDeviceFactory();
+    // The start-up installs the device classes; a connect without them would find no probe.
+    if (GetDeviceFactoryOperations() == nullptr)
+        NVSystem::InstallDeviceFactory();
     NVSystem::CDeviceComm* probe = nullptr;
     const HRESULT created = network.CreateDeviceForAddress(settings.Address, probe);
     m_pProbe.store(probe);

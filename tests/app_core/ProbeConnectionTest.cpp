@@ -5,8 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "comm/DeviceFactoryHook.h"
 #include "comm/SerialCommImpl.h"
 #include "foundation/NameLookups.h"
+#include "models/DeviceFactory.h"
 #include "models/SensorInterfaces.h"
 #include "platform/Clock.h"
 #include "tests/app_core/ConnectionTestSupport.h"
@@ -115,6 +117,30 @@ TEST_F(ProbeConnectionTest, ACoreProbeGetsItsDepthSensorOnlyWithThreeSensors)
     ASSERT_EQ(m_connection.GetPressureDepthSensor(depth), S_OK);
     ASSERT_NE(depth, nullptr);
     EXPECT_EQ(ReadLive(*depth, &ISensor_PressureDepth::ReadPressure), S_OK);
+}
+
+// A factory that makes the plain device whatever the type: no typed device to be had.
+const SDeviceFactoryOperations kPlainFactory{
+    [](const SlaveIdInfo& slaveId, CDeviceComm*& device)
+    {
+        device = new CDeviceComm(slaveId);
+        return S_OK;
+    },
+    [](CDeviceComm* device, USHORT address, const SlaveIdInfo& slaveId, CModbusComm* network)
+    { return device->AttachCommLink(address, slaveId, network); },
+    [](CDeviceComm* device) { device->AddRef(); }, [](CDeviceComm* device) { device->Release(); }};
+
+TEST_F(ProbeConnectionTest, WithoutItsTypedDeviceAProbeIsRefused)
+{
+    SetDeviceFactoryOperations(&kPlainFactory);
+    for (uint16_t type : {12, 39})
+    {
+        StartProbe(type);
+        EXPECT_EQ(m_connection.ConnectToDevice(), E_FAIL) << type;
+        EXPECT_EQ(Texts(m_boxes).back(), u"Failed to create the device");
+        ExpectClosed();
+    }
+    InstallDeviceFactory();
 }
 
 TEST_F(ProbeConnectionTest, AnAddressOutsideTheRangeIsRefusedBeforeThePortOpens)
