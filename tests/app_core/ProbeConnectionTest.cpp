@@ -200,5 +200,12 @@ TEST_F(ProbeConnectionTest, ResetCommBringsTheProbeToTheFactorySettingsOnlyWhile
     EXPECT_TRUE(m_connection.IsConnected());
 }
 
+TEST(ErrorCodeText, NamesTheCodeInHexadecimal)
+{
+    EXPECT_EQ(
+        Text(FormatErrorCodeText(u"Failed to read negative VOX handling register", ResultCode(0x81010004u))),
+        u"Failed to read negative VOX handling register (error code 0x81010004)");
+}
+
 } // namespace
 } // namespace apptest
