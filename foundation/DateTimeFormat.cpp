@@ -126,6 +126,14 @@ CWideString FormatDate(const SYSTEMTIME& time)
     return ToWide(locale.Format(locale.Item(D_FMT), NormalisedTm(time)));
 }
 
+CWideString FormatDateFullYear(const SYSTEMTIME& time)
+{
+    const CUserTimeLocale locale;
+    std::u16string format = platform::Utf8ToUtf16(locale.Item(D_FMT));
+    ReplaceAll(format, u"%y", u"%Y");
+    return ToWide(locale.Format(platform::Utf16ToUtf8(format), NormalisedTm(time)));
+}
+
 CWideString FormatTime(const SYSTEMTIME& time)
 {
     const CUserTimeLocale locale;

@@ -6,6 +6,8 @@
 #include "foundation/WideString.h"
 
 CWideString FormatDate(const SYSTEMTIME& time);
+// The short date with the year in four digits, whatever the locale's own format gives it.
+CWideString FormatDateFullYear(const SYSTEMTIME& time);
 CWideString FormatTime(const SYSTEMTIME& time);
 // Date, a blank, time.
 CWideString FormatDateTime(const SYSTEMTIME& time);

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "tools/probe-sim/OpticalDoCalibration.h"
+
 namespace probesim
 {
 
@@ -57,13 +59,6 @@ double Setting(const SampleContext& context, uint16_t offset, double fallback)
     return context.setting(offset).value_or(static_cast<float>(fallback));
 }
 
-// Oxygen solubility in fresh water at sea level, mg/L, by temperature in C.
-double Solubility(double celsius)
-{
-    return 14.652 - 0.41022 * celsius + 0.007991 * celsius * celsius -
-           0.000077774 * celsius * celsius * celsius;
-}
-
 float Temperature(const SampleContext& context)
 {
     const double celsius = Celsius(context);
@@ -82,7 +77,7 @@ float Concentration(const SampleContext& context)
 {
     const double salinity = Setting(context, dosensor::kLiveSalinity, 0.0);
     const double baro = Setting(context, dosensor::kLiveBaro, kStandardBaro);
-    const double mgPerLitre = Saturation(context) / 100.0 * Solubility(Celsius(context)) *
+    const double mgPerLitre = Saturation(context) / 100.0 * OxygenSolubility(Celsius(context)) *
                               (1.0 - 0.006 * salinity) * baro / kStandardBaro;
     switch (context.unitId)
     {
@@ -132,6 +127,7 @@ SimSensor OpticalDoSensor(uint32_t serialNumber)
     // slope, offset: the factory calibration the sensor returns to.
     sensor.calibration = {8.0f, 25.0f, 0.0f, kStandardBaro, 0.0f, 25.0f, 1.0f, 0.0f};
     sensor.calibrationSettings = dosensor::kCalDo100;
+    sensor.onUpdateCalibration = ComputeOpticalDoCalibration;
     sensor.settings = {{dosensor::kLiveSalinity, 0.0f},
                        {dosensor::kDefaultSalinity, 0.0f},
                        {dosensor::kLiveBaro, kStandardBaro},

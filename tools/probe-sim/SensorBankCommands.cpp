@@ -4,6 +4,18 @@
 namespace probesim
 {
 
+namespace
+{
+
+// Register of the i-th writable calibration float of a sensor that has them.
+template <typename Connection>
+uint16_t CalibrationSetting(const Connection& c, size_t i)
+{
+    return static_cast<uint16_t>(c.base + *c.sensor.calibrationSettings + 2 * i);
+}
+
+} // namespace
+
 std::optional<ExceptionCode> SensorBank::OnCommand(uint16_t connection, uint16_t word)
 {
     const auto it = m_connections.find(connection);
@@ -63,10 +75,15 @@ void SensorBank::TakeCalibration(Connection& c)
 {
     if (c.sensor.calibrationSettings)
     {
+        std::array<float, kCalibrationFloats> written{};
+        for (size_t i = 0; i < kCalibrationFloats; ++i)
+            written[i] = m_registers.GetFloat(CalibrationSetting(c, i)).value_or(0.0f);
+        if (c.sensor.onUpdateCalibration)
+            c.sensor.onUpdateCalibration(c.calibration, written);
+        c.calibration = written;
         for (size_t i = 0; i < kCalibrationFloats; ++i)
         {
-            const auto number = static_cast<uint16_t>(c.base + *c.sensor.calibrationSettings + 2 * i);
-            c.calibration[i] = m_registers.GetFloat(number).value_or(0.0f);
+            m_registers.SetFloat(CalibrationSetting(c, i), c.calibration[i]);
             m_registers.SetFloat(static_cast<uint16_t>(c.base + header::kCalibration + 2 * i),
                                  c.calibration[i]);
         }

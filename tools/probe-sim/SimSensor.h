@@ -179,6 +179,12 @@ struct SimSensor
     // Where the eight writable calibration floats lie among the settings (offsets c, c+2, ...,
     // c+14); the update command takes them into the header. nullopt: the sensor has none.
     std::optional<uint16_t> calibrationSettings;
+    // The sensor's own work on the update command: given the calibration it took last and the eight
+    // floats as written, it may change the written ones before it takes them (they are written back
+    // to the settings too). None: taken as written.
+    std::function<void(const std::array<float, kCalibrationFloats>& taken,
+                       std::array<float, kCalibrationFloats>& written)>
+        onUpdateCalibration;
     std::vector<SensorSetting> settings;
     std::vector<SettingCapture> captures;
 

@@ -1,0 +1,217 @@
+// The optical dissolved-oxygen calibration cycle by cycle against the probe with dialled oxygen and
+// temperature: the stability runs of each point, the points handed to the sensor in order, the
+// refusals, the saved live inputs and the restore of the factory calibration per device type.
+#include <gtest/gtest.h>
+
+#include "calibration/data/CalDataVOX.h"
+#include "platform/Format.h"
+#include "tests/calibration_data/CalTestSupport.h"
+#include "tools/probe-sim/OpticalDoSensor.h"
+
+namespace caltest
+{
+namespace
+{
+
+namespace dos = probesim::dosensor;
+using windowmsg::WM_CAL_ACCEPTED;
+using windowmsg::WM_CAL_NEXT_POINT;
+using windowmsg::WM_CAL_SAMPLES_READY;
+using windowmsg::WM_NEW_DATA;
+
+class VoxCal : public CalibrationTest
+{
+protected:
+    void SetUp() override
+    {
+        StartDialledProbe();
+        m_data = std::make_unique<CCalDataVOX>(m_connection);
+        m_data->SetRunCacheTimeout(1);
+        m_data->SetPointCount(2);
+        m_data->SetPointTargets(100.0f, 0.0f);
+        ASSERT_EQ(m_data->StartManual(m_oxygenSensor.get(), &m_window), S_OK);
+        ASSERT_TRUE(m_data->RunStartSteps());
+        m_window.Take();
+    }
+
+    void TearDown() override { m_data.reset(); }
+
+    void Begin()
+    {
+        ASSERT_EQ(m_data->BeginCalibration(), S_OK);
+        m_window.Take();
+    }
+
+    void Cycles(int n)
+    {
+        for (int i = 0; i < n; ++i)
+            ASSERT_TRUE(m_data->RunCycle());
+    }
+
+    std::unique_ptr<CCalDataVOX> m_data;
+};
+
+TEST_F(VoxCal, SteadyReadingsAreNominalAtTheSeventhRecordAndFullAtTheThirteenth)
+{
+    Begin();
+    for (int n = 1; n <= 13; ++n)
+    {
+        ASSERT_TRUE(m_data->RunCycle());
+        const int32_t expected = n < 7    ? CAL_STABILITY_NONE
+                                 : n < 13 ? CAL_STABILITY_NOMINAL
+                                          : CAL_STABILITY_FULL;
+        EXPECT_EQ(m_data->GetStability(), expected) << n;
+        const std::vector<uint32_t> posted = m_window.Take();
+        EXPECT_EQ(posted.front() == WM_CAL_SAMPLES_READY, n >= 5) << n;
+    }
+    m_temperature.Set(20.25f); // exactly the full tolerance: a reset
+    Cycles(1);
+    EXPECT_EQ(m_data->GetStability(), CAL_STABILITY_NOMINAL);
+    m_data->Run();
+    EXPECT_EQ(m_data->GetStability(), CAL_STABILITY_NONE) << "Run starts the level afresh";
+}
+
+TEST_F(VoxCal, TwoPointsAreHandedToTheSensorWhichWorksOutItsSlope)
+{
+    Begin();
+    Cycles(5);
+    m_data->Accept();
+    m_window.Take();
+    Cycles(1);
+    EXPECT_EQ(m_window.Take().front(), WM_CAL_NEXT_POINT);
+
+    // The 0 % point: oxygen creeping by 0.03 per record, inside the nominal tolerance only.
+    m_data->Run();
+    for (int n = 1; n <= 13; ++n)
+    {
+        m_oxygen.Set(0.2f + 0.03f * static_cast<float>(n));
+        ASSERT_TRUE(m_data->RunCycle());
+        EXPECT_EQ(m_window.Take().front() == WM_CAL_SAMPLES_READY, n >= 5) << "counted afresh: " << n;
+        EXPECT_EQ(m_data->GetStability(), n < 7 ? CAL_STABILITY_NONE : CAL_STABILITY_NOMINAL) << n;
+    }
+    m_data->Accept();
+    Cycles(1);
+    EXPECT_EQ(m_window.Take(), (std::vector<uint32_t>{WM_CAL_ACCEPTED, WM_NEW_DATA}));
+
+    Mark();
+    ASSERT_EQ(m_data->CommitCalibration(), S_OK);
+    std::vector<uint16_t> written;
+    for (const modeltest::RegisterWrite& write : WritesSinceMark())
+        if (write.first >= Register(kOxygen, dos::kCalDo100) &&
+            write.first <= Register(kOxygen, dos::kCalOffset))
+            written.push_back(static_cast<uint16_t>(write.first - Register(kOxygen, 0)));
+    EXPECT_EQ(written, (std::vector<uint16_t>{dos::kCalBaro100, dos::kCalSalinity100, dos::kCalDo100,
+                                              dos::kCalTemp100, dos::kCalDo0, dos::kCalTemp0}));
+    EXPECT_FLOAT_EQ(SimFloat(kOxygen, dos::kCalDo100), 8.0f);
+    EXPECT_FLOAT_EQ(SimFloat(kOxygen, dos::kCalBaro100), 1013.25f);
+    EXPECT_NEAR(SimFloat(kOxygen, dos::kCalDo0), 0.2f + 0.03f * 11.0f, 1e-5f) << "mean of the last five";
+
+    const float slope = SimFloat(kOxygen, dos::kCalSlope);
+    const float offset = SimFloat(kOxygen, dos::kCalOffset);
+    EXPECT_GT(slope, 1.05f) << "8 mg/L at 20 C is below saturation: the sensor scales up";
+    const CCalReport& report = m_data->GetReport();
+    EXPECT_EQ(Utf8(report.m_title), "VOX®-Dissolved Oxygen Calibration Report");
+    ASSERT_EQ(report.m_pointSections.GetCount(), 2u);
+    EXPECT_EQ(report.m_pointSections[0].GetCount(), 5u);
+    EXPECT_EQ(Lines(report.m_pointSections[1]),
+              (std::vector<std::string>{"\tStandard:           \t0% Oxygen Saturation",
+                                        "\tResponse:           \t0.53 mgL", "\tTemperature:        \t20.00 C",
+                                        "\tStability:          \tNominal"}));
+    EXPECT_EQ(Utf8(report.m_pointSections[0][3]), "\tBarometric Pressure:\t1013.25 mbar");
+    EXPECT_EQ(Lines(report.m_footerLines),
+              (std::vector<std::string>{
+                  "Slope:                        \t" + platform::Format("%0.4f", slope) + " mgL/mgL",
+                  "Offset:                       \t" + platform::Format("%0.4f", offset) + " mgL"}));
+}
+
+TEST_F(VoxCal, APressureThatCannotBeReadIsLeftOutAndNoPointIsWrittenWithoutOne)
+{
+    RefuseReads(Register(kOxygen, dos::kLiveBaro), 2);
+    m_data->SetPointCount(1);
+    Begin();
+    Cycles(5);
+    EXPECT_EQ(m_data->BaroReadings().GetCount(), 0);
+    EXPECT_EQ(m_data->LiveReadings().GetCount(), 5);
+    m_data->Accept();
+    Cycles(1);
+    Mark();
+    EXPECT_EQ(m_data->CommitCalibration(), E_FAIL);
+    EXPECT_FALSE(WroteInto(kOxygen, dos::kCalDo100, dos::kCalOffset + 1));
+}
+
+TEST_F(VoxCal, ARefusedSalinityWriteStopsTheCommit)
+{
+    RefuseWrites(Register(kOxygen, dos::kCalSalinity100), 2);
+    m_data->SetPointCount(1);
+    Begin();
+    Cycles(5);
+    Mark();
+    EXPECT_EQ(m_data->CommitCalibration(), modeltest::kRefused);
+    EXPECT_FALSE(WroteInto(kOxygen, dos::kCalDo100, dos::kCalTemp100 + 1));
+    EXPECT_TRUE(CommandsSinceMark(kOxygen).empty()) << "no update";
+}
+
+TEST_F(VoxCal, TheSavedLiveInputsComeBackOnceZeroIncluded)
+{
+    ASSERT_EQ(m_oxygenSensor->SetLiveBaro(900.0f), S_OK);
+    ASSERT_EQ(m_oxygenSensor->SetLiveSalinity(35.0f), S_OK);
+    m_data->RestoreLiveInputs();
+    EXPECT_FLOAT_EQ(SimFloat(kOxygen, dos::kLiveBaro), 1013.25f);
+    EXPECT_FLOAT_EQ(SimFloat(kOxygen, dos::kLiveSalinity), 0.0f) << "a salinity of 0 is a value";
+    Mark();
+    m_data->RestoreLiveInputs();
+    EXPECT_TRUE(WritesSinceMark().empty());
+}
+
+TEST_F(VoxCal, ALiveInputThatCouldNotBeReadIsNotWrittenBack)
+{
+    RefuseReads(Register(kOxygen, dos::kLiveBaro), 2);
+    CCalDataVOX data(m_connection);
+    ASSERT_EQ(data.StartManual(m_oxygenSensor.get(), nullptr), S_OK);
+    Mark();
+    data.RestoreLiveInputs();
+    EXPECT_FALSE(WroteInto(kOxygen, dos::kLiveBaro, dos::kLiveBaro + 1));
+    EXPECT_TRUE(WroteInto(kOxygen, dos::kLiveSalinity, dos::kLiveSalinity + 1));
+}
+
+TEST_F(VoxCal, TheMultiSensorProbeRestoresItsDefaultsByTheDevicesCommand)
+{
+    m_data->SetRestoreDefaults(1);
+    EXPECT_EQ(m_data->PrepareStabilization(), E_FAIL);
+    EXPECT_EQ(m_data->CommitCalibration(), E_FAIL);
+    Mark();
+    EXPECT_EQ(m_data->RestoreCalibrationDefaults(), S_OK);
+    EXPECT_EQ(CommandsSinceMark(kOxygen), std::vector<uint16_t>{0xE003});
+}
+
+class VoxDefaults : public CalibrationTest
+{
+};
+
+TEST_F(VoxDefaults, TheSingleSensorProbeIsRestoredStepByStep)
+{
+    StartPresetProbe(12);
+    SetSimFloat(kOxygen, dos::kCalDo100, 7.0f);
+    CCalDataVOX data(m_connection);
+    ASSERT_EQ(data.StartManual(Device().GetVoxProSensor(), nullptr), S_OK);
+    Mark();
+    EXPECT_EQ(data.RestoreCalibrationDefaults(), S_OK);
+    EXPECT_EQ(CommandsSinceMark(kOxygen), (std::vector<uint16_t>{0xE000, 0xE001, 0xE002}));
+    EXPECT_FLOAT_EQ(SimFloat(kOxygen, dos::kCalDo100), 8.0f);
+    EXPECT_FLOAT_EQ(SimFloat(kOxygen, dos::kCalBaro100), 1013.25f);
+    EXPECT_FLOAT_EQ(SimFloat(kOxygen, dos::kCalSlope), 1.0f);
+    EXPECT_FLOAT_EQ(SimFloat(kOxygen, dos::kCalOffset), 0.0f);
+}
+
+TEST_F(VoxDefaults, AnotherDeviceTypeIsRefusedWithCalibrationModeOff)
+{
+    StartPresetProbe(20);
+    CCalDataVOX data(m_connection);
+    ASSERT_EQ(data.StartManual(Device().GetVoxProSensor(), nullptr), S_OK);
+    Mark();
+    EXPECT_EQ(data.RestoreCalibrationDefaults(), E_FAIL);
+    EXPECT_EQ(CommandsSinceMark(kOxygen), std::vector<uint16_t>{0xE002});
+}
+
+} // namespace
+} // namespace caltest
