@@ -85,7 +85,11 @@ BOOL CNVDialog::RunInitDialog()
 BOOL CNVDialog::Create(QWidget* pParentWnd)
 {
     if (pParentWnd != nullptr)
+    {
         setParent(pParentWnd, Qt::Widget);
+        // A child is not hidden by itself in Qt; a page starts hidden until it is shown.
+        QDialog::setVisible(false);
+    }
     RunInitDialog();
     if (m_endedDuringInit)
         done(*m_endedDuringInit);
