@@ -278,6 +278,12 @@ SlaveIdInfo CProbeConnection::GetSlaveId()
     return m_SlaveId;
 }
 
+void CProbeConnection::SetSlaveId(const SlaveIdInfo& slaveId)
+{
+    CScopedLock lock(m_Lock);
+    m_SlaveId = slaveId;
+}
+
 NVSystem::CDeviceComm* CProbeConnection::AcquireProbe()
 {
     CScopedLock lock(m_Lock);
@@ -403,7 +409,7 @@ void SetSkinModelNameLookup(SkinModelNameLookup lookup)
     g_SkinModelNameLookup.store(lookup);
 }
 
-CWideString FormatErrorCodeText(const char16_t* text, HRESULT code)
+CWideString FormatTextWithErrorCode(const char16_t* text, HRESULT code)
 {
     return CWideString(u"%s (error code 0x%08X)", text != nullptr ? text : u"", static_cast<uint32_t>(code));
 }
