@@ -3,12 +3,16 @@
 #include "foundation/ResultCodes.h"
 
 HRESULT CollectSensorReadings(NVSystem::CDeviceComm& device, CDynArray<sParameterReading>& readings,
-                              UnpluggedSensors unplugged)
+                              UnpluggedSensors unplugged, ReadingsStep* failedStep)
 {
     readings.RemoveAll();
     CDynArray<USHORT> connections;
     if (const HRESULT hr = device.GetActiveSensorPorts(connections); Failed(hr))
+    {
+        if (failedStep != nullptr)
+            *failedStep = ReadingsStep::Connections;
         return hr;
+    }
     for (uint32_t i = 0; i < connections.GetCount(); ++i)
     {
         CDynArray<sParameterReading> sensorReadings;
@@ -16,7 +20,11 @@ HRESULT CollectSensorReadings(NVSystem::CDeviceComm& device, CDynArray<sParamete
         if (hr == MODBUSCOMM_E_PORT_NO_SENSOR && unplugged == UnpluggedSensors::Skip)
             continue;
         if (Failed(hr))
+        {
+            if (failedStep != nullptr)
+                *failedStep = ReadingsStep::Parameters;
             return hr;
+        }
         for (uint32_t k = 0; k < sensorReadings.GetCount(); ++k)
         {
             if (readings.Add(sensorReadings[k]) < 0)

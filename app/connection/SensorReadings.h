@@ -20,11 +20,20 @@ enum class UnpluggedSensors
     Fail, // stop with that failure
 };
 
+// Where a collection of readings failed: listing the active connections, or reading a sensor's
+// parameters.
+enum class ReadingsStep
+{
+    Connections,
+    Parameters,
+};
+
 // The readings of every active sensor connection of the device, in connection order, appended to
 // an emptied list (from the device's cache where it holds them). The first failure ends the
-// collection and is returned; the list then holds what was collected before it.
+// collection and is returned, with its step when failedStep is given; the list then holds what was
+// collected before it.
 HRESULT CollectSensorReadings(NVSystem::CDeviceComm& device, CDynArray<sParameterReading>& readings,
-                              UnpluggedSensors unplugged);
+                              UnpluggedSensors unplugged, ReadingsStep* failedStep = nullptr);
 
 // The first reading with the temperature parameter id, then every reading with another id, in the
 // order given.

@@ -32,6 +32,44 @@ const sParameterReading* FindRowReading(const CDynArray<sParameterReading>& read
 
 } // namespace
 
+HRESULT ReadLiveValues(NVSystem::CDeviceComm& device, const CDynArray<sParameterReading>& rows,
+                       std::vector<sLiveValue>& values, const platform::CEvent* stop)
+{
+    const uint32_t count = rows.GetCount();
+    values.assign(count, sLiveValue{});
+    std::vector<bool> done(count, false);
+    for (uint32_t first = 0; first < count; ++first)
+    {
+        if (done[first])
+            continue;
+        const USHORT connection = rows[first].Connection;
+        CDynArray<sParameterReading> readings;
+        const HRESULT hr = device.GetSensorParameters(connection, readings, FALSE);
+        if (stop != nullptr && stop->IsSet())
+            return MODBUSCOMM_E_CANCELLED;
+        if (Failed(hr) && !IsSensorMissing(hr))
+        {
+            values.clear();
+            return hr;
+        }
+        for (uint32_t row = first; row < count; ++row)
+        {
+            if (done[row] || rows[row].Connection != connection)
+                continue;
+            done[row] = true;
+            const sParameterReading* reading = Failed(hr) ? nullptr : FindRowReading(readings, rows[row]);
+            if (reading == nullptr)
+            {
+                values[row].Status = MODBUSCOMM_E_PORT_NO_SENSOR;
+                continue;
+            }
+            values[row].Value = reading->Value;
+            values[row].Quality = reading->Quality;
+        }
+    }
+    return S_OK;
+}
+
 sLivePollClock sLivePollClock::System()
 {
     sLivePollClock clock;
@@ -131,8 +169,10 @@ void CLivePollWorker::Run()
         round.Number = number;
         round.ElapsedSeconds = static_cast<double>(m_clock.NowMs() - start) / 1000.0;
         round.Timestamp = m_clock.Timestamp(m_bUtc);
-        if (!ReadRound(round))
+        const HRESULT hr = ReadLiveValues(*m_pDevice, m_pollList, round.Values, &m_stop);
+        if (hr == MODBUSCOMM_E_CANCELLED)
             break;
+        round.ReadError = hr;
         Deliver(std::move(round));
         const uint64_t elapsed = m_clock.NowMs() - start;
         if (m_clock.WaitForStop(m_stop, m_nPeriodMs - elapsed % m_nPeriodMs))
@@ -141,47 +181,6 @@ void CLivePollWorker::Run()
     m_pDevice->Release();
     m_pDevice = nullptr;
     m_bRunning = false;
-}
-
-bool CLivePollWorker::ReadRound(sLiveRound& round)
-{
-    const uint32_t rows = m_pollList.GetCount();
-    round.Values.assign(rows, sLiveValue{});
-    std::vector<bool> done(rows, false);
-    // One read per sensor connection, in the order the connections first appear in the list.
-    for (uint32_t first = 0; first < rows; ++first)
-    {
-        if (done[first])
-            continue;
-        const USHORT connection = m_pollList[first].Connection;
-        CDynArray<sParameterReading> readings;
-        const HRESULT hr = m_pDevice->GetSensorParameters(connection, readings, FALSE);
-        if (m_stop.IsSet())
-            return false;
-        if (Failed(hr) && !IsSensorMissing(hr))
-        {
-            round.ReadError = hr;
-            round.Values.clear();
-            return true;
-        }
-        for (uint32_t row = first; row < rows; ++row)
-        {
-            if (done[row] || m_pollList[row].Connection != connection)
-                continue;
-            done[row] = true;
-            sLiveValue& value = round.Values[row];
-            const sParameterReading* reading =
-                Failed(hr) ? nullptr : FindRowReading(readings, m_pollList[row]);
-            if (reading == nullptr)
-            {
-                value.Status = Failed(hr) ? hr : MODBUSCOMM_E_PORT_NO_SENSOR;
-                continue;
-            }
-            value.Value = reading->Value;
-            value.Quality = reading->Quality;
-        }
-    }
-    return true;
 }
 
 void CLivePollWorker::Deliver(sLiveRound&& round)

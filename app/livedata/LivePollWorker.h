@@ -53,6 +53,14 @@ struct sLiveRound
     std::vector<sLiveValue> Values; // one per row of the poll list, in row order
 };
 
+// One fresh read of the rows' values: each sensor connection of the rows is read once, in the
+// order the connections first appear. A row whose sensor is unplugged or no longer carries its
+// parameter gets MODBUSCOMM_E_PORT_NO_SENSOR as its status. Any other failure ends the read and is
+// returned, the values then empty; MODBUSCOMM_E_CANCELLED when the stop event was found set after a
+// read. values holds one entry per row.
+HRESULT ReadLiveValues(NVSystem::CDeviceComm& device, const CDynArray<sParameterReading>& rows,
+                       std::vector<sLiveValue>& values, const platform::CEvent* stop = nullptr);
+
 // Where the worker takes its time from; the defaults are the steady clock, the stop event's own
 // timed wait and the system clock. Tests give their own so that nothing has to wait.
 struct sLivePollClock
@@ -95,8 +103,6 @@ public:
 
 private:
     void Run();
-    // false when the stop event cut the round short.
-    bool ReadRound(sLiveRound& round);
     void Deliver(sLiveRound&& round);
 
     INotifyWindow& m_window;
