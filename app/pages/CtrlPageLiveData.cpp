@@ -492,16 +492,8 @@ void CCtrlPage_LiveData::RebuildPollList()
         if (device == nullptr)
             return;
         CDynArray<sParameterReading> readings;
-        ReadingsStep failedStep = ReadingsStep::Parameters;
-        if (const HRESULT hr = CollectSensorReadings(*device, readings, UnpluggedSensors::Skip, &failedStep);
-            Failed(hr))
-        {
-            if (failedStep == ReadingsStep::Connections)
-                ErrorCodeMessageBox(u"Failed to get active connections.", hr, ui::OwnerHandle(this), nullptr);
-            else
-                ShowErrorCodeBox(this, QStringLiteral("Failed to read parameter set"), hr);
+        if (!CollectReadings(*device, readings, UnpluggedSensors::Skip))
             return;
-        }
         m_pollList = BuildPollListFromReadings(readings);
     }
     else
@@ -515,22 +507,28 @@ void CCtrlPage_LiveData::RebuildPollList()
     SizeColumns();
 }
 
+bool CCtrlPage_LiveData::CollectReadings(NVSystem::CDeviceComm& device,
+                                         CDynArray<sParameterReading>& readings, UnpluggedSensors unplugged)
+{
+    ReadingsStep failedStep = ReadingsStep::Parameters;
+    const HRESULT hr = CollectSensorReadings(device, readings, unplugged, &failedStep);
+    if (Succeeded(hr))
+        return true;
+    if (failedStep == ReadingsStep::Connections)
+        ErrorCodeMessageBox(u"Failed to get active connections.", hr, ui::OwnerHandle(this), nullptr);
+    else
+        ShowErrorCodeBox(this, QStringLiteral("Failed to read parameter set"), hr);
+    return false;
+}
+
 void CCtrlPage_LiveData::SelectPollParameters()
 {
     NVSystem::CDeviceComm* device = theProbeConnection.GetDevice();
     if (!theProbeConnection.IsConnected() || device == nullptr)
         return;
     CDynArray<sParameterReading> readings;
-    ReadingsStep failedStep = ReadingsStep::Parameters;
-    if (const HRESULT hr = CollectSensorReadings(*device, readings, UnpluggedSensors::Fail, &failedStep);
-        Failed(hr))
-    {
-        if (failedStep == ReadingsStep::Connections)
-            ErrorCodeMessageBox(u"Failed to get active connections.", hr, ui::OwnerHandle(this), nullptr);
-        else
-            ShowErrorCodeBox(this, QStringLiteral("Failed to read parameter set"), hr);
+    if (!CollectReadings(*device, readings, UnpluggedSensors::Fail))
         return;
-    }
     CDlgPopup_SelectPollData popup(this);
     popup.SetCandidates(readings);
     if (popup.DoModal() != IDOK)

@@ -12,6 +12,7 @@
 
 #include <QTreeWidget>
 
+#include "app/connection/SensorReadings.h"
 #include "app/livedata/LivePollWorker.h"
 #include "app/pages/CtrlPageBase.h"
 #include "platform/Sync.h"
@@ -103,6 +104,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The readings of every sensor of the device; false, after the error box, when they cannot be
+    // had.
+    bool CollectReadings(NVSystem::CDeviceComm& device, CDynArray<sParameterReading>& readings,
+                         UnpluggedSensors unplugged);
     // A round of the worker (a poll round) or the values read right after a connect: the rows'
     // values and data codes, and with a poll round the file's line.
     void ShowValues(const sLiveRound& round, bool pollRound);

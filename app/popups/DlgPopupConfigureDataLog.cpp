@@ -10,6 +10,7 @@
 #include "app/connection/AppProfile.h"
 #include "app/livedata/LiveDataCsv.h"
 #include "app/livedata/LiveDataSettings.h"
+#include "app/popups/PopupButtons.h"
 #include "foundation/PathTools.h"
 #include "platform/Folders.h"
 #include "platform/MessageBox.h"
@@ -74,19 +75,7 @@ BOOL CDlgPopup_ConfigureDataLog::OnInitDialog()
     row->addLayout(folderButton);
     layout->addLayout(row);
 
-    auto* buttons = new QHBoxLayout();
-    buttons->addStretch();
-    for (const auto& [button, id, text] :
-         {std::tuple{&m_btnOK, IDOK, "OK"}, std::tuple{&m_btnCancel, IDCANCEL, "Cancel"}})
-    {
-        button->setParent(this);
-        button->setText(QString::fromLatin1(text));
-        SetDlgCtrlID(button, id);
-        connect(button, &QPushButton::clicked, this, [this, command = id] { SendCommand(command); });
-        buttons->addWidget(button);
-    }
-    m_btnOK.setDefault(true);
-    layout->addLayout(buttons);
+    layout->addLayout(MakeOkCancelRow(*this, m_btnOK, m_btnCancel));
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     const CWideString documents(platform::Utf8ToUtf16(platform::DocumentsDir().string()).c_str());

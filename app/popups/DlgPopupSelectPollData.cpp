@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include "app/popups/PopupButtons.h"
 #include "ui/QtText.h"
 
 namespace
@@ -30,19 +31,7 @@ BOOL CDlgPopup_SelectPollData::OnInitDialog()
     SetDlgCtrlID(&m_list, IDC_POLL_DATA_LIST);
     layout->addWidget(&m_list);
 
-    auto* buttons = new QHBoxLayout();
-    buttons->addStretch();
-    for (const auto& [button, id, text] :
-         {std::tuple{&m_btnOK, IDOK, "OK"}, std::tuple{&m_btnCancel, IDCANCEL, "Cancel"}})
-    {
-        button->setParent(this);
-        button->setText(QString::fromLatin1(text));
-        SetDlgCtrlID(button, id);
-        connect(button, &QPushButton::clicked, this, [this, command = id] { SendCommand(command); });
-        buttons->addWidget(button);
-    }
-    m_btnOK.setDefault(true);
-    layout->addLayout(buttons);
+    layout->addLayout(MakeOkCancelRow(*this, m_btnOK, m_btnCancel));
 
     m_choice.Load();
     const std::vector<sPollChoiceItem>& items = m_choice.Items();

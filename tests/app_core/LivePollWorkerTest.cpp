@@ -109,6 +109,16 @@ protected:
     {
         ASSERT_EQ(m_worker.Start(m_connection.AcquireProbe(), m_rows, kPeriodMs, TRUE, tag), S_OK);
     }
+    // The next round starts with the probe answering each request 100 ms late, and its first
+    // request has arrived. Returns the requests received before it.
+    size_t BeginASlowRound()
+    {
+        Sim().Faults().SetPersistent(probesim::Fault::Late(100ms));
+        const size_t before = Sim().Log().ReceivedCount();
+        m_clock.NextRound();
+        EXPECT_TRUE(Sim().Log().WaitForReceived(before + 1, 5000ms));
+        return before;
+    }
     // The round of the message at index, taken from the worker.
     sLiveRound RoundOf(size_t index)
     {
@@ -242,10 +252,8 @@ TEST_F(LivePollWorkerTest, StoppingInTheMiddleOfARoundEndsWithoutPostingIt)
 {
     Start();
     ASSERT_TRUE(m_window.WaitFor(1));
-    Sim().Faults().SetPersistent(probesim::Fault::Late(100ms));
-    const size_t before = Sim().Log().ReceivedCount();
-    m_clock.NextRound();
-    ASSERT_TRUE(Sim().Log().WaitForReceived(before + 1, 5000ms));
+    const size_t before = BeginASlowRound();
+    ASSERT_FALSE(HasFatalFailure());
     m_worker.Stop();
     EXPECT_FALSE(m_worker.IsRunning());
     EXPECT_EQ(m_window.All().size(), 1u);
@@ -257,10 +265,8 @@ TEST_F(LivePollWorkerTest, ADisconnectInTheMiddleOfARoundLeavesTheWorkerItsDevic
 {
     Start();
     ASSERT_TRUE(m_window.WaitFor(1));
-    Sim().Faults().SetPersistent(probesim::Fault::Late(100ms));
-    const size_t before = Sim().Log().ReceivedCount();
-    m_clock.NextRound();
-    ASSERT_TRUE(Sim().Log().WaitForReceived(before + 1, 5000ms));
+    BeginASlowRound();
+    ASSERT_FALSE(HasFatalFailure());
     EXPECT_EQ(m_connection.DisconnectDevice(), S_OK);
     EXPECT_EQ(m_connection.GetDevice(), nullptr);
     ASSERT_TRUE(m_window.WaitFor(2));
