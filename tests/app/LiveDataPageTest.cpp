@@ -3,11 +3,9 @@
 // edit, and the ways a run ends (Stop, a failed line, leaving the page, disconnecting).
 #include <QLineEdit>
 #include <QRadioButton>
-#include <QRegularExpression>
 #include <QTest>
 
-#include <array>
-#include <cstdio>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -57,48 +55,20 @@ sLivePollClock QuickClock()
     return clock;
 }
 
-std::vector<std::string> FileLines(const std::filesystem::path& path)
+std::string ReadAll(const std::filesystem::path& path)
 {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
-    std::vector<std::string> lines;
-    const std::string all = text.str();
-    for (size_t start = 0; start < all.size();)
-    {
-        const size_t end = all.find("\r\n", start);
-        if (end == std::string::npos)
-        {
-            lines.push_back(all.substr(start) + "<no CR LF>");
-            break;
-        }
-        lines.push_back(all.substr(start, end - start));
-        start = end + 2;
-    }
-    return lines;
+    return text.str();
 }
 
-// The rows as Python's csv module reads the file, one line per row with the fields joined by '|'.
-std::vector<std::string> RowsByPython(const std::filesystem::path& path)
+// The file's lines, each split at its commas (none of the page's fields holds one).
+std::vector<QStringList> FileRows(const std::string& text)
 {
-    const std::string command =
-        "python3 -c 'import csv, sys\n"
-        "for row in csv.reader(open(sys.argv[1], newline=\"\", encoding=\"utf-8\")):\n"
-        "    print(\"|\".join(row))' '" +
-        path.string() + "'";
-    std::vector<std::string> rows;
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr)
-        return rows;
-    std::array<char, 1024> buffer{};
-    while (std::fgets(buffer.data(), static_cast<int>(buffer.size()), pipe) != nullptr)
-    {
-        std::string line = buffer.data();
-        while (!line.empty() && line.back() == '\n')
-            line.pop_back();
-        rows.push_back(line);
-    }
-    pclose(pipe);
+    std::vector<QStringList> rows;
+    for (const QString& line : QString::fromStdString(text).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
+        rows.push_back(line.split(u','));
     return rows;
 }
 
@@ -207,7 +177,7 @@ TEST_F(LiveDataPageTest, AfterConnectingTheChosenParametersShowTheirValuesUnitsA
     EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
 }
 
-TEST_F(LiveDataPageTest, ReadingToAFileWritesTheHeaderAndOneLinePerRoundThatACsvReaderReads)
+TEST_F(LiveDataPageTest, ReadingToAFileWritesTheHeaderAndOneLinePerRoundOfTheRowsShown)
 {
     Connect();
     StartReadingToFile(m_config.Path(), "run");
@@ -215,8 +185,12 @@ TEST_F(LiveDataPageTest, ReadingToAFileWritesTheHeaderAndOneLinePerRoundThatACsv
     ASSERT_TRUE(testsupport::WaitUntil([&] { return page.IsReading() != FALSE; }));
     const std::filesystem::path path = m_config.Path() / "run.csv";
     EXPECT_EQ(ui::ToQString(page.GetLogFilePath()).toStdString(), path.string());
-    ASSERT_TRUE(testsupport::WaitUntil([&] { return FileLines(path).size() >= 4; },
-                                       std::chrono::milliseconds(10000)));
+    const auto lines = [&]
+    {
+        const std::string text = ReadAll(path);
+        return std::count(text.begin(), text.end(), '\n');
+    };
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return lines() >= 4; }, std::chrono::milliseconds(10000)));
     EXPECT_EQ(page.StartStopButton().text(), "Stop");
     EXPECT_FALSE(page.SelectButton().isEnabled());
     EXPECT_FALSE(page.RateEdit().isEnabled());
@@ -227,27 +201,20 @@ TEST_F(LiveDataPageTest, ReadingToAFileWritesTheHeaderAndOneLinePerRoundThatACsv
     EXPECT_FALSE(page.IsReading());
     EXPECT_EQ(page.StartStopButton().text(), "Start");
 
-    const std::vector<std::string> lines = FileLines(path);
-    std::string header = "Timestamp(UTC),Elapsed(sec)";
-    const char* const units[] = {"C",   "mg/L", "%Sat",   "Torr",  "\xC2\xB5S/cm", "\xC2\xB5S/cm",
-                                 "PSU", "ppm",  "ohm-cm", "g/cm3", "pH",           "mV",
-                                 "mV"};
-    for (int row = 0; row < kRows; ++row)
-        header += "," + kNames[row].toStdString() + " (" + units[row] + ")";
-    ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines[0], header);
-    const QRegularExpression line(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d,\d+\.\d(,-?[0-9.e+-]+){13}$)");
-    for (size_t i = 1; i < lines.size(); ++i)
-        EXPECT_TRUE(line.match(QString::fromStdString(lines[i])).hasMatch()) << lines[i];
-
-    const std::vector<std::string> rows = RowsByPython(path);
-    ASSERT_EQ(rows.size(), lines.size());
-    EXPECT_EQ(QString::fromStdString(rows[0]).split('|').size(), kRows + 2);
+    // The exact format and a CSV reader's view are the file's own tests'; here the page's columns
+    // and values.
+    const std::string text = ReadAll(path);
+    const std::vector<QStringList> rows = FileRows(text);
+    ASSERT_EQ(static_cast<std::ptrdiff_t>(rows.size()), std::count(text.begin(), text.end(), '\n'));
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), std::count(text.begin(), text.end(), '\n'));
+    ASSERT_EQ(rows[0].size(), kRows + 2);
+    EXPECT_EQ(rows[0][0], "Timestamp(UTC)");
+    EXPECT_EQ(rows[0][2], "Temperature (C)");
+    EXPECT_EQ(rows[0][6], QString::fromUtf8("Actual Conductivity (\xC2\xB5S/cm)"));
     // The last line holds what the page shows now: the values of the same round.
-    const QStringList last = QString::fromStdString(rows.back()).split('|');
-    ASSERT_EQ(last.size(), kRows + 2);
+    ASSERT_EQ(rows.back().size(), kRows + 2);
     for (int row = 0; row < kRows; ++row)
-        EXPECT_EQ(last[row + 2], page.CellText(row, Column::COLUMN_VALUE)) << row;
+        EXPECT_EQ(rows.back()[row + 2], page.CellText(row, Column::COLUMN_VALUE)) << row;
     EXPECT_EQ(GetProfileInt(LOGGING_SECTION, TIME_ZONE_UTC_ENTRY, -1), 1);
     EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
 }
@@ -351,7 +318,7 @@ TEST_F(LiveDataPageTest, TheSelectionPopupDecidesTheRowsAndTheMovedOrderSurvives
     EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
 }
 
-TEST_F(LiveDataPageTest, TheRateTakesDigitsOnlyAndStartNeedsTenSecondsToTwelveHours)
+TEST_F(LiveDataPageTest, StartNeedsARateOfTenSecondsToTwelveHoursAndTheRateIsKept)
 {
     Connect();
     CCtrlPage_LiveData& page = LivePage();
@@ -363,20 +330,12 @@ TEST_F(LiveDataPageTest, TheRateTakesDigitsOnlyAndStartNeedsTenSecondsToTwelveHo
         rate.setText(text);
         EXPECT_EQ(page.StartStopButton().isEnabled(), enabled) << text;
     }
-    rate.setFocus();
-    rate.end(false);
-    QTest::keyClicks(&rate, "x-.");
-    EXPECT_EQ(rate.text(), "600");
-    QTest::keyClick(&rate, Qt::Key_0);
-    EXPECT_EQ(rate.text(), "6000");
-    EXPECT_EQ(QApplication::focusWidget(), &rate);
-
     // The rate and the file choice are kept when the probe goes.
     page.LogToFileBox().setChecked(true);
     MainWindow().ConnectButton().click();
     ASSERT_TRUE(testsupport::WaitUntil([] { return theProbeConnection.IsConnected() == FALSE; }));
     testsupport::PumpEvents();
-    EXPECT_EQ(GetProfileInt(LOGGING_SECTION, LOG_RATE_ENTRY, 0), 6000);
+    EXPECT_EQ(GetProfileInt(LOGGING_SECTION, LOG_RATE_ENTRY, 0), 600);
     EXPECT_EQ(GetProfileInt(LOGGING_SECTION, LOG_DATA_ENTRY, 0), 1);
     EXPECT_FALSE(page.StartStopButton().isEnabled());
 }
@@ -385,9 +344,8 @@ TEST_F(LiveDataPageTest, AnUnpluggedSensorShowsItsRowsMissingWhileTheOthersGoOn)
 {
     Connect();
     CCtrlPage_LiveData& page = LivePage();
-    const std::filesystem::path path = m_config.Path() / "unplugged.csv";
-    StartReadingToFile(m_config.Path(), "unplugged");
-    ASSERT_TRUE(testsupport::WaitUntil([&] { return page.IsReading() != FALSE; }));
+    page.StartStopButton().click();
+    ASSERT_TRUE(page.IsReading());
     Probe().Sensors().Unplug(kConductivityConnection);
     ASSERT_TRUE(testsupport::WaitUntil(
         [&] { return page.CellText(4, Column::COLUMN_DATA_CODE) == "Sensor Missing"; }));
@@ -402,13 +360,6 @@ TEST_F(LiveDataPageTest, AnUnpluggedSensorShowsItsRowsMissingWhileTheOthersGoOn)
     EXPECT_EQ(page.CellText(0, Column::COLUMN_DATA_CODE), "Normal");
     EXPECT_EQ(page.CellText(12, Column::COLUMN_DATA_CODE), "Normal");
     testsupport::SavePicture(MainWindow(), "LiveData.SensorMissing");
-    page.StartStopButton().click();
-    const std::vector<std::string> rows = RowsByPython(path);
-    ASSERT_GE(rows.size(), 3u);
-    const QStringList last = QString::fromStdString(rows.back()).split('|');
-    ASSERT_EQ(last.size(), kRows + 2);
-    EXPECT_FALSE(last[2].isEmpty());
-    EXPECT_TRUE(last[6].isEmpty());
     EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
 }
 
