@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include <QKeySequence>
-#include <QMetaObject>
 #include <QShortcut>
 
 #include "ui/WizardNavigation.h"
