@@ -5,7 +5,8 @@
 //
 // The owner (the class derived from this one) befriends CLevelSettings and this class and provides,
 // beside what CLevelSettings asks of it, StepTrace() (a trace line started with its prefix and the
-// address). The level settings' sensor parts are the device's on connection 1.
+// address) and LevelParameter() (the sensor parameter of its level). The level settings' sensor
+// parts are the device's on connection 1.
 #pragma once
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 
 #include "models/BuiltInPressureSensor.h"
 #include "models/LevelSettings.h"
+#include "models/LoggerMetaTags.h"
 #include "models/PressureNotes.h"
 #include "models/SensorNoteWriter.h"
 
@@ -53,6 +55,16 @@ class CBuiltInLevelLogger : public CLevelSettings<Owner, CBuiltInPressureSensor<
     using Settings = CLevelSettings<Owner, CBuiltInPressureSensor<Interface>>;
 
 public:
+    // --- ISensor_PressureTempLevel ---
+
+    HRESULT GetLevelSerialNumber(ULONG& serialNumber) override { return this->GetSerialNumber(serialNumber); }
+    USHORT GetLevelConnection() override { return BUILT_IN_SENSOR_CONNECTION; }
+    HRESULT GetLevelUnit(USHORT& unitId) override { return this->GetUnit(Self().LevelParameter(), unitId); }
+    HRESULT SetLevelUnit(USHORT unitId) override { return this->SetUnit(Self().LevelParameter(), unitId); }
+    HRESULT ReadLevel(float& value, USHORT& quality, USHORT& unitId, BOOL cachedOnly) override
+    {
+        return this->Read(Self().LevelParameter(), value, quality, unitId, cachedOnly);
+    }
     // Traced only: the logger keeps the pressure reference itself when the level reference is set.
     HRESULT SetPressureReference(float reference) override
     {
@@ -78,6 +90,12 @@ public:
                 this->GetPressureUnit(unitId);
                 return note.Build(NoteSerial(), offset, unitId);
             });
+    }
+    // E_FAIL when the device has no active log.
+    HRESULT WriteSetNewLevelRefNote() override
+    {
+        return WriteReferenceNote<CNVUserNote_Calibrate_SetNewLevelRef>(
+            [this](USHORT& unitId) { return this->GetLevelUnit(unitId); });
     }
 
 protected:
@@ -130,9 +148,68 @@ protected:
     HRESULT WriteLevelReference(USHORT levelParameter, std::initializer_list<USHORT> referenceModes,
                                 USHORT reg, float reference, const char16_t* failure);
 
+    // The frame of the logger's log-file meta-tags: the checks, the base tags (whose failure is the
+    // result), the counters where the logger gives them, then ownTags(); an exception becomes
+    // MODBUSCOMM_E_EXCEPTION_CDC.
+    template <typename OwnTags>
+    HRESULT FillLoggerMeta(CLogFile& logFile, OwnTags&& ownTags) noexcept
+    {
+        if (!this->CarriesSignatures())
+            return MODBUSCOMM_E_INVALID_DEVICE_THIS;
+        try
+        {
+            const HRESULT hr = CDeviceComm::FillLogFileMeta(logFile);
+            if (Failed(hr))
+                return hr;
+            SetCounterMetaTags(*this, logFile);
+            return ownTags();
+        }
+        catch (...)
+        {
+            return MODBUSCOMM_E_EXCEPTION_CDC;
+        }
+    }
+
+    // A reference note of the kind, with what the reference stands on now: its value, the level from
+    // pressure, the pressure reference and offset, the temperature and the units, the first of which
+    // depthUnit(unit) gives. A value that cannot be had stays 0. E_FAIL without an active log.
+    template <typename Note, typename DepthUnit>
+    HRESULT WriteReferenceNote(DepthUnit&& depthUnit);
+
 private:
     Owner& Self() { return static_cast<Owner&>(*this); }
 };
+
+template <typename Owner, typename Interface>
+template <typename Note, typename DepthUnit>
+HRESULT CBuiltInLevelLogger<Owner, Interface>::WriteReferenceNote(DepthUnit&& depthUnit)
+{
+    if (!this->CarriesSignatures())
+        return MODBUSCOMM_E_INVALID_DEVICE_THIS;
+    return WriteNoteToActiveLog<Note>(*this,
+                                      [&](Note& note)
+                                      {
+                                          float reference = 0.0f;
+                                          float level = 0.0f;
+                                          float pressureReference = 0.0f;
+                                          float pressureOffset = 0.0f;
+                                          float temperature = 0.0f;
+                                          USHORT quality = 0;
+                                          USHORT temperatureUnit = 0;
+                                          USHORT unit = 0;
+                                          USHORT pressureUnit = 0;
+                                          this->ReadLevelReference(reference);
+                                          this->CalculateLevel(level);
+                                          this->ReadPressureReference(pressureReference);
+                                          this->ReadPressureOffset(pressureOffset);
+                                          this->ReadTemperature(temperature, quality, temperatureUnit, FALSE);
+                                          depthUnit(unit);
+                                          this->GetPressureUnit(pressureUnit);
+                                          return note.Build(NoteSerial(), reference, level, pressureReference,
+                                                            pressureOffset, temperature, unit, pressureUnit,
+                                                            temperatureUnit);
+                                      });
+}
 
 template <typename Owner, typename Interface>
 HRESULT CBuiltInLevelLogger<Owner, Interface>::WriteLevelReference(

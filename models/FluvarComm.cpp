@@ -129,32 +129,8 @@ HRESULT CFluvarComm::RestoreLevelReferenceDefaults()
 
 HRESULT CFluvarComm::WriteSetNewLevelRefNote()
 {
-    if (!CarriesSignatures())
-        return MODBUSCOMM_E_INVALID_DEVICE_THIS;
-    return WriteNoteToActiveLog<CNVUserNote_Calibrate_SetNewHeadRef>(
-        *this,
-        [&](CNVUserNote_Calibrate_SetNewHeadRef& note)
-        {
-            // What can be had goes into the note; a value that cannot stays 0.
-            float headReference = 0.0f;
-            float head = 0.0f;
-            float pressureReference = 0.0f;
-            float pressureOffset = 0.0f;
-            float temperature = 0.0f;
-            USHORT quality = 0;
-            USHORT temperatureUnit = 0;
-            USHORT flowUnit = 0;
-            USHORT pressureUnit = 0;
-            ReadLevelReference(headReference);
-            CalculateLevel(head);
-            ReadPressureReference(pressureReference);
-            ReadPressureOffset(pressureOffset);
-            ReadTemperature(temperature, quality, temperatureUnit, FALSE);
-            GetFlowUnit(flowUnit);
-            GetPressureUnit(pressureUnit);
-            return note.Build(NoteSerial(), headReference, head, pressureReference, pressureOffset,
-                              temperature, flowUnit, pressureUnit, temperatureUnit);
-        });
+    return WriteReferenceNote<CNVUserNote_Calibrate_SetNewHeadRef>([this](USHORT& unitId)
+                                                                   { return GetFlowUnit(unitId); });
 }
 
 // --- Flow formula ---

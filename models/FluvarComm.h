@@ -68,14 +68,6 @@ public:
 
     // --- ISensor_PressureTempLevel: the head ---
 
-    HRESULT GetLevelSerialNumber(ULONG& serialNumber) override { return GetSerialNumber(serialNumber); }
-    USHORT GetLevelConnection() override { return BUILT_IN_SENSOR_CONNECTION; }
-    HRESULT GetLevelUnit(USHORT& unitId) override { return GetUnit(kHeadParameter, unitId); }
-    HRESULT SetLevelUnit(USHORT unitId) override { return SetUnit(kHeadParameter, unitId); }
-    HRESULT ReadLevel(float& value, USHORT& quality, USHORT& unitId, BOOL cachedOnly) override
-    {
-        return Read(kHeadParameter, value, quality, unitId, cachedOnly);
-    }
     // Only while the head parameter measures the head (else ADAPTER_E_INVALID_PARAMETER, nothing
     // written). A note when the device logs.
     HRESULT SetLevelReference(float reference) override;
@@ -85,7 +77,8 @@ public:
     HRESULT ReadLevelMode(ULONG& mode) override;
     // Both head references to 0.0; a note when the device logs.
     HRESULT RestoreLevelReferenceDefaults() override;
-    // E_FAIL when the device has no active log.
+    // The head reference's note, with the flow's unit for the head. E_FAIL when the device has no
+    // active log.
     HRESULT WriteSetNewLevelRefNote() override;
 
     // --- ISensor_FlowHeadTemp ---
@@ -120,6 +113,7 @@ private:
 
     // What the level settings need of this class.
     CTraceLog& StepTrace();
+    static USHORT LevelParameter() { return kHeadParameter; }
     // The logger has no level mode.
     void LevelModeChanged() {}
     HRESULT GravityWritten() { return S_OK; }

@@ -23,6 +23,33 @@ void SetCounterMetaTags(CDeviceComm& device, CLogFile& logFile)
         CDeviceComm::SetMetaTagValue(logFile, METATAG_LOG_SETUP_TOTAL_MEAS_CNT, MetaTagU32(count));
 }
 
+HRESULT SetLevelOfTheMomentMetaTags(CLogFile& logFile, ISensor_PressureTempLevel& sensor, ULONG levelUnitTag)
+{
+    float offset = 0.0f;
+    HRESULT hr = sensor.ReadPressureOffset(offset);
+    if (Failed(hr))
+        return hr;
+    CDeviceComm::SetMetaTagValue(logFile, METATAG_LEVEL_REF_PRESSURE_OFFSET, MetaTagFloat(offset));
+    float temperature = 0.0f;
+    USHORT quality = 0;
+    USHORT temperatureUnit = 0;
+    if (Failed(hr = sensor.ReadTemperature(temperature, quality, temperatureUnit, FALSE)))
+        return hr;
+    CDeviceComm::SetMetaTagValue(logFile, METATAG_LEVEL_REF_TEMP, MetaTagFloat(temperature));
+    CDeviceComm::SetMetaTagValue(logFile, METATAG_LEVEL_REF_TEMP_UNIT_ID, MetaTagU16(temperatureUnit));
+    float level = 0.0f;
+    USHORT levelUnit = 0;
+    float pressure = 0.0f;
+    USHORT pressureUnit = 0;
+    if (Failed(hr = sensor.CalculateLevelFromPressure(level, levelUnit, pressure, pressureUnit)))
+        return hr;
+    CDeviceComm::SetMetaTagValue(logFile, METATAG_LEVEL_REF_DEPTH_OF_PROBE, MetaTagFloat(level));
+    CDeviceComm::SetMetaTagValue(logFile, METATAG_LEVEL_REF_HEAD_PRESSURE, MetaTagFloat(pressure));
+    CDeviceComm::SetMetaTagValue(logFile, levelUnitTag, MetaTagU16(levelUnit));
+    CDeviceComm::SetMetaTagValue(logFile, METATAG_LEVEL_REF_PRESSURE_UNIT_ID, MetaTagU16(pressureUnit));
+    return hr;
+}
+
 HRESULT SetSpecCondMetaTags(CLogFile& logFile, float referenceTemperature, float alpha,
                             const CDynArray<float>& betas)
 {

@@ -19,6 +19,11 @@ inline constexpr ULONG SOFTWARE_BIT_REFERENCE_SET = 2;
 // The battery and total measurement counters, each where the device gives it; nothing fails.
 void SetCounterMetaTags(CDeviceComm& device, CLogFile& logFile);
 
+// The level of the moment: the pressure offset, the temperature with its unit, the level from
+// pressure with the pressure it stands on and their units, the level's under levelUnitTag. A failing
+// read is the result; what was stored before it stays, and the stores themselves are not checked.
+HRESULT SetLevelOfTheMomentMetaTags(CLogFile& logFile, ISensor_PressureTempLevel& sensor, ULONG levelUnitTag);
+
 // The method the curve stands for, the reference temperature, alpha and the first eight betas
 // (missing ones as 0.0); the first failing store is the result.
 HRESULT SetSpecCondMetaTags(CLogFile& logFile, float referenceTemperature, float alpha,

@@ -106,14 +106,6 @@ public:
     }
     // --- ISensor_PressureTempLevel ---
 
-    HRESULT GetLevelSerialNumber(ULONG& serialNumber) override { return GetSerialNumber(serialNumber); }
-    USHORT GetLevelConnection() override { return BUILT_IN_SENSOR_CONNECTION; }
-    HRESULT GetLevelUnit(USHORT& unitId) override { return GetUnit(m_nLevelParameter, unitId); }
-    HRESULT SetLevelUnit(USHORT unitId) override { return SetUnit(m_nLevelParameter, unitId); }
-    HRESULT ReadLevel(float& value, USHORT& quality, USHORT& unitId, BOOL cachedOnly) override
-    {
-        return Read(m_nLevelParameter, value, quality, unitId, cachedOnly);
-    }
     // With the dynamic SG factor on, SG = factor x the water density; a density reading that holds no
     // measurement counts as fresh water (SG 1). With an SG of 0 the level and pressure stay 0 and no
     // pressure is read.
@@ -129,8 +121,6 @@ public:
     HRESULT SetDynamicSG(double latitudeDegrees, double elevationMetres) override;
     HRESULT ReadDynamicSGFactor(float& factor) override;
     BOOL IsDynamicSGSupported() override { return m_nDeviceType == kLevelSondeType ? TRUE : FALSE; }
-    // E_FAIL when the device has no active log.
-    HRESULT WriteSetNewLevelRefNote() override;
 
     // --- ISensor_ConductivityPTL ---
 
@@ -243,6 +233,7 @@ private:
 
     // What the level settings need of this class.
     CTraceLog& StepTrace();
+    USHORT LevelParameter() const { return m_nLevelParameter; }
     void LevelModeChanged() { ReadSensorParameterBlock(BUILT_IN_SENSOR_CONNECTION, m_nLevelParameter); }
     // Not reached: the sonde's SetSpecificGravity is its own.
     HRESULT GravityWritten() { return S_OK; }

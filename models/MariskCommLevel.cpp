@@ -3,8 +3,6 @@
 // its pressure and level calibrations.
 #include "foundation/Formulas.h"
 #include "models/MariskComm.h"
-#include "models/PressureNotes.h"
-#include "models/SensorNoteWriter.h"
 
 namespace NVSystem
 {
@@ -139,38 +137,6 @@ HRESULT CMariskComm::ReadDynamicSGFactor(float& factor)
                               u" - reading dynamic SG factor", u" - Cached SGFactor: ",
                               u" - failed to read dynamic SG factor, EC: ",
                               u" - success, Dynamic SG Factor: ");
-        });
-}
-
-// --- Calibration notes ---
-
-HRESULT CMariskComm::WriteSetNewLevelRefNote()
-{
-    if (!CarriesSignatures())
-        return MODBUSCOMM_E_INVALID_DEVICE_THIS;
-    return WriteNoteToActiveLog<CNVUserNote_Calibrate_SetNewLevelRef>(
-        *this,
-        [&](CNVUserNote_Calibrate_SetNewLevelRef& note)
-        {
-            // What can be had goes into the note; a value that cannot stays 0.
-            float levelReference = 0.0f;
-            float level = 0.0f;
-            float pressureReference = 0.0f;
-            float pressureOffset = 0.0f;
-            float temperature = 0.0f;
-            USHORT quality = 0;
-            USHORT temperatureUnit = 0;
-            USHORT levelUnit = 0;
-            USHORT pressureUnit = 0;
-            ReadLevelReference(levelReference);
-            CalculateLevel(level);
-            ReadPressureReference(pressureReference);
-            ReadPressureOffset(pressureOffset);
-            ReadTemperature(temperature, quality, temperatureUnit, FALSE);
-            GetLevelUnit(levelUnit);
-            GetPressureUnit(pressureUnit);
-            return note.Build(NoteSerial(), levelReference, level, pressureReference, pressureOffset,
-                              temperature, levelUnit, pressureUnit, temperatureUnit);
         });
 }
 
