@@ -7,6 +7,7 @@
 #include "models/BlueToothSkiffCom.h"
 #include "models/BluetoothCommDeviceComm.h"
 #include "models/FluvarComm.h"
+#include "models/MK600Comm.h"
 #include "models/MariskComm.h"
 #include "models/PendraProComm.h"
 #include "models/PokkoComm.h"
@@ -65,6 +66,11 @@ CDeviceComm* NewDeviceOfType(const SlaveIdInfo& slaveId)
         return new (std::nothrow) CMariskComm(slaveId);
     case 11:
         return new (std::nothrow) CFluvarComm(slaveId);
+    case 7:
+    case 26:
+    case 33:
+    case 34:
+        return new (std::nothrow) CMK600Comm(slaveId);
     case 0x8000:
     case 0x8001:
     case 0x8002:

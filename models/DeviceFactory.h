@@ -11,6 +11,7 @@
 //   3, 9, 17                        CBarrikComm
 //   5, 10                           CMariskComm
 //   11                              CFluvarComm
+//   7, 26, 33, 34                   CMK600Comm (its sensors when first asked for)
 //   13                              CBlueToothSkiffCom
 //   0x8000, 0x8001, 0x8002          CPendraProComm
 //   0x8003                          CBluetoothCommDeviceComm

@@ -29,9 +29,10 @@ TEST(ProbePresets, EveryAcceptedTypeReportsItselfWithItsSensorsOnTheirConnection
                                                   {3, {2}},
                                                   {5, {36}},
                                                   {11, {5}},
-                                                  {21, {42, 35, 4, 28, 29}}};
+                                                  {21, {42, 35, 4, 28, 29}},
+                                                  {33, {57, 56, 51, 58, 59, 79, 50, 62, 70}}};
     const std::vector<uint16_t> types = probesim::PresetDeviceTypes();
-    EXPECT_EQ(types.size(), 30u);
+    EXPECT_EQ(types.size(), 34u);
     for (uint16_t type : types)
     {
         SCOPED_TRACE("device type " + std::to_string(type));

@@ -60,4 +60,10 @@ bool HasMeasurementCacheRegister(uint16_t deviceType)
            (deviceType >= 30 && deviceType <= 39) || (deviceType >= 0x8000 && deviceType <= 0x8002);
 }
 
+bool TakesBluetoothUpdate(uint16_t deviceType)
+{
+    return deviceType == kBluetoothCommunicationType || deviceType == 7 || deviceType == 26 ||
+           deviceType == 33 || deviceType == 34;
+}
+
 } // namespace probesim

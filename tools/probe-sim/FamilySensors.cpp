@@ -1,12 +1,12 @@
 #include "tools/probe-sim/FamilySensors.h"
 
 #include <cmath>
-#include <map>
 #include <numbers>
 #include <stdexcept>
 #include <utility>
 
 #include "tools/probe-sim/ConductivitySensor.h"
+#include "tools/probe-sim/MovedSettings.h"
 #include "tools/probe-sim/PhOrpSensor.h"
 
 namespace probesim
@@ -24,45 +24,17 @@ constexpr uint16_t kFlowUnit = 209; // the first unit of each class
 constexpr uint16_t kFlowTotalUnit = 225;
 constexpr float kSentinel = -9999.0f;
 
-using Moved = std::map<uint16_t, uint16_t>;
-
-// The value of a sensor whose settings lie elsewhere in this window: a setting the function asks for
-// at one offset is read where `moved` puts it.
-ValueFunction WithSettingsAt(ValueFunction value, Moved moved)
-{
-    return [value = std::move(value), moved = std::move(moved)](const SampleContext& context)
-    {
-        SampleContext here = context;
-        if (context.setting)
-        {
-            here.setting = [&context, &moved](uint16_t offset)
-            {
-                const auto at = moved.find(offset);
-                return context.setting(at == moved.end() ? offset : at->second);
-            };
-        }
-        return value(here);
-    };
-}
-
-SimParameter Moving(SimParameter parameter, const Moved& moved)
-{
-    parameter.value = WithSettingsAt(std::move(parameter.value), moved);
-    return parameter;
-}
-
-// The temperature reading of the level sensor, whose water the other sensors share.
-SimParameter WaterTemperature()
-{
-    return LevelSensor().parameters.at(levelsensor::kTemperature - 1);
-}
-
 double Wave(double seconds, double period)
 {
     return std::sin(2.0 * std::numbers::pi * seconds / period);
 }
 
 } // namespace
+
+SimParameter WaterTemperature()
+{
+    return LevelSensor().parameters.at(levelsensor::kTemperature - 1);
+}
 
 SimSensor ConductivitySondeSensor(uint16_t deviceType, uint32_t serialNumber, PressureSource pressure)
 {
@@ -74,13 +46,14 @@ SimSensor ConductivitySondeSensor(uint16_t deviceType, uint32_t serialNumber, Pr
     sensor.sensorId = kConductivitySondeSensorId;
     if (deviceType == kLevelSondeType)
     {
-        const Moved moved{{levelsensor::kSpecificGravity, kSpecificGravity},
-                          {levelsensor::kPressureOffset, kPressureOffset},
-                          {levelsensor::kLevelReference, kLevelReference},
-                          {levelsensor::kPressureReference, kPressureReference}};
+        const MovedSettings moved{{levelsensor::kSpecificGravity, kSpecificGravity},
+                                  {levelsensor::kPressureOffset, kPressureOffset},
+                                  {levelsensor::kLevelReference, kLevelReference},
+                                  {levelsensor::kPressureReference, kPressureReference}};
         const SimSensor level = LevelSensor(serialNumber, std::move(pressure));
-        std::vector<SimParameter> parameters{Moving(level.parameters[0], moved), sensor.parameters[1],
-                                             Moving(level.parameters[2], moved), sensor.parameters[0]};
+        std::vector<SimParameter> parameters{WithSettingsAt(level.parameters[0], moved), sensor.parameters[1],
+                                             WithSettingsAt(level.parameters[2], moved),
+                                             sensor.parameters[0]};
         parameters.insert(parameters.end(), sensor.parameters.begin() + 2, sensor.parameters.end());
         sensor.parameters = std::move(parameters);
         sensor.captures = {{kLevelReference, levelsensor::kPressure, kPressureReference}};
@@ -141,8 +114,8 @@ SimSensor OrpSensor(uint32_t serialNumber)
     SimSensor sensor;
     sensor.sensorId = kOrpSensorId;
     sensor.serialNumber = serialNumber;
-    sensor.parameters = {Moving(combined.parameters.at(phsensor::kOrp - 1),
-                                {{phsensor::kOrpSlope, kSlope}, {phsensor::kOrpOffset, kOffset}}),
+    sensor.parameters = {WithSettingsAt(combined.parameters.at(phsensor::kOrp - 1),
+                                        {{phsensor::kOrpSlope, kSlope}, {phsensor::kOrpOffset, kOffset}}),
                          WaterTemperature()};
     sensor.settings = {SensorSetting::Word(kCalibrationWord, 0), SensorSetting::Float(kSolution, 0.0f),
                        SensorSetting::Float(kResponse, 0.0f),    SensorSetting::Float(kTemperature, 25.0f),

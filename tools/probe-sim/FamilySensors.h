@@ -72,6 +72,9 @@ inline constexpr uint16_t kSlope = 124;
 inline constexpr uint16_t kOffset = 126;
 } // namespace orpsensor
 
+// The level sensor's temperature reading (C, F, K), the water the other sensors share.
+SimParameter WaterTemperature();
+
 // deviceType 5 or 10; std::invalid_argument for another.
 SimSensor ConductivitySondeSensor(uint16_t deviceType, uint32_t serialNumber = 10001,
                                   PressureSource pressure = {});

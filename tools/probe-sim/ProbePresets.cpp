@@ -8,6 +8,7 @@
 #include "tools/probe-sim/FamilySensors.h"
 #include "tools/probe-sim/PhOrpSensor.h"
 #include "tools/probe-sim/PressureSensors.h"
+#include "tools/probe-sim/SondeSensors.h"
 
 namespace probesim
 {
@@ -22,6 +23,7 @@ constexpr uint16_t kPressureTemperatureTypes[] = {3, 9, 17, 0x8000, 0x8001, 0x80
 constexpr uint16_t kConductivitySondeTypes[] = {5, 10};
 constexpr uint16_t kFlowLoggerType = 11;
 constexpr uint16_t kHandheldType = 21;
+constexpr uint16_t kSondeTypes[] = {7, 26, 33, 34};
 // The families that keep their registers from 40108, with the older register map.
 constexpr uint16_t kOlderFamilyTypes[] = {1, 2, 4, 30, 3, 11};
 
@@ -48,6 +50,7 @@ std::vector<uint16_t> PresetDeviceTypes()
     types.insert(types.end(), std::begin(kPressureTemperatureTypes), std::end(kPressureTemperatureTypes));
     types.insert(types.end(), std::begin(kConductivitySondeTypes), std::end(kConductivitySondeTypes));
     types.insert(types.end(), {kFlowLoggerType, kHandheldType});
+    types.insert(types.end(), std::begin(kSondeTypes), std::end(kSondeTypes));
     return types;
 }
 
@@ -128,6 +131,10 @@ void FitSensors(Instrument& probe, ProbeSensors sensors)
         bank.Add(3, LevelSensor(SensorSerial(serial, 3)));
         bank.Add(4, PhSensor(SensorSerial(serial, 4)));
         bank.Add(5, OrpSensor(SensorSerial(serial, 5)));
+    }
+    else if (Among(kSondeTypes, type))
+    {
+        FitSondeSensors(probe, DefaultSondeSensors());
     }
     else if (type != kBluetoothSkiffType)
     {

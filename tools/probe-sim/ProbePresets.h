@@ -20,6 +20,7 @@
 //   11      flow logger (40xxx family registers, register map version 2): the head sensor on 1 and
 //           the flow formula's coefficients at 40130-40141
 //   21      handheld: optical DO (1), conductivity (2), level (3), pH (4), ORP (5)
+//   7, 26, 33, 34  multi-parameter sondes with the sensors of DefaultSondeSensors (SondeSensors.h)
 //
 // The sensors' serial numbers are the device's times 10 plus the connection (modulo 2^32). Use:
 //
