@@ -83,6 +83,11 @@ bool DeleteKey(Hive hive, std::u16string_view key); // with everything below it;
 std::vector<std::u16string> EnumSubKeys(Hive hive, std::u16string_view key);
 std::vector<std::pair<std::u16string, RegValue>> EnumValues(Hive hive, std::u16string_view key);
 
+// A number that changes whenever what this process holds of either hive may have changed: a write
+// by this process, a file found changed by a call, a reset. A caller that keeps values it read can
+// compare it instead of reading again; it is one atomic load.
+uint64_t CacheVersion();
+
 // The most recent load or save problem of a hive ("" when none since the last ResetForTests), for
 // tests and diagnostics.
 std::string LastProblem(Hive hive);
