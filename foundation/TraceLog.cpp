@@ -333,6 +333,9 @@ void CTraceLog::ReleaseFileLocked()
 
 BOOL CTraceLog::IsOpen() const
 {
+    // Callers ask before they build an expensive line; without a file the answer needs no lock.
+    if (!HasFile())
+        return FALSE;
     std::lock_guard lock(m_LineLock);
     return m_pFile != nullptr && m_pFile->IsOpen() ? TRUE : FALSE;
 }
