@@ -42,7 +42,8 @@ inline void SetTunable(const char16_t* name, uint32_t value)
 }
 
 // The port table and the tunables go to a settings store of the run's own, removed at exit; the
-// tunables given are set in it. The folder also takes the run's other files.
+// tunables given are set in it. The folder also takes the run's other files: the working folder
+// that the device code makes in the documents folder, and trace files.
 class PrivateSettings
 {
 public:
@@ -53,6 +54,8 @@ public:
             std::abort();
         s_dir = pattern;
         setenv("NORVANE_CONFIG_DIR", s_dir.c_str(), 1);
+        setenv("XDG_DOCUMENTS_DIR", s_dir.c_str(), 1);
+        setenv("XDG_STATE_HOME", s_dir.c_str(), 1);
         platform::settings::ResetForTests();
         for (const auto& [name, value] : tunables)
             SetTunable(name, value);
