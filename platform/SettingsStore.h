@@ -6,8 +6,10 @@
 // empty parts (doubled or outer backslashes) are ignored and "" is the hive's root. Key and value
 // names compare without regard to case (simple case folding of the BMP, see CaseFold.h) and keep
 // the spelling they were created with; "" names a key's default value. Values are typed: a string
-// is never read as a DWORD. Every call sees what other threads and processes have written (the file
-// is read again when its inode, size or modification time changed); writes are atomic (temporary
+// is never read as a DWORD. Every call sees what other threads and processes have written (one stat
+// of the file per call; it is read again when its inode, size or modification time changed), and a
+// read allocates nothing but the value it returns (GetDword and KeyExists nothing at all, once the
+// hive has been looked at); writes are atomic (temporary
 // file in the same folder, fsync, rename) and serialised between threads and, through an flock on
 // "<hive>.lock" beside the file, between processes; each write starts from the file as it is then.
 // A hive file that cannot be read or parsed, or that holds keys of the other hive, is renamed to
