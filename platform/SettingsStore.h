@@ -9,9 +9,9 @@
 // is never read as a DWORD. Every call sees what other threads and processes have written (one stat
 // of the file per call; it is read again when its inode, size or modification time changed), and a
 // read allocates nothing but the value it returns (GetDword and KeyExists nothing at all, once the
-// hive has been looked at); writes are atomic (temporary
-// file in the same folder, fsync, rename) and serialised between threads and, through an flock on
-// "<hive>.lock" beside the file, between processes; each write starts from the file as it is then.
+// hive has been looked at); writes are atomic (temporary file in the same folder, fsync, rename)
+// and serialised between threads and, through an flock on "<hive>.lock" beside the file, between
+// processes; each write starts from the file as it is then.
 // A hive file that cannot be read or parsed, or that holds keys of the other hive, is renamed to
 // "<hive>.broken-<UTC time>" (never replacing an earlier one), reported on standard error and
 // through LastProblem(), and the hive starts empty; the other hive is not affected. If it cannot
