@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 
+#include "comm/DeviceLink.h"
 #include "comm/ModbusComm.h"
 #include "comm/SlaveIdInfo.h"
 #include "comm/TransferProgress.h"
@@ -101,7 +102,7 @@ inline constexpr USHORT ClampMaxPacketSize(USHORT size)
                                            : size;
 }
 
-class CDeviceComm
+class CDeviceComm : public ILinkedDevice
 {
 public:
     static constexpr uint32_t kSignature = 0x44435452; // 'DCTR'
@@ -126,16 +127,17 @@ public:
     // returned and leaves the device linked. Then resets the caches and fills the register map.
     // E_POINTER for no network, MODBUSCOMM_E_INVALID_ADDRESS, E_FAIL while linked already.
     virtual HRESULT AttachCommLink(USHORT address, const SlaveIdInfo& slaveId, CModbusComm* network);
-    // Forgets the attached network: leaves its device list and gives back the reference. The
-    // argument must not be null; it is not compared with the attached network.
-    virtual HRESULT DetachCommLink(CModbusComm* network);
+    // Forgets the attached network: leaves its device list and gives back the reference (a network
+    // being destroyed gets neither). The argument must not be null; it is not compared with the
+    // attached network.
+    HRESULT DetachCommLink(CModbusComm* network) override;
 
     ULONG AddRef();
     ULONG Release();
     // The network with a reference more (the caller releases it); null when unlinked.
     CModbusComm* GetModbusComm();
     // The held address without device access; 255 when unlinked.
-    USHORT GetAddress() const;
+    USHORT GetAddress() const override;
     USHORT GetRetryCount() const;
 
     // Attaches the device's trace to a trace file of the process that is open already.
@@ -578,10 +580,6 @@ private:
     void CopyTraceToSensors();
     // Header and parameter descriptions of every record again.
     void RereadSensorRecords();
-
-    // The operations the network object calls back under its line lock (no device lock taken).
-    static USHORT LinkedAddress(CDeviceComm* device);
-    static HRESULT ForgetNetwork(CDeviceComm* device, CModbusComm* network);
 
     // Used part of a total in percent, 0..100.
     HRESULT GetUsedPercent(USHORT& percent, HRESULT (CDeviceComm::*total)(ULONG&),

@@ -224,5 +224,26 @@ TEST(ScriptedLine, WriteAndReadFailuresAreCountedAndRetried)
     EXPECT_EQ(line->written[0], WithCrc({1, 3, 0, 0, 0, 1}));
 }
 
+TEST(ScriptedLine, ARetryJudgesOnlyTheBytesOfItsOwnAttempt)
+{
+    QuickTunables tunables;
+    NetworkPtr network(CModbusComm::Create());
+    int attempt = 0;
+    auto* line = new ScriptedTransport(NVTools::IOCONNECTION_SERIAL,
+                                       [&](const Bytes&)
+                                       {
+                                           Bytes reply = WithCrc({1, 3, 2, 0x12, 0x34});
+                                           if (attempt++ == 0)
+                                               reply.back() ^= 0xFF; // damaged: retried
+                                           return ScriptedTransport::Answer{reply, S_OK};
+                                       });
+    line->appendingReads = true;
+    ASSERT_EQ(network->AttachTransport(line), S_OK);
+    USHORT value = 0;
+    EXPECT_EQ(network->ReadUShort(1, 40001, value, 10, 1), S_OK);
+    EXPECT_EQ(value, 0x1234);
+    EXPECT_EQ(attempt, 2);
+}
+
 } // namespace
 } // namespace commtest

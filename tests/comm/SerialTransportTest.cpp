@@ -273,9 +273,11 @@ TEST_F(SerialTransportTest, ALineThatNeverFallsSilentCannotGrowTheBufferOrHoldTh
                     (void)!write(pty.MasterFd(), chunk.data(), chunk.size());
             }
         });
+    // The cap ends the read as a failure: a cut-off frame must not pass for a whole one.
     CByteBuffer reply;
-    ASSERT_EQ(m_port.Read(20, reply, 5000, nullptr), S_OK);
+    ASSERT_EQ(m_port.Read(20, reply, 5000, nullptr), SERIALCOMM_E_READ);
     EXPECT_EQ(reply.GetLength(), NVTools::SERIAL_MAX_FRAME_BYTES);
+    EXPECT_EQ(m_port.GetLastErrorCode(), static_cast<ULONG>(EMSGSIZE));
 
     // The drain of a purge gives up on it too.
     const uint64_t start = platform::GetTickCount64();

@@ -22,6 +22,8 @@ Fault operator|(Fault a, const Fault& b)
         a.replyFunction = b.replyFunction;
     a.busy = a.busy || b.busy;
     a.echoRequest = a.echoRequest || b.echoRequest;
+    if (b.shortBy)
+        a.shortBy = b.shortBy;
     return a;
 }
 

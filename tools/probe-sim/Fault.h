@@ -25,6 +25,9 @@ struct Fault
     std::optional<uint8_t> replyFunction; // the reply carries this function code
     bool busy = false;                    // exception 6 instead of carrying out the request
     bool echoRequest = false;             // the request comes back before the reply
+    // A register read (3, 4) or identity (17) answered with this many data bytes fewer than it
+    // would have, its byte count and checksum made to match: well formed, but short.
+    std::optional<size_t> shortBy;
 
     static Fault None() { return {}; }
     static Fault Late(std::chrono::milliseconds ms) { return {.delay = ms}; }
@@ -39,6 +42,7 @@ struct Fault
     static Fault WrongFunction(uint8_t function) { return {.replyFunction = function}; }
     static Fault Busy() { return {.busy = true}; }
     static Fault Echo() { return {.echoRequest = true}; }
+    static Fault Short(size_t bytes) { return {.shortBy = bytes}; }
 
     friend Fault operator|(Fault a, const Fault& b);
 };
