@@ -13,6 +13,7 @@
 #include "device/FileTransfer.h"
 #include "tests/device/FileTransferSupport.h"
 #include "tests/support/Bytes.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tools/probe-sim/InstrumentFiles.h"
 
 namespace devicetest
@@ -301,6 +302,15 @@ TEST_F(FileTransfer, TheSdi12SetIsCopiedToDiskAndBack)
     EXPECT_EQ(Device().SendDiskFileToDevice((folder / "missing.sdi").u16string().c_str()), E_INVALIDARG);
     EXPECT_EQ(Device().SaveDeviceFileToDisk((folder / "no-folder" / "x.sdi").u16string().c_str()),
               MODBUSCOMM_E_UNKNOWN_WRITE_ERROR);
+
+    // A disk too full for the set leaves the copy saved before whole.
+    Probe().Files().Put(NVSystem::SDI12_PARAMSET_FILE_ID, Pattern(500));
+    {
+        testsupport::ScopedFileSizeLimit full(100);
+        EXPECT_EQ(Device().SaveDeviceFileToDisk(saved.c_str()), MODBUSCOMM_E_UNKNOWN_WRITE_ERROR);
+    }
+    EXPECT_EQ(onDisk(), set);
+    Probe().Files().Put(NVSystem::SDI12_PARAMSET_FILE_ID, set);
 
     // A failed read and an empty set on the device leave the disk alone.
     Probe().Files().Remove(NVSystem::SDI12_PARAMSET_FILE_ID);
