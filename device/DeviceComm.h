@@ -585,6 +585,8 @@ private:
     HRESULT GetUsedPercent(USHORT& percent, HRESULT (CDeviceComm::*total)(ULONG&),
                            HRESULT (CDeviceComm::*used)(ULONG&), const char16_t* first,
                            const char16_t* second);
+    // Writes back the full and zero scale registers as read before a change (under the device lock).
+    void RestoreAnalogScaling(const CByteBuffer& previous);
     HRESULT ReadSoftwareRegisterValue(ULONG& value);
     HRESULT ChangeSoftwareRegisterBit(ULONG bit, bool enable);
     // Linked, application firmware running, and the Interface Configuration register shows the
