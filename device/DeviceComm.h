@@ -523,6 +523,9 @@ protected:
     HRESULT SetUpExtendedTransfer(const sTransferLine& line, sFileCommand& request, ULONG commandTimeoutMs,
                                   const char16_t* setupFailure, const char16_t* cancelled);
     HRESULT WriteFileNote(const sTransferLine& line, USHORT fileNumber, const CNVStdNote& note);
+    // A note block that one function-101 request of the line can carry: the user name shortened as
+    // far as that needs, else MODBUSCOMM_E_MAX_PACKET.
+    HRESULT FitNoteBlockToPacket(const sTransferLine& line, const CNVStdNote& note, CByteBuffer& block);
     // The steps of a firmware flash, inside an open transfer scope (device/FirmwareFlash.h).
     HRESULT FlashFirmware(const sTransferLine& line, const char16_t* path);
     HRESULT SwitchToBootCode(const sTransferLine& line);
