@@ -13,6 +13,7 @@
 #include "tests/support/Bytes.h"
 #include "tools/probe-sim/DeviceCommands.h"
 #include "tools/probe-sim/InstrumentRegisters.h"
+#include "tools/probe-sim/OpticalDoSensor.h"
 
 namespace devicetest
 {
@@ -399,6 +400,13 @@ TEST_F(SettingsRegisters, TheAnalogOutputOfEachMapGeneration)
     EXPECT_EQ(std::make_tuple(sensor, parameter, Got(&CDeviceComm::GetAnalogOutputState)),
               std::make_tuple(USHORT{1}, USHORT{3}, ULONG{1}));
     EXPECT_EQ(ReadsSinceMark(), std::vector<RegisterRead>({{kSlave, 40115, 1}}));
+    // Its sensor answers beside the analog registers.
+    Probe().Sensors().Add(1, probesim::OpticalDoSensor(77));
+    sSensorInfo info;
+    ASSERT_EQ(Device().GetSensorInfo(1, info), S_OK);
+    EXPECT_EQ(info.SerialNumber, 77u);
+    ASSERT_EQ(Device().GetAnalogParameter(sensor, parameter), S_OK);
+    EXPECT_EQ(parameter, 3);
 }
 
 } // namespace

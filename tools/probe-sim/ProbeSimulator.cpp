@@ -250,7 +250,11 @@ void ProbeSimulator::Run()
                               std::nullopt, std::string("simulator failure: ") + e.what()});
             }
         }
-        out.Flush(m_pty.MasterFd(), m_log);
+        if (const std::optional<Clock::time_point> sent = out.Flush(m_pty.MasterFd(), m_log))
+        {
+            if (const std::shared_ptr<LineObserver> observer = Observer())
+                observer->Sent(*sent);
+        }
     }
 }
 
@@ -321,6 +325,11 @@ void ProbeSimulator::Process(const RawFrame& frame, FramingMode mode, OutputQueu
     {
         reply = Reply::WithException(ExceptionCode::SlaveDeviceBusy);
         AddNote(entry.note, "busy (fault)");
+    }
+    else if (fault.refusal)
+    {
+        reply = Reply::WithException(*fault.refusal);
+        AddNote(entry.note, "refused (fault)");
     }
     else
     {
