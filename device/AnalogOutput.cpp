@@ -168,31 +168,26 @@ HRESULT CDeviceComm::SetAnalogScaling(float fullScale, float zeroScale)
 
             // The zero scale goes to the lowest float first, so that the new full scale never
             // meets the old zero scale.
-            hr = Network().WriteFloat(Address(), m_RegisterMap.AnalogZeroScale,
-                                      std::numeric_limits<float>::lowest(), m_nWriteTimeout, m_nRetryCount);
-            if (Failed(hr))
-                Trace(TRACE_LEVEL1) << u" - failed to zap analog zero scale, EC: " << TraceHr(hr)
-                                    << TRACE_END;
-            if (Succeeded(hr))
+            const struct
             {
-                hr = Network().WriteFloat(Address(), m_RegisterMap.AnalogFullScale, fullScale,
-                                          m_nWriteTimeout, m_nRetryCount);
+                USHORT reg;
+                float value;
+                const char16_t* failure;
+            } steps[] = {
+                {m_RegisterMap.AnalogZeroScale, std::numeric_limits<float>::lowest(),
+                 u" - failed to zap analog zero scale, EC: "},
+                {m_RegisterMap.AnalogFullScale, fullScale, u" - failed to set analog full scale, EC: "},
+                {m_RegisterMap.AnalogZeroScale, zeroScale, u" - failed to set analog zero scale, EC: "},
+            };
+            for (const auto& step : steps)
+            {
+                hr = Network().WriteFloat(Address(), step.reg, step.value, m_nWriteTimeout, m_nRetryCount);
                 if (Failed(hr))
-                    Trace(TRACE_LEVEL1)
-                        << u" - failed to set analog full scale, EC: " << TraceHr(hr) << TRACE_END;
-            }
-            if (Succeeded(hr))
-            {
-                hr = Network().WriteFloat(Address(), m_RegisterMap.AnalogZeroScale, zeroScale,
-                                          m_nWriteTimeout, m_nRetryCount);
-                if (Failed(hr))
-                    Trace(TRACE_LEVEL1)
-                        << u" - failed to set analog zero scale, EC: " << TraceHr(hr) << TRACE_END;
-            }
-            if (Failed(hr))
-            {
-                RestoreAnalogScaling(previous);
-                return hr;
+                {
+                    Trace(TRACE_LEVEL1) << step.failure << TraceHr(hr) << TRACE_END;
+                    RestoreAnalogScaling(previous);
+                    return hr;
+                }
             }
             Trace(TRACE_LEVEL1) << u" - analog configuration success" << TRACE_END;
             return hr;

@@ -154,52 +154,53 @@ TEST_F(Registers, BlocksAreMergedWithinThePacketLimit)
     EXPECT_EQ(m_data.GetLength(), 14u);
 }
 
-TEST(ScriptedLine, ATcpLineDoesNotRepeatTheLastMergedRequest)
+// A network on a TCP/IP line whose device answers every register read with `extra` registers more
+// than it asked, each 0xABAB; the transport keeps the requests written.
+class TcpRegisterLine : public ::testing::Test
 {
-    QuickTunables tunables;
-    NetworkPtr network(CModbusComm::Create());
-    auto* line = new ScriptedTransport(NVTools::IOCONNECTION_IP,
-                                       [](const Bytes& request)
-                                       {
-                                           const uint8_t count = request.at(11);
-                                           Bytes pdu(2 + 2u * count, 0xAB);
-                                           pdu[0] = 3;
-                                           pdu[1] = static_cast<uint8_t>(2 * count);
-                                           return ScriptedTransport::Answer{TcpReply(request, pdu), S_OK};
-                                       });
-    ASSERT_EQ(network->AttachTransport(line), S_OK);
-    ASSERT_EQ(network->SetTransmissionMode(2), S_OK);
+protected:
+    ScriptedTransport& Start(int extra)
+    {
+        auto* line = new ScriptedTransport(NVTools::IOCONNECTION_IP,
+                                           [extra](const Bytes& request)
+                                           {
+                                               const auto count =
+                                                   static_cast<uint8_t>(request.at(11) + extra);
+                                               Bytes pdu(2 + 2u * count, 0xAB);
+                                               pdu[0] = 3;
+                                               pdu[1] = static_cast<uint8_t>(2 * count);
+                                               return ScriptedTransport::Answer{TcpReply(request, pdu), S_OK};
+                                           });
+        EXPECT_EQ(m_network->AttachTransport(line), S_OK);
+        EXPECT_EQ(m_network->SetTransmissionMode(2), S_OK);
+        return *line;
+    }
+
+    QuickTunables m_tunables;
+    NetworkPtr m_network{CModbusComm::Create()};
+    CByteBuffer m_data;
+};
+
+TEST_F(TcpRegisterLine, DoesNotRepeatTheLastMergedRequest)
+{
+    ScriptedTransport& line = Start(0);
     const auto blocks = Blocks({{40001, 10}, {40011, 10}});
-    CByteBuffer data;
-    ASSERT_EQ(network->ReadRegisterBlocks(1, data, 100, 0, 1024, blocks), S_OK);
-    ASSERT_EQ(network->ReadRegisterBlocks(1, data, 100, 0, 1024, blocks), S_OK);
-    EXPECT_EQ(data.GetLength(), 40u);
+    ASSERT_EQ(m_network->ReadRegisterBlocks(1, m_data, 100, 0, 1024, blocks), S_OK);
+    ASSERT_EQ(m_network->ReadRegisterBlocks(1, m_data, 100, 0, 1024, blocks), S_OK);
+    EXPECT_EQ(m_data.GetLength(), 40u);
     std::vector<uint8_t> counts;
-    for (const Bytes& request : line->written)
+    for (const Bytes& request : line.written)
         counts.push_back(request.at(11));
     EXPECT_EQ(counts, (std::vector<uint8_t>{20, 10, 10}));
 }
 
-TEST(ScriptedLine, MoreRegistersThanAskedAreNotTakenForThem)
+TEST_F(TcpRegisterLine, MoreRegistersThanAskedAreNotTakenForThem)
 {
-    QuickTunables tunables;
-    NetworkPtr network(CModbusComm::Create());
-    auto* line = new ScriptedTransport(NVTools::IOCONNECTION_IP,
-                                       [](const Bytes& request)
-                                       {
-                                           const uint8_t count = request.at(11) + 1;
-                                           Bytes pdu(2 + 2u * count, 0xAB);
-                                           pdu[0] = 3;
-                                           pdu[1] = static_cast<uint8_t>(2 * count);
-                                           return ScriptedTransport::Answer{TcpReply(request, pdu), S_OK};
-                                       });
-    ASSERT_EQ(network->AttachTransport(line), S_OK);
-    ASSERT_EQ(network->SetTransmissionMode(2), S_OK);
-    CByteBuffer data;
-    EXPECT_EQ(network->ReadRegisterBlocks(1, data, 100, 0, 1024, Blocks({{40001, 2}})),
+    Start(1);
+    EXPECT_EQ(m_network->ReadRegisterBlocks(1, m_data, 100, 0, 1024, Blocks({{40001, 2}})),
               MODBUSCOMM_E_INVALID_RESPONSE_LENGTH);
     USHORT value = 0;
-    EXPECT_EQ(network->ReadUShort(1, 40001, value, 100, 0), MODBUSCOMM_E_INVALID_RESPONSE_LENGTH);
+    EXPECT_EQ(m_network->ReadUShort(1, 40001, value, 100, 0), MODBUSCOMM_E_INVALID_RESPONSE_LENGTH);
 }
 
 // --- the maker's file functions -----------------------------------------------------------------
