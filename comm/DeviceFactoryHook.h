@@ -1,7 +1,7 @@
 // What the device factory (CModbusComm::CreateDeviceForAddress) needs of the device classes. They
 // live in libraries above this one, so the factory reaches them through these operations, which
-// the device-model library installs once at start-up (NVSystem::InstallDeviceFactory). Until they
-// are installed the factory creates nothing and answers E_NOTIMPL.
+// the device-model library installs once at start-up (NVSystem::InstallDeviceFactory). Until all of
+// them are installed the factory creates nothing and answers E_NOTIMPL.
 // The operations run without the network's line lock (they take the device lock, which lies outside
 // it), on a device that no other thread can reach yet.
 #pragma once

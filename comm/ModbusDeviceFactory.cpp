@@ -19,7 +19,8 @@ HRESULT CModbusComm::CreateDeviceForAddress(USHORT address, NVSystem::CDeviceCom
         [&]
         {
             const SDeviceFactoryOperations* factory = GetDeviceFactoryOperations();
-            if (factory == nullptr)
+            if (factory == nullptr || factory->Create == nullptr || factory->Attach == nullptr ||
+                factory->AddRef == nullptr || factory->Discard == nullptr || factory->Listed == nullptr)
                 return E_NOTIMPL;
             {
                 CScopedLock line(m_LineLock);

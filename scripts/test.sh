@@ -27,5 +27,5 @@ CC=clang-14 CXX=clang++-14 cmake -S . -B "$build" -G Ninja \
     -DTARNWICK_TSAN=ON \
     -DTARNWICK_WERROR=ON
 cmake --build "$build" --parallel "$jobs"
-TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/scripts/tsan.supp} \
+TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/scripts/tsan.supp${TSAN_OPTIONS:+:$TSAN_OPTIONS}" \
     ctest --test-dir "$build" --output-on-failure --parallel "$jobs" --timeout 300 "$@"
