@@ -295,10 +295,10 @@ public:
     // progress and an asynchronous cancel. Register map version 3 and later use the extended file
     // request, older instruments the file command registers. ---
 
-    // The whole file; the data is emptied first.
+    // The whole file, or nothing: the data is emptied first, and again when the read fails.
     HRESULT ReadDeviceFile(USHORT fileNumber, CByteBuffer& data);
     HRESULT WriteDeviceFile(USHORT fileNumber, const CByteBuffer& data);
-    // The SDI-12 parameter set to and from a disk file.
+    // The SDI-12 parameter set to and from a disk file; the disk file is replaced whole or not at all.
     HRESULT SaveDeviceFileToDisk(const char16_t* path);
     HRESULT SendDiskFileToDevice(const char16_t* path);
     // Of the running or last transfer; seconds left is 0 until some bytes have moved. The state word
