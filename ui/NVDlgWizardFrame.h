@@ -67,12 +67,14 @@ public:
     CNVButton& GetNextButton() { return m_btnNext; }
     CNVButton& GetBackButton() { return m_btnBack; }
 
+    // Both remove the pages and end the wizard without asking a page. Public, since a page ends
+    // its wizard itself after an error (GetOwnerFrame()->OnCancel()).
+    void OnOK() override;
+    void OnCancel() override;
+
 protected:
     BOOL OnInitDialog() override;
     BOOL OnCommand(UINT id) override;
-    // Both remove the pages and end the wizard without asking a page.
-    void OnOK() override;
-    void OnCancel() override;
     // The close box: the Cancel command, whatever the state of the Cancel button.
     void OnClose() override;
     void OnActivate(BOOL bActive) override;
@@ -82,6 +84,8 @@ private:
     void OnBackButton();
     void OnFinishButton();
     void OnCancelButton();
+    // Asks every page that is not skipped, in list order; the first refusal shows its page.
+    BOOL AskPages(BOOL (CDlgWizardPage::*question)());
     // A shortcut presses its button only while the button is enabled.
     void PressIfEnabled(CNVButton& button, UINT id);
     BOOL CreatePage(CDlgWizardPage* page);

@@ -248,13 +248,23 @@ TEST(DialogWindow, EnterAndEscInsideAPageEndNeitherThePageNorItsWindow)
     EXPECT_EQ(mainWindow.result(), IDCANCEL);
 }
 
-TEST(DialogWindow, APageHandsOnTheCommandsItDoesNotHandle)
+// A page created inside a modeless window.
+class PageInWindow : public testing::Test
 {
+protected:
+    void SetUp() override
+    {
+        outer.Create(nullptr);
+        page.Create(&outer);
+    }
+
     std::vector<Delivery> log;
-    RecordingDialog outer("outer", log);
-    RecordingDialog page("page", log);
-    outer.Create(nullptr);
-    page.Create(&outer);
+    RecordingDialog outer{"outer", log};
+    RecordingDialog page{"page", log};
+};
+
+TEST_F(PageInWindow, APageHandsOnTheCommandsItDoesNotHandle)
+{
     page.SendCommand(4711);
     EXPECT_EQ(page.commands, std::vector<UINT>{4711});
     EXPECT_EQ(outer.commands, std::vector<UINT>{4711});
@@ -283,6 +293,24 @@ TEST(DialogWindow, AModalRunEndsWithItsResultAndTakesTheWindowAlong)
     EXPECT_FALSE(popup.isVisible());
 }
 
+TEST_F(PageInWindow, APostedCloseReachesOnlyTheWindowItWasPostedTo)
+{
+    page.show();
+    page.PostClose();
+    // The window goes and a new one comes before the close is delivered.
+    page.DestroyWindow();
+    page.Create(&outer);
+    page.show();
+    testsupport::PumpEvents();
+    EXPECT_TRUE(page.isVisibleTo(&outer));
+    EXPECT_TRUE(page.commands.empty());
+
+    page.PostClose();
+    testsupport::PumpEvents();
+    EXPECT_FALSE(page.isVisibleTo(&outer));
+    EXPECT_EQ(page.commands, std::vector<UINT>{IDCANCEL});
+}
+
 TEST(DialogWindow, AModalPopupBlocksTheMainWindowForItsWorkersToSee)
 {
     std::vector<Delivery> log;
@@ -304,13 +332,8 @@ TEST(DialogWindow, AModalPopupBlocksTheMainWindowForItsWorkersToSee)
     EXPECT_TRUE(testsupport::WaitUntil([&] { return !mainWindow.IsBlockedByModal(); }));
 }
 
-TEST(DialogWindow, OnlyTheProgramsShowAndHideReachOnShowWindow)
+TEST_F(PageInWindow, OnlyTheProgramsShowAndHideReachOnShowWindow)
 {
-    std::vector<Delivery> log;
-    RecordingDialog outer("outer", log);
-    RecordingDialog page("page", log);
-    outer.Create(nullptr);
-    page.Create(&outer);
     page.show();
     EXPECT_EQ(page.shows, std::vector<BOOL>{TRUE}) << "shown by the program, even inside a hidden window";
     outer.show();
