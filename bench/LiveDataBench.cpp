@@ -40,13 +40,6 @@ constexpr uint16_t kMultiSensorProbe = 18;
 constexpr USHORT kPressureTemperatureSensorId = 33;
 constexpr USHORT kOxygenPartialPressureId = 2;
 
-benchsupport::PrivateSettings& Settings()
-{
-    static benchsupport::PrivateSettings settings{
-        {{u"InterMsgDelay TO", 0}, {u"RTUInterCharacter TO", 20}, {u"Read Register TO", 500}}};
-    return settings;
-}
-
 double ThreadCpuSeconds()
 {
     timespec now{};
@@ -73,7 +66,6 @@ struct SimulatedProbe
 
 void BM_PollRoundMultiSensorProbe(benchmark::State& state)
 {
-    Settings();
     SimulatedProbe probe;
     benchsupport::DeviceLine line;
     if (!line.Link(probe.port, kSlave))
@@ -139,7 +131,6 @@ public:
 
 void BM_PageRound(benchmark::State& state)
 {
-    Settings();
     PrintedDialogs dialogs;
     ui::CDialogService* previous = ui::SetDialogService(&dialogs);
     SimulatedProbe probe(probesim::ProbeSensors::None);
@@ -184,7 +175,7 @@ void BM_PageRound(benchmark::State& state)
         const int rows = page.List().topLevelItemCount();
 
         QTimer fillPopup;
-        const std::string folder = Settings().dir;
+        const std::string folder = benchsupport::PrivateSettings::Dir();
         QObject::connect(&fillPopup, &QTimer::timeout,
                          [&]
                          {
@@ -230,10 +221,6 @@ int main(int argc, char** argv)
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return benchsupport::RunBenchmarks(
+        argc, argv, {{u"InterMsgDelay TO", 0}, {u"RTUInterCharacter TO", 20}, {u"Read Register TO", 500}});
 }
