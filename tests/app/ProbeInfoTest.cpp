@@ -27,6 +27,40 @@ protected:
         MainWindow().ShowPage(Page::PAGE_PROBE_INFO);
         ConnectByButton();
     }
+    // A VOX PRO whose boot code restarts quickly, connected; its blocks take blockTime each.
+    void ConnectForFlash(std::chrono::milliseconds blockTime = std::chrono::milliseconds(0))
+    {
+        probesim::InstrumentConfig config = probesim::ProbeConfig(12, kSerial);
+        config.boot.switchSilence = std::chrono::milliseconds(50);
+        config.boot.rebootSilence = std::chrono::milliseconds(50);
+        config.boot.blockTime = blockTime;
+        ConnectTo(config);
+    }
+    // The file dialog's next answer: an image of version 2.50 for it, of the given length.
+    void QueueUpgradeImage(unsigned records = 8)
+    {
+        m_dialogs.QueueFile(WriteImage({.deviceType = 12,
+                                        .firmwareVersion = 250,
+                                        .lowestHardware = 1,
+                                        .highestHardware = 1,
+                                        .records = records},
+                                       "upgrade.bin"));
+    }
+    // Runs the popup modally with the progress shown every periodMs: the queued image is chosen,
+    // the update started, and then `during` runs, which leads to the popup's end.
+    static int RunUpdate(CDlgPopup_FirmwareUpdate& popup, int periodMs, const std::function<void()>& during)
+    {
+        popup.SetProgressPeriod(periodMs);
+        return testsupport::RunModal(
+            popup,
+            [&]
+            {
+                popup.SelectButton().click();
+                popup.UpdateButton().click();
+                during();
+            },
+            std::chrono::milliseconds(60000));
+    }
     QString WriteImage(const probesim::ImageContent& content, const char* name)
     {
         const std::filesystem::path path = m_config.Path() / name;
@@ -141,13 +175,8 @@ TEST_F(ProbeInfoTest, AnImageForAnotherDeviceTypeOrHardwareIsRefusedAndUpdateSta
 
 TEST_F(ProbeInfoTest, AValidImageIsFlashedWithProgressAndTheNewVersionIsShown)
 {
-    probesim::InstrumentConfig config = probesim::ProbeConfig(12, kSerial);
-    config.boot.switchSilence = std::chrono::milliseconds(50);
-    config.boot.rebootSilence = std::chrono::milliseconds(50);
-    ConnectTo(config);
-    m_dialogs.QueueFile(
-        WriteImage({.deviceType = 12, .firmwareVersion = 250, .lowestHardware = 1, .highestHardware = 1},
-                   "upgrade.bin"));
+    ConnectForFlash();
+    QueueUpgradeImage();
     m_dialogs.QueueAnswer(platform::IDYES);
     CDlgPopup_FirmwareUpdate popup(&MainWindow().ProbeInfoPage());
     popup.SetProgressPeriod(20);
@@ -173,33 +202,23 @@ TEST_F(ProbeInfoTest, AValidImageIsFlashedWithProgressAndTheNewVersionIsShown)
 
 TEST_F(ProbeInfoTest, OnceTheImageIsGoingOutACancelIsRefusedAndTheUpdateCompletes)
 {
-    probesim::InstrumentConfig config = probesim::ProbeConfig(12, kSerial);
-    config.boot.switchSilence = std::chrono::milliseconds(50);
-    config.boot.rebootSilence = std::chrono::milliseconds(50);
     // Slow blocks, so that the cancel comes while the image is going out.
-    config.boot.blockTime = std::chrono::milliseconds(40);
-    ConnectTo(config);
-    m_dialogs.QueueFile(WriteImage(
-        {.deviceType = 12, .firmwareVersion = 250, .lowestHardware = 1, .highestHardware = 1, .records = 200},
-        "slow.bin"));
+    ConnectForFlash(std::chrono::milliseconds(40));
+    QueueUpgradeImage(200);
     m_dialogs.QueueAnswer(platform::IDYES); // upgrade
     m_dialogs.QueueAnswer(platform::IDNO);  // the first cancel is taken back
     m_dialogs.QueueAnswer(platform::IDYES); // the second is meant
     CDlgPopup_FirmwareUpdate popup(&MainWindow().ProbeInfoPage());
-    popup.SetProgressPeriod(20);
-    const int result = testsupport::RunModal(
-        popup,
-        [&]
-        {
-            popup.SelectButton().click();
-            popup.UpdateButton().click();
-            ASSERT_TRUE(testsupport::WaitUntil([&] { return popup.ProgressBar().value() > 0; }));
-            testsupport::SavePicture(popup, "FirmwareUpdate.Uploading");
-            popup.SendCommand(IDCANCEL);
-            EXPECT_EQ(popup.GetUploadState(), CFirmwareUpload::STATE_UPLOADING);
-            popup.SendCommand(IDCANCEL);
-        },
-        std::chrono::milliseconds(60000));
+    const int result =
+        RunUpdate(popup, 20,
+                  [&]
+                  {
+                      ASSERT_TRUE(testsupport::WaitUntil([&] { return popup.ProgressBar().value() > 0; }));
+                      testsupport::SavePicture(popup, "FirmwareUpdate.Uploading");
+                      popup.SendCommand(IDCANCEL);
+                      EXPECT_EQ(popup.GetUploadState(), CFirmwareUpload::STATE_UPLOADING);
+                      popup.SendCommand(IDCANCEL);
+                  });
     EXPECT_EQ(result, IDOK);
     const std::vector<QString> texts = BoxTexts();
     ASSERT_EQ(texts.size(), 5u);
@@ -211,29 +230,20 @@ TEST_F(ProbeInfoTest, OnceTheImageIsGoingOutACancelIsRefusedAndTheUpdateComplete
 
 TEST_F(ProbeInfoTest, ACancelAfterTheFlashHasEndedShowsHowItEnded)
 {
-    probesim::InstrumentConfig config = probesim::ProbeConfig(12, kSerial);
-    config.boot.switchSilence = std::chrono::milliseconds(50);
-    config.boot.rebootSilence = std::chrono::milliseconds(50);
-    ConnectTo(config);
-    m_dialogs.QueueFile(
-        WriteImage({.deviceType = 12, .firmwareVersion = 250, .lowestHardware = 1, .highestHardware = 1},
-                   "upgrade.bin"));
+    ConnectForFlash();
+    QueueUpgradeImage();
     m_dialogs.QueueAnswer(platform::IDYES);
     CDlgPopup_FirmwareUpdate popup(&MainWindow().ProbeInfoPage());
     // The progress timer does not come round before the cancel.
-    popup.SetProgressPeriod(600000);
-    const int result = testsupport::RunModal(
-        popup,
-        [&]
-        {
-            popup.SelectButton().click();
-            popup.UpdateButton().click();
-            ASSERT_TRUE(testsupport::WaitUntil(
-                [&] { return popup.GetUploadState() == CFirmwareUpload::STATE_FINISHED; },
-                std::chrono::milliseconds(30000)));
-            popup.SendCommand(IDCANCEL);
-        },
-        std::chrono::milliseconds(60000));
+    const int result =
+        RunUpdate(popup, 600000,
+                  [&]
+                  {
+                      ASSERT_TRUE(testsupport::WaitUntil(
+                          [&] { return popup.GetUploadState() == CFirmwareUpload::STATE_FINISHED; },
+                          std::chrono::milliseconds(30000)));
+                      popup.SendCommand(IDCANCEL);
+                  });
     EXPECT_EQ(result, IDOK);
     EXPECT_EQ(BoxTexts().back(), "Firmware successfully updated to version 2.50.");
 }
@@ -244,9 +254,7 @@ TEST_F(ProbeInfoTest, ACancelWhileTheProbeRestartsLeavesItInItsBootCodeAndDiscon
     config.boot.switchSilence = std::chrono::milliseconds(1000);
     ConnectTo(config);
     CDlgFrame_TarnwickSoft& window = MainWindow();
-    m_dialogs.QueueFile(
-        WriteImage({.deviceType = 12, .firmwareVersion = 250, .lowestHardware = 1, .highestHardware = 1},
-                   "upgrade.bin"));
+    QueueUpgradeImage();
     m_dialogs.QueueAnswer(platform::IDYES); // upgrade
     m_dialogs.QueueAnswer(platform::IDYES); // cancel
     int result = -1;
