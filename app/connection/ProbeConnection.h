@@ -209,6 +209,9 @@ extern CProbeConnection theProbeConnection;
 using SkinModelNameLookup = CWideString (*)(USHORT deviceType);
 void SetSkinModelNameLookup(SkinModelNameLookup lookup);
 
+// An SDI-12 address character: 0-9, a-z or A-Z.
+bool IsSdi12Address(char16_t address);
+
 // "%s (error code 0x%08X)".
 CWideString FormatTextWithErrorCode(const char16_t* text, HRESULT code);
 
