@@ -1,27 +1,15 @@
 #include "app/popups/AnalogSetup.h"
 
-#include <memory>
 #include <string_view>
 
 #include "app/connection/SensorReadings.h"
-#include "device/RegisterMap.h"
 #include "foundation/ResultCodes.h"
 #include "ui/NumericText.h"
 
 namespace
 {
 
-constexpr ULONG kRegisterTimeoutMs = 500;
-// Two tries after the first.
-constexpr USHORT kRegisterRetries = 2;
-constexpr USHORT kLoop2On = 1;
 constexpr UINT kScalingDigits = 6;
-
-struct NetworkReleaser
-{
-    void operator()(CModbusComm* network) const { network->Release(); }
-};
-using NetworkRef = std::unique_ptr<CModbusComm, NetworkReleaser>;
 
 } // namespace
 
@@ -64,37 +52,14 @@ BOOL CAnalogSetup::Load()
         return FALSE;
     loop1.Enabled = disabled == 0 ? TRUE : FALSE;
 
-    const NetworkRef network(m_Connection.GetModbusInterface());
-    if (network == nullptr)
+    m_bSecondLoop = m_Connection.HasSecondCurrentLoop();
+    if (!m_bSecondLoop)
         return TRUE;
-    const USHORT address = m_Connection.m_nAddress.load();
-    USHORT interfaces = 0;
-    if (Failed(network->ReadUShort(address, NVSystem::REG_INTERFACE_CONFIGURATION, interfaces,
-                                   kRegisterTimeoutMs, kRegisterRetries)))
-        return TRUE;
-    m_bSecondLoop = (interfaces & INTERFACE_SECOND_CURRENT_LOOP) != 0 ? TRUE : FALSE;
-    return !m_bSecondLoop || Succeeded(ReadSecondLoop(*network, address)) ? TRUE : FALSE;
-}
-
-HRESULT CAnalogSetup::ReadSecondLoop(CModbusComm& network, USHORT address)
-{
-    sAnalogLoop& loop = m_Loops[ANALOG_LOOP_2];
-    USHORT enable = 0;
-    HRESULT hr = network.ReadUShort(address, REG_LOOP2_ENABLE, enable, kRegisterTimeoutMs, kRegisterRetries);
-    if (Succeeded(hr))
-        hr = network.ReadUShort(address, REG_LOOP2_CONNECTION, loop.SensorNumber, kRegisterTimeoutMs,
-                                kRegisterRetries);
-    if (Succeeded(hr))
-        hr = network.ReadUShort(address, REG_LOOP2_PARAMETER, loop.ParameterNumber, kRegisterTimeoutMs,
-                                kRegisterRetries);
-    if (Succeeded(hr))
-        hr = network.ReadFloat(address, REG_LOOP2_FULL_SCALE, loop.FullScale, kRegisterTimeoutMs,
-                               kRegisterRetries);
-    if (Succeeded(hr))
-        hr = network.ReadFloat(address, REG_LOOP2_ZERO_SCALE, loop.ZeroScale, kRegisterTimeoutMs,
-                               kRegisterRetries);
-    loop.Enabled = enable == kLoop2On ? TRUE : FALSE;
-    return hr;
+    sAnalogLoop& loop2 = m_Loops[ANALOG_LOOP_2];
+    return Succeeded(m_Connection.ReadCurrentLoop(loop2.Enabled, loop2.SensorNumber, loop2.ParameterNumber,
+                                                  loop2.FullScale, loop2.ZeroScale))
+               ? TRUE
+               : FALSE;
 }
 
 int CAnalogSetup::FindFollowedReading(int loop) const

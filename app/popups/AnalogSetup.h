@@ -1,7 +1,7 @@
 // What the analog output popup reads and writes, without the window: the probe's two 4-20 mA
 // current loops. Loop 1 is set through the device object's analog-output operations; loop 2 exists
-// only on probes that report it (bit 9 of the interface configuration register) and is set through
-// its holding registers 49710-49716.
+// only on probes that report it and is set through its holding registers (CProbeConnection's
+// HasSecondCurrentLoop, ReadCurrentLoop and WriteCurrentLoop).
 //
 // The device layer keeps register 49507 as a disable flag, so a loop's Enabled is the opposite of
 // what the device reports for loop 1; loop 2's 49716 holds 1 for on.
@@ -18,13 +18,6 @@
 inline constexpr int ANALOG_LOOP_COUNT = 2;
 inline constexpr int ANALOG_LOOP_1 = 0;
 inline constexpr int ANALOG_LOOP_2 = 1;
-
-inline constexpr USHORT REG_LOOP2_CONNECTION = 49710;
-inline constexpr USHORT REG_LOOP2_PARAMETER = 49711;
-inline constexpr USHORT REG_LOOP2_FULL_SCALE = 49712; // float, the value at 20 mA
-inline constexpr USHORT REG_LOOP2_ZERO_SCALE = 49714; // float, the value at 4 mA
-inline constexpr USHORT REG_LOOP2_ENABLE = 49716;
-inline constexpr USHORT INTERFACE_SECOND_CURRENT_LOOP = 0x0200;
 
 struct sAnalogLoop
 {
@@ -71,7 +64,6 @@ public:
     HRESULT WriteLoop2(int reading);
 
 private:
-    HRESULT ReadSecondLoop(CModbusComm& network, USHORT address);
     void Follow(int loop, int reading);
 
     CProbeConnection& m_Connection;

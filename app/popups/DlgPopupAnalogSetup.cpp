@@ -8,6 +8,7 @@
 
 #include "app/connection/SensorStatusText.h"
 #include "app/main/WaitCursor.h"
+#include "app/popups/PopupButtons.h"
 #include "ui/MessageBoxes.h"
 #include "ui/NumericText.h"
 #include "ui/QtText.h"
@@ -87,20 +88,8 @@ BOOL CDlgPopup_AnalogSetup::OnInitDialog()
     groups->addWidget(&m_loops[ANALOG_LOOP_2].group);
     layout->addLayout(groups);
 
-    auto* buttons = new QHBoxLayout();
-    buttons->addStretch();
-    for (auto [button, id, text] :
-         {std::tuple{&m_btnOK, IDOK, "OK"}, std::tuple{&m_btnCancel, IDCANCEL, "Cancel"}})
-    {
-        button->setParent(this);
-        button->setText(QString::fromLatin1(text));
-        button->setAutoDefault(false);
-        SetDlgCtrlID(button, id);
-        connect(button, &QPushButton::clicked, this, [this, command = id] { SendCommand(command); });
-        buttons->addWidget(button);
-    }
+    AddPopupButtonRow(*this, *layout, {{&m_btnOK, IDOK, "OK"}, {&m_btnCancel, IDCANCEL, "Cancel"}});
     m_btnOK.setDefault(true);
-    layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     CNVDialog::OnInitDialog();
 

@@ -1,11 +1,11 @@
 #include "app/popups/DlgPopupProbeCommCfg.h"
 
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
 #include "app/main/WaitCursor.h"
+#include "app/popups/PopupButtons.h"
 #include "ui/MessageBoxes.h"
 #include "ui/NumericText.h"
 #include "ui/QtText.h"
@@ -101,20 +101,8 @@ void CDlgPopup_ProbeCommCfg::CreateControls()
     SetDlgCtrlID(&m_chkStayAwake, IDC_PROBE_STAY_AWAKE);
     layout->addWidget(&m_chkStayAwake);
 
-    auto* buttons = new QHBoxLayout();
-    buttons->addStretch();
-    for (auto [button, id, text] :
-         {std::tuple{&m_btnOK, IDOK, "OK"}, std::tuple{&m_btnCancel, IDCANCEL, "Cancel"}})
-    {
-        button->setParent(this);
-        button->setText(QString::fromLatin1(text));
-        button->setAutoDefault(false);
-        SetDlgCtrlID(button, id);
-        connect(button, &QPushButton::clicked, this, [this, command = id] { SendCommand(command); });
-        buttons->addWidget(button);
-    }
+    AddPopupButtonRow(*this, *layout, {{&m_btnOK, IDOK, "OK"}, {&m_btnCancel, IDCANCEL, "Cancel"}});
     m_btnOK.setDefault(true);
-    layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     connect(&m_lists[LIST_MODE], &QComboBox::currentIndexChanged, this, [this] { OnModeChanged(); });
 }

@@ -1,9 +1,9 @@
 #include "app/popups/DlgPopupSelectSDI12Params.h"
 
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "app/popups/PopupButtons.h"
 #include "ui/MessageBoxes.h"
 #include "ui/QtText.h"
 
@@ -35,20 +35,8 @@ BOOL CDlgPopup_SelectSDI12Params::OnInitDialog()
     m_list.setFixedSize(kListWidth, kListHeight);
     SetDlgCtrlID(&m_list, IDC_SDI12_PICK_LIST);
     layout->addWidget(&m_list);
-    auto* buttons = new QHBoxLayout();
-    buttons->addStretch();
-    for (auto [button, id, text] :
-         {std::tuple{&m_btnOK, IDOK, "OK"}, std::tuple{&m_btnCancel, IDCANCEL, "Cancel"}})
-    {
-        button->setParent(this);
-        button->setText(QString::fromLatin1(text));
-        button->setAutoDefault(false);
-        SetDlgCtrlID(button, id);
-        connect(button, &QPushButton::clicked, this, [this, command = id] { SendCommand(command); });
-        buttons->addWidget(button);
-    }
+    AddPopupButtonRow(*this, *layout, {{&m_btnOK, IDOK, "OK"}, {&m_btnCancel, IDCANCEL, "Cancel"}});
     m_btnOK.setDefault(true);
-    layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     const CDynArray<sParameterReading>& offered = m_Picker.Offered();

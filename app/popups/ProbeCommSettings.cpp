@@ -14,12 +14,6 @@
 namespace
 {
 
-struct NetworkReleaser
-{
-    void operator()(CModbusComm* network) const { network->Release(); }
-};
-using NetworkRef = std::unique_ptr<CModbusComm, NetworkReleaser>;
-
 bool InRange(ULONG value, ULONG min, ULONG max)
 {
     return value >= min && value <= max;

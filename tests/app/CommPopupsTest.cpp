@@ -11,6 +11,7 @@
 #include "app/popups/DlgPopupSDI12Setup.h"
 #include "app/popups/DlgPopupSelectSDI12Params.h"
 #include "tests/app/AppWindowTest.h"
+#include "tests/app_core/BothLoopsProbe.h"
 #include "tests/app_core/PortLineModel.h"
 #include "tests/app_core/RegisterWrites.h"
 #include "tools/probe-sim/FileFunctions.h"
@@ -113,17 +114,8 @@ class AnalogPopupTest : public CommPopupsTest
 protected:
     void ConnectWithBothLoops()
     {
-        probesim::InstrumentConfig config = probesim::ProbeConfig(18, kSerial);
-        config.secondCurrentLoop = true;
-        StartProbe(config);
-        probesim::RegisterModel& registers = Probe().Registers();
-        registers.SetU16(reg::kAnalogSensor, 2);
-        registers.SetU16(reg::kAnalogParameter, 3);
-        registers.SetFloat(reg::kAnalogFullScale, 12.5f);
-        registers.SetFloat(reg::kAnalogZeroScale, -3.25f);
-        registers.SetU16(reg::kLoop2Connection, 1);
-        registers.SetU16(reg::kLoop2Parameter, 1);
-        registers.SetU16(reg::kLoop2Enable, 1);
+        StartProbe(BothLoopsConfig(kSerial));
+        PutBothLoops(Probe().Registers());
         MainWindow().ShowPage(PageIndex::PAGE_COMMUNICATION);
         ConnectByButton();
     }

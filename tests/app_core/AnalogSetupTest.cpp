@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "app/popups/AnalogSetup.h"
+#include "tests/app_core/BothLoopsProbe.h"
 #include "tests/app_core/ConnectionTestSupport.h"
 #include "tests/app_core/RegisterWrites.h"
 #include "tools/probe-sim/ServiceRegisters.h"
@@ -19,24 +20,10 @@ using Registers = std::vector<uint16_t>;
 class AnalogSetupTest : public ConnectionTest
 {
 protected:
-    // A multi-sensor probe with both loops: loop 1 on the conductivity sensor's third parameter,
-    // switched on, loop 2 on the level sensor's third parameter.
     void StartWithBothLoops()
     {
-        probesim::InstrumentConfig config = probesim::ProbeConfig(18, kProbeSerial);
-        config.secondCurrentLoop = true;
-        StartProbe(config);
-        probesim::RegisterModel& registers = Probe().Registers();
-        registers.SetU16(reg::kAnalogSensor, 2);
-        registers.SetU16(reg::kAnalogParameter, 3);
-        registers.SetFloat(reg::kAnalogFullScale, 12.5f);
-        registers.SetFloat(reg::kAnalogZeroScale, -3.25f);
-        registers.SetU16(reg::kAnalogDisable, 0);
-        registers.SetU16(reg::kLoop2Connection, 3);
-        registers.SetU16(reg::kLoop2Parameter, 3);
-        registers.SetFloat(reg::kLoop2FirstScale, 40.0f);
-        registers.SetFloat(reg::kLoop2SecondScale, 0.5f);
-        registers.SetU16(reg::kLoop2Enable, 1);
+        StartProbe(BothLoopsConfig(kProbeSerial));
+        PutBothLoops(Probe().Registers());
         ASSERT_EQ(m_connection.ConnectToDevice(), S_OK);
     }
 
@@ -70,7 +57,6 @@ TEST_F(AnalogSetupTest, LoadsBothLoopsAndFindsEachReadingBySensorAndParameterNum
     EXPECT_TRUE(loop1.Enabled);
     EXPECT_EQ(loop1.FullScale, 12.5f);
     EXPECT_EQ(loop1.ZeroScale, -3.25f);
-    // Every sensor has a parameter number 3; only the conductivity sensor's is the loop's.
     EXPECT_EQ(Followed(ANALOG_LOOP_1).Connection, 2);
     EXPECT_EQ(Followed(ANALOG_LOOP_1).ParameterNumber, 3);
 
