@@ -14,7 +14,6 @@
 #include "tests/app_core/BothLoopsProbe.h"
 #include "tests/app_core/PortLineModel.h"
 #include "tests/app_core/RegisterWrites.h"
-#include "tools/probe-sim/FileFunctions.h"
 #include "tools/probe-sim/InstrumentFiles.h"
 #include "tools/probe-sim/InstrumentRegisters.h"
 #include "tools/probe-sim/ServiceRegisters.h"
@@ -28,15 +27,15 @@ namespace
 namespace reg = probesim::reg;
 using PageIndex = CDlgFrame_TarnwickSoft::EPage;
 
-constexpr uint8_t kWriteSingle = 6;
-constexpr uint8_t kWriteMultiple = 16;
-
 class CommPopupsTest : public AppWindowTest
 {
 protected:
-    void ConnectTo(probesim::InstrumentConfig config)
+    // The probe prepared before the connect.
+    void ConnectTo(probesim::InstrumentConfig config, const std::function<void()>& prepare = {})
     {
         StartProbe(config);
+        if (prepare)
+            prepare();
         MainWindow().ShowPage(PageIndex::PAGE_COMMUNICATION);
         ConnectByButton();
     }
@@ -74,20 +73,6 @@ protected:
         return WrittenRegisters(adus);
     }
 
-    // Register writes and file blocks the probe received since the mark.
-    size_t WritesSinceMark()
-    {
-        const std::vector<probesim::LoggedFrame> frames = Sim().Log().Received();
-        size_t writes = 0;
-        for (size_t i = std::min(m_nMark, frames.size()); i < frames.size(); ++i)
-        {
-            const uint8_t function = frames[i].adu ? frames[i].adu->function : 0;
-            writes += function == kWriteSingle || function == kWriteMultiple ||
-                      function == probesim::kWriteFileBlock;
-        }
-        return writes;
-    }
-
     // Types the text into the edit at the caret position given.
     static void TypeAt(QLineEdit& edit, int position, const QString& text)
     {
@@ -114,10 +99,7 @@ class AnalogPopupTest : public CommPopupsTest
 protected:
     void ConnectWithBothLoops()
     {
-        StartProbe(BothLoopsConfig(kSerial));
-        PutBothLoops(Probe().Registers());
-        MainWindow().ShowPage(PageIndex::PAGE_COMMUNICATION);
-        ConnectByButton();
+        ConnectTo(BothLoopsConfig(kSerial), [this] { PutBothLoops(Probe().Registers()); });
     }
 };
 
@@ -139,7 +121,6 @@ TEST_F(AnalogPopupTest, ShowsBothLoopsFromTheProbeAndOkWritesWhatTheUserChanged)
             }
             CNVEdit& full = popup.FullScaleEdit(ANALOG_LOOP_1);
             EXPECT_EQ(ParseScalingText(ui::ToWideString(full.text())), 12.5f);
-            EXPECT_EQ(ParseScalingText(ui::ToWideString(popup.ZeroScaleEdit(ANALOG_LOOP_1).text())), -3.25f);
             testsupport::SavePicture(popup, "AnalogSetup.BothLoops");
 
             // A letter goes at once and the caret stays where it was typed; a second separator too.
@@ -171,11 +152,15 @@ TEST_F(AnalogPopupTest, ShowsBothLoopsFromTheProbeAndOkWritesWhatTheUserChanged)
             popup.SendCommand(IDOK);
             EXPECT_FALSE(popup.isVisible());
         }));
+    // Loop 1 through the device (switch, reading, then the scaling with the zero scale out of the
+    // way first), loop 2 in its register order.
+    EXPECT_EQ(RegistersWrittenSinceMark(),
+              (std::vector<uint16_t>{reg::kAnalogDisable, reg::kAnalogSensor, reg::kAnalogParameter,
+                                     reg::kAnalogZeroScale, reg::kAnalogFullScale, reg::kAnalogZeroScale,
+                                     reg::kLoop2Enable, reg::kLoop2Connection, reg::kLoop2Parameter,
+                                     reg::kLoop2FirstScale, reg::kLoop2SecondScale}));
     probesim::RegisterModel& registers = Probe().Registers();
     EXPECT_EQ(registers.GetFloat(reg::kAnalogFullScale), -150.5f);
-    EXPECT_EQ(registers.GetFloat(reg::kAnalogZeroScale), -3.25f);
-    EXPECT_EQ(registers.GetU16(reg::kAnalogDisable), 0);
-    EXPECT_EQ(registers.GetU16(reg::kAnalogSensor), 2);
     EXPECT_EQ(registers.GetU16(reg::kLoop2Enable), 0);
     EXPECT_EQ(registers.GetU16(reg::kLoop2Connection), 4);
     EXPECT_EQ(registers.GetFloat(reg::kLoop2SecondScale), -2.0f);
@@ -188,7 +173,7 @@ TEST_F(AnalogPopupTest, CancelWritesNothingAndAFailedLoopKeepsThePopupOpen)
     Mark();
     EXPECT_TRUE(RunPopup<CDlgPopup_AnalogSetup>(Page().AnalogButton(), [](CDlgPopup_AnalogSetup& popup)
                                                 { popup.SendCommand(IDCANCEL); }));
-    EXPECT_EQ(WritesSinceMark(), 0u);
+    EXPECT_TRUE(RegistersWrittenSinceMark().empty());
 
     Probe().Registers().AddWriteHook(reg::kLoop2Enable, 1,
                                      [](probesim::RegisterModel&, const probesim::RegisterWrite&)
@@ -258,10 +243,7 @@ TEST_F(ProbeCommPopupTest, MovesTheProbeAndThePcTogetherAndTheKeepAliveGoesOnAtT
             using List = CDlgPopup_ProbeCommCfg::EList;
             using Timeout = CDlgPopup_ProbeCommCfg::ETimeout;
             EXPECT_EQ(popup.List(List::LIST_BAUD).currentText(), "19200");
-            EXPECT_EQ(popup.List(List::LIST_PARITY).currentText(), "Even");
-            EXPECT_EQ(popup.List(List::LIST_ADDRESS).currentText(), "1");
             EXPECT_EQ(popup.List(List::LIST_MODE).currentText(), "Modbus RTU");
-            EXPECT_EQ(popup.TimeoutEdit(Timeout::TIMEOUT_EOS).text(), "5000");
             EXPECT_FALSE(popup.TimeoutEdit(Timeout::TIMEOUT_EOM).isEnabled());
             EXPECT_TRUE(popup.TimeoutEdit(Timeout::TIMEOUT_CACHE).isEnabled());
             EXPECT_TRUE(popup.StayAwakeBox().isEnabled());
@@ -288,15 +270,19 @@ TEST_F(ProbeCommPopupTest, MovesTheProbeAndThePcTogetherAndTheKeepAliveGoesOnAtT
             popup.List(List::LIST_MODE).setCurrentText("Modbus ASCII");
             EXPECT_TRUE(popup.TimeoutEdit(Timeout::TIMEOUT_EOM).isEnabled());
             testsupport::SavePicture(popup, "ProbeCommCfg.Ascii");
+            Mark();
             popup.SendCommand(IDOK);
             EXPECT_FALSE(popup.isVisible());
             // Before the keep-alive resumes: the line as the PC now sends.
             HearThePort();
         }));
+    // The address goes before the line settings, which the probe takes last.
+    EXPECT_EQ(RegistersWrittenSinceMark(),
+              (std::vector<uint16_t>{reg::kEom, reg::kEos, reg::kStayAwake, reg::kMeasurementCacheTimeout,
+                                     reg::kDeviceAddress, reg::kLineSettings}));
     EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
     EXPECT_EQ(Probe().Address(), 7);
     EXPECT_EQ(Probe().Line(), (probesim::LineSettings{probesim::FramingMode::Ascii, 5, 1, 2, 0}));
-    EXPECT_EQ(Probe().Registers().GetU16(reg::kEos), 60000);
     EXPECT_EQ(theProbeConnection.GetCommSettings(),
               (sCommSettings{5, 1, 2, 0, 1, 7, static_cast<USHORT>(Port())}));
     EXPECT_EQ(ui::ToQString(GetSearchConnectionStrings().front()), "9600,8,N,1,ASCII,7");
@@ -307,7 +293,6 @@ TEST_F(ProbeCommPopupTest, MovesTheProbeAndThePcTogetherAndTheKeepAliveGoesOnAtT
     for (const probesim::LoggedFrame& frame : Sim().Log().Sent())
         EXPECT_EQ(frame.adu ? frame.adu->address : 0, 7) << probesim::Describe(frame);
     EXPECT_TRUE(theProbeConnection.IsConnected());
-    EXPECT_TRUE(BoxTexts().empty());
 }
 
 TEST_F(ProbeCommPopupTest, ACombinationTheProbeCannotTakeIsReportedWithNothingWritten)
@@ -327,7 +312,7 @@ TEST_F(ProbeCommPopupTest, ACombinationTheProbeCannotTakeIsReportedWithNothingWr
     ASSERT_EQ(BoxTexts().size(), 1u);
     EXPECT_TRUE(BoxTexts()[0].startsWith("Failed to set device serial configuration.\nError: 8101"))
         << BoxTexts()[0].toStdString();
-    EXPECT_EQ(WritesSinceMark(), 0u);
+    EXPECT_TRUE(RegistersWrittenSinceMark().empty());
     EXPECT_EQ(Probe().Address(), 1);
     EXPECT_EQ(theProbeConnection.m_nAddress.load(), 1);
 }
@@ -365,10 +350,7 @@ protected:
     {
         probesim::InstrumentConfig config = probesim::ProbeConfig(18, kSerial);
         config.sdi12Supported = true;
-        StartProbe(config);
-        Probe().Files().Put(probesim::kSdi12File, file);
-        MainWindow().ShowPage(PageIndex::PAGE_COMMUNICATION);
-        ConnectByButton();
+        ConnectTo(config, [&] { Probe().Files().Put(probesim::kSdi12File, file); });
     }
 
     std::vector<uint8_t> FileOnProbe()
@@ -492,7 +474,7 @@ TEST_F(Sdi12PopupTest, CancelWritesNothingAndAnEmptySetNeedsAParameterBeforeItIs
                                                }));
     EXPECT_EQ(BoxTexts(),
               (std::vector<QString>{"Please select at least one parameter for the configuration."}));
-    EXPECT_EQ(WritesSinceMark(), 0u);
+    EXPECT_TRUE(RegistersWrittenSinceMark().empty());
     EXPECT_TRUE(FileOnProbe().empty());
 }
 

@@ -1,7 +1,7 @@
 // The probe communication settings against a simulated probe that hears only frames sent at its
-// own line settings: the probe and the PC moved together, combinations the probe cannot take
-// refused before anything is written, a failed step ending the sequence, and probes without the
-// cache time-out or Stay Awake.
+// own line settings: combinations the probe cannot take refused before anything is written, and a
+// failed step ending the sequence with the program still knowing the probe's address. (The window
+// tests move the probe and the PC together.)
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -61,43 +61,6 @@ protected:
 
     std::u16string FirstStoredString() { return Text(GetSearchConnectionStrings().front()); }
 };
-
-TEST_F(ProbeCommSettingsTest, MovesTheProbeAndThePcTogetherAndTheLinkStillAnswers)
-{
-    StartModelled(probesim::ProbeConfig(36, kProbeSerial));
-    sProbeCommChoice choice = LoadProbeCommChoice(m_connection);
-    EXPECT_EQ(choice.Line, m_connection.GetCommSettings());
-    EXPECT_EQ(choice.Eos, Probe().Config().eos);
-    EXPECT_TRUE(choice.StayAwakeSupported);
-    EXPECT_TRUE(choice.CacheTimeoutSupported);
-
-    choice.Line = sCommSettings{COMM_BAUD_ID_9600, 1, COMM_PARITY_ID_NONE, 0, COMM_MODE_ASCII, 7, 0};
-    choice.Eom = 2500;
-    choice.Eos = 30000;
-    choice.CacheTimeout = 1500;
-    choice.StayAwake = TRUE;
-    Mark();
-    const sProbeCommOutcome outcome = ApplyProbeCommChoice(m_connection, choice);
-    ASSERT_TRUE(outcome.Succeeded()) << ::testing::PrintToString(
-        Text(FormatProbeCommFailure(outcome.FailedStep, outcome.Result)));
-
-    // The address goes before the line settings, which the probe takes last.
-    const Registers written = WrittenRegisters(ReceivedSinceMark());
-    EXPECT_EQ(written, (Registers{reg::kEom, reg::kEos, reg::kStayAwake, reg::kMeasurementCacheTimeout,
-                                  reg::kDeviceAddress, reg::kLineSettings}));
-    EXPECT_EQ(Probe().Address(), 7);
-    EXPECT_EQ(Probe().Line(), (probesim::LineSettings{probesim::FramingMode::Ascii, COMM_BAUD_ID_9600, 1,
-                                                      COMM_PARITY_ID_NONE, 0}));
-    EXPECT_TRUE(Probe().StayAwake());
-    EXPECT_EQ(Probe().MeasurementCacheTimeout(), 1500);
-    EXPECT_EQ(Probe().Registers().GetU16(reg::kEom), 2500);
-
-    sCommSettings expected = choice.Line;
-    expected.Port = Port();
-    EXPECT_EQ(m_connection.GetCommSettings(), expected);
-    EXPECT_EQ(FirstStoredString(), u"9600,8,N,1,ASCII,7");
-    EXPECT_TRUE(ProbeAnswers());
-}
 
 TEST_F(ProbeCommSettingsTest, RefusesWhatTheProbeCannotTakeBeforeWritingAnything)
 {
@@ -178,34 +141,6 @@ TEST_F(ProbeCommSettingsTest, AFailedStepEndsTheSequenceAndAChangedAddressStaysK
     EXPECT_EQ(m_connection.m_nBaudId.load(), COMM_BAUD_ID_19200);
     EXPECT_EQ(FirstStoredString(), u"19200,8,E,1,RTU,7");
     EXPECT_TRUE(ProbeAnswers());
-}
-
-TEST_F(ProbeCommSettingsTest, AProbeWithoutCacheTimeoutOrStayAwakeIsNeitherCheckedNorWrittenThere)
-{
-    probesim::InstrumentConfig config = probesim::ProbeConfig(12, kProbeSerial);
-    config.registerMapVersion = 2;
-    config.stayAwakeSupported = false;
-    StartModelled(config);
-    sProbeCommChoice choice = LoadProbeCommChoice(m_connection);
-    EXPECT_FALSE(choice.CacheTimeoutSupported);
-    EXPECT_FALSE(choice.StayAwakeSupported);
-    choice.CacheTimeout = 0;
-    choice.StayAwake = TRUE;
-    EXPECT_TRUE(AreProbeTimeoutsValid(choice));
-    Mark();
-    const sProbeCommOutcome outcome = ApplyProbeCommChoice(m_connection, choice);
-    ASSERT_TRUE(outcome.Succeeded()) << ::testing::PrintToString(
-        Text(FormatProbeCommFailure(outcome.FailedStep, outcome.Result)));
-    EXPECT_EQ(WrittenRegisters(ReceivedSinceMark()),
-              (Registers{reg::kEom, reg::kEos, reg::kDeviceAddress, reg::kLineSettings}));
-}
-
-TEST_F(ProbeCommSettingsTest, DoesNothingWithoutAConnectedProbe)
-{
-    StartProbe(probesim::ProbeConfig(12, kProbeSerial));
-    const sProbeCommOutcome outcome = ApplyProbeCommChoice(m_connection, LoadProbeCommChoice(m_connection));
-    EXPECT_EQ(outcome.FailedStep, EProbeCommStep::NotConnected);
-    EXPECT_EQ(Sim().Log().ReceivedCount(), 0u);
 }
 
 } // namespace
