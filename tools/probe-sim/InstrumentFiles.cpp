@@ -24,6 +24,8 @@ std::vector<uint8_t> EncodeOemConfig(const OemConfig& config)
 {
     std::vector<uint8_t> data{config.major, config.minor, 0, 0};
     AppendU32(data, config.serialNumber);
+    if (!config.hasFactorySettings)
+        return data;
     AppendU16(data, config.factoryAddress);
     AppendU16(data, EncodeLineSettings(config.factoryLine));
     return data;
@@ -32,7 +34,8 @@ std::vector<uint8_t> EncodeOemConfig(const OemConfig& config)
 std::optional<OemConfig> DecodeOemConfig(const std::vector<uint8_t>& data, uint32_t maxBaudId,
                                          std::string& problem)
 {
-    if (data.size() < kOemConfigBytes)
+    const bool serialOnly = data.size() >= kOemConfigSerialOnlyBytes && data[0] == 0;
+    if (data.size() < kOemConfigBytes && !serialOnly)
     {
         problem = "OEM configuration of " + std::to_string(data.size()) + " bytes is too short";
         return std::nullopt;
@@ -47,6 +50,11 @@ std::optional<OemConfig> DecodeOemConfig(const std::vector<uint8_t>& data, uint3
         return std::nullopt;
     }
     config.serialNumber = ReadU32(data, 4);
+    if (data.size() < kOemConfigBytes)
+    {
+        config.hasFactorySettings = false;
+        return config;
+    }
     config.factoryAddress = ReadU16(data, 8);
     if (config.factoryAddress == 0 || config.factoryAddress > kMaxFactoryAddress)
     {

@@ -4,7 +4,9 @@
 //   65500 OEM configuration: u8 major and u8 minor version, two spare bytes, u32 serial number,
 //         u16 factory address, u16 factory communication settings word (as register 49201).
 //         Versions 0.0-0.2 and 1.x are taken; the instrument uses the serial number and the factory
-//         settings from its next restart (the factory restore) on.
+//         settings from its next restart (the factory restore) on. A version 0 file may end after
+//         the serial number (8 bytes): the instrument then keeps the factory settings it was built
+//         with.
 //   65003 SDI-12 parameter set: u16 format version 1, u16 address character, u16 count n, then n
 //         pairs of u16 connection and u16 parameter number, each 1..32.
 #pragma once
@@ -25,6 +27,7 @@ inline constexpr uint16_t kSdi12File = 65003;
 inline constexpr uint16_t kOemConfigFile = 65500;
 
 inline constexpr size_t kOemConfigBytes = 12;
+inline constexpr size_t kOemConfigSerialOnlyBytes = 8;
 
 struct OemConfig
 {
@@ -33,6 +36,8 @@ struct OemConfig
     uint32_t serialNumber = 0;
     uint16_t factoryAddress = 1;
     LineSettings factoryLine;
+    // False for a version 0 file of 8 bytes, which has neither factory address nor settings.
+    bool hasFactorySettings = true;
 
     friend bool operator==(const OemConfig&, const OemConfig&) = default;
 };

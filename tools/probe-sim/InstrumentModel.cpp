@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "tools/probe-sim/FileFunctions.h"
+#include "tools/probe-sim/ServiceRegisters.h"
 #include "tools/probe-sim/StandardFunctions.h"
 
 namespace probesim
@@ -53,6 +54,7 @@ void InstrumentModel::Install(const std::shared_ptr<InstrumentModel>& self)
                                [self](RegisterModel&, const RegisterWrite&)
                                { return self->fileRegisters.OnParameterWrite(); });
     }
+    InstallServiceRegisters(registers, config, layout);
     sensors.Install();
     InstallMeasurementCache();
     InstallFiles();
@@ -245,6 +247,9 @@ void InstrumentModel::InstallFiles()
     oem.serialNumber = config.serialNumber;
     oem.factoryAddress = config.factoryAddress;
     oem.factoryLine = config.factoryLine;
+    oem.major = config.oemMajor;
+    oem.minor = config.oemMinor;
+    oem.hasFactorySettings = config.oemMajor != 0;
     files.Put(kOemConfigFile, EncodeOemConfig(oem));
     if (config.sdi12Supported)
         files.Put(kSdi12File, EncodeSdi12Set({u'0', {{1, 1}, {1, 2}}}));
@@ -277,7 +282,14 @@ OemConfig InstrumentModel::FactoryConfig() const
     if (const std::optional<DeviceFile> file = files.Get(kOemConfigFile))
     {
         if (auto oem = DecodeOemConfig(file->data, config.maxBaudId, problem))
+        {
+            if (!oem->hasFactorySettings)
+            {
+                oem->factoryAddress = config.factoryAddress;
+                oem->factoryLine = config.factoryLine;
+            }
             return *oem;
+        }
     }
     // Without a usable OEM configuration the instrument keeps what it was built with.
     OemConfig built;
