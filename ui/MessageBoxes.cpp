@@ -60,26 +60,23 @@ int CQtMessageBoxHook::Show(const void* owner, const std::u16string& text, const
                             uint32_t flags)
 {
     QCoreApplication* application = QCoreApplication::instance();
-    const QString qtText = ToQString(text);
-    const QString qtCaption = ToQString(caption);
     if (QThread::currentThread() == application->thread())
     {
         // The handle is the widget's own address (OwnerHandle); the box does not change it.
         QWidget* widget = const_cast<QWidget*>(static_cast<const QWidget*>(owner));
-        return Dialogs().MessageBox(OwnerOrMainWindow(widget), qtText, qtCaption, flags);
+        return Dialogs().MessageBox(OwnerOrMainWindow(widget), ToQString(text), ToQString(caption), flags);
     }
+    // The texts cross to the user-interface thread as plain copies, not as shared Qt strings.
+    const auto show = [text, caption, flags]
+    { return Dialogs().MessageBox(GetMainWindow(), ToQString(text), ToQString(caption), flags); };
     if ((flags & kButtonMask) == platform::MB_OK)
     {
-        QMetaObject::invokeMethod(
-            application,
-            [qtText, qtCaption, flags] { Dialogs().MessageBox(GetMainWindow(), qtText, qtCaption, flags); },
-            Qt::QueuedConnection);
+        QMetaObject::invokeMethod(application, show, Qt::QueuedConnection);
         return platform::IDOK;
     }
     int answer = platform::IDCANCEL;
     QMetaObject::invokeMethod(
-        application, [&] { answer = Dialogs().MessageBox(GetMainWindow(), qtText, qtCaption, flags); },
-        Qt::BlockingQueuedConnection);
+        application, [&answer, &show] { answer = show(); }, Qt::BlockingQueuedConnection);
     return answer;
 }
 

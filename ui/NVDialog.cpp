@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QKeyEvent>
+#include <QMetaObject>
 #include <QPainter>
 #include <QPalette>
 
@@ -75,6 +76,7 @@ CNVDialog::~CNVDialog()
 BOOL CNVDialog::RunInitDialog()
 {
     m_endedDuringInit.reset();
+    ++m_nWindowGeneration;
     m_bHasWindow = true;
     m_bInitialising = true;
     const BOOL result = OnInitDialog();
@@ -119,6 +121,18 @@ void CNVDialog::DestroyWindow()
     m_bHasWindow = false;
     for (CNVDialog* hosted : findChildren<CNVDialog*>())
         hosted->m_bHasWindow = false;
+}
+
+void CNVDialog::PostClose()
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this, generation = m_nWindowGeneration]
+        {
+            if (HasWindow() && m_nWindowGeneration == generation)
+                close();
+        },
+        Qt::QueuedConnection);
 }
 
 void CNVDialog::setVisible(bool visible)
@@ -553,7 +567,7 @@ void CNVDialog::PlaceButtonInBar(UINT nID, int rightOffset)
 BOOL CNVDialog::ComposeBackground()
 {
     ReleaseBackgroundCache();
-    if (!isVisible() || rect().isEmpty())
+    if (rect().isEmpty())
         return FALSE;
     QPixmap composed(size());
     composed.fill(m_backgroundColor ? ui::ToQColor(*m_backgroundColor) : palette().color(QPalette::Window));
@@ -574,8 +588,6 @@ void CNVDialog::paintEvent(QPaintEvent* event)
         QDialog::paintEvent(event);
         return;
     }
-    if (!isVisible() || rect().isEmpty())
-        return;
     if (m_composedBackground.size() != size() && !ComposeBackground())
     {
         QDialog::paintEvent(event);

@@ -101,11 +101,14 @@ public:
     // The window goes (the object stays): the window and those of the dialogs it hosts no longer
     // exist for messages and broadcasts.
     void DestroyWindow();
+    // Closes the window later, as a posted close message would: dropped when by then the window
+    // is gone or has been created anew.
+    void PostClose();
     BOOL HasWindow() const { return m_bHasWindow.load() ? TRUE : FALSE; }
     // TRUE for a dialog created inside another window (a page).
     BOOL IsEmbedded() const { return isWindow() ? FALSE : TRUE; }
     UINT GetTemplateId() const { return m_nIDTemplate; }
-    // TRUE while a modal popup of the application blocks this window. Any thread.
+    // TRUE while a modal popup of the application blocks this top-level window. Any thread.
     BOOL IsBlockedByModal() const { return m_bBlockedByModal.load() ? TRUE : FALSE; }
 
     // ---- Registry and messages ----
@@ -231,6 +234,8 @@ private:
 
     UINT m_nIDTemplate;
     std::atomic<bool> m_bHasWindow{false};
+    // Counts the windows the object has had, so that a close posted to one never reaches the next.
+    uint32_t m_nWindowGeneration = 0;
     std::atomic<bool> m_bBlockedByModal{false};
     bool m_bInitialising = false;
     std::optional<int> m_endedDuringInit;

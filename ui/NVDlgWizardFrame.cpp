@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include <QKeySequence>
-#include <QMetaObject>
 #include <QShortcut>
 
 #include "ui/WizardNavigation.h"
@@ -178,12 +177,12 @@ void CNVDlgWizardFrame::EnableNextButton()
         m_btnNext.Enable();
 }
 
-BOOL CNVDlgWizardFrame::QueryFinish()
+BOOL CNVDlgWizardFrame::AskPages(BOOL (CDlgWizardPage::*question)())
 {
     for (size_t i = 0; i < m_pages.size(); ++i)
     {
         CDlgWizardPage* page = m_pages[i].data();
-        if (page != nullptr && !page->IsSkipped() && !page->OnWizardFinish())
+        if (page != nullptr && !page->IsSkipped() && !(page->*question)())
         {
             SetActivePage(page, IDC_WIZARD_BACK);
             return FALSE;
@@ -192,18 +191,14 @@ BOOL CNVDlgWizardFrame::QueryFinish()
     return TRUE;
 }
 
+BOOL CNVDlgWizardFrame::QueryFinish()
+{
+    return AskPages(&CDlgWizardPage::OnWizardFinish);
+}
+
 BOOL CNVDlgWizardFrame::QueryCancel()
 {
-    for (size_t i = 0; i < m_pages.size(); ++i)
-    {
-        CDlgWizardPage* page = m_pages[i].data();
-        if (page != nullptr && !page->IsSkipped() && !page->OnQueryCancel())
-        {
-            SetActivePage(page, IDC_WIZARD_BACK);
-            return FALSE;
-        }
-    }
-    return TRUE;
+    return AskPages(&CDlgWizardPage::OnQueryCancel);
 }
 
 BOOL CNVDlgWizardFrame::OnCommand(UINT id)

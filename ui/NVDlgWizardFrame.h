@@ -82,6 +82,8 @@ private:
     void OnBackButton();
     void OnFinishButton();
     void OnCancelButton();
+    // Asks every page that is not skipped, in list order; the first refusal shows its page.
+    BOOL AskPages(BOOL (CDlgWizardPage::*question)());
     // A shortcut presses its button only while the button is enabled.
     void PressIfEnabled(CNVButton& button, UINT id);
     BOOL CreatePage(CDlgWizardPage* page);

@@ -312,19 +312,6 @@ TEST(ListBox, InsertionClampsItsIndexAndAutoScrollFollowsTheNewItem)
     EXPECT_FALSE(list.viewport()->rect().intersects(list.visualItemRect(list.item(0))));
 }
 
-TEST(ListBox, CheckListItemsCarryTheirChecks)
-{
-    CNVCheckListBox list;
-    EXPECT_EQ(list.AddString(QStringLiteral("Temperature")), 0);
-    EXPECT_EQ(list.AddString(QStringLiteral("DO %")), 1);
-    list.SetCheck(1, TRUE);
-    list.SetCheck(7, TRUE);
-    EXPECT_FALSE(list.GetCheck(0));
-    EXPECT_TRUE(list.GetCheck(1));
-    EXPECT_FALSE(list.GetCheck(-1));
-    EXPECT_FALSE(list.GetCheck(7));
-}
-
 // Counts the paints a widget gets.
 class PaintCounter : public QObject
 {

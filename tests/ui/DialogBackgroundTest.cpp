@@ -60,8 +60,10 @@ TEST(DialogBackground, TheSkinColourAndTheStretchedPictureShowThroughATransparen
     ASSERT_TRUE(page.SetBackgroundColor(kSkinColour));
     ASSERT_TRUE(page.SetBackgroundBitmapFile(QString::fromStdString(HalfRedPicture(64, 8))));
     page.AddTransparentControl(kLabelId);
-    page.show();
     const QColor skin = ui::ToQColor(kSkinColour);
+    // A picture of the dialog shows its skin before the dialog is shown.
+    EXPECT_EQ(page.grab().toImage().pixelColor(305, 180), skin);
+    page.show();
 
     QImage shot = page.grab().toImage();
     // Beneath the label (at its ends, away from the text): the picture left, the colour right.

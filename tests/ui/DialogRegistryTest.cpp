@@ -283,6 +283,29 @@ TEST(DialogWindow, AModalRunEndsWithItsResultAndTakesTheWindowAlong)
     EXPECT_FALSE(popup.isVisible());
 }
 
+TEST(DialogWindow, APostedCloseReachesOnlyTheWindowItWasPostedTo)
+{
+    std::vector<Delivery> log;
+    RecordingDialog outer("outer", log);
+    RecordingDialog page("page", log);
+    outer.Create(nullptr);
+    page.Create(&outer);
+    page.show();
+    page.PostClose();
+    // The window goes and a new one comes before the close is delivered.
+    page.DestroyWindow();
+    page.Create(&outer);
+    page.show();
+    testsupport::PumpEvents();
+    EXPECT_TRUE(page.isVisibleTo(&outer));
+    EXPECT_TRUE(page.commands.empty());
+
+    page.PostClose();
+    testsupport::PumpEvents();
+    EXPECT_FALSE(page.isVisibleTo(&outer));
+    EXPECT_EQ(page.commands, std::vector<UINT>{IDCANCEL});
+}
+
 TEST(DialogWindow, AModalPopupBlocksTheMainWindowForItsWorkersToSee)
 {
     std::vector<Delivery> log;

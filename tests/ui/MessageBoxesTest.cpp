@@ -26,7 +26,7 @@ public:
     ~MainWindowScope() { ui::SetMainWindow(nullptr); }
 };
 
-TEST(MessageBoxes, ErrorsCarryTheApplicationsCaptionAndBelongToTheMainWindow)
+TEST(MessageBoxes, BoxesCarryTheApplicationsCaptionAndBelongToTheMainWindow)
 {
     ScriptedDialogs dialogs;
     ShowErrorBox(nullptr, QStringLiteral("Failed to set live salinity."));
@@ -47,6 +47,14 @@ TEST(MessageBoxes, ErrorsCarryTheApplicationsCaptionAndBelongToTheMainWindow)
     EXPECT_EQ(shown[1].text, QStringLiteral("Error"));
     EXPECT_EQ(shown[2].owner, &mainWindow);
     EXPECT_EQ(shown[3].owner, &popup);
+
+    // A warning has the bare name and the information icon, and gives the answer back.
+    dialogs.QueueAnswer(platform::IDCANCEL);
+    EXPECT_EQ(ShowWarningBox(nullptr, QStringLiteral("Firmware is not loaded on the probe")),
+              platform::IDCANCEL);
+    ASSERT_EQ(shown.size(), 5u);
+    EXPECT_EQ(shown[4].caption, QStringLiteral("Tarnwick Software"));
+    EXPECT_EQ(shown[4].flags, platform::MB_OK | platform::MB_ICONINFORMATION);
 }
 
 TEST(MessageBoxes, ACodeIsShownInHexadecimalWithItsMessage)
@@ -64,17 +72,6 @@ TEST(MessageBoxes, ACodeIsShownInHexadecimalWithItsMessage)
     EXPECT_EQ(shown[2].text, QStringLiteral("Failed to load the file.\n\nIt is empty."));
     for (const auto& box : shown)
         EXPECT_EQ(box.caption, QStringLiteral("Tarnwick Software Error"));
-}
-
-TEST(MessageBoxes, AWarningHasTheApplicationsNameAndTheInformationIcon)
-{
-    ScriptedDialogs dialogs;
-    dialogs.QueueAnswer(platform::IDCANCEL);
-    EXPECT_EQ(ShowWarningBox(nullptr, QStringLiteral("Firmware is not loaded on the probe")),
-              platform::IDCANCEL);
-    ASSERT_EQ(dialogs.MessageBoxes().size(), 1u);
-    EXPECT_EQ(dialogs.MessageBoxes()[0].caption, QStringLiteral("Tarnwick Software"));
-    EXPECT_EQ(dialogs.MessageBoxes()[0].flags, platform::MB_OK | platform::MB_ICONINFORMATION);
 }
 
 TEST(MessageBoxes, TheLayersBelowReachTheDialogServiceFromAnyThread)
