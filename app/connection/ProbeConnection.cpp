@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "app/connection/SerialLink.h"
+#include "comm/DeviceFactoryHook.h"
 #include "foundation/ErrorTable.h"
 #include "foundation/NameLookups.h"
 #include "foundation/ScopedLock.h"
@@ -112,9 +113,9 @@ HRESULT CProbeConnection::ConnectToDevice()
         return FailConnect(hr, StepFailure(u"Failed to attach transmission mode in protocol layer", hr));
     network.EnableAutoWakeUp();
 
-    // The factory makes the device classes only once they are installed; installing twice changes
-    // nothing.
-    NVSystem::InstallDeviceFactory();
+    // The start-up installs the device classes; a connect without them would find no probe.
+    if (GetDeviceFactoryOperations() == nullptr)
+        NVSystem::InstallDeviceFactory();
     NVSystem::CDeviceComm* probe = nullptr;
     const HRESULT created = network.CreateDeviceForAddress(settings.Address, probe);
     m_pProbe.store(probe);
@@ -284,6 +285,16 @@ void CProbeConnection::SetSlaveId(const SlaveIdInfo& slaveId)
     m_SlaveId = slaveId;
 }
 
+CProbeConnection::DeviceRef CProbeConnection::HoldProbe()
+{
+    CScopedLock lock(m_Lock);
+    NVSystem::CDeviceComm* probe = m_pProbe.load();
+    if (probe == nullptr || !probe->IsTagged())
+        return nullptr;
+    probe->AddRef();
+    return DeviceRef(probe);
+}
+
 NVSystem::CDeviceComm* CProbeConnection::AcquireProbe()
 {
     CScopedLock lock(m_Lock);
@@ -319,10 +330,13 @@ HRESULT CProbeConnection::GetSensorOf(Sensor* (NVSystem::CDeviceComm::*getter)()
         CScopedLock lock(m_Lock);
         if (m_bConnected == 0)
             return E_FAIL;
+        // Held for the call, which runs outside the connection lock: a disconnect meanwhile cannot
+        // destroy the device under it.
         device = m_pDevice.load();
+        device->AddRef();
     }
-    // The device call runs outside the connection lock, under the device's own.
     sensor = (device->*getter)();
+    device->Release();
     return S_OK;
 }
 

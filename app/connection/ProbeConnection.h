@@ -167,6 +167,15 @@ public:
     void SetBusyWaitObserverForTests(std::function<void()> observer);
 
 private:
+    struct DeviceReleaser
+    {
+        void operator()(NVSystem::CDeviceComm* device) const { device->Release(); }
+    };
+    using DeviceRef = std::unique_ptr<NVSystem::CDeviceComm, DeviceReleaser>;
+
+    // The device object with a reference more, connected or not (a probe in its boot code); null
+    // when there is none or it carries no device tag.
+    DeviceRef HoldProbe();
     // Under the lock: the flag, and the device object's tag.
     bool IsProbeConnected();
     // An error box, then everything closed; returns hr.

@@ -61,8 +61,8 @@ CWideString LengthFailure(uint32_t length)
 
 void CProbeConnection::UpdateOemConfigFile(ULONG serialNumber)
 {
-    NVSystem::CDeviceComm* probe = m_pProbe.load();
-    if (probe == nullptr || !probe->IsTagged())
+    const DeviceRef probe = HoldProbe();
+    if (probe == nullptr)
         throw CWideString(u"Connection error.");
     CByteBuffer data;
     if (const HRESULT hr = probe->ReadDeviceFile(kOemConfigFile, data); Failed(hr))
@@ -88,7 +88,7 @@ sCommSettings CProbeConnection::GetFactoryCommSettings()
         return defaults;
 
     CWideString problem;
-    NVSystem::CDeviceComm* probe = m_pProbe.load();
+    const DeviceRef probe = HoldProbe();
     CByteBuffer data;
     const HRESULT hr = probe != nullptr ? probe->ReadDeviceFile(kOemConfigFile, data) : E_POINTER;
     if (Failed(hr))
@@ -124,8 +124,8 @@ sCommSettings CProbeConnection::GetFactoryCommSettings()
 
 HRESULT CProbeConnection::WriteSdi12Config(const CDynArray<sParamSelection>& selections, char16_t address)
 {
-    NVSystem::CDeviceComm* probe = m_pProbe.load();
-    if (probe == nullptr || !probe->IsTagged() || !IsConnected() || selections.GetCount() == 0)
+    const DeviceRef probe = HoldProbe();
+    if (probe == nullptr || !IsConnected() || selections.GetCount() == 0)
         return E_FAIL;
     sParameterSet set;
     for (uint32_t i = 0; i < selections.GetCount(); ++i)

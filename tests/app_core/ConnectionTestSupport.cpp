@@ -11,6 +11,11 @@
 namespace apptest
 {
 
+std::u16string Text(const CWideString& text)
+{
+    return text.IsEmpty() ? std::u16string() : std::u16string(static_cast<const char16_t*>(text));
+}
+
 std::vector<std::u16string> Texts(const testsupport::ScriptedMessageBox& boxes)
 {
     std::vector<std::u16string> texts;
@@ -19,19 +24,16 @@ std::vector<std::u16string> Texts(const testsupport::ScriptedMessageBox& boxes)
     return texts;
 }
 
-std::u16string Text(const CWideString& text)
-{
-    return text.IsEmpty() ? std::u16string() : std::u16string(static_cast<const char16_t*>(text));
-}
-
 ConnectionTest::ConnectionTest()
 {
     using platform::Hive;
     ResetCommTunablesForTests();
-    const std::pair<const char16_t*, uint32_t> quick[] = {
-        {u"InterMsgDelay TO", 0},   {u"RTUInterCharacter TO", 20}, {u"BusyResponseDelay", 1},
-        {u"Read Register TO", 150}, {u"Write Register TO", 150},   {u"Retry Count", 1}};
-    for (const auto& [name, value] : quick)
+    for (const auto& [name, value] : {std::pair{u"InterMsgDelay TO", 0},
+                                      {u"RTUInterCharacter TO", 20},
+                                      {u"BusyResponseDelay", 1},
+                                      {u"Read Register TO", 150},
+                                      {u"Write Register TO", 150},
+                                      {u"Retry Count", 1}})
         EXPECT_TRUE(platform::settings::SetDword(Hive::LocalMachine, COMM_TUNABLES_KEY, name, value));
     EXPECT_TRUE(
         platform::settings::SetDword(Hive::LocalMachine, APP_PROFILE_KEY, PROBE_SEARCH_TIMEOUT_NAME, 150));
@@ -39,53 +41,42 @@ ConnectionTest::ConnectionTest()
 
 ConnectionTest::~ConnectionTest()
 {
-    StopProbe();
-    ResetCommTunablesForTests();
-}
-
-void ConnectionTest::StopProbe()
-{
     m_connection.DisconnectDevice();
     m_probe.reset();
     m_sim.reset();
-    m_nMark = 0;
+    ResetCommTunablesForTests();
 }
 
 void ConnectionTest::StartProbe(probesim::InstrumentConfig config, probesim::ProbeSensors sensors)
 {
-    StopProbe();
+    m_connection.DisconnectDevice();
+    m_probe.reset();
+    m_sim.reset();
     config.sleeps = false;
     const probesim::FramingMode mode = config.line ? config.line->mode : probesim::FramingMode::Rtu;
     m_sim = std::make_unique<probesim::ProbeSimulator>(
-        probesim::SimulatorOptions{.mode = mode, .address = 1, .rtuSilence = std::chrono::milliseconds(5)});
+        probesim::SimulatorOptions{.mode = mode, .rtuSilence = std::chrono::milliseconds(5)});
     m_probe = probesim::MakeProbe(*m_sim, config, sensors);
     std::string error;
     const auto number = probesim::RegisterComPort(m_sim->SlavePath(), 0, error);
     ASSERT_TRUE(number.has_value()) << error;
     m_nPort = static_cast<USHORT>(*number);
     m_connection.m_nPort = m_nPort;
+    m_nMark = 0;
 }
 
 void ConnectionTest::StartConnected(uint16_t deviceType)
 {
     StartProbe(deviceType);
-    ASSERT_FALSE(HasFatalFailure());
     ASSERT_EQ(m_connection.ConnectToDevice(), S_OK) << ::testing::PrintToString(Texts(m_boxes));
     Mark();
 }
 
-void ConnectionTest::Mark()
-{
-    // A request is logged before it is answered: once an operation has its reply, its frames are in.
-    m_nMark = m_sim->Log().ReceivedCount();
-}
-
 std::vector<probesim::Adu> ConnectionTest::ReceivedSinceMark()
 {
-    const size_t mark = m_nMark;
     std::vector<probesim::Adu> adus;
     const std::vector<probesim::LoggedFrame> frames = m_sim->Log().Received();
-    for (size_t i = std::min(mark, frames.size()); i < frames.size(); ++i)
+    for (size_t i = std::min(m_nMark, frames.size()); i < frames.size(); ++i)
         if (frames[i].adu)
             adus.push_back(*frames[i].adu);
     return adus;

@@ -15,19 +15,16 @@ namespace apptest
 namespace
 {
 
-constexpr USHORT kDeviceTypeRegister = 49001;
-constexpr ULONG kReadTimeoutMs = 150;
 constexpr uint64_t kWaitMs = 5000;
 
 class ProbeConnectionThreads : public ConnectionTest
 {
 protected:
-    // One transaction of a counted worker, as the keep-alive makes it.
-    HRESULT ReadDeviceType()
+    // The device type read through a network, as the keep-alive reads it.
+    static HRESULT ReadDeviceType(CModbusComm& network)
     {
         USHORT type = 0;
-        const HRESULT hr = m_connection.GetModbus()->ReadUShort(m_connection.m_nAddress, kDeviceTypeRegister,
-                                                                type, kReadTimeoutMs, 1);
+        const HRESULT hr = network.ReadUShort(1, 49001, type, 150, 1);
         return Succeeded(hr) && type != 12 ? E_FAIL : hr;
     }
 };
@@ -46,27 +43,22 @@ TEST_F(ProbeConnectionThreads, ADisconnectWaitsForTheBusyWorker)
     {
         // The disconnect is under way, and the worker's line is still there.
         EXPECT_TRUE(m_connection.IsConnected());
-        EXPECT_EQ(ReadDeviceType(), S_OK);
+        EXPECT_EQ(ReadDeviceType(*m_connection.GetModbus()), S_OK);
     }
     EXPECT_TRUE(m_connection.ReleaseBusy());
     disconnect.join();
-
-    EXPECT_FALSE(m_connection.IsConnected());
     EXPECT_EQ(m_connection.GetModbus(), nullptr);
     EXPECT_FALSE(m_connection.AddBusy());
-    EXPECT_FALSE(m_connection.ReleaseBusy());
 }
 
 TEST_F(ProbeConnectionThreads, WorkersAndReconnectsShareTheConnectionSafely)
 {
     StartConnected(12);
     std::atomic<bool> stop{false};
-    std::atomic<int> busyTransactions{0};
     std::atomic<int> failedBusyTransactions{0};
     std::atomic<int> referencedReads{0};
     platform::CEvent transacted(platform::CEvent::Reset::Auto);
     std::vector<std::thread> workers;
-
     // Keep-alive: a counted transaction, which a disconnect must never cut short.
     workers.emplace_back(
         [&]
@@ -78,14 +70,13 @@ TEST_F(ProbeConnectionThreads, WorkersAndReconnectsShareTheConnectionSafely)
                     std::this_thread::yield();
                     continue;
                 }
-                if (Failed(ReadDeviceType()))
+                if (Failed(ReadDeviceType(*m_connection.GetModbus())))
                     ++failedBusyTransactions;
-                ++busyTransactions;
                 m_connection.ReleaseBusy();
                 transacted.Set();
             }
         });
-    // Sensor watch and pages: getters and names.
+    // Pages and sensor watch: getters and names.
     workers.emplace_back(
         [&]
         {
@@ -95,11 +86,10 @@ TEST_F(ProbeConnectionThreads, WorkersAndReconnectsShareTheConnectionSafely)
                 m_connection.GetVoxProSensor(oxygen);
                 m_connection.IsMultiSensorProbe();
                 m_connection.GetSerialNumberText();
-                m_connection.GetSlaveId();
                 m_connection.GetCommSettings();
             }
         });
-    // Reading threads: their own references on the network and the device.
+    // Reading threads: references of their own on the network and the device.
     workers.emplace_back(
         [&]
         {
@@ -107,8 +97,7 @@ TEST_F(ProbeConnectionThreads, WorkersAndReconnectsShareTheConnectionSafely)
             {
                 if (CModbusComm* network = m_connection.GetModbusInterface())
                 {
-                    USHORT type = 0;
-                    network->ReadUShort(1, kDeviceTypeRegister, type, kReadTimeoutMs, 0);
+                    ReadDeviceType(*network);
                     network->Release();
                 }
                 if (NVSystem::CDeviceComm* probe = m_connection.AcquireProbe())
@@ -132,12 +121,9 @@ TEST_F(ProbeConnectionThreads, WorkersAndReconnectsShareTheConnectionSafely)
     stop = true;
     for (std::thread& worker : workers)
         worker.join();
-
     ASSERT_TRUE(rounds) << ::testing::PrintToString(Texts(m_boxes));
-    EXPECT_GT(busyTransactions.load(), 0);
     EXPECT_EQ(failedBusyTransactions.load(), 0);
     EXPECT_GT(referencedReads.load(), 0);
-    EXPECT_TRUE(m_connection.IsConnected());
     EXPECT_FALSE(m_connection.ReleaseBusy());
 }
 

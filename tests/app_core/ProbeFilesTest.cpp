@@ -19,9 +19,9 @@ namespace
 {
 
 using Bytes = std::vector<uint8_t>;
+namespace reg = probesim::reg;
 
-constexpr uint16_t kOemFile = 65500;
-constexpr uint8_t kWriteRegisters = 16;
+const sCommSettings kFactoryDefaults{6, 1, 0, 0, 0, 1, 0};
 
 Bytes OemFile(uint8_t major, uint8_t minor, uint16_t address = 1, uint16_t word = 0x0012, size_t length = 12)
 {
@@ -41,11 +41,19 @@ Bytes OemFile(uint8_t major, uint8_t minor, uint16_t address = 1, uint16_t word 
     return data;
 }
 
+std::optional<probesim::ExceptionCode> Refuse(probesim::RegisterModel&, uint16_t, uint16_t)
+{
+    return probesim::ExceptionCode::SlaveDeviceFailure;
+}
+
 class ProbeFiles : public ConnectionTest
 {
 protected:
-    void PutOemFile(const Bytes& data) { Probe().Files().Put(kOemFile, data); }
-    Bytes OemFileOnProbe() { return Probe().Files().Get(kOemFile).value_or(probesim::DeviceFile{}).data; }
+    void PutOemFile(const Bytes& data) { Probe().Files().Put(probesim::kOemConfigFile, data); }
+    Bytes OemFileOnProbe()
+    {
+        return Probe().Files().Get(probesim::kOemConfigFile).value_or(probesim::DeviceFile{}).data;
+    }
 
     // The message UpdateOemConfigFile throws; empty when it throws none.
     std::u16string UpdateSerial(ULONG serial)
@@ -77,7 +85,7 @@ TEST_P(WritableOemVersion, TakesTheNewSerialNumberAndKeepsTheRest)
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, WritableOemVersion,
-                         ::testing::Values(OemFile(0, 0), OemFile(0, 2), OemFile(1, 0), OemFile(1, 7),
+                         ::testing::Values(OemFile(0, 2), OemFile(1, 0), OemFile(1, 7),
                                            OemFile(0, 1, 1, 0, 8)));
 
 TEST_F(ProbeFiles, RefusesWhatItCannotWriteWithItsMessage)
@@ -90,37 +98,31 @@ TEST_F(ProbeFiles, RefusesWhatItCannotWriteWithItsMessage)
     EXPECT_EQ(OemFileOnProbe(), OemFile(2, 0));
     PutOemFile(OemFile(1, 0, 1, 0, 6));
     EXPECT_EQ(UpdateSerial(5), u"Unexpected OEM configuration file data length: 6");
-    Probe().Files().Remove(kOemFile);
+    Probe().Files().Remove(probesim::kOemConfigFile);
     EXPECT_EQ(UpdateSerial(5).rfind(u"Failed to read OEM configuration file (error code: 81", 0), 0u);
-
     ASSERT_EQ(m_connection.DisconnectDevice(), S_OK);
     EXPECT_EQ(UpdateSerial(5), u"Connection error.");
 }
 
-TEST_F(ProbeFiles, FactorySettingsComeFromTheSettingsWord)
+TEST_F(ProbeFiles, FactorySettingsComeFromTheFileOfCoreProbesOnly)
 {
     StartConnected(37);
     PutOemFile(OemFile(1, 0, 7, 0x00B3));
     EXPECT_EQ(m_connection.GetFactoryCommSettings(), (sCommSettings{6, 1, 1, 1, 1, 7, 0}));
     PutOemFile(OemFile(0, 2, 247, 0x0056));
     EXPECT_EQ(m_connection.GetFactoryCommSettings(), (sCommSettings{8, 1, 2, 0, 0, 247, 0}));
-    EXPECT_TRUE(m_boxes.Shown_().empty());
-}
 
-TEST_F(ProbeFiles, AProbeWithoutACoreGetsTheDefaultsWithoutReadingAFile)
-{
     StartConnected(35);
     PutOemFile(OemFile(1, 0, 7, 0x00B3));
-    Mark();
-    EXPECT_EQ(m_connection.GetFactoryCommSettings(), (sCommSettings{6, 1, 0, 0, 0, 1, 0}));
+    EXPECT_EQ(m_connection.GetFactoryCommSettings(), kFactoryDefaults);
     EXPECT_TRUE(ReceivedSinceMark().empty());
     EXPECT_TRUE(m_boxes.Shown_().empty());
 }
 
 struct UnusableFile
 {
-    Bytes data;
-    std::u16string problem; // what the warning says after its first line
+    std::optional<Bytes> data; // none: the probe has no such file
+    std::u16string problem;    // what the warning says after its first line
 };
 
 void PrintTo(const UnusableFile& file, std::ostream* os)
@@ -135,136 +137,86 @@ class UnusableOemFile : public ProbeFiles, public ::testing::WithParamInterface<
 TEST_P(UnusableOemFile, WarnsAndGivesTheDefaults)
 {
     StartConnected(39);
-    PutOemFile(GetParam().data);
-    EXPECT_EQ(m_connection.GetFactoryCommSettings(), (sCommSettings{6, 1, 0, 0, 0, 1, 0}));
+    if (GetParam().data)
+        PutOemFile(*GetParam().data);
+    else
+        Probe().Files().Remove(probesim::kOemConfigFile);
+    EXPECT_EQ(m_connection.GetFactoryCommSettings(), kFactoryDefaults);
     ASSERT_EQ(m_boxes.Shown_().size(), 1u);
-    EXPECT_EQ(m_boxes.Shown_()[0].text,
-              u"Unable to determine factory default communication settings.\n" + GetParam().problem);
-    EXPECT_EQ(m_boxes.Shown_()[0].caption, u"Warning");
+    EXPECT_EQ(m_boxes.Shown_()[0].text.rfind(
+                  u"Unable to determine factory default communication settings.\n" + GetParam().problem, 0),
+              0u);
     EXPECT_EQ(m_boxes.Shown_()[0].flags & 0xF0, platform::MB_ICONWARNING);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Files, UnusableOemFile,
     ::testing::Values(
+        UnusableFile{std::nullopt, u"Failed to read OEM configuration file (error code: 81"},
         UnusableFile{OemFile(0, 1, 1, 0, 8), u"Unexpected OEM configuration file data length: 8"},
-        UnusableFile{OemFile(1, 0, 0, 0x0012),
+        UnusableFile{OemFile(1, 0, 0),
                      u"Unexpected factory settings in OEM configuration file: address 0, settings 0x0012"},
-        UnusableFile{OemFile(1, 0, 248, 0x0012),
-                     u"Unexpected factory settings in OEM configuration file: address 248, settings 0x0012"},
-        // Parity id 3, and a baud id above 57600.
+        // Parity id 3; a baud id above 57600.
         UnusableFile{OemFile(1, 0, 1, 0x0072),
                      u"Unexpected factory settings in OEM configuration file: address 1, settings 0x0072"},
         UnusableFile{OemFile(1, 0, 1, 0x001A),
                      u"Unexpected factory settings in OEM configuration file: address 1, settings 0x001A"}));
 
-TEST_F(ProbeFiles, AFileThatCannotBeReadGivesTheDefaultsAfterAWarning)
+TEST_F(ProbeFiles, UploadsTheValidSdi12SelectionsThroughATemporaryFile)
 {
-    StartConnected(36);
-    Probe().Files().Remove(kOemFile);
-    EXPECT_EQ(m_connection.GetFactoryCommSettings(), (sCommSettings{6, 1, 0, 0, 0, 1, 0}));
-    ASSERT_EQ(m_boxes.Shown_().size(), 1u);
-    EXPECT_EQ(m_boxes.Shown_()[0].text.rfind(u"Unable to determine factory default communication settings.\n"
-                                             u"Failed to read OEM configuration file (error code: 81",
-                                             0),
-              0u);
-}
-
-class Sdi12Upload : public ProbeFiles
-{
-protected:
-    Sdi12Upload()
-    {
-        std::filesystem::create_directories(m_tempDir);
-        probesim::InstrumentConfig config = probesim::ProbeConfig(12, kProbeSerial);
-        config.sdi12Supported = true;
-        StartProbe(config);
-        EXPECT_EQ(m_connection.ConnectToDevice(), S_OK);
-    }
-
-    std::optional<probesim::Sdi12Set> SetOnProbe()
+    const std::filesystem::path tempDir = m_config.Path() / "tmp";
+    std::filesystem::create_directories(tempDir);
+    testsupport::ScopedEnv tmp("TMPDIR", tempDir.c_str());
+    probesim::InstrumentConfig config = probesim::ProbeConfig(12, kProbeSerial);
+    config.sdi12Supported = true;
+    StartProbe(config);
+    ASSERT_EQ(m_connection.ConnectToDevice(), S_OK);
+    const auto setOnProbe = [&]
     {
         std::string problem;
-        const auto file = Probe().Files().Get(probesim::kSdi12File);
-        return file ? probesim::DecodeSdi12Set(file->data, problem) : std::nullopt;
-    }
-    bool TempDirEmpty() const { return std::filesystem::is_empty(m_tempDir); }
+        return probesim::DecodeSdi12Set(Probe().Files().Get(probesim::kSdi12File).value().data, problem);
+    };
+    CDynArray<sParamSelection> selections;
+    for (const sParamSelection& pair : {sParamSelection{1, 1}, {0, 2}, {1, 33}, {32, 32}, {2, 3}})
+        selections.Add(pair);
 
-    static CDynArray<sParamSelection> Selections(const std::vector<sParamSelection>& pairs)
-    {
-        CDynArray<sParamSelection> selections;
-        for (const sParamSelection& pair : pairs)
-            selections.Add(pair);
-        return selections;
-    }
-
-    const std::filesystem::path m_tempDir = m_config.Path() / "tmp";
-    testsupport::ScopedEnv m_tmp{"TMPDIR", m_tempDir.c_str()};
-};
-
-TEST_F(Sdi12Upload, SendsTheValidSelectionsWithTheAddress)
-{
-    EXPECT_EQ(m_connection.WriteSdi12Config(Selections({{1, 1}, {0, 2}, {1, 33}, {32, 32}, {2, 3}}), u'b'),
-              S_OK);
-    EXPECT_EQ(SetOnProbe(), (probesim::Sdi12Set{u'b', {{1, 1}, {32, 32}, {2, 3}}}));
-    EXPECT_TRUE(TempDirEmpty());
+    const std::optional<probesim::Sdi12Set> before = setOnProbe();
+    EXPECT_EQ(m_connection.WriteSdi12Config(selections, u'#'), E_FAIL);
+    EXPECT_EQ(m_connection.WriteSdi12Config(CDynArray<sParamSelection>(), u'0'), E_FAIL);
+    EXPECT_EQ(setOnProbe(), before);
+    EXPECT_EQ(m_connection.WriteSdi12Config(selections, u'b'), S_OK);
+    EXPECT_EQ(setOnProbe(), (probesim::Sdi12Set{u'b', {{1, 1}, {32, 32}, {2, 3}}}));
+    EXPECT_TRUE(std::filesystem::is_empty(tempDir));
 }
 
-TEST_F(Sdi12Upload, RefusesAnAddressOrNothingToSendWithoutUploading)
+TEST_F(ProbeFiles, ReadsTheCoreSerialNumberAndManufactureDateWhileConnected)
 {
-    const std::optional<probesim::Sdi12Set> before = SetOnProbe();
-    Mark();
-    EXPECT_EQ(m_connection.WriteSdi12Config(Selections({{1, 1}}), u'#'), E_FAIL);
-    EXPECT_EQ(m_connection.WriteSdi12Config(Selections({}), u'0'), E_FAIL);
-    EXPECT_TRUE(ReceivedSinceMark().empty());
-    EXPECT_EQ(SetOnProbe(), before);
-    EXPECT_TRUE(TempDirEmpty());
-
-    ASSERT_EQ(m_connection.DisconnectDevice(), S_OK);
-    EXPECT_EQ(m_connection.WriteSdi12Config(Selections({{1, 1}}), u'0'), E_FAIL);
-}
-
-TEST_F(ProbeFiles, ReadsTheCoreSerialNumberOfCoreProbesOnly)
-{
+    testsupport::ScopedEnv locale("LC_ALL", "C");
     probesim::InstrumentConfig config = probesim::ProbeConfig(39, kProbeSerial);
     config.coreSerialNumber = 3000000001u;
+    config.manufactureDate = probesim::DeviceTimestamp{1623715200, 0x8000}; // 2021-06-15 00:00:00.5 UTC
     StartProbe(config);
     EXPECT_EQ(m_connection.ReadVoxCoreSerialNumber(), 0u);
+    EXPECT_TRUE(m_connection.GetManufactureDateText().IsEmpty());
     ASSERT_EQ(m_connection.ConnectToDevice(), S_OK);
     EXPECT_EQ(m_connection.ReadVoxCoreSerialNumber(), 3000000001u);
+    EXPECT_EQ(Text(m_connection.GetManufactureDateText()), u"06/15/21");
+    EXPECT_TRUE(m_boxes.Shown_().empty());
 
-    Probe().Registers().AddReadHook(probesim::reg::kCoreSerialNumber, 2,
-                                    [](probesim::RegisterModel&, uint16_t, uint16_t)
-                                    { return std::optional{probesim::ExceptionCode::SlaveDeviceFailure}; });
+    Probe().Registers().AddReadHook(reg::kCoreSerialNumber, 2, Refuse);
+    Probe().Registers().AddReadHook(reg::kManufactureDate, 3, Refuse);
     EXPECT_EQ(m_connection.ReadVoxCoreSerialNumber(), 0u);
-    ASSERT_EQ(m_boxes.Shown_().size(), 1u);
-    EXPECT_EQ(m_boxes.Shown_()[0].text, u"Failed to read VOX Core serial number.");
+    EXPECT_TRUE(m_connection.GetManufactureDateText().IsEmpty());
+    EXPECT_EQ(Texts(m_boxes), (std::vector<std::u16string>{u"Failed to read VOX Core serial number.",
+                                                           u"Failed to read manufacture date."}));
     EXPECT_EQ(m_boxes.Shown_()[0].caption, u"Error");
-
+    // A probe without a core is not asked.
     StartConnected(12);
     EXPECT_EQ(m_connection.ReadVoxCoreSerialNumber(), 0u);
     EXPECT_TRUE(ReceivedSinceMark().empty());
 }
 
-TEST_F(ProbeFiles, ShowsTheManufactureDateInTheUsersFormat)
-{
-    testsupport::ScopedEnv locale("LC_ALL", "C");
-    probesim::InstrumentConfig config = probesim::ProbeConfig(12, kProbeSerial);
-    config.manufactureDate = probesim::DeviceTimestamp{1623715200, 0x8000}; // 2021-06-15 00:00:00.5 UTC
-    StartProbe(config);
-    EXPECT_TRUE(m_connection.GetManufactureDateText().IsEmpty());
-    EXPECT_TRUE(m_boxes.Shown_().empty());
-    ASSERT_EQ(m_connection.ConnectToDevice(), S_OK);
-    EXPECT_EQ(Text(m_connection.GetManufactureDateText()), u"06/15/21");
-
-    Probe().Registers().AddReadHook(probesim::reg::kManufactureDate, 3,
-                                    [](probesim::RegisterModel&, uint16_t, uint16_t)
-                                    { return std::optional{probesim::ExceptionCode::SlaveDeviceFailure}; });
-    EXPECT_TRUE(m_connection.GetManufactureDateText().IsEmpty());
-    EXPECT_EQ(Texts(m_boxes), (std::vector<std::u16string>{u"Failed to read manufacture date."}));
-}
-
-TEST_F(ProbeFiles, WritesTheSecondCurrentLoopInItsOrder)
+TEST_F(ProbeFiles, WritesTheSecondCurrentLoopInItsOrderUpToTheFirstFailure)
 {
     probesim::InstrumentConfig config = probesim::ProbeConfig(36, kProbeSerial);
     config.secondCurrentLoop = true;
@@ -272,32 +224,23 @@ TEST_F(ProbeFiles, WritesTheSecondCurrentLoopInItsOrder)
     EXPECT_EQ(m_connection.WriteCurrentLoop(TRUE, 2, 5, 20.5f, 1.25f), MODBUSCOMM_E_EXCEPTION);
     ASSERT_EQ(m_connection.ConnectToDevice(), S_OK);
     Mark();
-
     EXPECT_EQ(m_connection.WriteCurrentLoop(TRUE, 2, 5, 20.5f, 1.25f), S_OK);
     std::vector<uint16_t> written;
     for (const probesim::Adu& adu : ReceivedSinceMark())
-        if (adu.function == kWriteRegisters && adu.data.size() >= 2)
+        if (adu.function == 16 && adu.data.size() >= 2)
             written.push_back(static_cast<uint16_t>(40001 + (adu.data[0] << 8 | adu.data[1])));
     EXPECT_EQ(written, (std::vector<uint16_t>{49716, 49710, 49711, 49712, 49714}));
     probesim::RegisterModel& registers = Probe().Registers();
-    EXPECT_EQ(registers.GetU16(probesim::reg::kLoop2Enable), 1);
-    EXPECT_EQ(registers.GetU16(probesim::reg::kLoop2Connection), 2);
-    EXPECT_EQ(registers.GetU16(probesim::reg::kLoop2Parameter), 5);
-    EXPECT_EQ(registers.GetFloat(probesim::reg::kLoop2FirstScale), 20.5f);
-    EXPECT_EQ(registers.GetFloat(probesim::reg::kLoop2SecondScale), 1.25f);
-    EXPECT_EQ(registers.GetU16(probesim::reg::kInterfaceConfiguration).value_or(0) &
-                  probesim::reg::kInterfaceSecondLoop,
-              probesim::reg::kInterfaceSecondLoop);
+    EXPECT_EQ(registers.GetU16(reg::kLoop2Enable), 1);
+    EXPECT_EQ(registers.GetFloat(reg::kLoop2SecondScale), 1.25f);
 
-    // The first refused write ends the sequence with its code.
-    registers.AddWriteHook(probesim::reg::kLoop2Parameter, 1,
+    registers.AddWriteHook(reg::kLoop2Parameter, 1,
                            [](probesim::RegisterModel&, const probesim::RegisterWrite&)
                            { return std::optional{probesim::ExceptionCode::IllegalFieldValue}; });
     EXPECT_TRUE(Failed(m_connection.WriteCurrentLoop(FALSE, 3, 6, 7.0f, 8.0f)));
-    EXPECT_EQ(registers.GetU16(probesim::reg::kLoop2Enable), 0);
-    EXPECT_EQ(registers.GetU16(probesim::reg::kLoop2Connection), 3);
-    EXPECT_EQ(registers.GetU16(probesim::reg::kLoop2Parameter), 5);
-    EXPECT_EQ(registers.GetFloat(probesim::reg::kLoop2FirstScale), 20.5f);
+    EXPECT_EQ(registers.GetU16(reg::kLoop2Connection), 3);
+    EXPECT_EQ(registers.GetU16(reg::kLoop2Parameter), 5);
+    EXPECT_EQ(registers.GetFloat(reg::kLoop2FirstScale), 20.5f);
 }
 
 } // namespace
