@@ -279,12 +279,6 @@ SlaveIdInfo CProbeConnection::GetSlaveId()
     return m_SlaveId;
 }
 
-void CProbeConnection::SetSlaveId(const SlaveIdInfo& slaveId)
-{
-    CScopedLock lock(m_Lock);
-    m_SlaveId = slaveId;
-}
-
 CProbeConnection::DeviceRef CProbeConnection::HoldProbe()
 {
     CScopedLock lock(m_Lock);
@@ -293,6 +287,12 @@ CProbeConnection::DeviceRef CProbeConnection::HoldProbe()
         return nullptr;
     probe->AddRef();
     return DeviceRef(probe);
+}
+
+void CProbeConnection::SetSlaveId(const SlaveIdInfo& slaveId)
+{
+    CScopedLock lock(m_Lock);
+    m_SlaveId = slaveId;
 }
 
 NVSystem::CDeviceComm* CProbeConnection::AcquireProbe()

@@ -34,7 +34,7 @@ BOOL CCtrlPage_DiagsBase::OnInitDialog()
     CNVDialog::OnInitDialog();
     auto* columns = new QHBoxLayout(this);
     columns->setContentsMargins(12, 12, 12, 12);
-    columns->setSpacing(24);
+    columns->setSpacing(32);
     auto* column = new QVBoxLayout();
     columns->addLayout(column);
     QFormLayout* form = nullptr;
@@ -57,8 +57,10 @@ BOOL CCtrlPage_DiagsBase::OnInitDialog()
         }
         if (form == nullptr)
         {
-            form = new QFormLayout();
-            column->addLayout(form);
+            auto* holder = new QWidget(this);
+            form = new QFormLayout(holder);
+            form->setContentsMargins(0, 0, 0, 0);
+            column->addWidget(holder);
         }
         auto* label = new QLabel(ui::ToQString(field.label), this);
         if (field.labelId != 0)
@@ -79,7 +81,7 @@ BOOL CCtrlPage_DiagsBase::OnInitDialog()
             line->setReadOnly(true);
             edit = line;
         }
-        edit->setFixedWidth(kEditWidth + (field.multiLine ? kEditWidth / 2 : 0));
+        edit->setFixedWidth(kEditWidth + (field.multiLine ? kEditWidth / 3 : 0));
         SetDlgCtrlID(edit, field.id);
         form->addRow(label, edit);
     }
