@@ -13,19 +13,16 @@ sSettingsFailure Failure(const char16_t* text, HRESULT code)
     return sSettingsFailure{text, code};
 }
 
-// Milliseconds from elapsed to the next multiple of the period after it.
-uint64_t UntilNextGridPoint(uint64_t elapsedMs, uint64_t periodMs)
-{
-    return (elapsedMs / periodMs + 1) * periodMs - elapsedMs;
-}
-
 } // namespace
 
 CPressureCalibration::CPressureCalibration(CProbeConnection& connection,
                                            NVSystem::ISensor_PressureDepth* sensor, USHORT sensorConnection,
-                                           INotifyWindow& window, std::chrono::milliseconds period)
+                                           INotifyWindow& window, std::chrono::milliseconds period,
+                                           sLivePollClock clock)
     : m_pDevice(connection.AcquireProbe()), m_pSensor(sensor), m_nConnection(sensorConnection),
-      m_Window(window), m_Period(period.count() > 0 ? period : PRESSURE_READING_PERIOD)
+      m_Window(window),
+      m_nPeriodMs(static_cast<uint64_t>((period.count() > 0 ? period : PRESSURE_READING_PERIOD).count())),
+      m_Clock(std::move(clock))
 {
 }
 
@@ -83,8 +80,7 @@ void CPressureCalibration::StopReading()
 
 void CPressureCalibration::Run()
 {
-    const auto start = std::chrono::steady_clock::now();
-    const auto period = static_cast<uint64_t>(m_Period.count());
+    const uint64_t start = m_Clock.NowMs();
     for (;;)
     {
         float value = 0.0f;
@@ -97,10 +93,9 @@ void CPressureCalibration::Run()
         }
         m_fValue = value;
         m_Window.PostNotify(windowmsg::WM_NEW_DATA);
-        const auto elapsed =
-            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
-                .count();
-        if (m_StopEvent.Wait(UntilNextGridPoint(static_cast<uint64_t>(elapsed), period)))
+        // On to the next multiple of the period after the start, however long the read took.
+        const uint64_t elapsed = m_Clock.NowMs() - start;
+        if (m_Clock.WaitForStop(m_StopEvent, m_nPeriodMs - elapsed % m_nPeriodMs))
             return;
     }
 }

@@ -3,11 +3,10 @@
 // Begin puts the sensor into calibration mode with the device's measurement cache switched off
 // (its time-out saved and set to 0), so that every reading comes from the sensor and is the raw
 // one; a worker then reads the pressure on a grid of one period (2 s) from its start, whatever each
-// read takes, and posts WM_NEW_DATA after each reading or WM_READ_ERROR when a read fails. Finish
-// either writes the reading shown as the sensor's pressure offset and has the sensor take it, or
-// restores the sensor's calibration defaults. Every way out (Finish, Cancel, or the object going
-// without either) stops the worker, switches calibration mode off and gives the cache its time-out
-// back, once.
+// read takes (the clock can be given), and posts WM_NEW_DATA after each reading or WM_READ_ERROR when a read
+// fails. Finish either writes the reading shown as the sensor's pressure offset and has the sensor take it,
+// or restores the sensor's calibration defaults. Every way out (Finish, Cancel, or the object going without
+// either) stops the worker, switches calibration mode off and gives the cache its time-out back, once.
 //
 // The object holds a reference on the device for its life. Everything but the worker runs on the
 // user-interface thread.
@@ -18,6 +17,7 @@
 #include <thread>
 
 #include "app/connection/ProbeConnection.h"
+#include "app/livedata/LivePollWorker.h"
 #include "app/sensorsetup/SensorSettings.h"
 #include "foundation/WindowMessages.h"
 #include "platform/Sync.h"
@@ -30,7 +30,8 @@ class CPressureCalibration
 public:
     CPressureCalibration(CProbeConnection& connection, NVSystem::ISensor_PressureDepth* sensor,
                          USHORT sensorConnection, INotifyWindow& window,
-                         std::chrono::milliseconds period = PRESSURE_READING_PERIOD);
+                         std::chrono::milliseconds period = PRESSURE_READING_PERIOD,
+                         sLivePollClock clock = sLivePollClock::System());
     // The way out of Cancel, when neither Finish nor Cancel ran.
     ~CPressureCalibration();
     CPressureCalibration(const CPressureCalibration&) = delete;
@@ -71,7 +72,8 @@ private:
     NVSystem::ISensor_PressureDepth* m_pSensor;
     USHORT m_nConnection;
     INotifyWindow& m_Window;
-    std::chrono::milliseconds m_Period;
+    uint64_t m_nPeriodMs;
+    const sLivePollClock m_Clock;
     USHORT m_nSavedCacheTimeout = 0;
     bool m_bCalModeAsked = false;
     bool m_bLeft = false;

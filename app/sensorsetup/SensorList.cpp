@@ -2,6 +2,7 @@
 
 #include "app/connection/SensorReadings.h"
 #include "foundation/NameLookups.h"
+#include "foundation/ResultCodes.h"
 #include "platform/CaseFold.h"
 
 namespace
@@ -34,6 +35,11 @@ bool StartsWithNoCase(const CWideString& text, const CWideString& prefix)
 
 } // namespace
 
+bool IsAbsentSensor(HRESULT hr)
+{
+    return hr == MODBUSCOMM_E_PORT_NO_SENSOR || hr == MODBUSCOMM_E_INVALID_SENSOR_PORT;
+}
+
 sSensorEntries BuildSensorEntries(NVSystem::CDeviceComm& device, const std::function<CWideString()>& capText)
 {
     sSensorEntries list;
@@ -47,13 +53,41 @@ sSensorEntries BuildSensorEntries(NVSystem::CDeviceComm& device, const std::func
     {
         const USHORT connection = list.connections[i];
         USHORT sensorId = 0;
-        if (Failed(device.GetSensorId(connection, sensorId)))
+        const HRESULT hr = device.GetSensorId(connection, sensorId);
+        // A sensor pulled out while the table still lists it must not hide the ones after it.
+        if (IsAbsentSensor(hr))
+            continue;
+        if (Failed(hr))
             return list;
         list.entries.push_back({SensorEntryText(sensorId, capText), connection});
     }
     list.entries.push_back({CWideString(u"All"), SENSOR_ENTRY_ALL});
     list.complete = TRUE;
     return list;
+}
+
+HRESULT CollectParameterReadings(NVSystem::CDeviceComm& device, const CDynArray<USHORT>& connections,
+                                 USHORT itemData, BOOL useCache, CDynArray<sParameterReading>& readings)
+{
+    readings.RemoveAll();
+    for (uint32_t i = 0; i < connections.GetCount(); ++i)
+    {
+        const USHORT connection = connections[i];
+        if (!useCache && IsSensorEntry(itemData) && connection != itemData)
+            continue;
+        CDynArray<sParameterReading> sensorReadings;
+        const HRESULT hr = device.GetSensorParameters(connection, sensorReadings, useCache);
+        if (IsAbsentSensor(hr))
+            continue;
+        if (Failed(hr))
+            return hr;
+        for (uint32_t k = 0; k < sensorReadings.GetCount(); ++k)
+        {
+            if (readings.Add(sensorReadings[k]) < 0)
+                return E_OUTOFMEMORY;
+        }
+    }
+    return S_OK;
 }
 
 int FindEntryByPrefix(const std::vector<sSensorEntry>& entries, const CWideString& prefix, int start)

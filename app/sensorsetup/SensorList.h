@@ -47,10 +47,20 @@ struct sSensorEntries
     BOOL complete = FALSE;
 };
 
+// A connection that the table lists but whose sensor is not there (unplugged, or not attached).
+bool IsAbsentSensor(HRESULT hr);
+
 // "Temperature", one entry per active connection and "All". The entry text of a sensor: the
 // optical sensor's is capText(); 32, 33 and 34 "Pressure/Level"; 27 "pH/ORP"; any other the sensor
-// name. A failed connection list gives no entries at all; a failed sensor id ends the list there.
+// name. A failed connection list gives no entries at all; a sensor that is absent is left out, and
+// any other failure to read a sensor id ends the list there.
 sSensorEntries BuildSensorEntries(NVSystem::CDeviceComm& device, const std::function<CWideString()>& capText);
+
+// The parameter readings of the connections (only that of the selected entry when it is a sensor
+// and the cache may not be used), in order, appended to an emptied list; an absent sensor is left
+// out. Any other failure ends the collection and is returned.
+HRESULT CollectParameterReadings(NVSystem::CDeviceComm& device, const CDynArray<USHORT>& connections,
+                                 USHORT itemData, BOOL useCache, CDynArray<sParameterReading>& readings);
 
 // The list box's prefix search: the first entry, searching from the one after `start` round to
 // `start` itself, whose text begins with the prefix regardless of case (an empty prefix matches at
