@@ -4,7 +4,6 @@
 
 #include "app/connection/AppProfile.h"
 #include "app/sensorsetup/NumberEntry.h"
-#include "foundation/NameLookups.h"
 #include "ui/NumericText.h"
 
 namespace
@@ -23,9 +22,7 @@ UnitId RememberedUnit(const char16_t* entry, UnitId first, UnitId last, UnitId f
 
 CWideString RangeText(int quantity, UnitId unit)
 {
-    return CWideString(u"(%g to %g %s)", BaroElevation::GetMin(quantity, unit),
-                       BaroElevation::GetMax(quantity, unit),
-                       static_cast<const char16_t*>(GetUnitAbbreviation(unit)));
+    return FormatRangeText(BaroElevation::GetMin(quantity, unit), BaroElevation::GetMax(quantity, unit), unit);
 }
 
 bool WithinAsFloats(double value, int quantity, UnitId unit)

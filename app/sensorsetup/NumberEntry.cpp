@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "foundation/NameLookups.h"
 #include "ui/NumericText.h"
 
 std::optional<double> ReadTypedNumber(const CWideString& text)
@@ -9,6 +10,11 @@ std::optional<double> ReadTypedNumber(const CWideString& text)
     if (text.IsEmpty())
         return std::nullopt;
     return ParseRealText(std::u16string_view(static_cast<const char16_t*>(text)));
+}
+
+CWideString FormatRangeText(double min, double max, UnitId unit)
+{
+    return CWideString(u"(%g to %g %s)", min, max, static_cast<const char16_t*>(GetUnitAbbreviation(unit)));
 }
 
 BOOL IsSalinityTextValid(const CWideString& text)

@@ -17,6 +17,9 @@ inline constexpr UnitId SALINITY_UNIT_PSU = 97;
 // The whole text as a number; nothing for an empty text or one that is not wholly a number.
 std::optional<double> ReadTypedNumber(const CWideString& text);
 
+// "(<min> to <max> <unit>)", the range label of an entry.
+CWideString FormatRangeText(double min, double max, UnitId unit);
+
 // A number within 0 to 350.
 BOOL IsSalinityTextValid(const CWideString& text);
 
