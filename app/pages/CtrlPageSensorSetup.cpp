@@ -1,5 +1,7 @@
 #include "app/pages/CtrlPageSensorSetup.h"
 
+#include <algorithm>
+
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QSignalBlocker>
@@ -32,8 +34,8 @@ namespace
 constexpr UINT kDigitsShown = 6;
 constexpr int kValueWidth = 80;
 constexpr int kListWidth = 230;
+constexpr int kParameterListWidth = 180;
 constexpr int kButtonWidth = 110;
-constexpr int kSettingGroupWidth = 236;
 constexpr int kRoleItemData = Qt::UserRole;
 
 constexpr USHORT PARAMETER_ID_PRESSURE = 2;
@@ -146,15 +148,15 @@ void CCtrlPage_SensorSetup::CreateControls()
     m_sensorList.setMinimumWidth(kListWidth);
     SetDlgCtrlID(&m_sensorList, IDC_SETUP_SENSOR_LIST);
     sensorsLayout->addWidget(&m_sensorList);
-    top->addWidget(sensors, 1);
+    top->addWidget(sensors, 3);
 
     auto* parameters = new QGroupBox(QStringLiteral("Parameters:"), this);
     auto* parametersLayout = new QVBoxLayout(parameters);
     m_parameterList.setParent(parameters);
-    m_parameterList.setMinimumWidth(kListWidth);
+    m_parameterList.setMinimumWidth(kParameterListWidth);
     SetDlgCtrlID(&m_parameterList, IDC_SETUP_PARAMETER_LIST);
     parametersLayout->addWidget(&m_parameterList);
-    top->addWidget(parameters, 1);
+    top->addWidget(parameters, 2);
 
     auto* side = new QGridLayout();
     side->addWidget(new QLabel(QStringLiteral("Units:"), this), 0, 0, 1, 2);
@@ -181,22 +183,29 @@ void CCtrlPage_SensorSetup::CreateControls()
     top->addLayout(side);
     layout->addLayout(top, 1);
 
-    auto* settings = new QHBoxLayout();
+    // The sensor's groups come and go below the lists; the space they take stays, so that the
+    // lists and buttons above keep their places whichever sensor is chosen.
+    auto* settingsArea = new QWidget(this);
+    auto* settings = new QHBoxLayout(settingsArea);
+    settings->setContentsMargins(0, 0, 0, 0);
     m_pSalinityGroup = CreateSalinityGroup();
     m_pBaroGroup = CreateBaroGroup();
     m_pNegativeGroup = CreateNegativeGroup();
     m_pRefTempGroup = CreateRefTempGroup();
     m_pDensityGroup = CreateDensityGroup();
     m_pOffsetGroup = CreateOffsetGroup();
+    int tallest = 0;
     for (QGroupBox* group :
          {m_pSalinityGroup, m_pBaroGroup, m_pNegativeGroup, m_pRefTempGroup, m_pDensityGroup, m_pOffsetGroup})
     {
-        group->setMinimumWidth(kSettingGroupWidth);
+        group->setParent(settingsArea);
         settings->addWidget(group, 0, Qt::AlignTop);
+        tallest = std::max(tallest, group->sizeHint().height());
         group->hide();
     }
     settings->addStretch();
-    layout->addLayout(settings);
+    settingsArea->setFixedHeight(tallest);
+    layout->addWidget(settingsArea);
 
     connect(&m_sensorList, &QListWidget::currentRowChanged, this, [this] { OnSelChangeSensorList(); });
     connect(&m_parameterList, &QListWidget::currentRowChanged, this, [this] { OnSelChangeParameterList(); });
@@ -465,7 +474,7 @@ void CCtrlPage_SensorSetup::StartSensorWatch()
     m_bPageShown = IsPageVisible() != FALSE;
     m_bPageEnabled = isEnabled();
     m_pWatch = std::make_unique<CSensorWatch>(
-        m_Connection, *this, [this] { return IsWatchActive(); }, m_watchPeriod);
+        m_Connection, *this, [this] { return IsSensorWatchActive(); }, m_watchPeriod);
     if (!m_pWatch->Start())
         StopSensorWatch();
 }
@@ -479,7 +488,7 @@ void CCtrlPage_SensorSetup::StopSensorWatch()
     }
 }
 
-bool CCtrlPage_SensorSetup::IsWatchActive() const
+bool CCtrlPage_SensorSetup::IsSensorWatchActive() const
 {
     return m_bPageShown.load() && m_bPageEnabled.load() &&
            (m_pTopLevel == nullptr || !m_pTopLevel->IsBlockedByModal());
@@ -1014,6 +1023,7 @@ void CCtrlPage_SensorSetup::OnCalibrate()
         if (Failed(m_Connection.GetPressureDepthSensor(sensor)) || sensor == nullptr)
             return;
         CDlgPressureCal dialog(this, m_Connection);
+        dialog.SetReadingPeriod(m_pressureReadingPeriod);
         dialog.m_pSensor = sensor;
         dialog.m_nConnection = sensor->GetPressureConnection();
         dialog.DoModal();

@@ -27,6 +27,7 @@
 
 #include "app/connection/ProbeConnection.h"
 #include "app/pages/CtrlPageBase.h"
+#include "app/sensorsetup/PressureCalibration.h"
 #include "app/sensorsetup/SensorWatch.h"
 #include "foundation/DynArray.h"
 #include "foundation/ParameterRecords.h"
@@ -100,9 +101,14 @@ public:
     void LoadNegativeValueOption();
     HRESULT WriteNegativeValueOption(USHORT value);
 
-    // The period of the sensor watch (1 s); tests shorten it before connecting.
+    // The period of the sensor watch (1 s) and of the pressure zeroing's readings (2 s); tests
+    // shorten them.
     void SetSensorWatchPeriod(std::chrono::milliseconds period) { m_watchPeriod = period; }
+    void SetPressureReadingPeriod(std::chrono::milliseconds period) { m_pressureReadingPeriod = period; }
     BOOL IsSensorWatchRunning() const;
+    // What the watch asks before each look: the page is shown and nothing modal holds the main
+    // window. Any thread.
+    bool IsSensorWatchActive() const;
 
     // ---- What the page shows, for the windows that host it and for tests ----
 
@@ -151,7 +157,6 @@ private:
 
     void StartSensorWatch();
     void StopSensorWatch();
-    bool IsWatchActive() const;
 
     BOOL IsConnected() const;
     NVSystem::CDeviceComm* Device() const;
@@ -203,5 +208,6 @@ private:
     std::atomic<bool> m_bPageEnabled{true};
     const CNVDialog* m_pTopLevel = nullptr; // set before the watch starts
     std::chrono::milliseconds m_watchPeriod = SENSOR_WATCH_PERIOD;
+    std::chrono::milliseconds m_pressureReadingPeriod = PRESSURE_READING_PERIOD;
     std::unique_ptr<CSensorWatch> m_pWatch;
 };

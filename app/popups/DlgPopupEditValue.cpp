@@ -37,6 +37,7 @@ BOOL CDlgPopup_EditValue::OnInitDialog()
     m_rangeLabel.setText(m_strRangeLabel);
     SetDlgCtrlID(&m_rangeLabel, IDC_EDIT_VALUE_RANGE);
     layout->addWidget(&m_rangeLabel);
+    m_rangeLabel.setVisible(!m_strRangeLabel.isEmpty());
     auto* buttons = new QHBoxLayout();
     buttons->addStretch();
     for (auto [button, id, text] :
