@@ -174,6 +174,9 @@ private:
     Owner& Self() { return static_cast<Owner&>(*this); }
     USHORT Connection() { return this->GetLevelConnection(); }
 
+protected:
+    // The steps an owner builds its own variants of a sequence from.
+
     // A float register read with its trace: the action, then success or the failure text.
     HRESULT TracedRead(USHORT reg, float& value, const char16_t* action, const char16_t* failure);
     // Calibration mode on, a failure traced.

@@ -30,6 +30,36 @@
 // Controls are found by the ids that the system's layouts give them (SetDlgCtrlID, GetDlgItem).
 //
 // Everything here runs on the user-interface thread except PostNotify and IsBlockedByModal.
+//
+// A window in short (its controls are members, placed in the dialog units of its layout):
+//   class CCtrlPage_Example : public CNVDialog
+//   {
+//   public:
+//       CCtrlPage_Example() : CNVDialog(132), m_rate(this)
+//       {
+//           resize(DialogUnitsToPixels(this, 0, 0, 350, 230).size());
+//           m_rate.setGeometry(DialogUnitsToPixels(this, 7, 7, 60, 14));
+//       }
+//   protected:
+//       BOOL OnInitDialog() override
+//       {
+//           CNVDialog::OnInitDialog();
+//           const QSignalBlocker blocker(&m_rate); // filling a control is no user edit
+//           m_rate.setText(ui::ToQString(FormatValue(6, 1.5)));
+//           return TRUE;
+//       }
+//       LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override
+//       {
+//           if (message == windowmsg::WM_NEW_DATA)
+//               return OnNewData(wParam, lParam);
+//           return CNVDialog::OnMessage(message, wParam, lParam);
+//       }
+//   private:
+//       CNVEdit m_rate;
+//   };
+// Its test (tests/support/QtTestSupport.h) creates it offscreen with Create, drives it through its
+// controls, SendCommand and SendNotify, answers its message boxes with ScriptedDialogs, runs a
+// modal one with RunModal and saves its picture with SavePicture.
 #pragma once
 
 #include <atomic>

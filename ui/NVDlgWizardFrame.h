@@ -67,12 +67,14 @@ public:
     CNVButton& GetNextButton() { return m_btnNext; }
     CNVButton& GetBackButton() { return m_btnBack; }
 
+    // Both remove the pages and end the wizard without asking a page. Public, since a page ends
+    // its wizard itself after an error (GetOwnerFrame()->OnCancel()).
+    void OnOK() override;
+    void OnCancel() override;
+
 protected:
     BOOL OnInitDialog() override;
     BOOL OnCommand(UINT id) override;
-    // Both remove the pages and end the wizard without asking a page.
-    void OnOK() override;
-    void OnCancel() override;
     // The close box: the Cancel command, whatever the state of the Cancel button.
     void OnClose() override;
     void OnActivate(BOOL bActive) override;

@@ -14,6 +14,7 @@
 #include "app/connection/ProbeSearch.h"
 #include "app/main/AppIcon.h"
 #include "app/main/Skin.h"
+#include "app/main/TabSkin.h"
 #include "app/main/WaitCursor.h"
 #include "app/popups/DlgPopupAbout.h"
 #include "app/popups/DlgPopupFirmwareUpdate.h"
@@ -208,20 +209,8 @@ void CDlgFrame_TarnwickSoft::DispatchAccelerator(UINT id)
 void CDlgFrame_TarnwickSoft::ApplySkin()
 {
     setWindowTitle(ui::ToQString(g_Skin.title));
-    const bool skinBitmaps = HasSkinTabBitmaps() != FALSE;
     for (int index = 0; index < PAGE_COUNT; ++index)
-    {
-        CNVBitmapButtonEx& tab = TabButton(index);
-        tab.SetTextColors(g_Skin.tabTextNormalColor, g_Skin.tabTextHoverColor, g_Skin.tabTextSelectedColor,
-                          g_Skin.tabTextDisabledColor);
-        if (!skinBitmaps || !tab.LoadBitmapsFromFiles(ui::ToQString(g_Skin.tabBitmapNormal),
-                                                      ui::ToQString(g_Skin.tabBitmapHover),
-                                                      ui::ToQString(g_Skin.tabBitmapSelected),
-                                                      ui::ToQString(g_Skin.tabBitmapDisabled)))
-            tab.LoadBitmaps();
-        tab.SetFontsBold();
-        tab.update();
-    }
+        ApplySkinToTabButton(TabButton(index));
     SetBackgroundColor(g_Skin.backgroundColor);
     for (int index = 0; index < PAGE_COUNT; ++index)
         Page(index).SetBackgroundColor(g_Skin.backgroundColor);

@@ -23,6 +23,15 @@ constexpr UINT IDC_DIAG_CORE_SERIAL_LABEL = 1065;
 
 } // namespace
 
+QWidget* CCtrlPage_DiagsBase::FindControl(UINT id) const
+{
+    // The fields sit in group boxes and columns: any descendant of the page counts.
+    for (QWidget* control : findChildren<QWidget*>())
+        if (GetDlgCtrlID(control) == id)
+            return control;
+    return nullptr;
+}
+
 CCtrlPage_DiagsBase::CCtrlPage_DiagsBase(UINT nIDTemplate, std::vector<sField> fields)
     : CNVDialog(nIDTemplate), m_Fields(std::move(fields))
 {
@@ -107,7 +116,7 @@ void CCtrlPage_DiagsBase::Show(const DiagnosticTexts& texts)
 {
     for (const auto& [id, text] : texts)
     {
-        QWidget* control = GetDlgItem(id);
+        QWidget* control = FindControl(id);
         if (auto* line = qobject_cast<QLineEdit*>(control))
             line->setText(ui::ToQString(text));
         else if (auto* multi = qobject_cast<QPlainTextEdit*>(control))
@@ -119,7 +128,7 @@ void CCtrlPage_DiagsBase::Show(const DiagnosticTexts& texts)
 
 QString CCtrlPage_DiagsBase::GetFieldText(UINT id) const
 {
-    QWidget* control = GetDlgItem(id);
+    QWidget* control = FindControl(id);
     if (auto* line = qobject_cast<QLineEdit*>(control))
         return line->text();
     if (auto* multi = qobject_cast<QPlainTextEdit*>(control))
@@ -160,7 +169,7 @@ void CCtrlPage_DiagsVOX::Show(const DiagnosticTexts& texts)
     CCtrlPage_DiagsBase::Show(texts);
     const bool withSerial = texts.contains(IDC_DIAG_CORE_SERIAL) && !texts.at(IDC_DIAG_CORE_SERIAL).IsEmpty();
     for (const UINT id : {IDC_DIAG_CORE_SERIAL_LABEL, IDC_DIAG_CORE_SERIAL})
-        if (QWidget* control = GetDlgItem(id))
+        if (QWidget* control = FindControl(id))
             control->setVisible(withSerial);
 }
 

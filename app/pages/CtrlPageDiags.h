@@ -35,6 +35,8 @@ public:
     BOOL IsFilled() const { return m_bFilled; }
     // The text of the edit with the id (empty when none).
     QString GetFieldText(UINT id) const;
+    // The field or label with the id anywhere on the page; null when none.
+    QWidget* FindControl(UINT id) const;
 
 protected:
     BOOL OnInitDialog() override;

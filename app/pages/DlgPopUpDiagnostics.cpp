@@ -9,6 +9,7 @@
 
 #include "app/main/DlgFrameTarnwickSoft.h"
 #include "app/main/Skin.h"
+#include "app/main/TabSkin.h"
 #include "models/SledraComm.h"
 #include "models/VOXCoreICComm.h"
 #include "models/VoxProComm.h"
@@ -136,18 +137,8 @@ BOOL CDlgPopUpDiagnostics::OnInitDialog()
     }
 
     // The skin of the application: tab colours, the tab pictures when all four exist, the colour.
-    const bool skinBitmaps = HasSkinTabBitmaps() != FALSE;
     for (CNVBitmapButtonEx& tab : m_tabs)
-    {
-        tab.SetTextColors(g_Skin.tabTextNormalColor, g_Skin.tabTextHoverColor, g_Skin.tabTextSelectedColor,
-                          g_Skin.tabTextDisabledColor);
-        if (!skinBitmaps || !tab.LoadBitmapsFromFiles(ui::ToQString(g_Skin.tabBitmapNormal),
-                                                      ui::ToQString(g_Skin.tabBitmapHover),
-                                                      ui::ToQString(g_Skin.tabBitmapSelected),
-                                                      ui::ToQString(g_Skin.tabBitmapDisabled)))
-            tab.LoadBitmaps();
-        tab.SetFontsBold();
-    }
+        ApplySkinToTabButton(tab);
     const int tabWidth = m_tabs[0].width();
     for (int index = 0; index < PAGE_COUNT; ++index)
         AddAnchor(&m_tabs[index], scaled(kMarginSide) + index * tabWidth,

@@ -203,7 +203,7 @@ TEST_F(ProbeConnectionTest, ResetCommBringsTheProbeToTheFactorySettingsOnlyWhile
 TEST(ErrorCodeText, NamesTheCodeInHexadecimal)
 {
     EXPECT_EQ(Text(FormatTextWithErrorCode(u"Failed to read negative VOX handling register",
-                                           static_cast<HRESULT>(0x81010004u))),
+                                           ResultCode(0x81010004u))),
               u"Failed to read negative VOX handling register (error code 0x81010004)");
 }
 

@@ -136,8 +136,10 @@ TEST(ColourScheme, TheStabilityFieldShowsItsColourAndATransparentControlNone)
     CNVButton button(QStringLiteral("Calibrate..."), &dialog);
     CNVRadioButton radio(QStringLiteral("Reference 25 \u00B0C"), &dialog);
     CNVComboBox combo(&dialog);
+    CNVListBox sensors(&dialog);
+    CNVCheckListBox parameters(&dialog);
     dialog.Create(nullptr);
-    dialog.SetWindowSize(420, 210);
+    dialog.SetWindowSize(420, 310);
     dialog.SetBackgroundColor(kSkinColour);
     caption.setText(QStringLiteral("Stability:"));
     caption.setGeometry(10, 12, 90, 22);
@@ -169,6 +171,16 @@ TEST(ColourScheme, TheStabilityFieldShowsItsColourAndATransparentControlNone)
     combo.addItems({QStringLiteral("mS/cm"), QStringLiteral("\u00B5S/cm")});
     combo.SetBackColor(RGB(255, 255, 255));
     combo.setGeometry(10, 165, 140, 26);
+    for (const char* sensor : {"1: Optical DO", "2: Conductivity", "3: Level", "4: pH/ORP"})
+        sensors.AddString(QString::fromLatin1(sensor));
+    sensors.setCurrentRow(1);
+    sensors.setGeometry(10, 205, 190, 95);
+    for (const char* parameter :
+         {"Temperature", "DO concentration", "DO % saturation", "Partial pressure O2"})
+        parameters.AddString(QString::fromLatin1(parameter));
+    parameters.SetCheck(0, TRUE);
+    parameters.SetCheck(2, TRUE);
+    parameters.setGeometry(215, 205, 195, 95);
     dialog.show();
 
     const QImage shot = dialog.grab().toImage();

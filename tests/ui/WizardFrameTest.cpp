@@ -210,6 +210,20 @@ TEST_F(WizardFrameTest, CancelAndTheCloseBoxAskThePagesFirst)
     EXPECT_EQ(frame.result(), IDCANCEL);
 }
 
+TEST_F(WizardFrameTest, APageEndsTheWizardAfterAnErrorWithoutAskingThePages)
+{
+    AddThreePages();
+    frame.Create(nullptr);
+    frame.show();
+    TakeLog();
+    first.queryCancel = FALSE;
+    first.GetOwnerFrame()->OnCancel();
+    EXPECT_TRUE(TakeLog().empty());
+    EXPECT_FALSE(frame.isVisible());
+    EXPECT_EQ(frame.result(), IDCANCEL);
+    EXPECT_EQ(frame.GetPageCount(), 0);
+}
+
 TEST_F(WizardFrameTest, ShortcutsPressOnlyEnabledButtons)
 {
     AddThreePages();

@@ -119,7 +119,7 @@ void InstrumentModel::Install(const std::shared_ptr<InstrumentModel>& self)
                         boot.Switch();
                         return std::optional<ExceptionCode>{};
                     });
-    if (config.deviceType == kBluetoothCommunicationType)
+    if (TakesBluetoothUpdate(config.deviceType))
         commands.Define(
             kCommandBluetoothUpdate, [](uint16_t) { return std::optional<ExceptionCode>{}; }, true);
     if (const uint16_t counter = layout.family.totalMeasurementCounter; counter != 0)
