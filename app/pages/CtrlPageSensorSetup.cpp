@@ -943,7 +943,10 @@ void CCtrlPage_SensorSetup::OnEditBaro()
     CDlgEditBaro dialog(this);
     NVSystem::ISensor_VoxPro* sensor = nullptr;
     if (Failed(m_Connection.GetVoxProSensor(sensor)) || sensor == nullptr)
+    {
+        ShowBaroValues();
         return;
+    }
     float live = 0.0f;
     if (const HRESULT hr = sensor->ReadLiveBaro(live); Failed(hr))
     {
