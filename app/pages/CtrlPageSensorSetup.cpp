@@ -439,14 +439,12 @@ LRESULT CCtrlPage_SensorSetup::OnDeviceDisconnected(WPARAM, LPARAM)
     return 0;
 }
 
-LRESULT CCtrlPage_SensorSetup::OnRequestDisconnect(WPARAM, LPARAM)
+LRESULT CCtrlPage_SensorSetup::OnRequestDisconnect(WPARAM wParam, LPARAM lParam)
 {
-    if (!IsPageVisible() || !IsConnected())
-        return 0;
-    StopSensorWatch();
-    BroadcastPostMessage(windowmsg::WM_DEVICE_DISCONNECTED);
-    m_Connection.DisconnectDevice();
-    return 0;
+    // The watch goes first, so that the disconnect never waits for one of its looks.
+    if (IsPageVisible() && IsConnected())
+        StopSensorWatch();
+    return CCtrlPage_Base::OnRequestDisconnect(wParam, lParam);
 }
 
 LRESULT CCtrlPage_SensorSetup::OnSensorsChanged()

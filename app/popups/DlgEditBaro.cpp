@@ -5,6 +5,7 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include "app/popups/OkCancelRow.h"
 #include "app/popups/TypedNumberText.h"
 #include "foundation/NameLookups.h"
 #include "ui/QtText.h"
@@ -77,21 +78,7 @@ BOOL CDlgEditBaro::OnInitDialog()
     SetDlgCtrlID(&m_useAsDefault, IDC_BARO_USE_AS_DEFAULT);
     grid->addWidget(&m_useAsDefault, 7, 0, 1, 5);
     layout->addLayout(grid);
-    auto* buttons = new QHBoxLayout();
-    buttons->addStretch();
-    for (auto [button, id, text] :
-         {std::tuple{&m_btnOk, IDOK, "OK"}, std::tuple{&m_btnCancel, IDCANCEL, "Cancel"}})
-    {
-        button->setParent(this);
-        button->setText(QString::fromLatin1(text));
-        button->setAutoDefault(false);
-        SetDlgCtrlID(button, static_cast<UINT>(id));
-        connect(button, &QPushButton::clicked, this,
-                [this, command = id] { SendCommand(static_cast<UINT>(command)); });
-        buttons->addWidget(button);
-    }
-    m_btnOk.setDefault(true);
-    layout->addLayout(buttons);
+    layout->addLayout(CreateOkCancelRow(*this, m_btnOk, m_btnCancel));
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     m_entry.Open();

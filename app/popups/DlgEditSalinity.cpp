@@ -3,6 +3,7 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include "app/popups/OkCancelRow.h"
 #include "app/popups/TypedNumberText.h"
 #include "app/sensorsetup/NumberEntry.h"
 #include "ui/QtText.h"
@@ -39,21 +40,7 @@ BOOL CDlgEditSalinity::OnInitDialog()
     m_useAsDefault.setText(QStringLiteral("Use value for power on default"));
     SetDlgCtrlID(&m_useAsDefault, IDC_USE_AS_DEFAULT);
     layout->addWidget(&m_useAsDefault);
-    auto* buttons = new QHBoxLayout();
-    buttons->addStretch();
-    for (auto [button, id, text] :
-         {std::tuple{&m_btnOk, IDOK, "OK"}, std::tuple{&m_btnCancel, IDCANCEL, "Cancel"}})
-    {
-        button->setParent(this);
-        button->setText(QString::fromLatin1(text));
-        button->setAutoDefault(false);
-        SetDlgCtrlID(button, static_cast<UINT>(id));
-        connect(button, &QPushButton::clicked, this,
-                [this, command = id] { SendCommand(static_cast<UINT>(command)); });
-        buttons->addWidget(button);
-    }
-    m_btnOk.setDefault(true);
-    layout->addLayout(buttons);
+    layout->addLayout(CreateOkCancelRow(*this, m_btnOk, m_btnCancel));
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     SetEditTextQuietly(m_edit, m_strSalinity);

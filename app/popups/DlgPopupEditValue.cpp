@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include "app/popups/OkCancelRow.h"
 #include "app/popups/TypedNumberText.h"
 #include "app/sensorsetup/NumberEntry.h"
 #include "platform/Format.h"
@@ -38,21 +39,7 @@ BOOL CDlgPopup_EditValue::OnInitDialog()
     SetDlgCtrlID(&m_rangeLabel, IDC_EDIT_VALUE_RANGE);
     layout->addWidget(&m_rangeLabel);
     m_rangeLabel.setVisible(!m_strRangeLabel.isEmpty());
-    auto* buttons = new QHBoxLayout();
-    buttons->addStretch();
-    for (auto [button, id, text] :
-         {std::tuple{&m_btnOk, IDOK, "OK"}, std::tuple{&m_btnCancel, IDCANCEL, "Cancel"}})
-    {
-        button->setParent(this);
-        button->setText(QString::fromLatin1(text));
-        button->setAutoDefault(false);
-        SetDlgCtrlID(button, static_cast<UINT>(id));
-        connect(button, &QPushButton::clicked, this,
-                [this, command = id] { SendCommand(static_cast<UINT>(command)); });
-        buttons->addWidget(button);
-    }
-    m_btnOk.setDefault(true);
-    layout->addLayout(buttons);
+    layout->addLayout(CreateOkCancelRow(*this, m_btnOk, m_btnCancel));
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     m_strValue = QString::fromStdString(platform::Format("%g", static_cast<double>(m_fValue)));

@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include "app/popups/OkCancelRow.h"
 #include "foundation/ErrorTable.h"
 #include "foundation/NameLookups.h"
 #include "ui/Application.h"
@@ -65,20 +66,7 @@ BOOL CDlgPressureCal::OnInitDialog()
     m_restoreFactory.setText(QStringLiteral("Restore factory calibration"));
     SetDlgCtrlID(&m_restoreFactory, IDC_PRESSURE_CAL_RESTORE);
     layout->addWidget(&m_restoreFactory);
-    auto* buttons = new QHBoxLayout();
-    buttons->addStretch();
-    for (auto [button, id, text] :
-         {std::tuple{&m_btnOk, IDOK, "OK"}, std::tuple{&m_btnCancel, IDCANCEL, "Cancel"}})
-    {
-        button->setParent(this);
-        button->setText(QString::fromLatin1(text));
-        button->setAutoDefault(false);
-        SetDlgCtrlID(button, static_cast<UINT>(id));
-        connect(button, &QPushButton::clicked, this,
-                [this, command = id] { SendCommand(static_cast<UINT>(command)); });
-        buttons->addWidget(button);
-    }
-    layout->addLayout(buttons);
+    layout->addLayout(CreateOkCancelRow(*this, m_btnOk, m_btnCancel));
     layout->setSizeConstraint(QLayout::SetFixedSize);
     connect(&m_restoreFactory, &QCheckBox::clicked, this, [this] { OnRestoreFactory(); });
     CNVDialog::OnInitDialog();
