@@ -102,7 +102,12 @@ void Discard(CDeviceComm* device)
     device->Release();
 }
 
-const SDeviceFactoryOperations kOperations{&CreateDeviceObject, &Attach, &AddRef, &Discard};
+ILinkedDevice* Listed(CDeviceComm* device)
+{
+    return device;
+}
+
+const SDeviceFactoryOperations kOperations{&CreateDeviceObject, &Attach, &AddRef, &Discard, &Listed};
 
 } // namespace
 

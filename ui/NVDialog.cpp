@@ -48,11 +48,26 @@ QRect ToQRect(const RECT& rect)
     return QRect(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
 }
 
+// Qt hands a posted event to the user-interface thread under locks of its own that a thread checker
+// cannot see. Every post publishes through this counter and every delivery (and every disposal of an
+// event that was never delivered) reads it first, so the hand-over is one the checker sees too.
+std::atomic<uint64_t> g_nPostedNotifications{0};
+
+void AcquirePostedNotifications()
+{
+    static_cast<void>(g_nPostedNotifications.load(std::memory_order_acquire));
+}
+
 } // namespace
 
 CNotifyEvent::CNotifyEvent(UINT message, WPARAM wParam, LPARAM lParam)
     : QEvent(TypeOf(message)), m_wParam(wParam), m_lParam(lParam)
 {
+}
+
+CNotifyEvent::~CNotifyEvent()
+{
+    AcquirePostedNotifications();
 }
 
 CNVDialog::CNVDialog(UINT nIDTemplate, QWidget* pParentWnd) : QDialog(pParentWnd), m_nIDTemplate(nIDTemplate)
@@ -194,7 +209,9 @@ void CNVDialog::PostNotify(uint32_t message, uintptr_t wParam, intptr_t lParam)
     if (!m_bHasWindow.load() || !CNotifyEvent::IsPrivateMessage(message))
         return;
     // Qt drops the events queued for an object when it is destroyed, so none reaches a dead dialog.
-    QCoreApplication::postEvent(this, new CNotifyEvent(message, wParam, lParam));
+    auto* notification = new CNotifyEvent(message, wParam, lParam);
+    g_nPostedNotifications.fetch_add(1, std::memory_order_release);
+    QCoreApplication::postEvent(this, notification);
 }
 
 LRESULT CNVDialog::SendNotify(UINT message, WPARAM wParam, LPARAM lParam)
@@ -280,6 +297,7 @@ void CNVDialog::OnClose()
 
 bool CNVDialog::event(QEvent* event)
 {
+    AcquirePostedNotifications();
     const QEvent::Type type = event->type();
     if (CNotifyEvent::IsNotifyType(type))
     {
