@@ -1,12 +1,37 @@
-// CCtrlPage_LiveData: the first page of the main window, where live parameter values are polled
-// and logged. The main window reads its reading flag (keep-alive, leaving the page) and stops its
-// reading when the user leaves it.
+// CCtrlPage_LiveData: the first page of the main window. It lists the polled parameters of the
+// connected probe (name, value, unit, data code) in the order the user gives them, runs the polling
+// worker (CLivePollWorker) at the log rate and, with "Save live data to file" checked, appends one
+// line per round to the CSV file that Start creates. The main window reads the reading and logging
+// flags (keep-alive, leaving the page) and stops the reading when the user leaves the page.
 //
-// This is the page's frame: the flag and its lock, with no polling yet.
+// The worker hands each round to the page with its values, so the page never reads the device
+// while reading: a round costs the user-interface thread the list update and the file line only.
 #pragma once
 
+#include <memory>
+
+#include <QTreeWidget>
+
+#include "app/connection/SensorReadings.h"
+#include "app/livedata/LivePollWorker.h"
 #include "app/pages/CtrlPageBase.h"
 #include "platform/Sync.h"
+#include "ui/Label.h"
+#include "ui/NVButton.h"
+#include "ui/NVEdit.h"
+#include "ui/NVStatic.h"
+
+inline constexpr UINT IDC_LIVE_LOG_TO_FILE = 1044;
+inline constexpr UINT IDC_LIVE_START_STOP = 1121;
+inline constexpr UINT IDC_LIVE_SELECT_PARAMETERS = 1126;
+inline constexpr UINT IDC_LIVE_PARAMETER_UP = 1127;
+inline constexpr UINT IDC_LIVE_PARAMETER_DOWN = 1128;
+inline constexpr UINT IDC_LIVE_RATE = 1193;
+inline constexpr UINT IDC_LIVE_LIST = 1194;
+inline constexpr UINT IDC_LIVE_SAMPLE_RATE_LABEL = 1195;
+inline constexpr UINT IDC_LIVE_SECONDS_LABEL = 1196;
+inline constexpr UINT IDC_LIVE_DATA_CODE_DESCRIPTION = 1308;
+inline constexpr UINT IDC_LIVE_DATA_CODE_LABEL = 1309;
 
 class CCtrlPage_LiveData : public CCtrlPage_Base
 {
@@ -15,21 +40,117 @@ class CCtrlPage_LiveData : public CCtrlPage_Base
 public:
     static constexpr UINT kTemplateId = 132;
 
+    enum EColumn
+    {
+        COLUMN_PARAMETER = 0,
+        COLUMN_VALUE = 1,
+        COLUMN_UNITS = 2,
+        COLUMN_DATA_CODE = 3,
+    };
+
     explicit CCtrlPage_LiveData(QWidget* pParentWnd = nullptr);
+    ~CCtrlPage_LiveData() override;
 
     // The reading flag under the page lock; any thread.
     BOOL IsReading();
     // The log-to-file flag under the page lock; any thread.
     BOOL IsLoggingToFile();
-    // Stops the polling (the main window calls it when the user leaves the page).
+    // Stops the polling and waits for the worker (the main window calls it when the user leaves the
+    // page). Nothing when not reading.
     void StopReading();
     // The page lock: guards the reading and logging flags. A leaf lock: nothing is taken under it.
     platform::CCriticalSection& GetPageLock() { return m_PageLock; }
 
+    // ---- The operations of the page ----
+
+    LRESULT OnDeviceConnected(WPARAM wParam, LPARAM lParam) override;
+    LRESULT OnDeviceDisconnected(WPARAM wParam, LPARAM lParam) override;
+    LRESULT OnRequestDisconnect(WPARAM wParam, LPARAM lParam) override;
+    void OnPageDeactivate() override;
+    void RefreshPage() override;
+
+    void StartStopReading();
+    void SelectPollParameters();
+    void MoveParameterUp();
+    void MoveParameterDown();
+    void RebuildPollList();
+
+    // ---- For the tests ----
+
+    QTreeWidget& List() { return m_list; }
+    CNVEdit& RateEdit() { return m_editRate; }
+    CNVButton& StartStopButton() { return m_btnStartStop; }
+    CNVButton& SelectButton() { return m_btnSelect; }
+    CNVButton& UpButton() { return m_btnUp; }
+    CNVButton& DownButton() { return m_btnDown; }
+    CNVCheckBox& LogToFileBox() { return m_chkLogToFile; }
+    QString GetDataCodeLabel() const { return m_lblDataCode.text(); }
+    QString GetDataCodeDescription() const { return m_stDataCodeDescription.text(); }
+    const CDynArray<sParameterReading>& GetPollList() const { return m_pollList; }
+    const CWideString& GetLogFilePath() const { return m_strLogFilePath; }
+    // The worker's clock for the next start (the system's by default).
+    void SetPollClockForTests(sLivePollClock clock) { m_pollClock = std::move(clock); }
+    // The page-activation timer has yet to rebuild the rows.
+    BOOL IsActivationPending() const { return IsTimerRunning(IDT_PAGE_ACTIVATE); }
+    // The text and colour of a row's cell.
+    QString CellText(int row, EColumn column) const;
+    QColor CellColor(int row, EColumn column) const;
+
 protected:
     BOOL OnInitDialog() override;
+    BOOL OnCommand(UINT id) override;
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void OnTimer(UINT id) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // The readings of every sensor of the device; false, after the error box, when they cannot be
+    // had.
+    bool CollectReadings(NVSystem::CDeviceComm& device, CDynArray<sParameterReading>& readings,
+                         UnpluggedSensors unplugged);
+    // A round of the worker (a poll round) or the values read right after a connect: the rows'
+    // values and data codes, and with a poll round the file's line.
+    void ShowValues(const sLiveRound& round, bool pollRound);
+    void ShowDataCodeHelp();
+    void UpdateMoveButtons();
+    void OnRateChanged();
+    void SizeColumns();
+    void DeleteAllRows();
+    // One row per record of the poll list (name and unit; value and data code empty).
+    void InsertRows();
+    void FillRow(QTreeWidgetItem& item, const sParameterReading& record) const;
+    void MoveParameter(int from, int to);
+    // The row with the selection mark; -1 when none.
+    int GetSelectionMark() const;
+    void SelectRow(int row);
+    void SetReading(BOOL reading);
+    void AppendFileLine(const sLiveRound& round);
+
+    // Text of the rate edit, LogRate and the file settings of the last start.
+    QString m_strRate;
+    int m_nLogRate = 10;
+    CWideString m_strLogFilePath;
+    BOOL m_bUtc = TRUE;
+    CDynArray<sParameterReading> m_pollList;
 
     platform::CCriticalSection m_PageLock;
     BOOL m_bReading = FALSE;   // under m_PageLock
     BOOL m_bLogToFile = FALSE; // under m_PageLock
+
+    sLivePollClock m_pollClock = sLivePollClock::System();
+    std::unique_ptr<CLivePollWorker> m_pWorker;
+    intptr_t m_nRunTag = 0;
+    bool m_bFileFailureShown = false;
+
+    CNVCheckBox m_chkLogToFile;
+    CNVStatic m_stSeconds;
+    CNVStatic m_stSampleRate;
+    CLabel m_lblDataCode;
+    CNVStatic m_stDataCodeDescription;
+    QTreeWidget m_list;
+    CNVEdit m_editRate;
+    CNVButton m_btnStartStop;
+    CNVButton m_btnSelect;
+    CNVButton m_btnDown;
+    CNVButton m_btnUp;
 };

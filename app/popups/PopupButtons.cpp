@@ -3,7 +3,7 @@
 #include <QBoxLayout>
 #include <QHBoxLayout>
 
-void AddPopupButtonRow(CNVDialog& dialog, QBoxLayout& layout, std::initializer_list<sPopupButton> buttons)
+QHBoxLayout* MakePopupButtonRow(CNVDialog& dialog, std::initializer_list<sPopupButton> buttons)
 {
     auto* row = new QHBoxLayout();
     row->addStretch();
@@ -17,5 +17,17 @@ void AddPopupButtonRow(CNVDialog& dialog, QBoxLayout& layout, std::initializer_l
                          [&dialog, command = entry.id] { dialog.SendCommand(command); });
         row->addWidget(entry.button);
     }
-    layout.addLayout(row);
+    return row;
+}
+
+void AddPopupButtonRow(CNVDialog& dialog, QBoxLayout& layout, std::initializer_list<sPopupButton> buttons)
+{
+    layout.addLayout(MakePopupButtonRow(dialog, buttons));
+}
+
+QHBoxLayout* MakeOkCancelRow(CNVDialog& dialog, CNVButton& ok, CNVButton& cancel)
+{
+    QHBoxLayout* row = MakePopupButtonRow(dialog, {{&ok, IDOK, "OK"}, {&cancel, IDCANCEL, "Cancel"}});
+    ok.setDefault(true);
+    return row;
 }

@@ -1,5 +1,6 @@
 // The row of buttons along the bottom of a popup, right-aligned: each button shows its text, takes
-// no default role of its own and sends its command id to the dialog when clicked.
+// no default role of its own (Enter goes to the dialog's default button) and sends its command id
+// to the dialog when clicked.
 #pragma once
 
 #include <initializer_list>
@@ -8,6 +9,7 @@
 #include "ui/NVDialog.h"
 
 class QBoxLayout;
+class QHBoxLayout;
 
 struct sPopupButton
 {
@@ -16,4 +18,8 @@ struct sPopupButton
     const char* text;
 };
 
+QHBoxLayout* MakePopupButtonRow(CNVDialog& dialog, std::initializer_list<sPopupButton> buttons);
 void AddPopupButtonRow(CNVDialog& dialog, QBoxLayout& layout, std::initializer_list<sPopupButton> buttons);
+
+// The OK and Cancel row, OK the default button.
+QHBoxLayout* MakeOkCancelRow(CNVDialog& dialog, CNVButton& ok, CNVButton& cancel);

@@ -109,23 +109,14 @@ TEST_F(LiveDataCsv, HeaderAndLinesHoldTheColumnsOfTheRowsWithCrLf)
     // An empty poll list: the two time columns alone.
     EXPECT_EQ(BuildCsvHeader(CDynArray<sParameterReading>(), TRUE, u""), "Timestamp(UTC),Elapsed(sec)\r\n");
     EXPECT_EQ(BuildCsvLine(Round(0.0, At(2030, 12, 31, 23, 59, 59), {})), "2030-12-31 23:59:59,0.0\r\n");
-}
-
-TEST_F(LiveDataCsv, TheLocalTimeBaseNamesItsZoneQuotedWhereTheNameNeedsIt)
-{
-    EXPECT_EQ(BuildCsvHeader(CDynArray<sParameterReading>(), FALSE, u"CEST"),
-              "Timestamp(CEST),Elapsed(sec)\r\n");
-    EXPECT_EQ(BuildCsvHeader(CDynArray<sParameterReading>(), FALSE, u"West, \"summer\""),
-              "\"Timestamp(West, \"\"summer\"\")\",Elapsed(sec)\r\n");
-    EXPECT_EQ(CsvField("two\r\nlines"), "\"two\r\nlines\"");
-    EXPECT_EQ(CsvField("plain (mg/L)"), "plain (mg/L)");
-}
-
-TEST_F(LiveDataCsv, AMissingStampOrAMissingSensorLeavesItsFieldEmpty)
-{
+    // A missing stamp, or a row whose sensor was missing, leaves its field empty.
     EXPECT_EQ(
         BuildCsvLine(Round(20.0, std::nullopt, {{0.0f, 0, MODBUSCOMM_E_PORT_NO_SENSOR}, {-0.5f, 3, S_OK}})),
         ",20.0,,-0.5\r\n");
+    // The local time base names the zone, quoted where the name needs it.
+    EXPECT_EQ(BuildCsvHeader(CDynArray<sParameterReading>(), FALSE, u"West, \"summer\""),
+              "\"Timestamp(West, \"\"summer\"\")\",Elapsed(sec)\r\n");
+    EXPECT_EQ(CsvField("two\r\nlines"), "\"two\r\nlines\"");
 }
 
 TEST_F(LiveDataCsv, PythonsCsvReaderReadsTheFileAsWritten)

@@ -99,21 +99,6 @@ protected:
     testsupport::ScopedConfigDir m_config;
 };
 
-TEST_F(PollSelection, DefaultsEnableAllButTheTwoSecondTemperaturesInTableOrder)
-{
-    const PollSelectionTable& table = GetPollSelection();
-    for (uint32_t i = 0; i < POLL_SELECTION_ENTRIES; ++i)
-    {
-        EXPECT_EQ(table[i].DisplayOrder, i) << i;
-        EXPECT_EQ(table[i].Enabled, i == 4 || i == 11 ? 0u : 1u) << i;
-    }
-    EXPECT_EQ(table[0], (sParameters{kDo, 1, 1, 0}));
-    EXPECT_EQ(table[17], (sParameters{kDo, 2, 1, 17}));
-    EXPECT_EQ(table[25], (sParameters{kDepth, 3, 1, 25}));
-    EXPECT_EQ(Text(PollSelectionKey(0)), u"Param01");
-    EXPECT_EQ(Text(PollSelectionKey(25)), u"Param26");
-}
-
 TEST_F(PollSelection, AValueThatIsNotFourIntegersGivesAnEntryThatNeverMatches)
 {
     EXPECT_EQ(ParsePollEntry(u"42 20"), sParameters{});
@@ -136,22 +121,11 @@ TEST_F(PollSelection, AValueThatIsNotFourIntegersGivesAnEntryThatNeverMatches)
     EXPECT_EQ(FindReading(list, kDo, 20), -1);
 }
 
-TEST_F(PollSelection, EntriesSurviveTheProfileAsTheyWereWritten)
-{
-    SetPollParameterOrder(3, kPhOrp, 18);
-    EXPECT_EQ(StoredEntry(15), u"27 18 1 3");
-    EXPECT_EQ(StoredEntry(0), u"") << "untouched entries stay defaults, not written";
-    GetPollSelection()[0].Enabled = 0;
-    SavePollEntry(0);
-    LoadPollSelection();
-    EXPECT_EQ(GetPollSelection()[0], (sParameters{kDo, 1, 0, 0}));
-    EXPECT_EQ(GetPollSelection()[15], (sParameters{kPhOrp, 18, 1, 3}));
-}
-
 TEST_F(PollSelection, TheOrderedListTakesTheFirstReadingOfEachEnabledEntryInDisplayOrder)
 {
+    // The defaults: every entry but the conductivity and pressure sensors' temperatures, in table
+    // order. Both temperature readings are there; only the DO sensor's entry is enabled, and once.
     CDynArray<sParameterReading> readings = MultiSensorReadings();
-    // Both temperature readings are there; only the DO sensor's entry is enabled, and only once.
     BuildOrderedPollList(readings);
     const std::vector<std::pair<USHORT, USHORT>> expected = {{kDo, 1},
                                                              {kDo, 20},
@@ -168,13 +142,6 @@ TEST_F(PollSelection, TheOrderedListTakesTheFirstReadingOfEachEnabledEntryInDisp
                                                              {kPhOrp, 19}};
     EXPECT_EQ(Ids(readings), expected);
     EXPECT_EQ(readings[0].Connection, 1u);
-
-    const sParameters disabled{1, 1, 0, 0}, first{1, 1, 1, 0}, later{1, 1, 1, 5};
-    EXPECT_TRUE(ComparePollSelection(later, disabled));
-    EXPECT_FALSE(ComparePollSelection(disabled, first));
-    EXPECT_TRUE(ComparePollSelection(first, later));
-    EXPECT_FALSE(ComparePollSelection(first, first));
-    EXPECT_FALSE(ComparePollSelection(disabled, disabled));
 }
 
 TEST_F(PollSelection, AFreshPollListOffersOneTemperatureAndOnlyWhenItsOwnEntryIsEnabled)
@@ -223,23 +190,6 @@ TEST_F(PollSelection, TheChoiceTicksAndChangesOnlyTheEntryOfTheReadingsOwnSensor
     EXPECT_FALSE(IsPollEntryEnabled(kDo, 1));
     EXPECT_EQ(GetPollSelection()[4].Enabled, 0u);
     EXPECT_EQ(GetPollSelection()[11].Enabled, 0u);
-}
-
-TEST_F(PollSelection, AReadingWithoutAnEntryIsOfferedButCannotBeChosen)
-{
-    CPollChoice choice;
-    choice.SetCandidates(MultiSensorReadings());
-    choice.Load();
-    std::vector<BOOL> ticks(choice.Items().size(), TRUE);
-    choice.Apply(ticks);
-    for (const sPollChoiceItem& item : choice.Items())
-    {
-        const bool known = item.Reading.SensorId != kLevel;
-        EXPECT_EQ(item.Selectable != FALSE, known)
-            << item.Reading.SensorId << "/" << item.Reading.ParameterId;
-        EXPECT_EQ(item.Checked != FALSE, known);
-    }
-    EXPECT_EQ(FindReading(choice.GetSelected(), kLevel, 2), -1);
 }
 
 TEST_F(PollSelection, ANewlyChosenParameterJoinsAtTheEndAndAnUnchosenOneLeaves)

@@ -1,0 +1,405 @@
+// The live data page against the simulated multi-sensor probe: the list after a connect, reading
+// with and without the file, the data-log and parameter-selection popups, moving rows, the rate
+// edit, and the ways a run ends (Stop, a failed line, leaving the page, disconnecting).
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTest>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/connection/AppProfile.h"
+#include "app/livedata/LiveDataSettings.h"
+#include "app/livedata/PollSelection.h"
+#include "app/popups/DlgPopupConfigureDataLog.h"
+#include "app/popups/DlgPopupSelectPollData.h"
+#include "tests/app/AppWindowTest.h"
+#include "ui/QtText.h"
+
+namespace apptest
+{
+namespace
+{
+
+using Column = CCtrlPage_LiveData::EColumn;
+using Page = CDlgFrame_TarnwickSoft::EPage;
+
+constexpr uint16_t kMultiSensorProbe = 18;
+constexpr uint16_t kConductivityConnection = 2;
+constexpr uint16_t kDoTemperatureParameter = 2; // the DO sensor reports its concentration first
+constexpr uint16_t kUserCalExpired = 1;
+constexpr int kRows = 13; // DO 4, conductivity 6 (its temperature is off), pH/ORP 3
+
+const QStringList kNames = {"Temperature",
+                            "Dissolved Oxygen (concentration)",
+                            "Dissolved Oxygen (%saturation)",
+                            "Partial Pressure Oxygen",
+                            "Actual Conductivity",
+                            "Specific Conductivity",
+                            "Salinity",
+                            "Total Dissolved Solids",
+                            "Resistivity",
+                            "Water Density",
+                            "pH",
+                            "pH(mV)",
+                            "Oxidation Reduction Potential (ORP)"};
+
+// Rounds come as fast as the page handles them: the worker waits a few milliseconds at most.
+sLivePollClock QuickClock()
+{
+    sLivePollClock clock = sLivePollClock::System();
+    clock.WaitForStop = [](platform::CEvent& stop, uint64_t ms)
+    { return stop.Wait(std::min<uint64_t>(ms, 20)); };
+    return clock;
+}
+
+std::string ReadAll(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The file's lines, each split at its commas (none of the page's fields holds one).
+std::vector<QStringList> FileRows(const std::string& text)
+{
+    std::vector<QStringList> rows;
+    for (const QString& line : QString::fromStdString(text).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
+        rows.push_back(line.split(u','));
+    return rows;
+}
+
+class LiveDataPageTest : public AppWindowTest
+{
+protected:
+    CCtrlPage_LiveData& LivePage() { return MainWindow().LiveDataPage(); }
+
+    // Connected to the probe started before (the multi-sensor probe unless one was), with the rows
+    // and their first values shown.
+    void Connect()
+    {
+        if (!m_bProbeStarted)
+            StartProbe(kMultiSensorProbe);
+        m_bProbeStarted = true;
+        LivePage().SetPollClockForTests(QuickClock());
+        // The page rebuilds its rows once it has been shown a moment; that is to be over first.
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return !LivePage().IsActivationPending(); }));
+        ConnectByButton();
+        ASSERT_TRUE(testsupport::WaitUntil(
+            [&]
+            {
+                const int rows = LivePage().List().topLevelItemCount();
+                return rows > 0 && !LivePage().CellText(rows - 1, Column::COLUMN_VALUE).isEmpty();
+            }));
+    }
+    QStringList RowNames()
+    {
+        QStringList names;
+        for (int row = 0; row < LivePage().List().topLevelItemCount(); ++row)
+            names << LivePage().CellText(row, Column::COLUMN_PARAMETER);
+        return names;
+    }
+    // The rows refreshed by that many rounds from now on.
+    bool WaitForRounds(int rounds)
+    {
+        int seen = 0;
+        QString last = LivePage().CellText(0, Column::COLUMN_VALUE);
+        return testsupport::WaitUntil(
+            [&]
+            {
+                // The simulated temperature moves with time: a new text is a new round.
+                const QString now = LivePage().CellText(0, Column::COLUMN_VALUE);
+                if (now != last)
+                {
+                    last = now;
+                    ++seen;
+                }
+                return seen >= rounds;
+            },
+            std::chrono::milliseconds(10000));
+    }
+    void StartReadingToFile(const std::filesystem::path& folder, const QString& name)
+    {
+        LivePage().LogToFileBox().setChecked(true);
+        OnNextModal(
+            [folder, name](QWidget& modal)
+            {
+                auto* popup = dynamic_cast<CDlgPopup_ConfigureDataLog*>(&modal);
+                ASSERT_NE(popup, nullptr);
+                popup->FileNameEdit().setText(name);
+                popup->FolderEdit().setText(QString::fromStdString(folder.string()));
+                popup->UtcButton().setChecked(true);
+                testsupport::SavePicture(modal, "LiveData.DataLogPopup");
+                popup->SendCommand(IDOK);
+            });
+        LivePage().StartStopButton().click();
+    }
+
+    void StartMultiSensorProbe()
+    {
+        StartProbe(kMultiSensorProbe);
+        m_bProbeStarted = true;
+    }
+
+    bool m_bProbeStarted = false;
+};
+
+TEST_F(LiveDataPageTest, AfterConnectingTheChosenParametersShowTheirValuesUnitsAndDataCodes)
+{
+    StartMultiSensorProbe();
+    Probe().Sensors().ForceQuality(1, kDoTemperatureParameter, kUserCalExpired);
+    Connect();
+    CCtrlPage_LiveData& page = LivePage();
+    EXPECT_EQ(RowNames(), kNames);
+    EXPECT_EQ(page.CellText(0, Column::COLUMN_UNITS), "C");
+    EXPECT_EQ(page.CellText(1, Column::COLUMN_UNITS), "mg/L");
+    bool number = false;
+    page.CellText(1, Column::COLUMN_VALUE).toDouble(&number);
+    EXPECT_TRUE(number) << page.CellText(1, Column::COLUMN_VALUE).toStdString();
+    EXPECT_EQ(page.CellText(1, Column::COLUMN_DATA_CODE), "Normal");
+    EXPECT_EQ(page.CellColor(1, Column::COLUMN_DATA_CODE), QColor(50, 200, 0));
+    EXPECT_EQ(page.CellText(0, Column::COLUMN_DATA_CODE), "1 - User Cal. Expired");
+    EXPECT_EQ(page.CellColor(0, Column::COLUMN_DATA_CODE), QColor(255, 140, 0));
+
+    // The help names the selected row's code and explains it; a normal row needs none.
+    page.List().setCurrentItem(page.List().topLevelItem(0));
+    EXPECT_EQ(page.GetDataCodeLabel(), "Data Code:\n1 - User Cal. Expired");
+    EXPECT_TRUE(
+        page.GetDataCodeDescription().startsWith("Parameter measured without errors using an expired"));
+    EXPECT_TRUE(page.StartStopButton().isEnabled());
+    testsupport::SavePicture(MainWindow(), "LiveData.Connected");
+    page.List().setCurrentItem(page.List().topLevelItem(1));
+    EXPECT_TRUE(page.GetDataCodeLabel().isEmpty());
+    EXPECT_TRUE(page.GetDataCodeDescription().isEmpty());
+    EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
+}
+
+TEST_F(LiveDataPageTest, ReadingToAFileWritesTheHeaderAndOneLinePerRoundOfTheRowsShown)
+{
+    Connect();
+    StartReadingToFile(m_config.Path(), "run");
+    CCtrlPage_LiveData& page = LivePage();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return page.IsReading() != FALSE; }));
+    const std::filesystem::path path = m_config.Path() / "run.csv";
+    EXPECT_EQ(ui::ToQString(page.GetLogFilePath()).toStdString(), path.string());
+    const auto lines = [&]
+    {
+        const std::string text = ReadAll(path);
+        return std::count(text.begin(), text.end(), '\n');
+    };
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return lines() >= 4; }, std::chrono::milliseconds(10000)));
+    EXPECT_EQ(page.StartStopButton().text(), "Stop");
+    EXPECT_FALSE(page.SelectButton().isEnabled());
+    EXPECT_FALSE(page.RateEdit().isEnabled());
+    EXPECT_FALSE(page.LogToFileBox().isEnabled());
+    EXPECT_TRUE(MainWindow().IsKeepAliveRunning());
+    testsupport::SavePicture(MainWindow(), "LiveData.Reading");
+    page.StartStopButton().click();
+    EXPECT_FALSE(page.IsReading());
+    EXPECT_EQ(page.StartStopButton().text(), "Start");
+
+    // The exact format and a CSV reader's view are the file's own tests'; here the page's columns
+    // and values.
+    const std::string text = ReadAll(path);
+    const std::vector<QStringList> rows = FileRows(text);
+    ASSERT_EQ(static_cast<std::ptrdiff_t>(rows.size()), std::count(text.begin(), text.end(), '\n'));
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\r'), std::count(text.begin(), text.end(), '\n'));
+    ASSERT_EQ(rows[0].size(), kRows + 2);
+    EXPECT_EQ(rows[0][0], "Timestamp(UTC)");
+    EXPECT_EQ(rows[0][2], "Temperature (C)");
+    EXPECT_EQ(rows[0][6], QString::fromUtf8("Actual Conductivity (\xC2\xB5S/cm)"));
+    // The last line holds what the page shows now: the values of the same round.
+    ASSERT_EQ(rows.back().size(), kRows + 2);
+    for (int row = 0; row < kRows; ++row)
+        EXPECT_EQ(rows.back()[row + 2], page.CellText(row, Column::COLUMN_VALUE)) << row;
+    EXPECT_EQ(GetProfileInt(LOGGING_SECTION, TIME_ZONE_UTC_ENTRY, -1), 1);
+    EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
+}
+
+TEST_F(LiveDataPageTest, TheDataLogPopupInsistsOnANameAndAsksBeforeAFileIsOverwritten)
+{
+    std::ofstream(m_config.Path() / "old.csv") << "x";
+    ASSERT_TRUE(WriteProfileString(LOGGING_SECTION, WORKING_DIRECTORY_ENTRY, u"/somewhere/else"));
+    CDlgPopup_ConfigureDataLog popup(&MainWindow());
+    const QString folder = QString::fromStdString(m_config.Path().string());
+    m_dialogs.QueueFolder(folder);
+    const int result = testsupport::RunModal(
+        popup,
+        [&]
+        {
+            EXPECT_EQ(popup.FolderEdit().text(), "/somewhere/else");
+            EXPECT_TRUE(popup.FileNameEdit().text().isEmpty());
+            EXPECT_TRUE(popup.LocalButton().text().startsWith("Local ("));
+            popup.SendCommand(IDC_DATALOG_SELECT_FOLDER);
+            EXPECT_EQ(popup.FolderEdit().text(), folder);
+
+            popup.SendCommand(IDOK);
+            ASSERT_TRUE(popup.isVisible());
+            EXPECT_EQ(BoxTexts().back(), "Must specify file name.");
+
+            popup.FileNameEdit().setText(" old ");
+            popup.LocalButton().setChecked(true);
+            m_dialogs.QueueAnswer(platform::IDNO);
+            popup.SendCommand(IDOK);
+            ASSERT_TRUE(popup.isVisible()) << "No keeps the popup open";
+            EXPECT_EQ(BoxTexts().back(), QString("File %1/old.csv exists. Overwrite?").arg(folder));
+            EXPECT_EQ(popup.FileNameEdit().selectedText(), " old ");
+            m_dialogs.QueueAnswer(platform::IDYES);
+            popup.SendCommand(IDOK);
+        });
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(ui::ToQString(popup.GetFilePath()), folder + "/old.csv");
+    EXPECT_FALSE(popup.GetUtc());
+    EXPECT_EQ(ui::ToQString(GetProfileString(LOGGING_SECTION, WORKING_DIRECTORY_ENTRY, u"")), folder);
+    EXPECT_EQ(GetProfileInt(LOGGING_SECTION, TIME_ZONE_UTC_ENTRY, -1), 0);
+}
+
+TEST_F(LiveDataPageTest, TheSelectionPopupDecidesTheRowsAndTheMovedOrderSurvivesReconnecting)
+{
+    Connect();
+    CCtrlPage_LiveData& page = LivePage();
+    OnNextModal(
+        [](QWidget& modal)
+        {
+            auto* popup = dynamic_cast<CDlgPopup_SelectPollData*>(&modal);
+            ASSERT_NE(popup, nullptr);
+            CNVCheckListBox& list = popup->List();
+            EXPECT_EQ(popup->GetPromptText(), "Check/uncheck desired parameters.");
+            // One temperature, then the other readings of all four sensors: the DO sensor's three,
+            // the conductivity sensor's six, the level sensor's two (greyed: the selection has no
+            // entry for them) and the pH/ORP sensor's three.
+            ASSERT_EQ(list.count(), 15);
+            EXPECT_EQ(list.item(0)->text(), "Temperature");
+            for (int i = 0; i < list.count(); ++i)
+            {
+                if (list.item(i)->text() == "Salinity")
+                    list.SetCheck(i, FALSE);
+            }
+            EXPECT_EQ(list.item(11)->text(), "Depth");
+            EXPECT_EQ(list.item(11)->flags() & Qt::ItemIsEnabled, Qt::NoItemFlags);
+            EXPECT_NE(list.item(12)->flags() & Qt::ItemIsEnabled, Qt::NoItemFlags);
+            testsupport::SavePicture(modal, "LiveData.SelectPollDataPopup");
+            popup->SendCommand(IDOK);
+        });
+    page.SelectButton().click();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return page.List().topLevelItemCount() == kRows - 1; }));
+    EXPECT_FALSE(RowNames().contains("Salinity"));
+
+    // pH to the top with the keyboard, ORP one up with the button.
+    const int ph = static_cast<int>(RowNames().indexOf("pH"));
+    MainWindow().activateWindow();
+    page.List().setFocus();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return QApplication::focusWidget() == &page.List(); }));
+    page.List().setCurrentItem(page.List().topLevelItem(ph));
+    for (int step = 0; step < ph; ++step)
+        QTest::keyClick(&MainWindow(), Qt::Key_Up, Qt::AltModifier);
+    EXPECT_EQ(RowNames().front(), "pH");
+    EXPECT_FALSE(page.UpButton().isEnabled()) << "the top row goes no higher";
+    EXPECT_TRUE(page.DownButton().isEnabled());
+    const int orp = static_cast<int>(RowNames().indexOf("Oxidation Reduction Potential (ORP)"));
+    page.List().setCurrentItem(page.List().topLevelItem(orp));
+    page.UpButton().click();
+    const QStringList order = RowNames();
+    EXPECT_EQ(order[orp - 1], "Oxidation Reduction Potential (ORP)");
+    EXPECT_EQ(page.List().currentItem(), page.List().topLevelItem(orp - 1));
+
+    MainWindow().ConnectButton().click();
+    ASSERT_TRUE(testsupport::WaitUntil([] { return theProbeConnection.IsConnected() == FALSE; }));
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return page.List().topLevelItemCount() == 0; }));
+    // The keep-alive of the first connection may still report it gone; that report must not meet
+    // the second connection.
+    MainWindow().StopKeepAlive();
+    testsupport::PumpEvents();
+    Connect();
+    EXPECT_EQ(RowNames(), order);
+    EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
+}
+
+TEST_F(LiveDataPageTest, StartNeedsARateOfTenSecondsToTwelveHoursAndTheRateIsKept)
+{
+    Connect();
+    CCtrlPage_LiveData& page = LivePage();
+    CNVEdit& rate = page.RateEdit();
+    const std::pair<const char*, bool> cases[] = {{"9", false},     {"10", true}, {"43200", true},
+                                                  {"43201", false}, {"", false},  {"600", true}};
+    for (const auto& [text, enabled] : cases)
+    {
+        rate.setText(text);
+        EXPECT_EQ(page.StartStopButton().isEnabled(), enabled) << text;
+    }
+    // The rate and the file choice are kept when the probe goes.
+    page.LogToFileBox().setChecked(true);
+    MainWindow().ConnectButton().click();
+    ASSERT_TRUE(testsupport::WaitUntil([] { return theProbeConnection.IsConnected() == FALSE; }));
+    testsupport::PumpEvents();
+    EXPECT_EQ(GetProfileInt(LOGGING_SECTION, LOG_RATE_ENTRY, 0), 600);
+    EXPECT_EQ(GetProfileInt(LOGGING_SECTION, LOG_DATA_ENTRY, 0), 1);
+    EXPECT_FALSE(page.StartStopButton().isEnabled());
+}
+
+TEST_F(LiveDataPageTest, AnUnpluggedSensorShowsItsRowsMissingWhileTheOthersGoOn)
+{
+    Connect();
+    CCtrlPage_LiveData& page = LivePage();
+    page.StartStopButton().click();
+    ASSERT_TRUE(page.IsReading());
+    Probe().Sensors().Unplug(kConductivityConnection);
+    ASSERT_TRUE(testsupport::WaitUntil(
+        [&] { return page.CellText(4, Column::COLUMN_DATA_CODE) == "Sensor Missing"; }));
+    ASSERT_TRUE(WaitForRounds(2));
+    EXPECT_TRUE(page.IsReading());
+    for (int row = 4; row < 10; ++row)
+    {
+        EXPECT_EQ(page.CellText(row, Column::COLUMN_DATA_CODE), "Sensor Missing") << row;
+        EXPECT_EQ(page.CellColor(row, Column::COLUMN_DATA_CODE), QColor(220, 0, 0)) << row;
+        EXPECT_TRUE(page.CellText(row, Column::COLUMN_VALUE).isEmpty()) << row;
+    }
+    EXPECT_EQ(page.CellText(0, Column::COLUMN_DATA_CODE), "Normal");
+    EXPECT_EQ(page.CellText(12, Column::COLUMN_DATA_CODE), "Normal");
+    testsupport::SavePicture(MainWindow(), "LiveData.SensorMissing");
+    EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
+}
+
+TEST_F(LiveDataPageTest, AFailedLineStopsTheReadingWithTheErrorAndItsCode)
+{
+    Connect();
+    CCtrlPage_LiveData& page = LivePage();
+    page.StartStopButton().click();
+    ASSERT_TRUE(page.IsReading());
+    ASSERT_TRUE(WaitForRounds(1));
+    Sim().Faults().SetPersistent(probesim::Fault::NoReply());
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return !BoxTexts().empty(); }));
+    EXPECT_TRUE(BoxTexts().front().startsWith("Error reading live values\nError Code: 81000006\n"))
+        << BoxTexts().front().toStdString();
+    EXPECT_FALSE(page.IsReading());
+    EXPECT_EQ(page.StartStopButton().text(), "Start");
+}
+
+TEST_F(LiveDataPageTest, LeavingThePageOrDisconnectingEndsTheReadingCleanly)
+{
+    Connect();
+    CCtrlPage_LiveData& page = LivePage();
+    page.StartStopButton().click();
+    ASSERT_TRUE(WaitForRounds(1));
+    MainWindow().TabButton(Page::PAGE_COMMUNICATION).click();
+    EXPECT_FALSE(page.IsReading());
+    EXPECT_EQ(page.List().topLevelItemCount(), 0);
+
+    MainWindow().TabButton(Page::PAGE_LIVE_DATA).click();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return page.List().topLevelItemCount() == kRows; }));
+    page.StartStopButton().click();
+    ASSERT_TRUE(WaitForRounds(1));
+    MainWindow().ConnectButton().click();
+    ASSERT_TRUE(testsupport::WaitUntil([] { return theProbeConnection.IsConnected() == FALSE; }));
+    EXPECT_FALSE(page.IsReading());
+    testsupport::PumpEvents();
+    EXPECT_EQ(page.List().topLevelItemCount(), 0);
+    EXPECT_FALSE(page.StartStopButton().isEnabled());
+    EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
+}
+
+} // namespace
+} // namespace apptest
