@@ -319,7 +319,7 @@ const char16_t* LookupErrorText(uint32_t code)
     return u"Unknown Error";
 }
 
-int ErrorCodeMessageBox(const char16_t* message, HRESULT code, const void* owner, const char16_t* caption)
+std::u16string FormatErrorCodeText(const char16_t* message, HRESULT code)
 {
     // Built by hand rather than through the wide formatter, so that no message is too long to show.
     std::u16string text = message != nullptr ? std::u16string(message) : std::u16string(u"(null)");
@@ -328,6 +328,12 @@ int ErrorCodeMessageBox(const char16_t* message, HRESULT code, const void* owner
         text.push_back(static_cast<char16_t>(c));
     text += u"\n";
     text += LookupErrorText(static_cast<uint32_t>(code));
-    return platform::ShowMessageBox(owner, text, caption != nullptr ? caption : u"Error",
+    return text;
+}
+
+int ErrorCodeMessageBox(const char16_t* message, HRESULT code, const void* owner, const char16_t* caption)
+{
+    return platform::ShowMessageBox(owner, FormatErrorCodeText(message, code),
+                                    caption != nullptr ? caption : u"Error",
                                     platform::MB_OK | platform::MB_ICONERROR);
 }

@@ -36,21 +36,8 @@ public:
         line += '\n';
         std::fwrite(line.data(), 1, line.size(), stderr);
         std::fflush(stderr);
-        return DefaultAnswer(flags);
-    }
-
-    // Nobody is there to agree, so a question gets the answer that does nothing.
-    static int DefaultAnswer(uint32_t flags)
-    {
-        switch (flags & 0xF)
-        {
-        case MB_OK:
-            return IDOK;
-        case MB_YESNO:
-            return IDNO;
-        default:
-            return IDCANCEL;
-        }
+        // Nobody is there to agree, so a question gets the answer that does nothing.
+        return CautiousAnswer(flags);
     }
 };
 
@@ -58,6 +45,19 @@ CStandardErrorHook g_standardErrorHook;
 std::atomic<IMessageBoxHook*> g_hook{nullptr};
 
 } // namespace
+
+int CautiousAnswer(uint32_t flags)
+{
+    switch (flags & 0xF)
+    {
+    case MB_OK:
+        return IDOK;
+    case MB_YESNO:
+        return IDNO;
+    default:
+        return IDCANCEL;
+    }
+}
 
 IMessageBoxHook* SetMessageBoxHook(IMessageBoxHook* hook)
 {

@@ -48,5 +48,8 @@ public:
 IMessageBoxHook* SetMessageBoxHook(IMessageBoxHook* hook);
 int ShowMessageBox(const void* owner, const std::u16string& text, const std::u16string& caption,
                    uint32_t flags);
+// The answer that risks nothing, for a box that nobody answers: IDOK for MB_OK, IDNO for MB_YESNO,
+// IDCANCEL for every other button set.
+int CautiousAnswer(uint32_t flags);
 
 } // namespace platform

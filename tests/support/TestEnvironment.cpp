@@ -29,6 +29,24 @@ const std::filesystem::path& ProcessTempDir()
     return dir;
 }
 
+void PrepareProcessEnvironment()
+{
+    const auto& dir = ProcessTempDir();
+    std::filesystem::create_directories(dir / "config");
+    std::filesystem::create_directories(dir / "state");
+    std::filesystem::create_directories(dir / "xdg-config");
+    setenv("NORVANE_CONFIG_DIR", (dir / "config").c_str(), 1);
+    setenv("XDG_STATE_HOME", (dir / "state").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (dir / "xdg-config").c_str(), 1);
+    setenv("XDG_DOCUMENTS_DIR", (dir / "documents").c_str(), 1);
+}
+
+void RemoveProcessTempDir()
+{
+    std::error_code ec;
+    std::filesystem::remove_all(ProcessTempDir(), ec);
+}
+
 ScopedConfigDir::ScopedConfigDir()
 {
     static std::atomic<unsigned> counter{0};

@@ -17,6 +17,11 @@ namespace testsupport
 // process; removed when the binary ends.
 const std::filesystem::path& ProcessTempDir();
 
+// What every test main does first: points the configuration, state, XDG and documents folders
+// into ProcessTempDir. RemoveProcessTempDir is its last step.
+void PrepareProcessEnvironment();
+void RemoveProcessTempDir();
+
 // Points NORVANE_CONFIG_DIR at a fresh empty folder for the lifetime of the object and forgets
 // everything the settings store cached, so each test starts with empty hives.
 class ScopedConfigDir

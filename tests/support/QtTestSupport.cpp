@@ -1,0 +1,153 @@
+#include "tests/support/QtTestSupport.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QPixmap>
+#include <QTest>
+#include <QTimer>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include "platform/MessageBox.h"
+#include "ui/NVDialog.h"
+
+namespace testsupport
+{
+
+namespace
+{
+
+constexpr int kPumpSliceMs = 10;
+
+std::string CurrentTestName()
+{
+    const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+    if (test == nullptr)
+        return "picture";
+    std::string name = std::string(test->test_suite_name()) + "." + test->name();
+    // Parameterised names carry '/'.
+    for (char& c : name)
+        if (c == '/')
+            c = '_';
+    return name;
+}
+
+} // namespace
+
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
+{
+    const QDeadlineTimer deadline(timeout.count());
+    while (!condition())
+    {
+        if (deadline.hasExpired())
+            return condition();
+        QCoreApplication::processEvents(QEventLoop::AllEvents, kPumpSliceMs);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    return true;
+}
+
+void PumpEvents()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+std::filesystem::path SavePicture(QWidget& widget, const std::string& name)
+{
+    const std::filesystem::path folder = TARNWICK_PICTURES_DIR;
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path file = folder / ((name.empty() ? CurrentTestName() : name) + ".png");
+    EXPECT_TRUE(widget.grab().save(QString::fromStdString(file.string()), "PNG")) << file;
+    return file;
+}
+
+bool ShowAndActivate(QWidget& window)
+{
+    window.show();
+    window.activateWindow();
+    return QTest::qWaitForWindowActive(&window);
+}
+
+int RunModal(CNVDialog& dialog, const std::function<void()>& action, std::chrono::milliseconds timeout)
+{
+    QTimer::singleShot(0, &dialog, action);
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, &dialog,
+                     [&dialog]
+                     {
+                         ADD_FAILURE() << "the modal dialog did not end";
+                         dialog.EndDialog(-1);
+                     });
+    watchdog.start(static_cast<int>(timeout.count()));
+    const int result = dialog.DoModal();
+    watchdog.stop();
+    return result;
+}
+
+ScriptedDialogs::ScriptedDialogs() : m_previous(ui::SetDialogService(this)) {}
+
+ScriptedDialogs::~ScriptedDialogs()
+{
+    ui::SetDialogService(m_previous);
+}
+
+int ScriptedDialogs::MessageBox(QWidget* owner, const QString& text, const QString& caption, uint32_t flags)
+{
+    m_messageBoxes.push_back({text, caption, flags, owner});
+    if (m_answers.empty())
+        return platform::CautiousAnswer(flags);
+    const int answer = m_answers.front();
+    m_answers.pop_front();
+    return answer;
+}
+
+std::optional<QString> ScriptedDialogs::NextFile(bool save, const ui::sFileDialogRequest& request)
+{
+    m_fileDialogs.push_back({save, request});
+    if (m_files.empty())
+        return std::nullopt;
+    std::optional<QString> file = m_files.front();
+    m_files.pop_front();
+    return file;
+}
+
+std::optional<QString> ScriptedDialogs::GetOpenFileName(QWidget*, const ui::sFileDialogRequest& request)
+{
+    return NextFile(false, request);
+}
+
+std::optional<QString> ScriptedDialogs::GetSaveFileName(QWidget*, const ui::sFileDialogRequest& request)
+{
+    return NextFile(true, request);
+}
+
+std::optional<QString> ScriptedDialogs::BrowseForFolder(QWidget*, const QString& title, const QString&)
+{
+    m_folderDialogs.push_back(title);
+    if (m_folders.empty())
+        return std::nullopt;
+    std::optional<QString> folder = m_folders.front();
+    m_folders.pop_front();
+    return folder;
+}
+
+bool ScriptedDialogs::RunPrintDialog(QWidget*, QPrinter&)
+{
+    ++m_printDialogs;
+    if (m_printAnswers.empty())
+        return false;
+    const bool print = m_printAnswers.front();
+    m_printAnswers.pop_front();
+    return print;
+}
+
+bool ScriptedDialogs::OpenUrl(const QUrl& url)
+{
+    m_openedUrls.push_back(url);
+    return true;
+}
+
+} // namespace testsupport

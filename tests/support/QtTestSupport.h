@@ -1,0 +1,107 @@
+// What every test of the windows shares: waiting on conditions while events are delivered,
+// pictures of windows for people to look at, showing a window as the active one, running a dialog
+// modally with a way out, and a dialog service that answers from a script.
+//
+// The binaries link the Qt test main (QtTestMain.cpp): it runs every test inside a QApplication
+// on the offscreen platform with the program's look (ui::PrepareApplication) and the application
+// name "Tarnwick Software", routes the message boxes of the layers below the windows into the
+// dialog service, and fails a test that would show a dialog nobody scripted.
+#pragma once
+
+#include <chrono>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <QString>
+#include <QUrl>
+
+#include "ui/DialogService.h"
+
+class CNVDialog;
+class QWidget;
+
+namespace testsupport
+{
+
+// Delivers events until the condition holds or the time-out passes; returns the condition.
+bool WaitUntil(const std::function<bool()>& condition,
+               std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
+// Delivers the events that are queued now, deferred deletions among them.
+void PumpEvents();
+
+// Saves a picture of the widget (QWidget::grab) as <build folder>/pictures/<name>.png, the name
+// being the current test's "Suite.Test" when none is given. Returns the file's path.
+std::filesystem::path SavePicture(QWidget& widget, const std::string& name = std::string());
+
+// Shows a top-level window and waits until it is the active window (its shortcuts work only then).
+bool ShowAndActivate(QWidget& window);
+
+// Runs the dialog modally (DoModal) and calls `action` once the modal loop runs. The action must
+// end the dialog (directly or through what it triggers) within the time-out; otherwise the test
+// fails and the dialog is ended with -1. Returns what DoModal returned.
+int RunModal(CNVDialog& dialog, const std::function<void()>& action,
+             std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
+
+// A dialog service that records every dialog and answers from queues, installed for its lifetime.
+// With an empty queue a message box gets the answer that risks nothing (platform::CautiousAnswer),
+// a file or folder dialog is cancelled and a print dialog declined.
+class ScriptedDialogs : public ui::CDialogService
+{
+public:
+    struct MessageBoxShown
+    {
+        QString text;
+        QString caption;
+        uint32_t flags;
+        QWidget* owner;
+    };
+    struct FileDialogShown
+    {
+        bool save;
+        ui::sFileDialogRequest request;
+    };
+
+    ScriptedDialogs();
+    ~ScriptedDialogs() override;
+    ScriptedDialogs(const ScriptedDialogs&) = delete;
+    ScriptedDialogs& operator=(const ScriptedDialogs&) = delete;
+
+    void QueueAnswer(int answer) { m_answers.push_back(answer); }
+    void QueueFile(std::optional<QString> file) { m_files.push_back(std::move(file)); }
+    void QueueFolder(std::optional<QString> folder) { m_folders.push_back(std::move(folder)); }
+    void QueuePrintAnswer(bool print) { m_printAnswers.push_back(print); }
+
+    const std::vector<MessageBoxShown>& MessageBoxes() const { return m_messageBoxes; }
+    const std::vector<FileDialogShown>& FileDialogs() const { return m_fileDialogs; }
+    const std::vector<QString>& FolderDialogs() const { return m_folderDialogs; }
+    int PrintDialogs() const { return m_printDialogs; }
+    const std::vector<QUrl>& OpenedUrls() const { return m_openedUrls; }
+
+    int MessageBox(QWidget* owner, const QString& text, const QString& caption, uint32_t flags) override;
+    std::optional<QString> GetOpenFileName(QWidget* owner, const ui::sFileDialogRequest& request) override;
+    std::optional<QString> GetSaveFileName(QWidget* owner, const ui::sFileDialogRequest& request) override;
+    std::optional<QString> BrowseForFolder(QWidget* owner, const QString& title,
+                                           const QString& startFolder) override;
+    bool RunPrintDialog(QWidget* owner, QPrinter& printer) override;
+    bool OpenUrl(const QUrl& url) override;
+
+private:
+    std::optional<QString> NextFile(bool save, const ui::sFileDialogRequest& request);
+
+    ui::CDialogService* m_previous;
+    std::deque<int> m_answers;
+    std::deque<std::optional<QString>> m_files;
+    std::deque<std::optional<QString>> m_folders;
+    std::deque<bool> m_printAnswers;
+    std::vector<MessageBoxShown> m_messageBoxes;
+    std::vector<FileDialogShown> m_fileDialogs;
+    std::vector<QString> m_folderDialogs;
+    int m_printDialogs = 0;
+    std::vector<QUrl> m_openedUrls;
+};
+
+} // namespace testsupport

@@ -1,0 +1,83 @@
+#include "ui/MessageBoxes.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QThread>
+#include <QWidget>
+
+#include "foundation/ErrorTable.h"
+#include "ui/Application.h"
+#include "ui/DialogService.h"
+#include "ui/QtText.h"
+
+namespace
+{
+
+constexpr uint32_t kButtonMask = 0xF;
+
+QWidget* OwnerOrMainWindow(QWidget* owner)
+{
+    return owner != nullptr ? owner : ui::GetMainWindow();
+}
+
+} // namespace
+
+void ShowErrorBox(QWidget* owner, const QString& text)
+{
+    ui::Dialogs().MessageBox(OwnerOrMainWindow(owner), text.isNull() ? QStringLiteral("Error") : text,
+                             QStringLiteral("%1 Error").arg(ui::ApplicationName()),
+                             platform::MB_OK | platform::MB_ICONERROR);
+}
+
+void ShowErrorCodeBox(QWidget* owner, const QString& text, HRESULT code)
+{
+    const std::u16string message = ui::ToU16String(text);
+    ShowErrorBox(owner, ui::ToQString(FormatErrorCodeText(text.isNull() ? nullptr : message.c_str(), code)));
+}
+
+void ShowErrorDetailBox(QWidget* owner, const QString& text, const QString& detail)
+{
+    ShowErrorBox(owner, text + QStringLiteral("\n\n") + detail);
+}
+
+int ShowWarningBox(QWidget* owner, const QString& text)
+{
+    return ui::Dialogs().MessageBox(OwnerOrMainWindow(owner), text, ui::ApplicationName(),
+                                    platform::MB_OK | platform::MB_ICONINFORMATION);
+}
+
+namespace ui
+{
+
+CQtMessageBoxHook::CQtMessageBoxHook() : m_previous(platform::SetMessageBoxHook(this)) {}
+
+CQtMessageBoxHook::~CQtMessageBoxHook()
+{
+    platform::SetMessageBoxHook(m_previous);
+}
+
+int CQtMessageBoxHook::Show(const void* owner, const std::u16string& text, const std::u16string& caption,
+                            uint32_t flags)
+{
+    QCoreApplication* application = QCoreApplication::instance();
+    if (QThread::currentThread() == application->thread())
+    {
+        // The handle is the widget's own address (OwnerHandle); the box does not change it.
+        QWidget* widget = const_cast<QWidget*>(static_cast<const QWidget*>(owner));
+        return Dialogs().MessageBox(OwnerOrMainWindow(widget), ToQString(text), ToQString(caption), flags);
+    }
+    // The texts cross to the user-interface thread as plain copies, not as shared Qt strings.
+    const auto show = [text, caption, flags]
+    { return Dialogs().MessageBox(GetMainWindow(), ToQString(text), ToQString(caption), flags); };
+    if ((flags & kButtonMask) == platform::MB_OK)
+    {
+        QMetaObject::invokeMethod(application, show, Qt::QueuedConnection);
+        return platform::IDOK;
+    }
+    int answer = platform::IDCANCEL;
+    QMetaObject::invokeMethod(
+        application, [&answer, &show] { answer = show(); }, Qt::BlockingQueuedConnection);
+    return answer;
+}
+
+} // namespace ui

@@ -1,0 +1,606 @@
+#include "ui/NVDialog.h"
+
+#include <algorithm>
+
+#include <QChildEvent>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QKeyEvent>
+#include <QMetaObject>
+#include <QPainter>
+#include <QPalette>
+
+#include "ui/Application.h"
+#include "ui/QtText.h"
+#include "ui/Transparency.h"
+
+namespace
+{
+
+constexpr char kControlIdProperty[] = "nvDlgCtrlID";
+constexpr int kStandardDpi = 96;
+// Where a button sits in the bar, at 96 dpi: its top 29 + 14 pixels above the client area's bottom.
+constexpr int kBarButtonBottomSpace = 29;
+constexpr int kBarButtonTopSpace = 14;
+
+std::vector<CNVDialog*>& Registry()
+{
+    static std::vector<CNVDialog*> dialogs;
+    return dialogs;
+}
+
+QRect ScreenRect(const QWidget& widget)
+{
+    if (widget.isWindow())
+        return widget.geometry();
+    return QRect(widget.mapToGlobal(QPoint(0, 0)), widget.size());
+}
+
+RECT ToRect(const QRect& rect)
+{
+    return {rect.left(), rect.top(), rect.left() + rect.width(), rect.top() + rect.height()};
+}
+
+QRect ToQRect(const RECT& rect)
+{
+    return QRect(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
+}
+
+} // namespace
+
+CNotifyEvent::CNotifyEvent(UINT message, WPARAM wParam, LPARAM lParam)
+    : QEvent(TypeOf(message)), m_wParam(wParam), m_lParam(lParam)
+{
+}
+
+CNVDialog::CNVDialog(UINT nIDTemplate, QWidget* pParentWnd) : QDialog(pParentWnd), m_nIDTemplate(nIDTemplate)
+{
+    Registry().push_back(this);
+}
+
+CNVDialog::~CNVDialog()
+{
+    auto& dialogs = Registry();
+    if (const auto it = std::find(dialogs.begin(), dialogs.end(), this); it != dialogs.end())
+        dialogs.erase(it);
+    m_bHasWindow = false;
+    // The dialogs hosted here belong to whoever constructed them; Qt must not delete them with us.
+    for (CNVDialog* hosted : findChildren<CNVDialog*>(Qt::FindDirectChildrenOnly))
+        hosted->setParent(nullptr);
+}
+
+// ---- The window ----
+
+BOOL CNVDialog::RunInitDialog()
+{
+    m_endedDuringInit.reset();
+    ++m_nWindowGeneration;
+    m_bHasWindow = true;
+    m_bInitialising = true;
+    const BOOL result = OnInitDialog();
+    m_bInitialising = false;
+    return result;
+}
+
+BOOL CNVDialog::Create(QWidget* pParentWnd)
+{
+    if (pParentWnd != nullptr)
+    {
+        setParent(pParentWnd, Qt::Widget);
+        // A child is not hidden by itself in Qt; a page starts hidden until it is shown.
+        QDialog::setVisible(false);
+    }
+    RunInitDialog();
+    if (m_endedDuringInit)
+        done(*m_endedDuringInit);
+    return TRUE;
+}
+
+int CNVDialog::DoModal()
+{
+    RunInitDialog();
+    const int result = m_endedDuringInit ? *m_endedDuringInit : exec();
+    DestroyWindow();
+    return result;
+}
+
+void CNVDialog::EndDialog(int result)
+{
+    if (m_bInitialising)
+    {
+        m_endedDuringInit = result;
+        return;
+    }
+    done(result);
+}
+
+void CNVDialog::DestroyWindow()
+{
+    m_bHasWindow = false;
+    for (CNVDialog* hosted : findChildren<CNVDialog*>())
+        hosted->m_bHasWindow = false;
+}
+
+void CNVDialog::PostClose()
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this, generation = m_nWindowGeneration]
+        {
+            if (HasWindow() && m_nWindowGeneration == generation)
+                close();
+        },
+        Qt::QueuedConnection);
+}
+
+void CNVDialog::setVisible(bool visible)
+{
+    const bool wasShown = !isHidden();
+    QDialog::setVisible(visible);
+    if (wasShown != visible && isHidden() != visible)
+        OnShowWindow(visible ? TRUE : FALSE);
+}
+
+BOOL CNVDialog::OnInitDialog()
+{
+    if (QWidget* parent = parentWidget())
+    {
+        setWindowIcon(parent->window()->windowIcon());
+        if (m_bCenterOnParent)
+            CenterOnParent();
+    }
+    return TRUE;
+}
+
+void CNVDialog::OnShowWindow(BOOL bShow)
+{
+    if (bShow)
+        update();
+}
+
+void CNVDialog::OnActivate(BOOL) {}
+
+// ---- Registry and messages ----
+
+void CNVDialog::BroadcastPostMessage(UINT message)
+{
+    const auto& dialogs = Registry();
+    for (size_t i = 0; i < dialogs.size(); ++i)
+        if (dialogs[i]->HasWindow())
+            dialogs[i]->PostNotify(message);
+}
+
+void CNVDialog::BroadcastRequestDisconnect()
+{
+    const auto& dialogs = Registry();
+    // Index and count are read afresh at each step: a handler may add or destroy dialogs.
+    for (size_t i = 0; i < dialogs.size(); ++i)
+    {
+        const QPointer<CNVDialog> dialog = dialogs[i];
+        if (dialog != nullptr && dialog->HasWindow())
+            dialog->SendNotify(windowmsg::WM_REQUEST_DISCONNECT);
+    }
+}
+
+std::vector<CNVDialog*> CNVDialog::GetOpenDialogs()
+{
+    return Registry();
+}
+
+void CNVDialog::PostNotify(uint32_t message, uintptr_t wParam, intptr_t lParam)
+{
+    if (!m_bHasWindow.load() || !CNotifyEvent::IsPrivateMessage(message))
+        return;
+    // Qt drops the events queued for an object when it is destroyed, so none reaches a dead dialog.
+    QCoreApplication::postEvent(this, new CNotifyEvent(message, wParam, lParam));
+}
+
+LRESULT CNVDialog::SendNotify(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    return OnMessage(message, wParam, lParam);
+}
+
+void CNVDialog::SendMessageToDescendants(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const QList<CNVDialog*> hosted = findChildren<CNVDialog*>(Qt::FindDirectChildrenOnly);
+    std::vector<QPointer<CNVDialog>> guarded(hosted.begin(), hosted.end());
+    for (const QPointer<CNVDialog>& dialog : guarded)
+        if (dialog != nullptr)
+            dialog->SendNotify(message, wParam, lParam);
+}
+
+LRESULT CNVDialog::OnMessage(UINT, WPARAM, LPARAM)
+{
+    return 0;
+}
+
+void CNVDialog::SendCommand(UINT id)
+{
+    if (OnCommand(id))
+        return;
+    if (IsEmbedded())
+        if (auto* outer = qobject_cast<CNVDialog*>(parentWidget()))
+            outer->SendCommand(id);
+}
+
+BOOL CNVDialog::OnCommand(UINT id)
+{
+    switch (id)
+    {
+    case IDOK:
+        OnOK();
+        return TRUE;
+    case IDCANCEL:
+        OnCancel();
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+void CNVDialog::OnOK()
+{
+    EndDialog(IDOK);
+}
+
+void CNVDialog::OnCancel()
+{
+    EndDialog(IDCANCEL);
+}
+
+void CNVDialog::accept()
+{
+    SendCommand(IDOK);
+}
+
+void CNVDialog::reject()
+{
+    SendCommand(IDCANCEL);
+}
+
+void CNVDialog::OnClose()
+{
+    if (!m_backgroundBitmap.isNull())
+    {
+        m_backgroundBitmap = QPixmap();
+        m_strBackgroundBitmapPath.clear();
+        m_bBitmapFromFile = FALSE;
+        update();
+    }
+    ReleaseBackgroundCache();
+    m_backgroundColor.reset();
+    m_transparentIds.clear();
+    m_minTrackSize.reset();
+    m_maxTrackSize.reset();
+    ApplyTrackSizes();
+    SendCommand(IDCANCEL);
+}
+
+bool CNVDialog::event(QEvent* event)
+{
+    const QEvent::Type type = event->type();
+    if (CNotifyEvent::IsNotifyType(type))
+    {
+        if (HasWindow())
+        {
+            const auto* notify = static_cast<CNotifyEvent*>(event);
+            OnMessage(notify->Message(), notify->WParam(), notify->LParam());
+        }
+        return true;
+    }
+    switch (type)
+    {
+    case QEvent::WindowBlocked:
+        m_bBlockedByModal = true;
+        break;
+    case QEvent::WindowUnblocked:
+        m_bBlockedByModal = false;
+        break;
+    case QEvent::WindowActivate:
+        OnActivate(TRUE);
+        break;
+    case QEvent::WindowDeactivate:
+        OnActivate(FALSE);
+        break;
+    case QEvent::ChildPolished:
+        if (auto* child = qobject_cast<QWidget*>(static_cast<QChildEvent*>(event)->child()))
+            ApplyTransparency(child);
+        break;
+    default:
+        break;
+    }
+    return QDialog::event(event);
+}
+
+void CNVDialog::keyPressEvent(QKeyEvent* event)
+{
+    const int key = event->key();
+    const bool enterOrEscape = key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape;
+    // Alt+Enter is a shortcut, not Enter: it passes.
+    if (IsEmbedded() && enterOrEscape && !(event->modifiers() & Qt::AltModifier))
+    {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void CNVDialog::closeEvent(QCloseEvent* event)
+{
+    // Whether the window goes is OnClose's decision (through the commands it sends).
+    event->ignore();
+    OnClose();
+}
+
+// ---- Controls by id ----
+
+void CNVDialog::SetDlgCtrlID(QWidget* control, UINT id)
+{
+    control->setProperty(kControlIdProperty, id);
+}
+
+UINT CNVDialog::GetDlgCtrlID(const QWidget* control)
+{
+    return control != nullptr ? control->property(kControlIdProperty).toUInt() : 0;
+}
+
+QWidget* CNVDialog::GetDlgItem(UINT id) const
+{
+    for (QObject* child : children())
+        if (auto* widget = qobject_cast<QWidget*>(child); widget != nullptr && GetDlgCtrlID(widget) == id)
+            return widget;
+    return nullptr;
+}
+
+// ---- Size and position ----
+
+BOOL CNVDialog::SizeToBackgroundBitmap()
+{
+    if (m_backgroundBitmap.isNull())
+        return FALSE;
+    return SetClientSize(m_backgroundBitmap.width(), m_backgroundBitmap.height());
+}
+
+BOOL CNVDialog::SizeWidthToBitmap()
+{
+    return SetClientSize(GetBackgroundBitmapSize().width(), height());
+}
+
+BOOL CNVDialog::SizeHeightToBitmap()
+{
+    return SetClientSize(width(), GetBackgroundBitmapSize().height());
+}
+
+BOOL CNVDialog::SetClientSize(int cx, int cy)
+{
+    return SetWindowSize(cx, cy);
+}
+
+BOOL CNVDialog::SetWindowRect(const RECT& rect)
+{
+    if (!HasWindow())
+        return FALSE;
+    const QPoint corner(rect.left, rect.top);
+    if (IsEmbedded())
+        move(corner);
+    else
+        setGeometry(QRect(corner, size()));
+    return SetWindowSize(rect.right - rect.left, rect.bottom - rect.top);
+}
+
+BOOL CNVDialog::CenterOnParent()
+{
+    QWidget* parent = parentWidget();
+    return parent != nullptr ? CenterOnWindow(parent) : FALSE;
+}
+
+BOOL CNVDialog::CenterOnMainWindow()
+{
+    QWidget* mainWindow = ui::GetMainWindow();
+    return mainWindow != nullptr ? CenterOnWindow(mainWindow) : FALSE;
+}
+
+BOOL CNVDialog::CenterOnWindow(QWidget* window)
+{
+    if (!HasWindow() || window == nullptr)
+        return FALSE;
+    const QRect target = ScreenRect(*window);
+    const QRect own = ScreenRect(*this);
+    const auto nearEdge = [](int targetNear, int targetExtent, int ownExtent)
+    { return targetExtent > ownExtent ? targetNear + targetExtent / 2 - ownExtent / 2 : targetNear; };
+    QPoint corner(nearEdge(target.left(), target.width(), own.width()),
+                  nearEdge(target.top(), target.height(), own.height()));
+    if (IsEmbedded())
+        corner = parentWidget()->mapFromGlobal(corner);
+    return SetWindowRect({corner.x(), corner.y(), corner.x() + own.width(), corner.y() + own.height()});
+}
+
+BOOL CNVDialog::SetWindowSize(int cx, int cy)
+{
+    if (!HasWindow())
+        return FALSE;
+    if (m_minTrackSize)
+    {
+        cx = std::max(cx, m_minTrackSize->width());
+        cy = std::max(cy, m_minTrackSize->height());
+    }
+    if (m_maxTrackSize)
+    {
+        cx = std::min(cx, m_maxTrackSize->width());
+        cy = std::min(cy, m_maxTrackSize->height());
+    }
+    if (cx <= 0 || cy <= 0)
+        return FALSE;
+    resize(cx, cy);
+    // A hidden widget gets its resize event only when shown; the anchors follow now.
+    RepositionAnchors();
+    update();
+    return TRUE;
+}
+
+void CNVDialog::SetMinTrackSize(QSize size)
+{
+    m_minTrackSize = size;
+    ApplyTrackSizes();
+}
+
+void CNVDialog::SetMaxTrackSize(QSize size)
+{
+    m_maxTrackSize = size;
+    ApplyTrackSizes();
+}
+
+void CNVDialog::ApplyTrackSizes()
+{
+    setMinimumSize(m_minTrackSize.value_or(QSize(0, 0)));
+    setMaximumSize(m_maxTrackSize.value_or(QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX)));
+}
+
+// ---- Background, transparent controls, anchors, button bar ----
+
+BOOL CNVDialog::IsSkinned() const
+{
+    return !m_backgroundBitmap.isNull() || m_backgroundColor.has_value() || m_bButtonBar ? TRUE : FALSE;
+}
+
+BOOL CNVDialog::SetBackgroundColor(COLORREF color)
+{
+    m_backgroundColor = color;
+    ReleaseBackgroundCache();
+    update();
+    return TRUE;
+}
+
+BOOL CNVDialog::SetBackgroundBitmapFile(const QString& path)
+{
+    if (path.isEmpty() || !QFileInfo(path).isFile())
+        return FALSE;
+    QImageReader reader(path);
+    const QImage image = reader.read();
+    if (image.isNull())
+        return FALSE;
+    m_backgroundBitmap = QPixmap::fromImage(image);
+    m_strBackgroundBitmapPath = path;
+    m_bBitmapFromFile = TRUE;
+    ReleaseBackgroundCache();
+    update();
+    return TRUE;
+}
+
+QSize CNVDialog::GetBackgroundBitmapSize() const
+{
+    return m_backgroundBitmap.isNull() ? size() : m_backgroundBitmap.size();
+}
+
+void CNVDialog::AddTransparentControl(UINT id)
+{
+    m_transparentIds.push_back(id);
+    if (QWidget* control = GetDlgItem(id))
+        ApplyTransparency(control);
+}
+
+void CNVDialog::ApplyTransparency(QWidget* child)
+{
+    const UINT id = GetDlgCtrlID(child);
+    if (id != 0 && !ui::IsTransparent(child) &&
+        std::find(m_transparentIds.begin(), m_transparentIds.end(), id) != m_transparentIds.end())
+        ui::SetTransparent(child, true);
+}
+
+BOOL CNVDialog::AddAnchor(QWidget* control, int left, int top, int right, int bottom)
+{
+    if (control == nullptr)
+        return FALSE;
+    if (left < 0 && top < 0 && right < 0 && bottom < 0)
+        return TRUE;
+    sAnchorDistances distances;
+    distances.left = left;
+    distances.top = top;
+    distances.right = right;
+    distances.bottom = bottom;
+    m_anchors.push_back({control, distances});
+    RepositionAnchors();
+    return TRUE;
+}
+
+void CNVDialog::RepositionAnchors()
+{
+    const RECT client = ToRect(rect());
+    for (const sAnchorEntry& anchor : m_anchors)
+    {
+        if (anchor.control == nullptr)
+            continue;
+        const RECT current = ToRect(anchor.control->geometry());
+        const RECT placed = AnchorRect(anchor.distances, current, client);
+        if (placed != current)
+            anchor.control->setGeometry(ToQRect(placed));
+    }
+}
+
+void CNVDialog::ReleaseBackgroundCache()
+{
+    m_composedBackground = QPixmap();
+}
+
+void CNVDialog::SetButtonBar(BOOL buttonBar)
+{
+    m_bButtonBar = buttonBar;
+    update();
+}
+
+void CNVDialog::PlaceButtonInBar(UINT nID, int rightOffset)
+{
+    QWidget* child = GetDlgItem(nID);
+    if (child == nullptr || child->rect().isEmpty() || child->height() > kButtonBarHeight)
+        return;
+    const int dpi = logicalDpiX();
+    QPoint corner = child->pos();
+    corner.setY(height() - kBarButtonBottomSpace - MulDiv(dpi, kBarButtonTopSpace, kStandardDpi));
+    const int offset = MulDiv(dpi, rightOffset, kStandardDpi);
+    if (offset >= 0 && offset < width())
+        corner.setX(width() - offset - child->width());
+    child->move(corner);
+}
+
+BOOL CNVDialog::ComposeBackground()
+{
+    ReleaseBackgroundCache();
+    if (rect().isEmpty())
+        return FALSE;
+    QPixmap composed(size());
+    composed.fill(m_backgroundColor ? ui::ToQColor(*m_backgroundColor) : palette().color(QPalette::Window));
+    if (!m_backgroundBitmap.isNull())
+    {
+        QPainter painter(&composed);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawPixmap(composed.rect(), m_backgroundBitmap);
+    }
+    m_composedBackground = composed;
+    return TRUE;
+}
+
+void CNVDialog::paintEvent(QPaintEvent* event)
+{
+    if (!IsSkinned())
+    {
+        QDialog::paintEvent(event);
+        return;
+    }
+    if (m_composedBackground.size() != size() && !ComposeBackground())
+    {
+        QDialog::paintEvent(event);
+        return;
+    }
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, m_composedBackground);
+}
+
+void CNVDialog::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    RepositionAnchors();
+    // The background is composed again for the new size at the next paint.
+    update();
+}
