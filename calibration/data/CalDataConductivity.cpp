@@ -316,6 +316,12 @@ void CCalDataConductivity::SetStandardRefTemp(float celsius)
     m_standardRefTemp = celsius;
 }
 
+float CCalDataConductivity::GetStandardRefTemp()
+{
+    std::lock_guard lock(m_dataLock);
+    return m_standardRefTemp;
+}
+
 void CCalDataConductivity::SetCompRefTemp(float celsius)
 {
     std::lock_guard lock(m_dataLock);

@@ -234,6 +234,12 @@ BOOL CCalDataPHORP::GetCurrentPointText(CWideString& text)
     return TRUE;
 }
 
+uint32_t CCalDataPHORP::GetCurrentPoint()
+{
+    std::lock_guard lock(m_dataLock);
+    return m_currentPoint;
+}
+
 float CCalDataPHORP::GetSolutionValue(uint32_t point, float celsius)
 {
     std::lock_guard lock(m_dataLock);

@@ -1,0 +1,59 @@
+// CDlgWizPage_CalSummary: the last page of every calibration wizard. It shows the report of the
+// committed calibration and leaves the user only Finish; "Print..." prints the report through the
+// print dialog and "Save As..." saves it as a TIFF image of a letter-size page, by default into the
+// documents folder. A failure of either is reported.
+#pragma once
+
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QString>
+
+#include "calibration/wizard/DlgWizPageCal.h"
+
+inline constexpr UINT IDD_CAL_SUMMARY = 166;
+inline constexpr UINT IDC_CAL_REPORT_VIEW = 1279;
+inline constexpr UINT IDC_CAL_SAVE_AS = 1220;
+inline constexpr UINT IDC_CAL_PRINT = 1138;
+
+// The report view: read-only, and neither a context menu nor a copy takes the report out of it.
+class CCalReportView : public QPlainTextEdit
+{
+    Q_OBJECT
+
+public:
+    explicit CCalReportView(QWidget* parent = nullptr);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+};
+
+class CDlgWizPage_CalSummary : public CDlgWizPage_Cal
+{
+    Q_OBJECT
+
+public:
+    CDlgWizPage_CalSummary();
+
+    BOOL OnSetActive(UINT nDirection) override;
+    // The frame's title becomes m_strCaption and the view shows the report, from its top.
+    void FillReportView();
+    void OnPrint();
+    void OnSaveAs();
+
+    CCalReportView& ReportView() { return m_reportView; }
+    QPushButton& PrintButton() { return m_btnPrint; }
+    QPushButton& SaveAsButton() { return m_btnSaveAs; }
+
+    // Set by the stabilization page before it shows this one.
+    QString m_strCaption = QStringLiteral("Summary");
+
+protected:
+    BOOL OnCommand(UINT id) override;
+
+private:
+    CCalReportView m_reportView;
+    QPushButton m_btnSaveAs;
+    QPushButton m_btnPrint;
+};
