@@ -7,12 +7,15 @@
 #include <QImage>
 #include <QLabel>
 #include <QPixmap>
+#include <QTest>
 
 #include "app/connection/AppProfile.h"
 #include "calibration/wizard/DlgWizFrameCalConductivity.h"
 #include "tests/calibration_wizard/WizardTestSupport.h"
 #include "tests/support/TestEnvironment.h"
+#include "tools/probe-sim/Adu.h"
 #include "tools/probe-sim/ConductivitySensor.h"
+#include "tools/probe-sim/RegisterModel.h"
 #include "tools/probe-sim/SensorCommands.h"
 
 namespace wiztest
@@ -141,6 +144,157 @@ TEST_F(ConductivityWizard, CalibratesTheCellConstantAgainstAListedStandard)
     ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
     EXPECT_TRUE(pdf.read(5) == "%PDF-");
     EXPECT_TRUE(m_dialogs.MessageBoxes().size() == 1) << "only the prompt";
+}
+
+TEST_F(ConductivityWizard, TheReferenceTemperatureChangesOnlyWhenTheSensorTookIt)
+{
+    const uint16_t reference = Register(kConductivity, kReferenceTemperature);
+    const int refusal = Probe().Registers().AddWriteHook(
+        reference, 2,
+        [](probesim::RegisterModel&, const probesim::RegisterWrite&)
+        { return std::optional<probesim::ExceptionCode>(probesim::ExceptionCode::SlaveDeviceFailure); });
+    QString prompt;
+    m_dialogs.onMessageBox = [&prompt](const QString& text) { prompt = text; };
+    Calibrate(kConductivity,
+              [&](CDlgWizFrame_Cal& frame)
+              {
+                  CDlgWizPage_CalCondStep1& method = Wizard(frame).Step1();
+                  Click(method.RefTemp20());
+                  ASSERT_EQ(m_dialogs.MessageBoxes().size(), 1u);
+                  EXPECT_TRUE(m_dialogs.MessageBoxes()[0].text.startsWith(QStringLiteral(
+                      "Failed to set the specific conductivity reference temperature.\nError Code: ")))
+                      << m_dialogs.MessageBoxes()[0].text.toStdString();
+                  EXPECT_TRUE(method.RefTemp25().isChecked()) << "the radio shows what the sensor holds";
+                  EXPECT_FALSE(method.RefTemp20().isChecked());
+                  EXPECT_EQ(method.UserValueLabel().text(), QStringLiteral("Enter Value (µS/cm @25° C):"));
+                  EXPECT_EQ(SimFloat(kConductivity, kReferenceTemperature), 25.0f);
+
+                  Probe().Registers().RemoveHook(refusal);
+                  Click(method.RefTemp20());
+                  EXPECT_EQ(m_dialogs.MessageBoxes().size(), 1u);
+                  EXPECT_EQ(SimFloat(kConductivity, kReferenceTemperature), 20.0f);
+                  EXPECT_EQ(method.UserValueLabel().text(), QStringLiteral("Enter Value (µS/cm @20° C):"));
+                  EXPECT_EQ(method.ConductivityLabel().text(),
+                            QStringLiteral("Specific Conductivity (µS/cm @20° C):"));
+
+                  ChooseByKeys(method.StandardList(), 4);
+                  EXPECT_EQ(method.StandardList().currentText(), QStringLiteral("User defined"));
+                  TypeInto(method.UserValue(), QStringLiteral("500"));
+                  ClickNext(frame);
+                  EXPECT_EQ(prompt, QStringLiteral("Place sensor into 500 µS/cm @ 20° C solution."));
+                  EXPECT_EQ(Wizard(frame).Step2().ConductivityLabel().text(),
+                            QStringLiteral("Specific Conductivity (µS/cm @ 20° C):"));
+                  Picture(frame, "Conductivity_2_Stabilization_UserValueAt20");
+                  ClickCancel(frame);
+              });
+    EXPECT_EQ(GetProfileInt(kCondProfileSection, u"LastSolution", -1), CAL_SOLUTION_USER);
+    EXPECT_EQ(std::u16string(
+                  static_cast<const char16_t*>(GetProfileString(kCondProfileSection, u"LastValue", u""))),
+              u"500");
+}
+
+TEST_F(ConductivityWizard, AReferenceThePageCannotShowIsSetTo25AndALoggingDeviceKeepsItsOwn)
+{
+    Probe().Registers().SetFloat(Register(kConductivity, kReferenceTemperature), 22.0f);
+    Calibrate(kConductivity,
+              [&](CDlgWizFrame_Cal& frame)
+              {
+                  CDlgWizPage_CalCondStep1& method = Wizard(frame).Step1();
+                  EXPECT_TRUE(testsupport::WaitUntil(
+                      [&] { return SimFloat(kConductivity, kReferenceTemperature) == 25.0f; }));
+                  EXPECT_TRUE(method.RefTemp25().isChecked());
+                  EXPECT_TRUE(method.RefTemp25().isEnabled());
+                  ClickCancel(frame);
+              });
+
+    Probe().StartLog(12);
+    Reconnect();
+    Calibrate(kConductivity,
+              [&](CDlgWizFrame_Cal& frame)
+              {
+                  CDlgWizPage_CalCondStep1& method = Wizard(frame).Step1();
+                  EXPECT_FALSE(method.RefTemp20().isEnabled());
+                  EXPECT_FALSE(method.RefTemp25().isEnabled());
+                  Picture(frame, "Conductivity_1_Method_Logging");
+                  ClickCancel(frame);
+              });
+}
+
+TEST_F(ConductivityWizard, ATypedStandardMustBeANumberAboveZero)
+{
+    WriteProfileInt(kCondProfileSection, u"LastSolution", CAL_SOLUTION_USER);
+    WriteProfileString(kCondProfileSection, u"LastValue", u"500");
+    Calibrate(kConductivity,
+              [&](CDlgWizFrame_Cal& frame)
+              {
+                  CDlgWizPage_CalCondStep1& method = Wizard(frame).Step1();
+                  CCalValueEdit& value = method.UserValue();
+                  ASSERT_TRUE(testsupport::WaitUntil([&] { return frame.GetNextButton().isEnabled(); }));
+                  EXPECT_EQ(method.StandardList().currentText(), QStringLiteral("User defined"));
+                  EXPECT_EQ(value.text(), QStringLiteral("500"));
+                  EXPECT_TRUE(value.isEnabled());
+
+                  TypeInto(value, QStringLiteral("0"));
+                  EXPECT_FALSE(frame.GetNextButton().isEnabled());
+                  TypeInto(value, QString());
+                  EXPECT_FALSE(frame.GetNextButton().isEnabled());
+                  TypeInto(value, QStringLiteral("-"));
+                  EXPECT_EQ(value.text(), QString()) << "no minus sign";
+                  TypeInto(value, QStringLiteral("12.5"));
+                  EXPECT_TRUE(frame.GetNextButton().isEnabled());
+                  // A letter typed in the middle goes, and the caret stays where it was typed.
+                  value.setCursorPosition(1);
+                  QTest::keyClick(&value, Qt::Key_X);
+                  EXPECT_EQ(value.text(), QStringLiteral("12.5"));
+                  EXPECT_EQ(value.cursorPosition(), 1);
+
+                  // Restoring offers only Finish; taking it back leads on only with a usable choice.
+                  TypeInto(value, QString());
+                  Click(method.RestoreBox());
+                  EXPECT_FALSE(frame.GetNextButton().isEnabled());
+                  EXPECT_TRUE(frame.GetFinishButton().isEnabled());
+                  Click(method.RestoreBox());
+                  EXPECT_FALSE(frame.GetNextButton().isEnabled());
+                  EXPECT_FALSE(frame.GetFinishButton().isEnabled());
+
+                  // A listed standard keeps the typed text, greyed.
+                  TypeInto(value, QStringLiteral("750"));
+                  ChooseByKeys(method.StandardList(), 0);
+                  EXPECT_FALSE(value.isEnabled());
+                  EXPECT_EQ(value.text(), QStringLiteral("750"));
+                  EXPECT_TRUE(frame.GetNextButton().isEnabled());
+                  ClickNext(frame);
+                  ClickCancel(frame);
+              });
+    EXPECT_EQ(GetProfileInt(kCondProfileSection, u"LastSolution", -1), CAL_SOLUTION_COND_147);
+    EXPECT_EQ(std::u16string(
+                  static_cast<const char16_t*>(GetProfileString(kCondProfileSection, u"LastValue", u""))),
+              u"750");
+}
+
+TEST_F(ConductivityWizard, RestoringTheDefaultsAsksFirst)
+{
+    const sCalibrateResult result = Calibrate(
+        kConductivity,
+        [&](CDlgWizFrame_Cal& frame)
+        {
+            CDlgWizPage_CalCondStep1& method = Wizard(frame).Step1();
+            Click(method.RestoreBox());
+            EXPECT_FALSE(frame.GetBackButton().isEnabled());
+            m_dialogs.QueueAnswer(platform::IDNO);
+            ClickFinish(frame);
+            ASSERT_EQ(m_dialogs.MessageBoxes().size(), 1u);
+            EXPECT_EQ(m_dialogs.MessageBoxes()[0].text,
+                      QStringLiteral("This will restore calibration defaults to\nthe conductivity sensor.\n"
+                                     "Do you wish to continue?"));
+            EXPECT_TRUE(frame.isVisible());
+            EXPECT_FALSE(ReceivedSensorCommand(kConductivity, probesim::kSensorRestoreCalDefaults));
+            m_dialogs.QueueAnswer(platform::IDYES);
+            ClickFinish(frame);
+        });
+    EXPECT_TRUE(result.ran);
+    EXPECT_TRUE(ReceivedSensorCommand(kConductivity, probesim::kSensorRestoreCalDefaults));
+    EXPECT_FALSE(ReceivedSensorCommand(kConductivity, probesim::kSensorCalModeOn));
 }
 
 } // namespace

@@ -3,9 +3,11 @@
 #include <algorithm>
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPrinter>
+#include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 
@@ -95,6 +97,12 @@ void WizardTest::StartPresetConnected(uint16_t deviceType)
     Connect(probesim::ProbeConfig(deviceType, kProbeSerial), false);
 }
 
+void WizardTest::Reconnect()
+{
+    theProbeConnection.DisconnectDevice();
+    ASSERT_EQ(theProbeConnection.ConnectToDevice(), S_OK);
+}
+
 sCalibrateResult WizardTest::Calibrate(uint16_t connection,
                                        const std::function<void(CDlgWizFrame_Cal&)>& drive)
 {
@@ -163,7 +171,11 @@ bool WizardTest::HasBox(const QString& text) const
 void Click(QAbstractButton& button)
 {
     EXPECT_TRUE(button.isEnabled()) << button.text().toStdString() << " is disabled";
-    QTest::mouseClick(&button, Qt::LeftButton);
+    // A check box or radio button takes a click on its box, at its left end.
+    const bool boxed =
+        qobject_cast<QCheckBox*>(&button) != nullptr || qobject_cast<QRadioButton*>(&button) != nullptr;
+    const QPoint at = boxed ? QPoint(button.height() / 2, button.height() / 2) : button.rect().center();
+    QTest::mouseClick(&button, Qt::LeftButton, Qt::NoModifier, at);
 }
 
 void ClickNext(CDlgWizFrame_Cal& frame)

@@ -74,6 +74,8 @@ protected:
     void StartConnected(uint16_t deviceType = 18);
     // The preset probe of the type with the sensors' own values.
     void StartPresetConnected(uint16_t deviceType);
+    // Connects anew, so that the device reads what the test changed on the probe meanwhile.
+    void Reconnect();
 
     // Runs the Calibrate command for the connection; drive acts on the wizard once it is shown and
     // must end it. A wizard left open is ended (with a failure) so that the test goes on.
