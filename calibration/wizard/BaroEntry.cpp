@@ -104,9 +104,14 @@ BOOL CBaroEntry::IsValid() const
     const int quantity = m_pressureMode ? baro::kPressure : baro::kElevation;
     const UnitId unit = m_pressureMode ? m_pressureUnit : m_elevationUnit;
     const CWideString& text = m_pressureMode ? m_pressureText : m_elevationText;
-    const auto value = static_cast<float>(TypedValueOrZero(text));
-    return IsValueInRange(value, static_cast<float>(BaroElevation::GetMin(quantity, unit)),
-                          static_cast<float>(BaroElevation::GetMax(quantity, unit)));
+    const auto low = static_cast<float>(BaroElevation::GetMin(quantity, unit));
+    const auto high = static_cast<float>(BaroElevation::GetMax(quantity, unit));
+    // The value kept must pass too: after a change of mode the entered edit may still hold a text
+    // that the kept pressure did not come from (one emptied while the other quantity was entered).
+    return IsValueInRange(static_cast<float>(TypedValueOrZero(text)), low, high) &&
+                   IsValueInRange(static_cast<float>(m_baro.Get(quantity, unit)), low, high)
+               ? TRUE
+               : FALSE;
 }
 
 float CBaroEntry::CalibrationPressureMbar() const

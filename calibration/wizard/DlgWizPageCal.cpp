@@ -38,6 +38,18 @@ BOOL CDlgWizPage_Cal::IsShown() const
     return HasWindow() && !isHidden() && frame != nullptr && !frame->IsClosing() ? TRUE : FALSE;
 }
 
+QFormLayout* CDlgWizPage_Cal::NewForm(QWidget* parent)
+{
+    auto* form = new QFormLayout(parent);
+    form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
+    return form;
+}
+
+void CDlgWizPage_Cal::SetFieldWidth(QWidget& field, int widthDu) const
+{
+    field.setFixedWidth(DialogUnitsToPixels(this, 0, 0, widthDu, 0).width());
+}
+
 void CDlgWizPage_Cal::SetTitle(const QString& title)
 {
     if (CDlgWizFrame_Cal* frame = Frame())

@@ -5,6 +5,7 @@
 // Message boxes carry the application's name as caption, as the system's own boxes do.
 #pragma once
 
+#include <QFormLayout>
 #include <QString>
 
 #include "calibration/wizard/DlgWizFrameCal.h"
@@ -19,6 +20,8 @@ public:
     explicit CDlgWizPage_Cal(UINT nIDTemplate);
 
     static constexpr const char16_t* kReadErrorText = u"Error occurred.\nTerminating calibration.";
+    // The width of the pages' lists, edits and reading fields.
+    static constexpr int kFieldWidthDu = 110;
 
 protected:
     CDlgWizFrame_Cal* Frame() const;
@@ -31,6 +34,10 @@ protected:
     }
     // The page is the one the wizard shows, and the wizard is not closing.
     BOOL IsShown() const;
+
+    // A form of labels and fields; each field keeps the width it is given (SetFieldWidth).
+    static QFormLayout* NewForm(QWidget* parent);
+    void SetFieldWidth(QWidget& field, int widthDu = kFieldWidthDu) const;
 
     // The wizard's title.
     void SetTitle(const QString& title);

@@ -68,15 +68,18 @@ CDlgWizPage_CalCondStep1::CDlgWizPage_CalCondStep1()
     refTemp->addWidget(&m_refTemp25);
     refTemp->addStretch();
     page->addWidget(&m_refTempGroup);
-    auto* standard = new QFormLayout(&m_standardGroup);
+    QFormLayout* standard = NewForm(&m_standardGroup);
     standard->addRow(new QLabel(QStringLiteral("Calibration Solution:"), &m_standardGroup), &m_standard);
     standard->addRow(&m_userValueLabel, &m_userValue);
     page->addWidget(&m_standardGroup);
-    auto* readings = new QFormLayout(&m_readingsGroup);
+    QFormLayout* readings = NewForm(&m_readingsGroup);
     readings->addRow(new QLabel(QStringLiteral("Temperature (C):"), &m_readingsGroup), &m_temperature);
     readings->addRow(&m_conductivityLabel, &m_conductivity);
     page->addWidget(&m_readingsGroup);
     page->addStretch();
+    for (QWidget* field :
+         std::initializer_list<QWidget*>{&m_standard, &m_userValue, &m_temperature, &m_conductivity})
+        SetFieldWidth(*field);
     ShowRefTemp(kRefTemp25);
     m_refTemp20.setChecked(false);
     m_refTemp25.setChecked(false);

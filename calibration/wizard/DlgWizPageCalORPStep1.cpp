@@ -43,15 +43,17 @@ CDlgWizPage_CalORPStep1::CDlgWizPage_CalORPStep1()
         reading->setFocusPolicy(Qt::NoFocus);
     }
     auto* page = new QVBoxLayout(this);
-    auto* standard = new QFormLayout(&m_standardGroup);
+    QFormLayout* standard = NewForm(&m_standardGroup);
     standard->addRow(new QLabel(QStringLiteral("ORP calibration standard:"), &m_standardGroup), &m_standard);
     standard->addRow(new QLabel(QStringLiteral("Enter Value:"), &m_standardGroup), &m_userValue);
     page->addWidget(&m_standardGroup);
-    auto* readings = new QFormLayout(&m_readingsGroup);
+    QFormLayout* readings = NewForm(&m_readingsGroup);
     readings->addRow(new QLabel(QStringLiteral("Temperature (C):"), &m_readingsGroup), &m_temperature);
     readings->addRow(new QLabel(QStringLiteral("ORP (mV):"), &m_readingsGroup), &m_orp);
     page->addWidget(&m_readingsGroup);
     page->addStretch();
+    for (QWidget* field : std::initializer_list<QWidget*>{&m_standard, &m_userValue, &m_temperature, &m_orp})
+        SetFieldWidth(*field);
 
     connect(&m_standard, &QComboBox::currentIndexChanged, this, [this] { OnStandardChanged(); });
     connect(&m_userValue, &CCalValueEdit::ValueEdited, this,

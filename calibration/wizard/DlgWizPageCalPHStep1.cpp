@@ -61,6 +61,8 @@ CDlgWizPage_CalPHStep1::CDlgWizPage_CalPHStep1()
         standards->addWidget(&r.valueLabel, 2 * row, 1);
         standards->addWidget(&r.list, 2 * row + 1, 0);
         standards->addWidget(&r.value, 2 * row + 1, 1);
+        SetFieldWidth(r.list);
+        SetFieldWidth(r.value);
         connect(&r.list, &QComboBox::currentIndexChanged, this, [this, row] { OnSolutionChanged(row); });
         connect(&r.value, &CCalValueEdit::ValueEdited, this,
                 [this, row]
@@ -69,8 +71,9 @@ CDlgWizPage_CalPHStep1::CDlgWizPage_CalPHStep1()
                     m_rows[static_cast<size_t>(row)].value.setFocus(Qt::OtherFocusReason);
                 });
     }
+    standards->setColumnStretch(2, 1);
     page->addWidget(&m_standardsGroup);
-    auto* readings = new QFormLayout(&m_readingsGroup);
+    QFormLayout* readings = NewForm(&m_readingsGroup);
     readings->addRow(new QLabel(QStringLiteral("Temperature (C):"), &m_readingsGroup), &m_temperature);
     readings->addRow(new QLabel(QStringLiteral("pH (pH):"), &m_readingsGroup), &m_pH);
     readings->addRow(new QLabel(QStringLiteral("pH (mV):"), &m_readingsGroup), &m_pHmV);
@@ -78,6 +81,7 @@ CDlgWizPage_CalPHStep1::CDlgWizPage_CalPHStep1()
     page->addStretch();
     for (CNVEdit* reading : {&m_temperature, &m_pH, &m_pHmV})
     {
+        SetFieldWidth(*reading);
         reading->setReadOnly(true);
         reading->setFocusPolicy(Qt::NoFocus);
     }

@@ -10,7 +10,6 @@
 namespace
 {
 
-constexpr int kFieldWidthDu = 110;
 constexpr int kMarginDu = 12;
 
 } // namespace
@@ -37,14 +36,12 @@ void CDlgWizPage_CalStabilize::LayoutFields(const QString& solutionLabel,
                                             std::initializer_list<std::pair<QLabel*, CNVEdit*>> readings)
 {
     const QRect margin = DialogUnitsToPixels(this, 0, 0, kMarginDu, kMarginDu);
-    auto* form = new QFormLayout(this);
+    QFormLayout* form = NewForm(this);
     form->setContentsMargins(margin.width(), margin.height(), margin.width(), margin.height());
     form->setLabelAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
-    const int fieldWidth = DialogUnitsToPixels(this, 0, 0, kFieldWidthDu, 0).width();
     const auto addRow = [&](QLabel* label, CNVEdit* field)
     {
-        field->setFixedWidth(fieldWidth);
+        SetFieldWidth(*field);
         form->addRow(label, field);
     };
     addRow(new QLabel(solutionLabel, this), &m_solution);

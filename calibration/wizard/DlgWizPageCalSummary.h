@@ -51,6 +51,8 @@ public:
 
 protected:
     BOOL OnCommand(UINT id) override;
+    // The calibration is committed: a worker that fails now ends nothing the user still needs.
+    LRESULT OnReadError() override { return 0; }
 
 private:
     CCalReportView m_reportView;

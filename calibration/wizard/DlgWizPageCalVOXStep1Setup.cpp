@@ -67,13 +67,13 @@ CDlgWizPage_CalVOXStep1_Setup::CDlgWizPage_CalVOXStep1_Setup()
     SetDlgCtrlID(&m_point2, 1169);
     auto* page = new QVBoxLayout(this);
     page->addWidget(&m_restore);
-    auto* points = new QFormLayout(&m_pointsGroup);
+    QFormLayout* points = NewForm(&m_pointsGroup);
     points->addRow(new QLabel(QStringLiteral("DO value for calibration point 1:"), &m_pointsGroup),
                    &m_point1);
     points->addRow(new QLabel(QStringLiteral("DO value for calibration point 2:"), &m_pointsGroup),
                    &m_point2);
     page->addWidget(&m_pointsGroup);
-    auto* readings = new QFormLayout(&m_readingsGroup);
+    QFormLayout* readings = NewForm(&m_readingsGroup);
     readings->addRow(new QLabel(QStringLiteral("Temperature (C):"), &m_readingsGroup), &m_temperature);
     readings->addRow(new QLabel(QStringLiteral("DO (mgL):"), &m_readingsGroup), &m_oxygen);
     readings->addRow(new QLabel(QStringLiteral("DO (% saturation):"), &m_readingsGroup), &m_saturation);
@@ -81,8 +81,11 @@ CDlgWizPage_CalVOXStep1_Setup::CDlgWizPage_CalVOXStep1_Setup()
                      &m_baro);
     page->addWidget(&m_readingsGroup);
     page->addStretch();
+    for (QWidget* field : std::initializer_list<QWidget*>{&m_point1, &m_point2})
+        SetFieldWidth(*field);
     for (CNVEdit* reading : {&m_temperature, &m_oxygen, &m_saturation, &m_baro})
     {
+        SetFieldWidth(*reading);
         reading->setReadOnly(true);
         reading->setFocusPolicy(Qt::NoFocus);
     }

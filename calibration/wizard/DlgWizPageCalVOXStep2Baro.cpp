@@ -145,6 +145,11 @@ BOOL CDlgWizPage_CalVOXStep2_Baro::OnSetActive(UINT)
     float live = 0.0f;
     if (data->BaroReadings().GetLast(1, &live, nullptr, nullptr) >= 0)
         m_livePressure = live;
+    // Before the worker's first reading the sensor tells it.
+    else if (auto* frame = qobject_cast<CDlgWizFrame_CalVOX*>(Frame());
+             frame != nullptr && frame->GetSensor() != nullptr &&
+             Succeeded(frame->GetSensor()->ReadLiveBaro(live)))
+        m_livePressure = live;
     m_entry.Start(m_livePressure);
     ShowEntry();
     EnableNext(m_entry.IsValid());
