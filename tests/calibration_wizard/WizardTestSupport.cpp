@@ -117,6 +117,9 @@ sCalibrateResult WizardTest::Calibrate(uint16_t connection,
                                  wizard != nullptr && wizard->isVisible())
                                  frame = wizard;
                          ASSERT_NE(frame, nullptr) << "no wizard is shown";
+                         // Its keyboard shortcuts work only in the active window.
+                         frame->activateWindow();
+                         EXPECT_TRUE(QTest::qWaitForWindowActive(frame));
                          drive(*frame);
                          if (frame->isVisible() && !frame->IsClosing())
                          {
