@@ -87,9 +87,9 @@ BOOL CDlgWizPage_CalStabilize::OnSetActive(UINT)
     ClearStabilityColor();
     if (!RestartPoint(TRUE))
         return TRUE;
-    // The worker may have ended while the prompt was open; its read error is on its way.
-    if (data->IsWorkerRunning())
-        data->BeginCalibration();
+    // A worker that ended while the prompt was open (its read error is on its way) is refused
+    // here, and so is a calibration mode for it.
+    data->BeginCalibration();
     return TRUE;
 }
 

@@ -36,20 +36,6 @@ struct CancelCase
     Way way;
 };
 
-void AcceptUntilSummary(CDlgWizFrame_Cal& frame)
-{
-    while (frame.GetCurrentPage() != &frame.GetSummaryPage())
-    {
-        ASSERT_TRUE(WaitForAccept(frame));
-        ClickFinish(frame);
-        ASSERT_TRUE(testsupport::WaitUntil(
-            [&frame] {
-                return frame.GetCurrentPage() == &frame.GetSummaryPage() ||
-                       frame.GetFinishButton().isEnabled();
-            }));
-    }
-}
-
 void Stay(CDlgWizFrame_Cal&) {}
 
 void Next(CDlgWizFrame_Cal& frame)

@@ -15,6 +15,7 @@
 #include "app/connection/ProbeConnection.h"
 #include "app/connection/ProbeSearch.h"
 #include "app/main/Skin.h"
+#include "calibration/wizard/DlgWizPageCalSummary.h"
 #include "foundation/CommTimeouts.h"
 #include "platform/SettingsStore.h"
 #include "tools/probe-sim/PortTable.h"
@@ -220,6 +221,23 @@ bool WaitForAccept(CDlgWizFrame_Cal& frame, std::chrono::milliseconds timeout)
                    frame.GetFinishButton().text() == QStringLiteral("Accept");
         },
         timeout);
+}
+
+void AcceptUntilSummary(CDlgWizFrame_Cal& frame)
+{
+    while (frame.GetCurrentPage() != &frame.GetSummaryPage())
+    {
+        ASSERT_TRUE(WaitForAccept(frame))
+            << "state " << frame.m_pCalData->GetState() << " stability " << frame.m_pCalData->GetStability()
+            << " worker " << frame.m_pCalData->IsWorkerRunning() << " title "
+            << frame.windowTitle().toStdString();
+        ClickFinish(frame);
+        ASSERT_TRUE(testsupport::WaitUntil(
+            [&frame] {
+                return frame.GetCurrentPage() == &frame.GetSummaryPage() ||
+                       frame.GetFinishButton().isEnabled();
+            }));
+    }
 }
 
 bool WaitForPage(CDlgWizFrame_Cal& frame, QWidget& page, std::chrono::milliseconds timeout)

@@ -117,6 +117,8 @@ void ChooseByKeys(QComboBox& list, int index);
 void TypeInto(QLineEdit& edit, const QString& text);
 // Waits until the worker reported the point stable enough and Accept is offered.
 bool WaitForAccept(CDlgWizFrame_Cal& frame, std::chrono::milliseconds timeout = 20s);
+// Accepts every point as soon as the wizard offers it, until the summary shows.
+void AcceptUntilSummary(CDlgWizFrame_Cal& frame);
 // Waits until the frame shows the page.
 bool WaitForPage(CDlgWizFrame_Cal& frame, QWidget& page, std::chrono::milliseconds timeout = 10s);
 // A picture of the wizard as it stands, under the given name.
