@@ -6,8 +6,8 @@
 // BM_PollPerParameter reads each parameter as the live road does (ReadParameterValue without the
 // cache, one block each); BM_PollMerged reads all four blocks fresh in one request list
 // (GetSensorParameters without cached readings). The argument is the inter-message delay in
-// milliseconds. Counters: transactions per poll (requests written by the network) and the wall
-// time per poll; CPU is the benchmark thread's own (the simulator runs on a thread of its own).
+// milliseconds. Counters: transactions per poll (requests written by the network) and the CPU time
+// per transaction; CPU is the benchmark thread's own (the simulator runs on a thread of its own).
 #include <benchmark/benchmark.h>
 
 #include "bench/BenchSupport.h"
@@ -37,7 +37,6 @@ struct Probe
 
 Probe& TheProbe()
 {
-    static benchsupport::PrivateSettings settings;
     static Probe probe;
     return probe;
 }
@@ -57,23 +56,12 @@ public:
 
     bool Ready() const { return m_ready; }
     NVSystem::CDeviceComm& Device() { return *m_line.device; }
-    ULONG RequestsWritten() const
-    {
-        ULONG counters[MODBUS_STAT_COUNT] = {};
-        m_line.network->GetStatistics(counters);
-        return counters[MODBUS_STAT_REQUESTS_WRITTEN];
-    }
+    const benchsupport::DeviceLine& Line() const { return m_line; }
 
 private:
     benchsupport::DeviceLine m_line;
     bool m_ready = false;
 };
-
-void Report(benchmark::State& state, ULONG requests)
-{
-    const auto polls = static_cast<double>(state.iterations());
-    state.counters["txn/poll"] = polls > 0 ? static_cast<double>(requests) / polls : 0.0;
-}
 
 void BM_PollPerParameter(benchmark::State& state)
 {
@@ -83,7 +71,7 @@ void BM_PollPerParameter(benchmark::State& state)
         state.SkipWithError("cannot link the device");
         return;
     }
-    const ULONG before = line.RequestsWritten();
+    const benchsupport::TransactionMeter meter(line.Line());
     for (auto _ : state)
     {
         for (USHORT n = 1; n <= kParameters; ++n)
@@ -98,7 +86,7 @@ void BM_PollPerParameter(benchmark::State& state)
             benchmark::DoNotOptimize(value);
         }
     }
-    Report(state, line.RequestsWritten() - before);
+    meter.Report(state);
 }
 BENCHMARK(BM_PollPerParameter)->Arg(0)->Arg(30)->UseRealTime()->Unit(benchmark::kMillisecond);
 
@@ -110,7 +98,7 @@ void BM_PollMerged(benchmark::State& state)
         state.SkipWithError("cannot link the device");
         return;
     }
-    const ULONG before = line.RequestsWritten();
+    const benchsupport::TransactionMeter meter(line.Line());
     CDynArray<sParameterReading> readings;
     for (auto _ : state)
     {
@@ -122,10 +110,13 @@ void BM_PollMerged(benchmark::State& state)
         }
         benchmark::DoNotOptimize(readings.GetData());
     }
-    Report(state, line.RequestsWritten() - before);
+    meter.Report(state);
 }
 BENCHMARK(BM_PollMerged)->Arg(0)->Arg(30)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv)
+{
+    return benchsupport::RunBenchmarks(argc, argv);
+}

@@ -26,6 +26,15 @@ if(TARNWICK_SANITIZE)
         -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
     target_link_options(tarnwick_options INTERFACE -fsanitize=address,undefined)
 endif()
+if(TARNWICK_TSAN)
+    if(TARNWICK_SANITIZE)
+        message(FATAL_ERROR "ThreadSanitizer cannot be combined with AddressSanitizer: build them apart")
+    endif()
+    # Every target of the tree, also those that do not link tarnwick_options: a race in a helper
+    # library or a test program counts as much as one in the product.
+    add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=thread)
+endif()
 find_package(Threads REQUIRED)
 target_link_libraries(tarnwick_options INTERFACE Threads::Threads)
 

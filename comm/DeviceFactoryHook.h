@@ -1,10 +1,12 @@
 // What the device factory (CModbusComm::CreateDeviceForAddress) needs of the device classes. They
 // live in libraries above this one, so the factory reaches them through these operations, which
-// the device-model library installs once at start-up (NVSystem::InstallDeviceFactory). Until they
-// are installed the factory creates nothing and answers E_NOTIMPL.
-// The operations run under the network's line lock, on a device that no other thread can reach yet.
+// the device-model library installs once at start-up (NVSystem::InstallDeviceFactory). Until all of
+// them are installed the factory creates nothing and answers E_NOTIMPL.
+// The operations run without the network's line lock (they take the device lock, which lies outside
+// it), on a device that no other thread can reach yet.
 #pragma once
 
+#include "comm/DeviceLink.h"
 #include "comm/SlaveIdInfo.h"
 #include "platform/Types.h"
 
@@ -27,6 +29,8 @@ struct SDeviceFactoryOperations
     void (*AddRef)(NVSystem::CDeviceComm* device) = nullptr;
     // Destroys a device that nobody holds a reference on.
     void (*Discard)(NVSystem::CDeviceComm* device) = nullptr;
+    // The device as the network's list keeps it.
+    NVSystem::ILinkedDevice* (*Listed)(NVSystem::CDeviceComm* device) = nullptr;
 };
 
 // Installs the operations, which must stay valid for the rest of the process; null uninstalls.

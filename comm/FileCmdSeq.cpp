@@ -200,15 +200,17 @@ HRESULT CFileCmdSeq::ReadFileData(USHORT maxPacket, CByteBuffer& data)
                 hr = MODBUSCOMM_E_EMPTY_READ;
                 break;
             }
-            if (block.GetLength() != length)
+            // A shorter block is what the instrument had ready: the next request asks from where it
+            // ended. Only more than was asked cannot belong to the request.
+            if (block.GetLength() > length)
             {
                 m_Trace << TRACE_LEVEL1 << u"Device: " << m_nAddress << u"- Block of " << block.GetLength()
                         << u" bytes for " << length << TRACE_END;
                 hr = MODBUSCOMM_E_INVALID_RESPONSE_LENGTH;
                 break;
             }
-            received.insert(received.end(), block.GetData(), block.GetData() + length);
-            offset += length;
+            received.insert(received.end(), block.GetData(), block.GetData() + block.GetLength());
+            offset += block.GetLength();
             previous = length;
             SetDone(offset);
             if (offset >= size)

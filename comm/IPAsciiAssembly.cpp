@@ -1,6 +1,8 @@
 #include "comm/IPAsciiAssembly.h"
 
+#include <algorithm>
 #include <cstring>
+#include <new>
 #include <string>
 
 namespace
@@ -33,36 +35,71 @@ std::string Converted(const uint8_t* bytes, uint32_t count)
 
 } // namespace
 
-void DropFront(CByteBuffer& buffer, uint32_t count)
+BOOL CByteQueue::Append(uint32_t count, const void* bytes)
 {
     if (count == 0)
-        return;
-    if (count >= buffer.GetLength())
+        return TRUE;
+    try
     {
-        buffer.Allocate(0);
-        return;
+        const auto* first = static_cast<const uint8_t*>(bytes);
+        m_Bytes.insert(m_Bytes.end(), first, first + count);
+        return TRUE;
     }
-    CByteBuffer rest;
-    rest.Append(buffer.GetLength() - count, buffer.GetData() + count);
-    buffer = rest;
+    catch (const std::bad_alloc&)
+    {
+        return FALSE;
+    }
 }
 
-sAsciiAssembly AssembleAsciiMessages(CByteBuffer& raw, CByteBuffer& received,
-                                     const AsciiDiscardSink& onDiscard)
+void CByteQueue::DropFront(uint32_t count)
+{
+    if (count >= GetLength())
+    {
+        Clear();
+        return;
+    }
+    m_nHead += count;
+    // The taken bytes go once they are at least as many as those left: each byte is moved to the
+    // front at most once per doubling, so the moves add up to no more than the bytes appended.
+    if (m_nHead >= m_Bytes.size() - m_nHead)
+    {
+        m_Bytes.erase(m_Bytes.begin(), m_Bytes.begin() + static_cast<std::ptrdiff_t>(m_nHead));
+        m_nHead = 0;
+    }
+}
+
+void CByteQueue::Clear()
+{
+    m_Bytes.clear();
+    m_nHead = 0;
+}
+
+sAsciiAssembly AssembleAsciiMessages(CByteQueue& raw, const uint8_t* bytes, uint32_t count,
+                                     CByteQueue& received, const AsciiDiscardSink& onDiscard)
 {
     sAsciiAssembly result;
-    const uint8_t* data = raw.GetData();
-    const uint32_t length = raw.GetLength();
-    const auto discard = [&](AsciiDiscard reason, const uint8_t* bytes, uint32_t count)
+    const auto discard = [&](AsciiDiscard reason, const uint8_t* from, uint32_t n)
     {
         if (onDiscard)
-            onDiscard(reason, bytes, count);
+            onDiscard(reason, from, n);
     };
+    // What raw held is the start of one message: its ':' first and no LF. Only the new bytes are
+    // searched, so that a message arriving in many small pieces is not searched again for each.
+    const uint32_t held = raw.GetLength();
+    if (!raw.Append(count, bytes))
+    {
+        raw.Clear();
+        return result;
+    }
+    const uint8_t* data = raw.GetData();
+    const uint32_t length = raw.GetLength();
 
     uint32_t start = 0; // the first byte not dealt with
+    uint32_t searched = held;
     while (start < length)
     {
-        const auto* found = static_cast<const uint8_t*>(std::memchr(data + start, kLf, length - start));
+        const uint32_t from = std::max(start, searched);
+        const auto* found = static_cast<const uint8_t*>(std::memchr(data + from, kLf, length - from));
         if (found == nullptr)
             break;
         const auto lf = static_cast<uint32_t>(found - data);
@@ -85,7 +122,7 @@ sAsciiAssembly AssembleAsciiMessages(CByteBuffer& raw, CByteBuffer& received,
             if (received.GetLength() + size > IP_MAX_RECEIVE_BUFFER_BYTES)
             {
                 discard(AsciiDiscard::ReceiveOverflow, received.GetData(), received.GetLength());
-                received.Allocate(0);
+                received.Clear();
             }
             if (received.Append(size, message.data()))
             {
@@ -94,11 +131,13 @@ sAsciiAssembly AssembleAsciiMessages(CByteBuffer& raw, CByteBuffer& received,
             }
         }
         start = lf + 1;
+        searched = start;
     }
 
-    // Without an LF, only the bytes from the last ':' on can still become a message.
-    uint32_t keep = length;
-    for (uint32_t i = length; i > start; --i)
+    // Without an LF, only the bytes from the last ':' on can still become a message: among the new
+    // bytes, else the held start when it is still there.
+    uint32_t keep = start == 0 && held != 0 ? 0 : length;
+    for (uint32_t i = length; i > std::max(start, held); --i)
     {
         if (data[i - 1] == kStart)
         {
@@ -111,33 +150,39 @@ sAsciiAssembly AssembleAsciiMessages(CByteBuffer& raw, CByteBuffer& received,
         discard(AsciiDiscard::MessageTooLong, data + keep, length - keep);
         keep = length;
     }
-    DropFront(raw, keep);
+    raw.DropFront(keep);
     return result;
 }
 
-BOOL ExtractAsciiMessage(CByteBuffer& received, CByteBuffer& message)
+BOOL ExtractAsciiMessage(CByteQueue& received, CByteBuffer& message)
 {
     const uint8_t* data = received.GetData();
-    uint32_t length = received.GetLength();
-    uint32_t start = 0;
-    while (start < length && data[start] != kStart)
-        ++start;
-    DropFront(received, start);
-    data = received.GetData();
-    length = received.GetLength();
-    if (length < 3)
+    const uint32_t length = received.GetLength();
+    if (length == 0)
         return FALSE;
-    for (uint32_t i = 1; i + 1 < length; ++i)
+    const auto* start = static_cast<const uint8_t*>(std::memchr(data, kStart, length));
+    received.DropFront(start == nullptr ? length : static_cast<uint32_t>(start - data));
+    data = received.GetData();
+    const uint32_t rest = received.GetLength();
+    if (rest < 3)
+        return FALSE;
+    // The first LF after the ':' that follows a CR ends the message.
+    for (uint32_t from = 2; from < rest;)
     {
-        if (data[i] == kCr && data[i + 1] == kLf)
+        const auto* lf = static_cast<const uint8_t*>(std::memchr(data + from, kLf, rest - from));
+        if (lf == nullptr)
+            return FALSE;
+        const auto end = static_cast<uint32_t>(lf - data) + 1;
+        if (data[end - 2] == kCr)
         {
             CByteBuffer taken;
-            if (!taken.Append(i + 2, data))
+            if (!taken.Append(end, data))
                 return FALSE;
             message = taken;
-            DropFront(received, i + 2);
+            received.DropFront(end);
             return TRUE;
         }
+        from = end;
     }
     return FALSE;
 }

@@ -340,13 +340,8 @@ void CIPCommImpl::ReceivedData(const uint8_t* data, uint32_t count)
     m_Trace << TRACE_LEVEL2 << u"Received raw data from socket (" << count << u" bytes):\n"
             << FormatIPHexLayout(data, count) << TRACE_END;
     m_nBytesReceived += count;
-    if (!m_Raw.Append(count, data))
-    {
-        m_Raw.Allocate(0);
-        return;
-    }
     const sAsciiAssembly moved =
-        AssembleAsciiMessages(m_Raw, m_Received,
+        AssembleAsciiMessages(m_Raw, data, count, m_Received,
                               [this](AsciiDiscard reason, const uint8_t* bytes, uint32_t length)
                               { TraceDiscard(reason, bytes, length); });
     m_nBytesDelivered += moved.Delivered;

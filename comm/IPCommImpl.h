@@ -102,8 +102,8 @@ private:
     CWideString m_Address;                  // written under the object and socket locks
     USHORT m_nPort = 0;                     // written under the object and socket locks
     std::vector<platform::IPv4Bytes> m_Addresses;
-    CByteBuffer m_Received;                   // complete messages for the readers, under the receive lock
-    CByteBuffer m_Raw;                        // bytes not yet forming a message, under the receive lock
+    CByteQueue m_Received;                    // complete messages for the readers, under the receive lock
+    CByteQueue m_Raw;                         // bytes not yet forming a message, under the receive lock
     int m_nSocket = platform::kInvalidSocket; // under the socket lock
     int m_nRetiredSocket = platform::kInvalidSocket; // under the socket lock
     std::thread m_ReadThread;                        // under the object lock

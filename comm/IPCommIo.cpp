@@ -23,8 +23,8 @@ void CIPCommImpl::PurgeStep()
 {
     CScopedLock receive(m_ReceiveLock);
     m_Trace << TRACE_LEVEL2 << u" Purging Read buffer" << TRACE_END;
-    m_Received.Allocate(0);
-    m_Raw.Allocate(0);
+    m_Received.Clear();
+    m_Raw.Clear();
 }
 
 HRESULT CIPCommImpl::Purge()

@@ -3,7 +3,6 @@
 
 #include <new>
 
-#include "comm/DeviceLink.h"
 #include "comm/IPComm.h"
 #include "comm/ModbusModes.h"
 #include "comm/ModemComm.h"
@@ -44,14 +43,17 @@ CModbusComm::CModbusComm()
 
 CModbusComm::~CModbusComm()
 {
+    // Untagged first: a device told to let go finds a network that takes nothing back. No other
+    // thread holds a reference any more, so the list is walked without the line lock, which a
+    // device letting go under its own lock must not find held.
+    m_nSignature.store(0);
     for (uint32_t i = 0; i < m_Devices.GetCount(); ++i)
-        DetachLinkedDevice(m_Devices[i], this);
+        m_Devices[i]->DetachCommLink(this);
+    m_Devices.RemoveAll();
     delete m_pTransport;
     m_pTransport = nullptr;
     m_pMessage.reset();
     m_Trace.Close();
-    m_Devices.RemoveAll();
-    m_nSignature.store(0);
 }
 
 ULONG CModbusComm::AddRef()

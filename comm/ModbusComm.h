@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 
+#include "comm/DeviceLink.h"
 #include "comm/IOAbstract.h"
 #include "comm/ModbusMessage.h"
 #include "comm/SlaveIdInfo.h"
@@ -118,18 +119,19 @@ public:
 
     // The device factory: identifies the instrument at the address (Report Slave ID, 500 ms, 3
     // retries), creates the device object of its class (comm/DeviceFactoryHook.h), links it to the
-    // line and appends it to the list, all under the line lock. The caller receives one reference.
-    // An instrument in its boot code gives the device with MODBUSCOMM_S_NO_APP_FIRMWARE. On failure
-    // the device is null and the list unchanged.
+    // line and appends it to the list. Linking takes the device lock, so it runs without the line
+    // lock (which lies inside it); the list changes under the line lock. The caller receives one
+    // reference. An instrument in its boot code gives the device with MODBUSCOMM_S_NO_APP_FIRMWARE.
+    // On failure the device is null and the list unchanged.
     HRESULT CreateDeviceForAddress(USHORT address, NVSystem::CDeviceComm*& device);
     // The device factory appends each device it links to the line. E_POINTER for null.
-    HRESULT AddDevice(NVSystem::CDeviceComm* device);
+    HRESULT AddDevice(NVSystem::ILinkedDevice* device);
     // Forgets the device (the others keep their order) and stops waking its address. A device
     // not in the list: 0, nothing changed.
-    HRESULT RemoveDevice(NVSystem::CDeviceComm* device);
+    HRESULT RemoveDevice(NVSystem::ILinkedDevice* device);
     ULONG GetDeviceCount();
     // Null past the end.
-    NVSystem::CDeviceComm* GetDevice(ULONG index);
+    NVSystem::ILinkedDevice* GetDevice(ULONG index);
 
     // --- Transactions ---
 
@@ -252,6 +254,6 @@ private:
     CStopwatch m_IdleClock;
     CTraceLog m_Trace;
     CWakeUpTable m_WakeUpTable;
-    CDynArray<NVSystem::CDeviceComm*> m_Devices;
+    CDynArray<NVSystem::ILinkedDevice*> m_Devices;
     std::function<void(ULONG ms)> m_ResetPause; // under the line lock
 };

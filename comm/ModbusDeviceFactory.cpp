@@ -18,24 +18,27 @@ HRESULT CModbusComm::CreateDeviceForAddress(USHORT address, NVSystem::CDeviceCom
     return Guarded(
         [&]
         {
-            // Held until the device is in the list, so that two threads creating devices on the line
-            // are serialised and nobody sees the list half-updated.
-            CScopedLock line(m_LineLock);
-            if (m_pTransport == nullptr)
-                return MODBUSCOMM_E_NO_CONNECTION;
             const SDeviceFactoryOperations* factory = GetDeviceFactoryOperations();
-            if (factory == nullptr)
+            if (factory == nullptr || factory->Create == nullptr || factory->Attach == nullptr ||
+                factory->AddRef == nullptr || factory->Discard == nullptr || factory->Listed == nullptr)
                 return E_NOTIMPL;
+            {
+                CScopedLock line(m_LineLock);
+                if (m_pTransport == nullptr)
+                    return MODBUSCOMM_E_NO_CONNECTION;
+            }
 
             SlaveIdInfo slaveId;
             if (const HRESULT hr = ReportSlaveId(address, slaveId, kIdentityTimeoutMs, kIdentityRetries);
                 Failed(hr))
                 return hr;
 
+            // The new device is linked without the line lock: linking takes the device lock, which
+            // lies outside the line lock, and reads through the line as every device operation does.
+            // Nobody else can reach the device before it is in the list.
             NVSystem::CDeviceComm* created = nullptr;
             if (const HRESULT hr = factory->Create(slaveId, created); Failed(hr) || created == nullptr)
                 return Failed(hr) ? hr : E_OUTOFMEMORY;
-
             HRESULT result = factory->Attach(created, address, slaveId, this);
             if (Failed(result))
             {
@@ -46,7 +49,7 @@ HRESULT CModbusComm::CreateDeviceForAddress(USHORT address, NVSystem::CDeviceCom
                 result = MODBUSCOMM_S_NO_APP_FIRMWARE;
 
             factory->AddRef(created);
-            if (m_Devices.Add(created) < 0)
+            if (Failed(AddDevice(factory->Listed(created))))
             {
                 // The device leaves the list it is not in and gives the network back as it goes.
                 factory->Discard(created);

@@ -1,10 +1,9 @@
 // The devices created on the line, in creation order.
-#include "comm/DeviceLink.h"
 #include "comm/ModbusComm.h"
 #include "foundation/ResultCodes.h"
 #include "foundation/ScopedLock.h"
 
-HRESULT CModbusComm::AddDevice(NVSystem::CDeviceComm* device)
+HRESULT CModbusComm::AddDevice(NVSystem::ILinkedDevice* device)
 {
     if (!IsTagged() || device == nullptr)
         return E_POINTER;
@@ -12,7 +11,7 @@ HRESULT CModbusComm::AddDevice(NVSystem::CDeviceComm* device)
     return m_Devices.Add(device) >= 0 ? S_OK : E_OUTOFMEMORY;
 }
 
-HRESULT CModbusComm::RemoveDevice(NVSystem::CDeviceComm* device)
+HRESULT CModbusComm::RemoveDevice(NVSystem::ILinkedDevice* device)
 {
     return Guarded(
         [&]
@@ -25,7 +24,7 @@ HRESULT CModbusComm::RemoveDevice(NVSystem::CDeviceComm* device)
                 ++index;
             if (index == m_Devices.GetCount())
                 return S_OK;
-            const USHORT address = GetLinkedDeviceAddress(device);
+            const USHORT address = device->GetAddress();
             if (!m_WakeUpTable.SetIdleMs(address, WAKEUP_NEVER_MS))
                 return MODBUSCOMM_E_INVALID_ADDRESS;
             return m_Devices.RemoveAt(index) ? S_OK : E_OUTOFMEMORY;
@@ -38,7 +37,7 @@ ULONG CModbusComm::GetDeviceCount()
     return m_Devices.GetCount();
 }
 
-NVSystem::CDeviceComm* CModbusComm::GetDevice(ULONG index)
+NVSystem::ILinkedDevice* CModbusComm::GetDevice(ULONG index)
 {
     CScopedLock line(m_LineLock);
     return index < m_Devices.GetCount() ? m_Devices[index] : nullptr;

@@ -13,6 +13,8 @@
 namespace
 {
 
+constexpr BYTE kReadHoldingRegisters = 3;
+constexpr BYTE kReadInputRegisters = 4;
 constexpr BYTE kWriteRegisters = 16;
 constexpr BYTE kReportSlaveId = 17;
 constexpr BYTE kReadFileBlock = 100;
@@ -130,9 +132,12 @@ HRESULT CModbusMessage::BuildReadRegisters(USHORT address, USHORT registerNumber
     Reset();
     if (!IsUnicastAddress(address))
         return MODBUSCOMM_E_INVALID_DEVICE_ADDRESS;
+    if (function != kReadHoldingRegisters && function != kReadInputRegisters)
+        return MODBUSCOMM_E_INVALID_PARAMETER;
     if (registerNumber == 0)
         return MODBUSCOMM_E_INVALID_DATA_ADDRESS;
-    if (count > kMaxReadRegisters)
+    // A read of nothing has no reply that the length rules could tell from a damaged one.
+    if (count == 0 || count > kMaxReadRegisters)
         return MODBUSCOMM_E_INVALID_REGISTER_COUNT;
     return FinishRequest(BeginRequest(address, function, 8) &&
                          AppendWord(m_Request, static_cast<uint16_t>(registerNumber - 1)) &&

@@ -70,16 +70,9 @@ HRESULT CModbusComm::ReadRegisters(USHORT address, USHORT registerNumber, USHORT
                 return built;
             if (const HRESULT hr = RunTransaction(timeoutMs, retries); Failed(hr))
                 return hr;
-            if (const HRESULT hr = m_pMessage->GetResponseData(data); Failed(hr))
-                return hr;
-            // Every caller decodes the registers it asked for: a device that answers with fewer (or
-            // more) must not have its reply read past its end or taken for the registers asked.
-            if (data.GetLength() != 2u * count)
-            {
-                data.Allocate(0);
-                return MODBUSCOMM_E_INVALID_RESPONSE_LENGTH;
-            }
-            return S_OK;
+            // The registers as the device sent them: each caller judges their length by what it
+            // decodes, and names a short reply in its own terms.
+            return m_pMessage->GetResponseData(data);
         });
 }
 
@@ -90,8 +83,14 @@ HRESULT CModbusComm::ReadDecoded(USHORT address, USHORT registerNumber, USHORT c
     CScopedLock line(m_LineLock);
     ClearCancel();
     CByteBuffer data;
-    const HRESULT hr = ReadRegisters(address, registerNumber, count, data, timeoutMs, retries);
-    return Succeeded(hr) ? decode(data) : hr;
+    if (const HRESULT hr = ReadRegisters(address, registerNumber, count, data, timeoutMs, retries);
+        Failed(hr))
+        return hr;
+    // A value decodes from exactly the registers it occupies: a device that answers with fewer (or
+    // more) must not have its reply read past its end or taken for the registers asked.
+    if (data.GetLength() != 2u * count)
+        return MODBUSCOMM_E_INVALID_RESPONSE_LENGTH;
+    return decode(data);
 }
 
 HRESULT CModbusComm::ReadUShort(USHORT address, USHORT registerNumber, USHORT& value, ULONG timeoutMs,
@@ -214,8 +213,15 @@ HRESULT CModbusComm::ReadRegisterBlocks(USHORT address, CByteBuffer& data, ULONG
                 result = ReadRegisters(address, first, static_cast<USHORT>(count), run, timeoutMs, retries);
                 if (Failed(result))
                     return result;
+                // More than was asked cannot be the registers asked for.
+                if (run.GetLength() > 2 * count)
+                    return MODBUSCOMM_E_INVALID_RESPONSE_LENGTH;
                 if (!data.Append(run.GetLength(), run.GetData()))
                     return E_OUTOFMEMORY;
+                // After a short run the following ones would not land where the caller looks for
+                // them: the read ends, and the caller finds its data short.
+                if (run.GetLength() < 2 * count)
+                    return result;
                 i = next;
             }
             return result;

@@ -182,6 +182,8 @@ HRESULT CModbusComm::RunTransaction(ULONG timeoutMs, USHORT retries)
             break;
         }
 
+        // Some transports append to what the buffer holds: an attempt judges its own bytes only.
+        reply.Allocate(0);
         const HRESULT read = m_pTransport->Read(expected, reply, replyTimeout, nullptr);
         if (Failed(read) && !IsReadTimeout(read))
         {

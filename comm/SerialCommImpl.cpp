@@ -200,14 +200,19 @@ HRESULT CSerialCommImpl::OpenPort(USHORT port)
 HRESULT CSerialCommImpl::Close()
 {
     // A read or write on another thread holds the object lock until it ends; asking it to stop
-    // keeps the close from waiting out the read's whole time-out.
-    if (IsActive())
+    // before waiting for the lock keeps the close from waiting out the read's whole time-out.
+    const bool wasActive = IsActive();
+    if (wasActive)
+        m_bAbort = 1;
+    CScopedLock lock(m_ObjectLock);
+    m_Trace << TRACE_LEVEL1 << u"Closing Port: " << GetPortNumber() << TRACE_END;
+    // Holding the lock, the I/O has come to its end; one still flagged (a drain) waits for the lock
+    // and finds the port closed once it has it.
+    if (wasActive || IsActive())
     {
         m_Trace << TRACE_LEVEL1 << u"IO is active - waiting for completion: " << GetPortNumber() << TRACE_END;
         m_bAbort = 1;
     }
-    CScopedLock lock(m_ObjectLock);
-    m_Trace << TRACE_LEVEL1 << u"Closing Port: " << GetPortNumber() << TRACE_END;
     if (m_Device.IsOpen())
     {
         const int error = m_Device.Close();

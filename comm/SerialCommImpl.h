@@ -85,6 +85,8 @@ public:
     HRESULT OpenPort(USHORT port);
     HRESULT Close();
     bool IsOpen() const;
+    // A read, a write or a drain is under way (on any thread).
+    bool IsActive() const;
     USHORT GetPortNumber() const { return m_nPortNumber.load(); }
 
     HRESULT Write(const CByteBuffer& data, ULONG timeoutMs);
@@ -131,7 +133,6 @@ private:
     bool GetCommState(DCB& dcb);
     CWideString Dump(const CByteBuffer& data) const;
     void SetActive(uint32_t& flag, bool active);
-    bool IsActive() const;
 
     uint32_t m_bConfigured = 0;
     uint32_t m_bTimeoutsKnown = 0;

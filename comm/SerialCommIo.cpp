@@ -250,9 +250,19 @@ HRESULT CSerialCommImpl::Read(ULONG expectedBytes, CByteBuffer& buffer, ULONG to
             }
             m_nBytesReceived += static_cast<uint32_t>(got);
             const bool atEnd = ascii ? frame.back() == m_nEomByte : frame.size() >= expectedBytes;
-            if (atEnd || frame.size() >= limit)
+            if (atEnd)
             {
                 outcome = Outcome::Complete;
+                break;
+            }
+            if (frame.size() >= limit)
+            {
+                // An ASCII frame ends at its end byte only: a line that never sends it is not a
+                // frame that has come whole.
+                m_nLastError = EMSGSIZE;
+                m_Trace << TRACE_LEVEL1 << u"Error Read  - frame overrun - " << GetLastErrorText()
+                        << TRACE_END;
+                hr = SERIALCOMM_E_READ;
                 break;
             }
             continue;

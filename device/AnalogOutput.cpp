@@ -14,6 +14,8 @@ namespace
 // Register map version 1 has neither the Interface Configuration register nor the disable
 // register; its analog output cannot be switched.
 constexpr USHORT kFirstMapVersion = 1;
+// Full and zero scale, a float each.
+constexpr USHORT kScalingRegisters = 4;
 
 } // namespace
 
@@ -137,47 +139,80 @@ HRESULT CDeviceComm::GetAnalogParameter(USHORT& sensorNumber, USHORT& parameterN
 
 HRESULT CDeviceComm::SetAnalogScaling(float fullScale, float zeroScale)
 {
-    return Guarded(GUARDS_ALL,
-                   [&]
-                   {
-                       Trace(TRACE_LEVEL1) << u" - setting analog scaling, Full: " << fullScale << u" Zero: "
-                                           << zeroScale << TRACE_END;
-                       if (fullScale == zeroScale)
-                       {
-                           Trace(TRACE_LEVEL1)
-                               << u" - setting analog scaling, Error - values cannot be equal" << TRACE_END;
-                           return MODBUSCOMM_E_INVALID_ANALOG_SCALE;
-                       }
-                       // The zero scale goes to the lowest float first, so that the new full scale never
-                       // meets the old zero scale.
-                       HRESULT hr = Network().WriteFloat(Address(), m_RegisterMap.AnalogZeroScale,
-                                                         std::numeric_limits<float>::lowest(),
-                                                         m_nWriteTimeout, m_nRetryCount);
-                       if (Failed(hr))
-                       {
-                           Trace(TRACE_LEVEL1)
-                               << u" - failed to zap analog zero scale, EC: " << TraceHr(hr) << TRACE_END;
-                           return hr;
-                       }
-                       hr = Network().WriteFloat(Address(), m_RegisterMap.AnalogFullScale, fullScale,
-                                                 m_nWriteTimeout, m_nRetryCount);
-                       if (Failed(hr))
-                       {
-                           Trace(TRACE_LEVEL1)
-                               << u" - failed to set analog full scale, EC: " << TraceHr(hr) << TRACE_END;
-                           return hr;
-                       }
-                       hr = Network().WriteFloat(Address(), m_RegisterMap.AnalogZeroScale, zeroScale,
-                                                 m_nWriteTimeout, m_nRetryCount);
-                       if (Failed(hr))
-                       {
-                           Trace(TRACE_LEVEL1)
-                               << u" - failed to set analog zero scale, EC: " << TraceHr(hr) << TRACE_END;
-                           return hr;
-                       }
-                       Trace(TRACE_LEVEL1) << u" - analog configuration success" << TRACE_END;
-                       return hr;
-                   });
+    return Guarded(
+        GUARDS_ALL,
+        [&]
+        {
+            Trace(TRACE_LEVEL1) << u" - setting analog scaling, Full: " << fullScale << u" Zero: "
+                                << zeroScale << TRACE_END;
+            if (fullScale == zeroScale)
+            {
+                Trace(TRACE_LEVEL1) << u" - setting analog scaling, Error - values cannot be equal"
+                                    << TRACE_END;
+                return MODBUSCOMM_E_INVALID_ANALOG_SCALE;
+            }
+            // The scaling in force, as its registers hold it, so that a write that fails
+            // half-way can put it back: the first write takes the 4 mA point to the lowest
+            // float, which must not stay on the instrument.
+            CByteBuffer previous;
+            HRESULT hr = Network().ReadRegisters(Address(), m_RegisterMap.AnalogFullScale, kScalingRegisters,
+                                                 previous, m_nReadTimeout, m_nRetryCount);
+            if (Succeeded(hr) && previous.GetLength() != 2u * kScalingRegisters)
+                hr = MODBUSCOMM_E_INVALID_RESPONSE_LENGTH;
+            if (Failed(hr))
+            {
+                Trace(TRACE_LEVEL1) << u" - failed to get analog full scale, EC: " << TraceHr(hr)
+                                    << TRACE_END;
+                return hr;
+            }
+
+            // The zero scale goes to the lowest float first, so that the new full scale never
+            // meets the old zero scale.
+            const struct
+            {
+                USHORT reg;
+                float value;
+                const char16_t* failure;
+            } steps[] = {
+                {m_RegisterMap.AnalogZeroScale, std::numeric_limits<float>::lowest(),
+                 u" - failed to zap analog zero scale, EC: "},
+                {m_RegisterMap.AnalogFullScale, fullScale, u" - failed to set analog full scale, EC: "},
+                {m_RegisterMap.AnalogZeroScale, zeroScale, u" - failed to set analog zero scale, EC: "},
+            };
+            for (const auto& step : steps)
+            {
+                hr = Network().WriteFloat(Address(), step.reg, step.value, m_nWriteTimeout, m_nRetryCount);
+                if (Failed(hr))
+                {
+                    Trace(TRACE_LEVEL1) << step.failure << TraceHr(hr) << TRACE_END;
+                    RestoreAnalogScaling(previous);
+                    return hr;
+                }
+            }
+            Trace(TRACE_LEVEL1) << u" - analog configuration success" << TRACE_END;
+            return hr;
+        });
+}
+
+void CDeviceComm::RestoreAnalogScaling(const CByteBuffer& previous)
+{
+    // Full scale first: the zero scale may still be the lowest float, below any full scale.
+    const uint32_t half = previous.GetLength() / 2;
+    CByteBuffer full;
+    CByteBuffer zero;
+    HRESULT hr = full.Append(half, previous.GetData()) && zero.Append(half, previous.GetData() + half)
+                     ? S_OK
+                     : E_OUTOFMEMORY;
+    if (Succeeded(hr))
+        hr = Network().WriteRegisters(Address(), m_RegisterMap.AnalogFullScale, kScalingRegisters / 2, full,
+                                      m_nWriteTimeout, m_nRetryCount);
+    if (Succeeded(hr))
+        hr = Network().WriteRegisters(Address(), m_RegisterMap.AnalogZeroScale, kScalingRegisters / 2, zero,
+                                      m_nWriteTimeout, m_nRetryCount);
+    if (Failed(hr))
+        Trace(TRACE_LEVEL1) << u" - failed to restore analog scaling, EC: " << TraceHr(hr) << TRACE_END;
+    else
+        Trace(TRACE_LEVEL1) << u" - analog scaling restored" << TRACE_END;
 }
 
 HRESULT CDeviceComm::GetAnalogScaling(float& fullScale, float& zeroScale)
@@ -189,8 +224,9 @@ HRESULT CDeviceComm::GetAnalogScaling(float& fullScale, float& zeroScale)
                        zeroScale = 0.0f;
                        Trace(TRACE_LEVEL1) << u" - reading analog scaling" << TRACE_END;
                        CByteBuffer data;
-                       HRESULT hr = Network().ReadRegisters(Address(), m_RegisterMap.AnalogFullScale, 4, data,
-                                                            m_nReadTimeout, m_nRetryCount);
+                       HRESULT hr =
+                           Network().ReadRegisters(Address(), m_RegisterMap.AnalogFullScale,
+                                                   kScalingRegisters, data, m_nReadTimeout, m_nRetryCount);
                        if (Failed(hr))
                        {
                            Trace(TRACE_LEVEL1)

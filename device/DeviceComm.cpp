@@ -1,7 +1,6 @@
 // Construction and destruction, references, the guards, the link to the network and the trace.
 #include "device/DeviceComm.h"
 
-#include "comm/DeviceLink.h"
 #include "device/SensorCache.h"
 #include "foundation/CommTimeouts.h"
 
@@ -20,7 +19,6 @@ CDeviceComm::CDeviceComm(const SlaveIdInfo& slaveId)
       m_nWriteTimeout(GetWriteRegisterTimeout()), m_SlaveId(slaveId),
       m_pCacheSettings(std::make_unique<CCacheSettings>())
 {
-    SetDeviceLinkOperations({&CDeviceComm::LinkedAddress, &CDeviceComm::ForgetNetwork});
     m_SlaveId.MaxPacketSize = ClampMaxPacketSize(::GetMaxPacketSize());
 
     if ((ReadCommTunable(CommTunable::DebugFlags) & DEBUG_FLAG_DEVICE_TRACE) != 0 &&
@@ -33,8 +31,8 @@ CDeviceComm::CDeviceComm(const SlaveIdInfo& slaveId)
 
 CDeviceComm::~CDeviceComm()
 {
-    // The network's device list still names this object until RemoveDevice, which asks for the
-    // address through LinkedAddress: the tag and the network stay until then.
+    // The network's device list still names this object until RemoveDevice, which asks for its
+    // address: the tag and the network stay until then.
     if (CModbusComm* network = m_pNetwork.load(); network != nullptr && network->IsTagged())
     {
         network->RemoveDevice(this);
@@ -207,32 +205,20 @@ HRESULT CDeviceComm::DetachCommLink(CModbusComm* network)
             << TRACE_END;
     if (network == nullptr)
         return E_POINTER;
-    CScopedLock lock(m_DeviceLock);
-    CModbusComm* attached = m_pNetwork.load();
-    if (attached == nullptr)
-        return S_OK;
-    // Out of the network's list before the reference goes, so that the network never calls back
-    // into a device that has let go of it.
-    if (attached->IsTagged())
+    CModbusComm* attached = nullptr;
+    {
+        CScopedLock lock(m_DeviceLock);
+        attached = m_pNetwork.exchange(nullptr);
+    }
+    // A network without its signature is being destroyed and is letting go of its devices: its
+    // count is spent and its list is its own. Any other leaves its list before the reference goes,
+    // so that it never calls back into a device that has let go of it; the reference goes outside
+    // the device lock, as the network's last one may destroy it.
+    if (attached != nullptr && attached->IsTagged())
+    {
         attached->RemoveDevice(this);
-    m_pNetwork.store(nullptr);
-    attached->Release();
-    return S_OK;
-}
-
-USHORT CDeviceComm::LinkedAddress(CDeviceComm* device)
-{
-    return device->GetAddress();
-}
-
-HRESULT CDeviceComm::ForgetNetwork(CDeviceComm* device, CModbusComm* network)
-{
-    // The network is going away: nothing is given back to it. Only the pointer changes, which is
-    // atomic, since this runs under the line lock where the device lock must not be waited for.
-    if (!device->IsTagged() || network == nullptr)
-        return E_POINTER;
-    CModbusComm* expected = network;
-    device->m_pNetwork.compare_exchange_strong(expected, nullptr);
+        attached->Release();
+    }
     return S_OK;
 }
 

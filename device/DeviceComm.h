@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 
+#include "comm/DeviceLink.h"
 #include "comm/ModbusComm.h"
 #include "comm/SlaveIdInfo.h"
 #include "comm/TransferProgress.h"
@@ -101,7 +102,7 @@ inline constexpr USHORT ClampMaxPacketSize(USHORT size)
                                            : size;
 }
 
-class CDeviceComm
+class CDeviceComm : public ILinkedDevice
 {
 public:
     static constexpr uint32_t kSignature = 0x44435452; // 'DCTR'
@@ -126,16 +127,17 @@ public:
     // returned and leaves the device linked. Then resets the caches and fills the register map.
     // E_POINTER for no network, MODBUSCOMM_E_INVALID_ADDRESS, E_FAIL while linked already.
     virtual HRESULT AttachCommLink(USHORT address, const SlaveIdInfo& slaveId, CModbusComm* network);
-    // Forgets the attached network: leaves its device list and gives back the reference. The
-    // argument must not be null; it is not compared with the attached network.
-    virtual HRESULT DetachCommLink(CModbusComm* network);
+    // Forgets the attached network: leaves its device list and gives back the reference (a network
+    // being destroyed gets neither). The argument must not be null; it is not compared with the
+    // attached network.
+    HRESULT DetachCommLink(CModbusComm* network) override;
 
     ULONG AddRef();
     ULONG Release();
     // The network with a reference more (the caller releases it); null when unlinked.
     CModbusComm* GetModbusComm();
     // The held address without device access; 255 when unlinked.
-    USHORT GetAddress() const;
+    USHORT GetAddress() const override;
     USHORT GetRetryCount() const;
 
     // Attaches the device's trace to a trace file of the process that is open already.
@@ -293,10 +295,10 @@ public:
     // progress and an asynchronous cancel. Register map version 3 and later use the extended file
     // request, older instruments the file command registers. ---
 
-    // The whole file; the data is emptied first.
+    // The whole file, or nothing: the data is emptied first, and again when the read fails.
     HRESULT ReadDeviceFile(USHORT fileNumber, CByteBuffer& data);
     HRESULT WriteDeviceFile(USHORT fileNumber, const CByteBuffer& data);
-    // The SDI-12 parameter set to and from a disk file.
+    // The SDI-12 parameter set to and from a disk file; the disk file is replaced whole or not at all.
     HRESULT SaveDeviceFileToDisk(const char16_t* path);
     HRESULT SendDiskFileToDevice(const char16_t* path);
     // Of the running or last transfer; seconds left is 0 until some bytes have moved. The state word
@@ -521,6 +523,9 @@ protected:
     HRESULT SetUpExtendedTransfer(const sTransferLine& line, sFileCommand& request, ULONG commandTimeoutMs,
                                   const char16_t* setupFailure, const char16_t* cancelled);
     HRESULT WriteFileNote(const sTransferLine& line, USHORT fileNumber, const CNVStdNote& note);
+    // A note block that one function-101 request of the line can carry: the user name shortened as
+    // far as that needs, else MODBUSCOMM_E_MAX_PACKET.
+    HRESULT FitNoteBlockToPacket(const sTransferLine& line, const CNVStdNote& note, CByteBuffer& block);
     // The steps of a firmware flash, inside an open transfer scope (device/FirmwareFlash.h).
     HRESULT FlashFirmware(const sTransferLine& line, const char16_t* path);
     HRESULT SwitchToBootCode(const sTransferLine& line);
@@ -579,14 +584,12 @@ private:
     // Header and parameter descriptions of every record again.
     void RereadSensorRecords();
 
-    // The operations the network object calls back under its line lock (no device lock taken).
-    static USHORT LinkedAddress(CDeviceComm* device);
-    static HRESULT ForgetNetwork(CDeviceComm* device, CModbusComm* network);
-
     // Used part of a total in percent, 0..100.
     HRESULT GetUsedPercent(USHORT& percent, HRESULT (CDeviceComm::*total)(ULONG&),
                            HRESULT (CDeviceComm::*used)(ULONG&), const char16_t* first,
                            const char16_t* second);
+    // Writes back the full and zero scale registers as read before a change (under the device lock).
+    void RestoreAnalogScaling(const CByteBuffer& previous);
     HRESULT ReadSoftwareRegisterValue(ULONG& value);
     HRESULT ChangeSoftwareRegisterBit(ULONG bit, bool enable);
     // Linked, application firmware running, and the Interface Configuration register shows the

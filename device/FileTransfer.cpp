@@ -124,26 +124,29 @@ HRESULT CDeviceComm::CancelFileTransfer()
 HRESULT CDeviceComm::ReadDeviceFile(USHORT fileNumber, CByteBuffer& data)
 {
     data.Allocate(0);
-    return RunTransferScope(GUARDS_ALL,
-                            [&](const sTransferLine& line)
-                            {
-                                HRESULT hr = S_OK;
-                                if (line.registerMapVersion >= 3)
-                                {
-                                    sFileCommand request(FILECMD_READ, fileNumber, 0);
-                                    hr = ExtendedFileRead(line, request, data);
-                                }
-                                else
-                                {
-                                    hr = ReadFileTransfer(line, fileNumber, data);
-                                }
-                                if (Failed(hr))
-                                    Trace(TRACE_LEVEL1)
-                                        << u" - failed to read file - error: " << TraceHr(hr) << TRACE_END;
-                                else
-                                    Trace(TRACE_LEVEL1) << u" - read file success" << TRACE_END;
-                                return hr;
-                            });
+    auto read = [&](const sTransferLine& line)
+    {
+        HRESULT hr = S_OK;
+        if (line.registerMapVersion >= 3)
+        {
+            sFileCommand request(FILECMD_READ, fileNumber, 0);
+            hr = ExtendedFileRead(line, request, data);
+        }
+        else
+        {
+            hr = ReadFileTransfer(line, fileNumber, data);
+        }
+        if (Failed(hr))
+            Trace(TRACE_LEVEL1) << u" - failed to read file - error: " << TraceHr(hr) << TRACE_END;
+        else
+            Trace(TRACE_LEVEL1) << u" - read file success" << TRACE_END;
+        return hr;
+    };
+    const HRESULT hr = RunTransferScope(GUARDS_ALL, read);
+    // Part of a file must not pass for the file, whichever generation moved it.
+    if (Failed(hr))
+        data.Allocate(0);
+    return hr;
 }
 
 HRESULT CDeviceComm::WriteDeviceFile(USHORT fileNumber, const CByteBuffer& data)

@@ -84,19 +84,6 @@ HRESULT CDeviceComm::ExtendedFileRead(const sTransferLine& line, sFileCommand& r
         trace << TRACE_END;
     }
 
-    // The block size is settled before the setup: a packet too small to carry a byte of the file
-    // would otherwise leave the instrument set up for a transfer that cannot move.
-    ULONG mode = 0;
-    if (const HRESULT hr = line.network->GetTransmissionMode(mode); Failed(hr))
-        return hr;
-    const ULONG blockSize = GetMaxPayloadSize(line.maxPacketSize, mode, kReadFileBlock, kLongReplyForm);
-    if (blockSize == 0)
-    {
-        Trace(TRACE_LEVEL1) << u" - failed to calculate msg payload - " << TraceHr(MODBUSCOMM_E_MAX_PACKET)
-                            << TRACE_END;
-        return MODBUSCOMM_E_MAX_PACKET;
-    }
-
     HRESULT hr = SetUpExtendedTransfer(line, request, commandTimeout,
                                        u" - failed extended file setup read cmd - error: ",
                                        u" - read file transfer cancelled.");
@@ -108,9 +95,26 @@ HRESULT CDeviceComm::ExtendedFileRead(const sTransferLine& line, sFileCommand& r
         trace << TRACE_END;
     }
 
+    // From here on the instrument is set up for the transfer: every way out returns it to idle.
+    ULONG mode = 0;
+    if (hr = line.network->GetTransmissionMode(mode); Failed(hr))
+    {
+        ReturnFileSetupToIdle(line, request.FileNumber);
+        return hr;
+    }
+    const ULONG total = request.Size;
+    const ULONG blockSize = GetMaxPayloadSize(line.maxPacketSize, mode, kReadFileBlock, kLongReplyForm);
+    // A packet too small to carry a byte of the file would make the block loop stand still.
+    if (blockSize == 0 && total != 0)
+    {
+        Trace(TRACE_LEVEL1) << u" - failed to calculate msg payload - " << TraceHr(MODBUSCOMM_E_MAX_PACKET)
+                            << TRACE_END;
+        ReturnFileSetupToIdle(line, request.FileNumber);
+        return MODBUSCOMM_E_MAX_PACKET;
+    }
+
     // Nothing is set aside for the size the instrument announces: the bytes gather as they arrive,
     // and a size no device file can have is refused outright.
-    const ULONG total = request.Size;
     data.Allocate(0);
     if (total > DEVICE_FILE_SIZE_LIMIT)
     {
@@ -155,9 +159,10 @@ HRESULT CDeviceComm::ExtendedFileRead(const sTransferLine& line, sFileCommand& r
                 hr = MODBUSCOMM_E_EMPTY_READ;
                 break;
             }
-            // The reply's last byte is the end-of-file flag, not file data.
+            // The reply's last byte is the end-of-file flag, not file data. A shorter block is what
+            // the instrument had ready; only more than was asked cannot belong to the request.
             const ULONG fileBytes = block.GetLength() - 1;
-            if (fileBytes != length)
+            if (fileBytes > length)
             {
                 Trace(TRACE_LEVEL1) << u" - Block of " << fileBytes << u" bytes for " << length << TRACE_END;
                 hr = MODBUSCOMM_E_INVALID_RESPONSE_LENGTH;

@@ -1,12 +1,10 @@
 // The device's SDI-12 parameter set copied to a disk file and back.
-#include <cerrno>
-#include <cstdio>
-#include <memory>
 #include <string>
 
 #include "comm/FileCmdSeq.h"
 #include "device/DeviceComm.h"
 #include "device/FileTransfer.h"
+#include "platform/FileReplacement.h"
 #include "platform/Utf.h"
 
 namespace NVSystem
@@ -14,11 +12,6 @@ namespace NVSystem
 
 namespace
 {
-
-struct FileCloser
-{
-    void operator()(FILE* file) const { std::fclose(file); }
-};
 
 std::string DiskPath(const char16_t* path)
 {
@@ -34,20 +27,21 @@ HRESULT CDeviceComm::SaveDeviceFileToDisk(const char16_t* path)
     // A part of the file must not replace a whole one on disk.
     if (Failed(hr) || data.GetLength() == 0)
         return hr;
-    std::unique_ptr<FILE, FileCloser> file(std::fopen(DiskPath(path).c_str(), "wb"));
-    if (!file)
+    // Nor may a write that fails part-way (a full disk): the copy on disk is replaced whole or
+    // not at all.
+    platform::CFileReplacement file(DiskPath(path));
+    if (file.Open() != 0)
     {
         Trace(TRACE_LEVEL1) << u" - failed to write data to disk - " << TRACE_END;
         return MODBUSCOMM_E_UNKNOWN_WRITE_ERROR;
     }
-    const bool written = std::fwrite(data.GetData(), data.GetLength(), 1, file.get()) == 1;
-    const int writeError = errno;
-    // A write that the close has to flush fails there.
-    const bool closed = std::fclose(file.release()) == 0;
-    if (!written || !closed)
+    int error = file.Write(data.GetData(), data.GetLength());
+    if (error == 0)
+        error = file.Commit();
+    if (error != 0)
     {
-        Trace(TRACE_LEVEL1) << u" - failed to write data to disk - LE: "
-                            << static_cast<unsigned int>(written ? errno : writeError) << TRACE_END;
+        Trace(TRACE_LEVEL1) << u" - failed to write data to disk - LE: " << static_cast<unsigned int>(error)
+                            << TRACE_END;
         return MODBUSCOMM_E_UNKNOWN_WRITE_ERROR;
     }
     return hr;

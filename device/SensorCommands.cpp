@@ -57,32 +57,40 @@ HRESULT CSensorCtrl::RestoreFactoryDefaults()
 
 HRESULT CSensorCtrl::EnableCalContinuous()
 {
-    return Run(
-        CHECK_ATTACHED,
-        [&]
-        {
-            HRESULT hr = m_pDevice->SetOffline();
-            if (Failed(hr))
-                return hr;
-            // The sequence closes with 0 when it goes, whatever happened before.
-            CCmdSequenceWrapper sequence(m_Connection.CommandRegister, m_pNetwork, Address(),
-                                         GetWriteRegisterTimeout(), GetReadRegisterTimeout(), Retries());
-            hr = sequence.SendCommand(CMDSEQ_RESET);
-            if (Succeeded(hr))
-                hr = sequence.SendCommand(CMDSEQ_ARM);
-            if (Failed(hr))
-                return hr;
-            hr = sequence.SendCommand(SENSORCMD_RESTORE_CAL_DEFAULTS);
-            if (Failed(hr))
-            {
-                Trace(TRACE_LEVEL1) << u" - failed to enable cal continuous - " << TraceHr(hr) << TRACE_END;
-                return hr;
-            }
-            // Sampling for calibration may write a new user calibration date.
-            m_bLastUserCalStale = TRUE;
-            Trace(TRACE_LEVEL1) << u" - cal continuous sampling enabled" << TRACE_END;
-            return hr;
-        });
+    return Run(CHECK_ATTACHED,
+               [&]
+               {
+                   HRESULT hr = m_pDevice->SetOffline();
+                   if (Failed(hr))
+                       return hr;
+                   {
+                       // The sequence closes with 0 when it goes, whatever happened before.
+                       CCmdSequenceWrapper sequence(m_Connection.CommandRegister, m_pNetwork, Address(),
+                                                    GetWriteRegisterTimeout(), GetReadRegisterTimeout(),
+                                                    Retries());
+                       hr = sequence.SendCommand(CMDSEQ_RESET);
+                       if (Succeeded(hr))
+                           hr = sequence.SendCommand(CMDSEQ_ARM);
+                       if (Succeeded(hr))
+                       {
+                           hr = sequence.SendCommand(SENSORCMD_RESTORE_CAL_DEFAULTS);
+                           if (Failed(hr))
+                               Trace(TRACE_LEVEL1)
+                                   << u" - failed to enable cal continuous - " << TraceHr(hr) << TRACE_END;
+                       }
+                   }
+                   if (Failed(hr))
+                   {
+                       // Offline the instrument does not log: without the sampling that was the reason to
+                       // go offline, it goes back to work. The step's failure is what the caller hears.
+                       m_pDevice->SetOnline();
+                       return hr;
+                   }
+                   // Sampling for calibration may write a new user calibration date.
+                   m_bLastUserCalStale = TRUE;
+                   Trace(TRACE_LEVEL1) << u" - cal continuous sampling enabled" << TRACE_END;
+                   return hr;
+               });
 }
 
 // --- The device's operations ---

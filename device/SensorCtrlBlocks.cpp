@@ -75,20 +75,15 @@ ULONG CSensorCtrl::SingleBlockTimeout() const
 
 ULONG CSensorCtrl::AllBlocksTimeout() const
 {
-    const ULONG readTimeout = GetReadRegisterTimeout();
     ULONG sampleTime = SampleTime();
-    // Without its measurement cache the instrument measures every parameter of the request in turn.
-    // Asking for the cache time-out costs a transaction, so it is asked only when the answer can
-    // change the time-out.
-    const ULONG uncachedTime =
-        ULONG{m_Info.FastestSampleRate} * m_Info.ParameterCount + ULONG{m_Info.WarmupTime};
+    // Without its measurement cache the instrument measures every parameter of the request in turn,
+    // whatever pace its type otherwise keeps.
     USHORT version = 0;
     USHORT cacheTimeout = 1;
-    if (uncachedTime > std::max(sampleTime, readTimeout) &&
-        Succeeded(m_pDevice->GetRegisterMapVersion(version)) && version >= 3 &&
+    if (Succeeded(m_pDevice->GetRegisterMapVersion(version)) && version >= 3 &&
         Succeeded(m_pDevice->GetMeasurementCacheTimeout(cacheTimeout)) && cacheTimeout == 0)
-        sampleTime = uncachedTime;
-    return std::max(sampleTime, readTimeout);
+        sampleTime = ULONG{m_Info.FastestSampleRate} * m_Info.ParameterCount + ULONG{m_Info.WarmupTime};
+    return std::max(sampleTime, GetReadRegisterTimeout());
 }
 
 HRESULT CSensorCtrl::DecodeParameterBlock(USHORT parameter, CBufferReader& reader, sParameterReading& reading)

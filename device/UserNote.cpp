@@ -1,5 +1,6 @@
 #include "device/UserNote.h"
 
+#include <algorithm>
 #include <atomic>
 #include <new>
 
@@ -77,6 +78,7 @@ void CNVUserNote::Reset()
     CNVStdNote::Reset();
     m_nSerialNumber = 0;
     m_UserName.SetEmpty();
+    m_nUserNameAt = 0;
 }
 
 CNVUserNote::CPayloadWriter CNVUserNote::BeginBuild(uint32_t subType, uint16_t version, ULONG serial)
@@ -97,7 +99,51 @@ CNVUserNote::CPayloadWriter CNVUserNote::BeginBuild(uint32_t subType, uint16_t v
 void CNVUserNote::FinishBuild(CPayloadWriter& writer)
 {
     m_UserName = GetNoteUserName();
+    m_nUserNameAt = m_Record.m_Payload.GetLength();
     writer.UserName(m_UserName);
+}
+
+HRESULT CNVUserNote::SerialiseNoteBlockWithin(uint32_t maxBytes, CByteBuffer& block,
+                                              uint32_t& keptUnits) const
+{
+    keptUnits = 0;
+    if (const HRESULT hr = SerialiseNoteBlock(block); Failed(hr))
+        return hr;
+    const uint32_t units = m_UserName.GetLength();
+    const uint32_t length = block.GetLength();
+    const BYTE* data = block.GetData();
+    auto wordAt = [data](uint32_t at) { return static_cast<uint32_t>(data[at] << 8 | data[at + 1]); };
+    // The name field where the build or the load found it: the count, then the code units high
+    // byte first; the fields after it (a restore note's kind) follow it unchanged.
+    const uint32_t nameAt = NOTE_BLOCK_HEADER_LENGTH + m_nUserNameAt;
+    const uint32_t afterName = nameAt + 2 + 2 * units;
+    const uint32_t fixed = length - 2 * units;
+    if (m_nUserNameAt == 0 || afterName > length || wordAt(nameAt) != units || fixed > maxBytes)
+    {
+        block.Allocate(0);
+        return E_FAIL;
+    }
+    uint32_t kept = std::min(units, (maxBytes - fixed) / 2);
+    constexpr uint32_t kHighSurrogates = 0xD800, kLowSurrogates = 0xDC00;
+    // A high surrogate without the low one after it would be no character.
+    if (kept < units && kept > 0 && wordAt(nameAt + 2 * kept) >= kHighSurrogates &&
+        wordAt(nameAt + 2 * kept) < kLowSurrogates)
+        --kept;
+    if (kept < units)
+    {
+        CByteBuffer shortened;
+        const BYTE count[2] = {static_cast<BYTE>(kept >> 8), static_cast<BYTE>(kept)};
+        if (!shortened.Allocate(fixed + 2 * kept) || !shortened.Append(nameAt, data) ||
+            !shortened.Append(2, count) || !shortened.Append(2 * kept, data + nameAt + 2) ||
+            !shortened.Append(length - afterName, data + afterName))
+        {
+            block.Allocate(0);
+            return E_OUTOFMEMORY;
+        }
+        block = shortened;
+    }
+    keptUnits = kept;
+    return S_OK;
 }
 
 HRESULT CNVUserNote::BeginLoad(const CNVLogNotesRecord& record, uint32_t subType)
@@ -112,6 +158,7 @@ HRESULT CNVUserNote::BeginLoad(const CNVLogNotesRecord& record, uint32_t subType
 
 HRESULT CNVUserNote::ReadUserName(CBufferReader& reader)
 {
+    m_nUserNameAt = reader.GetPosition();
     uint16_t count = 0;
     if (const HRESULT hr = reader.ReadUShort(count); Failed(hr))
         return hr;

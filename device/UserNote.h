@@ -74,6 +74,12 @@ public:
     // The record, the serial number and the user name; each class clears its own values too.
     void Reset() override;
 
+    // The NoteBlock in at most maxBytes, the user name cut as far as that needs, never inside a
+    // surrogate pair; keptUnits: the name's code units in the block. The note itself keeps its whole
+    // name. E_FAIL, the block empty, when even an empty name does not fit or the note holds no name
+    // field that it built or loaded.
+    HRESULT SerialiseNoteBlockWithin(uint32_t maxBytes, CByteBuffer& block, uint32_t& keptUnits) const;
+
 protected:
     CNVUserNote() = default;
 
@@ -144,6 +150,7 @@ protected:
 
     ULONG m_nSerialNumber = 0;
     CWideString m_UserName;
+    uint32_t m_nUserNameAt = 0; // payload offset of the name field; 0: none (the serial is first)
 
 private:
     static HRESULT ReadField(CBufferReader& reader, uint32_t& value) { return reader.ReadULong(value); }

@@ -4,7 +4,8 @@
 #include <array>
 #include <atomic>
 
-#include "foundation/RegistryKey.h"
+#include "platform/Clock.h"
+#include "platform/SettingsStore.h"
 
 namespace
 {
@@ -46,26 +47,52 @@ constexpr std::array<TunableDefinition, static_cast<size_t>(CommTunable::Count)>
 constexpr uint32_t kMinPacketSize = 20;
 constexpr uint32_t kMaxPacketSize = 1024;
 
-// The current value of every tunable; readers take no lock.
-struct CurrentTunables
+// Some tunables are read before every transaction, where even one look at the hive file would be
+// a large part of the transaction's cost. A tunable is therefore looked up again only when the
+// settings store's cache has changed (a write by this process, a file another process changed
+// found by any read) or this long after its last lookup.
+constexpr uint64_t kRecheckIntervalMs = 250;
+constexpr uint64_t kNeverLookedUp = UINT64_MAX;
+
+// The current value of every tunable and when it was last looked up; readers take no lock. Two
+// threads that race on a lookup store the same result.
+struct CurrentTunable
 {
-    CurrentTunables()
-    {
-        for (size_t i = 0; i < kTunables.size(); ++i)
-            values[i].store(kTunables[i].defaultValue);
-    }
-    std::array<std::atomic<uint32_t>, kTunables.size()> values;
+    std::atomic<uint32_t> value{0};
+    std::atomic<uint64_t> lookedUpAtMs{kNeverLookedUp};
+    std::atomic<uint64_t> cacheVersion{0}; // of the settings store, taken before the lookup
 };
 
-std::array<std::atomic<uint32_t>, kTunables.size()>& CurrentValues()
+struct CurrentTunables
+{
+    CurrentTunables() { Reset(); }
+    void Reset()
+    {
+        for (size_t i = 0; i < kTunables.size(); ++i)
+        {
+            tunables[i].value.store(kTunables[i].defaultValue);
+            tunables[i].lookedUpAtMs.store(kNeverLookedUp);
+        }
+    }
+    std::array<CurrentTunable, kTunables.size()> tunables;
+};
+
+CurrentTunables& Current()
 {
     static CurrentTunables current;
-    return current.values;
+    return current;
 }
 
 size_t IndexOf(CommTunable tunable)
 {
     return static_cast<size_t>(tunable);
+}
+
+bool LookedUpRecently(const CurrentTunable& current, uint64_t now, uint64_t cacheVersion)
+{
+    const uint64_t at = current.lookedUpAtMs.load(std::memory_order_acquire);
+    return at != kNeverLookedUp && now - at < kRecheckIntervalMs &&
+           current.cacheVersion.load(std::memory_order_acquire) == cacheVersion;
 }
 
 } // namespace
@@ -75,21 +102,28 @@ uint32_t ReadCommTunable(CommTunable tunable)
     const size_t index = IndexOf(tunable);
     if (index >= kTunables.size())
         return 0;
-    std::atomic<uint32_t>& current = CurrentValues()[index];
-    DWORD value = 0;
-    CRegistryKey key;
-    if (key.Open(platform::Hive::LocalMachine, COMM_TUNABLES_KEY) == ERROR_SUCCESS &&
-        key.QueryDword(kTunables[index].name, value) == ERROR_SUCCESS)
+    CurrentTunable& current = Current().tunables[index];
+    const uint64_t now = platform::GetTickCount64();
+    const uint64_t cacheVersion = platform::settings::CacheVersion();
+    if (LookedUpRecently(current, now, cacheVersion))
+        return current.value.load();
+
+    // The same rule as a DWORD query through CRegistryKey, without opening a key object.
+    if (auto stored = platform::settings::GetDword(platform::Hive::LocalMachine, COMM_TUNABLES_KEY,
+                                                   kTunables[index].name))
     {
+        uint32_t value = *stored;
         // The packet limit is used as a buffer bound: a stored value is kept within what the
         // device object accepts; a count is a 16-bit quantity.
         if (tunable == CommTunable::MaxPacketSizeBytes)
             value = std::clamp<uint32_t>(value, kMinPacketSize, kMaxPacketSize);
         else if (tunable == CommTunable::RetryCount)
             value = std::min<uint32_t>(value, 0xFFFF);
-        current.store(value);
+        current.value.store(value);
     }
-    return current.load();
+    current.cacheVersion.store(cacheVersion, std::memory_order_release);
+    current.lookedUpAtMs.store(now, std::memory_order_release);
+    return current.value.load();
 }
 
 const char16_t* GetCommTunableName(CommTunable tunable)
@@ -106,8 +140,7 @@ uint32_t GetCommTunableDefault(CommTunable tunable)
 
 void ResetCommTunablesForTests()
 {
-    for (size_t i = 0; i < kTunables.size(); ++i)
-        CurrentValues()[i].store(kTunables[i].defaultValue);
+    Current().Reset();
 }
 
 uint32_t GetReadRegisterTimeout()

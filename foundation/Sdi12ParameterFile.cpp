@@ -7,6 +7,7 @@
 #include "foundation/BufferReader.h"
 #include "foundation/ByteBuffer.h"
 #include "foundation/ResultCodes.h"
+#include "platform/FileReplacement.h"
 #include "platform/Utf.h"
 
 namespace
@@ -96,11 +97,10 @@ HRESULT SaveParameterSetFile(const sParameterSet& set, const char16_t* path)
         AppendBigEndian(bytes, set.selections.GetData()[i].ParameterNumber);
     }
 
-    FILE* stream = std::fopen(ToFilePath(path).c_str(), "wb");
-    if (stream == nullptr)
+    // The set the user kept stays whole until the new one is: a short write (a full disk) must
+    // neither pass for a saved set nor cost the previous one.
+    platform::CFileReplacement file(ToFilePath(path));
+    if (file.Open() != 0)
         return LOGFILE_E_OPEN_FAILED;
-    // The caller uploads the file next: a short write must not pass for a saved set.
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size();
-    const bool closed = std::fclose(stream) == 0;
-    return written && closed ? S_OK : E_FAIL;
+    return file.Write(bytes.data(), bytes.size()) == 0 && file.Commit() == 0 ? S_OK : E_FAIL;
 }

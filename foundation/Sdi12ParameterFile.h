@@ -26,7 +26,7 @@ struct sParameterSet
 // 0x810200A3 for another format version; E_BUFFER_EXTRACTION_OVERRUN for a file that ends early,
 // the selections then holding the pairs read. On success the path is kept.
 HRESULT LoadParameterSetFile(sParameterSet& set, const char16_t* path);
-// Creates or truncates the file. 0x81020001 for a null or empty path, E_INVALIDARG for more
-// selections than the file can count, 0x81020004 when the file cannot be opened, E_FAIL when it
-// cannot be written whole.
+// Creates or replaces the file, whole or not at all. 0x81020001 for a null or empty path,
+// E_INVALIDARG for more selections than the file can count, 0x81020004 when the file cannot be
+// created, E_FAIL when it cannot be written whole (the previous file then stays as it was).
 HRESULT SaveParameterSetFile(const sParameterSet& set, const char16_t* path);

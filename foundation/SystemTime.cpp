@@ -1,12 +1,37 @@
 #include "foundation/SystemTime.h"
 
+#include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <ctime>
+#include <mutex>
+#include <string>
 
+#include "platform/Clock.h"
 #include "platform/Utf.h"
 
 namespace
 {
+
+// tzset reads the zone rules (a file) every time, and every trace line asks for the local time: the
+// rules are loaded again only when TZ names another zone, or, for a system zone changed under a
+// running program, once this long has passed.
+constexpr uint64_t kZoneRecheckMs = 60000;
+
+struct LoadedZone
+{
+    std::mutex mutex;
+    bool loaded = false;
+    std::string tz; // the TZ variable at the last load; "\x01" while unset
+    uint64_t loadedAt = 0;
+    std::atomic<uint64_t> loads{0};
+};
+
+LoadedZone& Zone()
+{
+    static LoadedZone zone;
+    return zone;
+}
 
 constexpr int64_t kSecondsPerDay = 86400;
 // Days from 1601-01-01 to 1970-01-01.
@@ -122,6 +147,27 @@ uint32_t GetDaysInMonth(uint32_t month, uint32_t year)
     return kDays[month - 1];
 }
 
+void RefreshTimeZone()
+{
+    LoadedZone& zone = Zone();
+    const char* variable = std::getenv("TZ");
+    const uint64_t now = platform::GetTickCount64();
+    std::lock_guard lock(zone.mutex);
+    const std::string_view tz = variable != nullptr ? std::string_view(variable) : std::string_view("\x01");
+    if (zone.loaded && zone.tz == tz && now - zone.loadedAt < kZoneRecheckMs)
+        return;
+    tzset();
+    zone.loaded = true;
+    zone.tz = tz;
+    zone.loadedAt = now;
+    zone.loads.fetch_add(1);
+}
+
+uint64_t GetTimeZoneLoadCount()
+{
+    return Zone().loads.load();
+}
+
 void GetSystemTime(SYSTEMTIME& time)
 {
     const auto now = std::chrono::system_clock::now();
@@ -135,7 +181,7 @@ void GetLocalTime(SYSTEMTIME& time)
     const auto now = std::chrono::system_clock::now();
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
     const time_t seconds = static_cast<time_t>(ms / 1000);
-    tzset();
+    RefreshTimeZone();
     std::tm tm{};
     localtime_r(&seconds, &tm);
     FromTm(tm, static_cast<WORD>(ms % 1000), time);
@@ -183,7 +229,7 @@ BOOL FileTimeToSystemTime(const FILETIME& fileTime, SYSTEMTIME& time)
 DWORD GetTimeZoneInformation(TIME_ZONE_INFORMATION& info)
 {
     info = TIME_ZONE_INFORMATION{};
-    tzset();
+    RefreshTimeZone();
     const time_t now = std::time(nullptr);
     std::tm nowTm{};
     localtime_r(&now, &nowTm);

@@ -63,6 +63,12 @@ inline FILETIME UInt64ToFileTime(uint64_t value)
 // 28..31 in the proleptic Gregorian calendar; 0 for a month outside 1..12.
 uint32_t GetDaysInMonth(uint32_t month, uint32_t year);
 
+// Loads the zone rules of the process (tzset) when TZ names another zone than at the last load, and
+// at most once a minute otherwise; every local-time conversion of ours calls it first.
+void RefreshTimeZone();
+// How many times the rules were loaded (tests).
+uint64_t GetTimeZoneLoadCount();
+
 // Current time, UTC and local (from the system clock; local through the system's zone rules).
 void GetSystemTime(SYSTEMTIME& time);
 void GetLocalTime(SYSTEMTIME& time);

@@ -126,7 +126,7 @@ BOOL SystemTimeUtcToLocal(const SYSTEMTIME& utc, BOOL ignoreDaylightSaving, SYST
         return FALSE;
     const auto seconds = static_cast<time_t>(units / FILETIME_UNITS_PER_SECOND) -
                          static_cast<time_t>(FILETIME_UNIX_EPOCH / FILETIME_UNITS_PER_SECOND);
-    tzset();
+    RefreshTimeZone();
     std::tm tm{};
     if (localtime_r(&seconds, &tm) == nullptr)
         return FALSE;

@@ -333,6 +333,9 @@ void CTraceLog::ReleaseFileLocked()
 
 BOOL CTraceLog::IsOpen() const
 {
+    // Callers ask before they build an expensive line; without a file the answer needs no lock.
+    if (!HasFile())
+        return FALSE;
     std::lock_guard lock(m_LineLock);
     return m_pFile != nullptr && m_pFile->IsOpen() ? TRUE : FALSE;
 }
@@ -351,8 +354,6 @@ void CTraceLog::DropPendingLines()
 
 void CTraceLog::Append(AppendFn fn, const void* operand, bool keepHex)
 {
-    if (!HasFile())
-        return;
     std::lock_guard lock(m_PendingLock);
     auto [it, created] = m_Pending.try_emplace(std::this_thread::get_id());
     if (created)
@@ -403,21 +404,12 @@ void CTraceLog::EndLine()
     m_pFile->WriteRecord(record);
 }
 
-CTraceLog& CTraceLog::operator<<(TraceCtrl control)
+void CTraceLog::Control(TraceCtrl control)
 {
-    if (!HasFile())
-    {
-        if (control != TRACE_HEX)
-        {
-            std::lock_guard lock(m_PendingLock);
-            m_Pending.erase(std::this_thread::get_id());
-        }
-        return *this;
-    }
     if (control == TRACE_END)
     {
         EndLine();
-        return *this;
+        return;
     }
     std::lock_guard lock(m_PendingLock);
     PendingLine& line = m_Pending[std::this_thread::get_id()];
@@ -426,143 +418,86 @@ CTraceLog& CTraceLog::operator<<(TraceCtrl control)
         line.hex = true;
         if (line.text.empty())
             line.level = m_nLevel.load();
-        return *this;
+        return;
     }
     line.text.clear();
     line.level = control;
     m_nLevel.store(control);
-    return *this;
 }
 
-CTraceLog& CTraceLog::operator<<(const char* text)
+void CTraceLog::AppendText8(std::u16string& out, bool hex, const void* operand)
 {
-    Append(
-        [](std::u16string& out, bool hex, const void* operand)
-        {
-            const auto* p = static_cast<const char*>(operand);
-            if (p == nullptr || *p == 0)
-                return;
-            if (!hex)
-            {
-                out += platform::Utf8ToUtf16(p);
-                return;
-            }
-            for (; *p != 0; ++p)
-                AppendAscii(out,
-                            platform::Format("%02X", static_cast<unsigned>(static_cast<unsigned char>(*p))));
-        },
-        text);
-    return *this;
+    const auto* p = static_cast<const char*>(operand);
+    if (p == nullptr || *p == 0)
+        return;
+    if (!hex)
+    {
+        out += platform::Utf8ToUtf16(p);
+        return;
+    }
+    for (; *p != 0; ++p)
+        AppendAscii(out, platform::Format("%02X", static_cast<unsigned>(static_cast<unsigned char>(*p))));
 }
 
-CTraceLog& CTraceLog::operator<<(const char16_t* text)
+void CTraceLog::AppendText16(std::u16string& out, bool hex, const void* operand)
 {
-    Append(
-        [](std::u16string& out, bool hex, const void* operand)
-        {
-            const auto* p = static_cast<const char16_t*>(operand);
-            if (p == nullptr)
-                return;
-            if (!hex)
-                out += p;
-            else if (const CWideString digits = FormatWideStringHex(p); !digits.IsEmpty())
-                out += static_cast<const char16_t*>(digits);
-        },
-        text);
-    return *this;
+    const auto* p = static_cast<const char16_t*>(operand);
+    if (p == nullptr)
+        return;
+    if (!hex)
+        out += p;
+    else if (const CWideString digits = FormatWideStringHex(p); !digits.IsEmpty())
+        out += static_cast<const char16_t*>(digits);
 }
 
-CTraceLog& CTraceLog::operator<<(unsigned short value)
+void CTraceLog::AppendU16(std::u16string& out, bool hex, const void* operand)
 {
-    Append(
-        [](std::u16string& out, bool hex, const void* operand)
-        {
-            const unsigned v = *static_cast<const unsigned short*>(operand);
-            AppendAscii(out, platform::Format(hex ? "%04X" : "%d", v));
-        },
-        &value);
-    return *this;
+    const unsigned v = *static_cast<const unsigned short*>(operand);
+    AppendAscii(out, platform::Format(hex ? "%04X" : "%d", v));
 }
 
-CTraceLog& CTraceLog::operator<<(int value)
+void CTraceLog::AppendI32(std::u16string& out, bool hex, const void* operand)
 {
-    Append(
-        [](std::u16string& out, bool hex, const void* operand)
-        {
-            const int v = *static_cast<const int*>(operand);
-            AppendAscii(out,
-                        hex ? platform::Format("%08X", static_cast<unsigned>(v)) : platform::Format("%d", v));
-        },
-        &value);
-    return *this;
+    const int v = *static_cast<const int*>(operand);
+    AppendAscii(out, hex ? platform::Format("%08X", static_cast<unsigned>(v)) : platform::Format("%d", v));
 }
 
-CTraceLog& CTraceLog::operator<<(unsigned int value)
+void CTraceLog::AppendU32(std::u16string& out, bool hex, const void* operand)
 {
-    Append(
-        [](std::u16string& out, bool hex, const void* operand)
-        {
-            const unsigned v = *static_cast<const unsigned*>(operand);
-            AppendAscii(out, platform::Format(hex ? "%08X" : "%u", v));
-        },
-        &value);
-    return *this;
+    const unsigned v = *static_cast<const unsigned*>(operand);
+    AppendAscii(out, platform::Format(hex ? "%08X" : "%u", v));
 }
 
-CTraceLog& CTraceLog::operator<<(float value)
+void CTraceLog::AppendFloat(std::u16string& out, bool hex, const void* operand)
 {
-    Append(
-        [](std::u16string& out, bool hex, const void* operand)
-        {
-            const float v = *static_cast<const float*>(operand);
-            AppendAscii(out, hex ? platform::Format("%08X", std::bit_cast<uint32_t>(v))
-                                 : platform::Format("%g", static_cast<double>(v)));
-        },
-        &value);
-    return *this;
+    const float v = *static_cast<const float*>(operand);
+    AppendAscii(out, hex ? platform::Format("%08X", std::bit_cast<uint32_t>(v))
+                         : platform::Format("%g", static_cast<double>(v)));
 }
 
-CTraceLog& CTraceLog::operator<<(double value)
+void CTraceLog::AppendDouble(std::u16string& out, bool hex, const void* operand)
 {
-    Append(
-        [](std::u16string& out, bool hex, const void* operand)
-        {
-            const double v = *static_cast<const double*>(operand);
-            const auto bits = std::bit_cast<uint64_t>(v);
-            AppendAscii(out, hex ? platform::Format("%08X%08X", static_cast<uint32_t>(bits),
-                                                    static_cast<uint32_t>(bits >> 32))
-                                 : platform::Format("%g", v));
-        },
-        &value);
-    return *this;
+    const double v = *static_cast<const double*>(operand);
+    const auto bits = std::bit_cast<uint64_t>(v);
+    AppendAscii(out, hex ? platform::Format("%08X%08X", static_cast<uint32_t>(bits),
+                                            static_cast<uint32_t>(bits >> 32))
+                         : platform::Format("%g", v));
 }
 
-CTraceLog& CTraceLog::operator<<(const SYSTEMTIME& time)
+void CTraceLog::AppendTime(std::u16string& out, bool hex, const void* operand)
 {
-    Append(
-        [](std::u16string& out, bool hex, const void* operand)
-        {
-            const auto& t = *static_cast<const SYSTEMTIME*>(operand);
-            if (!hex)
-            {
-                AppendAscii(out, TimeText(t));
-                return;
-            }
-            for (WORD field : {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds})
-                AppendAscii(out, platform::Format("%04X", static_cast<unsigned>(field)));
-        },
-        &time);
-    return *this;
+    const auto& t = *static_cast<const SYSTEMTIME*>(operand);
+    if (!hex)
+    {
+        AppendAscii(out, TimeText(t));
+        return;
+    }
+    for (WORD field : {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds})
+        AppendAscii(out, platform::Format("%04X", static_cast<unsigned>(field)));
 }
 
-CTraceLog& CTraceLog::operator<<(TraceResultCode code)
+void CTraceLog::AppendResultCode(std::u16string& out, bool, const void* operand)
 {
-    Append(
-        [](std::u16string& out, bool, const void* operand)
-        {
-            const auto v = static_cast<uint32_t>(static_cast<const TraceResultCode*>(operand)->code);
-            AppendAscii(out, platform::Format("%04X", v));
-        },
-        &code, true);
-    return *this;
+    const auto v = static_cast<uint32_t>(static_cast<const TraceResultCode*>(operand)->code);
+    AppendAscii(out, platform::Format("%04X", v));
 }

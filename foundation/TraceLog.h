@@ -8,7 +8,8 @@
 // id) to a trace file that all objects of the process share by path. The pending line belongs to
 // the thread that builds it: two threads writing to one trace never mix their items, and a line
 // that is never ended blocks nothing (the thread's next level item starts afresh). No lock is held
-// between two appends. Without an attached file every append does nothing.
+// between two appends. Without an attached file every append does nothing; lines left unfinished
+// when the file was closed are dropped when a file is attached again.
 //
 // Trace files are written in the state folder (platform::StateDir()) when given as a relative path,
 // start empty when the process first opens them, and start again empty when they pass 10 MiB.
@@ -119,16 +120,32 @@ public:
     void SetMaxLevel(uint32_t level) { m_nMaxLevel.store(level); }
     uint32_t GetMaxLevel() const { return m_nMaxLevel.load(); }
 
-    CTraceLog& operator<<(TraceCtrl control);
-    CTraceLog& operator<<(const char* text);     // UTF-8; hex: each byte "%02X"
-    CTraceLog& operator<<(const char16_t* text); // hex: each unit "%04X"
-    CTraceLog& operator<<(unsigned short value); // "%d"; hex "%04X"
-    CTraceLog& operator<<(int value);            // "%d"; hex "%08X"
-    CTraceLog& operator<<(unsigned int value);   // "%u"; hex "%08X"
-    CTraceLog& operator<<(float value);          // "%g"; hex: its 32 bits "%08X"
-    CTraceLog& operator<<(double value);         // "%g"; hex: its 64 bits, low word first
-    CTraceLog& operator<<(const SYSTEMTIME& time);
-    CTraceLog& operator<<(TraceResultCode code);
+    // Inline, so that a trace without a file costs its callers one test and nothing else (the
+    // communication objects trace around every transaction whether a file is open or not).
+    CTraceLog& operator<<(TraceCtrl control)
+    {
+        if (HasFile())
+            Control(control);
+        return *this;
+    }
+    // Text form and hex form of each operand:
+    // UTF-8 text; each byte "%02X"
+    CTraceLog& operator<<(const char* text) { return Add(&AppendText8, text); }
+    // UTF-16 text; each unit "%04X"
+    CTraceLog& operator<<(const char16_t* text) { return Add(&AppendText16, text); }
+    // "%d"; "%04X"
+    CTraceLog& operator<<(unsigned short value) { return Add(&AppendU16, &value); }
+    // "%d"; "%08X"
+    CTraceLog& operator<<(int value) { return Add(&AppendI32, &value); }
+    // "%u"; "%08X"
+    CTraceLog& operator<<(unsigned int value) { return Add(&AppendU32, &value); }
+    // "%g"; its 32 bits "%08X"
+    CTraceLog& operator<<(float value) { return Add(&AppendFloat, &value); }
+    // "%g"; its 64 bits, low word first
+    CTraceLog& operator<<(double value) { return Add(&AppendDouble, &value); }
+    CTraceLog& operator<<(const SYSTEMTIME& time) { return Add(&AppendTime, &time); }
+    // "%04X" in either mode; the hex flag stays
+    CTraceLog& operator<<(TraceResultCode code) { return Add(&AppendResultCode, &code, true); }
     CTraceLog& operator<<(const CWideString& text) { return *this << static_cast<const char16_t*>(text); }
 
 private:
@@ -140,9 +157,27 @@ private:
     };
     using AppendFn = void (*)(std::u16string& text, bool hex, const void* operand);
 
+    static void AppendText8(std::u16string& text, bool hex, const void* operand);
+    static void AppendText16(std::u16string& text, bool hex, const void* operand);
+    static void AppendU16(std::u16string& text, bool hex, const void* operand);
+    static void AppendI32(std::u16string& text, bool hex, const void* operand);
+    static void AppendU32(std::u16string& text, bool hex, const void* operand);
+    static void AppendFloat(std::u16string& text, bool hex, const void* operand);
+    static void AppendDouble(std::u16string& text, bool hex, const void* operand);
+    static void AppendTime(std::u16string& text, bool hex, const void* operand);
+    static void AppendResultCode(std::u16string& text, bool hex, const void* operand);
+
     bool HasFile() const { return m_pFileHint.load(std::memory_order_acquire); }
+    CTraceLog& Add(AppendFn fn, const void* operand, bool keepHex = false)
+    {
+        if (HasFile())
+            Append(fn, operand, keepHex);
+        return *this;
+    }
+    // Starts a line, sets the hex flag or ends the line (with a file attached).
+    void Control(TraceCtrl control);
     // Adds one item to the calling thread's line; clears the one-shot hex flag unless keepHex.
-    void Append(AppendFn fn, const void* operand, bool keepHex = false);
+    void Append(AppendFn fn, const void* operand, bool keepHex);
     void DropPendingLines();
     // Writes the calling thread's line (if its level passes) and forgets it.
     void EndLine();

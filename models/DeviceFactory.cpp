@@ -3,8 +3,14 @@
 #include <new>
 
 #include "comm/DeviceFactoryHook.h"
+#include "models/BarrikComm.h"
 #include "models/BlueToothSkiffCom.h"
 #include "models/BluetoothCommDeviceComm.h"
+#include "models/FluvarComm.h"
+#include "models/MK600Comm.h"
+#include "models/MariskComm.h"
+#include "models/PendraProComm.h"
+#include "models/PokkoComm.h"
 #include "models/SledraComm.h"
 #include "models/StiloComm.h"
 #include "models/VOXCoreICComm.h"
@@ -15,6 +21,15 @@ namespace NVSystem
 
 namespace
 {
+
+// A multi-sensor device with the adapters of its connections; null stays null.
+template <typename Device>
+CDeviceComm* WithSensorAdapters(Device* device)
+{
+    if (device != nullptr)
+        device->CreateSensorAdapters();
+    return device;
+}
 
 CDeviceComm* NewDeviceOfType(const SlaveIdInfo& slaveId)
 {
@@ -39,12 +54,27 @@ CDeviceComm* NewDeviceOfType(const SlaveIdInfo& slaveId)
     case 37:
         return new (std::nothrow) CVoxProComm(slaveId);
     case 18:
-        if (auto* probe = new (std::nothrow) CSledraComm(slaveId); probe != nullptr)
-        {
-            probe->CreateSensorAdapters();
-            return probe;
-        }
-        return nullptr;
+        return WithSensorAdapters(new (std::nothrow) CSledraComm(slaveId));
+    case 21:
+        return WithSensorAdapters(new (std::nothrow) CPokkoComm(slaveId));
+    case 3:
+    case 9:
+    case 17:
+        return new (std::nothrow) CBarrikComm(slaveId);
+    case 5:
+    case 10:
+        return new (std::nothrow) CMariskComm(slaveId);
+    case 11:
+        return new (std::nothrow) CFluvarComm(slaveId);
+    case 7:
+    case 26:
+    case 33:
+    case 34:
+        return new (std::nothrow) CMK600Comm(slaveId);
+    case 0x8000:
+    case 0x8001:
+    case 0x8002:
+        return new (std::nothrow) CPendraProComm(slaveId);
     case 13:
         return new (std::nothrow) CBlueToothSkiffCom(slaveId);
     case 39:
@@ -72,7 +102,12 @@ void Discard(CDeviceComm* device)
     device->Release();
 }
 
-const SDeviceFactoryOperations kOperations{&CreateDeviceObject, &Attach, &AddRef, &Discard};
+ILinkedDevice* Listed(CDeviceComm* device)
+{
+    return device;
+}
+
+const SDeviceFactoryOperations kOperations{&CreateDeviceObject, &Attach, &AddRef, &Discard, &Listed};
 
 } // namespace
 

@@ -29,6 +29,7 @@
 #include "foundation/Formulas.h"
 #include "foundation/TraceLog.h"
 #include "models/CalModeScope.h"
+#include "models/ReadingQuality.h"
 #include "models/RestoreFactoryCalNote.h"
 #include "models/SensorAdapterBase.h"
 #include "models/SettingNotes.h"
@@ -49,20 +50,15 @@ struct sLevelLayout
 };
 
 // Whether a pressure reading may become the new zero: a reading whose quality code says it holds no
-// measurement (error, warming up, disabled, offline or a code not defined), or that equals the
-// parameter's sentinel, would turn a missing value into the calibration offset.
+// measurement (error, disabled, offline or a code not defined), or that equals the parameter's
+// sentinel, would turn a missing value into the calibration offset. A sensor warming up or
+// calibrating does measure: calibration-continuous sampling starts in warm-up.
 inline bool ZeroReadingAccepted(CDeviceComm& device, USHORT connection, USHORT parameter, float pressure,
                                 USHORT quality)
 {
-    constexpr USHORT kQualityCodeMask = 0x000F;
-    constexpr USHORT kQualityError = 3;
-    constexpr USHORT kQualityWarmUp = 4;
-    constexpr USHORT kQualityDisabled = 5;
-    constexpr USHORT kQualityOffline = 7;
-    constexpr USHORT kQualityCodes = 8; // codes from here on are not defined
-    const USHORT code = quality & kQualityCodeMask;
-    if (code == kQualityError || code == kQualityWarmUp || code == kQualityDisabled ||
-        code == kQualityOffline || code >= kQualityCodes)
+    const USHORT code = QualityCode(quality);
+    if (code == QUALITY_ERROR || code == QUALITY_DISABLED || code == QUALITY_OFFLINE ||
+        code >= QUALITY_CODE_COUNT)
         return false;
     float sentinel = 0.0f;
     return !(Succeeded(device.GetParameterSentinel(connection, parameter, sentinel)) && pressure == sentinel);
@@ -173,6 +169,9 @@ private:
 
     Owner& Self() { return static_cast<Owner&>(*this); }
     USHORT Connection() { return this->GetLevelConnection(); }
+
+protected:
+    // The steps an owner builds its own variants of a sequence from.
 
     // A float register read with its trace: the action, then success or the failure text.
     HRESULT TracedRead(USHORT reg, float& value, const char16_t* action, const char16_t* failure);

@@ -142,7 +142,9 @@ public:
                                               const CDynArray<float>& betas) = 0;
     virtual HRESULT GetConductivitySerialNumber(ULONG& serialNumber) = 0;
     virtual USHORT GetConductivityConnection() = 0;
-    virtual HRESULT WriteConductivityCalNote() = 0;
+    // The calibration's reference temperature and temperature coefficient go into the note beside
+    // the cell constant and offset the sensor holds.
+    virtual HRESULT WriteConductivityCalNote(float referenceTemperature, float temperatureCoefficient) = 0;
 };
 
 } // namespace NVSystem

@@ -153,9 +153,10 @@ public:
                                            BOOL cachedOnly) = 0;
     virtual HRESULT GetBaroUnit(USHORT& unitId) = 0;
     virtual HRESULT SetBaroUnit(USHORT unitId) = 0;
-    virtual HRESULT GetBaroSentinel(float& sentinel) = 0;
-    // In the parameter's unit.
-    virtual HRESULT SetBaroSentinel(float sentinel) = 0;
+    // In the parameter's unit of the moment, which unitId tells.
+    virtual HRESULT GetBaroSentinel(float& sentinel, USHORT& unitId) = 0;
+    // Converted from unitId into the parameter's unit first.
+    virtual HRESULT SetBaroSentinel(float sentinel, USHORT unitId) = 0;
     virtual HRESULT WriteBaroCal(float value) = 0;
 };
 

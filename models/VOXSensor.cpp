@@ -1,5 +1,7 @@
 #include "models/VOXSensor.h"
 
+#include "models/ReadingQuality.h"
+
 namespace NVSystem
 {
 
@@ -308,19 +310,19 @@ HRESULT CVOXSensor::GetSensorStatus(ULONG& status)
         status = kStatusReadFailure;
         return hr;
     }
-    // The whole quality word decides, as the probes send it.
-    switch (quality)
+    // The code alone decides: the bits above it carry a count that changes nothing.
+    switch (QualityCode(quality))
     {
-    case 5:
+    case QUALITY_DISABLED:
         status = kStatusWear;
         break;
-    case 2:
+    case QUALITY_FACTORY_CAL_EXPIRED:
         status = kStatusExpired;
         break;
-    case 3:
+    case QUALITY_ERROR:
         status = kStatusDamaged;
         break;
-    case 7:
+    case QUALITY_OFFLINE:
         status = kStatusNotDetected;
         break;
     default:

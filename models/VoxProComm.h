@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 #include "device/DeviceComm.h"
 #include "models/SensorInterfaces.h"
@@ -18,6 +19,8 @@ namespace NVSystem
 {
 
 inline constexpr USHORT VOXPRO_CONNECTION = 1;
+
+class CVOXSensor;
 
 class CVoxProComm : public CDeviceComm, public ISensor_VoxPro
 {
@@ -112,6 +115,8 @@ public:
 
 protected:
     ~CVoxProComm() override;
+    // The temporary sensor through which the status is worked out; null when it cannot be had.
+    virtual std::unique_ptr<CVOXSensor> NewStatusSensor();
 
 private:
     // One float register under the device lock, traced with the success text and the value or the

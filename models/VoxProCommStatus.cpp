@@ -8,9 +8,14 @@
 namespace NVSystem
 {
 
+std::unique_ptr<CVOXSensor> CVoxProComm::NewStatusSensor()
+{
+    return std::unique_ptr<CVOXSensor>(new (std::nothrow) CVOXSensor(this, VOXPRO_CONNECTION));
+}
+
 HRESULT CVoxProComm::GetSensorStatus(ULONG& status)
 {
-    std::unique_ptr<CVOXSensor> sensor(new (std::nothrow) CVOXSensor(this, VOXPRO_CONNECTION));
+    const std::unique_ptr<CVOXSensor> sensor = NewStatusSensor();
     // Without the temporary sensor there is no status: a failure, not a success with the status
     // left unwritten.
     if (sensor == nullptr)

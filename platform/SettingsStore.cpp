@@ -12,6 +12,7 @@
 // cannot be used is renamed aside (never overwritten) before another process can replace it.
 #include "platform/SettingsStore.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -83,16 +84,36 @@ namespace fs = std::filesystem;
 // Far more than any settings hive holds; a larger file is not one of ours.
 constexpr size_t kMaxHiveBytes = 16u << 20;
 
+// Hashes and compares names as their case folding would, without making the folded copy: a lookup
+// runs before every transaction and must not allocate.
+struct FoldedHash
+{
+    using is_transparent = void;
+    size_t operator()(std::u16string_view name) const
+    {
+        uint64_t hash = 0xcbf29ce484222325ull; // FNV-1a
+        for (char16_t unit : name)
+            hash = (hash ^ FoldCase(unit)) * 0x100000001b3ull;
+        return static_cast<size_t>(hash);
+    }
+};
+
+struct FoldedEqual
+{
+    using is_transparent = void;
+    bool operator()(std::u16string_view a, std::u16string_view b) const { return EqualsIgnoreCase(a, b); }
+};
+
 struct Node
 {
     std::u16string name;
     std::vector<std::unique_ptr<Node>> children;
-    std::unordered_map<std::u16string, Node*> childIndex; // folded name -> child
+    std::unordered_map<std::u16string, Node*, FoldedHash, FoldedEqual> childIndex; // by name
     std::vector<std::pair<std::u16string, RegValue>> values;
 
     Node* Child(std::u16string_view childName) const
     {
-        auto found = childIndex.find(FoldCase(childName));
+        auto found = childIndex.find(childName);
         return found == childIndex.end() ? nullptr : found->second;
     }
 
@@ -103,14 +124,14 @@ struct Node
         auto child = std::make_unique<Node>();
         child->name = childName;
         Node* raw = child.get();
-        childIndex.emplace(FoldCase(childName), raw);
+        childIndex.emplace(child->name, raw);
         children.push_back(std::move(child));
         return raw;
     }
 
     bool RemoveChild(std::u16string_view childName)
     {
-        auto found = childIndex.find(FoldCase(childName));
+        auto found = childIndex.find(childName);
         if (found == childIndex.end())
             return false;
         Node* doomed = found->second;
@@ -127,6 +148,14 @@ struct Node
         return nullptr;
     }
 };
+
+// Any change of what this process holds of a hive advances it (see CacheVersion).
+std::atomic<uint64_t> g_cacheVersion{1};
+
+void CacheChanged()
+{
+    g_cacheVersion.fetch_add(1, std::memory_order_release);
+}
 
 // The identity of a hive file as far as change detection needs it.
 struct FileStamp
@@ -149,8 +178,12 @@ struct HiveState
     const char* fileName;
     std::u16string_view rootName;
 
+    // Found once: every call looks at the file, and building its path each time would cost more
+    // than the look itself.
     bool dirKnown = false;
     fs::path dir;
+    fs::path path;
+    fs::path lockPath;
 
     Node root;
     bool cached = false;     // root matches the file named by fileExists / stamp
@@ -163,17 +196,27 @@ struct HiveState
 
     std::string lastProblem;
 
-    fs::path Dir()
+    const fs::path& Dir()
     {
         if (!dirKnown)
         {
             dir = ConfigDir();
+            path = dir / fileName;
+            lockPath = dir / (std::string(fileName) + ".lock");
             dirKnown = true;
         }
         return dir;
     }
-    fs::path Path() { return Dir() / fileName; }
-    fs::path LockPath() { return Dir() / (std::string(fileName) + ".lock"); }
+    const fs::path& Path()
+    {
+        Dir();
+        return path;
+    }
+    const fs::path& LockPath()
+    {
+        Dir();
+        return lockPath;
+    }
 
     void Forget()
     {
@@ -184,6 +227,7 @@ struct HiveState
         cached = false;
         fileExists = false;
         stamp = {};
+        CacheChanged();
     }
 
     void Reset()
@@ -191,6 +235,8 @@ struct HiveState
         Forget();
         dirKnown = false;
         dir.clear();
+        path.clear();
+        lockPath.clear();
         blocked = false;
         blockedStamp = {};
         lastProblem.clear();
@@ -421,7 +467,7 @@ void Load(HiveState& h)
 // Brings the cache in step with the file. `lock` is the hive lock when the caller holds it.
 void Refresh(HiveState& h, const CFileLock* lock)
 {
-    const fs::path path = h.Path();
+    const fs::path& path = h.Path();
     struct stat st
     {
     };
@@ -479,11 +525,15 @@ std::vector<std::u16string_view> SplitKey(std::u16string_view key)
 Node* Find(Node& root, std::u16string_view key)
 {
     Node* node = &root;
-    for (auto part : SplitKey(key))
+    size_t start = 0;
+    while (node != nullptr && start < key.size())
     {
-        node = node->Child(part);
-        if (!node)
-            return nullptr;
+        size_t end = key.find(u'\\', start);
+        if (end == std::u16string_view::npos)
+            end = key.size();
+        if (end > start)
+            node = node->Child(key.substr(start, end - start));
+        start = end + 1;
     }
     return node;
 }
@@ -594,6 +644,7 @@ bool Save(HiveState& h)
     h.fileExists = true;
     h.stamp = FileStamp::Of(st);
     h.cached = true;
+    CacheChanged();
     return true;
 }
 
@@ -684,34 +735,46 @@ bool KeyExists(Hive hive, std::u16string_view key)
     return Read(hive, [&](Node& root) { return Find(root, key) != nullptr; });
 }
 
-std::optional<RegValue> GetValue(Hive hive, std::u16string_view key, std::u16string_view name)
+// Runs `take` on the stored value, if there is one, under the process lock.
+template <typename F>
+auto ReadValue(Hive hive, std::u16string_view key, std::u16string_view name, F&& take)
 {
     return Read(hive,
-                [&](Node& root) -> std::optional<RegValue>
+                [&](Node& root) -> decltype(take(std::declval<const RegValue&>()))
                 {
                     Node* node = Find(root, key);
-                    if (!node)
+                    const RegValue* value = node != nullptr ? node->Value(name) : nullptr;
+                    if (value == nullptr)
                         return std::nullopt;
-                    if (const RegValue* value = node->Value(name))
-                        return *value;
-                    return std::nullopt;
+                    return take(*value);
                 });
+}
+
+std::optional<RegValue> GetValue(Hive hive, std::u16string_view key, std::u16string_view name)
+{
+    return ReadValue(hive, key, name, [](const RegValue& value) -> std::optional<RegValue> { return value; });
 }
 
 std::optional<uint32_t> GetDword(Hive hive, std::u16string_view key, std::u16string_view name)
 {
-    auto value = GetValue(hive, key, name);
-    if (!value || value->type != RegType::Dword)
-        return std::nullopt;
-    return static_cast<uint32_t>(value->number);
+    return ReadValue(hive, key, name,
+                     [](const RegValue& value) -> std::optional<uint32_t>
+                     {
+                         if (value.type != RegType::Dword)
+                             return std::nullopt;
+                         return static_cast<uint32_t>(value.number);
+                     });
 }
 
 std::optional<std::u16string> GetString(Hive hive, std::u16string_view key, std::u16string_view name)
 {
-    auto value = GetValue(hive, key, name);
-    if (!value || value->type != RegType::String)
-        return std::nullopt;
-    return std::move(value->text);
+    return ReadValue(hive, key, name,
+                     [](const RegValue& value) -> std::optional<std::u16string>
+                     {
+                         if (value.type != RegType::String)
+                             return std::nullopt;
+                         return value.text;
+                     });
 }
 
 bool CreateKey(Hive hive, std::u16string_view key)
@@ -818,6 +881,11 @@ std::vector<std::pair<std::u16string, RegValue>> EnumValues(Hive hive, std::u16s
                         values = node->values;
                     return values;
                 });
+}
+
+uint64_t CacheVersion()
+{
+    return g_cacheVersion.load(std::memory_order_acquire);
 }
 
 std::string LastProblem(Hive hive)

@@ -6,10 +6,12 @@
 // empty parts (doubled or outer backslashes) are ignored and "" is the hive's root. Key and value
 // names compare without regard to case (simple case folding of the BMP, see CaseFold.h) and keep
 // the spelling they were created with; "" names a key's default value. Values are typed: a string
-// is never read as a DWORD. Every call sees what other threads and processes have written (the file
-// is read again when its inode, size or modification time changed); writes are atomic (temporary
-// file in the same folder, fsync, rename) and serialised between threads and, through an flock on
-// "<hive>.lock" beside the file, between processes; each write starts from the file as it is then.
+// is never read as a DWORD. Every call sees what other threads and processes have written (one stat
+// of the file per call; it is read again when its inode, size or modification time changed), and a
+// read allocates nothing but the value it returns (GetDword and KeyExists nothing at all, once the
+// hive has been looked at); writes are atomic (temporary file in the same folder, fsync, rename)
+// and serialised between threads and, through an flock on "<hive>.lock" beside the file, between
+// processes; each write starts from the file as it is then.
 // A hive file that cannot be read or parsed, or that holds keys of the other hive, is renamed to
 // "<hive>.broken-<UTC time>" (never replacing an earlier one), reported on standard error and
 // through LastProblem(), and the hive starts empty; the other hive is not affected. If it cannot
@@ -82,6 +84,11 @@ bool DeleteKey(Hive hive, std::u16string_view key); // with everything below it;
 // Names as stored (original case), in file order.
 std::vector<std::u16string> EnumSubKeys(Hive hive, std::u16string_view key);
 std::vector<std::pair<std::u16string, RegValue>> EnumValues(Hive hive, std::u16string_view key);
+
+// A number that changes whenever what this process holds of either hive may have changed: a write
+// by this process, a file found changed by a call, a reset. A caller that keeps values it read can
+// compare it instead of reading again; it is one atomic load.
+uint64_t CacheVersion();
 
 // The most recent load or save problem of a hive ("" when none since the last ResetForTests), for
 // tests and diagnostics.

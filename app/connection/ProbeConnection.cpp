@@ -289,6 +289,12 @@ CProbeConnection::DeviceRef CProbeConnection::HoldProbe()
     return DeviceRef(probe);
 }
 
+void CProbeConnection::SetSlaveId(const SlaveIdInfo& slaveId)
+{
+    CScopedLock lock(m_Lock);
+    m_SlaveId = slaveId;
+}
+
 NVSystem::CDeviceComm* CProbeConnection::AcquireProbe()
 {
     CScopedLock lock(m_Lock);
@@ -417,7 +423,7 @@ void SetSkinModelNameLookup(SkinModelNameLookup lookup)
     g_SkinModelNameLookup.store(lookup);
 }
 
-CWideString FormatErrorCodeText(const char16_t* text, HRESULT code)
+CWideString FormatTextWithErrorCode(const char16_t* text, HRESULT code)
 {
     return CWideString(u"%s (error code 0x%08X)", text != nullptr ? text : u"", static_cast<uint32_t>(code));
 }

@@ -88,6 +88,8 @@ public:
     platform::CCriticalSection& GetLock() { return m_Lock; }
     // A copy of the connected device's identity record (the empty record while none).
     SlaveIdInfo GetSlaveId();
+    // Replaces the identity record (after a firmware update has changed what the probe reports).
+    void SetSlaveId(const SlaveIdInfo& slaveId);
 
     // The link, without references: valid on the user-interface thread while connected, and for a
     // worker while it is counted busy.
@@ -208,7 +210,7 @@ using SkinModelNameLookup = CWideString (*)(USHORT deviceType);
 void SetSkinModelNameLookup(SkinModelNameLookup lookup);
 
 // "%s (error code 0x%08X)".
-CWideString FormatErrorCodeText(const char16_t* text, HRESULT code);
+CWideString FormatTextWithErrorCode(const char16_t* text, HRESULT code);
 
 // The window that message boxes of this layer belong to (an opaque handle, null for none); the
 // main window sets itself while it lives.

@@ -202,9 +202,9 @@ TEST_F(ProbeConnectionTest, ResetCommBringsTheProbeToTheFactorySettingsOnlyWhile
 
 TEST(ErrorCodeText, NamesTheCodeInHexadecimal)
 {
-    EXPECT_EQ(
-        Text(FormatErrorCodeText(u"Failed to read negative VOX handling register", ResultCode(0x81010004u))),
-        u"Failed to read negative VOX handling register (error code 0x81010004)");
+    EXPECT_EQ(Text(FormatTextWithErrorCode(u"Failed to read negative VOX handling register",
+                                           ResultCode(0x81010004u))),
+              u"Failed to read negative VOX handling register (error code 0x81010004)");
 }
 
 } // namespace

@@ -132,7 +132,10 @@ HRESULT ScriptedTransport::Write(const CByteBuffer& data, ULONG)
 HRESULT ScriptedTransport::Read(ULONG, CByteBuffer& buffer, ULONG, CTransferControl*)
 {
     const Answer answer = std::exchange(m_Pending, Answer{});
-    buffer = ToBuffer(answer.bytes);
+    if (appendingReads)
+        buffer.Append(static_cast<uint32_t>(answer.bytes.size()), answer.bytes.data());
+    else
+        buffer = ToBuffer(answer.bytes);
     return answer.result;
 }
 

@@ -108,6 +108,8 @@ public:
 
     std::vector<Bytes> written;
     HRESULT writeResult = S_OK;
+    // A read that appends to what the buffer holds, as the modem's does.
+    bool appendingReads = false;
 
     bool IsValid() const override { return true; }
     HRESULT Close() override { return S_OK; }

@@ -74,65 +74,61 @@ TEST_F(NetworkLine, SharesThePortsLineAndSetsItsFraming)
     EXPECT_TRUE(Port().IsOpen());
 }
 
-// Device objects as the device library would answer for them: an address, and a log of detaches.
-struct FakeDevice
+// Device objects as the device library would answer for them: an address, and a log of the
+// detaches with whether the network still carried its signature when it called.
+struct FakeDevice : NVSystem::ILinkedDevice
 {
+    FakeDevice(USHORT address_, std::vector<USHORT>& order_) : address(address_), order(order_) {}
+    virtual ~FakeDevice() = default;
+    USHORT GetAddress() const override { return address; }
+    HRESULT DetachCommLink(CModbusComm* network) override
+    {
+        detaches.emplace_back(network, network->IsTagged());
+        order.push_back(address);
+        return S_OK;
+    }
     USHORT address;
+    std::vector<USHORT>& order;
+    std::vector<std::pair<CModbusComm*, bool>> detaches;
 };
-std::vector<std::pair<FakeDevice*, CModbusComm*>> g_Detached;
-
-NVSystem::CDeviceComm* AsDevice(FakeDevice& device)
-{
-    return reinterpret_cast<NVSystem::CDeviceComm*>(&device);
-}
 
 class DeviceList : public ::testing::Test
 {
 protected:
-    DeviceList()
-    {
-        g_Detached.clear();
-        SetDeviceLinkOperations({[](NVSystem::CDeviceComm* d)
-                                 { return reinterpret_cast<FakeDevice*>(d)->address; },
-                                 [](NVSystem::CDeviceComm* d, CModbusComm* network)
-                                 {
-                                     g_Detached.emplace_back(reinterpret_cast<FakeDevice*>(d), network);
-                                     return S_OK;
-                                 }});
-    }
-    ~DeviceList() override { SetDeviceLinkOperations({}); }
-
     QuickTunables m_tunables;
 };
 
 TEST_F(DeviceList, RemovingADeviceKeepsTheOthersInOrderAndStopsWakingItsAddress)
 {
     NetworkPtr network(CModbusComm::Create());
-    FakeDevice first{5}, second{7}, unlinked{255}, stray{9}, odd{300};
+    std::vector<USHORT> order;
+    FakeDevice first{5, order}, second{7, order}, unlinked{255, order}, stray{9, order}, odd{300, order};
     for (FakeDevice* device : {&first, &second, &unlinked, &odd})
-        ASSERT_EQ(network->AddDevice(AsDevice(*device)), S_OK);
+        ASSERT_EQ(network->AddDevice(device), S_OK);
     EXPECT_EQ(network->AddDevice(nullptr), E_POINTER);
 
-    EXPECT_EQ(network->RemoveDevice(AsDevice(stray)), S_OK);
+    EXPECT_EQ(network->RemoveDevice(&stray), S_OK);
     EXPECT_EQ(network->GetDeviceEOS(9), 5000);
     EXPECT_EQ(network->SetDeviceEOS(256, 100), MODBUSCOMM_E_INVALID_ADDRESS);
-    EXPECT_EQ(network->RemoveDevice(AsDevice(first)), S_OK);
+    EXPECT_EQ(network->RemoveDevice(&first), S_OK);
     EXPECT_EQ(network->GetDeviceEOS(5), 65535);
-    EXPECT_EQ(network->RemoveDevice(AsDevice(unlinked)), S_OK); // the wake-up table has address 255
+    EXPECT_EQ(network->RemoveDevice(&unlinked), S_OK); // the wake-up table has address 255
     EXPECT_EQ(network->GetDeviceEOS(255), 65535);
     EXPECT_EQ(network->GetDeviceEOS(254), 5000);
-    EXPECT_EQ(network->RemoveDevice(AsDevice(odd)), MODBUSCOMM_E_INVALID_ADDRESS);
+    EXPECT_EQ(network->RemoveDevice(&odd), MODBUSCOMM_E_INVALID_ADDRESS);
     ASSERT_EQ(network->GetDeviceCount(), 2u);
-    EXPECT_EQ(network->GetDevice(0), AsDevice(second));
-    EXPECT_EQ(network->GetDevice(1), AsDevice(odd));
+    EXPECT_EQ(network->GetDevice(0), &second);
+    EXPECT_EQ(network->GetDevice(1), &odd);
     EXPECT_EQ(network->GetDevice(2), nullptr);
 
-    // The last reference tells the devices still listed to let go, in list order.
+    // The last reference tells the devices still listed to let go, in list order, as a network
+    // that takes nothing back any more; the others hear nothing.
     CModbusComm* raw = network.release();
     EXPECT_EQ(raw->Release(), 0u);
-    ASSERT_EQ(g_Detached.size(), 2u);
-    EXPECT_EQ(g_Detached[0], std::make_pair(&second, raw));
-    EXPECT_EQ(g_Detached[1], std::make_pair(&odd, raw));
+    const std::vector<std::pair<CModbusComm*, bool>> once{{raw, false}};
+    EXPECT_EQ(second.detaches, once);
+    EXPECT_EQ(odd.detaches, once);
+    EXPECT_EQ(order, (std::vector<USHORT>{7, 300}));
 }
 
 } // namespace

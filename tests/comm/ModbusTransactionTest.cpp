@@ -4,8 +4,10 @@
 #include <thread>
 #include <tuple>
 
+#include "foundation/ErrorTable.h"
 #include "foundation/ResultCodes.h"
 #include "platform/Clock.h"
+#include "platform/Utf.h"
 #include "tests/comm/CommTestSupport.h"
 #include "tools/probe-sim/Instrument.h"
 
@@ -67,6 +69,22 @@ TEST_F(Transaction, AnExceptionEndsAtOnceAndABusyDeviceIsWaitedFor)
     EXPECT_EQ(Read(0), S_OK);
     EXPECT_EQ(m_value, 0x1234);
     EXPECT_EQ(ReceivedFor(kSlave), 4u);
+}
+
+TEST_F(Transaction, TheMakersExceptionsEndAtOnceWithCodesOfTheirOwn)
+{
+    StartLine();
+    for (const uint8_t code : {0x94, 0x95, 0x96, 0x97, 0xA0, 0xA1, 0xA2, 0xA3, 0xA4})
+    {
+        SCOPED_TRACE(+code);
+        Sim().Faults().Queue(Fault::Refused(static_cast<probesim::ExceptionCode>(code)));
+        const HRESULT expected = MODBUSCOMM_E_EXCEPTION_BASE + code;
+        EXPECT_EQ(Read(3), expected);
+        EXPECT_STRNE(platform::Utf16ToUtf8(LookupErrorText(static_cast<uint32_t>(expected))).c_str(),
+                     "Unknown Error");
+    }
+    EXPECT_EQ(ReceivedFor(kSlave), 9u);
+    EXPECT_EQ(Statistics()[MODBUS_STAT_EXCEPTIONS], 9u);
 }
 
 TEST_F(Transaction, MissingAndDamagedRepliesAreRetried)
@@ -222,6 +240,27 @@ TEST(ScriptedLine, WriteAndReadFailuresAreCountedAndRetried)
     EXPECT_EQ(std::vector<ULONG>(counters, counters + MODBUS_STAT_COUNT), expected);
     EXPECT_EQ(line->written.size(), 3u);
     EXPECT_EQ(line->written[0], WithCrc({1, 3, 0, 0, 0, 1}));
+}
+
+TEST(ScriptedLine, ARetryJudgesOnlyTheBytesOfItsOwnAttempt)
+{
+    QuickTunables tunables;
+    NetworkPtr network(CModbusComm::Create());
+    int attempt = 0;
+    auto* line = new ScriptedTransport(NVTools::IOCONNECTION_SERIAL,
+                                       [&](const Bytes&)
+                                       {
+                                           Bytes reply = WithCrc({1, 3, 2, 0x12, 0x34});
+                                           if (attempt++ == 0)
+                                               reply.back() ^= 0xFF; // damaged: retried
+                                           return ScriptedTransport::Answer{reply, S_OK};
+                                       });
+    line->appendingReads = true;
+    ASSERT_EQ(network->AttachTransport(line), S_OK);
+    USHORT value = 0;
+    EXPECT_EQ(network->ReadUShort(1, 40001, value, 10, 1), S_OK);
+    EXPECT_EQ(value, 0x1234);
+    EXPECT_EQ(attempt, 2);
 }
 
 } // namespace

@@ -103,26 +103,26 @@ TEST_F(Registers, TheRegisterClassPicksTheFunctionAndTypedValuesFollowTheWordOrd
     EXPECT_TRUE(text.IsEmpty());
 }
 
-TEST_F(Registers, AReplyWithOtherThanTheRegistersAskedForFails)
+TEST_F(Registers, AShortReplyFailsAValueAndEndsABlockRead)
 {
-    // A well-formed reply that carries one register, whatever was asked.
-    Sim().Model().SetFunctionHandler(3,
-                                     [](const probesim::Adu&) {
-                                         return probesim::Reply::WithData({2, 0x12, 0x34});
-                                     });
+    // Well formed, one register short of what each read asks.
+    Sim().Faults().SetPersistent(probesim::Fault::Short(2));
     ULONG u32 = 7;
     EXPECT_EQ(Network().ReadULong(kSlave, 40001, u32, kTimeoutMs, 0), MODBUSCOMM_E_INVALID_RESPONSE_LENGTH);
     EXPECT_EQ(u32, 7u);
-    EXPECT_EQ(Network().ReadRegisterBlocks(kSlave, m_data, kTimeoutMs, 0, 1024, Blocks({{40001, 2}})),
-              MODBUSCOMM_E_INVALID_RESPONSE_LENGTH);
-    EXPECT_EQ(m_data.GetLength(), 0u);
-    Sim().Model().SetFunctionHandler(3, [](const probesim::Adu&) { return probesim::Reply::WithData({0}); });
     USHORT u16 = 7;
     EXPECT_EQ(Network().ReadUShort(kSlave, 40001, u16, kTimeoutMs, 0), MODBUSCOMM_E_INVALID_RESPONSE_LENGTH);
     EXPECT_EQ(u16, 7);
-    EXPECT_EQ(Network().ReadRegisters(kSlave, 40001, 1, m_data, kTimeoutMs, 0),
-              MODBUSCOMM_E_INVALID_RESPONSE_LENGTH);
-    EXPECT_EQ(m_data.GetLength(), 0u);
+    // The registers themselves come as sent: their reader judges them.
+    ASSERT_EQ(Network().ReadRegisters(kSlave, 40001, 2, m_data, kTimeoutMs, 0), S_OK);
+    EXPECT_EQ(ToBytes(m_data), (Bytes{0x01, 0x00}));
+    // A short run ends a block read: what follows would not be where its reader looks.
+    Sim().Log().Clear();
+    ASSERT_EQ(
+        Network().ReadRegisterBlocks(kSlave, m_data, kTimeoutMs, 0, 20, Blocks({{40001, 7}, {40050, 1}})),
+        S_OK);
+    EXPECT_EQ(m_data.GetLength(), 12u);
+    EXPECT_EQ(Requests(), (std::vector<Bytes>{{3, 0, 0, 7}}));
 }
 
 TEST_F(Registers, BlocksAreMergedWithinThePacketLimit)
@@ -154,30 +154,53 @@ TEST_F(Registers, BlocksAreMergedWithinThePacketLimit)
     EXPECT_EQ(m_data.GetLength(), 14u);
 }
 
-TEST(ScriptedLine, ATcpLineDoesNotRepeatTheLastMergedRequest)
+// A network on a TCP/IP line whose device answers every register read with `extra` registers more
+// than it asked, each 0xABAB; the transport keeps the requests written.
+class TcpRegisterLine : public ::testing::Test
 {
-    QuickTunables tunables;
-    NetworkPtr network(CModbusComm::Create());
-    auto* line = new ScriptedTransport(NVTools::IOCONNECTION_IP,
-                                       [](const Bytes& request)
-                                       {
-                                           const uint8_t count = request.at(11);
-                                           Bytes pdu(2 + 2u * count, 0xAB);
-                                           pdu[0] = 3;
-                                           pdu[1] = static_cast<uint8_t>(2 * count);
-                                           return ScriptedTransport::Answer{TcpReply(request, pdu), S_OK};
-                                       });
-    ASSERT_EQ(network->AttachTransport(line), S_OK);
-    ASSERT_EQ(network->SetTransmissionMode(2), S_OK);
+protected:
+    ScriptedTransport& Start(int extra)
+    {
+        auto* line = new ScriptedTransport(NVTools::IOCONNECTION_IP,
+                                           [extra](const Bytes& request)
+                                           {
+                                               const auto count =
+                                                   static_cast<uint8_t>(request.at(11) + extra);
+                                               Bytes pdu(2 + 2u * count, 0xAB);
+                                               pdu[0] = 3;
+                                               pdu[1] = static_cast<uint8_t>(2 * count);
+                                               return ScriptedTransport::Answer{TcpReply(request, pdu), S_OK};
+                                           });
+        EXPECT_EQ(m_network->AttachTransport(line), S_OK);
+        EXPECT_EQ(m_network->SetTransmissionMode(2), S_OK);
+        return *line;
+    }
+
+    QuickTunables m_tunables;
+    NetworkPtr m_network{CModbusComm::Create()};
+    CByteBuffer m_data;
+};
+
+TEST_F(TcpRegisterLine, DoesNotRepeatTheLastMergedRequest)
+{
+    ScriptedTransport& line = Start(0);
     const auto blocks = Blocks({{40001, 10}, {40011, 10}});
-    CByteBuffer data;
-    ASSERT_EQ(network->ReadRegisterBlocks(1, data, 100, 0, 1024, blocks), S_OK);
-    ASSERT_EQ(network->ReadRegisterBlocks(1, data, 100, 0, 1024, blocks), S_OK);
-    EXPECT_EQ(data.GetLength(), 40u);
+    ASSERT_EQ(m_network->ReadRegisterBlocks(1, m_data, 100, 0, 1024, blocks), S_OK);
+    ASSERT_EQ(m_network->ReadRegisterBlocks(1, m_data, 100, 0, 1024, blocks), S_OK);
+    EXPECT_EQ(m_data.GetLength(), 40u);
     std::vector<uint8_t> counts;
-    for (const Bytes& request : line->written)
+    for (const Bytes& request : line.written)
         counts.push_back(request.at(11));
     EXPECT_EQ(counts, (std::vector<uint8_t>{20, 10, 10}));
+}
+
+TEST_F(TcpRegisterLine, MoreRegistersThanAskedAreNotTakenForThem)
+{
+    Start(1);
+    EXPECT_EQ(m_network->ReadRegisterBlocks(1, m_data, 100, 0, 1024, Blocks({{40001, 2}})),
+              MODBUSCOMM_E_INVALID_RESPONSE_LENGTH);
+    USHORT value = 0;
+    EXPECT_EQ(m_network->ReadUShort(1, 40001, value, 100, 0), MODBUSCOMM_E_INVALID_RESPONSE_LENGTH);
 }
 
 // --- the maker's file functions -----------------------------------------------------------------

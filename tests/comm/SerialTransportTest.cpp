@@ -3,7 +3,9 @@
 // end-of-frame rules, time-outs, cancellation and hang-up.
 #include <atomic>
 #include <cerrno>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <poll.h>
 #include <sstream>
 #include <thread>
@@ -194,13 +196,17 @@ TEST_F(SerialTransportTest, APseudoTerminalKeepsTheRequestedSettingsAsItsOwn)
 
 TEST_F(SerialTransportTest, AnRtuFrameEndsAtTheFirstLongSilenceOrTheCount)
 {
+    // Each gap at least 100 ms from the silence, so that a busy machine that holds the simulator
+    // up for a while cannot turn one into the other.
+    constexpr auto kWideSilence = std::chrono::milliseconds(120);
+    SetTunable(u"RTUInterCharacter TO", static_cast<uint32_t>(kWideSilence.count()));
     const USHORT number = StartSimulator();
     CByteBuffer reply;
     Sim().Faults().Queue(probesim::Fault::Gap(3, 5ms)); // shorter than the silence: one frame
     ASSERT_EQ(Exchange(100, reply), S_OK);
     EXPECT_EQ(ToBytes(reply), kRtuReply);
 
-    Sim().Faults().Queue(probesim::Fault::Gap(3, std::chrono::milliseconds(3 * kSilenceMs)));
+    Sim().Faults().Queue(probesim::Fault::Gap(3, 2 * kWideSilence));
     ASSERT_EQ(Exchange(100, reply), S_OK);
     EXPECT_EQ(ToBytes(reply), (Bytes{0x01, 0x03, 0x02}));
     ASSERT_EQ(m_port.Read(100, reply, 2000, nullptr), S_OK); // the rest is the next frame
@@ -220,7 +226,7 @@ TEST_F(SerialTransportTest, AnRtuFrameEndsAtTheFirstLongSilenceOrTheCount)
     m_port.Close();
     CSerialComm countOnly;
     ASSERT_EQ(countOnly.Open(number), S_OK);
-    Sim().Faults().Queue(probesim::Fault::Gap(2, std::chrono::milliseconds(2 * kSilenceMs)));
+    Sim().Faults().Queue(probesim::Fault::Gap(2, 2 * kWideSilence));
     ASSERT_EQ(countOnly.Write(ToBuffer(kRtuRequest), 0), S_OK);
     ASSERT_EQ(countOnly.Read(static_cast<ULONG>(kRtuReply.size()), reply, 2000, nullptr), S_OK);
     EXPECT_EQ(ToBytes(reply), kRtuReply);
@@ -273,9 +279,11 @@ TEST_F(SerialTransportTest, ALineThatNeverFallsSilentCannotGrowTheBufferOrHoldTh
                     (void)!write(pty.MasterFd(), chunk.data(), chunk.size());
             }
         });
+    // The cap ends the read as a failure: a cut-off frame must not pass for a whole one.
     CByteBuffer reply;
-    ASSERT_EQ(m_port.Read(20, reply, 5000, nullptr), S_OK);
+    ASSERT_EQ(m_port.Read(20, reply, 5000, nullptr), SERIALCOMM_E_READ);
     EXPECT_EQ(reply.GetLength(), NVTools::SERIAL_MAX_FRAME_BYTES);
+    EXPECT_EQ(m_port.GetLastErrorCode(), static_cast<ULONG>(EMSGSIZE));
 
     // The drain of a purge gives up on it too.
     const uint64_t start = platform::GetTickCount64();
@@ -306,12 +314,17 @@ TEST_F(SerialTransportTest, AReadEndsWhenCancelledClosedOrHungUp)
     canceller.join();
     EXPECT_LT(platform::GetTickCount64() - start, 2000u);
 
-    // Closing the line from another thread ends a running read the same way.
+    // Closing the line from another thread ends a running read the same way; the close says first
+    // that it closes, then that it found the read running.
+    const std::filesystem::path trace = testsupport::ProcessTempDir() / "close-trace.txt";
+    ULONG traceId = 0;
+    ASSERT_EQ(m_port.OpenTraceLog(trace.u16string().c_str(), &traceId), S_OK);
     CSerialComm other(m_port);
     std::thread closer(
-        [&other]
+        [&]
         {
-            platform::SleepMs(50);
+            while (!Line().IsActive())
+                std::this_thread::yield();
             other.Close();
         });
     start = platform::GetTickCount64();
@@ -319,6 +332,14 @@ TEST_F(SerialTransportTest, AReadEndsWhenCancelledClosedOrHungUp)
     closer.join();
     EXPECT_TRUE(closed == SERIALCOMM_E_READ_CANCELLED || closed == SERIALCOMM_E_PORT_CLOSED) << closed;
     EXPECT_LT(platform::GetTickCount64() - start, 2000u);
+    m_port.CloseTraceLog();
+    std::ifstream in(trace);
+    const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const size_t closing = text.find("Closing Port: ");
+    const size_t waiting = text.find("IO is active - waiting for completion: ");
+    ASSERT_NE(closing, std::string::npos);
+    ASSERT_NE(waiting, std::string::npos);
+    EXPECT_LT(closing, waiting);
 
     // The other end going away is a read failure, at once.
     auto pty = std::make_unique<probesim::PseudoTerminal>();

@@ -50,10 +50,19 @@ TEST_F(RegisterCache, UpdateCacheReadsTheReservedBlockAndTheStatusAgainOnlyWhenI
     Got(&CDeviceComm::GetGoodMsgCounter);
     EXPECT_EQ(ReadsSinceMark().size(), 2u);
 
-    // A failed refresh fails the cached getters.
+    // A status block that comes short is named as the status refresh names it; a short register
+    // value as the typed reads name it.
     m_clock.Advance(10000);
-    Sim().Faults().SetPersistent(probesim::Fault::NoReply());
+    Sim().Faults().Queue(probesim::Fault::Short(2));
     ULONG status = 7;
+    EXPECT_EQ(Device().GetDeviceStatus(status), E_BUFFER_EXTRACTION_OVERRUN);
+    Sim().Faults().Queue(probesim::Fault::Short(2));
+    ULONG counter = 0;
+    EXPECT_EQ(Device().GetGoodMsgCounter(counter), MODBUSCOMM_E_INVALID_RESPONSE_LENGTH);
+
+    // A failed refresh fails the cached getters.
+    Sim().Faults().SetPersistent(probesim::Fault::NoReply());
+    status = 7;
     EXPECT_EQ(Device().GetDeviceStatus(status), SERIALCOMM_E_READ_TIMEOUT);
     EXPECT_EQ(status, 0u);
 }

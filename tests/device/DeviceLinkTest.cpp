@@ -65,6 +65,16 @@ TEST_F(DeviceLink, ReferencesAndTheNetworkHeldWhileLinkedAndDetachOrTheLastRelea
     EXPECT_EQ(Network().GetDeviceCount(), 0u);
     EXPECT_EQ(Network().AddRef(), 2u);
     Network().Release();
+
+    // A network whose last reference goes while a device is still listed tells the device to let
+    // go: the device forgets it, and gives nothing back to it then or when it goes itself.
+    StartAttached({.deviceType = 12});
+    CModbusComm* network = m_network.release();
+    network->Release(); // the test's reference
+    network->Release(); // the device's, taken from behind its back
+    EXPECT_EQ(Device().GetModbusComm(), nullptr);
+    EXPECT_EQ(Device().GetDeviceStatus(status), MODBUSCOMM_E_NO_CONNECTION);
+    m_device.reset();
 }
 
 TEST_F(DeviceLink, AttachRefusesBadArgumentsAndASecondLinkAndReturnsAFailedReadAndTakesBootCode)

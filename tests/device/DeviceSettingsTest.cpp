@@ -13,6 +13,7 @@
 #include "tests/support/Bytes.h"
 #include "tools/probe-sim/DeviceCommands.h"
 #include "tools/probe-sim/InstrumentRegisters.h"
+#include "tools/probe-sim/OpticalDoSensor.h"
 
 namespace devicetest
 {
@@ -362,6 +363,30 @@ TEST_F(SettingsRegisters, TheAnalogOutputOfEachMapGeneration)
     EXPECT_EQ(Device().SetAnalogScaling(20.0f, 20.0f), MODBUSCOMM_E_INVALID_ANALOG_SCALE);
     EXPECT_EQ(FramesSinceMark(), 0u);
 
+    // A write refused half-way leaves the scaling that was there, not the lowest float at 4 mA.
+    for (const uint16_t refused : {49503, 49505})
+    {
+        SCOPED_TRACE(refused);
+        const int hook = Probe().Registers().AddWriteHook(
+            refused, 2,
+            [refused](probesim::RegisterModel&, const probesim::RegisterWrite& write)
+            {
+                const bool refuse = write.first == refused && write.values == Words(30.0f);
+                return refuse ? std::optional(probesim::ExceptionCode::SlaveDeviceFailure) : std::nullopt;
+            });
+        Mark();
+        const bool fullRefused = refused == 49503;
+        EXPECT_EQ(Device().SetAnalogScaling(fullRefused ? 30.0f : 40.0f, fullRefused ? 5.0f : 30.0f),
+                  ResultCode(0x81010004u));
+        Probe().Registers().RemoveHook(hook);
+        ASSERT_EQ(Device().GetAnalogScaling(full, zero), S_OK);
+        EXPECT_EQ(std::make_pair(full, zero), std::make_pair(20.0f, 4.0f));
+        const std::vector<RegisterWrite> writes = WritesSinceMark();
+        ASSERT_GE(writes.size(), 2u);
+        EXPECT_EQ(std::vector<RegisterWrite>(writes.end() - 2, writes.end()),
+                  (std::vector<RegisterWrite>{{kSlave, 49503, Words(20.0f)}, {kSlave, 49505, Words(4.0f)}}));
+    }
+
     // Version 1 has the interfaces without asking, no sensor number and no switch.
     StartAttached({.deviceType = 12, .registerMapVersion = 1});
     EXPECT_TRUE(Device().IsSdi12Supported());
@@ -375,6 +400,13 @@ TEST_F(SettingsRegisters, TheAnalogOutputOfEachMapGeneration)
     EXPECT_EQ(std::make_tuple(sensor, parameter, Got(&CDeviceComm::GetAnalogOutputState)),
               std::make_tuple(USHORT{1}, USHORT{3}, ULONG{1}));
     EXPECT_EQ(ReadsSinceMark(), std::vector<RegisterRead>({{kSlave, 40115, 1}}));
+    // Its sensor answers beside the analog registers.
+    Probe().Sensors().Add(1, probesim::OpticalDoSensor(77));
+    sSensorInfo info;
+    ASSERT_EQ(Device().GetSensorInfo(1, info), S_OK);
+    EXPECT_EQ(info.SerialNumber, 77u);
+    ASSERT_EQ(Device().GetAnalogParameter(sensor, parameter), S_OK);
+    EXPECT_EQ(parameter, 3);
 }
 
 } // namespace

@@ -99,7 +99,7 @@ void DeviceOnSimulator::StopLine()
 void DeviceOnSimulator::StartLine(probesim::InstrumentConfig config)
 {
     StopLine();
-    config.sleeps = false;
+    config.sleeps = m_bInstrumentSleeps;
     const probesim::FramingMode mode = config.line ? config.line->mode : probesim::FramingMode::Rtu;
     m_sim = std::make_unique<probesim::ProbeSimulator>(probesim::SimulatorOptions{
         .mode = mode, .address = kSlave, .rtuSilence = std::chrono::milliseconds(5)});

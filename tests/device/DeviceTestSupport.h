@@ -108,8 +108,8 @@ protected:
     ~DeviceOnSimulator() override;
 
     // The simulator at slave address 1 with the instrument, the port and the network in the
-    // instrument's framing, in place of any line started before. Sleep is off unless the
-    // configuration asks for it.
+    // instrument's framing, in place of any line started before. The instrument sleeps only while
+    // m_bInstrumentSleeps is set.
     void StartLine(probesim::InstrumentConfig config);
     // The device, the network, the port, the instrument and the simulator gone, in that order.
     void StopLine();
@@ -156,6 +156,7 @@ protected:
     }
 
     testsupport::ScopedConfigDir m_config;
+    bool m_bInstrumentSleeps = false;
     std::unique_ptr<probesim::ProbeSimulator> m_sim;
     std::unique_ptr<probesim::Instrument> m_probe;
     NVTools::CSerialComm m_port;

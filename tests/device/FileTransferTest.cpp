@@ -13,6 +13,7 @@
 #include "device/FileTransfer.h"
 #include "tests/device/FileTransferSupport.h"
 #include "tests/support/Bytes.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tools/probe-sim/InstrumentFiles.h"
 
 namespace devicetest
@@ -158,27 +159,26 @@ TEST_F(FileTransfer, BlocksMustCarryWhatWasAskedForTheSizeMustBeSaneAndThePacket
     StartAttached({.deviceType = 12, .line = ascii});
     Probe().Files().Put(kFile, Pattern(50));
     CByteBuffer data;
-    // 0: a byte more than asked for, 1: a byte fewer, 2: no file data at all.
-    for (int shortBy : {0, 1, 2})
+    // A byte more than asked for, and no file data at all.
+    for (bool longer : {true, false})
     {
-        SCOPED_TRACE(shortBy);
+        SCOPED_TRACE(longer);
         // Reply data: u32 offset, u16 length, the bytes, the end-of-file byte.
         Sim().Model().SetFunctionHandler(
             100,
-            [shortBy](const probesim::Adu& request)
+            [longer](const probesim::Adu& request)
             {
                 const uint16_t asked = probesim::ReadU16(request.data, 4);
-                const auto length = static_cast<uint16_t>(shortBy == 0   ? asked + 1
-                                                          : shortBy == 1 ? asked - 1
-                                                                         : 0);
+                const auto length = static_cast<uint16_t>(longer ? asked + 1 : 0);
                 std::vector<uint8_t> reply(request.data.begin(), request.data.begin() + 4);
                 probesim::AppendU16(reply, length);
                 reply.resize(reply.size() + length, 0x33);
-                reply.push_back(1); // a reply of the end-of-file byte alone carries no data
+                // the end-of-file byte alone carries no data
+                reply.push_back(1);
                 return probesim::Reply::WithData(reply);
             });
         EXPECT_EQ(Device().ReadDeviceFile(kFile, data),
-                  shortBy == 2 ? MODBUSCOMM_E_EMPTY_READ : MODBUSCOMM_E_INVALID_RESPONSE_LENGTH);
+                  longer ? MODBUSCOMM_E_INVALID_RESPONSE_LENGTH : MODBUSCOMM_E_EMPTY_READ);
         EXPECT_EQ(data.GetLength(), 0u);
     }
 
@@ -199,12 +199,86 @@ TEST_F(FileTransfer, BlocksMustCarryWhatWasAskedForTheSizeMustBeSaneAndThePacket
                                                         FileSetup(FILECMD_IDLE, kFile, 0)}));
     EXPECT_EQ(ReadProgress().result, MODBUSCOMM_E_FILE_TOO_LARGE);
 
-    // In ASCII a 20-byte packet leaves no room for a byte of a file block.
+    // In ASCII a 20-byte packet leaves no room for a byte of a file block: a write sends nothing;
+    // a read learns only at its setup that it has bytes to move, and returns the instrument to idle.
     StartAttached({.deviceType = 12, .maxPacketSize = 20, .line = ascii});
+    Probe().Files().Put(kFile, Pattern(50));
     EXPECT_EQ(Device().WriteDeviceFile(kFile, ToBuffer({1, 2, 3})), MODBUSCOMM_E_MAX_PACKET);
-    EXPECT_EQ(Device().ReadDeviceFile(kFile, data), MODBUSCOMM_E_MAX_PACKET);
     EXPECT_EQ(FramesSinceMark(), 0u);
+    EXPECT_EQ(Device().ReadDeviceFile(kFile, data), MODBUSCOMM_E_MAX_PACKET);
+    EXPECT_EQ(FileRequests(), (std::vector<FileRequest>{FileSetup(FILECMD_READ, kFile, 0),
+                                                        FileSetup(FILECMD_IDLE, kFile, 0)}));
+    EXPECT_FALSE(Probe().OpenFileTransfer().has_value());
 }
+
+// What both register map generations must survive in the middle of a file: blocks shorter than
+// asked, and an instrument that goes away.
+class FileTransferGenerations : public FileTransfer, public ::testing::WithParamInterface<uint16_t>
+{
+protected:
+    void SetUp() override { StartAttached({.deviceType = 12, .registerMapVersion = GetParam()}); }
+};
+
+TEST_P(FileTransferGenerations, ShortBlocksStillReadTheWholeFile)
+{
+    Probe().Files().Put(kFile, Pattern(2500));
+    Probe().FileBlockFaults().AtBlock(1, probesim::BlockFault::Short(300));
+    Probe().FileBlockFaults().AtBlock(2, probesim::BlockFault::Short(1));
+    CByteBuffer data;
+    ASSERT_EQ(Device().ReadDeviceFile(kFile, data), S_OK);
+    EXPECT_EQ(FromBuffer(data), Pattern(2500));
+    std::vector<uint32_t> offsets;
+    for (const FileRequest& request : FileRequests())
+        if (request.function == 100)
+            offsets.push_back(request.value);
+    ASSERT_GE(offsets.size(), 3u);
+    EXPECT_EQ(std::vector<uint32_t>(offsets.begin(), offsets.begin() + 3),
+              (std::vector<uint32_t>{0, 300, 301}));
+    EXPECT_EQ(ReadProgress().done, 2500u);
+}
+
+TEST_P(FileTransferGenerations, AnInstrumentLostMidFileFailsSoonAndLeavesNoPartOfIt)
+{
+    for (bool hangUp : {false, true})
+    {
+        SCOPED_TRACE(hangUp ? "line closed" : "instrument silent");
+        if (hangUp)
+            StartAttached({.deviceType = 12, .registerMapVersion = GetParam()});
+        Probe().Files().Put(kFile, Pattern(20000));
+        Probe().FileBlockFaults().AtBlock(2, probesim::BlockFault::Slow(200ms));
+        std::thread loss(
+            [this, hangUp]
+            {
+                WaitForFirstBytes();
+                if (hangUp)
+                {
+                    // Stopped first, so that nothing answers from an instrument being taken down.
+                    Sim().Stop();
+                    m_probe.reset();
+                    m_sim.reset();
+                }
+                else
+                {
+                    Sim().Faults().SetPersistent(probesim::Fault::NoReply());
+                }
+            });
+        CByteBuffer data(16);
+        const auto start = std::chrono::steady_clock::now();
+        const HRESULT hr = Device().ReadDeviceFile(kFile, data);
+        const auto took = std::chrono::steady_clock::now() - start;
+        loss.join();
+        // A closed line fails the read waiting for the block, or the write of its retry.
+        if (hangUp)
+            EXPECT_TRUE(hr == SERIALCOMM_E_READ || hr == SERIALCOMM_E_WRITE) << std::hex << hr;
+        else
+            EXPECT_EQ(hr, SERIALCOMM_E_READ_TIMEOUT);
+        EXPECT_EQ(data.GetLength(), 0u);
+        EXPECT_LT(took, 5s);
+        EXPECT_EQ(ReadProgress().result, hr);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(RegisterMapVersions, FileTransferGenerations, ::testing::Values(2, 3));
 
 TEST_F(FileTransfer, TheSdi12SetIsCopiedToDiskAndBack)
 {
@@ -228,6 +302,15 @@ TEST_F(FileTransfer, TheSdi12SetIsCopiedToDiskAndBack)
     EXPECT_EQ(Device().SendDiskFileToDevice((folder / "missing.sdi").u16string().c_str()), E_INVALIDARG);
     EXPECT_EQ(Device().SaveDeviceFileToDisk((folder / "no-folder" / "x.sdi").u16string().c_str()),
               MODBUSCOMM_E_UNKNOWN_WRITE_ERROR);
+
+    // A disk too full for the set leaves the copy saved before whole.
+    Probe().Files().Put(NVSystem::SDI12_PARAMSET_FILE_ID, Pattern(500));
+    {
+        testsupport::ScopedFileSizeLimit full(100);
+        EXPECT_EQ(Device().SaveDeviceFileToDisk(saved.c_str()), MODBUSCOMM_E_UNKNOWN_WRITE_ERROR);
+    }
+    EXPECT_EQ(onDisk(), set);
+    Probe().Files().Put(NVSystem::SDI12_PARAMSET_FILE_ID, set);
 
     // A failed read and an empty set on the device leave the disk alone.
     Probe().Files().Remove(NVSystem::SDI12_PARAMSET_FILE_ID);

@@ -108,6 +108,45 @@ TEST_P(NoteWrite, ANoteIsOneBlockBetweenTheSetupAndTheReturnToIdle)
 
 INSTANTIATE_TEST_SUITE_P(RegisterMapVersions, NoteWrite, ::testing::Values(2, 3));
 
+// 20 letters, then a character outside the basic plane (two code units), then letters to the
+// longest name a note carries.
+CWideString LongUser()
+{
+    std::u16string name(20, u'a');
+    name += u"\U0001F600";
+    name += std::u16string(NVSystem::NOTE_USER_NAME_MAX_UNITS - 22, u'z');
+    return CWideString(name.c_str());
+}
+
+TEST_F(LogNotes, ANoteForAnOlderInstrumentShortensTheUserNameToFitOnePacket)
+{
+    NVSystem::SetNoteUserNameSourceForTests(&LongUser);
+    // 64 bytes leave 54 for a function-101 block in RTU: the 12 bytes before the name and room for
+    // 21 code units, which would end inside the pair.
+    StartLine({.deviceType = 12, .registerMapVersion = 2, .serialNumber = kSerial, .maxPacketSize = 64});
+    Probe().StartLog(kLog);
+    AttachDevice();
+    ClearFrames();
+    ASSERT_EQ(Device().WriteLogNote(Note(250)), S_OK);
+    std::vector<uint8_t> expected = TimeoutNoteBlock(250);
+    expected.resize(expected.size() - 6);
+    expected.push_back(0);
+    expected.push_back(20);
+    for (int i = 0; i < 20; ++i)
+        expected.insert(expected.end(), {0, 'a'});
+    EXPECT_EQ(ActiveLogBlocks(), Blocks{expected});
+    EXPECT_EQ(m_note.GetUserName().GetLength(), NVSystem::NOTE_USER_NAME_MAX_UNITS)
+        << "the note keeps it whole";
+
+    // The extended transfer carries the note in as many blocks as it takes, whole.
+    StartLine({.deviceType = 12, .registerMapVersion = 3, .serialNumber = kSerial, .maxPacketSize = 64});
+    Probe().StartLog(kLog);
+    AttachDevice();
+    ASSERT_EQ(Device().WriteLogNote(Note(250)), S_OK);
+    ASSERT_EQ(ActiveLogBlocks().size(), 1u);
+    EXPECT_EQ(ActiveLogBlocks()[0].size(), 12u + 2 * NVSystem::NOTE_USER_NAME_MAX_UNITS);
+}
+
 TEST_F(LogNotes, NotesThatCannotGoIntoTheActiveLogSendNoFileCommand)
 {
     Start(3);

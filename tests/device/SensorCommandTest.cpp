@@ -97,10 +97,19 @@ TEST_P(SensorCommandTest, AFailedOfflineOrArmingSendsNoCommand)
     EXPECT_EQ(Device().EnableCalContinuous(1), SERIALCOMM_E_READ_TIMEOUT);
     EXPECT_EQ(WordsWrittenTo(kSensorCommand), (std::vector<uint16_t>{0, 1, 1, 0}));
     EXPECT_NE(Probe().Sensors().Mode(1), SensorMode::Continuous);
+    // Without the sampling the instrument goes back to logging.
+    EXPECT_FALSE(Probe().Offline());
     // The user calibration date is still the cached one.
     Mark();
     ASSERT_EQ(Device().GetLastUserCalDate(1, date), S_OK);
     EXPECT_EQ(FramesSinceMark(), 0u);
+
+    // The sampling command itself unanswered: online again all the same.
+    Sim().Faults().Queue(probesim::Fault::None(), static_cast<unsigned>(OfflineWords().size()) + 2);
+    Sim().Faults().Queue(probesim::Fault::NoReply(), 2);
+    EXPECT_EQ(Device().EnableCalContinuous(1), SERIALCOMM_E_READ_TIMEOUT);
+    EXPECT_EQ(WordsWrittenTo(kSensorCommand), (std::vector<uint16_t>{0, 1, 0xE003, 0xE003, 0}));
+    EXPECT_FALSE(Probe().Offline());
 }
 
 INSTANTIATE_TEST_SUITE_P(RegisterMapVersions, SensorCommandTest, ::testing::Values(2, 3));

@@ -77,6 +77,28 @@ TEST_F(SensorRecordTest, SensorInfoCarriesTheHeaderAndTheParameterDescriptions)
     EXPECT_EQ(ReadsSinceMark(), expected);
 }
 
+TEST_F(SensorRecordTest, AShortReplyIsNamedByWhatItWasFor)
+{
+    StartWithDoSensor();
+    AttachDevice();
+    ASSERT_EQ(Device().BuildSensorCache(), S_OK);
+    // Well formed, one register short: the header, one parameter's block, all blocks.
+    Sim().Faults().Queue(probesim::Fault::Short(2));
+    sSensorInfo info;
+    EXPECT_EQ(Device().GetSensorInfo(1, info), MODBUSCOMM_E_INVALID_SENSOR_HEADER_SIZE);
+    EXPECT_EQ(info.Parameters.GetCount(), 0u);
+    LoadDescriptions();
+    Sim().Faults().Queue(probesim::Fault::Short(2));
+    float value = 7.0f;
+    EXPECT_EQ(LiveValue(2, value), MODBUSCOMM_E_INVALID_PARAMETER_BLOCK_SIZE);
+    Sim().Faults().SetPersistent(probesim::Fault::Short(2)); // the cache time-out read goes first
+    CDynArray<sParameterReading> readings;
+    EXPECT_EQ(Device().GetSensorParameters(1, readings, FALSE), MODBUSCOMM_E_INVALID_PARAMETER_BLOCK_SIZE);
+    Sim().Faults().ClearPersistent();
+    // Whole replies again, whole readings again.
+    EXPECT_EQ(Readings(FALSE).size(), kDoParameters);
+}
+
 TEST_F(SensorRecordTest, ACachedValueReadsOnlyTheDescriptionsAndALiveOneItsOwnBlock)
 {
     StartWithDoSensor();
@@ -112,7 +134,9 @@ TEST_F(SensorRecordTest, AllValuesTravelInOneRequestAndAFailedRefreshTouchesNoOt
     AttachDevice();
     LoadDescriptions();
     const std::vector<sParameterReading> before = Readings(FALSE);
-    EXPECT_EQ(ReadsSinceMark(), (std::vector<RegisterRead>{{kSlave, BlockRegister(Base(), 1), 32}}));
+    // The measurement-cache time-out first: it decides how long the values may take.
+    EXPECT_EQ(ReadsSinceMark(),
+              (std::vector<RegisterRead>{{kSlave, 49463, 1}, {kSlave, BlockRegister(Base(), 1), 32}}));
     ASSERT_EQ(before.size(), kDoParameters);
     for (uint16_t n = 1; n <= kDoParameters; ++n)
     {
@@ -191,9 +215,10 @@ TEST_F(SensorRecordTest, AParameterCountBeyondTheHoldingRegistersIsRefusedWithou
     EXPECT_EQ(ReadsSinceMark(), (std::vector<RegisterRead>{{kSlave, Base(), 37}}));
 }
 
-// The sensor measures for 300 ms (100 ms a parameter when all are read) while its header claims a
-// sample time of its own; only the time-out rule decides whether the read waits long enough. No
-// retries: a late reply must not rescue a retry.
+// The sensor measures for 400 ms (150 ms a parameter when all four are read) while its header claims
+// a sample time of its own; only the time-out rule decides whether the read waits long enough. No
+// retries: a late reply must not rescue a retry. Every case is 250 ms or more away from the other
+// outcome, so that a busy machine cannot turn it.
 struct TimeoutCase
 {
     USHORT deviceType;
@@ -213,7 +238,7 @@ TEST_P(SensorTimeout, TheReadWaitsAsTheDeviceTypeAndTheHeaderSay)
     SetTunable(u"Retry Count", 0);
     StartLine({.deviceType = c.deviceType, .measurementCacheTimeout = c.cacheTimeout});
     probesim::SimSensor sensor = probesim::OpticalDoSensor(kDoSerial);
-    sensor.sampleRate = c.allBlocks ? 100ms : 300ms;
+    sensor.sampleRate = c.allBlocks ? 150ms : 400ms;
     sensor.base = 42001; // clear of the registers that some families keep near 40100
     Probe().Sensors().Add(1, sensor);
     Probe().Registers().SetU16(Base() + probesim::header::kSampleRate, c.headerRate);
@@ -232,13 +257,15 @@ TEST_P(SensorTimeout, TheReadWaitsAsTheDeviceTypeAndTheHeaderSay)
 }
 
 // Early device types wait a second; others the warm-up and the sample rate; without the measurement
-// cache all parameters are waited for (4 x 150 ms), with it only the sample rate counts.
+// cache all parameters are waited for (4 x 300 ms), with it only the sample rate counts. Without
+// the cache that rule holds for early types too: 4 x 50 ms instead of their second.
 INSTANTIATE_TEST_SUITE_P(Rules, SensorTimeout,
                          ::testing::Values(TimeoutCase{3, 1000, 50, false, S_OK},
-                                           TimeoutCase{20, 1000, 450, false, S_OK},
+                                           TimeoutCase{20, 1000, 900, false, S_OK},
                                            TimeoutCase{20, 1000, 50, false, SERIALCOMM_E_READ_TIMEOUT},
-                                           TimeoutCase{20, 0, 150, true, S_OK},
-                                           TimeoutCase{20, 1000, 150, true, SERIALCOMM_E_READ_TIMEOUT}));
+                                           TimeoutCase{20, 0, 300, true, S_OK},
+                                           TimeoutCase{20, 1000, 300, true, SERIALCOMM_E_READ_TIMEOUT},
+                                           TimeoutCase{3, 0, 50, true, SERIALCOMM_E_READ_TIMEOUT}));
 
 namespace ds = probesim::dosensor;
 

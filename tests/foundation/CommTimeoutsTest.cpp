@@ -1,3 +1,10 @@
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+
 #include <gtest/gtest.h>
 
 #include "foundation/CommTimeouts.h"
@@ -19,6 +26,19 @@ protected:
     static bool Store(const char16_t* name, uint32_t value)
     {
         return settings::SetDword(Hive::LocalMachine, COMM_TUNABLES_KEY, name, value);
+    }
+
+    // The machine hive replaced as another program would: a new file renamed over the old one.
+    void StoreAsAnotherProgram(const std::string& name, uint32_t value) const
+    {
+        char data[16];
+        std::snprintf(data, sizeof data, "%08x", value);
+        const std::filesystem::path hive = m_config.Path() / "machine.reg";
+        const std::filesystem::path temp = m_config.Path() / "machine.reg.other";
+        std::ofstream(temp) << "Windows Registry Editor Version 5.00\n\n"
+                            << "[HKEY_LOCAL_MACHINE\\Software\\Norvane\\ModbusComm]\n"
+                            << "\"" << name << "\"=dword:" << data << "\n";
+        std::filesystem::rename(temp, hive);
     }
 
     testsupport::ScopedConfigDir m_config;
@@ -76,4 +96,26 @@ TEST_F(CommTimeoutsTest, AValueOfAnotherTypeOrHiveIsIgnoredAndRangesHold)
     EXPECT_EQ(GetMaxPacketSize(), 1024);
     ASSERT_TRUE(Store(u"Retry Count", 0x10001));
     EXPECT_EQ(GetRetryCount(), 0xFFFF);
+}
+
+// The delay is read before every attempt of every transaction: a change must still take effect,
+// without a look at the hive file each time.
+TEST_F(CommTimeoutsTest, ChangesBySelfApplyAtOnceAndByOthersSoon)
+{
+    ASSERT_TRUE(Store(u"InterMsgDelay TO", 5));
+    EXPECT_EQ(ReadCommTunable(CommTunable::InterMsgDelayTO), 5u);
+    ASSERT_TRUE(Store(u"InterMsgDelay TO", 6));
+    EXPECT_EQ(ReadCommTunable(CommTunable::InterMsgDelayTO), 6u);
+
+    // Another program's change is seen at once by a read of the store, and then by the tunable.
+    StoreAsAnotherProgram("InterMsgDelay TO", 7);
+    EXPECT_EQ(settings::GetDword(Hive::LocalMachine, COMM_TUNABLES_KEY, u"InterMsgDelay TO"), 7u);
+    EXPECT_EQ(ReadCommTunable(CommTunable::InterMsgDelayTO), 7u);
+
+    // Unnoticed by the store, it is found all the same within a moment.
+    StoreAsAnotherProgram("InterMsgDelay TO", 8);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (ReadCommTunable(CommTunable::InterMsgDelayTO) != 8u && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    EXPECT_EQ(ReadCommTunable(CommTunable::InterMsgDelayTO), 8u);
 }

@@ -7,7 +7,7 @@
 
 using platform::Hive;
 
-// Reading DWORDs through the key is exercised by the tunables and display settings.
+// Reading DWORDs through the key is exercised by the display settings as well.
 TEST(RegistryKey, QueriesNeedAnOpenKeyAndTheirTypeAndWriteOnlyOnSuccess)
 {
     testsupport::ScopedConfigDir config;

@@ -9,6 +9,7 @@
 #include "foundation/ResultCodes.h"
 #include "foundation/Sdi12ParameterFile.h"
 #include "platform/Utf.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace
@@ -94,8 +95,13 @@ TEST_F(Sdi12File, RefusesBadFilesAndReportsAFileThatCannotBeWritten)
     // Reported, so that no caller uploads an empty or stale file.
     EXPECT_EQ(SaveParameterSetFile(set, PathOf("no such folder/set.sdi").c_str()), kOpenFailed);
     EXPECT_FALSE(std::filesystem::exists(m_dir.Path() / "no such folder"));
-    if (std::filesystem::exists("/dev/full"))
+    // A set that does not fit on the disk is a failure, and the set saved before stays whole.
+    ASSERT_EQ(SaveParameterSetFile(set, PathOf("set.sdi").c_str()), S_OK);
+    const V before = Read();
+    set.selections.SetSize(100);
     {
-        EXPECT_EQ(SaveParameterSetFile(set, u"/dev/full"), E_FAIL) << "a short write";
+        testsupport::ScopedFileSizeLimit full(64);
+        EXPECT_EQ(SaveParameterSetFile(set, PathOf("set.sdi").c_str()), E_FAIL);
     }
+    EXPECT_EQ(Read(), before);
 }

@@ -124,3 +124,32 @@ TEST(TimeTools, UtcToLocalFollowsTheZoneRulesAtBothTransitions)
     EXPECT_FALSE(SystemTimeUtcToLocal(At(2024, 2, 30), FALSE, untouched));
     EXPECT_EQ(untouched, At(1999, 1, 1));
 }
+
+// Every trace line asks for the local time: the zone rules must not be read for each.
+TEST(TimeTools, TheZoneRulesAreLoadedOnceAndAgainWhenTzNamesAnotherZone)
+{
+    auto offsetMinutes = []
+    {
+        SYSTEMTIME utc, local;
+        GetSystemTime(utc);
+        GetLocalTime(local);
+        FILETIME u, l;
+        EXPECT_TRUE(SystemTimeToFileTime(utc, u));
+        EXPECT_TRUE(SystemTimeToFileTime(local, l));
+        const auto seconds =
+            (static_cast<int64_t>(FileTimeToUInt64(l)) - static_cast<int64_t>(FileTimeToUInt64(u))) /
+            static_cast<int64_t>(FILETIME_UNITS_PER_SECOND);
+        return (seconds + (seconds < 0 ? -30 : 30)) / 60;
+    };
+    testsupport::ScopedEnv tz("TZ", "UTC0");
+    EXPECT_EQ(offsetMinutes(), 0);
+    const uint64_t loads = GetTimeZoneLoadCount();
+    for (int i = 0; i < 100; ++i)
+        offsetMinutes();
+    EXPECT_EQ(GetTimeZoneLoadCount(), loads);
+
+    // Changed behind the C library's back (the guard above puts the old zone back).
+    setenv("TZ", "XST-5:30", 1);
+    EXPECT_EQ(offsetMinutes(), 330);
+    EXPECT_EQ(GetTimeZoneLoadCount(), loads + 1);
+}

@@ -121,6 +121,28 @@ TEST_F(TraceLogTest, DroppedAndAbandonedLinesBlockNothingAndAreNotWritten)
     EXPECT_EQ(LineTexts(m_dir / "pending.txt"), (Lines{"from another thread", "fresh"}));
 }
 
+// Without a file the appenders do nothing at all, not even forget a thread's line: a line begun
+// before a close must not open the first record of the next file.
+TEST_F(TraceLogTest, ALineLeftOpenWhenTheFileClosesIsNotCarriedIntoTheNext)
+{
+    CTraceLog trace;
+    Open(trace, "first.txt");
+    EXPECT_TRUE(trace.IsOpen());
+    trace << TRACE_LEVEL1 << u"begun ";
+    std::thread other([&] { trace << TRACE_LEVEL1 << u"other thread, begun "; });
+    other.join();
+    trace.Close();
+    EXPECT_FALSE(trace.IsOpen());
+    trace << u"while closed " << TRACE_END;
+
+    Open(trace, "second.txt");
+    trace << u"continued" << TRACE_END;
+    std::thread again([&] { trace << u"other thread, continued" << TRACE_END; });
+    again.join();
+    EXPECT_TRUE(ReadAll(m_dir / "first.txt").empty());
+    EXPECT_EQ(LineTexts(m_dir / "second.txt"), (Lines{"continued", "other thread, continued"}));
+}
+
 TEST_F(TraceLogTest, OpeningFailsCleanlyRelativePathsGoToTheStateFolder)
 {
     CTraceLog trace;

@@ -146,12 +146,12 @@ TEST_F(CoreProbeAdapters, OpticalDoSerialPresenceAndCapStatus)
     EXPECT_EQ(absent.GetTimeToFactoryCal(ms), MODBUSCOMM_E_INVALID_SENSOR_PORT);
     EXPECT_EQ(ms, 0);
     EXPECT_TRUE(absent.IsFactoryCalDue());
-    // The cap status follows the whole quality word.
+    // The cap status follows the quality code, whatever count the bits above it carry.
     const struct
     {
         uint16_t quality;
         ULONG status;
-    } cases[] = {{0, 0}, {5, 1}, {2, 2}, {3, 3}, {7, 4}, {6, 0}, {4, 0}, {0x15, 0}, {0x27, 0}};
+    } cases[] = {{0, 0}, {5, 1}, {2, 2}, {3, 3}, {7, 4}, {6, 0}, {4, 0}, {0x15, 1}, {0x27, 4}, {0xFFF3, 3}};
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.quality);

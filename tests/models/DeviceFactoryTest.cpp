@@ -98,7 +98,7 @@ TEST_F(DeviceFactory, TheCallerHoldsTheOneReferenceAndTheListFollowsTheDevices)
     EXPECT_EQ(NetworkReferences(), 1u);
 }
 
-TEST_F(DeviceFactory, TwoThreadsCreatingDevicesOnOneLineAreSerialised)
+TEST_F(DeviceFactory, TwoThreadsCreatingDevicesOnOneLineGetOneEach)
 {
     StartProbe(12);
     CDeviceComm* devices[2] = {};
@@ -135,11 +135,16 @@ TEST_F(DeviceFactory, AFailingAttachLeavesNothingBehindAndBootCodeIsNoFailure)
     EXPECT_EQ(CreateDevice(), S_OK);
     EXPECT_EQ(Network().GetDeviceCount(), 1u);
 
-    // A probe in its boot code is made, with the boot-code success, and refuses the application's work.
+    // A probe in its boot code is made, with the boot-code success, and refuses the application's
+    // work: whatever run indicator below 255 its boot code reports.
     probesim::InstrumentConfig config = probesim::ProbeConfig(12, kProbeSerial);
     config.boot.startInBoot = true;
+    config.boot.runIndicator = 254;
     StartProbe(config);
     EXPECT_EQ(CreateDevice(), MODBUSCOMM_S_NO_APP_FIRMWARE);
+    SlaveIdInfo held;
+    ASSERT_EQ(Device().GetSlaveId(held), S_OK);
+    EXPECT_EQ(held.RunIndicator, 254);
     ASSERT_NE(m_made, nullptr);
     EXPECT_TRUE(CVoxProComm::IsVoxPro(&Device()));
     EXPECT_EQ(Network().GetDeviceCount(), 1u);

@@ -123,6 +123,11 @@ TEST_F(LevelSensorAdapter, ZeroPressureLeavesCalModeWhateverStepFails)
         {"update refused", [&] { RefuseWrites(probesim::SensorCommandRegisterOf(kLevel), 1, kUpdate); },
          kRefused, true},
         {"sensor offline", [&] { MarkParameter(kLevel, lvl::kPressure, 0x0017); }, invalid, false},
+        {"sensor disabled", [&] { MarkParameter(kLevel, lvl::kPressure, 0x0205); }, invalid, false},
+        {"quality not defined", [&] { MarkParameter(kLevel, lvl::kPressure, 0x0008); }, invalid, false},
+        // Warming up or calibrating, the sensor still measures.
+        {"warming up", [&] { MarkParameter(kLevel, lvl::kPressure, 0x0034); }, S_OK, true},
+        {"calibrating", [&] { MarkParameter(kLevel, lvl::kPressure, 0x0006); }, S_OK, true},
         {"sentinel", [] {}, invalid, false, true},
     };
     for (const auto& c : cases)

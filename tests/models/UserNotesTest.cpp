@@ -56,6 +56,34 @@ TEST(UserNoteBytes, CalibrationSettingAndRestoreNotesCarryTheirValuesAndTheUserB
               u"Sensor SN: 16909060   Head reference reset to factory calibration (0.0).  User Name: ab");
 }
 
+TEST(UserNoteBytes, ABlockShortenedToFitCutsOnlyTheUserName)
+{
+    ScopedUserName user(u"abcd");
+    // The kind of a restore note follows the name and stays.
+    CNVUserNote_RestoreFactoryCal_Sensor restore;
+    ASSERT_EQ(restore.Build(0x01020304, RESTORE_KIND_HEAD_REFERENCE), S_OK);
+    CByteBuffer block;
+    uint32_t kept = 99;
+    ASSERT_EQ(restore.SerialiseNoteBlockWithin(15, block, kept), S_OK);
+    EXPECT_EQ(kept, 1u);
+    EXPECT_EQ(testsupport::FromBuffer(block), (ByteVector{0x00, 0x02, 0x0E, 0x01, 0x01, 0x02, 0x03, 0x04,
+                                                          0x00, 0x01, 0x00, 0x61, 0x00, 0x03}));
+    EXPECT_EQ(Text(restore.GetUserName()), u"abcd");
+    // Room for all of it: the block as it is.
+    ASSERT_EQ(restore.SerialiseNoteBlockWithin(100, block, kept), S_OK);
+    EXPECT_EQ(kept, 4u);
+    EXPECT_EQ(testsupport::FromBuffer(block), Block(restore));
+    // No room even for an empty name.
+    EXPECT_EQ(restore.SerialiseNoteBlockWithin(11, block, kept), E_FAIL);
+    EXPECT_EQ(block.GetLength(), 0u);
+
+    // A loaded note knows where its name is too.
+    CNVUserNote_RestoreFactoryCal_Sensor loaded;
+    ASSERT_EQ(loaded.Load(restore.GetRecord()), S_OK);
+    ASSERT_EQ(loaded.SerialiseNoteBlockWithin(18, block, kept), S_OK);
+    EXPECT_EQ(kept, 3u);
+}
+
 TEST(UserNoteBytes, TheUserNameIsCountedInUtf16CodeUnits)
 {
     // Four characters, five code units: the last one lies outside the basic plane.

@@ -1,34 +1,15 @@
 // The optical DO probe through its built-in sensor interface, against the simulated probe.
 #include <bit>
 #include <cstdint>
-#include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "models/DeviceFactory.h"
+#include "models/VOXSensor.h"
 #include "models/VoxProComm.h"
 #include "tests/models/ModelTestSupport.h"
 #include "tools/probe-sim/OpticalDoSensor.h"
-
-namespace
-{
-// While set, allocations without exceptions fail on this thread.
-thread_local bool t_failNothrowNew = false;
-} // namespace
-
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept
-{
-    if (t_failNothrowNew)
-        return nullptr;
-    try
-    {
-        return ::operator new(size);
-    }
-    catch (...)
-    {
-        return nullptr;
-    }
-}
 
 namespace modeltest
 {
@@ -238,19 +219,35 @@ TEST_F(VoxProProbe, CalibrationDateAndSerialsComeFromTheSensorAndFailWithoutIt)
     Sim().Faults().Clear();
 }
 
+// A probe whose temporary status sensor cannot be had.
+class VoxProWithoutMemory : public CVoxProComm
+{
+public:
+    using CVoxProComm::CVoxProComm;
+
+protected:
+    std::unique_ptr<NVSystem::CVOXSensor> NewStatusSensor() override { return nullptr; }
+};
+
 TEST_F(VoxProProbe, SensorStatusIsTheAdaptersOrTheFailureToMakeIt)
 {
     StartVoxPro();
-    MarkParameter(1, dos::kConcentration, probesim::kQualityFactoryCalExpired);
-    ULONG status = 99;
-    ASSERT_EQ(Sensor().GetSensorStatus(status), S_OK);
-    EXPECT_EQ(status, 2u);
+    // The quality code decides; the count the instrument keeps in the bits above it does not.
+    const std::pair<uint16_t, ULONG> cases[] = {{probesim::kQualityFactoryCalExpired, 2},
+                                                {0x0030 | probesim::kQualityDisabled, 1}};
+    for (const auto& [quality, expected] : cases)
+    {
+        MarkParameter(1, dos::kConcentration, quality);
+        ULONG status = 99;
+        ASSERT_EQ(Sensor().GetSensorStatus(status), S_OK);
+        EXPECT_EQ(status, expected) << std::hex << quality;
+    }
 
+    StartProbe(12);
+    LinkDevice([](const SlaveIdInfo& slaveId) { return new VoxProWithoutMemory(slaveId); });
     Mark();
-    t_failNothrowNew = true;
-    const HRESULT hr = Sensor().GetSensorStatus(status);
-    t_failNothrowNew = false;
-    EXPECT_EQ(hr, E_OUTOFMEMORY);
+    ULONG status = 99;
+    EXPECT_EQ(Sensor().GetSensorStatus(status), E_OUTOFMEMORY);
     EXPECT_EQ(FramesSinceMark(), 0u);
 }
 

@@ -198,6 +198,41 @@ TEST_F(SettingsStoreTest, FilesWrittenByOtherProgramsAreReadInUtf8AndUtf16)
     EXPECT_EQ(EnumValues(Hive::LocalMachine, u"HARDWARE\\DEVICEMAP\\SERIALCOMM").size(), 2u);
 }
 
+// Callers that keep what they read (the communication tunables) rely on the version: it must move
+// with every change this process makes or finds, and stay when nothing changed.
+TEST_F(SettingsStoreTest, TheCacheVersionMovesWithEveryChangeSeenAndOnlyThen)
+{
+    ASSERT_TRUE(SetDword(Hive::LocalMachine, u"A", u"x", 1));
+    EXPECT_EQ(GetDword(Hive::LocalMachine, u"A", u"x"), 1u);
+    EXPECT_FALSE(KeyExists(Hive::CurrentUser, u"A")); // no file: nothing to load
+    uint64_t version = CacheVersion();
+    EXPECT_EQ(GetDword(Hive::LocalMachine, u"A", u"x"), 1u);
+    EXPECT_FALSE(KeyExists(Hive::CurrentUser, u"A"));
+    EXPECT_TRUE(SetDword(Hive::LocalMachine, u"A", u"x", 1)); // the same value: nothing written
+    EXPECT_EQ(CacheVersion(), version);
+
+    const auto moved = [&version]
+    {
+        const uint64_t now = CacheVersion();
+        const bool changed = now != version;
+        version = now;
+        return changed;
+    };
+    ASSERT_TRUE(SetDword(Hive::CurrentUser, u"A", u"x", 2));
+    EXPECT_TRUE(moved());
+    ASSERT_TRUE(DeleteValue(Hive::CurrentUser, u"A", u"x"));
+    EXPECT_TRUE(moved());
+    ReplaceFile(MachineFile(), std::string(kHeader) + "\n[HKEY_LOCAL_MACHINE\\A]\n\"x\"=dword:00000003\n");
+    EXPECT_FALSE(moved()); // not looked at yet
+    EXPECT_EQ(GetDword(Hive::LocalMachine, u"A", u"x"), 3u);
+    EXPECT_TRUE(moved());
+    fs::remove(MachineFile());
+    EXPECT_FALSE(KeyExists(Hive::LocalMachine, u"A"));
+    EXPECT_TRUE(moved());
+    ResetForTests();
+    EXPECT_TRUE(moved());
+}
+
 TEST_F(SettingsStoreTest, ConcurrentWritersInThreadsAndProcessesLoseNothing)
 {
     const auto name = [](char16_t who, int i) { return u"w" + std::u16string{who, char16_t(u'a' + i)}; };

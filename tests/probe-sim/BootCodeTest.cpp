@@ -146,5 +146,23 @@ TEST(BootCode, BelowMapVersion3TakesABinaryImageThroughTheFileCommandRegisters)
     EXPECT_EQ(b.probe.DeviceCommandStep(), probesim::HandshakeStep::Idle) << "the restart ends the handshake";
 }
 
+TEST(BootCode, ReportsTheRunIndicatorItWasGivenAndNeverTheApplications)
+{
+    InstrumentConfig config = Booted::Config(3, 50ms);
+    config.boot.startInBoot = true;
+    config.boot.runIndicator = 42;
+    probesim::ProbeSimulator sim;
+    Instrument probe(sim, config);
+    WireClient client{sim.SlavePath()};
+    const auto reply = client.Ask(ReportSlaveId(1));
+    ASSERT_TRUE(reply.has_value());
+    ASSERT_GE(reply->data.size(), 3u);
+    EXPECT_EQ(reply->data[2], 42);
+
+    probesim::ProbeSimulator other;
+    config.boot.runIndicator = probesim::kRunIndicatorApplication;
+    EXPECT_THROW(Instrument(other, config), std::invalid_argument);
+}
+
 } // namespace
 } // namespace probesim_test

@@ -74,6 +74,22 @@ TEST_F(Faults, NoReplyCarriesOutTheRequestBusyDoesNot)
     EXPECT_EQ(ToHex(client.Transact(kWrite5)), "01 10 00 00 00 01 01 C9");
 }
 
+TEST_F(Faults, AShortReplyIsWellFormedAndARefusalIsAnyExceptionAsked)
+{
+    sim.Registers().SetU16(40002, 0x5678);
+    // Two registers asked, one answered: byte count and CRC match what is sent.
+    sim.Faults().Queue(Fault::Short(2));
+    EXPECT_EQ(ToHex(client.Transact(Hex("01 03 00 00 00 02 C4 0B"))), "01 03 02 12 34 B5 33");
+    ASSERT_TRUE(sim.Log().WaitForSent(1, 1s));
+    EXPECT_TRUE(sim.Log().Sent()[0].wellFormed);
+    EXPECT_EQ(sim.Log().Sent()[0].note, "short (fault)");
+
+    // The maker's exception codes, not carried out.
+    sim.Faults().Queue(Fault::Refused(probesim::ExceptionCode::LogMemoryFull));
+    EXPECT_EQ(ToHex(client.Transact(kWrite5)), "01 90 A1 8D B8");
+    EXPECT_EQ(sim.Registers().GetU16(40001), 0x1234);
+}
+
 TEST_F(Faults, LateReplyAndAGapInsideTheReply)
 {
     sim.Faults().Queue(Fault::Late(100ms));

@@ -19,10 +19,20 @@ namespace reg = probesim::reg;
 
 TEST(ProbePresets, EveryAcceptedTypeReportsItselfWithItsSensorsOnTheirConnections)
 {
-    const std::map<uint16_t, Values> sensorIds = {
-        {12, {42}}, {39, {42, 85, 84}}, {18, {42, 35, 4, 27}}, {1, {4}}, {6, {4}}, {0x8003, {2}}, {13, {}}};
+    const std::map<uint16_t, Values> sensorIds = {{12, {42}},
+                                                  {39, {42, 85, 84}},
+                                                  {18, {42, 35, 4, 27}},
+                                                  {1, {4}},
+                                                  {6, {4}},
+                                                  {0x8003, {2}},
+                                                  {13, {}},
+                                                  {3, {2}},
+                                                  {5, {36}},
+                                                  {11, {5}},
+                                                  {21, {42, 35, 4, 28, 29}},
+                                                  {33, {57, 56, 51, 58, 59, 79, 50, 62, 70}}};
     const std::vector<uint16_t> types = probesim::PresetDeviceTypes();
-    EXPECT_EQ(types.size(), 20u);
+    EXPECT_EQ(types.size(), 34u);
     for (uint16_t type : types)
     {
         SCOPED_TRACE("device type " + std::to_string(type));
@@ -42,7 +52,7 @@ TEST(ProbePresets, EveryAcceptedTypeReportsItselfWithItsSensorsOnTheirConnection
         }
     }
     ProbeSimulator sim;
-    EXPECT_THROW(probesim::MakeProbe(sim, 3), std::invalid_argument);
+    EXPECT_THROW(probesim::MakeProbe(sim, 14), std::invalid_argument);
 }
 
 class Logger : public ::testing::TestWithParam<uint16_t>

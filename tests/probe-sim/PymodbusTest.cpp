@@ -23,7 +23,8 @@ TEST_P(Pymodbus, ReadsWritesAndIdentifiesTheSimulator)
 {
     // The peer is installed by the test command: a missing one is a setup fault, not a skip.
     ASSERT_EQ(std::system("/usr/bin/python3 -c 'import pymodbus.client, serial' >/dev/null 2>&1"), 0)
-        << "/usr/bin/python3 has no pymodbus client (python3-pymodbus, python3-serial, python3-serial-asyncio)";
+        << "/usr/bin/python3 has no pymodbus client (python3-pymodbus, python3-serial, "
+           "python3-serial-asyncio)";
     probesim::ProbeSimulator sim({.mode = GetParam(), .address = 7});
     auto& registers = sim.Registers();
     for (const auto& [number, value] : {std::pair<uint16_t, uint16_t>{40001, 0x1234},

@@ -50,6 +50,25 @@ TEST_F(Sensors, TheTableListsConnectionsAndAnUnpluggedSensorAnswersNoSensor)
     EXPECT_EQ(client.Read(1, base, 3), (Values{42, 0, 77}));
 }
 
+TEST(SensorWindows, TheInstrumentPlacesAWindowPastRegistersOfItsOwnAndATestsWindowStaysPut)
+{
+    // The first register map keeps its analog output at 40115-40119, where the DO sensor's settings
+    // would lie from the first place.
+    probesim::ProbeSimulator sim;
+    probesim::Instrument probe{sim, {.deviceType = 12, .registerMapVersion = 1, .sleeps = false}};
+    probe.Sensors().Add(1, OpticalDoSensor(5150));
+    const uint16_t base = probe.Sensors().Base(1);
+    EXPECT_EQ(base, probesim::DefaultSensorBase(1) + probesim::kDefaultWindowSpacing);
+    WireClient client{sim.SlavePath()};
+    EXPECT_EQ(client.Read(1, reg::kFirstConnection + 4, 1), (Values{static_cast<uint16_t>(base - 40000)}));
+    EXPECT_EQ(client.Read(1, base, 3), (Values{42, 0, 5150}));
+    EXPECT_EQ(probe.Registers().GetFloat(probesim::reg::kAnalogFullScaleV1), 100.0f);
+
+    probesim::SimSensor placed = OpticalDoSensor(77);
+    placed.base = probesim::DefaultSensorBase(1);
+    EXPECT_THROW(probe.Sensors().Add(2, placed), std::logic_error);
+}
+
 TEST_F(Sensors, LiveValuesFollowTheirUnitAndRepeatWithinTheMeasurementCache)
 {
     probe.Sensors().Add(1, OpticalDoSensor());

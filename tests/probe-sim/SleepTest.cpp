@@ -41,6 +41,40 @@ TEST(SleepState, SleepsAfterTheIdleTimeAndTakesOneFrameOrTwoToWake)
     EXPECT_FALSE(sleep.Asleep(t0 + 760ms, idle));
 }
 
+TEST(SleepState, AWokenDeviceListensForTheAnnouncedFrameHoweverShortItsIdleTime)
+{
+    const auto t0 = Clock::now();
+    probesim::SleepState sleep(t0);
+    std::string note;
+    for (const std::optional<std::chrono::milliseconds> idle : {std::optional(0ms), std::optional(50ms)})
+    {
+        sleep.FallAsleep();
+        EXPECT_TRUE(sleep.OnFrame(t0 + 1s, t0 + 1s + 1ms, idle, 1, note));
+        // The request follows the wake-up frame after the master's pause.
+        EXPECT_FALSE(sleep.Asleep(t0 + 1s + 300ms, idle));
+        EXPECT_FALSE(sleep.OnFrame(t0 + 1s + 300ms, t0 + 1s + 301ms, idle, 1, note));
+        // Heard: from now on the idle time counts again.
+        EXPECT_TRUE(sleep.Asleep(t0 + 1s + 301ms + *idle, idle));
+    }
+    // Not forever: left alone, it dozes off once the listening is over.
+    sleep.FallAsleep();
+    EXPECT_TRUE(sleep.OnFrame(t0 + 5s, t0 + 5s, 0ms, 1, note));
+    EXPECT_TRUE(sleep.Asleep(t0 + 5s + probesim::SleepState::kListenAfterWaking, 0ms));
+}
+
+TEST(SleepingInstrument, ALateReplyRestartsTheIdleTimeWhenItGoesOut)
+{
+    ProbeSimulator sim;
+    Instrument probe(sim, {.deviceType = 12, .sleepAfter = 300ms});
+    WireClient client(sim.SlavePath());
+    // Worked on for longer than the idle time: the instrument is awake until its reply has gone out,
+    // and stays so for its idle time after it.
+    sim.Faults().Queue(probesim::Fault::Late(700ms));
+    ASSERT_EQ(client.Read(1, reg::kDeviceType, 1), (Values{12}));
+    EXPECT_FALSE(probe.Sleeping());
+    EXPECT_EQ(client.Read(1, reg::kDeviceType, 1), (Values{12}));
+}
+
 TEST(SleepingInstrument, StayAwakeOrTheEosTimeDecideAndTheFirstRtuFrameOnlyWakesIt)
 {
     ProbeSimulator sim;

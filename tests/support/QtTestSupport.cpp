@@ -104,34 +104,33 @@ int ScriptedDialogs::MessageBox(QWidget* owner, const QString& text, const QStri
     return answer;
 }
 
-std::optional<QString> ScriptedDialogs::NextFile(bool save, const ui::sFileDialogRequest& request)
+std::optional<QString> ScriptedDialogs::Take(std::deque<QString>& answers)
 {
-    m_fileDialogs.push_back({save, request});
-    if (m_files.empty())
+    if (answers.empty())
         return std::nullopt;
-    std::optional<QString> file = m_files.front();
-    m_files.pop_front();
-    return file;
+    const QString answer = answers.front();
+    answers.pop_front();
+    if (answer.isNull())
+        return std::nullopt;
+    return answer;
 }
 
 std::optional<QString> ScriptedDialogs::GetOpenFileName(QWidget*, const ui::sFileDialogRequest& request)
 {
-    return NextFile(false, request);
+    m_fileDialogs.push_back({false, request});
+    return Take(m_files);
 }
 
 std::optional<QString> ScriptedDialogs::GetSaveFileName(QWidget*, const ui::sFileDialogRequest& request)
 {
-    return NextFile(true, request);
+    m_fileDialogs.push_back({true, request});
+    return Take(m_files);
 }
 
 std::optional<QString> ScriptedDialogs::BrowseForFolder(QWidget*, const QString& title, const QString&)
 {
     m_folderDialogs.push_back(title);
-    if (m_folders.empty())
-        return std::nullopt;
-    std::optional<QString> folder = m_folders.front();
-    m_folders.pop_front();
-    return folder;
+    return Take(m_folders);
 }
 
 bool ScriptedDialogs::RunPrintDialog(QWidget*, QPrinter&)

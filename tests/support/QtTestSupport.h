@@ -71,8 +71,9 @@ public:
     ScriptedDialogs& operator=(const ScriptedDialogs&) = delete;
 
     void QueueAnswer(int answer) { m_answers.push_back(answer); }
-    void QueueFile(std::optional<QString> file) { m_files.push_back(std::move(file)); }
-    void QueueFolder(std::optional<QString> folder) { m_folders.push_back(std::move(folder)); }
+    // A null QString cancels the dialog it answers.
+    void QueueFile(const QString& file) { m_files.push_back(file); }
+    void QueueFolder(const QString& folder) { m_folders.push_back(folder); }
     void QueuePrintAnswer(bool print) { m_printAnswers.push_back(print); }
 
     const std::vector<MessageBoxShown>& MessageBoxes() const { return m_messageBoxes; }
@@ -90,12 +91,12 @@ public:
     bool OpenUrl(const QUrl& url) override;
 
 private:
-    std::optional<QString> NextFile(bool save, const ui::sFileDialogRequest& request);
+    static std::optional<QString> Take(std::deque<QString>& answers);
 
     ui::CDialogService* m_previous;
     std::deque<int> m_answers;
-    std::deque<std::optional<QString>> m_files;
-    std::deque<std::optional<QString>> m_folders;
+    std::deque<QString> m_files;
+    std::deque<QString> m_folders;
     std::deque<bool> m_printAnswers;
     std::vector<MessageBoxShown> m_messageBoxes;
     std::vector<FileDialogShown> m_fileDialogs;

@@ -248,13 +248,23 @@ TEST(DialogWindow, EnterAndEscInsideAPageEndNeitherThePageNorItsWindow)
     EXPECT_EQ(mainWindow.result(), IDCANCEL);
 }
 
-TEST(DialogWindow, APageHandsOnTheCommandsItDoesNotHandle)
+// A page created inside a modeless window.
+class PageInWindow : public testing::Test
 {
+protected:
+    void SetUp() override
+    {
+        outer.Create(nullptr);
+        page.Create(&outer);
+    }
+
     std::vector<Delivery> log;
-    RecordingDialog outer("outer", log);
-    RecordingDialog page("page", log);
-    outer.Create(nullptr);
-    page.Create(&outer);
+    RecordingDialog outer{"outer", log};
+    RecordingDialog page{"page", log};
+};
+
+TEST_F(PageInWindow, APageHandsOnTheCommandsItDoesNotHandle)
+{
     page.SendCommand(4711);
     EXPECT_EQ(page.commands, std::vector<UINT>{4711});
     EXPECT_EQ(outer.commands, std::vector<UINT>{4711});
@@ -283,13 +293,8 @@ TEST(DialogWindow, AModalRunEndsWithItsResultAndTakesTheWindowAlong)
     EXPECT_FALSE(popup.isVisible());
 }
 
-TEST(DialogWindow, APostedCloseReachesOnlyTheWindowItWasPostedTo)
+TEST_F(PageInWindow, APostedCloseReachesOnlyTheWindowItWasPostedTo)
 {
-    std::vector<Delivery> log;
-    RecordingDialog outer("outer", log);
-    RecordingDialog page("page", log);
-    outer.Create(nullptr);
-    page.Create(&outer);
     page.show();
     page.PostClose();
     // The window goes and a new one comes before the close is delivered.
@@ -327,13 +332,8 @@ TEST(DialogWindow, AModalPopupBlocksTheMainWindowForItsWorkersToSee)
     EXPECT_TRUE(testsupport::WaitUntil([&] { return !mainWindow.IsBlockedByModal(); }));
 }
 
-TEST(DialogWindow, OnlyTheProgramsShowAndHideReachOnShowWindow)
+TEST_F(PageInWindow, OnlyTheProgramsShowAndHideReachOnShowWindow)
 {
-    std::vector<Delivery> log;
-    RecordingDialog outer("outer", log);
-    RecordingDialog page("page", log);
-    outer.Create(nullptr);
-    page.Create(&outer);
     page.show();
     EXPECT_EQ(page.shows, std::vector<BOOL>{TRUE}) << "shown by the program, even inside a hidden window";
     outer.show();

@@ -31,6 +31,15 @@ enum class ExceptionCode : uint8_t
     InvalidFileNumber = 0x88,
     InvalidFileSize = 0x89,
     InvalidFileBlock = 0x8A,
+    NoSensor = 0x94,              // a sensor operation on a connection without a sensor
+    IncompatibleSensor = 0x95,    // a sensor other than the one the connection was set up for
+    SensorWithoutFirmware = 0x96, // a sensor that has no firmware
+    InvalidCalibrationResult = 0x97,
+    ReadOnlyWhileLogging = 0xA0, // a register that cannot be written while a log runs
+    LogMemoryFull = 0xA1,
+    LogDirectoryFull = 0xA2,
+    LogConfigurationLocked = 0xA3, // a log setup that cannot be edited
+    LogCommandSequence = 0xA4,     // the data-log command register out of its handshake
 };
 
 inline constexpr uint8_t kBroadcastAddress = 0;

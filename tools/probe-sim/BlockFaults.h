@@ -1,7 +1,9 @@
 // Misbehaviour of the instrument's file machinery for particular blocks of a transfer (functions
 // 100 and 101), picked by the block's number in the transfer or by its byte offset: a slow block, a
-// refused one or one that goes unanswered. A refused or unanswered block is not carried out, so the
-// master's retry finds the transfer as it was. Thread-safe.
+// refused one, one that goes unanswered, or a read block that carries fewer bytes than asked (what
+// an instrument has ready; well formed, the rest follows at the next offset). A refused or
+// unanswered block is not carried out, so the master's retry finds the transfer as it was.
+// Thread-safe.
 #pragma once
 
 #include <chrono>
@@ -20,8 +22,10 @@ struct BlockFault
     std::chrono::milliseconds delay{0};   // carried out, answered this much later
     std::optional<ExceptionCode> refusal; // answered with this exception
     bool lost = false;                    // no answer at all
+    std::optional<uint16_t> most;         // a read block answers at most this many bytes
 
     static BlockFault Slow(std::chrono::milliseconds delay) { return {.delay = delay}; }
+    static BlockFault Short(uint16_t most) { return {.most = most}; }
     static BlockFault Refused(ExceptionCode code = ExceptionCode::InvalidFileBlock)
     {
         return {.refusal = code};

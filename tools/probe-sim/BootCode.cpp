@@ -1,5 +1,6 @@
 #include "tools/probe-sim/BootCode.h"
 
+#include <stdexcept>
 #include <utility>
 
 #include "tools/probe-sim/FileFunctions.h"
@@ -13,7 +14,6 @@ namespace probesim
 namespace
 {
 
-constexpr uint8_t kBootRunIndicator = 0;
 constexpr size_t kBlockRequestBytes = 6; // u32 offset, u16 length
 
 } // namespace
@@ -39,6 +39,8 @@ const char* Describe(BootPhase phase)
 BootCode::BootCode(const BootCodeConfig& config, Instrument instrument)
     : m_config(config), m_instrument(std::move(instrument)), m_transfer(m_files), m_fileRegisters(m_transfer)
 {
+    if (config.runIndicator == kRunIndicatorApplication)
+        throw std::invalid_argument("boot code reporting the application's run indicator");
     if (config.registerMapVersion < 3)
     {
         FileCommandRegisters::Create(m_registers);
@@ -248,7 +250,7 @@ Reply BootCode::Handle(const Adu& request, FramingMode mode)
     case kReportSlaveId:
     {
         SlaveIdentity identity = m_instrument.identity();
-        identity.runIndicator = kBootRunIndicator;
+        identity.runIndicator = m_config.runIndicator;
         identity.firmwareVersion = m_config.firmwareVersion;
         identity.registerMapVersion = m_config.registerMapVersion;
         identity.maxPacketSize = m_config.maxPacketSize;

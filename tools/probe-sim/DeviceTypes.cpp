@@ -25,7 +25,7 @@ FamilyRegisters FamilyRegistersOf(uint16_t deviceType, uint16_t templateVersion)
         return {47000, 47001, 47002, 47003, 47005, 47007, 47008};
     case 5:
     case 10:
-        return {47000, 0, 0, 0, 0, 0, static_cast<uint16_t>(laterTemplate ? 47008 : 0)};
+        return {47000, 47001, 47002, 47003, 47005, 47007, static_cast<uint16_t>(laterTemplate ? 47008 : 0)};
     case 12:
     case 19:
     case 20:
@@ -58,6 +58,12 @@ bool HasMeasurementCacheRegister(uint16_t deviceType)
 {
     return (deviceType >= 1 && deviceType <= 12) || (deviceType >= 15 && deviceType <= 26) ||
            (deviceType >= 30 && deviceType <= 39) || (deviceType >= 0x8000 && deviceType <= 0x8002);
+}
+
+bool TakesBluetoothUpdate(uint16_t deviceType)
+{
+    return deviceType == kBluetoothCommunicationType || deviceType == 7 || deviceType == 26 ||
+           deviceType == 33 || deviceType == 34;
 }
 
 } // namespace probesim

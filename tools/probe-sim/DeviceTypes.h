@@ -35,4 +35,8 @@ FamilyRegisters FamilyRegistersOf(uint16_t deviceType, uint16_t templateVersion)
 // Device types whose register map version 3 and later have the measurement-cache time-out at 49463.
 bool HasMeasurementCacheRegister(uint16_t deviceType);
 
+// Device types that take the Bluetooth update command (0xD104): the Bluetooth communication device
+// and the multi-parameter sondes.
+bool TakesBluetoothUpdate(uint16_t deviceType);
+
 } // namespace probesim

@@ -21,7 +21,11 @@ Fault operator|(Fault a, const Fault& b)
     if (b.replyFunction)
         a.replyFunction = b.replyFunction;
     a.busy = a.busy || b.busy;
+    if (b.refusal)
+        a.refusal = b.refusal;
     a.echoRequest = a.echoRequest || b.echoRequest;
+    if (b.shortBy)
+        a.shortBy = b.shortBy;
     return a;
 }
 

@@ -9,6 +9,8 @@
 #include <mutex>
 #include <optional>
 
+#include "tools/probe-sim/Adu.h"
+
 namespace probesim
 {
 
@@ -24,7 +26,11 @@ struct Fault
     std::optional<uint8_t> replyAddress;  // the reply carries this slave address
     std::optional<uint8_t> replyFunction; // the reply carries this function code
     bool busy = false;                    // exception 6 instead of carrying out the request
+    std::optional<ExceptionCode> refusal; // this exception instead of carrying out the request
     bool echoRequest = false;             // the request comes back before the reply
+    // A register read (3, 4) or identity (17) answered with this many data bytes fewer than it
+    // would have, its byte count and checksum made to match: well formed, but short.
+    std::optional<size_t> shortBy;
 
     static Fault None() { return {}; }
     static Fault Late(std::chrono::milliseconds ms) { return {.delay = ms}; }
@@ -38,7 +44,9 @@ struct Fault
     static Fault WrongAddress(uint8_t address) { return {.replyAddress = address}; }
     static Fault WrongFunction(uint8_t function) { return {.replyFunction = function}; }
     static Fault Busy() { return {.busy = true}; }
+    static Fault Refused(ExceptionCode code) { return {.refusal = code}; }
     static Fault Echo() { return {.echoRequest = true}; }
+    static Fault Short(size_t bytes) { return {.shortBy = bytes}; }
 
     friend Fault operator|(Fault a, const Fault& b);
 };

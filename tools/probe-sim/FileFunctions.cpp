@@ -1,5 +1,7 @@
 #include "tools/probe-sim/FileFunctions.h"
 
+#include <algorithm>
+
 #include "tools/probe-sim/Framing.h"
 #include "tools/probe-sim/WireBytes.h"
 
@@ -48,7 +50,7 @@ std::vector<uint8_t> EncodeRecord(const FileRecord& record)
 
 // The scripted fault of a block request; a reply when it replaces carrying the block out.
 std::optional<Reply> ApplyFault(FileTransfer& transfer, BlockFaults* faults, uint32_t offset,
-                                std::chrono::milliseconds& delay)
+                                std::chrono::milliseconds& delay, uint16_t* most = nullptr)
 {
     const unsigned number = transfer.NextBlockNumber();
     if (!faults)
@@ -61,6 +63,8 @@ std::optional<Reply> ApplyFault(FileTransfer& transfer, BlockFaults* faults, uin
     if (fault->refusal)
         return Reply::WithException(*fault->refusal);
     delay = fault->delay;
+    if (most != nullptr && fault->most)
+        *most = *fault->most;
     return std::nullopt;
 }
 
@@ -74,7 +78,8 @@ Reply ReadFileBlock(FileTransfer& transfer, const Adu& request, FramingMode mode
     const uint32_t offset = ReadU32(request.data, 0);
     const uint16_t length = ReadU16(request.data, 4);
     std::chrono::milliseconds delay{0};
-    if (auto replaced = ApplyFault(transfer, faults, offset, delay))
+    uint16_t most = length;
+    if (auto replaced = ApplyFault(transfer, faults, offset, delay, &most))
         return *replaced;
     const std::optional<TransferForm> form = transfer.OpenForm();
     if (!form)
@@ -85,7 +90,7 @@ Reply ReadFileBlock(FileTransfer& transfer, const Adu& request, FramingMode mode
     if (EncodedLength(mode, replyBytes) > maxPacketSize)
         return Reply::WithException(ExceptionCode::InvalidFileBlock);
 
-    auto result = transfer.ReadBlock(offset, length);
+    auto result = transfer.ReadBlock(offset, std::min(length, most));
     if (const auto* refusal = std::get_if<ExceptionCode>(&result))
         return Reply::WithException(*refusal);
     const FileBlock& block = std::get<FileBlock>(result);

@@ -24,6 +24,7 @@ struct BootCodeConfig
     std::chrono::milliseconds eraseTime{0};        // the first block waits for the erase this long
     std::chrono::milliseconds blockTime{0};        // every further block this long
     bool startInBoot = false; // the instrument starts in its boot code, without an application
+    uint8_t runIndicator = 0; // what Report Slave ID says while it runs: any value below 255
 };
 
 struct InstrumentConfig

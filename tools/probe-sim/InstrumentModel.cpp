@@ -117,7 +117,7 @@ void InstrumentModel::Install(const std::shared_ptr<InstrumentModel>& self)
                         boot.Switch();
                         return std::optional<ExceptionCode>{};
                     });
-    if (config.deviceType == kBluetoothCommunicationType)
+    if (TakesBluetoothUpdate(config.deviceType))
         commands.Define(
             kCommandBluetoothUpdate, [](uint16_t) { return std::optional<ExceptionCode>{}; }, true);
     if (const uint16_t counter = layout.family.totalMeasurementCounter; counter != 0)
@@ -417,7 +417,14 @@ void InstrumentModel::Answered(const Reply& reply)
         const uint16_t count = registers.GetU16(reg::kExceptionMessages).value_or(0);
         registers.SetU16(reg::kExceptionMessages, static_cast<uint16_t>(count + 1));
     }
-    sleep.Touch(Clock::now());
+    // Awake while it works on the request; the idle time counts from the reply's last byte.
+    sleep.Touch(Clock::now() + reply.delay);
+}
+
+void InstrumentModel::Sent(Clock::time_point end)
+{
+    if (!boot.Running())
+        sleep.Touch(end);
 }
 
 std::optional<std::chrono::milliseconds> InstrumentModel::SleepIdle() const

@@ -36,6 +36,7 @@ public:
     std::optional<std::string> Intercept(const RawFrame& frame, FramingMode mode) override;
     void Received(FrameFate fate) override;
     void Answered(const Reply& reply) override;
+    void Sent(Clock::time_point end) override;
 
     std::optional<std::chrono::milliseconds> SleepIdle() const;
     bool StayAwake() const;

@@ -39,6 +39,9 @@ public:
     // Runs for what the device made of every addressed request (a silent reply included), before
     // faults spoil or swallow it.
     virtual void Answered(const Reply& reply) { (void)reply; }
+    // Runs when a reply has gone out whole, with the time of its last byte (a late reply goes out
+    // long after it was made).
+    virtual void Sent(Clock::time_point end) { (void)end; }
 };
 
 } // namespace probesim

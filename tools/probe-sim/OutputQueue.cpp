@@ -20,15 +20,16 @@ std::optional<Clock::time_point> OutputQueue::NextDue() const
     return std::max(m_frames.front().due, m_resumeAt);
 }
 
-void OutputQueue::Flush(int fd, FrameLog& log)
+std::optional<Clock::time_point> OutputQueue::Flush(int fd, FrameLog& log)
 {
+    std::optional<Clock::time_point> sent;
     m_blocked = false;
     while (!m_frames.empty())
     {
         OutgoingFrame& frame = m_frames.front();
         const auto now = Clock::now();
         if (now < std::max(frame.due, m_resumeAt))
-            return;
+            return sent;
         size_t end = frame.bytes.size();
         if (frame.pauseAfter && !m_pauseTaken && *frame.pauseAfter < end)
             end = *frame.pauseAfter;
@@ -42,7 +43,7 @@ void OutputQueue::Flush(int fd, FrameLog& log)
             if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
             {
                 m_blocked = true;
-                return;
+                return sent;
             }
             if (n <= 0)
             {
@@ -58,7 +59,7 @@ void OutputQueue::Flush(int fd, FrameLog& log)
                 m_written = 0;
                 m_pauseTaken = false;
                 m_resumeAt = {};
-                return;
+                return sent;
             }
             m_written += static_cast<size_t>(n);
         }
@@ -69,13 +70,15 @@ void OutputQueue::Flush(int fd, FrameLog& log)
             m_resumeAt = Clock::now() + frame.pause;
             continue;
         }
-        log.Append(LoggedFrame{Direction::Sent, m_firstByteAt, Clock::now(), std::move(frame.bytes),
+        sent = Clock::now();
+        log.Append(LoggedFrame{Direction::Sent, m_firstByteAt, *sent, std::move(frame.bytes),
                                frame.wellFormed, std::move(frame.adu), std::move(frame.note)});
         m_frames.pop_front();
         m_written = 0;
         m_pauseTaken = false;
         m_resumeAt = {};
     }
+    return sent;
 }
 
 } // namespace probesim

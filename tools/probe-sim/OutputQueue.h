@@ -30,8 +30,8 @@ public:
     void Push(OutgoingFrame frame);
     // Writes what is due to the non-blocking descriptor fd; every frame written completely goes to
     // the log. A frame that cannot be written (the line is gone) is logged with the error and
-    // dropped.
-    void Flush(int fd, FrameLog& log);
+    // dropped. The end of the last frame written completely, if any.
+    std::optional<Clock::time_point> Flush(int fd, FrameLog& log);
     // The time at which Flush has work next; nullopt when nothing is queued or the line is full.
     std::optional<Clock::time_point> NextDue() const;
     // The line refused more bytes: wait until the descriptor is writable.

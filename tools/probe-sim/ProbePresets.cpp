@@ -5,8 +5,10 @@
 #include <string>
 
 #include "tools/probe-sim/ConductivitySensor.h"
+#include "tools/probe-sim/FamilySensors.h"
 #include "tools/probe-sim/PhOrpSensor.h"
 #include "tools/probe-sim/PressureSensors.h"
+#include "tools/probe-sim/SondeSensors.h"
 
 namespace probesim
 {
@@ -17,6 +19,13 @@ namespace
 constexpr uint16_t kOpticalDoTypes[] = {12, 19, 20, 24, 31, 35, 36, 37};
 constexpr uint16_t kOlderLoggerTypes[] = {1, 2, 4, 30};
 constexpr uint16_t kLaterLoggerTypes[] = {6, 8, 15, 16};
+constexpr uint16_t kPressureTemperatureTypes[] = {3, 9, 17, 0x8000, 0x8001, 0x8002};
+constexpr uint16_t kConductivitySondeTypes[] = {5, 10};
+constexpr uint16_t kFlowLoggerType = 11;
+constexpr uint16_t kHandheldType = 21;
+constexpr uint16_t kSondeTypes[] = {7, 26, 33, 34};
+// The families that keep their registers from 40108, with the older register map.
+constexpr uint16_t kOlderFamilyTypes[] = {1, 2, 4, 30, 3, 11};
 
 template <size_t N>
 bool Among(const uint16_t (&types)[N], uint16_t deviceType)
@@ -38,6 +47,10 @@ std::vector<uint16_t> PresetDeviceTypes()
     types.insert(types.end(), std::begin(kOlderLoggerTypes), std::end(kOlderLoggerTypes));
     types.insert(types.end(), std::begin(kLaterLoggerTypes), std::end(kLaterLoggerTypes));
     types.insert(types.end(), {kBluetoothCommunicationType, kBluetoothSkiffType});
+    types.insert(types.end(), std::begin(kPressureTemperatureTypes), std::end(kPressureTemperatureTypes));
+    types.insert(types.end(), std::begin(kConductivitySondeTypes), std::end(kConductivitySondeTypes));
+    types.insert(types.end(), {kFlowLoggerType, kHandheldType});
+    types.insert(types.end(), std::begin(kSondeTypes), std::end(kSondeTypes));
     return types;
 }
 
@@ -60,7 +73,7 @@ InstrumentConfig ProbeConfig(uint16_t deviceType, uint32_t serialNumber)
     config.deviceType = deviceType;
     config.serialNumber = serialNumber;
     config.registerMapVersion = 3;
-    if (Among(kOlderLoggerTypes, deviceType))
+    if (Among(kOlderFamilyTypes, deviceType))
     {
         // Template version 2 gives them the scratch pad at 40120.
         config.registerMapVersion = 2;
@@ -98,9 +111,30 @@ void FitSensors(Instrument& probe, ProbeSensors sensors)
     {
         bank.Add(1, LevelSensor(SensorSerial(serial, 1)));
     }
-    else if (type == kBluetoothCommunicationType)
+    else if (type == kBluetoothCommunicationType || Among(kPressureTemperatureTypes, type))
     {
         bank.Add(1, PressureTemperatureSensor(SensorSerial(serial, 1)));
+    }
+    else if (Among(kConductivitySondeTypes, type))
+    {
+        bank.Add(1, ConductivitySondeSensor(type, SensorSerial(serial, 1)));
+    }
+    else if (type == kFlowLoggerType)
+    {
+        bank.Add(1, FlowHeadSensor(SensorSerial(serial, 1)));
+        FitFlowFormula(probe);
+    }
+    else if (type == kHandheldType)
+    {
+        bank.Add(1, OpticalDoSensor(SensorSerial(serial, 1)));
+        bank.Add(2, ConductivitySensor(kProbeConductivity, SensorSerial(serial, 2)));
+        bank.Add(3, LevelSensor(SensorSerial(serial, 3)));
+        bank.Add(4, PhSensor(SensorSerial(serial, 4)));
+        bank.Add(5, OrpSensor(SensorSerial(serial, 5)));
+    }
+    else if (Among(kSondeTypes, type))
+    {
+        FitSondeSensors(probe, DefaultSondeSensors());
     }
     else if (type != kBluetoothSkiffType)
     {

@@ -1,5 +1,5 @@
-// Ready-made instruments of every device type the application accepts, with the sensors each
-// carries on its connections:
+// Ready-made instruments of every device type the application accepts and of the other families,
+// with the sensors each carries on its connections:
 //
 //   12, 19, 31, 35, 36, 37 (and 20, 24)  optical DO probe: optical DO on connection 1 (its floats at
 //                                        40118-40140)
@@ -14,6 +14,13 @@
 //   0x8003  Bluetooth communication device: pressure and temperature on 1; the Bluetooth update
 //           command 0xD104
 //   13      Bluetooth skiff: no sensors
+//   3, 9, 17  barometric loggers (3 with the 40xxx family registers and register map version 2),
+//           0x8000-0x8002 control units: pressure and temperature on 1
+//   5, 10   conductivity sondes: the sonde's sensor on 1 (FamilySensors.h)
+//   11      flow logger (40xxx family registers, register map version 2): the head sensor on 1 and
+//           the flow formula's coefficients at 40130-40141
+//   21      handheld: optical DO (1), conductivity (2), level (3), pH (4), ORP (5)
+//   7, 26, 33, 34  multi-parameter sondes with the sensors of DefaultSondeSensors (SondeSensors.h)
 //
 // The sensors' serial numbers are the device's times 10 plus the connection (modulo 2^32). Use:
 //

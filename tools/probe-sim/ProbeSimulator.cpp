@@ -26,6 +26,22 @@ void AddNote(std::string& note, const std::string& text)
     note += text;
 }
 
+// Cuts the data of a reply that states its own byte count (register reads, identity) and makes the
+// count match; false for a reply of another layout, which is left alone.
+bool ShortenByteCountReply(Adu& answer, size_t bytes)
+{
+    constexpr uint8_t kReadHolding = 3, kReadInput = 4, kReportSlaveId = 17;
+    const uint8_t function = answer.function;
+    if ((function != kReadHolding && function != kReadInput && function != kReportSlaveId) ||
+        answer.data.empty())
+        return false;
+    const size_t count = answer.data.size() - 1;
+    const size_t kept = count > bytes ? count - bytes : 0;
+    answer.data.resize(1 + kept);
+    answer.data[0] = static_cast<uint8_t>(kept);
+    return true;
+}
+
 int PollTimeout(std::optional<Clock::time_point> deadline)
 {
     if (!deadline)
@@ -234,7 +250,11 @@ void ProbeSimulator::Run()
                               std::nullopt, std::string("simulator failure: ") + e.what()});
             }
         }
-        out.Flush(m_pty.MasterFd(), m_log);
+        if (const std::optional<Clock::time_point> sent = out.Flush(m_pty.MasterFd(), m_log))
+        {
+            if (const std::shared_ptr<LineObserver> observer = Observer())
+                observer->Sent(*sent);
+        }
     }
 }
 
@@ -306,6 +326,11 @@ void ProbeSimulator::Process(const RawFrame& frame, FramingMode mode, OutputQueu
         reply = Reply::WithException(ExceptionCode::SlaveDeviceBusy);
         AddNote(entry.note, "busy (fault)");
     }
+    else if (fault.refusal)
+    {
+        reply = Reply::WithException(*fault.refusal);
+        AddNote(entry.note, "refused (fault)");
+    }
     else
     {
         std::string failure;
@@ -332,6 +357,7 @@ void ProbeSimulator::Process(const RawFrame& frame, FramingMode mode, OutputQueu
         answer.function = static_cast<uint8_t>(request->function | kExceptionFlag);
         answer.data = {static_cast<uint8_t>(reply.exception)};
     }
+    const bool shortened = fault.shortBy && ShortenByteCountReply(answer, *fault.shortBy);
     if (fault.replyAddress)
         answer.address = *fault.replyAddress;
     if (fault.replyFunction)
@@ -345,6 +371,8 @@ void ProbeSimulator::Process(const RawFrame& frame, FramingMode mode, OutputQueu
         AddNote(outgoing.note, "after " + std::to_string(reply.delay.count()) + " ms of work");
     if (fault.delay.count() > 0)
         AddNote(outgoing.note, "late (fault)");
+    if (shortened)
+        AddNote(outgoing.note, "short (fault)");
     if (fault.replyAddress)
         AddNote(outgoing.note, "wrong address (fault)");
     if (fault.replyFunction)

@@ -54,20 +54,30 @@ void SensorBank::Place(uint16_t connection, SimSensor sensor, bool plugged)
     uint16_t size = WindowRegisters(sensor);
     if (!plugged && sensor.parameters.empty())
         size = std::max<uint16_t>(size, kFirstParameterOffset + kParameterBlockRegisters * kUnpluggedBlocks);
-    const uint16_t base = sensor.base.value_or(DefaultSensorBase(connection));
-    if (base < kOffsetBase + 1 || uint32_t{base} + size - 1 > 49999)
-        throw std::out_of_range("sensor window at " + std::to_string(base) +
-                                " does not fit the holding registers");
-
     auto lock = m_registers.Hold();
     if (m_connections.contains(connection))
         throw std::logic_error("sensor connection " + std::to_string(connection) + " already has a sensor");
-    for (uint32_t n = base; n < uint32_t{base} + size; ++n)
+    const auto meets = [&](uint16_t first) -> std::optional<uint32_t>
     {
-        if (m_registers.Has(static_cast<uint16_t>(n)))
-            throw std::logic_error("the window of sensor connection " + std::to_string(connection) +
-                                   " meets register " + std::to_string(n));
+        for (uint32_t n = first; n < uint32_t{first} + size && n <= 49999; ++n)
+            if (m_registers.Has(static_cast<uint16_t>(n)))
+                return n;
+        return std::nullopt;
+    };
+    // A window placed by the instrument itself moves on past registers it already has (the analog
+    // output of the first register map, at 40115); one the test placed stays where it was put.
+    uint16_t base = sensor.base.value_or(DefaultSensorBase(connection));
+    if (!sensor.base)
+    {
+        while (meets(base) && uint32_t{base} + kDefaultWindowSpacing + size - 1 <= 49999)
+            base = static_cast<uint16_t>(base + kDefaultWindowSpacing);
     }
+    if (base < kOffsetBase + 1 || uint32_t{base} + size - 1 > 49999)
+        throw std::out_of_range("sensor window at " + std::to_string(base) +
+                                " does not fit the holding registers");
+    if (const std::optional<uint32_t> taken = meets(base))
+        throw std::logic_error("the window of sensor connection " + std::to_string(connection) +
+                               " meets register " + std::to_string(*taken));
     if (!sensor.nextFactoryCal)
     {
         DeviceTimestamp due = m_env.now();

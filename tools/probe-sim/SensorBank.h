@@ -62,9 +62,13 @@ constexpr uint16_t SensorCommandRegisterOf(uint16_t connection)
     return ConnectionRegister(connection, 2);
 }
 
+inline constexpr uint16_t kDefaultWindowSpacing = 200;
+
+// Where the instrument places a connection's window unless registers of its own are there already;
+// it then takes the next free place kDefaultWindowSpacing registers on.
 constexpr uint16_t DefaultSensorBase(uint16_t connection)
 {
-    return static_cast<uint16_t>(40001 + 200 * (connection - 1));
+    return static_cast<uint16_t>(40001 + kDefaultWindowSpacing * (connection - 1));
 }
 
 // What the bank needs to know of its instrument.
@@ -88,8 +92,9 @@ public:
 
     // A sensor on a connection (1..32), plugged in and warming up; the table grows to the
     // connection. Throws std::out_of_range for a connection outside 1..32, std::logic_error for a
-    // connection that already has one or a window that meets registers the instrument already has,
-    // and std::invalid_argument for a description the registers cannot carry (WindowRegisters).
+    // connection that already has one or a window placed by the test (SimSensor::base) that meets
+    // registers the instrument already has, and std::invalid_argument for a description the
+    // registers cannot carry (WindowRegisters).
     void Add(uint16_t connection, SimSensor sensor);
     // A connection that the table lists whose sensor is not there: every access to its window (the
     // description's, or without parameters a header and eight parameter blocks) answers 0x94.

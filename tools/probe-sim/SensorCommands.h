@@ -24,7 +24,7 @@ inline constexpr uint16_t kSensorRestoreFactoryDefaults = 0xE004;
 inline constexpr auto kSensorCommandSequence = static_cast<ExceptionCode>(0x91);
 inline constexpr auto kInvalidSensorModeChange = static_cast<ExceptionCode>(0x92);
 inline constexpr auto kSensorPortNotConfigured = static_cast<ExceptionCode>(0x93);
-inline constexpr auto kSensorPortNoSensor = static_cast<ExceptionCode>(0x94);
+inline constexpr auto kSensorPortNoSensor = ExceptionCode::NoSensor;
 
 enum class SensorMode
 {

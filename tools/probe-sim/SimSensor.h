@@ -188,7 +188,7 @@ struct SimSensor
     std::vector<SensorSetting> settings;
     std::vector<SettingCapture> captures;
 
-    // The register base B; default 40001 + 200 x (connection - 1).
+    // The register base B; default: where the instrument places it (DefaultSensorBase).
     std::optional<uint16_t> base;
     // The two connection words the device keeps without interpreting them.
     uint16_t connectionWord0 = 0;

@@ -15,6 +15,7 @@ bool SleepState::OnFrame(Clock::time_point start, Clock::time_point end,
     if (!AsleepLocked(start, idle))
     {
         m_lastActivity = std::max(m_lastActivity, end);
+        m_listenUntil.reset();
         return false;
     }
     // A device that was half woken and then left alone for the idle time dozes off again.
@@ -28,6 +29,7 @@ bool SleepState::OnFrame(Clock::time_point start, Clock::time_point end,
         m_wakeFrames = 0;
         m_forced = false;
         m_lastActivity = std::max(m_lastActivity, end);
+        m_listenUntil = end + kListenAfterWaking;
     }
     else
     {
@@ -48,6 +50,7 @@ void SleepState::FallAsleep()
     std::lock_guard lock(m_mutex);
     m_forced = true;
     m_wakeFrames = 0;
+    m_listenUntil.reset();
 }
 
 bool SleepState::Asleep(Clock::time_point now, std::optional<std::chrono::milliseconds> idle) const
@@ -60,6 +63,8 @@ bool SleepState::AsleepLocked(Clock::time_point now, std::optional<std::chrono::
 {
     if (m_forced || m_wakeFrames > 0)
         return true;
+    if (m_listenUntil && now < *m_listenUntil)
+        return false;
     return idle && now - m_lastActivity >= *idle;
 }
 

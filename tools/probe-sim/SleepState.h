@@ -1,7 +1,9 @@
 // The instrument's power saving: after an idle time without traffic on the line it sleeps, and the
 // next frame (in ASCII the next two, as the master sends two wake-up frames there) only wakes it:
 // those frames go unanswered whatever their address. Any frame on the line counts as traffic, as
-// the master keeps one idle clock per line. Thread-safe.
+// the master keeps one idle clock per line. Woken, it listens for the frame that the waking
+// announced for kListenAfterWaking at least, however short its idle time (an EOS of 0 included).
+// Thread-safe.
 #pragma once
 
 #include <chrono>
@@ -17,6 +19,8 @@ namespace probesim
 class SleepState
 {
 public:
+    static constexpr std::chrono::milliseconds kListenAfterWaking{1000};
+
     explicit SleepState(Clock::time_point awakeSince = Clock::now());
 
     // A frame that started at `start` and ended at `end`. idle: the idle time after which the
@@ -39,6 +43,7 @@ private:
     bool m_forced = false;
     unsigned m_wakeFrames = 0; // frames received so far towards waking
     Clock::time_point m_lastWakeFrame;
+    std::optional<Clock::time_point> m_listenUntil; // woken, awaiting the announced frame
 };
 
 } // namespace probesim

@@ -9,18 +9,21 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "tools/probe-sim/Instrument.h"
 #include "tools/probe-sim/PortTable.h"
 #include "tools/probe-sim/ProbePresets.h"
 #include "tools/probe-sim/ProbeSimulator.h"
+#include "tools/probe-sim/SondeSensors.h"
 
 namespace
 {
 
 constexpr const char* kUsage =
     "usage: probe-sim [--ascii] [--address N] [--device-type N] [--serial N] [--map-version N]\n"
-    "                 [--firmware N] [--stay-awake] [--do-sensor | --sensors] [--register-port [COMn]]\n"
+    "                 [--firmware N] [--stay-awake] [--do-sensor | --sensors | --sonde-sensors IDS]\n"
+    "                 [--register-port [COMn]]\n"
     "  --ascii               speak Modbus ASCII instead of RTU\n"
     "  --address N           slave address 1..255 (default 1)\n"
     "  --device-type N       device type id (default 0)\n"
@@ -30,6 +33,8 @@ constexpr const char* kUsage =
     "  --stay-awake          never sleep (otherwise the instrument sleeps after 5 s without traffic)\n"
     "  --do-sensor           the optical DO sensor with temperature on sensor connection 1\n"
     "  --sensors             the sensors the device type carries, each on its connection\n"
+    "  --sonde-sensors IDS   a multi-parameter sonde (device type 7, 26, 33 or 34) with the sensors of\n"
+    "                        the comma-separated sonde sensor ids on connections 1, 2, ...\n"
     "  --register-port [COMn] enter the pseudo-terminal in the port table (lowest free number\n"
     "                        without COMn) and remove the entry on exit\n";
 
@@ -39,6 +44,7 @@ struct Arguments
     probesim::InstrumentConfig instrument{.serialNumber = 0};
     bool doSensor = false;
     bool sensors = false;
+    std::optional<std::vector<uint16_t>> sondeSensors;
     bool registerPort = false;
     unsigned comNumber = 0;
 };
@@ -51,6 +57,24 @@ std::optional<T> ParseNumber(std::string_view text, T min, T max)
     if (ec != std::errc() || end != text.data() + text.size() || value < min || value > max)
         return std::nullopt;
     return static_cast<T>(value);
+}
+
+// "57,56,51" -> the sonde sensor ids, at most one per connection; nullopt for anything else.
+std::optional<std::vector<uint16_t>> ParseIdList(std::string_view text)
+{
+    constexpr size_t kSondeConnections = 10;
+    std::vector<uint16_t> ids;
+    while (true)
+    {
+        const size_t comma = text.find(',');
+        const auto id = ParseNumber<uint16_t>(text.substr(0, comma), 1, 0xFFFF);
+        if (!id || ids.size() == kSondeConnections)
+            return std::nullopt;
+        ids.push_back(*id);
+        if (comma == std::string_view::npos)
+            return ids;
+        text.remove_prefix(comma + 1);
+    }
 }
 
 // "COMn" (any case) -> n; 0 for anything else.
@@ -115,6 +139,15 @@ bool Parse(int argc, char** argv, Arguments& args)
             args.doSensor = true;
         else if (arg == "--sensors")
             args.sensors = true;
+        else if (arg == "--sonde-sensors")
+        {
+            const auto text = value("--sonde-sensors");
+            if (!text)
+                return false;
+            args.sondeSensors = ParseIdList(*text);
+            if (!args.sondeSensors)
+                return Fail("--sonde-sensors takes sensor ids such as 57,56,51");
+        }
         else if (arg == "--register-port" || arg.starts_with("--register-port="))
         {
             args.registerPort = true;
@@ -136,8 +169,10 @@ bool Parse(int argc, char** argv, Arguments& args)
         if (!ok)
             return false;
     }
-    if (args.doSensor && args.sensors)
-        return Fail("--do-sensor and --sensors exclude each other");
+    if (int{args.doSensor} + int{args.sensors} + int{args.sondeSensors.has_value()} > 1)
+        return Fail("--do-sensor, --sensors and --sonde-sensors exclude each other");
+    if (args.sondeSensors && !probesim::IsSondeType(args.instrument.deviceType))
+        return Fail("--sonde-sensors needs the device type of a multi-parameter sonde");
     if (args.sensors && !probesim::HasPreset(args.instrument.deviceType))
         return Fail("no sensors known for device type " + std::to_string(args.instrument.deviceType));
     return true;
@@ -166,6 +201,8 @@ int main(int argc, char** argv)
             instrument.Sensors().Add(1, probesim::OpticalDoSensor(args.instrument.serialNumber));
         if (args.sensors)
             probesim::FitSensors(instrument);
+        if (args.sondeSensors)
+            probesim::FitSondeSensors(instrument, *args.sondeSensors);
 
         if (args.registerPort)
         {

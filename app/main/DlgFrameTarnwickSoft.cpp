@@ -1,0 +1,528 @@
+#include "app/main/DlgFrameTarnwickSoft.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QFileInfo>
+#include <QIcon>
+#include <QKeySequence>
+#include <QMenu>
+#include <QMoveEvent>
+#include <QShortcut>
+
+#include "app/connection/AppProfile.h"
+#include "app/connection/ConnectionString.h"
+#include "app/connection/ProbeSearch.h"
+#include "app/main/AppIcon.h"
+#include "app/main/Skin.h"
+#include "app/main/TabSkin.h"
+#include "app/main/WaitCursor.h"
+#include "app/popups/DlgPopupAbout.h"
+#include "app/popups/DlgPopupFirmwareUpdate.h"
+#include "app/popups/DlgPopupPortSettings.h"
+#include "foundation/PathTools.h"
+#include "foundation/ResultCodes.h"
+#include "ui/Application.h"
+#include "ui/DialogService.h"
+#include "ui/MessageBoxes.h"
+#include "ui/QtText.h"
+
+namespace
+{
+
+// The types a connect accepts, in the order the search asks for them.
+constexpr USHORT kConnectTypes[] = {18, 19, 12, 31, 35, 36, 37, 39};
+
+constexpr int kStandardDpi = 96;
+// Client area at 96 dpi.
+constexpr int kClientWidth = 760;
+constexpr int kClientHeight = 540;
+// Margins of the page area at 96 dpi: left and right, top (the tab row stands in it), bottom
+// (the Connect button stands in it).
+constexpr int kPageMarginSide = 10;
+constexpr int kPageMarginTop = 60;
+constexpr int kPageMarginBottom = 50;
+constexpr int kConnectButtonMargin = 10;
+constexpr int kConnectButtonWidth = 110;
+constexpr int kConnectButtonHeight = 28;
+
+constexpr char16_t kWinPosX[] = u"WinPos_x";
+constexpr char16_t kWinPosY[] = u"WinPos_y";
+constexpr char16_t kTabToolTip[] = u"Next (Alt+Right), Back (Alt+Left)";
+
+const char16_t* const kTabTexts[CDlgFrame_TarnwickSoft::PAGE_COUNT] = {u"Live Data", u"Communication",
+                                                                       u"Sensor Setup", u"Probe Info"};
+const UINT kTabIds[CDlgFrame_TarnwickSoft::PAGE_COUNT] = {IDC_TAB_LIVE_DATA, IDC_TAB_COMMUNICATION,
+                                                          IDC_TAB_SENSOR_SETUP, IDC_TAB_PROBE_INFO};
+
+QString Q(const char16_t* text)
+{
+    return ui::ToQString(text);
+}
+
+} // namespace
+
+CDlgFrame_TarnwickSoft::CDlgFrame_TarnwickSoft(QWidget* pParentWnd) : CNVDialog(kTemplateId, pParentWnd)
+{
+    m_closeRetry.setSingleShot(true);
+    m_closeRetry.setInterval(CLOSE_RETRY_MS);
+    connect(&m_closeRetry, &QTimer::timeout, this, [this] { PostCommand(SC_CLOSE_COMMAND); });
+}
+
+CDlgFrame_TarnwickSoft::~CDlgFrame_TarnwickSoft()
+{
+    StopKeepAlive();
+    if (ui::GetMainWindow() == this)
+        ui::SetMainWindow(nullptr);
+    if (GetAppMainWindow() == ui::OwnerHandle(this))
+        SetAppMainWindow(nullptr);
+}
+
+CNVBitmapButtonEx& CDlgFrame_TarnwickSoft::TabButton(int page)
+{
+    switch (page)
+    {
+    case PAGE_COMMUNICATION:
+        return m_tabCommunication;
+    case PAGE_SENSOR_SETUP:
+        return m_tabSensorSetup;
+    case PAGE_PROBE_INFO:
+        return m_tabProbeInfo;
+    default:
+        return m_tabLiveData;
+    }
+}
+
+CCtrlPage_Base& CDlgFrame_TarnwickSoft::Page(int index)
+{
+    switch (index)
+    {
+    case PAGE_COMMUNICATION:
+        return m_pageCommunication;
+    case PAGE_SENSOR_SETUP:
+        return m_pageSensorSetup;
+    case PAGE_PROBE_INFO:
+        return m_pageProbeInfo;
+    default:
+        return m_pageLiveData;
+    }
+}
+
+BOOL CDlgFrame_TarnwickSoft::OnInitDialog()
+{
+    CNVDialog::OnInitDialog();
+    ui::SetMainWindow(this);
+    SetAppMainWindow(ui::OwnerHandle(this));
+    setWindowIcon(AppIcon());
+
+    const int dpi = logicalDpiX();
+    const int side = MulDiv(dpi, kPageMarginSide, kStandardDpi);
+    const int top = MulDiv(dpi, kPageMarginTop, kStandardDpi);
+    const int bottom = MulDiv(dpi, kPageMarginBottom, kStandardDpi);
+    resize(MulDiv(dpi, kClientWidth, kStandardDpi), MulDiv(dpi, kClientHeight, kStandardDpi));
+
+    CreateControls();
+    for (int index = 0; index < PAGE_COUNT; ++index)
+    {
+        CCtrlPage_Base& page = Page(index);
+        page.Create(this);
+        AddAnchor(&page, side, top, side, bottom);
+    }
+
+    ApplySkin();
+
+    // The tabs stand in a row directly above the pages.
+    const int tabWidth = m_tabLiveData.width();
+    const int tabHeight = m_tabLiveData.height();
+    for (int index = 0; index < PAGE_COUNT; ++index)
+        AddAnchor(&TabButton(index), side + index * tabWidth, top - tabHeight, -1, -1);
+    AddAnchor(&m_btnConnect, kConnectButtonMargin, -1, -1, kConnectButtonMargin);
+
+    CreateShortcuts();
+    ShowPage(PAGE_LIVE_DATA);
+    setFocus();
+    BroadcastPostMessage(windowmsg::WM_DEVICE_DISCONNECTED);
+
+    SetConnectButton(FALSE);
+    for (int index = 0; index < PAGE_COUNT; ++index)
+        TabButton(index).SetToolTipText(Q(kTabToolTip));
+    return TRUE;
+}
+
+void CDlgFrame_TarnwickSoft::CreateControls()
+{
+    m_btnConnect.setParent(this);
+    SetDlgCtrlID(&m_btnConnect, IDC_CONNECT_DISCONNECT);
+    const int dpi = logicalDpiX();
+    m_btnConnect.resize(MulDiv(dpi, kConnectButtonWidth, kStandardDpi),
+                        MulDiv(dpi, kConnectButtonHeight, kStandardDpi));
+    m_btnConnect.setAutoDefault(false);
+    connect(&m_btnConnect, &QPushButton::clicked, this, [this] { SendCommand(IDC_CONNECT_DISCONNECT); });
+
+    for (int index = 0; index < PAGE_COUNT; ++index)
+    {
+        CNVBitmapButtonEx& tab = TabButton(index);
+        tab.setParent(this);
+        tab.setText(Q(kTabTexts[index]));
+        tab.setAutoDefault(false);
+        tab.setFocusPolicy(Qt::TabFocus);
+        SetDlgCtrlID(&tab, kTabIds[index]);
+        const UINT id = kTabIds[index];
+        connect(&tab, &QPushButton::clicked, this, [this, id] { SendCommand(id); });
+    }
+}
+
+void CDlgFrame_TarnwickSoft::CreateShortcuts()
+{
+    const std::pair<QKeySequence, UINT> accelerators[] = {
+        {QKeySequence(Qt::ALT | Qt::Key_C), ID_ACCEL_CONNECT},
+        {QKeySequence(Qt::ALT | Qt::Key_D), ID_ACCEL_DISCONNECT},
+        {QKeySequence(Qt::ALT | Qt::Key_Left), ID_ACCEL_BACK},
+        {QKeySequence(Qt::ALT | Qt::Key_Right), ID_ACCEL_NEXT},
+        {QKeySequence(Qt::ALT | Qt::Key_Up), ID_ACCEL_PARAM_UP},
+        {QKeySequence(Qt::ALT | Qt::Key_Down), ID_ACCEL_PARAM_DOWN},
+        {QKeySequence(Qt::Key_F1), IDM_ABOUTBOX},
+    };
+    for (const auto& [keys, id] : accelerators)
+    {
+        auto* shortcut = new QShortcut(keys, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        const UINT command = id;
+        connect(shortcut, &QShortcut::activated, this, [this, command] { DispatchAccelerator(command); });
+    }
+}
+
+void CDlgFrame_TarnwickSoft::DispatchAccelerator(UINT id)
+{
+    // The innermost of our dialogs that holds the focus gets the command first; what it does not
+    // handle travels outwards to this window.
+    CNVDialog* target = this;
+    for (QWidget* widget = QApplication::focusWidget(); widget != nullptr && widget != this;
+         widget = widget->parentWidget())
+        if (auto* dialog = qobject_cast<CNVDialog*>(widget))
+        {
+            target = dialog;
+            break;
+        }
+    target->SendCommand(id);
+}
+
+void CDlgFrame_TarnwickSoft::ApplySkin()
+{
+    setWindowTitle(ui::ToQString(g_Skin.title));
+    for (int index = 0; index < PAGE_COUNT; ++index)
+        ApplySkinToTabButton(TabButton(index));
+    SetBackgroundColor(g_Skin.backgroundColor);
+    for (int index = 0; index < PAGE_COUNT; ++index)
+        Page(index).SetBackgroundColor(g_Skin.backgroundColor);
+    const QString image = ui::ToQString(g_Skin.backgroundImage);
+    if (!image.isEmpty() && QFileInfo(image).isFile() && SetBackgroundBitmapFile(image))
+        update();
+    const QString icon = ui::ToQString(g_Skin.iconImage);
+    if (!icon.isEmpty() && QFileInfo(icon).isFile())
+        setWindowIcon(QIcon(icon));
+}
+
+void CDlgFrame_TarnwickSoft::ShowPage(int index)
+{
+    if (index < 0 || index >= PAGE_COUNT)
+        index = PAGE_LIVE_DATA;
+    for (int other = 0; other < PAGE_COUNT; ++other)
+    {
+        if (other != index)
+            Page(other).hide();
+        TabButton(other).SetPressed(FALSE);
+    }
+    Page(index).show();
+    TabButton(index).SetPressed(TRUE);
+}
+
+int CDlgFrame_TarnwickSoft::GetVisiblePage() const
+{
+    int visible = -1;
+    for (int index = 0; index < PAGE_COUNT; ++index)
+        if (!const_cast<CDlgFrame_TarnwickSoft*>(this)->Page(index).isHidden())
+        {
+            if (visible >= 0)
+                return -1;
+            visible = index;
+        }
+    return visible;
+}
+
+BOOL CDlgFrame_TarnwickSoft::CanLeavePage()
+{
+    if (m_pageLiveData.isHidden())
+        return TRUE;
+    if (m_pageLiveData.IsReading() && m_pageLiveData.IsLoggingToFile() &&
+        ui::Dialogs().MessageBox(this, QStringLiteral("Data logging will terminate.\nContinue?"),
+                                 ui::ApplicationName(),
+                                 platform::MB_YESNO | platform::MB_ICONQUESTION) != platform::IDYES)
+        return FALSE;
+    m_pageLiveData.StopReading();
+    return TRUE;
+}
+
+void CDlgFrame_TarnwickSoft::OnTab(int page)
+{
+    if (CanLeavePage())
+        ShowPage(page);
+}
+
+void CDlgFrame_TarnwickSoft::OnNextPage(int step)
+{
+    const int visible = GetVisiblePage();
+    if (visible < 0)
+        return;
+    PostCommand(kTabIds[(visible + step + PAGE_COUNT) % PAGE_COUNT]);
+}
+
+void CDlgFrame_TarnwickSoft::PostCommand(UINT id)
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this, id]
+        {
+            if (HasWindow())
+                SendCommand(id);
+        },
+        Qt::QueuedConnection);
+}
+
+BOOL CDlgFrame_TarnwickSoft::OnCommand(UINT id)
+{
+    switch (id)
+    {
+    case IDC_CONNECT_DISCONNECT:
+        OnConnectDisconnect();
+        return TRUE;
+    case IDC_TAB_LIVE_DATA:
+        OnTab(PAGE_LIVE_DATA);
+        return TRUE;
+    case IDC_TAB_COMMUNICATION:
+        OnTab(PAGE_COMMUNICATION);
+        return TRUE;
+    case IDC_TAB_SENSOR_SETUP:
+        OnTab(PAGE_SENSOR_SETUP);
+        return TRUE;
+    case IDC_TAB_PROBE_INFO:
+        OnTab(PAGE_PROBE_INFO);
+        return TRUE;
+    case ID_ACCEL_NEXT:
+        OnNextPage(1);
+        return TRUE;
+    case ID_ACCEL_BACK:
+        OnNextPage(-1);
+        return TRUE;
+    case ID_ACCEL_CONNECT:
+        if (!theProbeConnection.IsConnected())
+            PostCommand(IDC_CONNECT_DISCONNECT);
+        return TRUE;
+    case ID_ACCEL_DISCONNECT:
+        if (theProbeConnection.IsConnected())
+            PostCommand(IDC_CONNECT_DISCONNECT);
+        return TRUE;
+    case IDM_ABOUTBOX:
+        OnAbout();
+        return TRUE;
+    case SC_CLOSE_COMMAND:
+        OnSysClose();
+        return TRUE;
+    default:
+        return CNVDialog::OnCommand(id);
+    }
+}
+
+LRESULT CDlgFrame_TarnwickSoft::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == windowmsg::WM_CONNECTION_LOST)
+    {
+        OnConnectionLost();
+        return 0;
+    }
+    return CNVDialog::OnMessage(message, wParam, lParam);
+}
+
+void CDlgFrame_TarnwickSoft::SetConnectButton(BOOL connected)
+{
+    m_btnConnect.SetToolTipText(connected ? QStringLiteral("Alt+D") : QStringLiteral("Alt+C"));
+    m_btnConnect.setText(connected ? QStringLiteral("Disconnect") : QStringLiteral("Connect"));
+}
+
+void CDlgFrame_TarnwickSoft::OnConnectDisconnect()
+{
+    if (theProbeConnection.IsConnected())
+    {
+        Disconnect();
+        SetConnectButton(FALSE);
+        ShowPage(PAGE_LIVE_DATA);
+        setFocus();
+    }
+    else
+    {
+        CWaitCursor wait;
+        Connect();
+    }
+}
+
+void CDlgFrame_TarnwickSoft::Disconnect()
+{
+    // The visible page stops its workers and disconnects. Should no page do it (none visible), the
+    // window does, so that a close never waits for a disconnect that nobody makes.
+    BroadcastRequestDisconnect();
+    if (theProbeConnection.IsConnected())
+    {
+        BroadcastPostMessage(windowmsg::WM_DEVICE_DISCONNECTED);
+        theProbeConnection.DisconnectDevice();
+    }
+}
+
+void CDlgFrame_TarnwickSoft::Connect()
+{
+    USHORT port = theProbeConnection.m_nPort.load();
+    CWideString found;
+    if (FindProbePort(port, found, kConnectTypes))
+    {
+        theProbeConnection.m_nPort = port;
+        sCommSettings settings = theProbeConnection.GetCommSettings();
+        ParseConnectionString(found, settings);
+        theProbeConnection.SetCommSettings(settings);
+    }
+    else
+    {
+        CDlgPopup_PortSettings popup(this);
+        if (popup.DoModal() != IDOK)
+            return;
+    }
+
+    HRESULT hr = theProbeConnection.ConnectToDevice();
+    if (hr == MODBUSCOMM_E_NO_APP_FIRMWARE)
+    {
+        CDlgPopup_FirmwareUpdate firmware(this);
+        const int result = firmware.DoModal();
+        theProbeConnection.DisconnectDevice();
+        if (result != IDOK)
+            return;
+        hr = theProbeConnection.ConnectToDevice();
+    }
+    if (Failed(hr))
+        return;
+
+    if (theProbeConnection.GetSlaveId().RunIndicator != SLAVEID_RUN_APPLICATION)
+    {
+        ui::Dialogs().MessageBox(this, QStringLiteral("Firmware is not loaded on the probe"),
+                                 ui::ApplicationName(), platform::MB_OK | platform::MB_ICONERROR);
+        theProbeConnection.DisconnectDevice();
+        return;
+    }
+
+    SetConnectButton(TRUE);
+    const sCommSettings settings = theProbeConnection.GetCommSettings();
+    WriteProfileInt(PROFILE_SECTION_COMMUNICATION, PROFILE_LAST_SERIAL_PORT, settings.Port);
+    StoreConnectionString(settings.BaudId, settings.DataBitsId, settings.ParityId, settings.StopBitsId,
+                          settings.Mode, settings.Address);
+    BroadcastPostMessage(windowmsg::WM_DEVICE_CONNECTED);
+    StartKeepAlive();
+}
+
+void CDlgFrame_TarnwickSoft::StartKeepAlive()
+{
+    StopKeepAlive();
+    m_pKeepAlive = std::make_unique<CKeepAlive>(
+        theProbeConnection, *this,
+        [this] { return m_pageLiveData.IsReading() || IsBlockedByModal() || !m_bEnabled.load(); },
+        m_keepAlivePeriod);
+    if (!m_pKeepAlive->Start())
+        StopKeepAlive();
+}
+
+void CDlgFrame_TarnwickSoft::StopKeepAlive()
+{
+    if (m_pKeepAlive)
+    {
+        m_pKeepAlive->Stop();
+        m_pKeepAlive.reset();
+    }
+}
+
+void CDlgFrame_TarnwickSoft::OnConnectionLost()
+{
+    if (theProbeConnection.IsConnected())
+    {
+        ShowErrorBox(this, QStringLiteral("Device connection lost."));
+        PostCommand(IDC_CONNECT_DISCONNECT);
+    }
+    else
+        SetConnectButton(FALSE);
+}
+
+void CDlgFrame_TarnwickSoft::OnAbout()
+{
+    CDlgPopup_About about(
+        QStringLiteral("%1 version %2").arg(ui::ApplicationName(), ui::ToQString(GetProgramVersion())), this);
+    about.DoModal();
+}
+
+void CDlgFrame_TarnwickSoft::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu menu(this);
+    QAction* about = menu.addAction(QStringLiteral("About %1...").arg(ui::ToQString(g_Skin.title)));
+    if (menu.exec(event->globalPos()) == about)
+        PostCommand(IDM_ABOUTBOX);
+}
+
+void CDlgFrame_TarnwickSoft::OnSysClose()
+{
+    CWaitCursor wait;
+    if (theProbeConnection.IsConnected())
+    {
+        Disconnect();
+        m_closeRetry.start();
+        return;
+    }
+    StopKeepAlive();
+    if (m_bPositionKnown)
+    {
+        WriteProfileInt(u"", kWinPosX, m_position.x());
+        WriteProfileInt(u"", kWinPosY, m_position.y());
+    }
+    EndDialog(IDCANCEL);
+}
+
+void CDlgFrame_TarnwickSoft::OnOK() {}
+
+void CDlgFrame_TarnwickSoft::OnCancel()
+{
+    OnSysClose();
+}
+
+void CDlgFrame_TarnwickSoft::OnClose()
+{
+    // The close box keeps the skin (the window may stay open while it disconnects).
+    OnSysClose();
+}
+
+void CDlgFrame_TarnwickSoft::OnShowWindow(BOOL bShow)
+{
+    CNVDialog::OnShowWindow(bShow);
+    if (!bShow)
+        return;
+    const QPoint current = pos();
+    move(GetProfileInt(u"", kWinPosX, current.x()), GetProfileInt(u"", kWinPosY, current.y()));
+}
+
+void CDlgFrame_TarnwickSoft::moveEvent(QMoveEvent* event)
+{
+    CNVDialog::moveEvent(event);
+    if (!isMinimized())
+    {
+        m_position = pos();
+        m_bPositionKnown = true;
+    }
+}
+
+void CDlgFrame_TarnwickSoft::changeEvent(QEvent* event)
+{
+    CNVDialog::changeEvent(event);
+    if (event->type() == QEvent::EnabledChange)
+        m_bEnabled = isEnabled();
+}

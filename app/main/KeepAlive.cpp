@@ -1,0 +1,100 @@
+#include "app/main/KeepAlive.h"
+
+#include <system_error>
+
+#include "foundation/ResultCodes.h"
+
+bool IsLinkLostResult(HRESULT hr)
+{
+    return hr == SERIALCOMM_E_PORT_CLOSED || hr == SERIALCOMM_E_WRITE || hr == SERIALCOMM_E_READ ||
+           hr == SERIALCOMM_E_READ_TIMEOUT;
+}
+
+CKeepAlive::CKeepAlive(CProbeConnection& connection, INotifyWindow& window, std::function<bool()> isPaused,
+                       std::chrono::milliseconds period)
+    : m_Connection(connection), m_Window(window), m_IsPaused(std::move(isPaused)), m_Period(period)
+{
+}
+
+CKeepAlive::~CKeepAlive()
+{
+    Stop();
+}
+
+bool CKeepAlive::Start()
+{
+    Stop();
+    m_StopEvent.ResetEvent();
+    try
+    {
+        m_thread = std::thread(&CKeepAlive::Run, this);
+    }
+    catch (const std::system_error&)
+    {
+        return false;
+    }
+    return true;
+}
+
+void CKeepAlive::Stop()
+{
+    if (!m_thread.joinable())
+        return;
+    m_StopEvent.Set();
+    m_thread.join();
+}
+
+void CKeepAlive::PostLost()
+{
+    m_Window.PostNotify(windowmsg::WM_CONNECTION_LOST);
+}
+
+bool CKeepAlive::Probe()
+{
+    // Counted busy only while connected: a link already torn down is never touched, and the count
+    // lowered afterwards is the one taken here.
+    if (!m_Connection.AddBusy())
+    {
+        PostLost();
+        return false;
+    }
+    HRESULT hr = E_FAIL;
+    if (CModbusComm* network = m_Connection.GetModbus())
+    {
+        network->WakeUpNetwork();
+        USHORT deviceType = 0;
+        hr = network->ReadUShort(m_Connection.m_nAddress.load(), KEEP_ALIVE_REGISTER, deviceType,
+                                 KEEP_ALIVE_READ_TIMEOUT_MS, KEEP_ALIVE_READ_RETRIES);
+    }
+    m_Connection.ReleaseBusy();
+    if (IsLinkLostResult(hr))
+    {
+        PostLost();
+        return false;
+    }
+    return true;
+}
+
+void CKeepAlive::Run()
+{
+    if (!m_Connection.IsConnected())
+    {
+        PostLost();
+        return;
+    }
+    for (;;)
+    {
+        // While paused the connection belongs to whoever paused it (a popup may reconnect it):
+        // a link seen down then is not a lost one.
+        const bool paused = m_IsPaused && m_IsPaused();
+        if (!paused && !Probe())
+            return;
+        if (m_StopEvent.Wait(static_cast<uint64_t>(m_Period.count())))
+            return;
+        if (!paused && !m_Connection.IsConnected())
+        {
+            PostLost();
+            return;
+        }
+    }
+}

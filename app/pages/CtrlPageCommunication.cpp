@@ -1,0 +1,98 @@
+#include "app/pages/CtrlPageCommunication.h"
+
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include "app/connection/ProbeConnection.h"
+
+namespace
+{
+
+constexpr int kButtonWidth = 200;
+
+} // namespace
+
+CCtrlPage_Communication::CCtrlPage_Communication(QWidget* pParentWnd)
+    : CCtrlPage_Base(kTemplateId, pParentWnd)
+{
+}
+
+BOOL CCtrlPage_Communication::OnInitDialog()
+{
+    CCtrlPage_Base::OnInitDialog();
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(20, 20, 20, 20);
+    layout->setSpacing(12);
+    auto* caption = new QLabel(QStringLiteral("Probe communication settings"), this);
+    QFont bold = caption->font();
+    bold.setBold(true);
+    caption->setFont(bold);
+    layout->addWidget(caption);
+    const std::pair<CNVButton*, UINT> buttons[] = {
+        {&m_btnModbus, IDC_MODBUS_SETUP}, {&m_btnSdi12, IDC_SDI12_SETUP}, {&m_btnAnalog, IDC_ANALOG_SETUP}};
+    const QString texts[] = {QStringLiteral("Modbus setup..."), QStringLiteral("SDI-12 setup..."),
+                             QStringLiteral("Analog 4-20 mA setup...")};
+    for (size_t i = 0; i < std::size(buttons); ++i)
+    {
+        auto [button, id] = buttons[i];
+        button->setParent(this);
+        button->setText(texts[i]);
+        button->setAutoDefault(false);
+        button->setFixedWidth(kButtonWidth);
+        SetDlgCtrlID(button, id);
+        connect(button, &QPushButton::clicked, this, [this, command = id] { SendCommand(command); });
+        layout->addWidget(button);
+    }
+    layout->addStretch();
+    return TRUE;
+}
+
+void CCtrlPage_Communication::OnPageActivate()
+{
+    setFocus();
+    SetTimer(IDT_PAGE_ACTIVATE, PAGE_ACTIVATE_DELAY_MS);
+    RefreshPage();
+}
+
+void CCtrlPage_Communication::OnTimer(UINT id)
+{
+    if (id == IDT_PAGE_ACTIVATE && IsPageVisible())
+    {
+        KillTimer(id);
+        setFocus();
+    }
+}
+
+void CCtrlPage_Communication::RefreshPage()
+{
+    BOOL connected = FALSE;
+    BOOL analog = FALSE;
+    BOOL sdi12 = FALSE;
+    if (theProbeConnection.IsConnected())
+    {
+        connected = TRUE;
+        if (NVSystem::CDeviceComm* probe = theProbeConnection.GetProbe())
+        {
+            analog = probe->IsAnalogOutputSupported();
+            sdi12 = probe->IsSdi12Supported();
+        }
+    }
+    m_btnModbus.setEnabled(connected);
+    m_btnSdi12.setEnabled(connected && sdi12);
+    m_btnAnalog.setEnabled(connected && analog);
+    m_btnModbus.setFocus();
+}
+
+BOOL CCtrlPage_Communication::OnCommand(UINT id)
+{
+    switch (id)
+    {
+    case IDC_MODBUS_SETUP:
+    case IDC_SDI12_SETUP:
+    case IDC_ANALOG_SETUP:
+        // The set-up popups behind these buttons are not part of the program yet.
+        return TRUE;
+    default:
+        return CCtrlPage_Base::OnCommand(id);
+    }
+}

@@ -1,0 +1,253 @@
+#include "models/VOXSensorMK600.h"
+
+#include "models/CalibrationNotes.h"
+#include "models/SensorNoteWriter.h"
+#include "models/SondeSensorSupport.h"
+
+namespace NVSystem
+{
+
+namespace
+{
+
+constexpr ULONG kBaroRegisterTimeoutMs = 1000;
+
+// A pressure from the unit the barometer reports into millibar; 0.0 when the units do not convert.
+float ToMilliBar(USHORT unitId, float value)
+{
+    double converted = 0.0;
+    ConvertUnits(FromUnit{unitId}, converted, ToUnit{CVOXSensorMK600::kMilliBar}, value);
+    return static_cast<float>(converted);
+}
+
+} // namespace
+
+CVOXSensorMK600::CVOXSensorMK600(CDeviceComm* device, USHORT connection, ISensor_Temperature* temperature,
+                                 ISensor_Barometric* barometric, ISensor_Conductivity* conductivity)
+    : CVOXSensor(device, connection), m_pTemperature(temperature), m_pBarometric(barometric),
+      m_pConductivity(conductivity)
+{
+    // The probes' adapter checks its own signature; every operation that does is this class's own.
+    m_nSignature = kSignature;
+}
+
+CVOXSensorMK600::~CVOXSensorMK600()
+{
+    m_pTemperature = nullptr;
+    m_pBarometric = nullptr;
+    m_pConductivity = nullptr;
+}
+
+HRESULT CVOXSensorMK600::GetSerialNumber(ULONG& serialNumber)
+{
+    serialNumber = 0;
+    return WithSignature([&] { return ReadSerialNumber(serialNumber); });
+}
+
+HRESULT CVOXSensorMK600::ReadTemperature(float& value, USHORT& quality, USHORT& unitId, BOOL /*cachedOnly*/)
+{
+    return WithSignature([&] { return ReadSourceTemperature(m_pTemperature, value, quality, unitId); });
+}
+
+HRESULT CVOXSensorMK600::GetTemperatureUnit(USHORT& unitId)
+{
+    return WithSignature([&] { return GetSourceTemperatureUnit(m_pTemperature, unitId, S_OK); });
+}
+
+HRESULT CVOXSensorMK600::SetTemperatureUnit(USHORT unitId)
+{
+    return WithSignature([&] { return SetSourceTemperatureUnit(m_pTemperature, unitId, S_OK); });
+}
+
+// --- DO quantity B ---
+
+HRESULT CVOXSensorMK600::ReadOxygenParamB(float& value, USHORT& quality, USHORT& unitId, BOOL cachedOnly)
+{
+    return WithDevice([&] { return ReadParameter(kOxygenB, value, quality, unitId, cachedOnly); });
+}
+
+HRESULT CVOXSensorMK600::GetOxygenParamBUnit(USHORT& unitId)
+{
+    return WithDevice([&] { return GetUnit(kOxygenB, unitId); });
+}
+
+HRESULT CVOXSensorMK600::SetOxygenParamBUnit(USHORT unitId)
+{
+    return WithDevice([&] { return SetUnit(kOxygenB, unitId); });
+}
+
+HRESULT CVOXSensorMK600::GetOxygenParamBSentinel(float& sentinel)
+{
+    return WithDevice([&] { return GetSentinel(kOxygenB, sentinel); });
+}
+
+HRESULT CVOXSensorMK600::SetOxygenParamBSentinel(float sentinel)
+{
+    return WithDevice([&] { return SetSentinel(kOxygenB, sentinel); });
+}
+
+// --- Salinity ---
+
+HRESULT CVOXSensorMK600::ReadLiveSalinity(float& value)
+{
+    return WithDevice(
+        [&]
+        {
+            if (m_pConductivity == nullptr)
+                return ReadDefaultSalinity(value);
+            USHORT quality = 0;
+            USHORT unitId = 0;
+            return m_pConductivity->ReadConductivityParam3(value, quality, unitId, FALSE);
+        });
+}
+
+HRESULT CVOXSensorMK600::SetLiveSalinity(float /*value*/)
+{
+    return WithDevice([] { return S_OK; });
+}
+
+HRESULT CVOXSensorMK600::ReadDefaultSalinity(float& value)
+{
+    return WithDevice([&] { return ReadFloat(kDefaultSalinity, value); });
+}
+
+HRESULT CVOXSensorMK600::SetDefaultSalinity(float value)
+{
+    return WithDevice([&] { return WriteFloat(kDefaultSalinity, value); });
+}
+
+// --- Barometric pressure ---
+
+bool CVOXSensorMK600::KeepsBaroInRegisters(HRESULT& hr)
+{
+    USHORT deviceType = 0;
+    hr = m_pDevice->GetDeviceTypeId(deviceType);
+    return Succeeded(hr) && deviceType == kBaroRegistersType;
+}
+
+HRESULT CVOXSensorMK600::ReadBaroRegister(USHORT reg, float& value)
+{
+    const NetworkReference network(m_pDevice->GetModbusComm());
+    if (network == nullptr)
+        return MODBUSCOMM_E_NO_CONNECTION;
+    return network->ReadFloat(m_pDevice->GetAddress(), reg, value, kBaroRegisterTimeoutMs,
+                              m_pDevice->GetRetryCount());
+}
+
+HRESULT CVOXSensorMK600::WriteBaroRegister(USHORT reg, float value)
+{
+    const NetworkReference network(m_pDevice->GetModbusComm());
+    if (network == nullptr)
+        return MODBUSCOMM_E_NO_CONNECTION;
+    return network->WriteFloat(m_pDevice->GetAddress(), reg, value, kBaroRegisterTimeoutMs,
+                               m_pDevice->GetRetryCount());
+}
+
+HRESULT CVOXSensorMK600::ReadLiveBaro(float& value)
+{
+    return WithDevice(
+        [&]
+        {
+            HRESULT hr = S_OK;
+            if (KeepsBaroInRegisters(hr))
+                return ReadBaroRegister(kLiveBaroRegister, value);
+            if (Failed(hr))
+                return hr;
+            if (m_pBarometric == nullptr)
+                return E_FAIL;
+            float reading = 0.0f;
+            USHORT quality = 0;
+            USHORT unitId = 0;
+            if (Failed(hr = m_pBarometric->ReadBarometricPressure(reading, quality, unitId, FALSE)))
+                return hr;
+            value = ToMilliBar(unitId, reading);
+            return hr;
+        });
+}
+
+HRESULT CVOXSensorMK600::SetLiveBaro(float value)
+{
+    return WithDevice(
+        [&]
+        {
+            HRESULT hr = S_OK;
+            if (KeepsBaroInRegisters(hr))
+                return WriteBaroRegister(kLiveBaroRegister, value);
+            if (Failed(hr))
+                return hr;
+            // The barometer measures the live pressure itself.
+            return m_pBarometric != nullptr ? S_OK : E_FAIL;
+        });
+}
+
+HRESULT CVOXSensorMK600::ReadDefaultBaro(float& value)
+{
+    return WithDevice(
+        [&]
+        {
+            HRESULT hr = S_OK;
+            if (KeepsBaroInRegisters(hr))
+                return ReadBaroRegister(kDefaultBaroRegister, value);
+            if (Failed(hr))
+                return hr;
+            if (m_pBarometric == nullptr)
+                return E_FAIL;
+            float sentinel = 0.0f;
+            USHORT unitId = 0;
+            if (Failed(hr = m_pBarometric->GetBaroSentinel(sentinel, unitId)))
+                return hr;
+            value = ToMilliBar(unitId, sentinel);
+            return hr;
+        });
+}
+
+HRESULT CVOXSensorMK600::SetDefaultBaro(float value)
+{
+    return WithDevice(
+        [&]
+        {
+            HRESULT hr = S_OK;
+            if (KeepsBaroInRegisters(hr))
+                return WriteBaroRegister(kDefaultBaroRegister, value);
+            if (Failed(hr))
+                return hr;
+            return m_pBarometric != nullptr ? m_pBarometric->SetBaroSentinel(value, kMilliBar) : E_FAIL;
+        });
+}
+
+// --- Cap and note ---
+
+HRESULT CVOXSensorMK600::GetCapSerialNumber(ULONG& serialNumber)
+{
+    serialNumber = 0;
+    return WithSignature(
+        [&]
+        {
+            float value = 0.0f;
+            const HRESULT hr = ReadFloat(kCapSerialNumber, value);
+            if (Succeeded(hr))
+                serialNumber = CountFromDeviceFloat<ULONG>(value);
+            return hr;
+        });
+}
+
+HRESULT CVOXSensorMK600::WriteCalibrationNote()
+{
+    if (m_pDevice == nullptr)
+        return E_FAIL;
+    return WriteNoteToActiveLog<CNVUserNote_Calibrate_VOX>(*m_pDevice,
+                                                           [&](CNVUserNote_Calibrate_VOX& note)
+                                                           {
+                                                               float slope = 0.0f;
+                                                               float offset = 0.0f;
+                                                               ReadCalSlope(slope);
+                                                               ReadCalOffset(offset);
+                                                               ULONG serial = 0;
+                                                               ULONG cap = 0;
+                                                               GetVoxSerialNumber(serial);
+                                                               GetCapSerialNumber(cap);
+                                                               return note.Build(serial, cap, slope, offset);
+                                                           });
+}
+
+} // namespace NVSystem

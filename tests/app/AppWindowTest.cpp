@@ -1,0 +1,116 @@
+#include "tests/app/AppWindowTest.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include "app/connection/AppProfile.h"
+#include "app/connection/ProbeSearch.h"
+#include "app/main/Skin.h"
+#include "app/main/Startup.h"
+#include "foundation/CommTimeouts.h"
+#include "platform/SettingsStore.h"
+#include "tools/probe-sim/PortTable.h"
+
+namespace apptest
+{
+
+AppWindowTest::AppWindowTest()
+{
+    using platform::Hive;
+    ResetCommTunablesForTests();
+    const std::pair<const char16_t*, uint32_t> quick[] = {
+        {u"InterMsgDelay TO", 0},   {u"RTUInterCharacter TO", 20}, {u"BusyResponseDelay", 1},
+        {u"Read Register TO", 150}, {u"Write Register TO", 150},   {u"Retry Count", 1}};
+    for (const auto& [name, value] : quick)
+        EXPECT_TRUE(platform::settings::SetDword(Hive::LocalMachine, COMM_TUNABLES_KEY, name, value));
+    EXPECT_TRUE(
+        platform::settings::SetDword(Hive::LocalMachine, APP_PROFILE_KEY, PROBE_SEARCH_TIMEOUT_NAME, 150));
+    theProbeConnection.SetCommSettings(sCommSettings());
+    RunStartup(theProbeConnection, u"/nonexistent");
+}
+
+AppWindowTest::~AppWindowTest()
+{
+    m_window.reset();
+    theProbeConnection.DisconnectDevice();
+    theProbeConnection.ResetDeviceInfo();
+    StopProbe();
+    ResetCommTunablesForTests();
+    testsupport::PumpEvents();
+}
+
+void AppWindowTest::StartProbe(probesim::InstrumentConfig config)
+{
+    StopProbe();
+    config.sleeps = false;
+    m_sim = std::make_unique<probesim::ProbeSimulator>(probesim::SimulatorOptions{
+        .mode = probesim::FramingMode::Rtu, .address = 1, .rtuSilence = std::chrono::milliseconds(5)});
+    m_probe = probesim::MakeProbe(*m_sim, config);
+    std::string error;
+    const auto number = probesim::RegisterComPort(m_sim->SlavePath(), 0, error);
+    ASSERT_TRUE(number.has_value()) << error;
+    m_nPort = *number;
+}
+
+void AppWindowTest::StopProbe()
+{
+    if (m_sim)
+        probesim::UnregisterComPort(m_sim->SlavePath());
+    m_probe.reset();
+    m_sim.reset();
+}
+
+CDlgFrame_TarnwickSoft& AppWindowTest::MainWindow()
+{
+    if (!m_window)
+    {
+        m_window = std::make_unique<CDlgFrame_TarnwickSoft>();
+        m_window->SetKeepAlivePeriod(std::chrono::milliseconds(50));
+        m_window->Create(nullptr);
+        EXPECT_TRUE(testsupport::ShowAndActivate(*m_window));
+        testsupport::PumpEvents();
+    }
+    return *m_window;
+}
+
+void AppWindowTest::ConnectByButton()
+{
+    MainWindow().ConnectButton().click();
+    ASSERT_TRUE(testsupport::WaitUntil([] { return theProbeConnection.IsConnected() != FALSE; }))
+        << ::testing::PrintToString(BoxTexts().size());
+    testsupport::PumpEvents();
+}
+
+std::vector<QString> AppWindowTest::BoxTexts() const
+{
+    std::vector<QString> texts;
+    for (const auto& shown : m_dialogs.MessageBoxes())
+        texts.push_back(shown.text);
+    return texts;
+}
+
+bool AppWindowTest::HasBox(const QString& text) const
+{
+    for (const QString& shown : BoxTexts())
+        if (shown == text)
+            return true;
+    return false;
+}
+
+void AppWindowTest::OnNextModal(std::function<void(QWidget&)> action)
+{
+    auto* timer = new QTimer();
+    QObject::connect(timer, &QTimer::timeout, timer,
+                     [this, timer, action = std::move(action)]
+                     {
+                         QWidget* modal = QApplication::activeModalWidget();
+                         if (modal == nullptr || modal == m_window.get())
+                             return;
+                         timer->stop();
+                         timer->deleteLater();
+                         action(*modal);
+                     });
+    timer->start(10);
+}
+
+} // namespace apptest

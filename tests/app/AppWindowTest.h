@@ -1,0 +1,62 @@
+// What the tests of the program's windows share: a fresh settings store with quick time-outs, a
+// scripted dialog service, a simulated probe on a pseudo-terminal entered in the port table (so
+// the windows find it through the ordinary port search), the main window shown offscreen, and a
+// way to act on a modal popup that the code under test opens.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+#include <QWidget>
+
+#include "app/main/DlgFrameTarnwickSoft.h"
+#include "tests/support/QtTestSupport.h"
+#include "tests/support/TestEnvironment.h"
+#include "tools/probe-sim/Instrument.h"
+#include "tools/probe-sim/ProbePresets.h"
+#include "tools/probe-sim/ProbeSimulator.h"
+
+namespace apptest
+{
+
+inline constexpr uint32_t kSerial = 4711;
+
+class AppWindowTest : public ::testing::Test
+{
+protected:
+    AppWindowTest();
+    ~AppWindowTest() override;
+
+    // The preset probe of the configuration with its sensors, entered in the port table.
+    void StartProbe(probesim::InstrumentConfig config);
+    void StartProbe(uint16_t deviceType) { StartProbe(probesim::ProbeConfig(deviceType, kSerial)); }
+    void StopProbe();
+    // The main window, created and shown; the keep-alive shortened.
+    CDlgFrame_TarnwickSoft& MainWindow();
+    // Connect by the button and wait for the connection.
+    void ConnectByButton();
+    // The texts of the message boxes shown so far.
+    std::vector<QString> BoxTexts() const;
+    bool HasBox(const QString& text) const;
+
+    // Calls action with the next modal window that opens other than the main window (at most
+    // once), from a timer, so the test can end a popup that the code under test runs modally.
+    void OnNextModal(std::function<void(QWidget&)> action);
+
+    probesim::ProbeSimulator& Sim() { return *m_sim; }
+    probesim::Instrument& Probe() { return *m_probe; }
+    unsigned Port() const { return m_nPort; }
+
+    testsupport::ScopedConfigDir m_config;
+    testsupport::ScriptedDialogs m_dialogs;
+
+private:
+    std::unique_ptr<probesim::ProbeSimulator> m_sim;
+    std::unique_ptr<probesim::Instrument> m_probe;
+    std::unique_ptr<CDlgFrame_TarnwickSoft> m_window;
+    unsigned m_nPort = 0;
+};
+
+} // namespace apptest

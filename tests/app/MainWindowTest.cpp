@@ -1,0 +1,222 @@
+// The program's main window against the simulated probe: connecting through the port search, the
+// information page, the keyboard, a lost link, closing while connected, a probe in boot code.
+#include <QTest>
+
+#include "app/connection/AppProfile.h"
+#include "app/connection/ConnectionString.h"
+#include "app/popups/DlgPopupFirmwareUpdate.h"
+#include "app/popups/DlgPopupPortSettings.h"
+#include "tests/app/AppWindowTest.h"
+#include "ui/QtText.h"
+
+namespace apptest
+{
+namespace
+{
+
+using Page = CDlgFrame_TarnwickSoft::EPage;
+
+class MainWindowTest : public AppWindowTest
+{
+};
+
+TEST_F(MainWindowTest, ConnectFindsTheProbeAndTheInformationPageShowsIt)
+{
+    StartProbe(12);
+    CDlgFrame_TarnwickSoft& window = MainWindow();
+    testsupport::SavePicture(window, "MainWindow.Disconnected");
+    EXPECT_EQ(window.ConnectButton().text(), "Connect");
+
+    ConnectByButton();
+    EXPECT_EQ(window.ConnectButton().text(), "Disconnect");
+    EXPECT_EQ(window.ConnectButton().toolTip(), "Alt+D");
+    EXPECT_EQ(GetProfileInt(PROFILE_SECTION_COMMUNICATION, PROFILE_LAST_SERIAL_PORT, 0),
+              static_cast<int>(Port()));
+    EXPECT_EQ(
+        ui::ToQString(GetProfileString(PROFILE_SECTION_COMMUNICATION, GetConnectionStringEntryName(0), u"")),
+        "19200,8,E,1,RTU,1");
+    EXPECT_TRUE(window.IsKeepAliveRunning());
+
+    window.TabButton(Page::PAGE_PROBE_INFO).click();
+    CCtrlPage_ProbeInfo& info = window.ProbeInfoPage();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return !info.GetSerialNumberText().isEmpty(); }));
+    EXPECT_EQ(info.GetSerialNumberText(), "4711");
+    EXPECT_EQ(info.GetProbeTypeText(), "VOX PRO");
+    EXPECT_EQ(info.GetFirmwareText(), "1.00");
+    EXPECT_TRUE(info.DiagnosticsButton().isEnabled());
+    EXPECT_FALSE(info.ApplySerialButton().isVisible());
+
+    const char* names[] = {"MainWindow.LiveData", "MainWindow.Communication", "MainWindow.SensorSetup",
+                           "MainWindow.ProbeInfo"};
+    for (int page = 0; page < CDlgFrame_TarnwickSoft::PAGE_COUNT; ++page)
+    {
+        window.TabButton(page).click();
+        testsupport::PumpEvents();
+        EXPECT_EQ(window.GetVisiblePage(), page);
+        testsupport::SavePicture(window, names[page]);
+    }
+    EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
+}
+
+TEST_F(MainWindowTest, AltCAndAltDConnectAndDisconnectAndEveryPageForgetsTheProbe)
+{
+    StartProbe(12);
+    CDlgFrame_TarnwickSoft& window = MainWindow();
+    window.ShowPage(Page::PAGE_PROBE_INFO);
+    QTest::keyClick(&window, Qt::Key_C, Qt::AltModifier);
+    ASSERT_TRUE(testsupport::WaitUntil([] { return theProbeConnection.IsConnected() != FALSE; }));
+    ASSERT_TRUE(
+        testsupport::WaitUntil([&] { return !window.ProbeInfoPage().GetSerialNumberText().isEmpty(); }));
+
+    // Alt+C while connected does nothing.
+    QTest::keyClick(&window, Qt::Key_C, Qt::AltModifier);
+    testsupport::PumpEvents();
+    EXPECT_TRUE(theProbeConnection.IsConnected());
+
+    QTest::keyClick(&window, Qt::Key_D, Qt::AltModifier);
+    ASSERT_TRUE(testsupport::WaitUntil([] { return theProbeConnection.IsConnected() == FALSE; }));
+    ASSERT_TRUE(
+        testsupport::WaitUntil([&] { return window.ProbeInfoPage().GetSerialNumberText().isEmpty(); }));
+    EXPECT_EQ(window.ConnectButton().text(), "Connect");
+    EXPECT_EQ(window.GetVisiblePage(), Page::PAGE_LIVE_DATA);
+    EXPECT_FALSE(window.ProbeInfoPage().DiagnosticsButton().isEnabled());
+}
+
+TEST_F(MainWindowTest, AltRightAndAltLeftWalkThePagesInACircle)
+{
+    CDlgFrame_TarnwickSoft& window = MainWindow();
+    const int expectedForward[] = {Page::PAGE_COMMUNICATION, Page::PAGE_SENSOR_SETUP, Page::PAGE_PROBE_INFO,
+                                   Page::PAGE_LIVE_DATA};
+    for (const int expected : expectedForward)
+    {
+        QTest::keyClick(&window, Qt::Key_Right, Qt::AltModifier);
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return window.GetVisiblePage() == expected; }));
+        EXPECT_TRUE(window.TabButton(expected).IsPressed());
+    }
+    QTest::keyClick(&window, Qt::Key_Left, Qt::AltModifier);
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return window.GetVisiblePage() == Page::PAGE_PROBE_INFO; }));
+    EXPECT_FALSE(window.TabButton(Page::PAGE_LIVE_DATA).IsPressed());
+}
+
+TEST_F(MainWindowTest, AProbeThatFallsSilentIsReportedLostAndTheButtonReturnsToConnect)
+{
+    StartProbe(12);
+    CDlgFrame_TarnwickSoft& window = MainWindow();
+    ConnectByButton();
+    StopProbe();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return HasBox("Device connection lost."); }));
+    ASSERT_TRUE(testsupport::WaitUntil([] { return theProbeConnection.IsConnected() == FALSE; }));
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return window.ConnectButton().text() == "Connect"; }));
+}
+
+TEST_F(MainWindowTest, ClosingWhileConnectedDisconnectsFirstAndThenClosesAndKeepsThePosition)
+{
+    StartProbe(12);
+    CDlgFrame_TarnwickSoft& window = MainWindow();
+    ConnectByButton();
+    window.move(123, 77);
+    testsupport::PumpEvents();
+
+    window.close();
+    // The close box disconnects and waits for the retry; the window is still there.
+    EXPECT_FALSE(theProbeConnection.IsConnected());
+    EXPECT_TRUE(window.isVisible());
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return !window.isVisible(); }));
+    EXPECT_EQ(GetProfileInt(u"", u"WinPos_x", -1), window.pos().x());
+    EXPECT_EQ(GetProfileInt(u"", u"WinPos_y", -1), window.pos().y());
+    EXPECT_TRUE(BoxTexts().empty());
+}
+
+TEST_F(MainWindowTest, EscTakesThePathOfTheCloseBox)
+{
+    StartProbe(12);
+    CDlgFrame_TarnwickSoft& window = MainWindow();
+    ConnectByButton();
+    QTest::keyClick(&window, Qt::Key_Escape);
+    EXPECT_FALSE(theProbeConnection.IsConnected());
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return !window.isVisible(); }));
+    // Enter never closes the window.
+}
+
+TEST_F(MainWindowTest, EnterDoesNotCloseTheWindow)
+{
+    CDlgFrame_TarnwickSoft& window = MainWindow();
+    QTest::keyClick(&window, Qt::Key_Return);
+    testsupport::PumpEvents();
+    EXPECT_TRUE(window.isVisible());
+}
+
+TEST_F(MainWindowTest, WithNoProbeThePortSettingsPopupOpensAndCancelLeavesEverythingDisconnected)
+{
+    CDlgFrame_TarnwickSoft& window = MainWindow();
+    bool opened = false;
+    OnNextModal(
+        [&](QWidget& modal)
+        {
+            auto* popup = qobject_cast<CDlgPopup_PortSettings*>(&modal);
+            opened = popup != nullptr;
+            if (popup != nullptr)
+                testsupport::SavePicture(*popup, "PortSettings.NoProbe");
+            static_cast<CNVDialog&>(modal).SendCommand(IDCANCEL);
+        });
+    window.ConnectButton().click();
+    EXPECT_TRUE(opened);
+    EXPECT_FALSE(theProbeConnection.IsConnected());
+    EXPECT_EQ(window.ConnectButton().text(), "Connect");
+}
+
+TEST_F(MainWindowTest, AProbeInBootCodeIsOfferedTheFirmwareUpdateAndCancelLeavesItDisconnected)
+{
+    probesim::InstrumentConfig config = probesim::ProbeConfig(12, kSerial);
+    config.boot.startInBoot = true;
+    StartProbe(config);
+    CDlgFrame_TarnwickSoft& window = MainWindow();
+    // Boot code does not answer the search's read: the port is chosen by hand.
+    bool offered = false;
+    OnNextModal(
+        [&](QWidget& modal)
+        {
+            auto* ports = qobject_cast<CDlgPopup_PortSettings*>(&modal);
+            ASSERT_NE(ports, nullptr);
+            CNVComboBox& list = ports->List(CPortSettingsChoice::LIST_PORT);
+            list.setCurrentIndex(list.findText(QString::fromStdString(Sim().SlavePath()), Qt::MatchContains));
+            OnNextModal(
+                [&](QWidget& next)
+                {
+                    offered = qobject_cast<CDlgPopup_FirmwareUpdate*>(&next) != nullptr;
+                    if (offered)
+                        testsupport::SavePicture(next, "FirmwareUpdate.BootCode");
+                    static_cast<CNVDialog&>(next).SendCommand(IDCANCEL);
+                });
+            static_cast<CNVDialog&>(modal).SendCommand(IDOK);
+        });
+    window.ConnectButton().click();
+    EXPECT_TRUE(HasBox("No firmware is running on the connected VOX PRO. Firmware update required."))
+        << ::testing::PrintToString(BoxTexts().size());
+    EXPECT_TRUE(offered);
+    EXPECT_FALSE(theProbeConnection.IsConnected());
+    EXPECT_EQ(theProbeConnection.GetProbe(), nullptr);
+    EXPECT_EQ(window.ConnectButton().text(), "Connect");
+}
+
+TEST_F(MainWindowTest, TheCommunicationPageEnablesOnlyTheInterfacesTheProbeHas)
+{
+    probesim::InstrumentConfig config = probesim::ProbeConfig(12, kSerial);
+    config.sdi12Supported = false;
+    config.analogOutputSupported = true;
+    StartProbe(config);
+    CDlgFrame_TarnwickSoft& window = MainWindow();
+    window.ShowPage(Page::PAGE_COMMUNICATION);
+    CCtrlPage_Communication& page = window.CommunicationPage();
+    EXPECT_FALSE(page.ModbusButton().isEnabled());
+    EXPECT_FALSE(page.AnalogButton().isEnabled());
+
+    ConnectByButton();
+    window.ShowPage(Page::PAGE_COMMUNICATION);
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return page.ModbusButton().isEnabled(); }));
+    EXPECT_FALSE(page.Sdi12Button().isEnabled());
+    EXPECT_TRUE(page.AnalogButton().isEnabled());
+}
+
+} // namespace
+} // namespace apptest

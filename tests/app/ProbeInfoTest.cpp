@@ -1,0 +1,193 @@
+// The probe information page's doors against the simulated probe: the diagnostics window of each
+// kind of probe, the firmware update with a valid image and refused ones, and the factory reset.
+#include <fstream>
+
+#include <QTest>
+
+#include "app/pages/DlgPopUpDiagnostics.h"
+#include "app/popups/DlgPopupFirmwareUpdate.h"
+#include "tests/app/AppWindowTest.h"
+#include "tools/probe-sim/FirmwareImage.h"
+#include "ui/QtText.h"
+
+namespace apptest
+{
+namespace
+{
+
+using Page = CDlgFrame_TarnwickSoft::EPage;
+
+class ProbeInfoTest : public AppWindowTest
+{
+protected:
+    void ConnectTo(probesim::InstrumentConfig config)
+    {
+        StartProbe(config);
+        MainWindow().ShowPage(Page::PAGE_PROBE_INFO);
+        ConnectByButton();
+    }
+    QString WriteImage(const probesim::ImageContent& content, const char* name)
+    {
+        const std::filesystem::path path = m_config.Path() / name;
+        const std::vector<uint8_t> bytes = probesim::BuildFirmwareImage(content);
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        return QString::fromStdString(path.string());
+    }
+};
+
+TEST_F(ProbeInfoTest, DiagnosticsOfAVoxCoreShowTwoPagesWithoutExternalVoltageAndAltRightAlternates)
+{
+    ConnectTo(probesim::ProbeConfig(39, kSerial));
+    CDlgPopUpDiagnostics diagnostics(&MainWindow().ProbeInfoPage());
+    ASSERT_EQ(diagnostics.InitFromConnection(theProbeConnection), S_OK);
+    testsupport::RunModal(
+        diagnostics,
+        [&]
+        {
+            EXPECT_TRUE(diagnostics.IsPageOn(CDlgPopUpDiagnostics::PAGE_COND));
+            EXPECT_FALSE(diagnostics.IsPageOn(CDlgPopUpDiagnostics::PAGE_LEVEL));
+            EXPECT_FALSE(diagnostics.TabButton(CDlgPopUpDiagnostics::PAGE_PHORP).isVisible());
+            EXPECT_TRUE(diagnostics.GetCounterText(IDC_DIAG_EXTERNAL_VOLTAGE).isEmpty());
+            EXPECT_FALSE(diagnostics.GetCounterText(IDC_DIAG_GOOD_MESSAGES).isEmpty());
+            CCtrlPage_DiagsBase& vox = diagnostics.Page(CDlgPopUpDiagnostics::PAGE_VOX);
+            EXPECT_TRUE(vox.IsFilled());
+            EXPECT_EQ(vox.GetFieldText(IDC_DIAG_CORE_SERIAL), QString::number(kSerial * 10));
+            testsupport::SavePicture(diagnostics, "Diagnostics.VoxCore.VOX");
+            diagnostics.DispatchAccelerator(ID_ACCEL_NEXT);
+            ASSERT_TRUE(testsupport::WaitUntil(
+                [&] { return diagnostics.GetVisiblePage() == CDlgPopUpDiagnostics::PAGE_COND; }));
+            EXPECT_FALSE(diagnostics.Page(CDlgPopUpDiagnostics::PAGE_COND)
+                             .GetFieldText(IDC_DIAG_CELL_CONSTANT)
+                             .isEmpty());
+            testsupport::SavePicture(diagnostics, "Diagnostics.VoxCore.Conductivity");
+            diagnostics.DispatchAccelerator(ID_ACCEL_NEXT);
+            ASSERT_TRUE(testsupport::WaitUntil(
+                [&] { return diagnostics.GetVisiblePage() == CDlgPopUpDiagnostics::PAGE_VOX; }));
+            diagnostics.SendCommand(IDOK);
+        });
+}
+
+TEST_F(ProbeInfoTest, DiagnosticsOfAMultiSensorProbeFillEveryPageAndResetTheCounters)
+{
+    ConnectTo(probesim::ProbeConfig(18, kSerial));
+    CDlgPopUpDiagnostics diagnostics(&MainWindow().ProbeInfoPage());
+    ASSERT_EQ(diagnostics.InitFromConnection(theProbeConnection), S_OK);
+    testsupport::RunModal(diagnostics,
+                          [&]
+                          {
+                              EXPECT_FALSE(diagnostics.GetCounterText(IDC_DIAG_EXTERNAL_VOLTAGE).isEmpty());
+                              const char* names[] = {"Diagnostics.Multi.VOX",
+                                                     "Diagnostics.Multi.Conductivity",
+                                                     "Diagnostics.Multi.Level", "Diagnostics.Multi.pHORP"};
+                              for (int page = 0; page < CDlgPopUpDiagnostics::PAGE_COUNT; ++page)
+                              {
+                                  diagnostics.TabButton(page).click();
+                                  EXPECT_EQ(diagnostics.GetVisiblePage(), page);
+                                  EXPECT_TRUE(diagnostics.Page(page).IsFilled()) << page;
+                                  testsupport::SavePicture(diagnostics, names[page]);
+                              }
+                              EXPECT_TRUE(diagnostics.Page(CDlgPopUpDiagnostics::PAGE_LEVEL)
+                                              .GetFieldText(IDC_DIAG_LEVEL_REFERENCE_LABEL)
+                                              .startsWith("Level Reference ("));
+                              diagnostics.SendCommand(IDC_DIAG_RESET_COUNTERS);
+                              diagnostics.SendCommand(IDOK);
+                          });
+    EXPECT_TRUE(HasBox("Message counters cleared."));
+}
+
+TEST_F(ProbeInfoTest, DiagnosticsOfAPlainOpticalProbeHaveOnePageAndTheKeysDoNothing)
+{
+    ConnectTo(probesim::ProbeConfig(12, kSerial));
+    CDlgPopUpDiagnostics diagnostics(&MainWindow().ProbeInfoPage());
+    ASSERT_EQ(diagnostics.InitFromConnection(theProbeConnection), S_OK);
+    testsupport::RunModal(diagnostics,
+                          [&]
+                          {
+                              diagnostics.DispatchAccelerator(ID_ACCEL_NEXT);
+                              diagnostics.DispatchAccelerator(ID_ACCEL_BACK);
+                              testsupport::PumpEvents();
+                              EXPECT_EQ(diagnostics.GetVisiblePage(), CDlgPopUpDiagnostics::PAGE_VOX);
+                              EXPECT_FALSE(
+                                  diagnostics.TabButton(CDlgPopUpDiagnostics::PAGE_COND).isVisible());
+                              diagnostics.SendCommand(IDOK);
+                          });
+}
+
+TEST_F(ProbeInfoTest, AnImageForAnotherDeviceTypeOrHardwareIsRefusedAndUpdateStaysDisabled)
+{
+    ConnectTo(probesim::ProbeConfig(12, kSerial));
+    m_dialogs.QueueFile(WriteImage({.deviceType = 19}, "other-type.bin"));
+    m_dialogs.QueueFile(
+        WriteImage({.deviceType = 12, .lowestHardware = 2, .highestHardware = 5}, "new-hw.bin"));
+    m_dialogs.QueueFile(QString::fromStdString((m_config.Path() / "missing.bin").string()));
+    CDlgPopup_FirmwareUpdate popup(&MainWindow().ProbeInfoPage());
+    testsupport::RunModal(popup,
+                          [&]
+                          {
+                              for (int i = 0; i < 3; ++i)
+                                  popup.SelectButton().click();
+                              EXPECT_FALSE(popup.UpdateButton().isEnabled());
+                              popup.SendCommand(IDCANCEL);
+                          });
+    const std::vector<QString> texts = BoxTexts();
+    ASSERT_EQ(texts.size(), 3u);
+    EXPECT_EQ(texts[0], "Firmware not compatible with VOX PRO.");
+    EXPECT_EQ(texts[1], "Firmware not compatible with hardware version 1.");
+    EXPECT_EQ(texts[2], "Unable to read firmware header.");
+    EXPECT_EQ(m_dialogs.MessageBoxes()[0].caption, "Invalid Firmware File");
+}
+
+TEST_F(ProbeInfoTest, AValidImageIsFlashedWithProgressAndTheNewVersionIsShown)
+{
+    probesim::InstrumentConfig config = probesim::ProbeConfig(12, kSerial);
+    config.boot.switchSilence = std::chrono::milliseconds(50);
+    config.boot.rebootSilence = std::chrono::milliseconds(50);
+    ConnectTo(config);
+    m_dialogs.QueueFile(
+        WriteImage({.deviceType = 12, .firmwareVersion = 250, .lowestHardware = 1, .highestHardware = 1},
+                   "upgrade.bin"));
+    m_dialogs.QueueAnswer(platform::IDYES);
+    CDlgPopup_FirmwareUpdate popup(&MainWindow().ProbeInfoPage());
+    popup.SetProgressPeriod(20);
+    const int result = testsupport::RunModal(
+        popup,
+        [&]
+        {
+            popup.SelectButton().click();
+            ASSERT_TRUE(popup.UpdateButton().isEnabled());
+            testsupport::SavePicture(popup, "FirmwareUpdate.Chosen");
+            popup.UpdateButton().click();
+            EXPECT_FALSE(popup.SelectButton().isEnabled());
+            EXPECT_EQ(popup.GetStatusText(), "Uploading firmware to VOX PRO...");
+            testsupport::SavePicture(popup, "FirmwareUpdate.Uploading");
+        },
+        std::chrono::milliseconds(60000));
+    EXPECT_EQ(result, IDOK) << ::testing::PrintToString(BoxTexts().size());
+    ASSERT_GE(BoxTexts().size(), 2u);
+    EXPECT_EQ(BoxTexts()[0],
+              "Are you sure you want to upgrade the VOX PRO firmware from version 1.00 to version 2.50?");
+    EXPECT_EQ(BoxTexts().back(), "Firmware successfully updated to version 2.50.");
+    EXPECT_EQ(theProbeConnection.GetSlaveId().FirmwareVersion, 250);
+}
+
+TEST_F(ProbeInfoTest, FactoryResetReconnectsAtTheFactorySettings)
+{
+    probesim::InstrumentConfig config = probesim::ProbeConfig(36, kSerial);
+    config.restoreSilence = std::chrono::milliseconds(50);
+    ConnectTo(config);
+    CCtrlPage_ProbeInfo& page = MainWindow().ProbeInfoPage();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return !page.GetSerialNumberText().isEmpty(); }));
+    const USHORT port = theProbeConnection.m_nPort.load();
+    m_dialogs.QueueAnswer(platform::IDYES);
+    page.FactoryResetButton().click();
+    EXPECT_TRUE(theProbeConnection.IsConnected()) << ::testing::PrintToString(BoxTexts().size());
+    EXPECT_EQ(theProbeConnection.m_nPort.load(), port);
+    EXPECT_EQ(theProbeConnection.GetCommSettings().BaudId, COMM_BAUD_ID_19200);
+    EXPECT_TRUE(MainWindow().isEnabled());
+    EXPECT_EQ(page.GetSerialNumberText(), "4711");
+    ASSERT_EQ(BoxTexts().size(), 1u) << BoxTexts().back().toStdString();
+}
+
+} // namespace
+} // namespace apptest

@@ -1,0 +1,306 @@
+// The program's logic that needs no window: the keep-alive worker against the simulated probe,
+// the firmware checks and texts, the serial-number entry, the diagnostics' bounds and texts, and
+// the start-up's profile defaults.
+#include <chrono>
+#include <fstream>
+#include <mutex>
+#include <vector>
+
+#include "app/connection/AppProfile.h"
+#include "app/connection/ConnectionString.h"
+#include "app/main/KeepAlive.h"
+#include "app/main/Startup.h"
+#include "app/pages/DiagnosticsReads.h"
+#include "app/pages/FactoryReset.h"
+#include "app/popups/FirmwareUpdate.h"
+#include "app/popups/SerialNumberEntry.h"
+#include "foundation/ResultCodes.h"
+#include "foundation/SystemStrings.h"
+#include "tests/app_core/ConnectionTestSupport.h"
+#include "tools/probe-sim/FirmwareImage.h"
+
+namespace apptest
+{
+namespace
+{
+
+using namespace std::chrono_literals;
+
+// Records the messages a worker posts.
+class PostedMessages final : public INotifyWindow
+{
+public:
+    PostedMessages() = default;
+    virtual ~PostedMessages() = default;
+    void PostNotify(uint32_t message, uintptr_t, intptr_t) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_messages.push_back(message);
+    }
+    size_t Count(uint32_t message)
+    {
+        std::lock_guard lock(m_mutex);
+        return static_cast<size_t>(std::count(m_messages.begin(), m_messages.end(), message));
+    }
+    bool WaitFor(uint32_t message, std::chrono::milliseconds timeout = 5000ms)
+    {
+        const auto end = std::chrono::steady_clock::now() + timeout;
+        while (Count(message) == 0)
+        {
+            if (std::chrono::steady_clock::now() > end)
+                return false;
+            std::this_thread::yield();
+        }
+        return true;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::vector<uint32_t> m_messages;
+};
+
+class KeepAliveTest : public ConnectionTest
+{
+};
+
+TEST_F(KeepAliveTest, ReadsTheDeviceTypeRegisterOncePerPeriodAndPostsNothingWhenStopped)
+{
+    StartConnected(12);
+    PostedMessages window;
+    {
+        CKeepAlive keepAlive(m_connection, window, nullptr, 20ms);
+        ASSERT_TRUE(keepAlive.Start());
+        ASSERT_TRUE(Sim().Log().WaitForReceived(Sim().Log().ReceivedCount() + 3, 5000ms));
+        keepAlive.Stop();
+    }
+    EXPECT_EQ(window.Count(windowmsg::WM_CONNECTION_LOST), 0u);
+    bool readTheTypeRegister = false;
+    for (const probesim::Adu& adu : ReceivedSinceMark())
+        readTheTypeRegister = readTheTypeRegister || (adu.function == 3 && adu.data.size() >= 2 &&
+                                                      ((adu.data[0] << 8) | adu.data[1]) == 49001 - 40001);
+    EXPECT_TRUE(readTheTypeRegister);
+    // Whatever it counted is given back: a disconnect does not wait.
+    EXPECT_FALSE(m_connection.ReleaseBusy());
+}
+
+TEST_F(KeepAliveTest, ASilentProbeIsReportedLost)
+{
+    StartConnected(12);
+    PostedMessages window;
+    CKeepAlive keepAlive(m_connection, window, nullptr, 20ms);
+    ASSERT_TRUE(keepAlive.Start());
+    Sim().Stop();
+    EXPECT_TRUE(window.WaitFor(windowmsg::WM_CONNECTION_LOST));
+    keepAlive.Stop();
+    EXPECT_FALSE(m_connection.ReleaseBusy());
+}
+
+TEST_F(KeepAliveTest, WithoutAConnectionItMakesNoTransactionAndReportsTheLinkLost)
+{
+    StartProbe(12);
+    PostedMessages window;
+    CKeepAlive keepAlive(m_connection, window, nullptr, 20ms);
+    Mark();
+    ASSERT_TRUE(keepAlive.Start());
+    EXPECT_TRUE(window.WaitFor(windowmsg::WM_CONNECTION_LOST));
+    keepAlive.Stop();
+    EXPECT_TRUE(ReceivedSinceMark().empty());
+}
+
+TEST_F(KeepAliveTest, WhilePausedItNeitherReadsNorTakesADisconnectForALoss)
+{
+    StartConnected(12);
+    PostedMessages window;
+    std::atomic<bool> paused{true};
+    std::atomic<int> asked{0};
+    CKeepAlive keepAlive(
+        m_connection, window,
+        [&]
+        {
+            ++asked;
+            return paused.load();
+        },
+        10ms);
+    ASSERT_TRUE(keepAlive.Start());
+    const auto waitForRounds = [&](int rounds)
+    {
+        const int target = asked.load() + rounds;
+        const auto end = std::chrono::steady_clock::now() + 5000ms;
+        while (asked.load() < target && std::chrono::steady_clock::now() < end)
+            std::this_thread::yield();
+        return asked.load() >= target;
+    };
+    ASSERT_TRUE(waitForRounds(1));
+    m_connection.DisconnectDevice();
+    Mark();
+    ASSERT_TRUE(waitForRounds(3));
+    EXPECT_TRUE(ReceivedSinceMark().empty());
+    EXPECT_EQ(window.Count(windowmsg::WM_CONNECTION_LOST), 0u);
+    paused = false;
+    EXPECT_TRUE(window.WaitFor(windowmsg::WM_CONNECTION_LOST));
+}
+
+TEST(KeepAliveResults, OnlyTransportFailuresMeanTheLinkIsGone)
+{
+    EXPECT_TRUE(IsLinkLostResult(SERIALCOMM_E_READ_TIMEOUT));
+    EXPECT_TRUE(IsLinkLostResult(SERIALCOMM_E_PORT_CLOSED));
+    EXPECT_TRUE(IsLinkLostResult(SERIALCOMM_E_WRITE));
+    EXPECT_TRUE(IsLinkLostResult(SERIALCOMM_E_READ));
+    EXPECT_FALSE(IsLinkLostResult(MODBUSCOMM_E_NO_APP_FIRMWARE));
+    EXPECT_FALSE(IsLinkLostResult(S_OK));
+}
+
+class FirmwareFileTest : public ::testing::Test
+{
+protected:
+    std::u16string Write(const probesim::ImageContent& content)
+    {
+        const std::filesystem::path path = m_config.Path() / ("image" + std::to_string(m_nFiles++) + ".bin");
+        const std::vector<uint8_t> bytes = probesim::BuildFirmwareImage(content);
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        const std::string text = path.string();
+        return std::u16string(text.begin(), text.end());
+    }
+    testsupport::ScopedConfigDir m_config;
+    int m_nFiles = 0;
+};
+
+TEST_F(FirmwareFileTest, HardwareAtEitherBoundIsAcceptedAndOutsideIsRefused)
+{
+    SlaveIdInfo probe;
+    probe.DeviceTypeId = 12;
+    sFirmwareFileInfo info;
+    const std::u16string image =
+        Write({.deviceType = 12, .firmwareVersion = 210, .lowestHardware = 3, .highestHardware = 5});
+    for (const USHORT hardware : {3, 5})
+    {
+        probe.HardwareVersion = hardware;
+        EXPECT_EQ(CheckFirmwareFile(image.c_str(), probe, info), EFirmwareFileCheck::Compatible) << hardware;
+    }
+    EXPECT_EQ(info.firmwareVersion, 210);
+    for (const USHORT hardware : {2, 6})
+    {
+        probe.HardwareVersion = hardware;
+        sFirmwareFileInfo untouched;
+        EXPECT_EQ(CheckFirmwareFile(image.c_str(), probe, untouched), EFirmwareFileCheck::WrongHardware);
+        EXPECT_EQ(untouched.firmwareVersion, 0);
+    }
+    probe.HardwareVersion = 4;
+    probe.DeviceTypeId = 19;
+    EXPECT_EQ(CheckFirmwareFile(image.c_str(), probe, info), EFirmwareFileCheck::WrongDeviceType);
+    EXPECT_EQ(CheckFirmwareFile(u"/nonexistent/x.bin", probe, info), EFirmwareFileCheck::Unreadable);
+    EXPECT_EQ(CheckFirmwareFile(nullptr, probe, info), EFirmwareFileCheck::Unreadable);
+}
+
+TEST(FirmwareTexts, TheQuestionFollowsTheVersionsAndAZeroVersionReadsNone)
+{
+    EXPECT_EQ(CompareFirmwareVersions(200, 100), EFirmwareChange::Upgrade);
+    EXPECT_EQ(CompareFirmwareVersions(100, 100), EFirmwareChange::Reinstall);
+    EXPECT_EQ(CompareFirmwareVersions(99, 100), EFirmwareChange::Downgrade);
+    EXPECT_EQ(Text(FirmwareConfirmText(EFirmwareChange::Upgrade, u"VOX PRO", 0, 250)),
+              u"Are you sure you want to upgrade the VOX PRO firmware from version [none] to version 2.50?");
+    EXPECT_EQ(
+        Text(FirmwareConfirmText(EFirmwareChange::Reinstall, u"VOX PRO", 100, 100)),
+        u"The selected firmware version is the same as the current VOX PRO firmware. Are you sure you want "
+        u"to reinstall version 1.00?");
+    EXPECT_EQ(
+        Text(FirmwareConfirmText(EFirmwareChange::Downgrade, u"VOX PRO", 120, 110)),
+        u"WARNING: The selected firmware version is older than the current version.\n\nAre you sure you "
+        u"want to downgrade the VOX PRO firmware from version 1.20 to version 1.10?");
+}
+
+TEST(FirmwareTexts, TheBarReachesOneHundredOnlyWhenTheWorkerHasFinished)
+{
+    EXPECT_EQ(ShownFirmwarePercent(100, 5000), 99);
+    EXPECT_EQ(ShownFirmwarePercent(0, 1), 1);
+    EXPECT_EQ(ShownFirmwarePercent(0, 0), 0);
+    EXPECT_EQ(ShownFirmwarePercent(42, 1234), 42);
+}
+
+TEST_F(KeepAliveTest, AFailedFlashIsNeverPublishedAsSuccess)
+{
+    StartConnected(12);
+    CFirmwareUpload upload(m_connection);
+    ASSERT_TRUE(upload.Start(CWideString(u"/nonexistent/image.bin")));
+    upload.Wait();
+    EXPECT_TRUE(upload.Finished());
+    EXPECT_TRUE(Failed(upload.GetResult()));
+}
+
+TEST(SerialNumberEntry, OnlyDecimalDigitsWithinThirtyTwoBitsAreAccepted)
+{
+    EXPECT_EQ(ParseSerialNumberText(u"0"), 0u);
+    EXPECT_EQ(ParseSerialNumberText(u"  4294967295 "), 4294967295u);
+    EXPECT_FALSE(ParseSerialNumberText(u"4294967296"));
+    EXPECT_FALSE(ParseSerialNumberText(u"12a"));
+    EXPECT_FALSE(ParseSerialNumberText(u"-1"));
+    EXPECT_FALSE(ParseSerialNumberText(u"   "));
+    EXPECT_FALSE(ParseSerialNumberText(u"99999999999999999999999999999"));
+}
+
+TEST(DiagnosticsBounds, DeviceCountsAreClampedToThePointsAndSegmentsThatExist)
+{
+    EXPECT_EQ(PhCalPointsToRead(1), 1);
+    EXPECT_EQ(PhCalSegmentsToRead(1), 1);
+    EXPECT_EQ(PhCalPointsToRead(3), 3);
+    EXPECT_EQ(PhCalSegmentsToRead(3), 2);
+    EXPECT_EQ(PhCalSegmentsToRead(0), 0);
+    EXPECT_EQ(PhCalPointsToRead(0xFFFF), 3);
+    EXPECT_EQ(PhCalSegmentsToRead(0xFFFF), 2);
+}
+
+TEST(DiagnosticsTexts, CapStatusNamesTheStateAndAsksForANewCapWhereNeeded)
+{
+    LoadSystemStringTable();
+    EXPECT_EQ(Text(FormatCapStatusText(0)), u"Normal");
+    EXPECT_EQ(Text(FormatCapStatusText(2)), u"Expired\r\nReplace cap");
+    EXPECT_EQ(Text(FormatCapStatusText(4)), u"Not detected");
+    EXPECT_EQ(Text(FormatCapStatusText(77)), u"Unknown");
+}
+
+TEST_F(KeepAliveTest, TheDiagnosticsOfAVoxCoreReadItsValuesAndItsCoreSerial)
+{
+    StartConnected(39);
+    NVSystem::ISensor_VoxPro* sensor = nullptr;
+    ASSERT_EQ(m_connection.GetVoxProSensor(sensor), S_OK);
+    ASSERT_NE(sensor, nullptr);
+    const DiagnosticTexts texts = ReadVoxDiagnostics(*sensor, m_connection);
+    EXPECT_EQ(Text(texts.at(IDC_DIAG_CORE_SERIAL)), u"47110");
+    EXPECT_TRUE(texts.contains(IDC_DIAG_CAL_SLOPE));
+    const sDiagnosticCounters counters = ReadDiagnosticCounters(*m_connection.GetProbe(), false);
+    EXPECT_TRUE(counters.goodMessages.has_value());
+    EXPECT_FALSE(counters.externalVoltage.has_value());
+}
+
+TEST_F(KeepAliveTest, StartUpWritesTheProfileDefaultsAndTakesTheFirstStoredString)
+{
+    RunStartup(m_connection, u"/nonexistent");
+    EXPECT_EQ(GetProfileInt(PROFILE_SECTION_COMMUNICATION, PROFILE_MAX_PARAMS, 0), 5);
+    EXPECT_EQ(Text(GetProfileString(PROFILE_SECTION_COMMUNICATION, PROFILE_PARAMS_DEFAULT, u"")),
+              u"19200,8,E,1,RTU,1");
+    EXPECT_EQ(m_connection.GetCommSettings(), sCommSettings());
+
+    WriteProfileString(PROFILE_SECTION_COMMUNICATION, GetConnectionStringEntryName(0),
+                       u"9600,8,N,2,ASCII,12");
+    m_connection.m_nPort = 7;
+    RunStartup(m_connection, u"/nonexistent");
+    const sCommSettings settings = m_connection.GetCommSettings();
+    EXPECT_EQ(settings.BaudId, COMM_BAUD_ID_9600);
+    EXPECT_EQ(settings.ParityId, COMM_PARITY_ID_NONE);
+    EXPECT_EQ(settings.Mode, COMM_MODE_ASCII);
+    EXPECT_EQ(settings.Address, 12);
+    EXPECT_EQ(settings.Port, 7);
+}
+
+TEST_F(KeepAliveTest, AFactoryResetOfADisconnectedProbeIsRefusedWithoutTouchingTheSettings)
+{
+    StartProbe(36);
+    const sCommSettings before = m_connection.GetCommSettings();
+    const sFactoryResetResult result = RestoreProbeFactoryDefaults(m_connection);
+    EXPECT_EQ(result.failedStep, EFactoryResetStep::Restore);
+    EXPECT_EQ(m_connection.GetCommSettings(), before);
+}
+
+} // namespace
+} // namespace apptest
