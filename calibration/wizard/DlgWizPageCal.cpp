@@ -1,7 +1,5 @@
 #include "calibration/wizard/DlgWizPageCal.h"
 
-#include <QGuiApplication>
-
 #include "foundation/ErrorTable.h"
 #include "ui/Application.h"
 #include "ui/DialogService.h"
@@ -151,14 +149,4 @@ LRESULT CDlgWizPage_Cal::OnCalNextPoint()
 LRESULT CDlgWizPage_Cal::OnCalAccepted()
 {
     return 0;
-}
-
-CCalWaitCursor::CCalWaitCursor()
-{
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-}
-
-CCalWaitCursor::~CCalWaitCursor()
-{
-    QGuiApplication::restoreOverrideCursor();
 }

@@ -59,13 +59,3 @@ protected:
     virtual LRESULT OnCalNextPoint();
     virtual LRESULT OnCalAccepted();
 };
-
-// Shows the wait cursor for its lifetime.
-class CCalWaitCursor
-{
-public:
-    CCalWaitCursor();
-    ~CCalWaitCursor();
-    CCalWaitCursor(const CCalWaitCursor&) = delete;
-    CCalWaitCursor& operator=(const CCalWaitCursor&) = delete;
-};

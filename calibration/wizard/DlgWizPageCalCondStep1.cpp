@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "app/connection/AppProfile.h"
+#include "app/main/WaitCursor.h"
 #include "calibration/data/CalDataConductivity.h"
 #include "calibration/wizard/CalPageRules.h"
 #include "calibration/wizard/DlgWizFrameCalConductivity.h"
@@ -199,7 +200,7 @@ void CDlgWizPage_CalCondStep1::OnRefTempClicked(float celsius)
         return;
     HRESULT hr = E_POINTER;
     {
-        const CCalWaitCursor wait;
+        const CWaitCursor wait;
         float reference = 0.0f;
         float alpha = 0.0f;
         CDynArray<float> coefficients;
@@ -317,7 +318,7 @@ BOOL CDlgWizPage_CalCondStep1::OnWizardFinish()
     NVSystem::CDeviceComm* device = Frame()->GetProbe().GetCalDevice();
     HRESULT hr = E_POINTER;
     {
-        const CCalWaitCursor wait;
+        const CWaitCursor wait;
         if (sensor != nullptr && device != nullptr)
             hr = device->RestoreSensorCalDefaults(sensor->GetConductivityConnection());
     }

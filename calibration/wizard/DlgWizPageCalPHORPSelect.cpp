@@ -2,6 +2,7 @@
 
 #include <QVBoxLayout>
 
+#include "app/main/WaitCursor.h"
 #include "calibration/data/CalDataPHORP.h"
 #include "calibration/wizard/DlgWizFrameCalPHORP.h"
 #include "ui/DialogUnits.h"
@@ -88,7 +89,7 @@ BOOL CDlgWizPage_CalPHORPSelect::OnWizardFinish()
         return FALSE;
     HRESULT hr = S_OK;
     {
-        const CCalWaitCursor wait;
+        const CWaitCursor wait;
         hr = data->RestoreCalibrationDefaults();
     }
     if (Failed(hr))

@@ -2,6 +2,7 @@
 
 #include <QSignalBlocker>
 
+#include "app/main/WaitCursor.h"
 #include "calibration/wizard/CalPageRules.h"
 #include "calibration/wizard/DlgWizPageCalSummary.h"
 #include "ui/DialogUnits.h"
@@ -183,7 +184,7 @@ LRESULT CDlgWizPage_CalStabilize::OnCalAccepted()
     EnableFinish(FALSE);
     HRESULT hr = S_OK;
     {
-        const CCalWaitCursor wait;
+        const CWaitCursor wait;
         hr = data->CommitCalibration();
     }
     if (Failed(hr))

@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "app/connection/AppProfile.h"
+#include "app/main/WaitCursor.h"
 #include "calibration/data/CalDataVOX.h"
 #include "calibration/wizard/CalPageRules.h"
 #include "ui/NumericText.h"
@@ -201,7 +202,7 @@ BOOL CDlgWizPage_CalVOXStep1_Setup::OnWizardFinish()
         return FALSE;
     HRESULT hr = S_OK;
     {
-        const CCalWaitCursor wait;
+        const CWaitCursor wait;
         hr = data->RestoreCalibrationDefaults();
     }
     if (Succeeded(hr))

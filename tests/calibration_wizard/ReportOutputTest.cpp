@@ -192,7 +192,7 @@ TEST_F(SummaryOutput, SaveAsOffersTiffInTheDocumentsFolderAndReportsAWriteThatFa
 {
     std::filesystem::create_directories(platform::DocumentsDir());
     CDlgWizPage_CalSummary& summary = m_frame.GetSummaryPage();
-    m_dialogs.QueueFile(std::nullopt);
+    m_dialogs.QueueFile(QString());
     Click(summary.SaveAsButton());
     ASSERT_EQ(m_dialogs.FileDialogs().size(), 1u);
     const ui::sFileDialogRequest& request = m_dialogs.FileDialogs()[0].request;
