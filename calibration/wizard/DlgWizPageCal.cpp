@@ -1,9 +1,12 @@
 #include "calibration/wizard/DlgWizPageCal.h"
 
+#include "app/main/WaitCursor.h"
+#include "calibration/data/CalTypes.h"
 #include "foundation/ErrorTable.h"
 #include "ui/Application.h"
 #include "ui/DialogService.h"
 #include "ui/DialogUnits.h"
+#include "ui/NumericText.h"
 #include "ui/QtText.h"
 
 namespace
@@ -98,6 +101,22 @@ void CDlgWizPage_Cal::ErrorCodeBox(const QString& text, HRESULT code)
     MessageBox(ui::ToQString(FormatErrorCodeMessage(message.c_str(), code)), platform::MB_ICONERROR);
 }
 
+BOOL CDlgWizPage_Cal::ConfirmAndRestoreDefaults(const QString& question,
+                                                const std::function<HRESULT()>& restore)
+{
+    if (MessageBox(question, platform::MB_YESNO | platform::MB_ICONQUESTION) != platform::IDYES)
+        return FALSE;
+    HRESULT hr = E_POINTER;
+    {
+        const CWaitCursor wait;
+        hr = restore();
+    }
+    if (Succeeded(hr))
+        return TRUE;
+    ErrorCodeBox(QStringLiteral("Failed to restore calibration defaults."), hr);
+    return FALSE;
+}
+
 LRESULT CDlgWizPage_Cal::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message)
@@ -149,4 +168,21 @@ LRESULT CDlgWizPage_Cal::OnCalNextPoint()
 LRESULT CDlgWizPage_Cal::OnCalAccepted()
 {
     return 0;
+}
+
+QString FormattedValue(UINT digits, double value)
+{
+    return ui::ToQString(static_cast<const char16_t*>(FormatValue(digits, value)));
+}
+
+QString SolutionNameText(int32_t id)
+{
+    CWideString name;
+    GetSolutionName(id, name);
+    return ui::ToQString(static_cast<const char16_t*>(name));
+}
+
+int32_t SelectedSolution(const QComboBox& list)
+{
+    return list.currentIndex() >= 0 ? list.currentData().toInt() : -1;
 }

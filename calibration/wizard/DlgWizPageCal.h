@@ -5,6 +5,9 @@
 // Message boxes carry the application's name as caption, as the system's own boxes do.
 #pragma once
 
+#include <functional>
+
+#include <QComboBox>
 #include <QFormLayout>
 #include <QString>
 
@@ -50,6 +53,9 @@ protected:
     int MessageBox(const QString& text, uint32_t flags);
     // "<text>\nError Code: XXXXXXXX\n<the code's message>" with the error icon.
     void ErrorCodeBox(const QString& text, HRESULT code);
+    // Asks the question; on Yes restores the sensor's calibration defaults under the wait cursor and
+    // reports a failure. TRUE once they are restored (the wizard may end).
+    BOOL ConfirmAndRestoreDefaults(const QString& question, const std::function<HRESULT()>& restore);
 
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     // The worker's messages; each returns 0 when handled, -1 without a frame or data object.
@@ -59,3 +65,10 @@ protected:
     virtual LRESULT OnCalNextPoint();
     virtual LRESULT OnCalAccepted();
 };
+
+// The value with its significant digits as the pages show readings.
+QString FormattedValue(UINT digits, double value);
+// The name of a calibration solution; empty for an id the table does not hold.
+QString SolutionNameText(int32_t id);
+// The solution id a list's chosen item carries; -1 without a choice.
+int32_t SelectedSolution(const QComboBox& list);

@@ -6,10 +6,10 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-#include "app/connection/AppProfile.h"
 #include "app/main/WaitCursor.h"
 #include "calibration/data/CalDataConductivity.h"
 #include "calibration/wizard/CalPageRules.h"
+#include "calibration/wizard/CalStandardChoice.h"
 #include "calibration/wizard/DlgWizFrameCalConductivity.h"
 #include "ui/NumericText.h"
 #include "ui/QtText.h"
@@ -23,20 +23,14 @@ constexpr float kListedStandardRefTemp = 25.0f;
 constexpr uint16_t kCellConstantMethod = 1;
 constexpr UINT kValueDigits = 10;
 constexpr UINT kReadingDigits = 6;
-constexpr int32_t kDefaultSolution = CAL_SOLUTION_COND_1413;
+const sStandardChoiceEntries kProfileEntries{kCondProfileSection, u"LastSolution", u"LastValue",
+                                             CAL_SOLUTION_COND_1413};
 constexpr int32_t kListedSolutions[] = {CAL_SOLUTION_COND_147, CAL_SOLUTION_COND_1413,
                                         CAL_SOLUTION_COND_12890, CAL_SOLUTION_COND_58670, CAL_SOLUTION_USER};
 
 QString RefSuffix(float celsius)
 {
     return celsius == kRefTemp20 ? QStringLiteral("@20° C") : QStringLiteral("@25° C");
-}
-
-QString SolutionName(int32_t id)
-{
-    CWideString name;
-    GetSolutionName(id, name);
-    return ui::ToQString(static_cast<const char16_t*>(name));
 }
 
 } // namespace
@@ -150,7 +144,7 @@ BOOL CDlgWizPage_CalCondStep1::OnInitDialog()
         m_standard.clear();
         for (const int32_t id : kListedSolutions)
         {
-            const QString name = SolutionName(id);
+            const QString name = SolutionNameText(id);
             if (!name.isEmpty())
                 m_standard.addItem(name, id);
         }
@@ -214,7 +208,7 @@ void CDlgWizPage_CalCondStep1::OnRefTempClicked(float celsius)
         m_standardRefTemp = celsius;
         data->SetStandardRefTemp(celsius);
         ShowRefTemp(celsius);
-        if (SelectedId() == CAL_SOLUTION_USER)
+        if (SelectedSolution(m_standard) == CAL_SOLUTION_USER)
             data->SetCompRefTemp(celsius);
         return;
     }
@@ -230,17 +224,12 @@ void CDlgWizPage_CalCondStep1::OnRefTempClicked(float celsius)
     ErrorCodeBox(QStringLiteral("Failed to set the specific conductivity reference temperature."), hr);
 }
 
-int32_t CDlgWizPage_CalCondStep1::SelectedId() const
-{
-    return m_standard.currentIndex() >= 0 ? m_standard.currentData().toInt() : -1;
-}
-
 void CDlgWizPage_CalCondStep1::OnStandardChanged()
 {
     CCalDataConductivity* data = Data();
     if (data == nullptr || m_standard.currentIndex() < 0)
         return;
-    if (SelectedId() == CAL_SOLUTION_USER)
+    if (SelectedSolution(m_standard) == CAL_SOLUTION_USER)
     {
         data->SetCompRefTemp(m_standardRefTemp);
         m_userValue.setEnabled(true);
@@ -265,7 +254,7 @@ BOOL CDlgWizPage_CalCondStep1::IsSelectionValid() const
 {
     if (m_standard.currentIndex() < 0 || m_restore.isChecked())
         return FALSE;
-    return IsConductivityStandardValid(SelectedId(), ui::ToWideString(m_userValue.text()));
+    return IsConductivityStandardValid(SelectedSolution(m_standard), ui::ToWideString(m_userValue.text()));
 }
 
 LRESULT CDlgWizPage_CalCondStep1::OnNewData()
@@ -292,7 +281,7 @@ BOOL CDlgWizPage_CalCondStep1::OnWizardNext()
     CCalDataConductivity* data = Data();
     if (data == nullptr || !IsSelectionValid())
         return FALSE;
-    const int32_t id = SelectedId();
+    const int32_t id = SelectedSolution(m_standard);
     const bool typed = id == CAL_SOLUTION_USER;
     const QString standard = typed ? m_userValue.text().trimmed() : m_standard.currentText();
     data->SetCalMethod(kCellConstantMethod);
@@ -310,22 +299,17 @@ BOOL CDlgWizPage_CalCondStep1::OnWizardFinish()
     CCalDataConductivity* data = Data();
     if (data == nullptr || !data->GetRestoreDefaults())
         return FALSE;
-    if (MessageBox(QStringLiteral("This will restore calibration defaults to\nthe conductivity sensor.\n"
-                                  "Do you wish to continue?"),
-                   platform::MB_YESNO | platform::MB_ICONQUESTION) != platform::IDYES)
-        return FALSE;
     NVSystem::ISensor_Conductivity* sensor = Sensor();
     NVSystem::CDeviceComm* device = Frame()->GetProbe().GetCalDevice();
-    HRESULT hr = E_POINTER;
-    {
-        const CWaitCursor wait;
-        if (sensor != nullptr && device != nullptr)
-            hr = device->RestoreSensorCalDefaults(sensor->GetConductivityConnection());
-    }
-    if (Succeeded(hr))
-        return TRUE;
-    ErrorCodeBox(QStringLiteral("Failed to restore calibration defaults."), hr);
-    return FALSE;
+    return ConfirmAndRestoreDefaults(
+        QStringLiteral(
+            "This will restore calibration defaults to\nthe conductivity sensor.\nDo you wish to continue?"),
+        [sensor, device]
+        {
+            return sensor != nullptr && device != nullptr
+                       ? device->RestoreSensorCalDefaults(sensor->GetConductivityConnection())
+                       : E_POINTER;
+        });
 }
 
 void CDlgWizPage_CalCondStep1::ExchangeSettings(BOOL bSave)
@@ -334,20 +318,9 @@ void CDlgWizPage_CalCondStep1::ExchangeSettings(BOOL bSave)
         return;
     if (bSave)
     {
-        if (m_standard.currentIndex() >= 0)
-            WriteProfileInt(kCondProfileSection, u"LastSolution", SelectedId());
-        const std::u16string value = ui::ToU16String(m_userValue.text());
-        WriteProfileString(kCondProfileSection, u"LastValue", value.c_str());
+        SaveStandardChoice(kProfileEntries, m_standard, m_userValue);
         return;
     }
-    const int32_t id = GetProfileInt(kCondProfileSection, u"LastSolution", kDefaultSolution);
-    const CWideString value = GetProfileString(kCondProfileSection, u"LastValue", u"");
-    m_userValue.SetValueText(ui::ToQString(static_cast<const char16_t*>(value)));
-    const QSignalBlocker block(m_standard);
-    int index = m_standard.findData(id);
-    // A solution the list does not hold: the usual standard.
-    if (index < 0)
-        index = m_standard.findData(kDefaultSolution);
-    m_standard.setCurrentIndex(index);
+    LoadStandardChoice(kProfileEntries, m_standard, m_userValue);
     OnStandardChanged();
 }

@@ -61,7 +61,6 @@ private:
     void OnStandardChanged();
     void OnUserValueEdited();
     BOOL IsSelectionValid() const;
-    int32_t SelectedId() const;
     // The labels' "@25° C" or "@20° C", and the radio that shows the sensor's reference.
     void ShowRefTemp(float celsius);
     void ExchangeSettings(BOOL bSave);

@@ -1,5 +1,5 @@
 // CDlgWizPage_CalCondStep2: stabilization of the conductivity sensor in its standard. Besides the
-// readings it shows the original cell constant and the one the samples give so far.
+// specific conductivity it shows the original cell constant and the one the samples give so far.
 #pragma once
 
 #include "calibration/wizard/DlgWizPageCalStabilize.h"
@@ -15,9 +15,6 @@ public:
 
     BOOL OnSetActive(UINT nDirection) override;
 
-    CNVEdit& ConductivityField() { return m_conductivity; }
-    CNVEdit& ChangeField() { return m_change; }
-    CNVEdit& TemperatureField() { return m_temperature; }
     CNVEdit& NewCellConstantField() { return m_newCellConstant; }
     CNVEdit& OldCellConstantField() { return m_oldCellConstant; }
     QLabel& ConductivityLabel() { return m_conductivityLabel; }
@@ -29,9 +26,6 @@ protected:
 
 private:
     QLabel m_conductivityLabel;
-    CNVEdit m_conductivity;
-    CNVEdit m_change;
-    CNVEdit m_temperature;
     CNVEdit m_newCellConstant;
     CNVEdit m_oldCellConstant;
 };

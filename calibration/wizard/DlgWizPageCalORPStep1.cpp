@@ -6,9 +6,9 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-#include "app/connection/AppProfile.h"
 #include "calibration/data/CalDataPHORP.h"
 #include "calibration/wizard/CalPageRules.h"
+#include "calibration/wizard/CalStandardChoice.h"
 #include "ui/NumericText.h"
 #include "ui/QtText.h"
 
@@ -17,14 +17,8 @@ namespace
 
 constexpr UINT kValueDigits = 10;
 constexpr UINT kReadingDigits = 6;
-constexpr int32_t kDefaultSolution = CAL_SOLUTION_ZOBELL;
-
-QString SolutionName(int32_t id)
-{
-    CWideString name;
-    GetSolutionName(id, name);
-    return ui::ToQString(static_cast<const char16_t*>(name));
-}
+const sStandardChoiceEntries kProfileEntries{kORPProfileSection, u"LastSolution", u"LastValue",
+                                             CAL_SOLUTION_ZOBELL};
 
 } // namespace
 
@@ -69,11 +63,6 @@ CCalDataPHORP* CDlgWizPage_CalORPStep1::Data() const
     return CalDataAs<CCalDataPHORP>();
 }
 
-int32_t CDlgWizPage_CalORPStep1::SelectedId() const
-{
-    return m_standard.currentIndex() >= 0 ? m_standard.currentData().toInt() : -1;
-}
-
 BOOL CDlgWizPage_CalORPStep1::OnInitDialog()
 {
     CDlgWizPage_Cal::OnInitDialog();
@@ -82,7 +71,7 @@ BOOL CDlgWizPage_CalORPStep1::OnInitDialog()
         const QSignalBlocker block(m_standard);
         m_standard.clear();
         for (const int32_t id : {CAL_SOLUTION_ZOBELL, CAL_SOLUTION_USER})
-            if (const QString name = SolutionName(id); !name.isEmpty())
+            if (const QString name = SolutionNameText(id); !name.isEmpty())
                 m_standard.addItem(name, id);
     }
     ExchangeSettings(FALSE);
@@ -109,7 +98,7 @@ void CDlgWizPage_CalORPStep1::OnStandardChanged()
 {
     if (m_standard.currentIndex() < 0)
         return;
-    if (SelectedId() == CAL_SOLUTION_USER)
+    if (SelectedSolution(m_standard) == CAL_SOLUTION_USER)
     {
         m_userValue.setEnabled(true);
         m_userValue.setFocus(Qt::OtherFocusReason);
@@ -126,7 +115,7 @@ BOOL CDlgWizPage_CalORPStep1::IsSelectionValid() const
 {
     if (m_standard.currentIndex() < 0)
         return FALSE;
-    return IsOrpStandardValid(SelectedId(), ui::ToWideString(m_userValue.text()));
+    return IsOrpStandardValid(SelectedSolution(m_standard), ui::ToWideString(m_userValue.text()));
 }
 
 LRESULT CDlgWizPage_CalORPStep1::OnNewData()
@@ -150,7 +139,7 @@ BOOL CDlgWizPage_CalORPStep1::OnWizardNext()
     CCalDataPHORP* data = Data();
     if (data == nullptr || !IsSelectionValid())
         return FALSE;
-    const int32_t id = SelectedId();
+    const int32_t id = SelectedSolution(m_standard);
     const bool typed = id == CAL_SOLUTION_USER;
     data->SetPointCount(1);
     data->SetUnitsText(CWideString(typed ? u"mV" : u""));
@@ -167,20 +156,9 @@ void CDlgWizPage_CalORPStep1::ExchangeSettings(BOOL bSave)
 {
     if (bSave)
     {
-        if (m_standard.currentIndex() >= 0)
-            WriteProfileInt(kORPProfileSection, u"LastSolution", SelectedId());
-        const std::u16string value = ui::ToU16String(m_userValue.text());
-        WriteProfileString(kORPProfileSection, u"LastValue", value.c_str());
+        SaveStandardChoice(kProfileEntries, m_standard, m_userValue);
         return;
     }
-    const int32_t id = GetProfileInt(kORPProfileSection, u"LastSolution", kDefaultSolution);
-    const CWideString value = GetProfileString(kORPProfileSection, u"LastValue", u"");
-    m_userValue.SetValueText(ui::ToQString(static_cast<const char16_t*>(value)));
-    const QSignalBlocker block(m_standard);
-    int index = m_standard.findData(id);
-    // A solution the list does not hold: ZoBell's.
-    if (index < 0)
-        index = m_standard.findData(kDefaultSolution);
-    m_standard.setCurrentIndex(index);
+    LoadStandardChoice(kProfileEntries, m_standard, m_userValue);
     OnStandardChanged();
 }

@@ -36,7 +36,6 @@ protected:
 
 private:
     CCalDataPHORP* Data() const;
-    int32_t SelectedId() const;
     void OnStandardChanged();
     BOOL IsSelectionValid() const;
     void ExchangeSettings(BOOL bSave);

@@ -1,7 +1,6 @@
 #include "calibration/wizard/DlgWizPageCalORPStep2.h"
 
 #include "calibration/data/CalDataPHORP.h"
-#include "ui/NumericText.h"
 #include "ui/QtText.h"
 
 namespace
@@ -11,33 +10,18 @@ constexpr UINT kReadingDigits = 5;
 constexpr UINT kChangeDigits = 3;
 constexpr UINT kTemperatureDigits = 4;
 
-QString Formatted(UINT digits, double value)
-{
-    return ui::ToQString(static_cast<const char16_t*>(FormatValue(digits, value)));
-}
-
 } // namespace
 
 CDlgWizPage_CalORPStep2::CDlgWizPage_CalORPStep2()
     : CDlgWizPage_CalStabilize(IDD_CAL_ORP_STEP2, QStringLiteral("ORP Calibration - Stabilization"),
-                               QStringLiteral("ORP Calibration - Summary")),
-      m_reading(this), m_change(this), m_temperature(this)
+                               QStringLiteral("ORP Calibration - Summary"))
 {
     SetDlgCtrlID(&m_solution, 1171);
-    MakeReadOnly(m_reading, 1178);
-    MakeReadOnly(m_change, 1173);
-    MakeReadOnly(m_temperature, 1157);
+    SetDlgCtrlID(&m_reading, 1178);
+    SetDlgCtrlID(&m_change, 1173);
+    SetDlgCtrlID(&m_temperature, 1157);
     LayoutFields(QStringLiteral("Calibration Solution (mV):"),
-                 {{new QLabel(QStringLiteral("ORP Reading (mV):"), this), &m_reading},
-                  {new QLabel(QStringLiteral("Delta (mV):"), this), &m_change},
-                  {new QLabel(QStringLiteral("Current Temperature (C):"), this), &m_temperature}});
-}
-
-void CDlgWizPage_CalORPStep2::ClearFields()
-{
-    CDlgWizPage_CalStabilize::ClearFields();
-    for (CNVEdit* field : {&m_reading, &m_change, &m_temperature})
-        field->clear();
+                 new QLabel(QStringLiteral("ORP Reading (mV):"), this), QStringLiteral("Delta (mV):"));
 }
 
 QString CDlgWizPage_CalORPStep2::PreparePointPrompt(CCalData& data)
@@ -58,18 +42,17 @@ BOOL CDlgWizPage_CalORPStep2::UpdateReadings(CCalData& data, BOOL show)
         return FALSE;
     float reading = 0.0f;
     float temperature = 0.0f;
-    if (phOrp->ORPSamples().GetLast(1, &reading, nullptr, nullptr) < 0 ||
-        phOrp->ORPSamples().GetLast(0, &temperature, nullptr, nullptr) < 0)
-        return FALSE;
     float change = 0.0f;
     float temperatureChange = 0.0f;
-    if (!phOrp->GetLastChange(1, change, temperatureChange))
+    if (phOrp->ORPSamples().GetLast(1, &reading, nullptr, nullptr) < 0 ||
+        phOrp->ORPSamples().GetLast(0, &temperature, nullptr, nullptr) < 0 ||
+        !phOrp->GetLastChange(1, change, temperatureChange))
         return FALSE;
     if (show)
     {
-        m_reading.setText(Formatted(kReadingDigits, reading));
-        m_change.setText(Formatted(kChangeDigits, change));
-        m_temperature.setText(Formatted(kTemperatureDigits, temperature));
+        m_reading.setText(FormattedValue(kReadingDigits, reading));
+        m_change.setText(FormattedValue(kChangeDigits, change));
+        m_temperature.setText(FormattedValue(kTemperatureDigits, temperature));
     }
     return TRUE;
 }

@@ -12,17 +12,7 @@ class CDlgWizPage_CalORPStep2 : public CDlgWizPage_CalStabilize
 public:
     CDlgWizPage_CalORPStep2();
 
-    CNVEdit& ReadingField() { return m_reading; }
-    CNVEdit& ChangeField() { return m_change; }
-    CNVEdit& TemperatureField() { return m_temperature; }
-
 protected:
     QString PreparePointPrompt(CCalData& data) override;
     BOOL UpdateReadings(CCalData& data, BOOL show) override;
-    void ClearFields() override;
-
-private:
-    CNVEdit m_reading;
-    CNVEdit m_change;
-    CNVEdit m_temperature;
 };

@@ -2,7 +2,6 @@
 
 #include <QVBoxLayout>
 
-#include "app/main/WaitCursor.h"
 #include "calibration/data/CalDataPHORP.h"
 #include "calibration/wizard/DlgWizFrameCalPHORP.h"
 #include "ui/DialogUnits.h"
@@ -83,16 +82,8 @@ BOOL CDlgWizPage_CalPHORPSelect::OnWizardFinish()
         return FALSE;
     if (data->GetMode() != PHORP_MODE_RESTORE_DEFAULTS)
         return TRUE;
-    if (MessageBox(QStringLiteral("This will restore calibration defaults to\nthe pH and ORP sensors.\n"
-                                  "Do you wish to continue?"),
-                   platform::MB_YESNO | platform::MB_ICONQUESTION) != platform::IDYES)
-        return FALSE;
-    HRESULT hr = S_OK;
-    {
-        const CWaitCursor wait;
-        hr = data->RestoreCalibrationDefaults();
-    }
-    if (Failed(hr))
-        ErrorCodeBox(QStringLiteral("Failed to restore calibration defaults."), hr);
-    return Succeeded(hr) ? TRUE : FALSE;
+    return ConfirmAndRestoreDefaults(
+        QStringLiteral(
+            "This will restore calibration defaults to\nthe pH and ORP sensors.\nDo you wish to continue?"),
+        [data] { return data->RestoreCalibrationDefaults(); });
 }

@@ -6,8 +6,8 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-#include "app/connection/AppProfile.h"
 #include "calibration/data/CalDataPHORP.h"
+#include "calibration/wizard/CalStandardChoice.h"
 #include "ui/NumericText.h"
 #include "ui/QtText.h"
 
@@ -17,20 +17,15 @@ namespace
 constexpr UINT kValueDigits = 10;
 constexpr UINT kReadingDigits = 6;
 constexpr int32_t kStandardBuffers[] = {CAL_SOLUTION_PH4, CAL_SOLUTION_PH7, CAL_SOLUTION_PH10};
-constexpr int32_t kDefaultSolutions[] = {CAL_SOLUTION_PH7, CAL_SOLUTION_NONE, CAL_SOLUTION_NONE};
-const char16_t* const kSolutionEntries[] = {u"LastSolution1", u"LastSolution2", u"LastSolution3"};
-const char16_t* const kValueEntries[] = {u"LastValue1", u"LastValue2", u"LastValue3"};
-
-QString SolutionName(int32_t id)
-{
-    CWideString name;
-    GetSolutionName(id, name);
-    return ui::ToQString(static_cast<const char16_t*>(name));
-}
+const sStandardChoiceEntries kProfileEntries[] = {
+    {kPHProfileSection, u"LastSolution1", u"LastValue1", CAL_SOLUTION_PH7},
+    {kPHProfileSection, u"LastSolution2", u"LastValue2", CAL_SOLUTION_NONE},
+    {kPHProfileSection, u"LastSolution3", u"LastValue3", CAL_SOLUTION_NONE},
+};
 
 QString Formatted(double value)
 {
-    return ui::ToQString(static_cast<const char16_t*>(FormatValue(kReadingDigits, value)));
+    return FormattedValue(kReadingDigits, value);
 }
 
 } // namespace
@@ -113,19 +108,18 @@ void CDlgWizPage_CalPHStep1::FillSolutionLists()
         const QSignalBlocker block(list);
         list.clear();
         for (const int32_t id : kStandardBuffers)
-            if (const QString name = SolutionName(id); !name.isEmpty())
+            if (const QString name = SolutionNameText(id); !name.isEmpty())
                 list.addItem(name, id);
-        list.addItem(SolutionName(CAL_SOLUTION_USER), CAL_SOLUTION_USER);
+        list.addItem(SolutionNameText(CAL_SOLUTION_USER), CAL_SOLUTION_USER);
         // The first buffer is always calibrated.
         if (row > 0)
-            list.addItem(SolutionName(CAL_SOLUTION_NONE), CAL_SOLUTION_NONE);
+            list.addItem(SolutionNameText(CAL_SOLUTION_NONE), CAL_SOLUTION_NONE);
     }
 }
 
 int32_t CDlgWizPage_CalPHStep1::SelectedId(int row) const
 {
-    const CNVComboBox& list = m_rows[static_cast<size_t>(row)].list;
-    return list.currentIndex() >= 0 ? list.currentData().toInt() : -1;
+    return SelectedSolution(m_rows[static_cast<size_t>(row)].list);
 }
 
 PhBufferRows CDlgWizPage_CalPHStep1::Choice() const
@@ -239,30 +233,15 @@ BOOL CDlgWizPage_CalPHStep1::OnWizardNext()
 
 void CDlgWizPage_CalPHStep1::ExchangeSettings(BOOL bSave)
 {
-    if (bSave)
-    {
-        for (int row = 0; row < kRows; ++row)
-        {
-            if (SelectedId(row) >= 0)
-                WriteProfileInt(kPHProfileSection, kSolutionEntries[row], SelectedId(row));
-            const std::u16string value = ui::ToU16String(m_rows[static_cast<size_t>(row)].value.text());
-            WriteProfileString(kPHProfileSection, kValueEntries[row], value.c_str());
-        }
-        return;
-    }
     for (int row = 0; row < kRows; ++row)
     {
         Row& r = m_rows[static_cast<size_t>(row)];
-        const int32_t id = GetProfileInt(kPHProfileSection, kSolutionEntries[row], kDefaultSolutions[row]);
-        const CWideString value = GetProfileString(kPHProfileSection, kValueEntries[row], u"");
-        r.value.SetValueText(ui::ToQString(static_cast<const char16_t*>(value)));
-        const QSignalBlocker block(r.list);
-        int index = r.list.findData(id);
-        // A solution the row does not offer: the row's usual one.
-        if (index < 0)
-            index = r.list.findData(kDefaultSolutions[row]);
-        r.list.setCurrentIndex(index);
+        if (bSave)
+            SaveStandardChoice(kProfileEntries[row], r.list, r.value);
+        else
+            LoadStandardChoice(kProfileEntries[row], r.list, r.value);
     }
-    for (int row = 0; row < kRows; ++row)
-        OnSolutionChanged(row);
+    if (!bSave)
+        for (int row = 0; row < kRows; ++row)
+            OnSolutionChanged(row);
 }

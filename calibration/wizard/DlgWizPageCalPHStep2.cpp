@@ -1,7 +1,6 @@
 #include "calibration/wizard/DlgWizPageCalPHStep2.h"
 
 #include "calibration/data/CalDataPHORP.h"
-#include "ui/NumericText.h"
 #include "ui/QtText.h"
 
 namespace
@@ -11,33 +10,18 @@ constexpr UINT kReadingDigits = 5;
 constexpr UINT kChangeDigits = 4;
 constexpr UINT kTemperatureDigits = 4;
 
-QString Formatted(UINT digits, double value)
-{
-    return ui::ToQString(static_cast<const char16_t*>(FormatValue(digits, value)));
-}
-
 } // namespace
 
 CDlgWizPage_CalPHStep2::CDlgWizPage_CalPHStep2()
     : CDlgWizPage_CalStabilize(IDD_CAL_PH_STEP2, QStringLiteral("pH Calibration - Stabilization"),
-                               QStringLiteral("pH Calibration - Summary")),
-      m_reading(this), m_change(this), m_temperature(this)
+                               QStringLiteral("pH Calibration - Summary"))
 {
     SetDlgCtrlID(&m_solution, 1171);
-    MakeReadOnly(m_reading, 1172);
-    MakeReadOnly(m_change, 1173);
-    MakeReadOnly(m_temperature, 1152);
+    SetDlgCtrlID(&m_reading, 1172);
+    SetDlgCtrlID(&m_change, 1173);
+    SetDlgCtrlID(&m_temperature, 1152);
     LayoutFields(QStringLiteral("Calibration Solution (pH):"),
-                 {{new QLabel(QStringLiteral("pH Reading (mV):"), this), &m_reading},
-                  {new QLabel(QStringLiteral("Delta (mV)"), this), &m_change},
-                  {new QLabel(QStringLiteral("Current Temperature (C):"), this), &m_temperature}});
-}
-
-void CDlgWizPage_CalPHStep2::ClearFields()
-{
-    CDlgWizPage_CalStabilize::ClearFields();
-    for (CNVEdit* field : {&m_reading, &m_change, &m_temperature})
-        field->clear();
+                 new QLabel(QStringLiteral("pH Reading (mV):"), this), QStringLiteral("Delta (mV)"));
 }
 
 QString CDlgWizPage_CalPHStep2::PreparePointPrompt(CCalData& data)
@@ -65,9 +49,9 @@ BOOL CDlgWizPage_CalPHStep2::UpdateReadings(CCalData& data, BOOL show)
         return FALSE;
     if (show)
     {
-        m_reading.setText(Formatted(kReadingDigits, reading));
-        m_change.setText(Formatted(kChangeDigits, store.GetLastChange(1)));
-        m_temperature.setText(Formatted(kTemperatureDigits, temperature));
+        m_reading.setText(FormattedValue(kReadingDigits, reading));
+        m_change.setText(FormattedValue(kChangeDigits, store.GetLastChange(1)));
+        m_temperature.setText(FormattedValue(kTemperatureDigits, temperature));
     }
     return TRUE;
 }

@@ -13,17 +13,7 @@ class CDlgWizPage_CalPHStep2 : public CDlgWizPage_CalStabilize
 public:
     CDlgWizPage_CalPHStep2();
 
-    CNVEdit& ReadingField() { return m_reading; }
-    CNVEdit& ChangeField() { return m_change; }
-    CNVEdit& TemperatureField() { return m_temperature; }
-
 protected:
     QString PreparePointPrompt(CCalData& data) override;
     BOOL UpdateReadings(CCalData& data, BOOL show) override;
-    void ClearFields() override;
-
-private:
-    CNVEdit m_reading;
-    CNVEdit m_change;
-    CNVEdit m_temperature;
 };

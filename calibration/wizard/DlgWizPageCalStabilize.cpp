@@ -16,10 +16,12 @@ constexpr int kMarginDu = 12;
 } // namespace
 
 CDlgWizPage_CalStabilize::CDlgWizPage_CalStabilize(UINT nIDTemplate, QString title, QString summaryCaption)
-    : CDlgWizPage_Cal(nIDTemplate), m_solution(this), m_stability(this), m_duration(this),
-      m_strTitle(std::move(title)), m_strSummaryCaption(std::move(summaryCaption))
+    : CDlgWizPage_Cal(nIDTemplate), m_solution(this), m_reading(this), m_change(this), m_temperature(this),
+      m_stability(this), m_duration(this), m_strTitle(std::move(title)),
+      m_strSummaryCaption(std::move(summaryCaption))
 {
-    MakeReadOnly(m_solution, 0);
+    for (CNVEdit* field : {&m_solution, &m_reading, &m_change, &m_temperature})
+        MakeReadOnly(*field, 0);
     MakeReadOnly(m_stability, IDC_CAL_STABILITY);
     MakeReadOnly(m_duration, IDC_CAL_DURATION);
     m_elapsedTimer.setInterval(kCalElapsedPeriodMs);
@@ -33,8 +35,9 @@ void CDlgWizPage_CalStabilize::MakeReadOnly(CNVEdit& field, UINT id)
     SetDlgCtrlID(&field, id);
 }
 
-void CDlgWizPage_CalStabilize::LayoutFields(const QString& solutionLabel,
-                                            std::initializer_list<std::pair<QLabel*, CNVEdit*>> readings)
+void CDlgWizPage_CalStabilize::LayoutFields(const QString& solutionLabel, QLabel* readingLabel,
+                                            const QString& changeLabel,
+                                            std::initializer_list<std::pair<QLabel*, CNVEdit*>> ownFields)
 {
     const QRect margin = DialogUnitsToPixels(this, 0, 0, kMarginDu, kMarginDu);
     QFormLayout* form = NewForm(this);
@@ -46,7 +49,10 @@ void CDlgWizPage_CalStabilize::LayoutFields(const QString& solutionLabel,
         form->addRow(label, field);
     };
     addRow(new QLabel(solutionLabel, this), &m_solution);
-    for (const auto& [label, field] : readings)
+    addRow(readingLabel, &m_reading);
+    addRow(new QLabel(changeLabel, this), &m_change);
+    addRow(new QLabel(QStringLiteral("Current Temperature (C):"), this), &m_temperature);
+    for (const auto& [label, field] : ownFields)
         addRow(label, field);
     addRow(new QLabel(QStringLiteral("Stability:"), this), &m_stability);
     addRow(new QLabel(QStringLiteral("Calibration Duration:"), this), &m_duration);
@@ -54,9 +60,8 @@ void CDlgWizPage_CalStabilize::LayoutFields(const QString& solutionLabel,
 
 void CDlgWizPage_CalStabilize::ClearFields()
 {
-    m_solution.clear();
-    m_stability.clear();
-    m_duration.clear();
+    for (CNVEdit* field : {&m_solution, &m_reading, &m_change, &m_temperature, &m_stability, &m_duration})
+        field->clear();
 }
 
 void CDlgWizPage_CalStabilize::ShowStability(int32_t level)

@@ -37,6 +37,9 @@ public:
     BOOL OnWizardOK() override;
 
     CNVEdit& SolutionField() { return m_solution; }
+    CNVEdit& ReadingField() { return m_reading; }
+    CNVEdit& ChangeField() { return m_change; }
+    CNVEdit& TemperatureField() { return m_temperature; }
     CNVEdit& StabilityField() { return m_stability; }
     CNVEdit& DurationField() { return m_duration; }
 
@@ -51,21 +54,24 @@ protected:
     // Reads the newest readings of the point; FALSE when there are none yet. With show, the fields
     // show them.
     virtual BOOL UpdateReadings(CCalData& data, BOOL show) = 0;
-    // Every field emptied (the kinds add their own).
+    // Every field emptied (a kind with fields of its own adds them).
     virtual void ClearFields();
     // After a successful commit, before the summary shows.
     virtual void AfterCommit(CCalData&) {}
 
-    // Lays out the fields, labels on the left: the solution first, the kind's readings, then
-    // stability and duration.
-    void LayoutFields(const QString& solutionLabel,
-                      std::initializer_list<std::pair<QLabel*, CNVEdit*>> readings);
-    // A read-only field with its label, both children of the page.
+    // Lays out the fields, labels on the left: the solution, the reading, its change and the
+    // temperature, the kind's own fields, then stability and duration.
+    void LayoutFields(const QString& solutionLabel, QLabel* readingLabel, const QString& changeLabel,
+                      std::initializer_list<std::pair<QLabel*, CNVEdit*>> ownFields = {});
+    // A read-only field that takes no focus.
     static void MakeReadOnly(CNVEdit& field, UINT id);
     void ShowStability(int32_t level);
     void ClearStabilityColor();
 
     CNVEdit m_solution;
+    CNVEdit m_reading;
+    CNVEdit m_change;
+    CNVEdit m_temperature;
     CNVEdit m_stability;
     CNVEdit m_duration;
 

@@ -6,7 +6,6 @@
 #include <QVBoxLayout>
 
 #include "app/connection/AppProfile.h"
-#include "app/main/WaitCursor.h"
 #include "calibration/data/CalDataVOX.h"
 #include "calibration/wizard/CalPageRules.h"
 #include "ui/NumericText.h"
@@ -19,29 +18,17 @@ constexpr UINT kReadingDigits = 6;
 constexpr float kFirstTarget = 100.0f; // % saturation
 constexpr float kSecondTarget = 0.0f;
 
-QString SolutionName(int32_t id)
-{
-    CWideString name;
-    GetSolutionName(id, name);
-    return ui::ToQString(static_cast<const char16_t*>(name));
-}
-
 void Fill(CNVComboBox& list, std::initializer_list<int32_t> ids, int32_t selected, int32_t fallback)
 {
     const QSignalBlocker block(list);
     list.clear();
     for (const int32_t id : ids)
-        if (const QString name = SolutionName(id); !name.isEmpty())
+        if (const QString name = SolutionNameText(id); !name.isEmpty())
             list.addItem(name, id);
     int index = list.findData(selected);
     if (index < 0)
         index = list.findData(fallback);
     list.setCurrentIndex(index);
-}
-
-int32_t SelectedId(const CNVComboBox& list)
-{
-    return list.currentIndex() >= 0 ? list.currentData().toInt() : -1;
 }
 
 // The newest second reading of the store; FALSE while it is empty.
@@ -50,7 +37,7 @@ BOOL Last(const CCalSampleStore& store, int selector, QString& text)
     float value = 0.0f;
     if (store.GetLast(selector, &value, nullptr, nullptr) < 0)
         return FALSE;
-    text = ui::ToQString(static_cast<const char16_t*>(FormatValue(kReadingDigits, value)));
+    text = FormattedValue(kReadingDigits, value);
     return TRUE;
 }
 
@@ -115,7 +102,7 @@ BOOL CDlgWizPage_CalVOXStep1_Setup::IsSelectionValid() const
 {
     if (m_restore.isChecked())
         return FALSE;
-    return IsVoxPointChoiceValid(SelectedId(m_point1), SelectedId(m_point2));
+    return IsVoxPointChoiceValid(SelectedSolution(m_point1), SelectedSolution(m_point2));
 }
 
 void CDlgWizPage_CalVOXStep1_Setup::ApplyNextRule()
@@ -180,8 +167,8 @@ BOOL CDlgWizPage_CalVOXStep1_Setup::OnWizardNext()
     CCalDataVOX* data = Data();
     if (data == nullptr || !IsSelectionValid())
         return FALSE;
-    const int32_t point1 = SelectedId(m_point1);
-    const int32_t point2 = SelectedId(m_point2);
+    const int32_t point1 = SelectedSolution(m_point1);
+    const int32_t point2 = SelectedSolution(m_point2);
     data->SetPointCount(point2 == CAL_SOLUTION_NONE ? 1 : 2);
     data->SetPointTargets(kFirstTarget, kSecondTarget);
     WriteProfileInt(kVOXProfileSection, u"LastSolution1", point1);
@@ -196,17 +183,8 @@ BOOL CDlgWizPage_CalVOXStep1_Setup::OnWizardFinish()
     CCalDataVOX* data = Data();
     if (data == nullptr || !data->GetRestoreDefaults())
         return FALSE;
-    if (MessageBox(QStringLiteral("This will restore calibration defaults to\nthe VOX sensor.\n"
-                                  "Do you wish to continue?"),
-                   platform::MB_YESNO | platform::MB_ICONQUESTION) != platform::IDYES)
-        return FALSE;
-    HRESULT hr = S_OK;
-    {
-        const CWaitCursor wait;
-        hr = data->RestoreCalibrationDefaults();
-    }
-    if (Succeeded(hr))
-        return TRUE;
-    ErrorCodeBox(QStringLiteral("Failed to restore calibration defaults."), hr);
-    return FALSE;
+    return ConfirmAndRestoreDefaults(
+        QStringLiteral(
+            "This will restore calibration defaults to\nthe VOX sensor.\nDo you wish to continue?"),
+        [data] { return data->RestoreCalibrationDefaults(); });
 }

@@ -1,8 +1,6 @@
 #include "calibration/wizard/DlgWizPageCalVOXStep3Calibrate.h"
 
 #include "calibration/data/CalDataVOX.h"
-#include "ui/NumericText.h"
-#include "ui/QtText.h"
 
 namespace
 {
@@ -10,33 +8,18 @@ namespace
 constexpr UINT kChangeDigits = 3;
 constexpr UINT kReadingDigits = 4;
 
-QString Formatted(UINT digits, double value)
-{
-    return ui::ToQString(static_cast<const char16_t*>(FormatValue(digits, value)));
-}
-
 } // namespace
 
 CDlgWizPage_CalVOXStep3_Calibrate::CDlgWizPage_CalVOXStep3_Calibrate()
     : CDlgWizPage_CalStabilize(IDD_CAL_VOX_CALIBRATE, QStringLiteral("DO Calibration - Stabilization"),
-                               QStringLiteral("DO Calibration - Summary")),
-      m_reading(this), m_change(this), m_temperature(this)
+                               QStringLiteral("DO Calibration - Summary"))
 {
     SetDlgCtrlID(&m_solution, 1181);
-    MakeReadOnly(m_reading, 1182);
-    MakeReadOnly(m_change, 1183);
-    MakeReadOnly(m_temperature, 1184);
+    SetDlgCtrlID(&m_reading, 1182);
+    SetDlgCtrlID(&m_change, 1183);
+    SetDlgCtrlID(&m_temperature, 1184);
     LayoutFields(QStringLiteral("Calibration Solution (DO):"),
-                 {{new QLabel(QStringLiteral("DO Reading (mgL):"), this), &m_reading},
-                  {new QLabel(QStringLiteral("Delta (mgL):"), this), &m_change},
-                  {new QLabel(QStringLiteral("Current Temperature (C):"), this), &m_temperature}});
-}
-
-void CDlgWizPage_CalVOXStep3_Calibrate::ClearFields()
-{
-    CDlgWizPage_CalStabilize::ClearFields();
-    for (CNVEdit* field : {&m_reading, &m_change, &m_temperature})
-        field->clear();
+                 new QLabel(QStringLiteral("DO Reading (mgL):"), this), QStringLiteral("Delta (mgL):"));
 }
 
 QString CDlgWizPage_CalVOXStep3_Calibrate::PreparePointPrompt(CCalData& data)
@@ -64,9 +47,9 @@ BOOL CDlgWizPage_CalVOXStep3_Calibrate::UpdateReadings(CCalData& data, BOOL show
     if (show)
     {
         m_change.setText(
-            Formatted(kChangeDigits, vox->PointSamples(static_cast<int>(point)).GetLastChange(1)));
-        m_reading.setText(Formatted(kReadingDigits, oxygen));
-        m_temperature.setText(Formatted(kReadingDigits, temperature));
+            FormattedValue(kChangeDigits, vox->PointSamples(static_cast<int>(point)).GetLastChange(1)));
+        m_reading.setText(FormattedValue(kReadingDigits, oxygen));
+        m_temperature.setText(FormattedValue(kReadingDigits, temperature));
     }
     return TRUE;
 }

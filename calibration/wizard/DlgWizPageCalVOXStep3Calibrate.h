@@ -14,18 +14,8 @@ class CDlgWizPage_CalVOXStep3_Calibrate : public CDlgWizPage_CalStabilize
 public:
     CDlgWizPage_CalVOXStep3_Calibrate();
 
-    CNVEdit& ReadingField() { return m_reading; }
-    CNVEdit& ChangeField() { return m_change; }
-    CNVEdit& TemperatureField() { return m_temperature; }
-
 protected:
     QString PreparePointPrompt(CCalData& data) override;
     BOOL UpdateReadings(CCalData& data, BOOL show) override;
-    void ClearFields() override;
     void AfterCommit(CCalData& data) override;
-
-private:
-    CNVEdit m_reading;
-    CNVEdit m_change;
-    CNVEdit m_temperature;
 };
