@@ -86,8 +86,7 @@ TEST_F(ConductivityWizard, CalibratesTheCellConstantAgainstAListedStandard)
             EXPECT_EQ(stabilize.StabilityField().GetBackColor(), RGB(255, 0, 0));
             EXPECT_EQ(stabilize.DurationField().text(), QStringLiteral("00:00"));
             EXPECT_TRUE(InCalibrationMode(kConductivity));
-            ASSERT_TRUE(
-                testsupport::WaitUntil([&] { return !stabilize.ReadingField().text().isEmpty(); }));
+            ASSERT_TRUE(testsupport::WaitUntil([&] { return !stabilize.ReadingField().text().isEmpty(); }));
             Picture(frame, "Conductivity_2_Stabilization_None");
             ASSERT_TRUE(testsupport::WaitUntil(
                 [&] { return stabilize.StabilityField().text() == QStringLiteral("Nominal"); }, 20s));

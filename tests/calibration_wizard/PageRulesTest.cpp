@@ -16,46 +16,9 @@ std::string Utf8(const CWideString& text)
     return units != nullptr ? platform::Utf16ToUtf8(units) : std::string();
 }
 
-PhBufferRows Rows(int32_t first, const char16_t* firstValue, int32_t second, const char16_t* secondValue,
-                  int32_t third, const char16_t* thirdValue)
+TEST(StandardChoice, EachKindTakesOnlyItsOwnStandardsAndOrpAValueThatIsMoreThanSigns)
 {
-    return {sPhBufferRow{first, firstValue}, sPhBufferRow{second, secondValue},
-            sPhBufferRow{third, thirdValue}};
-}
-
-TEST(PhBufferChoice, RefusesDuplicatesAndTypedValuesOutsideZeroToFourteen)
-{
-    constexpr int32_t user = CAL_SOLUTION_USER;
-    constexpr int32_t none = CAL_SOLUTION_NONE;
-    EXPECT_TRUE(IsPhBufferChoiceValid(Rows(CAL_SOLUTION_PH7, u"", none, u"", none, u"")));
-    EXPECT_FALSE(IsPhBufferChoiceValid(Rows(CAL_SOLUTION_PH7, u"", CAL_SOLUTION_PH7, u"", none, u"")));
-    EXPECT_FALSE(IsPhBufferChoiceValid(Rows(CAL_SOLUTION_PH4, u"", none, u"", CAL_SOLUTION_PH4, u"")));
-    EXPECT_TRUE(IsPhBufferChoiceValid(Rows(CAL_SOLUTION_PH7, u"", user, u"7", none, u"")))
-        << "a typed 7 beside the buffer pH 7";
-    EXPECT_FALSE(IsPhBufferChoiceValid(Rows(CAL_SOLUTION_PH4, u"", user, u"7", user, u"7.0")));
-    EXPECT_TRUE(IsPhBufferChoiceValid(Rows(CAL_SOLUTION_PH4, u"", user, u"7", user, u"9.18")));
-    EXPECT_FALSE(IsPhBufferChoiceValid(Rows(-1, u"", none, u"", none, u""))) << "a list without a choice";
-    for (const auto& [typed, valid] : {std::pair{u"14", true},
-                                       {u"0.01", true},
-                                       {u"14.5", false},
-                                       {u"0", false},
-                                       {u"", false},
-                                       {u".", false},
-                                       {u"abc", false}})
-        EXPECT_EQ(IsPhBufferChoiceValid(Rows(user, typed, none, u"", none, u"")), valid ? TRUE : FALSE)
-            << platform::Utf16ToUtf8(typed);
-    EXPECT_EQ(PhPointCount(Rows(CAL_SOLUTION_PH7, u"", none, u"", none, u"")), 1);
-    EXPECT_EQ(PhPointCount(Rows(CAL_SOLUTION_PH7, u"", CAL_SOLUTION_PH4, u"", CAL_SOLUTION_PH10, u"")), 3);
-}
-
-TEST(StandardChoice, ConductivityNeedsAValueAboveZeroAndOrpMoreThanSigns)
-{
-    EXPECT_TRUE(IsConductivityStandardValid(CAL_SOLUTION_COND_58670, u""));
-    EXPECT_TRUE(IsConductivityStandardValid(CAL_SOLUTION_USER, u"0.5"));
-    EXPECT_FALSE(IsConductivityStandardValid(CAL_SOLUTION_USER, u"0"));
-    EXPECT_FALSE(IsConductivityStandardValid(CAL_SOLUTION_USER, u""));
     EXPECT_FALSE(IsConductivityStandardValid(CAL_SOLUTION_ZOBELL, u"500")) << "not a conductivity standard";
-
     EXPECT_TRUE(IsOrpStandardValid(CAL_SOLUTION_ZOBELL, u""));
     EXPECT_TRUE(IsOrpStandardValid(CAL_SOLUTION_USER, u"-250"));
     for (const char16_t* refused : {u"", u"-", u".", u"-."})
@@ -101,37 +64,22 @@ TEST(BaroEntry, RangesFollowTheUnitToFiveDigits)
     EXPECT_EQ(stored.ElevationUnit(), 35);
 }
 
-TEST(BaroEntry, PressureAndElevationFollowEachOtherWithinTheirRanges)
+TEST(BaroEntry, TheCalibrationPressureIsInMillibarWhateverTheEntry)
 {
     CBaroEntry entry;
     entry.Start(1013.25f);
-    EXPECT_EQ(Utf8(entry.PressureText()), "1013.25");
-    EXPECT_EQ(Utf8(entry.ElevationText()), "0");
-    EXPECT_TRUE(entry.IsValid());
-
-    entry.EnterPressure(u"1114.55");
-    EXPECT_FALSE(entry.IsValid()) << "above the five-digit limit 1114.5";
-    EXPECT_EQ(Utf8(entry.ElevationText()), "");
-    entry.EnterPressure(u"1114.5");
-    EXPECT_TRUE(entry.IsValid());
-    entry.EnterPressure(u"");
-    EXPECT_FALSE(entry.IsValid());
-
     entry.SetPressureMode(false);
-    entry.EnterElevation(u"");
-    EXPECT_EQ(Utf8(entry.PressureText()), "1013.25") << "an empty elevation is 0 m";
-    EXPECT_TRUE(entry.IsValid());
-    entry.EnterElevation(u"-900");
-    EXPECT_EQ(Utf8(entry.PressureText()), "");
-    EXPECT_FALSE(entry.IsValid());
     entry.EnterElevation(u"1000");
     EXPECT_NEAR(entry.CalibrationPressureMbar(), 898.75f, 0.01f);
-
-    // The number is kept and read in the new unit; the calibration pressure is always in mBar.
+    // The number is kept and read in the new unit.
     entry.ChangeElevationUnit(38);
     EXPECT_EQ(Utf8(entry.ElevationText()), "1000");
     EXPECT_NEAR(entry.CalibrationPressureMbar(), 977.17f, 0.01f);
     EXPECT_TRUE(entry.IsValid());
+    entry.SetPressureMode(true);
+    entry.ChangePressureUnit(23);
+    EXPECT_EQ(Utf8(entry.PressureText()), "") << "977 inHg is no site's pressure";
+    EXPECT_FALSE(entry.IsValid());
 }
 
 TEST(BaroEntry, AnEntryEmptiedWhileTheOtherQuantityWasEnteredDoesNotPass)
