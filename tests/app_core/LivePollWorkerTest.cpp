@@ -1,0 +1,292 @@
+// The live-data polling thread against the simulated multi-sensor probe: the grid of its rounds, one
+// request per sensor, a sensor unplugged while it runs, a line that fails, and stopping or
+// disconnecting in the middle of a round. The rounds are paced by the test's own clock, so nothing
+// waits for a period to pass.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <vector>
+
+#include "app/connection/SensorReadings.h"
+#include "app/livedata/LivePollWorker.h"
+#include "foundation/ResultCodes.h"
+#include "tests/app_core/ConnectionTestSupport.h"
+
+namespace apptest
+{
+namespace
+{
+
+using namespace std::chrono_literals;
+
+constexpr uint16_t kMultiSensorProbe = 18;
+constexpr USHORT kConductivityConnection = 2;
+constexpr uint64_t kPeriodMs = 10000;
+
+// The window as the worker sees it: the messages it was posted, in order.
+class PostedMessages final : public INotifyWindow
+{
+public:
+    struct Posted
+    {
+        uint32_t message;
+        uintptr_t round;
+        intptr_t tag;
+    };
+
+    void PostNotify(uint32_t message, uintptr_t wParam, intptr_t lParam) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_posted.push_back({message, wParam, lParam});
+        m_changed.notify_all();
+    }
+    bool WaitFor(size_t count, std::chrono::milliseconds timeout = 5000ms)
+    {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, timeout, [&] { return m_posted.size() >= count; });
+    }
+    std::vector<Posted> All()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_posted;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::vector<Posted> m_posted;
+};
+
+// Time that passes only when the worker waits (by the whole wait) or when the test moves it; each
+// wait after the first returns only once the test lets the next round begin.
+class SteppedClock
+{
+public:
+    sLivePollClock Clock()
+    {
+        sLivePollClock clock = sLivePollClock::System();
+        clock.NowMs = [this] { return m_now.load(); };
+        clock.WaitForStop = [this](platform::CEvent& stop, uint64_t ms)
+        {
+            m_waits.push_back(ms);
+            m_now += ms;
+            while (!stop.IsSet())
+            {
+                if (m_next.Wait(5))
+                    return stop.IsSet();
+            }
+            return true;
+        };
+        return clock;
+    }
+    void Advance(uint64_t ms) { m_now += ms; }
+    void NextRound() { m_next.Set(); }
+
+private:
+    std::atomic<uint64_t> m_now{1000000};
+    std::vector<uint64_t> m_waits; // the worker's thread only
+    platform::CEvent m_next{platform::CEvent::Reset::Auto};
+};
+
+class LivePollWorkerTest : public ConnectionTest
+{
+protected:
+    void SetUp() override
+    {
+        StartConnected(kMultiSensorProbe);
+        ASSERT_FALSE(HasFatalFailure());
+        NVSystem::CDeviceComm* device = m_connection.GetDevice();
+        ASSERT_EQ(CollectSensorReadings(*device, m_rows, UnpluggedSensors::Fail), S_OK);
+        ASSERT_EQ(m_rows.GetCount(), 17u)
+            << "four DO, seven conductivity, three level, three pH/ORP readings";
+    }
+    void TearDown() override { m_worker.Stop(); }
+
+    void Start(intptr_t tag = 7)
+    {
+        ASSERT_EQ(m_worker.Start(m_connection.AcquireProbe(), m_rows, kPeriodMs, TRUE, tag), S_OK);
+    }
+    // The round of the message at index, taken from the worker.
+    sLiveRound RoundOf(size_t index)
+    {
+        const auto posted = m_window.All();
+        if (index >= posted.size())
+            return {};
+        return m_worker.TakeRound(posted[index].round).value_or(sLiveRound{});
+    }
+    std::vector<HRESULT> StatusesOfConnection(const sLiveRound& round, USHORT connection) const
+    {
+        std::vector<HRESULT> statuses;
+        for (uint32_t i = 0; i < m_rows.GetCount() && i < round.Values.size(); ++i)
+        {
+            if (m_rows[i].Connection == connection)
+                statuses.push_back(round.Values[i].Status);
+        }
+        return statuses;
+    }
+
+    CDynArray<sParameterReading> m_rows;
+    PostedMessages m_window;
+    SteppedClock m_clock;
+    CLivePollWorker m_worker{m_window, m_clock.Clock()};
+};
+
+TEST_F(LivePollWorkerTest, TheFirstRoundIsImmediateAndAnOverrunSkipsToTheNextGridPoint)
+{
+    // Reading the DO sensor's values takes 12 s in the first round.
+    std::atomic<int> slowReads{1};
+    const uint16_t base = Probe().Sensors().Base(1);
+    Probe().Registers().AddReadHook(
+        base, 64,
+        [&](probesim::RegisterModel&, uint16_t, uint16_t) -> std::optional<probesim::ExceptionCode>
+        {
+            if (slowReads.fetch_sub(1) > 0)
+                m_clock.Advance(12000);
+            return std::nullopt;
+        });
+    Start();
+    ASSERT_TRUE(m_window.WaitFor(1));
+    m_clock.NextRound();
+    ASSERT_TRUE(m_window.WaitFor(2));
+    m_clock.NextRound();
+    ASSERT_TRUE(m_window.WaitFor(3));
+
+    const auto posted = m_window.All();
+    std::vector<double> elapsed;
+    for (size_t i = 0; i < 3; ++i)
+    {
+        EXPECT_EQ(posted[i].message, windowmsg::WM_NEW_DATA);
+        EXPECT_EQ(posted[i].round, i + 1);
+        EXPECT_EQ(posted[i].tag, 7);
+        elapsed.push_back(RoundOf(i).ElapsedSeconds);
+    }
+    EXPECT_EQ(elapsed, (std::vector<double>{0.0, 20.0, 30.0}));
+}
+
+TEST_F(LivePollWorkerTest, ARoundCarriesEveryRowsValueAndCostsOneRequestPerSensor)
+{
+    Start();
+    ASSERT_TRUE(m_window.WaitFor(1));
+    Mark();
+    m_clock.NextRound();
+    ASSERT_TRUE(m_window.WaitFor(2));
+    EXPECT_EQ(ReceivedSinceMark().size(), 4u);
+
+    const sLiveRound round = RoundOf(1);
+    EXPECT_EQ(round.Number, 2u);
+    EXPECT_EQ(round.ReadError, S_OK);
+    ASSERT_EQ(round.Values.size(), m_rows.GetCount());
+    ASSERT_TRUE(round.Timestamp.has_value());
+    EXPECT_GE(round.Timestamp->wYear, 2024);
+    // The values are those the device has just read: its cache now holds the same.
+    for (uint32_t i = 0; i < m_rows.GetCount(); ++i)
+    {
+        float cached = 0.0f;
+        USHORT quality = 0, unit = 0;
+        ASSERT_EQ(m_connection.GetDevice()->ReadParameterValue(
+                      m_rows[i].Connection, m_rows[i].ParameterNumber, cached, quality, unit, TRUE),
+                  S_OK);
+        EXPECT_EQ(round.Values[i].Status, S_OK) << i;
+        EXPECT_EQ(round.Values[i].Value, cached) << i;
+        EXPECT_EQ(round.Values[i].Quality, quality) << i;
+    }
+    // A round is handed out once; an older one is gone with it.
+    EXPECT_FALSE(m_worker.TakeRound(2).has_value());
+    EXPECT_FALSE(m_worker.TakeRound(1).has_value());
+}
+
+TEST_F(LivePollWorkerTest, AnUnpluggedSensorFailsItsRowsAndTheRunGoesOn)
+{
+    Start();
+    ASSERT_TRUE(m_window.WaitFor(1));
+    Probe().Sensors().Unplug(kConductivityConnection);
+    m_clock.NextRound();
+    ASSERT_TRUE(m_window.WaitFor(2));
+    m_clock.NextRound();
+    ASSERT_TRUE(m_window.WaitFor(3));
+    Probe().Sensors().Plug(kConductivityConnection);
+    m_clock.NextRound();
+    ASSERT_TRUE(m_window.WaitFor(4));
+
+    const std::vector<HRESULT> missing(7, MODBUSCOMM_E_PORT_NO_SENSOR), present(7, S_OK);
+    for (size_t i = 0; i < 4; ++i)
+    {
+        EXPECT_EQ(m_window.All()[i].message, windowmsg::WM_NEW_DATA) << i;
+        const sLiveRound round = RoundOf(i);
+        EXPECT_EQ(StatusesOfConnection(round, kConductivityConnection), i == 1 || i == 2 ? missing : present)
+            << i;
+        EXPECT_EQ(StatusesOfConnection(round, 1), std::vector<HRESULT>(4, S_OK)) << i;
+        EXPECT_EQ(StatusesOfConnection(round, 4), std::vector<HRESULT>(3, S_OK)) << i;
+    }
+}
+
+TEST_F(LivePollWorkerTest, AFailedLineEndsTheRoundAsAReadError)
+{
+    Start();
+    ASSERT_TRUE(m_window.WaitFor(1));
+    Sim().Faults().SetPersistent(probesim::Fault::NoReply());
+    m_clock.NextRound();
+    ASSERT_TRUE(m_window.WaitFor(2));
+    const auto posted = m_window.All();
+    EXPECT_EQ(posted[1].message, windowmsg::WM_READ_ERROR);
+    const sLiveRound round = RoundOf(1);
+    EXPECT_EQ(round.ReadError, SERIALCOMM_E_READ_TIMEOUT);
+    EXPECT_TRUE(round.Values.empty());
+    EXPECT_TRUE(m_worker.IsRunning()) << "the page decides to stop";
+}
+
+TEST_F(LivePollWorkerTest, StoppingInTheMiddleOfARoundEndsWithoutPostingIt)
+{
+    Start();
+    ASSERT_TRUE(m_window.WaitFor(1));
+    Sim().Faults().SetPersistent(probesim::Fault::Late(100ms));
+    const size_t before = Sim().Log().ReceivedCount();
+    m_clock.NextRound();
+    ASSERT_TRUE(Sim().Log().WaitForReceived(before + 1, 5000ms));
+    m_worker.Stop();
+    EXPECT_FALSE(m_worker.IsRunning());
+    EXPECT_EQ(m_window.All().size(), 1u);
+    // The sensors after the one being read were not asked.
+    EXPECT_EQ(Sim().Log().ReceivedCount(), before + 1);
+}
+
+TEST_F(LivePollWorkerTest, ADisconnectInTheMiddleOfARoundLeavesTheWorkerItsDevice)
+{
+    Start();
+    ASSERT_TRUE(m_window.WaitFor(1));
+    Sim().Faults().SetPersistent(probesim::Fault::Late(100ms));
+    const size_t before = Sim().Log().ReceivedCount();
+    m_clock.NextRound();
+    ASSERT_TRUE(Sim().Log().WaitForReceived(before + 1, 5000ms));
+    EXPECT_EQ(m_connection.DisconnectDevice(), S_OK);
+    EXPECT_EQ(m_connection.GetDevice(), nullptr);
+    ASSERT_TRUE(m_window.WaitFor(2));
+    m_clock.NextRound();
+    ASSERT_TRUE(m_window.WaitFor(3));
+    const auto posted = m_window.All();
+    EXPECT_EQ(posted[2].message, windowmsg::WM_READ_ERROR);
+    EXPECT_TRUE(Failed(RoundOf(2).ReadError));
+    m_worker.Stop();
+    EXPECT_FALSE(m_worker.IsRunning());
+}
+
+TEST_F(LivePollWorkerTest, AnEmptyPollListStillPostsEveryRoundAndAStartWithoutADeviceIsRefused)
+{
+    m_rows.RemoveAll();
+    Start(3);
+    ASSERT_TRUE(m_window.WaitFor(1));
+    EXPECT_EQ(m_window.All()[0].message, windowmsg::WM_NEW_DATA);
+    EXPECT_TRUE(RoundOf(0).Values.empty());
+    EXPECT_EQ(m_worker.Start(m_connection.AcquireProbe(), m_rows, kPeriodMs, TRUE, 4), E_FAIL)
+        << "one run at a time";
+    m_worker.Stop();
+    EXPECT_EQ(m_worker.Start(nullptr, m_rows, kPeriodMs, TRUE, 5), E_INVALIDARG);
+    EXPECT_EQ(m_worker.Start(m_connection.AcquireProbe(), m_rows, 0, TRUE, 5), E_INVALIDARG);
+    EXPECT_FALSE(m_worker.IsRunning());
+}
+
+} // namespace
+} // namespace apptest
