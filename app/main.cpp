@@ -8,6 +8,7 @@
 #include "app/main/DlgFrameTarnwickSoft.h"
 #include "app/main/Skin.h"
 #include "app/main/Startup.h"
+#include "calibration/wizard/CalibrationDispatch.h"
 #include "foundation/PathTools.h"
 #include "models/DeviceFactory.h"
 #include "ui/Application.h"
@@ -21,6 +22,7 @@ int main(int argc, char** argv)
     ui::PrepareApplication();
     QApplication::setApplicationName(ui::ToQString(kDefaultSkinTitle));
     NVSystem::InstallDeviceFactory();
+    InstallCalibrationDispatch();
     ui::CQtMessageBoxHook messageBoxes;
 
     RunStartup(theProbeConnection, GetProgramDirectory());

@@ -121,14 +121,3 @@ BOOL IsVoxPointChoiceValid(int32_t point1, int32_t point2)
         return TRUE;
     return IsSaturationPoint(point2) && point2 != point1 ? TRUE : FALSE;
 }
-
-std::optional<float> ParseSalinity(const CWideString& text)
-{
-    const std::optional<double> value = ParseTypedNumber(text);
-    if (!value)
-        return std::nullopt;
-    const auto salinity = static_cast<float>(*value);
-    if (!IsValueInRange(salinity, kLowestSalinity, kHighestSalinity))
-        return std::nullopt;
-    return salinity;
-}

@@ -5,7 +5,6 @@
 
 #include <array>
 #include <cstdint>
-#include <optional>
 
 #include "foundation/WideString.h"
 #include "platform/ColorRef.h"
@@ -48,8 +47,3 @@ uint16_t PhPointCount(const PhBufferRows& rows);
 
 // Optical DO: point 1 at 100 % or 0 %, point 2 "None" or the other of the two.
 BOOL IsVoxPointChoiceValid(int32_t point1, int32_t point2);
-
-inline constexpr float kLowestSalinity = 0.0f; // PSU
-inline constexpr float kHighestSalinity = 350.0f;
-// The salinity a text gives when it is a number from 0 to 350 PSU.
-std::optional<float> ParseSalinity(const CWideString& text);

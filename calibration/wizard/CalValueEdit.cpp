@@ -8,7 +8,18 @@
 #include "ui/QtText.h"
 
 CCalValueEdit::CCalValueEdit(QWidget* parent, BOOL allowMinus, BOOL allowDecimal, UINT maxDigits)
-    : CNVEdit(parent), m_bAllowMinus(allowMinus), m_bAllowDecimal(allowDecimal), m_nMaxDigits(maxDigits)
+    : CCalValueEdit(parent,
+                    [allowMinus, allowDecimal, maxDigits](const QString& previous, const QString& typed)
+                    {
+                        const std::u16string units = ui::ToU16String(typed.trimmed());
+                        const CWideString kept = CleanNumericText(ui::ToWideString(previous), units.c_str(),
+                                                                  allowMinus, allowDecimal, maxDigits);
+                        return ui::ToQString(static_cast<const char16_t*>(kept));
+                    })
+{
+}
+
+CCalValueEdit::CCalValueEdit(QWidget* parent, Cleaner clean) : CNVEdit(parent), m_clean(std::move(clean))
 {
     connect(this, &QLineEdit::textEdited, this, [this](const QString& typed) { OnEdited(typed); });
 }
@@ -23,11 +34,7 @@ void CCalValueEdit::SetValueText(const QString& text)
 void CCalValueEdit::OnEdited(const QString& typed)
 {
     const int caret = cursorPosition();
-    const QString trimmed = typed.trimmed();
-    const std::u16string units = ui::ToU16String(trimmed);
-    const CWideString kept = CleanNumericText(ui::ToWideString(m_strPrevious), units.c_str(), m_bAllowMinus,
-                                              m_bAllowDecimal, m_nMaxDigits);
-    const QString cleaned = ui::ToQString(static_cast<const char16_t*>(kept));
+    const QString cleaned = m_clean(m_strPrevious, typed);
     m_strPrevious = cleaned;
     if (cleaned != typed)
     {

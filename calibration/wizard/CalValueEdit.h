@@ -1,8 +1,11 @@
 // CCalValueEdit: the edit in which the user types the value of a standard, a pressure or an
-// elevation. What the user types or pastes is kept only while it is a number in the making
-// (CleanNumericText); otherwise the text before the keystroke comes back with the caret where it
-// stood, and ValueEdited follows in either case. Texts the page sets are taken as they are.
+// elevation. What the user types or pastes is kept only while it is a number in the making (by
+// default CleanNumericText's rule, or the cleaning the page gives); otherwise the text before the
+// keystroke comes back with the caret where it stood, and ValueEdited follows in either case.
+// Texts the page sets are taken as they are.
 #pragma once
+
+#include <functional>
 
 #include "ui/NVEdit.h"
 
@@ -11,7 +14,11 @@ class CCalValueEdit : public CNVEdit
     Q_OBJECT
 
 public:
+    // What a typed text becomes, given the text before the keystroke.
+    using Cleaner = std::function<QString(const QString& previous, const QString& typed)>;
+
     CCalValueEdit(QWidget* parent, BOOL allowMinus, BOOL allowDecimal, UINT maxDigits);
+    CCalValueEdit(QWidget* parent, Cleaner clean);
 
     // Without ValueEdited; it is the text a refused keystroke brings back.
     void SetValueText(const QString& text);
@@ -22,8 +29,6 @@ signals:
 private:
     void OnEdited(const QString& typed);
 
-    BOOL m_bAllowMinus;
-    BOOL m_bAllowDecimal;
-    UINT m_nMaxDigits;
+    Cleaner m_clean;
     QString m_strPrevious;
 };

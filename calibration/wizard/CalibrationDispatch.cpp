@@ -1,5 +1,6 @@
 #include "calibration/wizard/CalibrationDispatch.h"
 
+#include "app/pages/CtrlPageSensorSetup.h"
 #include "calibration/wizard/CalProbeConnection.h"
 #include "calibration/wizard/DlgWizFrameCalConductivity.h"
 #include "calibration/wizard/DlgWizFrameCalPHORP.h"
@@ -46,16 +47,12 @@ ECalibration CalibrationOfSensorId(USHORT sensorId)
     }
 }
 
-sCalibrateResult RunSensorCalibration(QWidget* parent, USHORT connection, CProbeConnection& probe)
+sCalibrateResult RunCalibration(QWidget* parent, USHORT sensorId, CProbeConnection& probe)
 {
     sCalibrateResult result;
-    NVSystem::CDeviceComm* device = probe.GetDevice();
-    if (!probe.IsConnected() || device == nullptr)
-        return result;
-    USHORT sensorId = 0;
-    if (Failed(device->GetSensorId(connection, sensorId)))
-        return result;
     result.calibration = CalibrationOfSensorId(sensorId);
+    if (!probe.IsConnected())
+        return result;
     CProbeCalConnection calProbe(probe);
     switch (result.calibration)
     {
@@ -94,4 +91,15 @@ sCalibrateResult RunSensorCalibration(QWidget* parent, USHORT connection, CProbe
         break;
     }
     return result;
+}
+
+void InstallCalibrationDispatch()
+{
+    CCtrlPage_SensorSetup::SetCalibrationDispatch(
+        // The probe carries one sensor of each kind: its interface is found by the kind.
+        [](CCtrlPage_SensorSetup& page, USHORT sensorId, USHORT)
+        {
+            if (RunCalibration(&page, sensorId).ran)
+                page.LoadSensorSettings();
+        });
 }

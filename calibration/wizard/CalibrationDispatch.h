@@ -1,5 +1,6 @@
-// The Calibrate command of the sensor setup page: the calibration that suits the selected sensor,
-// by its sensor id. The wizards run here; the pressure calibration dialog is the page's own.
+// The Calibrate command of the sensor setup page: the calibration wizard that suits the selected
+// sensor, by its sensor id. The page opens the pressure zeroing for a pressure sensor itself and
+// hands every other sensor to the dispatch that InstallCalibrationDispatch gives it.
 #pragma once
 
 #include <optional>
@@ -24,15 +25,19 @@ ECalibration CalibrationOfSensorId(USHORT sensorId);
 struct sCalibrateResult
 {
     ECalibration calibration = ECalibration::None;
-    // The wizard ran (it was built and its sensor found).
+    // A wizard ran (the probe was connected and the sensor's interface found).
     bool ran = false;
-    // After the optical DO wizard: the sensor's live barometric pressure, when it could be read;
-    // the wizard may have set a new one.
+    // After the optical DO wizard: the sensor's live barometric pressure, which the wizard may have
+    // changed, when it could be read.
     std::optional<float> liveBaro;
 };
 
-// Runs the wizard of the sensor on the connection, modally over parent, while the probe is
-// connected. For a pressure sensor nothing runs here (calibration Pressure, ran false): the page
-// opens its own dialog.
-sCalibrateResult RunSensorCalibration(QWidget* parent, USHORT connection,
-                                      CProbeConnection& probe = theProbeConnection);
+// Runs the wizard of the sensor with the id, modally over parent, while the probe is connected (it
+// carries one sensor of each kind). Nothing runs for a pressure sensor (the page's own dialog) or
+// any other id.
+sCalibrateResult RunCalibration(QWidget* parent, USHORT sensorId,
+                                CProbeConnection& probe = theProbeConnection);
+
+// Gives the sensor setup page its calibration dispatch: the wizard, then the sensor's settings
+// read again (a wizard changes the reference temperature, the live salinity and pressure).
+void InstallCalibrationDispatch();

@@ -3,7 +3,6 @@
 #include <QGridLayout>
 #include <QSignalBlocker>
 
-#include "app/connection/AppProfile.h"
 #include "calibration/data/CalDataVOX.h"
 #include "calibration/wizard/DlgWizFrameCalVOX.h"
 #include "foundation/NameLookups.h"
@@ -13,7 +12,6 @@
 namespace
 {
 
-constexpr UINT kEntryDigits = 8;
 constexpr int kMarginDu = 10;
 constexpr int kIndentDu = 12;
 
@@ -22,13 +20,29 @@ QString Text(const CWideString& text)
     return ui::ToQString(static_cast<const char16_t*>(text));
 }
 
-void FillUnits(CNVComboBox& list, UnitId first, UnitId last, UnitId selected)
+void FillUnits(CNVComboBox& list, UnitId first, UnitId last)
 {
     const QSignalBlocker block(list);
     list.clear();
     for (UnitId unit = first; unit <= last; ++unit)
         list.addItem(Text(GetUnitAbbreviation(unit)), unit);
-    list.setCurrentIndex(selected - first);
+}
+
+void Select(CNVComboBox& list, int index)
+{
+    const QSignalBlocker block(list);
+    list.setCurrentIndex(index);
+}
+
+// The entry cleans what is typed and derives the other quantity from it.
+CCalValueEdit::Cleaner EntryCleaner(CBaroEntry& entry,
+                                    const CWideString& (CBaroEntry::*type)(const char16_t*))
+{
+    return [&entry, type](const QString&, const QString& typed)
+    {
+        const std::u16string units = ui::ToU16String(typed);
+        return Text((entry.*type)(units.c_str()));
+    };
 }
 
 } // namespace
@@ -36,10 +50,11 @@ void FillUnits(CNVComboBox& list, UnitId first, UnitId last, UnitId selected)
 CDlgWizPage_CalVOXStep2_Baro::CDlgWizPage_CalVOXStep2_Baro()
     : CDlgWizPage_Cal(IDD_CAL_VOX_BARO), m_pressureMode(QStringLiteral("Enter Barometric Pressure"), this),
       m_pressureLabel(QStringLiteral("Barometric Pressure:"), this),
-      m_pressure(this, FALSE, TRUE, kEntryDigits), m_pressureUnitsLabel(QStringLiteral("Units:"), this),
-      m_pressureUnits(this), m_pressureRange(this),
+      m_pressure(this, EntryCleaner(m_entry, &CBaroEntry::TypePressure)),
+      m_pressureUnitsLabel(QStringLiteral("Units:"), this), m_pressureUnits(this), m_pressureRange(this),
       m_elevationMode(QStringLiteral("Enter Elevation (Approx Barometric Pressure)"), this),
-      m_elevationLabel(QStringLiteral("Elevation:"), this), m_elevation(this, TRUE, TRUE, kEntryDigits),
+      m_elevationLabel(QStringLiteral("Elevation:"), this),
+      m_elevation(this, EntryCleaner(m_entry, &CBaroEntry::TypeElevation)),
       m_elevationUnitsLabel(QStringLiteral("Units:"), this), m_elevationUnits(this), m_elevationRange(this)
 {
     SetDlgCtrlID(&m_pressureMode, 1260);
@@ -74,10 +89,15 @@ CDlgWizPage_CalVOXStep2_Baro::CDlgWizPage_CalVOXStep2_Baro()
     layout->setRowStretch(row, 1);
     layout->setColumnStretch(5, 1);
 
-    connect(&m_pressureMode, &QRadioButton::clicked, this, [this] { OnModeClicked(true); });
-    connect(&m_elevationMode, &QRadioButton::clicked, this, [this] { OnModeClicked(false); });
-    connect(&m_pressure, &CCalValueEdit::ValueEdited, this, [this] { OnPressureEdited(); });
-    connect(&m_elevation, &CCalValueEdit::ValueEdited, this, [this] { OnElevationEdited(); });
+    connect(&m_pressureMode, &QRadioButton::clicked, this, [this] { OnModeClicked(BARO_MODE_PRESSURE); });
+    connect(&m_elevationMode, &QRadioButton::clicked, this, [this] { OnModeClicked(BARO_MODE_ELEVATION); });
+    for (CCalValueEdit* edit : {&m_pressure, &m_elevation})
+        connect(edit, &CCalValueEdit::ValueEdited, this,
+                [this, edit]
+                {
+                    ShowEntry();
+                    edit->setFocus(Qt::OtherFocusReason);
+                });
     connect(&m_pressureUnits, &QComboBox::currentIndexChanged, this,
             [this](int index) { OnPressureUnitChanged(index); });
     connect(&m_elevationUnits, &QComboBox::currentIndexChanged, this,
@@ -87,24 +107,18 @@ CDlgWizPage_CalVOXStep2_Baro::CDlgWizPage_CalVOXStep2_Baro()
 BOOL CDlgWizPage_CalVOXStep2_Baro::OnInitDialog()
 {
     CDlgWizPage_Cal::OnInitDialog();
-    m_entry = CBaroEntry(static_cast<UnitId>(GetProfileInt(kSensorsProfileSection, u"LastBaroUnitsId",
-                                                           CBaroEntry::kDefaultPressureUnit)),
-                         static_cast<UnitId>(GetProfileInt(kSensorsProfileSection, u"LastElevUnitsId",
-                                                           CBaroEntry::kDefaultElevationUnit)),
-                         GetProfileInt(kSensorsProfileSection, u"UseBaroType", 1) != 0);
-    FillUnits(m_pressureUnits, CBaroEntry::kFirstPressureUnit, CBaroEntry::kLastPressureUnit,
-              m_entry.PressureUnit());
-    FillUnits(m_elevationUnits, CBaroEntry::kFirstElevationUnit, CBaroEntry::kLastElevationUnit,
-              m_entry.ElevationUnit());
-    WriteProfileInt(kSensorsProfileSection, u"LastBaroUnitsId", m_entry.PressureUnit());
-    WriteProfileInt(kSensorsProfileSection, u"LastElevUnitsId", m_entry.ElevationUnit());
-    ShowMode();
+    FillUnits(m_pressureUnits, BARO_FIRST_PRESSURE_UNIT, BARO_LAST_PRESSURE_UNIT);
+    FillUnits(m_elevationUnits, BARO_FIRST_ELEVATION_UNIT, BARO_LAST_ELEVATION_UNIT);
+    m_entry.Open();
+    Select(m_pressureUnits, m_entry.GetPressureUnitIndex());
+    Select(m_elevationUnits, m_entry.GetElevationUnitIndex());
+    ShowEntry();
     return TRUE;
 }
 
-void CDlgWizPage_CalVOXStep2_Baro::ShowMode()
+void CDlgWizPage_CalVOXStep2_Baro::ShowEntry()
 {
-    const bool pressure = m_entry.IsPressureMode();
+    const bool pressure = m_entry.GetMode() == BARO_MODE_PRESSURE;
     {
         const QSignalBlocker blockPressure(m_pressureMode);
         const QSignalBlocker blockElevation(m_elevationMode);
@@ -116,18 +130,12 @@ void CDlgWizPage_CalVOXStep2_Baro::ShowMode()
     for (QWidget* control : std::initializer_list<QWidget*>{
              &m_elevationLabel, &m_elevation, &m_elevationUnitsLabel, &m_elevationUnits, &m_elevationRange})
         control->setEnabled(!pressure);
-}
-
-void CDlgWizPage_CalVOXStep2_Baro::ShowEntry()
-{
-    m_pressure.SetValueText(Text(m_entry.PressureText()));
-    m_elevation.SetValueText(Text(m_entry.ElevationText()));
-    m_pressureRange.setText(Text(m_entry.PressureRangeText()));
-    m_elevationRange.setText(Text(m_entry.ElevationRangeText()));
-}
-
-void CDlgWizPage_CalVOXStep2_Baro::Validate()
-{
+    if (m_pressure.text() != Text(m_entry.GetPressureText()))
+        m_pressure.SetValueText(Text(m_entry.GetPressureText()));
+    if (m_elevation.text() != Text(m_entry.GetElevationText()))
+        m_elevation.SetValueText(Text(m_entry.GetElevationText()));
+    m_pressureRange.setText(Text(m_entry.GetPressureRangeText()));
+    m_elevationRange.setText(Text(m_entry.GetElevationRangeText()));
     const BOOL valid = m_entry.IsValid();
     EnableNext(valid);
     if (valid)
@@ -150,55 +158,32 @@ BOOL CDlgWizPage_CalVOXStep2_Baro::OnSetActive(UINT)
              frame != nullptr && frame->GetSensor() != nullptr &&
              Succeeded(frame->GetSensor()->ReadLiveBaro(live)))
         m_livePressure = live;
-    m_entry.Start(m_livePressure);
+    m_entry.SetPressureMbar(m_livePressure);
+    m_entry.Open();
     ShowEntry();
-    EnableNext(m_entry.IsValid());
     return TRUE;
 }
 
-void CDlgWizPage_CalVOXStep2_Baro::OnModeClicked(bool pressure)
+void CDlgWizPage_CalVOXStep2_Baro::OnModeClicked(int mode)
 {
-    m_entry.SetPressureMode(pressure);
-    WriteProfileInt(kSensorsProfileSection, u"UseBaroType", pressure ? 1 : 0);
-    ShowMode();
+    m_entry.SelectMode(mode);
     ShowEntry();
-    Validate();
-}
-
-void CDlgWizPage_CalVOXStep2_Baro::OnPressureEdited()
-{
-    m_entry.EnterPressure(ui::ToWideString(m_pressure.text().trimmed()));
-    m_elevation.SetValueText(Text(m_entry.ElevationText()));
-    Validate();
-    m_pressure.setFocus(Qt::OtherFocusReason);
-}
-
-void CDlgWizPage_CalVOXStep2_Baro::OnElevationEdited()
-{
-    m_entry.EnterElevation(ui::ToWideString(m_elevation.text().trimmed()));
-    m_pressure.SetValueText(Text(m_entry.PressureText()));
-    Validate();
-    m_elevation.setFocus(Qt::OtherFocusReason);
 }
 
 void CDlgWizPage_CalVOXStep2_Baro::OnPressureUnitChanged(int index)
 {
     if (index < 0)
         return;
-    m_entry.ChangePressureUnit(static_cast<UnitId>(CBaroEntry::kFirstPressureUnit + index));
+    m_entry.SelectPressureUnit(index);
     ShowEntry();
-    Validate();
-    WriteProfileInt(kSensorsProfileSection, u"LastBaroUnitsId", m_entry.PressureUnit());
 }
 
 void CDlgWizPage_CalVOXStep2_Baro::OnElevationUnitChanged(int index)
 {
     if (index < 0)
         return;
-    m_entry.ChangeElevationUnit(static_cast<UnitId>(CBaroEntry::kFirstElevationUnit + index));
+    m_entry.SelectElevationUnit(index);
     ShowEntry();
-    Validate();
-    WriteProfileInt(kSensorsProfileSection, u"LastElevUnitsId", m_entry.ElevationUnit());
 }
 
 BOOL CDlgWizPage_CalVOXStep2_Baro::OnWizardNext()
@@ -208,7 +193,8 @@ BOOL CDlgWizPage_CalVOXStep2_Baro::OnWizardNext()
     if (frame == nullptr || data == nullptr || !m_entry.IsValid())
         return FALSE;
     NVSystem::ISensor_VoxPro* sensor = frame->GetSensor();
-    const HRESULT hr = sensor != nullptr ? sensor->SetLiveBaro(m_entry.CalibrationPressureMbar()) : E_POINTER;
+    const auto pressure = static_cast<float>(m_entry.GetPressureMbar());
+    const HRESULT hr = sensor != nullptr ? sensor->SetLiveBaro(pressure) : E_POINTER;
     if (Failed(hr))
     {
         MessageBox(QStringLiteral("Failed to update live baro reading."), platform::MB_ICONERROR);

@@ -1,19 +1,18 @@
 // CDlgWizPage_CalVOXStep2_Baro: the barometric pressure of the optical DO calibration, entered in a
-// pressure unit or derived from the site's elevation (CBaroEntry), starting from the sensor's live
-// pressure. Next writes it to the sensor as the live pressure in mBar. Units and entry mode are
-// kept in the profile.
+// pressure unit or derived from the site's elevation (CBaroEntry, shared with the sensor setup's
+// barometric edit), starting from the sensor's live pressure. Next writes it to the sensor as the
+// live pressure in mBar. Units and entry mode are kept in the profile.
 #pragma once
 
 #include <QLabel>
 
-#include "calibration/wizard/BaroEntry.h"
+#include "app/sensorsetup/BaroEntry.h"
 #include "calibration/wizard/CalValueEdit.h"
 #include "calibration/wizard/DlgWizPageCal.h"
 #include "ui/NVButton.h"
 #include "ui/NVComboBox.h"
 
 inline constexpr UINT IDD_CAL_VOX_BARO = 161;
-inline constexpr const char16_t* kSensorsProfileSection = u"Sensors";
 
 class CDlgWizPage_CalVOXStep2_Baro : public CDlgWizPage_Cal
 {
@@ -38,17 +37,12 @@ protected:
     BOOL OnInitDialog() override;
 
 private:
-    void OnModeClicked(bool pressure);
-    void OnPressureEdited();
-    void OnElevationEdited();
+    void OnModeClicked(int mode);
     void OnPressureUnitChanged(int index);
     void OnElevationUnitChanged(int index);
-    // The controls of the entry mode enabled, those of the other disabled.
-    void ShowMode();
-    // Both edits and both range labels from the entry.
+    // The entry as it stands: the controls of its mode enabled, both edits and range labels, and
+    // Next and Back while it is valid.
     void ShowEntry();
-    // Next and Back follow the entry's validity.
-    void Validate();
 
     CBaroEntry m_entry;
     float m_livePressure = 0.0f; // mBar

@@ -3,7 +3,7 @@
 #include <QGridLayout>
 #include <QSignalBlocker>
 
-#include "calibration/wizard/CalPageRules.h"
+#include "app/sensorsetup/NumberEntry.h"
 #include "calibration/wizard/DlgWizFrameCalVOX.h"
 #include "ui/DialogUnits.h"
 #include "ui/NumericText.h"
@@ -39,8 +39,8 @@ CDlgWizPage_CalVOXStep2_Salinity::CDlgWizPage_CalVOXStep2_Salinity()
 BOOL CDlgWizPage_CalVOXStep2_Salinity::OnInitDialog()
 {
     CDlgWizPage_Cal::OnInitDialog();
-    m_range.setText(ui::ToQString(static_cast<const char16_t*>(
-        CWideString(u"(%g to %g PSU)", double{kLowestSalinity}, double{kHighestSalinity}))));
+    m_range.setText(ui::ToQString(
+        static_cast<const char16_t*>(FormatRangeText(SALINITY_MIN_PSU, SALINITY_MAX_PSU, SALINITY_UNIT_PSU))));
     const QSignalBlocker block(m_salinity);
     m_salinity.setText(ui::ToQString(static_cast<const char16_t*>(FormatValue(6, 0.0))));
     return TRUE;
@@ -57,10 +57,11 @@ BOOL CDlgWizPage_CalVOXStep2_Salinity::OnSetActive(UINT)
 
 void CDlgWizPage_CalVOXStep2_Salinity::Validate()
 {
-    const std::optional<float> salinity = ParseSalinity(ui::ToWideString(m_salinity.text()));
-    if (salinity)
-        m_validSalinity = *salinity;
-    EnableNext(salinity ? TRUE : FALSE);
+    const CWideString text = ui::ToWideString(m_salinity.text());
+    const BOOL valid = IsSalinityTextValid(text);
+    if (valid)
+        m_validSalinity = static_cast<float>(ReadTypedNumber(text).value_or(0.0));
+    EnableNext(valid);
 }
 
 BOOL CDlgWizPage_CalVOXStep2_Salinity::OnWizardNext()
@@ -69,7 +70,7 @@ BOOL CDlgWizPage_CalVOXStep2_Salinity::OnWizardNext()
     if (frame == nullptr || CalData() == nullptr)
         return FALSE;
     // An entry out of range keeps Next disabled; a shortcut must not get past it either.
-    if (!ParseSalinity(ui::ToWideString(m_salinity.text())))
+    if (!IsSalinityTextValid(ui::ToWideString(m_salinity.text())))
         return FALSE;
     NVSystem::ISensor_VoxPro* sensor = frame->GetSensor();
     const HRESULT hr = sensor != nullptr ? sensor->SetLiveSalinity(m_validSalinity) : E_POINTER;

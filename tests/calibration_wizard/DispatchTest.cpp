@@ -24,18 +24,18 @@ TEST(CalibrationChoice, FollowsTheSensorId)
 
 using Dispatch = WizardTest;
 
-TEST_F(Dispatch, OpensNothingForASensorWithoutCalibrationOrWhileDisconnected)
+TEST_F(Dispatch, RunsNoWizardForASensorWithoutOneOrWhileDisconnected)
 {
     StartConnected();
-    sCalibrateResult result = RunSensorCalibration(nullptr, kLevel);
+    USHORT levelId = 0;
+    ASSERT_EQ(theProbeConnection.GetDevice()->GetSensorId(kLevel, levelId), S_OK);
+    sCalibrateResult result = RunCalibration(nullptr, levelId);
     EXPECT_EQ(result.calibration, ECalibration::None);
     EXPECT_FALSE(result.ran);
-    result = RunSensorCalibration(nullptr, 9);
-    EXPECT_EQ(result.calibration, ECalibration::None) << "no sensor on the connection";
 
     theProbeConnection.DisconnectDevice();
-    result = RunSensorCalibration(nullptr, kConductivity);
-    EXPECT_EQ(result.calibration, ECalibration::None);
+    result = RunCalibration(nullptr, 35);
+    EXPECT_EQ(result.calibration, ECalibration::Conductivity);
     EXPECT_FALSE(result.ran);
 }
 
@@ -55,7 +55,7 @@ TEST_F(Dispatch, TheCoreProbesConductivityOpensTheConductivityWizardAndItsDepthS
     EXPECT_TRUE(result.ran);
     EXPECT_EQ(title, QStringLiteral("Conductivity Calibration - Select Method"));
 
-    const sCalibrateResult depth = RunSensorCalibration(nullptr, 3);
+    const sCalibrateResult depth = RunCalibration(nullptr, 84);
     EXPECT_EQ(depth.calibration, ECalibration::Pressure) << "the page opens its own dialog";
     EXPECT_FALSE(depth.ran);
 }

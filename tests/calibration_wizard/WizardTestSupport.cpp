@@ -104,13 +104,13 @@ void WizardTest::Reconnect()
     ASSERT_EQ(theProbeConnection.ConnectToDevice(), S_OK);
 }
 
-sCalibrateResult WizardTest::Calibrate(uint16_t connection,
-                                       const std::function<void(CDlgWizFrame_Cal&)>& drive)
+void WizardTest::OnNextWizard(std::function<void(CDlgWizFrame_Cal&)> drive)
 {
-    QTimer start;
-    start.setSingleShot(true);
-    QObject::connect(&start, &QTimer::timeout,
-                     [&drive]
+    m_drive = std::move(drive);
+    m_wizardTimer = std::make_unique<QTimer>();
+    m_wizardTimer->setSingleShot(true);
+    QObject::connect(m_wizardTimer.get(), &QTimer::timeout,
+                     [this]
                      {
                          CDlgWizFrame_Cal* frame = nullptr;
                          for (CNVDialog* dialog : CNVDialog::GetOpenDialogs())
@@ -121,15 +121,24 @@ sCalibrateResult WizardTest::Calibrate(uint16_t connection,
                          // Its keyboard shortcuts work only in the active window.
                          frame->activateWindow();
                          EXPECT_TRUE(QTest::qWaitForWindowActive(frame));
-                         drive(*frame);
+                         m_drive(*frame);
                          if (frame->isVisible() && !frame->IsClosing())
                          {
                              ADD_FAILURE() << "the wizard was left open";
                              frame->EndDialog(-1);
                          }
                      });
-    start.start(0);
-    return RunSensorCalibration(nullptr, connection);
+    m_wizardTimer->start(0);
+}
+
+sCalibrateResult WizardTest::Calibrate(uint16_t connection, std::function<void(CDlgWizFrame_Cal&)> drive)
+{
+    USHORT sensorId = 0;
+    EXPECT_EQ(theProbeConnection.GetDevice()->GetSensorId(connection, sensorId), S_OK);
+    OnNextWizard(std::move(drive));
+    const sCalibrateResult result = RunCalibration(nullptr, sensorId);
+    m_wizardTimer.reset();
+    return result;
 }
 
 uint16_t WizardTest::Register(uint16_t connection, uint16_t offset)

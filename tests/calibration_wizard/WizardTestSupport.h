@@ -27,6 +27,7 @@ class QAbstractButton;
 class QComboBox;
 class QLineEdit;
 class QPrinter;
+class QTimer;
 class QWidget;
 
 // Texts of the windows print as text in failures.
@@ -77,9 +78,12 @@ protected:
     // Connects anew, so that the device reads what the test changed on the probe meanwhile.
     void Reconnect();
 
-    // Runs the Calibrate command for the connection; drive acts on the wizard once it is shown and
-    // must end it. A wizard left open is ended (with a failure) so that the test goes on.
-    sCalibrateResult Calibrate(uint16_t connection, const std::function<void(CDlgWizFrame_Cal&)>& drive);
+    // drive acts on the next wizard once it is shown, from within its modal run, and must end it; a
+    // wizard left open is ended (with a failure) so that the test goes on. Until the wizard has run.
+    void OnNextWizard(std::function<void(CDlgWizFrame_Cal&)> drive);
+    // The calibration of the sensor on the connection, by its sensor id as the device reports it,
+    // with drive acting on its wizard.
+    sCalibrateResult Calibrate(uint16_t connection, std::function<void(CDlgWizFrame_Cal&)> drive);
 
     probesim::Instrument& Probe() { return *m_probe; }
     probesim::ProbeSimulator& Sim() { return *m_sim; }
@@ -102,6 +106,8 @@ private:
 
     std::unique_ptr<probesim::ProbeSimulator> m_sim;
     std::unique_ptr<probesim::Instrument> m_probe;
+    std::function<void(CDlgWizFrame_Cal&)> m_drive;
+    std::unique_ptr<QTimer> m_wizardTimer;
 };
 
 // ---- Driving a wizard as a user would ----
