@@ -2,9 +2,7 @@
 
 #include <filesystem>
 
-#include <QContextMenuEvent>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QPrinter>
 #include <QScrollBar>
 #include <QTextOption>
@@ -36,44 +34,13 @@ QString DocumentsFolder()
 
 } // namespace
 
-CCalReportView::CCalReportView(QWidget* parent) : QPlainTextEdit(parent)
-{
-    setReadOnly(true);
-    setLineWrapMode(QPlainTextEdit::NoWrap);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    setContextMenuPolicy(Qt::NoContextMenu);
-}
-
-void CCalReportView::keyPressEvent(QKeyEvent* event)
-{
-    if (event->matches(QKeySequence::Copy))
-    {
-        event->accept();
-        return;
-    }
-    QPlainTextEdit::keyPressEvent(event);
-}
-
-void CCalReportView::mousePressEvent(QMouseEvent* event)
-{
-    if (event->button() == Qt::RightButton)
-    {
-        event->accept();
-        return;
-    }
-    QPlainTextEdit::mousePressEvent(event);
-}
-
-void CCalReportView::contextMenuEvent(QContextMenuEvent* event)
-{
-    event->accept();
-}
-
 CDlgWizPage_CalSummary::CDlgWizPage_CalSummary()
     : CDlgWizPage_Cal(IDD_CAL_SUMMARY), m_reportView(this), m_btnSaveAs(QStringLiteral("Save As..."), this),
       m_btnPrint(QStringLiteral("Print..."), this)
 {
     SetDlgCtrlID(&m_reportView, IDC_CAL_REPORT_VIEW);
+    m_reportView.setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_reportView.setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     SetDlgCtrlID(&m_btnSaveAs, IDC_CAL_SAVE_AS);
     SetDlgCtrlID(&m_btnPrint, IDC_CAL_PRINT);
     connect(&m_btnSaveAs, &QPushButton::clicked, this, [this] { SendCommand(IDC_CAL_SAVE_AS); });

@@ -4,30 +4,16 @@
 // documents folder. A failure of either is reported.
 #pragma once
 
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QString>
 
+#include "app/popups/EditViewOnly.h"
 #include "calibration/wizard/DlgWizPageCal.h"
 
 inline constexpr UINT IDD_CAL_SUMMARY = 166;
 inline constexpr UINT IDC_CAL_REPORT_VIEW = 1279;
 inline constexpr UINT IDC_CAL_SAVE_AS = 1220;
 inline constexpr UINT IDC_CAL_PRINT = 1138;
-
-// The report view: read-only, and neither a context menu nor a copy takes the report out of it.
-class CCalReportView : public QPlainTextEdit
-{
-    Q_OBJECT
-
-public:
-    explicit CCalReportView(QWidget* parent = nullptr);
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void contextMenuEvent(QContextMenuEvent* event) override;
-};
 
 class CDlgWizPage_CalSummary : public CDlgWizPage_Cal
 {
@@ -42,7 +28,7 @@ public:
     void OnPrint();
     void OnSaveAs();
 
-    CCalReportView& ReportView() { return m_reportView; }
+    CEditViewOnly& ReportView() { return m_reportView; }
     QPushButton& PrintButton() { return m_btnPrint; }
     QPushButton& SaveAsButton() { return m_btnSaveAs; }
 
@@ -55,7 +41,7 @@ protected:
     LRESULT OnReadError() override { return 0; }
 
 private:
-    CCalReportView m_reportView;
+    CEditViewOnly m_reportView;
     QPushButton m_btnSaveAs;
     QPushButton m_btnPrint;
 };
