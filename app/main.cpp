@@ -1,22 +1,84 @@
 // tarnwick-software: the program. Start-up, then the main window as a modal dialog; when it
 // closes, the process ends.
+//
+// Two options serve the run command and the tests rather than the user (Qt's own options pass):
+//   --find-real-probe            no window: searches the machine's own serial ports for a probe,
+//                                prints "COM n (device) <connection string>" and exits 0 when one
+//                                answers, 1 when none does
+//   --save-page-pictures PREFIX  connects, saves a picture of each page as PREFIX<page>.png and
+//                                closes (CPagePictureRun); exits 1 when that fails
 #include <clocale>
+#include <cstdio>
+#include <cstring>
+#include <memory>
 
 #include <QApplication>
 
 #include "app/connection/ProbeConnection.h"
 #include "app/main/DlgFrameTarnwickSoft.h"
+#include "app/main/MachineProbeSearch.h"
+#include "app/main/PagePictureRun.h"
 #include "app/main/Skin.h"
 #include "app/main/Startup.h"
 #include "calibration/wizard/CalibrationDispatch.h"
+#include "comm/ComPortDiscovery.h"
 #include "foundation/PathTools.h"
 #include "models/DeviceFactory.h"
+#include "platform/Utf.h"
 #include "ui/Application.h"
 #include "ui/MessageBoxes.h"
 #include "ui/QtText.h"
 
+namespace
+{
+
+struct sProgramOptions
+{
+    bool findRealProbe = false;
+    const char* picturePrefix = nullptr;
+};
+
+bool ParseOptions(int argc, char** argv, sProgramOptions& options)
+{
+    for (int i = 1; i < argc; ++i)
+    {
+        if (std::strcmp(argv[i], "--find-real-probe") == 0)
+            options.findRealProbe = true;
+        else if (std::strcmp(argv[i], "--save-page-pictures") == 0)
+        {
+            if (i + 1 == argc)
+                return false;
+            options.picturePrefix = argv[++i];
+        }
+    }
+    return true;
+}
+
+int FindRealProbe()
+{
+    USHORT port = 0;
+    CWideString text;
+    if (!FindProbeOnMachinePorts(port, text))
+        return 1;
+    std::printf("%s %s\n",
+                platform::Utf16ToUtf8(static_cast<const char16_t*>(FormatComPortDisplayName(port))).c_str(),
+                platform::Utf16ToUtf8(static_cast<const char16_t*>(text)).c_str());
+    return 0;
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
+    sProgramOptions options;
+    if (!ParseOptions(argc, argv, options))
+    {
+        std::fprintf(stderr, "usage: tarnwick-software [--find-real-probe | --save-page-pictures PREFIX]\n");
+        return 2;
+    }
+    if (options.findRealProbe)
+        return FindRealProbe();
+
     QApplication application(argc, argv);
     std::setlocale(LC_NUMERIC, "C");
     ui::PrepareApplication();
@@ -29,10 +91,20 @@ int main(int argc, char** argv)
     // Captions follow the skin; the profile stays under the application's own key.
     QApplication::setApplicationName(ui::ToQString(g_Skin.title));
 
+    int result = 0;
     {
         CDlgFrame_TarnwickSoft mainWindow;
+        std::unique_ptr<CPagePictureRun> pictures;
+        if (options.picturePrefix != nullptr)
+        {
+            pictures =
+                std::make_unique<CPagePictureRun>(mainWindow, QString::fromLocal8Bit(options.picturePrefix));
+            pictures->Start();
+        }
         mainWindow.DoModal();
+        if (pictures && !pictures->Succeeded())
+            result = 1;
     }
     theProbeConnection.DisconnectDevice();
-    return 0;
+    return result;
 }

@@ -46,8 +46,9 @@ HRESULT CMariskComm::CalculateLevelFromPressure(float& level, USHORT& levelUnitI
                 USHORT densityUnit = 0;
                 if (Failed(hr = ReadConductivityParam6(density, quality, densityUnit, FALSE)))
                     return hr;
-                // A density that is no measurement (an error, warming up, offline, the sentinel)
-                // would scale the level by nonsense: fresh water is the better guess.
+                // A density that is no measurement (an error, disabled, offline, the sentinel) would
+                // scale the level by nonsense: fresh water is the better guess. A sensor warming up
+                // does measure.
                 double inDensityUnit = 0.0;
                 gravity = 1.0f;
                 if (ZeroReadingAccepted(*this, BUILT_IN_SENSOR_CONNECTION, ConductivityParameter(6), density,

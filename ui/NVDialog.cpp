@@ -14,6 +14,7 @@
 
 #include "ui/Application.h"
 #include "ui/QtText.h"
+#include "ui/ThreadHandover.h"
 #include "ui/Transparency.h"
 
 namespace
@@ -53,6 +54,11 @@ QRect ToQRect(const RECT& rect)
 CNotifyEvent::CNotifyEvent(UINT message, WPARAM wParam, LPARAM lParam)
     : QEvent(TypeOf(message)), m_wParam(wParam), m_lParam(lParam)
 {
+}
+
+CNotifyEvent::~CNotifyEvent()
+{
+    ui::AcquireHandover(); // every delivery, and every disposal of an event never delivered
 }
 
 CNVDialog::CNVDialog(UINT nIDTemplate, QWidget* pParentWnd) : QDialog(pParentWnd), m_nIDTemplate(nIDTemplate)
@@ -194,7 +200,9 @@ void CNVDialog::PostNotify(uint32_t message, uintptr_t wParam, intptr_t lParam)
     if (!m_bHasWindow.load() || !CNotifyEvent::IsPrivateMessage(message))
         return;
     // Qt drops the events queued for an object when it is destroyed, so none reaches a dead dialog.
-    QCoreApplication::postEvent(this, new CNotifyEvent(message, wParam, lParam));
+    auto* notification = new CNotifyEvent(message, wParam, lParam);
+    ui::PublishHandover();
+    QCoreApplication::postEvent(this, notification);
 }
 
 LRESULT CNVDialog::SendNotify(UINT message, WPARAM wParam, LPARAM lParam)
@@ -280,6 +288,7 @@ void CNVDialog::OnClose()
 
 bool CNVDialog::event(QEvent* event)
 {
+    ui::AcquireHandover(); // every delivery, and every disposal of an event never delivered
     const QEvent::Type type = event->type();
     if (CNotifyEvent::IsNotifyType(type))
     {

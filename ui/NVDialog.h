@@ -87,6 +87,7 @@ public:
     static constexpr UINT kLastMessage = 0x7FFF;
 
     CNotifyEvent(UINT message, WPARAM wParam, LPARAM lParam);
+    ~CNotifyEvent() override;
 
     static bool IsPrivateMessage(UINT message) { return message >= kFirstMessage && message <= kLastMessage; }
     static QEvent::Type TypeOf(UINT message) { return static_cast<QEvent::Type>(QEvent::User + message); }

@@ -29,7 +29,7 @@ HRESULT EnumerateSerenumPorts(CDynArray<USHORT>& ports)
     return EnumerateComPorts(ports);
 }
 
-HRESULT TestProbeConnection(USHORT port, std::span<const USHORT> types, const char16_t* text)
+HRESULT TestProbeConnection(USHORT port, std::span<const USHORT> types, const char16_t* text, ULONG timeoutMs)
 {
     sCommSettings settings;
     if (!ParseConnectionString(text, settings))
@@ -45,8 +45,8 @@ HRESULT TestProbeConnection(USHORT port, std::span<const USHORT> types, const ch
     if (Succeeded(hr))
     {
         link.network->EnableAutoWakeUp();
-        hr = link.network->ReadUShort(settings.Address, kDeviceTypeRegister, deviceType,
-                                      GetProbeSearchTimeout(), kSearchRetries);
+        hr = link.network->ReadUShort(settings.Address, kDeviceTypeRegister, deviceType, timeoutMs,
+                                      kSearchRetries);
     }
     CloseSerialLink(link);
     if (Failed(hr))

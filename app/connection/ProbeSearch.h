@@ -21,10 +21,12 @@ ULONG GetProbeSearchTimeout();
 // The ports the search walks: those of the port table (comm/ComPortDiscovery.h), ascending.
 HRESULT EnumerateSerenumPorts(CDynArray<USHORT>& ports);
 
-// S_OK when a device of one of the types answers on the port at the string's settings; otherwise
-// the code of the step that failed (E_FAIL for a string that does not parse, a type not accepted,
-// or a step without a code of its own). The port is closed again before the call returns.
-HRESULT TestProbeConnection(USHORT port, std::span<const USHORT> types, const char16_t* text);
+// S_OK when a device of one of the types answers on the port at the string's settings within the
+// time-out; otherwise the code of the step that failed (E_FAIL for a string that does not parse, a
+// type not accepted, or a step without a code of its own). The port is closed again before the
+// call returns.
+HRESULT TestProbeConnection(USHORT port, std::span<const USHORT> types, const char16_t* text,
+                            ULONG timeoutMs = GetProbeSearchTimeout());
 
 // One try of a search: S_OK when the probe answers on the port with the string.
 using ProbeTry = std::function<HRESULT(USHORT port, const CWideString& text)>;

@@ -13,6 +13,7 @@
 #include "app/connection/ConnectionString.h"
 #include "app/connection/ProbeSearch.h"
 #include "app/main/AppIcon.h"
+#include "app/main/MachineProbeSearch.h"
 #include "app/main/Skin.h"
 #include "app/main/TabSkin.h"
 #include "app/main/WaitCursor.h"
@@ -28,9 +29,6 @@
 
 namespace
 {
-
-// The types a connect accepts, in the order the search asks for them.
-constexpr USHORT kConnectTypes[] = {18, 19, 12, 31, 35, 36, 37, 39};
 
 constexpr int kStandardDpi = 96;
 // Client area at 96 dpi.
@@ -380,7 +378,7 @@ void CDlgFrame_TarnwickSoft::Connect()
 {
     USHORT port = theProbeConnection.m_nPort.load();
     CWideString found;
-    if (FindProbePort(port, found, kConnectTypes))
+    if (FindProbePort(port, found, CONNECT_DEVICE_TYPES))
     {
         theProbeConnection.m_nPort = port;
         sCommSettings settings = theProbeConnection.GetCommSettings();

@@ -1,5 +1,7 @@
 #include "app/pages/CtrlPageBase.h"
 
+#include <QContextMenuEvent>
+
 #include "app/connection/ProbeConnection.h"
 #include "foundation/WindowMessages.h"
 #include "platform/Sync.h"
@@ -86,6 +88,13 @@ void CCtrlPage_Base::RefreshPage() {}
 void CCtrlPage_Base::OnOK() {}
 
 void CCtrlPage_Base::OnCancel() {}
+
+void CCtrlPage_Base::contextMenuEvent(QContextMenuEvent* event)
+{
+    // The dialog's own handling would take the event for its "What's This?" menu and keep it from
+    // the window around the page.
+    event->ignore();
+}
 
 void CCtrlPage_Base::SetTimer(UINT id, UINT elapseMs)
 {

@@ -17,7 +17,7 @@
 // A page never ends itself: OK and Cancel do nothing, and Enter or Esc in an edit box stays in it.
 // The keyboard commands of the main window (Alt+C, Alt+D, Alt+Left, Alt+Right, Alt+Up, Alt+Down)
 // arrive at the innermost page that holds the focus (SendCommand); what a page does not handle
-// goes on to the main window.
+// goes on to the main window. A right click on a page opens the main window's menu.
 #pragma once
 
 #include <map>
@@ -57,6 +57,8 @@ protected:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnOK() override;
     void OnCancel() override;
+    // Passed on to the main window, whose menu there holds About.
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
     // A one-shot timer by id, as the system's windows use them; OnTimer receives its expiry while
     // the window exists. Setting a running timer starts it again.

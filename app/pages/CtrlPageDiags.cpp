@@ -17,8 +17,6 @@ constexpr int kEditWidth = 110;
 constexpr int kMultiLineRows = 2;
 
 using F = CCtrlPage_DiagsBase::sField;
-constexpr UINT kGroup = CCtrlPage_DiagsBase::kGroup;
-constexpr UINT kColumnBreak = CCtrlPage_DiagsBase::kColumnBreak;
 constexpr UINT IDC_DIAG_CORE_SERIAL_LABEL = 1065;
 
 } // namespace

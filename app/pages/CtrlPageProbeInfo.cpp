@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "app/connection/ProbeConnection.h"
+#include "app/main/DlgFrameTarnwickSoft.h"
 #include "app/main/WaitCursor.h"
 #include "app/pages/DlgPopUpDiagnostics.h"
 #include "app/pages/FactoryReset.h"
@@ -213,7 +214,19 @@ void CCtrlPage_ProbeInfo::OnUpdateFirmware()
 {
     CDlgPopup_FirmwareUpdate popup(this);
     if (popup.DoModal() == IDOK)
+    {
         ShowProbeInfo();
+        return;
+    }
+    // An update that stopped short may have left the probe in its boot code. It is then let go as
+    // a connect lets such a probe go, so that the next connect offers the firmware update again.
+    if (theProbeConnection.IsConnected() &&
+        theProbeConnection.GetSlaveId().RunIndicator != SLAVEID_RUN_APPLICATION)
+    {
+        ShowErrorBox(this, QStringLiteral("Firmware is not loaded on the probe"));
+        if (auto* frame = qobject_cast<CDlgFrame_TarnwickSoft*>(window()))
+            frame->SendCommand(IDC_CONNECT_DISCONNECT);
+    }
 }
 
 void CCtrlPage_ProbeInfo::OnApplySerialNumber()

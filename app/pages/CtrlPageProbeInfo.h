@@ -1,7 +1,8 @@
 // CCtrlPage_ProbeInfo: the fourth page of the main window. It shows the program version and what
 // the connected probe reports about itself (type, serial number, firmware version) and is the door
 // to the diagnostics window, the firmware update and the factory reset. The serial-number button
-// stays hidden and disabled.
+// stays hidden and disabled. An update that ends without success and leaves the probe in its boot
+// code disconnects it, as a connect to such a probe does.
 #pragma once
 
 #include <QLabel>

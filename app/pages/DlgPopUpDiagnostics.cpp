@@ -207,7 +207,13 @@ BOOL CDlgPopUpDiagnostics::OnInitDialog()
         for (QWidget* child : m_pCounters->findChildren<QWidget*>())
             if (const UINT id = GetDlgCtrlID(child);
                 id == IDC_DIAG_EXTERNAL_VOLTAGE_LABEL || id == IDC_DIAG_EXTERNAL_VOLTAGE)
+            {
+                // Its room stays, so the cache time-out above it keeps its place.
+                QSizePolicy policy = child->sizePolicy();
+                policy.setRetainSizeWhenHidden(true);
+                child->setSizePolicy(policy);
                 child->hide();
+            }
     for (int index = 0; index < PAGE_COUNT; ++index)
     {
         m_tabs[index].SetToolTipText(QStringLiteral("Next (Alt+Right), Back (Alt+Left)"));

@@ -170,24 +170,7 @@ void CDlgPopup_FirmwareUpdate::OnTimer()
 {
     if (m_Upload.Finished())
     {
-        m_progressTimer.stop();
-        m_Upload.Wait();
-        const HRESULT result = m_Upload.GetResult();
-        if (Failed(result))
-        {
-            ShowErrorCodeBox(this, QStringLiteral("Firmware update failed."), result);
-            EndDialog(IDCANCEL);
-            return;
-        }
-        const CWideString name = DeviceTypeName();
-        m_progress.setValue(100);
-        m_percent.setText(QStringLiteral("100% complete"));
-        m_status.setText(
-            ui::ToQString(CWideString(u"Updated %s firmware", static_cast<const char16_t*>(name))));
-        const CWideString version = FormatVersionText(m_Connection.GetSlaveId().FirmwareVersion);
-        ShowWarningBox(this, ui::ToQString(CWideString(u"Firmware successfully updated to version %s.",
-                                                       static_cast<const char16_t*>(version))));
-        EndDialog(IDOK);
+        ReportFinished();
         return;
     }
     USHORT percent = 0;
@@ -199,13 +182,41 @@ void CDlgPopup_FirmwareUpdate::OnTimer()
     m_percent.setText(QStringLiteral("%1% complete").arg(shown));
 }
 
-void CDlgPopup_FirmwareUpdate::OnCancel()
+void CDlgPopup_FirmwareUpdate::ReportFinished()
 {
-    if (m_Upload.GetState() != CFirmwareUpload::STATE_UPLOADING)
+    m_progressTimer.stop();
+    m_Upload.Wait();
+    const HRESULT result = m_Upload.GetResult();
+    if (Failed(result))
     {
-        m_progressTimer.stop();
+        ShowErrorCodeBox(this, QStringLiteral("Firmware update failed."), result);
         EndDialog(IDCANCEL);
         return;
+    }
+    const CWideString name = DeviceTypeName();
+    m_progress.setValue(100);
+    m_percent.setText(QStringLiteral("100% complete"));
+    m_status.setText(ui::ToQString(CWideString(u"Updated %s firmware", static_cast<const char16_t*>(name))));
+    const CWideString version = FormatVersionText(m_Connection.GetSlaveId().FirmwareVersion);
+    ShowWarningBox(this, ui::ToQString(CWideString(u"Firmware successfully updated to version %s.",
+                                                   static_cast<const char16_t*>(version))));
+    EndDialog(IDOK);
+}
+
+void CDlgPopup_FirmwareUpdate::OnCancel()
+{
+    switch (m_Upload.GetState())
+    {
+    case CFirmwareUpload::STATE_IDLE:
+        EndDialog(IDCANCEL);
+        return;
+    case CFirmwareUpload::STATE_FINISHED:
+        // The worker is done but its end not yet shown: a cancel now changes nothing on the probe,
+        // and the user must learn how the update ended.
+        ReportFinished();
+        return;
+    default:
+        break;
     }
     if (ui::Dialogs().MessageBox(
             this,
@@ -223,5 +234,10 @@ void CDlgPopup_FirmwareUpdate::OnCancel()
         m_progressTimer.stop();
         m_Upload.Wait();
     }
-    EndDialog(IDCANCEL);
+    // The cancel reaches the flash only while it can still stop it; one that came too late (the
+    // image already whole) leaves a probe with its new firmware, and that is what is shown.
+    if (Succeeded(m_Upload.GetResult()))
+        ReportFinished();
+    else
+        EndDialog(IDCANCEL);
 }

@@ -2,7 +2,8 @@
 // checked against the connected probe (header, device type, hardware range); after the question
 // for an upgrade, a reinstall or a downgrade a worker flashes it while the bar shows the progress
 // once a second. Ends with IDOK after a successful update, IDCANCEL after a failure or a cancel
-// (which waits for the worker), IDABORT when the worker cannot be started.
+// (which waits for the worker), IDABORT when the worker cannot be started. A cancel that comes after
+// the flash has ended shows how it ended instead of hiding it.
 #pragma once
 
 #include <QProgressBar>
@@ -55,6 +56,9 @@ private:
     void OnSelectFile();
     void OnUpdateDevice();
     void OnTimer();
+    // The worker has ended: its result is shown and the popup ends (IDOK after a flash that
+    // succeeded, IDCANCEL otherwise).
+    void ReportFinished();
     CWideString DeviceTypeName();
 
     CProbeConnection& m_Connection;

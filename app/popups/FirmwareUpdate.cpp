@@ -2,13 +2,29 @@
 
 #include <system_error>
 
+#include "foundation/CommTimeouts.h"
 #include "foundation/ParameterRecords.h"
+#include "foundation/ResultCodes.h"
+#include "platform/Clock.h"
 
 namespace
 {
 
 constexpr USHORT kPercentDone = 100;
 constexpr char16_t kNoVersion[] = u"[none]";
+
+// A flash that stopped short (cancelled while the probe restarted into its boot code, or failed)
+// leaves the probe wherever it got to, and possibly deaf while it restarts: its identity is read
+// afresh until it answers, for as long as a probe takes to come back in its boot code, so that the
+// connection knows whether an application still runs.
+void AwaitIdentity(NVSystem::CDeviceComm& probe)
+{
+    const platform::CTickStopwatch waited;
+    const uint32_t patience = ReadCommTunable(CommTunable::RebootToBootDelay);
+    while (probe.UpdateSlaveId() == SERIALCOMM_E_READ_TIMEOUT && waited.ElapsedMs() < patience)
+    {
+    }
+}
 
 } // namespace
 
@@ -132,6 +148,8 @@ void CFirmwareUpload::Run(NVSystem::CDeviceComm* probe, CWideString path)
     if (probe != nullptr && probe->IsTagged())
     {
         result = probe->UpdateFirmware(path);
+        if (Failed(result) && probe->IsTagged())
+            AwaitIdentity(*probe);
         SlaveIdInfo slaveId;
         const HRESULT identified = probe->IsTagged() ? probe->GetSlaveId(slaveId) : E_FAIL;
         if (Succeeded(identified))

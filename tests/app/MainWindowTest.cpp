@@ -1,11 +1,18 @@
 // The program's main window against the simulated probe: connecting through the port search, the
 // information page, the keyboard, a lost link, closing while connected, a probe in boot code.
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QLineEdit>
+#include <QMenu>
 #include <QTest>
+#include <QTimer>
 
 #include "app/connection/AppProfile.h"
 #include "app/connection/ConnectionString.h"
+#include "app/popups/DlgPopupAbout.h"
 #include "app/popups/DlgPopupFirmwareUpdate.h"
 #include "app/popups/DlgPopupPortSettings.h"
+#include "foundation/PathTools.h"
 #include "tests/app/AppWindowTest.h"
 #include "ui/QtText.h"
 
@@ -18,6 +25,55 @@ using Page = CDlgFrame_TarnwickSoft::EPage;
 
 class MainWindowTest : public AppWindowTest
 {
+protected:
+    // Picks the item that begins with the text in the next popup menu that opens, as a click would.
+    static void OnNextMenu(const QString& item)
+    {
+        auto* timer = new QTimer();
+        QObject::connect(timer, &QTimer::timeout, timer,
+                         [timer, item]
+                         {
+                             auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+                             if (menu == nullptr)
+                                 return;
+                             timer->stop();
+                             timer->deleteLater();
+                             for (QAction* action : menu->actions())
+                                 if (action->text().startsWith(item))
+                                     menu->setActiveAction(action);
+                             QTest::keyClick(menu, Qt::Key_Return);
+                         });
+        timer->start(10);
+    }
+    // Reads the About box that opens next and closes it.
+    void ReadNextAbout(QString& text, const char* picture = nullptr)
+    {
+        OnNextModal(
+            [&text, picture](QWidget& modal)
+            {
+                auto* about = qobject_cast<CDlgPopup_About*>(&modal);
+                ASSERT_NE(about, nullptr);
+                text = about->GetVersionText();
+                if (picture != nullptr)
+                    testsupport::SavePicture(*about, picture);
+                about->SendCommand(IDOK);
+            });
+    }
+};
+
+// A dialog inside the main window that takes Alt+Up and lets everything else pass, as a page does.
+class CSpyPage : public CNVDialog
+{
+public:
+    CSpyPage() { SetCenterOnParent(FALSE); }
+    std::vector<UINT> m_commands;
+
+protected:
+    BOOL OnCommand(UINT id) override
+    {
+        m_commands.push_back(id);
+        return id == ID_ACCEL_PARAM_UP ? TRUE : CNVDialog::OnCommand(id);
+    }
 };
 
 TEST_F(MainWindowTest, ConnectFindsTheProbeAndTheInformationPageShowsIt)
@@ -96,6 +152,71 @@ TEST_F(MainWindowTest, AltRightAndAltLeftWalkThePagesInACircle)
     QTest::keyClick(&window, Qt::Key_Left, Qt::AltModifier);
     EXPECT_TRUE(testsupport::WaitUntil([&] { return window.GetVisiblePage() == Page::PAGE_PROBE_INFO; }));
     EXPECT_FALSE(window.TabButton(Page::PAGE_LIVE_DATA).IsPressed());
+}
+
+TEST_F(MainWindowTest, TheKeysGoToThePageWithTheFocusFirstAndWhatItLeavesToTheWindow)
+{
+    CDlgFrame_TarnwickSoft& window = MainWindow();
+    CSpyPage spy;
+    spy.Create(&window);
+    QLineEdit edit(&spy);
+    spy.show();
+    edit.setFocus();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return edit.hasFocus(); }));
+
+    QTest::keyClick(&window, Qt::Key_Up, Qt::AltModifier);
+    EXPECT_EQ(spy.m_commands, std::vector<UINT>{ID_ACCEL_PARAM_UP});
+    QTest::keyClick(&window, Qt::Key_Right, Qt::AltModifier);
+    EXPECT_EQ(spy.m_commands.back(), ID_ACCEL_NEXT);
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return window.GetVisiblePage() == Page::PAGE_COMMUNICATION; }));
+    spy.DestroyWindow();
+}
+
+TEST_F(MainWindowTest, AboutOpensFromTheMenuOfARightClickOnAPageAndFromF1)
+{
+    CDlgFrame_TarnwickSoft& window = MainWindow();
+    const QString expected =
+        QStringLiteral("Tarnwick Software version ") + ui::ToQString(GetProgramVersion());
+    CCtrlPage_ProbeInfo& page = window.ProbeInfoPage();
+    window.ShowPage(Page::PAGE_PROBE_INFO);
+
+    QString fromKey;
+    ReadNextAbout(fromKey);
+    QTest::keyClick(&window, Qt::Key_F1);
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return !fromKey.isEmpty(); }));
+    EXPECT_EQ(fromKey, expected);
+
+    // A right click lands on the page, which covers most of the window.
+    QString fromMenu;
+    ReadNextAbout(fromMenu, "About");
+    OnNextMenu(QStringLiteral("About Tarnwick Software..."));
+    const QPoint inside(page.width() / 2, page.height() - 5);
+    QContextMenuEvent click(QContextMenuEvent::Mouse, inside, page.mapToGlobal(inside));
+    QApplication::sendEvent(&page, &click);
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return !fromMenu.isEmpty(); }));
+    EXPECT_EQ(fromMenu, expected);
+}
+
+TEST_F(MainWindowTest, AWindowClosedWhileMinimizedReopensWhereItStoodBefore)
+{
+    CDlgFrame_TarnwickSoft& window = MainWindow();
+    window.move(140, 90);
+    testsupport::PumpEvents();
+    const QPoint before = window.pos();
+    window.showMinimized();
+    testsupport::PumpEvents();
+    // A window manager may park an iconified window anywhere.
+    window.move(3000, 2000);
+    testsupport::PumpEvents();
+    window.close();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return !window.isVisible(); }));
+
+    CDlgFrame_TarnwickSoft reopened;
+    reopened.Create(nullptr);
+    reopened.show();
+    testsupport::PumpEvents();
+    EXPECT_EQ(reopened.pos(), before);
+    reopened.SendCommand(SC_CLOSE_COMMAND);
 }
 
 TEST_F(MainWindowTest, AProbeThatFallsSilentIsReportedLostAndTheButtonReturnsToConnect)

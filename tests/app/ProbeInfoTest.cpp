@@ -5,6 +5,7 @@
 #include <QTest>
 
 #include "app/pages/DlgPopUpDiagnostics.h"
+#include "app/popups/DlgPopupApplySerialNumber.h"
 #include "app/popups/DlgPopupFirmwareUpdate.h"
 #include "tests/app/AppWindowTest.h"
 #include "tools/probe-sim/FirmwareImage.h"
@@ -25,6 +26,40 @@ protected:
         StartProbe(config);
         MainWindow().ShowPage(Page::PAGE_PROBE_INFO);
         ConnectByButton();
+    }
+    // A VOX PRO whose boot code restarts quickly, connected; its blocks take blockTime each.
+    void ConnectForFlash(std::chrono::milliseconds blockTime = std::chrono::milliseconds(0))
+    {
+        probesim::InstrumentConfig config = probesim::ProbeConfig(12, kSerial);
+        config.boot.switchSilence = std::chrono::milliseconds(50);
+        config.boot.rebootSilence = std::chrono::milliseconds(50);
+        config.boot.blockTime = blockTime;
+        ConnectTo(config);
+    }
+    // The file dialog's next answer: an image of version 2.50 for it, of the given length.
+    void QueueUpgradeImage(unsigned records = 8)
+    {
+        m_dialogs.QueueFile(WriteImage({.deviceType = 12,
+                                        .firmwareVersion = 250,
+                                        .lowestHardware = 1,
+                                        .highestHardware = 1,
+                                        .records = records},
+                                       "upgrade.bin"));
+    }
+    // Runs the popup modally with the progress shown every periodMs: the queued image is chosen,
+    // the update started, and then `during` runs, which leads to the popup's end.
+    static int RunUpdate(CDlgPopup_FirmwareUpdate& popup, int periodMs, const std::function<void()>& during)
+    {
+        popup.SetProgressPeriod(periodMs);
+        return testsupport::RunModal(
+            popup,
+            [&]
+            {
+                popup.SelectButton().click();
+                popup.UpdateButton().click();
+                during();
+            },
+            std::chrono::milliseconds(60000));
     }
     QString WriteImage(const probesim::ImageContent& content, const char* name)
     {
@@ -140,13 +175,8 @@ TEST_F(ProbeInfoTest, AnImageForAnotherDeviceTypeOrHardwareIsRefusedAndUpdateSta
 
 TEST_F(ProbeInfoTest, AValidImageIsFlashedWithProgressAndTheNewVersionIsShown)
 {
-    probesim::InstrumentConfig config = probesim::ProbeConfig(12, kSerial);
-    config.boot.switchSilence = std::chrono::milliseconds(50);
-    config.boot.rebootSilence = std::chrono::milliseconds(50);
-    ConnectTo(config);
-    m_dialogs.QueueFile(
-        WriteImage({.deviceType = 12, .firmwareVersion = 250, .lowestHardware = 1, .highestHardware = 1},
-                   "upgrade.bin"));
+    ConnectForFlash();
+    QueueUpgradeImage();
     m_dialogs.QueueAnswer(platform::IDYES);
     CDlgPopup_FirmwareUpdate popup(&MainWindow().ProbeInfoPage());
     popup.SetProgressPeriod(20);
@@ -160,7 +190,6 @@ TEST_F(ProbeInfoTest, AValidImageIsFlashedWithProgressAndTheNewVersionIsShown)
             popup.UpdateButton().click();
             EXPECT_FALSE(popup.SelectButton().isEnabled());
             EXPECT_EQ(popup.GetStatusText(), "Uploading firmware to VOX PRO...");
-            testsupport::SavePicture(popup, "FirmwareUpdate.Uploading");
         },
         std::chrono::milliseconds(60000));
     EXPECT_EQ(result, IDOK) << ::testing::PrintToString(BoxTexts().size());
@@ -169,6 +198,147 @@ TEST_F(ProbeInfoTest, AValidImageIsFlashedWithProgressAndTheNewVersionIsShown)
               "Are you sure you want to upgrade the VOX PRO firmware from version 1.00 to version 2.50?");
     EXPECT_EQ(BoxTexts().back(), "Firmware successfully updated to version 2.50.");
     EXPECT_EQ(theProbeConnection.GetSlaveId().FirmwareVersion, 250);
+}
+
+TEST_F(ProbeInfoTest, OnceTheImageIsGoingOutACancelIsRefusedAndTheUpdateCompletes)
+{
+    // Slow blocks, so that the cancel comes while the image is going out.
+    ConnectForFlash(std::chrono::milliseconds(40));
+    QueueUpgradeImage(200);
+    m_dialogs.QueueAnswer(platform::IDYES); // upgrade
+    m_dialogs.QueueAnswer(platform::IDNO);  // the first cancel is taken back
+    m_dialogs.QueueAnswer(platform::IDYES); // the second is meant
+    CDlgPopup_FirmwareUpdate popup(&MainWindow().ProbeInfoPage());
+    const int result =
+        RunUpdate(popup, 20,
+                  [&]
+                  {
+                      ASSERT_TRUE(testsupport::WaitUntil([&] { return popup.ProgressBar().value() > 0; }));
+                      testsupport::SavePicture(popup, "FirmwareUpdate.Uploading");
+                      popup.SendCommand(IDCANCEL);
+                      EXPECT_EQ(popup.GetUploadState(), CFirmwareUpload::STATE_UPLOADING);
+                      popup.SendCommand(IDCANCEL);
+                  });
+    EXPECT_EQ(result, IDOK);
+    const std::vector<QString> texts = BoxTexts();
+    ASSERT_EQ(texts.size(), 5u);
+    EXPECT_TRUE(texts[1].startsWith("WARNING: Interrupting the firmware update"));
+    EXPECT_TRUE(texts[3].startsWith("Unable to cancel firmware update.")) << texts[3].toStdString();
+    EXPECT_EQ(texts[4], "Firmware successfully updated to version 2.50.");
+    EXPECT_EQ(Probe().Boot().ImagesTaken(), 1u);
+}
+
+TEST_F(ProbeInfoTest, ACancelAfterTheFlashHasEndedShowsHowItEnded)
+{
+    ConnectForFlash();
+    QueueUpgradeImage();
+    m_dialogs.QueueAnswer(platform::IDYES);
+    CDlgPopup_FirmwareUpdate popup(&MainWindow().ProbeInfoPage());
+    // The progress timer does not come round before the cancel.
+    const int result =
+        RunUpdate(popup, 600000,
+                  [&]
+                  {
+                      ASSERT_TRUE(testsupport::WaitUntil(
+                          [&] { return popup.GetUploadState() == CFirmwareUpload::STATE_FINISHED; },
+                          std::chrono::milliseconds(30000)));
+                      popup.SendCommand(IDCANCEL);
+                  });
+    EXPECT_EQ(result, IDOK);
+    EXPECT_EQ(BoxTexts().back(), "Firmware successfully updated to version 2.50.");
+}
+
+TEST_F(ProbeInfoTest, ACancelWhileTheProbeRestartsLeavesItInItsBootCodeAndDisconnected)
+{
+    probesim::InstrumentConfig config = probesim::ProbeConfig(12, kSerial);
+    config.boot.switchSilence = std::chrono::milliseconds(1000);
+    ConnectTo(config);
+    CDlgFrame_TarnwickSoft& window = MainWindow();
+    QueueUpgradeImage();
+    m_dialogs.QueueAnswer(platform::IDYES); // upgrade
+    m_dialogs.QueueAnswer(platform::IDYES); // cancel
+    int result = -1;
+    OnNextModal(
+        [&](QWidget& modal)
+        {
+            auto* popup = qobject_cast<CDlgPopup_FirmwareUpdate*>(&modal);
+            ASSERT_NE(popup, nullptr);
+            popup->SelectButton().click();
+            popup->UpdateButton().click();
+            ASSERT_TRUE(testsupport::WaitUntil(
+                [&] { return Probe().Boot().Phase() == probesim::BootPhase::Switching; }));
+            popup->SendCommand(IDCANCEL);
+            // The popup has waited for the worker before it closed.
+            EXPECT_EQ(popup->GetUploadState(), CFirmwareUpload::STATE_FINISHED);
+            result = popup->result();
+        });
+    window.ProbeInfoPage().UpdateFirmwareButton().click();
+
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_EQ(Probe().Boot().Phase(), probesim::BootPhase::BootCode);
+    EXPECT_TRUE(Probe().Boot().ApplicationIntact());
+    EXPECT_TRUE(HasBox("Firmware is not loaded on the probe"));
+    EXPECT_FALSE(theProbeConnection.IsConnected());
+    EXPECT_EQ(window.ConnectButton().text(), "Connect");
+}
+
+TEST_F(ProbeInfoTest, TheHiddenSerialNumberPopupRefusesBadNumbersAndTheResetBringsTheNewOneIn)
+{
+    probesim::InstrumentConfig config = probesim::ProbeConfig(36, kSerial);
+    config.restoreSilence = std::chrono::milliseconds(50);
+    ConnectTo(config);
+    CCtrlPage_ProbeInfo& page = MainWindow().ProbeInfoPage();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return page.GetSerialNumberText() == "4711"; }));
+    EXPECT_FALSE(page.ApplySerialButton().isVisible());
+    EXPECT_FALSE(page.ApplySerialButton().isEnabled());
+
+    bool opened = false;
+    OnNextModal(
+        [&](QWidget& modal)
+        {
+            auto* popup = qobject_cast<CDlgPopup_ApplySerialNumber*>(&modal);
+            ASSERT_NE(popup, nullptr);
+            opened = true;
+            EXPECT_FALSE(popup->ApplyButton().isEnabled());
+            popup->Edit().setText(QStringLiteral("   "));
+            EXPECT_FALSE(popup->ApplyButton().isEnabled());
+            for (const char* refused : {"12a", "4294967296"})
+            {
+                popup->Edit().setText(QString::fromLatin1(refused));
+                ASSERT_TRUE(popup->ApplyButton().isEnabled());
+                popup->ApplyButton().click();
+                EXPECT_TRUE(popup->isVisible()) << refused;
+            }
+            popup->Edit().setText(QStringLiteral(" 5150 "));
+            testsupport::SavePicture(*popup, "ApplySerialNumber");
+            popup->ApplyButton().click();
+        });
+    // The button is hidden; its command still reaches the page.
+    page.SendCommand(IDC_APPLY_SERIAL_NUMBER);
+    EXPECT_TRUE(opened);
+    const QString refusal = "Invalid serial number.\nPlease enter a numeric value from 0 to 4294967295";
+    EXPECT_EQ(BoxTexts(), (std::vector<QString>{refusal, refusal}));
+    EXPECT_TRUE(theProbeConnection.IsConnected());
+    EXPECT_EQ(page.GetSerialNumberText(), "5150");
+}
+
+TEST_F(ProbeInfoTest, AFactoryResetThatTheProbeDoesNotConfirmIsReportedAndTheWindowIsEnabledAgain)
+{
+    probesim::InstrumentConfig config = probesim::ProbeConfig(36, kSerial);
+    // Deaf after the restore for longer than the restore waits for it.
+    config.restoreSilence = std::chrono::milliseconds(3000);
+    ConnectTo(config);
+    CDlgFrame_TarnwickSoft& window = MainWindow();
+    CCtrlPage_ProbeInfo& page = window.ProbeInfoPage();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return !page.GetSerialNumberText().isEmpty(); }));
+    m_dialogs.QueueAnswer(platform::IDYES);
+    page.FactoryResetButton().click();
+
+    ASSERT_GE(BoxTexts().size(), 2u);
+    EXPECT_TRUE(BoxTexts()[1].startsWith("Failed to restore factory defaults\nError Code: "))
+        << BoxTexts()[1].toStdString();
+    EXPECT_TRUE(window.isEnabled());
+    EXPECT_TRUE(page.FactoryResetButton().isEnabled());
 }
 
 TEST_F(ProbeInfoTest, FactoryResetReconnectsAtTheFactorySettings)

@@ -128,7 +128,8 @@ const SDeviceFactoryOperations kPlainFactory{
     },
     [](CDeviceComm* device, USHORT address, const SlaveIdInfo& slaveId, CModbusComm* network)
     { return device->AttachCommLink(address, slaveId, network); },
-    [](CDeviceComm* device) { device->AddRef(); }, [](CDeviceComm* device) { device->Release(); }};
+    [](CDeviceComm* device) { device->AddRef(); }, [](CDeviceComm* device) { device->Release(); },
+    [](CDeviceComm* device) -> ILinkedDevice* { return device; }};
 
 TEST_F(ProbeConnectionTest, WithoutItsTypedDeviceAProbeIsRefused)
 {

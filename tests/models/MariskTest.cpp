@@ -346,8 +346,8 @@ TEST_F(MariskProbe, TheDynamicSpecificGravityFollowsLocalGravityAndTheWatersDens
     EXPECT_EQ(levelUnit, UNIT_METRES);
     EXPECT_EQ(pressure, static_cast<float>(kPsi));
     EXPECT_NEAR(level, levelAt(static_cast<float>(1.02f * static_cast<double>(kDensity))), 1e-5);
-    // A density that is no measurement counts as fresh water.
-    for (uint16_t quality : {3, 4, 7})
+    // A density that is no measurement (an error, disabled, offline) counts as fresh water.
+    for (uint16_t quality : {3, 5, 7})
     {
         MarkParameter(1, kDensityParameter, quality);
         ASSERT_EQ(Sensor().CalculateLevelFromPressure(level, levelUnit, pressure, pressureUnit), S_OK);
