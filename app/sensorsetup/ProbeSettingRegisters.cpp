@@ -12,12 +12,6 @@ constexpr ULONG kRegisterTimeoutMs = 500;
 constexpr USHORT kRegisterTries = 2;
 constexpr USHORT kAutoSalinityOn = 1;
 
-struct NetworkReleaser
-{
-    void operator()(CModbusComm* network) const { network->Release(); }
-};
-using NetworkRef = std::unique_ptr<CModbusComm, NetworkReleaser>;
-
 struct sRegisterLine
 {
     NetworkRef network;
