@@ -39,8 +39,8 @@ CDlgWizPage_CalVOXStep2_Salinity::CDlgWizPage_CalVOXStep2_Salinity()
 BOOL CDlgWizPage_CalVOXStep2_Salinity::OnInitDialog()
 {
     CDlgWizPage_Cal::OnInitDialog();
-    m_range.setText(ui::ToQString(
-        static_cast<const char16_t*>(FormatRangeText(SALINITY_MIN_PSU, SALINITY_MAX_PSU, SALINITY_UNIT_PSU))));
+    m_range.setText(ui::ToQString(static_cast<const char16_t*>(
+        FormatRangeText(SALINITY_MIN_PSU, SALINITY_MAX_PSU, SALINITY_UNIT_PSU))));
     const QSignalBlocker block(m_salinity);
     m_salinity.setText(ui::ToQString(static_cast<const char16_t*>(FormatValue(6, 0.0))));
     return TRUE;
