@@ -24,15 +24,6 @@ TEST(StandardChoice, EachKindTakesOnlyItsOwnStandardsAndOrpAValueThatIsMoreThanS
         EXPECT_FALSE(IsOrpStandardValid(CAL_SOLUTION_USER, refused)) << platform::Utf16ToUtf8(refused);
 }
 
-TEST(VoxChoice, PointTwoIsNoneOrTheOtherSaturation)
-{
-    EXPECT_TRUE(IsVoxPointChoiceValid(CAL_SOLUTION_DO_100, CAL_SOLUTION_NONE));
-    EXPECT_TRUE(IsVoxPointChoiceValid(CAL_SOLUTION_DO_100, CAL_SOLUTION_DO_0));
-    EXPECT_FALSE(IsVoxPointChoiceValid(CAL_SOLUTION_DO_100, CAL_SOLUTION_DO_100));
-    EXPECT_FALSE(IsVoxPointChoiceValid(-1, CAL_SOLUTION_NONE));
-    EXPECT_FALSE(IsVoxPointChoiceValid(CAL_SOLUTION_DO_100, -1));
-}
-
 TEST(ElapsedText, MinutesAndSeconds)
 {
     EXPECT_EQ(Utf8(DurationText(0)), "00:00");
