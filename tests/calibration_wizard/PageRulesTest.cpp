@@ -1,5 +1,4 @@
-// The choices that let a calibration page go on, the barometric entry behind its page, and the
-// elapsed-time text, without a window.
+// The choices that let a calibration page go on and the elapsed-time text, without a window.
 #include <gtest/gtest.h>
 
 #include "calibration/data/CalTypes.h"
