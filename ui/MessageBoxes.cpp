@@ -32,7 +32,7 @@ void ShowErrorBox(QWidget* owner, const QString& text)
 void ShowErrorCodeBox(QWidget* owner, const QString& text, HRESULT code)
 {
     const std::u16string message = ui::ToU16String(text);
-    ShowErrorBox(owner, ui::ToQString(FormatErrorCodeText(text.isNull() ? nullptr : message.c_str(), code)));
+    ShowErrorBox(owner, ui::ToQString(FormatErrorCodeMessage(text.isNull() ? nullptr : message.c_str(), code)));
 }
 
 void ShowErrorDetailBox(QWidget* owner, const QString& text, const QString& detail)
