@@ -20,6 +20,7 @@
 #include "app/main/PagePictureRun.h"
 #include "app/main/Skin.h"
 #include "app/main/Startup.h"
+#include "calibration/wizard/CalibrationDispatch.h"
 #include "comm/ComPortDiscovery.h"
 #include "foundation/PathTools.h"
 #include "models/DeviceFactory.h"
@@ -83,6 +84,7 @@ int main(int argc, char** argv)
     ui::PrepareApplication();
     QApplication::setApplicationName(ui::ToQString(kDefaultSkinTitle));
     NVSystem::InstallDeviceFactory();
+    InstallCalibrationDispatch();
     ui::CQtMessageBoxHook messageBoxes;
 
     RunStartup(theProbeConnection, GetProgramDirectory());

@@ -319,7 +319,7 @@ const char16_t* LookupErrorText(uint32_t code)
     return u"Unknown Error";
 }
 
-std::u16string FormatErrorCodeText(const char16_t* message, HRESULT code)
+std::u16string FormatErrorCodeMessage(const char16_t* message, HRESULT code)
 {
     // Built by hand rather than through the wide formatter, so that no message is too long to show.
     std::u16string text = message != nullptr ? std::u16string(message) : std::u16string(u"(null)");
@@ -333,7 +333,7 @@ std::u16string FormatErrorCodeText(const char16_t* message, HRESULT code)
 
 int ErrorCodeMessageBox(const char16_t* message, HRESULT code, const void* owner, const char16_t* caption)
 {
-    return platform::ShowMessageBox(owner, FormatErrorCodeText(message, code),
+    return platform::ShowMessageBox(owner, FormatErrorCodeMessage(message, code),
                                     caption != nullptr ? caption : u"Error",
                                     platform::MB_OK | platform::MB_ICONERROR);
 }

@@ -23,7 +23,7 @@ extern const size_t g_ErrorTableCount;
 const char16_t* LookupErrorText(uint32_t code);
 
 // "<message>\nError Code: XXXXXXXX\n<table text>", the message "(null)" when null.
-std::u16string FormatErrorCodeText(const char16_t* message, HRESULT code);
+std::u16string FormatErrorCodeMessage(const char16_t* message, HRESULT code);
 // A modal error box "<message>\nError Code: XXXXXXXX\n<table text>" with the given caption (the
 // platform's "Error" when null). owner is an opaque window handle or null. Returns the answer.
 int ErrorCodeMessageBox(const char16_t* message, HRESULT code, const void* owner, const char16_t* caption);

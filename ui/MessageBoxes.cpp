@@ -1,7 +1,6 @@
 #include "ui/MessageBoxes.h"
 
 #include <QCoreApplication>
-#include <QMetaObject>
 #include <QThread>
 #include <QWidget>
 
@@ -9,6 +8,7 @@
 #include "ui/Application.h"
 #include "ui/DialogService.h"
 #include "ui/QtText.h"
+#include "ui/ThreadHandover.h"
 
 namespace
 {
@@ -32,7 +32,7 @@ void ShowErrorBox(QWidget* owner, const QString& text)
 void ShowErrorCodeBox(QWidget* owner, const QString& text, HRESULT code)
 {
     const std::u16string message = ui::ToU16String(text);
-    ShowErrorBox(owner, ui::ToQString(FormatErrorCodeText(text.isNull() ? nullptr : message.c_str(), code)));
+    ShowErrorBox(owner, ui::ToQString(FormatErrorCodeMessage(text.isNull() ? nullptr : message.c_str(), code)));
 }
 
 void ShowErrorDetailBox(QWidget* owner, const QString& text, const QString& detail)
@@ -67,16 +67,15 @@ int CQtMessageBoxHook::Show(const void* owner, const std::u16string& text, const
         return Dialogs().MessageBox(OwnerOrMainWindow(widget), ToQString(text), ToQString(caption), flags);
     }
     // The texts cross to the user-interface thread as plain copies, not as shared Qt strings.
-    const auto show = [text, caption, flags]
+    auto show = [text, caption, flags]
     { return Dialogs().MessageBox(GetMainWindow(), ToQString(text), ToQString(caption), flags); };
     if ((flags & kButtonMask) == platform::MB_OK)
     {
-        QMetaObject::invokeMethod(application, show, Qt::QueuedConnection);
+        PostToUiThread([show] { show(); });
         return platform::IDOK;
     }
     int answer = platform::IDCANCEL;
-    QMetaObject::invokeMethod(
-        application, [&answer, &show] { answer = show(); }, Qt::BlockingQueuedConnection);
+    RunOnUiThread([&answer, &show] { answer = show(); });
     return answer;
 }
 

@@ -14,6 +14,7 @@
 
 #include "ui/Application.h"
 #include "ui/QtText.h"
+#include "ui/ThreadHandover.h"
 #include "ui/Transparency.h"
 
 namespace
@@ -48,16 +49,6 @@ QRect ToQRect(const RECT& rect)
     return QRect(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top);
 }
 
-// Qt hands a posted event to the user-interface thread under locks of its own that a thread checker
-// cannot see. Every post publishes through this counter and every delivery (and every disposal of an
-// event that was never delivered) reads it first, so the hand-over is one the checker sees too.
-std::atomic<uint64_t> g_nPostedNotifications{0};
-
-void AcquirePostedNotifications()
-{
-    static_cast<void>(g_nPostedNotifications.load(std::memory_order_acquire));
-}
-
 } // namespace
 
 CNotifyEvent::CNotifyEvent(UINT message, WPARAM wParam, LPARAM lParam)
@@ -67,7 +58,7 @@ CNotifyEvent::CNotifyEvent(UINT message, WPARAM wParam, LPARAM lParam)
 
 CNotifyEvent::~CNotifyEvent()
 {
-    AcquirePostedNotifications();
+    ui::AcquireHandover(); // every delivery, and every disposal of an event never delivered
 }
 
 CNVDialog::CNVDialog(UINT nIDTemplate, QWidget* pParentWnd) : QDialog(pParentWnd), m_nIDTemplate(nIDTemplate)
@@ -210,7 +201,7 @@ void CNVDialog::PostNotify(uint32_t message, uintptr_t wParam, intptr_t lParam)
         return;
     // Qt drops the events queued for an object when it is destroyed, so none reaches a dead dialog.
     auto* notification = new CNotifyEvent(message, wParam, lParam);
-    g_nPostedNotifications.fetch_add(1, std::memory_order_release);
+    ui::PublishHandover();
     QCoreApplication::postEvent(this, notification);
 }
 
@@ -297,7 +288,7 @@ void CNVDialog::OnClose()
 
 bool CNVDialog::event(QEvent* event)
 {
-    AcquirePostedNotifications();
+    ui::AcquireHandover(); // every delivery, and every disposal of an event never delivered
     const QEvent::Type type = event->type();
     if (CNotifyEvent::IsNotifyType(type))
     {

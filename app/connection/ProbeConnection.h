@@ -148,6 +148,13 @@ public:
     // stopping at the first failure). MODBUSCOMM_E_EXCEPTION while disconnected.
     HRESULT WriteCurrentLoop(BOOL enable, USHORT connection, USHORT parameterNumber, float firstScale,
                              float secondScale);
+    // Whether the probe has the second current loop (bit 9 of the interface configuration register
+    // 49500); FALSE while disconnected or when the register cannot be read.
+    BOOL HasSecondCurrentLoop();
+    // Reads the second current loop in the order WriteCurrentLoop writes it, stopping at the first
+    // failure; enable is TRUE for 1 only. MODBUSCOMM_E_EXCEPTION while disconnected.
+    HRESULT ReadCurrentLoop(BOOL& enable, USHORT& connection, USHORT& parameterNumber, float& firstScale,
+                            float& secondScale);
 
     // --- The PC-side serial settings (ids of CommSettings.h), kept across disconnects ---
 
@@ -204,10 +211,20 @@ private:
 
 extern CProbeConnection theProbeConnection;
 
+// A network reference (GetModbusInterface) released when it goes.
+struct NetworkReleaser
+{
+    void operator()(CModbusComm* network) const { network->Release(); }
+};
+using NetworkRef = std::unique_ptr<CModbusComm, NetworkReleaser>;
+
 // The skin's model name of a device type, empty when the skin names none. The start-up installs
 // the skin record's lookup; without one, device type names come from the model table alone.
 using SkinModelNameLookup = CWideString (*)(USHORT deviceType);
 void SetSkinModelNameLookup(SkinModelNameLookup lookup);
+
+// An SDI-12 address character: 0-9, a-z or A-Z.
+bool IsSdi12Address(char16_t address);
 
 // "%s (error code 0x%08X)".
 CWideString FormatTextWithErrorCode(const char16_t* text, HRESULT code);

@@ -34,12 +34,6 @@ USHORT BigEndianU16(const BYTE* bytes)
     return static_cast<USHORT>(bytes[0] << 8 | bytes[1]);
 }
 
-bool IsSdi12Address(char16_t address)
-{
-    return (address >= u'0' && address <= u'9') || (address >= u'a' && address <= u'z') ||
-           (address >= u'A' && address <= u'Z');
-}
-
 bool IsSelectable(const sParamSelection& selection)
 {
     return selection.Connection >= 1 && selection.Connection <= kMaxSdi12Selection &&
@@ -58,6 +52,12 @@ CWideString LengthFailure(uint32_t length)
 }
 
 } // namespace
+
+bool IsSdi12Address(char16_t address)
+{
+    return (address >= u'0' && address <= u'9') || (address >= u'a' && address <= u'z') ||
+           (address >= u'A' && address <= u'Z');
+}
 
 void CProbeConnection::UpdateOemConfigFile(ULONG serialNumber)
 {

@@ -18,15 +18,12 @@ constexpr USHORT kLoop2ConnectionRegister = 49710;
 constexpr USHORT kLoop2ParameterRegister = 49711;
 constexpr USHORT kLoop2FirstScaleRegister = 49712;
 constexpr USHORT kLoop2SecondScaleRegister = 49714;
+constexpr USHORT kInterfaceConfigurationRegister = 49500;
+constexpr USHORT kInterfaceSecondLoop = 0x0200;
+constexpr USHORT kLoop2On = 1;
 constexpr ULONG kRegisterTimeoutMs = 500;
 // Two tries after the first.
 constexpr USHORT kRegisterRetries = 2;
-
-struct NetworkReleaser
-{
-    void operator()(CModbusComm* network) const { network->Release(); }
-};
-using NetworkRef = std::unique_ptr<CModbusComm, NetworkReleaser>;
 
 void ShowErrorBox(const char16_t* text)
 {
@@ -100,4 +97,41 @@ HRESULT CProbeConnection::WriteCurrentLoop(BOOL enable, USHORT connection, USHOR
     if (Succeeded(hr))
         hr = writeFloat(kLoop2SecondScaleRegister, secondScale);
     return Failed(hr) ? hr : S_OK;
+}
+
+BOOL CProbeConnection::HasSecondCurrentLoop()
+{
+    const NetworkRef network(GetModbusInterface());
+    USHORT interfaces = 0;
+    return network != nullptr &&
+                   Succeeded(network->ReadUShort(m_nAddress.load(), kInterfaceConfigurationRegister,
+                                                 interfaces, kRegisterTimeoutMs, kRegisterRetries)) &&
+                   (interfaces & kInterfaceSecondLoop) != 0
+               ? TRUE
+               : FALSE;
+}
+
+HRESULT CProbeConnection::ReadCurrentLoop(BOOL& enable, USHORT& connection, USHORT& parameterNumber,
+                                          float& firstScale, float& secondScale)
+{
+    const NetworkRef network(GetModbusInterface());
+    if (network == nullptr)
+        return MODBUSCOMM_E_EXCEPTION;
+    const USHORT address = m_nAddress.load();
+    const auto readWord = [&](USHORT reg, USHORT& value)
+    { return network->ReadUShort(address, reg, value, kRegisterTimeoutMs, kRegisterRetries); };
+    const auto readFloat = [&](USHORT reg, float& value)
+    { return network->ReadFloat(address, reg, value, kRegisterTimeoutMs, kRegisterRetries); };
+    USHORT on = 0;
+    HRESULT hr = readWord(kLoop2EnableRegister, on);
+    enable = on == kLoop2On ? TRUE : FALSE;
+    if (Succeeded(hr))
+        hr = readWord(kLoop2ConnectionRegister, connection);
+    if (Succeeded(hr))
+        hr = readWord(kLoop2ParameterRegister, parameterNumber);
+    if (Succeeded(hr))
+        hr = readFloat(kLoop2FirstScaleRegister, firstScale);
+    if (Succeeded(hr))
+        hr = readFloat(kLoop2SecondScaleRegister, secondScale);
+    return hr;
 }

@@ -4,6 +4,9 @@
 #include <QVBoxLayout>
 
 #include "app/connection/ProbeConnection.h"
+#include "app/popups/DlgPopupAnalogSetup.h"
+#include "app/popups/DlgPopupProbeCommCfg.h"
+#include "app/popups/DlgPopupSDI12Setup.h"
 
 namespace
 {
@@ -88,10 +91,23 @@ BOOL CCtrlPage_Communication::OnCommand(UINT id)
     switch (id)
     {
     case IDC_MODBUS_SETUP:
-    case IDC_SDI12_SETUP:
-    case IDC_ANALOG_SETUP:
-        // The set-up popups behind these buttons are not part of the program yet.
+    {
+        CDlgPopup_ProbeCommCfg popup(this);
+        popup.DoModal();
         return TRUE;
+    }
+    case IDC_SDI12_SETUP:
+    {
+        CDlgPopup_SDI12Setup popup(this);
+        popup.DoModal();
+        return TRUE;
+    }
+    case IDC_ANALOG_SETUP:
+    {
+        CDlgPopup_AnalogSetup popup(this);
+        popup.DoModal();
+        return TRUE;
+    }
     default:
         return CCtrlPage_Base::OnCommand(id);
     }

@@ -1,26 +1,25 @@
-// The OK and Cancel row at the foot of a popup: right-aligned, OK the default button, each sending
-// its command to the popup.
+// The row of buttons along the bottom of a popup, right-aligned: each button shows its text, takes
+// no default role of its own (Enter goes to the dialog's default button) and sends its command id
+// to the dialog when clicked.
 #pragma once
 
-#include <QHBoxLayout>
+#include <initializer_list>
 
 #include "ui/NVButton.h"
 #include "ui/NVDialog.h"
 
-inline QHBoxLayout* MakeOkCancelRow(CNVDialog& popup, CNVButton& ok, CNVButton& cancel)
+class QBoxLayout;
+class QHBoxLayout;
+
+struct sPopupButton
 {
-    auto* row = new QHBoxLayout();
-    row->addStretch();
-    for (const auto& [button, id, text] :
-         {std::tuple{&ok, IDOK, "OK"}, std::tuple{&cancel, IDCANCEL, "Cancel"}})
-    {
-        button->setParent(&popup);
-        button->setText(QString::fromLatin1(text));
-        CNVDialog::SetDlgCtrlID(button, id);
-        QObject::connect(button, &QPushButton::clicked, &popup,
-                         [&popup, command = static_cast<UINT>(id)] { popup.SendCommand(command); });
-        row->addWidget(button);
-    }
-    ok.setDefault(true);
-    return row;
-}
+    CNVButton* button;
+    UINT id;
+    const char* text;
+};
+
+QHBoxLayout* MakePopupButtonRow(CNVDialog& dialog, std::initializer_list<sPopupButton> buttons);
+void AddPopupButtonRow(CNVDialog& dialog, QBoxLayout& layout, std::initializer_list<sPopupButton> buttons);
+
+// The OK and Cancel row, OK the default button.
+QHBoxLayout* MakeOkCancelRow(CNVDialog& dialog, CNVButton& ok, CNVButton& cancel);

@@ -196,7 +196,7 @@ BOOL CCalDataConductivity::ComputeCalibration()
 
 HRESULT CCalDataConductivity::CommitCalibration()
 {
-    std::lock_guard lock(m_dataLock);
+    std::unique_lock lock(m_dataLock);
     if (m_pSensor == nullptr)
         return E_POINTER;
     if (!ComputeCalibration())
@@ -206,7 +206,11 @@ HRESULT CCalDataConductivity::CommitCalibration()
     HRESULT hr = m_pSensor->SetCellOffset(m_newCal.cellOffset);
     if (Succeeded(hr))
         hr = m_pSensor->SetCellConstant(m_newCal.cellConstant);
-    return Failed(hr) ? hr : TakeOverCalibration();
+    if (Failed(hr))
+        return hr;
+    // The report asks the probe connection, whose lock comes before this object's.
+    lock.unlock();
+    return TakeOverCalibration();
 }
 
 BOOL CCalDataConductivity::ReadCycle(int32_t state)
@@ -314,6 +318,12 @@ void CCalDataConductivity::SetStandardRefTemp(float celsius)
 {
     std::lock_guard lock(m_dataLock);
     m_standardRefTemp = celsius;
+}
+
+float CCalDataConductivity::GetStandardRefTemp()
+{
+    std::lock_guard lock(m_dataLock);
+    return m_standardRefTemp;
 }
 
 void CCalDataConductivity::SetCompRefTemp(float celsius)

@@ -64,6 +64,7 @@ public:
     void SetCalMethod(uint16_t method);
     void SetStandard(int32_t solutionId, const CWideString& text);
     void SetStandardRefTemp(float celsius);
+    float GetStandardRefTemp();
     void SetCompRefTemp(float celsius);
     uint32_t GetRestoreDefaults();
     void SetRestoreDefaults(uint32_t restore);

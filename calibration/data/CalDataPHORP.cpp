@@ -234,6 +234,12 @@ BOOL CCalDataPHORP::GetCurrentPointText(CWideString& text)
     return TRUE;
 }
 
+uint32_t CCalDataPHORP::GetCurrentPoint()
+{
+    std::lock_guard lock(m_dataLock);
+    return m_currentPoint;
+}
+
 float CCalDataPHORP::GetSolutionValue(uint32_t point, float celsius)
 {
     std::lock_guard lock(m_dataLock);
@@ -485,7 +491,7 @@ HRESULT CCalDataPHORP::WriteCalibration()
 
 HRESULT CCalDataPHORP::CommitCalibration()
 {
-    std::lock_guard lock(m_dataLock);
+    std::unique_lock lock(m_dataLock);
     if (m_pSensor == nullptr)
         return E_POINTER;
     if (!ComputeCalibration())
@@ -493,7 +499,11 @@ HRESULT CCalDataPHORP::CommitCalibration()
     if (CalDevice() == nullptr)
         return E_POINTER;
     const HRESULT hr = WriteCalibration();
-    return Failed(hr) ? hr : TakeOverCalibration();
+    if (Failed(hr))
+        return hr;
+    // The report asks the probe connection, whose lock comes before this object's.
+    lock.unlock();
+    return TakeOverCalibration();
 }
 
 HRESULT CCalDataPHORP::RestoreCalibrationDefaults()

@@ -51,6 +51,8 @@ public:
     void SetPointValueTexts(const CWideString& first, const CWideString& second, const CWideString& third);
     // The current point's text while a point remains to be sampled.
     BOOL GetCurrentPointText(CWideString& text);
+    // The point being sampled: 0 to 2.
+    uint32_t GetCurrentPoint();
     // The value of a point's standard at a temperature (pH, or mV for ORP); FLT_MAX when the point
     // has none.
     float GetSolutionValue(uint32_t point, float celsius);

@@ -267,7 +267,7 @@ BOOL CCalDataVOX::ReadCycle(int32_t state)
 
 HRESULT CCalDataVOX::CommitCalibration()
 {
-    std::lock_guard lock(m_dataLock);
+    std::unique_lock lock(m_dataLock);
     if (m_pSensor == nullptr)
         return E_POINTER;
     if ((m_pointCount != 1 && m_pointCount != 2) || m_restoreDefaults != 0)
@@ -281,7 +281,11 @@ HRESULT CCalDataVOX::CommitCalibration()
     if (CalDevice() == nullptr)
         return E_POINTER;
     const HRESULT hr = WriteCalibrationPoints();
-    return Failed(hr) ? hr : TakeOverCalibration();
+    if (Failed(hr))
+        return hr;
+    // The report asks the probe connection, whose lock comes before this object's.
+    lock.unlock();
+    return TakeOverCalibration();
 }
 
 HRESULT CCalDataVOX::WritePoint(float target, float response, float temperature, float salinity)

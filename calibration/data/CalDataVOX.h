@@ -71,6 +71,8 @@ public:
     const CCalSampleStore& LiveReadings() const { return m_liveReadings; }             // C, mg/L
     const CCalSampleStore& SaturationReadings() const { return m_saturationReadings; } // value 2: %
     const CCalSampleStore& BaroReadings() const { return m_baroReadings; }             // value 2: mBar
+    // The readings before a new live pressure do not belong to the calibration.
+    void ClearBaroReadings() { m_baroReadings.Clear(); }
     const CCalSampleStore& PointSamples(int point) const { return m_pointSamples[point]; }
 
 protected:

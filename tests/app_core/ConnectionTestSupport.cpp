@@ -24,6 +24,45 @@ std::vector<std::u16string> Texts(const testsupport::ScriptedMessageBox& boxes)
     return texts;
 }
 
+void PostedMessages::PostNotify(uint32_t message, uintptr_t, intptr_t)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_messages.push_back({message, Clock::now()});
+    }
+    m_posted.notify_all();
+}
+
+size_t PostedMessages::CountLocked(uint32_t message) const
+{
+    size_t count = 0;
+    for (const Posted& posted : m_messages)
+        count += posted.message == message ? 1 : 0;
+    return count;
+}
+
+size_t PostedMessages::Count(uint32_t message)
+{
+    std::lock_guard lock(m_mutex);
+    return CountLocked(message);
+}
+
+bool PostedMessages::WaitFor(uint32_t message, size_t count, std::chrono::milliseconds timeout)
+{
+    std::unique_lock lock(m_mutex);
+    return m_posted.wait_for(lock, timeout, [&] { return CountLocked(message) >= count; });
+}
+
+std::vector<PostedMessages::Clock::time_point> PostedMessages::Times(uint32_t message)
+{
+    std::lock_guard lock(m_mutex);
+    std::vector<Clock::time_point> times;
+    for (const Posted& posted : m_messages)
+        if (posted.message == message)
+            times.push_back(posted.at);
+    return times;
+}
+
 ConnectionTest::ConnectionTest()
 {
     using platform::Hive;

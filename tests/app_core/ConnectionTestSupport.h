@@ -5,11 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "app/connection/ProbeConnection.h"
+#include "foundation/WindowMessages.h"
 #include "tests/support/TestEnvironment.h"
 #include "tools/probe-sim/ProbePresets.h"
 
@@ -20,6 +24,34 @@ inline constexpr uint32_t kProbeSerial = 4711;
 
 std::u16string Text(const CWideString& text);
 std::vector<std::u16string> Texts(const testsupport::ScriptedMessageBox& boxes);
+
+// Records the messages a worker posts, with the time each arrived.
+class PostedMessages final : public INotifyWindow
+{
+public:
+    using Clock = std::chrono::steady_clock;
+
+    PostedMessages() = default;
+    virtual ~PostedMessages() = default;
+    void PostNotify(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
+    size_t Count(uint32_t message);
+    // Until the message has come at least `count` times.
+    bool WaitFor(uint32_t message, size_t count = 1,
+                 std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
+    std::vector<Clock::time_point> Times(uint32_t message);
+
+private:
+    struct Posted
+    {
+        uint32_t message;
+        Clock::time_point at;
+    };
+    size_t CountLocked(uint32_t message) const;
+
+    std::mutex m_mutex;
+    std::condition_variable m_posted;
+    std::vector<Posted> m_messages;
+};
 
 class ConnectionTest : public ::testing::Test
 {

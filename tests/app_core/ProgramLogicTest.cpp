@@ -26,39 +26,6 @@ namespace
 
 using namespace std::chrono_literals;
 
-// Records the messages a worker posts.
-class PostedMessages final : public INotifyWindow
-{
-public:
-    PostedMessages() = default;
-    virtual ~PostedMessages() = default;
-    void PostNotify(uint32_t message, uintptr_t, intptr_t) override
-    {
-        std::lock_guard lock(m_mutex);
-        m_messages.push_back(message);
-    }
-    size_t Count(uint32_t message)
-    {
-        std::lock_guard lock(m_mutex);
-        return static_cast<size_t>(std::count(m_messages.begin(), m_messages.end(), message));
-    }
-    bool WaitFor(uint32_t message, std::chrono::milliseconds timeout = 5000ms)
-    {
-        const auto end = std::chrono::steady_clock::now() + timeout;
-        while (Count(message) == 0)
-        {
-            if (std::chrono::steady_clock::now() > end)
-                return false;
-            std::this_thread::yield();
-        }
-        return true;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::vector<uint32_t> m_messages;
-};
-
 class KeepAliveTest : public ConnectionTest
 {
 };

@@ -2,10 +2,7 @@
 
 #include "models/VoxProComm.h"
 #include "platform/Utf.h"
-#include "tools/probe-sim/ConductivitySensor.h"
-#include "tools/probe-sim/OpticalDoSensor.h"
-#include "tools/probe-sim/PhOrpSensor.h"
-#include "tools/probe-sim/PressureSensors.h"
+#include "tools/probe-sim/DialledSensors.h"
 
 namespace caltest
 {
@@ -72,28 +69,10 @@ CalibrationTest::~CalibrationTest()
 void CalibrationTest::StartDialledProbe(uint16_t deviceType)
 {
     StartProbe(probesim::ProbeConfig(deviceType, modeltest::kProbeSerial), probesim::ProbeSensors::None);
-    probesim::SensorBank& bank = Probe().Sensors();
-    probesim::SimSensor oxygen = probesim::OpticalDoSensor(modeltest::SensorSerial(kOxygen));
-    probesim::ScriptParameter(oxygen, probesim::dosensor::kConcentration, m_oxygen.Function());
-    probesim::ScriptParameter(oxygen, probesim::dosensor::kTemperature, m_temperature.Function());
-    probesim::ScriptParameter(oxygen, probesim::dosensor::kSaturation, m_saturation.Function());
-    bank.Add(kOxygen, oxygen);
-    if (deviceType == probesim::kMultiSensorProbeType)
-    {
-        probesim::SimSensor conductivity = probesim::ConductivitySensor(
-            probesim::kProbeConductivity, modeltest::SensorSerial(kConductivity));
-        probesim::ScriptParameter(conductivity, 1, m_actualConductivity.Function());
-        probesim::ScriptParameter(conductivity, 2, m_temperature.Function());
-        probesim::ScriptParameter(conductivity, 3, m_specificConductivity.Function());
-        bank.Add(kConductivity, conductivity);
-        probesim::SimSensor level = probesim::LevelSensor(modeltest::SensorSerial(kLevel));
-        probesim::ScriptParameter(level, 2, m_temperature.Function());
-        bank.Add(kLevel, level);
-        probesim::SimSensor phOrp = probesim::PhOrpSensor(modeltest::SensorSerial(kPhOrp));
-        probesim::ScriptParameter(phOrp, probesim::phsensor::kPhMillivolts, m_pHMillivolts.Function());
-        probesim::ScriptParameter(phOrp, probesim::phsensor::kOrp, m_orp.Function());
-        bank.Add(kPhOrp, phOrp);
-    }
+    // Copies of the dials share their values with the test's own.
+    probesim::FitDialledSensors(Probe(), probesim::SensorDials{m_temperature, m_actualConductivity,
+                                                               m_specificConductivity, m_pHMillivolts, m_orp,
+                                                               m_oxygen, m_saturation});
     LinkAdapters(deviceType);
 }
 

@@ -46,7 +46,9 @@ TEST(ProbePresets, EveryAcceptedTypeReportsItselfWithItsSensorsOnTheirConnection
         EXPECT_EQ(registers.GetU16(reg::kSensorCount), ids->second.size());
         for (uint16_t k = 1; k <= ids->second.size(); ++k)
         {
-            const auto base = static_cast<uint16_t>(40001 + 200 * (k - 1));
+            // Where the table says the sensor's window begins (B = offset register + 40000).
+            const auto base = static_cast<uint16_t>(
+                40000 + registers.GetU16(probesim::ConnectionRegister(k, 4)).value_or(0));
             EXPECT_EQ(registers.GetU16(base), ids->second[k - 1]) << "connection " << k;
             EXPECT_EQ(registers.GetU32(base + 1), 47110u + k) << "serial number";
         }

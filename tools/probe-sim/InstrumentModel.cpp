@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "tools/probe-sim/FileFunctions.h"
+#include "tools/probe-sim/SensorSetupRegisters.h"
 #include "tools/probe-sim/ServiceRegisters.h"
 #include "tools/probe-sim/StandardFunctions.h"
 
@@ -55,6 +56,7 @@ void InstrumentModel::Install(const std::shared_ptr<InstrumentModel>& self)
                                { return self->fileRegisters.OnParameterWrite(); });
     }
     InstallServiceRegisters(registers, config, layout);
+    InstallSensorSetupRegisters(registers, config);
     sensors.Install();
     InstallMeasurementCache();
     InstallFiles();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "tools/probe-sim/ConductivitySensor.h"
 #include "tools/probe-sim/FamilySensors.h"
@@ -26,6 +27,8 @@ constexpr uint16_t kHandheldType = 21;
 constexpr uint16_t kSondeTypes[] = {7, 26, 33, 34};
 // The families that keep their registers from 40108, with the older register map.
 constexpr uint16_t kOlderFamilyTypes[] = {1, 2, 4, 30, 3, 11};
+constexpr uint16_t kCoreConductivityBase = 40301;
+constexpr uint16_t kCoreDepthBase = 40501;
 
 template <size_t N>
 bool Among(const uint16_t (&types)[N], uint16_t deviceType)
@@ -96,9 +99,16 @@ void FitSensors(Instrument& probe, ProbeSensors sensors)
     else if (type == kCoreProbeType)
     {
         bank.Add(1, OpticalDoSensor(SensorSerial(serial, 1)));
-        bank.Add(2, ConductivitySensor(kCoreConductivity, SensorSerial(serial, 2)));
+        // The probe's negative-DO register 40251 lies behind the optical sensor's window.
+        SimSensor conductivity = ConductivitySensor(kCoreConductivity, SensorSerial(serial, 2));
+        conductivity.base = kCoreConductivityBase;
+        bank.Add(2, std::move(conductivity));
         if (sensors != ProbeSensors::WithoutDepth)
-            bank.Add(3, DepthSensor(SensorSerial(serial, 3)));
+        {
+            SimSensor depth = DepthSensor(SensorSerial(serial, 3));
+            depth.base = kCoreDepthBase;
+            bank.Add(3, std::move(depth));
+        }
     }
     else if (type == kMultiSensorProbeType)
     {

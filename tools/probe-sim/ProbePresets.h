@@ -3,8 +3,9 @@
 //
 //   12, 19, 31, 35, 36, 37 (and 20, 24)  optical DO probe: optical DO on connection 1 (its floats at
 //                                        40118-40140)
-//   39      optical DO (1), conductivity in the core layout (2), pressure/depth (3)
-//   18      optical DO (1), conductivity (2), level (3), pH/ORP (4); register 47003
+//   39      optical DO (1), conductivity in the core layout (2, base 40301), pressure/depth (3,
+//           base 40501); registers 47001 and 40251 (SensorSetupRegisters.h)
+//   18      optical DO (1), conductivity (2), level (3), pH/ORP (4); registers 47003 and 47001
 //   1, 2, 4, 30  level loggers with the 40xxx family registers (template version at 40108, no
 //           measurement-cache register of their own), register map version 2
 //   6, 8, 15, 16 level loggers with the 47xxx family registers (47000 ... 47007 measurement-cache

@@ -1,0 +1,153 @@
+#include "app/sensorsetup/PressureCalibration.h"
+
+#include <system_error>
+
+#include "foundation/ResultCodes.h"
+#include "models/ProbeSensorInterfaces.h"
+
+namespace
+{
+
+sSettingsFailure Failure(const char16_t* text, HRESULT code)
+{
+    return sSettingsFailure{text, code};
+}
+
+} // namespace
+
+CPressureCalibration::CPressureCalibration(CProbeConnection& connection,
+                                           NVSystem::ISensor_PressureDepth* sensor, USHORT sensorConnection,
+                                           INotifyWindow& window, std::chrono::milliseconds period,
+                                           sLivePollClock clock)
+    : m_pDevice(connection.AcquireProbe()), m_pSensor(sensor), m_nConnection(sensorConnection),
+      m_Window(window),
+      m_nPeriodMs(static_cast<uint64_t>((period.count() > 0 ? period : PRESSURE_READING_PERIOD).count())),
+      m_Clock(std::move(clock))
+{
+}
+
+CPressureCalibration::~CPressureCalibration()
+{
+    Leave();
+    if (m_pDevice != nullptr)
+        m_pDevice->Release();
+}
+
+sSettingsFailure CPressureCalibration::Begin(USHORT& pressureUnitId)
+{
+    if (m_pDevice == nullptr || m_pSensor == nullptr)
+        return Failure(u"Failed to update sensor cache", E_FAIL);
+    if (const HRESULT hr = m_pDevice->ReadSensorHeader(m_nConnection); Failed(hr))
+        return Failure(u"Failed to update sensor cache", hr);
+    if (const HRESULT hr = m_pSensor->GetPressureUnit(pressureUnitId); Failed(hr))
+        return Failure(u"Failed to get pressure units", hr);
+    USHORT timeout = 0;
+    if (const HRESULT hr = m_pDevice->GetMeasurementCacheTimeout(timeout); Failed(hr))
+        return Failure(u"Failed to disable measurement cache", hr);
+    m_nSavedCacheTimeout = timeout;
+    if (const HRESULT hr = m_pDevice->SetMeasurementCacheTimeout(0); Failed(hr))
+        return Failure(u"Failed to disable measurement cache", hr);
+    m_bCalModeAsked = true;
+    if (const HRESULT hr = m_pDevice->SetSensorCalModeOn(m_nConnection); Failed(hr))
+        return Failure(u"Failed to start calibration", hr);
+    return {};
+}
+
+bool CPressureCalibration::StartReading()
+{
+    StopReading();
+    if (m_pSensor == nullptr || m_bLeft)
+        return false;
+    m_StopEvent.ResetEvent();
+    try
+    {
+        m_thread = std::thread(&CPressureCalibration::Run, this);
+    }
+    catch (const std::system_error&)
+    {
+        return false;
+    }
+    return true;
+}
+
+void CPressureCalibration::StopReading()
+{
+    if (!m_thread.joinable())
+        return;
+    m_StopEvent.Set();
+    m_thread.join();
+}
+
+void CPressureCalibration::Run()
+{
+    const uint64_t start = m_Clock.NowMs();
+    for (;;)
+    {
+        float value = 0.0f;
+        USHORT quality = 0;
+        USHORT unitId = 0;
+        if (Failed(m_pSensor->ReadPressure(value, quality, unitId, FALSE)))
+        {
+            m_Window.PostNotify(windowmsg::WM_READ_ERROR);
+            return;
+        }
+        m_fValue = value;
+        m_Window.PostNotify(windowmsg::WM_NEW_DATA);
+        // On to the next multiple of the period after the start, however long the read took.
+        const uint64_t elapsed = m_Clock.NowMs() - start;
+        if (m_Clock.WaitForStop(m_StopEvent, m_nPeriodMs - elapsed % m_nPeriodMs))
+            return;
+    }
+}
+
+CPressureCalibration::sFinishFailures CPressureCalibration::Finish(BOOL restoreFactory, float zero)
+{
+    StopReading();
+    sFinishFailures failures;
+    if (m_pDevice == nullptr || m_pSensor == nullptr)
+    {
+        failures.calibration = Failure(restoreFactory ? u"Failed to restore calibration defaults"
+                                                      : u"Failed to commit new calibration",
+                                       E_FAIL);
+        return failures;
+    }
+    if (!restoreFactory)
+    {
+        HRESULT hr = m_pSensor->WriteDepthCalA(zero);
+        if (Succeeded(hr))
+            hr = m_pDevice->UpdateSensorCalibration(m_nConnection);
+        if (Failed(hr))
+            failures.calibration = Failure(u"Failed to commit new calibration", hr);
+    }
+    else
+    {
+        m_bCalModeAsked = false;
+        HRESULT hr = m_pDevice->SetSensorCalModeOff(m_nConnection);
+        if (Succeeded(hr))
+            hr = m_pDevice->RestoreSensorCalDefaults(m_nConnection);
+        if (Failed(hr))
+            failures.calibration = Failure(u"Failed to restore calibration defaults", hr);
+    }
+    Leave();
+    if (const HRESULT hr = m_pDevice->ReadSensorHeader(m_nConnection); Failed(hr))
+        failures.header = Failure(u"Failed to update sensor cache", hr);
+    return failures;
+}
+
+void CPressureCalibration::Cancel()
+{
+    Leave();
+}
+
+void CPressureCalibration::Leave()
+{
+    StopReading();
+    if (m_bLeft || m_pDevice == nullptr)
+        return;
+    m_bLeft = true;
+    if (m_bCalModeAsked)
+        m_pDevice->SetSensorCalModeOff(m_nConnection);
+    m_bCalModeAsked = false;
+    if (m_nSavedCacheTimeout != 0)
+        m_pDevice->SetMeasurementCacheTimeout(m_nSavedCacheTimeout);
+}

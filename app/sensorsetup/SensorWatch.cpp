@@ -1,0 +1,90 @@
+#include "app/sensorsetup/SensorWatch.h"
+
+#include <system_error>
+
+#include "app/sensorsetup/VoxCapStatus.h"
+
+CSensorWatch::CSensorWatch(CProbeConnection& connection, INotifyWindow& page, std::function<bool()> isActive,
+                           std::chrono::milliseconds period)
+    : m_Connection(connection), m_Page(page), m_IsActive(std::move(isActive)), m_Period(period)
+{
+}
+
+CSensorWatch::~CSensorWatch()
+{
+    Stop();
+}
+
+bool CSensorWatch::Start()
+{
+    Stop();
+    m_StopEvent.ResetEvent();
+    m_bEnded = false;
+    try
+    {
+        m_thread = std::thread(&CSensorWatch::Run, this);
+    }
+    catch (const std::system_error&)
+    {
+        m_bEnded = true;
+        return false;
+    }
+    return true;
+}
+
+void CSensorWatch::Stop()
+{
+    if (!m_thread.joinable())
+        return;
+    m_StopEvent.Set();
+    m_thread.join();
+}
+
+bool CSensorWatch::Look(ULONG timeoutMs, sSnapshot& snapshot)
+{
+    // Counted busy also for the first look: a disconnect on the user-interface thread must not
+    // take the line away while it is read.
+    if (!m_Connection.AddBusy())
+        return false;
+    bool ok = false;
+    if (CModbusComm* network = m_Connection.GetModbus())
+    {
+        network->WakeUpNetwork();
+        ok = Succeeded(network->ReadULong(m_Connection.m_nAddress.load(), SENSOR_MASK_REGISTER, snapshot.mask,
+                                          timeoutMs, SENSOR_WATCH_READ_TRIES));
+        if (ok)
+        {
+            snapshot.capStatus = GetVoxCapStatus(snapshot.capSerial, m_Connection);
+            ok = snapshot.capStatus != VOX_CAP_READ_ERROR;
+        }
+    }
+    m_Connection.ReleaseBusy();
+    return ok;
+}
+
+void CSensorWatch::Run()
+{
+    sSnapshot seen;
+    if (Look(SENSOR_WATCH_FIRST_READ_TIMEOUT_MS, seen))
+    {
+        for (;;)
+        {
+            if (m_IsActive && m_IsActive())
+            {
+                sSnapshot now;
+                if (!Look(SENSOR_WATCH_READ_TIMEOUT_MS, now))
+                    break;
+                if (!(now == seen))
+                {
+                    m_Page.PostNotify(windowmsg::WM_SENSORS_CHANGED);
+                    seen = now;
+                }
+            }
+            if (m_StopEvent.Wait(static_cast<uint64_t>(m_Period.count())))
+                break;
+            if (!m_Connection.IsConnected())
+                break;
+        }
+    }
+    m_bEnded = true;
+}

@@ -1,0 +1,7 @@
+#include "calibration/wizard/CalProbeConnection.h"
+
+CProbeCalConnection& TheProbeCalConnection()
+{
+    static CProbeCalConnection connection(theProbeConnection);
+    return connection;
+}

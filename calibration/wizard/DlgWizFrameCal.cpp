@@ -1,0 +1,69 @@
+#include "calibration/wizard/DlgWizFrameCal.h"
+
+#include "app/main/Skin.h"
+#include "ui/DlgWizardPage.h"
+
+std::atomic<uint32_t> CDlgWizFrame_Cal::s_testSampleInterval{0};
+
+CDlgWizFrame_Cal::CDlgWizFrame_Cal(CCalData* pCalData, ICalProbeConnection& probe, QWidget* pParentWnd)
+    : CNVDlgWizardFrame(IDD_WIZARD_FRAME, pParentWnd), m_pCalData(pCalData), m_probe(probe)
+{
+}
+
+CDlgWizFrame_Cal::~CDlgWizFrame_Cal() = default;
+
+void CDlgWizFrame_Cal::SetSampleIntervalForTests(uint32_t ms)
+{
+    s_testSampleInterval = ms;
+}
+
+uint32_t CDlgWizFrame_Cal::SampleInterval(uint32_t kindDefault)
+{
+    const uint32_t shortened = s_testSampleInterval.load();
+    return shortened != 0 ? shortened : kindDefault;
+}
+
+BOOL CDlgWizFrame_Cal::OnInitDialog()
+{
+    m_bClosing = false;
+    CNVDlgWizardFrame::OnInitDialog();
+    GetCancelButton().Enable();
+    SetBackgroundColor(g_Skin.backgroundColor);
+    for (int i = 0; i < GetPageCount(); ++i)
+        if (CDlgWizardPage* page = GetPage(i))
+            page->SetBackgroundColor(g_Skin.backgroundColor);
+    return FALSE;
+}
+
+LRESULT CDlgWizFrame_Cal::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message)
+    {
+    case windowmsg::WM_NEW_DATA:
+    case windowmsg::WM_READ_ERROR:
+    case windowmsg::WM_CAL_SAMPLES_READY:
+    case windowmsg::WM_CAL_NEXT_POINT:
+    case windowmsg::WM_CAL_ACCEPTED:
+        SendMessageToDescendants(message, wParam, lParam);
+        return 0;
+    default:
+        return CNVDlgWizardFrame::OnMessage(message, wParam, lParam);
+    }
+}
+
+void CDlgWizFrame_Cal::OnOK()
+{
+    if (CDlgWizardPage* page = GetCurrentPage(); page != nullptr && !page->OnWizardOK())
+        return;
+    m_bClosing = true;
+    CNVDlgWizardFrame::OnOK();
+}
+
+void CDlgWizFrame_Cal::OnCancel()
+{
+    if (CDlgWizardPage* page = GetCurrentPage(); page != nullptr && !page->OnWizardCancel())
+        return;
+    m_bClosing = true;
+    OnCancelAgreed();
+    CNVDlgWizardFrame::OnCancel();
+}

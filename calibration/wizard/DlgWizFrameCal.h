@@ -1,0 +1,64 @@
+// CDlgWizFrame_Cal: the frame of a calibration wizard. It holds the calibration data object of the
+// run (m_pCalData, owned by the derived frame, which declares it after its pages so that the worker
+// stops before the pages go), passes the worker's five messages on to every page (only the shown
+// page acts on them), and lets the current page decide whether OK or Cancel may end the wizard:
+// the stabilization pages use OK as their Accept button, and every page ends the wizard itself with
+// OnCancel after an error.
+//
+// The wizard runs like this (the Calibrate command, CalibrationDispatch.h):
+//     CDlgWizFrame_CalVOX frame(page);
+//     frame.AddPages();
+//     frame.StartReading(sensor);   // the worker starts before the window exists
+//     frame.DoModal();
+// and the frame's destruction stops the worker, which leaves calibration mode and gives the
+// device its settings back.
+#pragma once
+
+#include <atomic>
+
+#include "calibration/data/CalData.h"
+#include "ui/NVDlgWizardFrame.h"
+
+class CDlgWizPage_CalSummary;
+
+class CDlgWizFrame_Cal : public CNVDlgWizardFrame
+{
+    Q_OBJECT
+
+public:
+    // pCalData is the derived frame's own data object; it is not constructed yet when this runs.
+    CDlgWizFrame_Cal(CCalData* pCalData, ICalProbeConnection& probe, QWidget* pParentWnd);
+    ~CDlgWizFrame_Cal() override;
+
+    // The pages in the wizard's order, before the window exists.
+    virtual void AddPages() = 0;
+    virtual CDlgWizPage_CalSummary& GetSummaryPage() = 0;
+
+    ICalProbeConnection& GetProbe() { return m_probe; }
+    // From an OK or Cancel that a page agreed to until the window is created anew: a page that
+    // waited in a message box meanwhile goes no further.
+    BOOL IsClosing() const { return m_bClosing ? TRUE : FALSE; }
+
+    // OK asks the current page first (a stabilization page takes it as Accept and refuses).
+    void OnOK() override;
+    // Cancel asks the current page first; OnCancelAgreed runs before the pages are removed.
+    void OnCancel() override;
+
+    // Tests: the period of the workers of frames constructed from now on (0: each kind's own).
+    static void SetSampleIntervalForTests(uint32_t ms);
+
+    CCalData* const m_pCalData;
+
+protected:
+    // The data object's period as the frame sets it: the kind's own unless a test shortened it.
+    static uint32_t SampleInterval(uint32_t kindDefault);
+
+    BOOL OnInitDialog() override;
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    virtual void OnCancelAgreed() {}
+
+private:
+    ICalProbeConnection& m_probe;
+    bool m_bClosing = false;
+    static std::atomic<uint32_t> s_testSampleInterval;
+};

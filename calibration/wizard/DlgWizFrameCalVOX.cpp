@@ -1,0 +1,29 @@
+#include "calibration/wizard/DlgWizFrameCalVOX.h"
+
+CDlgWizFrame_CalVOX::CDlgWizFrame_CalVOX(QWidget* pParentWnd, ICalProbeConnection& probe)
+    : CDlgWizFrame_Cal(&m_calData, probe, pParentWnd), m_calData(probe)
+{
+    m_calData.SetSampleInterval(SampleInterval(CCalDataVOX::kSampleInterval));
+}
+
+CDlgWizFrame_CalVOX::~CDlgWizFrame_CalVOX() = default;
+
+void CDlgWizFrame_CalVOX::AddPages()
+{
+    AddPage(&m_pageSetup);
+    AddPage(&m_pageSalinity);
+    AddPage(&m_pageBaro);
+    AddPage(&m_pageCalibrate);
+    AddPage(&m_pageSummary);
+}
+
+HRESULT CDlgWizFrame_CalVOX::StartReading(NVSystem::ISensor_VoxPro* sensor)
+{
+    m_pSensor = sensor;
+    return m_calData.StartReading(sensor, this);
+}
+
+void CDlgWizFrame_CalVOX::OnCancelAgreed()
+{
+    m_calData.RestoreLiveInputs();
+}

@@ -1,0 +1,115 @@
+// The two current loops against a simulated probe: what the popup loads, a loop that follows a
+// reading the list does not offer, and loops that cannot be read. (The window tests follow what
+// OK writes.)
+#include <gtest/gtest.h>
+
+#include "app/popups/AnalogSetup.h"
+#include "tests/app_core/BothLoopsProbe.h"
+#include "tests/app_core/ConnectionTestSupport.h"
+#include "tests/app_core/RegisterWrites.h"
+#include "tools/probe-sim/ServiceRegisters.h"
+
+namespace apptest
+{
+namespace
+{
+
+namespace reg = probesim::reg;
+using Registers = std::vector<uint16_t>;
+
+class AnalogSetupTest : public ConnectionTest
+{
+protected:
+    void StartWithBothLoops()
+    {
+        StartProbe(BothLoopsConfig(kProbeSerial));
+        PutBothLoops(Probe().Registers());
+        ASSERT_EQ(m_connection.ConnectToDevice(), S_OK);
+    }
+
+    const sParameterReading& Followed(int loop)
+    {
+        const int index = m_setup.FindFollowedReading(loop);
+        EXPECT_GE(index, 0);
+        return m_setup.Readings()[static_cast<uint32_t>(std::max(index, 0))];
+    }
+
+    CAnalogSetup m_setup{m_connection};
+};
+
+TEST_F(AnalogSetupTest, LoadsBothLoopsAndFindsEachReadingBySensorAndParameterNumberTogether)
+{
+    StartWithBothLoops();
+    ASSERT_TRUE(m_setup.Load());
+    ASSERT_TRUE(m_setup.HasSecondLoop());
+
+    const sAnalogLoop& loop1 = m_setup.Loop(ANALOG_LOOP_1);
+    EXPECT_TRUE(loop1.Enabled);
+    EXPECT_EQ(loop1.FullScale, 12.5f);
+    EXPECT_EQ(loop1.ZeroScale, -3.25f);
+    EXPECT_EQ(Followed(ANALOG_LOOP_1).Connection, 2);
+    EXPECT_EQ(Followed(ANALOG_LOOP_1).ParameterNumber, 3);
+
+    const sAnalogLoop& loop2 = m_setup.Loop(ANALOG_LOOP_2);
+    EXPECT_TRUE(loop2.Enabled);
+    EXPECT_EQ(loop2.FullScale, 40.0f);
+    EXPECT_EQ(loop2.ZeroScale, 0.5f);
+    EXPECT_EQ(Followed(ANALOG_LOOP_2).Connection, 3);
+    EXPECT_EQ(Followed(ANALOG_LOOP_2).ParameterNumber, 3);
+
+    // The device keeps 49507 as a disable flag; loop 2 is on only for 1.
+    Probe().Registers().SetU16(reg::kAnalogDisable, 1);
+    Probe().Registers().SetU16(reg::kLoop2Enable, 0);
+    ASSERT_TRUE(m_setup.Load());
+    EXPECT_FALSE(m_setup.Loop(ANALOG_LOOP_1).Enabled);
+    EXPECT_FALSE(m_setup.Loop(ANALOG_LOOP_2).Enabled);
+}
+
+TEST_F(AnalogSetupTest, ALoopFollowingAReadingNotOfferedKeepsItAndStillTakesItsSwitchAndScaling)
+{
+    StartWithBothLoops();
+    probesim::RegisterModel& registers = Probe().Registers();
+    registers.SetU16(reg::kAnalogSensor, 9);
+    registers.SetU16(reg::kLoop2Parameter, 31);
+    ASSERT_TRUE(m_setup.Load());
+    EXPECT_EQ(m_setup.FindFollowedReading(ANALOG_LOOP_1), -1);
+    EXPECT_EQ(m_setup.FindFollowedReading(ANALOG_LOOP_2), -1);
+    m_setup.Loop(ANALOG_LOOP_1).Enabled = FALSE;
+    m_setup.Loop(ANALOG_LOOP_1).FullScale = 60.0f;
+    m_setup.Loop(ANALOG_LOOP_2).ZeroScale = 2.0f;
+
+    Mark();
+    ASSERT_EQ(m_setup.WriteLoop1(-1), S_OK);
+    ASSERT_EQ(m_setup.WriteLoop2(-1), S_OK);
+    const Registers written = WrittenRegisters(ReceivedSinceMark());
+    EXPECT_EQ(std::count(written.begin(), written.end(), reg::kAnalogSensor), 0);
+    EXPECT_EQ(std::count(written.begin(), written.end(), reg::kAnalogParameter), 0);
+    EXPECT_EQ(registers.GetU16(reg::kAnalogDisable), 1);
+    EXPECT_EQ(registers.GetFloat(reg::kAnalogFullScale), 60.0f);
+    EXPECT_EQ(registers.GetU16(reg::kAnalogSensor), 9);
+    EXPECT_EQ(registers.GetU16(reg::kLoop2Connection), 3);
+    EXPECT_EQ(registers.GetU16(reg::kLoop2Parameter), 31);
+    EXPECT_EQ(registers.GetFloat(reg::kLoop2SecondScale), 2.0f);
+}
+
+TEST_F(AnalogSetupTest, DoesNotOpenWhileDisconnectedOrWhenTheSecondLoopCannotBeRead)
+{
+    EXPECT_FALSE(m_setup.Load());
+    StartWithBothLoops();
+    Probe().Registers().AddReadHook(reg::kLoop2FirstScale, 2,
+                                    [](probesim::RegisterModel&, uint16_t, uint16_t)
+                                    { return std::optional{probesim::ExceptionCode::SlaveDeviceFailure}; });
+    EXPECT_FALSE(m_setup.Load());
+}
+
+TEST(AnalogScalingText, IsAValueOnlyOnceItIsANumber)
+{
+    for (const char16_t* unfinished : {u"", u"-", u".", u"-."})
+        EXPECT_FALSE(ParseScalingText(unfinished).has_value()) << ::testing::PrintToString(Text(unfinished));
+    EXPECT_EQ(ParseScalingText(u"-2.5"), -2.5f);
+    EXPECT_EQ(ParseScalingText(u"20."), 20.0f);
+    EXPECT_EQ(ParseScalingText(u".5"), 0.5f);
+}
+
+} // namespace
+} // namespace apptest
