@@ -13,6 +13,8 @@
 
 #include <time.h>
 
+#include <filesystem>
+
 #include <QApplication>
 #include <QTimer>
 
@@ -176,6 +178,8 @@ void BM_PageRound(benchmark::State& state)
 
         QTimer fillPopup;
         const std::string folder = benchsupport::PrivateSettings::Dir();
+        // A file of an earlier run would make the popup ask before it is overwritten.
+        std::filesystem::remove(std::filesystem::path(folder) / "bench.csv");
         QObject::connect(&fillPopup, &QTimer::timeout,
                          [&]
                          {
