@@ -133,8 +133,7 @@ TEST_P(PymodbusPeerTest, ReadsWritesAndExceptionRepliesOfAForeignSlave)
         {"socat", "-d", "-d", "pty,raw,echo=0,link=" + server, "pty,raw,echo=0,link=" + client},
         STDERR_FILENO);
     ASSERT_TRUE(socat.WaitFor("starting data transfer loop", deadline)) << "socat did not start";
-    const std::string script =
-        (std::filesystem::path(__FILE__).parent_path() / "pymodbus_server.py").string();
+    const std::string script = PYMODBUS_SERVER_SCRIPT;
     ChildProcess slave(
         {kPython, script, server, mode == MODBUS_MODE_ASCII ? "ascii" : "rtu", std::to_string(kSlave)},
         STDOUT_FILENO);

@@ -1,6 +1,7 @@
 // The skinned background of the dialogs (colour and stretched picture behind transparent controls),
 // the anchors of a live dialog, the button bar, and what a close does to the skin.
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include <QDialog>
@@ -107,7 +108,7 @@ TEST(DialogBackground, APictureThatCannotBeLoadedChangesNothing)
     const QString picture = QString::fromStdString(HalfRedPicture(64, 32));
     ASSERT_TRUE(dialog.SetBackgroundBitmapFile(picture));
     const auto notAPicture = testsupport::ProcessTempDir() / "not-a-picture.bmp";
-    std::filesystem::copy_file(__FILE__, notAPicture, std::filesystem::copy_options::overwrite_existing);
+    std::ofstream(notAPicture, std::ios::binary | std::ios::trunc) << "BM this is text, not a bitmap\n";
     for (const QString& bad :
          {QString(), QStringLiteral("/nonexistent/back.bmp"), QString::fromStdString(notAPicture.string()),
           QString::fromStdString(testsupport::ProcessTempDir().string())})
