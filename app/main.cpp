@@ -14,20 +14,20 @@
 
 #include <QApplication>
 
-#include "app/connection/ProbeConnection.h"
 #include "app/main/DlgFrameTarnwickSoft.h"
 #include "app/main/MachineProbeSearch.h"
 #include "app/main/PagePictureRun.h"
-#include "app/main/Skin.h"
 #include "app/main/Startup.h"
-#include "calibration/wizard/CalibrationDispatch.h"
+#include "app/pages/CalibrationDispatch.h"
 #include "comm/ComPortDiscovery.h"
+#include "connection/ProbeConnection.h"
 #include "foundation/PathTools.h"
 #include "models/DeviceFactory.h"
 #include "platform/Utf.h"
 #include "ui/Application.h"
 #include "ui/MessageBoxes.h"
 #include "ui/QtText.h"
+#include "ui/Skin.h"
 
 namespace
 {

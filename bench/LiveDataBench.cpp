@@ -18,14 +18,14 @@
 #include <QApplication>
 #include <QTimer>
 
-#include "app/connection/AppProfile.h"
-#include "app/connection/ProbeConnection.h"
-#include "app/connection/SensorReadings.h"
 #include "app/livedata/LivePollWorker.h"
 #include "app/livedata/PollSelection.h"
 #include "app/pages/CtrlPageLiveData.h"
 #include "app/popups/DlgPopupConfigureDataLog.h"
 #include "bench/BenchSupport.h"
+#include "connection/AppProfile.h"
+#include "connection/ProbeConnection.h"
+#include "connection/SensorReadings.h"
 #include "foundation/CommTimeouts.h"
 #include "tools/probe-sim/ConductivitySensor.h"
 #include "tools/probe-sim/Instrument.h"

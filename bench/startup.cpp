@@ -11,10 +11,10 @@
 #include <QApplication>
 #include <QElapsedTimer>
 
-#include "app/connection/AppProfile.h"
-#include "app/connection/ConnectionString.h"
 #include "app/main/DlgFrameTarnwickSoft.h"
 #include "app/main/Startup.h"
+#include "connection/AppProfile.h"
+#include "connection/ConnectionString.h"
 #include "foundation/PathTools.h"
 #include "models/DeviceFactory.h"
 #include "tools/probe-sim/Instrument.h"

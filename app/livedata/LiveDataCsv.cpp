@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "app/connection/SensorStatusText.h"
+#include "connection/SensorStatusText.h"
 #include "foundation/NameLookups.h"
 #include "foundation/PathTools.h"
 #include "platform/Format.h"

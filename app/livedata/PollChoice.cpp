@@ -1,8 +1,8 @@
 #include "app/livedata/PollChoice.h"
 
-#include "app/connection/SensorReadings.h"
-#include "app/connection/SensorStatusText.h"
 #include "app/livedata/PollSelection.h"
+#include "connection/SensorReadings.h"
+#include "connection/SensorStatusText.h"
 
 void CPollChoice::SetCandidates(const CDynArray<sParameterReading>& readings)
 {

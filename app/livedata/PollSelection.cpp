@@ -4,7 +4,7 @@
 #include <limits>
 #include <vector>
 
-#include "app/connection/AppProfile.h"
+#include "connection/AppProfile.h"
 
 std::optional<PollSelectionTable> g_PollSelection;
 

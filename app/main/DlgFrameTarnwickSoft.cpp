@@ -9,23 +9,23 @@
 #include <QMoveEvent>
 #include <QShortcut>
 
-#include "app/connection/AppProfile.h"
-#include "app/connection/ConnectionString.h"
-#include "app/connection/ProbeSearch.h"
 #include "app/main/AppIcon.h"
 #include "app/main/MachineProbeSearch.h"
-#include "app/main/Skin.h"
 #include "app/main/TabSkin.h"
-#include "app/main/WaitCursor.h"
 #include "app/popups/DlgPopupAbout.h"
 #include "app/popups/DlgPopupFirmwareUpdate.h"
 #include "app/popups/DlgPopupPortSettings.h"
+#include "connection/AppProfile.h"
+#include "connection/ConnectionString.h"
+#include "connection/ProbeSearch.h"
 #include "foundation/PathTools.h"
 #include "foundation/ResultCodes.h"
 #include "ui/Application.h"
 #include "ui/DialogService.h"
 #include "ui/MessageBoxes.h"
 #include "ui/QtText.h"
+#include "ui/Skin.h"
+#include "ui/WaitCursor.h"
 
 namespace
 {

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "app/connection/AppProfile.h"
-#include "app/connection/ConnectionString.h"
-#include "app/connection/ProbeSearch.h"
 #include "comm/ComPortDiscovery.h"
+#include "connection/AppProfile.h"
+#include "connection/ConnectionString.h"
+#include "connection/ProbeSearch.h"
 
 std::vector<USHORT> GetMachinePorts(const std::filesystem::path& scanRoot)
 {

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "app/connection/ProbeConnection.h"
 #include "app/main/DlgFrameTarnwickSoft.h"
+#include "connection/ProbeConnection.h"
 
 namespace
 {

@@ -1,8 +1,8 @@
 #include "app/main/Startup.h"
 
-#include "app/connection/AppProfile.h"
-#include "app/connection/ConnectionString.h"
-#include "app/main/Skin.h"
+#include "app/main/SkinFile.h"
+#include "connection/AppProfile.h"
+#include "connection/ConnectionString.h"
 #include "foundation/PathTools.h"
 #include "foundation/SystemStrings.h"
 

@@ -4,7 +4,7 @@
 // The program then names itself after the skin title and runs the main window.
 #pragma once
 
-#include "app/connection/ProbeConnection.h"
+#include "connection/ProbeConnection.h"
 #include "foundation/WideString.h"
 
 // programDirectory: where the skin file is looked for (the executable's folder in the program).

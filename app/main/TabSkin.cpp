@@ -1,8 +1,8 @@
 #include "app/main/TabSkin.h"
 
-#include "app/main/Skin.h"
 #include "ui/NVBitmapButtonEx.h"
 #include "ui/QtText.h"
+#include "ui/Skin.h"
 
 void ApplySkinToTabButton(CNVBitmapButtonEx& tab)
 {

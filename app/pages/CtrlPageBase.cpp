@@ -2,7 +2,7 @@
 
 #include <QContextMenuEvent>
 
-#include "app/connection/ProbeConnection.h"
+#include "connection/ProbeConnection.h"
 #include "foundation/WindowMessages.h"
 #include "platform/Sync.h"
 

@@ -3,10 +3,10 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "app/connection/ProbeConnection.h"
 #include "app/popups/DlgPopupAnalogSetup.h"
 #include "app/popups/DlgPopupProbeCommCfg.h"
 #include "app/popups/DlgPopupSDI12Setup.h"
+#include "connection/ProbeConnection.h"
 
 namespace
 {

@@ -7,8 +7,8 @@
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
-#include "app/main/WaitCursor.h"
 #include "ui/QtText.h"
+#include "ui/WaitCursor.h"
 
 namespace
 {

@@ -7,8 +7,8 @@
 
 #include <QLabel>
 
-#include "app/connection/ProbeConnection.h"
 #include "app/pages/DiagnosticsReads.h"
+#include "connection/ProbeConnection.h"
 #include "ui/NVDialog.h"
 
 class CCtrlPage_DiagsBase : public CNVDialog

@@ -10,18 +10,17 @@
 #include <QHeaderView>
 #include <QVBoxLayout>
 
-#include "app/connection/AppProfile.h"
-#include "app/connection/ProbeConnection.h"
-#include "app/connection/SensorReadings.h"
-#include "app/connection/SensorStatusText.h"
 #include "app/livedata/LiveDataCsv.h"
 #include "app/livedata/LiveDataSettings.h"
 #include "app/livedata/PollChoice.h"
 #include "app/livedata/PollSelection.h"
 #include "app/main/DlgFrameTarnwickSoft.h"
-#include "app/main/WaitCursor.h"
 #include "app/popups/DlgPopupConfigureDataLog.h"
 #include "app/popups/DlgPopupSelectPollData.h"
+#include "connection/AppProfile.h"
+#include "connection/ProbeConnection.h"
+#include "connection/SensorReadings.h"
+#include "connection/SensorStatusText.h"
 #include "foundation/ErrorTable.h"
 #include "foundation/NameLookups.h"
 #include "foundation/ResultCodes.h"
@@ -29,6 +28,7 @@
 #include "ui/MessageBoxes.h"
 #include "ui/NumericText.h"
 #include "ui/QtText.h"
+#include "ui/WaitCursor.h"
 
 namespace
 {

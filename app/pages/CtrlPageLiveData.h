@@ -12,9 +12,9 @@
 
 #include <QTreeWidget>
 
-#include "app/connection/SensorReadings.h"
 #include "app/livedata/LivePollWorker.h"
 #include "app/pages/CtrlPageBase.h"
+#include "connection/SensorReadings.h"
 #include "platform/Sync.h"
 #include "ui/Label.h"
 #include "ui/NVButton.h"

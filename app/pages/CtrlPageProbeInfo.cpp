@@ -4,19 +4,19 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-#include "app/connection/ProbeConnection.h"
 #include "app/main/DlgFrameTarnwickSoft.h"
-#include "app/main/WaitCursor.h"
 #include "app/pages/DlgPopUpDiagnostics.h"
 #include "app/pages/FactoryReset.h"
 #include "app/popups/DlgPopupApplySerialNumber.h"
 #include "app/popups/DlgPopupFirmwareUpdate.h"
 #include "app/popups/FirmwareUpdate.h"
+#include "connection/ProbeConnection.h"
 #include "foundation/PathTools.h"
 #include "ui/Application.h"
 #include "ui/DialogService.h"
 #include "ui/MessageBoxes.h"
 #include "ui/QtText.h"
+#include "ui/WaitCursor.h"
 
 namespace
 {

@@ -7,17 +7,15 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-#include "app/connection/SensorStatusText.h"
-#include "app/main/WaitCursor.h"
 #include "app/popups/DlgEditBaro.h"
 #include "app/popups/DlgEditSalinity.h"
 #include "app/popups/DlgPopupEditValue.h"
 #include "app/popups/DlgPressureCal.h"
-#include "app/sensorsetup/NumberEntry.h"
 #include "app/sensorsetup/ProbeSettingRegisters.h"
 #include "app/sensorsetup/SensorList.h"
 #include "app/sensorsetup/SensorSettings.h"
 #include "app/sensorsetup/VoxCapStatus.h"
+#include "connection/SensorStatusText.h"
 #include "foundation/ErrorTable.h"
 #include "foundation/NameLookups.h"
 #include "models/ProbeSensorInterfaces.h"
@@ -25,8 +23,10 @@
 #include "ui/Application.h"
 #include "ui/DialogService.h"
 #include "ui/MessageBoxes.h"
+#include "ui/NumberEntry.h"
 #include "ui/NumericText.h"
 #include "ui/QtText.h"
+#include "ui/WaitCursor.h"
 
 namespace
 {

@@ -25,10 +25,10 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "app/connection/ProbeConnection.h"
 #include "app/pages/CtrlPageBase.h"
 #include "app/sensorsetup/PressureCalibration.h"
 #include "app/sensorsetup/SensorWatch.h"
+#include "connection/ProbeConnection.h"
 #include "foundation/DynArray.h"
 #include "foundation/ParameterRecords.h"
 #include "ui/NVButton.h"

@@ -7,7 +7,7 @@
 #include <map>
 #include <optional>
 
-#include "app/connection/ProbeConnection.h"
+#include "connection/ProbeConnection.h"
 #include "foundation/WideString.h"
 #include "platform/Types.h"
 

@@ -8,13 +8,13 @@
 #include <QShortcut>
 
 #include "app/main/DlgFrameTarnwickSoft.h"
-#include "app/main/Skin.h"
 #include "app/main/TabSkin.h"
 #include "models/SledraComm.h"
 #include "models/VOXCoreICComm.h"
 #include "models/VoxProComm.h"
 #include "ui/MessageBoxes.h"
 #include "ui/QtText.h"
+#include "ui/Skin.h"
 
 namespace
 {

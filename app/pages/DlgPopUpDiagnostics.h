@@ -9,8 +9,8 @@
 
 #include <QLineEdit>
 
-#include "app/connection/ProbeConnection.h"
 #include "app/pages/CtrlPageDiags.h"
+#include "connection/ProbeConnection.h"
 #include "ui/NVBitmapButtonEx.h"
 #include "ui/NVButton.h"
 #include "ui/NVDialog.h"

@@ -3,7 +3,7 @@
 // port. No lock is held while the disconnect waits for busy workers.
 #pragma once
 
-#include "app/connection/ProbeConnection.h"
+#include "connection/ProbeConnection.h"
 #include "platform/Types.h"
 
 enum class EFactoryResetStep

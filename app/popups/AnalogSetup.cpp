@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "app/connection/SensorReadings.h"
+#include "connection/SensorReadings.h"
 #include "foundation/ResultCodes.h"
 #include "ui/NumericText.h"
 

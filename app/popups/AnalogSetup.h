@@ -9,7 +9,7 @@
 
 #include <optional>
 
-#include "app/connection/ProbeConnection.h"
+#include "connection/ProbeConnection.h"
 #include "foundation/DynArray.h"
 #include "foundation/ParameterRecords.h"
 #include "foundation/WideString.h"

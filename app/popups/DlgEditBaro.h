@@ -8,7 +8,7 @@
 
 #include <QLabel>
 
-#include "app/sensorsetup/BaroEntry.h"
+#include "calibration/data/BaroEntry.h"
 #include "ui/NVButton.h"
 #include "ui/NVComboBox.h"
 #include "ui/NVDialog.h"

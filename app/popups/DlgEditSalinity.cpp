@@ -5,7 +5,7 @@
 
 #include "app/popups/PopupButtons.h"
 #include "app/popups/TypedNumberText.h"
-#include "app/sensorsetup/NumberEntry.h"
+#include "ui/NumberEntry.h"
 #include "ui/QtText.h"
 
 namespace

@@ -6,12 +6,12 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-#include "app/connection/SensorStatusText.h"
-#include "app/main/WaitCursor.h"
 #include "app/popups/PopupButtons.h"
+#include "connection/SensorStatusText.h"
 #include "ui/MessageBoxes.h"
 #include "ui/NumericText.h"
 #include "ui/QtText.h"
+#include "ui/WaitCursor.h"
 
 namespace
 {

@@ -5,7 +5,7 @@
 
 #include <QLineEdit>
 
-#include "app/connection/ProbeConnection.h"
+#include "connection/ProbeConnection.h"
 #include "ui/NVButton.h"
 #include "ui/NVDialog.h"
 

@@ -7,10 +7,10 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "app/connection/AppProfile.h"
 #include "app/livedata/LiveDataCsv.h"
 #include "app/livedata/LiveDataSettings.h"
 #include "app/popups/PopupButtons.h"
+#include "connection/AppProfile.h"
 #include "foundation/PathTools.h"
 #include "platform/Folders.h"
 #include "platform/MessageBox.h"

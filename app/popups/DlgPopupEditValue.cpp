@@ -6,8 +6,8 @@
 
 #include "app/popups/PopupButtons.h"
 #include "app/popups/TypedNumberText.h"
-#include "app/sensorsetup/NumberEntry.h"
 #include "platform/Format.h"
+#include "ui/NumberEntry.h"
 #include "ui/NumericText.h"
 #include "ui/QtText.h"
 

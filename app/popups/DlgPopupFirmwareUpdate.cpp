@@ -6,11 +6,11 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
-#include "app/main/WaitCursor.h"
 #include "ui/Application.h"
 #include "ui/DialogService.h"
 #include "ui/MessageBoxes.h"
 #include "ui/QtText.h"
+#include "ui/WaitCursor.h"
 
 namespace
 {

@@ -5,8 +5,8 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-#include "app/main/WaitCursor.h"
 #include "ui/QtText.h"
+#include "ui/WaitCursor.h"
 
 namespace
 {

@@ -7,7 +7,7 @@
 
 #include <array>
 
-#include "app/connection/PortSettingsChoice.h"
+#include "connection/PortSettingsChoice.h"
 #include "ui/NVButton.h"
 #include "ui/NVComboBox.h"
 #include "ui/NVDialog.h"

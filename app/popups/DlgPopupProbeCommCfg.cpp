@@ -4,11 +4,11 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-#include "app/main/WaitCursor.h"
 #include "app/popups/PopupButtons.h"
 #include "ui/MessageBoxes.h"
 #include "ui/NumericText.h"
 #include "ui/QtText.h"
+#include "ui/WaitCursor.h"
 
 namespace
 {

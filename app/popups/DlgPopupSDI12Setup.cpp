@@ -7,11 +7,11 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-#include "app/main/WaitCursor.h"
 #include "app/popups/DlgPopupSelectSDI12Params.h"
 #include "foundation/ErrorTable.h"
 #include "ui/MessageBoxes.h"
 #include "ui/QtText.h"
+#include "ui/WaitCursor.h"
 
 namespace
 {

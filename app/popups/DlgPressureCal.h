@@ -13,8 +13,8 @@
 #include <QLabel>
 #include <QLineEdit>
 
-#include "app/connection/ProbeConnection.h"
 #include "app/sensorsetup/PressureCalibration.h"
+#include "connection/ProbeConnection.h"
 #include "ui/NVButton.h"
 #include "ui/NVDialog.h"
 

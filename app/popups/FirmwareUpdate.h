@@ -6,8 +6,8 @@
 #include <atomic>
 #include <thread>
 
-#include "app/connection/ProbeConnection.h"
 #include "comm/SlaveIdInfo.h"
+#include "connection/ProbeConnection.h"
 #include "foundation/FirmwareImage.h"
 #include "foundation/WideString.h"
 #include "platform/Types.h"

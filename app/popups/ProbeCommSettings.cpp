@@ -4,8 +4,8 @@
 #include <memory>
 #include <string_view>
 
-#include "app/connection/ConnectionString.h"
 #include "comm/IOAbstract.h"
+#include "connection/ConnectionString.h"
 #include "device/CommSettingsWord.h"
 #include "foundation/ErrorTable.h"
 #include "foundation/ResultCodes.h"

@@ -11,8 +11,8 @@
 
 #include <optional>
 
-#include "app/connection/CommSettings.h"
-#include "app/connection/ProbeConnection.h"
+#include "connection/CommSettings.h"
+#include "connection/ProbeConnection.h"
 #include "foundation/WideString.h"
 #include "platform/Types.h"
 

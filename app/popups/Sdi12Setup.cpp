@@ -4,8 +4,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/connection/SensorReadings.h"
-#include "app/connection/SensorStatusText.h"
+#include "connection/SensorReadings.h"
+#include "connection/SensorStatusText.h"
 #include "foundation/PathTools.h"
 #include "platform/Utf.h"
 

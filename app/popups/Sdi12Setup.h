@@ -7,7 +7,7 @@
 // tells readings apart by sensor id and parameter id, as every parameter list of the program does.
 #pragma once
 
-#include "app/connection/ProbeConnection.h"
+#include "connection/ProbeConnection.h"
 #include "foundation/DynArray.h"
 #include "foundation/ParameterRecords.h"
 #include "foundation/Sdi12ParameterFile.h"

@@ -16,9 +16,9 @@
 #include <chrono>
 #include <thread>
 
-#include "app/connection/ProbeConnection.h"
 #include "app/livedata/LivePollWorker.h"
 #include "app/sensorsetup/SensorSettings.h"
+#include "connection/ProbeConnection.h"
 #include "foundation/WindowMessages.h"
 #include "platform/Sync.h"
 #include "platform/Types.h"

@@ -12,7 +12,7 @@
 // User-interface thread.
 #pragma once
 
-#include "app/connection/ProbeConnection.h"
+#include "connection/ProbeConnection.h"
 #include "platform/Types.h"
 
 inline constexpr USHORT AUTO_SALINITY_REGISTER = 47001;

@@ -1,6 +1,6 @@
 #include "app/sensorsetup/SensorList.h"
 
-#include "app/connection/SensorReadings.h"
+#include "connection/SensorReadings.h"
 #include "foundation/NameLookups.h"
 #include "foundation/ResultCodes.h"
 #include "platform/CaseFold.h"

@@ -15,7 +15,7 @@
 #include <functional>
 #include <thread>
 
-#include "app/connection/ProbeConnection.h"
+#include "connection/ProbeConnection.h"
 #include "foundation/WindowMessages.h"
 #include "platform/Sync.h"
 #include "platform/Types.h"

@@ -3,7 +3,7 @@
 // the sensor list shows the cap in the sensor's entry.
 #pragma once
 
-#include "app/connection/ProbeConnection.h"
+#include "connection/ProbeConnection.h"
 #include "foundation/WideString.h"
 #include "platform/Types.h"
 

@@ -2,8 +2,8 @@
 // worker takes its reference on, and the probe lines of the report.
 #pragma once
 
-#include "app/connection/ProbeConnection.h"
 #include "calibration/data/CalProbe.h"
+#include "connection/ProbeConnection.h"
 
 class CProbeCalConnection : public ICalProbeConnection
 {

@@ -2,8 +2,8 @@
 
 #include <QSignalBlocker>
 
-#include "app/connection/AppProfile.h"
 #include "calibration/wizard/DlgWizPageCal.h"
+#include "connection/AppProfile.h"
 #include "ui/QtText.h"
 
 void LoadStandardChoice(const sStandardChoiceEntries& entries, QComboBox& list, CCalValueEdit& value)

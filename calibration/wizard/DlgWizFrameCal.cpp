@@ -1,7 +1,7 @@
 #include "calibration/wizard/DlgWizFrameCal.h"
 
-#include "app/main/Skin.h"
 #include "ui/DlgWizardPage.h"
+#include "ui/Skin.h"
 
 std::atomic<uint32_t> CDlgWizFrame_Cal::s_testSampleInterval{0};
 

@@ -1,6 +1,5 @@
 #include "calibration/wizard/DlgWizPageCal.h"
 
-#include "app/main/WaitCursor.h"
 #include "calibration/data/CalTypes.h"
 #include "foundation/ErrorTable.h"
 #include "ui/Application.h"
@@ -8,6 +7,7 @@
 #include "ui/DialogUnits.h"
 #include "ui/NumericText.h"
 #include "ui/QtText.h"
+#include "ui/WaitCursor.h"
 
 namespace
 {

@@ -6,13 +6,13 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-#include "app/main/WaitCursor.h"
 #include "calibration/data/CalDataConductivity.h"
 #include "calibration/wizard/CalPageRules.h"
 #include "calibration/wizard/CalStandardChoice.h"
 #include "calibration/wizard/DlgWizFrameCalConductivity.h"
 #include "ui/NumericText.h"
 #include "ui/QtText.h"
+#include "ui/WaitCursor.h"
 
 namespace
 {

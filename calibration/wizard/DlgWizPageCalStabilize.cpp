@@ -2,11 +2,11 @@
 
 #include <QSignalBlocker>
 
-#include "app/main/WaitCursor.h"
 #include "calibration/wizard/CalPageRules.h"
 #include "calibration/wizard/DlgWizPageCalSummary.h"
 #include "ui/DialogUnits.h"
 #include "ui/QtText.h"
+#include "ui/WaitCursor.h"
 
 namespace
 {

@@ -7,8 +7,8 @@
 #include <QPushButton>
 #include <QString>
 
-#include "app/popups/EditViewOnly.h"
 #include "calibration/wizard/DlgWizPageCal.h"
+#include "ui/EditViewOnly.h"
 
 inline constexpr UINT IDD_CAL_SUMMARY = 166;
 inline constexpr UINT IDC_CAL_REPORT_VIEW = 1279;

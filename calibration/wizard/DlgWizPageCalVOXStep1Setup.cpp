@@ -5,9 +5,9 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-#include "app/connection/AppProfile.h"
 #include "calibration/data/CalDataVOX.h"
 #include "calibration/wizard/CalPageRules.h"
+#include "connection/AppProfile.h"
 #include "ui/NumericText.h"
 #include "ui/QtText.h"
 

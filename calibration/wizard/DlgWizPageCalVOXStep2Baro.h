@@ -6,7 +6,7 @@
 
 #include <QLabel>
 
-#include "app/sensorsetup/BaroEntry.h"
+#include "calibration/data/BaroEntry.h"
 #include "calibration/wizard/CalValueEdit.h"
 #include "calibration/wizard/DlgWizPageCal.h"
 #include "ui/NVButton.h"

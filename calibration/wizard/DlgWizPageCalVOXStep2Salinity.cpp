@@ -3,9 +3,9 @@
 #include <QGridLayout>
 #include <QSignalBlocker>
 
-#include "app/sensorsetup/NumberEntry.h"
 #include "calibration/wizard/DlgWizFrameCalVOX.h"
 #include "ui/DialogUnits.h"
+#include "ui/NumberEntry.h"
 #include "ui/NumericText.h"
 #include "ui/QtText.h"
 

@@ -3,13 +3,13 @@
 #include <QApplication>
 #include <QTimer>
 
-#include "app/connection/AppProfile.h"
-#include "app/connection/ProbeSearch.h"
-#include "app/main/Skin.h"
 #include "app/main/Startup.h"
+#include "connection/AppProfile.h"
+#include "connection/ProbeSearch.h"
 #include "foundation/CommTimeouts.h"
 #include "platform/SettingsStore.h"
 #include "tools/probe-sim/PortTable.h"
+#include "ui/Skin.h"
 
 namespace apptest
 {

@@ -5,11 +5,11 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/connection/ConnectionString.h"
 #include "app/popups/DlgPopupAnalogSetup.h"
 #include "app/popups/DlgPopupProbeCommCfg.h"
 #include "app/popups/DlgPopupSDI12Setup.h"
 #include "app/popups/DlgPopupSelectSDI12Params.h"
+#include "connection/ConnectionString.h"
 #include "tests/app/AppWindowTest.h"
 #include "tests/app_core/BothLoopsProbe.h"
 #include "tests/app_core/PortLineModel.h"

@@ -10,11 +10,11 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/connection/AppProfile.h"
 #include "app/livedata/LiveDataSettings.h"
 #include "app/livedata/PollSelection.h"
 #include "app/popups/DlgPopupConfigureDataLog.h"
 #include "app/popups/DlgPopupSelectPollData.h"
+#include "connection/AppProfile.h"
 #include "tests/app/AppWindowTest.h"
 #include "ui/QtText.h"
 

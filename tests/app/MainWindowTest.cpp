@@ -7,11 +7,11 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/connection/AppProfile.h"
-#include "app/connection/ConnectionString.h"
 #include "app/popups/DlgPopupAbout.h"
 #include "app/popups/DlgPopupFirmwareUpdate.h"
 #include "app/popups/DlgPopupPortSettings.h"
+#include "connection/AppProfile.h"
+#include "connection/ConnectionString.h"
 #include "foundation/PathTools.h"
 #include "tests/app/AppWindowTest.h"
 #include "ui/QtText.h"

@@ -11,8 +11,8 @@
 #include <chrono>
 #include <filesystem>
 
-#include "app/connection/AppProfile.h"
-#include "app/connection/ConnectionString.h"
+#include "connection/AppProfile.h"
+#include "connection/ConnectionString.h"
 #include "tests/app/AppWindowTest.h"
 
 extern char** environ;

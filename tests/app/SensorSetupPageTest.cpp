@@ -9,7 +9,6 @@
 #include "app/popups/DlgEditSalinity.h"
 #include "app/popups/DlgPopupEditValue.h"
 #include "app/popups/DlgPressureCal.h"
-#include "app/popups/EditViewOnly.h"
 #include "app/sensorsetup/ProbeSettingRegisters.h"
 #include "foundation/NameLookups.h"
 #include "models/ProbeSensorInterfaces.h"
@@ -17,6 +16,7 @@
 #include "tools/probe-sim/ConductivitySensor.h"
 #include "tools/probe-sim/OpticalDoSensor.h"
 #include "tools/probe-sim/PressureSensors.h"
+#include "ui/EditViewOnly.h"
 #include "ui/QtText.h"
 
 namespace apptest

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/connection/AppProfile.h"
-#include "app/connection/ConnectionString.h"
+#include "connection/AppProfile.h"
+#include "connection/ConnectionString.h"
 #include "tests/app_core/ConnectionTestSupport.h"
 
 namespace apptest

@@ -2,8 +2,8 @@
 
 #include <chrono>
 
-#include "app/connection/AppProfile.h"
-#include "app/connection/ProbeSearch.h"
+#include "connection/AppProfile.h"
+#include "connection/ProbeSearch.h"
 #include "foundation/CommTimeouts.h"
 #include "platform/SettingsStore.h"
 #include "tools/probe-sim/PortTable.h"

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/connection/ProbeConnection.h"
+#include "connection/ProbeConnection.h"
 #include "foundation/WindowMessages.h"
 #include "tests/support/TestEnvironment.h"
 #include "tools/probe-sim/ProbePresets.h"

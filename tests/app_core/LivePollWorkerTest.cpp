@@ -10,8 +10,8 @@
 #include <mutex>
 #include <vector>
 
-#include "app/connection/SensorReadings.h"
 #include "app/livedata/LivePollWorker.h"
+#include "connection/SensorReadings.h"
 #include "foundation/ResultCodes.h"
 #include "tests/app_core/ConnectionTestSupport.h"
 

@@ -7,10 +7,10 @@
 #include <utility>
 #include <vector>
 
-#include "app/connection/AppProfile.h"
-#include "app/connection/SensorReadings.h"
 #include "app/livedata/PollChoice.h"
 #include "app/livedata/PollSelection.h"
+#include "connection/AppProfile.h"
+#include "connection/SensorReadings.h"
 #include "tests/app_core/ConnectionTestSupport.h"
 
 namespace apptest

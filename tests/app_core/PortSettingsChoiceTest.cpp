@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/connection/PortSettingsChoice.h"
+#include "connection/PortSettingsChoice.h"
 #include "platform/Utf.h"
 #include "tests/app_core/ConnectionTestSupport.h"
 

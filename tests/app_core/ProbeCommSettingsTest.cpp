@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "app/connection/AppProfile.h"
-#include "app/connection/ConnectionString.h"
 #include "app/popups/ProbeCommSettings.h"
+#include "connection/AppProfile.h"
+#include "connection/ConnectionString.h"
 #include "foundation/ResultCodes.h"
 #include "tests/app_core/ConnectionTestSupport.h"
 #include "tests/app_core/PortLineModel.h"

@@ -5,10 +5,10 @@
 #include <utility>
 #include <vector>
 
-#include "app/connection/AppProfile.h"
-#include "app/connection/ConnectionString.h"
-#include "app/connection/ProbeSearch.h"
 #include "comm/SerialCommImpl.h"
+#include "connection/AppProfile.h"
+#include "connection/ConnectionString.h"
+#include "connection/ProbeSearch.h"
 #include "tests/app_core/ConnectionTestSupport.h"
 #include "tools/probe-sim/PortTable.h"
 

@@ -6,14 +6,14 @@
 #include <mutex>
 #include <vector>
 
-#include "app/connection/AppProfile.h"
-#include "app/connection/ConnectionString.h"
 #include "app/main/KeepAlive.h"
 #include "app/main/Startup.h"
 #include "app/pages/DiagnosticsReads.h"
 #include "app/pages/FactoryReset.h"
 #include "app/popups/FirmwareUpdate.h"
 #include "app/popups/SerialNumberEntry.h"
+#include "connection/AppProfile.h"
+#include "connection/ConnectionString.h"
 #include "foundation/ResultCodes.h"
 #include "foundation/SystemStrings.h"
 #include "tests/app_core/ConnectionTestSupport.h"

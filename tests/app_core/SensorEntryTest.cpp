@@ -4,11 +4,11 @@
 
 #include <cfloat>
 
-#include "app/connection/AppProfile.h"
-#include "app/sensorsetup/BaroEntry.h"
-#include "app/sensorsetup/NumberEntry.h"
+#include "calibration/data/BaroEntry.h"
+#include "connection/AppProfile.h"
 #include "tests/app_core/ConnectionTestSupport.h"
 #include "tests/support/TestEnvironment.h"
+#include "ui/NumberEntry.h"
 
 namespace apptest
 {

@@ -5,13 +5,13 @@
 #include <chrono>
 #include <cmath>
 
-#include "app/connection/SensorReadings.h"
 #include "app/sensorsetup/PressureCalibration.h"
 #include "app/sensorsetup/ProbeSettingRegisters.h"
 #include "app/sensorsetup/SensorList.h"
 #include "app/sensorsetup/SensorSettings.h"
 #include "app/sensorsetup/SensorWatch.h"
 #include "app/sensorsetup/VoxCapStatus.h"
+#include "connection/SensorReadings.h"
 #include "foundation/NameLookups.h"
 #include "foundation/ResultCodes.h"
 #include "models/ProbeSensorInterfaces.h"

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/connection/SensorStatusText.h"
+#include "connection/SensorStatusText.h"
 #include "foundation/NameLookups.h"
 #include "foundation/SystemStrings.h"
 #include "tests/app_core/ConnectionTestSupport.h"

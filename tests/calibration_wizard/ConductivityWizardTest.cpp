@@ -9,8 +9,8 @@
 #include <QPixmap>
 #include <QTest>
 
-#include "app/connection/AppProfile.h"
 #include "calibration/wizard/DlgWizFrameCalConductivity.h"
+#include "connection/AppProfile.h"
 #include "tests/calibration_wizard/WizardTestSupport.h"
 #include "tests/support/TestEnvironment.h"
 #include "tools/probe-sim/Adu.h"

@@ -4,8 +4,8 @@
 // reported once, by the page that shows.
 #include <QTest>
 
-#include "app/connection/AppProfile.h"
 #include "calibration/wizard/DlgWizFrameCalPHORP.h"
+#include "connection/AppProfile.h"
 #include "tests/calibration_wizard/WizardTestSupport.h"
 #include "tools/probe-sim/PhOrpSensor.h"
 #include "tools/probe-sim/SensorCommands.h"

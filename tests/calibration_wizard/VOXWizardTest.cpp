@@ -4,8 +4,8 @@
 // the Calibrate command hands back.
 #include <QTest>
 
-#include "app/connection/AppProfile.h"
 #include "calibration/wizard/DlgWizFrameCalVOX.h"
+#include "connection/AppProfile.h"
 #include "tests/calibration_wizard/WizardTestSupport.h"
 #include "tools/probe-sim/OpticalDoSensor.h"
 #include "tools/probe-sim/SensorCommands.h"

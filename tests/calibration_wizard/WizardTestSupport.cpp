@@ -11,15 +11,15 @@
 #include <QTest>
 #include <QTimer>
 
-#include "app/connection/AppProfile.h"
-#include "app/connection/ProbeConnection.h"
-#include "app/connection/ProbeSearch.h"
-#include "app/main/Skin.h"
 #include "calibration/wizard/DlgWizPageCalSummary.h"
+#include "connection/AppProfile.h"
+#include "connection/ProbeConnection.h"
+#include "connection/ProbeSearch.h"
 #include "foundation/CommTimeouts.h"
 #include "platform/SettingsStore.h"
 #include "tools/probe-sim/PortTable.h"
 #include "tools/probe-sim/ProbePresets.h"
+#include "ui/Skin.h"
 
 namespace wiztest
 {

@@ -15,7 +15,7 @@
 
 #include <QString>
 
-#include "calibration/wizard/CalibrationDispatch.h"
+#include "app/pages/CalibrationDispatch.h"
 #include "calibration/wizard/DlgWizFrameCal.h"
 #include "tests/support/QtTestSupport.h"
 #include "tests/support/TestEnvironment.h"

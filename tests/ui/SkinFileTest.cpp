@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/main/Skin.h"
+#include "app/main/SkinFile.h"
 #include "foundation/NameLookups.h"
 #include "tests/support/TestEnvironment.h"
 #include "ui/QtText.h"

@@ -8,8 +8,8 @@
 #include <array>
 #include <vector>
 
-#include "app/connection/CommSettings.h"
-#include "app/connection/ProbeConnection.h"
+#include "connection/CommSettings.h"
+#include "connection/ProbeConnection.h"
 #include "foundation/DynArray.h"
 #include "foundation/WideString.h"
 

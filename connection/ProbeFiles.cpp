@@ -3,7 +3,7 @@
 // OEM configuration file, big-endian: u8 major and u8 minor version, two spare bytes, u32 serial
 // number, u16 factory Modbus address, u16 factory serial settings word (as the device's
 // communication settings register). Version 0 files may end after the serial number.
-#include "app/connection/ProbeConnection.h"
+#include "connection/ProbeConnection.h"
 
 #include <cstdio>
 

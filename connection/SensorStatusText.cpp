@@ -1,4 +1,4 @@
-#include "app/connection/SensorStatusText.h"
+#include "connection/SensorStatusText.h"
 
 #include <algorithm>
 

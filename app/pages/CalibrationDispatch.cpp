@@ -1,4 +1,4 @@
-#include "calibration/wizard/CalibrationDispatch.h"
+#include "app/pages/CalibrationDispatch.h"
 
 #include "app/pages/CtrlPageSensorSetup.h"
 #include "calibration/wizard/CalProbeConnection.h"

@@ -1,4 +1,4 @@
-#include "app/connection/SerialLink.h"
+#include "connection/SerialLink.h"
 
 #include <new>
 

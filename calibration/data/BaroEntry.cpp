@@ -1,9 +1,9 @@
-#include "app/sensorsetup/BaroEntry.h"
+#include "calibration/data/BaroEntry.h"
 
 #include <optional>
 
-#include "app/connection/AppProfile.h"
-#include "app/sensorsetup/NumberEntry.h"
+#include "connection/AppProfile.h"
+#include "ui/NumberEntry.h"
 #include "ui/NumericText.h"
 
 namespace
@@ -22,7 +22,8 @@ UnitId RememberedUnit(const char16_t* entry, UnitId first, UnitId last, UnitId f
 
 CWideString RangeText(int quantity, UnitId unit)
 {
-    return FormatRangeText(BaroElevation::GetMin(quantity, unit), BaroElevation::GetMax(quantity, unit), unit);
+    return FormatRangeText(BaroElevation::GetMin(quantity, unit), BaroElevation::GetMax(quantity, unit),
+                           unit);
 }
 
 bool WithinAsFloats(double value, int quantity, UnitId unit)

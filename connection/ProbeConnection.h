@@ -26,10 +26,10 @@
 #include <memory>
 #include <span>
 
-#include "app/connection/CommSettings.h"
 #include "comm/ModbusComm.h"
 #include "comm/SerialComm.h"
 #include "comm/SlaveIdInfo.h"
+#include "connection/CommSettings.h"
 #include "device/DeviceComm.h"
 #include "foundation/DynArray.h"
 #include "foundation/ParameterRecords.h"

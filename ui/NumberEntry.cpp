@@ -1,4 +1,4 @@
-#include "app/sensorsetup/NumberEntry.h"
+#include "ui/NumberEntry.h"
 
 #include <string_view>
 

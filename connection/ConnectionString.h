@@ -9,7 +9,7 @@
 
 #include <vector>
 
-#include "app/connection/CommSettings.h"
+#include "connection/CommSettings.h"
 #include "foundation/WideString.h"
 #include "platform/Types.h"
 

@@ -1,4 +1,4 @@
-#include "app/connection/AppProfile.h"
+#include "connection/AppProfile.h"
 
 #include <optional>
 #include <string>

@@ -1,6 +1,6 @@
 // Single probe registers that the windows read and write directly through the network: the
 // optical-DO core's serial number, the manufacture date and the second current loop.
-#include "app/connection/ProbeConnection.h"
+#include "connection/ProbeConnection.h"
 
 #include "foundation/DateTimeFormat.h"
 #include "foundation/DeviceTimestamp.h"

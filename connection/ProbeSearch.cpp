@@ -1,12 +1,12 @@
-#include "app/connection/ProbeSearch.h"
+#include "connection/ProbeSearch.h"
 
 #include <algorithm>
 #include <optional>
 
-#include "app/connection/AppProfile.h"
-#include "app/connection/ConnectionString.h"
-#include "app/connection/SerialLink.h"
 #include "comm/ComPortDiscovery.h"
+#include "connection/AppProfile.h"
+#include "connection/ConnectionString.h"
+#include "connection/SerialLink.h"
 #include "platform/SettingsStore.h"
 
 namespace

@@ -5,9 +5,9 @@
 
 #include <memory>
 
-#include "app/connection/CommSettings.h"
 #include "comm/ModbusComm.h"
 #include "comm/SerialComm.h"
+#include "connection/CommSettings.h"
 
 // The step at which OpenSerialLink failed.
 enum class SerialLinkStep

@@ -1,4 +1,4 @@
-#include "app/connection/PortSettingsChoice.h"
+#include "connection/PortSettingsChoice.h"
 
 #include "comm/ComPortDiscovery.h"
 #include "foundation/ErrorTable.h"

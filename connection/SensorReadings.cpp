@@ -1,4 +1,4 @@
-#include "app/connection/SensorReadings.h"
+#include "connection/SensorReadings.h"
 
 #include "foundation/ResultCodes.h"
 

@@ -1,4 +1,4 @@
-#include "app/connection/ConnectionString.h"
+#include "connection/ConnectionString.h"
 
 #include <algorithm>
 #include <array>
@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/connection/AppProfile.h"
+#include "connection/AppProfile.h"
 
 namespace
 {

@@ -1,4 +1,4 @@
-#include "app/popups/EditViewOnly.h"
+#include "ui/EditViewOnly.h"
 
 #include <QContextMenuEvent>
 #include <QKeyEvent>

@@ -1,4 +1,4 @@
-#include "app/main/Skin.h"
+#include "app/main/SkinFile.h"
 
 #include <string>
 #include <string_view>
@@ -8,20 +8,10 @@
 #include "platform/PrivateProfile.h"
 #include "platform/Utf.h"
 
-sSkin g_Skin;
-
 namespace
 {
 
-constexpr COLORREF kDefaultTabTextNormalColor = 0xFFFFFF;
-constexpr COLORREF kDefaultTabTextSelectedColor = 0;
-constexpr COLORREF kDefaultTabTextHoverColor = 0;
-constexpr COLORREF kDefaultTabTextDisabledColor = 0x808080;
 constexpr int32_t kMissingColorPart = -1;
-
-constexpr DeviceTypeId kVoxProType = 12;
-constexpr DeviceTypeId kVoxBrawnType = 19;
-constexpr DeviceTypeId kMariskType = 18;
 
 std::u16string_view View(const char16_t* text)
 {
@@ -57,20 +47,6 @@ CWideString ReadPath(const platform::CPrivateProfile& profile, std::u16string_vi
 }
 
 } // namespace
-
-void SetSkinDefaults()
-{
-    g_Skin = sSkin();
-    g_Skin.title = kDefaultSkinTitle;
-    g_Skin.backgroundColor = kDefaultSkinBackgroundColor;
-    g_Skin.tabTextNormalColor = kDefaultTabTextNormalColor;
-    g_Skin.tabTextSelectedColor = kDefaultTabTextSelectedColor;
-    g_Skin.tabTextHoverColor = kDefaultTabTextHoverColor;
-    g_Skin.tabTextDisabledColor = kDefaultTabTextDisabledColor;
-    g_Skin.modelNameType12 = GetDeviceModelName(kVoxProType);
-    g_Skin.modelNameType19 = GetDeviceModelName(kVoxBrawnType);
-    g_Skin.modelNameType18 = GetDeviceModelName(kMariskType);
-}
 
 BOOL LoadSkinFile(const char16_t* path)
 {
@@ -128,13 +104,4 @@ CWideString ResolveSkinPath(const char16_t* text, const char16_t* programDirecto
     if (nameStart == std::u16string::npos)
         return CWideString();
     return CombinePath(programDirectory, path.c_str() + nameStart);
-}
-
-BOOL HasSkinTabBitmaps()
-{
-    for (const CWideString* path : {&g_Skin.tabBitmapNormal, &g_Skin.tabBitmapSelected,
-                                    &g_Skin.tabBitmapHover, &g_Skin.tabBitmapDisabled})
-        if (path->IsEmpty() || !FileExists(*path))
-            return FALSE;
-    return TRUE;
 }

@@ -5,7 +5,7 @@
 
 #include <optional>
 
-#include "app/connection/ProbeConnection.h"
+#include "connection/ProbeConnection.h"
 #include "platform/Types.h"
 
 class QWidget;

@@ -1,10 +1,10 @@
-#include "app/connection/ProbeConnection.h"
+#include "connection/ProbeConnection.h"
 
 #include <algorithm>
 #include <mutex>
 
-#include "app/connection/SerialLink.h"
 #include "comm/DeviceFactoryHook.h"
+#include "connection/SerialLink.h"
 #include "foundation/ErrorTable.h"
 #include "foundation/NameLookups.h"
 #include "foundation/ScopedLock.h"
