@@ -66,7 +66,7 @@ TEST_P(Coverage, LeavesTheLaterIdsEnglishButForTimeZoneAndTracerLabels)
 
 TEST_P(Coverage, KeepsBrandAndProductWordsWhereverTheEnglishTextHasThem)
 {
-    for (const std::u16string word : {u"Voxeline", u"VOX", u"Quarro"})
+    for (const std::u16string word : {u"Voxeline", u"VOX", u"Quarro", u"BaroCalc"})
     {
         for (StringId id = kFirstId; id <= kLastTranslatedId; ++id)
         {
@@ -80,6 +80,29 @@ TEST_P(Coverage, KeepsBrandAndProductWordsWhereverTheEnglishTextHasThem)
 }
 
 INSTANTIATE_TEST_SUITE_P(AllTables, Coverage, testing::ValuesIn(kTranslatedTables), TableName);
+
+int TranslatedOwnTexts(const SystemStringEntry* entries)
+{
+    int translated = 0;
+    for (StringId id = kFirstId; id <= kLastOwnTextId; ++id)
+        translated += IsEnglish(entries, id) ? 0 : 1;
+    return translated;
+}
+
+// The Portuguese table translates the most of the ids before the English-only stretch, the
+// Japanese one the fewest.
+TEST(CoverageOfAllTables, TranslateBetweenTheJapaneseAndThePortugueseShare)
+{
+    const int japanese = TranslatedOwnTexts(g_SystemStrings_Japanese);
+    EXPECT_EQ(TranslatedOwnTexts(g_SystemStrings_Portuguese), 415);
+    EXPECT_GE(japanese, 274);
+    for (const TranslatedTable& table : kTranslatedTables)
+    {
+        const int translated = TranslatedOwnTexts(table.entries);
+        EXPECT_GE(translated, japanese) << table.name;
+        EXPECT_LE(translated, 415) << table.name;
+    }
+}
 
 // Every other id of the range is translated by at least one table, so the list above is the whole
 // of what no table translates.

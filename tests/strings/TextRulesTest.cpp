@@ -14,9 +14,10 @@ namespace
 
 constexpr size_t kMaxLength = 67;
 
+// The line and paragraph separators break a line as a control character would.
 bool IsControl(char16_t c)
 {
-    return c < 0x20 || (c >= 0x7F && c <= 0x9F);
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x2028 || c == 0x2029;
 }
 
 bool IsSurrogate(char16_t c)

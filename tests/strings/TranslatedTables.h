@@ -2,6 +2,7 @@
 // was given, so a table is checked against those facts rather than against itself.
 #pragma once
 
+#include <iterator>
 #include <ostream>
 #include <string>
 
@@ -62,6 +63,7 @@ inline constexpr StringId kAlwaysEnglishIds[] = {
     10457, 10458, 10459, 10460, 10461, 10462, 10463, 10464, 10465, 10466, // µM/L ... FTU
     10542, 10543, 10547, // Cell Offset, Cell Constant, Cache Timeout
 };
+static_assert(std::size(kAlwaysEnglishIds) == 62);
 
 // The text of an id in a table or in the English table; empty when the id is absent or has no text.
 std::u16string TextOf(const SystemStringEntry* entries, StringId id);
