@@ -156,9 +156,15 @@ public:
     // 40001..49999 holding registers). Outputs are emptied first. ---
 
     // 2 x count bytes, big-endian registers; a count of 0 reads nothing. A reply that does not
-    // carry exactly the registers asked for fails with MODBUSCOMM_E_INVALID_RESPONSE_LENGTH.
+    // carry exactly the registers asked for fails with MODBUSCOMM_E_INVALID_RESPONSE_LENGTH and
+    // leaves the data empty: every read, typed or not, passes this check.
     HRESULT ReadRegisters(USHORT address, USHORT registerNumber, USHORT count, CByteBuffer& data,
                           ULONG timeoutMs, USHORT retries);
+    // The same read; replyBytes receives the register bytes the reply carried, also when it was
+    // refused for its length (0 when no reply came), for a caller that names a short reply in its
+    // own terms.
+    HRESULT ReadRegisters(USHORT address, USHORT registerNumber, USHORT count, CByteBuffer& data,
+                          ULONG timeoutMs, USHORT retries, ULONG& replyBytes);
     // The value is written only on success.
     HRESULT ReadUShort(USHORT address, USHORT registerNumber, USHORT& value, ULONG timeoutMs, USHORT retries);
     HRESULT ReadULong(USHORT address, USHORT registerNumber, ULONG& value, ULONG timeoutMs, USHORT retries);

@@ -47,10 +47,18 @@ USHORT BigEndianWord(const BYTE* bytes)
 HRESULT CModbusComm::ReadRegisters(USHORT address, USHORT registerNumber, USHORT count, CByteBuffer& data,
                                    ULONG timeoutMs, USHORT retries)
 {
+    ULONG replyBytes = 0;
+    return ReadRegisters(address, registerNumber, count, data, timeoutMs, retries, replyBytes);
+}
+
+HRESULT CModbusComm::ReadRegisters(USHORT address, USHORT registerNumber, USHORT count, CByteBuffer& data,
+                                   ULONG timeoutMs, USHORT retries, ULONG& replyBytes)
+{
     return Guarded(
         [&]
         {
             data.Allocate(0);
+            replyBytes = 0;
             if (count == 0)
                 return S_OK;
             if (address > 255)
@@ -70,9 +78,17 @@ HRESULT CModbusComm::ReadRegisters(USHORT address, USHORT registerNumber, USHORT
                 return built;
             if (const HRESULT hr = RunTransaction(timeoutMs, retries); Failed(hr))
                 return hr;
-            // The registers as the device sent them: each caller judges their length by what it
-            // decodes, and names a short reply in its own terms.
-            return m_pMessage->GetResponseData(data);
+            if (const HRESULT hr = m_pMessage->GetResponseData(data); Failed(hr))
+                return hr;
+            replyBytes = data.GetLength();
+            // A reply of more or fewer registers than asked is not the registers asked for, and a
+            // caller decoding it would read past its end or take one value for another.
+            if (replyBytes != 2u * count)
+            {
+                data.Allocate(0);
+                return MODBUSCOMM_E_INVALID_RESPONSE_LENGTH;
+            }
+            return S_OK;
         });
 }
 
@@ -86,10 +102,7 @@ HRESULT CModbusComm::ReadDecoded(USHORT address, USHORT registerNumber, USHORT c
     if (const HRESULT hr = ReadRegisters(address, registerNumber, count, data, timeoutMs, retries);
         Failed(hr))
         return hr;
-    // A value decodes from exactly the registers it occupies: a device that answers with fewer (or
-    // more) must not have its reply read past its end or taken for the registers asked.
-    if (data.GetLength() != 2u * count)
-        return MODBUSCOMM_E_INVALID_RESPONSE_LENGTH;
+    // ReadRegisters passed exactly the registers asked for.
     return decode(data);
 }
 
@@ -213,15 +226,8 @@ HRESULT CModbusComm::ReadRegisterBlocks(USHORT address, CByteBuffer& data, ULONG
                 result = ReadRegisters(address, first, static_cast<USHORT>(count), run, timeoutMs, retries);
                 if (Failed(result))
                     return result;
-                // More than was asked cannot be the registers asked for.
-                if (run.GetLength() > 2 * count)
-                    return MODBUSCOMM_E_INVALID_RESPONSE_LENGTH;
                 if (!data.Append(run.GetLength(), run.GetData()))
                     return E_OUTOFMEMORY;
-                // After a short run the following ones would not land where the caller looks for
-                // them: the read ends, and the caller finds its data short.
-                if (run.GetLength() < 2 * count)
-                    return result;
                 i = next;
             }
             return result;

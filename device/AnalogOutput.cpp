@@ -157,8 +157,6 @@ HRESULT CDeviceComm::SetAnalogScaling(float fullScale, float zeroScale)
             CByteBuffer previous;
             HRESULT hr = Network().ReadRegisters(Address(), m_RegisterMap.AnalogFullScale, kScalingRegisters,
                                                  previous, m_nReadTimeout, m_nRetryCount);
-            if (Succeeded(hr) && previous.GetLength() != 2u * kScalingRegisters)
-                hr = MODBUSCOMM_E_INVALID_RESPONSE_LENGTH;
             if (Failed(hr))
             {
                 Trace(TRACE_LEVEL1) << u" - failed to get analog full scale, EC: " << TraceHr(hr)

@@ -295,16 +295,19 @@ HRESULT CDeviceComm::UpdateStatusCache()
             if (cache.m_bStale == 0 && cache.m_RefreshStopwatch.GetElapsedMs() < cache.m_nRefreshIntervalMs)
                 return S_OK;
             CByteBuffer data;
+            ULONG replyBytes = 0;
             const HRESULT hr =
                 Network().ReadRegisters(Address(), m_RegisterMap.DeviceTime, kStatusBlockRegisters, data,
-                                        m_nReadTimeout, m_nRetryCount);
+                                        m_nReadTimeout, m_nRetryCount, replyBytes);
+            // The network refuses a reply of the wrong length; a short one is named as a status
+            // block that cannot be decoded, and the cache stays as it was.
+            if (hr == MODBUSCOMM_E_INVALID_RESPONSE_LENGTH && replyBytes < kStatusBlockBytes)
+                return E_BUFFER_EXTRACTION_OVERRUN;
             if (Failed(hr))
             {
                 Trace(TRACE_LEVEL1) << u" - failed to read register block - " << TraceHr(hr) << TRACE_END;
                 return hr;
             }
-            if (data.GetLength() < kStatusBlockBytes)
-                return E_BUFFER_EXTRACTION_OVERRUN;
 
             CBufferReader reader(data);
             FirstFailure result;

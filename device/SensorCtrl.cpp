@@ -160,14 +160,17 @@ HRESULT CSensorCtrl::ReadSensorHeader()
                        return E_OUTOFMEMORY;
                    CByteBuffer data;
                    HRESULT hr = ReadRanges(ranges, GetReadRegisterTimeout(), data);
+                   // A reply of other than the registers asked, refused by the network, is a
+                   // header of the wrong size.
+                   if (hr == MODBUSCOMM_E_INVALID_RESPONSE_LENGTH ||
+                       (Succeeded(hr) && data.GetLength() != kHeaderBytes))
+                       return MODBUSCOMM_E_INVALID_SENSOR_HEADER_SIZE;
                    if (Failed(hr))
                    {
                        m_Trace << TRACE_LEVEL1 << u"Failed to read sensor header registers - port: "
                                << m_Connection.Connection << TRACE_END;
                        return hr;
                    }
-                   if (data.GetLength() != kHeaderBytes)
-                       return MODBUSCOMM_E_INVALID_SENSOR_HEADER_SIZE;
 
                    m_Info.Address = Address();
                    m_Info.DeviceTypeId = m_Connection.DeviceTypeId;

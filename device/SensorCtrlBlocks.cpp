@@ -118,6 +118,10 @@ HRESULT CSensorCtrl::ReadParameterBlock(USHORT parameter, BOOL withValue)
                    CByteBuffer data;
                    HRESULT hr =
                        ReadRanges(ranges, withValue ? SingleBlockTimeout() : GetReadRegisterTimeout(), data);
+                   // A reply of other than the registers asked, refused by the network, is a block
+                   // of the wrong size.
+                   if (hr == MODBUSCOMM_E_INVALID_RESPONSE_LENGTH)
+                       return MODBUSCOMM_E_INVALID_PARAMETER_BLOCK_SIZE;
                    if (Failed(hr))
                    {
                        m_Trace << TRACE_LEVEL1 << u"Failed to read parameter blk for sensor - connection: "
@@ -192,6 +196,8 @@ HRESULT CSensorCtrl::ReadSensorParameterBlocks(ULONG mode)
                    }
                    CByteBuffer data;
                    HRESULT hr = ReadRanges(ranges, AllBlocksTimeout(), data);
+                   if (hr == MODBUSCOMM_E_INVALID_RESPONSE_LENGTH)
+                       return MODBUSCOMM_E_INVALID_PARAMETER_BLOCK_SIZE;
                    if (Failed(hr))
                    {
                        m_Trace << TRACE_LEVEL1

@@ -103,7 +103,7 @@ TEST_F(Registers, TheRegisterClassPicksTheFunctionAndTypedValuesFollowTheWordOrd
     EXPECT_TRUE(text.IsEmpty());
 }
 
-TEST_F(Registers, AShortReplyFailsAValueAndEndsABlockRead)
+TEST_F(Registers, AShortReplyIsRefusedByEveryRead)
 {
     // Well formed, one register short of what each read asks.
     Sim().Faults().SetPersistent(probesim::Fault::Short(2));
@@ -113,16 +113,31 @@ TEST_F(Registers, AShortReplyFailsAValueAndEndsABlockRead)
     USHORT u16 = 7;
     EXPECT_EQ(Network().ReadUShort(kSlave, 40001, u16, kTimeoutMs, 0), MODBUSCOMM_E_INVALID_RESPONSE_LENGTH);
     EXPECT_EQ(u16, 7);
-    // The registers themselves come as sent: their reader judges them.
-    ASSERT_EQ(Network().ReadRegisters(kSlave, 40001, 2, m_data, kTimeoutMs, 0), S_OK);
-    EXPECT_EQ(ToBytes(m_data), (Bytes{0x01, 0x00}));
-    // A short run ends a block read: what follows would not be where its reader looks.
+    // The raw registers too: nothing of the short reply reaches the caller, but how much it carried
+    // does, for a caller that names a short reply itself.
+    m_data = ToBuffer(Bytes{9, 9});
+    EXPECT_EQ(Network().ReadRegisters(kSlave, 40001, 2, m_data, kTimeoutMs, 0),
+              MODBUSCOMM_E_INVALID_RESPONSE_LENGTH);
+    EXPECT_EQ(m_data.GetLength(), 0u);
+    ULONG replyBytes = 0;
+    EXPECT_EQ(Network().ReadRegisters(kSlave, 40001, 3, m_data, kTimeoutMs, 0, replyBytes),
+              MODBUSCOMM_E_INVALID_RESPONSE_LENGTH);
+    EXPECT_EQ(replyBytes, 4u);
+    EXPECT_EQ(m_data.GetLength(), 0u);
+    // A short run ends a block read with the refusal, keeping the runs read before it.
+    Sim().Faults().ClearPersistent();
+    Sim().Faults().Queue(probesim::Fault::None());
+    Sim().Faults().Queue(probesim::Fault::Short(2));
     Sim().Log().Clear();
-    ASSERT_EQ(
-        Network().ReadRegisterBlocks(kSlave, m_data, kTimeoutMs, 0, 20, Blocks({{40001, 7}, {40050, 1}})),
-        S_OK);
-    EXPECT_EQ(m_data.GetLength(), 12u);
-    EXPECT_EQ(Requests(), (std::vector<Bytes>{{3, 0, 0, 7}}));
+    EXPECT_EQ(Network().ReadRegisterBlocks(kSlave, m_data, kTimeoutMs, 0, 20,
+                                           Blocks({{40001, 7}, {40008, 1}, {40009, 3}})),
+              MODBUSCOMM_E_INVALID_RESPONSE_LENGTH);
+    EXPECT_EQ(m_data.GetLength(), 14u);
+    EXPECT_EQ(Requests(), (std::vector<Bytes>{{3, 0, 0, 7}, {3, 0, 7, 4}}));
+    // Whole replies are whole reads again.
+    ASSERT_EQ(Network().ReadRegisters(kSlave, 40001, 2, m_data, kTimeoutMs, 0, replyBytes), S_OK);
+    EXPECT_EQ(ToBytes(m_data), (Bytes{0x01, 0x00, 0x01, 0x01}));
+    EXPECT_EQ(replyBytes, 4u);
 }
 
 TEST_F(Registers, BlocksAreMergedWithinThePacketLimit)
@@ -199,6 +214,12 @@ TEST_F(TcpRegisterLine, MoreRegistersThanAskedAreNotTakenForThem)
     Start(1);
     EXPECT_EQ(m_network->ReadRegisterBlocks(1, m_data, 100, 0, 1024, Blocks({{40001, 2}})),
               MODBUSCOMM_E_INVALID_RESPONSE_LENGTH);
+    EXPECT_EQ(m_data.GetLength(), 0u);
+    ULONG replyBytes = 0;
+    EXPECT_EQ(m_network->ReadRegisters(1, 40001, 2, m_data, 100, 0, replyBytes),
+              MODBUSCOMM_E_INVALID_RESPONSE_LENGTH);
+    EXPECT_EQ(m_data.GetLength(), 0u);
+    EXPECT_EQ(replyBytes, 6u);
     USHORT value = 0;
     EXPECT_EQ(m_network->ReadUShort(1, 40001, value, 100, 0), MODBUSCOMM_E_INVALID_RESPONSE_LENGTH);
 }
