@@ -181,11 +181,24 @@ void CNVDialog::BroadcastPostMessage(UINT message)
 void CNVDialog::BroadcastRequestDisconnect()
 {
     const auto& dialogs = Registry();
-    // Index and count are read afresh at each step: a handler may add or destroy dialogs.
-    for (size_t i = 0; i < dialogs.size(); ++i)
+    // A handler may destroy dialogs (its own, earlier or later ones) and construct new ones, so
+    // an index into the registry means nothing after a send. The walk instead takes, at every
+    // step, the first registered dialog it has not reached yet. Reached dialogs are held as
+    // QPointers: one that is destroyed drops out, and a new dialog that happens to get a freed
+    // dialog's address is still reached.
+    std::vector<QPointer<CNVDialog>> reached;
+    const auto wasReached = [&reached](const CNVDialog* dialog)
+    { return std::find(reached.begin(), reached.end(), dialog) != reached.end(); };
+    for (;;)
     {
-        const QPointer<CNVDialog> dialog = dialogs[i];
-        if (dialog != nullptr && dialog->HasWindow())
+        const auto next =
+            std::find_if(dialogs.begin(), dialogs.end(),
+                         [&wasReached](const CNVDialog* dialog) { return !wasReached(dialog); });
+        if (next == dialogs.end())
+            return;
+        const QPointer<CNVDialog> dialog = *next;
+        reached.push_back(dialog);
+        if (dialog->HasWindow())
             dialog->SendNotify(windowmsg::WM_REQUEST_DISCONNECT);
     }
 }
