@@ -61,9 +61,11 @@ TEST(NumericEdit, TypedTextIsFilteredAndClampedAtEveryKeystroke)
     address.clear();
     QTest::keyClicks(&address, "0");
     EXPECT_EQ(address.GetText(), QStringLiteral("1"));
-    // Emptied, the text stays empty rather than becoming a bound.
+    // Emptied, the text stays empty rather than becoming a bound; a sign alone reads as 0.
     address.clear();
     EXPECT_TRUE(address.IsEmpty());
+    QTest::keyClicks(&address, "-");
+    EXPECT_EQ(address.GetText(), QStringLiteral("1"));
 
     CNVEdit value(&dialog);
     value.SetFloatMode(TRUE);
@@ -73,6 +75,13 @@ TEST(NumericEdit, TypedTextIsFilteredAndClampedAtEveryKeystroke)
     EXPECT_EQ(value.GetText(), QStringLiteral("5"));
     value.setText(QStringLiteral("1e-5"));
     EXPECT_EQ(value.GetText(), QStringLiteral("1e-5"));
+    value.clear();
+    QTest::keyClicks(&value, "1e5.3");
+    EXPECT_EQ(value.GetText(), QStringLiteral("1e5.3")) << "the first separator stays";
+    value.SetFloatRange(0.5f, 100);
+    value.clear();
+    QTest::keyClicks(&value, ".");
+    EXPECT_EQ(value.GetText(), QStringLiteral("0.500000"));
 
     // A text the program sets under a signal blocker is taken as it stands.
     {
