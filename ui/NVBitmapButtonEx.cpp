@@ -7,6 +7,7 @@
 
 #include "ui/QtText.h"
 #include "ui/TabBitmaps.h"
+#include "ui/ToolTip.h"
 #include "ui/WinTypes.h"
 
 namespace
@@ -104,6 +105,11 @@ QString CNVBitmapButtonEx::GetFittedText(const QFont& font) const
     while (!fitted.isEmpty() && metrics.horizontalAdvance(fitted) > width())
         fitted.chop(1);
     return fitted;
+}
+
+bool CNVBitmapButtonEx::event(QEvent* event)
+{
+    return ui::ShowWrappedToolTip(*this, *event) || QPushButton::event(event);
 }
 
 void CNVBitmapButtonEx::paintEvent(QPaintEvent* event)

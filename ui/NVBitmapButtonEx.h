@@ -6,7 +6,8 @@
 //   normal    otherwise.
 // Each state can have its own text colour and font. The pictures are the built-in tab pictures
 // (LoadBitmaps) or four files (LoadBitmapsFromFiles); loading them sizes the button to the normal
-// picture, scaled from 96 dpi to the screen's. Without pictures it is a plain push button.
+// picture, scaled from 96 dpi to the screen's. Without pictures it is a plain push button. Its
+// tooltip is at most 300 pixels wide (ui/ToolTip.h).
 #pragma once
 
 #include <array>
@@ -54,6 +55,7 @@ public:
     QString GetFittedText(const QFont& font) const;
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;
