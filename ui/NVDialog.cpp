@@ -6,11 +6,15 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QImageReader>
 #include <QKeyEvent>
+#include <QLayout>
 #include <QMetaObject>
 #include <QPainter>
 #include <QPalette>
+#include <QScreen>
+#include <QShowEvent>
 
 #include "ui/Application.h"
 #include "ui/QtText.h"
@@ -82,6 +86,7 @@ CNVDialog::~CNVDialog()
 BOOL CNVDialog::RunInitDialog()
 {
     m_endedDuringInit.reset();
+    m_bPlacedForShow = false;
     ++m_nWindowGeneration;
     m_bHasWindow = true;
     m_bInitialising = true;
@@ -143,10 +148,59 @@ void CNVDialog::PostClose()
 
 void CNVDialog::setVisible(bool visible)
 {
+    if (visible && isWindow() && HasWindow() && !m_bPlacedForShow)
+    {
+        m_bPlacedForShow = true;
+        PlaceForFirstShow();
+    }
     const bool wasShown = !isHidden();
     QDialog::setVisible(visible);
     if (wasShown != visible && isHidden() != visible)
         OnShowWindow(visible ? TRUE : FALSE);
+}
+
+void CNVDialog::PlaceForFirstShow()
+{
+    // The size the window shows with: a window nobody sized takes its layout's size, as Qt would
+    // give it while showing it, only now, so that it is centred with it.
+    ensurePolished();
+    if (layout() != nullptr)
+        layout()->activate();
+    if (!testAttribute(Qt::WA_Resized))
+        adjustSize();
+    // OnInitDialog centred the window before the derived dialog had sized it.
+    if (m_bCenterOnParent && parentWidget() != nullptr)
+        CenterOnParent();
+    KeepOnScreen();
+    m_bCheckScreenWhenShown = true;
+}
+
+void CNVDialog::KeepOnScreen()
+{
+    QWidget* owner = parentWidget() != nullptr ? parentWidget()->window() : nullptr;
+    QScreen* screen = owner != nullptr ? QGuiApplication::screenAt(owner->geometry().center()) : nullptr;
+    if (screen == nullptr)
+        screen = QGuiApplication::screenAt(geometry().center());
+    if (screen == nullptr)
+        screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr)
+        return;
+    const QRect available = screen->availableGeometry();
+    // The window system's frame lies around the client area; before the window is shown only the
+    // owner's frame tells how large it is.
+    const QWidget& framed = owner != nullptr ? *owner : *this;
+    const QRect frame = framed.frameGeometry();
+    const QRect client = framed.geometry();
+    const QMargins margins(client.left() - frame.left(), client.top() - frame.top(),
+                           frame.right() - client.right(), frame.bottom() - client.bottom());
+    const QRect outer = geometry().marginsAdded(margins);
+    // Within the screen where it fits; a window larger than the screen keeps its top-left corner
+    // (title bar and menu) on it.
+    const int left =
+        std::max(std::min(outer.left(), available.right() + 1 - outer.width()), available.left());
+    const int top = std::max(std::min(outer.top(), available.bottom() + 1 - outer.height()), available.top());
+    if (left != outer.left() || top != outer.top())
+        setGeometry(QRect(QPoint(left + margins.left(), top + margins.top()), size()));
 }
 
 BOOL CNVDialog::OnInitDialog()
@@ -617,6 +671,17 @@ void CNVDialog::paintEvent(QPaintEvent* event)
     }
     QPainter painter(this);
     painter.drawPixmap(0, 0, m_composedBackground);
+}
+
+void CNVDialog::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // Shown, the window has its frame: once more, in case the frame now reaches off the screen.
+    if (m_bCheckScreenWhenShown && !event->spontaneous())
+    {
+        m_bCheckScreenWhenShown = false;
+        KeepOnScreen();
+    }
 }
 
 void CNVDialog::resizeEvent(QResizeEvent* event)
