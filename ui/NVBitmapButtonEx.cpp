@@ -1,11 +1,10 @@
 #include "ui/NVBitmapButtonEx.h"
 
-#include <QFileInfo>
-#include <QImageReader>
 #include <QPainter>
 #include <QStyleOptionFocusRect>
 
 #include "ui/QtText.h"
+#include "ui/SkinPictures.h"
 #include "ui/TabBitmaps.h"
 #include "ui/ToolTip.h"
 #include "ui/WinTypes.h"
@@ -18,9 +17,7 @@ constexpr int kFocusInset = 3;
 
 QPixmap LoadPicture(const QString& path)
 {
-    if (!QFileInfo(path).isFile())
-        return QPixmap();
-    return QPixmap::fromImage(QImageReader(path).read());
+    return ui::LoadSkinPicture(path, ui::kMaxTabPictureSize);
 }
 
 } // namespace

@@ -34,7 +34,9 @@ public:
 
     // The built-in tab pictures. TRUE.
     BOOL LoadBitmaps();
-    // FALSE, and nothing changes, unless all four files exist and load.
+    // FALSE, and nothing changes, unless all four files exist and load. Each file is decoded once
+    // for every button, and a picture larger than the tab bound is scaled down to fit it
+    // (ui/SkinPictures.h).
     BOOL LoadBitmapsFromFiles(const QString& normal, const QString& hover, const QString& pressed,
                               const QString& disabled);
     BOOL HasBitmaps() const { return m_bBitmapsLoaded; }
@@ -51,6 +53,7 @@ public:
     BOOL IsHovering() const { return m_bHover; }
     // The state the button is drawn in now.
     EState GetDrawState() const;
+    const QPixmap& GetBitmap(EState state) const { return m_bitmaps[state]; }
     // The text as drawn in the font: cut at the last character that fits the button's width.
     QString GetFittedText(const QFont& font) const;
 

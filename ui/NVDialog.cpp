@@ -5,9 +5,7 @@
 #include <QChildEvent>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QGuiApplication>
-#include <QImageReader>
 #include <QKeyEvent>
 #include <QLayout>
 #include <QMetaObject>
@@ -18,6 +16,7 @@
 
 #include "ui/Application.h"
 #include "ui/QtText.h"
+#include "ui/SkinPictures.h"
 #include "ui/ThreadHandover.h"
 #include "ui/Transparency.h"
 
@@ -551,13 +550,10 @@ BOOL CNVDialog::SetBackgroundColor(COLORREF color)
 
 BOOL CNVDialog::SetBackgroundBitmapFile(const QString& path)
 {
-    if (path.isEmpty() || !QFileInfo(path).isFile())
+    const QPixmap picture = ui::LoadSkinPicture(path, ui::kMaxBackgroundPictureSize);
+    if (picture.isNull())
         return FALSE;
-    QImageReader reader(path);
-    const QImage image = reader.read();
-    if (image.isNull())
-        return FALSE;
-    m_backgroundBitmap = QPixmap::fromImage(image);
+    m_backgroundBitmap = picture;
     m_strBackgroundBitmapPath = path;
     m_bBitmapFromFile = TRUE;
     ReleaseBackgroundCache();

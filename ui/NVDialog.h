@@ -200,7 +200,8 @@ public:
     BOOL SetBackgroundColor(COLORREF color);
     std::optional<COLORREF> GetBackgroundColor() const { return m_backgroundColor; }
     // Loads a picture file (BMP, PNG, ...) as the background picture; a path that cannot be loaded
-    // changes nothing (FALSE).
+    // changes nothing (FALSE). The file is decoded once for every dialog, and a picture larger
+    // than the background bound is scaled down to fit it (ui/SkinPictures.h).
     BOOL SetBackgroundBitmapFile(const QString& path);
     QString GetBackgroundBitmapPath() const { return m_strBackgroundBitmapPath; }
     // The picture's size; the client size without a picture.

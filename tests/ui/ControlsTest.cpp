@@ -213,7 +213,9 @@ std::vector<QString> TabPictures(QSize size, bool all = true)
     const QColor colours[] = {Qt::darkBlue, Qt::blue, Qt::darkGreen, Qt::gray};
     for (int i = 0; i < 4; ++i)
     {
-        const auto file = testsupport::ProcessTempDir() / ("tab-" + std::to_string(i) + ".png");
+        const auto file =
+            testsupport::ProcessTempDir() / ("tab-" + std::to_string(i) + "-" + std::to_string(size.width()) +
+                                             "x" + std::to_string(size.height()) + ".png");
         std::filesystem::remove(file);
         if (all || i < 3)
         {
@@ -253,6 +255,35 @@ TEST(BitmapButton, TheStateDecidesThePictureAndHoverNeedsATooltip)
     tab.SetPressed(FALSE);
     Leave(tab);
     EXPECT_EQ(tab.GetDrawState(), CNVBitmapButtonEx::kNormal);
+}
+
+TEST(BitmapButton, AHugeTabPictureIsDecodedOnceForAllButtonsAndHeldWithinTheBound)
+{
+    const auto files = TabPictures(QSize(6000, 1500));
+    CNVBitmapButtonEx first;
+    CNVBitmapButtonEx second;
+    ASSERT_TRUE(first.LoadBitmapsFromFiles(files[0], files[1], files[2], files[3]));
+    ASSERT_TRUE(second.LoadBitmapsFromFiles(files[0], files[1], files[2], files[3]));
+    for (const auto state : {CNVBitmapButtonEx::kNormal, CNVBitmapButtonEx::kHover,
+                             CNVBitmapButtonEx::kPressed, CNVBitmapButtonEx::kDisabled})
+    {
+        EXPECT_EQ(first.GetBitmap(state).size(), QSize(256, 64)) << "scaled down, its shape kept";
+        EXPECT_EQ(first.GetBitmap(state).cacheKey(), second.GetBitmap(state).cacheKey())
+            << "one decoded picture for every button";
+    }
+    const int dpi = first.logicalDpiX();
+    EXPECT_EQ(first.size(), QSize(MulDiv(dpi, 256, 96), MulDiv(dpi, 64, 96)));
+    EXPECT_EQ(first.grab().toImage().pixelColor(4, 4), QColor(Qt::darkBlue));
+
+    // A picture file that has been replaced is read anew.
+    QImage image(QSize(90, 30), QImage::Format_RGB32);
+    image.fill(Qt::red);
+    ASSERT_TRUE(image.save(files[0]));
+    CNVBitmapButtonEx third;
+    ASSERT_TRUE(third.LoadBitmapsFromFiles(files[0], files[1], files[2], files[3]));
+    EXPECT_EQ(third.GetBitmap(CNVBitmapButtonEx::kNormal).size(), QSize(90, 30));
+    EXPECT_EQ(third.GetBitmap(CNVBitmapButtonEx::kHover).cacheKey(),
+              first.GetBitmap(CNVBitmapButtonEx::kHover).cacheKey());
 }
 
 TEST(BitmapButton, PictureFilesCountOnlyAllFourTogether)
