@@ -2,8 +2,8 @@
 // shadow in a second colour for a raised or sunk look) over a solid, brushed or horizontal
 // gradient background, or over nothing when it is transparent or paints directly. The text
 // follows the label's alignment and word wrap, expanding tabs, or runs from the label's centre at
-// an angle (SetRotationAngle). A label can act as a link (a web
-// address opened through the dialog service, or a mail address) or report clicks (Clicked).
+// an angle (SetRotationAngle). A label can act as a link (a web address opened through the dialog
+// service, or a mail address) or report clicks (Clicked).
 #pragma once
 
 #include <optional>
