@@ -3,6 +3,8 @@
 // control; CNVButton, CNVCheckBox, CNVRadioButton, CNVComboBox, CNVStatic and CNVEdit are such
 // controls.
 //
+// The tooltip is at most 300 pixels wide (ui/ToolTip.h).
+//
 // Colours apply while the control is enabled; a disabled control keeps the style's greyed look.
 // A transparent control (ui::SetTransparent, CNVDialog::AddTransparentControl) paints no back
 // colour: its dialog's background shows through it.
@@ -19,6 +21,7 @@
 #include "platform/ColorRef.h"
 #include "platform/Types.h"
 #include "ui/QtText.h"
+#include "ui/ToolTip.h"
 #include "ui/Transparency.h"
 
 template <class TControl>
@@ -79,6 +82,8 @@ public:
 protected:
     bool event(QEvent* event) override
     {
+        if (ui::ShowWrappedToolTip(*this, *event))
+            return true;
         if (event->type() == QEvent::DynamicPropertyChange &&
             static_cast<QDynamicPropertyChangeEvent*>(event)->propertyName() == ui::kTransparentProperty)
             ApplyColors();

@@ -87,6 +87,13 @@ void CLabel::SetDirectPaint(BOOL on)
     update();
 }
 
+void CLabel::SetRotationAngle(int degrees, BOOL rotation)
+{
+    m_nRotationDegrees = degrees;
+    m_bRotation = rotation;
+    update();
+}
+
 void CLabel::SetLink(ELinkMode mode, const QString& target)
 {
     m_linkMode = mode;
@@ -125,12 +132,27 @@ void CLabel::paintEvent(QPaintEvent*)
     if (content.contains(u'\t'))
         flags |= Qt::TextExpandTabs;
     painter.setFont(font());
+    const QPoint shadowOffset = m_b3DUpLeft ? QPoint(-1, -1) : QPoint(1, 1);
+    const QColor textColor = m_textColor.value_or(palette().color(QPalette::WindowText));
+    if (m_bRotation)
+    {
+        painter.translate(width() / 2, height() / 2);
+        painter.rotate(-m_nRotationDegrees);
+        if (m_b3DText)
+        {
+            painter.setPen(m_shadowColor);
+            painter.drawText(shadowOffset, content);
+        }
+        painter.setPen(textColor);
+        painter.drawText(QPoint(0, 0), content);
+        return;
+    }
     if (m_b3DText)
     {
         painter.setPen(m_shadowColor);
-        painter.drawText(rect().translated(m_b3DUpLeft ? QPoint(-1, -1) : QPoint(1, 1)), flags, content);
+        painter.drawText(rect().translated(shadowOffset), flags, content);
     }
-    painter.setPen(m_textColor.value_or(palette().color(QPalette::WindowText)));
+    painter.setPen(textColor);
     painter.drawText(rect(), flags, content);
 }
 

@@ -1,8 +1,9 @@
 // CLabel: a static label that paints itself: text in its colour (optionally with a one-pixel
 // shadow in a second colour for a raised or sunk look) over a solid, brushed or horizontal
 // gradient background, or over nothing when it is transparent or paints directly. The text
-// follows the label's alignment and word wrap, expanding tabs. A label can act as a link (a web
-// address opened through the dialog service, or a mail address) or report clicks (Clicked).
+// follows the label's alignment and word wrap, expanding tabs, or runs from the label's centre at
+// an angle (SetRotationAngle). A label can act as a link (a web address opened through the dialog
+// service, or a mail address) or report clicks (Clicked).
 #pragma once
 
 #include <optional>
@@ -44,6 +45,11 @@ public:
     void SetGradient(BOOL on, COLORREF from, COLORREF to);
     // The text straight onto the parent's background, no background of its own.
     void SetDirectPaint(BOOL on);
+    // With rotation on, the text is drawn as one line whose start (on its baseline) lies at the
+    // centre of the label, running at `degrees` counter-clockwise from the horizontal; alignment
+    // and word wrap then do not apply.
+    void SetRotationAngle(int degrees, BOOL rotation);
+    BOOL GetRotation() const { return m_bRotation; }
     // kLinkOpen opens the target (the text when the target is empty); kLinkMail writes to the text.
     void SetLink(ELinkMode mode, const QString& target = QString());
     // With notify, a click is reported by Clicked instead of following a link.
@@ -71,6 +77,9 @@ private:
     QColor m_gradientFrom;
     QColor m_gradientTo;
     BOOL m_bDirectPaint = FALSE;
+    BOOL m_bRotation = FALSE;
+    // The direction of rotated text, as the system's fonts carry it (their escapement).
+    int m_nRotationDegrees = 0;
     ELinkMode m_linkMode = kLinkNone;
     QString m_strLinkTarget;
     BOOL m_bNotify = FALSE;

@@ -1,12 +1,12 @@
 #include "ui/NVBitmapButtonEx.h"
 
-#include <QFileInfo>
-#include <QImageReader>
 #include <QPainter>
 #include <QStyleOptionFocusRect>
 
 #include "ui/QtText.h"
+#include "ui/SkinPictures.h"
 #include "ui/TabBitmaps.h"
+#include "ui/ToolTip.h"
 #include "ui/WinTypes.h"
 
 namespace
@@ -17,9 +17,7 @@ constexpr int kFocusInset = 3;
 
 QPixmap LoadPicture(const QString& path)
 {
-    if (!QFileInfo(path).isFile())
-        return QPixmap();
-    return QPixmap::fromImage(QImageReader(path).read());
+    return ui::LoadSkinPicture(path, ui::kMaxTabPictureSize);
 }
 
 } // namespace
@@ -104,6 +102,11 @@ QString CNVBitmapButtonEx::GetFittedText(const QFont& font) const
     while (!fitted.isEmpty() && metrics.horizontalAdvance(fitted) > width())
         fitted.chop(1);
     return fitted;
+}
+
+bool CNVBitmapButtonEx::event(QEvent* event)
+{
+    return ui::ShowWrappedToolTip(*this, *event) || QPushButton::event(event);
 }
 
 void CNVBitmapButtonEx::paintEvent(QPaintEvent* event)

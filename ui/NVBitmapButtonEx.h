@@ -6,7 +6,8 @@
 //   normal    otherwise.
 // Each state can have its own text colour and font. The pictures are the built-in tab pictures
 // (LoadBitmaps) or four files (LoadBitmapsFromFiles); loading them sizes the button to the normal
-// picture, scaled from 96 dpi to the screen's. Without pictures it is a plain push button.
+// picture, scaled from 96 dpi to the screen's. Without pictures it is a plain push button. Its
+// tooltip is at most 300 pixels wide (ui/ToolTip.h).
 #pragma once
 
 #include <array>
@@ -33,7 +34,9 @@ public:
 
     // The built-in tab pictures. TRUE.
     BOOL LoadBitmaps();
-    // FALSE, and nothing changes, unless all four files exist and load.
+    // FALSE, and nothing changes, unless all four files exist and load. Each file is decoded once
+    // for every button, and a picture larger than the tab bound is scaled down to fit it
+    // (ui/SkinPictures.h).
     BOOL LoadBitmapsFromFiles(const QString& normal, const QString& hover, const QString& pressed,
                               const QString& disabled);
     BOOL HasBitmaps() const { return m_bBitmapsLoaded; }
@@ -50,10 +53,12 @@ public:
     BOOL IsHovering() const { return m_bHover; }
     // The state the button is drawn in now.
     EState GetDrawState() const;
+    const QPixmap& GetBitmap(EState state) const { return m_bitmaps[state]; }
     // The text as drawn in the font: cut at the last character that fits the button's width.
     QString GetFittedText(const QFont& font) const;
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
     void leaveEvent(QEvent* event) override;

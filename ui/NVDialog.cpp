@@ -5,15 +5,18 @@
 #include <QChildEvent>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QFileInfo>
-#include <QImageReader>
+#include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLayout>
 #include <QMetaObject>
 #include <QPainter>
 #include <QPalette>
+#include <QScreen>
+#include <QShowEvent>
 
 #include "ui/Application.h"
 #include "ui/QtText.h"
+#include "ui/SkinPictures.h"
 #include "ui/ThreadHandover.h"
 #include "ui/Transparency.h"
 
@@ -82,6 +85,7 @@ CNVDialog::~CNVDialog()
 BOOL CNVDialog::RunInitDialog()
 {
     m_endedDuringInit.reset();
+    m_bPlacedForShow = false;
     ++m_nWindowGeneration;
     m_bHasWindow = true;
     m_bInitialising = true;
@@ -143,10 +147,59 @@ void CNVDialog::PostClose()
 
 void CNVDialog::setVisible(bool visible)
 {
+    if (visible && isWindow() && HasWindow() && !m_bPlacedForShow)
+    {
+        m_bPlacedForShow = true;
+        PlaceForFirstShow();
+    }
     const bool wasShown = !isHidden();
     QDialog::setVisible(visible);
     if (wasShown != visible && isHidden() != visible)
         OnShowWindow(visible ? TRUE : FALSE);
+}
+
+void CNVDialog::PlaceForFirstShow()
+{
+    // The size the window shows with: a window nobody sized takes its layout's size, as Qt would
+    // give it while showing it, only now, so that it is centred with it.
+    ensurePolished();
+    if (layout() != nullptr)
+        layout()->activate();
+    if (!testAttribute(Qt::WA_Resized))
+        adjustSize();
+    // OnInitDialog centred the window before the derived dialog had sized it.
+    if (m_bCenterOnParent && parentWidget() != nullptr)
+        CenterOnParent();
+    KeepOnScreen();
+    m_bCheckScreenWhenShown = true;
+}
+
+void CNVDialog::KeepOnScreen()
+{
+    QWidget* owner = parentWidget() != nullptr ? parentWidget()->window() : nullptr;
+    QScreen* screen = owner != nullptr ? QGuiApplication::screenAt(owner->geometry().center()) : nullptr;
+    if (screen == nullptr)
+        screen = QGuiApplication::screenAt(geometry().center());
+    if (screen == nullptr)
+        screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr)
+        return;
+    const QRect available = screen->availableGeometry();
+    // The window system's frame lies around the client area; before the window is shown only the
+    // owner's frame tells how large it is.
+    const QWidget& framed = owner != nullptr ? *owner : *this;
+    const QRect frame = framed.frameGeometry();
+    const QRect client = framed.geometry();
+    const QMargins margins(client.left() - frame.left(), client.top() - frame.top(),
+                           frame.right() - client.right(), frame.bottom() - client.bottom());
+    const QRect outer = geometry().marginsAdded(margins);
+    // Within the screen where it fits; a window larger than the screen keeps its top-left corner
+    // (title bar and menu) on it.
+    const int left =
+        std::max(std::min(outer.left(), available.right() + 1 - outer.width()), available.left());
+    const int top = std::max(std::min(outer.top(), available.bottom() + 1 - outer.height()), available.top());
+    if (left != outer.left() || top != outer.top())
+        setGeometry(QRect(QPoint(left + margins.left(), top + margins.top()), size()));
 }
 
 BOOL CNVDialog::OnInitDialog()
@@ -181,11 +234,24 @@ void CNVDialog::BroadcastPostMessage(UINT message)
 void CNVDialog::BroadcastRequestDisconnect()
 {
     const auto& dialogs = Registry();
-    // Index and count are read afresh at each step: a handler may add or destroy dialogs.
-    for (size_t i = 0; i < dialogs.size(); ++i)
+    // A handler may destroy dialogs (its own, earlier or later ones) and construct new ones, so
+    // an index into the registry means nothing after a send. The walk instead takes, at every
+    // step, the first registered dialog it has not reached yet. Reached dialogs are held as
+    // QPointers: one that is destroyed drops out, and a new dialog that happens to get a freed
+    // dialog's address is still reached.
+    std::vector<QPointer<CNVDialog>> reached;
+    const auto wasReached = [&reached](const CNVDialog* dialog)
+    { return std::find(reached.begin(), reached.end(), dialog) != reached.end(); };
+    for (;;)
     {
-        const QPointer<CNVDialog> dialog = dialogs[i];
-        if (dialog != nullptr && dialog->HasWindow())
+        const auto next =
+            std::find_if(dialogs.begin(), dialogs.end(),
+                         [&wasReached](const CNVDialog* dialog) { return !wasReached(dialog); });
+        if (next == dialogs.end())
+            return;
+        const QPointer<CNVDialog> dialog = *next;
+        reached.push_back(dialog);
+        if (dialog->HasWindow())
             dialog->SendNotify(windowmsg::WM_REQUEST_DISCONNECT);
     }
 }
@@ -484,13 +550,10 @@ BOOL CNVDialog::SetBackgroundColor(COLORREF color)
 
 BOOL CNVDialog::SetBackgroundBitmapFile(const QString& path)
 {
-    if (path.isEmpty() || !QFileInfo(path).isFile())
+    const QPixmap picture = ui::LoadSkinPicture(path, ui::kMaxBackgroundPictureSize);
+    if (picture.isNull())
         return FALSE;
-    QImageReader reader(path);
-    const QImage image = reader.read();
-    if (image.isNull())
-        return FALSE;
-    m_backgroundBitmap = QPixmap::fromImage(image);
+    m_backgroundBitmap = picture;
     m_strBackgroundBitmapPath = path;
     m_bBitmapFromFile = TRUE;
     ReleaseBackgroundCache();
@@ -604,6 +667,17 @@ void CNVDialog::paintEvent(QPaintEvent* event)
     }
     QPainter painter(this);
     painter.drawPixmap(0, 0, m_composedBackground);
+}
+
+void CNVDialog::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // Shown, the window has its frame: once more, in case the frame now reaches off the screen.
+    if (m_bCheckScreenWhenShown && !event->spontaneous())
+    {
+        m_bCheckScreenWhenShown = false;
+        KeepOnScreen();
+    }
 }
 
 void CNVDialog::resizeEvent(QResizeEvent* event)

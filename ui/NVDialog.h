@@ -189,7 +189,9 @@ public:
     // Smallest and largest window size, also for the user's dragging.
     void SetMinTrackSize(QSize size);
     void SetMaxTrackSize(QSize size);
-    // Whether OnInitDialog centres the dialog on its parent; default TRUE.
+    // Whether the dialog is centred on its parent: by OnInitDialog, and for a top-level window
+    // once more when it is first shown, with the size it has then; default TRUE. Either way a
+    // top-level window comes up within the available area of the screen.
     void SetCenterOnParent(BOOL center) { m_bCenterOnParent = center; }
     BOOL GetCenterOnParent() const { return m_bCenterOnParent; }
 
@@ -198,7 +200,8 @@ public:
     BOOL SetBackgroundColor(COLORREF color);
     std::optional<COLORREF> GetBackgroundColor() const { return m_backgroundColor; }
     // Loads a picture file (BMP, PNG, ...) as the background picture; a path that cannot be loaded
-    // changes nothing (FALSE).
+    // changes nothing (FALSE). The file is decoded once for every dialog, and a picture larger
+    // than the background bound is scaled down to fit it (ui/SkinPictures.h).
     BOOL SetBackgroundBitmapFile(const QString& path);
     QString GetBackgroundBitmapPath() const { return m_strBackgroundBitmapPath; }
     // The picture's size; the client size without a picture.
@@ -248,6 +251,7 @@ protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
@@ -259,6 +263,12 @@ private:
     };
 
     BOOL RunInitDialog();
+    // Before a top-level window is first shown: its final size, centred on its parent when asked
+    // to, on the screen.
+    void PlaceForFirstShow();
+    // Moves a top-level window so that it lies within the available area of its owner's screen
+    // (its own screen without an owner, else the primary one).
+    void KeepOnScreen();
     BOOL ComposeBackground();
     void ApplyTransparency(QWidget* child);
     void ApplyTrackSizes();
@@ -269,6 +279,9 @@ private:
     uint32_t m_nWindowGeneration = 0;
     std::atomic<bool> m_bBlockedByModal{false};
     bool m_bInitialising = false;
+    // Whether the window has been placed for its first show (once per window).
+    bool m_bPlacedForShow = false;
+    bool m_bCheckScreenWhenShown = false;
     std::optional<int> m_endedDuringInit;
 
     QPixmap m_backgroundBitmap;

@@ -70,9 +70,11 @@ BOOL CNVDlgWizardFrame::AddPage(CDlgWizardPage* page)
     {
         CreatePage(page);
         LayoutFrame();
+        const QPointer<CNVDlgWizardFrame> self(this);
         if (m_pages.size() == 1)
             SetActivePage(page, IDC_WIZARD_NEXT);
-        UpdateButtons();
+        if (self != nullptr)
+            UpdateButtons();
     }
     return TRUE;
 }
@@ -127,12 +129,19 @@ BOOL CNVDlgWizardFrame::SetActivePage(CDlgWizardPage* page, UINT nDirection)
         return FALSE;
     if (page == m_pCurrentPage)
         return TRUE;
-    if (m_pCurrentPage != nullptr)
+    const QPointer<CDlgWizardPage> target(page);
+    if (const QPointer<CDlgWizardPage> leaving = m_pCurrentPage; leaving != nullptr)
     {
-        if (!m_pCurrentPage->OnKillActive(nDirection))
+        const QPointer<CNVDlgWizardFrame> self(this);
+        const uint32_t pageListGeneration = m_nPageListGeneration;
+        if (!leaving->OnKillActive(nDirection))
             return FALSE;
-        m_pCurrentPage->ReleaseBackgroundCache();
-        m_pCurrentPage->hide();
+        // The page may have ended the wizard (the calibration pages do so after an error), moved
+        // it elsewhere or destroyed pages: then the change it was asked about is off.
+        if (self == nullptr || HasWizardChanged(pageListGeneration, leaving) || target == nullptr)
+            return FALSE;
+        leaving->ReleaseBackgroundCache();
+        leaving->hide();
     }
     page->show();
     page->ReleaseBackgroundCache();
@@ -149,6 +158,12 @@ BOOL CNVDlgWizardFrame::SetActivePageByIndex(int index, UINT nDirection)
     return page != nullptr ? SetActivePage(page, nDirection) : FALSE;
 }
 
+BOOL CNVDlgWizardFrame::HasWizardChanged(uint32_t pageListGeneration, const CDlgWizardPage* current) const
+{
+    return m_nPageListGeneration != pageListGeneration || m_pCurrentPage != current || !HasWindow() ? TRUE
+                                                                                                    : FALSE;
+}
+
 void CNVDlgWizardFrame::RemoveAllPages()
 {
     for (const QPointer<CDlgWizardPage>& page : m_pages)
@@ -156,6 +171,7 @@ void CNVDlgWizardFrame::RemoveAllPages()
             QMetaObject::invokeMethod(
                 page, [page = page.data()] { page->close(); }, Qt::QueuedConnection);
     m_pages.clear();
+    ++m_nPageListGeneration;
     m_bWrap = FALSE;
     m_pCurrentPage = nullptr;
 }
@@ -179,12 +195,23 @@ void CNVDlgWizardFrame::EnableNextButton()
 
 BOOL CNVDlgWizardFrame::AskPages(BOOL (CDlgWizardPage::*question)())
 {
+    const QPointer<CNVDlgWizardFrame> self(this);
+    const uint32_t pageListGeneration = m_nPageListGeneration;
+    const QPointer<CDlgWizardPage> current = m_pCurrentPage;
     for (size_t i = 0; i < m_pages.size(); ++i)
     {
-        CDlgWizardPage* page = m_pages[i].data();
-        if (page != nullptr && !page->IsSkipped() && !(page->*question)())
+        const QPointer<CDlgWizardPage> page = m_pages[i];
+        if (page == nullptr || page->IsSkipped())
+            continue;
+        const BOOL agreed = (page->*question)();
+        // A page that ended the wizard while it was asked has answered for every page: the
+        // command that asked must not go on (a Finish must not turn a cancel into an OK).
+        if (self == nullptr || HasWizardChanged(pageListGeneration, current))
+            return FALSE;
+        if (!agreed)
         {
-            SetActivePage(page, IDC_WIZARD_BACK);
+            if (page != nullptr)
+                SetActivePage(page, IDC_WIZARD_BACK);
             return FALSE;
         }
     }
@@ -244,31 +271,44 @@ void CNVDlgWizardFrame::OnNextButton()
 {
     if (!HasWindow())
         return;
-    if (m_pCurrentPage != nullptr && !m_pCurrentPage->OnWizardNext())
-        return;
+    const QPointer<CNVDlgWizardFrame> self(this);
+    const uint32_t pageListGeneration = m_nPageListGeneration;
+    if (const QPointer<CDlgWizardPage> current = m_pCurrentPage; current != nullptr)
+        if (!current->OnWizardNext() || self == nullptr || HasWizardChanged(pageListGeneration, current))
+            return;
     if (CDlgWizardPage* next = GetPage(GetNextPageIndex()))
         SetActivePage(next, IDC_WIZARD_NEXT);
-    FocusCurrentPage();
+    if (self != nullptr)
+        FocusCurrentPage();
 }
 
 void CNVDlgWizardFrame::OnBackButton()
 {
     if (!HasWindow())
         return;
-    if (m_pCurrentPage != nullptr && !m_pCurrentPage->OnWizardBack())
-        return;
+    const QPointer<CNVDlgWizardFrame> self(this);
+    const uint32_t pageListGeneration = m_nPageListGeneration;
+    if (const QPointer<CDlgWizardPage> current = m_pCurrentPage; current != nullptr)
+        if (!current->OnWizardBack() || self == nullptr || HasWizardChanged(pageListGeneration, current))
+            return;
     CDlgWizardPage* previous = GetPage(GetPrevPageIndex());
     if (previous == nullptr)
         return;
     SetActivePage(previous, IDC_WIZARD_BACK);
-    FocusCurrentPage();
+    if (self != nullptr)
+        FocusCurrentPage();
 }
 
 void CNVDlgWizardFrame::OnFinishButton()
 {
     if (!HasWindow())
         return;
-    if (!QueryFinish())
+    const QPointer<CNVDlgWizardFrame> self(this);
+    const uint32_t pageListGeneration = m_nPageListGeneration;
+    const BOOL agreed = QueryFinish();
+    if (self == nullptr)
+        return;
+    if (!agreed || m_nPageListGeneration != pageListGeneration)
     {
         FocusCurrentPage();
         return;
@@ -283,7 +323,12 @@ void CNVDlgWizardFrame::OnCancelButton()
 {
     if (!HasWindow())
         return;
-    if (!QueryCancel())
+    const QPointer<CNVDlgWizardFrame> self(this);
+    const uint32_t pageListGeneration = m_nPageListGeneration;
+    const BOOL agreed = QueryCancel();
+    if (self == nullptr)
+        return;
+    if (!agreed || m_nPageListGeneration != pageListGeneration)
     {
         FocusCurrentPage();
         return;
@@ -333,8 +378,11 @@ BOOL CNVDlgWizardFrame::OnInitDialog()
         if (page != nullptr)
             CreatePage(page);
     LayoutFrame();
+    const QPointer<CNVDlgWizardFrame> self(this);
     if (!m_pages.empty())
         SetActivePageByIndex(0, IDC_WIZARD_NEXT);
+    if (self == nullptr)
+        return FALSE;
     FocusCurrentPage();
     m_btnNext.setDefault(true);
     return TRUE;

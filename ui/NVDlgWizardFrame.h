@@ -14,6 +14,9 @@
 // that button is disabled. When the frame becomes active while its current page is skipped, the
 // next page is shown.
 //
+// The pages' hooks may end the wizard (OnOK, OnCancel) or move it to another page; the frame then
+// drops what it was doing and touches neither the pages nor itself any more.
+//
 // Pages are added before the window exists (they are created in OnInitDialog) or after; the frame
 // does not own them. The frame's window title is the wizard's title, which pages set.
 #pragma once
@@ -93,6 +96,9 @@ private:
     void PlaceButtons();
     void FocusCurrentPage();
     std::vector<bool> SkipFlags() const;
+    // TRUE when, since the page list had the generation given and the current page was `current`,
+    // a handler has ended the wizard, emptied or replaced its pages or moved it to another page.
+    BOOL HasWizardChanged(uint32_t pageListGeneration, const CDlgWizardPage* current) const;
 
     CNVButton m_btnFinish;
     CNVButton m_btnCancel;
@@ -100,5 +106,7 @@ private:
     CNVButton m_btnBack;
     std::vector<QPointer<CDlgWizardPage>> m_pages;
     QPointer<CDlgWizardPage> m_pCurrentPage;
+    // Counts RemoveAllPages, so that a handler that ended the wizard is noticed by its caller.
+    uint32_t m_nPageListGeneration = 0;
     BOOL m_bWrap = FALSE;
 };

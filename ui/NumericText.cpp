@@ -151,7 +151,7 @@ BOOL FilterRealText(std::u16string& text)
                 return digitSeen = true;
             if (IsSign(unit))
                 return kept.empty() || (exponentSeen && (kept.back() == u'e' || kept.back() == u'E'));
-            if (unit == kDecimalSeparator && !separatorSeen && !exponentSeen)
+            if (unit == kDecimalSeparator && !separatorSeen)
                 return separatorSeen = true;
             if ((unit == u'e' || unit == u'E') && !exponentSeen && (digitSeen || separatorSeen))
                 return exponentSeen = true;
@@ -207,6 +207,44 @@ std::optional<double> ParseRealText(std::u16string_view text)
     return strtod_l(ascii.c_str(), nullptr, CLocale());
 }
 
+int32_t LeadingIntegerValue(std::u16string_view text)
+{
+    const size_t sign = !text.empty() && IsSign(text.front()) ? 1 : 0;
+    const size_t end =
+        static_cast<size_t>(std::find_if_not(text.begin() + sign, text.end(), IsDigit) - text.begin());
+    return end > sign ? *ParseIntegerText(text.substr(0, end)) : 0;
+}
+
+double LeadingRealValue(std::u16string_view text)
+{
+    // The longest start of the text that is a number in the notation above, as the system's
+    // conversion reads it; its other forms (hexadecimal, "inf", "nan") never apply.
+    size_t i = 0;
+    if (i < text.size() && IsSign(text[i]))
+        ++i;
+    size_t mantissaDigits = 0;
+    for (; i < text.size() && IsDigit(text[i]); ++i)
+        ++mantissaDigits;
+    if (i < text.size() && text[i] == kDecimalSeparator)
+        for (++i; i < text.size() && IsDigit(text[i]); ++i)
+            ++mantissaDigits;
+    if (mantissaDigits == 0)
+        return 0.0;
+    size_t end = i;
+    if (i < text.size() && (text[i] == u'e' || text[i] == u'E'))
+    {
+        ++i;
+        if (i < text.size() && IsSign(text[i]))
+            ++i;
+        const size_t exponentStart = i;
+        while (i < text.size() && IsDigit(text[i]))
+            ++i;
+        if (i != exponentStart)
+            end = i;
+    }
+    return *ParseRealText(text.substr(0, end));
+}
+
 BOOL sNumericEditRules::FilterText(std::u16string& text) const
 {
     if (integerMode)
@@ -223,20 +261,20 @@ std::optional<std::u16string> sNumericEditRules::ClampToRange(std::u16string_vie
     std::string bound;
     if (integerMode && integerRangeOn)
     {
-        const std::optional<int32_t> value = ParseIntegerText(text);
-        if (!value || (*value >= integerMin && *value <= integerMax))
+        const int32_t value = LeadingIntegerValue(text);
+        if (value >= integerMin && value <= integerMax)
             return std::nullopt;
-        bound = platform::Format("%d", *value < integerMin ? integerMin : integerMax);
+        bound = platform::Format("%d", value < integerMin ? integerMin : integerMax);
     }
     else if ((floatMode && floatRangeOn) || (doubleMode && doubleRangeOn))
     {
         const bool single = floatMode && floatRangeOn;
         const double min = single ? floatMin : doubleMin;
         const double max = single ? floatMax : doubleMax;
-        const std::optional<double> value = ParseRealText(text);
-        if (!value || (*value >= min && *value <= max))
+        const double value = LeadingRealValue(text);
+        if (value >= min && value <= max)
             return std::nullopt;
-        const double limit = *value < min ? min : max;
+        const double limit = value < min ? min : max;
         bound = single ? platform::Format("%f", limit) : platform::Format("%12.12f", limit);
     }
     else

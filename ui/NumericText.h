@@ -33,9 +33,9 @@ BOOL IsValueInRange(float value, float min, float max);
 
 // The keystroke filters of the edit control's integer and real modes. Both trim the blanks at the
 // ends and remove every character that cannot stand where it is: the integer filter keeps digits
-// and one sign first; the real filter also keeps the first '.', the first 'e' or 'E' once a digit
-// or the '.' came before it, and one sign right after that letter. "1.2.3" becomes "1.23", "e5"
-// becomes "5". TRUE when anything was removed.
+// and one sign first; the real filter also keeps the first '.' wherever it stands, the first 'e'
+// or 'E' once a digit or the '.' came before it, and one sign right after that letter. "1.2.3"
+// becomes "1.23", "e5" becomes "5", "1e5.3" stays. TRUE when anything was removed.
 BOOL FilterIntegerText(std::u16string& text);
 BOOL FilterRealText(std::u16string& text);
 
@@ -45,6 +45,12 @@ BOOL FilterRealText(std::u16string& text);
 // double gives an infinity and one below it zero.
 std::optional<int32_t> ParseIntegerText(std::u16string_view text);
 std::optional<double> ParseRealText(std::u16string_view text);
+
+// The numbers that the edit control's range check reads from its text, as the system's string
+// conversions read them: the longest start of the text that is a number, 0 when there is none
+// ("-", "." and "+" are 0). The integer is held to the int32_t range.
+int32_t LeadingIntegerValue(std::u16string_view text);
+double LeadingRealValue(std::u16string_view text);
 
 // The numeric modes and ranges of an edit control, and what they make of its text.
 struct sNumericEditRules
@@ -66,9 +72,10 @@ struct sNumericEditRules
     // The integer filter in integer mode, else the real filter in float or double mode; FALSE
     // without a mode. TRUE when the text changed.
     BOOL FilterText(std::u16string& text) const;
-    // The range of the first mode (integer, float, double) that is on and has its range on decides:
-    // a value below its minimum gives the minimum's text ("%d", "%f" or "%12.12f"), one above its
-    // maximum the maximum's. Nothing for a value within the range, without such a mode, for an
-    // empty text and for a text that is not a whole number.
+    // The range of the first mode (integer, float, double) that is on and has its range on decides
+    // on the text's leading number (LeadingIntegerValue, LeadingRealValue): a value below its
+    // minimum gives the minimum's text ("%d", "%f" or "%12.12f"), one above its maximum the
+    // maximum's. So "-" or "." in a range of 1 to 247 gives "1" at once, as every keystroke is
+    // checked. Nothing for a value within the range, without such a mode and for an empty text.
     std::optional<std::u16string> ClampToRange(std::u16string_view text) const;
 };

@@ -1,13 +1,16 @@
 // The custom controls: the numeric edit, the colour scheme, the bitmap tab button, the list boxes
 // and the label, with pictures of how they look on the skin.
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 
+#include <QApplication>
 #include <QEnterEvent>
 #include <QImage>
 #include <QSignalBlocker>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -21,6 +24,7 @@
 #include "ui/NVEdit.h"
 #include "ui/NVListBox.h"
 #include "ui/NVStatic.h"
+#include "ui/ToolTip.h"
 
 namespace
 {
@@ -61,9 +65,11 @@ TEST(NumericEdit, TypedTextIsFilteredAndClampedAtEveryKeystroke)
     address.clear();
     QTest::keyClicks(&address, "0");
     EXPECT_EQ(address.GetText(), QStringLiteral("1"));
-    // Emptied, the text stays empty rather than becoming a bound.
+    // Emptied, the text stays empty rather than becoming a bound; a sign alone reads as 0.
     address.clear();
     EXPECT_TRUE(address.IsEmpty());
+    QTest::keyClicks(&address, "-");
+    EXPECT_EQ(address.GetText(), QStringLiteral("1"));
 
     CNVEdit value(&dialog);
     value.SetFloatMode(TRUE);
@@ -73,6 +79,13 @@ TEST(NumericEdit, TypedTextIsFilteredAndClampedAtEveryKeystroke)
     EXPECT_EQ(value.GetText(), QStringLiteral("5"));
     value.setText(QStringLiteral("1e-5"));
     EXPECT_EQ(value.GetText(), QStringLiteral("1e-5"));
+    value.clear();
+    QTest::keyClicks(&value, "1e5.3");
+    EXPECT_EQ(value.GetText(), QStringLiteral("1e5.3")) << "the first separator stays";
+    value.SetFloatRange(0.5f, 100);
+    value.clear();
+    QTest::keyClicks(&value, ".");
+    EXPECT_EQ(value.GetText(), QStringLiteral("0.500000"));
 
     // A text the program sets under a signal blocker is taken as it stands.
     {
@@ -200,7 +213,9 @@ std::vector<QString> TabPictures(QSize size, bool all = true)
     const QColor colours[] = {Qt::darkBlue, Qt::blue, Qt::darkGreen, Qt::gray};
     for (int i = 0; i < 4; ++i)
     {
-        const auto file = testsupport::ProcessTempDir() / ("tab-" + std::to_string(i) + ".png");
+        const auto file =
+            testsupport::ProcessTempDir() / ("tab-" + std::to_string(i) + "-" + std::to_string(size.width()) +
+                                             "x" + std::to_string(size.height()) + ".png");
         std::filesystem::remove(file);
         if (all || i < 3)
         {
@@ -240,6 +255,35 @@ TEST(BitmapButton, TheStateDecidesThePictureAndHoverNeedsATooltip)
     tab.SetPressed(FALSE);
     Leave(tab);
     EXPECT_EQ(tab.GetDrawState(), CNVBitmapButtonEx::kNormal);
+}
+
+TEST(BitmapButton, AHugeTabPictureIsDecodedOnceForAllButtonsAndHeldWithinTheBound)
+{
+    const auto files = TabPictures(QSize(6000, 1500));
+    CNVBitmapButtonEx first;
+    CNVBitmapButtonEx second;
+    ASSERT_TRUE(first.LoadBitmapsFromFiles(files[0], files[1], files[2], files[3]));
+    ASSERT_TRUE(second.LoadBitmapsFromFiles(files[0], files[1], files[2], files[3]));
+    for (const auto state : {CNVBitmapButtonEx::kNormal, CNVBitmapButtonEx::kHover,
+                             CNVBitmapButtonEx::kPressed, CNVBitmapButtonEx::kDisabled})
+    {
+        EXPECT_EQ(first.GetBitmap(state).size(), QSize(256, 64)) << "scaled down, its shape kept";
+        EXPECT_EQ(first.GetBitmap(state).cacheKey(), second.GetBitmap(state).cacheKey())
+            << "one decoded picture for every button";
+    }
+    const int dpi = first.logicalDpiX();
+    EXPECT_EQ(first.size(), QSize(MulDiv(dpi, 256, 96), MulDiv(dpi, 64, 96)));
+    EXPECT_EQ(first.grab().toImage().pixelColor(4, 4), QColor(Qt::darkBlue));
+
+    // A picture file that has been replaced is read anew.
+    QImage image(QSize(90, 30), QImage::Format_RGB32);
+    image.fill(Qt::red);
+    ASSERT_TRUE(image.save(files[0]));
+    CNVBitmapButtonEx third;
+    ASSERT_TRUE(third.LoadBitmapsFromFiles(files[0], files[1], files[2], files[3]));
+    EXPECT_EQ(third.GetBitmap(CNVBitmapButtonEx::kNormal).size(), QSize(90, 30));
+    EXPECT_EQ(third.GetBitmap(CNVBitmapButtonEx::kHover).cacheKey(),
+              first.GetBitmap(CNVBitmapButtonEx::kHover).cacheKey());
 }
 
 TEST(BitmapButton, PictureFilesCountOnlyAllFourTogether)
@@ -411,6 +455,112 @@ TEST(Label, GradientShadowAndTransparency)
     EXPECT_EQ(shot.pixelColor(288, 46), QColor(0xE0, 0xE0, 0xE0));
     EXPECT_EQ(shot.pixelColor(288, 80), QColor(0xBB, 0xCE, 0xD6));
     testsupport::SavePicture(dialog);
+}
+
+// The dark pixels of a picture: where text in black was drawn on white.
+QRect DarkArea(const QImage& picture)
+{
+    QRect area;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            if (picture.pixelColor(x, y).lightness() < 128)
+                area |= QRect(x, y, 1, 1);
+    return area;
+}
+
+TEST(Label, RotatedTextRunsFromTheCentreAtItsAngle)
+{
+    CLabel label;
+    label.resize(160, 160);
+    label.setText(QStringLiteral("Depth m"));
+    label.setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    label.SetBkColor(0xFFFFFF);
+    label.SetTextColor(0);
+    const QPoint centre(80, 80);
+    const QFontMetrics metrics(label.font());
+    const int length = metrics.horizontalAdvance(label.text());
+
+    label.SetRotationAngle(90, TRUE);
+    const QRect upwards = DarkArea(label.grab().toImage());
+    ASSERT_FALSE(upwards.isEmpty());
+    // From the centre upwards, its baseline on the centre's column.
+    EXPECT_LE(upwards.bottom(), centre.y() + 1);
+    EXPECT_NEAR(upwards.top(), centre.y() - length, 3);
+    EXPECT_LE(upwards.right(), centre.x() + metrics.descent() + 1);
+    EXPECT_GE(upwards.left(), centre.x() - metrics.ascent() - 1);
+
+    // The angle is kept while rotation is off: the text follows the label's alignment again.
+    label.SetRotationAngle(90, FALSE);
+    const QRect level = DarkArea(label.grab().toImage());
+    EXPECT_LT(level.left(), 5);
+    EXPECT_LT(level.height(), metrics.height());
+
+    // Rotated by 0, the line starts at the centre.
+    label.SetRotationAngle(0, TRUE);
+    const QRect fromCentre = DarkArea(label.grab().toImage());
+    EXPECT_GE(fromCentre.left(), centre.x() - 1);
+    EXPECT_LE(fromCentre.bottom(), centre.y() + metrics.descent() + 1);
+
+    label.SetRotationAngle(90, TRUE);
+    label.Set3DText(TRUE);
+    label.SetShadowColor(RGB(0, 0, 255));
+    testsupport::SavePicture(label);
+}
+
+TEST(ToolTip, LongTipsAreBrokenAtBlanksToThreeHundredPixels)
+{
+    const QFont font = QToolTip::font();
+    const QFontMetrics metrics(font);
+    const QString text = QStringLiteral(
+        "Keep the probe in the calibration standard until the reading is stable; the wizard then takes "
+        "the point and asks for the next standard.");
+    const QString wrapped = ui::WrapToolTipText(text, font);
+    const QStringList lines = wrapped.split(u'\n');
+    ASSERT_GT(lines.size(), 1);
+    for (const QString& line : lines)
+        EXPECT_LE(metrics.horizontalAdvance(line), ui::kMaxToolTipWidth) << line.toStdString();
+    EXPECT_EQ(lines.join(u' '), text) << "only blanks become line breaks";
+    // A word wider than the tip stands alone; short texts and given line breaks stay.
+    const QString word(80, u'W');
+    EXPECT_EQ(ui::WrapToolTipText(QStringLiteral("a ") + word + QStringLiteral(" b"), font),
+              QStringLiteral("a\n") + word + QStringLiteral("\nb"));
+    EXPECT_EQ(ui::WrapToolTipText(QStringLiteral("Alt+Enter"), font), QStringLiteral("Alt+Enter"));
+    EXPECT_EQ(ui::WrapToolTipText(QStringLiteral("one\ntwo"), font), QStringLiteral("one\ntwo"));
+}
+
+TEST(ToolTip, TheControlsShowTheirTipsWrapped)
+{
+    const QString text = QStringLiteral(
+        "Next page (Alt+Right), previous page (Alt+Left); the selected tab shows the page that is open now.");
+    CNVDialog dialog;
+    CNVButton button(QStringLiteral("Start"), &dialog);
+    CNVEdit edit(&dialog);
+    CNVBitmapButtonEx tab(&dialog);
+    edit.move(0, 40);
+    tab.move(0, 80);
+    dialog.Create(nullptr);
+    dialog.show();
+    button.SetToolTipText(text);
+    edit.SetToolTipText(text);
+    tab.SetToolTipText(text);
+    for (QWidget* control : std::initializer_list<QWidget*>{&button, &edit, &tab})
+    {
+        QHelpEvent request(QEvent::ToolTip, QPoint(4, 4), control->mapToGlobal(QPoint(4, 4)));
+        QCoreApplication::sendEvent(control, &request);
+        ASSERT_TRUE(QToolTip::isVisible()) << control->metaObject()->className();
+        EXPECT_EQ(QToolTip::text(), ui::WrapToolTipText(text, QToolTip::font()));
+        EXPECT_GT(QToolTip::text().count(u'\n'), 0);
+        EXPECT_EQ(control->toolTip(), text) << "the control keeps its text as given";
+        for (QWidget* window : QApplication::topLevelWidgets())
+            if (window->inherits("QTipLabel") && window->isVisible())
+            {
+                // The tip's frame and margins come on top of its text.
+                EXPECT_LE(window->width(), ui::kMaxToolTipWidth + 20);
+                if (control == &tab)
+                    testsupport::SavePicture(*window);
+            }
+        QToolTip::hideText();
+    }
 }
 
 } // namespace

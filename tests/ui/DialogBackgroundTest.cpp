@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QImage>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@
 #include "ui/NVDialog.h"
 #include "ui/NVStatic.h"
 #include "ui/QtText.h"
+#include "ui/SkinPictures.h"
 
 namespace
 {
@@ -30,9 +32,9 @@ std::string HalfRedPicture(int width, int height)
 {
     QImage image(width, height, QImage::Format_ARGB32);
     image.fill(Qt::transparent);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width / 2; ++x)
-            image.setPixelColor(x, y, kPictureRed);
+    QPainter painter(&image);
+    painter.fillRect(0, 0, width / 2, height, kPictureRed);
+    painter.end();
     const auto file = testsupport::ProcessTempDir() / ("half-red-" + std::to_string(width) + ".png");
     image.save(QString::fromStdString(file.string()));
     return file.string();
@@ -123,6 +125,25 @@ TEST(DialogBackground, APictureThatCannotBeLoadedChangesNothing)
     CNVDialog withoutPicture;
     withoutPicture.Create(nullptr);
     EXPECT_FALSE(withoutPicture.SizeToBackgroundBitmap());
+}
+
+TEST(DialogBackground, AHugePictureIsHeldWithinTheBoundAndDecodedOnce)
+{
+    const QString picture = QString::fromStdString(HalfRedPicture(6000, 1500));
+    SkinnedPage page;
+    page.Create(nullptr);
+    page.SetBackgroundColor(kSkinColour);
+    ASSERT_TRUE(page.SetBackgroundBitmapFile(picture));
+    EXPECT_EQ(page.GetBackgroundBitmapSize(), QSize(2048, 512)) << "scaled down, its shape kept";
+    page.SetWindowSize(320, 200);
+    page.show();
+    const QImage shot = page.grab().toImage();
+    EXPECT_EQ(shot.pixelColor(20, 20), kPictureRed);
+    EXPECT_EQ(shot.pixelColor(300, 20), QColor(0xBB, 0xCE, 0xD6)) << "the dialog's colour beneath";
+
+    // Every later window with the same picture shares the one decoded for the first.
+    EXPECT_EQ(ui::LoadSkinPicture(picture, ui::kMaxBackgroundPictureSize).cacheKey(),
+              ui::LoadSkinPicture(picture, ui::kMaxBackgroundPictureSize).cacheKey());
 }
 
 TEST(DialogBackground, AnchoredControlsFollowTheEdgesOfTheResizedDialog)

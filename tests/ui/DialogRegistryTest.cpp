@@ -48,8 +48,9 @@ protected:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override
     {
         m_log.push_back({m_name, message, wParam, lParam});
-        if (onMessage)
-            onMessage(message);
+        // A copy: the handler may destroy this dialog, and its own closure with it.
+        if (const auto handler = onMessage)
+            handler(message);
         return static_cast<LRESULT>(message) + 1;
     }
     BOOL OnCommand(UINT id) override
@@ -148,6 +149,37 @@ TEST(DialogRegistry, AHandlerThatDestroysItsOwnDialogEndsThatDialogsTurnOnly)
     CNVDialog::BroadcastRequestDisconnect();
     EXPECT_EQ(Receivers(log), (std::vector<std::string>{"first", "second"}));
     EXPECT_EQ(CNVDialog::GetOpenDialogs().size(), 1u);
+}
+
+TEST(DialogRegistry, AHandlerThatDestroysItsOwnOrAnEarlierDialogMakesTheWalkSkipNoOne)
+{
+    std::vector<Delivery> log;
+    auto first = std::make_unique<RecordingDialog>("first", log);
+    auto second = std::make_unique<RecordingDialog>("second", log);
+    auto third = std::make_unique<RecordingDialog>("third", log);
+    auto fourth = std::make_unique<RecordingDialog>("fourth", log);
+    for (RecordingDialog* dialog : {first.get(), second.get(), third.get(), fourth.get()})
+        dialog->Create(nullptr);
+    // The first goes during its own turn; the third destroys the second, which had its turn.
+    first->onMessage = [&](UINT) { first.reset(); };
+    third->onMessage = [&](UINT) { second.reset(); };
+    CNVDialog::BroadcastRequestDisconnect();
+    EXPECT_EQ(Receivers(log), (std::vector<std::string>{"first", "second", "third", "fourth"}));
+
+    // A dialog that takes the place (and perhaps the address) of one destroyed in a handler is new
+    // to the walk and is reached once.
+    log.clear();
+    std::unique_ptr<RecordingDialog> successor;
+    third->onMessage = [&](UINT)
+    {
+        if (successor != nullptr)
+            return;
+        third.reset();
+        successor = std::make_unique<RecordingDialog>("successor", log);
+        successor->Create(nullptr);
+    };
+    CNVDialog::BroadcastRequestDisconnect();
+    EXPECT_EQ(Receivers(log), (std::vector<std::string>{"third", "fourth", "successor"}));
 }
 
 TEST(PrivateMessages, WorkersPostFromTheirThreadsAndEachThreadsOrderHolds)

@@ -123,7 +123,7 @@ TEST(FilterRealText, KeepsWhatCanStandInADecimalNumber)
 {
     for (const FilterCase& c :
          {FilterCase{u"1.2.3", u"1.23"}, FilterCase{u"e5", u"5"}, FilterCase{u"1e5e", u"1e5"},
-          FilterCase{u"1e5-", u"1e5"}, FilterCase{u"1e5.3", u"1e53"}, FilterCase{u"--1", u"-1"},
+          FilterCase{u"1e5-", u"1e5"}, FilterCase{u"1e5.3.", u"1e5.3"}, FilterCase{u"--1", u"-1"},
           FilterCase{u" 3,5 ", u"35"}, FilterCase{u"1e+-5", u"1e+5"}})
     {
         std::u16string text = c.typed;
@@ -131,7 +131,8 @@ TEST(FilterRealText, KeepsWhatCanStandInADecimalNumber)
             << std::string(c.typed, c.typed + std::char_traits<char16_t>::length(c.typed));
         EXPECT_EQ(text, c.kept);
     }
-    for (const char16_t* kept : {u"1e5", u"1e-5", u".e5", u"-1.5E+3", u"+.5"})
+    // The first separator stays wherever it stands, after the exponent too.
+    for (const char16_t* kept : {u"1e5", u"1e-5", u".e5", u"-1.5E+3", u"+.5", u"1e5.3"})
     {
         std::u16string text = kept;
         EXPECT_FALSE(FilterRealText(text));
@@ -160,6 +161,22 @@ TEST(ParseText, TakesOnlyWholeNumbers)
     EXPECT_EQ(ParseRealText(u"1e-999"), 0.0);
 }
 
+TEST(LeadingValue, ReadsTheLongestNumberAtTheStartAsTheSystemsConversionsDo)
+{
+    EXPECT_EQ(LeadingIntegerValue(u"12a"), 12);
+    EXPECT_EQ(LeadingIntegerValue(u"-"), 0);
+    EXPECT_EQ(LeadingIntegerValue(u"+7x"), 7);
+    EXPECT_EQ(LeadingIntegerValue(u"x7"), 0);
+    EXPECT_EQ(LeadingIntegerValue(u"-99999999999"), std::numeric_limits<int32_t>::min());
+    EXPECT_EQ(LeadingRealValue(u"1e5.3"), 1e5);
+    EXPECT_EQ(LeadingRealValue(u"1e"), 1.0);
+    EXPECT_EQ(LeadingRealValue(u"2.5e+"), 2.5);
+    EXPECT_EQ(LeadingRealValue(u"-.5e1z"), -5.0);
+    for (const char16_t* none : {u"", u".", u"-", u"+.", u"e5", u"inf", u"nan"})
+        EXPECT_EQ(LeadingRealValue(none), 0.0);
+    EXPECT_EQ(LeadingRealValue(u"0x10"), 0.0) << "no hexadecimal";
+}
+
 TEST(NumericEditRules, ClampAValueOutsideTheRangeOfTheFirstModeWithARange)
 {
     sNumericEditRules address;
@@ -171,9 +188,11 @@ TEST(NumericEditRules, ClampAValueOutsideTheRangeOfTheFirstModeWithARange)
     EXPECT_EQ(address.ClampToRange(u"0"), u"1");
     EXPECT_EQ(address.ClampToRange(u"99999999999"), u"247");
     EXPECT_FALSE(address.ClampToRange(u"17").has_value());
-    // Empty and unfinished texts are not numbers: they are left for the user to finish.
+    // An empty text is left alone; a sign alone reads as 0 and is pulled to the bound at once.
     EXPECT_FALSE(address.ClampToRange(u"").has_value());
-    EXPECT_FALSE(address.ClampToRange(u"-").has_value());
+    EXPECT_EQ(address.ClampToRange(u"-"), u"1");
+    EXPECT_EQ(address.ClampToRange(u"+"), u"1");
+    EXPECT_EQ(address.ClampToRange(u"-5"), u"1");
 
     sNumericEditRules salinity;
     salinity.floatMode = TRUE;
@@ -182,7 +201,14 @@ TEST(NumericEditRules, ClampAValueOutsideTheRangeOfTheFirstModeWithARange)
     salinity.floatMax = 42.5f;
     EXPECT_EQ(salinity.ClampToRange(u"50"), u"42.500000");
     EXPECT_EQ(salinity.ClampToRange(u"-1e-3"), u"0.000000");
+    // The leading number decides: "1e" is 1, "1e5.3" is 1e5, "." is 0.
     EXPECT_FALSE(salinity.ClampToRange(u"1e").has_value());
+    EXPECT_EQ(salinity.ClampToRange(u"1e5.3"), u"42.500000");
+    EXPECT_FALSE(salinity.ClampToRange(u".").has_value());
+    sNumericEditRules gain = salinity;
+    gain.floatMin = 0.5f;
+    EXPECT_EQ(gain.ClampToRange(u"."), u"0.500000");
+    EXPECT_EQ(gain.ClampToRange(u"-"), u"0.500000");
 
     sNumericEditRules elevation;
     elevation.doubleMode = TRUE;

@@ -1,5 +1,7 @@
 // The wizard frame and its pages: navigation over skipped pages, vetoes, Finish and Cancel asking
 // the pages, the shortcuts, activation, and the frame's look with its button bar.
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,6 +38,8 @@ public:
     BOOL wizardBack = TRUE;
     BOOL queryCancel = TRUE;
     BOOL wizardFinish = TRUE;
+    // Runs inside every hook, after it has been logged (named as in the log: "next", "finish", ...).
+    std::function<void(const std::string&)> during;
 
     BOOL OnSetActive(UINT direction) override { return Record("set-active " + Direction(direction), TRUE); }
     BOOL OnKillActive(UINT direction) override
@@ -51,6 +55,8 @@ private:
     BOOL Record(const std::string& what, BOOL answer)
     {
         m_log.push_back(m_name + " " + what);
+        if (const auto hook = during)
+            hook(what);
         return answer;
     }
 
@@ -222,6 +228,92 @@ TEST_F(WizardFrameTest, APageEndsTheWizardAfterAnErrorWithoutAskingThePages)
     EXPECT_FALSE(frame.isVisible());
     EXPECT_EQ(frame.result(), IDCANCEL);
     EXPECT_EQ(frame.GetPageCount(), 0);
+}
+
+TEST_F(WizardFrameTest, APageThatEndsTheWizardWhileItIsLeftIsTouchedNoMore)
+{
+    AddThreePages();
+    frame.Create(nullptr);
+    frame.show();
+    TakeLog();
+    // As a calibration page does after an error: it ends the wizard while it is asked to go.
+    first.during = [&](const std::string& what)
+    {
+        if (what == "kill-active next")
+            first.GetOwnerFrame()->OnCancel();
+    };
+    frame.SendCommand(IDC_WIZARD_NEXT);
+    EXPECT_EQ(TakeLog(), (std::vector<std::string>{"first next", "first kill-active next"}));
+    EXPECT_EQ(frame.result(), IDCANCEL);
+    EXPECT_FALSE(frame.isVisible());
+    EXPECT_EQ(frame.GetCurrentPage(), nullptr);
+    EXPECT_FALSE(second.isVisibleTo(&frame)) << "the next page is never shown";
+}
+
+TEST_F(WizardFrameTest, APageThatEndsTheWizardWhileFinishAsksItKeepsItsCancel)
+{
+    AddThreePages();
+    frame.Create(nullptr);
+    frame.show();
+    frame.SendCommand(IDC_WIZARD_NEXT);
+    frame.SendCommand(IDC_WIZARD_NEXT);
+    TakeLog();
+    first.during = [&](const std::string& what)
+    {
+        if (what == "finish")
+            first.GetOwnerFrame()->OnCancel();
+    };
+    frame.SendCommand(IDOK);
+    EXPECT_EQ(TakeLog(), std::vector<std::string>{"first finish"}) << "no other page is asked";
+    EXPECT_EQ(frame.result(), IDCANCEL) << "the Finish that asked does not go on to OK";
+
+    // The same for Cancel.
+    CNVDlgWizardFrame other;
+    std::vector<std::string> otherLog;
+    TestPage only("only", otherLog);
+    only.during = [&](const std::string& what)
+    {
+        if (what == "query-cancel")
+            only.GetOwnerFrame()->OnOK();
+    };
+    other.AddPage(&only);
+    other.Create(nullptr);
+    other.show();
+    other.SendCommand(IDCANCEL);
+    EXPECT_EQ(other.result(), IDOK);
+    EXPECT_EQ(otherLog, (std::vector<std::string>{"only set-active next", "only query-cancel"}));
+}
+
+TEST(WizardFrameLifetime, AFrameDestroyedByAPageHandlerIsNotTouchedAfterwards)
+{
+    std::vector<std::string> log;
+    TestPage first("first", log);
+    TestPage second("second", log);
+    auto frame = std::make_unique<CNVDlgWizardFrame>();
+    frame->AddPage(&first);
+    frame->AddPage(&second);
+    frame->Create(nullptr);
+    first.during = [&](const std::string& what)
+    {
+        if (what == "kill-active next")
+            frame.reset();
+    };
+    frame->SendCommand(IDC_WIZARD_NEXT); // the sanitizer reports any later touch of the frame
+    EXPECT_EQ(frame, nullptr);
+    EXPECT_FALSE(second.isVisible());
+
+    // The same while the frame asks its pages to finish.
+    TestPage last("last", log);
+    frame = std::make_unique<CNVDlgWizardFrame>();
+    frame->AddPage(&last);
+    frame->Create(nullptr);
+    last.during = [&](const std::string& what)
+    {
+        if (what == "finish")
+            frame.reset();
+    };
+    frame->SendCommand(IDOK);
+    EXPECT_EQ(frame, nullptr);
 }
 
 TEST_F(WizardFrameTest, ShortcutsPressOnlyEnabledButtons)
