@@ -49,7 +49,7 @@ CCalDataConductivity::CCalDataConductivity(ICalProbeConnection& probe) : CCalDat
 
 CCalDataConductivity::~CCalDataConductivity()
 {
-    StopWorker();
+    EndReading();
 }
 
 HRESULT CCalDataConductivity::StartReading(NVSystem::ISensor_Conductivity* sensor, INotifyWindow* window)
@@ -240,6 +240,10 @@ BOOL CCalDataConductivity::ReadCycle(int32_t state)
         // The sensor left calibration mode (or never was in it): the sample is not raw.
         if (sample.m_quality2 != kQualitySensorCalibrating)
             return FALSE;
+        if (sample.m_unit1 != kUnitCelsius)
+            return RefuseSample(u"the temperature", sample.m_unit1, kUnitCelsius);
+        if (sample.m_unit2 != kUnitMicroSiemensPerCm)
+            return RefuseSample(u"the conductivity", sample.m_unit2, kUnitMicroSiemensPerCm);
         m_calSamples.Add(sample);
         ComputeCalibration();
         CountPointSample();

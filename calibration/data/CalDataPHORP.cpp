@@ -120,7 +120,7 @@ CCalDataPHORP::CCalDataPHORP(ICalProbeConnection& probe) : CCalData(probe, kPHOR
 
 CCalDataPHORP::~CCalDataPHORP()
 {
-    StopWorker();
+    EndReading();
 }
 
 HRESULT CCalDataPHORP::StartReading(NVSystem::ISensor_pHORP* sensor, INotifyWindow* window)
@@ -309,6 +309,10 @@ BOOL CCalDataPHORP::ReadCycle(int32_t state)
         return FALSE;
     }
     ConvertReading(temperature.m_value1, temperature.m_unit1, kUnitCelsius);
+    // The electrode's millivolts may come in µV or V: the arithmetic is written in mV.
+    ConvertReading(millivolts, mvUnit, kUnitMilliVolt);
+    ConvertReading(orp, orpUnit, kUnitMilliVolt);
+    ConvertReading(orpSample, orpSampleUnit, kUnitMilliVolt);
     const auto record = [&temperature](float value, USHORT quality, USHORT unit)
     {
         SCalDataStore r = temperature;
@@ -325,7 +329,6 @@ BOOL CCalDataPHORP::ReadCycle(int32_t state)
     {
         if (orpSampleQuality != kQualitySensorCalibrating || mvQuality != kQualitySensorCalibrating)
             return FALSE;
-        m_orpSamples.Add(record(orpSample, orpSampleQuality, orpSampleUnit));
         uint32_t mode = 0;
         uint32_t point = 0;
         {
@@ -333,6 +336,13 @@ BOOL CCalDataPHORP::ReadCycle(int32_t state)
             mode = m_mode;
             point = m_currentPoint;
         }
+        if (temperature.m_unit1 != kUnitCelsius)
+            return RefuseSample(u"the temperature", temperature.m_unit1, kUnitCelsius);
+        if (mode == PHORP_MODE_ORP && orpSampleUnit != kUnitMilliVolt)
+            return RefuseSample(u"the ORP", orpSampleUnit, kUnitMilliVolt);
+        if (mode == PHORP_MODE_PH && mvUnit != kUnitMilliVolt)
+            return RefuseSample(u"the pH millivolts", mvUnit, kUnitMilliVolt);
+        m_orpSamples.Add(record(orpSample, orpSampleQuality, orpSampleUnit));
         CCalSampleStore* store = CurrentPointStore(mode, point);
         // Past the last pH point, or restoring: nothing to collect for.
         if (store == nullptr)
@@ -437,6 +447,9 @@ BOOL CCalDataPHORP::ComputeCalibration()
     for (int i = 0; i < count; ++i)
     {
         const CCalSampleStore& store = m_mode == PHORP_MODE_ORP ? m_orpSamples : m_pointSamples[i];
+        // A point without a sample has no reading to calibrate with (its mean would be 0 mV).
+        if (store.GetCount() == 0)
+            return FALSE;
         m_pointTemperature[i] = store.GetAverage(kCalValue1);
         m_pointResponse[i] = store.GetAverage(kCalValue2);
         m_pointStimulus[i] = GetSolutionValue(static_cast<uint32_t>(i), m_pointTemperature[i]);

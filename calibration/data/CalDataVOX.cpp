@@ -61,7 +61,7 @@ CCalDataVOX::CCalDataVOX(ICalProbeConnection& probe) : CCalData(probe, kVOXKind)
 
 CCalDataVOX::~CCalDataVOX()
 {
-    StopWorker();
+    EndReading();
 }
 
 HRESULT CCalDataVOX::StartReading(NVSystem::ISensor_VoxPro* sensor, INotifyWindow* window)
@@ -226,6 +226,11 @@ BOOL CCalDataVOX::ReadCycle(int32_t state)
     {
         if (live.m_quality2 != kQualitySensorCalibrating)
             return FALSE;
+        // Oxygen in ppm has no conversion to mg/L here: such a point would be written as nonsense.
+        if (live.m_unit1 != kUnitCelsius)
+            return RefuseSample(u"the temperature", live.m_unit1, kUnitCelsius);
+        if (live.m_unit2 != kUnitMilligramPerLitre)
+            return RefuseSample(u"dissolved oxygen", live.m_unit2, kUnitMilligramPerLitre);
         const uint32_t point = GetCurrentPoint();
         // Past the last accepted point there is nothing to sample for.
         if (point >= static_cast<uint32_t>(kMaxPoints))
@@ -274,6 +279,9 @@ HRESULT CCalDataVOX::CommitCalibration()
         return E_FAIL;
     for (int i = 0; i < m_pointCount; ++i)
     {
+        // A point without a sample would be written as 0 mg/L at 0 C.
+        if (m_pointSamples[i].GetCount() == 0)
+            return E_FAIL;
         m_pointTemperature[i] = m_pointSamples[i].GetAverage(kCalValue1);
         m_pointResponse[i] = m_pointSamples[i].GetAverage(kCalValue2);
     }
@@ -380,14 +388,62 @@ HRESULT CCalDataVOX::RestoreCalibrationDefaults()
     return hr;
 }
 
+HRESULT CCalDataVOX::WriteLiveSalinity(float psu)
+{
+    if (m_pSensor == nullptr)
+        return E_POINTER;
+    // Remembered before the write: one that went unanswered may have been carried out.
+    m_liveSalinityWritten = psu;
+    return m_pSensor->SetLiveSalinity(psu);
+}
+
+HRESULT CCalDataVOX::WriteLiveBaro(float mbar)
+{
+    if (m_pSensor == nullptr)
+        return E_POINTER;
+    m_liveBaroWritten = mbar;
+    return m_pSensor->SetLiveBaro(mbar);
+}
+
 void CCalDataVOX::RestoreLiveInputs()
 {
     if (m_pSensor == nullptr)
         return;
+    // Each is tried whether or not the other could be written.
     if (m_liveBaroSaved && Succeeded(m_pSensor->SetLiveBaro(m_savedLiveBaro)))
+    {
         m_liveBaroSaved = false;
+        m_liveBaroWritten.reset();
+    }
     if (m_liveSalinitySaved && Succeeded(m_pSensor->SetLiveSalinity(m_savedLiveSalinity)))
+    {
         m_liveSalinitySaved = false;
+        m_liveSalinityWritten.reset();
+    }
+}
+
+void CCalDataVOX::OnReadingEnded()
+{
+    if (m_liveBaroWritten || m_liveSalinityWritten)
+        RestoreLiveInputs();
+}
+
+void CCalDataVOX::DescribeLeftovers(std::u16string& lines)
+{
+    CCalData::DescribeLeftovers(lines);
+    if (m_liveSalinityWritten)
+        AddLeftover(lines, m_liveSalinitySaved
+                               ? CWideString(u"a live salinity of %g PSU instead of its own %g PSU",
+                                             double{*m_liveSalinityWritten}, double{m_savedLiveSalinity})
+                               : CWideString(u"a live salinity of %g PSU (its own could not be read)",
+                                             double{*m_liveSalinityWritten}));
+    if (m_liveBaroWritten)
+        AddLeftover(lines,
+                    m_liveBaroSaved
+                        ? CWideString(u"a live barometric pressure of %g mbar instead of its own %g mbar",
+                                      double{*m_liveBaroWritten}, double{m_savedLiveBaro})
+                        : CWideString(u"a live barometric pressure of %g mbar (its own could not be read)",
+                                      double{*m_liveBaroWritten}));
 }
 
 void CCalDataVOX::BuildReport()
