@@ -585,9 +585,10 @@ void CCalDataPHORP::AddPointSection(const CWideString& solutionName, const char1
 {
     CCalReport::Lines section;
     section.Add(CWideString(u"\t%-20s\t%s", u"Standard:", TextOf(solutionName)));
-    section.Add(CWideString(stimulusFormat, u"Stimulus:", stimulus));
-    section.Add(CWideString(u"\t%-20s\t%0.2f mV", u"Response:", store.GetAverage(kCalValue2)));
-    section.Add(CWideString(u"\t%-20s\t%0.2f C", u"Temperature:", store.GetAverage(kCalValue1)));
+    section.Add(CWideString(stimulusFormat, u"Stimulus:", ShownValue(stimulus, 2)));
+    section.Add(CWideString(u"\t%-20s\t%0.2f mV", u"Response:", ShownValue(store.GetAverage(kCalValue2), 2)));
+    section.Add(
+        CWideString(u"\t%-20s\t%0.2f C", u"Temperature:", ShownValue(store.GetAverage(kCalValue1), 2)));
     section.Add(CWideString(u"\t%-20s\t%s", u"Stability:", StabilityWord(static_cast<int32_t>(stability))));
     m_report.m_pointSections.Add(section);
 }
@@ -610,7 +611,8 @@ void CCalDataPHORP::BuildReport()
         GetSolutionName(m_pointSolution[0], name);
         const float stimulus = GetSolutionValue(0, m_orpSamples.GetAverage(kCalValue1));
         AddPointSection(name, u"\t%-20s\t%0.2f mV", stimulus, m_orpSamples, m_pointStability[0]);
-        m_report.m_footerLines.Add(CWideString(u"%-30s\t%0.3f mV", u"Offset:", m_segmentOffset[0]));
+        m_report.m_footerLines.Add(
+            CWideString(u"%-30s\t%0.3f mV", u"Offset:", ShownValue(m_segmentOffset[0], 3)));
         return;
     }
     const int count = std::min<int>(m_pointCount, kMaxPoints);
@@ -628,8 +630,10 @@ void CCalDataPHORP::BuildReport()
         const float m = m_segmentSlope[k - 1];
         const float b = m_segmentOffset[k - 1];
         m_report.m_footerLines.Add(CWideString(u"Line Segment %d", k));
-        m_report.m_footerLines.Add(CWideString(u"\t%-20s\t%.4f pH/mV (%.4f mV/pH)", u"Slope:", m, 1.0f / m));
-        m_report.m_footerLines.Add(CWideString(u"\t%-20s\t%.4f pH (%.4f mV)", u"Offset:", b, -(b / m)));
+        m_report.m_footerLines.Add(CWideString(u"\t%-20s\t%.4f pH/mV (%.4f mV/pH)", u"Slope:",
+                                               ShownValue(m, 4), ShownValue(1.0f / m, 4)));
+        m_report.m_footerLines.Add(CWideString(u"\t%-20s\t%.4f pH (%.4f mV)", u"Offset:", ShownValue(b, 4),
+                                               ShownValue(-(b / m), 4)));
         m_report.m_footerLines.Add(CWideString(u""));
     }
 }

@@ -462,11 +462,13 @@ void CCalDataVOX::BuildReport()
         const CCalSampleStore& store = m_pointSamples[i];
         CCalReport::Lines section;
         section.Add(CWideString(u"\t%-20s\t%s", u"Standard:", standards[i]));
-        section.Add(CWideString(u"\t%-20s\t%0.2f mgL", u"Response:", store.GetAverage(kCalValue2)));
-        section.Add(CWideString(u"\t%-20s\t%0.2f C", u"Temperature:", store.GetAverage(kCalValue1)));
+        section.Add(
+            CWideString(u"\t%-20s\t%0.2f mgL", u"Response:", ShownValue(store.GetAverage(kCalValue2), 2)));
+        section.Add(
+            CWideString(u"\t%-20s\t%0.2f C", u"Temperature:", ShownValue(store.GetAverage(kCalValue1), 2)));
         if (i == 0)
             section.Add(CWideString(u"\t%-20s\t%0.2f mbar", u"Barometric Pressure:",
-                                    m_baroReadings.GetAverage(kCalValue2)));
+                                    ShownValue(m_baroReadings.GetAverage(kCalValue2), 2)));
         section.Add(CWideString(u"\t%-20s\t%s", u"Stability:",
                                 StabilityWord(static_cast<int32_t>(m_pointStability[i]))));
         m_report.m_pointSections.Add(section);
@@ -475,11 +477,11 @@ void CCalDataVOX::BuildReport()
     float slope = 0.0f;
     float offset = 0.0f;
     if (Succeeded(m_pSensor->ReadCalSlope(slope)))
-        m_report.m_footerLines.Add(CWideString(u"%-30s\t%0.4f mgL/mgL", u"Slope:", slope));
+        m_report.m_footerLines.Add(CWideString(u"%-30s\t%0.4f mgL/mgL", u"Slope:", ShownValue(slope, 4)));
     else
         m_report.m_footerLines.Add(CWideString(u"%-30s\t%s", u"Slope:", u"#N/A"));
     if (Succeeded(m_pSensor->ReadCalOffset(offset)))
-        m_report.m_footerLines.Add(CWideString(u"%-30s\t%0.4f mgL", u"Offset:", offset));
+        m_report.m_footerLines.Add(CWideString(u"%-30s\t%0.4f mgL", u"Offset:", ShownValue(offset, 4)));
     else
         m_report.m_footerLines.Add(CWideString(u"%-30s\t%s", u"Offset:", u"#N/A"));
 }

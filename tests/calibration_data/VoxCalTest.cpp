@@ -124,6 +124,26 @@ TEST_F(VoxCal, TwoPointsAreHandedToTheSensorWhichWorksOutItsSlope)
                   "Offset:                       \t" + platform::Format("%0.4f", offset) + " mgL"}));
 }
 
+TEST_F(VoxCal, ValuesThatRoundToZeroAreReportedWithoutASign)
+{
+    m_data->SetPointCount(1);
+    m_temperature.Set(-0.004f);
+    Begin();
+    Cycles(5);
+    m_data->Accept();
+    Cycles(1);
+    ASSERT_EQ(m_data->CommitCalibration(), S_OK);
+    // What the sensor worked out, read back as it holds it.
+    SetSimFloat(kOxygen, dos::kCalOffset, -0.00004f);
+    m_data->BuildReport();
+    const CCalReport& report = m_data->GetReport();
+    EXPECT_EQ(Utf8(report.m_pointSections[0][2]), PointLine("Temperature:", "0.00 C"));
+    EXPECT_EQ(Utf8(report.m_footerLines[1]), HeaderLine("Offset:", "0.0000 mgL"));
+    SetSimFloat(kOxygen, dos::kCalOffset, -0.00006f);
+    m_data->BuildReport();
+    EXPECT_EQ(Utf8(m_data->GetReport().m_footerLines[1]), HeaderLine("Offset:", "-0.0001 mgL"));
+}
+
 TEST_F(VoxCal, APressureThatCannotBeReadIsLeftOutAndNoPointIsWrittenWithoutOne)
 {
     RefuseReads(Register(kOxygen, dos::kLiveBaro), 2);
