@@ -198,6 +198,10 @@ TEST_F(VOXWizard, ThePressureFollowsItsUnitAndTheElevationItsOwn)
                   EXPECT_TRUE(frame.GetNextButton().isEnabled());
                   TypeInto(baro.ElevationEdit(), QStringLiteral("-900"));
                   EXPECT_FALSE(frame.GetNextButton().isEnabled());
+                  TypeInto(baro.ElevationEdit(), QString());
+                  EXPECT_EQ(baro.PressureEdit().text(), QStringLiteral("101325"))
+                      << "an empty elevation is 0 m";
+                  EXPECT_TRUE(frame.GetNextButton().isEnabled());
                   TypeInto(baro.ElevationEdit(), QStringLiteral("500"));
                   EXPECT_TRUE(frame.GetNextButton().isEnabled());
                   Picture(frame, "VOX_3_BaroByElevation");
