@@ -302,8 +302,10 @@ HRESULT CCalDataVOX::WritePoint(float target, float response, float temperature,
     if (target == kFullSaturation)
     {
         hr = m_pSensor->SetCalBaro100(m_calBaro);
+        // The one write whose refusal the calibration goes on without: the sensor keeps the
+        // salinity of its last calibration.
         if (Succeeded(hr))
-            hr = m_pSensor->SetCalSalinity100(salinity);
+            m_pSensor->SetCalSalinity100(salinity);
         if (Succeeded(hr))
             hr = m_pSensor->SetCalDO100(response);
         if (Succeeded(hr))

@@ -9,7 +9,8 @@
 //
 // The commit hands the measured points to the sensor (oxygen and temperature of each point, the
 // salinity and the mean barometric pressure at 100 %); the sensor computes its slope and offset
-// itself when the device updates its calibration, and the report reads them back.
+// itself when the device updates its calibration, and the report reads them back. A refused
+// salinity does not stop the commit.
 //
 // The pages write the calibration's barometric pressure and salinity into the sensor as its live
 // values; StartReading saves the sensor's own, and RestoreLiveInputs writes them back (the frame's

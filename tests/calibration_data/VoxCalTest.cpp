@@ -159,16 +159,22 @@ TEST_F(VoxCal, APressureThatCannotBeReadIsLeftOutAndNoPointIsWrittenWithoutOne)
     EXPECT_FALSE(WroteInto(kOxygen, dos::kCalDo100, dos::kCalOffset + 1));
 }
 
-TEST_F(VoxCal, ARefusedSalinityWriteStopsTheCommit)
+TEST_F(VoxCal, ARefusedSalinityWriteDoesNotStopTheCommit)
 {
     RefuseWrites(Register(kOxygen, dos::kCalSalinity100), 2);
+    const float salinityBefore = SimFloat(kOxygen, dos::kCalSalinity100);
+    ASSERT_EQ(m_oxygenSensor->SetLiveSalinity(12.0f), S_OK);
     m_data->SetPointCount(1);
     Begin();
     Cycles(5);
+    m_data->Accept();
+    Cycles(1);
     Mark();
-    EXPECT_EQ(m_data->CommitCalibration(), modeltest::kRefused);
-    EXPECT_FALSE(WroteInto(kOxygen, dos::kCalDo100, dos::kCalTemp100 + 1));
-    EXPECT_TRUE(CommandsSinceMark(kOxygen).empty()) << "no update";
+    EXPECT_EQ(m_data->CommitCalibration(), S_OK);
+    EXPECT_EQ(SimFloat(kOxygen, dos::kCalSalinity100), salinityBefore);
+    EXPECT_FLOAT_EQ(SimFloat(kOxygen, dos::kCalDo100), 8.0f) << "the points after it are written";
+    EXPECT_FLOAT_EQ(SimFloat(kOxygen, dos::kCalTemp100), 20.0f);
+    EXPECT_EQ(CommandsSinceMark(kOxygen), std::vector<uint16_t>{0xE001}) << "and taken over";
 }
 
 TEST_F(VoxCal, TheSavedLiveInputsComeBackOnceZeroIncluded)
