@@ -210,6 +210,66 @@ TEST_F(VoxCal, TheMultiSensorProbeRestoresItsDefaultsByTheDevicesCommand)
     EXPECT_EQ(CommandsSinceMark(kOxygen), std::vector<uint16_t>{0xE003});
 }
 
+// Each tolerance of the stability rules, a change just inside and just outside it, at the point it
+// belongs to, the other quantity held still.
+struct Tolerance
+{
+    const char* name;
+    float target;  // % saturation of the point
+    bool oxygen;   // the quantity that moves; else the temperature
+    float base;    // the moving quantity's value
+    float change;  // between neighbouring records
+    int32_t level; // after 13 records
+};
+
+class VoxTolerance : public CalibrationTest, public ::testing::WithParamInterface<Tolerance>
+{
+};
+
+TEST_P(VoxTolerance, TheLevelAfterThirteenRecords)
+{
+    const Tolerance& t = GetParam();
+    StartDialledProbe();
+    probesim::ValueDial& moving = t.oxygen ? m_oxygen : m_temperature;
+    m_oxygen.Set(t.target == 100.0f ? 8.0f : 0.2f);
+    m_temperature.Set(20.0f);
+    CCalDataVOX data(m_connection);
+    data.SetRunCacheTimeout(1);
+    data.SetPointCount(1);
+    data.SetPointTargets(t.target, 100.0f - t.target);
+    ASSERT_EQ(data.StartManual(m_oxygenSensor.get(), nullptr), S_OK);
+    ASSERT_TRUE(data.RunStartSteps());
+    ASSERT_EQ(data.BeginCalibration(), S_OK);
+    for (int n = 1; n <= 13; ++n)
+    {
+        moving.Set(n % 2 == 0 ? t.base + t.change : t.base);
+        ASSERT_TRUE(data.RunCycle());
+    }
+    EXPECT_EQ(data.GetStability(), t.level);
+    data.RunEndStep();
+}
+
+constexpr Tolerance kTolerances[] = {
+    {"OxygenAt100InsideFull", 100.0f, true, 8.0f, 0.099f, CAL_STABILITY_FULL},
+    {"OxygenAt100OutsideFull", 100.0f, true, 8.0f, 0.101f, CAL_STABILITY_NOMINAL},
+    {"OxygenAt100InsideNominal", 100.0f, true, 8.0f, 0.199f, CAL_STABILITY_NOMINAL},
+    {"OxygenAt100OutsideNominal", 100.0f, true, 8.0f, 0.201f, CAL_STABILITY_NONE},
+    {"TemperatureAt100InsideFull", 100.0f, false, 20.0f, 0.249f, CAL_STABILITY_FULL},
+    {"TemperatureAt100OutsideFull", 100.0f, false, 20.0f, 0.251f, CAL_STABILITY_NOMINAL},
+    {"TemperatureAt100InsideNominal", 100.0f, false, 20.0f, 0.499f, CAL_STABILITY_NOMINAL},
+    {"TemperatureAt100OutsideNominal", 100.0f, false, 20.0f, 0.501f, CAL_STABILITY_NONE},
+    {"OxygenAt0InsideFull", 0.0f, true, 0.2f, 0.019f, CAL_STABILITY_FULL},
+    {"OxygenAt0OutsideFull", 0.0f, true, 0.2f, 0.021f, CAL_STABILITY_NOMINAL},
+    {"OxygenAt0InsideNominal", 0.0f, true, 0.2f, 0.039f, CAL_STABILITY_NOMINAL},
+    {"OxygenAt0OutsideNominal", 0.0f, true, 0.2f, 0.041f, CAL_STABILITY_NONE},
+    {"TemperatureAt0InsideFull", 0.0f, false, 20.0f, 0.249f, CAL_STABILITY_FULL},
+    {"TemperatureAt0OutsideNominal", 0.0f, false, 20.0f, 0.501f, CAL_STABILITY_NONE},
+};
+
+INSTANTIATE_TEST_SUITE_P(EveryBound, VoxTolerance, ::testing::ValuesIn(kTolerances),
+                         [](const ::testing::TestParamInfo<Tolerance>& param)
+                         { return std::string(param.param.name); });
+
 class VoxDefaults : public CalibrationTest
 {
 };
