@@ -65,6 +65,10 @@ public:
     CWideString GetPressureRangeText() const;
     CWideString GetElevationRangeText() const;
 
+    // The pressure text emptied (the calibration's page after a unit change that left the entry
+    // invalid); the pair stays.
+    void ClearPressureText() { m_strPressure.SetEmpty(); }
+
     // OK: a pressure text, the entered quantity a number within its range (as single floats), and
     // the pair last set from a value within its range.
     BOOL IsValid() const;

@@ -179,8 +179,8 @@ void CDlgWizPage_CalCondStep1::OnRestoreClicked()
     const BOOL restore = m_restore.isChecked() ? TRUE : FALSE;
     data->SetRestoreDefaults(restore);
     EnableBack(FALSE);
-    // Next only for a choice the calibration can use.
-    EnableNext(!restore && IsSelectionValid());
+    // Cleared: Next at once (the next readings apply the rule; Next refuses a choice it cannot use).
+    EnableNext(!restore);
     EnableFinish(restore);
 }
 

@@ -118,7 +118,9 @@ BOOL CDlgWizPage_CalVOXStep1_Setup::OnSetActive(UINT)
     if (data == nullptr)
         return FALSE;
     SetTitle(QStringLiteral("DO Calibration - Select Method"));
+    // Next waits for the worker's next readings, which apply the selection rule.
     EnableBack(FALSE);
+    EnableNext(FALSE);
     EnableCancel(TRUE);
     EnableFinish(FALSE);
     for (CNVEdit* reading : {&m_temperature, &m_oxygen, &m_saturation, &m_baro})
@@ -126,7 +128,6 @@ BOOL CDlgWizPage_CalVOXStep1_Setup::OnSetActive(UINT)
     const BOOL restore = m_restore.isChecked() ? TRUE : FALSE;
     data->SetRestoreDefaults(restore);
     EnableFinish(restore);
-    ApplyNextRule();
     return TRUE;
 }
 
@@ -138,8 +139,9 @@ void CDlgWizPage_CalVOXStep1_Setup::OnRestoreClicked()
     const BOOL restore = m_restore.isChecked() ? TRUE : FALSE;
     data->SetRestoreDefaults(restore);
     EnableBack(FALSE);
+    // Cleared: Next at once; the next readings apply the selection rule again.
+    EnableNext(!restore);
     EnableFinish(restore);
-    ApplyNextRule();
 }
 
 LRESULT CDlgWizPage_CalVOXStep1_Setup::OnNewData()

@@ -175,6 +175,7 @@ void CDlgWizPage_CalVOXStep2_Baro::OnPressureUnitChanged(int index)
     if (index < 0)
         return;
     m_entry.SelectPressureUnit(index);
+    ClearPressureUnlessValid();
     ShowEntry();
 }
 
@@ -183,7 +184,15 @@ void CDlgWizPage_CalVOXStep2_Baro::OnElevationUnitChanged(int index)
     if (index < 0)
         return;
     m_entry.SelectElevationUnit(index);
+    ClearPressureUnlessValid();
     ShowEntry();
+}
+
+void CDlgWizPage_CalVOXStep2_Baro::ClearPressureUnlessValid()
+{
+    // A unit that leaves the entry invalid empties the pressure, whichever list was changed.
+    if (!m_entry.IsValid())
+        m_entry.ClearPressureText();
 }
 
 BOOL CDlgWizPage_CalVOXStep2_Baro::OnWizardNext()

@@ -286,7 +286,8 @@ TEST_F(PHORPWizard, AReadErrorIsReportedOnceByTheShownPage)
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[0], QStringLiteral("Error occurred.\nTerminating calibration."));
     // The probe answers nothing, so the program cannot know that it did take its settings back.
-    EXPECT_TRUE(boxes[1].startsWith(QStringLiteral("The probe did not get back everything"))) << boxes[1].toStdString();
+    EXPECT_TRUE(boxes[1].startsWith(QStringLiteral("The probe did not get back everything")))
+        << boxes[1].toStdString();
 }
 
 } // namespace

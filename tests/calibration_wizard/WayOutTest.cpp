@@ -74,6 +74,9 @@ TEST_F(WayOut, AFactoryRestoreAfterTheSalinityPageGivesTheSensorItsOwnSalinityBa
                       Click(frame.GetBackButton());
                       Click(frame.GetBackButton());
                       ASSERT_EQ(frame.GetCurrentPage(), &wizard.SetupPage());
+                      EXPECT_FALSE(frame.GetNextButton().isEnabled())
+                          << "Next comes with the worker's next readings";
+                      EXPECT_TRUE(testsupport::WaitUntil([&] { return frame.GetNextButton().isEnabled(); }));
                       Click(wizard.SetupPage().RestoreBox());
                       m_dialogs.QueueAnswer(platform::IDYES);
                       ClickFinish(frame);
