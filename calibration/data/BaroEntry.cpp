@@ -26,6 +26,12 @@ CWideString RangeText(int quantity, UnitId unit)
                            unit);
 }
 
+// An elevation field left empty is sea level, 0 m; any other text must be a number.
+std::optional<double> ElevationValue(const CWideString& text)
+{
+    return text.IsEmpty() ? std::optional<double>(0.0) : ReadTypedNumber(text);
+}
+
 bool WithinAsFloats(double value, int quantity, UnitId unit)
 {
     const auto single = static_cast<float>(value);
@@ -37,7 +43,7 @@ bool WithinAsFloats(double value, int quantity, UnitId unit)
 
 void CBaroEntry::SetPressureMbar(double mbar)
 {
-    m_model.Set(baro::kPressure, BARO_DEFAULT_PRESSURE_UNIT, mbar);
+    m_bPairInRange = m_model.Set(baro::kPressure, BARO_DEFAULT_PRESSURE_UNIT, mbar);
 }
 
 double CBaroEntry::GetPressureMbar() const
@@ -73,15 +79,17 @@ const CWideString& CBaroEntry::TypePressure(const char16_t* typed)
 {
     m_strPressure = CleanNumericText(m_strPressure, typed, FALSE, TRUE, kMaxTypedCharacters);
     const std::optional<double> value = ReadTypedNumber(m_strPressure);
-    DeriveElevationText(value ? m_model.Set(baro::kPressure, m_nPressureUnit, *value) : FALSE);
+    m_bPairInRange = value ? m_model.Set(baro::kPressure, m_nPressureUnit, *value) : FALSE;
+    DeriveElevationText(m_bPairInRange);
     return m_strPressure;
 }
 
 const CWideString& CBaroEntry::TypeElevation(const char16_t* typed)
 {
     m_strElevation = CleanNumericText(m_strElevation, typed, TRUE, TRUE, kMaxTypedCharacters);
-    const std::optional<double> value = ReadTypedNumber(m_strElevation);
-    DerivePressureText(value ? m_model.Set(baro::kElevation, m_nElevationUnit, *value) : FALSE);
+    const std::optional<double> value = ElevationValue(m_strElevation);
+    m_bPairInRange = value ? m_model.Set(baro::kElevation, m_nElevationUnit, *value) : FALSE;
+    DerivePressureText(m_bPairInRange);
     return m_strElevation;
 }
 
@@ -92,7 +100,8 @@ void CBaroEntry::SelectPressureUnit(int index)
     m_nPressureUnit = static_cast<UnitId>(BARO_FIRST_PRESSURE_UNIT + index);
     WriteProfileInt(PROFILE_SECTION_SENSORS, PROFILE_LAST_BARO_UNITS, m_nPressureUnit);
     const std::optional<double> value = ReadTypedNumber(m_strPressure);
-    DeriveElevationText(value ? m_model.Set(baro::kPressure, m_nPressureUnit, *value) : FALSE);
+    m_bPairInRange = value ? m_model.Set(baro::kPressure, m_nPressureUnit, *value) : FALSE;
+    DeriveElevationText(m_bPairInRange);
 }
 
 void CBaroEntry::SelectElevationUnit(int index)
@@ -101,8 +110,9 @@ void CBaroEntry::SelectElevationUnit(int index)
         return;
     m_nElevationUnit = static_cast<UnitId>(BARO_FIRST_ELEVATION_UNIT + index);
     WriteProfileInt(PROFILE_SECTION_SENSORS, PROFILE_LAST_ELEVATION_UNITS, m_nElevationUnit);
-    const std::optional<double> value = ReadTypedNumber(m_strElevation);
-    DerivePressureText(value ? m_model.Set(baro::kElevation, m_nElevationUnit, *value) : FALSE);
+    const std::optional<double> value = ElevationValue(m_strElevation);
+    m_bPairInRange = value ? m_model.Set(baro::kElevation, m_nElevationUnit, *value) : FALSE;
+    DerivePressureText(m_bPairInRange);
 }
 
 CWideString CBaroEntry::GetPressureRangeText() const
@@ -117,10 +127,13 @@ CWideString CBaroEntry::GetElevationRangeText() const
 
 BOOL CBaroEntry::IsValid() const
 {
-    if (m_strPressure.IsEmpty())
+    // The pressure OK hands back is the pair's: after a switch of the entry mode the text now
+    // entered may not be what set it.
+    if (m_strPressure.IsEmpty() || !m_bPairInRange)
         return FALSE;
     const bool pressure = m_nMode == BARO_MODE_PRESSURE;
-    const std::optional<double> value = ReadTypedNumber(pressure ? m_strPressure : m_strElevation);
+    const std::optional<double> value =
+        pressure ? ReadTypedNumber(m_strPressure) : ElevationValue(m_strElevation);
     if (!value)
         return FALSE;
     return WithinAsFloats(*value, pressure ? baro::kPressure : baro::kElevation,

@@ -5,7 +5,8 @@
 //
 // Units offered: pressure 17..25 (PSI to inH2O), elevation 34..38 (cm to ft); the index of a unit
 // in its list is its id minus the first id. Typed texts are cleaned as they are typed and read as
-// numbers only when they are numbers from their first character to their last.
+// numbers only when they are numbers from their first character to their last; an elevation
+// left empty is 0 m.
 #pragma once
 
 #include "calibration/data/BaroElevation.h"
@@ -64,7 +65,12 @@ public:
     CWideString GetPressureRangeText() const;
     CWideString GetElevationRangeText() const;
 
-    // OK: a pressure text, and the entered quantity a number within its range (as single floats).
+    // The pressure text emptied (the calibration's page after a unit change that left the entry
+    // invalid); the pair stays.
+    void ClearPressureText() { m_strPressure.SetEmpty(); }
+
+    // OK: a pressure text, the entered quantity a number within its range (as single floats), and
+    // the pair last set from a value within its range.
     BOOL IsValid() const;
 
 private:
@@ -72,6 +78,7 @@ private:
     void DeriveElevationText(BOOL inRange);
 
     BaroElevation m_model;
+    BOOL m_bPairInRange = FALSE;
     int m_nMode = BARO_MODE_PRESSURE;
     UnitId m_nPressureUnit = BARO_DEFAULT_PRESSURE_UNIT;
     UnitId m_nElevationUnit = BARO_DEFAULT_ELEVATION_UNIT;

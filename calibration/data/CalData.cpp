@@ -2,6 +2,8 @@
 
 #include <system_error>
 
+#include "foundation/NameLookups.h"
+#include "foundation/ResultCodes.h"
 #include "foundation/Units.h"
 #include "platform/MessageBox.h"
 
@@ -10,6 +12,15 @@ namespace
 
 constexpr char16_t kApplicationName[] = u"Tarnwick Software";
 constexpr uint32_t kSamplesReady = 5;
+
+// The instrument answered with an exception: it did not carry the request out. Any other failure
+// (no answer, a garbled one) leaves open whether it did.
+bool RefusedByDevice(HRESULT hr)
+{
+    const auto code = static_cast<uint32_t>(hr);
+    const auto base = static_cast<uint32_t>(MODBUSCOMM_E_EXCEPTION_BASE);
+    return code > base && code <= base + 0xFFu;
+}
 
 } // namespace
 
@@ -155,12 +166,34 @@ void CCalData::ShowError(const char16_t* format, HRESULT hr)
     platform::ShowMessageBox(nullptr, TextOf(text), m_kind.errorCaption, platform::MB_ICONERROR);
 }
 
-void CCalData::ConvertReading(float& value, USHORT& unit, USHORT target)
+bool CCalData::ConvertReading(float& value, USHORT& unit, USHORT target)
 {
     double converted = 0.0;
-    value =
-        ConvertUnits(FromUnit{unit}, converted, ToUnit{target}, value) ? static_cast<float>(converted) : 0.0f;
+    if (!ConvertUnits(FromUnit{unit}, converted, ToUnit{target}, value))
+        return false;
+    value = static_cast<float>(converted);
     unit = target;
+    return true;
+}
+
+BOOL CCalData::RefuseSample(const char16_t* quantity, USHORT unit, USHORT target)
+{
+    const CWideString given = GetUnitAbbreviation(unit);
+    const CWideString needed = GetUnitAbbreviation(target);
+    const CWideString text(
+        u"The sensor reports %s in %s, which cannot be converted to %s for the calibration.\n"
+        u"The calibration was stopped; nothing was written to the sensor.",
+        quantity, TextOf(given), TextOf(needed));
+    std::lock_guard lock(m_stateLock);
+    m_refusal = text;
+    m_lastResult = E_INVALIDARG;
+    return FALSE;
+}
+
+CWideString CCalData::GetRefusalText()
+{
+    std::lock_guard lock(m_stateLock);
+    return m_refusal;
 }
 
 HRESULT CCalData::StartWorker(INotifyWindow* window, bool threaded)
@@ -195,12 +228,72 @@ void CCalData::StopWorker()
     {
         RunEndStep();
     }
-    // A calibration mode that was switched on after the worker had ended has nobody else to end it.
-    if (m_calModeOn.exchange(false))
+}
+
+bool CCalData::RestoresPending()
+{
+    std::lock_guard lock(m_stateLock);
+    return m_calModeOn.load() || m_cacheTimeoutPending || m_eosPending;
+}
+
+void CCalData::RetryRestores()
+{
+    if (!RestoresPending())
+        return;
+    NVSystem::CDeviceComm* device = CalDevice();
+    if (device == nullptr)
+        return;
+    if (m_calModeOn.load() && Succeeded(device->SetSensorCalModeOff(CalConnection())))
+        m_calModeOn.store(false);
+    SetDeviceSettingsForCalibration(false, 0);
+}
+
+void CCalData::ReleaseHeldDevice(bool evenWithRestoresPending)
+{
+    if (!evenWithRestoresPending && RestoresPending())
+        return;
+    if (NVSystem::CDeviceComm* device = m_heldDevice.exchange(nullptr))
+        device->Release();
+}
+
+CWideString CCalData::EndReading()
+{
+    if (!m_readingEnded)
     {
-        if (NVSystem::CDeviceComm* device = CalDevice())
-            device->SetSensorCalModeOff(CalConnection());
+        m_readingEnded = true;
+        StopWorker();
+        RetryRestores();
+        OnReadingEnded();
+        ReleaseHeldDevice(true);
     }
+    std::u16string lines;
+    DescribeLeftovers(lines);
+    if (lines.empty())
+        return CWideString();
+    const std::u16string text =
+        u"The probe did not get back everything the calibration changed. It may still have:\n" + lines +
+        u"Check the connection to the probe and correct these settings.";
+    return CWideString(text.c_str());
+}
+
+void CCalData::AddLeftover(std::u16string& lines, const CWideString& line)
+{
+    lines += u"- ";
+    lines += TextOf(line);
+    lines += u'\n';
+}
+
+void CCalData::DescribeLeftovers(std::u16string& lines)
+{
+    if (m_calModeOn.load())
+        AddLeftover(lines, CWideString(u"the sensor in calibration mode"));
+    std::lock_guard lock(m_stateLock);
+    if (m_cacheTimeoutPending)
+        AddLeftover(lines, CWideString(u"a measurement cache time-out of %u ms instead of %u ms",
+                                       unsigned{m_runCacheTimeout}, unsigned{m_savedCacheTimeout}));
+    if (m_eosPending)
+        AddLeftover(lines, CWideString(u"an EOS setting of %u instead of %u", unsigned{kCalibrationEOS},
+                                       unsigned{m_savedEOS}));
 }
 
 HRESULT CCalData::CheckCanBegin()
@@ -215,13 +308,21 @@ HRESULT CCalData::CheckCanBegin()
 HRESULT CCalData::SwitchCalModeOn()
 {
     NVSystem::CDeviceComm* device = CalDevice();
-    const HRESULT hr = device != nullptr ? device->SetSensorCalModeOn(CalConnection()) : E_POINTER;
+    if (device == nullptr)
+    {
+        ShowError(u"Failed to set device to calibration mode: %08X", E_POINTER);
+        return E_POINTER;
+    }
+    // A command that went unanswered may still have been carried out: switched off either way.
+    m_calModeOn.store(true);
+    const HRESULT hr = device->SetSensorCalModeOn(CalConnection());
+    // Again afterwards: a worker that ended meanwhile has cleared it with its own switch-off.
+    m_calModeOn.store(!RefusedByDevice(hr));
     if (Failed(hr))
     {
         ShowError(u"Failed to set device to calibration mode: %08X", hr);
         return hr;
     }
-    m_calModeOn.store(true);
     return S_OK;
 }
 
@@ -233,27 +334,54 @@ HRESULT CCalData::SetDeviceSettingsForCalibration(bool begin, USHORT cacheTimeou
         return E_POINTER;
     if (!begin)
     {
-        const HRESULT hr = device->SetMeasurementCacheTimeout(m_savedCacheTimeout);
-        return Failed(hr) ? hr : device->SetEOS(m_savedEOS);
+        // Each setting is written back whether or not the other could be.
+        HRESULT first = S_OK;
+        if (m_cacheTimeoutPending)
+        {
+            const HRESULT hr = device->SetMeasurementCacheTimeout(m_savedCacheTimeout);
+            if (Succeeded(hr))
+                m_cacheTimeoutPending = false;
+            else
+                first = hr;
+        }
+        if (m_eosPending)
+        {
+            const HRESULT hr = device->SetEOS(m_savedEOS);
+            if (Succeeded(hr))
+                m_eosPending = false;
+            else if (Succeeded(first))
+                first = hr;
+        }
+        return first;
     }
     HRESULT hr = device->GetMeasurementCacheTimeout(m_savedCacheTimeout);
     if (Failed(hr))
         return hr;
+    // A write that went unanswered may still have been carried out: it is written back unless the
+    // instrument refused it.
     hr = device->SetMeasurementCacheTimeout(cacheTimeoutMs);
-    if (Failed(hr))
-        return hr;
-    hr = device->GetEOS(m_savedEOS);
+    m_cacheTimeoutPending = !RefusedByDevice(hr);
     if (Succeeded(hr))
+        hr = device->GetEOS(m_savedEOS);
+    if (Succeeded(hr))
+    {
         hr = device->SetEOS(kCalibrationEOS);
+        m_eosPending = !RefusedByDevice(hr);
+    }
     if (Failed(hr))
-        device->SetMeasurementCacheTimeout(m_savedCacheTimeout); // the run does not happen
+        SetDeviceSettingsForCalibration(false, 0); // the run does not happen
     return hr;
 }
 
 BOOL CCalData::RunStartSteps()
 {
-    if (CalSensor() == nullptr || m_workerAlive.load() || m_workerEnded.load())
+    if (m_workerAlive.load() || m_workerEnded.load())
         return FALSE;
+    if (CalSensor() == nullptr)
+    {
+        m_workerEnded.store(true); // nothing to read: it ends at once, saying nothing
+        return FALSE;
+    }
     m_connection = CalConnection();
     m_stopwatch = std::make_unique<CStopwatch>(m_tickSource);
     m_stopwatch->Start();
@@ -286,9 +414,8 @@ BOOL CCalData::RunStartSteps()
     if (Failed(hr))
     {
         SetLastResult(hr);
-        m_heldDevice.store(nullptr);
-        if (device != nullptr)
-            device->Release();
+        // A setting the failed start could not write back keeps the device for one more try.
+        ReleaseHeldDevice(false);
         m_workerEnded.store(true);
         PostNotify(windowmsg::WM_READ_ERROR);
         return FALSE;
@@ -314,16 +441,18 @@ void CCalData::RunEndStep()
 {
     if (!m_workerAlive.load())
         return;
+    // Every step is tried, whichever failed before it.
     NVSystem::CDeviceComm* device = m_heldDevice.load();
     HRESULT hr = device->SetSensorCalModeOff(m_connection);
-    m_calModeOn.store(false);
-    if (Failed(hr))
+    if (Succeeded(hr))
+        m_calModeOn.store(false);
+    else
         SetLastResult(hr);
     hr = SetDeviceSettingsForCalibration(false, 0);
     if (Failed(hr))
         SetLastResult(hr);
-    m_heldDevice.store(nullptr);
-    device->Release();
+    // What could not be given back is tried again when the run ends, on the same device.
+    ReleaseHeldDevice(false);
     m_workerEnded.store(true);
     m_workerAlive.store(false);
 }

@@ -18,9 +18,12 @@
 //      sampling of the first point begins (state RUN). Hold(), Run() and Accept() steer it.
 //   3. CommitCalibration() computes and writes the calibration, lets the device take it over,
 //      re-reads the sensor header and builds the report; GetReport() then holds the lines.
-//   4. Destroying the object stops the worker and waits for it: the sensor leaves calibration mode
-//      and the device's measurement-cache time-out and EOS setting get their old values back,
-//      whether the run was committed, cancelled or abandoned.
+//   4. EndReading() when the wizard closes (destroying the object does it too): the worker stops,
+//      the sensor leaves calibration mode and the device's measurement-cache time-out and EOS
+//      setting get their old values back, whether the run was committed, cancelled or abandoned.
+//      A step that fails (the line lost for a moment) does not keep the others from being tried;
+//      what failed in the worker's end step is tried once more, and what the probe may still hold
+//      of the run comes back as text for the user.
 //
 // Tests and tools may drive the worker's steps on their own thread instead: StartManual(...) in
 // place of StartReading, then RunStartSteps(), RunCycle() as often as wanted and RunEndStep().
@@ -31,6 +34,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 #include <thread>
 
 #include "calibration/data/CalProbe.h"
@@ -89,6 +93,17 @@ public:
 
     // True from a successful start of the worker until it ended.
     bool IsWorkerRunning() const { return m_workerAlive.load(); }
+    // True once the worker has ended, or failed to start; false before it has started.
+    bool HasWorkerEnded() const { return m_workerEnded.load(); }
+
+    // Stops the worker (its end step runs), tries again every restore step that failed and gives the
+    // device reference back. Returns what the probe may still hold of the run, one line each under
+    // a heading, for a message to the user; empty when everything was given back. Once; a later
+    // call only describes.
+    virtual CWideString EndReading();
+    // Why the worker refused the sample of a point (a reading in a unit the calibration's arithmetic
+    // cannot be given); empty when it did not.
+    CWideString GetRefusalText();
 
     // The worker's steps (see the head of this file). RunStartSteps: FALSE when a start step failed
     // (WM_READ_ERROR posted, nothing left changed). RunCycle: FALSE on a read error (WM_READ_ERROR
@@ -126,16 +141,21 @@ protected:
     // Returns S_OK also when the thread cannot start (after a message box: BeginCalibration then
     // fails with E_HANDLE).
     HRESULT StartWorker(INotifyWindow* window, bool threaded);
-    // Signals the worker and waits for it, then switches calibration mode off when the worker's end
-    // did not. Every kind's destructor calls it first, while the kind is still whole.
+    // Signals the worker and waits for it (or runs the end step of a worker driven by hand).
     void StopWorker();
     // E_POINTER / E_HANDLE checks of BeginCalibration.
     HRESULT CheckCanBegin();
     // SetSensorCalModeOn; a refusal is shown with the kind's caption and returned.
     HRESULT SwitchCalModeOn();
     // Saves the measurement-cache time-out and EOS and sets them for the run (begin), or writes the
-    // saved values back. A begin that fails part-way writes back what it had changed.
+    // saved values back. A begin that fails part-way writes back what it had changed; the write-back
+    // tries both settings, whichever fails, and returns the first failure.
     HRESULT SetDeviceSettingsForCalibration(bool begin, USHORT cacheTimeoutMs);
+    // The lines of what the run may have left on the probe (a kind adds its own).
+    virtual void DescribeLeftovers(std::u16string& lines);
+    // Once, when the run ends after the worker: a kind's own restores tried once more.
+    virtual void OnReadingEnded() {}
+    static void AddLeftover(std::u16string& lines, const CWideString& line);
     void PostNotify(uint32_t message);
     // The device of the run: the worker's referenced one while it runs, else the connection's.
     NVSystem::CDeviceComm* CalDevice();
@@ -148,9 +168,12 @@ protected:
     // After the new calibration was written: the device takes it over, the sensor header is read
     // afresh and the report is built. The first failure is returned.
     HRESULT TakeOverCalibration();
-    // The value converted into the unit, which becomes the reading's unit; 0 when the sensor's unit
-    // does not convert (no calibration arithmetic can use such a reading).
-    static void ConvertReading(float& value, USHORT& unit, USHORT target);
+    // The value converted into the unit, which becomes the reading's unit. A unit that does not
+    // convert leaves value and unit as the sensor gave them: false.
+    static bool ConvertReading(float& value, USHORT& unit, USHORT target);
+    // A sample of a point in a unit the arithmetic cannot use: the point is refused and the worker
+    // ends (the page shows the text). Returns FALSE, for the cycle's result.
+    BOOL RefuseSample(const char16_t* quantity, USHORT unit, USHORT target);
 
     ICalProbeConnection& m_probe;
     int32_t m_state = CAL_STATE_IDLE;         // under m_stateLock
@@ -174,6 +197,11 @@ private:
     };
 
     void WorkerMain();
+    // The end step's writes once more, for what they left undone.
+    void RetryRestores();
+    // The worker's device reference goes back unless a restore still needs the device.
+    void ReleaseHeldDevice(bool evenWithRestoresPending);
+    bool RestoresPending();
 
     const Kind m_kind;
     uint32_t m_sampleInterval;
@@ -187,6 +215,12 @@ private:
     std::atomic<NVSystem::CDeviceComm*> m_heldDevice{nullptr};
     std::atomic<bool> m_workerAlive{false};
     std::atomic<bool> m_workerEnded{false};
+    // Calibration mode was asked for and has not been switched off since.
     std::atomic<bool> m_calModeOn{false};
+    // A setting written for the run (or asked to be) and not yet written back; under m_stateLock.
+    bool m_cacheTimeoutPending = false;
+    bool m_eosPending = false;
+    CWideString m_refusal; // under m_stateLock
+    bool m_readingEnded = false;
     USHORT m_connection = 0; // the worker's, read once at its start
 };

@@ -49,7 +49,7 @@ CCalDataConductivity::CCalDataConductivity(ICalProbeConnection& probe) : CCalDat
 
 CCalDataConductivity::~CCalDataConductivity()
 {
-    StopWorker();
+    EndReading();
 }
 
 HRESULT CCalDataConductivity::StartReading(NVSystem::ISensor_Conductivity* sensor, INotifyWindow* window)
@@ -240,6 +240,10 @@ BOOL CCalDataConductivity::ReadCycle(int32_t state)
         // The sensor left calibration mode (or never was in it): the sample is not raw.
         if (sample.m_quality2 != kQualitySensorCalibrating)
             return FALSE;
+        if (sample.m_unit1 != kUnitCelsius)
+            return RefuseSample(u"the temperature", sample.m_unit1, kUnitCelsius);
+        if (sample.m_unit2 != kUnitMicroSiemensPerCm)
+            return RefuseSample(u"the conductivity", sample.m_unit2, kUnitMicroSiemensPerCm);
         m_calSamples.Add(sample);
         ComputeCalibration();
         CountPointSample();
@@ -292,13 +296,15 @@ void CCalDataConductivity::BuildReport()
     const float response = m_liveReadings.GetAverage(kCalValue2);
     CCalReport::Lines section;
     section.Add(CWideString(u"\t%-20s\t%s", u"Standard:", TextOf(standard)));
+    section.Add(CWideString(u"\t%-20s\t%0.0f µS/cm @ %0.f° C", u"Stimulus:",
+                            ShownValue(response * cellConstant, 0), referenceTemp));
     section.Add(
-        CWideString(u"\t%-20s\t%0.0f µS/cm @ %0.f° C", u"Stimulus:", response * cellConstant, referenceTemp));
-    section.Add(CWideString(u"\t%-20s\t%0.2f µS/cm @ %0.f° C", u"Response:", response, referenceTemp));
-    section.Add(CWideString(u"\t%-20s\t%0.2f C", u"Temperature:", m_liveReadings.GetAverage(kCalValue1)));
+        CWideString(u"\t%-20s\t%0.2f µS/cm @ %0.f° C", u"Response:", ShownValue(response, 2), referenceTemp));
+    section.Add(CWideString(u"\t%-20s\t%0.2f C", u"Temperature:",
+                            ShownValue(m_liveReadings.GetAverage(kCalValue1), 2)));
     section.Add(CWideString(u"\t%-20s\t%s", u"Stability:", StabilityWord(GetStability())));
     m_report.m_pointSections.Add(section);
-    m_report.m_footerLines.Add(CWideString(u"%-30s\t%0.2f", u"Cell Constant:", cellConstant));
+    m_report.m_footerLines.Add(CWideString(u"%-30s\t%0.2f", u"Cell Constant:", ShownValue(cellConstant, 2)));
 }
 
 void CCalDataConductivity::SetCalMethod(uint16_t method)

@@ -120,7 +120,7 @@ CCalDataPHORP::CCalDataPHORP(ICalProbeConnection& probe) : CCalData(probe, kPHOR
 
 CCalDataPHORP::~CCalDataPHORP()
 {
-    StopWorker();
+    EndReading();
 }
 
 HRESULT CCalDataPHORP::StartReading(NVSystem::ISensor_pHORP* sensor, INotifyWindow* window)
@@ -309,6 +309,10 @@ BOOL CCalDataPHORP::ReadCycle(int32_t state)
         return FALSE;
     }
     ConvertReading(temperature.m_value1, temperature.m_unit1, kUnitCelsius);
+    // The electrode's millivolts may come in µV or V: the arithmetic is written in mV.
+    ConvertReading(millivolts, mvUnit, kUnitMilliVolt);
+    ConvertReading(orp, orpUnit, kUnitMilliVolt);
+    ConvertReading(orpSample, orpSampleUnit, kUnitMilliVolt);
     const auto record = [&temperature](float value, USHORT quality, USHORT unit)
     {
         SCalDataStore r = temperature;
@@ -325,7 +329,6 @@ BOOL CCalDataPHORP::ReadCycle(int32_t state)
     {
         if (orpSampleQuality != kQualitySensorCalibrating || mvQuality != kQualitySensorCalibrating)
             return FALSE;
-        m_orpSamples.Add(record(orpSample, orpSampleQuality, orpSampleUnit));
         uint32_t mode = 0;
         uint32_t point = 0;
         {
@@ -333,6 +336,13 @@ BOOL CCalDataPHORP::ReadCycle(int32_t state)
             mode = m_mode;
             point = m_currentPoint;
         }
+        if (temperature.m_unit1 != kUnitCelsius)
+            return RefuseSample(u"the temperature", temperature.m_unit1, kUnitCelsius);
+        if (mode == PHORP_MODE_ORP && orpSampleUnit != kUnitMilliVolt)
+            return RefuseSample(u"the ORP", orpSampleUnit, kUnitMilliVolt);
+        if (mode == PHORP_MODE_PH && mvUnit != kUnitMilliVolt)
+            return RefuseSample(u"the pH millivolts", mvUnit, kUnitMilliVolt);
+        m_orpSamples.Add(record(orpSample, orpSampleQuality, orpSampleUnit));
         CCalSampleStore* store = CurrentPointStore(mode, point);
         // Past the last pH point, or restoring: nothing to collect for.
         if (store == nullptr)
@@ -437,6 +447,9 @@ BOOL CCalDataPHORP::ComputeCalibration()
     for (int i = 0; i < count; ++i)
     {
         const CCalSampleStore& store = m_mode == PHORP_MODE_ORP ? m_orpSamples : m_pointSamples[i];
+        // A point without a sample has no reading to calibrate with (its mean would be 0 mV).
+        if (store.GetCount() == 0)
+            return FALSE;
         m_pointTemperature[i] = store.GetAverage(kCalValue1);
         m_pointResponse[i] = store.GetAverage(kCalValue2);
         m_pointStimulus[i] = GetSolutionValue(static_cast<uint32_t>(i), m_pointTemperature[i]);
@@ -572,9 +585,10 @@ void CCalDataPHORP::AddPointSection(const CWideString& solutionName, const char1
 {
     CCalReport::Lines section;
     section.Add(CWideString(u"\t%-20s\t%s", u"Standard:", TextOf(solutionName)));
-    section.Add(CWideString(stimulusFormat, u"Stimulus:", stimulus));
-    section.Add(CWideString(u"\t%-20s\t%0.2f mV", u"Response:", store.GetAverage(kCalValue2)));
-    section.Add(CWideString(u"\t%-20s\t%0.2f C", u"Temperature:", store.GetAverage(kCalValue1)));
+    section.Add(CWideString(stimulusFormat, u"Stimulus:", ShownValue(stimulus, 2)));
+    section.Add(CWideString(u"\t%-20s\t%0.2f mV", u"Response:", ShownValue(store.GetAverage(kCalValue2), 2)));
+    section.Add(
+        CWideString(u"\t%-20s\t%0.2f C", u"Temperature:", ShownValue(store.GetAverage(kCalValue1), 2)));
     section.Add(CWideString(u"\t%-20s\t%s", u"Stability:", StabilityWord(static_cast<int32_t>(stability))));
     m_report.m_pointSections.Add(section);
 }
@@ -597,7 +611,8 @@ void CCalDataPHORP::BuildReport()
         GetSolutionName(m_pointSolution[0], name);
         const float stimulus = GetSolutionValue(0, m_orpSamples.GetAverage(kCalValue1));
         AddPointSection(name, u"\t%-20s\t%0.2f mV", stimulus, m_orpSamples, m_pointStability[0]);
-        m_report.m_footerLines.Add(CWideString(u"%-30s\t%0.3f mV", u"Offset:", m_segmentOffset[0]));
+        m_report.m_footerLines.Add(
+            CWideString(u"%-30s\t%0.3f mV", u"Offset:", ShownValue(m_segmentOffset[0], 3)));
         return;
     }
     const int count = std::min<int>(m_pointCount, kMaxPoints);
@@ -615,8 +630,10 @@ void CCalDataPHORP::BuildReport()
         const float m = m_segmentSlope[k - 1];
         const float b = m_segmentOffset[k - 1];
         m_report.m_footerLines.Add(CWideString(u"Line Segment %d", k));
-        m_report.m_footerLines.Add(CWideString(u"\t%-20s\t%.4f pH/mV (%.4f mV/pH)", u"Slope:", m, 1.0f / m));
-        m_report.m_footerLines.Add(CWideString(u"\t%-20s\t%.4f pH (%.4f mV)", u"Offset:", b, -(b / m)));
+        m_report.m_footerLines.Add(CWideString(u"\t%-20s\t%.4f pH/mV (%.4f mV/pH)", u"Slope:",
+                                               ShownValue(m, 4), ShownValue(1.0f / m, 4)));
+        m_report.m_footerLines.Add(CWideString(u"\t%-20s\t%.4f pH (%.4f mV)", u"Offset:", ShownValue(b, 4),
+                                               ShownValue(-(b / m), 4)));
         m_report.m_footerLines.Add(CWideString(u""));
     }
 }

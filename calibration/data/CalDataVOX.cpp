@@ -61,7 +61,7 @@ CCalDataVOX::CCalDataVOX(ICalProbeConnection& probe) : CCalData(probe, kVOXKind)
 
 CCalDataVOX::~CCalDataVOX()
 {
-    StopWorker();
+    EndReading();
 }
 
 HRESULT CCalDataVOX::StartReading(NVSystem::ISensor_VoxPro* sensor, INotifyWindow* window)
@@ -226,6 +226,11 @@ BOOL CCalDataVOX::ReadCycle(int32_t state)
     {
         if (live.m_quality2 != kQualitySensorCalibrating)
             return FALSE;
+        // Oxygen in ppm has no conversion to mg/L here: such a point would be written as nonsense.
+        if (live.m_unit1 != kUnitCelsius)
+            return RefuseSample(u"the temperature", live.m_unit1, kUnitCelsius);
+        if (live.m_unit2 != kUnitMilligramPerLitre)
+            return RefuseSample(u"dissolved oxygen", live.m_unit2, kUnitMilligramPerLitre);
         const uint32_t point = GetCurrentPoint();
         // Past the last accepted point there is nothing to sample for.
         if (point >= static_cast<uint32_t>(kMaxPoints))
@@ -274,6 +279,9 @@ HRESULT CCalDataVOX::CommitCalibration()
         return E_FAIL;
     for (int i = 0; i < m_pointCount; ++i)
     {
+        // A point without a sample would be written as 0 mg/L at 0 C.
+        if (m_pointSamples[i].GetCount() == 0)
+            return E_FAIL;
         m_pointTemperature[i] = m_pointSamples[i].GetAverage(kCalValue1);
         m_pointResponse[i] = m_pointSamples[i].GetAverage(kCalValue2);
     }
@@ -294,8 +302,10 @@ HRESULT CCalDataVOX::WritePoint(float target, float response, float temperature,
     if (target == kFullSaturation)
     {
         hr = m_pSensor->SetCalBaro100(m_calBaro);
+        // The one write whose refusal the calibration goes on without: the sensor keeps the
+        // salinity of its last calibration.
         if (Succeeded(hr))
-            hr = m_pSensor->SetCalSalinity100(salinity);
+            m_pSensor->SetCalSalinity100(salinity);
         if (Succeeded(hr))
             hr = m_pSensor->SetCalDO100(response);
         if (Succeeded(hr))
@@ -380,14 +390,62 @@ HRESULT CCalDataVOX::RestoreCalibrationDefaults()
     return hr;
 }
 
+HRESULT CCalDataVOX::WriteLiveSalinity(float psu)
+{
+    if (m_pSensor == nullptr)
+        return E_POINTER;
+    // Remembered before the write: one that went unanswered may have been carried out.
+    m_liveSalinityWritten = psu;
+    return m_pSensor->SetLiveSalinity(psu);
+}
+
+HRESULT CCalDataVOX::WriteLiveBaro(float mbar)
+{
+    if (m_pSensor == nullptr)
+        return E_POINTER;
+    m_liveBaroWritten = mbar;
+    return m_pSensor->SetLiveBaro(mbar);
+}
+
 void CCalDataVOX::RestoreLiveInputs()
 {
     if (m_pSensor == nullptr)
         return;
+    // Each is tried whether or not the other could be written.
     if (m_liveBaroSaved && Succeeded(m_pSensor->SetLiveBaro(m_savedLiveBaro)))
+    {
         m_liveBaroSaved = false;
+        m_liveBaroWritten.reset();
+    }
     if (m_liveSalinitySaved && Succeeded(m_pSensor->SetLiveSalinity(m_savedLiveSalinity)))
+    {
         m_liveSalinitySaved = false;
+        m_liveSalinityWritten.reset();
+    }
+}
+
+void CCalDataVOX::OnReadingEnded()
+{
+    if (m_liveBaroWritten || m_liveSalinityWritten)
+        RestoreLiveInputs();
+}
+
+void CCalDataVOX::DescribeLeftovers(std::u16string& lines)
+{
+    CCalData::DescribeLeftovers(lines);
+    if (m_liveSalinityWritten)
+        AddLeftover(lines, m_liveSalinitySaved
+                               ? CWideString(u"a live salinity of %g PSU instead of its own %g PSU",
+                                             double{*m_liveSalinityWritten}, double{m_savedLiveSalinity})
+                               : CWideString(u"a live salinity of %g PSU (its own could not be read)",
+                                             double{*m_liveSalinityWritten}));
+    if (m_liveBaroWritten)
+        AddLeftover(lines,
+                    m_liveBaroSaved
+                        ? CWideString(u"a live barometric pressure of %g mbar instead of its own %g mbar",
+                                      double{*m_liveBaroWritten}, double{m_savedLiveBaro})
+                        : CWideString(u"a live barometric pressure of %g mbar (its own could not be read)",
+                                      double{*m_liveBaroWritten}));
 }
 
 void CCalDataVOX::BuildReport()
@@ -406,11 +464,13 @@ void CCalDataVOX::BuildReport()
         const CCalSampleStore& store = m_pointSamples[i];
         CCalReport::Lines section;
         section.Add(CWideString(u"\t%-20s\t%s", u"Standard:", standards[i]));
-        section.Add(CWideString(u"\t%-20s\t%0.2f mgL", u"Response:", store.GetAverage(kCalValue2)));
-        section.Add(CWideString(u"\t%-20s\t%0.2f C", u"Temperature:", store.GetAverage(kCalValue1)));
+        section.Add(
+            CWideString(u"\t%-20s\t%0.2f mgL", u"Response:", ShownValue(store.GetAverage(kCalValue2), 2)));
+        section.Add(
+            CWideString(u"\t%-20s\t%0.2f C", u"Temperature:", ShownValue(store.GetAverage(kCalValue1), 2)));
         if (i == 0)
             section.Add(CWideString(u"\t%-20s\t%0.2f mbar", u"Barometric Pressure:",
-                                    m_baroReadings.GetAverage(kCalValue2)));
+                                    ShownValue(m_baroReadings.GetAverage(kCalValue2), 2)));
         section.Add(CWideString(u"\t%-20s\t%s", u"Stability:",
                                 StabilityWord(static_cast<int32_t>(m_pointStability[i]))));
         m_report.m_pointSections.Add(section);
@@ -419,11 +479,11 @@ void CCalDataVOX::BuildReport()
     float slope = 0.0f;
     float offset = 0.0f;
     if (Succeeded(m_pSensor->ReadCalSlope(slope)))
-        m_report.m_footerLines.Add(CWideString(u"%-30s\t%0.4f mgL/mgL", u"Slope:", slope));
+        m_report.m_footerLines.Add(CWideString(u"%-30s\t%0.4f mgL/mgL", u"Slope:", ShownValue(slope, 4)));
     else
         m_report.m_footerLines.Add(CWideString(u"%-30s\t%s", u"Slope:", u"#N/A"));
     if (Succeeded(m_pSensor->ReadCalOffset(offset)))
-        m_report.m_footerLines.Add(CWideString(u"%-30s\t%0.4f mgL", u"Offset:", offset));
+        m_report.m_footerLines.Add(CWideString(u"%-30s\t%0.4f mgL", u"Offset:", ShownValue(offset, 4)));
     else
         m_report.m_footerLines.Add(CWideString(u"%-30s\t%s", u"Offset:", u"#N/A"));
 }

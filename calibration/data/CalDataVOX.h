@@ -9,7 +9,8 @@
 //
 // The commit hands the measured points to the sensor (oxygen and temperature of each point, the
 // salinity and the mean barometric pressure at 100 %); the sensor computes its slope and offset
-// itself when the device updates its calibration, and the report reads them back.
+// itself when the device updates its calibration, and the report reads them back. A refused
+// salinity does not stop the commit.
 //
 // The pages write the calibration's barometric pressure and salinity into the sensor as its live
 // values; StartReading saves the sensor's own, and RestoreLiveInputs writes them back (the frame's
@@ -17,6 +18,8 @@
 //
 // What the setup page sets: SetPointCount (1 or 2), SetPointTargets(100, 0), SetRestoreDefaults.
 #pragma once
+
+#include <optional>
 
 #include "calibration/data/CalData.h"
 
@@ -65,6 +68,10 @@ public:
     // The sensor's factory calibration: by the device's command, or step by step on the single-sensor
     // probes; E_FAIL for other device types. Every failure leaves calibration mode off.
     HRESULT RestoreCalibrationDefaults();
+    // The calibration's salinity (PSU) and barometric pressure (mBar) into the sensor as its live
+    // values, remembered until the sensor has its own back.
+    HRESULT WriteLiveSalinity(float psu);
+    HRESULT WriteLiveBaro(float mbar);
     // Writes back the live barometric pressure and salinity saved at the start, each at most once.
     void RestoreLiveInputs();
 
@@ -80,6 +87,9 @@ protected:
     USHORT CalConnection() override;
     void OnWorkerStarting() override;
     BOOL ReadCycle(int32_t state) override;
+    // The live values the pages wrote are put back on every way out of the wizard.
+    void OnReadingEnded() override;
+    void DescribeLeftovers(std::u16string& lines) override;
 
 private:
     // Run lengths of small changes, by quantity (oxygen, temperature) and target (100 %, 0 %).
@@ -107,6 +117,9 @@ private:
     bool m_liveBaroSaved = false;
     float m_savedLiveSalinity = 0.0f;
     bool m_liveSalinitySaved = false;
+    // What the pages wrote and the sensor has not yet given up for its own.
+    std::optional<float> m_liveBaroWritten;
+    std::optional<float> m_liveSalinityWritten;
     uint32_t m_restoreDefaults = 0;
     uint32_t m_currentPoint = 0;
     Counters m_counters[2][2]; // [oxygen, temperature][100 %, 0 %]; the worker's own

@@ -1,6 +1,7 @@
 #include "calibration/data/CalReport.h"
 
 #include "foundation/DateTimeFormat.h"
+#include "platform/Format.h"
 
 void CCalReport::Clear()
 {
@@ -8,6 +9,13 @@ void CCalReport::Clear()
     m_headerLines.RemoveAll();
     m_pointSections.RemoveAll();
     m_footerLines.RemoveAll();
+}
+
+double ShownValue(double value, int decimals)
+{
+    const std::string text = platform::Format("%.*f", decimals, value);
+    const bool zero = text.find_first_not_of("-0.") == std::string::npos;
+    return zero ? 0.0 : value;
 }
 
 CWideString CalibrationDateText(const CDeviceTimestamp& stamp)

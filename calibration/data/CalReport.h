@@ -29,6 +29,10 @@ inline const char16_t* TextOf(const CWideString& text)
     return units != nullptr ? units : u"";
 }
 
+// A number as a report line shows it with that many decimals: a value that rounds to zero is 0,
+// so that no line reads "-0.0000".
+double ShownValue(double value, int decimals);
+
 // The five lines every report starts with: probe type, probe serial number, manufacture date,
 // the sensor's serial number ("#N/A" for 0) and the date of its last user calibration (the
 // locale's short date with a four-digit year; 1 January 1970 when the device does not have it).

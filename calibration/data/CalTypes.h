@@ -58,3 +58,4 @@ inline constexpr USHORT kUnitCelsius = 1;
 inline constexpr USHORT kUnitMilliBar = 21;
 inline constexpr USHORT kUnitMicroSiemensPerCm = 65;
 inline constexpr USHORT kUnitMilligramPerLitre = 117;
+inline constexpr USHORT kUnitMilliVolt = 162;

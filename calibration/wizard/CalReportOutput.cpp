@@ -8,6 +8,7 @@
 #include <QImageWriter>
 #include <QPainter>
 #include <QPrinter>
+#include <QSaveFile>
 
 #include "ui/QtText.h"
 #include "ui/WinTypes.h"
@@ -159,11 +160,35 @@ bool SaveCalReportTiff(const CCalReport& report, const QString& path, QString& e
         error = QStringLiteral("The report image could not be created.");
         return false;
     }
-    QImageWriter writer(path, "tiff");
-    if (writer.write(image))
-        return true;
-    error = writer.errorString();
-    return false;
+    // Written beside the target and renamed over it only when complete: a disk that fills up
+    // leaves the file that was there (or none), never a truncated image.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+    {
+        error = file.errorString();
+        return false;
+    }
+    QImageWriter writer(&file, "tiff");
+    const bool written = writer.write(image);
+    // The file's own reason (no space, no permission) before the encoder's, which does not know it.
+    if (file.error() != QFileDevice::NoError)
+    {
+        error = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    if (!written)
+    {
+        error = writer.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit())
+    {
+        error = file.errorString();
+        return false;
+    }
+    return true;
 }
 
 bool PrintCalReport(const CCalReport& report, QPrinter& printer)

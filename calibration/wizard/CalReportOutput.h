@@ -32,7 +32,8 @@ std::u16string ReportViewText(const CCalReport& report);
 void RenderCalReport(QPainter& painter, const CCalReport& report, int dpiX, int dpiY);
 // The report on a white letter-size page of 1275 x 1650 pixels, 24 bits per pixel.
 QImage RenderCalReportImage(const CCalReport& report);
-// Saves the page image in TIFF format whatever the file's name; false with the writer's reason.
+// Saves the page image in TIFF format whatever the file's name, through a file beside it that
+// replaces it only when complete; false with the reason (the file system's where it has one).
 bool SaveCalReportTiff(const CCalReport& report, const QString& path, QString& error);
 // Prints the report as the one-page document "CalReport" at the printer's own resolution; false
 // when the printer refuses the document or does not finish it.

@@ -1,6 +1,9 @@
 #include "calibration/wizard/DlgWizFrameCal.h"
 
+#include "ui/Application.h"
+#include "ui/DialogService.h"
 #include "ui/DlgWizardPage.h"
+#include "ui/QtText.h"
 #include "ui/Skin.h"
 
 std::atomic<uint32_t> CDlgWizFrame_Cal::s_testSampleInterval{0};
@@ -56,7 +59,16 @@ void CDlgWizFrame_Cal::OnOK()
     if (CDlgWizardPage* page = GetCurrentPage(); page != nullptr && !page->OnWizardOK())
         return;
     m_bClosing = true;
+    OnOKAgreed();
     CNVDlgWizardFrame::OnOK();
+}
+
+void CDlgWizFrame_Cal::EndRun()
+{
+    const CWideString left = m_pCalData->EndReading();
+    if (!left.IsEmpty())
+        ui::Dialogs().MessageBox(parentWidget(), ui::ToQString(static_cast<const char16_t*>(left)),
+                                 ui::ApplicationName(), platform::MB_ICONWARNING);
 }
 
 void CDlgWizFrame_Cal::OnCancel()

@@ -10,8 +10,9 @@
 //     frame.AddPages();
 //     frame.StartReading(sensor);   // the worker starts before the window exists
 //     frame.DoModal();
-// and the frame's destruction stops the worker, which leaves calibration mode and gives the
-// device its settings back.
+// and the frame's destruction ends the run (EndRun): the worker stops, the sensor leaves calibration
+// mode and the device gets its settings back; what failed there is tried once more, and what the
+// probe may still hold of the run is told to the user.
 #pragma once
 
 #include <atomic>
@@ -39,7 +40,8 @@ public:
     // waited in a message box meanwhile goes no further.
     BOOL IsClosing() const { return m_bClosing ? TRUE : FALSE; }
 
-    // OK asks the current page first (a stabilization page takes it as Accept and refuses).
+    // OK asks the current page first (a stabilization page takes it as Accept and refuses);
+    // OnOKAgreed runs before the pages are removed.
     void OnOK() override;
     // Cancel asks the current page first; OnCancelAgreed runs before the pages are removed.
     void OnCancel() override;
@@ -55,7 +57,11 @@ protected:
 
     BOOL OnInitDialog() override;
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    virtual void OnOKAgreed() {}
     virtual void OnCancelAgreed() {}
+    // Every derived frame's destructor, while its data object still lives: the data object's
+    // EndReading, and a warning with what the probe was left with, if anything.
+    void EndRun();
 
 private:
     ICalProbeConnection& m_probe;

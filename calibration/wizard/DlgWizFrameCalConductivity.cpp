@@ -6,7 +6,10 @@ CDlgWizFrame_CalConductivity::CDlgWizFrame_CalConductivity(QWidget* pParentWnd, 
     m_calData.SetSampleInterval(SampleInterval(CCalDataConductivity::kSampleInterval));
 }
 
-CDlgWizFrame_CalConductivity::~CDlgWizFrame_CalConductivity() = default;
+CDlgWizFrame_CalConductivity::~CDlgWizFrame_CalConductivity()
+{
+    EndRun();
+}
 
 void CDlgWizFrame_CalConductivity::AddPages()
 {

@@ -6,7 +6,10 @@ CDlgWizFrame_CalPHORP::CDlgWizFrame_CalPHORP(QWidget* pParentWnd, ICalProbeConne
     m_calData.SetSampleInterval(SampleInterval(CCalDataPHORP::kSampleInterval));
 }
 
-CDlgWizFrame_CalPHORP::~CDlgWizFrame_CalPHORP() = default;
+CDlgWizFrame_CalPHORP::~CDlgWizFrame_CalPHORP()
+{
+    EndRun();
+}
 
 void CDlgWizFrame_CalPHORP::AddPages()
 {

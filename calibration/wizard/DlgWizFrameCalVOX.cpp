@@ -6,7 +6,10 @@ CDlgWizFrame_CalVOX::CDlgWizFrame_CalVOX(QWidget* pParentWnd, ICalProbeConnectio
     m_calData.SetSampleInterval(SampleInterval(CCalDataVOX::kSampleInterval));
 }
 
-CDlgWizFrame_CalVOX::~CDlgWizFrame_CalVOX() = default;
+CDlgWizFrame_CalVOX::~CDlgWizFrame_CalVOX()
+{
+    EndRun();
+}
 
 void CDlgWizFrame_CalVOX::AddPages()
 {
@@ -21,6 +24,11 @@ HRESULT CDlgWizFrame_CalVOX::StartReading(NVSystem::ISensor_VoxPro* sensor)
 {
     m_pSensor = sensor;
     return m_calData.StartReading(sensor, this);
+}
+
+void CDlgWizFrame_CalVOX::OnOKAgreed()
+{
+    m_calData.RestoreLiveInputs();
 }
 
 void CDlgWizFrame_CalVOX::OnCancelAgreed()

@@ -36,6 +36,8 @@ public:
     CDlgWizPage_CalVOXStep3_Calibrate& CalibratePage() { return m_pageCalibrate; }
 
 protected:
+    // The sensor gets its own live salinity and pressure back whichever way the wizard ends.
+    void OnOKAgreed() override;
     void OnCancelAgreed() override;
 
 private:

@@ -148,7 +148,10 @@ LRESULT CDlgWizPage_Cal::OnReadError()
         return -1;
     if (!IsShown())
         return 0;
-    MessageBox(ui::ToQString(kReadErrorText), platform::MB_ICONERROR);
+    // A reading the calibration refused says why; any other end of the worker does not know.
+    const CWideString refusal = CalData()->GetRefusalText();
+    MessageBox(ui::ToQString(refusal.IsEmpty() ? kReadErrorText : static_cast<const char16_t*>(refusal)),
+               platform::MB_ICONERROR);
     // The box waited for the user: the wizard may have been closed meanwhile.
     if (!frame->IsClosing())
         frame->OnCancel();

@@ -116,11 +116,9 @@ BOOL CDlgWizPage_CalCondStep1::OnInitDialog()
     NVSystem::ISensor_Conductivity* sensor = Sensor();
     if (sensor != nullptr && Succeeded(sensor->ReadCalibrationBlock(reference, alpha, coefficients)))
     {
-        const QSignalBlocker block20(m_refTemp20);
-        const QSignalBlocker block25(m_refTemp25);
         if (reference == kRefTemp20 || reference == kRefTemp25)
         {
-            (reference == kRefTemp20 ? m_refTemp20 : m_refTemp25).setChecked(true);
+            ShowRefTempRadio(reference);
             ShowRefTemp(reference);
             m_standardRefTemp = reference;
             data->SetStandardRefTemp(reference);
@@ -128,7 +126,7 @@ BOOL CDlgWizPage_CalCondStep1::OnInitDialog()
         else
         {
             // A reference the page cannot show: the sensor is set to 25 degrees.
-            m_refTemp25.setChecked(true);
+            ShowRefTempRadio(kRefTemp25);
             QMetaObject::invokeMethod(
                 this, [this] { OnRefTempClicked(kRefTemp25); }, Qt::QueuedConnection);
         }
@@ -181,8 +179,8 @@ void CDlgWizPage_CalCondStep1::OnRestoreClicked()
     const BOOL restore = m_restore.isChecked() ? TRUE : FALSE;
     data->SetRestoreDefaults(restore);
     EnableBack(FALSE);
-    // Next only for a choice the calibration can use.
-    EnableNext(!restore && IsSelectionValid());
+    // Cleared: Next at once (the next readings apply the rule; Next refuses a choice it cannot use).
+    EnableNext(!restore);
     EnableFinish(restore);
 }
 
@@ -205,23 +203,52 @@ void CDlgWizPage_CalCondStep1::OnRefTempClicked(float celsius)
     }
     if (Succeeded(hr))
     {
-        m_standardRefTemp = celsius;
-        data->SetStandardRefTemp(celsius);
-        ShowRefTemp(celsius);
-        if (SelectedSolution(m_standard) == CAL_SOLUTION_USER)
-            data->SetCompRefTemp(celsius);
+        TakeRefTemp(celsius);
+        ShowRefTempRadio(celsius);
         return;
     }
-    // The radio shows what the sensor holds, not what was clicked.
+    // A refused write may have been refused part-way: the radios show what the sensor holds now,
+    // or, when it cannot be read, what they showed before the click.
+    float held = 0.0f;
+    float alpha = 0.0f;
+    CDynArray<float> coefficients;
+    if (sensor != nullptr && Succeeded(sensor->ReadCalibrationBlock(held, alpha, coefficients)))
+    {
+        if (held == kRefTemp20 || held == kRefTemp25)
+            TakeRefTemp(held);
+        ShowRefTempRadio(held);
+    }
+    else
+    {
+        ShowRefTempRadio(m_shownRefTemp);
+    }
+    ErrorCodeBox(QStringLiteral("Failed to set the specific conductivity reference temperature."), hr);
+}
+
+void CDlgWizPage_CalCondStep1::TakeRefTemp(float celsius)
+{
+    m_standardRefTemp = celsius;
+    if (CCalDataConductivity* data = Data())
+    {
+        data->SetStandardRefTemp(celsius);
+        if (SelectedSolution(m_standard) == CAL_SOLUTION_USER)
+            data->SetCompRefTemp(celsius);
+    }
+    ShowRefTemp(celsius);
+}
+
+void CDlgWizPage_CalCondStep1::ShowRefTempRadio(std::optional<float> celsius)
+{
     const QSignalBlocker block20(m_refTemp20);
     const QSignalBlocker block25(m_refTemp25);
+    // Exclusive radios cannot both be cleared otherwise.
     m_refTemp20.setAutoExclusive(false);
     m_refTemp25.setAutoExclusive(false);
-    m_refTemp20.setChecked(m_standardRefTemp == kRefTemp20 && celsius != kRefTemp20);
-    m_refTemp25.setChecked(m_standardRefTemp == kRefTemp25 && celsius != kRefTemp25);
+    m_refTemp20.setChecked(celsius == kRefTemp20);
+    m_refTemp25.setChecked(celsius == kRefTemp25);
     m_refTemp20.setAutoExclusive(true);
     m_refTemp25.setAutoExclusive(true);
-    ErrorCodeBox(QStringLiteral("Failed to set the specific conductivity reference temperature."), hr);
+    m_shownRefTemp = celsius == kRefTemp20 || celsius == kRefTemp25 ? celsius : std::nullopt;
 }
 
 void CDlgWizPage_CalCondStep1::OnStandardChanged()

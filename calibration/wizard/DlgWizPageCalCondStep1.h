@@ -5,6 +5,8 @@
 // the labels follow it only once the sensor took it. The choice is kept in the profile.
 #pragma once
 
+#include <optional>
+
 #include <QGroupBox>
 #include <QLabel>
 
@@ -61,11 +63,16 @@ private:
     void OnStandardChanged();
     void OnUserValueEdited();
     BOOL IsSelectionValid() const;
-    // The labels' "@25° C" or "@20° C", and the radio that shows the sensor's reference.
+    // The labels' "@25° C" or "@20° C".
     void ShowRefTemp(float celsius);
+    // The sensor holds the reference: the standard, the labels and a typed standard follow it.
+    void TakeRefTemp(float celsius);
+    // The radio of the reference, or none for any other.
+    void ShowRefTempRadio(std::optional<float> celsius);
     void ExchangeSettings(BOOL bSave);
 
     float m_standardRefTemp = 25.0f;
+    std::optional<float> m_shownRefTemp; // what the radios show
     CNVCheckBox m_restore;
     QGroupBox m_refTempGroup;
     CNVRadioButton m_refTemp20;

@@ -31,13 +31,15 @@ void Fill(CNVComboBox& list, std::initializer_list<int32_t> ids, int32_t selecte
     list.setCurrentIndex(index);
 }
 
-// The newest second reading of the store; FALSE while it is empty.
-BOOL Last(const CCalSampleStore& store, int selector, QString& text)
+// The newest reading of the store; FALSE while it is empty. A reading in another unit than the
+// field's (oxygen in ppm, which does not convert to mg/L) leaves the field empty.
+BOOL Last(const CCalSampleStore& store, int selector, USHORT fieldUnit, QString& text)
 {
     float value = 0.0f;
-    if (store.GetLast(selector, &value, nullptr, nullptr) < 0)
+    USHORT unit = 0;
+    if (store.GetLast(selector, &value, nullptr, &unit) < 0)
         return FALSE;
-    text = FormattedValue(kReadingDigits, value);
+    text = fieldUnit == 0 || unit == fieldUnit ? FormattedValue(kReadingDigits, value) : QString();
     return TRUE;
 }
 
@@ -116,7 +118,9 @@ BOOL CDlgWizPage_CalVOXStep1_Setup::OnSetActive(UINT)
     if (data == nullptr)
         return FALSE;
     SetTitle(QStringLiteral("DO Calibration - Select Method"));
+    // Next waits for the worker's next readings, which apply the selection rule.
     EnableBack(FALSE);
+    EnableNext(FALSE);
     EnableCancel(TRUE);
     EnableFinish(FALSE);
     for (CNVEdit* reading : {&m_temperature, &m_oxygen, &m_saturation, &m_baro})
@@ -124,7 +128,6 @@ BOOL CDlgWizPage_CalVOXStep1_Setup::OnSetActive(UINT)
     const BOOL restore = m_restore.isChecked() ? TRUE : FALSE;
     data->SetRestoreDefaults(restore);
     EnableFinish(restore);
-    ApplyNextRule();
     return TRUE;
 }
 
@@ -136,8 +139,9 @@ void CDlgWizPage_CalVOXStep1_Setup::OnRestoreClicked()
     const BOOL restore = m_restore.isChecked() ? TRUE : FALSE;
     data->SetRestoreDefaults(restore);
     EnableBack(FALSE);
+    // Cleared: Next at once; the next readings apply the selection rule again.
+    EnableNext(!restore);
     EnableFinish(restore);
-    ApplyNextRule();
 }
 
 LRESULT CDlgWizPage_CalVOXStep1_Setup::OnNewData()
@@ -152,8 +156,9 @@ LRESULT CDlgWizPage_CalVOXStep1_Setup::OnNewData()
     QString saturation;
     QString oxygen;
     QString temperature;
-    if (!Last(data->BaroReadings(), 1, baro) || !Last(data->SaturationReadings(), 1, saturation) ||
-        !Last(data->LiveReadings(), 1, oxygen) || !Last(data->LiveReadings(), 0, temperature))
+    if (!Last(data->BaroReadings(), 1, 0, baro) || !Last(data->SaturationReadings(), 1, 0, saturation) ||
+        !Last(data->LiveReadings(), 1, kUnitMilligramPerLitre, oxygen) ||
+        !Last(data->LiveReadings(), 0, kUnitCelsius, temperature))
         return -1;
     m_baro.setText(baro);
     m_saturation.setText(saturation);

@@ -175,6 +175,7 @@ void CDlgWizPage_CalVOXStep2_Baro::OnPressureUnitChanged(int index)
     if (index < 0)
         return;
     m_entry.SelectPressureUnit(index);
+    ClearPressureUnlessValid();
     ShowEntry();
 }
 
@@ -183,19 +184,23 @@ void CDlgWizPage_CalVOXStep2_Baro::OnElevationUnitChanged(int index)
     if (index < 0)
         return;
     m_entry.SelectElevationUnit(index);
+    ClearPressureUnlessValid();
     ShowEntry();
+}
+
+void CDlgWizPage_CalVOXStep2_Baro::ClearPressureUnlessValid()
+{
+    // A unit that leaves the entry invalid empties the pressure, whichever list was changed.
+    if (!m_entry.IsValid())
+        m_entry.ClearPressureText();
 }
 
 BOOL CDlgWizPage_CalVOXStep2_Baro::OnWizardNext()
 {
-    auto* frame = qobject_cast<CDlgWizFrame_CalVOX*>(Frame());
     auto* data = CalDataAs<CCalDataVOX>();
-    if (frame == nullptr || data == nullptr || !m_entry.IsValid())
+    if (data == nullptr || !m_entry.IsValid())
         return FALSE;
-    NVSystem::ISensor_VoxPro* sensor = frame->GetSensor();
-    const auto pressure = static_cast<float>(m_entry.GetPressureMbar());
-    const HRESULT hr = sensor != nullptr ? sensor->SetLiveBaro(pressure) : E_POINTER;
-    if (Failed(hr))
+    if (Failed(data->WriteLiveBaro(static_cast<float>(m_entry.GetPressureMbar()))))
     {
         MessageBox(QStringLiteral("Failed to update live baro reading."), platform::MB_ICONERROR);
         return FALSE;

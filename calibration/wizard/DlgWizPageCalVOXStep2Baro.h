@@ -40,6 +40,7 @@ private:
     void OnModeClicked(int mode);
     void OnPressureUnitChanged(int index);
     void OnElevationUnitChanged(int index);
+    void ClearPressureUnlessValid();
     // The entry as it stands: the controls of its mode enabled, both edits and range labels, and
     // Next and Back while it is valid.
     void ShowEntry();

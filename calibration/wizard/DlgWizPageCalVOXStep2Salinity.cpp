@@ -66,15 +66,13 @@ void CDlgWizPage_CalVOXStep2_Salinity::Validate()
 
 BOOL CDlgWizPage_CalVOXStep2_Salinity::OnWizardNext()
 {
-    auto* frame = qobject_cast<CDlgWizFrame_CalVOX*>(Frame());
-    if (frame == nullptr || CalData() == nullptr)
+    auto* data = CalDataAs<CCalDataVOX>();
+    if (data == nullptr)
         return FALSE;
     // An entry out of range keeps Next disabled; a shortcut must not get past it either.
     if (!IsSalinityTextValid(ui::ToWideString(m_salinity.text())))
         return FALSE;
-    NVSystem::ISensor_VoxPro* sensor = frame->GetSensor();
-    const HRESULT hr = sensor != nullptr ? sensor->SetLiveSalinity(m_validSalinity) : E_POINTER;
-    if (Succeeded(hr))
+    if (Succeeded(data->WriteLiveSalinity(m_validSalinity)))
         return TRUE;
     MessageBox(QStringLiteral("Failed to update live salinity value."), platform::MB_ICONERROR);
     return FALSE;

@@ -1,10 +1,13 @@
-// The standard atmosphere, its inverse, and the five-digit limits a user's entry is held to.
+// The standard atmosphere, its inverse, the five-digit limits a user's entry is held to, and the
+// entry of a pressure by the site's elevation.
 #include <gtest/gtest.h>
 
 #include <cfloat>
 #include <cmath>
 
 #include "calibration/data/BaroElevation.h"
+#include "calibration/data/BaroEntry.h"
+#include "tests/support/TestEnvironment.h"
 
 namespace
 {
@@ -98,6 +101,41 @@ TEST(BaroElevationPair, AUnitOfTheOtherQuantityChangesNothing)
     EXPECT_EQ(pair.Get(baro::kPressure, kMetre), DBL_MAX);
     EXPECT_EQ(pair.Get(baro::kPressure, kTorr), DBL_MAX);
     EXPECT_EQ(BaroElevation::GetMin(baro::kPressure, kTorr), DBL_MAX);
+}
+
+TEST(BaroEntryByElevation, AClearedElevationIsSeaLevelButAStrayMinusIsNoElevation)
+{
+    const testsupport::ScopedConfigDir config;
+    CBaroEntry entry;
+    entry.SetPressureMbar(900.0);
+    entry.Open();
+    entry.SelectMode(BARO_MODE_ELEVATION);
+    entry.TypeElevation(u"");
+    EXPECT_EQ(std::u16string(static_cast<const char16_t*>(entry.GetPressureText())), u"1013.25");
+    EXPECT_TRUE(entry.IsValid());
+    EXPECT_DOUBLE_EQ(entry.GetPressureMbar(), 1013.25);
+    entry.SelectElevationUnit(kFoot - BARO_FIRST_ELEVATION_UNIT);
+    EXPECT_TRUE(entry.IsValid()) << "0 ft is 0 m";
+
+    entry.TypeElevation(u"-");
+    EXPECT_TRUE(entry.GetPressureText().IsEmpty());
+    EXPECT_FALSE(entry.IsValid());
+}
+
+TEST(BaroEntryByElevation, AnOutOfRangePressureLeftBehindByTheOtherModeIsNeverHandedBack)
+{
+    const testsupport::ScopedConfigDir config;
+    CBaroEntry entry;
+    entry.SetPressureMbar(1013.25);
+    entry.Open();
+    entry.SelectPressureUnit(kPascal - BARO_FIRST_PRESSURE_UNIT); // 1013.25 Pa: no site's pressure
+    ASSERT_FALSE(entry.IsValid());
+    entry.SelectMode(BARO_MODE_ELEVATION);
+    ASSERT_TRUE(entry.GetElevationText().IsEmpty());
+    EXPECT_FALSE(entry.IsValid()) << "an empty elevation would hand back 10.1325 mBar";
+    entry.TypeElevation(u"");
+    EXPECT_TRUE(entry.IsValid());
+    EXPECT_DOUBLE_EQ(entry.GetPressureMbar(), 1013.25);
 }
 
 } // namespace

@@ -93,6 +93,46 @@ TEST_F(ConductivityCal, DriftingReadingsNeverSettle)
     EXPECT_EQ(m_data->GetStability(), CAL_STABILITY_NONE);
 }
 
+TEST_F(ConductivityCal, StabilityIsJudgedAgainstTheStandardAtTheSampleTemperatureJustEitherSideOfItsBounds)
+{
+    // A standard of 1000 µS/cm given at 20 C, sampled at 23 C: it conducts 1057.3 there, 2 % of which
+    // is 21.146. Nominal needs the last 8 within 42.292, Full the last 16 within 21.146.
+    struct Spread
+    {
+        float width;
+        int32_t afterEight;
+        int32_t afterSixteen;
+    };
+    const Spread spreads[] = {{42.2f, CAL_STABILITY_NOMINAL, CAL_STABILITY_NOMINAL},
+                              {42.4f, CAL_STABILITY_NONE, CAL_STABILITY_NONE},
+                              {21.1f, CAL_STABILITY_NOMINAL, CAL_STABILITY_FULL},
+                              {21.2f, CAL_STABILITY_NOMINAL, CAL_STABILITY_NOMINAL}};
+    m_temperature.Set(23.0f);
+    for (const Spread& spread : spreads)
+    {
+        CCalDataConductivity data(m_connection);
+        data.SetRunCacheTimeout(1);
+        data.SetCalMethod(CCalDataConductivity::kCellConstantMethod);
+        data.SetStandard(CAL_SOLUTION_USER, CWideString(u"1000"));
+        data.SetStandardRefTemp(20.0f);
+        data.SetCompRefTemp(20.0f);
+        ASSERT_EQ(data.StartManual(m_conductivitySensor.get(), nullptr), S_OK);
+        ASSERT_TRUE(data.RunStartSteps());
+        ASSERT_EQ(data.BeginCalibration(), S_OK);
+        for (int n = 1; n <= 16; ++n)
+        {
+            m_actualConductivity.Set(n % 2 == 0 ? 950.0f + spread.width : 950.0f);
+            ASSERT_TRUE(data.RunCycle());
+            if (n == 8)
+            {
+                EXPECT_EQ(data.GetStability(), spread.afterEight) << spread.width;
+            }
+        }
+        EXPECT_EQ(data.GetStability(), spread.afterSixteen) << spread.width;
+        data.RunEndStep();
+    }
+}
+
 TEST_F(ConductivityCal, ExpectedValueFollowsTheStandardWithItsCompensation)
 {
     EXPECT_FLOAT_EQ(m_data->GetExpectedConductivity(25.0f), 1413.0f);

@@ -234,6 +234,45 @@ TEST_F(PhOrpCal, StabilityNeedsElevenAndTwentyOneQuietSamples)
     EXPECT_EQ(m_window.Take().front(), WM_CAL_SAMPLES_READY);
 }
 
+TEST_F(PhOrpCal, StabilityBoundsAreStrictJustEitherSideOfFiveAndOneMillivolt)
+{
+    struct Spread
+    {
+        float width; // mV between neighbouring samples
+        int32_t afterEleven;
+        int32_t afterTwentyOne;
+    };
+    const Spread spreads[] = {{4.98f, CAL_STABILITY_NOMINAL, CAL_STABILITY_NOMINAL},
+                              {5.02f, CAL_STABILITY_NONE, CAL_STABILITY_NONE},
+                              {0.98f, CAL_STABILITY_NOMINAL, CAL_STABILITY_FULL},
+                              {1.02f, CAL_STABILITY_NOMINAL, CAL_STABILITY_NOMINAL}};
+    m_data.reset();
+    m_temperature.Set(31.0f);
+    for (const Spread& spread : spreads)
+    {
+        CCalDataPHORP data(m_connection);
+        data.SetRunCacheTimeout(1);
+        data.SetMode(PHORP_MODE_PH);
+        data.SetPointCount(1);
+        data.SetPointSolution(0, CAL_SOLUTION_PH4);
+        ASSERT_EQ(data.StartManual(m_phOrpSensor.get(), nullptr), S_OK);
+        ASSERT_TRUE(data.RunStartSteps());
+        ASSERT_EQ(data.BeginCalibration(), S_OK);
+        for (int n = 1; n <= 21; ++n)
+        {
+            m_pHMillivolts.Set(n % 2 == 0 ? 160.0f + spread.width : 160.0f);
+            ASSERT_TRUE(data.RunCycle());
+            if (n == 11)
+            {
+                EXPECT_EQ(data.GetStability(), spread.afterEleven) << spread.width;
+            }
+        }
+        EXPECT_EQ(data.GetStability(), spread.afterTwentyOne) << spread.width;
+        EXPECT_EQ(data.GetPointStability(0), static_cast<uint32_t>(spread.afterTwentyOne));
+        data.RunEndStep();
+    }
+}
+
 TEST_F(PhOrpCal, RestoringDefaultsSendsTheSensorCommand)
 {
     m_data->SetMode(PHORP_MODE_RESTORE_DEFAULTS);

@@ -124,6 +124,26 @@ TEST_F(VoxCal, TwoPointsAreHandedToTheSensorWhichWorksOutItsSlope)
                   "Offset:                       \t" + platform::Format("%0.4f", offset) + " mgL"}));
 }
 
+TEST_F(VoxCal, ValuesThatRoundToZeroAreReportedWithoutASign)
+{
+    m_data->SetPointCount(1);
+    m_temperature.Set(-0.004f);
+    Begin();
+    Cycles(5);
+    m_data->Accept();
+    Cycles(1);
+    ASSERT_EQ(m_data->CommitCalibration(), S_OK);
+    // What the sensor worked out, read back as it holds it.
+    SetSimFloat(kOxygen, dos::kCalOffset, -0.00004f);
+    m_data->BuildReport();
+    const CCalReport& report = m_data->GetReport();
+    EXPECT_EQ(Utf8(report.m_pointSections[0][2]), PointLine("Temperature:", "0.00 C"));
+    EXPECT_EQ(Utf8(report.m_footerLines[1]), HeaderLine("Offset:", "0.0000 mgL"));
+    SetSimFloat(kOxygen, dos::kCalOffset, -0.00006f);
+    m_data->BuildReport();
+    EXPECT_EQ(Utf8(m_data->GetReport().m_footerLines[1]), HeaderLine("Offset:", "-0.0001 mgL"));
+}
+
 TEST_F(VoxCal, APressureThatCannotBeReadIsLeftOutAndNoPointIsWrittenWithoutOne)
 {
     RefuseReads(Register(kOxygen, dos::kLiveBaro), 2);
@@ -139,16 +159,22 @@ TEST_F(VoxCal, APressureThatCannotBeReadIsLeftOutAndNoPointIsWrittenWithoutOne)
     EXPECT_FALSE(WroteInto(kOxygen, dos::kCalDo100, dos::kCalOffset + 1));
 }
 
-TEST_F(VoxCal, ARefusedSalinityWriteStopsTheCommit)
+TEST_F(VoxCal, ARefusedSalinityWriteDoesNotStopTheCommit)
 {
     RefuseWrites(Register(kOxygen, dos::kCalSalinity100), 2);
+    const float salinityBefore = SimFloat(kOxygen, dos::kCalSalinity100);
+    ASSERT_EQ(m_oxygenSensor->SetLiveSalinity(12.0f), S_OK);
     m_data->SetPointCount(1);
     Begin();
     Cycles(5);
+    m_data->Accept();
+    Cycles(1);
     Mark();
-    EXPECT_EQ(m_data->CommitCalibration(), modeltest::kRefused);
-    EXPECT_FALSE(WroteInto(kOxygen, dos::kCalDo100, dos::kCalTemp100 + 1));
-    EXPECT_TRUE(CommandsSinceMark(kOxygen).empty()) << "no update";
+    EXPECT_EQ(m_data->CommitCalibration(), S_OK);
+    EXPECT_EQ(SimFloat(kOxygen, dos::kCalSalinity100), salinityBefore);
+    EXPECT_FLOAT_EQ(SimFloat(kOxygen, dos::kCalDo100), 8.0f) << "the points after it are written";
+    EXPECT_FLOAT_EQ(SimFloat(kOxygen, dos::kCalTemp100), 20.0f);
+    EXPECT_EQ(CommandsSinceMark(kOxygen), std::vector<uint16_t>{0xE001}) << "and taken over";
 }
 
 TEST_F(VoxCal, TheSavedLiveInputsComeBackOnceZeroIncluded)
@@ -183,6 +209,66 @@ TEST_F(VoxCal, TheMultiSensorProbeRestoresItsDefaultsByTheDevicesCommand)
     EXPECT_EQ(m_data->RestoreCalibrationDefaults(), S_OK);
     EXPECT_EQ(CommandsSinceMark(kOxygen), std::vector<uint16_t>{0xE003});
 }
+
+// Each tolerance of the stability rules, a change just inside and just outside it, at the point it
+// belongs to, the other quantity held still.
+struct Tolerance
+{
+    const char* name;
+    float target;  // % saturation of the point
+    bool oxygen;   // the quantity that moves; else the temperature
+    float base;    // the moving quantity's value
+    float change;  // between neighbouring records
+    int32_t level; // after 13 records
+};
+
+class VoxTolerance : public CalibrationTest, public ::testing::WithParamInterface<Tolerance>
+{
+};
+
+TEST_P(VoxTolerance, TheLevelAfterThirteenRecords)
+{
+    const Tolerance& t = GetParam();
+    StartDialledProbe();
+    probesim::ValueDial& moving = t.oxygen ? m_oxygen : m_temperature;
+    m_oxygen.Set(t.target == 100.0f ? 8.0f : 0.2f);
+    m_temperature.Set(20.0f);
+    CCalDataVOX data(m_connection);
+    data.SetRunCacheTimeout(1);
+    data.SetPointCount(1);
+    data.SetPointTargets(t.target, 100.0f - t.target);
+    ASSERT_EQ(data.StartManual(m_oxygenSensor.get(), nullptr), S_OK);
+    ASSERT_TRUE(data.RunStartSteps());
+    ASSERT_EQ(data.BeginCalibration(), S_OK);
+    for (int n = 1; n <= 13; ++n)
+    {
+        moving.Set(n % 2 == 0 ? t.base + t.change : t.base);
+        ASSERT_TRUE(data.RunCycle());
+    }
+    EXPECT_EQ(data.GetStability(), t.level);
+    data.RunEndStep();
+}
+
+constexpr Tolerance kTolerances[] = {
+    {"OxygenAt100InsideFull", 100.0f, true, 8.0f, 0.099f, CAL_STABILITY_FULL},
+    {"OxygenAt100OutsideFull", 100.0f, true, 8.0f, 0.101f, CAL_STABILITY_NOMINAL},
+    {"OxygenAt100InsideNominal", 100.0f, true, 8.0f, 0.199f, CAL_STABILITY_NOMINAL},
+    {"OxygenAt100OutsideNominal", 100.0f, true, 8.0f, 0.201f, CAL_STABILITY_NONE},
+    {"TemperatureAt100InsideFull", 100.0f, false, 20.0f, 0.249f, CAL_STABILITY_FULL},
+    {"TemperatureAt100OutsideFull", 100.0f, false, 20.0f, 0.251f, CAL_STABILITY_NOMINAL},
+    {"TemperatureAt100InsideNominal", 100.0f, false, 20.0f, 0.499f, CAL_STABILITY_NOMINAL},
+    {"TemperatureAt100OutsideNominal", 100.0f, false, 20.0f, 0.501f, CAL_STABILITY_NONE},
+    {"OxygenAt0InsideFull", 0.0f, true, 0.2f, 0.019f, CAL_STABILITY_FULL},
+    {"OxygenAt0OutsideFull", 0.0f, true, 0.2f, 0.021f, CAL_STABILITY_NOMINAL},
+    {"OxygenAt0InsideNominal", 0.0f, true, 0.2f, 0.039f, CAL_STABILITY_NOMINAL},
+    {"OxygenAt0OutsideNominal", 0.0f, true, 0.2f, 0.041f, CAL_STABILITY_NONE},
+    {"TemperatureAt0InsideFull", 0.0f, false, 20.0f, 0.249f, CAL_STABILITY_FULL},
+    {"TemperatureAt0OutsideNominal", 0.0f, false, 20.0f, 0.501f, CAL_STABILITY_NONE},
+};
+
+INSTANTIATE_TEST_SUITE_P(EveryBound, VoxTolerance, ::testing::ValuesIn(kTolerances),
+                         [](const ::testing::TestParamInfo<Tolerance>& param)
+                         { return std::string(param.param.name); });
 
 class VoxDefaults : public CalibrationTest
 {

@@ -121,7 +121,8 @@ TEST_F(WorkerThread, AnUnpluggedSensorEndsTheWorkerWithAReadError)
     ASSERT_TRUE(m_window.WaitFor(WM_NEW_DATA));
     Probe().Sensors().Unplug(kConductivity);
     ASSERT_TRUE(m_window.WaitFor(WM_READ_ERROR));
-    ASSERT_TRUE(CycleUntil([&] { return !data.IsWorkerRunning(); }));
+    ASSERT_TRUE(CycleUntil([&] { return data.HasWorkerEnded(); }));
+    EXPECT_FALSE(data.IsWorkerRunning());
     EXPECT_EQ(data.BeginCalibration(), E_HANDLE);
     ExpectDeviceSettingsBack();
 }

@@ -167,10 +167,15 @@ TEST_F(ConductivityWizard, TheReferenceTemperatureChangesOnlyWhenTheSensorTookIt
                   EXPECT_FALSE(method.RefTemp20().isChecked());
                   EXPECT_EQ(method.UserValueLabel().text(), QStringLiteral("Enter Value (µS/cm @25° C):"));
                   EXPECT_EQ(SimFloat(kConductivity, kReferenceTemperature), 25.0f);
+                  // The radio already checked, refused: it stays checked, as the sensor still holds it.
+                  Click(method.RefTemp25());
+                  EXPECT_EQ(m_dialogs.MessageBoxes().size(), 2u);
+                  EXPECT_TRUE(method.RefTemp25().isChecked());
+                  EXPECT_FALSE(method.RefTemp20().isChecked());
 
                   Probe().Registers().RemoveHook(refusal);
                   Click(method.RefTemp20());
-                  EXPECT_EQ(m_dialogs.MessageBoxes().size(), 1u);
+                  EXPECT_EQ(m_dialogs.MessageBoxes().size(), 2u) << "no box for a write that was taken";
                   EXPECT_EQ(SimFloat(kConductivity, kReferenceTemperature), 20.0f);
                   EXPECT_EQ(method.UserValueLabel().text(), QStringLiteral("Enter Value (µS/cm @20° C):"));
                   EXPECT_EQ(method.ConductivityLabel().text(),
@@ -190,6 +195,33 @@ TEST_F(ConductivityWizard, TheReferenceTemperatureChangesOnlyWhenTheSensorTookIt
     EXPECT_EQ(std::u16string(
                   static_cast<const char16_t*>(GetProfileString(kCondProfileSection, u"LastValue", u""))),
               u"500");
+}
+
+TEST_F(ConductivityWizard, AReferenceTakenBeforeTheRestOfItsWriteWasRefusedIsShownAsTaken)
+{
+    // The block is written float by float: the reference goes through, its coefficient does not.
+    Probe().Registers().AddWriteHook(
+        Register(kConductivity, probesim::kProbeConductivity.Alpha()), 2,
+        [](probesim::RegisterModel&, const probesim::RegisterWrite&)
+        { return std::optional<probesim::ExceptionCode>(probesim::ExceptionCode::SlaveDeviceFailure); });
+    Calibrate(kConductivity,
+              [&](CDlgWizFrame_Cal& frame)
+              {
+                  CDlgWizPage_CalCondStep1& method = Wizard(frame).Step1();
+                  Click(method.RefTemp20());
+                  EXPECT_EQ(m_dialogs.MessageBoxes().size(), 1u);
+                  ASSERT_EQ(SimFloat(kConductivity, kReferenceTemperature), 20.0f);
+                  EXPECT_TRUE(method.RefTemp20().isChecked());
+                  EXPECT_FALSE(method.RefTemp25().isChecked());
+                  EXPECT_EQ(method.ConductivityLabel().text(),
+                            QStringLiteral("Specific Conductivity (µS/cm @20° C):"));
+                  ChooseByKeys(method.StandardList(), 4);
+                  TypeInto(method.UserValue(), QStringLiteral("500"));
+                  ClickNext(frame);
+                  EXPECT_EQ(Wizard(frame).Step2().ConductivityLabel().text(),
+                            QStringLiteral("Specific Conductivity (µS/cm @ 20° C):"));
+                  ClickCancel(frame);
+              });
 }
 
 TEST_F(ConductivityWizard, AReferenceThePageCannotShowIsSetTo25AndALoggingDeviceKeepsItsOwn)
@@ -247,14 +279,17 @@ TEST_F(ConductivityWizard, ATypedStandardMustBeANumberAboveZero)
                   EXPECT_EQ(value.text(), QStringLiteral("12.5"));
                   EXPECT_EQ(value.cursorPosition(), 1);
 
-                  // Restoring offers only Finish; taking it back leads on only with a usable choice.
+                  // Restoring offers only Finish. Taking it back offers Next at once; the next readings
+                  // take it away again while the choice is no usable standard, and it leads nowhere.
                   TypeInto(value, QString());
                   Click(method.RestoreBox());
                   EXPECT_FALSE(frame.GetNextButton().isEnabled());
                   EXPECT_TRUE(frame.GetFinishButton().isEnabled());
                   Click(method.RestoreBox());
-                  EXPECT_FALSE(frame.GetNextButton().isEnabled());
+                  EXPECT_TRUE(frame.GetNextButton().isEnabled());
                   EXPECT_FALSE(frame.GetFinishButton().isEnabled());
+                  EXPECT_FALSE(method.OnWizardNext()) << "an empty value is no standard";
+                  EXPECT_TRUE(testsupport::WaitUntil([&] { return !frame.GetNextButton().isEnabled(); }));
 
                   // A listed standard keeps the typed text, greyed.
                   TypeInto(value, QStringLiteral("750"));

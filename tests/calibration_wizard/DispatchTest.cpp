@@ -107,7 +107,8 @@ TEST_F(OpenPrompt, AWorkerThatEndedMeanwhileBeginsNoCalibrationAndItsErrorEndsTh
         if (!text.startsWith(QStringLiteral("Place sensor")) || wizard == nullptr)
             return;
         Sim().Faults().SetPersistent(probesim::Fault::NoReply());
-        EXPECT_TRUE(WaitWithoutEvents([wizard] { return !wizard->m_pCalData->IsWorkerRunning(); }));
+        // Ended, not merely "not running": a worker still in its start steps is not running either.
+        EXPECT_TRUE(WaitWithoutEvents([wizard] { return wizard->m_pCalData->HasWorkerEnded(); }));
         Sim().Faults().Clear();
     };
     Calibrate(kConductivity,

@@ -7,6 +7,9 @@
 #include <QTest>
 #include <QtEndian>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <filesystem>
 #include <map>
 #include <vector>
@@ -166,6 +169,65 @@ TEST(ReportImage, SavedAsTiffWhateverTheNameAndReadBackWithItsSizeAndDepth)
     EXPECT_FALSE(error.isEmpty());
 }
 
+// A file-size limit on the process stands in for a disk that fills up while the image is written.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &m_before);
+        m_signal = std::signal(SIGXFSZ, SIG_IGN); // the write fails instead of ending the process
+        rlimit limit = m_before;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_before);
+        std::signal(SIGXFSZ, m_signal);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit m_before{};
+    void (*m_signal)(int) = nullptr;
+};
+
+std::vector<std::string> FilesIn(const std::filesystem::path& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    return names;
+}
+
+TEST(ReportImage, AWriteThatFailsPartWayLeavesThePreviousFileAndSaysWhy)
+{
+    const std::filesystem::path folder = testsupport::ProcessTempDir() / "full";
+    std::filesystem::create_directories(folder);
+    const QString path = QString::fromStdString((folder / "report.tiff").string());
+    const QString fresh = QString::fromStdString((folder / "fresh.tiff").string());
+    {
+        QFile previous(path);
+        ASSERT_TRUE(previous.open(QIODevice::WriteOnly));
+        previous.write("the report saved before");
+    }
+    QString error;
+    QString freshError;
+    {
+        const FileSizeLimit limit(64 * 1024);
+        EXPECT_FALSE(SaveCalReportTiff(ThreePointReport(), path, error));
+        EXPECT_FALSE(SaveCalReportTiff(ThreePointReport(), fresh, freshError));
+    }
+    EXPECT_EQ(error.toStdString(), "File too large") << "the file system's reason, not the encoder's";
+    EXPECT_EQ(freshError, error);
+    QFile previous(path);
+    ASSERT_TRUE(previous.open(QIODevice::ReadOnly));
+    EXPECT_EQ(previous.readAll(), QByteArray("the report saved before"));
+    EXPECT_EQ(FilesIn(folder), std::vector<std::string>{"report.tiff"}) << "no part-written file anywhere";
+}
+
 // A summary page over an empty report, without a probe: the outputs and their failures.
 class SummaryOutput : public ::testing::Test
 {
@@ -211,8 +273,10 @@ TEST_F(SummaryOutput, SaveAsOffersTiffInTheDocumentsFolderAndReportsAWriteThatFa
     m_dialogs.QueueFile(PathIn("missing/report.tiff"));
     Click(summary.SaveAsButton());
     ASSERT_EQ(m_dialogs.MessageBoxes().size(), 1u);
-    EXPECT_TRUE(
-        m_dialogs.MessageBoxes()[0].text.startsWith(QStringLiteral("Failed to save the calibration report")));
+    EXPECT_EQ(m_dialogs.MessageBoxes()[0].text,
+              QStringLiteral("Failed to save the calibration report to %1.\n"
+                             "No such file or directory")
+                  .arg(PathIn("missing/report.tiff")));
     EXPECT_EQ(m_dialogs.MessageBoxes()[0].flags & platform::MB_ICONERROR, platform::MB_ICONERROR);
 }
 

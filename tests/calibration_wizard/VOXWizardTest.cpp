@@ -181,12 +181,14 @@ TEST_F(VOXWizard, ThePressureFollowsItsUnitAndTheElevationItsOwn)
                   EXPECT_TRUE(frame.GetNextButton().isEnabled());
                   EXPECT_TRUE(frame.GetBackButton().isEnabled());
 
-                  // The number stays and is read in the new unit: 1013.25 Pa is no pressure of a site.
+                  // The number is read in the new unit: 1013.25 Pa is no pressure of a site, and the
+                  // pressure edit is emptied.
                   ChooseByKeys(baro.PressureUnits(), 1);
                   EXPECT_EQ(baro.PressureRange().text(), QStringLiteral("(50668 to 111450 Pa)"));
-                  EXPECT_EQ(baro.PressureEdit().text(), QStringLiteral("1013.25"));
+                  EXPECT_TRUE(baro.PressureEdit().text().isEmpty());
                   EXPECT_TRUE(baro.ElevationEdit().text().isEmpty());
                   EXPECT_FALSE(frame.GetNextButton().isEnabled());
+                  EXPECT_FALSE(frame.GetBackButton().isEnabled());
                   Picture(frame, "VOX_3_BaroInPascal");
 
                   Click(baro.ElevationOption());
@@ -198,6 +200,10 @@ TEST_F(VOXWizard, ThePressureFollowsItsUnitAndTheElevationItsOwn)
                   EXPECT_TRUE(frame.GetNextButton().isEnabled());
                   TypeInto(baro.ElevationEdit(), QStringLiteral("-900"));
                   EXPECT_FALSE(frame.GetNextButton().isEnabled());
+                  TypeInto(baro.ElevationEdit(), QString());
+                  EXPECT_EQ(baro.PressureEdit().text(), QStringLiteral("101325"))
+                      << "an empty elevation is 0 m";
+                  EXPECT_TRUE(frame.GetNextButton().isEnabled());
                   TypeInto(baro.ElevationEdit(), QStringLiteral("500"));
                   EXPECT_TRUE(frame.GetNextButton().isEnabled());
                   Picture(frame, "VOX_3_BaroByElevation");

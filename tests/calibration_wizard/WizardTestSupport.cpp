@@ -193,6 +193,8 @@ void Click(QAbstractButton& button)
 
 void ClickNext(CDlgWizFrame_Cal& frame)
 {
+    // As a user does: a page may offer Next only with the worker's next readings.
+    testsupport::WaitUntil([&frame] { return frame.GetNextButton().isEnabled(); });
     Click(frame.GetNextButton());
 }
 

@@ -113,7 +113,7 @@ private:
 // ---- Driving a wizard as a user would ----
 
 void Click(QAbstractButton& button);
-// The wizard's Next, Back, Finish (or Accept) and Cancel buttons.
+// The wizard's Next (once it is offered), Back, Finish (or Accept) and Cancel buttons.
 void ClickNext(CDlgWizFrame_Cal& frame);
 void ClickFinish(CDlgWizFrame_Cal& frame);
 void ClickCancel(CDlgWizFrame_Cal& frame);

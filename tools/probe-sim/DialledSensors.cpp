@@ -5,6 +5,7 @@
 #include "tools/probe-sim/OpticalDoSensor.h"
 #include "tools/probe-sim/PhOrpSensor.h"
 #include "tools/probe-sim/PressureSensors.h"
+#include "tools/probe-sim/SensorUnits.h"
 
 namespace probesim
 {
@@ -26,29 +27,44 @@ uint32_t SerialOf(const Instrument& probe, uint16_t connection)
     return probe.Config().serialNumber * 10u + connection;
 }
 
+// The dial holds the value in the parameter's unit at start; a master that chose another unit of
+// the class gets it converted, as from a sensor's own value.
+ValueFunction InChosenUnit(const ValueDial& dial, uint16_t dialUnit)
+{
+    return [value = dial.Function(), dialUnit](const SampleContext& context)
+    {
+        const float dialled = value(context);
+        if (context.unitId == 0 || context.unitId == dialUnit)
+            return dialled;
+        return static_cast<float>(FromBaseUnit(context.unitId, ToBaseUnit(dialUnit, dialled)));
+    };
+}
+
 } // namespace
 
 void FitDialledSensors(Instrument& probe, const SensorDials& dials)
 {
     SensorBank& bank = probe.Sensors();
     SimSensor oxygen = OpticalDoSensor(SerialOf(probe, kOxygenConnection));
-    ScriptParameter(oxygen, dosensor::kConcentration, dials.oxygen.Function());
-    ScriptParameter(oxygen, dosensor::kTemperature, dials.temperature.Function());
+    ScriptParameter(oxygen, dosensor::kConcentration, InChosenUnit(dials.oxygen, unit::kMilligramPerLitre));
+    ScriptParameter(oxygen, dosensor::kTemperature, InChosenUnit(dials.temperature, unit::kCelsius));
     ScriptParameter(oxygen, dosensor::kSaturation, dials.saturation.Function());
     bank.Add(kOxygenConnection, oxygen);
     if (probe.Config().deviceType != kMultiSensorProbeType)
         return;
     SimSensor conductivity = ConductivitySensor(kProbeConductivity, SerialOf(probe, kConductivityConnection));
-    ScriptParameter(conductivity, kConductivityActual, dials.actualConductivity.Function());
-    ScriptParameter(conductivity, kConductivityTemperature, dials.temperature.Function());
-    ScriptParameter(conductivity, kConductivitySpecific, dials.specificConductivity.Function());
+    ScriptParameter(conductivity, kConductivityActual,
+                    InChosenUnit(dials.actualConductivity, unit::kMicroSiemens));
+    ScriptParameter(conductivity, kConductivityTemperature, InChosenUnit(dials.temperature, unit::kCelsius));
+    ScriptParameter(conductivity, kConductivitySpecific,
+                    InChosenUnit(dials.specificConductivity, unit::kMicroSiemens));
     bank.Add(kConductivityConnection, conductivity);
     SimSensor level = LevelSensor(SerialOf(probe, kLevelConnection));
-    ScriptParameter(level, kLevelTemperature, dials.temperature.Function());
+    ScriptParameter(level, kLevelTemperature, InChosenUnit(dials.temperature, unit::kCelsius));
     bank.Add(kLevelConnection, level);
     SimSensor phOrp = PhOrpSensor(SerialOf(probe, kPhOrpConnection));
-    ScriptParameter(phOrp, phsensor::kPhMillivolts, dials.pHMillivolts.Function());
-    ScriptParameter(phOrp, phsensor::kOrp, dials.orp.Function());
+    ScriptParameter(phOrp, phsensor::kPhMillivolts, InChosenUnit(dials.pHMillivolts, unit::kMilliVolt));
+    ScriptParameter(phOrp, phsensor::kOrp, InChosenUnit(dials.orp, unit::kMilliVolt));
     bank.Add(kPhOrpConnection, phOrp);
 }
 

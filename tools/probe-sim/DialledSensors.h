@@ -1,7 +1,8 @@
 // The sensors of the optical DO probes and of the multi-sensor probe with values that a test dials
 // in place of the sensors' own waves, so that a reading settles, steps or drifts when the test
 // says: one dial for the water's temperature, shared by every sensor, and one per quantity that a
-// calibration samples.
+// calibration samples. A dial holds its value in the parameter's unit at start (C, µS/cm, mV,
+// mg/L); a parameter switched to another unit of its class reports the value converted.
 #pragma once
 
 #include "tools/probe-sim/Instrument.h"

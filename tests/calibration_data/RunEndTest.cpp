@@ -1,0 +1,190 @@
+// What a calibration run leaves on the probe when a step of its end fails: the end step tries every
+// restore whichever failed before it, the end of the run tries what failed once more on the same
+// device, and what still could not be given back is told item by item, as the probe holds it.
+#include <gtest/gtest.h>
+
+#include "calibration/data/CalDataConductivity.h"
+#include "calibration/data/CalDataVOX.h"
+#include "tests/calibration_data/CalTestSupport.h"
+#include "tools/probe-sim/OpticalDoSensor.h"
+
+namespace caltest
+{
+namespace
+{
+
+using probesim::ExceptionCode;
+using probesim::RequestFaults;
+using probesim::RequestMatch;
+namespace dos = probesim::dosensor;
+
+constexpr USHORT kRunCacheTimeout = 7; // ms; neither the probe's own nor any kind's
+
+class RunEnd : public CalibrationTest
+{
+protected:
+    void SetUp() override
+    {
+        StartDialledProbe();
+        m_cacheBefore = Probe().MeasurementCacheTimeout();
+        ASSERT_EQ(Device().GetEOS(m_eosBefore), S_OK);
+        m_cacheRegister =
+            RegisterWrittenBy(&NVSystem::CDeviceComm::SetMeasurementCacheTimeout, m_cacheBefore);
+        m_eosRegister = RegisterWrittenBy(&NVSystem::CDeviceComm::SetEOS, m_eosBefore);
+        m_data = std::make_unique<CCalDataConductivity>(m_connection);
+        m_data->SetRunCacheTimeout(kRunCacheTimeout);
+        ASSERT_EQ(m_data->StartManual(m_conductivitySensor.get(), &m_window), S_OK);
+        ASSERT_TRUE(m_data->RunStartSteps());
+        ASSERT_EQ(m_data->PrepareStabilization(), S_OK);
+        ASSERT_EQ(m_data->BeginCalibration(), S_OK);
+        ASSERT_TRUE(m_data->RunCycle());
+        ASSERT_TRUE(InCalibrationMode());
+        ASSERT_EQ(CacheTimeout(), kRunCacheTimeout);
+        ASSERT_EQ(Eos(), CCalData::kCalibrationEOS);
+    }
+
+    void TearDown() override
+    {
+        Sim().RequestFaults().Clear();
+        m_data.reset();
+    }
+
+    bool InCalibrationMode()
+    {
+        return Probe().Sensors().Mode(kConductivity) != probesim::SensorMode::Measuring;
+    }
+    uint16_t CacheTimeout() { return Probe().Registers().GetU16(m_cacheRegister).value_or(0xDEAD); }
+    uint16_t Eos() { return Probe().Registers().GetU16(m_eosRegister).value_or(0xDEAD); }
+
+    void ExpectEverythingBack()
+    {
+        EXPECT_FALSE(InCalibrationMode());
+        EXPECT_EQ(CacheTimeout(), m_cacheBefore);
+        EXPECT_EQ(Eos(), m_eosBefore);
+    }
+
+    std::unique_ptr<CCalDataConductivity> m_data;
+    uint16_t m_cacheBefore = 0;
+    USHORT m_eosBefore = 0;
+    uint16_t m_cacheRegister = 0;
+    uint16_t m_eosRegister = 0;
+};
+
+TEST_F(RunEnd, ARefusedRestoreOfTheCacheTimeOutDoesNotKeepTheEOSFromComingBack)
+{
+    Sim().RequestFaults().Refuse(RequestMatch::Write(m_cacheRegister), ExceptionCode::SlaveDeviceFailure,
+                                 RequestFaults::kEveryTime);
+    m_data->RunEndStep();
+    EXPECT_FALSE(InCalibrationMode());
+    EXPECT_EQ(CacheTimeout(), kRunCacheTimeout);
+    EXPECT_EQ(Eos(), m_eosBefore) << "tried although the write before it was refused";
+
+    // The probe takes it again by the time the wizard closes.
+    Sim().RequestFaults().Clear();
+    Mark();
+    EXPECT_TRUE(m_data->EndReading().IsEmpty());
+    ExpectEverythingBack();
+    ASSERT_EQ(WritesSinceMark().size(), 1u) << "only what had failed is written again";
+    EXPECT_EQ(WritesSinceMark()[0].first, m_cacheRegister);
+    Mark();
+    m_data->EndReading();
+    EXPECT_TRUE(WritesSinceMark().empty()) << "once";
+}
+
+TEST_F(RunEnd, ALineLostThroughTheEndStepIsTriedAgainWhenTheRunEnds)
+{
+    Sim().RequestFaults().LoseLine();
+    EXPECT_FALSE(m_data->RunCycle()) << "the worker ends on the lost line";
+    m_data->RunEndStep();
+    EXPECT_TRUE(InCalibrationMode());
+    Sim().RequestFaults().RestoreLine();
+
+    EXPECT_TRUE(m_data->EndReading().IsEmpty());
+    ExpectEverythingBack();
+}
+
+TEST_F(RunEnd, WhatCouldNotBeGivenBackIsToldAsTheProbeHoldsIt)
+{
+    Sim().RequestFaults().LoseLine();
+    m_data->RunEndStep();
+    const std::string told = Utf8(m_data->EndReading());
+    EXPECT_EQ(told, "The probe did not get back everything the calibration changed. It may still have:\n"
+                    "- the sensor in calibration mode\n"
+                    "- a measurement cache time-out of 7 ms instead of " +
+                        std::to_string(m_cacheBefore) +
+                        " ms\n"
+                        "- an EOS setting of 60000 instead of " +
+                        std::to_string(m_eosBefore) +
+                        "\n"
+                        "Check the connection to the probe and correct these settings.");
+
+    Sim().RequestFaults().RestoreLine();
+    EXPECT_TRUE(InCalibrationMode()) << "what was told is what the probe holds";
+    EXPECT_EQ(CacheTimeout(), kRunCacheTimeout);
+    EXPECT_EQ(Eos(), CCalData::kCalibrationEOS);
+    EXPECT_EQ(Utf8(m_data->EndReading()), told) << "a later call describes, and tries nothing";
+    EXPECT_TRUE(InCalibrationMode());
+}
+
+class VoxRunEnd : public CalibrationTest
+{
+protected:
+    void SetUp() override
+    {
+        StartDialledProbe();
+        SetSimFloat(kOxygen, dos::kLiveSalinity, 2.0f);
+        SetSimFloat(kOxygen, dos::kLiveBaro, 1005.0f);
+        m_data = std::make_unique<CCalDataVOX>(m_connection);
+        m_data->SetRunCacheTimeout(1);
+        ASSERT_EQ(m_data->StartManual(m_oxygenSensor.get(), &m_window), S_OK);
+        ASSERT_TRUE(m_data->RunStartSteps());
+    }
+
+    void TearDown() override
+    {
+        Sim().RequestFaults().Clear();
+        m_data.reset();
+    }
+
+    std::unique_ptr<CCalDataVOX> m_data;
+};
+
+TEST_F(VoxRunEnd, TheLiveValuesThePagesWroteGoBackWhenTheRunEnds)
+{
+    ASSERT_EQ(m_data->WriteLiveSalinity(35.0f), S_OK);
+    ASSERT_EQ(m_data->WriteLiveBaro(1000.0f), S_OK);
+    EXPECT_TRUE(m_data->EndReading().IsEmpty());
+    EXPECT_EQ(SimFloat(kOxygen, dos::kLiveSalinity), 2.0f);
+    EXPECT_EQ(SimFloat(kOxygen, dos::kLiveBaro), 1005.0f);
+}
+
+TEST_F(VoxRunEnd, LiveValuesThatCouldNotGoBackAreToldWithTheSensorsOwn)
+{
+    ASSERT_EQ(m_data->WriteLiveSalinity(35.0f), S_OK);
+    ASSERT_EQ(m_data->WriteLiveBaro(1000.0f), S_OK);
+    // The baro write back is refused; the salinity's goes through.
+    Sim().RequestFaults().Refuse(RequestMatch::Write(Register(kOxygen, dos::kLiveBaro)),
+                                 ExceptionCode::SlaveDeviceFailure, RequestFaults::kEveryTime);
+    m_data->RestoreLiveInputs();
+    EXPECT_EQ(SimFloat(kOxygen, dos::kLiveSalinity), 2.0f) << "tried although the pressure was refused";
+    const std::string told = Utf8(m_data->EndReading());
+    EXPECT_NE(told.find("\n- a live barometric pressure of 1000 mbar instead of its own 1005 mbar\n"),
+              std::string::npos)
+        << told;
+    EXPECT_EQ(told.find("salinity"), std::string::npos) << told;
+    EXPECT_EQ(SimFloat(kOxygen, dos::kLiveBaro), 1000.0f);
+}
+
+TEST_F(VoxRunEnd, ALiveValueWhoseOwnCouldNotBeReadIsToldAsSuch)
+{
+    RefuseReads(Register(kOxygen, dos::kLiveSalinity), 2);
+    CCalDataVOX data(m_connection);
+    ASSERT_EQ(data.StartManual(m_oxygenSensor.get(), nullptr), S_OK);
+    ASSERT_EQ(data.WriteLiveSalinity(35.0f), S_OK);
+    const std::string told = Utf8(data.EndReading());
+    EXPECT_NE(told.find("- a live salinity of 35 PSU (its own could not be read)\n"), std::string::npos)
+        << told;
+}
+
+} // namespace
+} // namespace caltest
