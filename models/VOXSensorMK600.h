@@ -9,6 +9,11 @@
 // types the barometer's reading (live, not written) and its sentinel (default), each converted to
 // and from the barometer's unit; without a barometer E_FAIL.
 //
+// A value for the oxygen's compensation is never made up: a salinity reading that holds no
+// measurement (the sentinel of a sensor warming up, a quality of error, disabled or offline), and a
+// barometer in a unit that does not convert to millibar, answer ADAPTER_E_INVALID_DEVICE_RESPONSE
+// with the output untouched.
+//
 // The sources are the sonde's sensor objects, owned by the sonde like this one; they are fixed when
 // the sonde's sensor factory builds this sensor.
 #pragma once
@@ -61,7 +66,7 @@ public:
     // The float at offset 119 as an integer; 0 with the failure when it cannot be read.
     HRESULT GetCapSerialNumber(ULONG& serialNumber) override;
     // The calibration's slope and offset with the sensor's and the cap's serial numbers; E_FAIL
-    // without an active log.
+    // without an active log, and no note when the slope or offset cannot be read (that failure).
     HRESULT WriteCalibrationNote() override;
 
 private:

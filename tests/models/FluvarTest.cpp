@@ -230,6 +230,40 @@ TEST_F(FluvarProbe, CalibrationIsBracketedByTheSensorsCalibrationModeAndNotesOnl
     }
 }
 
+TEST_F(FluvarProbe, TheLoggerTakesAnOffsetAsWrittenAndARefusedZeroSetsItOnlineBeforeCalibrationModeEnds)
+{
+    const std::vector<Command> bracketed{{1, probesim::kSensorCalModeOn}, {1, probesim::kSensorCalModeOff}};
+    StartLogger();
+    StartLog();
+    ASSERT_EQ(Sensor().SetPressureOffset(1.5f), S_OK);
+    // The logger has no update command: nothing but calibration mode brackets the write.
+    EXPECT_EQ(CommandsIn(WritesSinceMark()), bracketed);
+    EXPECT_EQ(SimFloat(1, level::kPressureOffset), 1.5f);
+    EXPECT_EQ(Probe().Sensors().SettingInUse(1, level::kPressureOffset), 1.5f);
+
+    Mark();
+    ASSERT_EQ(Sensor().ZeroPressure(), S_OK);
+    EXPECT_EQ(CommandsIn(WritesSinceMark()), bracketed);
+    EXPECT_EQ(SimFloat(1, level::kPressureOffset), static_cast<float>(kPsi));
+    ASSERT_EQ(NoteSubTypes(Probe()), std::vector<uint8_t>{USERNOTE_CALIBRATION_ZERO_PRESSURE_SENSOR});
+    CNVUserNote_Calibration_ZeroPressureSensor note;
+    ASSERT_EQ(LoadNote(Notes().at(0), note), S_OK);
+    EXPECT_EQ(note.GetSerialNumber(), SensorSerial(1));
+    EXPECT_EQ(note.GetPressureOffset(), static_cast<float>(kPsi));
+    EXPECT_EQ(note.GetUnitId(), UNIT_PSI);
+
+    // A refused zero: the device is set online, then calibration mode ends; no note.
+    RefuseWrites(Register(1, level::kPressureOffset), 2);
+    Mark();
+    EXPECT_EQ(Sensor().ZeroPressure(), kRefused);
+    EXPECT_EQ(CommandsIn(WritesSinceMark()),
+              (std::vector<Command>{{1, probesim::kSensorCalModeOn},
+                                    {kDeviceCommands, probesim::kCommandSetOnline},
+                                    {1, probesim::kSensorCalModeOff}}));
+    EXPECT_EQ(Notes().size(), 1u);
+    EXPECT_EQ(Probe().Sensors().Mode(1), probesim::SensorMode::Measuring);
+}
+
 TEST_F(FluvarProbe, LogFileMetaOfTheHeadAndItsReference)
 {
     constexpr ULONG kRemindLater = 1u << 31;

@@ -71,6 +71,7 @@ SimSensor FlowHeadSensor(uint32_t serialNumber, PressureSource pressure)
 {
     SimSensor sensor = LevelSensor(serialNumber, std::move(pressure));
     sensor.sensorId = kFlowHeadSensorId;
+    sensor.calibrationTakenAsWritten = true;
     SimParameter& head = sensor.parameters.at(flowsensor::kHead - 1);
     head.parameterId = flowsensor::kHeadId;
     head.otherIds.clear();

@@ -14,7 +14,8 @@
 // FlowHeadSensor: the flow logger's built-in sensor on connection 1: parameters 1 pressure, 2
 // temperature, 3 head (id 27), 4 flow, 5 flow total; the level sensor's settings at 99 specific
 // gravity, 101 pressure offset, 103 head reference, 105 its pressure. The formula coefficients are
-// device registers beyond the window (FitFlowFormula).
+// device registers beyond the window (FitFlowFormula). The logger has no update command: it takes a
+// pressure offset as written.
 //
 // PhSensor, OrpSensor: the handheld's pH sensor (connection 4: 1 pH, 2 pH millivolts, 3
 // temperature; the pH calibration from 117 as the combined sensor keeps it) and ORP sensor
