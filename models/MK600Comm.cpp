@@ -145,8 +145,11 @@ HRESULT CMK600Comm::GetSensor(USHORT connection, ULONG /*flags*/, ISensor_Interf
         {
             std::unique_ptr<ISensor_Interface> built = BuildSensor(info.SensorId, connection);
             // Building a sensor's sources may have made this connection's object already.
-            if (held == nullptr)
+            if (held == nullptr && built != nullptr)
+            {
                 held = std::move(built);
+                TraceSerialNumber(*held);
+            }
             if (held == nullptr)
                 return S_OK;
         }
@@ -157,6 +160,34 @@ HRESULT CMK600Comm::GetSensor(USHORT connection, ULONG /*flags*/, ISensor_Interf
     {
         return MODBUSCOMM_E_EXCEPTION_CDEVICE;
     }
+}
+
+void CMK600Comm::TraceSerialNumber(ISensor_Interface& sensor)
+{
+    ULONG serial = 0;
+    const char16_t* label = nullptr;
+    if (ISensor_pHORP* pH = sensor.AspHORP(); pH != nullptr)
+    {
+        pH->GetpHORPSerialNumber(serial);
+        label = u"pH SN: ";
+    }
+    else if (ISensor_Nitrate* nitrate = sensor.AsNitrate(); nitrate != nullptr)
+    {
+        nitrate->GetNitrateSerialNumber(serial);
+        label = u"Nitrate SN: ";
+    }
+    else if (ISensor_Ammonium* ammonium = sensor.AsAmmonium(); ammonium != nullptr)
+    {
+        ammonium->GetAmmoniumSerialNumber(serial);
+        label = u"Ammonium SN: ";
+    }
+    else if (ISensor_Chloride* chloride = sensor.AsChloride(); chloride != nullptr)
+    {
+        chloride->GetChlorideSerialNumber(serial);
+        label = u"Chloride SN: ";
+    }
+    if (label != nullptr)
+        m_Trace << TRACE_LEVEL1 << label << serial << TRACE_END;
 }
 
 ISensor_Interface* CMK600Comm::FirstSensorOf(std::initializer_list<USHORT> sensorIds)

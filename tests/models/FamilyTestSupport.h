@@ -3,11 +3,17 @@
 // count of a device, and the commands the instrument was given.
 #pragma once
 
+#include <algorithm>
+#include <fstream>
 #include <optional>
 #include <ostream>
+#include <sstream>
+#include <string>
 #include <vector>
 
 #include "device/LogFile.h"
+#include "foundation/CommTimeouts.h"
+#include "foundation/TraceLog.h"
 #include "tests/models/ModelTestSupport.h"
 #include "tools/probe-sim/DeviceCommands.h"
 #include "tools/probe-sim/SensorCommands.h"
@@ -47,6 +53,39 @@ inline ULONG References(NVSystem::CDeviceComm& device)
     device.Release();
     return count - 1;
 }
+
+// The device trace file from now on. The devices made after it is set up write their records there.
+class DeviceTrace
+{
+public:
+    DeviceTrace()
+    {
+        devicetest::SetTunable(u"Debug Flags", DEBUG_FLAG_DEVICE_TRACE);
+        m_nStart = All().size();
+    }
+    // What was written since.
+    std::string Text() const { return All().substr(std::min(m_nStart, All().size())); }
+    bool Holds(const std::string& text) const { return Text().find(text) != std::string::npos; }
+    size_t Count(const std::string& text) const
+    {
+        const std::string written = Text();
+        size_t count = 0;
+        for (size_t at = written.find(text); at != std::string::npos; at = written.find(text, at + 1))
+            ++count;
+        return count;
+    }
+
+private:
+    static std::string All()
+    {
+        std::stringstream text;
+        text << std::ifstream(CTraceLogFile::ResolvePath(u"DeviceControlTraceLog.txt"), std::ios::binary)
+                    .rdbuf();
+        return text.str();
+    }
+
+    size_t m_nStart = 0;
+};
 
 // A command word written to the device command register (connection 0) or to a connection's sensor
 // command register; the maker's handshake words around a command are not commands.

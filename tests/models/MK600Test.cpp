@@ -134,6 +134,25 @@ TEST_F(MK600Sonde, TheGettersOfEachKindAndTheSondesTemperature)
     sonde->Release();
 }
 
+TEST_F(MK600Sonde, TheTraceNamesTheSerialNumberOfEachNewElectrochemicalSensorOnce)
+{
+    const DeviceTrace trace;
+    StartSonde({sonde::kPhOrp, sonde::kNitrate, sonde::kAmmonium, sonde::kChloride, sonde::kTemperature2,
+                sonde::kConductivity});
+    for (uint16_t connection = 1; connection <= 6; ++connection)
+    {
+        At(connection);
+        At(connection);
+    }
+    const std::pair<std::string, uint16_t> lines[] = {
+        {"pH SN: ", 1}, {"Nitrate SN: ", 2}, {"Ammonium SN: ", 3}, {"Chloride SN: ", 4}};
+    for (const auto& [label, connection] : lines)
+    {
+        EXPECT_EQ(trace.Count(label + std::to_string(SensorSerial(connection))), 1u) << label;
+    }
+    EXPECT_EQ(trace.Count(" SN: "), 4u);
+}
+
 TEST_F(MK600Sonde, TwoThreadsAskingForANewConnectionGetOneObject)
 {
     for (int round = 0; round < 5; ++round)
