@@ -211,7 +211,9 @@ TEST_F(MK600Sonde, LogFileMetaFollowsWhatTheLogRecords)
     };
     // The conductivity and turbidity facts with their quantities; a level at depth has no reference.
     CLogFile facts;
-    filled({ChannelWord(3, 3), ChannelWord(3, 6), ChannelWord(4, 2)}, facts);
+    // The conductivity sensor's specific conductance and total dissolved solids, the turbidity sensor's
+    // suspended solids.
+    filled({ChannelWord(3, 3), ChannelWord(3, 5), ChannelWord(4, 2)}, facts);
     EXPECT_EQ(Tag(facts, METATAG_TDS_FACTOR)->m_Value.GetFloat(), 0.66f);
     EXPECT_EQ(Tag(facts, METATAG_SPEC_COND_REF_TEMP)->m_Value.GetFloat(), 25.0f);
     EXPECT_EQ(Tag(facts, METATAG_TSS_FACTOR)->m_Value.GetFloat(), 1.7f);

@@ -26,6 +26,8 @@ NVSystem::CDeviceComm* PlainDevice(const SlaveIdInfo& slaveId)
 
 ModelTest::ModelTest()
 {
+    // The instruments sleep as they do in the field, and the network wakes them as the program's does.
+    m_bInstrumentSleeps = true;
     SetTunable(u"Update Sensor TO", 150);
     NVSystem::InstallDeviceFactory();
 }
@@ -44,6 +46,11 @@ void ModelTest::StartProbe(probesim::InstrumentConfig config, probesim::ProbeSen
     m_probe.reset();
     m_sim.reset();
     StartLine(config);
+    if (HasFatalFailure())
+        return;
+    // Found asleep, as a probe in the field is: the first request needs the network's wake-up.
+    m_network->EnableAutoWakeUp();
+    Probe().FallAsleep();
     probesim::FitSensors(Probe(), sensors);
     Mark();
 }

@@ -55,7 +55,8 @@ protected:
     ~ModelTest() override;
 
     // The preset probe of the configuration's type with its sensors, in place of any probe started
-    // before. The probe does not sleep.
+    // before. The probe is asleep at first and sleeps again after its EOS without traffic; the
+    // network wakes it.
     void StartProbe(probesim::InstrumentConfig config,
                     probesim::ProbeSensors sensors = probesim::ProbeSensors::All);
     void StartProbe(uint16_t deviceType) { StartProbe(probesim::ProbeConfig(deviceType, kProbeSerial)); }
