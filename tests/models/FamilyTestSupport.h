@@ -3,7 +3,6 @@
 // count of a device, and the commands the instrument was given.
 #pragma once
 
-#include <algorithm>
 #include <fstream>
 #include <optional>
 #include <ostream>
@@ -54,17 +53,20 @@ inline ULONG References(NVSystem::CDeviceComm& device)
     return count - 1;
 }
 
-// The device trace file from now on. The devices made after it is set up write their records there.
+// The device trace file of the devices made from now on. Its first opener empties it, so that it
+// holds what the devices of the test wrote once the devices before are gone.
 class DeviceTrace
 {
 public:
-    DeviceTrace()
+    DeviceTrace() { devicetest::SetTunable(u"Debug Flags", DEBUG_FLAG_DEVICE_TRACE); }
+
+    std::string Text() const
     {
-        devicetest::SetTunable(u"Debug Flags", DEBUG_FLAG_DEVICE_TRACE);
-        m_nStart = All().size();
+        std::stringstream text;
+        text << std::ifstream(CTraceLogFile::ResolvePath(u"DeviceControlTraceLog.txt"), std::ios::binary)
+                    .rdbuf();
+        return text.str();
     }
-    // What was written since.
-    std::string Text() const { return All().substr(std::min(m_nStart, All().size())); }
     bool Holds(const std::string& text) const { return Text().find(text) != std::string::npos; }
     size_t Count(const std::string& text) const
     {
@@ -74,17 +76,6 @@ public:
             ++count;
         return count;
     }
-
-private:
-    static std::string All()
-    {
-        std::stringstream text;
-        text << std::ifstream(CTraceLogFile::ResolvePath(u"DeviceControlTraceLog.txt"), std::ios::binary)
-                    .rdbuf();
-        return text.str();
-    }
-
-    size_t m_nStart = 0;
 };
 
 // A command word written to the device command register (connection 0) or to a connection's sensor

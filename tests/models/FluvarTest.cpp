@@ -116,6 +116,21 @@ TEST_F(FluvarProbe, TheFlowFormulaCoefficientsInOrderUntilTheFirstRefusal)
     EXPECT_EQ(std::tuple(k[0], k[1], k[2]), std::tuple(10.0f, -1.0f, -1.0f));
 }
 
+TEST_F(FluvarProbe, TheTraceSaysEachStepInTheLoggersWords)
+{
+    const DeviceTrace trace;
+    StartLogger();
+    ASSERT_EQ(Sensor().SetFlowCoefficients(1, 2, 3, 4, 5, 1.5f), S_OK);
+    RefuseWrites(static_cast<uint16_t>(flow::kFirstCoefficient + 4), 2);
+    EXPECT_EQ(Sensor().SetFlowCoefficients(1, 2, 3, 4, 5, 1.5f), kRefused);
+    ASSERT_EQ(Sensor().ZeroPressure(), S_OK);
+    for (const char* line :
+         {"Fluvar Device: 1 - setting flow coefficients to... K0: 1 K1:2 K2:3 K3:4 K4:5 N:1.5",
+          "Fluvar Device: 1 - failed to set K2, EC: 81010004", "Fluvar Device: 1 - success"})
+        EXPECT_TRUE(trace.Holds(line)) << line;
+    EXPECT_FALSE(trace.Holds("Fluvar Device: 1 - failed to set K3"));
+}
+
 TEST_F(FluvarProbe, TheHeadReferenceOnlyWhileTheHeadIsMeasured)
 {
     // Parameter 3 measuring a depth instead of the head: nothing is written.
@@ -205,6 +220,12 @@ TEST_F(FluvarProbe, CalibrationIsBracketedByTheSensorsCalibrationModeAndNotesOnl
             ASSERT_FALSE(commands.empty());
             EXPECT_EQ(commands.front(), probesim::kSensorCalModeOn);
             EXPECT_EQ(commands.back(), probesim::kSensorCalModeOff);
+            // Nothing else, but the device set online after a refused zero.
+            std::vector<Command> expected{{1, probesim::kSensorCalModeOn}};
+            if (name == "zero" && refused)
+                expected.push_back({kDeviceCommands, probesim::kCommandSetOnline});
+            expected.push_back({1, probesim::kSensorCalModeOff});
+            EXPECT_EQ(CommandsIn(WritesSinceMark()), expected);
             EXPECT_EQ(Probe().Sensors().Mode(1), probesim::SensorMode::Measuring);
             EXPECT_EQ(SimFloat(1, level::kLevelReference), name == "restore" && !refused ? 0.0f : 3.0f);
             const std::vector<probesim::LogNote> notes = Notes();
@@ -224,7 +245,8 @@ TEST_F(FluvarProbe, CalibrationIsBracketedByTheSensorsCalibrationModeAndNotesOnl
             {
                 CNVUserNote_RestoreFactoryCal_Sensor note;
                 ASSERT_EQ(LoadNote(notes[i], note), S_OK);
-                EXPECT_EQ(note.GetKind(), kinds[i]);
+                EXPECT_EQ(std::tuple(note.GetSerialNumber(), note.GetKind()),
+                          std::tuple(SensorSerial(1), kinds[i]));
             }
         }
     }

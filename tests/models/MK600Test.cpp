@@ -169,11 +169,17 @@ TEST_F(MK600Sonde, TwoThreadsAskingForANewConnectionGetOneObject)
 
 TEST_F(MK600Sonde, TheBluetoothUpdateGoesOnceAndNeverToTheBootCode)
 {
+    const DeviceTrace trace;
     StartSonde({sonde::kTemperature2});
     auto& device = static_cast<CMK600Comm&>(Device());
     ASSERT_EQ(device.SendBluetoothUpdateCommand(), S_OK);
     EXPECT_EQ(WritesSinceMark().size(), 1u);
     EXPECT_EQ(Probe().DeviceCommandsCarriedOut(), std::vector<uint16_t>{DEVCMD_BLUETOOTH_UPDATE});
+    // A refusal goes into the trace (the success only at a finer level than the device trace's).
+    RefuseWrites(probesim::kDeviceCommandRegister, 1);
+    EXPECT_EQ(device.SendBluetoothUpdateCommand(), kRefused);
+    EXPECT_TRUE(trace.Holds("MK600: 1 - failed to write BLUETOOTH_UPDATE_CMD  - 81010004"));
+    EXPECT_FALSE(trace.Holds("wrote BLUETOOTH_UPDATE_CMD"));
 
     StartSonde({sonde::kTemperature2}, 34, true);
     EXPECT_EQ(static_cast<CMK600Comm&>(Device()).SendBluetoothUpdateCommand(), MODBUSCOMM_E_NO_APP_FIRMWARE);
