@@ -32,7 +32,7 @@ HRESULT ToMilliBar(USHORT unitId, float reading, float& value)
 
 CVOXSensorMK600::CVOXSensorMK600(CDeviceComm* device, USHORT connection, ISensor_Temperature* temperature,
                                  ISensor_Barometric* barometric, ISensor_Conductivity* conductivity)
-    : CVOXSensor(device, connection), m_pTemperature(temperature), m_pBarometric(barometric),
+    : CVOXSensor(device, connection, kOxygenB), m_pTemperature(temperature), m_pBarometric(barometric),
       m_pConductivity(conductivity)
 {
     // The probes' adapter checks its own signature; every operation that does is this class's own.
@@ -65,33 +65,6 @@ HRESULT CVOXSensorMK600::GetTemperatureUnit(USHORT& unitId)
 HRESULT CVOXSensorMK600::SetTemperatureUnit(USHORT unitId)
 {
     return WithSignature([&] { return SetSourceTemperatureUnit(m_pTemperature, unitId, S_OK); });
-}
-
-// --- DO quantity B ---
-
-HRESULT CVOXSensorMK600::ReadOxygenParamB(float& value, USHORT& quality, USHORT& unitId, BOOL cachedOnly)
-{
-    return WithDevice([&] { return ReadParameter(kOxygenB, value, quality, unitId, cachedOnly); });
-}
-
-HRESULT CVOXSensorMK600::GetOxygenParamBUnit(USHORT& unitId)
-{
-    return WithDevice([&] { return GetUnit(kOxygenB, unitId); });
-}
-
-HRESULT CVOXSensorMK600::SetOxygenParamBUnit(USHORT unitId)
-{
-    return WithDevice([&] { return SetUnit(kOxygenB, unitId); });
-}
-
-HRESULT CVOXSensorMK600::GetOxygenParamBSentinel(float& sentinel)
-{
-    return WithDevice([&] { return GetSentinel(kOxygenB, sentinel); });
-}
-
-HRESULT CVOXSensorMK600::SetOxygenParamBSentinel(float sentinel)
-{
-    return WithDevice([&] { return SetSentinel(kOxygenB, sentinel); });
 }
 
 // --- Salinity ---

@@ -49,11 +49,6 @@ public:
 
     // --- ISensor_VoxPro ---
 
-    HRESULT ReadOxygenParamB(float& value, USHORT& quality, USHORT& unitId, BOOL cachedOnly) override;
-    HRESULT GetOxygenParamBUnit(USHORT& unitId) override;
-    HRESULT SetOxygenParamBUnit(USHORT unitId) override;
-    HRESULT GetOxygenParamBSentinel(float& sentinel) override;
-    HRESULT SetOxygenParamBSentinel(float sentinel) override;
     HRESULT ReadLiveSalinity(float& value) override;
     HRESULT SetLiveSalinity(float value) override;
     HRESULT ReadDefaultSalinity(float& value) override;
@@ -74,11 +69,6 @@ private:
     HRESULT WithSignature(Operation&& operation)
     {
         return IsBound(kSignature) ? operation() : MODBUSCOMM_E_INVALID_DEVICE_THIS;
-    }
-    template <typename Operation>
-    HRESULT WithDevice(Operation&& operation)
-    {
-        return m_pDevice != nullptr ? operation() : E_FAIL;
     }
     // Device type 33: a barometric register of the device.
     bool KeepsBaroInRegisters(HRESULT& hr);
