@@ -1,5 +1,5 @@
 // What the single-sensor loggers whose device is its own level sensor share beyond the level
-// settings (the conductivity sonde and the flow logger): the family registers they place, the
+// settings (the level logger, the conductivity sonde and the flow logger): the family registers they place, the
 // locked register sequences on the device's holding registers with the register time-outs of the
 // moment, the level reference write, the traced-only pressure reference and the zero-pressure note.
 //

@@ -7,6 +7,7 @@
 #include "foundation/ParameterRecords.h"
 #include "models/AmmoniumSensorMK600.h"
 #include "models/BarometricSensorMK600.h"
+#include "models/BluetoothUpdate.h"
 #include "models/ChlorideSensorMK600.h"
 #include "models/ConductivitySensorMK600.h"
 #include "models/FlurometerBaseMK600.h"
@@ -281,17 +282,8 @@ HRESULT CMK600Comm::SendBluetoothUpdateCommand()
     return Guarded(GUARD_LINK | GUARD_FIRMWARE,
                    [&]
                    {
-                       const HRESULT hr =
-                           Network().WriteUShort(Address(), REG_DEVICE_COMMAND, DEVCMD_BLUETOOTH_UPDATE,
-                                                 m_nWriteTimeout, m_nRetryCount);
-                       if (Failed(hr))
-                           m_Trace << TRACE_LEVEL1 << u"MK600: " << Address()
-                                   << u" - failed to write BLUETOOTH_UPDATE_CMD  - " << TraceHr(hr)
-                                   << TRACE_END;
-                       else
-                           m_Trace << TRACE_LEVEL3 << u"MK600: " << Address()
-                                   << u" - wrote BLUETOOTH_UPDATE_CMD" << TRACE_END;
-                       return hr;
+                       return WriteBluetoothUpdateCommand(Network(), Address(), m_nWriteTimeout,
+                                                          m_nRetryCount, m_Trace, u"MK600: ");
                    });
 }
 
