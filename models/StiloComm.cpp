@@ -15,7 +15,7 @@ bool IsLaterFamily(USHORT deviceType)
 
 } // namespace
 
-CStiloComm::CStiloComm(const SlaveIdInfo& slaveId) : CBuiltInLevelLogger(slaveId, kClassSignature)
+CStiloComm::CStiloComm(const SlaveIdInfo& slaveId) : COfflineCalibratedLogger(slaveId, kClassSignature)
 {
     PlaceLoggerRegisters(m_RegisterMap, IsLaterFamily(slaveId.DeviceTypeId) ? LOGGER_REGISTERS_47000
                                                                             : LOGGER_REGISTERS_40100);
@@ -37,16 +37,6 @@ CStiloComm* CStiloComm::QueryStiloComm()
 ISensor_PressureTempLevel* CStiloComm::GetPressureTempLevelSensor()
 {
     return this;
-}
-
-HRESULT CStiloComm::SetSensorCalModeOn(USHORT connection)
-{
-    return EnableCalContinuous(connection);
-}
-
-HRESULT CStiloComm::SetSensorCalModeOff(USHORT /*connection*/)
-{
-    return SetOnline();
 }
 
 // --- What the level settings need ---

@@ -21,7 +21,7 @@
 namespace NVSystem
 {
 
-class CStiloComm : public CBuiltInLevelLogger<CStiloComm, ISensor_PressureTempLevel>
+class CStiloComm : public COfflineCalibratedLogger<CStiloComm, ISensor_PressureTempLevel>
 {
 public:
     static constexpr uint32_t kClassSignature = 0x5354494C; // 'STIL'
@@ -45,14 +45,6 @@ public:
 
     CStiloComm* QueryStiloComm() override;
     ISensor_PressureTempLevel* GetPressureTempLevelSensor() override;
-
-    // Calibration mode on: the device offline and the connection's sensor sampling continuously.
-    HRESULT SetSensorCalModeOn(USHORT connection) override;
-    // The device online again, whatever the connection.
-    HRESULT SetSensorCalModeOff(USHORT connection) override;
-    HRESULT UpdateSensorCalibration(USHORT /*connection*/) override { return S_OK; }
-    HRESULT RestoreSensorCalDefaults(USHORT /*connection*/) override { return S_OK; }
-    HRESULT RestoreSensorFactoryDefaults(USHORT /*connection*/) override { return S_OK; }
 
     // The base tags, then the logger's counters, its pressure, temperature and level of the moment
     // and, for a log of the level, the level mode, SG and the level reference facts. Serves the
