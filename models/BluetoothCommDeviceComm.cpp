@@ -14,28 +14,10 @@ constexpr USHORT kExternalVoltageRegister = 49000;
 } // namespace
 
 CBluetoothCommDeviceComm::CBluetoothCommDeviceComm(const SlaveIdInfo& slaveId)
-    : CBuiltInPressureSensor(slaveId, kClassSignature)
+    : CPressureTempDevice(slaveId, kClassSignature)
 {
     m_RegisterMap.TemplateVersion = kTemplateVersionRegister;
     m_RegisterMap.ExternalVoltage = kExternalVoltageRegister;
-}
-
-bool CBluetoothCommDeviceComm::IsBluetoothCommDevice(CDeviceComm* device)
-{
-    return device != nullptr && device->IsTagged() && device->GetClassSignature() == kClassSignature;
-}
-
-CBluetoothCommDeviceComm* CBluetoothCommDeviceComm::QueryBluetoothCommDeviceComm()
-{
-    if (!CarriesSignatures())
-        return nullptr;
-    AddRef();
-    return this;
-}
-
-ISensor_PressureTemp* CBluetoothCommDeviceComm::GetPressureTempSensor()
-{
-    return this;
 }
 
 HRESULT CBluetoothCommDeviceComm::SendBluetoothUpdateCommand()
