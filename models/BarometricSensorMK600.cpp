@@ -36,10 +36,15 @@ HRESULT CBarometricSensorMK600::SetBaroSentinel(float sentinel, USHORT unitId)
     return WithDevice(
         [&]
         {
+            // The sentinel is kept in the parameter's unit of the moment; without that unit, or
+            // with a value that does not convert into it, any stored number would be a made-up one.
             USHORT current = 0;
-            GetUnit(kPressure, current);
+            HRESULT hr = GetUnit(kPressure, current);
+            if (Failed(hr))
+                return hr;
             double converted = 0.0;
-            ConvertUnits(FromUnit{unitId}, converted, ToUnit{current}, sentinel);
+            if (!ConvertUnits(FromUnit{unitId}, converted, ToUnit{current}, sentinel))
+                return ADAPTER_E_INVALID_PARAMETER;
             return SetSentinel(kPressure, static_cast<float>(converted));
         });
 }

@@ -1,7 +1,7 @@
 // The barometric sensor of the multi-parameter sonde (sonde sensor id 59): parameter 1, the
 // barometric pressure, and its calibration float at offset 117. Its sentinel is the default pressure
 // the sonde's optical DO sensor falls back to; it is handed over with its unit and converted into the
-// parameter's unit of the moment when it is set.
+// parameter's unit of the moment when it is set, or refused when it does not convert.
 //
 // Every operation first checks the signature (MODBUSCOMM_E_INVALID_DEVICE_THIS); all but WriteBaroCal
 // then answer E_FAIL without a device.
@@ -37,7 +37,8 @@ public:
     HRESULT GetBaroUnit(USHORT& unitId) override;
     HRESULT SetBaroUnit(USHORT unitId) override;
     HRESULT GetBaroSentinel(float& sentinel, USHORT& unitId) override;
-    // A value whose unit does not convert into the parameter's becomes a sentinel of 0.0.
+    // Stored in the parameter's unit of the moment. Nothing is written when that unit cannot be read
+    // (its failure) or the value's unit does not convert into it (ADAPTER_E_INVALID_PARAMETER).
     HRESULT SetBaroSentinel(float sentinel, USHORT unitId) override;
     HRESULT WriteBaroCal(float value) override;
 

@@ -3,12 +3,12 @@
 // no pressure calibration and fills no log-file meta-tags.
 #pragma once
 
-#include "models/BuiltInPressureSensor.h"
+#include "models/PressureTempDevice.h"
 
 namespace NVSystem
 {
 
-class CBluetoothCommDeviceComm : public CBuiltInPressureSensor<ISensor_PressureTemp>
+class CBluetoothCommDeviceComm : public CPressureTempDevice
 {
 public:
     static constexpr uint32_t kClassSignature = 0x42544344; // 'BTCD'
@@ -17,31 +17,16 @@ public:
     explicit CBluetoothCommDeviceComm(const SlaveIdInfo& slaveId);
 
     // Whatever the pointer: true for a live device object of this class.
-    static bool IsBluetoothCommDevice(CDeviceComm* device);
+    static bool IsBluetoothCommDevice(CDeviceComm* device) { return IsOfClass(device, kClassSignature); }
 
-    CBluetoothCommDeviceComm* QueryBluetoothCommDeviceComm() override;
-    ISensor_PressureTemp* GetPressureTempSensor() override;
+    CBluetoothCommDeviceComm* QueryBluetoothCommDeviceComm() override { return QueryThis(this); }
+    ISensor_PressureTemp* GetPressureTempSensor() override { return this; }
     // E_FAIL, for the device and its sensor interface alike.
     HRESULT FillLogFileMeta(CLogFile& /*logFile*/) override { return E_FAIL; }
 
     // DEVCMD_BLUETOOTH_UPDATE to the device command register, once, whatever the register map
     // version; nothing is read back. Refused while the device runs its boot code.
     HRESULT SendBluetoothUpdateCommand();
-
-    // --- ISensor_Interface ---
-
-    ULONG GetSensorType() override { return SENSOR_TYPE_PRESSURE_TEMP; }
-
-    // --- ISensor_PressureTemp: no pressure calibration ---
-
-    HRESULT SetPressureOffset(float /*offset*/) override { return MODBUSCOMM_E_SENSOR_FEATURE_NOT_SUPPORTED; }
-    HRESULT ReadPressureOffset(float& /*offset*/) override
-    {
-        return MODBUSCOMM_E_SENSOR_FEATURE_NOT_SUPPORTED;
-    }
-    HRESULT ZeroPressure() override { return MODBUSCOMM_E_SENSOR_FEATURE_NOT_SUPPORTED; }
-    HRESULT RestorePressureFactoryCal() override { return MODBUSCOMM_E_SENSOR_FEATURE_NOT_SUPPORTED; }
-    HRESULT WriteZeroPressureNote() override { return MODBUSCOMM_E_SENSOR_FEATURE_NOT_SUPPORTED; }
 
 protected:
     ~CBluetoothCommDeviceComm() override = default;

@@ -1,7 +1,7 @@
 // What the single-sensor loggers whose device is its own level sensor share beyond the level
-// settings (the conductivity sonde and the flow logger): the family registers they place, the
-// locked register sequences on the device's holding registers with the register time-outs of the
-// moment, the level reference write, the traced-only pressure reference and the zero-pressure note.
+// settings (the level logger, the conductivity sonde and the flow logger): the family registers they place,
+// the locked register sequences on the device's holding registers with the register time-outs of the moment,
+// the level reference write, the traced-only pressure reference and the zero-pressure note.
 //
 // The owner (the class derived from this one) befriends CLevelSettings and this class and provides,
 // beside what CLevelSettings asks of it, StepTrace() (a trace line started with its prefix and the
@@ -178,6 +178,25 @@ protected:
 
 private:
     Owner& Self() { return static_cast<Owner&>(*this); }
+};
+
+// A logger whose calibration mode is the device itself offline with its sensor sampling continuously
+// (the level logger and the conductivity sonde): online again ends it, and the sensor's calibration
+// commands do nothing, for the logger takes what is written as it is.
+template <typename Owner, typename Interface>
+class COfflineCalibratedLogger : public CBuiltInLevelLogger<Owner, Interface>
+{
+public:
+    // Calibration mode on: the device offline and the connection's sensor sampling continuously.
+    HRESULT SetSensorCalModeOn(USHORT connection) override { return this->EnableCalContinuous(connection); }
+    // The device online again, whatever the connection.
+    HRESULT SetSensorCalModeOff(USHORT /*connection*/) override { return this->SetOnline(); }
+    HRESULT UpdateSensorCalibration(USHORT /*connection*/) override { return S_OK; }
+    HRESULT RestoreSensorCalDefaults(USHORT /*connection*/) override { return S_OK; }
+    HRESULT RestoreSensorFactoryDefaults(USHORT /*connection*/) override { return S_OK; }
+
+protected:
+    using CBuiltInLevelLogger<Owner, Interface>::CBuiltInLevelLogger;
 };
 
 template <typename Owner, typename Interface>

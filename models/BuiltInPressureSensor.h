@@ -1,7 +1,8 @@
-// What the single-sensor devices with a built-in pressure and temperature sensor share (the level
-// logger and the Bluetooth communication device): the object is the device and, on connection 1,
-// its own sensor. The sensor's serial number is the device's, from its identity record; readings
-// and units are the device's sensor access for connection 1 with the parameter numbers below.
+// What the single-sensor devices with a built-in pressure and temperature sensor share (the level,
+// flow and barometric loggers, the conductivity sonde, the control unit and the Bluetooth
+// communication device): the object is the device and, on connection 1, its own sensor. The sensor's
+// serial number is the device's, from its identity record; readings and units are the device's
+// sensor access for connection 1 with the parameter numbers below.
 //
 // Every operation first checks the device tag and the class signature, which the class clears when
 // it is destroyed; a mismatch answers MODBUSCOMM_E_INVALID_DEVICE_THIS and sends nothing.

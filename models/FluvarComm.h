@@ -9,8 +9,10 @@
 // coefficients K0, K1, K2, K3, K4, N. The level mode is always 5 (measured from the reference); the
 // logger has no dynamic SG.
 //
-// Calibration mode is the sensor's own (its sensor commands on connection 1). Every sequence that
-// turned it on turns it off again, also when a step in between failed.
+// Calibration mode is the sensor's own (its sensor commands on connection 1). The logger takes a
+// pressure offset as written: it has no update command. Every sequence that turned calibration mode
+// on turns it off again, also when a step in between failed; a zero the logger refused also sets the
+// device online first.
 //
 // The register operations check the device tag and the class signature, hold the device lock for
 // their whole register sequence and trace each step ("Fluvar Device: " and the address). User notes
@@ -121,6 +123,8 @@ private:
     {
         return ZeroReadingAccepted(*this, BUILT_IN_SENSOR_CONNECTION, kPressureParameter, pressure, quality);
     }
+    HRESULT TakeNewOffset() { return S_OK; }
+    void ZeroWriteRefused() { SetOnline(); }
 
     // Inside a locked sequence: both head references to 0.0, a failure traced (the head reference's
     // with its own text).

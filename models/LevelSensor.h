@@ -14,15 +14,12 @@
 // that turned calibration mode on turns it off again.
 #pragma once
 
-#include "device/SensorCache.h"
-#include "foundation/TraceLog.h"
-#include "models/LevelSettings.h"
-#include "models/SensorAdapterBase.h"
+#include "models/LevelSensorAdapter.h"
 
 namespace NVSystem
 {
 
-class CLevelSensor : public CLevelSettings<CLevelSensor, CSensorAdapter<ISensor_PressureTempLevel>>
+class CLevelSensor : public CLevelSensorAdapter<CLevelSensor>
 {
 public:
     static constexpr uint32_t kSignature = SensorSignature("LVLS");
@@ -42,40 +39,26 @@ public:
     // The probe's word that the PC clears after it changed the SG (device type 18 only).
     static constexpr USHORT kGravityChangeRegister = 47003;
 
-    CLevelSensor(CDeviceComm* device, USHORT connection);
-    ~CLevelSensor() override;
-
-    ULONG GetSensorType() override { return SENSOR_TYPE_LEVEL; }
+    CLevelSensor(CDeviceComm* device, USHORT connection) : CLevelSensorAdapter(device, connection, kSignature)
+    {
+    }
 
     // --- ISensor_Temperature ---
 
-    HRESULT GetSerialNumber(ULONG& serialNumber) override;
-    USHORT GetConnection() override { return m_nConnection; }
     HRESULT ReadTemperature(float& value, USHORT& quality, USHORT& unitId, BOOL cachedOnly) override;
     HRESULT GetTemperatureUnit(USHORT& unitId) override;
     HRESULT SetTemperatureUnit(USHORT unitId) override;
 
     // --- ISensor_PressureTemp ---
 
-    HRESULT GetPressureSerialNumber(ULONG& serialNumber) override;
-    USHORT GetPressureConnection() override { return m_nConnection; }
-    HRESULT GetPressureUnit(USHORT& unitId) override;
-    HRESULT SetPressureUnit(USHORT unitId) override;
-    HRESULT ReadPressure(float& value, USHORT& quality, USHORT& unitId, BOOL cachedOnly) override;
     // Writes nothing here.
     HRESULT WriteZeroPressureNote() override { return S_OK; }
 
     // --- ISensor_PressureTempLevel ---
 
-    HRESULT GetLevelSerialNumber(ULONG& serialNumber) override;
-    USHORT GetLevelConnection() override { return m_nConnection; }
-    HRESULT GetLevelUnit(USHORT& unitId) override;
-    HRESULT SetLevelUnit(USHORT unitId) override;
-    HRESULT ReadLevel(float& value, USHORT& quality, USHORT& unitId, BOOL cachedOnly) override;
-    // Only in level modes 4 and 5 (else ADAPTER_E_INVALID_PARAMETER, nothing written). The sensor
-    // measures when the reference is written and keeps that pressure as the pressure reference, so
-    // the write waits the sensor's warm-up and sample time beyond the usual time-out.
-    HRESULT SetLevelReference(float reference) override;
+    // Only in level modes 4 and 5 (else ADAPTER_E_INVALID_PARAMETER, nothing written); see
+    // CLevelSensorAdapter.
+    using CLevelSensorAdapter::SetLevelReference;
     // Traced only: the sensor sets the pressure reference itself with the level reference.
     HRESULT SetPressureReference(float reference) override;
     // No note here: E_FAIL.
@@ -83,54 +66,23 @@ public:
 
 private:
     friend CLevelSettings;
-
-    // The checks, then the steps with the device lock held; an exception becomes onException.
-    template <typename Steps>
-    HRESULT UnderDeviceLock(Steps&& steps, HRESULT onException = MODBUSCOMM_E_EXCEPTION_CDC) noexcept;
-    template <typename Operation>
-    HRESULT Checked(Operation&& operation)
-    {
-        return IsBound(kSignature) ? operation() : MODBUSCOMM_E_INVALID_DEVICE_THIS;
-    }
+    friend CLevelSensorAdapter;
 
     // What the level settings need of this class.
-    CDeviceComm& Device() { return *m_pDevice; }
-    CTraceLog& StepTrace();
     void LevelModeChanged() { m_pDevice->ReadSensorParameterBlocks(m_nConnection); }
     // On device type 18 the probe's gravity-change word is cleared, and that write's outcome is the
     // result.
     HRESULT GravityWritten();
     // A reading that is no measurement (its quality says so, or it is the parameter's sentinel)
     // would offset every later reading by it.
-    bool AcceptsZeroReading(float pressure, USHORT quality);
-    ULONG NoteSerial();
+    bool AcceptsZeroReading(float pressure, USHORT quality)
+    {
+        return ZeroReadingAccepted(*m_pDevice, m_nConnection, kPressure, pressure, quality);
+    }
+    HRESULT LevelReferenceAccepted() { return CheckReferenceMode(); }
 
-    // The writes of the level reference and the gravity-change word, through the device's network
-    // object with their own time-outs.
-    HRESULT WriteLevelReference(USHORT sensorBase, float reference, ULONG timeoutMs);
+    // The gravity-change word, through the device's network object with its own time-out.
     HRESULT ClearGravityChangeWord();
-
-    CTraceLog m_Trace;
 };
-
-template <typename Steps>
-HRESULT CLevelSensor::UnderDeviceLock(Steps&& steps, HRESULT onException) noexcept
-{
-    if (!IsBound(kSignature))
-        return MODBUSCOMM_E_INVALID_DEVICE_THIS;
-    try
-    {
-        // Only the lock is wanted: the steps reach the sensor through the device's own operations,
-        // which take the re-entrant lock once more.
-        CLockedSensor held;
-        if (const HRESULT hr = m_pDevice->FindSensorAtConnection(m_nConnection, held); Failed(hr))
-            return hr;
-        return steps();
-    }
-    catch (...)
-    {
-        return onException;
-    }
-}
 
 } // namespace NVSystem

@@ -1,6 +1,5 @@
 #include "models/LevelSensorMK600.h"
 
-#include "foundation/CommTimeouts.h"
 #include "foundation/Formulas.h"
 #include "models/PressureNotes.h"
 #include "models/SensorNoteWriter.h"
@@ -22,39 +21,16 @@ constexpr USHORT kModeSurfaceElevation = 5;
 } // namespace
 
 CLevelSensorMK600::CLevelSensorMK600(CDeviceComm* device, USHORT connection, ISensor_Temperature* temperature)
-    : CLevelSettings(device, connection, kSignature), m_pTemperature(temperature)
+    : CLevelSensorAdapter(device, connection, kSignature), m_pTemperature(temperature)
 {
-    // The records go to the device trace file, which the device opens by the same rule.
-    if ((ReadCommTunable(CommTunable::DebugFlags) & DEBUG_FLAG_DEVICE_TRACE) != 0 &&
-        Succeeded(m_Trace.OpenFile(u"DeviceControlTraceLog.txt", u"CDeviceComm")))
-        m_Trace.SetMaxLevel(1);
 }
 
 CLevelSensorMK600::~CLevelSensorMK600()
 {
     m_pTemperature = nullptr;
-    m_Trace.Close();
 }
 
-CTraceLog& CLevelSensorMK600::StepTrace()
-{
-    return m_Trace << TRACE_LEVEL1 << u"Level Sensor: " << m_pDevice->GetAddress();
-}
-
-ULONG CLevelSensorMK600::NoteSerial()
-{
-    ULONG serial = 0;
-    ReadSerialNumber(serial);
-    return serial;
-}
-
-// --- Readings, units and serial numbers ---
-
-HRESULT CLevelSensorMK600::GetSerialNumber(ULONG& serialNumber)
-{
-    serialNumber = 0;
-    return Checked([&] { return ReadSerialNumber(serialNumber); });
-}
+// --- Temperature and level ---
 
 HRESULT CLevelSensorMK600::ReadTemperature(float& value, USHORT& quality, USHORT& unitId, BOOL cachedOnly)
 {
@@ -76,36 +52,6 @@ HRESULT CLevelSensorMK600::GetTemperatureUnit(USHORT& unitId)
 HRESULT CLevelSensorMK600::SetTemperatureUnit(USHORT unitId)
 {
     return Checked([&] { return SetSourceTemperatureUnit(m_pTemperature, unitId, E_FAIL); });
-}
-
-HRESULT CLevelSensorMK600::GetPressureUnit(USHORT& unitId)
-{
-    return Checked([&] { return GetUnit(kPressure, unitId); });
-}
-
-HRESULT CLevelSensorMK600::SetPressureUnit(USHORT unitId)
-{
-    return Checked([&] { return SetUnit(kPressure, unitId); });
-}
-
-HRESULT CLevelSensorMK600::ReadPressure(float& value, USHORT& quality, USHORT& unitId, BOOL cachedOnly)
-{
-    return Checked([&] { return ReadParameter(kPressure, value, quality, unitId, cachedOnly); });
-}
-
-HRESULT CLevelSensorMK600::GetLevelUnit(USHORT& unitId)
-{
-    return Checked([&] { return GetUnit(kLevel, unitId); });
-}
-
-HRESULT CLevelSensorMK600::SetLevelUnit(USHORT unitId)
-{
-    return Checked([&] { return SetUnit(kLevel, unitId); });
-}
-
-HRESULT CLevelSensorMK600::ReadLevel(float& value, USHORT& quality, USHORT& unitId, BOOL cachedOnly)
-{
-    return Checked([&] { return ReadParameter(kLevel, value, quality, unitId, cachedOnly); });
 }
 
 HRESULT CLevelSensorMK600::CalculateLevel(float& level)
@@ -139,68 +85,6 @@ HRESULT CLevelSensorMK600::CalculateLevelFromPressure(float& level, USHORT& leve
 }
 
 // --- Level reference, mode and gravity ---
-
-HRESULT CLevelSensorMK600::WriteLevelReference(USHORT sensorBase, float reference, ULONG timeoutMs)
-{
-    // Computed wide: a base near the top of the registers must not wrap to another register.
-    const uint32_t first = uint32_t{sensorBase} + kLevelReference;
-    if (!SensorWindowHolds(first, 2))
-        return MODBUSCOMM_E_INVALID_SENSOR_PORT;
-    const NetworkReference network(m_pDevice->GetModbusComm());
-    if (network == nullptr)
-        return MODBUSCOMM_E_NO_CONNECTION;
-    return network->WriteFloat(m_pDevice->GetAddress(), static_cast<USHORT>(first), reference, timeoutMs,
-                               m_pDevice->GetRetryCount());
-}
-
-HRESULT CLevelSensorMK600::SetLevelReference(float reference)
-{
-    bool set = false;
-    const HRESULT result = UnderDeviceLock(
-        [&]
-        {
-            SensorConnectionInfo info;
-            HRESULT hr = m_pDevice->GetSensorConnectionInfo(m_nConnection, info);
-            if (Failed(hr))
-                return TraceFailure(u" - failed to get level parameter id, EC: ", hr);
-            StepTrace() << u" - setting level reference: " << reference << TRACE_END;
-            ULONG warmUpMs = 0;
-            ULONG sampleMs = 0;
-            hr = m_pDevice->GetWarmupTime(m_nConnection, warmUpMs);
-            if (Succeeded(hr))
-                hr = m_pDevice->GetFastestSampleRate(m_nConnection, sampleMs);
-            if (Failed(hr))
-                return TraceFailure(u" - failed to get sensor warm up time, EC: ", hr);
-            hr = m_pDevice->SetSensorCalModeOn(m_nConnection);
-            if (Failed(hr))
-                return hr;
-            CCalModeScope calMode(*m_pDevice, m_nConnection);
-            hr = WriteLevelReference(info.SensorBase, reference, ReferenceWriteTimeout(warmUpMs, sampleMs));
-            if (Failed(hr))
-            {
-                TraceFailure(u" - failed to set Level Ref, EC: ", hr);
-                calMode.Off();
-                return hr;
-            }
-            hr = m_pDevice->UpdateSensorCalibration(m_nConnection);
-            if (Failed(hr))
-            {
-                calMode.Off();
-                return hr;
-            }
-            hr = calMode.Off();
-            if (Failed(hr))
-                return hr;
-            set = true;
-            // The header carries the new calibration; its re-read is only a refresh.
-            m_pDevice->ReadSensorHeader(m_nConnection);
-            TraceSuccess();
-            return hr;
-        });
-    if (set && m_pDevice->HasActiveLog())
-        WriteSetNewLevelRefNote();
-    return result;
-}
 
 HRESULT CLevelSensorMK600::SetPressureReference(float reference)
 {

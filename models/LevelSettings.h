@@ -19,6 +19,12 @@
 //     GravityWritten()                       what follows a written SG inside the sequence: its result
 //     AcceptsZeroReading(pressure, quality)  whether a reading may become the pressure offset
 //     NoteSerial()                           the serial number its notes carry, 0 when unknown
+//
+// and may replace, where its device differs from a sensor that takes a new pressure offset with its
+// update command:
+//
+//     TakeNewOffset()                        what makes the sensor take an offset just written
+//     ZeroWriteRefused()                     what follows a refused zero before calibration mode ends
 #pragma once
 
 #include <algorithm>
@@ -49,19 +55,12 @@ struct sLevelLayout
     USHORT pressureReference;
 };
 
-// Whether a pressure reading may become the new zero: a reading whose quality code says it holds no
-// measurement (error, disabled, offline or a code not defined), or that equals the parameter's
-// sentinel, would turn a missing value into the calibration offset. A sensor warming up or
-// calibrating does measure: calibration-continuous sampling starts in warm-up.
+// Whether a pressure reading may become the new zero: one that holds no measurement would turn a
+// missing value into the calibration offset. Calibration-continuous sampling starts in warm-up.
 inline bool ZeroReadingAccepted(CDeviceComm& device, USHORT connection, USHORT parameter, float pressure,
                                 USHORT quality)
 {
-    const USHORT code = QualityCode(quality);
-    if (code == QUALITY_ERROR || code == QUALITY_DISABLED || code == QUALITY_OFFLINE ||
-        code >= QUALITY_CODE_COUNT)
-        return false;
-    float sentinel = 0.0f;
-    return !(Succeeded(device.GetParameterSentinel(connection, parameter, sentinel)) && pressure == sentinel);
+    return ReadingHoldsMeasurement(device, connection, parameter, pressure, quality);
 }
 
 template <typename Owner, typename Base>
@@ -171,6 +170,10 @@ private:
     USHORT Connection() { return this->GetLevelConnection(); }
 
 protected:
+    // The owner's hooks, as a sensor with an update command has them.
+    HRESULT TakeNewOffset() { return Self().Device().UpdateSensorCalibration(Connection()); }
+    void ZeroWriteRefused() {}
+
     // The steps an owner builds its own variants of a sequence from.
 
     // A float register read with its trace: the action, then success or the failure text.
@@ -291,7 +294,7 @@ HRESULT CLevelSettings<Owner, Base>::SetPressureOffset(float offset)
             hr = WritePressureOffset(offset);
             // The sensor takes the offset only with the update: one it refused is no new offset.
             if (Succeeded(hr))
-                hr = Self().Device().UpdateSensorCalibration(Connection());
+                hr = Self().TakeNewOffset();
             hr = EndOffsetWrite(calMode, hr);
             if (Succeeded(hr))
                 TraceSuccess();
@@ -322,8 +325,10 @@ HRESULT CLevelSettings<Owner, Base>::ZeroPressure()
                 return TraceFailure(u" - failed to get pressure value, EC: ", hr);
             }
             hr = Self().WriteFloat(Owner::kLevelLayout.pressureOffset, pressure);
-            if (Succeeded(hr))
-                hr = Self().Device().UpdateSensorCalibration(Connection());
+            if (Failed(hr))
+                Self().ZeroWriteRefused();
+            else
+                hr = Self().TakeNewOffset();
             zeroed = Succeeded(hr);
             return EndOffsetWrite(calMode, hr);
         });

@@ -7,6 +7,7 @@
 #include "foundation/ParameterRecords.h"
 #include "models/AmmoniumSensorMK600.h"
 #include "models/BarometricSensorMK600.h"
+#include "models/BluetoothUpdate.h"
 #include "models/ChlorideSensorMK600.h"
 #include "models/ConductivitySensorMK600.h"
 #include "models/FlurometerBaseMK600.h"
@@ -145,8 +146,11 @@ HRESULT CMK600Comm::GetSensor(USHORT connection, ULONG /*flags*/, ISensor_Interf
         {
             std::unique_ptr<ISensor_Interface> built = BuildSensor(info.SensorId, connection);
             // Building a sensor's sources may have made this connection's object already.
-            if (held == nullptr)
+            if (held == nullptr && built != nullptr)
+            {
                 held = std::move(built);
+                TraceSerialNumber(*held);
+            }
             if (held == nullptr)
                 return S_OK;
         }
@@ -157,6 +161,34 @@ HRESULT CMK600Comm::GetSensor(USHORT connection, ULONG /*flags*/, ISensor_Interf
     {
         return MODBUSCOMM_E_EXCEPTION_CDEVICE;
     }
+}
+
+void CMK600Comm::TraceSerialNumber(ISensor_Interface& sensor)
+{
+    ULONG serial = 0;
+    const char16_t* label = nullptr;
+    if (ISensor_pHORP* pH = sensor.AspHORP(); pH != nullptr)
+    {
+        pH->GetpHORPSerialNumber(serial);
+        label = u"pH SN: ";
+    }
+    else if (ISensor_Nitrate* nitrate = sensor.AsNitrate(); nitrate != nullptr)
+    {
+        nitrate->GetNitrateSerialNumber(serial);
+        label = u"Nitrate SN: ";
+    }
+    else if (ISensor_Ammonium* ammonium = sensor.AsAmmonium(); ammonium != nullptr)
+    {
+        ammonium->GetAmmoniumSerialNumber(serial);
+        label = u"Ammonium SN: ";
+    }
+    else if (ISensor_Chloride* chloride = sensor.AsChloride(); chloride != nullptr)
+    {
+        chloride->GetChlorideSerialNumber(serial);
+        label = u"Chloride SN: ";
+    }
+    if (label != nullptr)
+        m_Trace << TRACE_LEVEL1 << label << serial << TRACE_END;
 }
 
 ISensor_Interface* CMK600Comm::FirstSensorOf(std::initializer_list<USHORT> sensorIds)
@@ -250,17 +282,8 @@ HRESULT CMK600Comm::SendBluetoothUpdateCommand()
     return Guarded(GUARD_LINK | GUARD_FIRMWARE,
                    [&]
                    {
-                       const HRESULT hr =
-                           Network().WriteUShort(Address(), REG_DEVICE_COMMAND, DEVCMD_BLUETOOTH_UPDATE,
-                                                 m_nWriteTimeout, m_nRetryCount);
-                       if (Failed(hr))
-                           m_Trace << TRACE_LEVEL1 << u"MK600: " << Address()
-                                   << u" - failed to write BLUETOOTH_UPDATE_CMD  - " << TraceHr(hr)
-                                   << TRACE_END;
-                       else
-                           m_Trace << TRACE_LEVEL3 << u"MK600: " << Address()
-                                   << u" - wrote BLUETOOTH_UPDATE_CMD" << TRACE_END;
-                       return hr;
+                       return WriteBluetoothUpdateCommand(Network(), Address(), m_nWriteTimeout,
+                                                          m_nRetryCount, m_Trace, u"MK600: ");
                    });
 }
 

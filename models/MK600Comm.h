@@ -11,10 +11,12 @@
 //   56 conductivity CConductivitySensorMK600    70, 71, 72     nitrate, ammonium, chloride
 //   57 optical DO   CVOXSensorMK600
 //
-// Any other id gets no object. The sensors that measure no temperature take the sonde's: the
-// temperature sensor 79 where there is one, else the first connection with a temperature sensor 55 or
-// the conductivity sensor; the optical DO sensor also takes the sonde's barometer and conductivity
-// sensor as sources of its barometric pressure and salinity. The level sensor takes no temperature.
+// Any other id gets no object; the trace names the serial number of each new pH/ORP and
+// ion-selective sensor ("pH SN: ", "Nitrate SN: ", "Ammonium SN: ", "Chloride SN: "). The sensors that
+// measure no temperature take the sonde's: the temperature sensor 79 where there is one, else the first
+// connection with a temperature sensor 55 or the conductivity sensor; the optical DO sensor also takes the
+// sonde's barometer and conductivity sensor as sources of its barometric pressure and salinity. The level
+// sensor takes no temperature.
 #pragma once
 
 #include <array>
@@ -80,6 +82,9 @@ protected:
 private:
     // Under the device lock: the object of a sensor id for the connection, or null.
     std::unique_ptr<ISensor_Interface> BuildSensor(USHORT sensorId, USHORT connection);
+    // The serial number of a new electrochemical sensor (pH/ORP, nitrate, ammonium, chloride) into
+    // the trace, 0 when the sensor cannot give it; nothing for the other kinds.
+    void TraceSerialNumber(ISensor_Interface& sensor);
     // The object of the first connection whose sensor id is in the list; null when none.
     ISensor_Interface* FirstSensorOf(std::initializer_list<USHORT> sensorIds);
 

@@ -20,7 +20,7 @@ constexpr USHORT kNoParameter = 0;
 } // namespace
 
 CMariskComm::CMariskComm(const SlaveIdInfo& slaveId)
-    : CBuiltInLevelLogger(slaveId, kClassSignature), m_nDeviceType(slaveId.DeviceTypeId),
+    : COfflineCalibratedLogger(slaveId, kClassSignature), m_nDeviceType(slaveId.DeviceTypeId),
       m_nPressureParameter(slaveId.DeviceTypeId == kConductivityOnlyType ? kNoParameter : 1),
       m_nLevelParameter(slaveId.DeviceTypeId == kConductivityOnlyType ? kNoParameter : 3),
       m_ConductivityParameters(slaveId.DeviceTypeId == kConductivityOnlyType
@@ -51,16 +51,6 @@ ISensor_ConductivityPTL* CMariskComm::GetConductivityPTLSensor()
 ISensor_PressureTempLevel* CMariskComm::GetPressureTempLevelSensor()
 {
     return CarriesSignatures() && m_nDeviceType == kLevelSondeType ? this : nullptr;
-}
-
-HRESULT CMariskComm::SetSensorCalModeOn(USHORT connection)
-{
-    return EnableCalContinuous(connection);
-}
-
-HRESULT CMariskComm::SetSensorCalModeOff(USHORT /*connection*/)
-{
-    return SetOnline();
 }
 
 HRESULT CMariskComm::UpdateCache()

@@ -34,7 +34,7 @@
 namespace NVSystem
 {
 
-class CMariskComm : public CBuiltInLevelLogger<CMariskComm, ISensor_ConductivityPTL>
+class CMariskComm : public COfflineCalibratedLogger<CMariskComm, ISensor_ConductivityPTL>
 {
 public:
     static constexpr uint32_t kClassSignature = 0x4D52534B; // 'MRSK'
@@ -75,14 +75,6 @@ public:
     ISensor_ConductivityPTL* GetConductivityPTLSensor() override;
     // Type 5 only: type 10 has no pressure and no level.
     ISensor_PressureTempLevel* GetPressureTempLevelSensor() override;
-
-    // Calibration mode on: the device offline and the connection's sensor sampling continuously.
-    HRESULT SetSensorCalModeOn(USHORT connection) override;
-    // The device online again, whatever the connection.
-    HRESULT SetSensorCalModeOff(USHORT connection) override;
-    HRESULT UpdateSensorCalibration(USHORT /*connection*/) override { return S_OK; }
-    HRESULT RestoreSensorCalDefaults(USHORT /*connection*/) override { return S_OK; }
-    HRESULT RestoreSensorFactoryDefaults(USHORT /*connection*/) override { return S_OK; }
 
     // The base tags, the counters, the conductivity facts of the logged quantities and, on type 5,
     // the level facts of the moment and, for a log of the level, its mode, SG and reference. Serves

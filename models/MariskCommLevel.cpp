@@ -51,8 +51,8 @@ HRESULT CMariskComm::CalculateLevelFromPressure(float& level, USHORT& levelUnitI
                 // does measure.
                 double inDensityUnit = 0.0;
                 gravity = 1.0f;
-                if (ZeroReadingAccepted(*this, BUILT_IN_SENSOR_CONNECTION, ConductivityParameter(6), density,
-                                        quality) &&
+                if (ReadingHoldsMeasurement(*this, BUILT_IN_SENSOR_CONNECTION, ConductivityParameter(6),
+                                            density, quality) &&
                     ConvertUnits(FromUnit{densityUnit}, inDensityUnit, ToUnit{kDensityUnit}, density))
                     gravity = static_cast<float>(static_cast<double>(factor) * inDensityUnit);
             }

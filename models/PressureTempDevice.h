@@ -1,7 +1,7 @@
-// What the barometric logger and the control unit share: the device is its own pressure and
-// temperature sensor on connection 1 (pressure parameter 1, temperature 2), without any pressure
-// calibration: the calibration operations refuse with MODBUSCOMM_E_SENSOR_FEATURE_NOT_SUPPORTED and
-// send nothing.
+// What the barometric logger, the control unit and the Bluetooth communication device share: the
+// device is its own pressure and temperature sensor on connection 1 (pressure parameter 1,
+// temperature 2), without any pressure calibration: the calibration operations refuse with
+// MODBUSCOMM_E_SENSOR_FEATURE_NOT_SUPPORTED and send nothing.
 #pragma once
 
 #include "models/BuiltInPressureSensor.h"

@@ -2,6 +2,7 @@
 // instrument shows beside it (a count, not part of the code).
 #pragma once
 
+#include "device/DeviceComm.h"
 #include "platform/Types.h"
 
 namespace NVSystem
@@ -25,6 +26,21 @@ inline constexpr USHORT QUALITY_CODE_MASK = 0x000F;
 inline USHORT QualityCode(USHORT quality)
 {
     return quality & QUALITY_CODE_MASK;
+}
+
+// Whether a reading holds a measurement: one whose quality code says it holds none (error, disabled,
+// offline or a code not defined), or that equals the parameter's sentinel (what a sensor reports
+// while it has no value, warming up for instance), must not pass for a value. A sensor warming up or
+// calibrating that reports a value does measure.
+inline bool ReadingHoldsMeasurement(CDeviceComm& device, USHORT connection, USHORT parameter, float value,
+                                    USHORT quality)
+{
+    const USHORT code = QualityCode(quality);
+    if (code == QUALITY_ERROR || code == QUALITY_DISABLED || code == QUALITY_OFFLINE ||
+        code >= QUALITY_CODE_COUNT)
+        return false;
+    float sentinel = 0.0f;
+    return !(Succeeded(device.GetParameterSentinel(connection, parameter, sentinel)) && value == sentinel);
 }
 
 } // namespace NVSystem

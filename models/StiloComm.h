@@ -16,15 +16,12 @@
 // note write waits for any running file transfer.
 #pragma once
 
-#include <utility>
-
-#include "models/BuiltInPressureSensor.h"
-#include "models/LevelSettings.h"
+#include "models/BuiltInLevelLogger.h"
 
 namespace NVSystem
 {
 
-class CStiloComm : public CLevelSettings<CStiloComm, CBuiltInPressureSensor<ISensor_PressureTempLevel>>
+class CStiloComm : public COfflineCalibratedLogger<CStiloComm, ISensor_PressureTempLevel>
 {
 public:
     static constexpr uint32_t kClassSignature = 0x5354494C; // 'STIL'
@@ -49,14 +46,6 @@ public:
     CStiloComm* QueryStiloComm() override;
     ISensor_PressureTempLevel* GetPressureTempLevelSensor() override;
 
-    // Calibration mode on: the device offline and the connection's sensor sampling continuously.
-    HRESULT SetSensorCalModeOn(USHORT connection) override;
-    // The device online again, whatever the connection.
-    HRESULT SetSensorCalModeOff(USHORT connection) override;
-    HRESULT UpdateSensorCalibration(USHORT /*connection*/) override { return S_OK; }
-    HRESULT RestoreSensorCalDefaults(USHORT /*connection*/) override { return S_OK; }
-    HRESULT RestoreSensorFactoryDefaults(USHORT /*connection*/) override { return S_OK; }
-
     // The base tags, then the logger's counters, its pressure, temperature and level of the moment
     // and, for a log of the level, the level mode, SG and the level reference facts. Serves the
     // device and its sensor interface alike.
@@ -69,67 +58,29 @@ public:
 
     ULONG GetSensorType() override { return SENSOR_TYPE_LEVEL; }
 
-    // --- ISensor_PressureTemp ---
-
-    // E_FAIL when the device has no active log.
-    HRESULT WriteZeroPressureNote() override;
-
     // --- ISensor_PressureTempLevel ---
 
-    HRESULT GetLevelSerialNumber(ULONG& serialNumber) override { return GetSerialNumber(serialNumber); }
-    USHORT GetLevelConnection() override { return BUILT_IN_SENSOR_CONNECTION; }
-    HRESULT GetLevelUnit(USHORT& unitId) override { return GetUnit(kLevelParameter, unitId); }
-    HRESULT SetLevelUnit(USHORT unitId) override { return SetUnit(kLevelParameter, unitId); }
-    HRESULT ReadLevel(float& value, USHORT& quality, USHORT& unitId, BOOL cachedOnly) override
-    {
-        return Read(kLevelParameter, value, quality, unitId, cachedOnly);
-    }
     // Only in level modes 4 and 5 (else ADAPTER_E_INVALID_PARAMETER, nothing written). The logger
     // measures when the reference is written, so the write waits its warm-up and sample time beyond
     // the usual time-out. A note when the device logs.
     HRESULT SetLevelReference(float reference) override;
-    // Traced only: the logger keeps the pressure reference itself when the level reference is set.
-    HRESULT SetPressureReference(float reference) override;
-    // E_FAIL when the device has no active log.
-    HRESULT WriteSetNewLevelRefNote() override;
 
 protected:
     ~CStiloComm() override = default;
 
 private:
     friend CLevelSettings;
+    friend CBuiltInLevelLogger;
 
-    // The checks, the device lock and the link, then the steps; an exception becomes onException.
-    template <typename Steps>
-    HRESULT UnderDeviceLock(Steps&& steps, HRESULT onException = MODBUSCOMM_E_EXCEPTION_CDC) noexcept;
-
-    // What the level settings need of this class. The registers are read and written inside a
-    // locked sequence, one each with the register time-outs of the moment.
-    CDeviceComm& Device() { return *this; }
+    // What the level settings need of this class.
     CTraceLog& StepTrace();
-    HRESULT ReadFloat(USHORT reg, float& value);
-    HRESULT WriteFloat(USHORT reg, float value);
-    HRESULT ReadWord(USHORT reg, USHORT& value);
-    HRESULT WriteWord(USHORT reg, USHORT value);
+    static USHORT LevelParameter() { return kLevelParameter; }
     void LevelModeChanged() { ReadSensorParameterBlock(BUILT_IN_SENSOR_CONNECTION, kLevelParameter); }
     HRESULT GravityWritten() { return S_OK; }
     bool AcceptsZeroReading(float pressure, USHORT quality)
     {
         return ZeroReadingAccepted(*this, BUILT_IN_SENSOR_CONNECTION, kPressureParameter, pressure, quality);
     }
-    ULONG NoteSerial();
-
-    // A calibration note that build fills into the active log: E_FAIL without one.
-    template <typename Note, typename Build>
-    HRESULT WriteCalibrationNote(Build&& build);
 };
-
-template <typename Steps>
-HRESULT CStiloComm::UnderDeviceLock(Steps&& steps, HRESULT onException) noexcept
-{
-    if (!CarriesSignatures())
-        return MODBUSCOMM_E_INVALID_DEVICE_THIS;
-    return Guarded(GUARD_LINK, std::forward<Steps>(steps), onException);
-}
 
 } // namespace NVSystem

@@ -53,27 +53,27 @@ HRESULT CVOXSensor::SetOxygenParamASentinel(float sentinel)
 
 HRESULT CVOXSensor::ReadOxygenParamB(float& value, USHORT& quality, USHORT& unitId, BOOL cachedOnly)
 {
-    return WithDevice([&] { return ReadParameter(kOxygenB, value, quality, unitId, cachedOnly); });
+    return WithDevice([&] { return ReadParameter(m_nOxygenB, value, quality, unitId, cachedOnly); });
 }
 
 HRESULT CVOXSensor::GetOxygenParamBUnit(USHORT& unitId)
 {
-    return WithDevice([&] { return GetUnit(kOxygenB, unitId); });
+    return WithDevice([&] { return GetUnit(m_nOxygenB, unitId); });
 }
 
 HRESULT CVOXSensor::SetOxygenParamBUnit(USHORT unitId)
 {
-    return WithDevice([&] { return SetUnit(kOxygenB, unitId); });
+    return WithDevice([&] { return SetUnit(m_nOxygenB, unitId); });
 }
 
 HRESULT CVOXSensor::GetOxygenParamBSentinel(float& sentinel)
 {
-    return WithDevice([&] { return GetSentinel(kOxygenB, sentinel); });
+    return WithDevice([&] { return GetSentinel(m_nOxygenB, sentinel); });
 }
 
 HRESULT CVOXSensor::SetOxygenParamBSentinel(float sentinel)
 {
-    return WithDevice([&] { return SetSentinel(kOxygenB, sentinel); });
+    return WithDevice([&] { return SetSentinel(m_nOxygenB, sentinel); });
 }
 
 HRESULT CVOXSensor::ReadOxygenParamC(float& value, USHORT& quality, USHORT& unitId, BOOL cachedOnly)

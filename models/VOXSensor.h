@@ -47,7 +47,7 @@ public:
     static constexpr ULONG kStatusNotDetected = 4;
     static constexpr ULONG kStatusReadFailure = 5;
 
-    CVOXSensor(CDeviceComm* device, USHORT connection) : CSensorAdapter(device, connection, kSignature) {}
+    CVOXSensor(CDeviceComm* device, USHORT connection) : CVOXSensor(device, connection, kOxygenB) {}
 
     ULONG GetSensorType() override { return SENSOR_TYPE_VOX; }
 
@@ -122,17 +122,27 @@ public:
     // sensor the connection does not hold gives 4 with success; any other failure 5 and the failure.
     HRESULT GetSensorStatus(ULONG& status) override;
 
+protected:
+    // A sensor of this kind that measures DO quantity B on another parameter.
+    CVOXSensor(CDeviceComm* device, USHORT connection, USHORT oxygenB)
+        : CSensorAdapter(device, connection, kSignature), m_nOxygenB(oxygenB)
+    {
+    }
+
+    template <typename Operation>
+    HRESULT WithDevice(Operation&& operation)
+    {
+        return m_pDevice != nullptr ? operation() : E_FAIL;
+    }
+
 private:
     template <typename Operation>
     HRESULT WithSignature(Operation&& operation)
     {
         return IsBound(kSignature) ? operation() : MODBUSCOMM_E_INVALID_DEVICE_THIS;
     }
-    template <typename Operation>
-    HRESULT WithDevice(Operation&& operation)
-    {
-        return m_pDevice != nullptr ? operation() : E_FAIL;
-    }
+
+    const USHORT m_nOxygenB;
 };
 
 } // namespace NVSystem

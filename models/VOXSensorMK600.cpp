@@ -1,6 +1,8 @@
 #include "models/VOXSensorMK600.h"
 
 #include "models/CalibrationNotes.h"
+#include "models/ConductivitySensorMK600.h"
+#include "models/ReadingQuality.h"
 #include "models/SensorNoteWriter.h"
 #include "models/SondeSensorSupport.h"
 
@@ -12,19 +14,25 @@ namespace
 
 constexpr ULONG kBaroRegisterTimeoutMs = 1000;
 
-// A pressure from the unit the barometer reports into millibar; 0.0 when the units do not convert.
-float ToMilliBar(USHORT unitId, float value)
+// The salinity is the conductivity sensor's quantity 3.
+constexpr USHORT kSalinityParameter = CConductivitySensorMK600::kLayout.parameters[2];
+
+// A pressure from the unit the barometer reports into millibar. A unit that does not convert (Torr,
+// atm) gives no pressure the oxygen could be compensated with: the barometer's answer is of no use.
+HRESULT ToMilliBar(USHORT unitId, float reading, float& value)
 {
     double converted = 0.0;
-    ConvertUnits(FromUnit{unitId}, converted, ToUnit{CVOXSensorMK600::kMilliBar}, value);
-    return static_cast<float>(converted);
+    if (!ConvertUnits(FromUnit{unitId}, converted, ToUnit{CVOXSensorMK600::kMilliBar}, reading))
+        return ADAPTER_E_INVALID_DEVICE_RESPONSE;
+    value = static_cast<float>(converted);
+    return S_OK;
 }
 
 } // namespace
 
 CVOXSensorMK600::CVOXSensorMK600(CDeviceComm* device, USHORT connection, ISensor_Temperature* temperature,
                                  ISensor_Barometric* barometric, ISensor_Conductivity* conductivity)
-    : CVOXSensor(device, connection), m_pTemperature(temperature), m_pBarometric(barometric),
+    : CVOXSensor(device, connection, kOxygenB), m_pTemperature(temperature), m_pBarometric(barometric),
       m_pConductivity(conductivity)
 {
     // The probes' adapter checks its own signature; every operation that does is this class's own.
@@ -59,33 +67,6 @@ HRESULT CVOXSensorMK600::SetTemperatureUnit(USHORT unitId)
     return WithSignature([&] { return SetSourceTemperatureUnit(m_pTemperature, unitId, S_OK); });
 }
 
-// --- DO quantity B ---
-
-HRESULT CVOXSensorMK600::ReadOxygenParamB(float& value, USHORT& quality, USHORT& unitId, BOOL cachedOnly)
-{
-    return WithDevice([&] { return ReadParameter(kOxygenB, value, quality, unitId, cachedOnly); });
-}
-
-HRESULT CVOXSensorMK600::GetOxygenParamBUnit(USHORT& unitId)
-{
-    return WithDevice([&] { return GetUnit(kOxygenB, unitId); });
-}
-
-HRESULT CVOXSensorMK600::SetOxygenParamBUnit(USHORT unitId)
-{
-    return WithDevice([&] { return SetUnit(kOxygenB, unitId); });
-}
-
-HRESULT CVOXSensorMK600::GetOxygenParamBSentinel(float& sentinel)
-{
-    return WithDevice([&] { return GetSentinel(kOxygenB, sentinel); });
-}
-
-HRESULT CVOXSensorMK600::SetOxygenParamBSentinel(float sentinel)
-{
-    return WithDevice([&] { return SetSentinel(kOxygenB, sentinel); });
-}
-
 // --- Salinity ---
 
 HRESULT CVOXSensorMK600::ReadLiveSalinity(float& value)
@@ -95,9 +76,19 @@ HRESULT CVOXSensorMK600::ReadLiveSalinity(float& value)
         {
             if (m_pConductivity == nullptr)
                 return ReadDefaultSalinity(value);
+            float salinity = 0.0f;
             USHORT quality = 0;
             USHORT unitId = 0;
-            return m_pConductivity->ReadConductivityParam3(value, quality, unitId, FALSE);
+            const HRESULT hr = m_pConductivity->ReadConductivityParam3(salinity, quality, unitId, FALSE);
+            if (Failed(hr))
+                return hr;
+            // A sensor warming up reports its sentinel: compensating with it would be compensating
+            // with a made-up salinity.
+            if (!ReadingHoldsMeasurement(*m_pDevice, m_pConductivity->GetConductivityConnection(),
+                                         kSalinityParameter, salinity, quality))
+                return ADAPTER_E_INVALID_DEVICE_RESPONSE;
+            value = salinity;
+            return hr;
         });
 }
 
@@ -160,8 +151,7 @@ HRESULT CVOXSensorMK600::ReadLiveBaro(float& value)
             USHORT unitId = 0;
             if (Failed(hr = m_pBarometric->ReadBarometricPressure(reading, quality, unitId, FALSE)))
                 return hr;
-            value = ToMilliBar(unitId, reading);
-            return hr;
+            return ToMilliBar(unitId, reading, value);
         });
 }
 
@@ -196,8 +186,7 @@ HRESULT CVOXSensorMK600::ReadDefaultBaro(float& value)
             USHORT unitId = 0;
             if (Failed(hr = m_pBarometric->GetBaroSentinel(sentinel, unitId)))
                 return hr;
-            value = ToMilliBar(unitId, sentinel);
-            return hr;
+            return ToMilliBar(unitId, sentinel, value);
         });
 }
 
@@ -235,19 +224,23 @@ HRESULT CVOXSensorMK600::WriteCalibrationNote()
 {
     if (m_pDevice == nullptr)
         return E_FAIL;
-    return WriteNoteToActiveLog<CNVUserNote_Calibrate_VOX>(*m_pDevice,
-                                                           [&](CNVUserNote_Calibrate_VOX& note)
-                                                           {
-                                                               float slope = 0.0f;
-                                                               float offset = 0.0f;
-                                                               ReadCalSlope(slope);
-                                                               ReadCalOffset(offset);
-                                                               ULONG serial = 0;
-                                                               ULONG cap = 0;
-                                                               GetVoxSerialNumber(serial);
-                                                               GetCapSerialNumber(cap);
-                                                               return note.Build(serial, cap, slope, offset);
-                                                           });
+    const auto build = [&](CNVUserNote_Calibrate_VOX& note)
+    {
+        // A slope or offset that cannot be read would go into the log as a calibration of 0.0.
+        float slope = 0.0f;
+        float offset = 0.0f;
+        HRESULT hr = ReadCalSlope(slope);
+        if (Succeeded(hr))
+            hr = ReadCalOffset(offset);
+        if (Failed(hr))
+            return hr;
+        ULONG serial = 0;
+        ULONG cap = 0;
+        GetVoxSerialNumber(serial);
+        GetCapSerialNumber(cap);
+        return note.Build(serial, cap, slope, offset);
+    };
+    return WriteNoteToActiveLog<CNVUserNote_Calibrate_VOX>(*m_pDevice, build);
 }
 
 } // namespace NVSystem

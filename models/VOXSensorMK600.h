@@ -9,6 +9,11 @@
 // types the barometer's reading (live, not written) and its sentinel (default), each converted to
 // and from the barometer's unit; without a barometer E_FAIL.
 //
+// A value for the oxygen's compensation is never made up: a salinity reading that holds no
+// measurement (the sentinel of a sensor warming up, a quality of error, disabled or offline), and a
+// barometer in a unit that does not convert to millibar, answer ADAPTER_E_INVALID_DEVICE_RESPONSE
+// with the output untouched.
+//
 // The sources are the sonde's sensor objects, owned by the sonde like this one; they are fixed when
 // the sonde's sensor factory builds this sensor.
 #pragma once
@@ -44,11 +49,6 @@ public:
 
     // --- ISensor_VoxPro ---
 
-    HRESULT ReadOxygenParamB(float& value, USHORT& quality, USHORT& unitId, BOOL cachedOnly) override;
-    HRESULT GetOxygenParamBUnit(USHORT& unitId) override;
-    HRESULT SetOxygenParamBUnit(USHORT unitId) override;
-    HRESULT GetOxygenParamBSentinel(float& sentinel) override;
-    HRESULT SetOxygenParamBSentinel(float sentinel) override;
     HRESULT ReadLiveSalinity(float& value) override;
     HRESULT SetLiveSalinity(float value) override;
     HRESULT ReadDefaultSalinity(float& value) override;
@@ -61,7 +61,7 @@ public:
     // The float at offset 119 as an integer; 0 with the failure when it cannot be read.
     HRESULT GetCapSerialNumber(ULONG& serialNumber) override;
     // The calibration's slope and offset with the sensor's and the cap's serial numbers; E_FAIL
-    // without an active log.
+    // without an active log, and no note when the slope or offset cannot be read (that failure).
     HRESULT WriteCalibrationNote() override;
 
 private:
@@ -69,11 +69,6 @@ private:
     HRESULT WithSignature(Operation&& operation)
     {
         return IsBound(kSignature) ? operation() : MODBUSCOMM_E_INVALID_DEVICE_THIS;
-    }
-    template <typename Operation>
-    HRESULT WithDevice(Operation&& operation)
-    {
-        return m_pDevice != nullptr ? operation() : E_FAIL;
     }
     // Device type 33: a barometric register of the device.
     bool KeepsBaroInRegisters(HRESULT& hr);

@@ -116,6 +116,21 @@ TEST_F(FluvarProbe, TheFlowFormulaCoefficientsInOrderUntilTheFirstRefusal)
     EXPECT_EQ(std::tuple(k[0], k[1], k[2]), std::tuple(10.0f, -1.0f, -1.0f));
 }
 
+TEST_F(FluvarProbe, TheTraceSaysEachStepInTheLoggersWords)
+{
+    const DeviceTrace trace;
+    StartLogger();
+    ASSERT_EQ(Sensor().SetFlowCoefficients(1, 2, 3, 4, 5, 1.5f), S_OK);
+    RefuseWrites(static_cast<uint16_t>(flow::kFirstCoefficient + 4), 2);
+    EXPECT_EQ(Sensor().SetFlowCoefficients(1, 2, 3, 4, 5, 1.5f), kRefused);
+    ASSERT_EQ(Sensor().ZeroPressure(), S_OK);
+    for (const char* line :
+         {"Fluvar Device: 1 - setting flow coefficients to... K0: 1 K1:2 K2:3 K3:4 K4:5 N:1.5",
+          "Fluvar Device: 1 - failed to set K2, EC: 81010004", "Fluvar Device: 1 - success"})
+        EXPECT_TRUE(trace.Holds(line)) << line;
+    EXPECT_FALSE(trace.Holds("Fluvar Device: 1 - failed to set K3"));
+}
+
 TEST_F(FluvarProbe, TheHeadReferenceOnlyWhileTheHeadIsMeasured)
 {
     // Parameter 3 measuring a depth instead of the head: nothing is written.
@@ -205,6 +220,12 @@ TEST_F(FluvarProbe, CalibrationIsBracketedByTheSensorsCalibrationModeAndNotesOnl
             ASSERT_FALSE(commands.empty());
             EXPECT_EQ(commands.front(), probesim::kSensorCalModeOn);
             EXPECT_EQ(commands.back(), probesim::kSensorCalModeOff);
+            // Nothing else, but the device set online after a refused zero.
+            std::vector<Command> expected{{1, probesim::kSensorCalModeOn}};
+            if (name == "zero" && refused)
+                expected.push_back({kDeviceCommands, probesim::kCommandSetOnline});
+            expected.push_back({1, probesim::kSensorCalModeOff});
+            EXPECT_EQ(CommandsIn(WritesSinceMark()), expected);
             EXPECT_EQ(Probe().Sensors().Mode(1), probesim::SensorMode::Measuring);
             EXPECT_EQ(SimFloat(1, level::kLevelReference), name == "restore" && !refused ? 0.0f : 3.0f);
             const std::vector<probesim::LogNote> notes = Notes();
@@ -224,10 +245,45 @@ TEST_F(FluvarProbe, CalibrationIsBracketedByTheSensorsCalibrationModeAndNotesOnl
             {
                 CNVUserNote_RestoreFactoryCal_Sensor note;
                 ASSERT_EQ(LoadNote(notes[i], note), S_OK);
-                EXPECT_EQ(note.GetKind(), kinds[i]);
+                EXPECT_EQ(std::tuple(note.GetSerialNumber(), note.GetKind()),
+                          std::tuple(SensorSerial(1), kinds[i]));
             }
         }
     }
+}
+
+TEST_F(FluvarProbe, TheLoggerTakesAnOffsetAsWrittenAndARefusedZeroSetsItOnlineBeforeCalibrationModeEnds)
+{
+    const std::vector<Command> bracketed{{1, probesim::kSensorCalModeOn}, {1, probesim::kSensorCalModeOff}};
+    StartLogger();
+    StartLog();
+    ASSERT_EQ(Sensor().SetPressureOffset(1.5f), S_OK);
+    // The logger has no update command: nothing but calibration mode brackets the write.
+    EXPECT_EQ(CommandsIn(WritesSinceMark()), bracketed);
+    EXPECT_EQ(SimFloat(1, level::kPressureOffset), 1.5f);
+    EXPECT_EQ(Probe().Sensors().SettingInUse(1, level::kPressureOffset), 1.5f);
+
+    Mark();
+    ASSERT_EQ(Sensor().ZeroPressure(), S_OK);
+    EXPECT_EQ(CommandsIn(WritesSinceMark()), bracketed);
+    EXPECT_EQ(SimFloat(1, level::kPressureOffset), static_cast<float>(kPsi));
+    ASSERT_EQ(NoteSubTypes(Probe()), std::vector<uint8_t>{USERNOTE_CALIBRATION_ZERO_PRESSURE_SENSOR});
+    CNVUserNote_Calibration_ZeroPressureSensor note;
+    ASSERT_EQ(LoadNote(Notes().at(0), note), S_OK);
+    EXPECT_EQ(note.GetSerialNumber(), SensorSerial(1));
+    EXPECT_EQ(note.GetPressureOffset(), static_cast<float>(kPsi));
+    EXPECT_EQ(note.GetUnitId(), UNIT_PSI);
+
+    // A refused zero: the device is set online, then calibration mode ends; no note.
+    RefuseWrites(Register(1, level::kPressureOffset), 2);
+    Mark();
+    EXPECT_EQ(Sensor().ZeroPressure(), kRefused);
+    EXPECT_EQ(CommandsIn(WritesSinceMark()),
+              (std::vector<Command>{{1, probesim::kSensorCalModeOn},
+                                    {kDeviceCommands, probesim::kCommandSetOnline},
+                                    {1, probesim::kSensorCalModeOff}}));
+    EXPECT_EQ(Notes().size(), 1u);
+    EXPECT_EQ(Probe().Sensors().Mode(1), probesim::SensorMode::Measuring);
 }
 
 TEST_F(FluvarProbe, LogFileMetaOfTheHeadAndItsReference)

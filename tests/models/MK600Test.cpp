@@ -134,6 +134,25 @@ TEST_F(MK600Sonde, TheGettersOfEachKindAndTheSondesTemperature)
     sonde->Release();
 }
 
+TEST_F(MK600Sonde, TheTraceNamesTheSerialNumberOfEachNewElectrochemicalSensorOnce)
+{
+    const DeviceTrace trace;
+    StartSonde({sonde::kPhOrp, sonde::kNitrate, sonde::kAmmonium, sonde::kChloride, sonde::kTemperature2,
+                sonde::kConductivity});
+    for (uint16_t connection = 1; connection <= 6; ++connection)
+    {
+        At(connection);
+        At(connection);
+    }
+    const std::pair<std::string, uint16_t> lines[] = {
+        {"pH SN: ", 1}, {"Nitrate SN: ", 2}, {"Ammonium SN: ", 3}, {"Chloride SN: ", 4}};
+    for (const auto& [label, connection] : lines)
+    {
+        EXPECT_EQ(trace.Count(label + std::to_string(SensorSerial(connection))), 1u) << label;
+    }
+    EXPECT_EQ(trace.Count(" SN: "), 4u);
+}
+
 TEST_F(MK600Sonde, TwoThreadsAskingForANewConnectionGetOneObject)
 {
     for (int round = 0; round < 5; ++round)
@@ -150,11 +169,17 @@ TEST_F(MK600Sonde, TwoThreadsAskingForANewConnectionGetOneObject)
 
 TEST_F(MK600Sonde, TheBluetoothUpdateGoesOnceAndNeverToTheBootCode)
 {
+    const DeviceTrace trace;
     StartSonde({sonde::kTemperature2});
     auto& device = static_cast<CMK600Comm&>(Device());
     ASSERT_EQ(device.SendBluetoothUpdateCommand(), S_OK);
     EXPECT_EQ(WritesSinceMark().size(), 1u);
     EXPECT_EQ(Probe().DeviceCommandsCarriedOut(), std::vector<uint16_t>{DEVCMD_BLUETOOTH_UPDATE});
+    // A refusal goes into the trace (the success only at a finer level than the device trace's).
+    RefuseWrites(probesim::kDeviceCommandRegister, 1);
+    EXPECT_EQ(device.SendBluetoothUpdateCommand(), kRefused);
+    EXPECT_TRUE(trace.Holds("MK600: 1 - failed to write BLUETOOTH_UPDATE_CMD  - 81010004"));
+    EXPECT_FALSE(trace.Holds("wrote BLUETOOTH_UPDATE_CMD"));
 
     StartSonde({sonde::kTemperature2}, 34, true);
     EXPECT_EQ(static_cast<CMK600Comm&>(Device()).SendBluetoothUpdateCommand(), MODBUSCOMM_E_NO_APP_FIRMWARE);
@@ -192,7 +217,9 @@ TEST_F(MK600Sonde, LogFileMetaFollowsWhatTheLogRecords)
     };
     // The conductivity and turbidity facts with their quantities; a level at depth has no reference.
     CLogFile facts;
-    filled({ChannelWord(3, 3), ChannelWord(3, 6), ChannelWord(4, 2)}, facts);
+    // The conductivity sensor's specific conductance and total dissolved solids, the turbidity sensor's
+    // suspended solids.
+    filled({ChannelWord(3, 3), ChannelWord(3, 5), ChannelWord(4, 2)}, facts);
     EXPECT_EQ(Tag(facts, METATAG_TDS_FACTOR)->m_Value.GetFloat(), 0.66f);
     EXPECT_EQ(Tag(facts, METATAG_SPEC_COND_REF_TEMP)->m_Value.GetFloat(), 25.0f);
     EXPECT_EQ(Tag(facts, METATAG_TSS_FACTOR)->m_Value.GetFloat(), 1.7f);

@@ -15,6 +15,7 @@
 #include "models/ConductanceCurveNote.h"
 #include "models/MariskComm.h"
 #include "models/PressureNotes.h"
+#include "models/RestoreFactoryCalNote.h"
 #include "models/SettingNotes.h"
 #include "tests/models/FamilyTestSupport.h"
 #include "tools/probe-sim/FamilySensors.h"
@@ -34,6 +35,9 @@ constexpr uint16_t kDensityParameter = 9; // of type 5
 constexpr uint16_t kLevelParameter = 3;
 constexpr uint16_t kDepthOfProbe = 3;
 constexpr uint16_t kDepthToWater = 4;
+const std::vector<Command> kCalibrationMode{{kDeviceCommands, probesim::kCommandSetOffline},
+                                            {1, probesim::kSensorRestoreCalDefaults},
+                                            {kDeviceCommands, probesim::kCommandSetOnline}};
 
 class MariskProbe : public ModelTest
 {
@@ -400,6 +404,9 @@ TEST_F(MariskProbe, CalibrationAlwaysEndsOnlineAndNotesOnlyIntoAnActiveLog)
             EXPECT_EQ(commands.front(), DEVCMD_SET_OFFLINE);
             EXPECT_EQ(commands.back(), DEVCMD_SET_ONLINE);
             EXPECT_FALSE(Probe().Offline());
+            // Calibration mode is the device offline with the sensor sampling continuously; the
+            // sonde takes what is written without an update command.
+            EXPECT_EQ(CommandsIn(WritesSinceMark()), kCalibrationMode);
             EXPECT_EQ(NoteSubTypes(Probe()), logging && !refused ? notes : std::vector<uint8_t>{});
             EXPECT_EQ(SimFloat(1, sonde::kLevelReference), name == "restore" && !refused ? 0.0f : 3.0f);
         }
@@ -411,7 +418,19 @@ TEST_F(MariskProbe, CalibrationAlwaysEndsOnlineAndNotesOnlyIntoAnActiveLog)
     EXPECT_EQ(SimFloat(1, sonde::kPressureOffset), static_cast<float>(kPsi));
     CNVUserNote_Calibration_ZeroPressureSensor note;
     ASSERT_EQ(LoadNote(Notes().at(0), note), S_OK);
+    EXPECT_EQ(note.GetSerialNumber(), SensorSerial(1));
     EXPECT_EQ(note.GetPressureOffset(), static_cast<float>(kPsi));
+    EXPECT_EQ(note.GetUnitId(), UNIT_PSI);
+    // Each restore note names the sensor and what it restored.
+    ASSERT_EQ(Sensor().RestorePressureFactoryCal(), S_OK);
+    for (const auto& [index, kind] :
+         {std::pair<size_t, ULONG>{1, RESTORE_KIND_PRESSURE_OFFSET}, {2, RESTORE_KIND_LEVEL_REFERENCE}})
+    {
+        CNVUserNote_RestoreFactoryCal_Sensor restore;
+        ASSERT_EQ(LoadNote(Notes().at(index), restore), S_OK);
+        EXPECT_EQ(std::tuple(restore.GetSerialNumber(), restore.GetKind()),
+                  std::tuple(SensorSerial(1), kind));
+    }
 
     // A reading taken while the sensor warms up holds no measurement: it is no zero.
     StartSonde(5, kDepthOfProbe,
@@ -420,6 +439,32 @@ TEST_F(MariskProbe, CalibrationAlwaysEndsOnlineAndNotesOnlyIntoAnActiveLog)
     EXPECT_EQ(Sensor().ZeroPressure(), ADAPTER_E_INVALID_DEVICE_RESPONSE);
     EXPECT_EQ(SimFloat(1, sonde::kPressureOffset), 0.25f);
     EXPECT_EQ(Probe().DeviceCommandsCarriedOut().back(), DEVCMD_SET_ONLINE);
+}
+
+TEST_F(MariskProbe, TheTraceSaysEachStepInTheSondesWords)
+{
+    const DeviceTrace trace;
+    StartSonde();
+    ASSERT_EQ(Sensor().SetPressureOffset(1.5f), S_OK);
+    RefuseWrites(Register(1, sonde::kPressureOffset), 2);
+    EXPECT_EQ(Sensor().SetPressureOffset(2.0f), kRefused);
+    ASSERT_EQ(Sensor().SetDynamicSG(45.0, 0.0), S_OK);
+    float factor = 0.0f;
+    ASSERT_EQ(Sensor().ReadTDSFactor(factor), S_OK);
+    ASSERT_EQ(Device().UpdateCache(), S_OK);
+    ASSERT_EQ(Sensor().ReadTDSFactor(factor), S_OK);
+    for (const char* line :
+         {"Marisk Device: 1 - setting pressure offset to: 1.5",
+          "Marisk Device: 1 - writing pressure offset: 1.5",
+          "Marisk Device: 1 - setting pressure offset to: 2",
+          "Marisk Device: 1 - failed to write Pressure Offset, EC: 81010004",
+          "Marisk Device: 1 - failed to set Pressure Offset, EC: 81010004",
+          "Marisk Device: 1 - setting dynamic SG - Lat(deg) : 45 Elev(m): 0",
+          "Marisk Device: 1 - setting dynamic SG: 0.99995",
+          "Marisk Device: 1 - reading TDS conversion factor", "Marisk Device: 1 - success, Factor: 0.65",
+          "Marisk Device: 1 - cache static values complete",
+          "Marisk Device: 1 - Cached TDS Factor: 0.65 - success"})
+        EXPECT_TRUE(trace.Holds(line)) << line;
 }
 
 TEST_F(MariskProbe, TheLevelReferenceOnlyInTheModesThatMeasureFromIt)
@@ -438,10 +483,19 @@ TEST_F(MariskProbe, TheLevelReferenceOnlyInTheModesThatMeasureFromIt)
     float pressureReference = 0.0f;
     ASSERT_EQ(Sensor().ReadPressureReference(pressureReference), S_OK);
     EXPECT_EQ(pressureReference, static_cast<float>(kPsi));
+    // The note holds what the reference stands on: the depth from pressure at SG 1, the pressure
+    // reference, the offset, the water's temperature and the units of each.
     CNVUserNote_Calibrate_SetNewLevelRef note;
     ASSERT_EQ(LoadNote(Notes().at(0), note), S_OK);
+    EXPECT_EQ(note.GetSerialNumber(), SensorSerial(1));
     EXPECT_EQ(note.GetNewReference(), 2.5f);
+    EXPECT_NEAR(note.GetDepth(), kPsi * kMetresPerPsi, 1e-4);
     EXPECT_EQ(note.GetHeadPressure(), static_cast<float>(kPsi));
+    EXPECT_EQ(note.GetPressureOffset(), 0.0f);
+    const Reading temperature = ReadOf(Sensor(), &ISensor_ConductivityPTL::ReadTemperature);
+    EXPECT_NEAR(note.GetTemperature(), temperature.value, 0.5);
+    EXPECT_EQ(std::tuple(note.GetDepthUnit(), note.GetPressureUnit(), note.GetTemperatureUnit()),
+              std::tuple(UNIT_METRES, UNIT_PSI, UNIT_CELSIUS));
     // The pressure reference itself is the sonde's own.
     Mark();
     EXPECT_EQ(Sensor().SetPressureReference(1.0f), S_OK);

@@ -1,5 +1,8 @@
 #include "tests/models/ModelTestSupport.h"
 
+#include <atomic>
+#include <memory>
+
 #include "models/DeviceFactory.h"
 #include "models/SledraComm.h"
 #include "models/VOXCoreICComm.h"
@@ -23,6 +26,8 @@ NVSystem::CDeviceComm* PlainDevice(const SlaveIdInfo& slaveId)
 
 ModelTest::ModelTest()
 {
+    // The instruments sleep as they do in the field, and the network wakes them as the program's does.
+    m_bInstrumentSleeps = true;
     SetTunable(u"Update Sensor TO", 150);
     NVSystem::InstallDeviceFactory();
 }
@@ -41,6 +46,11 @@ void ModelTest::StartProbe(probesim::InstrumentConfig config, probesim::ProbeSen
     m_probe.reset();
     m_sim.reset();
     StartLine(config);
+    if (HasFatalFailure())
+        return;
+    // Found asleep, as a probe in the field is: the first request needs the network's wake-up.
+    m_network->EnableAutoWakeUp();
+    Probe().FallAsleep();
     probesim::FitSensors(Probe(), sensors);
     Mark();
 }
@@ -63,23 +73,38 @@ void ModelTest::LinkDevice(const DeviceMaker& make)
     Mark();
 }
 
-void ModelTest::RefuseWrites(uint16_t first, uint16_t count, std::optional<uint16_t> word)
+int ModelTest::RefuseWrites(uint16_t first, uint16_t count, std::optional<uint16_t> word)
 {
-    Probe().Registers().AddWriteHook(first, count,
-                                     [word](probesim::RegisterModel&, const probesim::RegisterWrite& write)
-                                         -> std::optional<probesim::ExceptionCode>
-                                     {
-                                         if (word && (write.values.empty() || write.values.front() != *word))
-                                             return std::nullopt;
-                                         return probesim::ExceptionCode::SlaveDeviceFailure;
-                                     });
+    return Probe().Registers().AddWriteHook(
+        first, count,
+        [word](probesim::RegisterModel&,
+               const probesim::RegisterWrite& write) -> std::optional<probesim::ExceptionCode>
+        {
+            if (word && (write.values.empty() || write.values.front() != *word))
+                return std::nullopt;
+            return probesim::ExceptionCode::SlaveDeviceFailure;
+        });
 }
 
-void ModelTest::RefuseReads(uint16_t first, uint16_t count)
+int ModelTest::RefuseReads(uint16_t first, uint16_t count)
 {
-    Probe().Registers().AddReadHook(first, count,
-                                    [](probesim::RegisterModel&, uint16_t, uint16_t)
-                                    { return std::optional{probesim::ExceptionCode::SlaveDeviceFailure}; });
+    return Probe().Registers().AddReadHook(
+        first, count,
+        [](probesim::RegisterModel&, uint16_t, uint16_t)
+        { return std::optional{probesim::ExceptionCode::SlaveDeviceFailure}; });
+}
+
+void ModelTest::RefuseReadsOnce(uint16_t first, uint16_t count)
+{
+    auto refused = std::make_shared<std::atomic<bool>>(false);
+    Probe().Registers().AddReadHook(
+        first, count,
+        [refused](probesim::RegisterModel&, uint16_t, uint16_t) -> std::optional<probesim::ExceptionCode>
+        {
+            if (refused->exchange(true))
+                return std::nullopt;
+            return probesim::ExceptionCode::SlaveDeviceFailure;
+        });
 }
 
 std::vector<uint16_t> ModelTest::CommandsSinceMark(uint16_t connection)

@@ -55,7 +55,8 @@ protected:
     ~ModelTest() override;
 
     // The preset probe of the configuration's type with its sensors, in place of any probe started
-    // before. The probe does not sleep.
+    // before. The probe is asleep at first and sleeps again after its EOS without traffic; the
+    // network wakes it.
     void StartProbe(probesim::InstrumentConfig config,
                     probesim::ProbeSensors sensors = probesim::ProbeSensors::All);
     void StartProbe(uint16_t deviceType) { StartProbe(probesim::ProbeConfig(deviceType, kProbeSerial)); }
@@ -91,8 +92,11 @@ protected:
 
     // Writes touching the registers (only those whose first word is `word`, when given) and reads
     // touching them are refused with the slave device failure; the registers keep their values.
-    void RefuseWrites(uint16_t first, uint16_t count, std::optional<uint16_t> word = std::nullopt);
-    void RefuseReads(uint16_t first, uint16_t count);
+    // The hook's id, for RemoveHook.
+    int RefuseWrites(uint16_t first, uint16_t count, std::optional<uint16_t> word = std::nullopt);
+    int RefuseReads(uint16_t first, uint16_t count);
+    // Only the first read touching the registers is refused: a line that fails once.
+    void RefuseReadsOnce(uint16_t first, uint16_t count);
 
     // The words written to a connection's sensor command register since the mark.
     std::vector<uint16_t> CommandsSinceMark(uint16_t connection);

@@ -94,6 +94,16 @@ TEST_F(SondeLevel, CalibrationIsBracketedByTheSensorsCalibrationModeAndNotesOnly
             ASSERT_FALSE(commands.empty());
             EXPECT_EQ(commands.front(), probesim::kSensorCalModeOn);
             EXPECT_EQ(commands.back(), probesim::kSensorCalModeOff);
+            // The sensor takes a new offset or reference with its update command; a restore and a
+            // refused write have nothing to take.
+            const bool taken = name != "restore" && !refused;
+            const std::vector<Command> expected =
+                taken
+                    ? std::vector<Command>{{1, probesim::kSensorCalModeOn},
+                                           {1, probesim::kSensorUpdateCalibration},
+                                           {1, probesim::kSensorCalModeOff}}
+                    : std::vector<Command>{{1, probesim::kSensorCalModeOn}, {1, probesim::kSensorCalModeOff}};
+            EXPECT_EQ(CommandsIn(WritesSinceMark()), expected);
             EXPECT_EQ(Probe().Sensors().Mode(1), probesim::SensorMode::Measuring);
             EXPECT_EQ(NoteSubTypes(Probe()), logging && !refused ? notes : std::vector<uint8_t>{});
             const float reference = name == "restore" && !refused     ? 0.0f
@@ -108,18 +118,37 @@ TEST_F(SondeLevel, CalibrationIsBracketedByTheSensorsCalibrationModeAndNotesOnly
     ASSERT_EQ(sensor.ZeroPressure(), S_OK);
     CNVUserNote_Calibration_ZeroPressureSensor zero;
     ASSERT_EQ(LoadNote(Notes().at(0), zero), S_OK);
+    EXPECT_EQ(zero.GetSerialNumber(), SensorSerial(1));
     EXPECT_EQ(SimFloat(1, sonde::kPressureOffset), zero.GetPressureOffset());
     EXPECT_GT(zero.GetPressureOffset(), 4.0f);
+    EXPECT_EQ(zero.GetUnitId(), UNIT_PSI);
     ASSERT_EQ(sensor.RestorePressureFactoryCal(), S_OK);
     for (const auto& [index, kind] :
          {std::pair<size_t, ULONG>{1, RESTORE_KIND_PRESSURE_OFFSET}, {2, RESTORE_KIND_LEVEL_REFERENCE}})
     {
         CNVUserNote_RestoreFactoryCal_Sensor note;
         ASSERT_EQ(LoadNote(Notes().at(index), note), S_OK);
-        EXPECT_EQ(note.GetKind(), kind);
+        EXPECT_EQ(std::tuple(note.GetSerialNumber(), note.GetKind()), std::tuple(SensorSerial(1), kind));
     }
     EXPECT_EQ(std::tuple(SimFloat(1, sonde::kPressureOffset), SimFloat(1, sonde::kPressureReference)),
               std::tuple(0.0f, 0.0f));
+    // The reference note: the reference, the sensor's level and what it stands on; without a
+    // temperature source the temperature is the 25 degrees Celsius the sensor reports.
+    ASSERT_EQ(sensor.SetPressureOffset(0.5f), S_OK);
+    ASSERT_EQ(sensor.SetLevelReference(2.5f), S_OK);
+    CNVUserNote_Calibrate_SetNewLevelRef reference;
+    ASSERT_EQ(LoadNote(Notes().at(3), reference), S_OK);
+    EXPECT_EQ(reference.GetSerialNumber(), SensorSerial(1));
+    EXPECT_EQ(reference.GetNewReference(), 2.5f);
+    float level = 0.0f;
+    ASSERT_EQ(sensor.CalculateLevel(level), S_OK);
+    EXPECT_NEAR(reference.GetDepth(), level, 0.05);
+    EXPECT_EQ(reference.GetHeadPressure(), SimFloat(1, sonde::kPressureReference));
+    EXPECT_EQ(reference.GetPressureOffset(), 0.5f);
+    EXPECT_EQ(reference.GetTemperature(), 25.0f);
+    EXPECT_EQ(
+        std::tuple(reference.GetDepthUnit(), reference.GetPressureUnit(), reference.GetTemperatureUnit()),
+        std::tuple(UNIT_METRES, UNIT_PSI, UNIT_CELSIUS));
 
     // A reading taken while the sensor warms up holds no measurement: it is no zero.
     ISensor_PressureTempLevel& warming = Start(std::chrono::seconds(60));
@@ -127,6 +156,21 @@ TEST_F(SondeLevel, CalibrationIsBracketedByTheSensorsCalibrationModeAndNotesOnly
     EXPECT_EQ(warming.ZeroPressure(), ADAPTER_E_INVALID_DEVICE_RESPONSE);
     EXPECT_EQ(SimFloat(1, sonde::kPressureOffset), 0.25f);
     EXPECT_EQ(Probe().Sensors().Mode(1), probesim::SensorMode::Measuring);
+}
+
+TEST_F(SondeLevel, TheTraceSaysEachStepInTheSensorsWords)
+{
+    const DeviceTrace trace;
+    ISensor_PressureTempLevel& sensor = Start();
+    ASSERT_EQ(sensor.SetLevelReference(2.5f), S_OK);
+    RefuseWrites(Register(1, sonde::kLevelReference), 2);
+    EXPECT_EQ(sensor.SetLevelReference(3.0f), kRefused);
+    ULONG mode = 0;
+    ASSERT_EQ(sensor.ReadLevelMode(mode), S_OK);
+    for (const char* line :
+         {"Level Sensor: 1 - setting level reference: 2.5", "Level Sensor: 1 - setting level reference: 3",
+          "Level Sensor: 1 - failed to set Level Ref, EC: 81010004", "Level Sensor: 1 - reading level mode"})
+        EXPECT_TRUE(trace.Holds(line)) << line;
 }
 
 TEST_F(SondeLevel, TheLevelIsTheSensorsAndThePressureThatOfItsWaterColumn)

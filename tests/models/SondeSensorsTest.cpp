@@ -3,6 +3,7 @@
 // offsets, where their temperature, salinity and barometric pressure come from, and their notes.
 #include <cmath>
 #include <limits>
+#include <string>
 #include <tuple>
 #include <vector>
 
@@ -22,6 +23,8 @@ using namespace NVSystem;
 namespace sonde = probesim::sonde;
 
 constexpr uint16_t kMilliBar = 21;
+constexpr uint16_t kCalSlope = 137; // the optical DO sensor's calibration, as the probes keep it
+constexpr uint16_t kCalOffset = 139;
 constexpr uint16_t kMillimetreHg = 22;
 constexpr double kMmHgPerMilliBar = 51.71492 / 68.94757;
 
@@ -75,7 +78,7 @@ TEST_F(SondeOptical, QuantitiesTemperatureAndTheCapsSerialNumber)
     }
     // The calibration readings are the probes' offsets.
     ASSERT_EQ(sensor.SetCalSlope(1.04f), S_OK);
-    EXPECT_EQ(SimFloat(1, 137), 1.04f);
+    EXPECT_EQ(SimFloat(1, kCalSlope), 1.04f);
     SetSimFloat(1, sonde::kCapSerialNumber, sonde::kCapSerial);
     Mark();
     EXPECT_EQ(sensor.WriteCalibrationNote(), E_FAIL);
@@ -149,6 +152,82 @@ TEST_F(SondeOptical, BarometricPressureFromTheBarometerInMillibarOrFromTheRegist
     EXPECT_EQ(pressure, 990.0f);
     ASSERT_EQ(sensor->SetDefaultBaro(1005.0f), S_OK);
     EXPECT_EQ(Probe().Registers().GetFloat(sonde::kDefaultBaroRegister), 1005.0f);
+}
+
+TEST_F(SondeOptical, ACompensationValueThatHoldsNoMeasurementIsRefusedNotMadeUp)
+{
+    constexpr uint16_t kTorr = 26; // a pressure unit without a conversion
+    constexpr uint16_t kSalinity = 4;
+    probesim::SimSensor conductivity = SondeSensor(sonde::kConductivity, 2);
+    conductivity.warmUp = std::chrono::seconds(60);
+    probesim::SimSensor barometer = SondeSensor(sonde::kBarometric, 3);
+    barometer.parameters.at(0).availableUnits |= 1u << (kTorr - 17);
+    StartSondeWith({SondeSensor(sonde::kOpticalDo, 1), conductivity, barometer});
+    ISensor_VoxPro& sensor = *At(1)->AsVoxPro();
+
+    // A conductivity sensor warming up reports its sentinel, an erring one a value of no use.
+    float salinity = 7.0f;
+    EXPECT_EQ(sensor.ReadLiveSalinity(salinity), ADAPTER_E_INVALID_DEVICE_RESPONSE);
+    EXPECT_EQ(salinity, 7.0f);
+    StartSondeWith({SondeSensor(sonde::kOpticalDo, 1), SondeSensor(sonde::kConductivity, 2)});
+    ISensor_VoxPro& settled = *At(1)->AsVoxPro();
+    ASSERT_EQ(settled.ReadLiveSalinity(salinity), S_OK);
+    EXPECT_NE(salinity, 7.0f);
+    MarkParameter(2, kSalinity, probesim::kQualityError);
+    salinity = 7.0f;
+    EXPECT_EQ(settled.ReadLiveSalinity(salinity), ADAPTER_E_INVALID_DEVICE_RESPONSE);
+    EXPECT_EQ(salinity, 7.0f);
+
+    // A barometer in a unit that does not convert to millibar gives no pressure, and takes none.
+    StartSondeWith({SondeSensor(sonde::kOpticalDo, 1), SondeSensor(sonde::kConductivity, 2), barometer});
+    ISensor_VoxPro& optical = *At(1)->AsVoxPro();
+    ISensor_Barometric& torr = *At(3)->AsBarometric();
+    ASSERT_EQ(torr.SetBaroUnit(kTorr), S_OK);
+    float pressure = 7.0f;
+    EXPECT_EQ(optical.ReadLiveBaro(pressure), ADAPTER_E_INVALID_DEVICE_RESPONSE);
+    EXPECT_EQ(optical.ReadDefaultBaro(pressure), ADAPTER_E_INVALID_DEVICE_RESPONSE);
+    EXPECT_EQ(pressure, 7.0f);
+    const float sentinel = SimFloat(3, ValueOffset(1) + probesim::block::kSentinel);
+    Mark();
+    EXPECT_EQ(optical.SetDefaultBaro(1000.0f), ADAPTER_E_INVALID_PARAMETER);
+    EXPECT_EQ(torr.SetBaroSentinel(1013.25f, kMilliBar), ADAPTER_E_INVALID_PARAMETER);
+    EXPECT_TRUE(WritesSinceMark().empty());
+    EXPECT_EQ(SimFloat(3, ValueOffset(1) + probesim::block::kSentinel), sentinel);
+
+    // A unit that cannot be read (the line fails once) leaves the sentinel as it was.
+    ASSERT_EQ(torr.SetBaroUnit(kMilliBar), S_OK);
+    ASSERT_EQ(Device().ReadSensorHeader(3), S_OK);
+    RefuseReadsOnce(Register(3, ValueOffset(1)), probesim::kParameterBlockRegisters);
+    Mark();
+    EXPECT_EQ(torr.SetBaroSentinel(1013.25f, kMilliBar), kRefused);
+    EXPECT_TRUE(WritesSinceMark().empty());
+}
+
+TEST_F(SondeOptical, TheCalibrationNoteCarriesWhatTheSensorHoldsOrIsNotWritten)
+{
+    StartSonde({sonde::kOpticalDo});
+    ISensor_VoxPro& sensor = *At(1)->AsVoxPro();
+    ASSERT_EQ(sensor.SetCalSlope(1.04f), S_OK);
+    ASSERT_EQ(sensor.SetCalOffset(-0.25f), S_OK);
+    StartLog();
+    ASSERT_EQ(sensor.WriteCalibrationNote(), S_OK);
+    ASSERT_EQ(NoteSubTypes(Probe()), std::vector<uint8_t>{CNVUserNote_Calibrate_VOX::kSubType});
+    CNVUserNote_Calibrate_VOX note;
+    ASSERT_EQ(LoadNote(Notes().at(0), note), S_OK);
+    EXPECT_EQ(note.GetSerialNumber(), SensorSerial(1));
+    EXPECT_EQ(note.GetCapSerialNumber(), 123456u);
+    EXPECT_EQ(std::tuple(note.GetSlope(), note.GetOffset()), std::tuple(1.04f, -0.25f));
+    EXPECT_EQ(std::u16string(note.GetUserName()), std::u16string(GetNoteUserName()));
+
+    // A slope or offset that cannot be read is no calibration of 0.0.
+    for (uint16_t refused : {kCalSlope, kCalOffset})
+    {
+        SCOPED_TRACE(refused);
+        const int hook = RefuseReads(Register(1, refused), 2);
+        EXPECT_EQ(sensor.WriteCalibrationNote(), kRefused);
+        EXPECT_EQ(Notes().size(), 1u);
+        Probe().Registers().RemoveHook(hook);
+    }
 }
 
 using SondeConductivity = SondeTest;

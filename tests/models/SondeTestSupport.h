@@ -26,6 +26,22 @@ protected:
         Mark();
     }
 
+    // A sonde with the sensors as described, on connections 1, 2, ...
+    void StartSondeWith(const std::vector<probesim::SimSensor>& sensors, uint16_t type = 26)
+    {
+        StartProbe(probesim::ProbeConfig(type, kProbeSerial), probesim::ProbeSensors::None);
+        probesim::FitSondeSensors(Probe(), {});
+        for (size_t i = 0; i < sensors.size(); ++i)
+            Probe().Sensors().Add(static_cast<uint16_t>(i + 1), sensors[i]);
+        ASSERT_TRUE(Succeeded(CreateDevice()));
+        Mark();
+    }
+    // The preset sonde's sensor of the id, as it would sit on the connection.
+    static probesim::SimSensor SondeSensor(uint16_t sensorId, uint16_t connection)
+    {
+        return probesim::SondeSensor(sensorId, SensorSerial(connection));
+    }
+
     // The sonde's object for the connection; null when it has none.
     NVSystem::ISensor_Interface* At(uint16_t connection)
     {

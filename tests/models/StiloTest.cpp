@@ -20,7 +20,7 @@
 #include "models/PressureNotes.h"
 #include "models/StiloComm.h"
 #include "tests/foundation/ScopedEnvironment.h"
-#include "tests/models/ModelTestSupport.h"
+#include "tests/models/FamilyTestSupport.h"
 #include "tools/probe-sim/PressureSensors.h"
 
 namespace modeltest
@@ -171,6 +171,12 @@ TEST_F(StiloProbe, CalibrationAlwaysEndsOnlineAndNotesOnlyIntoAnActiveLog)
             EXPECT_EQ(commands.front(), DEVCMD_SET_OFFLINE);
             EXPECT_EQ(commands.back(), DEVCMD_SET_ONLINE);
             EXPECT_FALSE(Probe().Offline());
+            // Calibration mode is the logger offline and sampling continuously; it takes what is
+            // written without an update command.
+            EXPECT_EQ(CommandsIn(WritesSinceMark()),
+                      (std::vector<Command>{{kDeviceCommands, probesim::kCommandSetOffline},
+                                            {1, probesim::kSensorRestoreCalDefaults},
+                                            {kDeviceCommands, probesim::kCommandSetOnline}}));
             EXPECT_EQ(NoteSubTypes(), logging && !refused ? notes : std::vector<uint8_t>{});
             // A refused offset stops the sequence: the level reference stays.
             EXPECT_EQ(SimFloat(CStiloComm::kLevelReferenceRegister),
@@ -184,7 +190,9 @@ TEST_F(StiloProbe, CalibrationAlwaysEndsOnlineAndNotesOnlyIntoAnActiveLog)
     EXPECT_EQ(SimFloat(CStiloComm::kPressureOffsetRegister), static_cast<float>(kPsi));
     CNVUserNote_Calibration_ZeroPressureSensor note;
     ASSERT_EQ(LoadNote(Notes().at(0), note), S_OK);
+    EXPECT_EQ(note.GetSerialNumber(), SensorSerial(1));
     EXPECT_EQ(note.GetPressureOffset(), static_cast<float>(kPsi));
+    EXPECT_EQ(note.GetUnitId(), UNIT_PSI);
 }
 
 TEST_F(StiloProbe, ZeroingRefusesAReadingThatHoldsNoMeasurement)
@@ -261,14 +269,6 @@ TEST_F(StiloProbe, TheLevelReferenceWriteWaitsAtMostFiveMinutes)
                             [](unsigned long ms) { return ms >= 300000 && ms < 301000; }),
               1)
         << ::testing::PrintToString(timeouts);
-}
-
-std::optional<MetaTagEntry> Tag(CLogFile& log, ULONG tagIndex)
-{
-    MetaTagEntry entry;
-    if (Failed(CDeviceComm::GetMetaTag(log, tagIndex, entry)))
-        return std::nullopt;
-    return entry;
 }
 
 TEST_F(StiloProbe, LogFileMetaOfALevelLogger)

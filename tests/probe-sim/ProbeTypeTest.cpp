@@ -26,10 +26,12 @@ TEST(ProbePresets, EveryAcceptedTypeReportsItselfWithItsSensorsOnTheirConnection
                                                   {6, {4}},
                                                   {0x8003, {2}},
                                                   {13, {}},
-                                                  {3, {2}},
-                                                  {5, {36}},
-                                                  {11, {5}},
-                                                  {21, {42, 35, 4, 28, 29}},
+                                                  {3, {13}},
+                                                  {0x8000, {2}},
+                                                  {5, {16}},
+                                                  {10, {35}},
+                                                  {11, {37}},
+                                                  {21, {42, 35, 4, 46, 47}},
                                                   {33, {57, 56, 51, 58, 59, 79, 50, 62, 70}}};
     const std::vector<uint16_t> types = probesim::PresetDeviceTypes();
     EXPECT_EQ(types.size(), 34u);

@@ -1,8 +1,10 @@
 #include "tools/probe-sim/FamilySensors.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <stdexcept>
+#include <string>
 #include <utility>
 
 #include "tools/probe-sim/ConductivitySensor.h"
@@ -20,9 +22,13 @@ constexpr uint16_t kConductivityOnlyType = 10;
 
 constexpr uint16_t kFlowId = 28; // parameter ids
 constexpr uint16_t kFlowTotalId = 29;
+constexpr uint16_t kBarometricPressureId = 16;
+// The conductivity quantities in the instruments' order.
+constexpr uint16_t kConductivityOrder[] = {9, 10, 12, 13, 11, 14};
 constexpr uint16_t kFlowUnit = 209; // the first unit of each class
 constexpr uint16_t kFlowTotalUnit = 225;
 constexpr float kSentinel = -9999.0f;
+constexpr double kStandardAtmospherePsi = 14.6959;
 
 double Wave(double seconds, double period)
 {
@@ -36,6 +42,20 @@ SimParameter WaterTemperature()
     return LevelSensor().parameters.at(levelsensor::kTemperature - 1);
 }
 
+std::vector<SimParameter> ConductivityQuantities(const std::vector<SimParameter>& parameters)
+{
+    std::vector<SimParameter> ordered;
+    for (uint16_t id : kConductivityOrder)
+    {
+        const auto found = std::find_if(parameters.begin(), parameters.end(),
+                                        [id](const SimParameter& p) { return p.parameterId == id; });
+        if (found == parameters.end())
+            throw std::invalid_argument("no conductivity quantity of parameter id " + std::to_string(id));
+        ordered.push_back(*found);
+    }
+    return ordered;
+}
+
 SimSensor ConductivitySondeSensor(uint16_t deviceType, uint32_t serialNumber, PressureSource pressure)
 {
     if (deviceType != kLevelSondeType && deviceType != kConductivityOnlyType)
@@ -43,7 +63,8 @@ SimSensor ConductivitySondeSensor(uint16_t deviceType, uint32_t serialNumber, Pr
     using namespace sondesensor;
     // The conductivity sensor of the probes keeps its settings where the sonde does already.
     SimSensor sensor = ConductivitySensor(kProbeConductivity, serialNumber);
-    sensor.sensorId = kConductivitySondeSensorId;
+    const std::vector<SimParameter> quantities = ConductivityQuantities(sensor.parameters);
+    const SimParameter temperature = sensor.parameters.at(1);
     if (deviceType == kLevelSondeType)
     {
         const MovedSettings moved{{levelsensor::kSpecificGravity, kSpecificGravity},
@@ -51,12 +72,17 @@ SimSensor ConductivitySondeSensor(uint16_t deviceType, uint32_t serialNumber, Pr
                                   {levelsensor::kLevelReference, kLevelReference},
                                   {levelsensor::kPressureReference, kPressureReference}};
         const SimSensor level = LevelSensor(serialNumber, std::move(pressure));
-        std::vector<SimParameter> parameters{WithSettingsAt(level.parameters[0], moved), sensor.parameters[1],
-                                             WithSettingsAt(level.parameters[2], moved),
-                                             sensor.parameters[0]};
-        parameters.insert(parameters.end(), sensor.parameters.begin() + 2, sensor.parameters.end());
-        sensor.parameters = std::move(parameters);
+        sensor.sensorId = kConductivitySondeSensorId;
+        sensor.parameters = {WithSettingsAt(level.parameters[0], moved), temperature,
+                             WithSettingsAt(level.parameters[2], moved)};
+        sensor.parameters.insert(sensor.parameters.end(), quantities.begin(), quantities.end());
         sensor.captures = {{kLevelReference, levelsensor::kPressure, kPressureReference}};
+    }
+    else
+    {
+        sensor.sensorId = kConductivityOnlySondeSensorId;
+        sensor.parameters = {quantities.front(), temperature};
+        sensor.parameters.insert(sensor.parameters.end(), quantities.begin() + 1, quantities.end());
     }
     // Type 10 keeps the registers of the level settings without pressure to apply them to.
     sensor.settings.insert(sensor.settings.end(), {SensorSetting::Calibration(kPressureOffset, 0.0f),
@@ -71,6 +97,7 @@ SimSensor FlowHeadSensor(uint32_t serialNumber, PressureSource pressure)
 {
     SimSensor sensor = LevelSensor(serialNumber, std::move(pressure));
     sensor.sensorId = kFlowHeadSensorId;
+    sensor.calibrationTakenAsWritten = true;
     SimParameter& head = sensor.parameters.at(flowsensor::kHead - 1);
     head.parameterId = flowsensor::kHeadId;
     head.otherIds.clear();
@@ -89,6 +116,16 @@ void FitFlowFormula(Instrument& logger)
     for (uint16_t n = 0; n < flowsensor::kCoefficients; ++n)
         logger.Registers().SetFloat(static_cast<uint16_t>(flowsensor::kFirstCoefficient + 2 * n),
                                     kFactory[n]);
+}
+
+SimSensor BarometricLoggerSensor(uint32_t serialNumber)
+{
+    // The air's pressure, moving slowly around the standard atmosphere.
+    SimSensor sensor = PressureTemperatureSensor(
+        serialNumber, [](double seconds) { return kStandardAtmospherePsi + 0.05 * Wave(seconds, 600.0); });
+    sensor.sensorId = kBarometricLoggerSensorId;
+    sensor.parameters.at(0).parameterId = kBarometricPressureId;
+    return sensor;
 }
 
 SimSensor PhSensor(uint32_t serialNumber)

@@ -20,6 +20,7 @@ namespace
 constexpr uint16_t kOpticalDoTypes[] = {12, 19, 20, 24, 31, 35, 36, 37};
 constexpr uint16_t kOlderLoggerTypes[] = {1, 2, 4, 30};
 constexpr uint16_t kLaterLoggerTypes[] = {6, 8, 15, 16};
+constexpr uint16_t kBarometricLoggerTypes[] = {3, 9, 17};
 constexpr uint16_t kPressureTemperatureTypes[] = {3, 9, 17, 0x8000, 0x8001, 0x8002};
 constexpr uint16_t kConductivitySondeTypes[] = {5, 10};
 constexpr uint16_t kFlowLoggerType = 11;
@@ -120,6 +121,10 @@ void FitSensors(Instrument& probe, ProbeSensors sensors)
     else if (IsLevelLoggerType(type))
     {
         bank.Add(1, LevelSensor(SensorSerial(serial, 1)));
+    }
+    else if (Among(kBarometricLoggerTypes, type))
+    {
+        bank.Add(1, BarometricLoggerSensor(SensorSerial(serial, 1)));
     }
     else if (type == kBluetoothCommunicationType || Among(kPressureTemperatureTypes, type))
     {

@@ -15,8 +15,9 @@
 //   0x8003  Bluetooth communication device: pressure and temperature on 1; the Bluetooth update
 //           command 0xD104
 //   13      Bluetooth skiff: no sensors
-//   3, 9, 17  barometric loggers (3 with the 40xxx family registers and register map version 2),
-//           0x8000-0x8002 control units: pressure and temperature on 1
+//   3, 9, 17  barometric loggers (3 with the 40xxx family registers and register map version 2):
+//           the barometric pressure and temperature on 1 (FamilySensors.h)
+//   0x8000-0x8002 control units: pressure and temperature on 1
 //   5, 10   conductivity sondes: the sonde's sensor on 1 (FamilySensors.h)
 //   11      flow logger (40xxx family registers, register map version 2): the head sensor on 1 and
 //           the flow formula's coefficients at 40130-40141

@@ -241,8 +241,9 @@ std::optional<ExceptionCode> SensorBank::OnWindowWrite(Connection& c, const Regi
                 calibration = true;
         }
     }
-    // In continuous sampling the sensor takes a written calibration at once.
-    if (calibration && c.mode == SensorMode::Continuous)
+    // In continuous sampling the sensor takes a written calibration at once; one without an update
+    // command always does.
+    if (calibration && (c.mode == SensorMode::Continuous || c.sensor.calibrationTakenAsWritten))
         TakeCalibration(c);
     Capture(c, write);
     for (size_t i = 0; i < c.sensor.parameters.size(); ++i)

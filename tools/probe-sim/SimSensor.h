@@ -187,6 +187,9 @@ struct SimSensor
         onUpdateCalibration;
     std::vector<SensorSetting> settings;
     std::vector<SettingCapture> captures;
+    // A sensor whose instrument has no update command takes a written calibration setting at once,
+    // in any mode (while calibrating it still measures raw).
+    bool calibrationTakenAsWritten = false;
 
     // The register base B; default: where the instrument places it (DefaultSensorBase).
     std::optional<uint16_t> base;

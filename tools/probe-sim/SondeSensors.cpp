@@ -20,21 +20,35 @@ namespace probesim
 namespace
 {
 
-constexpr uint16_t kBaroId = 30; // parameter ids
+constexpr uint16_t kBaroId = 16; // parameter ids
 constexpr uint16_t kTurbidityId = 25;
 constexpr uint16_t kSuspendedSolidsId = 31;
-constexpr uint16_t kRawMillivoltsId = 40;
-constexpr uint16_t kFluorescenceId = 41;
-constexpr uint16_t kPigmentId = 42;
-constexpr uint16_t kIonId = 20;
-constexpr uint16_t kElectrodeId = 36;
-constexpr uint16_t kAmmoniaId = 22;
-constexpr uint16_t kAmmoniumFourthId = 23;
+
+// The two quantities of a fluorometer: its concentration and its fluorescence.
+struct FluorometerIds
+{
+    uint16_t concentration;
+    uint16_t fluorescence;
+};
+constexpr FluorometerIds kRhodamineIds{34, 35};
+constexpr FluorometerIds kChlorophyllIds{50, 51};
+constexpr FluorometerIds kPhycocyaninIds{54, 55};
+constexpr FluorometerIds kPhycoerythrinIds{58, 59};
+
+// The quantities of an ion-selective electrode: its ion's concentration and its millivolts (the
+// ammonium electrode also ammonia and total ammonia).
+constexpr uint16_t kNitrateIds[] = {37, 38};
+constexpr uint16_t kAmmoniumIds[] = {39, 40, 41, 42};
+constexpr uint16_t kChlorideIds[] = {24, 36};
 
 constexpr uint16_t kMilliBar = 21;
-constexpr uint16_t kNtu = 193;
+constexpr uint16_t kFnu = 193;
+constexpr uint16_t kRfu = 257;
+constexpr uint16_t kMicrogramPerLitre = 118;
 constexpr uint16_t kPressureUnits = 0x01FF;
 constexpr uint16_t kVoltageUnits = 0x0007;
+constexpr uint16_t kIonUnits = 0x0011;     // ppm, mg/L: alike in water
+constexpr uint16_t kPigmentUnits = 0x0020; // µg/L
 constexpr uint16_t kOneUnit = 0x0001;
 constexpr float kSentinel = -9999.0f;
 constexpr double kStandardBaroPsi = 14.6959;
@@ -104,8 +118,11 @@ SimSensor Conductivity(uint32_t serialNumber)
 {
     constexpr ConductivityLayout kLayout{sonde::kConductivity, true, 117, 137, 139, 141};
     SimSensor sensor = ConductivitySensor(kLayout, serialNumber);
-    // The temperature first.
-    std::swap(sensor.parameters[0], sensor.parameters[1]);
+    // The temperature first, then the quantities in the instruments' order.
+    std::vector<SimParameter> parameters{sensor.parameters.at(1)};
+    const std::vector<SimParameter> quantities = ConductivityQuantities(sensor.parameters);
+    parameters.insert(parameters.end(), quantities.begin(), quantities.end());
+    sensor.parameters = std::move(parameters);
     return sensor;
 }
 
@@ -160,13 +177,14 @@ SimSensor Barometric(uint32_t serialNumber)
     return sensor;
 }
 
-SimSensor Fluorometer(uint32_t serialNumber)
+// Parameters 1 the water's temperature, 2 the concentration, 3 the fluorescence.
+SimSensor Fluorometer(const FluorometerIds& ids, uint32_t serialNumber)
 {
     SimSensor sensor;
     sensor.serialNumber = serialNumber;
-    sensor.parameters = {{kRawMillivoltsId, unit::kMilliVolt, kVoltageUnits, kSentinel, Around(120.0, 5.0)},
-                         {kFluorescenceId, unit::kPpm, kOneUnit, kSentinel, Around(3.0, 0.2)},
-                         {kPigmentId, unit::kPpm, kOneUnit, kSentinel, Around(6.0, 0.4)}};
+    sensor.parameters = {WaterTemperature(),
+                         {ids.concentration, kMicrogramPerLitre, kPigmentUnits, kSentinel, Around(3.0, 0.2)},
+                         {ids.fluorescence, kRfu, kOneUnit, kSentinel, Around(6.0, 0.4)}};
     for (uint16_t offset = sonde::kFirstCalibration; offset <= sonde::kFluorLast; offset += 2)
         sensor.settings.push_back(
             SensorSetting::Float(offset, offset == sonde::kFluorSegmentCount ? 1.0f : 0.0f));
@@ -177,12 +195,15 @@ SimSensor IonSelective(uint16_t sensorId, uint32_t serialNumber)
 {
     SimSensor sensor;
     sensor.serialNumber = serialNumber;
-    sensor.parameters = {{kIonId, unit::kPpm, kOneUnit, kSentinel, Around(2.5, 0.1)},
-                         {kElectrodeId, unit::kMilliVolt, kVoltageUnits, kSentinel, Around(-40.0, 2.0)}};
+    const uint16_t* ids = sensorId == sonde::kNitrate    ? kNitrateIds
+                          : sensorId == sonde::kAmmonium ? kAmmoniumIds
+                                                         : kChlorideIds;
+    sensor.parameters = {{ids[0], unit::kPpm, kIonUnits, kSentinel, Around(2.5, 0.1)},
+                         {ids[1], unit::kMilliVolt, kVoltageUnits, kSentinel, Around(-40.0, 2.0)}};
     if (sensorId == sonde::kAmmonium)
     {
-        sensor.parameters.push_back({kAmmoniaId, unit::kPpm, kOneUnit, kSentinel, Around(0.1, 0.01)});
-        sensor.parameters.push_back({kAmmoniumFourthId, unit::kPpm, kOneUnit, kSentinel, Around(2.6, 0.1)});
+        sensor.parameters.push_back({ids[2], unit::kPpm, kIonUnits, kSentinel, Around(0.1, 0.01)});
+        sensor.parameters.push_back({ids[3], unit::kPpm, kIonUnits, kSentinel, Around(2.6, 0.1)});
     }
     sensor.settings = SegmentCalibration(1.0f, 0.0f);
     return sensor;
@@ -197,7 +218,7 @@ SimSensor SondeSensor(uint16_t sensorId, uint32_t serialNumber)
     {
     case sonde::kTurbidity:
         sensor.serialNumber = serialNumber;
-        sensor.parameters = {{kTurbidityId, kNtu, kOneUnit, kSentinel, Around(4.2, 0.3)},
+        sensor.parameters = {{kTurbidityId, kFnu, 0x0007, kSentinel, Around(4.2, 0.3)},
                              {kSuspendedSolidsId, unit::kPpm, kOneUnit, kSentinel, Around(8.5, 0.5)}};
         sensor.settings = Floats({{117, 1.0f}, {119, 1.0f}, {121, 0.0f}});
         break;
@@ -226,10 +247,16 @@ SimSensor SondeSensor(uint16_t sensorId, uint32_t serialNumber)
         sensor = Barometric(serialNumber);
         break;
     case sonde::kRhodamine:
+        sensor = Fluorometer(kRhodamineIds, serialNumber);
+        break;
     case sonde::kChlorophyll:
+        sensor = Fluorometer(kChlorophyllIds, serialNumber);
+        break;
     case sonde::kPhycocyanin:
+        sensor = Fluorometer(kPhycocyaninIds, serialNumber);
+        break;
     case sonde::kPhycoerythrin:
-        sensor = Fluorometer(serialNumber);
+        sensor = Fluorometer(kPhycoerythrinIds, serialNumber);
         break;
     case sonde::kNitrate:
     case sonde::kAmmonium:

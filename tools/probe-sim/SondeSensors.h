@@ -2,14 +2,17 @@
 // them on its connections 1 to 10, each reporting its kind by its sensor id. Their register windows
 // (offsets from the base B, floats unless said):
 //
-//   50 turbidity        1 turbidity, 2 total suspended solids; 117, 119, 121 the calibration values
+// Each reports its quantities by the parameter ids of the system's names.
+//
+//   50 turbidity        1 turbidity (FNU, NTU, FTU), 2 total suspended solids; 117, 119, 121 the
+//                       calibration values
 //   51-54, 80 level     1 pressure, 2 level (depth, from pressure and SG); 119 dynamic SG factor, 121
 //                       specific gravity, 125 pressure offset (user calibration), 127 level reference,
 //                       129 the pressure at it (taken when the reference is written)
 //   55, 79 temperature  1 temperature
 //   56 conductivity     1 temperature (its value, unit and quality words at 37, 40, 41), 2-7 actual
-//                       conductivity, specific conductance, resistivity, salinity, total dissolved
-//                       solids, water density; 117 reference temperature, 119 alpha, 121-135 betas,
+//                       conductivity, specific conductance, salinity, total dissolved solids,
+//                       resistivity, water density; 117 reference temperature, 119 alpha, 121-135 betas,
 //                       137 TDS factor, 139 cell constant, 141 cell offset (the last two user
 //                       calibration)
 //   57 optical DO       1 DO concentration, 2 DO saturation, 3 temperature, 4 partial pressure of
@@ -20,11 +23,13 @@
 //                       segments 1 and 2, 145 the ORP calibration word, 147-151 its point, 153 and 155
 //                       ORP slope and offset; counts and words as floats
 //   59 barometric       1 barometric pressure (mBar at first); 117 the calibration value
-//   60, 62, 64, 65      fluorometers: 1 raw millivolts, 2 the second quantity, 3 the first; floats at
-//                       the odd offsets 117 to 151 (119 the number of calibration segments)
-//   70, 71, 72          nitrate, ammonium, chloride: 1 concentration, 2 electrode millivolts (ammonium
-//                       also 3 ammonia, 4 a fourth quantity); 117 number of calibration points, points
-//                       and segments as the pH sensor's
+//   60, 62, 64, 65      fluorometers (rhodamine WT, chlorophyll a, blue-green algae phycocyanin and
+//                       phycoerythrin): 1 temperature, 2 the pigment's concentration (µg/L at first),
+//                       3 its fluorescence (RFU); floats at the odd offsets 117 to 151 (119 the number
+//                       of calibration segments)
+//   70, 71, 72          nitrate, ammonium, chloride: 1 the ion's concentration, 2 electrode
+//                       millivolts (ammonium also 3 ammonia, 4 total ammonia); 117 number of
+//                       calibration points, points and segments as the pH sensor's
 //
 // A sonde of type 33 also keeps the live and the default barometric pressure the optical DO sensor
 // uses in the device registers 47005 and 47007 (floats, mBar).
