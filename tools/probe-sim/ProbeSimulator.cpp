@@ -266,7 +266,10 @@ void ProbeSimulator::Process(const RawFrame& frame, FramingMode mode, OutputQueu
     entry.bytes = frame.bytes;
     const std::shared_ptr<LineObserver> observer = Observer();
     std::optional<std::string> unheard;
-    if (observer)
+    // A lost line reaches nothing: the instrument neither wakes nor counts.
+    if (m_requestFaults.LostAt(frame.firstByte))
+        unheard = "ignored: line lost (fault)";
+    else if (observer)
         unheard = observer->Intercept(frame, mode);
     std::string problem;
     const std::optional<Adu> request = DecodeFrame(mode, frame.bytes, problem);
@@ -320,15 +323,17 @@ void ProbeSimulator::Process(const RawFrame& frame, FramingMode mode, OutputQueu
     }
 
     const Fault fault = m_faults.Next();
+    const std::optional<ExceptionCode> requestRefusal = m_requestFaults.RefusalFor(*request);
     Reply reply;
+    auto aftermath = RequestFaults::Aftermath::None;
     if (fault.busy)
     {
         reply = Reply::WithException(ExceptionCode::SlaveDeviceBusy);
         AddNote(entry.note, "busy (fault)");
     }
-    else if (fault.refusal)
+    else if (fault.refusal || requestRefusal)
     {
-        reply = Reply::WithException(*fault.refusal);
+        reply = Reply::WithException(fault.refusal ? *fault.refusal : *requestRefusal);
         AddNote(entry.note, "refused (fault)");
     }
     else
@@ -337,15 +342,20 @@ void ProbeSimulator::Process(const RawFrame& frame, FramingMode mode, OutputQueu
         reply = m_model.Handle(*request, &failure);
         if (!failure.empty())
             AddNote(entry.note, "handler failed: " + failure);
+        if (reply.kind != Reply::Kind::Exception)
+            aftermath = m_requestFaults.Handled(*request, Clock::now());
     }
     if (observer)
         observer->Answered(reply);
+    if (aftermath != RequestFaults::Aftermath::None)
+        AddNote(entry.note, "line lost after it (fault)");
 
     if (fault.echoRequest)
         out.Push({frame.bytes, frame.lastByte, std::nullopt, {}, true, request, "echo (fault)"});
-    if (reply.kind == Reply::Kind::Silent || fault.noReply)
+    const bool replyLost = aftermath == RequestFaults::Aftermath::LoseBeforeReply;
+    if (reply.kind == Reply::Kind::Silent || fault.noReply || replyLost)
     {
-        AddNote(entry.note, fault.noReply ? "no reply (fault)" : "no reply");
+        AddNote(entry.note, fault.noReply || replyLost ? "no reply (fault)" : "no reply");
         m_log.Append(std::move(entry));
         return;
     }

@@ -7,6 +7,8 @@
 //     probesim::ProbeSimulator sim({.mode = probesim::FramingMode::Rtu, .address = 1});
 //     sim.Registers().SetU16(40001, 0x1234);
 //     sim.Faults().Queue(probesim::Fault::Busy(), 2);
+//     sim.RequestFaults().Refuse(probesim::RequestMatch::Write(40002),
+//     probesim::ExceptionCode::IllegalFieldValue);
 //     ... open sim.SlavePath() and talk ...
 //     ASSERT_TRUE(sim.Log().WaitForReceived(3, 500ms));
 //
@@ -27,6 +29,7 @@
 #include "tools/probe-sim/LineObserver.h"
 #include "tools/probe-sim/MasterLine.h"
 #include "tools/probe-sim/PseudoTerminal.h"
+#include "tools/probe-sim/RequestFaults.h"
 
 namespace probesim
 {
@@ -58,6 +61,9 @@ public:
     DeviceModel& Model() { return m_model; }
     RegisterModel& Registers() { return m_model.Registers(); }
     FaultScript& Faults() { return m_faults; }
+    // Faults that wait for a particular request: a refused register write, a line lost after a
+    // command.
+    probesim::RequestFaults& RequestFaults() { return m_requestFaults; }
     FrameLog& Log() { return m_log; }
 
     // Line settings; safe from any thread, hooks included. A change applies from the next frame:
@@ -94,6 +100,7 @@ private:
 
     DeviceModel m_model;
     FaultScript m_faults;
+    probesim::RequestFaults m_requestFaults;
     FrameLog m_log;
     PseudoTerminal m_pty;
     std::atomic<uint8_t> m_address;

@@ -94,6 +94,7 @@ void SensorBank::Place(uint16_t connection, SimSensor sensor, bool plugged)
     c.measuredAt.assign(parameters, std::nullopt);
     c.warmUpSample.assign(parameters, false);
     c.forcedQuality.assign(parameters, std::nullopt);
+    c.forcedSentinel.assign(parameters, false);
     c.calibration = sensor.calibration;
     for (const SensorSetting& setting : sensor.settings)
     {
@@ -225,7 +226,8 @@ std::optional<float> SensorBank::SettingInUse(uint16_t connection, uint16_t offs
     return SettingInUse(c, *setting, ReadsRaw(c));
 }
 
-void SensorBank::ForceQuality(uint16_t connection, uint16_t parameter, std::optional<uint16_t> word)
+void SensorBank::ForceQuality(uint16_t connection, uint16_t parameter, std::optional<uint16_t> word,
+                              ForcedValue value)
 {
     auto lock = m_registers.Hold();
     Connection& c = At(connection);
@@ -233,6 +235,7 @@ void SensorBank::ForceQuality(uint16_t connection, uint16_t parameter, std::opti
         throw std::out_of_range("sensor connection " + std::to_string(connection) + " has no parameter " +
                                 std::to_string(parameter));
     c.forcedQuality[parameter - 1] = word;
+    c.forcedSentinel[parameter - 1] = word && value == ForcedValue::Sentinel;
     WriteParameter(c, parameter - 1);
 }
 

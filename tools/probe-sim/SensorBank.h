@@ -122,8 +122,16 @@ public:
     // A setting as the sensor uses it now (a calibration setting: the value it took, or its factory
     // value while calibrating); nullopt where the sensor has no setting at that offset.
     std::optional<float> SettingInUse(uint16_t connection, uint16_t offset) const;
-    // A quality word the parameter reports instead of its own; nullopt gives it back.
-    void ForceQuality(uint16_t connection, uint16_t parameter, std::optional<uint16_t> word);
+    // A quality word the parameter reports instead of its own (kQualityError, kQualityOffline, ...);
+    // nullopt gives it back. With ForcedValue::Sentinel the value is the parameter's sentinel too,
+    // as a sensor reports a parameter it failed to measure; otherwise the measured value stays.
+    enum class ForcedValue
+    {
+        Measured,
+        Sentinel,
+    };
+    void ForceQuality(uint16_t connection, uint16_t parameter, std::optional<uint16_t> word,
+                      ForcedValue value = ForcedValue::Measured);
 
     // Instrument events: every sensor is powered up (start, wake-up, factory restore); the device
     // went online, which ends continuous sampling.
@@ -143,6 +151,7 @@ private:
         std::vector<std::optional<Clock::time_point>> measuredAt; // per parameter
         std::vector<bool> warmUpSample;                           // per parameter
         std::vector<std::optional<uint16_t>> forcedQuality;       // per parameter
+        std::vector<bool> forcedSentinel;                         // per parameter
         std::array<float, kCalibrationFloats> calibration{};
         std::map<uint16_t, float> taken; // calibration settings by offset, as the sensor took them
         std::vector<uint16_t> commands;
@@ -166,6 +175,8 @@ private:
     uint16_t Quality(const Connection& c, size_t index, Clock::time_point now) const;
     // raw: with the factory values of the user calibration, as while calibrating.
     float Value(const Connection& c, size_t index, bool raw) const;
+    // As the master may have set it.
+    float Sentinel(const Connection& c, size_t index) const;
     bool WarmingUp(const Connection& c, Clock::time_point now) const;
     std::chrono::milliseconds MeasuringTime(const Connection& c, unsigned parameters) const;
     void Capture(Connection& c, const RegisterWrite& write);

@@ -167,8 +167,8 @@ float SensorBank::Value(const Connection& c, size_t index, bool raw) const
 {
     const SimParameter& p = c.sensor.parameters[index];
     const std::optional<Clock::time_point>& at = c.measuredAt[index];
-    if (!at || c.warmUpSample[index])
-        return p.sentinel;
+    if (!at || c.warmUpSample[index] || c.forcedSentinel[index])
+        return Sentinel(c, index);
     SampleContext context;
     context.seconds = std::chrono::duration<double>(*at - m_env.started).count();
     context.unitId = m_registers.GetU16(ParameterRegister(c.base, index, block::kUnitId)).value_or(p.unitId);
@@ -189,6 +189,12 @@ float SensorBank::Value(const Connection& c, size_t index, bool raw) const
         return m_registers.GetU16(ParameterRegister(c.base, parameter - 1u, block::kUnitId)).value_or(0);
     };
     return p.value ? p.value(context) : 0.0f;
+}
+
+float SensorBank::Sentinel(const Connection& c, size_t index) const
+{
+    return m_registers.GetFloat(ParameterRegister(c.base, index, block::kSentinel))
+        .value_or(c.sensor.parameters[index].sentinel);
 }
 
 std::optional<ExceptionCode> SensorBank::OnWindowWrite(Connection& c, const RegisterWrite& write)
