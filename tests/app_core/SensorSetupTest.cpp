@@ -439,6 +439,34 @@ TEST_F(SensorWatchTest, PostsWhenTheTableOrTheCapChangesAndLooksOnlyWhileActive)
     EXPECT_FALSE(m_connection.ReleaseBusy()) << "the watch gave back what it counted";
 }
 
+TEST_F(SensorWatchTest, KeepsWatchingWhenTheOpticalSensorLeavesTheTableAndSeesItComeBack)
+{
+    StartConnected(kMultiSensor);
+    CSensorWatch watch(m_connection, m_page, Activity(), 10ms);
+    ASSERT_TRUE(watch.Start());
+    ASSERT_TRUE(WaitUntilAsked(2));
+
+    Probe().Sensors().Unplug(1);
+    ListConnection(1, false);
+    ASSERT_TRUE(m_page.WaitFor(windowmsg::WM_SENSORS_CHANGED, 1));
+    // The page rebuilds the device's table on the message: the device then has no sensor there.
+    ASSERT_EQ(m_connection.GetProbe()->BuildSensorCache(), S_OK);
+    ULONG serial = 5;
+    EXPECT_EQ(GetVoxCapStatus(serial, m_connection), VOX_CAP_NOT_DETECTED);
+    EXPECT_EQ(serial, 0u);
+    ASSERT_TRUE(WaitUntilAsked(3));
+    EXPECT_FALSE(watch.HasEnded()) << "an absent sensor is no read error";
+
+    Probe().Sensors().Plug(1);
+    ListConnection(1, true);
+    ASSERT_TRUE(m_page.WaitFor(windowmsg::WM_SENSORS_CHANGED, 2));
+    ASSERT_EQ(m_connection.GetProbe()->BuildSensorCache(), S_OK);
+    EXPECT_EQ(GetVoxCapStatus(serial, m_connection), VOX_CAP_OK);
+    EXPECT_FALSE(watch.HasEnded());
+    watch.Stop();
+    EXPECT_FALSE(m_connection.ReleaseBusy());
+}
+
 TEST_F(SensorWatchTest, EndsByItselfWhenTheProbeStopsAnsweringPostingNothing)
 {
     StartConnected(kVoxPro);
