@@ -1,6 +1,7 @@
 #include "app/pages/CtrlPageSensorSetup.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -857,8 +858,12 @@ void CCtrlPage_SensorSetup::OnEditSentinel()
     popup.m_fMax = FLT_MAX;
     popup.m_bAllowMinus = TRUE;
     popup.m_bAllowDecimal = TRUE;
-    popup.m_fValue = ReadEntryValue(ui::ToWideString(m_sentinel.text())).value_or(reading.Sentinel);
+    // The value the probe holds, not the page's rounded text of it.
+    popup.m_fValue = reading.Sentinel;
     if (popup.DoModal() != IDOK)
+        return;
+    // Nothing changed, nothing written: a rewrite would only be a chance to alter the probe.
+    if (std::memcmp(&popup.m_fValue, &reading.Sentinel, sizeof(float)) == 0)
         return;
     HRESULT hr = S_OK;
     {

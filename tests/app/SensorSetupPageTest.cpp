@@ -391,6 +391,28 @@ TEST_F(SensorSetupPageTest, SentinelUnitsAndThePressureSensorsSettingsReachThePr
     EXPECT_EQ(BoxTexts().size(), 1u) << BoxTexts().back().toStdString();
 }
 
+TEST_F(SensorSetupPageTest, ASentinelLeftAsItWasIsNotWrittenHoweverRoundedItsTextIs)
+{
+    const uint16_t sentinelRegister =
+        static_cast<uint16_t>(probesim::ParameterBlockOffset(1) + probesim::block::kSentinel);
+    ConnectTo(kVoxCore, [&] { Sim().Registers().SetFloat(At(1, sentinelRegister), 1234567.0f); });
+    EXPECT_EQ(Text(IDC_SETUP_SENTINEL), "1.23457e+06");
+    const size_t received = Sim().Log().ReceivedCount();
+    OnNextModal(
+        [&](QWidget& modal)
+        {
+            auto& popup = As<CDlgPopup_EditValue>(modal);
+            EXPECT_EQ(popup.Edit().text(), "1.23457e+06");
+            popup.OkButton().click();
+        });
+    Find<QPushButton>(IDC_SETUP_EDIT_SENTINEL).click();
+    EXPECT_EQ(Sim().Registers().GetFloat(At(1, sentinelRegister)), 1234567.0f);
+    EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
+    const std::vector<probesim::LoggedFrame> frames = Sim().Log().Received();
+    for (size_t i = received; i < frames.size(); ++i)
+        EXPECT_FALSE(frames[i].adu && frames[i].adu->function == 16) << "nothing written";
+}
+
 TEST_F(SensorSetupPageTest, CalibrateZeroesThePressureSensorWithTheReadingShownAndCancelChangesNothing)
 {
     ConnectTo(kVoxCore);
@@ -580,6 +602,24 @@ TEST_F(SensorPopupTest, TheValueEntryKeepsItsRangeAndTheCaretWhereARefusedCharac
                                              });
     EXPECT_EQ(result, IDOK);
     EXPECT_EQ(popup.m_fValue, 30.0f);
+
+    // A value whose text is rounded comes back exactly when the text is left alone; a typed one is
+    // the number typed.
+    for (const auto& [typed, expected] :
+         {std::pair{QString(), 1234567.0f}, {QStringLiteral("1234560"), 1234560.0f}})
+    {
+        CDlgPopup_EditValue sentinel;
+        sentinel.m_fValue = 1234567.0f;
+        testsupport::RunModal(sentinel,
+                              [&]
+                              {
+                                  EXPECT_EQ(sentinel.Edit().text(), "1.23457e+06");
+                                  if (!typed.isEmpty())
+                                      sentinel.Edit().setText(typed);
+                                  sentinel.OkButton().click();
+                              });
+        EXPECT_EQ(sentinel.m_fValue, expected) << typed.toStdString();
+    }
 }
 
 TEST_F(SensorPopupTest, TheReportViewLetsNothingBeCopied)
