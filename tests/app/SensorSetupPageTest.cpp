@@ -457,6 +457,42 @@ TEST_F(SensorSetupPageTest, CalibrateZeroesThePressureSensorWithTheReadingShownA
     EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
 }
 
+TEST_F(SensorSetupPageTest, AReadingThatHoldsNoMeasurementShowsItsStatusAndKeepsOkDisabled)
+{
+    ConnectTo(kVoxCore);
+    Select(Entries()[3]);
+    using probesim::depthsensor::kPressure;
+    Probe().Sensors().ForceQuality(kDepthConnection, kPressure, probesim::kQualityError,
+                                   probesim::SensorBank::ForcedValue::Sentinel);
+    bool enabledOnError = true;
+    bool enabledAfterwards = false;
+    OnNextModal(
+        [&](QWidget& modal)
+        {
+            auto& dialog = As<CDlgPressureCal>(modal);
+            ASSERT_TRUE(testsupport::WaitUntil([&] { return !dialog.GetValueText().isEmpty(); }));
+            EXPECT_EQ(dialog.GetValueText(), "3 - Error");
+            enabledOnError = dialog.OkButton().isEnabled();
+            testsupport::SavePicture(dialog, "SensorSetup.PressureCal.Error");
+            // Restoring the factory calibration needs no reading.
+            dialog.RestoreFactoryBox().click();
+            EXPECT_TRUE(dialog.OkButton().isEnabled());
+            dialog.RestoreFactoryBox().click();
+            EXPECT_FALSE(dialog.OkButton().isEnabled());
+            dialog.OkButton().click();
+            Probe().Sensors().ForceQuality(kDepthConnection, kPressure, std::nullopt);
+            enabledAfterwards = testsupport::WaitUntil([&] { return dialog.OkButton().isEnabled(); });
+            dialog.SendCommand(IDCANCEL);
+        });
+    SetupPage().CalibrateButton().click();
+    EXPECT_FALSE(enabledOnError);
+    EXPECT_TRUE(enabledAfterwards) << "a measurement enables OK again";
+    EXPECT_EQ(Probe().Sensors().CommandsCarriedOut(kDepthConnection),
+              (std::vector<uint16_t>{probesim::kSensorCalModeOn, probesim::kSensorCalModeOff}));
+    EXPECT_EQ(Setting(kDepthConnection, probesim::depthsensor::kPressureOffset), 0.0f);
+    EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
+}
+
 TEST_F(SensorSetupPageTest, AReadingErrorEndsThePressureZeroingAsCancelDoes)
 {
     ConnectTo(kVoxCore);
