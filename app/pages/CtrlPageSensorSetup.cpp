@@ -735,13 +735,8 @@ void CCtrlPage_SensorSetup::LoadSensorSettings()
     const sSensorSettingsLoad load = ::LoadSensorSettings(m_Connection);
     m_bAutoSalinity = load.autoSalinity;
     m_autoSalinity.setChecked(m_bAutoSalinity != FALSE);
-    if (load.failure)
-    {
-        ErrorBox(nullptr, load.failure.text);
-        for (QLineEdit* edit : {&m_liveSalinity, &m_liveBaro, &m_defaultSalinity, &m_defaultBaro})
-            edit->clear();
-        return;
-    }
+    // What was read before a later step failed is shown (and a reference of neither 20 nor 25
+    // corrected) all the same.
     if (load.referenceTemperature)
     {
         const float temperature = *load.referenceTemperature;
@@ -756,6 +751,13 @@ void CCtrlPage_SensorSetup::LoadSensorSettings()
             QMetaObject::invokeMethod(
                 this, [this] { SendCommand(IDC_SETUP_REF_TEMP_25); }, Qt::QueuedConnection);
         }
+    }
+    if (load.failure)
+    {
+        ErrorBox(nullptr, load.failure.text);
+        for (QLineEdit* edit : {&m_liveSalinity, &m_liveBaro, &m_defaultSalinity, &m_defaultBaro})
+            edit->clear();
+        return;
     }
     if (load.vox)
     {

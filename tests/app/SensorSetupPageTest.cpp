@@ -347,6 +347,27 @@ TEST_F(SensorSetupPageTest, SettingsOfTheOpticalAndConductivitySensorsReachThePr
     EXPECT_EQ(Text(IDC_SETUP_DEFAULT_BARO), "1013.25");
 }
 
+TEST_F(SensorSetupPageTest, ALaterLoadStepThatFailsStillShowsAndCorrectsTheReferenceTemperature)
+{
+    auto refusing = std::make_shared<std::atomic<bool>>(true);
+    ConnectTo(kMultiSensor,
+              [&]
+              {
+                  Sim().Registers().SetFloat(At(2, probesim::kProbeConductivity.referenceTemperature), 22.0f);
+                  RefuseReads(1, probesim::dosensor::kDefaultSalinity, 2, refusing);
+              });
+    ASSERT_TRUE(testsupport::WaitUntil(
+        [&] { return Setting(2, probesim::kProbeConductivity.referenceTemperature) == 25.0f; }));
+    refusing->store(false);
+    ASSERT_FALSE(BoxTexts().empty());
+    EXPECT_EQ(BoxTexts().front(), "Failed to get default salinity value.");
+    EXPECT_TRUE(Text(IDC_SETUP_LIVE_SALINITY).isEmpty()) << "the failure empties the four texts";
+    EXPECT_TRUE(Text(IDC_SETUP_DEFAULT_BARO).isEmpty());
+    Select(ui::ToQString(GetSensorTypeName(probesim::kConductivitySensorId)));
+    EXPECT_TRUE(Find<QRadioButton>(IDC_SETUP_REF_TEMP_25).isChecked());
+    EXPECT_FALSE(Find<QRadioButton>(IDC_SETUP_REF_TEMP_20).isChecked());
+}
+
 TEST_F(SensorSetupPageTest, SentinelUnitsAndThePressureSensorsSettingsReachTheProbe)
 {
     ConnectTo(kVoxCore);
