@@ -936,27 +936,22 @@ void CCtrlPage_SensorSetup::OnEditSalinity()
         UnownedErrorCodeBox(write.failure);
 }
 
-void CCtrlPage_SensorSetup::ShowBaroValues()
+void CCtrlPage_SensorSetup::ClearBaroValues()
 {
-    const sBaroValues values = ReadBaroValues(m_Connection);
-    m_liveBaro.setText(values.live ? ValueText(*values.live) : QString());
-    m_defaultBaro.setText(values.defaultValue ? ValueText(*values.defaultValue) : QString());
+    // Whatever the probe now holds is not known: nothing is shown until the page reloads.
+    m_liveBaro.clear();
+    m_defaultBaro.clear();
 }
 
 void CCtrlPage_SensorSetup::OnEditBaro()
 {
     CDlgEditBaro dialog(this);
     NVSystem::ISensor_VoxPro* sensor = nullptr;
-    if (Failed(m_Connection.GetVoxProSensor(sensor)) || sensor == nullptr)
-    {
-        ShowBaroValues();
-        return;
-    }
     float live = 0.0f;
-    if (const HRESULT hr = sensor->ReadLiveBaro(live); Failed(hr))
+    if (Failed(m_Connection.GetVoxProSensor(sensor)) || sensor == nullptr ||
+        Failed(sensor->ReadLiveBaro(live)))
     {
-        UnownedErrorCodeBox({u"Failed to get live baro value.", hr});
-        ShowBaroValues();
+        ClearBaroValues();
         return;
     }
     dialog.SetPressureMbar(live);
@@ -966,8 +961,7 @@ void CCtrlPage_SensorSetup::OnEditBaro()
     const sVoxWrite write = WriteBaro(m_Connection, pressure, dialog.GetUseAsDefault());
     if (write.failure)
     {
-        UnownedErrorCodeBox(write.failure);
-        ShowBaroValues();
+        ClearBaroValues();
         return;
     }
     if (write.defaultWritten)

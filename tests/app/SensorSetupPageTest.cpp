@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QTest>
+#include <QTimer>
 
 #include "app/popups/DlgEditBaro.h"
 #include "app/popups/DlgEditSalinity.h"
@@ -328,7 +329,8 @@ TEST_F(SensorSetupPageTest, SettingsOfTheOpticalAndConductivitySensorsReachThePr
     EXPECT_EQ(Setting(1, kDefaultBaro), 1013.25f);
     EXPECT_EQ(Text(IDC_SETUP_LIVE_BARO), "950.000");
 
-    // The write refused: reported, and the texts show the pressures the probe holds.
+    // The write refused: no box, and neither pressure is shown until the page reloads.
+    const size_t boxes = BoxTexts().size();
     refusing->store(true);
     RefuseWrites(1, kDefaultBaro, refusing);
     OnNextModal(
@@ -341,10 +343,37 @@ TEST_F(SensorSetupPageTest, SettingsOfTheOpticalAndConductivitySensorsReachThePr
         });
     Find<QPushButton>(IDC_SETUP_EDIT_BARO).click();
     refusing->store(false);
-    EXPECT_TRUE(BoxTexts().back().startsWith("Failed to set default baro value."))
-        << BoxTexts().back().toStdString();
+    EXPECT_EQ(BoxTexts().size(), boxes);
+    EXPECT_TRUE(Text(IDC_SETUP_LIVE_BARO).isEmpty());
+    EXPECT_TRUE(Text(IDC_SETUP_DEFAULT_BARO).isEmpty());
+    EXPECT_EQ(Setting(1, kLiveBaro), 950.0f) << "the live pressure comes after the refused default";
+    SetupPage().ReloadPage();
     EXPECT_EQ(Text(IDC_SETUP_LIVE_BARO), "950.000");
     EXPECT_EQ(Text(IDC_SETUP_DEFAULT_BARO), "1013.25");
+
+    // The live pressure unreadable: the dialog does not open, and the texts empty the same way.
+    RefuseReads(1, kLiveBaro, 2, refusing);
+    refusing->store(true);
+    bool opened = false;
+    QTimer guard;
+    QObject::connect(&guard, &QTimer::timeout,
+                     [&]
+                     {
+                         auto* modal = qobject_cast<CNVDialog*>(QApplication::activeModalWidget());
+                         if (modal == nullptr || modal == &MainWindow())
+                             return;
+                         opened = true;
+                         modal->SendCommand(IDCANCEL);
+                     });
+    guard.start(10);
+    Find<QPushButton>(IDC_SETUP_EDIT_BARO).click();
+    guard.stop();
+    refusing->store(false);
+    testsupport::PumpEvents();
+    EXPECT_FALSE(opened);
+    EXPECT_TRUE(Text(IDC_SETUP_LIVE_BARO).isEmpty());
+    EXPECT_TRUE(Text(IDC_SETUP_DEFAULT_BARO).isEmpty());
+    EXPECT_EQ(BoxTexts().size(), boxes);
 }
 
 TEST_F(SensorSetupPageTest, ALaterLoadStepThatFailsStillShowsAndCorrectsTheReferenceTemperature)
