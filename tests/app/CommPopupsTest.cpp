@@ -330,6 +330,8 @@ TEST_F(ProbeCommPopupTest, AProbeWithoutStayAwakeOrCacheTimeoutGreysThemOutAndOk
         {
             EXPECT_FALSE(popup.StayAwakeBox().isEnabled());
             EXPECT_FALSE(popup.TimeoutEdit(CDlgPopup_ProbeCommCfg::TIMEOUT_CACHE).isEnabled());
+            EXPECT_TRUE(popup.TimeoutEdit(CDlgPopup_ProbeCommCfg::TIMEOUT_CACHE).text().isEmpty())
+                << "no value the probe never reported";
             EXPECT_TRUE(popup.OkButton().isEnabled());
             testsupport::SavePicture(popup, "ProbeCommCfg.WithoutStayAwakeAndCache");
             Mark();
