@@ -76,6 +76,21 @@ protected:
         }
         ADD_FAILURE() << "no entry " << prefix.toStdString();
     }
+    // The entry of the sensor on that connection, whatever its name.
+    void SelectConnection(USHORT connection)
+    {
+        CNVListBox& list = SetupPage().SensorList();
+        for (int i = 0; i < list.count(); ++i)
+        {
+            if (list.item(i)->data(Qt::UserRole).toUInt() == connection)
+            {
+                list.setCurrentRow(i);
+                testsupport::PumpEvents();
+                return;
+            }
+        }
+        ADD_FAILURE() << "no entry for connection " << connection;
+    }
     bool Shown(UINT id)
     {
         for (QWidget* child : SetupPage().findChildren<QWidget*>())
@@ -461,6 +476,200 @@ TEST_F(SensorSetupPageTest, ASentinelLeftAsItWasIsNotWrittenHoweverRoundedItsTex
     const std::vector<probesim::LoggedFrame> frames = Sim().Log().Received();
     for (size_t i = received; i < frames.size(); ++i)
         EXPECT_FALSE(frames[i].adu && frames[i].adu->function == 16) << "nothing written";
+}
+
+TEST_F(SensorSetupPageTest, RefusedWritesAreReportedAndThePageShowsWhatTheProbeHolds)
+{
+    ConnectTo(kVoxCore);
+    CCtrlPage_SensorSetup& page = SetupPage();
+    using namespace probesim;
+    const uint16_t sentinelOffset = ParameterBlockOffset(dosensor::kConcentration) + block::kSentinel;
+    const uint16_t unitOffset = ParameterBlockOffset(dosensor::kConcentration) + block::kUnitId;
+    auto refusing = std::make_shared<std::atomic<bool>>(true);
+    RefuseWrites(1, sentinelOffset, refusing);
+    Sim().Registers().AddWriteHook(
+        At(1, unitOffset), 1,
+        [refusing](RegisterModel&, const RegisterWrite&)
+        { return refusing->load() ? std::optional(ExceptionCode::SlaveDeviceFailure) : std::nullopt; });
+    RefuseWrites(1, dosensor::kLiveSalinity, refusing);
+    RefuseWrites(kDepthConnection, depthsensor::kDensityCorrection, refusing);
+    Sim().RequestFaults().Refuse(RequestMatch::Write(NEGATIVE_DO_REGISTER), ExceptionCode::SlaveDeviceFailure,
+                                 RequestFaults::kEveryTime);
+    const auto lastBox = [&] { return BoxTexts().empty() ? std::string() : BoxTexts().back().toStdString(); };
+
+    // The sentinel.
+    OnNextModal(
+        [&](QWidget& modal)
+        {
+            auto& popup = As<CDlgPopup_EditValue>(modal);
+            popup.Edit().setText("-5.5");
+            popup.OkButton().click();
+        });
+    Find<QPushButton>(IDC_SETUP_EDIT_SENTINEL).click();
+    EXPECT_EQ(lastBox().rfind("Failed to change sentinel value in the probe.\nError Code: ", 0), 0u)
+        << lastBox();
+    EXPECT_EQ(Text(IDC_SETUP_SENTINEL), "-9999");
+    EXPECT_EQ(Sim().Registers().GetFloat(At(1, sentinelOffset)), -9999.0f);
+
+    // The unit: the list comes back to the unit the probe holds.
+    CNVComboBox& units = page.UnitCombo();
+    const QString held = units.currentText();
+    ASSERT_GT(units.count(), 1);
+    const int other = units.currentIndex() == 0 ? 1 : 0;
+    units.setCurrentIndex(other);
+    emit units.activated(other);
+    testsupport::PumpEvents();
+    EXPECT_EQ(lastBox().rfind("Failed to change the unit id in the probe\nError Code: ", 0), 0u) << lastBox();
+    EXPECT_EQ(units.currentText(), held);
+
+    // The salinity.
+    OnNextModal(
+        [&](QWidget& modal)
+        {
+            auto& dialog = As<CDlgEditSalinity>(modal);
+            dialog.Edit().setText("12");
+            dialog.OkButton().click();
+        });
+    Find<QPushButton>(IDC_SETUP_EDIT_SALINITY).click();
+    EXPECT_EQ(lastBox().rfind("Failed to set live salinity.\nError Code: ", 0), 0u) << lastBox();
+    EXPECT_EQ(Text(IDC_SETUP_LIVE_SALINITY), "0");
+    EXPECT_EQ(Setting(1, dosensor::kLiveSalinity), 0.0f);
+
+    // The negative values: the radios show the option the probe keeps.
+    Find<QRadioButton>(IDC_SETUP_NEGATIVE_NEVER).click();
+    EXPECT_EQ(lastBox().rfind("Failed to configure VOX options.\n\nFailed to write negative VOX handling "
+                              "register (error code 0x",
+                              0),
+              0u)
+        << lastBox();
+    EXPECT_EQ(Sim().Registers().GetU16(NEGATIVE_DO_REGISTER), NEGATIVE_DO_ALWAYS);
+    EXPECT_TRUE(Find<QRadioButton>(IDC_SETUP_NEGATIVE_ALWAYS).isChecked());
+    EXPECT_FALSE(Find<QRadioButton>(IDC_SETUP_NEGATIVE_NEVER).isChecked());
+
+    // The density correction.
+    Select(Entries()[3]);
+    ASSERT_TRUE(Find<QCheckBox>(IDC_SETUP_AUTO_DENSITY).isChecked());
+    Find<QCheckBox>(IDC_SETUP_AUTO_DENSITY).click();
+    EXPECT_EQ(lastBox().rfind("Failed to set Auto Density.\nError Code: ", 0), 0u) << lastBox();
+    EXPECT_TRUE(Find<QCheckBox>(IDC_SETUP_AUTO_DENSITY).isChecked());
+    EXPECT_EQ(Setting(kDepthConnection, depthsensor::kDensityCorrection), 1.0f);
+    EXPECT_EQ(BoxTexts().size(), 5u);
+    refusing->store(false);
+    Sim().RequestFaults().Clear();
+}
+
+TEST_F(SensorSetupPageTest, FailedLoadsAreReportedAndEmptyOnlyWhatTheyCouldNotRead)
+{
+    auto refusing = std::make_shared<std::atomic<bool>>(true);
+    ConnectTo(kMultiSensor,
+              [&]
+              {
+                  Sim().Registers().AddReadHook(
+                      AUTO_SALINITY_REGISTER, 1,
+                      [refusing](probesim::RegisterModel&, uint16_t, uint16_t) {
+                          return refusing->load() ? std::optional(probesim::ExceptionCode::SlaveDeviceFailure)
+                                                  : std::nullopt;
+                      });
+              });
+    ASSERT_FALSE(BoxTexts().empty());
+    EXPECT_EQ(BoxTexts().front(), "Failed to read auto salinity register.");
+    EXPECT_FALSE(Find<QCheckBox>(IDC_SETUP_AUTO_SALINITY).isChecked());
+    for (const UINT id :
+         {IDC_SETUP_LIVE_SALINITY, IDC_SETUP_DEFAULT_SALINITY, IDC_SETUP_LIVE_BARO, IDC_SETUP_DEFAULT_BARO})
+        EXPECT_TRUE(Text(id).isEmpty()) << id;
+    refusing->store(false);
+    SetupPage().ReloadPage();
+    EXPECT_EQ(Text(IDC_SETUP_LIVE_BARO), "1013.25");
+    EXPECT_EQ(BoxTexts().size(), 1u);
+}
+
+TEST_F(SensorSetupPageTest, AFailedPressureLoadEmptiesTheOffsetAndKeepsTheRest)
+{
+    auto refusing = std::make_shared<std::atomic<bool>>(false);
+    ConnectTo(kVoxCore,
+              [&] { RefuseReads(kDepthConnection, probesim::depthsensor::kPressureOffset, 2, refusing); });
+    Select(Entries()[3]);
+    EXPECT_EQ(Text(IDC_SETUP_PRESSURE_OFFSET), "0");
+    refusing->store(true);
+    SetupPage().LoadPressureSettings();
+    refusing->store(false);
+    ASSERT_FALSE(BoxTexts().empty());
+    EXPECT_EQ(BoxTexts().back(), "Failed to get pressure offset value.");
+    EXPECT_TRUE(Text(IDC_SETUP_PRESSURE_OFFSET).isEmpty());
+    EXPECT_EQ(Text(IDC_SETUP_PRESSURE_LABEL), "Current Value (PSI):");
+    EXPECT_EQ(Text(IDC_SETUP_LIVE_BARO), "1013.25") << "the optical sensor's values stay";
+}
+
+TEST_F(SensorSetupPageTest, EachProbeTypeEnablesAndShowsItsOwnControls)
+{
+    // The single-sensor probe: no automatic salinity to switch, no negative-value option.
+    ConnectTo(12);
+    EXPECT_EQ(Entries().size(), 3);
+    EXPECT_TRUE(Entries()[1].startsWith(kVox));
+    EXPECT_TRUE(Shown(IDC_SETUP_SALINITY_GROUP));
+    EXPECT_FALSE(Find<QCheckBox>(IDC_SETUP_AUTO_SALINITY).isEnabled());
+    EXPECT_TRUE(Find<QPushButton>(IDC_SETUP_EDIT_SALINITY).isEnabled());
+    EXPECT_FALSE(Shown(IDC_SETUP_NEGATIVE_ALWAYS));
+    EXPECT_TRUE(SetupPage().CalibrateButton().isEnabled());
+    testsupport::SavePicture(MainWindow(), "SensorSetup.VoxPro.Optical");
+    MainWindow().ConnectButton().click();
+    ASSERT_TRUE(testsupport::WaitUntil([] { return theProbeConnection.IsConnected() == FALSE; }));
+    MainWindow().StopKeepAlive();
+    testsupport::PumpEvents();
+
+    // The multi-sensor probe: automatic salinity, no negative-value option, and its level sensor
+    // has no calibration here.
+    ConnectTo(kMultiSensor);
+    CCtrlPage_SensorSetup& page = SetupPage();
+    EXPECT_TRUE(Find<QCheckBox>(IDC_SETUP_AUTO_SALINITY).isEnabled());
+    EXPECT_FALSE(Shown(IDC_SETUP_NEGATIVE_ALWAYS)) << "the option is the VOX core's";
+    EXPECT_TRUE(page.CalibrateButton().isEnabled());
+    constexpr USHORT kLevelConnection = 3;
+    SelectConnection(kLevelConnection);
+    EXPECT_FALSE(page.CalibrateButton().isEnabled());
+    for (const UINT group : {IDC_SETUP_SALINITY_GROUP, IDC_SETUP_BARO_GROUP, IDC_SETUP_REF_TEMP_GROUP,
+                             IDC_SETUP_DENSITY_GROUP, IDC_SETUP_OFFSET_GROUP})
+        EXPECT_FALSE(Shown(group)) << group;
+    EXPECT_EQ(Rows(),
+              (QStringList{ui::ToQString(GetParameterIdName(2)), ui::ToQString(GetParameterIdName(3))}))
+        << "its rows without the temperature";
+    testsupport::SavePicture(MainWindow(), "SensorSetup.Multi.Level");
+    Select("pH/ORP");
+    EXPECT_TRUE(page.CalibrateButton().isEnabled());
+    EXPECT_FALSE(Shown(IDC_SETUP_REF_TEMP_GROUP));
+    Select("All");
+    EXPECT_EQ(Rows().size(), 1 + 3 + 6 + 2 + 3) << "the temperature once, then every other reading";
+}
+
+TEST_F(SensorSetupPageTest, TheChosenRowStaysWhenTheListsRefillAndRowZeroWhenItIsGone)
+{
+    ConnectTo(kVoxCore);
+    CCtrlPage_SensorSetup& page = SetupPage();
+    // The partial pressure chosen; a unit change refills the lists from the probe.
+    page.ParameterList().setCurrentRow(2);
+    CNVComboBox& units = page.UnitCombo();
+    ASSERT_GT(units.count(), 1);
+    const int other = units.currentIndex() == 0 ? 1 : 0;
+    const QString chosen = units.itemText(other);
+    units.setCurrentIndex(other);
+    emit units.activated(other);
+    testsupport::PumpEvents();
+    EXPECT_EQ(page.ParameterList().currentRow(), 2);
+    EXPECT_EQ(units.currentText(), chosen);
+    EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
+
+    // The last row of "All" chosen, then the depth sensor leaves: its rows go, and row 0 is chosen.
+    Select("All");
+    const int last = page.ParameterList().count() - 1;
+    page.ParameterList().setCurrentRow(last);
+    Probe().Sensors().Unplug(kDepthConnection);
+    ListConnection(kDepthConnection, false);
+    ASSERT_EQ(theProbeConnection.GetProbe()->BuildSensorCache(), S_OK);
+    page.FillSensorList();
+    page.FillParameterList(TRUE);
+    EXPECT_EQ(page.SensorList().currentItem()->text(), "All") << "the entry stays chosen";
+    EXPECT_EQ(page.ParameterList().count(), last + 1 - 2);
+    EXPECT_EQ(page.ParameterList().currentRow(), 0);
 }
 
 TEST_F(SensorSetupPageTest, CalibrateZeroesThePressureSensorWithTheReadingShownAndCancelChangesNothing)
