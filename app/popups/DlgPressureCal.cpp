@@ -55,7 +55,7 @@ BOOL CDlgPressureCal::OnInitDialog()
     m_note.setFixedWidth(kNoteWidth);
     SetDlgCtrlID(&m_note, IDC_PRESSURE_CAL_NOTE);
     groupLayout->addWidget(&m_note, 0, 0, 1, 3);
-    m_valueLabel.setText(QStringLiteral("Current value ():"));
+    m_valueLabel.setText(QStringLiteral("Current Value ():"));
     SetDlgCtrlID(&m_valueLabel, IDC_PRESSURE_CAL_VALUE_LABEL);
     groupLayout->addWidget(&m_valueLabel, 1, 0);
     m_value.setReadOnly(true);

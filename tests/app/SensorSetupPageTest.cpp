@@ -789,6 +789,7 @@ TEST_F(SensorSetupPageTest, AFailedStartKeepsOkForTheFactoryRestoreAlone)
         {
             EXPECT_TRUE(BoxTexts().back().startsWith("Failed to update sensor cache\nError Code: 81010094"));
             EXPECT_FALSE(dialog.OkButton().isEnabled());
+            EXPECT_EQ(dialog.GetValueLabel(), "Current Value ():") << "the label as it stands without a unit";
             dialog.RestoreFactoryBox().click();
             EXPECT_TRUE(dialog.OkButton().isEnabled());
             testsupport::SavePicture(dialog, "SensorSetup.PressureCal.Restore");
