@@ -277,6 +277,14 @@ TEST_F(SensorSetupPageTest, TheWatchRefillsTheListsAsTheProbeChangesKeepingTheCh
     ASSERT_TRUE(testsupport::WaitUntil([] { return theProbeConnection.IsConnected() == FALSE; }));
     EXPECT_FALSE(page.IsSensorWatchRunning());
     EXPECT_FALSE(theProbeConnection.ReleaseBusy());
+
+    // A change that arrives after the disconnect finds nothing to refill.
+    testsupport::PumpEvents();
+    page.PostNotify(windowmsg::WM_SENSORS_CHANGED);
+    testsupport::PumpEvents();
+    EXPECT_EQ(page.SensorList().count(), 0);
+    EXPECT_EQ(page.ParameterList().count(), 0);
+    EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
 }
 
 TEST_F(SensorSetupPageTest, SettingsOfTheOpticalAndConductivitySensorsReachTheProbeAndShowWhatItHolds)

@@ -197,6 +197,17 @@ TEST_F(SensorSetupTest, TheSensorListFramesTheSensorsAndFollowsTheConnectionTabl
         EXPECT_NE(readings[i].Connection, 2);
 }
 
+TEST_F(SensorSetupTest, AProbeWithoutSensorsListsTemperatureAndAllAlone)
+{
+    StartProbe(probesim::ProbeConfig(kMultiSensor, kProbeSerial), probesim::ProbeSensors::None);
+    ASSERT_EQ(m_connection.ConnectToDevice(), S_OK);
+    const sSensorEntries list = Entries();
+    EXPECT_TRUE(list.complete);
+    EXPECT_EQ(EntryTexts(list), (std::vector<std::u16string>{u"Temperature", u"All"}));
+    EXPECT_FALSE(IsSensorEntry(list.entries.front().itemData));
+    EXPECT_FALSE(IsSensorEntry(list.entries.back().itemData)) << "neither can be calibrated";
+}
+
 TEST_F(SensorSetupTest, TheSensorListNamesThePressureSensorsOfTheVoxCore)
 {
     StartConnected(kVoxCore);
