@@ -91,6 +91,12 @@ bool CPressureCalibration::StartReading()
     return true;
 }
 
+sPressureReading CPressureCalibration::GetLastReading() const
+{
+    std::lock_guard lock(m_ReadingLock);
+    return m_Reading;
+}
+
 void CPressureCalibration::StopReading()
 {
     if (!m_thread.joinable())
@@ -115,7 +121,10 @@ void CPressureCalibration::Run()
         const bool usable =
             m_pDevice != nullptr &&
             NVSystem::ZeroReadingAccepted(*m_pDevice, m_nConnection, m_nPressureParameter, value, quality);
-        m_Reading = sPressureReading{value, quality, usable};
+        {
+            std::lock_guard lock(m_ReadingLock);
+            m_Reading = sPressureReading{value, quality, usable};
+        }
         m_Window.PostNotify(windowmsg::WM_NEW_DATA);
         // On to the next multiple of the period after the start, however long the read took.
         const uint64_t elapsed = m_Clock.NowMs() - start;

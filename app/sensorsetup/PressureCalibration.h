@@ -15,8 +15,8 @@
 // user-interface thread.
 #pragma once
 
-#include <atomic>
 #include <chrono>
+#include <mutex>
 #include <thread>
 
 #include "app/livedata/LivePollWorker.h"
@@ -57,7 +57,7 @@ public:
     // Sets the stop event and waits for the worker without a time limit. Safe when none runs.
     void StopReading();
     // The last reading of the worker (0 and not usable before the first).
-    sPressureReading GetLastReading() const { return m_Reading.load(); }
+    sPressureReading GetLastReading() const;
 
     struct sFinishFailures
     {
@@ -89,7 +89,8 @@ private:
     USHORT m_nPressureParameter = 0; // its number in the sensor, found by Begin; 0 unknown
     bool m_bCalModeAsked = false;
     bool m_bLeft = false;
-    std::atomic<sPressureReading> m_Reading{sPressureReading{}};
+    mutable std::mutex m_ReadingLock; // leaf lock
+    sPressureReading m_Reading;       // under m_ReadingLock
     platform::CEvent m_StopEvent{platform::CEvent::Reset::Manual};
     std::thread m_thread;
 };
