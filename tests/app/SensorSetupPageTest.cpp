@@ -909,9 +909,10 @@ TEST_F(SensorPopupTest, TheValueEntryKeepsItsRangeAndTheCaretWhereARefusedCharac
 
     // A value whose text is rounded comes back exactly when the text is left alone; a typed one is
     // the number typed.
-    for (const auto& [typed, expected] :
+    for (const auto& [typedText, expected] :
          {std::pair{QString(), 1234567.0f}, {QStringLiteral("1234560"), 1234560.0f}})
     {
+        const QString typed = typedText;
         CDlgPopup_EditValue sentinel;
         sentinel.m_fValue = 1234567.0f;
         testsupport::RunModal(sentinel,
