@@ -3,6 +3,9 @@
 #include <cerrno>
 #include <cstdio>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "connection/SensorStatusText.h"
 #include "foundation/NameLookups.h"
 #include "foundation/PathTools.h"
@@ -20,6 +23,20 @@ std::string Utf8(const CWideString& text)
 std::string PathBytes(const CWideString& path)
 {
     return Utf8(path);
+}
+
+bool WriteAll(int fd, std::string_view bytes)
+{
+    while (!bytes.empty())
+    {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        bytes.remove_prefix(static_cast<size_t>(written));
+    }
+    return true;
 }
 
 } // namespace
@@ -95,13 +112,23 @@ BOOL CreateCsvFile(const CWideString& path, const std::string& header)
 
 CsvAppend AppendCsvLine(const CWideString& path, const std::string& line)
 {
-    // "r+" never creates: a file deleted while reading stays deleted.
-    std::FILE* file = std::fopen(PathBytes(path).c_str(), "r+b");
-    if (file == nullptr)
+    const std::string name = PathBytes(path);
+    // Without O_CREAT: a file deleted while reading stays deleted.
+    const int fd = ::open(name.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0)
         return errno == ENOENT || errno == ENOTDIR ? CsvAppend::FileGone : CsvAppend::Failed;
-    bool written = std::fseek(file, 0, SEEK_END) == 0;
-    written = written && std::fwrite(line.data(), 1, line.size(), file) == line.size();
-    written = std::fclose(file) == 0 && written;
+    const off_t end = ::lseek(fd, 0, SEEK_END);
+    bool written = end >= 0 && WriteAll(fd, line);
+    // Half a line (a full disk, the file-size limit) would have the next round glued onto it and a
+    // reader take a corrupt row: the file is cut back to its last whole line.
+    // A cut that fails too leaves nothing better to do: the failure is reported either way.
+    if (!written && end >= 0) [[maybe_unused]]
+        const int cut = ::ftruncate(fd, end);
+    if (::close(fd) != 0 && written)
+    {
+        written = false;
+        [[maybe_unused]] const int cut = ::truncate(name.c_str(), end);
+    }
     return written ? CsvAppend::Written : CsvAppend::Failed;
 }
 

@@ -48,7 +48,8 @@ enum class CsvAppend
 {
     Written,
     FileGone, // the file no longer exists: nothing written, nothing created
-    Failed,   // the file exists but the line could not be written whole (disk full, no access)
+    Failed,   // the file exists but the line could not be written whole (disk full, no access);
+              // what was written of it is cut off again, so the file ends with a whole line
 };
 CsvAppend AppendCsvLine(const CWideString& path, const std::string& line);
 

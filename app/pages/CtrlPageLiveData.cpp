@@ -325,6 +325,10 @@ void CCtrlPage_LiveData::SetReading(BOOL reading)
 
 LRESULT CCtrlPage_LiveData::OnDeviceConnected(WPARAM, LPARAM)
 {
+    // The rebuild that a page activation still owes is the one done here: left to run, it would
+    // come just after this refresh and rebuild the rows without their values.
+    if (IsPageVisible())
+        KillTimer(IDT_PAGE_ACTIVATE);
     RebuildPollList();
     if (theProbeConnection.IsConnected())
     {

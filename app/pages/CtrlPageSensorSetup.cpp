@@ -1,6 +1,7 @@
 #include "app/pages/CtrlPageSensorSetup.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -734,13 +735,8 @@ void CCtrlPage_SensorSetup::LoadSensorSettings()
     const sSensorSettingsLoad load = ::LoadSensorSettings(m_Connection);
     m_bAutoSalinity = load.autoSalinity;
     m_autoSalinity.setChecked(m_bAutoSalinity != FALSE);
-    if (load.failure)
-    {
-        ErrorBox(nullptr, load.failure.text);
-        for (QLineEdit* edit : {&m_liveSalinity, &m_liveBaro, &m_defaultSalinity, &m_defaultBaro})
-            edit->clear();
-        return;
-    }
+    // What was read before a later step failed is shown (and a reference of neither 20 nor 25
+    // corrected) all the same.
     if (load.referenceTemperature)
     {
         const float temperature = *load.referenceTemperature;
@@ -755,6 +751,13 @@ void CCtrlPage_SensorSetup::LoadSensorSettings()
             QMetaObject::invokeMethod(
                 this, [this] { SendCommand(IDC_SETUP_REF_TEMP_25); }, Qt::QueuedConnection);
         }
+    }
+    if (load.failure)
+    {
+        ErrorBox(nullptr, load.failure.text);
+        for (QLineEdit* edit : {&m_liveSalinity, &m_liveBaro, &m_defaultSalinity, &m_defaultBaro})
+            edit->clear();
+        return;
     }
     if (load.vox)
     {
@@ -857,8 +860,12 @@ void CCtrlPage_SensorSetup::OnEditSentinel()
     popup.m_fMax = FLT_MAX;
     popup.m_bAllowMinus = TRUE;
     popup.m_bAllowDecimal = TRUE;
-    popup.m_fValue = ReadEntryValue(ui::ToWideString(m_sentinel.text())).value_or(reading.Sentinel);
+    // The value the probe holds, not the page's rounded text of it.
+    popup.m_fValue = reading.Sentinel;
     if (popup.DoModal() != IDOK)
+        return;
+    // Nothing changed, nothing written: a rewrite would only be a chance to alter the probe.
+    if (std::memcmp(&popup.m_fValue, &reading.Sentinel, sizeof(float)) == 0)
         return;
     HRESULT hr = S_OK;
     {
@@ -929,27 +936,22 @@ void CCtrlPage_SensorSetup::OnEditSalinity()
         UnownedErrorCodeBox(write.failure);
 }
 
-void CCtrlPage_SensorSetup::ShowBaroValues()
+void CCtrlPage_SensorSetup::ClearBaroValues()
 {
-    const sBaroValues values = ReadBaroValues(m_Connection);
-    m_liveBaro.setText(values.live ? ValueText(*values.live) : QString());
-    m_defaultBaro.setText(values.defaultValue ? ValueText(*values.defaultValue) : QString());
+    // Whatever the probe now holds is not known: nothing is shown until the page reloads.
+    m_liveBaro.clear();
+    m_defaultBaro.clear();
 }
 
 void CCtrlPage_SensorSetup::OnEditBaro()
 {
     CDlgEditBaro dialog(this);
     NVSystem::ISensor_VoxPro* sensor = nullptr;
-    if (Failed(m_Connection.GetVoxProSensor(sensor)) || sensor == nullptr)
-    {
-        ShowBaroValues();
-        return;
-    }
     float live = 0.0f;
-    if (const HRESULT hr = sensor->ReadLiveBaro(live); Failed(hr))
+    if (Failed(m_Connection.GetVoxProSensor(sensor)) || sensor == nullptr ||
+        Failed(sensor->ReadLiveBaro(live)))
     {
-        UnownedErrorCodeBox({u"Failed to get live baro value.", hr});
-        ShowBaroValues();
+        ClearBaroValues();
         return;
     }
     dialog.SetPressureMbar(live);
@@ -959,8 +961,7 @@ void CCtrlPage_SensorSetup::OnEditBaro()
     const sVoxWrite write = WriteBaro(m_Connection, pressure, dialog.GetUseAsDefault());
     if (write.failure)
     {
-        UnownedErrorCodeBox(write.failure);
-        ShowBaroValues();
+        ClearBaroValues();
         return;
     }
     if (write.defaultWritten)

@@ -164,7 +164,7 @@ private:
     const sParameterReading* SelectedRow() const;
     void ClearLists();
     void ShowReferenceTemperature(std::optional<float> temperature);
-    void ShowBaroValues();
+    void ClearBaroValues();
     void SetSentinelText();
 
     CProbeConnection& m_Connection;

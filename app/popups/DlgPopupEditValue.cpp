@@ -43,6 +43,7 @@ BOOL CDlgPopup_EditValue::OnInitDialog()
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     m_strValue = QString::fromStdString(platform::Format("%g", static_cast<double>(m_fValue)));
+    m_strShown = m_strValue;
     SetEditTextQuietly(m_edit, m_strValue);
     m_edit.setFocus();
     m_edit.selectAll();
@@ -62,6 +63,13 @@ void CDlgPopup_EditValue::OnChangeValue()
 
 void CDlgPopup_EditValue::OnOK()
 {
+    // The text shown holds six digits only: a value the user left alone stays the one given, not
+    // its rounded text (1234567 would come back as 1234570).
+    if (m_strValue == m_strShown && IsValueInRange(m_fValue, m_fMin, m_fMax))
+    {
+        EndDialog(IDOK);
+        return;
+    }
     const std::optional<float> value = ReadEntryValue(ui::ToWideString(m_strValue));
     if (!value || !IsValueInRange(*value, m_fMin, m_fMax))
         return;

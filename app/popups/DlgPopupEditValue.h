@@ -2,6 +2,7 @@
 // page asks for a sentinel value with it). The caller sets the title, the value's label, the range
 // label, the value, the limits and what may be typed, runs DoModal and, after IDOK, reads the
 // value. OK is enabled while the text is a number within the limits; an empty text counts as 0.
+// When the user left the text as it was shown, the value is the one given, exactly.
 #pragma once
 
 #include <cfloat>
@@ -52,4 +53,5 @@ private:
     CNVButton m_btnOk;
     CNVButton m_btnCancel;
     QString m_strValue; // the text as last accepted
+    QString m_strShown; // the text the value was shown with
 };

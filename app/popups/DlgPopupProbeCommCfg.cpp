@@ -162,7 +162,9 @@ void CDlgPopup_ProbeCommCfg::FillControls()
     {
         sTimeoutControls& controls = m_timeouts[timeout];
         const QSignalBlocker blocker(controls.edit);
-        controls.edit.setText(NumberText(values[timeout]));
+        // A probe without the cache time-out has no value to show.
+        const bool shown = timeout != TIMEOUT_CACHE || m_Choice.CacheTimeoutSupported != FALSE;
+        controls.edit.setText(shown ? NumberText(values[timeout]) : QString());
         controls.text.SetPrevious(controls.edit.text());
     }
     EnableTimeout(TIMEOUT_EOM, ModeEntryOf(line.Mode) == 1);

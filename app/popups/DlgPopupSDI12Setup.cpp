@@ -143,6 +143,7 @@ BOOL CDlgPopup_SDI12Setup::LoadFromDevice()
         EndDialog(0);
         return FALSE;
     }
+    m_bChanged = false;
     m_btnReload.setEnabled(false);
     m_btnWrite.setEnabled(false);
     return TRUE;
@@ -164,8 +165,15 @@ void CDlgPopup_SDI12Setup::FillList(int selected)
 
 void CDlgPopup_SDI12Setup::SetChanged()
 {
+    m_bChanged = true;
     m_btnReload.setEnabled(true);
-    m_btnWrite.setEnabled(true);
+    UpdateWriteButton();
+}
+
+void CDlgPopup_SDI12Setup::UpdateWriteButton()
+{
+    // An address the probe cannot take would only fail the write: Write waits for a valid one.
+    m_btnWrite.setEnabled(m_bChanged && IsSdi12AddressText(m_Setup.GetAddressText()) != FALSE);
 }
 
 BOOL CDlgPopup_SDI12Setup::OnCommand(UINT id)
@@ -201,8 +209,7 @@ void CDlgPopup_SDI12Setup::OnAddressChanged()
     const QString kept = m_addressText.OnChanged(m_editAddress, CleanSdi12AddressText);
     m_editAddress.setCursorPosition(static_cast<int>(kept.size()));
     m_Setup.SetAddressText(ui::ToWideString(kept));
-    m_btnReload.setEnabled(true);
-    m_btnWrite.setEnabled(IsSdi12AddressText(m_Setup.GetAddressText()) != FALSE);
+    SetChanged();
 }
 
 void CDlgPopup_SDI12Setup::OnSelectParameters()
@@ -290,8 +297,9 @@ void CDlgPopup_SDI12Setup::OnWrite()
         EndDialog(IDOK);
         return;
     }
+    // The popup stays open: the user's address and list are not lost with a failed write, and Write
+    // can be tried again.
     ShowErrorBox(this, ui::ToQString(static_cast<const char16_t*>(CWideString(
                            u"Failed to write the SDI-12 configuration to the probe.\nError: %08X(%s)\n",
                            static_cast<uint32_t>(hr), LookupErrorText(static_cast<uint32_t>(hr))))));
-    EndDialog(0);
 }

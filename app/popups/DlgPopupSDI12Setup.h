@@ -1,9 +1,10 @@
 // CDlgPopup_SDI12Setup: "SDI-12 setup", the probe's SDI-12 address character and the readings it
 // answers with, in order. The probe's parameter set is read when the popup opens and on "Reload From
 // Device"; "Select Parameters..." opens the picker, "Parameter Up" and "Parameter Down" (Alt+Up,
-// Alt+Down) order the list, and "Write To Device" uploads the set. DoModal gives IDOK after a
-// successful write, IDCANCEL on Cancel and 0 after a failed read or write (reported first). What is
-// read, edited and written is CSdi12Setup's.
+// Alt+Down) order the list, and "Write To Device" uploads the set. Write is enabled once something
+// changed and while the address is one valid character. DoModal gives IDOK after a successful write,
+// IDCANCEL on Cancel and 0 after a failed read (reported first); a failed write is reported and the
+// popup stays open with the user's edits. What is read, edited and written is CSdi12Setup's.
 #pragma once
 
 #include <QLabel>
@@ -59,6 +60,7 @@ private:
     BOOL LoadFromDevice();
     void FillList(int selected);
     void SetChanged();
+    void UpdateWriteButton();
     void OnAddressChanged();
     void OnSelectParameters();
     void OnMove(int step);
@@ -69,6 +71,7 @@ private:
 
     CSdi12Setup m_Setup;
     int m_nSelected = -1;
+    bool m_bChanged = false; // since the set was loaded
     CDlgPopup_SelectSDI12Params* m_pPicker = nullptr;
     CNVEdit m_editAddress;
     CCleanedEdit m_addressText;

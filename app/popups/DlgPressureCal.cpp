@@ -5,8 +5,10 @@
 #include <QVBoxLayout>
 
 #include "app/popups/PopupButtons.h"
+#include "connection/SensorStatusText.h"
 #include "foundation/ErrorTable.h"
 #include "foundation/NameLookups.h"
+#include "models/ReadingQuality.h"
 #include "ui/Application.h"
 #include "ui/DialogService.h"
 #include "ui/NumericText.h"
@@ -53,7 +55,7 @@ BOOL CDlgPressureCal::OnInitDialog()
     m_note.setFixedWidth(kNoteWidth);
     SetDlgCtrlID(&m_note, IDC_PRESSURE_CAL_NOTE);
     groupLayout->addWidget(&m_note, 0, 0, 1, 3);
-    m_valueLabel.setText(QStringLiteral("Current value ():"));
+    m_valueLabel.setText(QStringLiteral("Current Value ():"));
     SetDlgCtrlID(&m_valueLabel, IDC_PRESSURE_CAL_VALUE_LABEL);
     groupLayout->addWidget(&m_valueLabel, 1, 0);
     m_value.setReadOnly(true);
@@ -106,9 +108,14 @@ LRESULT CDlgPressureCal::OnNewData()
 {
     if (m_pCalibration == nullptr || m_bEnded)
         return 0;
-    m_fValue = m_pCalibration->GetLastReading();
-    m_value.setText(ui::ToQString(FormatValue(kDigitsShown, m_fValue)));
-    m_btnOk.setEnabled(true);
+    m_Reading = m_pCalibration->GetLastReading();
+    const USHORT code = NVSystem::QualityCode(m_Reading.quality);
+    // What the sensor says instead of a measurement tells the user why OK stays disabled.
+    m_value.setText(
+        !m_Reading.usable && code != NVSystem::QUALITY_NORMAL
+            ? ui::ToQString(FormatSensorStatusText(code, m_Connection.GetSlaveId().RegisterMapVersion))
+            : ui::ToQString(FormatValue(kDigitsShown, m_Reading.value)));
+    m_btnOk.setEnabled(m_restoreFactory.isChecked() || m_Reading.usable);
     return 0;
 }
 
@@ -128,7 +135,7 @@ void CDlgPressureCal::OnRestoreFactory()
     for (QWidget* widget : {static_cast<QWidget*>(&m_value), static_cast<QWidget*>(&m_valueLabel),
                             static_cast<QWidget*>(&m_note), static_cast<QWidget*>(&m_group)})
         widget->setEnabled(!restore);
-    m_btnOk.setEnabled(restore || m_fValue != 0.0f);
+    m_btnOk.setEnabled(restore || (m_Reading.usable && m_Reading.value != 0.0f));
 }
 
 void CDlgPressureCal::OnOK()
@@ -139,7 +146,7 @@ void CDlgPressureCal::OnOK()
     if (m_pCalibration != nullptr)
     {
         const CPressureCalibration::sFinishFailures failures =
-            m_pCalibration->Finish(m_restoreFactory.isChecked() ? TRUE : FALSE, m_fValue);
+            m_pCalibration->Finish(m_restoreFactory.isChecked() ? TRUE : FALSE, m_Reading);
         ShowFailure(failures.calibration);
         ShowFailure(failures.header);
     }

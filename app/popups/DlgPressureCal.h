@@ -2,6 +2,8 @@
 // its factory calibration. While it is open the sensor is in calibration mode with the device's
 // measurement cache off, and the current raw pressure is shown every 2 seconds; OK writes the
 // reading shown as the sensor's offset (or restores the factory calibration when that is ticked).
+// A reading that holds no measurement (its quality says error or sensor missing, or it is the
+// sentinel) is shown by its status and does not enable OK.
 // Every way out ends calibration mode and gives the cache its time-out back (CPressureCalibration).
 // A failed read ends the dialog as Cancel does.
 #pragma once
@@ -62,7 +64,7 @@ private:
     std::chrono::milliseconds m_readingPeriod = PRESSURE_READING_PERIOD;
     std::unique_ptr<CPressureCalibration> m_pCalibration;
     // The reading shown, which OK writes.
-    float m_fValue = 0.0f;
+    sPressureReading m_Reading;
     bool m_bEnded = false;
 
     QGroupBox m_group;

@@ -2,15 +2,35 @@
 
 #include <system_error>
 
+#include "connection/SensorReadings.h"
 #include "foundation/ResultCodes.h"
+#include "models/LevelSettings.h"
 #include "models/ProbeSensorInterfaces.h"
+#include "models/SensorAdapterBase.h"
 
 namespace
 {
 
+constexpr USHORT PARAMETER_ID_PRESSURE = 2;
+
 sSettingsFailure Failure(const char16_t* text, HRESULT code)
 {
     return sSettingsFailure{text, code};
+}
+
+// The number of the pressure parameter in the sensor, whose sentinel tells a missing reading; 0 when
+// the sensor does not list it.
+USHORT FindPressureParameter(NVSystem::CDeviceComm& device, USHORT connection)
+{
+    CDynArray<sParameterReading> readings;
+    if (Failed(device.GetSensorParameters(connection, readings, TRUE)))
+        return 0;
+    for (uint32_t i = 0; i < readings.GetCount(); ++i)
+    {
+        if (readings[i].ParameterId == PARAMETER_ID_PRESSURE)
+            return readings[i].ParameterNumber;
+    }
+    return 0;
 }
 
 } // namespace
@@ -41,6 +61,7 @@ sSettingsFailure CPressureCalibration::Begin(USHORT& pressureUnitId)
         return Failure(u"Failed to update sensor cache", hr);
     if (const HRESULT hr = m_pSensor->GetPressureUnit(pressureUnitId); Failed(hr))
         return Failure(u"Failed to get pressure units", hr);
+    m_nPressureParameter = FindPressureParameter(*m_pDevice, m_nConnection);
     USHORT timeout = 0;
     if (const HRESULT hr = m_pDevice->GetMeasurementCacheTimeout(timeout); Failed(hr))
         return Failure(u"Failed to disable measurement cache", hr);
@@ -70,6 +91,12 @@ bool CPressureCalibration::StartReading()
     return true;
 }
 
+sPressureReading CPressureCalibration::GetLastReading() const
+{
+    std::lock_guard lock(m_ReadingLock);
+    return m_Reading;
+}
+
 void CPressureCalibration::StopReading()
 {
     if (!m_thread.joinable())
@@ -91,7 +118,13 @@ void CPressureCalibration::Run()
             m_Window.PostNotify(windowmsg::WM_READ_ERROR);
             return;
         }
-        m_fValue = value;
+        const bool usable =
+            m_pDevice != nullptr &&
+            NVSystem::ZeroReadingAccepted(*m_pDevice, m_nConnection, m_nPressureParameter, value, quality);
+        {
+            std::lock_guard lock(m_ReadingLock);
+            m_Reading = sPressureReading{value, quality, usable};
+        }
         m_Window.PostNotify(windowmsg::WM_NEW_DATA);
         // On to the next multiple of the period after the start, however long the read took.
         const uint64_t elapsed = m_Clock.NowMs() - start;
@@ -100,7 +133,8 @@ void CPressureCalibration::Run()
     }
 }
 
-CPressureCalibration::sFinishFailures CPressureCalibration::Finish(BOOL restoreFactory, float zero)
+CPressureCalibration::sFinishFailures CPressureCalibration::Finish(BOOL restoreFactory,
+                                                                   const sPressureReading& zero)
 {
     StopReading();
     sFinishFailures failures;
@@ -113,7 +147,9 @@ CPressureCalibration::sFinishFailures CPressureCalibration::Finish(BOOL restoreF
     }
     if (!restoreFactory)
     {
-        HRESULT hr = m_pSensor->WriteDepthCalA(zero);
+        // A reading that holds no measurement would become a wrong offset, reported as a success.
+        HRESULT hr =
+            zero.usable ? m_pSensor->WriteDepthCalA(zero.value) : NVSystem::ADAPTER_E_INVALID_DEVICE_RESPONSE;
         if (Succeeded(hr))
             hr = m_pDevice->UpdateSensorCalibration(m_nConnection);
         if (Failed(hr))

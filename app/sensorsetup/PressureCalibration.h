@@ -4,7 +4,10 @@
 // (its time-out saved and set to 0), so that every reading comes from the sensor and is the raw
 // one; a worker then reads the pressure on a grid of one period (2 s) from its start, whatever each
 // read takes (the clock can be given), and posts WM_NEW_DATA after each reading or WM_READ_ERROR when a read
-// fails. Finish either writes the reading shown as the sensor's pressure offset and has the sensor take it,
+// fails. Each reading says whether it may become the zero: one whose quality says it holds no
+// measurement (error, sensor missing or disabled) or that is the parameter's sentinel may not; one
+// taken while the sensor warms up or calibrates may. Finish either writes the reading shown as the
+// sensor's pressure offset and has the sensor take it (refusing a reading that may not be the zero),
 // or restores the sensor's calibration defaults. Every way out (Finish, Cancel, or the object going without
 // either) stops the worker, switches calibration mode off and gives the cache its time-out back, once.
 //
@@ -12,8 +15,8 @@
 // user-interface thread.
 #pragma once
 
-#include <atomic>
 #include <chrono>
+#include <mutex>
 #include <thread>
 
 #include "app/livedata/LivePollWorker.h"
@@ -24,6 +27,14 @@
 #include "platform/Types.h"
 
 inline constexpr std::chrono::milliseconds PRESSURE_READING_PERIOD{2000};
+
+struct sPressureReading
+{
+    float value = 0.0f;
+    USHORT quality = 0;
+    // A measurement that may become the sensor's zero.
+    bool usable = false;
+};
 
 class CPressureCalibration
 {
@@ -45,8 +56,8 @@ public:
     bool StartReading();
     // Sets the stop event and waits for the worker without a time limit. Safe when none runs.
     void StopReading();
-    // The last reading of the worker (0 before the first).
-    float GetLastReading() const { return m_fValue.load(); }
+    // The last reading of the worker (0 and not usable before the first).
+    sPressureReading GetLastReading() const;
 
     struct sFinishFailures
     {
@@ -54,9 +65,9 @@ public:
         sSettingsFailure header;      // "Failed to update sensor cache"
     };
     // OK: with restoreFactory the sensor's calibration defaults come back, otherwise zero becomes the
-    // sensor's pressure offset and the sensor takes it; then the way out, then the sensor header is
-    // read again.
-    sFinishFailures Finish(BOOL restoreFactory, float zero);
+    // sensor's pressure offset and the sensor takes it (a zero that is not usable is refused with
+    // nothing written); then the way out, then the sensor header is read again.
+    sFinishFailures Finish(BOOL restoreFactory, const sPressureReading& zero);
     // Cancel, and a read error: the way out, nothing written.
     void Cancel();
 
@@ -75,9 +86,11 @@ private:
     uint64_t m_nPeriodMs;
     const sLivePollClock m_Clock;
     USHORT m_nSavedCacheTimeout = 0;
+    USHORT m_nPressureParameter = 0; // its number in the sensor, found by Begin; 0 unknown
     bool m_bCalModeAsked = false;
     bool m_bLeft = false;
-    std::atomic<float> m_fValue{0.0f};
+    mutable std::mutex m_ReadingLock; // leaf lock
+    sPressureReading m_Reading;       // under m_ReadingLock
     platform::CEvent m_StopEvent{platform::CEvent::Reset::Manual};
     std::thread m_thread;
 };

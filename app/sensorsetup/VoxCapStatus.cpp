@@ -1,5 +1,6 @@
 #include "app/sensorsetup/VoxCapStatus.h"
 
+#include "app/sensorsetup/SensorList.h"
 #include "foundation/DateTimeFormat.h"
 #include "foundation/DeviceTimestamp.h"
 #include "foundation/ResultCodes.h"
@@ -27,13 +28,15 @@ ULONG GetVoxCapStatus(ULONG& capSerial, CProbeConnection& connection)
         return VOX_CAP_READ_ERROR;
     const USHORT voxConnection = sensor->GetVoxConnection();
     CDeviceTimestamp expiry;
+    // A sensor unplugged, or gone from the probe's table, has no cap: it is no read error, so that
+    // the watch goes on and sees the sensor come back.
     HRESULT hr = device->ReadSensorTime(voxConnection, VOX_CAP_EXPIRY_OFFSET, expiry);
-    if (hr == MODBUSCOMM_E_PORT_NO_SENSOR)
+    if (IsAbsentSensor(hr))
         capSerial = 0;
     else if (Failed(hr))
         return VOX_CAP_READ_ERROR;
     hr = device->ReadSensorULong(voxConnection, VOX_CAP_SERIAL_OFFSET, capSerial);
-    if (hr == MODBUSCOMM_E_PORT_NO_SENSOR)
+    if (IsAbsentSensor(hr))
     {
         capSerial = 0;
         return VOX_CAP_NOT_DETECTED;

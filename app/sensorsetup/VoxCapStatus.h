@@ -19,9 +19,10 @@ enum : ULONG
 inline constexpr USHORT VOX_CAP_SERIAL_OFFSET = 1;
 inline constexpr USHORT VOX_CAP_EXPIRY_OFFSET = 7;
 
-// Reads the cap's serial number (0 for none or an unplugged sensor) and expiry against the device's
-// clock: VOX_CAP_NOT_DETECTED without a cap, VOX_CAP_EXPIRED once the device's time is past the
-// expiry, VOX_CAP_READ_ERROR when the sensor or the device cannot be read. The caller keeps the
+// Reads the cap's serial number (0 for none, or for a sensor unplugged or gone from the probe's
+// table) and expiry against the device's clock: VOX_CAP_NOT_DETECTED without a cap, VOX_CAP_EXPIRED
+// once the device's time is past the expiry, VOX_CAP_READ_ERROR when the sensor or the device
+// cannot be read. The caller keeps the
 // connected device for the call (the user-interface thread, or a worker counted busy).
 ULONG GetVoxCapStatus(ULONG& capSerial, CProbeConnection& connection);
 

@@ -14,6 +14,7 @@
 #include "tests/app_core/BothLoopsProbe.h"
 #include "tests/app_core/PortLineModel.h"
 #include "tests/app_core/RegisterWrites.h"
+#include "tools/probe-sim/FileFunctions.h"
 #include "tools/probe-sim/InstrumentFiles.h"
 #include "tools/probe-sim/InstrumentRegisters.h"
 #include "tools/probe-sim/ServiceRegisters.h"
@@ -329,6 +330,8 @@ TEST_F(ProbeCommPopupTest, AProbeWithoutStayAwakeOrCacheTimeoutGreysThemOutAndOk
         {
             EXPECT_FALSE(popup.StayAwakeBox().isEnabled());
             EXPECT_FALSE(popup.TimeoutEdit(CDlgPopup_ProbeCommCfg::TIMEOUT_CACHE).isEnabled());
+            EXPECT_TRUE(popup.TimeoutEdit(CDlgPopup_ProbeCommCfg::TIMEOUT_CACHE).text().isEmpty())
+                << "no value the probe never reported";
             EXPECT_TRUE(popup.OkButton().isEnabled());
             testsupport::SavePicture(popup, "ProbeCommCfg.WithoutStayAwakeAndCache");
             Mark();
@@ -476,6 +479,52 @@ TEST_F(Sdi12PopupTest, CancelWritesNothingAndAnEmptySetNeedsAParameterBeforeItIs
               (std::vector<QString>{"Please select at least one parameter for the configuration."}));
     EXPECT_TRUE(RegistersWrittenSinceMark().empty());
     EXPECT_TRUE(FileOnProbe().empty());
+}
+
+TEST_F(Sdi12PopupTest, WriteWaitsForAValidAddressAndAFailedWriteKeepsTheUsersEdits)
+{
+    const std::vector<uint8_t> stored = probesim::EncodeSdi12Set({u'b', {{2, 3}, {1, 1}}});
+    ConnectWithSet(stored);
+    EXPECT_TRUE(RunPopup<CDlgPopup_SDI12Setup>(
+        Page().Sdi12Button(),
+        [&](CDlgPopup_SDI12Setup& popup)
+        {
+            CNVListBox& list = popup.ParameterList();
+            const QStringList loaded = Entries(list);
+            ASSERT_EQ(loaded.size(), 2);
+            Retype(popup.AddressEdit(), "");
+            popup.activateWindow();
+            ASSERT_TRUE(testsupport::WaitUntil([&] { return QApplication::activeWindow() == &popup; }));
+            list.setFocus();
+            list.setCurrentRow(0);
+            QTest::keyClick(&list, Qt::Key_Down, Qt::AltModifier);
+            ASSERT_EQ(Entries(list), (QStringList{loaded[1], loaded[0]}));
+            EXPECT_TRUE(popup.ReloadButton().isEnabled());
+            EXPECT_FALSE(popup.WriteButton().isEnabled()) << "a reordering with no address";
+            popup.SendCommand(IDOK);
+            EXPECT_TRUE(popup.isVisible());
+
+            TypeAt(popup.AddressEdit(), 0, "7");
+            EXPECT_TRUE(popup.WriteButton().isEnabled());
+            Sim().RequestFaults().Refuse(probesim::RequestMatch::Function(probesim::kWriteFileBlock),
+                                         probesim::ExceptionCode::SlaveDeviceFailure,
+                                         probesim::RequestFaults::kEveryTime);
+            popup.SendCommand(IDC_SDI12_WRITE);
+            Sim().RequestFaults().Clear();
+            EXPECT_TRUE(popup.isVisible()) << "the edits stay";
+            ASSERT_FALSE(BoxTexts().empty());
+            EXPECT_TRUE(
+                BoxTexts().back().startsWith("Failed to write the SDI-12 configuration to the probe."));
+            EXPECT_EQ(popup.AddressEdit().text(), "7");
+            EXPECT_EQ(Entries(list), (QStringList{loaded[1], loaded[0]}));
+            EXPECT_TRUE(popup.WriteButton().isEnabled());
+            testsupport::SavePicture(popup, "Sdi12Setup.WriteFailed");
+
+            popup.SendCommand(IDC_SDI12_WRITE);
+            EXPECT_FALSE(popup.isVisible());
+        }));
+    EXPECT_EQ(BoxTexts().back(), "SDI-12 configuration written successfully");
+    EXPECT_EQ(FileOnProbe(), probesim::EncodeSdi12Set({u'7', {{1, 1}, {2, 3}}}));
 }
 
 TEST_F(Sdi12PopupTest, ASetThatCannotBeReadClosesThePopupAfterItsMessage)

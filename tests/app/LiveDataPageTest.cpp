@@ -177,6 +177,34 @@ TEST_F(LiveDataPageTest, AfterConnectingTheChosenParametersShowTheirValuesUnitsA
     EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
 }
 
+TEST_F(LiveDataPageTest, AConnectRightAfterThePageIsShownKeepsTheValuesOfTheConnectRefresh)
+{
+    for (const uint16_t type : {kMultiSensorProbe, uint16_t{39}})
+    {
+        StartProbe(type);
+        // The page shown anew: its activation has yet to rebuild the rows when the connect comes.
+        MainWindow().ShowPage(Page::PAGE_COMMUNICATION);
+        MainWindow().ShowPage(Page::PAGE_LIVE_DATA);
+        ASSERT_TRUE(LivePage().IsActivationPending());
+        ConnectByButton();
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return !LivePage().IsActivationPending(); }));
+        testsupport::PumpEvents();
+        const int rows = LivePage().List().topLevelItemCount();
+        ASSERT_GT(rows, 0) << type;
+        for (int row = 0; row < rows; ++row)
+        {
+            EXPECT_FALSE(LivePage().CellText(row, Column::COLUMN_VALUE).isEmpty()) << type << " row " << row;
+            EXPECT_FALSE(LivePage().CellText(row, Column::COLUMN_DATA_CODE).isEmpty())
+                << type << " row " << row;
+        }
+        MainWindow().ConnectButton().click();
+        ASSERT_TRUE(testsupport::WaitUntil([] { return theProbeConnection.IsConnected() == FALSE; }));
+        MainWindow().StopKeepAlive();
+        testsupport::PumpEvents();
+    }
+    EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
+}
+
 TEST_F(LiveDataPageTest, ReadingToAFileWritesTheHeaderAndOneLinePerRoundOfTheRowsShown)
 {
     Connect();
@@ -217,6 +245,27 @@ TEST_F(LiveDataPageTest, ReadingToAFileWritesTheHeaderAndOneLinePerRoundOfTheRow
         EXPECT_EQ(rows.back()[row + 2], page.CellText(row, Column::COLUMN_VALUE)) << row;
     EXPECT_EQ(GetProfileInt(LOGGING_SECTION, TIME_ZONE_UTC_ENTRY, -1), 1);
     EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
+}
+
+TEST_F(LiveDataPageTest, AFileThatCannotTakeItsLinesIsReportedOnceAndTheReadingGoesOn)
+{
+    Connect();
+    StartReadingToFile(m_config.Path(), "blocked");
+    CCtrlPage_LiveData& page = LivePage();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return page.IsReading() != FALSE; }));
+    const std::filesystem::path path = m_config.Path() / "blocked.csv";
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return ReadAll(path).find('\n') != std::string::npos; }));
+    // Something that takes no line stands where the file was.
+    std::filesystem::remove(path);
+    std::filesystem::create_directory(path);
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return !BoxTexts().empty(); }));
+    ASSERT_TRUE(WaitForRounds(3));
+    EXPECT_TRUE(page.IsReading());
+    ASSERT_EQ(BoxTexts().size(), 1u) << "told once";
+    EXPECT_TRUE(BoxTexts().front().startsWith(
+        QStringLiteral("Failed to write to file %1.").arg(QString::fromStdString(path.string()))));
+    page.StartStopButton().click();
+    EXPECT_FALSE(page.IsReading());
 }
 
 TEST_F(LiveDataPageTest, TheDataLogPopupInsistsOnANameAndAsksBeforeAFileIsOverwritten)

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QTest>
+#include <QTimer>
 
 #include "app/popups/DlgEditBaro.h"
 #include "app/popups/DlgEditSalinity.h"
@@ -74,6 +75,21 @@ protected:
             }
         }
         ADD_FAILURE() << "no entry " << prefix.toStdString();
+    }
+    // The entry of the sensor on that connection, whatever its name.
+    void SelectConnection(USHORT connection)
+    {
+        CNVListBox& list = SetupPage().SensorList();
+        for (int i = 0; i < list.count(); ++i)
+        {
+            if (list.item(i)->data(Qt::UserRole).toUInt() == connection)
+            {
+                list.setCurrentRow(i);
+                testsupport::PumpEvents();
+                return;
+            }
+        }
+        ADD_FAILURE() << "no entry for connection " << connection;
     }
     bool Shown(UINT id)
     {
@@ -261,6 +277,14 @@ TEST_F(SensorSetupPageTest, TheWatchRefillsTheListsAsTheProbeChangesKeepingTheCh
     ASSERT_TRUE(testsupport::WaitUntil([] { return theProbeConnection.IsConnected() == FALSE; }));
     EXPECT_FALSE(page.IsSensorWatchRunning());
     EXPECT_FALSE(theProbeConnection.ReleaseBusy());
+
+    // A change that arrives after the disconnect finds nothing to refill.
+    testsupport::PumpEvents();
+    page.PostNotify(windowmsg::WM_SENSORS_CHANGED);
+    testsupport::PumpEvents();
+    EXPECT_EQ(page.SensorList().count(), 0);
+    EXPECT_EQ(page.ParameterList().count(), 0);
+    EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
 }
 
 TEST_F(SensorSetupPageTest, SettingsOfTheOpticalAndConductivitySensorsReachTheProbeAndShowWhatItHolds)
@@ -328,7 +352,8 @@ TEST_F(SensorSetupPageTest, SettingsOfTheOpticalAndConductivitySensorsReachThePr
     EXPECT_EQ(Setting(1, kDefaultBaro), 1013.25f);
     EXPECT_EQ(Text(IDC_SETUP_LIVE_BARO), "950.000");
 
-    // The write refused: reported, and the texts show the pressures the probe holds.
+    // The write refused: no box, and neither pressure is shown until the page reloads.
+    const size_t boxes = BoxTexts().size();
     refusing->store(true);
     RefuseWrites(1, kDefaultBaro, refusing);
     OnNextModal(
@@ -341,10 +366,58 @@ TEST_F(SensorSetupPageTest, SettingsOfTheOpticalAndConductivitySensorsReachThePr
         });
     Find<QPushButton>(IDC_SETUP_EDIT_BARO).click();
     refusing->store(false);
-    EXPECT_TRUE(BoxTexts().back().startsWith("Failed to set default baro value."))
-        << BoxTexts().back().toStdString();
+    EXPECT_EQ(BoxTexts().size(), boxes);
+    EXPECT_TRUE(Text(IDC_SETUP_LIVE_BARO).isEmpty());
+    EXPECT_TRUE(Text(IDC_SETUP_DEFAULT_BARO).isEmpty());
+    EXPECT_EQ(Setting(1, kLiveBaro), 950.0f) << "the live pressure comes after the refused default";
+    SetupPage().ReloadPage();
     EXPECT_EQ(Text(IDC_SETUP_LIVE_BARO), "950.000");
     EXPECT_EQ(Text(IDC_SETUP_DEFAULT_BARO), "1013.25");
+
+    // The live pressure unreadable: the dialog does not open, and the texts empty the same way.
+    RefuseReads(1, kLiveBaro, 2, refusing);
+    refusing->store(true);
+    bool opened = false;
+    QTimer guard;
+    QObject::connect(&guard, &QTimer::timeout,
+                     [&]
+                     {
+                         auto* modal = qobject_cast<CNVDialog*>(QApplication::activeModalWidget());
+                         if (modal == nullptr || modal == &MainWindow())
+                             return;
+                         opened = true;
+                         modal->SendCommand(IDCANCEL);
+                     });
+    guard.start(10);
+    Find<QPushButton>(IDC_SETUP_EDIT_BARO).click();
+    guard.stop();
+    refusing->store(false);
+    testsupport::PumpEvents();
+    EXPECT_FALSE(opened);
+    EXPECT_TRUE(Text(IDC_SETUP_LIVE_BARO).isEmpty());
+    EXPECT_TRUE(Text(IDC_SETUP_DEFAULT_BARO).isEmpty());
+    EXPECT_EQ(BoxTexts().size(), boxes);
+}
+
+TEST_F(SensorSetupPageTest, ALaterLoadStepThatFailsStillShowsAndCorrectsTheReferenceTemperature)
+{
+    auto refusing = std::make_shared<std::atomic<bool>>(true);
+    ConnectTo(kMultiSensor,
+              [&]
+              {
+                  Sim().Registers().SetFloat(At(2, probesim::kProbeConductivity.referenceTemperature), 22.0f);
+                  RefuseReads(1, probesim::dosensor::kDefaultSalinity, 2, refusing);
+              });
+    ASSERT_TRUE(testsupport::WaitUntil(
+        [&] { return Setting(2, probesim::kProbeConductivity.referenceTemperature) == 25.0f; }));
+    refusing->store(false);
+    ASSERT_FALSE(BoxTexts().empty());
+    EXPECT_EQ(BoxTexts().front(), "Failed to get default salinity value.");
+    EXPECT_TRUE(Text(IDC_SETUP_LIVE_SALINITY).isEmpty()) << "the failure empties the four texts";
+    EXPECT_TRUE(Text(IDC_SETUP_DEFAULT_BARO).isEmpty());
+    Select(ui::ToQString(GetSensorTypeName(probesim::kConductivitySensorId)));
+    EXPECT_TRUE(Find<QRadioButton>(IDC_SETUP_REF_TEMP_25).isChecked());
+    EXPECT_FALSE(Find<QRadioButton>(IDC_SETUP_REF_TEMP_20).isChecked());
 }
 
 TEST_F(SensorSetupPageTest, SentinelUnitsAndThePressureSensorsSettingsReachTheProbe)
@@ -391,6 +464,222 @@ TEST_F(SensorSetupPageTest, SentinelUnitsAndThePressureSensorsSettingsReachThePr
     EXPECT_EQ(BoxTexts().size(), 1u) << BoxTexts().back().toStdString();
 }
 
+TEST_F(SensorSetupPageTest, ASentinelLeftAsItWasIsNotWrittenHoweverRoundedItsTextIs)
+{
+    const uint16_t sentinelRegister =
+        static_cast<uint16_t>(probesim::ParameterBlockOffset(1) + probesim::block::kSentinel);
+    ConnectTo(kVoxCore, [&] { Sim().Registers().SetFloat(At(1, sentinelRegister), 1234567.0f); });
+    EXPECT_EQ(Text(IDC_SETUP_SENTINEL), "1.23457e+06");
+    const size_t received = Sim().Log().ReceivedCount();
+    OnNextModal(
+        [&](QWidget& modal)
+        {
+            auto& popup = As<CDlgPopup_EditValue>(modal);
+            EXPECT_EQ(popup.Edit().text(), "1.23457e+06");
+            popup.OkButton().click();
+        });
+    Find<QPushButton>(IDC_SETUP_EDIT_SENTINEL).click();
+    EXPECT_EQ(Sim().Registers().GetFloat(At(1, sentinelRegister)), 1234567.0f);
+    EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
+    const std::vector<probesim::LoggedFrame> frames = Sim().Log().Received();
+    for (size_t i = received; i < frames.size(); ++i)
+        EXPECT_FALSE(frames[i].adu && frames[i].adu->function == 16) << "nothing written";
+}
+
+TEST_F(SensorSetupPageTest, RefusedWritesAreReportedAndThePageShowsWhatTheProbeHolds)
+{
+    ConnectTo(kVoxCore);
+    CCtrlPage_SensorSetup& page = SetupPage();
+    using namespace probesim;
+    const uint16_t sentinelOffset = ParameterBlockOffset(dosensor::kConcentration) + block::kSentinel;
+    const uint16_t unitOffset = ParameterBlockOffset(dosensor::kConcentration) + block::kUnitId;
+    auto refusing = std::make_shared<std::atomic<bool>>(true);
+    RefuseWrites(1, sentinelOffset, refusing);
+    Sim().Registers().AddWriteHook(
+        At(1, unitOffset), 1,
+        [refusing](RegisterModel&, const RegisterWrite&)
+        { return refusing->load() ? std::optional(ExceptionCode::SlaveDeviceFailure) : std::nullopt; });
+    RefuseWrites(1, dosensor::kLiveSalinity, refusing);
+    RefuseWrites(kDepthConnection, depthsensor::kDensityCorrection, refusing);
+    Sim().RequestFaults().Refuse(RequestMatch::Write(NEGATIVE_DO_REGISTER), ExceptionCode::SlaveDeviceFailure,
+                                 RequestFaults::kEveryTime);
+    const auto lastBox = [&] { return BoxTexts().empty() ? std::string() : BoxTexts().back().toStdString(); };
+
+    // The sentinel.
+    OnNextModal(
+        [&](QWidget& modal)
+        {
+            auto& popup = As<CDlgPopup_EditValue>(modal);
+            popup.Edit().setText("-5.5");
+            popup.OkButton().click();
+        });
+    Find<QPushButton>(IDC_SETUP_EDIT_SENTINEL).click();
+    EXPECT_EQ(lastBox().rfind("Failed to change sentinel value in the probe.\nError Code: ", 0), 0u)
+        << lastBox();
+    EXPECT_EQ(Text(IDC_SETUP_SENTINEL), "-9999");
+    EXPECT_EQ(Sim().Registers().GetFloat(At(1, sentinelOffset)), -9999.0f);
+
+    // The unit: the list comes back to the unit the probe holds.
+    CNVComboBox& units = page.UnitCombo();
+    const QString held = units.currentText();
+    ASSERT_GT(units.count(), 1);
+    const int other = units.currentIndex() == 0 ? 1 : 0;
+    units.setCurrentIndex(other);
+    emit units.activated(other);
+    testsupport::PumpEvents();
+    EXPECT_EQ(lastBox().rfind("Failed to change the unit id in the probe\nError Code: ", 0), 0u) << lastBox();
+    EXPECT_EQ(units.currentText(), held);
+
+    // The salinity.
+    OnNextModal(
+        [&](QWidget& modal)
+        {
+            auto& dialog = As<CDlgEditSalinity>(modal);
+            dialog.Edit().setText("12");
+            dialog.OkButton().click();
+        });
+    Find<QPushButton>(IDC_SETUP_EDIT_SALINITY).click();
+    EXPECT_EQ(lastBox().rfind("Failed to set live salinity.\nError Code: ", 0), 0u) << lastBox();
+    EXPECT_EQ(Text(IDC_SETUP_LIVE_SALINITY), "0");
+    EXPECT_EQ(Setting(1, dosensor::kLiveSalinity), 0.0f);
+
+    // The negative values: the radios show the option the probe keeps.
+    Find<QRadioButton>(IDC_SETUP_NEGATIVE_NEVER).click();
+    EXPECT_EQ(lastBox().rfind("Failed to configure VOX options.\n\nFailed to write negative VOX handling "
+                              "register (error code 0x",
+                              0),
+              0u)
+        << lastBox();
+    EXPECT_EQ(Sim().Registers().GetU16(NEGATIVE_DO_REGISTER), NEGATIVE_DO_ALWAYS);
+    EXPECT_TRUE(Find<QRadioButton>(IDC_SETUP_NEGATIVE_ALWAYS).isChecked());
+    EXPECT_FALSE(Find<QRadioButton>(IDC_SETUP_NEGATIVE_NEVER).isChecked());
+
+    // The density correction.
+    Select(Entries()[3]);
+    ASSERT_TRUE(Find<QCheckBox>(IDC_SETUP_AUTO_DENSITY).isChecked());
+    Find<QCheckBox>(IDC_SETUP_AUTO_DENSITY).click();
+    EXPECT_EQ(lastBox().rfind("Failed to set Auto Density.\nError Code: ", 0), 0u) << lastBox();
+    EXPECT_TRUE(Find<QCheckBox>(IDC_SETUP_AUTO_DENSITY).isChecked());
+    EXPECT_EQ(Setting(kDepthConnection, depthsensor::kDensityCorrection), 1.0f);
+    EXPECT_EQ(BoxTexts().size(), 5u);
+    refusing->store(false);
+    Sim().RequestFaults().Clear();
+}
+
+TEST_F(SensorSetupPageTest, FailedLoadsAreReportedAndEmptyOnlyWhatTheyCouldNotRead)
+{
+    auto refusing = std::make_shared<std::atomic<bool>>(true);
+    ConnectTo(kMultiSensor,
+              [&]
+              {
+                  Sim().Registers().AddReadHook(
+                      AUTO_SALINITY_REGISTER, 1,
+                      [refusing](probesim::RegisterModel&, uint16_t, uint16_t) {
+                          return refusing->load() ? std::optional(probesim::ExceptionCode::SlaveDeviceFailure)
+                                                  : std::nullopt;
+                      });
+              });
+    ASSERT_FALSE(BoxTexts().empty());
+    EXPECT_EQ(BoxTexts().front(), "Failed to read auto salinity register.");
+    EXPECT_FALSE(Find<QCheckBox>(IDC_SETUP_AUTO_SALINITY).isChecked());
+    for (const UINT id :
+         {IDC_SETUP_LIVE_SALINITY, IDC_SETUP_DEFAULT_SALINITY, IDC_SETUP_LIVE_BARO, IDC_SETUP_DEFAULT_BARO})
+        EXPECT_TRUE(Text(id).isEmpty()) << id;
+    refusing->store(false);
+    SetupPage().ReloadPage();
+    EXPECT_EQ(Text(IDC_SETUP_LIVE_BARO), "1013.25");
+    EXPECT_EQ(BoxTexts().size(), 1u);
+}
+
+TEST_F(SensorSetupPageTest, AFailedPressureLoadEmptiesTheOffsetAndKeepsTheRest)
+{
+    auto refusing = std::make_shared<std::atomic<bool>>(false);
+    ConnectTo(kVoxCore,
+              [&] { RefuseReads(kDepthConnection, probesim::depthsensor::kPressureOffset, 2, refusing); });
+    Select(Entries()[3]);
+    EXPECT_EQ(Text(IDC_SETUP_PRESSURE_OFFSET), "0");
+    refusing->store(true);
+    SetupPage().LoadPressureSettings();
+    refusing->store(false);
+    ASSERT_FALSE(BoxTexts().empty());
+    EXPECT_EQ(BoxTexts().back(), "Failed to get pressure offset value.");
+    EXPECT_TRUE(Text(IDC_SETUP_PRESSURE_OFFSET).isEmpty());
+    EXPECT_EQ(Text(IDC_SETUP_PRESSURE_LABEL), "Current Value (PSI):");
+    EXPECT_EQ(Text(IDC_SETUP_LIVE_BARO), "1013.25") << "the optical sensor's values stay";
+}
+
+TEST_F(SensorSetupPageTest, EachProbeTypeEnablesAndShowsItsOwnControls)
+{
+    // The single-sensor probe: no automatic salinity to switch, no negative-value option.
+    ConnectTo(12);
+    EXPECT_EQ(Entries().size(), 3);
+    EXPECT_TRUE(Entries()[1].startsWith(kVox));
+    EXPECT_TRUE(Shown(IDC_SETUP_SALINITY_GROUP));
+    EXPECT_FALSE(Find<QCheckBox>(IDC_SETUP_AUTO_SALINITY).isEnabled());
+    EXPECT_TRUE(Find<QPushButton>(IDC_SETUP_EDIT_SALINITY).isEnabled());
+    EXPECT_FALSE(Shown(IDC_SETUP_NEGATIVE_ALWAYS));
+    EXPECT_TRUE(SetupPage().CalibrateButton().isEnabled());
+    testsupport::SavePicture(MainWindow(), "SensorSetup.VoxPro.Optical");
+    MainWindow().ConnectButton().click();
+    ASSERT_TRUE(testsupport::WaitUntil([] { return theProbeConnection.IsConnected() == FALSE; }));
+    MainWindow().StopKeepAlive();
+    testsupport::PumpEvents();
+
+    // The multi-sensor probe: automatic salinity, no negative-value option, and its level sensor
+    // has no calibration here.
+    ConnectTo(kMultiSensor);
+    CCtrlPage_SensorSetup& page = SetupPage();
+    EXPECT_TRUE(Find<QCheckBox>(IDC_SETUP_AUTO_SALINITY).isEnabled());
+    EXPECT_FALSE(Shown(IDC_SETUP_NEGATIVE_ALWAYS)) << "the option is the VOX core's";
+    EXPECT_TRUE(page.CalibrateButton().isEnabled());
+    constexpr USHORT kLevelConnection = 3;
+    SelectConnection(kLevelConnection);
+    EXPECT_FALSE(page.CalibrateButton().isEnabled());
+    for (const UINT group : {IDC_SETUP_SALINITY_GROUP, IDC_SETUP_BARO_GROUP, IDC_SETUP_REF_TEMP_GROUP,
+                             IDC_SETUP_DENSITY_GROUP, IDC_SETUP_OFFSET_GROUP})
+        EXPECT_FALSE(Shown(group)) << group;
+    EXPECT_EQ(Rows(),
+              (QStringList{ui::ToQString(GetParameterIdName(2)), ui::ToQString(GetParameterIdName(3))}))
+        << "its rows without the temperature";
+    testsupport::SavePicture(MainWindow(), "SensorSetup.Multi.Level");
+    Select("pH/ORP");
+    EXPECT_TRUE(page.CalibrateButton().isEnabled());
+    EXPECT_FALSE(Shown(IDC_SETUP_REF_TEMP_GROUP));
+    Select("All");
+    EXPECT_EQ(Rows().size(), 1 + 3 + 6 + 2 + 3) << "the temperature once, then every other reading";
+}
+
+TEST_F(SensorSetupPageTest, TheChosenRowStaysWhenTheListsRefillAndRowZeroWhenItIsGone)
+{
+    ConnectTo(kVoxCore);
+    CCtrlPage_SensorSetup& page = SetupPage();
+    // The partial pressure chosen; a unit change refills the lists from the probe.
+    page.ParameterList().setCurrentRow(2);
+    CNVComboBox& units = page.UnitCombo();
+    ASSERT_GT(units.count(), 1);
+    const int other = units.currentIndex() == 0 ? 1 : 0;
+    const QString chosen = units.itemText(other);
+    units.setCurrentIndex(other);
+    emit units.activated(other);
+    testsupport::PumpEvents();
+    EXPECT_EQ(page.ParameterList().currentRow(), 2);
+    EXPECT_EQ(units.currentText(), chosen);
+    EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
+
+    // The last row of "All" chosen, then the depth sensor leaves: its rows go, and row 0 is chosen.
+    Select("All");
+    const int last = page.ParameterList().count() - 1;
+    page.ParameterList().setCurrentRow(last);
+    Probe().Sensors().Unplug(kDepthConnection);
+    ListConnection(kDepthConnection, false);
+    ASSERT_EQ(theProbeConnection.GetProbe()->BuildSensorCache(), S_OK);
+    page.FillSensorList();
+    page.FillParameterList(TRUE);
+    EXPECT_EQ(page.SensorList().currentItem()->text(), "All") << "the entry stays chosen";
+    EXPECT_EQ(page.ParameterList().count(), last + 1 - 2);
+    EXPECT_EQ(page.ParameterList().currentRow(), 0);
+}
+
 TEST_F(SensorSetupPageTest, CalibrateZeroesThePressureSensorWithTheReadingShownAndCancelChangesNothing)
 {
     ConnectTo(kVoxCore);
@@ -435,6 +724,42 @@ TEST_F(SensorSetupPageTest, CalibrateZeroesThePressureSensorWithTheReadingShownA
     EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
 }
 
+TEST_F(SensorSetupPageTest, AReadingThatHoldsNoMeasurementShowsItsStatusAndKeepsOkDisabled)
+{
+    ConnectTo(kVoxCore);
+    Select(Entries()[3]);
+    using probesim::depthsensor::kPressure;
+    Probe().Sensors().ForceQuality(kDepthConnection, kPressure, probesim::kQualityError,
+                                   probesim::SensorBank::ForcedValue::Sentinel);
+    bool enabledOnError = true;
+    bool enabledAfterwards = false;
+    OnNextModal(
+        [&](QWidget& modal)
+        {
+            auto& dialog = As<CDlgPressureCal>(modal);
+            ASSERT_TRUE(testsupport::WaitUntil([&] { return !dialog.GetValueText().isEmpty(); }));
+            EXPECT_EQ(dialog.GetValueText(), "3 - Error");
+            enabledOnError = dialog.OkButton().isEnabled();
+            testsupport::SavePicture(dialog, "SensorSetup.PressureCal.Error");
+            // Restoring the factory calibration needs no reading.
+            dialog.RestoreFactoryBox().click();
+            EXPECT_TRUE(dialog.OkButton().isEnabled());
+            dialog.RestoreFactoryBox().click();
+            EXPECT_FALSE(dialog.OkButton().isEnabled());
+            dialog.OkButton().click();
+            Probe().Sensors().ForceQuality(kDepthConnection, kPressure, std::nullopt);
+            enabledAfterwards = testsupport::WaitUntil([&] { return dialog.OkButton().isEnabled(); });
+            dialog.SendCommand(IDCANCEL);
+        });
+    SetupPage().CalibrateButton().click();
+    EXPECT_FALSE(enabledOnError);
+    EXPECT_TRUE(enabledAfterwards) << "a measurement enables OK again";
+    EXPECT_EQ(Probe().Sensors().CommandsCarriedOut(kDepthConnection),
+              (std::vector<uint16_t>{probesim::kSensorCalModeOn, probesim::kSensorCalModeOff}));
+    EXPECT_EQ(Setting(kDepthConnection, probesim::depthsensor::kPressureOffset), 0.0f);
+    EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
+}
+
 TEST_F(SensorSetupPageTest, AReadingErrorEndsThePressureZeroingAsCancelDoes)
 {
     ConnectTo(kVoxCore);
@@ -472,6 +797,7 @@ TEST_F(SensorSetupPageTest, AFailedStartKeepsOkForTheFactoryRestoreAlone)
         {
             EXPECT_TRUE(BoxTexts().back().startsWith("Failed to update sensor cache\nError Code: 81010094"));
             EXPECT_FALSE(dialog.OkButton().isEnabled());
+            EXPECT_EQ(dialog.GetValueLabel(), "Current Value ():") << "the label as it stands without a unit";
             dialog.RestoreFactoryBox().click();
             EXPECT_TRUE(dialog.OkButton().isEnabled());
             testsupport::SavePicture(dialog, "SensorSetup.PressureCal.Restore");
@@ -580,6 +906,25 @@ TEST_F(SensorPopupTest, TheValueEntryKeepsItsRangeAndTheCaretWhereARefusedCharac
                                              });
     EXPECT_EQ(result, IDOK);
     EXPECT_EQ(popup.m_fValue, 30.0f);
+
+    // A value whose text is rounded comes back exactly when the text is left alone; a typed one is
+    // the number typed.
+    for (const auto& [typedText, expected] :
+         {std::pair{QString(), 1234567.0f}, {QStringLiteral("1234560"), 1234560.0f}})
+    {
+        const QString typed = typedText;
+        CDlgPopup_EditValue sentinel;
+        sentinel.m_fValue = 1234567.0f;
+        testsupport::RunModal(sentinel,
+                              [&]
+                              {
+                                  EXPECT_EQ(sentinel.Edit().text(), "1.23457e+06");
+                                  if (!typed.isEmpty())
+                                      sentinel.Edit().setText(typed);
+                                  sentinel.OkButton().click();
+                              });
+        EXPECT_EQ(sentinel.m_fValue, expected) << typed.toStdString();
+    }
 }
 
 TEST_F(SensorPopupTest, TheReportViewLetsNothingBeCopied)

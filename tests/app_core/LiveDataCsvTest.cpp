@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+
+#include <sys/resource.h>
 
 #include "app/livedata/LiveDataCsv.h"
 #include "foundation/ResultCodes.h"
@@ -154,6 +157,53 @@ TEST_F(LiveDataCsv, AFileDeletedWhileReadingIsNotMadeAgainAndAFailedWriteIsRepor
     {
         EXPECT_EQ(AppendCsvLine(u"/dev/full", "line\r\n"), CsvAppend::Failed);
     }
+}
+
+// The process may write no file beyond `bytes` while it lives; the signal of an overstep is
+// ignored, so the write fails as on a full disk.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        m_previousSignal = std::signal(SIGXFSZ, SIG_IGN);
+        EXPECT_EQ(getrlimit(RLIMIT_FSIZE, &m_previous), 0);
+        rlimit limit = m_previous;
+        limit.rlim_cur = bytes;
+        EXPECT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_previous);
+        std::signal(SIGXFSZ, m_previousSignal);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit m_previous{};
+    void (*m_previousSignal)(int) = SIG_DFL;
+};
+
+TEST_F(LiveDataCsv, ALineThatCannotBeWrittenWholeIsCutOffAndTheNextOneStartsALineOfItsOwn)
+{
+    const std::filesystem::path path = File("full.csv");
+    const std::string header = "Timestamp(UTC),Elapsed(sec),Temperature (C)\r\n";
+    const std::string first = "2024-01-02 03:04:05,0.0,7.25\r\n";
+    const std::string second = "2024-01-02 03:04:15,10.0,7.5\r\n";
+    ASSERT_TRUE(CreateCsvFile(WidePath(path), header));
+    ASSERT_EQ(AppendCsvLine(WidePath(path), first), CsvAppend::Written);
+    {
+        // Room for half of the next line.
+        const FileSizeLimit limit(header.size() + first.size() + second.size() / 2);
+        EXPECT_EQ(AppendCsvLine(WidePath(path), second), CsvAppend::Failed);
+    }
+    EXPECT_EQ(ReadAll(path), header + first);
+    ASSERT_EQ(AppendCsvLine(WidePath(path), second), CsvAppend::Written);
+    EXPECT_EQ(ReadAll(path), header + first + second);
+    EXPECT_EQ(ReadByPython(path), "[[\"Timestamp(UTC)\", \"Elapsed(sec)\", \"Temperature (C)\"], "
+                                  "[\"2024-01-02 03:04:05\", \"0.0\", \"7.25\"], "
+                                  "[\"2024-01-02 03:04:15\", \"10.0\", \"7.5\"]]");
 }
 
 TEST_F(LiveDataCsv, ThePopupsPathHasOneSlashAndTheCsvExtension)

@@ -15,6 +15,7 @@
 #include "foundation/NameLookups.h"
 #include "foundation/ResultCodes.h"
 #include "models/ProbeSensorInterfaces.h"
+#include "models/ReadingQuality.h"
 #include "tests/app_core/ConnectionTestSupport.h"
 #include "tools/probe-sim/ConductivitySensor.h"
 #include "tools/probe-sim/OpticalDoSensor.h"
@@ -194,6 +195,17 @@ TEST_F(SensorSetupTest, TheSensorListFramesTheSensorsAndFollowsTheConnectionTabl
               S_OK);
     for (uint32_t i = 0; i < readings.GetCount(); ++i)
         EXPECT_NE(readings[i].Connection, 2);
+}
+
+TEST_F(SensorSetupTest, AProbeWithoutSensorsListsTemperatureAndAllAlone)
+{
+    StartProbe(probesim::ProbeConfig(kMultiSensor, kProbeSerial), probesim::ProbeSensors::None);
+    ASSERT_EQ(m_connection.ConnectToDevice(), S_OK);
+    const sSensorEntries list = Entries();
+    EXPECT_TRUE(list.complete);
+    EXPECT_EQ(EntryTexts(list), (std::vector<std::u16string>{u"Temperature", u"All"}));
+    EXPECT_FALSE(IsSensorEntry(list.entries.front().itemData));
+    EXPECT_FALSE(IsSensorEntry(list.entries.back().itemData)) << "neither can be calibrated";
 }
 
 TEST_F(SensorSetupTest, TheSensorListNamesThePressureSensorsOfTheVoxCore)
@@ -439,6 +451,34 @@ TEST_F(SensorWatchTest, PostsWhenTheTableOrTheCapChangesAndLooksOnlyWhileActive)
     EXPECT_FALSE(m_connection.ReleaseBusy()) << "the watch gave back what it counted";
 }
 
+TEST_F(SensorWatchTest, KeepsWatchingWhenTheOpticalSensorLeavesTheTableAndSeesItComeBack)
+{
+    StartConnected(kMultiSensor);
+    CSensorWatch watch(m_connection, m_page, Activity(), 10ms);
+    ASSERT_TRUE(watch.Start());
+    ASSERT_TRUE(WaitUntilAsked(2));
+
+    Probe().Sensors().Unplug(1);
+    ListConnection(1, false);
+    ASSERT_TRUE(m_page.WaitFor(windowmsg::WM_SENSORS_CHANGED, 1));
+    // The page rebuilds the device's table on the message: the device then has no sensor there.
+    ASSERT_EQ(m_connection.GetProbe()->BuildSensorCache(), S_OK);
+    ULONG serial = 5;
+    EXPECT_EQ(GetVoxCapStatus(serial, m_connection), VOX_CAP_NOT_DETECTED);
+    EXPECT_EQ(serial, 0u);
+    ASSERT_TRUE(WaitUntilAsked(3));
+    EXPECT_FALSE(watch.HasEnded()) << "an absent sensor is no read error";
+
+    Probe().Sensors().Plug(1);
+    ListConnection(1, true);
+    ASSERT_TRUE(m_page.WaitFor(windowmsg::WM_SENSORS_CHANGED, 2));
+    ASSERT_EQ(m_connection.GetProbe()->BuildSensorCache(), S_OK);
+    EXPECT_EQ(GetVoxCapStatus(serial, m_connection), VOX_CAP_OK);
+    EXPECT_FALSE(watch.HasEnded());
+    watch.Stop();
+    EXPECT_FALSE(m_connection.ReleaseBusy());
+}
+
 TEST_F(SensorWatchTest, EndsByItselfWhenTheProbeStopsAnsweringPostingNothing)
 {
     StartConnected(kVoxPro);
@@ -494,14 +534,15 @@ protected:
         return value;
     }
     // Begin and the first reading; the calibration's zero.
-    float BeginAndRead(CPressureCalibration& calibration)
+    sPressureReading BeginAndRead(CPressureCalibration& calibration)
     {
         USHORT unitId = 0;
         EXPECT_FALSE(calibration.Begin(unitId));
         EXPECT_EQ(Probe().Sensors().Mode(kDepthConnection), probesim::SensorMode::Calibrating);
         EXPECT_EQ(Probe().MeasurementCacheTimeout(), 0);
+        const size_t seen = m_page.Count(windowmsg::WM_NEW_DATA);
         EXPECT_TRUE(calibration.StartReading());
-        EXPECT_TRUE(m_page.WaitFor(windowmsg::WM_NEW_DATA));
+        EXPECT_TRUE(m_page.WaitFor(windowmsg::WM_NEW_DATA, seen + 1));
         return calibration.GetLastReading();
     }
     void ExpectWayOut(const std::vector<uint16_t>& commands)
@@ -527,11 +568,13 @@ TEST_F(PressureCalTest, OkWritesTheRawReadingShownAsTheOffsetAndTheSensorThenRea
     ASSERT_LT(MeasuredPressure(), 4.5f);
     const size_t before = Commands(kDepthConnection).size();
 
-    float zero = 0.0f;
+    sPressureReading zero;
     {
         CPressureCalibration calibration(m_connection, m_pSensor, kDepthConnection, m_page);
         zero = BeginAndRead(calibration);
-        EXPECT_GT(zero, 4.5f) << "the raw reading";
+        EXPECT_TRUE(zero.usable) << "a reading while calibrating";
+        EXPECT_EQ(NVSystem::QualityCode(zero.quality), probesim::kQualityCalibrating);
+        EXPECT_GT(zero.value, 4.5f) << "the raw reading";
         const CPressureCalibration::sFinishFailures failures = calibration.Finish(FALSE, zero);
         EXPECT_FALSE(failures.calibration);
         EXPECT_FALSE(failures.header);
@@ -542,8 +585,52 @@ TEST_F(PressureCalTest, OkWritesTheRawReadingShownAsTheOffsetAndTheSensorThenRea
               (std::vector<uint16_t>{kSensorCalModeOn, kSensorUpdateCalibration, kSensorCalModeOff}));
     EXPECT_EQ(Probe().Sensors().Mode(kDepthConnection), SensorMode::Measuring);
     EXPECT_EQ(Probe().MeasurementCacheTimeout(), kCacheTimeout);
-    EXPECT_EQ(Setting(kDepthConnection, depthsensor::kPressureOffset), zero);
+    EXPECT_EQ(Setting(kDepthConnection, depthsensor::kPressureOffset), zero.value);
     EXPECT_NEAR(MeasuredPressure(), 0.0f, 0.01f);
+}
+
+TEST_F(PressureCalTest, AReadingThatHoldsNoMeasurementIsNeverTheZeroAndOneWhileWarmingUpIs)
+{
+    using namespace probesim;
+    using Forced = SensorBank::ForcedValue;
+    SetSetting(kDepthConnection, depthsensor::kPressureOffset, 0.5f);
+    struct sCase
+    {
+        const char* name;
+        uint16_t quality;
+        Forced value;
+        bool usable;
+    };
+    for (const sCase& c : {sCase{"error", kQualityError, Forced::Sentinel, false},
+                           sCase{"sensor missing", kQualityOffline, Forced::Sentinel, false},
+                           sCase{"missing with a value", kQualityOffline, Forced::Measured, false},
+                           sCase{"disabled", kQualityDisabled, Forced::Measured, false},
+                           sCase{"the sentinel alone", kQualityNormal, Forced::Sentinel, false},
+                           sCase{"warming up", kQualityWarmUp, Forced::Measured, true}})
+    {
+        Probe().Sensors().ForceQuality(kDepthConnection, depthsensor::kPressure, c.quality, c.value);
+        const size_t before = Commands(kDepthConnection).size();
+        CPressureCalibration calibration(m_connection, m_pSensor, kDepthConnection, m_page);
+        const sPressureReading reading = BeginAndRead(calibration);
+        EXPECT_EQ(reading.usable, c.usable) << c.name;
+        EXPECT_EQ(NVSystem::QualityCode(reading.quality), c.quality) << c.name;
+        const CPressureCalibration::sFinishFailures failures = calibration.Finish(FALSE, reading);
+        std::vector<uint16_t> commands = Commands(kDepthConnection);
+        commands.erase(commands.begin(), commands.begin() + static_cast<std::ptrdiff_t>(before));
+        if (c.usable)
+        {
+            EXPECT_FALSE(failures.calibration) << c.name;
+            EXPECT_EQ(Setting(kDepthConnection, depthsensor::kPressureOffset), reading.value) << c.name;
+            SetSetting(kDepthConnection, depthsensor::kPressureOffset, 0.5f);
+            continue;
+        }
+        ASSERT_TRUE(failures.calibration) << c.name;
+        EXPECT_EQ(std::u16string(failures.calibration.text), u"Failed to commit new calibration");
+        EXPECT_EQ(Setting(kDepthConnection, depthsensor::kPressureOffset), 0.5f) << c.name;
+        EXPECT_EQ(commands, (std::vector<uint16_t>{kSensorCalModeOn, kSensorCalModeOff})) << c.name;
+        EXPECT_EQ(Probe().MeasurementCacheTimeout(), kCacheTimeout) << c.name;
+    }
+    Probe().Sensors().ForceQuality(kDepthConnection, depthsensor::kPressure, std::nullopt);
 }
 
 TEST_F(PressureCalTest, CancelAfterReadingsLeavesTheOffsetAndTheCacheAsTheyWere)
@@ -576,7 +663,7 @@ TEST_F(PressureCalTest, RestoringTheFactoryCalibrationEndsCalibrationModeBeforeT
     CPressureCalibration calibration(m_connection, m_pSensor, kDepthConnection, m_page);
     USHORT unitId = 0;
     ASSERT_FALSE(calibration.Begin(unitId));
-    const CPressureCalibration::sFinishFailures failures = calibration.Finish(TRUE, 0.0f);
+    const CPressureCalibration::sFinishFailures failures = calibration.Finish(TRUE, sPressureReading{});
     EXPECT_FALSE(failures.calibration);
     ExpectWayOut(
         {probesim::kSensorCalModeOn, probesim::kSensorCalModeOff, probesim::kSensorRestoreCalDefaults});
