@@ -21,7 +21,7 @@ TEST(ProbePresets, EveryAcceptedTypeReportsItselfWithItsSensorsOnTheirConnection
 {
     const std::map<uint16_t, Values> sensorIds = {{12, {42}},
                                                   {39, {42, 85, 84}},
-                                                  {18, {42, 35, 4, 27}},
+                                                  {18, {42, 35, 33, 27}},
                                                   {1, {4}},
                                                   {6, {4}},
                                                   {0x8003, {2}},
@@ -29,7 +29,7 @@ TEST(ProbePresets, EveryAcceptedTypeReportsItselfWithItsSensorsOnTheirConnection
                                                   {3, {2}},
                                                   {5, {36}},
                                                   {11, {5}},
-                                                  {21, {42, 35, 4, 28, 29}},
+                                                  {21, {42, 35, 33, 28, 29}},
                                                   {33, {57, 56, 51, 58, 59, 79, 50, 62, 70}}};
     const std::vector<uint16_t> types = probesim::PresetDeviceTypes();
     EXPECT_EQ(types.size(), 34u);

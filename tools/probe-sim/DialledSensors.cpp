@@ -31,6 +31,12 @@ uint32_t SerialOf(const Instrument& probe, uint16_t connection)
 void FitDialledSensors(Instrument& probe, const SensorDials& dials)
 {
     SensorBank& bank = probe.Sensors();
+    // The test is the standard: the water keeps the dialled temperature while a sensor calibrates.
+    Water water;
+    water.celsius = [temperature = dials.temperature](double) { return temperature.Get(); };
+    water.standards = false;
+    bank.SetWater(std::move(water));
+
     SimSensor oxygen = OpticalDoSensor(SerialOf(probe, kOxygenConnection));
     ScriptParameter(oxygen, dosensor::kConcentration, dials.oxygen.Function());
     ScriptParameter(oxygen, dosensor::kTemperature, dials.temperature.Function());
@@ -44,8 +50,10 @@ void FitDialledSensors(Instrument& probe, const SensorDials& dials)
     ScriptParameter(conductivity, kConductivitySpecific, dials.specificConductivity.Function());
     bank.Add(kConductivityConnection, conductivity);
     SimSensor level = LevelSensor(SerialOf(probe, kLevelConnection));
+    level.sensorId = kProbeLevelSensorId;
     ScriptParameter(level, kLevelTemperature, dials.temperature.Function());
     bank.Add(kLevelConnection, level);
+    // The pH follows the dialled millivolts through the sensor's calibration.
     SimSensor phOrp = PhOrpSensor(SerialOf(probe, kPhOrpConnection));
     ScriptParameter(phOrp, phsensor::kPhMillivolts, dials.pHMillivolts.Function());
     ScriptParameter(phOrp, phsensor::kOrp, dials.orp.Function());

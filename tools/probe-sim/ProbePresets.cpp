@@ -41,6 +41,13 @@ uint32_t SensorSerial(uint32_t deviceSerial, uint16_t connection)
     return deviceSerial * 10u + connection;
 }
 
+SimSensor ProbeLevelSensor(uint32_t serialNumber)
+{
+    SimSensor level = LevelSensor(serialNumber);
+    level.sensorId = kProbeLevelSensorId;
+    return level;
+}
+
 } // namespace
 
 std::vector<uint16_t> PresetDeviceTypes()
@@ -92,15 +99,21 @@ void FitSensors(Instrument& probe, ProbeSensors sensors)
     const uint16_t type = probe.Config().deviceType;
     const uint32_t serial = probe.Config().serialNumber;
     SensorBank& bank = probe.Sensors();
+    // A probe's sensors are calibrated in their standards.
+    const auto inStandard = [](SimSensor sensor)
+    {
+        sensor.calibratesInStandard = true;
+        return sensor;
+    };
     if (Among(kOpticalDoTypes, type))
     {
-        bank.Add(1, OpticalDoSensor(SensorSerial(serial, 1)));
+        bank.Add(1, inStandard(OpticalDoSensor(SensorSerial(serial, 1))));
     }
     else if (type == kCoreProbeType)
     {
-        bank.Add(1, OpticalDoSensor(SensorSerial(serial, 1)));
+        bank.Add(1, inStandard(OpticalDoSensor(SensorSerial(serial, 1))));
         // The probe's negative-DO register 40251 lies behind the optical sensor's window.
-        SimSensor conductivity = ConductivitySensor(kCoreConductivity, SensorSerial(serial, 2));
+        SimSensor conductivity = inStandard(ConductivitySensor(kCoreConductivity, SensorSerial(serial, 2)));
         conductivity.base = kCoreConductivityBase;
         bank.Add(2, std::move(conductivity));
         if (sensors != ProbeSensors::WithoutDepth)
@@ -112,10 +125,10 @@ void FitSensors(Instrument& probe, ProbeSensors sensors)
     }
     else if (type == kMultiSensorProbeType)
     {
-        bank.Add(1, OpticalDoSensor(SensorSerial(serial, 1)));
-        bank.Add(2, ConductivitySensor(kProbeConductivity, SensorSerial(serial, 2)));
-        bank.Add(3, LevelSensor(SensorSerial(serial, 3)));
-        bank.Add(4, PhOrpSensor(SensorSerial(serial, 4)));
+        bank.Add(1, inStandard(OpticalDoSensor(SensorSerial(serial, 1))));
+        bank.Add(2, inStandard(ConductivitySensor(kProbeConductivity, SensorSerial(serial, 2))));
+        bank.Add(3, ProbeLevelSensor(SensorSerial(serial, 3)));
+        bank.Add(4, inStandard(PhOrpSensor(SensorSerial(serial, 4))));
     }
     else if (IsLevelLoggerType(type))
     {
@@ -136,11 +149,11 @@ void FitSensors(Instrument& probe, ProbeSensors sensors)
     }
     else if (type == kHandheldType)
     {
-        bank.Add(1, OpticalDoSensor(SensorSerial(serial, 1)));
-        bank.Add(2, ConductivitySensor(kProbeConductivity, SensorSerial(serial, 2)));
-        bank.Add(3, LevelSensor(SensorSerial(serial, 3)));
-        bank.Add(4, PhSensor(SensorSerial(serial, 4)));
-        bank.Add(5, OrpSensor(SensorSerial(serial, 5)));
+        bank.Add(1, inStandard(OpticalDoSensor(SensorSerial(serial, 1))));
+        bank.Add(2, inStandard(ConductivitySensor(kProbeConductivity, SensorSerial(serial, 2))));
+        bank.Add(3, ProbeLevelSensor(SensorSerial(serial, 3)));
+        bank.Add(4, inStandard(PhSensor(SensorSerial(serial, 4))));
+        bank.Add(5, inStandard(OrpSensor(SensorSerial(serial, 5))));
     }
     else if (Among(kSondeTypes, type))
     {

@@ -23,7 +23,9 @@
 //   21      handheld: optical DO (1), conductivity (2), level (3), pH (4), ORP (5)
 //   7, 26, 33, 34  multi-parameter sondes with the sensors of DefaultSondeSensors (SondeSensors.h)
 //
-// The sensors' serial numbers are the device's times 10 plus the connection (modulo 2^32). Use:
+// The sensors' serial numbers are the device's times 10 plus the connection (modulo 2^32). The
+// probes' optical DO, conductivity, pH and ORP sensors calibrate in their standards (Water.h); the
+// multi-sensor probes' level sensor reports sensor id kProbeLevelSensorId. Use:
 //
 //     probesim::ProbeSimulator sim;
 //     auto probe = probesim::MakeProbe(sim, 39, 4711);

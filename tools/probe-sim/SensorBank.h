@@ -138,6 +138,12 @@ public:
     void PowerUp();
     void DeviceOnline();
 
+    // The water the sensors sit in (Water.h); the river's by default.
+    void SetWater(Water water);
+    // Whether the probe sits in the calibration standard now: a sensor that calibrates in one is in
+    // calibration mode or samples continuously for calibration.
+    bool InStandard() const;
+
 private:
     struct Connection
     {
@@ -175,6 +181,11 @@ private:
     uint16_t Quality(const Connection& c, size_t index, Clock::time_point now) const;
     // raw: with the factory values of the user calibration, as while calibrating.
     float Value(const Connection& c, size_t index, bool raw) const;
+    // What the parameter measures at that moment (seconds since the instrument started).
+    double Measure(const Connection& c, size_t index, bool raw, double seconds) const;
+    double Seconds(Clock::time_point at) const;
+    // The probe goes into the standard, or out of it, as its sensors' modes say.
+    void FollowStandard();
     // As the master may have set it.
     float Sentinel(const Connection& c, size_t index) const;
     bool WarmingUp(const Connection& c, Clock::time_point now) const;
@@ -193,6 +204,8 @@ private:
     const SensorEnvironment m_env;
     uint16_t m_count = 0;
     std::map<uint16_t, Connection> m_connections;
+    Water m_water;
+    std::optional<Clock::time_point> m_inStandardSince;
 };
 
 } // namespace probesim
