@@ -264,6 +264,19 @@ void SensorBank::DeviceOnline()
     FollowStandard();
 }
 
+void SensorBank::RestoreFactoryDefaults()
+{
+    auto lock = m_registers.Hold();
+    for (auto& [connection, c] : m_connections)
+    {
+        RestoreFactoryDefaults(c);
+        c.command.Reset();
+        for (size_t i = 0; i < c.sensor.parameters.size(); ++i)
+            WriteParameter(c, i);
+    }
+    FollowStandard();
+}
+
 void SensorBank::SetWater(Water water)
 {
     auto lock = m_registers.Hold();

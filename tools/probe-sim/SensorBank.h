@@ -137,6 +137,9 @@ public:
     // went online, which ends continuous sampling.
     void PowerUp();
     void DeviceOnline();
+    // The instrument's factory restore: every sensor as the sensor command 0xE004 leaves it
+    // (calibration, units, parameter ids, sentinels and settings as they came, measuring).
+    void RestoreFactoryDefaults();
 
     // The water the sensors sit in (Water.h); the river's by default.
     void SetWater(Water water);
