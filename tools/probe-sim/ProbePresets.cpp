@@ -89,6 +89,9 @@ InstrumentConfig ProbeConfig(uint16_t deviceType, uint32_t serialNumber)
         config.registerMapVersion = 2;
         config.templateVersion = 2;
     }
+    // The probes the program looks after answer on an SDI-12 bus too.
+    config.sdi12Supported = Among(kOpticalDoTypes, deviceType) || deviceType == kCoreProbeType ||
+                            deviceType == kMultiSensorProbeType;
     return config;
 }
 

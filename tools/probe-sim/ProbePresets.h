@@ -57,7 +57,8 @@ std::vector<uint16_t> PresetDeviceTypes();
 bool HasPreset(uint16_t deviceType);
 bool IsLevelLoggerType(uint16_t deviceType);
 
-// The configuration of a probe of the type; std::invalid_argument for a type without a preset.
+// The configuration of a probe of the type; std::invalid_argument for a type without a preset. The
+// optical DO probes (types 39 and 18 among them) offer SDI-12 with its parameter set.
 InstrumentConfig ProbeConfig(uint16_t deviceType, uint32_t serialNumber = 1);
 // Puts the sensors of the instrument's device type on their connections.
 void FitSensors(Instrument& probe, ProbeSensors sensors = ProbeSensors::All);
