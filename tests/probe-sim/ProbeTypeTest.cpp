@@ -65,6 +65,7 @@ protected:
         probesim::InstrumentConfig config = probesim::ProbeConfig(GetParam(), 815);
         config.sleeps = false;
         config.measurementCacheTimeout = 0; // fresh readings at every read, as calibrating needs
+        config.quickSensors = true;
         probe = probesim::MakeProbe(sim, config);
     }
 

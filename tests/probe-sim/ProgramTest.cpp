@@ -66,8 +66,8 @@ TEST(ProbeSimProgram, ServesAnInstrumentAndKeepsThePortTableWhileRunning)
 TEST(ProbeSimProgram, TheRunScriptsProbeOffersSdi12AndItsSensors)
 {
     // As scripts/run.sh starts it.
-    FILE* out = popen("echo $$; exec " PROBESIM_PROGRAM " --device-type 12 --serial 4711 --sensors --stay-awake",
-                      "r");
+    FILE* out = popen(
+        "echo $$; exec " PROBESIM_PROGRAM " --device-type 12 --serial 4711 --sensors --stay-awake", "r");
     ASSERT_TRUE(out);
     char line[256] = {};
     const pid_t pid = fgets(line, sizeof line, out) ? std::atoi(line) : 0;

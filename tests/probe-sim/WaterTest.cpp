@@ -53,6 +53,7 @@ protected:
         InstrumentConfig config = ProbeConfig(18, 4711);
         config.sleeps = false;
         config.measurementCacheTimeout = 0;
+        config.quickSensors = true;
         probe = MakeProbe(sim, config);
         probe->Registers().SetU16(reg::kMeasurementCacheTimeout, 0);
     }

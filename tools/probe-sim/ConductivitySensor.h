@@ -24,6 +24,8 @@ namespace probesim
 
 inline constexpr uint16_t kConductivitySensorId = 35;
 inline constexpr uint16_t kCoreConductivitySensorId = 85;
+inline constexpr SensorTiming kConductivityTiming{std::chrono::milliseconds(1000),
+                                                  std::chrono::milliseconds(250)};
 
 struct ConductivityLayout
 {

@@ -70,6 +70,9 @@ struct InstrumentConfig
 
     // Timing, short in tests.
     bool sleeps = true;
+    // The sensors that ProbePresets.h fits warm up and measure at once (and state no times in their
+    // headers) instead of taking the times of their kind.
+    bool quickSensors = false;
     std::optional<std::chrono::milliseconds> sleepAfter; // idle time before sleeping; default: EOS
     std::chrono::milliseconds restoreSilence{2000};      // deaf after the factory restore command
     std::optional<DeviceTimestamp> clockStart;           // device time now; default: the machine's

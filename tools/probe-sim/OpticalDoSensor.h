@@ -17,6 +17,10 @@ namespace probesim
 {
 
 inline constexpr uint16_t kOpticalDoSensorId = 42;
+// As the probe states it: four parameters are read within the read time-out even without the
+// measurement cache.
+inline constexpr SensorTiming kOpticalDoTiming{std::chrono::milliseconds(1000),
+                                               std::chrono::milliseconds(500)};
 
 namespace dosensor
 {

@@ -22,6 +22,7 @@ namespace probesim
 {
 
 inline constexpr uint16_t kPhOrpSensorId = 27;
+inline constexpr SensorTiming kPhOrpTiming{std::chrono::milliseconds(1000), std::chrono::milliseconds(500)};
 
 namespace phsensor
 {

@@ -34,6 +34,11 @@ inline constexpr uint16_t kLevelSensorId = 4;       // of the level loggers
 inline constexpr uint16_t kProbeLevelSensorId = 33; // of the multi-sensor probes (a pressure/level sensor)
 inline constexpr uint16_t kDepthSensorId = 84;
 inline constexpr uint16_t kPressureTemperatureSensorId = 2;
+// The level sensor's as the level adapters' write time-out is worked out for; the others'.
+inline constexpr SensorTiming kLevelTiming{std::chrono::milliseconds(2000), std::chrono::milliseconds(1000)};
+inline constexpr SensorTiming kDepthTiming{std::chrono::milliseconds(2000), std::chrono::milliseconds(500)};
+inline constexpr SensorTiming kPressureTemperatureTiming{std::chrono::milliseconds(1000),
+                                                         std::chrono::milliseconds(500)};
 
 namespace levelsensor
 {

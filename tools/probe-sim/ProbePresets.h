@@ -23,7 +23,9 @@
 //   21      handheld: optical DO (1), conductivity (2), level (3), pH (4), ORP (5)
 //   7, 26, 33, 34  multi-parameter sondes with the sensors of DefaultSondeSensors (SondeSensors.h)
 //
-// The sensors' serial numbers are the device's times 10 plus the connection (modulo 2^32). The
+// The sensors of the probes, the level and the pressure loggers take the warm-up and sample times
+// their headers state (kOpticalDoTiming and the others; InstrumentConfig::quickSensors makes them
+// quick). The sensors' serial numbers are the device's times 10 plus the connection (modulo 2^32). The
 // probes' optical DO, conductivity, pH and ORP sensors calibrate in their standards (Water.h); the
 // multi-sensor probes' level sensor reports sensor id kProbeLevelSensorId. Use:
 //

@@ -158,6 +158,13 @@ struct SettingCapture
     uint16_t into = 0;
 };
 
+// The warm-up and the fastest sample rate a sensor states in its header and keeps to.
+struct SensorTiming
+{
+    std::chrono::milliseconds warmUp{0};
+    std::chrono::milliseconds sampleRate{0};
+};
+
 struct SimSensor
 {
     uint16_t sensorId = 0;
