@@ -2,7 +2,7 @@
 // so that their readings agree: the temperature by which the pH electrode's slope goes is the one the
 // level sensor reports, and the oxygen sensor's saturation is that of the water the conductivity
 // sensor measures. By default the probe hangs in a river whose temperature, oxygen, conductivity, pH
-// and redox potential move slowly.
+// and redox potential move in waves of a few minutes.
 //
 // While one of its sensors calibrates (calibration mode, or continuous sampling for calibration), the
 // probe sits in the calibration standard, as a technician puts it there: at the bench's temperature,
