@@ -14,6 +14,9 @@
 // calibration date it is "Factory Cal Expired". A write of a setting that captures a reading (the
 // level reference) measures, and its reply waits for that.
 //
+// The sensors measure the bank's water (Water.h); while a sensor that calibrates in a standard
+// (SimSensor::calibratesInStandard) calibrates, the probe sits in the standard.
+//
 // A sensor that the table lists but that is unplugged answers every access to its window and its
 // command register with the maker's exception 0x94; the command register of a connection without a
 // sensor answers 0x93. The table and the header are read-only (0x82); a unit the sensor does not
