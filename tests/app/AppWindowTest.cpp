@@ -43,6 +43,7 @@ void AppWindowTest::StartProbe(probesim::InstrumentConfig config)
 {
     StopProbe();
     config.sleeps = false;
+    config.quickSensors = true;
     m_sim = std::make_unique<probesim::ProbeSimulator>(probesim::SimulatorOptions{
         .mode = probesim::FramingMode::Rtu, .address = 1, .rtuSilence = std::chrono::milliseconds(5)});
     m_probe = probesim::MakeProbe(*m_sim, config);

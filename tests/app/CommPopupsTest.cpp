@@ -215,6 +215,7 @@ TEST_F(AnalogPopupTest, AProbeWithoutAnalogOutputHasTheButtonDisabledAndThePopup
 {
     probesim::InstrumentConfig config = probesim::ProbeConfig(12, kSerial);
     config.analogOutputSupported = false;
+    config.sdi12Supported = false;
     ConnectTo(config);
     EXPECT_FALSE(Page().AnalogButton().isEnabled());
     EXPECT_TRUE(Page().ModbusButton().isEnabled());

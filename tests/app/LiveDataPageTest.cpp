@@ -30,7 +30,7 @@ constexpr uint16_t kMultiSensorProbe = 18;
 constexpr uint16_t kConductivityConnection = 2;
 constexpr uint16_t kDoTemperatureParameter = 2; // the DO sensor reports its concentration first
 constexpr uint16_t kUserCalExpired = 1;
-constexpr int kRows = 13; // DO 4, conductivity 6 (its temperature is off), pH/ORP 3
+constexpr int kRows = 15; // DO 4, conductivity 6 (its temperature is off), level 2, pH/ORP 3
 
 const QStringList kNames = {"Temperature",
                             "Dissolved Oxygen (concentration)",
@@ -42,6 +42,8 @@ const QStringList kNames = {"Temperature",
                             "Total Dissolved Solids",
                             "Resistivity",
                             "Water Density",
+                            "Pressure",
+                            "Depth",
                             "pH",
                             "pH(mV)",
                             "Oxidation Reduction Potential (ORP)"};
@@ -318,8 +320,8 @@ TEST_F(LiveDataPageTest, TheSelectionPopupDecidesTheRowsAndTheMovedOrderSurvives
             CNVCheckListBox& list = popup->List();
             EXPECT_EQ(popup->GetPromptText(), "Check/uncheck desired parameters.");
             // One temperature, then the other readings of all four sensors: the DO sensor's three,
-            // the conductivity sensor's six, the level sensor's two (greyed: the selection has no
-            // entry for them) and the pH/ORP sensor's three.
+            // the conductivity sensor's six, the level sensor's two (the selection's pressure/level
+            // entries) and the pH/ORP sensor's three.
             ASSERT_EQ(list.count(), 15);
             EXPECT_EQ(list.item(0)->text(), "Temperature");
             for (int i = 0; i < list.count(); ++i)
@@ -327,9 +329,10 @@ TEST_F(LiveDataPageTest, TheSelectionPopupDecidesTheRowsAndTheMovedOrderSurvives
                 if (list.item(i)->text() == "Salinity")
                     list.SetCheck(i, FALSE);
             }
+            EXPECT_EQ(list.item(10)->text(), "Pressure");
             EXPECT_EQ(list.item(11)->text(), "Depth");
-            EXPECT_EQ(list.item(11)->flags() & Qt::ItemIsEnabled, Qt::NoItemFlags);
-            EXPECT_NE(list.item(12)->flags() & Qt::ItemIsEnabled, Qt::NoItemFlags);
+            for (int i = 0; i < list.count(); ++i)
+                EXPECT_NE(list.item(i)->flags() & Qt::ItemIsEnabled, Qt::NoItemFlags) << i;
             testsupport::SavePicture(modal, "LiveData.SelectPollDataPopup");
             popup->SendCommand(IDOK);
         });

@@ -92,6 +92,7 @@ void ConnectionTest::StartProbe(probesim::InstrumentConfig config, probesim::Pro
     m_probe.reset();
     m_sim.reset();
     config.sleeps = false;
+    config.quickSensors = true;
     const probesim::FramingMode mode = config.line ? config.line->mode : probesim::FramingMode::Rtu;
     m_sim = std::make_unique<probesim::ProbeSimulator>(
         probesim::SimulatorOptions{.mode = mode, .rtuSilence = std::chrono::milliseconds(5)});

@@ -161,7 +161,7 @@ TEST_F(SensorSetupTest, TheSensorListFramesTheSensorsAndFollowsTheConnectionTabl
 {
     StartConnected(kMultiSensor);
     const std::u16string conductivity = Text(GetSensorTypeName(probesim::kConductivitySensorId));
-    const std::u16string level = Text(GetSensorTypeName(probesim::kLevelSensorId));
+    const std::u16string level = u"Pressure/Level";
     sSensorEntries list = Entries();
     EXPECT_TRUE(list.complete);
     EXPECT_EQ(EntryTexts(list), (std::vector<std::u16string>{u"Temperature", u"optical", conductivity, level,

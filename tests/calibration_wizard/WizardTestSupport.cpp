@@ -75,6 +75,7 @@ void WizardTest::Connect(probesim::InstrumentConfig config, bool dialled)
     m_probe.reset();
     m_sim.reset();
     config.sleeps = false;
+    config.quickSensors = true;
     m_sim = std::make_unique<probesim::ProbeSimulator>(
         probesim::SimulatorOptions{.mode = probesim::FramingMode::Rtu, .rtuSilence = 5ms});
     m_probe = probesim::MakeProbe(*m_sim, config,

@@ -4,6 +4,10 @@
 
 #include "tests/probe-sim/WireClient.h"
 #include "tools/probe-sim/Instrument.h"
+#include "tools/probe-sim/InstrumentFiles.h"
+#include "tools/probe-sim/ProbePresets.h"
+#include "tools/probe-sim/SensorSetupRegisters.h"
+#include "tools/probe-sim/ServiceRegisters.h"
 
 namespace probesim_test
 {
@@ -82,6 +86,60 @@ TEST(FactoryRestore, AnswersThenGoesDeafAndComesBackWithFactorySettings)
     EXPECT_EQ(client.Read(1, reg::kDeviceAddress, 1), (Values{1}));
     EXPECT_EQ(probe.Registers().GetText(reg::kDeviceName), u"Simulated Probe");
     EXPECT_EQ(probe.Restores(), 1u);
+}
+
+TEST(FactoryRestore, TheSensorsLoseUnitsSentinelsSalinityAndCalibrationAndTheProbeItsSetup)
+{
+    ProbeSimulator sim;
+    probesim::InstrumentConfig config = probesim::ProbeConfig(39, 4711);
+    config.sleeps = false;
+    config.restoreSilence = 10ms;
+    config.sdi12Supported = true;
+    config.secondCurrentLoop = true;
+    const auto probe = probesim::MakeProbe(sim, config);
+    WireClient client(sim.SlavePath());
+    namespace dosensor = probesim::dosensor;
+    const uint16_t base = probe->Sensors().Base(1);
+    const uint16_t temperature = base + probesim::ParameterBlockOffset(dosensor::kTemperature);
+    const uint16_t command = probesim::SensorCommandRegisterOf(1);
+    ASSERT_EQ(client.Write(1, temperature + probesim::block::kUnitId, {2}), std::nullopt);
+    ASSERT_EQ(client.Write(1, temperature + probesim::block::kSentinel, FloatWords(-1.0f)), std::nullopt);
+    ASSERT_EQ(client.Write(1, base + dosensor::kLiveSalinity, FloatWords(35.0f)), std::nullopt);
+    ASSERT_EQ(client.Write(1, base + dosensor::kDefaultSalinity, FloatWords(35.0f)), std::nullopt);
+    ASSERT_EQ(client.Write(1, command, {0xE000}), std::nullopt);
+    ASSERT_EQ(client.Write(1, base + dosensor::kCalSlope, FloatWords(1.2f)), std::nullopt);
+    ASSERT_EQ(client.Write(1, command, {0xE001}), std::nullopt);
+    ASSERT_EQ(client.Write(1, reg::kAutoSalinity, {1}), std::nullopt);
+    ASSERT_EQ(client.Write(1, reg::kNegativeDoValues, {2}), std::nullopt);
+    ASSERT_EQ(client.Write(1, reg::kLoop2Enable, {1}), std::nullopt);
+    probe->Files().Put(probesim::kSdi12File, std::vector<uint8_t>{});
+    ASSERT_EQ(probe->Sensors().Calibration(1)[6], 1.2f);
+
+    ASSERT_EQ(client.Write(1, reg::kDeviceCommand, {0xD00C}), std::nullopt);
+    while (probe->RestoreInProgress())
+        client.Silent(10ms);
+    EXPECT_EQ(client.Read(1, temperature + probesim::block::kUnitId, 1), (Values{1}));
+    EXPECT_EQ(client.Read(1, temperature + probesim::block::kSentinel, 2), FloatWords(-9999.0f));
+    EXPECT_EQ(client.Read(1, base + dosensor::kLiveSalinity, 4), (Values{0, 0, 0, 0}));
+    EXPECT_EQ(client.Read(1, base + dosensor::kCalSlope, 2), FloatWords(1.0f));
+    EXPECT_EQ(probe->Sensors().Calibration(1)[6], 1.0f);
+    EXPECT_EQ(probe->Sensors().Mode(1), probesim::SensorMode::Measuring);
+    EXPECT_EQ(client.Read(1, reg::kAutoSalinity, 1), (Values{0}));
+    EXPECT_EQ(client.Read(1, reg::kNegativeDoValues, 1), (Values{0}));
+    EXPECT_EQ(client.Read(1, reg::kLoop2Enable, 1), (Values{0}));
+    EXPECT_FALSE(probe->Files().Get(probesim::kSdi12File).value_or(probesim::DeviceFile{}).data.empty());
+}
+
+TEST(Instrument, WithoutAConfiguredManufactureDateTheProbeWasMadeWellBeforeItsClockStarted)
+{
+    ProbeSimulator sim;
+    const probesim::DeviceTimestamp now{1700000000, 0};
+    Instrument probe(sim, {.deviceType = 12, .sleeps = false, .clockStart = now});
+    const auto date = probesim::GetTimestamp(probe.Registers(), reg::kManufactureDate);
+    ASSERT_TRUE(date);
+    EXPECT_EQ(*date, probesim::DefaultManufactureDate(now));
+    EXPECT_EQ(date->seconds % 86400, 0u) << "midnight";
+    EXPECT_EQ(now.seconds - date->seconds, 400u * 86400u + now.seconds % 86400u);
 }
 
 } // namespace

@@ -21,7 +21,7 @@ TEST(ProbePresets, EveryAcceptedTypeReportsItselfWithItsSensorsOnTheirConnection
 {
     const std::map<uint16_t, Values> sensorIds = {{12, {42}},
                                                   {39, {42, 85, 84}},
-                                                  {18, {42, 35, 4, 27}},
+                                                  {18, {42, 35, 33, 27}},
                                                   {1, {4}},
                                                   {6, {4}},
                                                   {0x8003, {2}},
@@ -31,7 +31,7 @@ TEST(ProbePresets, EveryAcceptedTypeReportsItselfWithItsSensorsOnTheirConnection
                                                   {5, {16}},
                                                   {10, {35}},
                                                   {11, {37}},
-                                                  {21, {42, 35, 4, 46, 47}},
+                                                  {21, {42, 35, 33, 46, 47}},
                                                   {33, {57, 56, 51, 58, 59, 79, 50, 62, 70}}};
     const std::vector<uint16_t> types = probesim::PresetDeviceTypes();
     EXPECT_EQ(types.size(), 34u);
@@ -67,6 +67,7 @@ protected:
         probesim::InstrumentConfig config = probesim::ProbeConfig(GetParam(), 815);
         config.sleeps = false;
         config.measurementCacheTimeout = 0; // fresh readings at every read, as calibrating needs
+        config.quickSensors = true;
         probe = probesim::MakeProbe(sim, config);
     }
 

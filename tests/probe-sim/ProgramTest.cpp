@@ -63,6 +63,34 @@ TEST(ProbeSimProgram, ServesAnInstrumentAndKeepsThePortTableWhileRunning)
     EXPECT_FALSE(PortOf(path));
 }
 
+TEST(ProbeSimProgram, TheRunScriptsProbeOffersSdi12AndItsSensors)
+{
+    // As scripts/run.sh starts it.
+    FILE* out = popen(
+        "echo $$; exec " PROBESIM_PROGRAM " --device-type 12 --serial 4711 --sensors --stay-awake", "r");
+    ASSERT_TRUE(out);
+    char line[256] = {};
+    const pid_t pid = fgets(line, sizeof line, out) ? std::atoi(line) : 0;
+    ASSERT_GT(pid, 0);
+    std::string path = fgets(line, sizeof line, out) ? line : "";
+    if (!path.empty() && path.back() == '\n')
+    {
+        path.pop_back();
+        WireClient client(path);
+        const auto interfaces = client.Read(1, 49500, 1);
+        ASSERT_TRUE(interfaces);
+        EXPECT_EQ(interfaces->at(0) & 0x0001, 1) << "SDI-12";
+        EXPECT_EQ(client.Read(1, 49210, 1), (Values{1})) << "stay awake";
+        EXPECT_EQ(client.Read(1, 49300, 1), (Values{1})) << "the DO sensor";
+    }
+    else
+    {
+        ADD_FAILURE() << "no path from the program: " << path;
+    }
+    kill(pid, SIGTERM);
+    EXPECT_EQ(pclose(out), 0) << "the exit status after SIGTERM";
+}
+
 TEST(ProbeSimProgram, RefusesBadArguments)
 {
     for (const char* args : {"--address 0", "--serial x", "--register-port LPT1", "--bogus", "--address"})

@@ -4,6 +4,7 @@
 
 #include "tests/probe-sim/WireClient.h"
 #include "tools/probe-sim/Instrument.h"
+#include "tools/probe-sim/ProbePresets.h"
 
 namespace probesim_test
 {
@@ -109,6 +110,47 @@ TEST_F(Sensors, CalibrationModeTakesTheUpdateAndRestores)
     EXPECT_EQ(client.Read(1, kSlope, 2), FloatWords(1.0f));
     EXPECT_EQ(send(0xE00F), kIllegalFieldValue);
     EXPECT_EQ(probe.Sensors().CommandsCarriedOut(1), (std::vector<uint16_t>{0xE000, 0xE001, 0xE002, 0xE003}));
+}
+
+TEST(SensorTiming, APresetSensorWarmsUpAndMeasuresForTheTimesItStatesUnlessTheTestWantsItQuick)
+{
+    using Clock = std::chrono::steady_clock;
+    for (const bool quick : {false, true})
+    {
+        SCOPED_TRACE(quick ? "quick" : "as stated");
+        probesim::ProbeSimulator sim;
+        probesim::InstrumentConfig config = probesim::ProbeConfig(12, 4711);
+        config.sleeps = false;
+        config.quickSensors = quick;
+        const auto probe = probesim::MakeProbe(sim, config);
+        WireClient client{sim.SlavePath()};
+        const auto started = Clock::now();
+        EXPECT_EQ(client.Read(1, kBase + probesim::header::kWarmUp, 2),
+                  quick ? (Values{0, 0}) : (Values{1000, 500}));
+        // Within the warm-up the sensor answers at once, with its sentinel.
+        const auto warming = client.Read(1, kTemperature, 5).value_or(Values(5));
+        if (!quick)
+        {
+            ASSERT_LT(Clock::now() - started, 1000ms) << "the machine was too slow to see the warm-up";
+            EXPECT_EQ(FloatAt(warming), -9999.0f);
+            EXPECT_EQ(warming[4], probesim::kQualityWarmUp);
+            while (Clock::now() - started < 1000ms)
+                client.Silent(20ms);
+        }
+        else
+        {
+            EXPECT_EQ(warming[4], probesim::kQualityNormal);
+        }
+        // A parameter measured: 500 ms.
+        const auto asked = Clock::now();
+        const auto measured = client.Read(1, kTemperature, 5);
+        ASSERT_TRUE(measured);
+        EXPECT_EQ(measured->at(4), probesim::kQualityNormal);
+        if (quick)
+            EXPECT_LT(Clock::now() - asked, 500ms);
+        else
+            EXPECT_GE(Clock::now() - asked, 500ms);
+    }
 }
 
 } // namespace

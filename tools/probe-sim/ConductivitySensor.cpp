@@ -1,9 +1,7 @@
 #include "tools/probe-sim/ConductivitySensor.h"
 
-#include <cmath>
-#include <numbers>
-
 #include "tools/probe-sim/SensorUnits.h"
+#include "tools/probe-sim/WaterPhysics.h"
 
 namespace probesim
 {
@@ -24,21 +22,16 @@ constexpr uint16_t kSalinityUnits = 0x0003;     // PSU, ppt
 constexpr uint16_t kTdsUnits = 0x0013;          // ppm, ppt, mg/L
 constexpr uint16_t kOneUnit = 0x0001;
 constexpr uint16_t kTemperatureUnits = 0x0007;
+constexpr uint16_t kSalinityPpt = 98;
 constexpr float kSentinel = -9999.0f;
 
 constexpr float kReferenceTemperature = 25.0f;
-constexpr float kAlpha = 0.0191f;
+constexpr float kAlpha = 0.0191f; // the water's own temperature coefficient, per C
 constexpr float kTdsFactor = 0.65f;
-
-double Wave(double seconds, double period, double phase)
-{
-    return std::sin(2.0 * std::numbers::pi * seconds / period + phase);
-}
-
-double Celsius(const SampleContext& context)
-{
-    return 20.0 + 2.0 * Wave(context.seconds, 120.0, 0.0);
-}
+constexpr size_t kCoefficients = 8;
+// The cell has fouled a little since the factory measured its constant: it reads low, so that a
+// calibration has something to correct.
+constexpr double kCellResponse = 0.975;
 
 double Setting(const SampleContext& context, uint16_t offset, double fallback)
 {
@@ -50,22 +43,36 @@ double Setting(const SampleContext& context, uint16_t offset, double fallback)
 // µS/cm at the water's temperature, after the cell's calibration.
 double Actual(const ConductivityLayout& layout, const SampleContext& context)
 {
-    const double specific = 450.0 + 30.0 * Wave(context.seconds, 200.0, 0.5);
-    const double cell = specific * (1.0 + kAlpha * (Celsius(context) - kReferenceTemperature));
+    const WaterSample& water = context.water;
+    const double conductivity =
+        water.specificConductance * (1.0 + kAlpha * (water.celsius - kReferenceTemperature));
+    const double cell = kCellResponse * conductivity;
     return Setting(context, layout.cellConstant, 1.0) * cell + Setting(context, layout.cellOffset, 0.0);
 }
 
+// The compensation polynomial p(T) of the eight coefficients, c0 + c1 T + ... + c7 T^7.
+double Polynomial(const ConductivityLayout& layout, const SampleContext& context)
+{
+    double p = 0.0;
+    for (size_t n = kCoefficients; n-- > 0;)
+        p = p * context.water.celsius +
+            Setting(context, layout.Coefficient(static_cast<uint16_t>(n)), n == 0);
+    return p;
+}
+
+// The actual conductivity brought to the reference temperature by the sensor's compensation:
+// actual x p(T) / (1 + alpha (T - reference)).
 double Specific(const ConductivityLayout& layout, const SampleContext& context)
 {
     const double alpha = Setting(context, layout.Alpha(), kAlpha);
     const double reference = Setting(context, layout.referenceTemperature, kReferenceTemperature);
-    const double divisor = 1.0 + alpha * (Celsius(context) - reference);
-    return divisor == 0.0 ? 0.0 : Actual(layout, context) / divisor;
+    const double divisor = 1.0 + alpha * (context.water.celsius - reference);
+    return divisor == 0.0 ? 0.0 : Actual(layout, context) * Polynomial(layout, context) / divisor;
 }
 
 double Salinity(const ConductivityLayout& layout, const SampleContext& context)
 {
-    return Specific(layout, context) * 0.00064;
+    return PracticalSalinity(Actual(layout, context), context.water.celsius);
 }
 
 ValueFunction InUnit(double (*quantity)(const ConductivityLayout&, const SampleContext&),
@@ -88,7 +95,7 @@ SimSensor ConductivitySensor(const ConductivityLayout& layout, uint32_t serialNu
     {
         sensor.parameters.push_back(
             {kTemperatureId, unit::kCelsius, kTemperatureUnits, kSentinel, [](const SampleContext& context) {
-                 return static_cast<float>(FromBaseUnit(context.unitId, Celsius(context)));
+                 return static_cast<float>(FromBaseUnit(context.unitId, context.water.celsius));
              }});
     }
     sensor.parameters.push_back(
@@ -101,21 +108,23 @@ SimSensor ConductivitySensor(const ConductivityLayout& layout, uint32_t serialNu
                                  }});
     sensor.parameters.push_back({kSalinityId, unit::kPsu, kSalinityUnits, kSentinel,
                                  [layout](const SampleContext& context)
-                                 { return static_cast<float>(Salinity(layout, context)); }});
+                                 {
+                                     const double psu = Salinity(layout, context);
+                                     return static_cast<float>(
+                                         context.unitId == kSalinityPpt ? SalinityPpt(psu) : psu);
+                                 }});
     sensor.parameters.push_back({kTdsId, unit::kPpm, kTdsUnits, kSentinel,
                                  [layout](const SampleContext& context)
                                  {
                                      const double ppm = Specific(layout, context) *
                                                         Setting(context, layout.tdsFactor, kTdsFactor);
+                                     // mg/L as ppm: the factor is taken by volume.
                                      return static_cast<float>(FromBaseUnit(context.unitId, ppm));
                                  }});
-    sensor.parameters.push_back({kDensityId, unit::kGramPerCm3, kOneUnit, kSentinel,
-                                 [layout](const SampleContext& context)
-                                 {
-                                     const double celsius = Celsius(context);
-                                     return static_cast<float>(0.99985 + 0.00078 * Salinity(layout, context) -
-                                                               0.0002 * (celsius - 4.0));
-                                 }});
+    sensor.parameters.push_back(
+        {kDensityId, unit::kGramPerCm3, kOneUnit, kSentinel, [layout](const SampleContext& context) {
+             return static_cast<float>(WaterDensity(context.water.celsius, Salinity(layout, context)));
+         }});
 
     sensor.settings = {SensorSetting::Calibration(layout.cellOffset, 0.0f),
                        SensorSetting::Calibration(layout.cellConstant, 1.0f),

@@ -9,9 +9,12 @@
 // (parameters 1-6); reference temperature 117, alpha 119, coefficients 121-135, TDS factor 137, cell
 // constant 139, cell offset 141.
 //
-// The water's temperature follows the same slow wave as the optical DO sensor's, so that the sensors
-// of one probe agree. actual = cell constant x the cell's reading + cell offset; specific
-// conductance = actual / (1 + alpha (T - reference)); TDS = specific conductance x TDS factor.
+// The sensors measure the instrument's water (Water.h), whose conductivity goes with its
+// temperature by 1.91 % per C from its specific conductance at 25 C. actual = cell constant x the
+// cell's reading + cell offset; specific conductance = actual x p(T) / (1 + alpha (T - reference)),
+// p the polynomial of the eight coefficients (1 as the factory leaves them); salinity by the
+// practical salinity scale from the actual conductivity; TDS = specific conductance x TDS factor;
+// density by the equation of state of water at the surface.
 #pragma once
 
 #include "tools/probe-sim/SimSensor.h"
@@ -21,6 +24,8 @@ namespace probesim
 
 inline constexpr uint16_t kConductivitySensorId = 35;
 inline constexpr uint16_t kCoreConductivitySensorId = 85;
+inline constexpr SensorTiming kConductivityTiming{std::chrono::milliseconds(1000),
+                                                  std::chrono::milliseconds(250)};
 
 struct ConductivityLayout
 {

@@ -45,6 +45,12 @@ ValueFunction InChosenUnit(const ValueDial& dial, uint16_t dialUnit)
 void FitDialledSensors(Instrument& probe, const SensorDials& dials)
 {
     SensorBank& bank = probe.Sensors();
+    // The test is the standard: the water keeps the dialled temperature while a sensor calibrates.
+    Water water;
+    water.celsius = [temperature = dials.temperature](double) { return temperature.Get(); };
+    water.standards = false;
+    bank.SetWater(std::move(water));
+
     SimSensor oxygen = OpticalDoSensor(SerialOf(probe, kOxygenConnection));
     ScriptParameter(oxygen, dosensor::kConcentration, InChosenUnit(dials.oxygen, unit::kMilligramPerLitre));
     ScriptParameter(oxygen, dosensor::kTemperature, InChosenUnit(dials.temperature, unit::kCelsius));
@@ -60,8 +66,10 @@ void FitDialledSensors(Instrument& probe, const SensorDials& dials)
                     InChosenUnit(dials.specificConductivity, unit::kMicroSiemens));
     bank.Add(kConductivityConnection, conductivity);
     SimSensor level = LevelSensor(SerialOf(probe, kLevelConnection));
+    level.sensorId = kProbeLevelSensorId;
     ScriptParameter(level, kLevelTemperature, InChosenUnit(dials.temperature, unit::kCelsius));
     bank.Add(kLevelConnection, level);
+    // The pH follows the dialled millivolts through the sensor's calibration.
     SimSensor phOrp = PhOrpSensor(SerialOf(probe, kPhOrpConnection));
     ScriptParameter(phOrp, phsensor::kPhMillivolts, InChosenUnit(dials.pHMillivolts, unit::kMilliVolt));
     ScriptParameter(phOrp, phsensor::kOrp, InChosenUnit(dials.orp, unit::kMilliVolt));

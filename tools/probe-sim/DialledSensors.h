@@ -1,8 +1,10 @@
 // The sensors of the optical DO probes and of the multi-sensor probe with values that a test dials
-// in place of the sensors' own waves, so that a reading settles, steps or drifts when the test
+// in place of the sensors' own water, so that a reading settles, steps or drifts when the test
 // says: one dial for the water's temperature, shared by every sensor, and one per quantity that a
-// calibration samples. A dial holds its value in the parameter's unit at start (C, µS/cm, mV,
-// mg/L); a parameter switched to another unit of its class reports the value converted.
+// calibration samples; the pH follows the dialled millivolts. A dial holds its value in the
+// parameter's unit at start (C, µS/cm, mV, mg/L); a parameter switched to another unit of its class
+// reports the value converted. The probe does not go into the standards of its own (Water.h): the
+// dials are the standard.
 #pragma once
 
 #include "tools/probe-sim/Instrument.h"

@@ -87,7 +87,9 @@ public:
     HandshakeStep DeviceCommandStep() const; // below register map version 3
     std::optional<TransferState> OpenFileTransfer() const;
     bool RestoreInProgress() const;
-    unsigned Restores() const; // factory restores carried out
+    // Factory restores carried out. A restore (device command 0xD00C) brings back the configured
+    // settings and the sensors as they came: calibration, units, sentinels and settings.
+    unsigned Restores() const;
     bool Offline() const;
     uint32_t DeviceStatus() const;
     uint32_t SoftwareRegister() const;

@@ -61,7 +61,7 @@ struct InstrumentConfig
 
     // Registers and files the service program reads and writes directly (ServiceRegisters.h).
     std::optional<uint32_t> coreSerialNumber;       // 47500 of types 36, 37, 39; default serial x 10
-    std::optional<DeviceTimestamp> manufactureDate; // 49004; default zero
+    std::optional<DeviceTimestamp> manufactureDate; // 49004; default DefaultManufactureDate
     bool secondCurrentLoop = false;                 // 49710-49716
     // The version of the OEM configuration file (65500) the instrument starts with: 1.x holds the
     // factory address and settings, 0.x (0.0 to 0.2) the serial number only.
@@ -70,6 +70,9 @@ struct InstrumentConfig
 
     // Timing, short in tests.
     bool sleeps = true;
+    // The sensors that ProbePresets.h fits warm up and measure at once (and state no times in their
+    // headers) instead of taking the times of their kind.
+    bool quickSensors = false;
     std::optional<std::chrono::milliseconds> sleepAfter; // idle time before sleeping; default: EOS
     std::chrono::milliseconds restoreSilence{2000};      // deaf after the factory restore command
     std::optional<DeviceTimestamp> clockStart;           // device time now; default: the machine's

@@ -17,6 +17,12 @@ constexpr uint16_t kMaxSettableAddress = 248; // the master's range
 constexpr unsigned kWakeFramesRtu = 1;
 constexpr unsigned kWakeFramesAscii = 2;
 
+// Address 0, the first two parameters of the first sensor.
+std::vector<uint8_t> FactorySdi12Set()
+{
+    return EncodeSdi12Set({u'0', {{1, 1}, {1, 2}}});
+}
+
 // The value a write puts into one register, if the write covers it.
 std::optional<uint16_t> ValueFor(const RegisterWrite& write, uint16_t number)
 {
@@ -55,7 +61,7 @@ void InstrumentModel::Install(const std::shared_ptr<InstrumentModel>& self)
                                [self](RegisterModel&, const RegisterWrite&)
                                { return self->fileRegisters.OnParameterWrite(); });
     }
-    InstallServiceRegisters(registers, config, layout);
+    InstallServiceRegisters(registers, config, layout, clock.Now());
     InstallSensorSetupRegisters(registers, config);
     sensors.Install();
     InstallMeasurementCache();
@@ -254,7 +260,7 @@ void InstrumentModel::InstallFiles()
     oem.hasFactorySettings = config.oemMajor != 0;
     files.Put(kOemConfigFile, EncodeOemConfig(oem));
     if (config.sdi12Supported)
-        files.Put(kSdi12File, EncodeSdi12Set({u'0', {{1, 1}, {1, 2}}}));
+        files.Put(kSdi12File, FactorySdi12Set());
     // The model owns the transfer: these capture the model itself, not a counted reference.
     transfer.SetInstrumentRules([this](uint16_t command, uint16_t file, const std::vector<uint8_t>& received)
                                 { return CheckReceived(command, file, received); },
@@ -354,6 +360,12 @@ std::optional<ExceptionCode> InstrumentModel::RestoreFactoryDefaults()
     sim.Model().SetIdentity(identity);
     sim.Registers().SetU32(reg::kSerialNumber, factory.serialNumber);
     WriteSettings(sim.Registers(), config, layout, factoryAddress, factory.factoryLine);
+    // Every setting goes back to the factory's: the sensors' calibration, units and settings too.
+    ResetSensorSetupRegisters(sim.Registers(), config);
+    ResetSecondCurrentLoop(sim.Registers(), config);
+    if (config.sdi12Supported)
+        files.Put(kSdi12File, FactorySdi12Set());
+    sensors.RestoreFactoryDefaults();
     SetStatusBits(0, reg::kStatusOffline);
     sensors.PowerUp();
     // Taken from the next frame, which the restarting instrument does not hear anyway; the reply to

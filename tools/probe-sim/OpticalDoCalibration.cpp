@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "tools/probe-sim/WaterPhysics.h"
+
 namespace probesim
 {
 
@@ -19,16 +21,7 @@ constexpr size_t kSlope = 6;
 constexpr size_t kOffset = 7;
 constexpr size_t kPointFloats = 6;
 
-constexpr double kStandardBaro = 1013.25;       // mBar
-constexpr double kSalinityFactorPerPsu = 0.006; // solubility lost per PSU
-
 } // namespace
-
-double OxygenSolubility(double celsius)
-{
-    return 14.652 - 0.41022 * celsius + 0.007991 * celsius * celsius -
-           0.000077774 * celsius * celsius * celsius;
-}
 
 void ComputeOpticalDoCalibration(const std::array<float, kCalibrationFloats>& taken,
                                  std::array<float, kCalibrationFloats>& written)
@@ -39,9 +32,7 @@ void ComputeOpticalDoCalibration(const std::array<float, kCalibrationFloats>& ta
     if (!newPoints)
         return;
 
-    const double expected100 = OxygenSolubility(written[kTemp100]) *
-                               (1.0 - kSalinityFactorPerPsu * written[kSalinity100]) * written[kBaro100] /
-                               kStandardBaro;
+    const double expected100 = OxygenSolubility(written[kTemp100], written[kSalinity100], written[kBaro100]);
     const double solubility0 = OxygenSolubility(written[kTemp0]);
     if (!(expected100 > 0.0) || !(solubility0 > 0.0) || taken[kSlope] == 0.0f)
         return;

@@ -15,9 +15,6 @@
 namespace probesim
 {
 
-// Oxygen solubility in fresh water at sea level, mg/L, by temperature in C.
-double OxygenSolubility(double celsius);
-
 // The update hook of the sensor (SimSensor::onUpdateCalibration).
 void ComputeOpticalDoCalibration(const std::array<float, kCalibrationFloats>& taken,
                                  std::array<float, kCalibrationFloats>& written);

@@ -5,9 +5,10 @@
 // pressure, the calibration readings at 100 % and 0 %, slope and offset), of which the eight from
 // 125 on are the calibration that the update command takes into the header.
 //
-// The values follow slow waves in time; the saturation is scaled by the calibration slope and
-// offset the sensor took last, and the concentration follows temperature, salinity and the live
-// barometric pressure.
+// The cap measures the oxygen pressure of the water (Water.h); the saturation is that against
+// air-saturated water at the live barometric pressure the sensor was told, scaled by the calibration
+// slope and offset it took last, and the concentration follows from it by the published solubility
+// at the temperature and the live salinity and barometric pressure.
 #pragma once
 
 #include "tools/probe-sim/SimSensor.h"
@@ -16,6 +17,10 @@ namespace probesim
 {
 
 inline constexpr uint16_t kOpticalDoSensorId = 42;
+// As the probe states it: four parameters are read within the read time-out even without the
+// measurement cache.
+inline constexpr SensorTiming kOpticalDoTiming{std::chrono::milliseconds(1000),
+                                               std::chrono::milliseconds(500)};
 
 namespace dosensor
 {

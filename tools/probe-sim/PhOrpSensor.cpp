@@ -1,9 +1,7 @@
 #include "tools/probe-sim/PhOrpSensor.h"
 
-#include <cmath>
-#include <numbers>
-
 #include "tools/probe-sim/SensorUnits.h"
+#include "tools/probe-sim/WaterPhysics.h"
 
 namespace probesim
 {
@@ -22,11 +20,12 @@ constexpr float kSentinel = -9999.0f;
 constexpr float kNernst = 59.16f; // mV per pH at 25 C
 constexpr float kFactorySlope = -1.0f / kNernst;
 constexpr float kNeutral = 7.0f;
-
-double Wave(double seconds, double period)
-{
-    return std::sin(2.0 * std::numbers::pi * seconds / period);
-}
+constexpr double kZeroCelsius = 273.15;
+// The electrode as it has aged: a little short of the Nernst slope, a few mV off at pH 7; the ORP
+// reference a few mV off its nominal potential.
+constexpr double kSlopeEfficiency = 0.98;
+constexpr double kAsymmetry = 6.0;     // mV
+constexpr double kOrpReference = -7.0; // mV
 
 double Setting(const SampleContext& context, uint16_t offset, double fallback)
 {
@@ -35,27 +34,32 @@ double Setting(const SampleContext& context, uint16_t offset, double fallback)
     return context.setting(offset).value_or(static_cast<float>(fallback));
 }
 
-// What the pH electrode gives in the water, in mV (the level sensor's water temperature).
+// What the pH electrode gives in the water, in mV.
 double ElectrodeMillivolts(const SampleContext& context)
 {
-    const double ph = 7.2 + 0.3 * Wave(context.seconds, 150.0);
-    const double kelvin = 12.0 + 0.5 * Wave(context.seconds, 600.0) + 273.15;
-    return -kNernst * (ph - kNeutral) * kelvin / 298.15;
+    const WaterSample& water = context.water;
+    return kAsymmetry - kSlopeEfficiency * NernstSlope(water.celsius) * (water.ph - kNeutral);
 }
 
 float Ph(const SampleContext& context)
 {
     using namespace phsensor;
-    const double mv = ElectrodeMillivolts(context);
-    const uint16_t segment = Setting(context, kPointCount, 2) >= 3 && mv < 0.0 ? 2 : 1;
+    const uint16_t unit = context.unitOf ? context.unitOf(kPhMillivolts) : unit::kMilliVolt;
+    const double mv =
+        context.valueOf ? ToBaseUnit(unit, context.valueOf(kPhMillivolts)) : ElectrodeMillivolts(context);
+    const bool baseSide =
+        Setting(context, kPointCount, 2) >= 3 && mv < Setting(context, PointValue(2, 1), 0.0);
+    const uint16_t segment = baseSide ? 2 : 1;
+    const double reference = Setting(context, PointValue(segment, 2), 25.0) + kZeroCelsius;
+    const double compensation = reference / (context.water.celsius + kZeroCelsius);
     return static_cast<float>(Setting(context, SegmentOffset(segment), kNeutral) +
-                              Setting(context, SegmentSlope(segment), kFactorySlope) * mv);
+                              Setting(context, SegmentSlope(segment), kFactorySlope) * mv * compensation);
 }
 
 float Orp(const SampleContext& context)
 {
     using namespace phsensor;
-    const double electrode = 200.0 + 20.0 * Wave(context.seconds, 180.0);
+    const double electrode = context.water.orp + kOrpReference;
     const double mv = Setting(context, kOrpSlope, 1.0) * electrode + Setting(context, kOrpOffset, 0.0);
     return static_cast<float>(FromBaseUnit(context.unitId, mv));
 }
@@ -83,7 +87,7 @@ SimSensor PhOrpSensor(uint32_t serialNumber)
     {
         for (uint16_t value = 0; value < 3; ++value)
             sensor.settings.push_back(
-                SensorSetting::Float(PointValue(point, value), points[point - 1][value]));
+                SensorSetting::Calibration(PointValue(point, value), points[point - 1][value]));
     }
     for (uint16_t segment = 1; segment <= 2; ++segment)
     {

@@ -1,5 +1,5 @@
 // The combined pH/ORP sensor on connection 4 of the multi-sensor probe (device type 18), whose
-// temperature comes from the level sensor. Parameters 1 pH, 2 the pH electrode's millivolts (µV,
+// temperature the level sensor reports. Parameters 1 pH, 2 the pH electrode's millivolts (µV,
 // mV, V), 3 ORP (µV, mV, V). Settings:
 //   117         number of pH calibration points, 1..3 (word, user calibration)
 //   118-134     calibration points 1-3: pH, millivolts, temperature (floats)
@@ -8,8 +8,12 @@
 //   144         the ORP calibration word (word)
 //   145-149     the ORP calibration point: solution mV, sensor mV, temperature (floats)
 //   151, 153    ORP slope (mV per mV) and offset (mV) (user calibration)
-// pH = offset + slope x mV of segment 1; with three points segment 2 serves the base side (mV below
-// 0). ORP = slope x the electrode's mV + offset.
+// The electrode gives the Nernst slope of the water's temperature (Water.h), a little less than the
+// ideal, around a small asymmetry potential: pH 7 is near 0 mV and acid is positive. The sensor's
+// pH = offset + slope x mV x (T_s + 273.15) / (T + 273.15) of segment s, T_s the temperature of the
+// segment's first point (the slope is the one of that temperature) and T the water's; with three
+// points segment 2 serves the base side (below the second point's mV). ORP = slope x the
+// electrode's mV + offset. The calibration points are calibration settings too.
 #pragma once
 
 #include "tools/probe-sim/SimSensor.h"
@@ -18,6 +22,7 @@ namespace probesim
 {
 
 inline constexpr uint16_t kPhOrpSensorId = 27;
+inline constexpr SensorTiming kPhOrpTiming{std::chrono::milliseconds(1000), std::chrono::milliseconds(500)};
 
 namespace phsensor
 {

@@ -58,7 +58,7 @@ ValueFunction Pressure(PressureSource source, uint16_t offsetSetting)
 
 float Temperature(const SampleContext& context)
 {
-    return static_cast<float>(FromBaseUnit(context.unitId, 12.0 + 0.5 * Wave(context.seconds, 600.0)));
+    return static_cast<float>(FromBaseUnit(context.unitId, context.water.celsius));
 }
 
 float Level(const PressureSource& source, const SampleContext& context)

@@ -1,7 +1,8 @@
 // The pressure sensors of the probes and loggers, as register windows (offsets from the base B):
 //
 // LevelSensor: the level sensor of the level loggers (connection 1, so that its registers are
-// 40056, 40100 ... 40106) and of the multi-sensor probe (connection 3). Parameters 1 pressure
+// 40056, 40100 ... 40106) and, as sensor id kProbeLevelSensorId, of the multi-sensor probes
+// (connection 3). Parameters 1 pressure
 // (PSI, Pa, kPa, Bar, mBar, mmHg, inHg, cmH2O, inH2O), 2 temperature (C, F, K), 3 level (mm, cm,
 // m, km, in, ft). The level mode at 55 is the level parameter's id word: 3 depth of the probe,
 // 4 depth to water, 5 surface elevation. Float settings: 99 specific gravity, 101 pressure offset
@@ -18,6 +19,8 @@
 //
 // PressureTemperatureSensor: pressure and temperature alone (the Bluetooth communication device),
 // without settings.
+//
+// The temperature is the water's (Water.h).
 #pragma once
 
 #include <functional>
@@ -27,9 +30,15 @@
 namespace probesim
 {
 
-inline constexpr uint16_t kLevelSensorId = 4;
+inline constexpr uint16_t kLevelSensorId = 4;       // of the level loggers
+inline constexpr uint16_t kProbeLevelSensorId = 33; // of the multi-sensor probes (a pressure/level sensor)
 inline constexpr uint16_t kDepthSensorId = 84;
 inline constexpr uint16_t kPressureTemperatureSensorId = 2;
+// The level sensor's as the level adapters' write time-out is worked out for; the others'.
+inline constexpr SensorTiming kLevelTiming{std::chrono::milliseconds(2000), std::chrono::milliseconds(1000)};
+inline constexpr SensorTiming kDepthTiming{std::chrono::milliseconds(2000), std::chrono::milliseconds(500)};
+inline constexpr SensorTiming kPressureTemperatureTiming{std::chrono::milliseconds(1000),
+                                                         std::chrono::milliseconds(500)};
 
 namespace levelsensor
 {

@@ -42,6 +42,13 @@ uint32_t SensorSerial(uint32_t deviceSerial, uint16_t connection)
     return deviceSerial * 10u + connection;
 }
 
+SimSensor ProbeLevelSensor(uint32_t serialNumber)
+{
+    SimSensor level = LevelSensor(serialNumber);
+    level.sensorId = kProbeLevelSensorId;
+    return level;
+}
+
 } // namespace
 
 std::vector<uint16_t> PresetDeviceTypes()
@@ -83,6 +90,9 @@ InstrumentConfig ProbeConfig(uint16_t deviceType, uint32_t serialNumber)
         config.registerMapVersion = 2;
         config.templateVersion = 2;
     }
+    // The probes the program looks after answer on an SDI-12 bus too.
+    config.sdi12Supported = Among(kOpticalDoTypes, deviceType) || deviceType == kCoreProbeType ||
+                            deviceType == kMultiSensorProbeType;
     return config;
 }
 
@@ -93,34 +103,60 @@ void FitSensors(Instrument& probe, ProbeSensors sensors)
     const uint16_t type = probe.Config().deviceType;
     const uint32_t serial = probe.Config().serialNumber;
     SensorBank& bank = probe.Sensors();
+    // The times the sensors state, unless the test wants them quick.
+    const bool quick = probe.Config().quickSensors;
+    const auto timed = [quick](SimSensor sensor, SensorTiming timing)
+    {
+        if (!quick)
+        {
+            sensor.warmUp = timing.warmUp;
+            sensor.sampleRate = timing.sampleRate;
+        }
+        return sensor;
+    };
+    // A probe's sensors are calibrated in their standards.
+    const auto inStandard = [](SimSensor sensor)
+    {
+        sensor.calibratesInStandard = true;
+        return sensor;
+    };
+    const auto oxygen = [&](uint16_t connection)
+    { return inStandard(timed(OpticalDoSensor(SensorSerial(serial, connection)), kOpticalDoTiming)); };
+    const auto conductivity = [&](const ConductivityLayout& layout, uint16_t connection)
+    {
+        return inStandard(
+            timed(ConductivitySensor(layout, SensorSerial(serial, connection)), kConductivityTiming));
+    };
+    const auto level = [&](uint16_t connection)
+    { return timed(ProbeLevelSensor(SensorSerial(serial, connection)), kLevelTiming); };
     if (Among(kOpticalDoTypes, type))
     {
-        bank.Add(1, OpticalDoSensor(SensorSerial(serial, 1)));
+        bank.Add(1, oxygen(1));
     }
     else if (type == kCoreProbeType)
     {
-        bank.Add(1, OpticalDoSensor(SensorSerial(serial, 1)));
+        bank.Add(1, oxygen(1));
         // The probe's negative-DO register 40251 lies behind the optical sensor's window.
-        SimSensor conductivity = ConductivitySensor(kCoreConductivity, SensorSerial(serial, 2));
-        conductivity.base = kCoreConductivityBase;
-        bank.Add(2, std::move(conductivity));
+        SimSensor core = conductivity(kCoreConductivity, 2);
+        core.base = kCoreConductivityBase;
+        bank.Add(2, std::move(core));
         if (sensors != ProbeSensors::WithoutDepth)
         {
-            SimSensor depth = DepthSensor(SensorSerial(serial, 3));
+            SimSensor depth = timed(DepthSensor(SensorSerial(serial, 3)), kDepthTiming);
             depth.base = kCoreDepthBase;
             bank.Add(3, std::move(depth));
         }
     }
     else if (type == kMultiSensorProbeType)
     {
-        bank.Add(1, OpticalDoSensor(SensorSerial(serial, 1)));
-        bank.Add(2, ConductivitySensor(kProbeConductivity, SensorSerial(serial, 2)));
-        bank.Add(3, LevelSensor(SensorSerial(serial, 3)));
-        bank.Add(4, PhOrpSensor(SensorSerial(serial, 4)));
+        bank.Add(1, oxygen(1));
+        bank.Add(2, conductivity(kProbeConductivity, 2));
+        bank.Add(3, level(3));
+        bank.Add(4, inStandard(timed(PhOrpSensor(SensorSerial(serial, 4)), kPhOrpTiming)));
     }
     else if (IsLevelLoggerType(type))
     {
-        bank.Add(1, LevelSensor(SensorSerial(serial, 1)));
+        bank.Add(1, timed(LevelSensor(SensorSerial(serial, 1)), kLevelTiming));
     }
     else if (Among(kBarometricLoggerTypes, type))
     {
@@ -128,7 +164,7 @@ void FitSensors(Instrument& probe, ProbeSensors sensors)
     }
     else if (type == kBluetoothCommunicationType || Among(kPressureTemperatureTypes, type))
     {
-        bank.Add(1, PressureTemperatureSensor(SensorSerial(serial, 1)));
+        bank.Add(1, timed(PressureTemperatureSensor(SensorSerial(serial, 1)), kPressureTemperatureTiming));
     }
     else if (Among(kConductivitySondeTypes, type))
     {
@@ -141,11 +177,11 @@ void FitSensors(Instrument& probe, ProbeSensors sensors)
     }
     else if (type == kHandheldType)
     {
-        bank.Add(1, OpticalDoSensor(SensorSerial(serial, 1)));
-        bank.Add(2, ConductivitySensor(kProbeConductivity, SensorSerial(serial, 2)));
-        bank.Add(3, LevelSensor(SensorSerial(serial, 3)));
-        bank.Add(4, PhSensor(SensorSerial(serial, 4)));
-        bank.Add(5, OrpSensor(SensorSerial(serial, 5)));
+        bank.Add(1, oxygen(1));
+        bank.Add(2, conductivity(kProbeConductivity, 2));
+        bank.Add(3, level(3));
+        bank.Add(4, inStandard(timed(PhSensor(SensorSerial(serial, 4)), kPhOrpTiming)));
+        bank.Add(5, inStandard(timed(OrpSensor(SensorSerial(serial, 5)), kPhOrpTiming)));
     }
     else if (Among(kSondeTypes, type))
     {

@@ -24,7 +24,11 @@
 //   21      handheld: optical DO (1), conductivity (2), level (3), pH (4), ORP (5)
 //   7, 26, 33, 34  multi-parameter sondes with the sensors of DefaultSondeSensors (SondeSensors.h)
 //
-// The sensors' serial numbers are the device's times 10 plus the connection (modulo 2^32). Use:
+// The sensors of the probes, the level and the pressure loggers take the warm-up and sample times
+// their headers state (kOpticalDoTiming and the others; InstrumentConfig::quickSensors makes them
+// quick). The sensors' serial numbers are the device's times 10 plus the connection (modulo 2^32). The
+// probes' optical DO, conductivity, pH and ORP sensors calibrate in their standards (Water.h); the
+// multi-sensor probes' level sensor reports sensor id kProbeLevelSensorId. Use:
 //
 //     probesim::ProbeSimulator sim;
 //     auto probe = probesim::MakeProbe(sim, 39, 4711);
@@ -56,7 +60,8 @@ std::vector<uint16_t> PresetDeviceTypes();
 bool HasPreset(uint16_t deviceType);
 bool IsLevelLoggerType(uint16_t deviceType);
 
-// The configuration of a probe of the type; std::invalid_argument for a type without a preset.
+// The configuration of a probe of the type; std::invalid_argument for a type without a preset. The
+// optical DO probes (types 39 and 18 among them) offer SDI-12 with its parameter set.
 InstrumentConfig ProbeConfig(uint16_t deviceType, uint32_t serialNumber = 1);
 // Puts the sensors of the instrument's device type on their connections.
 void FitSensors(Instrument& probe, ProbeSensors sensors = ProbeSensors::All);

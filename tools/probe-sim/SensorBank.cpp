@@ -127,6 +127,7 @@ void SensorBank::Unplug(uint16_t connection)
     c.plugged = false;
     c.mode = SensorMode::Measuring;
     c.command.Reset();
+    FollowStandard();
 }
 
 void SensorBank::Plug(uint16_t connection)
@@ -139,6 +140,7 @@ void SensorBank::Plug(uint16_t connection)
     c.poweredAt = Clock::now();
     std::fill(c.measuredAt.begin(), c.measuredAt.end(), std::nullopt);
     std::fill(c.warmUpSample.begin(), c.warmUpSample.end(), false);
+    FollowStandard();
 }
 
 void SensorBank::SetConnectionCount(uint16_t count)
@@ -259,6 +261,47 @@ void SensorBank::DeviceOnline()
         if (c.mode == SensorMode::Continuous)
             c.mode = SensorMode::Measuring;
     }
+    FollowStandard();
+}
+
+void SensorBank::RestoreFactoryDefaults()
+{
+    auto lock = m_registers.Hold();
+    for (auto& [connection, c] : m_connections)
+    {
+        RestoreFactoryDefaults(c);
+        c.command.Reset();
+        for (size_t i = 0; i < c.sensor.parameters.size(); ++i)
+            WriteParameter(c, i);
+    }
+    FollowStandard();
+}
+
+void SensorBank::SetWater(Water water)
+{
+    auto lock = m_registers.Hold();
+    m_water = std::move(water);
+}
+
+bool SensorBank::InStandard() const
+{
+    auto lock = m_registers.Hold();
+    return m_inStandardSince.has_value();
+}
+
+void SensorBank::FollowStandard()
+{
+    const bool inStandard =
+        std::any_of(m_connections.begin(), m_connections.end(),
+                    [](const auto& entry)
+                    {
+                        const Connection& c = entry.second;
+                        return c.plugged && c.sensor.calibratesInStandard && c.mode != SensorMode::Measuring;
+                    });
+    if (!inStandard)
+        m_inStandardSince.reset();
+    else if (!m_inStandardSince)
+        m_inStandardSince = Clock::now();
 }
 
 SensorBank::Connection& SensorBank::At(uint16_t connection)

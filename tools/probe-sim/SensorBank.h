@@ -14,6 +14,9 @@
 // calibration date it is "Factory Cal Expired". A write of a setting that captures a reading (the
 // level reference) measures, and its reply waits for that.
 //
+// The sensors measure the bank's water (Water.h); while a sensor that calibrates in a standard
+// (SimSensor::calibratesInStandard) calibrates, the probe sits in the standard.
+//
 // A sensor that the table lists but that is unplugged answers every access to its window and its
 // command register with the maker's exception 0x94; the command register of a connection without a
 // sensor answers 0x93. The table and the header are read-only (0x82); a unit the sensor does not
@@ -137,6 +140,15 @@ public:
     // went online, which ends continuous sampling.
     void PowerUp();
     void DeviceOnline();
+    // The instrument's factory restore: every sensor as the sensor command 0xE004 leaves it
+    // (calibration, units, parameter ids, sentinels and settings as they came, measuring).
+    void RestoreFactoryDefaults();
+
+    // The water the sensors sit in (Water.h); the river's by default.
+    void SetWater(Water water);
+    // Whether the probe sits in the calibration standard now: a sensor that calibrates in one is in
+    // calibration mode or samples continuously for calibration.
+    bool InStandard() const;
 
 private:
     struct Connection
@@ -175,6 +187,11 @@ private:
     uint16_t Quality(const Connection& c, size_t index, Clock::time_point now) const;
     // raw: with the factory values of the user calibration, as while calibrating.
     float Value(const Connection& c, size_t index, bool raw) const;
+    // What the parameter measures at that moment (seconds since the instrument started).
+    double Measure(const Connection& c, size_t index, bool raw, double seconds) const;
+    double Seconds(Clock::time_point at) const;
+    // The probe goes into the standard, or out of it, as its sensors' modes say.
+    void FollowStandard();
     // As the master may have set it.
     float Sentinel(const Connection& c, size_t index) const;
     bool WarmingUp(const Connection& c, Clock::time_point now) const;
@@ -193,6 +210,8 @@ private:
     const SensorEnvironment m_env;
     uint16_t m_count = 0;
     std::map<uint16_t, Connection> m_connections;
+    Water m_water;
+    std::optional<Clock::time_point> m_inStandardSince;
 };
 
 } // namespace probesim

@@ -66,6 +66,7 @@ std::optional<ExceptionCode> SensorBank::Carry(Connection& c, SensorAction actio
         c.mode = SensorMode::Continuous;
         break;
     }
+    FollowStandard();
     for (size_t i = 0; i < c.sensor.parameters.size(); ++i)
         WriteParameter(c, i);
     return std::nullopt;

@@ -165,12 +165,24 @@ uint16_t SensorBank::Quality(const Connection& c, size_t index, Clock::time_poin
 
 float SensorBank::Value(const Connection& c, size_t index, bool raw) const
 {
-    const SimParameter& p = c.sensor.parameters[index];
     const std::optional<Clock::time_point>& at = c.measuredAt[index];
     if (!at || c.warmUpSample[index] || c.forcedSentinel[index])
         return Sentinel(c, index);
+    return static_cast<float>(Measure(c, index, raw, Seconds(*at)));
+}
+
+double SensorBank::Seconds(Clock::time_point at) const
+{
+    return std::chrono::duration<double>(at - m_env.started).count();
+}
+
+double SensorBank::Measure(const Connection& c, size_t index, bool raw, double seconds) const
+{
+    const SimParameter& p = c.sensor.parameters[index];
+    if (!p.value)
+        return 0.0;
     SampleContext context;
-    context.seconds = std::chrono::duration<double>(*at - m_env.started).count();
+    context.seconds = seconds;
     context.unitId = m_registers.GetU16(ParameterRegister(c.base, index, block::kUnitId)).value_or(p.unitId);
     context.parameterId =
         m_registers.GetU16(ParameterRegister(c.base, index, block::kParameterId)).value_or(p.parameterId);
@@ -188,7 +200,17 @@ float SensorBank::Value(const Connection& c, size_t index, bool raw) const
             return 0;
         return m_registers.GetU16(ParameterRegister(c.base, parameter - 1u, block::kUnitId)).value_or(0);
     };
-    return p.value ? p.value(context) : 0.0f;
+    context.valueOf = [this, &c, raw, seconds, index](uint16_t parameter) -> double
+    {
+        if (parameter < 1 || parameter > c.sensor.parameters.size() || parameter - 1u == index)
+            return 0.0;
+        return Measure(c, parameter - 1u, raw, seconds);
+    };
+    std::optional<double> inStandardSince;
+    if (m_inStandardSince)
+        inStandardSince = Seconds(*m_inStandardSince);
+    context.water = m_water.At(seconds, inStandardSince);
+    return p.value(context);
 }
 
 float SensorBank::Sentinel(const Connection& c, size_t index) const

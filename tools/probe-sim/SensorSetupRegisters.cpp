@@ -34,4 +34,12 @@ void InstallSensorSetupRegisters(RegisterModel& registers, const InstrumentConfi
         InstallWord(registers, reg::kNegativeDoValues, kHighestNegativeDoOption);
 }
 
+void ResetSensorSetupRegisters(RegisterModel& registers, const InstrumentConfig& config)
+{
+    if (config.deviceType == kMultiSensorProbeType || config.deviceType == kCoreProbeType)
+        registers.SetU16(reg::kAutoSalinity, 0);
+    if (config.deviceType == kCoreProbeType)
+        registers.SetU16(reg::kNegativeDoValues, 0);
+}
+
 } // namespace probesim

@@ -6,7 +6,8 @@
 //   40251  u16  device type 39: negative dissolved-oxygen values 0 always shown, 1 shown only
 //               during calibration, 2 never shown
 //
-// Both start at 0 and refuse values beyond their range (0x84). They are kept as written; the
+// Both start at 0, and a factory restore sets them to 0 again; they refuse values beyond their
+// range (0x84). They are kept as written; the
 // readings do not follow them.
 #pragma once
 
@@ -26,5 +27,7 @@ inline constexpr uint16_t kNegativeDoValues = 40251;
 
 // Creates the registers above that the device type has.
 void InstallSensorSetupRegisters(RegisterModel& registers, const InstrumentConfig& config);
+// Puts them back to their factory values (a factory restore).
+void ResetSensorSetupRegisters(RegisterModel& registers, const InstrumentConfig& config);
 
 } // namespace probesim

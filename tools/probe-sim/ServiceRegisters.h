@@ -2,7 +2,8 @@
 // layer's register map:
 //
 //   47500  u32   serial number of the optical-DO core module (device types 36, 37 and 39), read-only
-//   49004  time  manufacture date (part of the read-only identity block)
+//   49004  time  manufacture date (part of the read-only identity block): the configured one, else
+//                midnight 400 days before the device clock's start
 //   49710  u16   second current loop: sensor connection
 //   49711  u16   second current loop: parameter number
 //   49712  float second current loop: first scale value
@@ -38,8 +39,14 @@ bool HasCoreSerialNumber(uint16_t deviceType);
 // The core's serial number: the configured one, else the device's times 10 (modulo 2^32).
 uint32_t CoreSerialNumberOf(const InstrumentConfig& config);
 
+// The manufacture date of an instrument whose configuration names none; now: the device clock.
+DeviceTimestamp DefaultManufactureDate(DeviceTimestamp now);
+
+// The second current loop's factory settings (a factory restore); nothing without one.
+void ResetSecondCurrentLoop(RegisterModel& registers, const InstrumentConfig& config);
+
 // Creates the registers above that the configuration has, after InstallRegisters.
 void InstallServiceRegisters(RegisterModel& registers, const InstrumentConfig& config,
-                             const InstrumentLayout& layout);
+                             const InstrumentLayout& layout, DeviceTimestamp now);
 
 } // namespace probesim

@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "tools/probe-sim/DeviceTime.h"
+#include "tools/probe-sim/Water.h"
 
 namespace probesim
 {
@@ -98,6 +99,12 @@ struct SampleContext
     std::function<std::optional<float>(uint16_t offset)> setting;
     // The unit another parameter (1-based) reports in now; 0 for a parameter the sensor lacks.
     std::function<uint16_t(uint16_t parameter)> unitOf;
+    // What another parameter (1-based) measures at the same moment, in its unit now (a pH from the
+    // electrode's millivolts); 0 for a parameter the sensor lacks. A value function must not ask
+    // for its own parameter.
+    std::function<double(uint16_t parameter)> valueOf;
+    // The water the instrument's sensors sit in at that moment (Water.h).
+    WaterSample water;
 };
 
 using ValueFunction = std::function<float(const SampleContext& context)>;
@@ -151,6 +158,13 @@ struct SettingCapture
     uint16_t into = 0;
 };
 
+// The warm-up and the fastest sample rate a sensor states in its header and keeps to.
+struct SensorTiming
+{
+    std::chrono::milliseconds warmUp{0};
+    std::chrono::milliseconds sampleRate{0};
+};
+
 struct SimSensor
 {
     uint16_t sensorId = 0;
@@ -164,6 +178,9 @@ struct SimSensor
     std::chrono::milliseconds sampleRate{0};
     // How long the update command (0xE001) works before the instrument answers.
     std::chrono::milliseconds updateTime{0};
+    // While it calibrates, the probe sits in its calibration standard (Water.h). The probe presets
+    // set it for their probes' sensors (ProbePresets.h).
+    bool calibratesInStandard = false;
 
     // Header time stamps. The next factory calibration defaults to a year after the instrument's
     // clock at installation; the others to zero (never).

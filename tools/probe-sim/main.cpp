@@ -32,7 +32,8 @@ constexpr const char* kUsage =
     "  --firmware N          firmware version in hundredths (default 100)\n"
     "  --stay-awake          never sleep (otherwise the instrument sleeps after 5 s without traffic)\n"
     "  --do-sensor           the optical DO sensor with temperature on sensor connection 1\n"
-    "  --sensors             the sensors the device type carries, each on its connection\n"
+    "  --sensors             the device type's preset: its interfaces (SDI-12 on the probes) and the\n"
+    "                        sensors it carries, each on its connection\n"
     "  --sonde-sensors IDS   a multi-parameter sonde (device type 7, 26, 33 or 34) with the sensors of\n"
     "                        the comma-separated sonde sensor ids on connections 1, 2, ...\n"
     "  --register-port [COMn] enter the pseudo-terminal in the port table (lowest free number\n"
@@ -42,6 +43,9 @@ struct Arguments
 {
     probesim::SimulatorOptions options;
     probesim::InstrumentConfig instrument{.serialNumber = 0};
+    // Given on the command line; with --sensors they change the device type's preset.
+    std::optional<uint16_t> mapVersion;
+    std::optional<uint16_t> firmware;
     bool doSensor = false;
     bool sensors = false;
     std::optional<std::vector<uint16_t>> sondeSensors;
@@ -127,9 +131,9 @@ bool Parse(int argc, char** argv, Arguments& args)
         else if (arg == "--serial")
             ok = number("--serial", 0, 0xFFFFFFFF, args.instrument.serialNumber);
         else if (arg == "--map-version")
-            ok = number("--map-version", 1, 0xFFFF, args.instrument.registerMapVersion);
+            ok = number("--map-version", 1, 0xFFFF, args.mapVersion.emplace());
         else if (arg == "--firmware")
-            ok = number("--firmware", 0, 0xFFFF, args.instrument.firmwareVersion);
+            ok = number("--firmware", 0, 0xFFFF, args.firmware.emplace());
         else if (arg == "--stay-awake")
         {
             args.instrument.stayAwake = true;
@@ -178,6 +182,24 @@ bool Parse(int argc, char** argv, Arguments& args)
     return true;
 }
 
+// The instrument the arguments describe: with --sensors the preset of its device type (interfaces,
+// register map), changed by what the command line gives.
+probesim::InstrumentConfig InstrumentOf(const Arguments& args)
+{
+    probesim::InstrumentConfig config = args.instrument;
+    if (args.sensors)
+    {
+        config = probesim::ProbeConfig(args.instrument.deviceType, args.instrument.serialNumber);
+        config.stayAwake = args.instrument.stayAwake;
+        config.sleeps = args.instrument.sleeps;
+    }
+    if (args.mapVersion)
+        config.registerMapVersion = *args.mapVersion;
+    if (args.firmware)
+        config.firmwareVersion = *args.firmware;
+    return config;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -196,7 +218,7 @@ int main(int argc, char** argv)
     try
     {
         probesim::ProbeSimulator sim(args.options);
-        probesim::Instrument instrument(sim, args.instrument);
+        probesim::Instrument instrument(sim, InstrumentOf(args));
         if (args.doSensor)
             instrument.Sensors().Add(1, probesim::OpticalDoSensor(args.instrument.serialNumber));
         if (args.sensors)
