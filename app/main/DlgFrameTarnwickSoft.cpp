@@ -334,7 +334,7 @@ LRESULT CDlgFrame_TarnwickSoft::OnMessage(UINT message, WPARAM wParam, LPARAM lP
 {
     if (message == windowmsg::WM_CONNECTION_LOST)
     {
-        OnConnectionLost();
+        OnConnectionLost(static_cast<ULONG>(wParam));
         return 0;
     }
     return CNVDialog::OnMessage(message, wParam, lParam);
@@ -349,12 +349,7 @@ void CDlgFrame_TarnwickSoft::SetConnectButton(BOOL connected)
 void CDlgFrame_TarnwickSoft::OnConnectDisconnect()
 {
     if (theProbeConnection.IsConnected())
-    {
-        Disconnect();
-        SetConnectButton(FALSE);
-        ShowPage(PAGE_LIVE_DATA);
-        setFocus();
-    }
+        DisconnectAndShowIt();
     else
     {
         CWaitCursor wait;
@@ -362,8 +357,19 @@ void CDlgFrame_TarnwickSoft::OnConnectDisconnect()
     }
 }
 
+void CDlgFrame_TarnwickSoft::DisconnectAndShowIt()
+{
+    Disconnect();
+    SetConnectButton(FALSE);
+    ShowPage(PAGE_LIVE_DATA);
+    setFocus();
+}
+
 void CDlgFrame_TarnwickSoft::Disconnect()
 {
+    // The keep-alive goes first: it would otherwise find the link down and report it lost, perhaps
+    // only once the next connection is up.
+    StopKeepAlive();
     // The visible page stops its workers and disconnects. Should no page do it (none visible), the
     // window does, so that a close never waits for a disconnect that nobody makes.
     BroadcastRequestDisconnect();
@@ -442,12 +448,20 @@ void CDlgFrame_TarnwickSoft::StopKeepAlive()
     }
 }
 
-void CDlgFrame_TarnwickSoft::OnConnectionLost()
+void CDlgFrame_TarnwickSoft::OnConnectionLost(ULONG connectionId)
 {
-    if (theProbeConnection.IsConnected())
+    const ULONG current = theProbeConnection.GetConnectionId();
+    if (current != 0)
     {
+        // A loss that was on its way while the link was closed and opened again is not this
+        // link's: the new one is healthy and stays.
+        if (connectionId != current)
+            return;
         ShowErrorBox(this, QStringLiteral("Device connection lost."));
-        PostCommand(IDC_CONNECT_DISCONNECT);
+        // Only the link that was lost is closed: the button's command would connect instead
+        // should the link have gone down meanwhile.
+        if (theProbeConnection.GetConnectionId() == connectionId)
+            DisconnectAndShowIt();
     }
     else
         SetConnectButton(FALSE);

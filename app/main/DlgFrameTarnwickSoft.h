@@ -99,9 +99,12 @@ private:
     void OnConnectDisconnect();
     void Connect();
     void Disconnect();
+    // The disconnect of the button: the window then shows the disconnected state.
+    void DisconnectAndShowIt();
     void OnTab(int page);
     void OnNextPage(int step);
-    void OnConnectionLost();
+    // A loss reported for the connection with the id (0: none known).
+    void OnConnectionLost(ULONG connectionId);
     // The close box, Esc and Cancel: while connected a disconnect and a retry 100 ms later;
     // otherwise the position is stored and the window ends.
     void OnSysClose();

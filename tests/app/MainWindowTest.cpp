@@ -230,6 +230,51 @@ TEST_F(MainWindowTest, AProbeThatFallsSilentIsReportedLostAndTheButtonReturnsToC
     EXPECT_TRUE(testsupport::WaitUntil([&] { return window.ConnectButton().text() == "Connect"; }));
 }
 
+TEST_F(MainWindowTest, AQuickReconnectIsNotTornDownByTheKeepAliveOfTheConnectionBefore)
+{
+    StartProbe(12);
+    CDlgFrame_TarnwickSoft& window = MainWindow();
+    ConnectByButton();
+    for (int round = 0; round < 3; ++round)
+    {
+        // Disconnect and connect again before the window handles anything in between, as two quick
+        // clicks do while the keep-alive of the first connection is between two reads.
+        window.ConnectButton().click();
+        ASSERT_FALSE(theProbeConnection.IsConnected());
+        window.ConnectButton().click();
+        ASSERT_TRUE(theProbeConnection.IsConnected());
+        // Several keep-alive periods: whatever the first connection's keep-alive posted arrives.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+        testsupport::WaitUntil([&] { return std::chrono::steady_clock::now() >= until; });
+        EXPECT_TRUE(theProbeConnection.IsConnected()) << "round " << round;
+        EXPECT_FALSE(HasBox("Device connection lost.")) << "round " << round;
+        EXPECT_EQ(window.ConnectButton().text(), "Disconnect");
+    }
+}
+
+TEST_F(MainWindowTest, ALostLinkMessageOfAnEarlierConnectionLeavesTheCurrentOneAlone)
+{
+    StartProbe(12);
+    CDlgFrame_TarnwickSoft& window = MainWindow();
+    ConnectByButton();
+    const ULONG first = theProbeConnection.GetConnectionId();
+    window.ConnectButton().click();
+    testsupport::PumpEvents();
+    ConnectByButton();
+    ASSERT_NE(theProbeConnection.GetConnectionId(), first);
+
+    window.PostNotify(windowmsg::WM_CONNECTION_LOST, first);
+    testsupport::PumpEvents();
+    EXPECT_TRUE(theProbeConnection.IsConnected());
+    EXPECT_TRUE(BoxTexts().empty());
+
+    // The current connection's own loss still ends it.
+    window.PostNotify(windowmsg::WM_CONNECTION_LOST, theProbeConnection.GetConnectionId());
+    EXPECT_TRUE(testsupport::WaitUntil([] { return theProbeConnection.IsConnected() == FALSE; }));
+    EXPECT_TRUE(HasBox("Device connection lost."));
+    EXPECT_EQ(window.ConnectButton().text(), "Connect");
+}
+
 TEST_F(MainWindowTest, ClosingWhileConnectedDisconnectsFirstAndThenClosesAndKeepsThePosition)
 {
     StartProbe(12);
