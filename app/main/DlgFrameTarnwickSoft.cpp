@@ -7,11 +7,13 @@
 #include <QKeySequence>
 #include <QMenu>
 #include <QMoveEvent>
+#include <QScreen>
 #include <QShortcut>
 
 #include "app/main/AppIcon.h"
 #include "app/main/MachineProbeSearch.h"
 #include "app/main/TabSkin.h"
+#include "app/main/WindowPlacement.h"
 #include "app/popups/DlgPopupAbout.h"
 #include "app/popups/DlgPopupFirmwareUpdate.h"
 #include "app/popups/DlgPopupPortSettings.h"
@@ -504,7 +506,13 @@ void CDlgFrame_TarnwickSoft::OnOK() {}
 
 void CDlgFrame_TarnwickSoft::OnCancel()
 {
-    OnSysClose();
+    // As the close box, the pages are asked to stop their workers and the link goes down; unlike
+    // it, Esc and Cancel do not store the window's position.
+    CWaitCursor wait;
+    if (theProbeConnection.IsConnected())
+        Disconnect();
+    StopKeepAlive();
+    EndDialog(IDCANCEL);
 }
 
 void CDlgFrame_TarnwickSoft::OnClose()
@@ -519,7 +527,14 @@ void CDlgFrame_TarnwickSoft::OnShowWindow(BOOL bShow)
     if (!bShow)
         return;
     const QPoint current = pos();
-    move(GetProfileInt(u"", kWinPosX, current.x()), GetProfileInt(u"", kWinPosY, current.y()));
+    const QPoint stored(GetProfileInt(u"", kWinPosX, current.x()), GetProfileInt(u"", kWinPosY, current.y()));
+    // The frame may stand apart from the position that move() takes (decorations).
+    const QRect frame = frameGeometry();
+    const QPoint frameOffset = frame.topLeft() - current;
+    std::vector<QRect> available;
+    for (const QScreen* screen : QGuiApplication::screens())
+        available.push_back(screen->availableGeometry());
+    move(KeepOnScreen(QRect(stored + frameOffset, frame.size()), available) - frameOffset);
 }
 
 void CDlgFrame_TarnwickSoft::moveEvent(QMoveEvent* event)

@@ -4,6 +4,7 @@
 #include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -200,7 +201,8 @@ TEST_F(MainWindowTest, AboutOpensFromTheMenuOfARightClickOnAPageAndFromF1)
 TEST_F(MainWindowTest, AWindowClosedWhileMinimizedReopensWhereItStoodBefore)
 {
     CDlgFrame_TarnwickSoft& window = MainWindow();
-    window.move(140, 90);
+    // A place where the whole window fits on the screen, so that it is kept.
+    window.move(20, 30);
     testsupport::PumpEvents();
     const QPoint before = window.pos();
     window.showMinimized();
@@ -302,6 +304,61 @@ TEST_F(MainWindowTest, EscTakesThePathOfTheCloseBox)
     EXPECT_FALSE(theProbeConnection.IsConnected());
     EXPECT_TRUE(testsupport::WaitUntil([&] { return !window.isVisible(); }));
     // Enter never closes the window.
+}
+
+TEST_F(MainWindowTest, EscDisconnectsAndClosesWithoutStoringThePosition)
+{
+    StartProbe(12);
+    {
+        CDlgFrame_TarnwickSoft& window = MainWindow();
+        ConnectByButton();
+        window.move(33, 44);
+        testsupport::PumpEvents();
+        QTest::keyClick(&window, Qt::Key_Escape);
+        EXPECT_FALSE(theProbeConnection.IsConnected());
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return !window.isVisible(); }));
+        // Also after the close box's retry would have come.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(3 * CLOSE_RETRY_MS);
+        testsupport::WaitUntil([&] { return std::chrono::steady_clock::now() >= until; });
+        EXPECT_EQ(GetProfileInt(u"", u"WinPos_x", -1), -1);
+        EXPECT_EQ(GetProfileInt(u"", u"WinPos_y", -1), -1);
+    }
+    // Disconnected, Esc ends the window at once, and stores nothing either.
+    CDlgFrame_TarnwickSoft second;
+    second.Create(nullptr);
+    ASSERT_TRUE(testsupport::ShowAndActivate(second));
+    second.move(55, 66);
+    testsupport::PumpEvents();
+    QTest::keyClick(&second, Qt::Key_Escape);
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return !second.isVisible(); }));
+    EXPECT_EQ(GetProfileInt(u"", u"WinPos_x", -1), -1);
+}
+
+TEST_F(MainWindowTest, AStoredPositionOffTheScreenOpensTheWindowWhollyOnTheAvailableScreen)
+{
+    const auto openAt = [](int x, int y)
+    {
+        WriteProfileInt(u"", u"WinPos_x", x);
+        WriteProfileInt(u"", u"WinPos_y", y);
+        auto window = std::make_unique<CDlgFrame_TarnwickSoft>();
+        window->Create(nullptr);
+        window->show();
+        testsupport::PumpEvents();
+        return window;
+    };
+    for (const QPoint stored : {QPoint(100000, -49998), QPoint(-3000, 200000), QPoint(-40, -30)})
+    {
+        const std::unique_ptr<CDlgFrame_TarnwickSoft> window = openAt(stored.x(), stored.y());
+        const QRect available = window->screen()->availableGeometry();
+        EXPECT_TRUE(available.contains(window->frameGeometry()))
+            << stored.x() << "," << stored.y() << " opened at " << window->frameGeometry().x() << ","
+            << window->frameGeometry().y();
+        window->SendCommand(SC_CLOSE_COMMAND);
+    }
+    // A position where the window fits is kept as it was.
+    const std::unique_ptr<CDlgFrame_TarnwickSoft> window = openAt(12, 21);
+    EXPECT_EQ(window->pos(), QPoint(12, 21));
+    window->SendCommand(SC_CLOSE_COMMAND);
 }
 
 TEST_F(MainWindowTest, EnterDoesNotCloseTheWindow)
