@@ -217,9 +217,14 @@ void CDlgFrame_TarnwickSoft::ApplySkin()
     const QString image = ui::ToQString(g_Skin.backgroundImage);
     if (!image.isEmpty() && QFileInfo(image).isFile() && SetBackgroundBitmapFile(image))
         update();
-    const QString icon = ui::ToQString(g_Skin.iconImage);
-    if (!icon.isEmpty() && QFileInfo(icon).isFile())
-        setWindowIcon(QIcon(icon));
+    const QString iconFile = ui::ToQString(g_Skin.iconImage);
+    if (!iconFile.isEmpty() && QFileInfo(iconFile).isFile())
+    {
+        // A file that is there but holds no picture that can be read leaves the built-in icon.
+        const QIcon icon(iconFile);
+        if (!icon.availableSizes().isEmpty())
+            setWindowIcon(icon);
+    }
 }
 
 void CDlgFrame_TarnwickSoft::ShowPage(int index)

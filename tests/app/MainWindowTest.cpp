@@ -1,13 +1,17 @@
 // The program's main window against the simulated probe: connecting through the port search, the
 // information page, the keyboard, a lost link, closing while connected, a probe in boot code.
+#include <fstream>
+
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPixmap>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
 
+#include "app/main/AppIcon.h"
 #include "app/popups/DlgPopupAbout.h"
 #include "app/popups/DlgPopupFirmwareUpdate.h"
 #include "app/popups/DlgPopupPortSettings.h"
@@ -16,6 +20,7 @@
 #include "foundation/PathTools.h"
 #include "tests/app/AppWindowTest.h"
 #include "ui/QtText.h"
+#include "ui/Skin.h"
 
 namespace apptest
 {
@@ -359,6 +364,31 @@ TEST_F(MainWindowTest, AStoredPositionOffTheScreenOpensTheWindowWhollyOnTheAvail
     const std::unique_ptr<CDlgFrame_TarnwickSoft> window = openAt(12, 21);
     EXPECT_EQ(window->pos(), QPoint(12, 21));
     window->SendCommand(SC_CLOSE_COMMAND);
+}
+
+TEST_F(MainWindowTest, ASkinIconThatCannotBeReadLeavesTheBuiltInIconAndAReadableOneIsTaken)
+{
+    const std::filesystem::path broken = m_config.Path() / "broken.ico";
+    std::ofstream(broken) << "not a picture";
+    const std::filesystem::path readable = m_config.Path() / "skin.png";
+    QPixmap picture(24, 24);
+    picture.fill(Qt::red);
+    ASSERT_TRUE(picture.save(QString::fromStdString(readable.string()), "PNG"));
+
+    const auto iconSizesWith = [](const std::filesystem::path& file)
+    {
+        g_Skin.iconImage = CWideString(QString::fromStdString(file.string()).toStdU16String().c_str());
+        CDlgFrame_TarnwickSoft window;
+        window.Create(nullptr);
+        const QList<QSize> sizes = window.windowIcon().availableSizes();
+        window.DestroyWindow();
+        return sizes;
+    };
+    const QList<QSize> builtIn = AppIcon().availableSizes();
+    ASSERT_FALSE(builtIn.isEmpty());
+    EXPECT_EQ(iconSizesWith(broken), builtIn);
+    EXPECT_EQ(iconSizesWith(readable), QList<QSize>{QSize(24, 24)});
+    g_Skin.iconImage = CWideString();
 }
 
 TEST_F(MainWindowTest, EnterDoesNotCloseTheWindow)
