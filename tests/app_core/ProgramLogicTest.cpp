@@ -314,6 +314,18 @@ TEST_F(KeepAliveTest, StartUpWritesTheProfileDefaultsAndTakesTheFirstStoredStrin
     EXPECT_EQ(settings.Mode, COMM_MODE_ASCII);
     EXPECT_EQ(settings.Address, 12);
     EXPECT_EQ(settings.Port, 7);
+
+    // A stored string that breaks off at its stop bits: the fields before them are taken, the rest
+    // stays as it was.
+    WriteProfileString(PROFILE_SECTION_COMMUNICATION, GetConnectionStringEntryName(0), u"38400,7,O,3,RTU,5");
+    RunStartup(m_connection, u"/nonexistent");
+    const sCommSettings partial = m_connection.GetCommSettings();
+    EXPECT_EQ(partial.BaudId, 7u);
+    EXPECT_EQ(partial.DataBitsId, 0u);
+    EXPECT_EQ(partial.ParityId, 1u);
+    EXPECT_EQ(partial.StopBitsId, settings.StopBitsId);
+    EXPECT_EQ(partial.Mode, COMM_MODE_ASCII);
+    EXPECT_EQ(partial.Address, 12);
 }
 
 TEST_F(KeepAliveTest, AFactoryResetOfADisconnectedProbeIsRefusedWithoutTouchingTheSettings)
