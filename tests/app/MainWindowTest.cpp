@@ -13,6 +13,7 @@
 
 #include "app/main/AppIcon.h"
 #include "app/popups/DlgPopupAbout.h"
+#include "app/popups/DlgPopupConfigureDataLog.h"
 #include "app/popups/DlgPopupFirmwareUpdate.h"
 #include "app/popups/DlgPopupPortSettings.h"
 #include "connection/AppProfile.h"
@@ -142,6 +143,61 @@ TEST_F(MainWindowTest, AltCAndAltDConnectAndDisconnectAndEveryPageForgetsTheProb
     EXPECT_EQ(window.ConnectButton().text(), "Connect");
     EXPECT_EQ(window.GetVisiblePage(), Page::PAGE_LIVE_DATA);
     EXPECT_FALSE(window.ProbeInfoPage().DiagnosticsButton().isEnabled());
+}
+
+TEST_F(MainWindowTest, LeavingAPageThatLogsToAFileAsksFirstAndNoKeepsTheLogging)
+{
+    StartProbe(12);
+    CDlgFrame_TarnwickSoft& window = MainWindow();
+    ConnectByButton();
+    CCtrlPage_LiveData& live = window.LiveDataPage();
+    live.LogToFileBox().setChecked(true);
+    OnNextModal(
+        [this](QWidget& modal)
+        {
+            auto* popup = dynamic_cast<CDlgPopup_ConfigureDataLog*>(&modal);
+            ASSERT_NE(popup, nullptr);
+            popup->FileNameEdit().setText(QStringLiteral("tabs"));
+            popup->FolderEdit().setText(QString::fromStdString(m_config.Path().string()));
+            popup->SendCommand(IDOK);
+        });
+    live.StartStopButton().click();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return live.IsReading() != FALSE; }));
+
+    m_dialogs.QueueAnswer(platform::IDNO);
+    window.TabButton(Page::PAGE_PROBE_INFO).click();
+    ASSERT_FALSE(BoxTexts().empty());
+    EXPECT_EQ(BoxTexts().back(), "Data logging will terminate.\nContinue?");
+    EXPECT_EQ(window.GetVisiblePage(), Page::PAGE_LIVE_DATA);
+    EXPECT_TRUE(live.IsReading());
+    EXPECT_TRUE(live.IsLoggingToFile());
+
+    m_dialogs.QueueAnswer(platform::IDYES);
+    window.TabButton(Page::PAGE_PROBE_INFO).click();
+    EXPECT_EQ(BoxTexts().size(), 2u);
+    EXPECT_EQ(window.GetVisiblePage(), Page::PAGE_PROBE_INFO);
+    EXPECT_FALSE(live.IsReading());
+
+    // Without logging, leaving asks nothing.
+    window.TabButton(Page::PAGE_LIVE_DATA).click();
+    window.TabButton(Page::PAGE_COMMUNICATION).click();
+    EXPECT_EQ(BoxTexts().size(), 2u);
+    EXPECT_EQ(window.GetVisiblePage(), Page::PAGE_COMMUNICATION);
+}
+
+TEST_F(MainWindowTest, EscWhileLiveDataIsReadingStopsTheReadingBeforeTheLinkGoes)
+{
+    StartProbe(12);
+    CDlgFrame_TarnwickSoft& window = MainWindow();
+    ConnectByButton();
+    CCtrlPage_LiveData& live = window.LiveDataPage();
+    live.StartStopButton().click();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return live.IsReading() != FALSE; }));
+    QTest::keyClick(&window, Qt::Key_Escape);
+    EXPECT_FALSE(live.IsReading());
+    EXPECT_FALSE(theProbeConnection.IsConnected());
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return !window.isVisible(); }));
+    EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
 }
 
 TEST_F(MainWindowTest, AltRightAndAltLeftWalkThePagesInACircle)
