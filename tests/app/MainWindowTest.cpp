@@ -20,6 +20,7 @@
 #include "connection/ConnectionString.h"
 #include "foundation/PathTools.h"
 #include "tests/app/AppWindowTest.h"
+#include "tools/probe-sim/FirmwareImage.h"
 #include "ui/QtText.h"
 #include "ui/Skin.h"
 
@@ -506,6 +507,57 @@ TEST_F(MainWindowTest, AProbeInBootCodeIsOfferedTheFirmwareUpdateAndCancelLeaves
     EXPECT_FALSE(theProbeConnection.IsConnected());
     EXPECT_EQ(theProbeConnection.GetProbe(), nullptr);
     EXPECT_EQ(window.ConnectButton().text(), "Connect");
+}
+
+TEST_F(MainWindowTest, AProbeInBootCodeThatTakesTheFirmwareIsConnectedAfterwards)
+{
+    probesim::InstrumentConfig config = probesim::ProbeConfig(12, kSerial);
+    config.boot.startInBoot = true;
+    config.boot.switchSilence = std::chrono::milliseconds(50);
+    config.boot.rebootSilence = std::chrono::milliseconds(50);
+    StartProbe(config);
+    const std::filesystem::path image = m_config.Path() / "boot.bin";
+    const std::vector<uint8_t> bytes = probesim::BuildFirmwareImage(
+        {.deviceType = 12, .firmwareVersion = 250, .lowestHardware = 1, .highestHardware = 1, .records = 8});
+    std::ofstream(image, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    m_dialogs.QueueFile(QString::fromStdString(image.string()));
+
+    CDlgFrame_TarnwickSoft& window = MainWindow();
+    OnNextModal(
+        [&](QWidget& modal)
+        {
+            auto* ports = qobject_cast<CDlgPopup_PortSettings*>(&modal);
+            ASSERT_NE(ports, nullptr);
+            CNVComboBox& list = ports->List(CPortSettingsChoice::LIST_PORT);
+            list.setCurrentIndex(list.findText(QString::fromStdString(Sim().SlavePath()), Qt::MatchContains));
+            OnNextModal(
+                [this](QWidget& next)
+                {
+                    auto* firmware = qobject_cast<CDlgPopup_FirmwareUpdate*>(&next);
+                    ASSERT_NE(firmware, nullptr);
+                    firmware->SetProgressPeriod(20);
+                    firmware->SelectButton().click();
+                    if (!firmware->UpdateButton().isEnabled())
+                    {
+                        ADD_FAILURE() << "the image is refused";
+                        firmware->SendCommand(IDCANCEL);
+                        return;
+                    }
+                    // The upgrade's question.
+                    m_dialogs.QueueAnswer(platform::IDYES);
+                    firmware->UpdateButton().click();
+                });
+            static_cast<CNVDialog&>(modal).SendCommand(IDOK);
+        });
+    window.ConnectButton().click();
+    EXPECT_TRUE(HasBox("Firmware successfully updated to version 2.50."))
+        << ::testing::PrintToString(BoxTexts().size());
+    EXPECT_TRUE(theProbeConnection.IsConnected());
+    EXPECT_EQ(theProbeConnection.GetSlaveId().RunIndicator, SLAVEID_RUN_APPLICATION);
+    EXPECT_EQ(theProbeConnection.GetSlaveId().FirmwareVersion, 250);
+    EXPECT_EQ(window.ConnectButton().text(), "Disconnect");
+    EXPECT_TRUE(window.IsKeepAliveRunning());
 }
 
 TEST_F(MainWindowTest, TheCommunicationPageEnablesOnlyTheInterfacesTheProbeHas)
