@@ -152,6 +152,8 @@ HRESULT CProbeConnection::ConnectToDevice()
     CScopedLock lock(m_Lock);
     m_nBusy = 0;
     m_bConnected = 1;
+    // 0 stands for no connection; after a wrap the ids go on from 1.
+    m_nConnectionId = ++m_nLastConnectionId != 0 ? m_nLastConnectionId : ++m_nLastConnectionId;
     return result;
 }
 
@@ -205,6 +207,7 @@ HRESULT CProbeConnection::DisconnectDevice()
     SerialLink link{std::move(m_pSerialComm), m_pModbus.exchange(nullptr)};
     CloseSerialLink(link);
     m_bConnected = 0;
+    m_nConnectionId = 0;
     m_SlaveId.Clear();
     return S_OK;
 }
@@ -252,12 +255,20 @@ bool CProbeConnection::IsProbeConnected()
     return m_bConnected != 0 && probe != nullptr && probe->IsTagged();
 }
 
-BOOL CProbeConnection::AddBusy()
+ULONG CProbeConnection::GetConnectionId()
+{
+    CScopedLock lock(m_Lock);
+    return m_nConnectionId;
+}
+
+BOOL CProbeConnection::AddBusy(ULONG* connectionId)
 {
     CScopedLock lock(m_Lock);
     if (m_bConnected == 0)
         return FALSE;
     ++m_nBusy;
+    if (connectionId != nullptr)
+        *connectionId = m_nConnectionId;
     return TRUE;
 }
 

@@ -79,9 +79,13 @@ public:
     // --- State ---
 
     BOOL IsConnected();
+    // A number of its own for each connection made (never reused while the process runs); 0 while
+    // disconnected. A worker's report about the link carries it, so that a report arriving after a
+    // reconnect cannot be taken for one about the new link.
+    ULONG GetConnectionId();
     // Counts the caller busy while connected: TRUE, and the caller must ReleaseBusy; FALSE (not
-    // counted) while disconnected.
-    BOOL AddBusy();
+    // counted) while disconnected. connectionId receives the id of the connection counted on.
+    BOOL AddBusy(ULONG* connectionId = nullptr);
     // TRUE when the count was above 0 and has been lowered.
     BOOL ReleaseBusy();
     // The connection lock, for callers that must read several things in one go.
@@ -197,9 +201,11 @@ private:
 
     platform::CCriticalSection m_Lock;
     platform::CEvent m_BusyReleased{platform::CEvent::Reset::Auto};
-    ULONG m_bConnected = 0; // under the lock
-    ULONG m_nBusy = 0;      // under the lock
-    SlaveIdInfo m_SlaveId;  // under the lock
+    ULONG m_bConnected = 0;        // under the lock
+    ULONG m_nBusy = 0;             // under the lock
+    ULONG m_nConnectionId = 0;     // under the lock: the current connection's, 0 while disconnected
+    ULONG m_nLastConnectionId = 0; // under the lock: the last one given out
+    SlaveIdInfo m_SlaveId;         // under the lock
     // Owned; touched only by the connecting and disconnecting thread.
     std::unique_ptr<NVTools::CSerialComm> m_pSerialComm;
     std::atomic<CModbusComm*> m_pModbus{nullptr};           // one reference held

@@ -1,8 +1,11 @@
 // The OEM configuration file (device file 65500) and the SDI-12 configuration upload.
 //
 // OEM configuration file, big-endian: u8 major and u8 minor version, two spare bytes, u32 serial
-// number, u16 factory Modbus address, u16 factory serial settings word (as the device's
-// communication settings register). Version 0 files may end after the serial number.
+// number, u16 factory Modbus address, u16 factory serial settings word. Version 0 files may end
+// after the serial number.
+//
+// The factory settings word is not laid out as the instrument's communication settings register:
+// its baud code has two bits (1-2) and bit 3 belongs to no field.
 #include "connection/ProbeConnection.h"
 
 #include <cstdio>
@@ -32,6 +35,17 @@ bool IsWritableVersion(BYTE major, BYTE minor)
 USHORT BigEndianU16(const BYTE* bytes)
 {
     return static_cast<USHORT>(bytes[0] << 8 | bytes[1]);
+}
+
+// Bit 0 mode; bits 1-2 baud code (id = code + 5: 9600, 19200, 38400, 57600); bit 4 data-bits id;
+// bits 5-6 parity id; bit 7 stop-bits id.
+void DecodeFactorySettingsWord(USHORT word, sCommSettings& settings)
+{
+    settings.Mode = word & 0x1u;
+    settings.BaudId = COMM_BAUD_ID_9600 + ((word >> 1) & 0x3u);
+    settings.DataBitsId = (word >> 4) & 0x1u;
+    settings.ParityId = (word >> 5) & 0x3u;
+    settings.StopBitsId = (word >> 7) & 0x1u;
 }
 
 bool IsSelectable(const sParamSelection& selection)
@@ -105,8 +119,7 @@ sCommSettings CProbeConnection::GetFactoryCommSettings()
         const USHORT address = BigEndianU16(bytes + kFactoryAddressOffset);
         const USHORT word = BigEndianU16(bytes + kSettingsWordOffset);
         sCommSettings factory = defaults;
-        DecodeSerialConfigWord(word, factory.Mode, factory.BaudId, factory.DataBitsId, factory.ParityId,
-                               factory.StopBitsId);
+        DecodeFactorySettingsWord(word, factory);
         factory.Address = address;
         // The file comes from the device: settings that the connection cannot use would lose the
         // probe after a factory restore.

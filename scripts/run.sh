@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Runs the program: installs what is missing, builds it (Release, build/release, with ccache) and
 # starts it. When no probe answers on the machine's own serial ports, a simulated optical DO probe
-# with its sensors is started on a pseudo-terminal and entered in the port table, so the program
-# finds it through its ordinary port search; it is stopped when the program ends. With
-# --real-ports only the machine's serial ports are searched and no simulated probe is started.
+# with its sensors is started on a pseudo-terminal and entered in the port table, so that Connect in
+# the program finds it through the ordinary port search; it is stopped when the program ends. The
+# program opens disconnected: the user presses Connect. With --real-ports no simulated probe is
+# started.
 #
 # The steps are functions and the script runs main only when executed, so that a test can source it
 # and replace the steps that build or start something.
@@ -50,6 +51,7 @@ start_simulated_probe() {
     fi
     rm -f "$fifo"
     echo "run.sh: no probe answers on this machine's serial ports; simulated optical DO probe on $sim_path"
+    echo "run.sh: press Connect (Alt+C) in the program to connect to it"
 }
 
 stop_simulated_probe() {
@@ -89,7 +91,7 @@ main() {
     trap stop_simulated_probe EXIT
     if [ "$real_ports" -eq 0 ]; then
         if found="$(find_real_probe)"; then
-            echo "run.sh: a probe answers on $found; no simulated probe is started"
+            echo "run.sh: a probe answers on $found; no simulated probe is started; press Connect (Alt+C) in the program"
         else
             start_simulated_probe || return 1
         fi

@@ -7,11 +7,13 @@
 #include <QKeySequence>
 #include <QMenu>
 #include <QMoveEvent>
+#include <QScreen>
 #include <QShortcut>
 
 #include "app/main/AppIcon.h"
 #include "app/main/MachineProbeSearch.h"
 #include "app/main/TabSkin.h"
+#include "app/main/WindowPlacement.h"
 #include "app/popups/DlgPopupAbout.h"
 #include "app/popups/DlgPopupFirmwareUpdate.h"
 #include "app/popups/DlgPopupPortSettings.h"
@@ -215,9 +217,14 @@ void CDlgFrame_TarnwickSoft::ApplySkin()
     const QString image = ui::ToQString(g_Skin.backgroundImage);
     if (!image.isEmpty() && QFileInfo(image).isFile() && SetBackgroundBitmapFile(image))
         update();
-    const QString icon = ui::ToQString(g_Skin.iconImage);
-    if (!icon.isEmpty() && QFileInfo(icon).isFile())
-        setWindowIcon(QIcon(icon));
+    const QString iconFile = ui::ToQString(g_Skin.iconImage);
+    if (!iconFile.isEmpty() && QFileInfo(iconFile).isFile())
+    {
+        // A file that is there but holds no picture that can be read leaves the built-in icon.
+        const QIcon icon(iconFile);
+        if (!icon.availableSizes().isEmpty())
+            setWindowIcon(icon);
+    }
 }
 
 void CDlgFrame_TarnwickSoft::ShowPage(int index)
@@ -334,7 +341,7 @@ LRESULT CDlgFrame_TarnwickSoft::OnMessage(UINT message, WPARAM wParam, LPARAM lP
 {
     if (message == windowmsg::WM_CONNECTION_LOST)
     {
-        OnConnectionLost();
+        OnConnectionLost(static_cast<ULONG>(wParam));
         return 0;
     }
     return CNVDialog::OnMessage(message, wParam, lParam);
@@ -349,12 +356,7 @@ void CDlgFrame_TarnwickSoft::SetConnectButton(BOOL connected)
 void CDlgFrame_TarnwickSoft::OnConnectDisconnect()
 {
     if (theProbeConnection.IsConnected())
-    {
-        Disconnect();
-        SetConnectButton(FALSE);
-        ShowPage(PAGE_LIVE_DATA);
-        setFocus();
-    }
+        DisconnectAndShowIt();
     else
     {
         CWaitCursor wait;
@@ -362,8 +364,19 @@ void CDlgFrame_TarnwickSoft::OnConnectDisconnect()
     }
 }
 
+void CDlgFrame_TarnwickSoft::DisconnectAndShowIt()
+{
+    Disconnect();
+    SetConnectButton(FALSE);
+    ShowPage(PAGE_LIVE_DATA);
+    setFocus();
+}
+
 void CDlgFrame_TarnwickSoft::Disconnect()
 {
+    // The keep-alive goes first: it would otherwise find the link down and report it lost, perhaps
+    // only once the next connection is up.
+    StopKeepAlive();
     // The visible page stops its workers and disconnects. Should no page do it (none visible), the
     // window does, so that a close never waits for a disconnect that nobody makes.
     BroadcastRequestDisconnect();
@@ -442,12 +455,20 @@ void CDlgFrame_TarnwickSoft::StopKeepAlive()
     }
 }
 
-void CDlgFrame_TarnwickSoft::OnConnectionLost()
+void CDlgFrame_TarnwickSoft::OnConnectionLost(ULONG connectionId)
 {
-    if (theProbeConnection.IsConnected())
+    const ULONG current = theProbeConnection.GetConnectionId();
+    if (current != 0)
     {
+        // A loss that was on its way while the link was closed and opened again is not this
+        // link's: the new one is healthy and stays.
+        if (connectionId != current)
+            return;
         ShowErrorBox(this, QStringLiteral("Device connection lost."));
-        PostCommand(IDC_CONNECT_DISCONNECT);
+        // Only the link that was lost is closed: the button's command would connect instead
+        // should the link have gone down meanwhile.
+        if (theProbeConnection.GetConnectionId() == connectionId)
+            DisconnectAndShowIt();
     }
     else
         SetConnectButton(FALSE);
@@ -490,7 +511,13 @@ void CDlgFrame_TarnwickSoft::OnOK() {}
 
 void CDlgFrame_TarnwickSoft::OnCancel()
 {
-    OnSysClose();
+    // As the close box, the pages are asked to stop their workers and the link goes down; unlike
+    // it, Esc and Cancel do not store the window's position.
+    CWaitCursor wait;
+    if (theProbeConnection.IsConnected())
+        Disconnect();
+    StopKeepAlive();
+    EndDialog(IDCANCEL);
 }
 
 void CDlgFrame_TarnwickSoft::OnClose()
@@ -505,7 +532,14 @@ void CDlgFrame_TarnwickSoft::OnShowWindow(BOOL bShow)
     if (!bShow)
         return;
     const QPoint current = pos();
-    move(GetProfileInt(u"", kWinPosX, current.x()), GetProfileInt(u"", kWinPosY, current.y()));
+    const QPoint stored(GetProfileInt(u"", kWinPosX, current.x()), GetProfileInt(u"", kWinPosY, current.y()));
+    // The frame may stand apart from the position that move() takes (decorations).
+    const QRect frame = frameGeometry();
+    const QPoint frameOffset = frame.topLeft() - current;
+    std::vector<QRect> available;
+    for (const QScreen* screen : QGuiApplication::screens())
+        available.push_back(screen->availableGeometry());
+    move(KeepOnScreen(QRect(stored + frameOffset, frame.size()), available) - frameOffset);
 }
 
 void CDlgFrame_TarnwickSoft::moveEvent(QMoveEvent* event)

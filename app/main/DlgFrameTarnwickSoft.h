@@ -7,7 +7,8 @@
 // 3 probe information. Keyboard: Alt+C connect, Alt+D disconnect, Alt+Left and Alt+Right the
 // previous and next page, Alt+Up and Alt+Down for the live data page; each goes to the innermost
 // page that holds the focus and from there to this window. F1 and the window's context menu open
-// About. Enter does nothing; Esc takes the path of the close box.
+// About. Enter does nothing; Esc disconnects as the close box does and ends the window without
+// storing its position. A stored position is kept on the available screen.
 #pragma once
 
 #include <memory>
@@ -99,11 +100,14 @@ private:
     void OnConnectDisconnect();
     void Connect();
     void Disconnect();
+    // The disconnect of the button: the window then shows the disconnected state.
+    void DisconnectAndShowIt();
     void OnTab(int page);
     void OnNextPage(int step);
-    void OnConnectionLost();
-    // The close box, Esc and Cancel: while connected a disconnect and a retry 100 ms later;
-    // otherwise the position is stored and the window ends.
+    // A loss reported for the connection with the id (0: none known).
+    void OnConnectionLost(ULONG connectionId);
+    // The close box: while connected a disconnect and a retry 100 ms later; otherwise the position
+    // is stored and the window ends.
     void OnSysClose();
     void OnAbout();
     void PostCommand(UINT id);

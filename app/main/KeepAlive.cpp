@@ -46,14 +46,14 @@ void CKeepAlive::Stop()
 
 void CKeepAlive::PostLost()
 {
-    m_Window.PostNotify(windowmsg::WM_CONNECTION_LOST);
+    m_Window.PostNotify(windowmsg::WM_CONNECTION_LOST, m_nWatchedId);
 }
 
 bool CKeepAlive::Probe()
 {
     // Counted busy only while connected: a link already torn down is never touched, and the count
     // lowered afterwards is the one taken here.
-    if (!m_Connection.AddBusy())
+    if (!m_Connection.AddBusy(&m_nWatchedId))
     {
         PostLost();
         return false;
@@ -77,7 +77,8 @@ bool CKeepAlive::Probe()
 
 void CKeepAlive::Run()
 {
-    if (!m_Connection.IsConnected())
+    m_nWatchedId = m_Connection.GetConnectionId();
+    if (m_nWatchedId == 0)
     {
         PostLost();
         return;

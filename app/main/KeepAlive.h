@@ -7,6 +7,10 @@
 // main window, or the window is disabled for a factory reset) and then draws no conclusion from
 // the connection being down; it posts nothing when it is stopped.
 //
+// The loss it posts carries the id of the connection it last talked to (wParam): the window ends
+// only that connection, never one made after it (a quick reconnect, the reconnect of a factory
+// reset that the keep-alive then watches as well).
+//
 // It counts itself busy in the connection around each transaction and lowers only the count it
 // took, so a disconnect waits for a read in flight and never for the keep-alive otherwise.
 #pragma once
@@ -55,6 +59,8 @@ private:
     INotifyWindow& m_Window;
     std::function<bool()> m_IsPaused;
     std::chrono::milliseconds m_Period;
+    // The connection last talked to (worker thread only).
+    ULONG m_nWatchedId = 0;
     platform::CEvent m_StopEvent{platform::CEvent::Reset::Manual};
     std::thread m_thread;
 };

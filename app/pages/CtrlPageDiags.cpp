@@ -3,6 +3,7 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
@@ -34,6 +35,18 @@ CCtrlPage_DiagsBase::CCtrlPage_DiagsBase(UINT nIDTemplate, std::vector<sField> f
     : CNVDialog(nIDTemplate), m_Fields(std::move(fields))
 {
     SetCenterOnParent(FALSE);
+}
+
+void CCtrlPage_DiagsBase::keyPressEvent(QKeyEvent* event)
+{
+    const int key = event->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Escape)
+    {
+        // Ignored, the key travels on to the window that holds the page.
+        event->ignore();
+        return;
+    }
+    CNVDialog::keyPressEvent(event);
 }
 
 BOOL CCtrlPage_DiagsBase::OnInitDialog()

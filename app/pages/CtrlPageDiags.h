@@ -40,6 +40,9 @@ public:
 
 protected:
     BOOL OnInitDialog() override;
+    // Enter and Esc belong to the diagnostics window (OK, Cancel): a page passes them on instead
+    // of swallowing them as an embedded dialog otherwise does.
+    void keyPressEvent(QKeyEvent* event) override;
     // The page's values; nothing when its sensor is not there.
     virtual std::optional<DiagnosticTexts> Read(CProbeConnection& connection) = 0;
     virtual void Show(const DiagnosticTexts& texts);

@@ -1,20 +1,28 @@
 // The program's main window against the simulated probe: connecting through the port search, the
 // information page, the keyboard, a lost link, closing while connected, a probe in boot code.
+#include <fstream>
+
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPixmap>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
+#include "app/main/AppIcon.h"
 #include "app/popups/DlgPopupAbout.h"
+#include "app/popups/DlgPopupConfigureDataLog.h"
 #include "app/popups/DlgPopupFirmwareUpdate.h"
 #include "app/popups/DlgPopupPortSettings.h"
 #include "connection/AppProfile.h"
 #include "connection/ConnectionString.h"
 #include "foundation/PathTools.h"
 #include "tests/app/AppWindowTest.h"
+#include "tools/probe-sim/FirmwareImage.h"
 #include "ui/QtText.h"
+#include "ui/Skin.h"
 
 namespace apptest
 {
@@ -138,6 +146,61 @@ TEST_F(MainWindowTest, AltCAndAltDConnectAndDisconnectAndEveryPageForgetsTheProb
     EXPECT_FALSE(window.ProbeInfoPage().DiagnosticsButton().isEnabled());
 }
 
+TEST_F(MainWindowTest, LeavingAPageThatLogsToAFileAsksFirstAndNoKeepsTheLogging)
+{
+    StartProbe(12);
+    CDlgFrame_TarnwickSoft& window = MainWindow();
+    ConnectByButton();
+    CCtrlPage_LiveData& live = window.LiveDataPage();
+    live.LogToFileBox().setChecked(true);
+    OnNextModal(
+        [this](QWidget& modal)
+        {
+            auto* popup = dynamic_cast<CDlgPopup_ConfigureDataLog*>(&modal);
+            ASSERT_NE(popup, nullptr);
+            popup->FileNameEdit().setText(QStringLiteral("tabs"));
+            popup->FolderEdit().setText(QString::fromStdString(m_config.Path().string()));
+            popup->SendCommand(IDOK);
+        });
+    live.StartStopButton().click();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return live.IsReading() != FALSE; }));
+
+    m_dialogs.QueueAnswer(platform::IDNO);
+    window.TabButton(Page::PAGE_PROBE_INFO).click();
+    ASSERT_FALSE(BoxTexts().empty());
+    EXPECT_EQ(BoxTexts().back(), "Data logging will terminate.\nContinue?");
+    EXPECT_EQ(window.GetVisiblePage(), Page::PAGE_LIVE_DATA);
+    EXPECT_TRUE(live.IsReading());
+    EXPECT_TRUE(live.IsLoggingToFile());
+
+    m_dialogs.QueueAnswer(platform::IDYES);
+    window.TabButton(Page::PAGE_PROBE_INFO).click();
+    EXPECT_EQ(BoxTexts().size(), 2u);
+    EXPECT_EQ(window.GetVisiblePage(), Page::PAGE_PROBE_INFO);
+    EXPECT_FALSE(live.IsReading());
+
+    // Without logging, leaving asks nothing.
+    window.TabButton(Page::PAGE_LIVE_DATA).click();
+    window.TabButton(Page::PAGE_COMMUNICATION).click();
+    EXPECT_EQ(BoxTexts().size(), 2u);
+    EXPECT_EQ(window.GetVisiblePage(), Page::PAGE_COMMUNICATION);
+}
+
+TEST_F(MainWindowTest, EscWhileLiveDataIsReadingStopsTheReadingBeforeTheLinkGoes)
+{
+    StartProbe(12);
+    CDlgFrame_TarnwickSoft& window = MainWindow();
+    ConnectByButton();
+    CCtrlPage_LiveData& live = window.LiveDataPage();
+    live.StartStopButton().click();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return live.IsReading() != FALSE; }));
+    QTest::keyClick(&window, Qt::Key_Escape);
+    EXPECT_FALSE(live.IsReading());
+    EXPECT_FALSE(theProbeConnection.IsConnected());
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return !window.isVisible(); }));
+    EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
+}
+
 TEST_F(MainWindowTest, AltRightAndAltLeftWalkThePagesInACircle)
 {
     CDlgFrame_TarnwickSoft& window = MainWindow();
@@ -200,7 +263,8 @@ TEST_F(MainWindowTest, AboutOpensFromTheMenuOfARightClickOnAPageAndFromF1)
 TEST_F(MainWindowTest, AWindowClosedWhileMinimizedReopensWhereItStoodBefore)
 {
     CDlgFrame_TarnwickSoft& window = MainWindow();
-    window.move(140, 90);
+    // A place where the whole window fits on the screen, so that it is kept.
+    window.move(20, 30);
     testsupport::PumpEvents();
     const QPoint before = window.pos();
     window.showMinimized();
@@ -230,6 +294,51 @@ TEST_F(MainWindowTest, AProbeThatFallsSilentIsReportedLostAndTheButtonReturnsToC
     EXPECT_TRUE(testsupport::WaitUntil([&] { return window.ConnectButton().text() == "Connect"; }));
 }
 
+TEST_F(MainWindowTest, AQuickReconnectIsNotTornDownByTheKeepAliveOfTheConnectionBefore)
+{
+    StartProbe(12);
+    CDlgFrame_TarnwickSoft& window = MainWindow();
+    ConnectByButton();
+    for (int round = 0; round < 3; ++round)
+    {
+        // Disconnect and connect again before the window handles anything in between, as two quick
+        // clicks do while the keep-alive of the first connection is between two reads.
+        window.ConnectButton().click();
+        ASSERT_FALSE(theProbeConnection.IsConnected());
+        window.ConnectButton().click();
+        ASSERT_TRUE(theProbeConnection.IsConnected());
+        // Several keep-alive periods: whatever the first connection's keep-alive posted arrives.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+        testsupport::WaitUntil([&] { return std::chrono::steady_clock::now() >= until; });
+        EXPECT_TRUE(theProbeConnection.IsConnected()) << "round " << round;
+        EXPECT_FALSE(HasBox("Device connection lost.")) << "round " << round;
+        EXPECT_EQ(window.ConnectButton().text(), "Disconnect");
+    }
+}
+
+TEST_F(MainWindowTest, ALostLinkMessageOfAnEarlierConnectionLeavesTheCurrentOneAlone)
+{
+    StartProbe(12);
+    CDlgFrame_TarnwickSoft& window = MainWindow();
+    ConnectByButton();
+    const ULONG first = theProbeConnection.GetConnectionId();
+    window.ConnectButton().click();
+    testsupport::PumpEvents();
+    ConnectByButton();
+    ASSERT_NE(theProbeConnection.GetConnectionId(), first);
+
+    window.PostNotify(windowmsg::WM_CONNECTION_LOST, first);
+    testsupport::PumpEvents();
+    EXPECT_TRUE(theProbeConnection.IsConnected());
+    EXPECT_TRUE(BoxTexts().empty());
+
+    // The current connection's own loss still ends it.
+    window.PostNotify(windowmsg::WM_CONNECTION_LOST, theProbeConnection.GetConnectionId());
+    EXPECT_TRUE(testsupport::WaitUntil([] { return theProbeConnection.IsConnected() == FALSE; }));
+    EXPECT_TRUE(HasBox("Device connection lost."));
+    EXPECT_EQ(window.ConnectButton().text(), "Connect");
+}
+
 TEST_F(MainWindowTest, ClosingWhileConnectedDisconnectsFirstAndThenClosesAndKeepsThePosition)
 {
     StartProbe(12);
@@ -257,6 +366,86 @@ TEST_F(MainWindowTest, EscTakesThePathOfTheCloseBox)
     EXPECT_FALSE(theProbeConnection.IsConnected());
     EXPECT_TRUE(testsupport::WaitUntil([&] { return !window.isVisible(); }));
     // Enter never closes the window.
+}
+
+TEST_F(MainWindowTest, EscDisconnectsAndClosesWithoutStoringThePosition)
+{
+    StartProbe(12);
+    {
+        CDlgFrame_TarnwickSoft& window = MainWindow();
+        ConnectByButton();
+        window.move(33, 44);
+        testsupport::PumpEvents();
+        QTest::keyClick(&window, Qt::Key_Escape);
+        EXPECT_FALSE(theProbeConnection.IsConnected());
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return !window.isVisible(); }));
+        // Also after the close box's retry would have come.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(3 * CLOSE_RETRY_MS);
+        testsupport::WaitUntil([&] { return std::chrono::steady_clock::now() >= until; });
+        EXPECT_EQ(GetProfileInt(u"", u"WinPos_x", -1), -1);
+        EXPECT_EQ(GetProfileInt(u"", u"WinPos_y", -1), -1);
+    }
+    // Disconnected, Esc ends the window at once, and stores nothing either.
+    CDlgFrame_TarnwickSoft second;
+    second.Create(nullptr);
+    ASSERT_TRUE(testsupport::ShowAndActivate(second));
+    second.move(55, 66);
+    testsupport::PumpEvents();
+    QTest::keyClick(&second, Qt::Key_Escape);
+    EXPECT_TRUE(testsupport::WaitUntil([&] { return !second.isVisible(); }));
+    EXPECT_EQ(GetProfileInt(u"", u"WinPos_x", -1), -1);
+}
+
+TEST_F(MainWindowTest, AStoredPositionOffTheScreenOpensTheWindowWhollyOnTheAvailableScreen)
+{
+    const auto openAt = [](int x, int y)
+    {
+        WriteProfileInt(u"", u"WinPos_x", x);
+        WriteProfileInt(u"", u"WinPos_y", y);
+        auto window = std::make_unique<CDlgFrame_TarnwickSoft>();
+        window->Create(nullptr);
+        window->show();
+        testsupport::PumpEvents();
+        return window;
+    };
+    for (const QPoint stored : {QPoint(100000, -49998), QPoint(-3000, 200000), QPoint(-40, -30)})
+    {
+        const std::unique_ptr<CDlgFrame_TarnwickSoft> window = openAt(stored.x(), stored.y());
+        const QRect available = window->screen()->availableGeometry();
+        EXPECT_TRUE(available.contains(window->frameGeometry()))
+            << stored.x() << "," << stored.y() << " opened at " << window->frameGeometry().x() << ","
+            << window->frameGeometry().y();
+        window->SendCommand(SC_CLOSE_COMMAND);
+    }
+    // A position where the window fits is kept as it was.
+    const std::unique_ptr<CDlgFrame_TarnwickSoft> window = openAt(12, 21);
+    EXPECT_EQ(window->pos(), QPoint(12, 21));
+    window->SendCommand(SC_CLOSE_COMMAND);
+}
+
+TEST_F(MainWindowTest, ASkinIconThatCannotBeReadLeavesTheBuiltInIconAndAReadableOneIsTaken)
+{
+    const std::filesystem::path broken = m_config.Path() / "broken.ico";
+    std::ofstream(broken) << "not a picture";
+    const std::filesystem::path readable = m_config.Path() / "skin.png";
+    QPixmap picture(24, 24);
+    picture.fill(Qt::red);
+    ASSERT_TRUE(picture.save(QString::fromStdString(readable.string()), "PNG"));
+
+    const auto iconSizesWith = [](const std::filesystem::path& file)
+    {
+        g_Skin.iconImage = CWideString(QString::fromStdString(file.string()).toStdU16String().c_str());
+        CDlgFrame_TarnwickSoft window;
+        window.Create(nullptr);
+        const QList<QSize> sizes = window.windowIcon().availableSizes();
+        window.DestroyWindow();
+        return sizes;
+    };
+    const QList<QSize> builtIn = AppIcon().availableSizes();
+    ASSERT_FALSE(builtIn.isEmpty());
+    EXPECT_EQ(iconSizesWith(broken), builtIn);
+    EXPECT_EQ(iconSizesWith(readable), QList<QSize>{QSize(24, 24)});
+    g_Skin.iconImage = CWideString();
 }
 
 TEST_F(MainWindowTest, EnterDoesNotCloseTheWindow)
@@ -318,6 +507,57 @@ TEST_F(MainWindowTest, AProbeInBootCodeIsOfferedTheFirmwareUpdateAndCancelLeaves
     EXPECT_FALSE(theProbeConnection.IsConnected());
     EXPECT_EQ(theProbeConnection.GetProbe(), nullptr);
     EXPECT_EQ(window.ConnectButton().text(), "Connect");
+}
+
+TEST_F(MainWindowTest, AProbeInBootCodeThatTakesTheFirmwareIsConnectedAfterwards)
+{
+    probesim::InstrumentConfig config = probesim::ProbeConfig(12, kSerial);
+    config.boot.startInBoot = true;
+    config.boot.switchSilence = std::chrono::milliseconds(50);
+    config.boot.rebootSilence = std::chrono::milliseconds(50);
+    StartProbe(config);
+    const std::filesystem::path image = m_config.Path() / "boot.bin";
+    const std::vector<uint8_t> bytes = probesim::BuildFirmwareImage(
+        {.deviceType = 12, .firmwareVersion = 250, .lowestHardware = 1, .highestHardware = 1, .records = 8});
+    std::ofstream(image, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    m_dialogs.QueueFile(QString::fromStdString(image.string()));
+
+    CDlgFrame_TarnwickSoft& window = MainWindow();
+    OnNextModal(
+        [&](QWidget& modal)
+        {
+            auto* ports = qobject_cast<CDlgPopup_PortSettings*>(&modal);
+            ASSERT_NE(ports, nullptr);
+            CNVComboBox& list = ports->List(CPortSettingsChoice::LIST_PORT);
+            list.setCurrentIndex(list.findText(QString::fromStdString(Sim().SlavePath()), Qt::MatchContains));
+            OnNextModal(
+                [this](QWidget& next)
+                {
+                    auto* firmware = qobject_cast<CDlgPopup_FirmwareUpdate*>(&next);
+                    ASSERT_NE(firmware, nullptr);
+                    firmware->SetProgressPeriod(20);
+                    firmware->SelectButton().click();
+                    if (!firmware->UpdateButton().isEnabled())
+                    {
+                        ADD_FAILURE() << "the image is refused";
+                        firmware->SendCommand(IDCANCEL);
+                        return;
+                    }
+                    // The upgrade's question.
+                    m_dialogs.QueueAnswer(platform::IDYES);
+                    firmware->UpdateButton().click();
+                });
+            static_cast<CNVDialog&>(modal).SendCommand(IDOK);
+        });
+    window.ConnectButton().click();
+    EXPECT_TRUE(HasBox("Firmware successfully updated to version 2.50."))
+        << ::testing::PrintToString(BoxTexts().size());
+    EXPECT_TRUE(theProbeConnection.IsConnected());
+    EXPECT_EQ(theProbeConnection.GetSlaveId().RunIndicator, SLAVEID_RUN_APPLICATION);
+    EXPECT_EQ(theProbeConnection.GetSlaveId().FirmwareVersion, 250);
+    EXPECT_EQ(window.ConnectButton().text(), "Disconnect");
+    EXPECT_TRUE(window.IsKeepAliveRunning());
 }
 
 TEST_F(MainWindowTest, TheCommunicationPageEnablesOnlyTheInterfacesTheProbeHas)

@@ -2,6 +2,7 @@
 // kind of probe, the firmware update with a valid image and refused ones, and the factory reset.
 #include <fstream>
 
+#include <QLineEdit>
 #include <QTest>
 
 #include "app/pages/DlgPopUpDiagnostics.h"
@@ -147,6 +148,35 @@ TEST_F(ProbeInfoTest, DiagnosticsOfAPlainOpticalProbeHaveOnePageAndTheKeysDoNoth
                                   diagnostics.TabButton(CDlgPopUpDiagnostics::PAGE_COND).isVisible());
                               diagnostics.SendCommand(IDOK);
                           });
+}
+
+TEST_F(ProbeInfoTest, EscAndEnterInAFieldOfADiagnosticsPageStillEndTheWindow)
+{
+    ConnectTo(probesim::ProbeConfig(18, kSerial));
+    const auto pressIn = [&](int page, Qt::Key key)
+    {
+        CDlgPopUpDiagnostics diagnostics(&MainWindow().ProbeInfoPage());
+        EXPECT_EQ(diagnostics.InitFromConnection(theProbeConnection), S_OK);
+        return testsupport::RunModal(diagnostics,
+                                     [&]
+                                     {
+                                         diagnostics.TabButton(page).click();
+                                         QWidget* field = diagnostics.Page(page).findChild<QLineEdit*>();
+                                         ASSERT_NE(field, nullptr);
+                                         field->setFocus();
+                                         ASSERT_TRUE(
+                                             testsupport::WaitUntil([&] { return field->hasFocus(); }));
+                                         QTest::keyClick(field, key);
+                                         // Should the key be lost, the window still ends, with a result of
+                                         // its own.
+                                         if (!testsupport::WaitUntil([&] { return !diagnostics.isVisible(); },
+                                                                     std::chrono::milliseconds(500)))
+                                             diagnostics.EndDialog(-2);
+                                     });
+    };
+    EXPECT_EQ(pressIn(CDlgPopUpDiagnostics::PAGE_VOX, Qt::Key_Escape), IDCANCEL);
+    EXPECT_EQ(pressIn(CDlgPopUpDiagnostics::PAGE_LEVEL, Qt::Key_Return), IDOK);
+    EXPECT_EQ(pressIn(CDlgPopUpDiagnostics::PAGE_PHORP, Qt::Key_Enter), IDOK);
 }
 
 TEST_F(ProbeInfoTest, AnImageForAnotherDeviceTypeOrHardwareIsRefusedAndUpdateStaysDisabled)

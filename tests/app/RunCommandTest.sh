@@ -98,7 +98,12 @@ mkdir -p "$NORVANE_CONFIG_DIR"
 machine="$NORVANE_CONFIG_DIR/machine.reg"
 
 start_simulated_probe >"$work/out" 2>"$work/err" || fail "the simulated probe did not start: $(cat "$work/err")"
-sim_path="$(sed -n 's/.* on //p' "$work/out")"
+sim_path="$(sed -n 's/.*simulated optical DO probe on //p' "$work/out")"
+# The program opens disconnected: the user is told to press Connect, here and in the README.
+grep -q "press Connect" "$work/out" || fail "starting the simulated probe does not say to press Connect: $(cat "$work/out")"
+grep -q "Press \*\*Connect\*\*" "$here/../../README.md" || fail "the README does not say to press Connect"
+! grep -qi "finds on its own\|finds it on its own" "$here/../../README.md" ||
+    fail "the README says the program finds the probe on its own"
 [ -n "$sim_path" ] && grep -qF "\"$sim_path\"" "$machine" ||
     fail "the simulated probe's pseudo-terminal '$sim_path' is not in the port table"
 

@@ -24,11 +24,11 @@ std::vector<std::u16string> Texts(const testsupport::ScriptedMessageBox& boxes)
     return texts;
 }
 
-void PostedMessages::PostNotify(uint32_t message, uintptr_t, intptr_t)
+void PostedMessages::PostNotify(uint32_t message, uintptr_t wParam, intptr_t)
 {
     {
         std::lock_guard lock(m_mutex);
-        m_messages.push_back({message, Clock::now()});
+        m_messages.push_back({message, Clock::now(), wParam});
     }
     m_posted.notify_all();
 }
@@ -51,6 +51,16 @@ bool PostedMessages::WaitFor(uint32_t message, size_t count, std::chrono::millis
 {
     std::unique_lock lock(m_mutex);
     return m_posted.wait_for(lock, timeout, [&] { return CountLocked(message) >= count; });
+}
+
+std::vector<uintptr_t> PostedMessages::WParams(uint32_t message)
+{
+    std::lock_guard lock(m_mutex);
+    std::vector<uintptr_t> values;
+    for (const Posted& posted : m_messages)
+        if (posted.message == message)
+            values.push_back(posted.wParam);
+    return values;
 }
 
 std::vector<PostedMessages::Clock::time_point> PostedMessages::Times(uint32_t message)

@@ -39,12 +39,14 @@ public:
     bool WaitFor(uint32_t message, size_t count = 1,
                  std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
     std::vector<Clock::time_point> Times(uint32_t message);
+    std::vector<uintptr_t> WParams(uint32_t message);
 
 private:
     struct Posted
     {
         uint32_t message;
         Clock::time_point at;
+        uintptr_t wParam;
     };
     size_t CountLocked(uint32_t message) const;
 

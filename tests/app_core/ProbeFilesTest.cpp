@@ -119,6 +119,21 @@ TEST_F(ProbeFiles, FactorySettingsComeFromTheFileOfCoreProbesOnly)
     EXPECT_TRUE(m_boxes.Shown_().empty());
 }
 
+TEST_F(ProbeFiles, TheFactoryWordsBaudCodeHasTwoBitsAndBitThreeBelongsToNoField)
+{
+    StartConnected(39);
+    // Bit 3 and 8 data bits: 9600 baud, not a baud code of 4.
+    PutOemFile(OemFile(1, 0, 1, 0x0018));
+    EXPECT_EQ(m_connection.GetFactoryCommSettings(), (sCommSettings{5, 1, 0, 0, 0, 1, 0}));
+    PutOemFile(OemFile(1, 0, 9, 0x001A));
+    EXPECT_EQ(m_connection.GetFactoryCommSettings(), (sCommSettings{6, 1, 0, 0, 0, 9, 0}));
+    PutOemFile(OemFile(1, 0, 7, 0x00BB));
+    EXPECT_EQ(m_connection.GetFactoryCommSettings(), (sCommSettings{6, 1, 1, 1, 1, 7, 0}));
+    PutOemFile(OemFile(1, 0, 2, 0x0006));
+    EXPECT_EQ(m_connection.GetFactoryCommSettings(), (sCommSettings{8, 0, 0, 0, 0, 2, 0}));
+    EXPECT_TRUE(m_boxes.Shown_().empty()) << ::testing::PrintToString(Texts(m_boxes));
+}
+
 struct UnusableFile
 {
     std::optional<Bytes> data; // none: the probe has no such file
@@ -156,11 +171,9 @@ INSTANTIATE_TEST_SUITE_P(
         UnusableFile{OemFile(0, 1, 1, 0, 8), u"Unexpected OEM configuration file data length: 8"},
         UnusableFile{OemFile(1, 0, 0),
                      u"Unexpected factory settings in OEM configuration file: address 0, settings 0x0012"},
-        // Parity id 3; a baud id above 57600.
+        // Parity id 3.
         UnusableFile{OemFile(1, 0, 1, 0x0072),
-                     u"Unexpected factory settings in OEM configuration file: address 1, settings 0x0072"},
-        UnusableFile{OemFile(1, 0, 1, 0x001A),
-                     u"Unexpected factory settings in OEM configuration file: address 1, settings 0x001A"}));
+                     u"Unexpected factory settings in OEM configuration file: address 1, settings 0x0072"}));
 
 TEST_F(ProbeFiles, UploadsTheValidSdi12SelectionsThroughATemporaryFile)
 {

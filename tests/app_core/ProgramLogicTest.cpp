@@ -107,6 +107,62 @@ TEST_F(KeepAliveTest, WhilePausedItNeitherReadsNorTakesADisconnectForALoss)
     EXPECT_TRUE(window.WaitFor(windowmsg::WM_CONNECTION_LOST));
 }
 
+TEST_F(KeepAliveTest, ItsLossNamesTheConnectionItLastTalkedToAndFollowsAReconnectMadeWhilePaused)
+{
+    StartConnected(12);
+    const ULONG first = m_connection.GetConnectionId();
+    ASSERT_NE(first, 0u);
+    PostedMessages window;
+    std::atomic<bool> paused{false};
+    std::atomic<int> asked{0};
+    CKeepAlive keepAlive(
+        m_connection, window,
+        [&]
+        {
+            ++asked;
+            return paused.load();
+        },
+        10ms);
+    ASSERT_TRUE(keepAlive.Start());
+    ASSERT_TRUE(Sim().Log().WaitForReceived(Sim().Log().ReceivedCount() + 2, 5000ms));
+
+    // A factory reset rebuilds the link while the window is disabled and the keep-alive paused.
+    paused = true;
+    // A round that began before the pause may still read; the one after it does not.
+    const int target = asked.load() + 2;
+    const auto end = std::chrono::steady_clock::now() + 5000ms;
+    while (asked.load() < target && std::chrono::steady_clock::now() < end)
+        std::this_thread::yield();
+    ASSERT_GE(asked.load(), target);
+    m_connection.DisconnectDevice();
+    ASSERT_EQ(m_connection.ConnectToDevice(), S_OK);
+    const ULONG second = m_connection.GetConnectionId();
+    EXPECT_NE(second, first);
+    EXPECT_EQ(window.Count(windowmsg::WM_CONNECTION_LOST), 0u);
+    paused = false;
+    ASSERT_TRUE(Sim().Log().WaitForReceived(Sim().Log().ReceivedCount() + 2, 5000ms));
+
+    Sim().Stop();
+    ASSERT_TRUE(window.WaitFor(windowmsg::WM_CONNECTION_LOST));
+    keepAlive.Stop();
+    EXPECT_EQ(window.WParams(windowmsg::WM_CONNECTION_LOST), std::vector<uintptr_t>{second});
+}
+
+TEST_F(KeepAliveTest, ALinkFoundDownIsReportedForTheConnectionItWatched)
+{
+    StartConnected(12);
+    const ULONG watched = m_connection.GetConnectionId();
+    PostedMessages window;
+    CKeepAlive keepAlive(m_connection, window, nullptr, 10ms);
+    ASSERT_TRUE(keepAlive.Start());
+    ASSERT_TRUE(Sim().Log().WaitForReceived(Sim().Log().ReceivedCount() + 1, 5000ms));
+    m_connection.DisconnectDevice();
+    EXPECT_EQ(m_connection.GetConnectionId(), 0u);
+    ASSERT_TRUE(window.WaitFor(windowmsg::WM_CONNECTION_LOST));
+    keepAlive.Stop();
+    EXPECT_EQ(window.WParams(windowmsg::WM_CONNECTION_LOST), std::vector<uintptr_t>{watched});
+}
+
 TEST(KeepAliveResults, OnlyTransportFailuresMeanTheLinkIsGone)
 {
     EXPECT_TRUE(IsLinkLostResult(SERIALCOMM_E_READ_TIMEOUT));
@@ -258,6 +314,18 @@ TEST_F(KeepAliveTest, StartUpWritesTheProfileDefaultsAndTakesTheFirstStoredStrin
     EXPECT_EQ(settings.Mode, COMM_MODE_ASCII);
     EXPECT_EQ(settings.Address, 12);
     EXPECT_EQ(settings.Port, 7);
+
+    // A stored string that breaks off at its stop bits: the fields before them are taken, the rest
+    // stays as it was.
+    WriteProfileString(PROFILE_SECTION_COMMUNICATION, GetConnectionStringEntryName(0), u"38400,7,O,3,RTU,5");
+    RunStartup(m_connection, u"/nonexistent");
+    const sCommSettings partial = m_connection.GetCommSettings();
+    EXPECT_EQ(partial.BaudId, 7u);
+    EXPECT_EQ(partial.DataBitsId, 0u);
+    EXPECT_EQ(partial.ParityId, 1u);
+    EXPECT_EQ(partial.StopBitsId, settings.StopBitsId);
+    EXPECT_EQ(partial.Mode, COMM_MODE_ASCII);
+    EXPECT_EQ(partial.Address, 12);
 }
 
 TEST_F(KeepAliveTest, AFactoryResetOfADisconnectedProbeIsRefusedWithoutTouchingTheSettings)
