@@ -8,6 +8,7 @@
 //   --save-page-pictures PREFIX  connects, saves a picture of each page as PREFIX<page>.png and
 //                                closes (CPagePictureRun); exits 1 when that fails
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -76,6 +77,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: tarnwick-software [--find-real-probe | --save-page-pictures PREFIX]\n");
         return 2;
     }
+    // A file that reaches the size limit of the process (live-data log, report image) must fail its
+    // write, which the program reports, rather than end the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     if (options.findRealProbe)
         return FindRealProbe();
 

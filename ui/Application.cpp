@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QFont>
 #include <QLocale>
+#include <QPalette>
 #include <QPointer>
 #include <QStyle>
 #include <QStyleFactory>
@@ -27,7 +28,13 @@ void PrepareApplication()
     if (QStyle* fusion = QStyleFactory::create(QStringLiteral("Fusion")))
     {
         QApplication::setStyle(fusion);
-        QApplication::setPalette(fusion->standardPalette());
+        QPalette palette = fusion->standardPalette();
+        // The style's disabled text is too pale to read on the skin's background colour; the
+        // system's own grey for disabled text stays readable on it.
+        const QColor disabledText(0x6D, 0x6D, 0x6D);
+        for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+            palette.setColor(QPalette::Disabled, role, disabledText);
+        QApplication::setPalette(palette);
     }
     QFont font(QString::fromLatin1(kDialogFontFamily), kDialogFontPoints);
     font.setStyleHint(QFont::SansSerif);
