@@ -37,5 +37,19 @@ TEST(OemConfiguration, AVersion0FileWithoutFactorySettingsKeepsTheBuiltOnes)
     EXPECT_EQ(probe.Address(), 4);
 }
 
+TEST(OemConfiguration, TheFactoryWordsBaudCodeHasTwoBits)
+{
+    std::string problem;
+    // Bit 3 belongs to no field of the file's word: 0x0018 is 9600 baud, 8 data bits, RTU.
+    const auto config = probesim::DecodeOemConfig({1, 0, 0, 0, 0, 0, 0, 5, 0, 7, 0x00, 0x18}, 12, problem);
+    ASSERT_TRUE(config.has_value()) << problem;
+    EXPECT_EQ(config->factoryLine.baudId, 5u);
+    EXPECT_EQ(config->factoryLine.dataBitsId, 1u);
+    EXPECT_EQ(config->factoryAddress, 7);
+    probesim::OemConfig fast;
+    fast.factoryLine.baudId = 9;
+    EXPECT_THROW((void)probesim::EncodeOemConfig(fast), std::out_of_range);
+}
+
 } // namespace
 } // namespace probesim_test

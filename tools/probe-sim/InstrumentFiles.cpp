@@ -1,5 +1,7 @@
 #include "tools/probe-sim/InstrumentFiles.h"
 
+#include <stdexcept>
+
 #include "tools/probe-sim/WireBytes.h"
 
 namespace probesim
@@ -12,6 +14,11 @@ constexpr uint16_t kSdi12FormatVersion = 1;
 constexpr size_t kSdi12HeaderBytes = 6;
 constexpr uint16_t kMaxSelection = 32;
 constexpr uint16_t kMaxFactoryAddress = 247;
+
+// The factory word of the file has the settings register's layout but a baud code of two bits
+// (9600 to 57600 baud): bit 3 belongs to no field.
+constexpr uint16_t kOemWordSpareBit = 0x0008;
+constexpr uint32_t kOemHighestBaudId = 8;
 
 bool VersionTaken(uint8_t major, uint8_t minor)
 {
@@ -27,6 +34,8 @@ std::vector<uint8_t> EncodeOemConfig(const OemConfig& config)
     if (!config.hasFactorySettings)
         return data;
     AppendU16(data, config.factoryAddress);
+    if (config.factoryLine.baudId > kOemHighestBaudId)
+        throw std::out_of_range("the OEM configuration's factory word carries no baud id above 8");
     AppendU16(data, EncodeLineSettings(config.factoryLine));
     return data;
 }
@@ -61,7 +70,8 @@ std::optional<OemConfig> DecodeOemConfig(const std::vector<uint8_t>& data, uint3
         problem = "factory address " + std::to_string(config.factoryAddress) + " is outside 1..247";
         return std::nullopt;
     }
-    const std::optional<LineSettings> line = DecodeLineSettings(ReadU16(data, 10), maxBaudId, problem);
+    const std::optional<LineSettings> line =
+        DecodeLineSettings(ReadU16(data, 10) & ~kOemWordSpareBit, maxBaudId, problem);
     if (!line)
         return std::nullopt;
     config.factoryLine = *line;

@@ -42,7 +42,7 @@ struct OemConfig
     friend bool operator==(const OemConfig&, const OemConfig&) = default;
 };
 
-// Throws std::out_of_range for line settings the word cannot carry.
+// Throws std::out_of_range for line settings the word cannot carry (baud ids above 8).
 std::vector<uint8_t> EncodeOemConfig(const OemConfig& config);
 // nullopt with the reason for content the instrument refuses; bytes after the twelfth are kept by
 // the file but not read.
