@@ -762,6 +762,7 @@ void CCtrlPage_SensorSetup::LoadSensorSettings()
     if (load.vox)
     {
         m_liveSalinity.setText(ValueText(load.vox->liveSalinity));
+        m_liveSalinityHeld = load.vox->liveSalinity;
         m_liveBaro.setText(ValueText(load.vox->liveBaro));
         m_defaultSalinity.setText(ValueText(load.vox->defaultSalinity));
         m_defaultBaro.setText(ValueText(load.vox->defaultBaro));
@@ -921,15 +922,27 @@ void CCtrlPage_SensorSetup::OnEditSalinity()
     CDlgEditSalinity dialog(this);
     dialog.m_strSalinity =
         ValueText(static_cast<float>(ReadTypedNumber(ui::ToWideString(m_liveSalinity.text())).value_or(0.0)));
+    const QString shown = dialog.m_strSalinity;
+    // The text is rounded: a text the user left alone stands for the value the probe holds, which
+    // needs no write, or, as a new default, goes there exactly.
+    const std::optional<float> held =
+        m_liveSalinityHeld && m_liveSalinity.text() == ValueText(*m_liveSalinityHeld) ? m_liveSalinityHeld
+                                                                                      : std::nullopt;
     if (dialog.DoModal() != IDOK)
+        return;
+    const bool untouched = dialog.m_strSalinity == shown && held.has_value();
+    if (untouched && !dialog.m_bUseAsDefault)
         return;
     const std::optional<double> salinity = ReadTypedNumber(ui::ToWideString(dialog.m_strSalinity));
     if (!salinity)
         return;
-    const auto value = static_cast<float>(*salinity);
+    const float value = untouched ? *held : static_cast<float>(*salinity);
     const sVoxWrite write = WriteSalinity(m_Connection, value, dialog.m_bUseAsDefault);
     if (write.liveWritten)
+    {
         m_liveSalinity.setText(ValueText(value));
+        m_liveSalinityHeld = value;
+    }
     if (write.defaultWritten)
         m_defaultSalinity.setText(ValueText(value));
     if (write.failure)

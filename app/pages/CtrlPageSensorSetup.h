@@ -179,6 +179,8 @@ private:
     CNVCheckBox m_autoSalinity;
     QLabel m_liveSalinityLabel;
     QLineEdit m_liveSalinity;
+    // The live salinity the probe reported or took last, which m_liveSalinity shows rounded.
+    std::optional<float> m_liveSalinityHeld;
     QLabel m_defaultSalinityLabel;
     QLineEdit m_defaultSalinity;
     CNVButton m_btnEditSalinity;

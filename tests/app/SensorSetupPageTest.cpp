@@ -486,6 +486,33 @@ TEST_F(SensorSetupPageTest, ASentinelLeftAsItWasIsNotWrittenHoweverRoundedItsTex
         EXPECT_FALSE(frames[i].adu && frames[i].adu->function == 16) << "nothing written";
 }
 
+TEST_F(SensorSetupPageTest, ASalinityLeftAsItWasIsNotWrittenAndBecomesTheDefaultExactly)
+{
+    using namespace probesim::dosensor;
+    ConnectTo(kVoxCore, [&] { Sim().Registers().SetFloat(At(1, kLiveSalinity), 12.345678f); });
+    Select(kVox);
+    EXPECT_EQ(Text(IDC_SETUP_LIVE_SALINITY), "12.3457");
+    const size_t received = Sim().Log().ReceivedCount();
+    OnNextModal([&](QWidget& modal) { As<CDlgEditSalinity>(modal).OkButton().click(); });
+    Find<QPushButton>(IDC_SETUP_EDIT_SALINITY).click();
+    EXPECT_EQ(Setting(1, kLiveSalinity), 12.345678f);
+    const std::vector<probesim::LoggedFrame> frames = Sim().Log().Received();
+    for (size_t i = received; i < frames.size(); ++i)
+        EXPECT_FALSE(frames[i].adu && frames[i].adu->function == 16) << "nothing written";
+
+    OnNextModal(
+        [&](QWidget& modal)
+        {
+            auto& dialog = As<CDlgEditSalinity>(modal);
+            dialog.UseAsDefaultBox().click();
+            dialog.OkButton().click();
+        });
+    Find<QPushButton>(IDC_SETUP_EDIT_SALINITY).click();
+    EXPECT_EQ(Setting(1, kDefaultSalinity), 12.345678f);
+    EXPECT_EQ(Setting(1, kLiveSalinity), 12.345678f);
+    EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
+}
+
 TEST_F(SensorSetupPageTest, RefusedWritesAreReportedAndThePageShowsWhatTheProbeHolds)
 {
     ConnectTo(kVoxCore);
