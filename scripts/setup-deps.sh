@@ -12,6 +12,9 @@ packages=(
     # the windows: Widgets, Print Support and Test come with qt6-base-dev; the platform plugins
     # (offscreen, xcb) and the TIFF writer are packages of their own
     qt6-base-dev qt6-qpa-plugins qt6-image-formats-plugins
+    # a virtual display for running the program where there is none (xvfb-run only recommends
+    # the xauth it calls)
+    xvfb xauth
     # fonts with stable metrics for the windows and the calibration report (Liberation Sans)
     fontconfig fonts-dejavu-core fonts-liberation
     # peers of the Modbus tests: pymodbus only recommends the asyncio serial support its serial
