@@ -176,9 +176,13 @@ std::optional<int32_t> ParseIntegerText(std::u16string_view text)
     return static_cast<int32_t>(std::clamp<int64_t>(negative ? -magnitude : magnitude, INT32_MIN, INT32_MAX));
 }
 
-std::optional<double> ParseRealText(std::u16string_view text)
+namespace
 {
-    // The grammar first, so that strtod's other forms (hexadecimal, "inf", "nan") never apply.
+
+// The length of the longest start of the text that is a number in the notation above: sign,
+// digits with one separator, an exponent only when it has digits. 0 when it starts with none.
+size_t LeadingRealLength(std::u16string_view text)
+{
     size_t i = 0;
     if (i < text.size() && IsSign(text[i]))
         ++i;
@@ -189,7 +193,8 @@ std::optional<double> ParseRealText(std::u16string_view text)
         for (++i; i < text.size() && IsDigit(text[i]); ++i)
             ++mantissaDigits;
     if (mantissaDigits == 0)
-        return std::nullopt;
+        return 0;
+    const size_t end = i;
     if (i < text.size() && (text[i] == u'e' || text[i] == u'E'))
     {
         ++i;
@@ -198,10 +203,18 @@ std::optional<double> ParseRealText(std::u16string_view text)
         const size_t exponentStart = i;
         while (i < text.size() && IsDigit(text[i]))
             ++i;
-        if (i == exponentStart)
-            return std::nullopt;
+        if (i != exponentStart)
+            return i;
     }
-    if (i != text.size())
+    return end;
+}
+
+} // namespace
+
+std::optional<double> ParseRealText(std::u16string_view text)
+{
+    // The grammar first, so that strtod's other forms (hexadecimal, "inf", "nan") never apply.
+    if (text.empty() || LeadingRealLength(text) != text.size())
         return std::nullopt;
     const std::string ascii(text.begin(), text.end());
     return strtod_l(ascii.c_str(), nullptr, CLocale());
@@ -219,30 +232,8 @@ double LeadingRealValue(std::u16string_view text)
 {
     // The longest start of the text that is a number in the notation above, as the system's
     // conversion reads it; its other forms (hexadecimal, "inf", "nan") never apply.
-    size_t i = 0;
-    if (i < text.size() && IsSign(text[i]))
-        ++i;
-    size_t mantissaDigits = 0;
-    for (; i < text.size() && IsDigit(text[i]); ++i)
-        ++mantissaDigits;
-    if (i < text.size() && text[i] == kDecimalSeparator)
-        for (++i; i < text.size() && IsDigit(text[i]); ++i)
-            ++mantissaDigits;
-    if (mantissaDigits == 0)
-        return 0.0;
-    size_t end = i;
-    if (i < text.size() && (text[i] == u'e' || text[i] == u'E'))
-    {
-        ++i;
-        if (i < text.size() && IsSign(text[i]))
-            ++i;
-        const size_t exponentStart = i;
-        while (i < text.size() && IsDigit(text[i]))
-            ++i;
-        if (i != exponentStart)
-            end = i;
-    }
-    return *ParseRealText(text.substr(0, end));
+    const size_t length = LeadingRealLength(text);
+    return length > 0 ? *ParseRealText(text.substr(0, length)) : 0.0;
 }
 
 BOOL sNumericEditRules::FilterText(std::u16string& text) const

@@ -16,6 +16,7 @@
 #include "foundation/ResultCodes.h"
 #include "platform/Utf.h"
 #include "tests/app_core/ConnectionTestSupport.h"
+#include "tests/support/FileSizeLimit.h"
 
 namespace apptest
 {
@@ -159,31 +160,8 @@ TEST_F(LiveDataCsv, AFileDeletedWhileReadingIsNotMadeAgainAndAFailedWriteIsRepor
     }
 }
 
-// The process may write no file beyond `bytes` while it lives; the signal of an overstep is
-// ignored, so the write fails as on a full disk.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        m_previousSignal = std::signal(SIGXFSZ, SIG_IGN);
-        EXPECT_EQ(getrlimit(RLIMIT_FSIZE, &m_previous), 0);
-        rlimit limit = m_previous;
-        limit.rlim_cur = bytes;
-        EXPECT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_previous);
-        std::signal(SIGXFSZ, m_previousSignal);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit m_previous{};
-    void (*m_previousSignal)(int) = SIG_DFL;
-};
+// A file-size limit on the process stands in for a disk that fills up while the file is written.
+using FileSizeLimit = testsupport::ScopedFileSizeLimit;
 
 TEST_F(LiveDataCsv, ALineThatCannotBeWrittenWholeIsCutOffAndTheNextOneStartsALineOfItsOwn)
 {

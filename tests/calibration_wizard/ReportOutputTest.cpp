@@ -18,6 +18,7 @@
 #include "calibration/wizard/DlgWizFrameCalConductivity.h"
 #include "platform/Folders.h"
 #include "tests/calibration_wizard/WizardTestSupport.h"
+#include "tests/support/FileSizeLimit.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace wiztest
@@ -169,30 +170,8 @@ TEST(ReportImage, SavedAsTiffWhateverTheNameAndReadBackWithItsSizeAndDepth)
     EXPECT_FALSE(error.isEmpty());
 }
 
-// A file-size limit on the process stands in for a disk that fills up while the image is written.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &m_before);
-        m_signal = std::signal(SIGXFSZ, SIG_IGN); // the write fails instead of ending the process
-        rlimit limit = m_before;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_before);
-        std::signal(SIGXFSZ, m_signal);
-    }
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    rlimit m_before{};
-    void (*m_signal)(int) = nullptr;
-};
+// A file-size limit on the process stands in for a disk that fills up while the file is written.
+using FileSizeLimit = testsupport::ScopedFileSizeLimit;
 
 std::vector<std::string> FilesIn(const std::filesystem::path& folder)
 {
