@@ -186,10 +186,8 @@ HRESULT CSerialCommImpl::OpenPort(USHORT port)
     }
     m_nPortNumber = port;
     m_bConfigured = m_bTimeoutsKnown = m_bDcbKnown = 0;
-    {
-        CScopedLock ioState(m_IoStateLock);
-        m_bWriteActive = m_bReadActive = 0;
-    }
+    m_bWriteActive = 0;
+    m_bReadActive = 0;
     m_bAbort = 0;
     m_nBytesSent = m_nBytesReceived = m_nBytesDelivered = 0;
     InitialConfiguration();

@@ -5,7 +5,7 @@
 // Release.
 //
 // Locks, outermost first: the process-wide list lock, the object lock (held by every operation for
-// its whole run), the I/O-state lock (the two active flags), the trace's own.
+// its whole run), the trace's own.
 #pragma once
 
 #include <atomic>
@@ -127,18 +127,20 @@ private:
     HRESULT AdjustWriteTiming();
     HRESULT ClearCommErrors();
     HRESULT PurgeStep(int which);
-    void Drain();
+    // Discards what the driver holds; the caller holds the object lock.
+    void DrainLocked();
     // Stand-ins of the platform calls; each sets the last error on failure.
     bool SetCommState(const DCB& dcb);
     bool GetCommState(DCB& dcb);
     CWideString Dump(const CByteBuffer& data) const;
-    void SetActive(uint32_t& flag, bool active);
+    void SetActive(std::atomic<uint32_t>& flag, bool active);
 
     uint32_t m_bConfigured = 0;
     uint32_t m_bTimeoutsKnown = 0;
     uint32_t m_bDcbKnown = 0;
-    uint32_t m_bWriteActive = 0;
-    uint32_t m_bReadActive = 0;
+    // Read without the object lock (IsActive), so that a close can ask a running read to stop.
+    std::atomic<uint32_t> m_bWriteActive{0};
+    std::atomic<uint32_t> m_bReadActive{0};
     std::atomic<uint32_t> m_bAbort{0};
     uint32_t m_bDrainOnPurge = 1;
     uint8_t m_nEomByte = 0;
@@ -151,7 +153,6 @@ private:
     std::vector<uint8_t> m_ReadFrame;
     DCB m_Dcb;
     COMMTIMEOUTS m_Timeouts;
-    mutable platform::CCriticalSection m_IoStateLock;
     std::atomic<uint32_t> m_nRefCount{0};
     uint32_t m_nTag = kTag;
 };
