@@ -234,6 +234,7 @@ private:
     {
         m_nStatistics[statistic].fetch_add(1, std::memory_order_relaxed);
     }
+    // ExecuteTransaction for a caller that holds the line lock, as every operation does.
     HRESULT RunTransaction(ULONG timeoutMs, USHORT retries);
     // GetTransmitTime for a caller that holds the line lock.
     ULONG TransmitTimeLocked(ULONG byteCount);

@@ -68,27 +68,13 @@ ULONG CModbusComm::GetTransmitTime(ULONG byteCount)
 
 ULONG CModbusComm::TransmitTimeLocked(ULONG byteCount)
 {
-    ULONG baudRate = kDefaultBaudRate;
-    try
-    {
-        NVTools::CSerialComm* serial = m_pTransport != nullptr ? m_pTransport->AsSerial() : nullptr;
-        NVTools::CSerialCommImpl* impl = serial != nullptr && serial->IsValid() ? serial->GetImpl() : nullptr;
-        // The configuration the port runs with, as GetPortConfig would report it, without the trace
-        // line that a read of it writes: this runs before every transaction.
-        ULONG baudId = 0;
-        ULONG dataBitsId = 0;
-        ULONG parityId = 0;
-        ULONG stopBitsId = 0;
-        if (impl != nullptr && impl->IsOpen() &&
-            GetIdsFromDcb(impl->GetCurrentDcb(), baudId, dataBitsId, parityId, stopBitsId) &&
-            baudId < SERIAL_BAUD_ID_COUNT)
-            baudRate = GetBaudRateOfId(baudId);
-    }
-    catch (...)
-    {
-        baudRate = kDefaultBaudRate;
-    }
-    return TransmitTime(byteCount, baudRate);
+    NVTools::CSerialComm* serial = m_pTransport != nullptr ? m_pTransport->AsSerial() : nullptr;
+    NVTools::CSerialCommImpl* impl = serial != nullptr && serial->IsValid() ? serial->GetImpl() : nullptr;
+    // The rate the port runs with, where GetPortConfig would report it: a rate outside the table of
+    // settings ids times the reply as the default does.
+    ULONG baudId = 0;
+    const bool known = impl != nullptr && impl->IsOpen() && FindBaudId(impl->GetCurrentBaudRate(), baudId);
+    return TransmitTime(byteCount, known ? GetBaudRateOfId(baudId) : kDefaultBaudRate);
 }
 
 HRESULT CModbusComm::WakeUpNetwork()
@@ -122,12 +108,16 @@ HRESULT CModbusComm::WakeUpNetwork()
 
 HRESULT CModbusComm::ExecuteTransaction(ULONG timeoutMs, USHORT retries)
 {
-    return Guarded([&] { return RunTransaction(timeoutMs, retries); });
+    return Guarded(
+        [&]
+        {
+            CScopedLock line(m_LineLock);
+            return RunTransaction(timeoutMs, retries);
+        });
 }
 
 HRESULT CModbusComm::RunTransaction(ULONG timeoutMs, USHORT retries)
 {
-    CScopedLock line(m_LineLock);
     if (m_pTransport == nullptr)
         return MODBUSCOMM_E_NO_CONNECTION;
 

@@ -84,7 +84,8 @@ size_t CSerialCommImpl::GetOpenObjectCount()
 }
 
 CSerialCommImpl::CSerialCommImpl()
-    : CLineImplBase(u"CSerialCommImpl"), m_Dcb(DefaultDcb()), m_Timeouts(DefaultTimeouts())
+    : CLineImplBase(u"CSerialCommImpl"), m_Dcb(DefaultDcb()), m_nBaudRate(m_Dcb.BaudRate),
+      m_Timeouts(DefaultTimeouts())
 {
 }
 
@@ -266,6 +267,12 @@ DCB CSerialCommImpl::GetCurrentDcb() const
 {
     CScopedLock lock(m_ObjectLock);
     return m_Dcb;
+}
+
+void CSerialCommImpl::StoreDcb(const DCB& dcb)
+{
+    m_Dcb = dcb;
+    m_nBaudRate.store(dcb.BaudRate, std::memory_order_relaxed);
 }
 
 COMMTIMEOUTS CSerialCommImpl::GetCurrentTimeouts() const

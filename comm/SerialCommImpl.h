@@ -104,6 +104,8 @@ public:
     // What the port runs with (the configuration as requested; a pseudo-terminal may apply less),
     // for tests and diagnostics.
     DCB GetCurrentDcb() const;
+    // Its baud rate, without waiting for the object lock: every transaction times its reply by it.
+    ULONG GetCurrentBaudRate() const { return m_nBaudRate.load(std::memory_order_relaxed); }
     COMMTIMEOUTS GetCurrentTimeouts() const;
     ULONG GetFramingMode() const;
     const platform::CSerialDevice& GetDevice() const { return m_Device; }
@@ -134,6 +136,8 @@ private:
     bool GetCommState(DCB& dcb);
     CWideString Dump(const CByteBuffer& data) const;
     void SetActive(std::atomic<uint32_t>& flag, bool active);
+    // The configuration the port runs with from now on; under the object lock.
+    void StoreDcb(const DCB& dcb);
 
     uint32_t m_bConfigured = 0;
     uint32_t m_bTimeoutsKnown = 0;
@@ -152,6 +156,7 @@ private:
     // object lock) so that the byte-at-a-time ASCII reads do not grow the caller's buffer per byte.
     std::vector<uint8_t> m_ReadFrame;
     DCB m_Dcb;
+    std::atomic<ULONG> m_nBaudRate; // m_Dcb.BaudRate
     COMMTIMEOUTS m_Timeouts;
     std::atomic<uint32_t> m_nRefCount{0};
     uint32_t m_nTag = kTag;
