@@ -26,12 +26,12 @@ bool PairValue(const BYTE* pair, BYTE& value)
 
 BOOL EncodeAsciiFrame(const CByteBuffer& request, CByteBuffer& frame)
 {
-    frame.Allocate(0);
+    frame.Clear();
     const uint32_t length = request.GetLength();
     if (length < 3 || length > (UINT32_MAX - 1) / 2)
         return FALSE;
     const std::string lrc = ComputeModbusLrc(request);
-    if (!frame.Allocate(2 * length + 1))
+    if (!frame.Reserve(2 * length + 1))
         return FALSE;
     const BYTE* bytes = request.GetData();
     BOOL ok = frame.Append(1, ":");
@@ -42,13 +42,13 @@ BOOL EncodeAsciiFrame(const CByteBuffer& request, CByteBuffer& frame)
     }
     ok = ok && frame.Append(2, lrc.data()) && frame.Append(2, "\r\n");
     if (!ok)
-        frame.Allocate(0);
+        frame.Clear();
     return ok;
 }
 
 BOOL DecodeAsciiFrame(const CByteBuffer& frame, CByteBuffer& reply)
 {
-    reply.Allocate(0);
+    reply.Clear();
     const uint32_t length = frame.GetLength();
     if (length < 5 || length % 2 == 0)
         return FALSE;
@@ -57,7 +57,7 @@ BOOL DecodeAsciiFrame(const CByteBuffer& frame, CByteBuffer& reply)
         return FALSE;
 
     const uint32_t count = (length - 5) / 2;
-    if (!reply.Allocate(count + 2))
+    if (!reply.Reserve(count + 2))
         return FALSE;
     // Decoded through a small block, so that a long reply is not appended byte by byte.
     BYTE block[128];
@@ -68,27 +68,27 @@ BOOL DecodeAsciiFrame(const CByteBuffer& frame, CByteBuffer& reply)
         {
             if (!PairValue(chars + 1 + 2 * (done + i), block[i]))
             {
-                reply.Allocate(0);
+                reply.Clear();
                 return FALSE;
             }
         }
         if (!reply.Append(n, block))
         {
-            reply.Allocate(0);
+            reply.Clear();
             return FALSE;
         }
         done += n;
     }
     if (!AppendModbusCrc16(reply))
     {
-        reply.Allocate(0);
+        reply.Clear();
         return FALSE;
     }
     const std::string lrc = ComputeModbusLrc(reply);
     const BYTE* sent = chars + length - 4;
     if (lrc.size() != 2 || sent[0] != static_cast<BYTE>(lrc[0]) || sent[1] != static_cast<BYTE>(lrc[1]))
     {
-        reply.Allocate(0);
+        reply.Clear();
         return FALSE;
     }
     return TRUE;

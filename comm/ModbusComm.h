@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "comm/DeviceLink.h"
 #include "comm/IOAbstract.h"
@@ -25,7 +26,6 @@
 #include "foundation/DynArray.h"
 #include "foundation/ParameterRecords.h"
 #include "foundation/ResultCodes.h"
-#include "foundation/Stopwatch.h"
 #include "foundation/TraceLog.h"
 #include "foundation/WideString.h"
 #include "platform/Sync.h"
@@ -229,19 +229,24 @@ private:
         }
     }
 
-    bool IsCancelled();
+    bool IsCancelled() const { return m_bCancel.load() != 0; }
     void Count(ModbusStatistic statistic)
     {
         m_nStatistics[statistic].fetch_add(1, std::memory_order_relaxed);
     }
+    // ExecuteTransaction for a caller that holds the line lock, as every operation does.
     HRESULT RunTransaction(ULONG timeoutMs, USHORT retries);
+    // GetTransmitTime for a caller that holds the line lock.
+    ULONG TransmitTimeLocked(ULONG byteCount);
+    // Milliseconds since the line last carried a frame; 0 before the first.
+    uint64_t IdleMs(uint64_t now) const { return m_LastTraffic ? now - *m_LastTraffic : 0; }
     // The typed reads: count registers read under the line lock, then decode(data) on success.
     template <typename Decode>
     HRESULT ReadDecoded(USHORT address, USHORT registerNumber, USHORT count, ULONG timeoutMs, USHORT retries,
                         Decode&& decode);
     void OpenLineTrace();
 
-    uint32_t m_bCancel = 0; // under the cancel lock
+    std::atomic<uint32_t> m_bCancel{0};
     uint32_t m_bAutoWakeUp = 0;
     // While 0 a broadcast is sent without reading a reply; no operation changes it.
     uint32_t m_bReadBroadcastReplies = 0;
@@ -254,10 +259,12 @@ private:
     std::atomic<uint32_t> m_nSignature{kSignature};
     ULONG m_nMode = 0;
     platform::CCriticalSection m_LineLock;
-    platform::CCriticalSection m_CancelLock;
     NVTools::IIOAbstract* m_pTransport = nullptr;
     std::unique_ptr<CModbusMessage> m_pMessage;
-    CStopwatch m_IdleClock;
+    // The reply an attempt reads, under the line lock; its block serves every transaction.
+    CByteBuffer m_Reply;
+    // The tick of the line's last request or reply, under the line lock; none before the first.
+    std::optional<uint64_t> m_LastTraffic;
     CTraceLog m_Trace;
     CWakeUpTable m_WakeUpTable;
     CDynArray<NVSystem::ILinkedDevice*> m_Devices;

@@ -45,7 +45,7 @@ HRESULT CModbusComm::ReadFileBlock(USHORT address, ULONG offset, USHORT length, 
     return Guarded(
         [&]
         {
-            data.Allocate(0);
+            data.Clear();
             if (length == 0)
                 return S_OK;
             CScopedLock line(m_LineLock);

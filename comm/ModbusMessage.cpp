@@ -106,16 +106,17 @@ void CModbusMessage::Reset()
     m_nSlaveAddress = 0;
     m_nReadFileFormat = 0;
     m_nMode = 0;
-    m_FramedRequest.Allocate(0);
-    m_Request.Allocate(0);
-    m_ReceivedFrame.Allocate(0);
-    m_DecodedReply.Allocate(0);
+    // The blocks stay: the line's one message is rebuilt for every transaction.
+    m_FramedRequest.Clear();
+    m_Request.Clear();
+    m_DecodedReply.Clear();
 }
 
 bool CModbusMessage::BeginRequest(USHORT address, BYTE function, uint32_t length)
 {
     m_nSlaveAddress = address;
-    return m_Request.Allocate(length) && AppendByte(m_Request, static_cast<BYTE>(address & 0xFF)) &&
+    m_Request.Clear();
+    return m_Request.Reserve(length) && AppendByte(m_Request, static_cast<BYTE>(address & 0xFF)) &&
            AppendByte(m_Request, function);
 }
 
@@ -219,7 +220,14 @@ HRESULT CModbusMessage::BuildExtendedFileRequest(USHORT address, const sFileComm
 
 HRESULT CModbusMessage::Encode(ULONG mode, CByteBuffer& frame)
 {
-    frame.Allocate(0);
+    frame.Clear();
+    if (const HRESULT hr = Encode(mode); Failed(hr))
+        return hr;
+    return frame.Append(m_FramedRequest.GetLength(), m_FramedRequest.GetData()) ? S_OK : E_OUTOFMEMORY;
+}
+
+HRESULT CModbusMessage::Encode(ULONG mode)
+{
     if (!IsValidModbusMode(mode))
         return MODBUSCOMM_E_INVALID_TRANSMISSION_MODE;
     // Nothing built: there is no function code to frame or to expect a reply for.
@@ -251,12 +259,9 @@ HRESULT CModbusMessage::Encode(ULONG mode, CByteBuffer& frame)
     // A reply to an earlier framing is no reply to this one.
     m_bResponseReceived = false;
     m_bResponseValid = false;
-    m_ReceivedFrame.Allocate(0);
-    m_DecodedReply.Allocate(0);
+    m_DecodedReply.Clear();
     m_bEncoded = true;
     m_nMode = mode;
-    if (!frame.Append(m_FramedRequest.GetLength(), m_FramedRequest.GetData()))
-        return E_OUTOFMEMORY;
     return S_OK;
 }
 
@@ -333,9 +338,7 @@ HRESULT CModbusMessage::ValidateResponse(const CByteBuffer& received)
         return MODBUSCOMM_E_MESSAGE_NOT_INITIALIZED;
     // A failed validation must not leave an earlier reply standing as valid.
     m_bResponseValid = false;
-    m_DecodedReply.Allocate(0);
-    if (&received != &m_ReceivedFrame)
-        m_ReceivedFrame = received;
+    m_DecodedReply.Clear();
     m_bResponseReceived = true;
 
     if (!CheckResponseFrame(m_nMode, received, m_nReadFileFormat))
@@ -367,7 +370,7 @@ HRESULT CModbusMessage::GetExceptionResult() const
 
 HRESULT CModbusMessage::GetResponseData(CByteBuffer& data) const
 {
-    data.Allocate(0);
+    data.Clear();
     if (!m_bResponseValid || IsException())
         return S_OK;
     const uint32_t header = ResponseHeaderLength(ByteAt(m_DecodedReply, 1), m_nReadFileFormat);

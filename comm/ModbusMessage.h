@@ -40,7 +40,9 @@ public:
     // stamps); its 32-bit fields in the word order.
     HRESULT BuildExtendedFileRequest(USHORT address, const sFileCommand& record, BOOL highWordFirst);
 
-    // Frames the request for the mode and keeps the frame; a copy goes to frame.
+    // Frames the request for the mode and keeps the frame (GetFramedRequest).
+    HRESULT Encode(ULONG mode);
+    // The same; a copy of the frame goes to frame.
     HRESULT Encode(ULONG mode, CByteBuffer& frame);
     // Line bytes of the reply that the framed request calls for in the mode.
     HRESULT GetExpectedResponseLength(ULONG mode, USHORT& length) const;
@@ -52,7 +54,8 @@ public:
     // MODBUSCOMM_E_EXCEPTION_BASE + the exception code of an exception reply, else S_OK.
     HRESULT GetExceptionResult() const;
     // The data of a valid reply after its header, without the CRC; empty for an exception, an
-    // invalid reply, or a reply that carries nothing after its header.
+    // invalid reply, or a reply that carries nothing after its header. The data buffer's block is
+    // reused where it is large enough.
     HRESULT GetResponseData(CByteBuffer& data) const;
 
     USHORT GetSlaveAddress() const { return m_nSlaveAddress; }
@@ -86,6 +89,5 @@ private:
     ULONG m_nMode = 0;
     CByteBuffer m_FramedRequest;
     CByteBuffer m_Request;
-    CByteBuffer m_ReceivedFrame;
     CByteBuffer m_DecodedReply;
 };

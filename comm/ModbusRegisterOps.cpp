@@ -57,7 +57,7 @@ HRESULT CModbusComm::ReadRegisters(USHORT address, USHORT registerNumber, USHORT
     return Guarded(
         [&]
         {
-            data.Allocate(0);
+            data.Clear();
             replyBytes = 0;
             if (count == 0)
                 return S_OK;
@@ -198,6 +198,7 @@ HRESULT CModbusComm::ReadRegisterBlocks(USHORT address, CByteBuffer& data, ULONG
                 return hr;
 
             HRESULT result = S_OK;
+            CByteBuffer run; // one block for every request
             const uint32_t blockCount = blocks.GetCount();
             uint32_t i = 0;
             while (i < blockCount)
@@ -222,7 +223,6 @@ HRESULT CModbusComm::ReadRegisterBlocks(USHORT address, CByteBuffer& data, ULONG
                     count -= blocks[next].Count;
                 }
 
-                CByteBuffer run;
                 result = ReadRegisters(address, first, static_cast<USHORT>(count), run, timeoutMs, retries);
                 if (Failed(result))
                     return result;

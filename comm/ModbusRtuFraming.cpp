@@ -6,13 +6,13 @@
 
 BOOL EncodeRtuFrame(const CByteBuffer& request, CByteBuffer& frame)
 {
-    frame.Allocate(0);
+    frame.Clear();
     return frame.Append(request.GetLength(), request.GetData());
 }
 
 BOOL DecodeRtuFrame(const CByteBuffer& frame, CByteBuffer& reply)
 {
-    reply.Allocate(0);
+    reply.Clear();
     const uint32_t length = frame.GetLength();
     if (length < 2)
         return FALSE;

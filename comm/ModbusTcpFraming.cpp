@@ -4,7 +4,7 @@
 
 BOOL EncodeTcpFrame(const CByteBuffer& request, uint16_t transactionId, CByteBuffer& frame)
 {
-    frame.Allocate(0);
+    frame.Clear();
     const uint32_t length = request.GetLength();
     // The length field is 16 bits and counts the unit identifier and the PDU.
     if (length < 3 || length - 2 > 0xFFFFu)
@@ -13,25 +13,25 @@ BOOL EncodeTcpFrame(const CByteBuffer& request, uint16_t transactionId, CByteBuf
     const BYTE header[MODBUS_TCP_HEADER_LENGTH] = {
         static_cast<BYTE>(transactionId >> 8), static_cast<BYTE>(transactionId & 0xFF), 0, 0,
         static_cast<BYTE>(followers >> 8),     static_cast<BYTE>(followers & 0xFF)};
-    const BOOL ok = frame.Allocate(MODBUS_TCP_HEADER_LENGTH + followers) &&
+    const BOOL ok = frame.Reserve(MODBUS_TCP_HEADER_LENGTH + followers) &&
                     frame.Append(MODBUS_TCP_HEADER_LENGTH, header) &&
                     frame.Append(followers, request.GetData());
     if (!ok)
-        frame.Allocate(0);
+        frame.Clear();
     return ok;
 }
 
 BOOL DecodeTcpFrame(const CByteBuffer& frame, CByteBuffer& reply)
 {
-    reply.Allocate(0);
+    reply.Clear();
     const uint32_t length = frame.GetLength();
     if (length < MODBUS_TCP_HEADER_LENGTH)
         return FALSE;
     const uint32_t rest = length - MODBUS_TCP_HEADER_LENGTH;
-    const BOOL ok = reply.Allocate(rest + 2) &&
+    const BOOL ok = reply.Reserve(rest + 2) &&
                     reply.Append(rest, frame.GetData() + MODBUS_TCP_HEADER_LENGTH) &&
                     AppendModbusCrc16(reply);
     if (!ok)
-        reply.Allocate(0);
+        reply.Clear();
     return ok;
 }

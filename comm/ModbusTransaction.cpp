@@ -29,24 +29,22 @@ ULONG SaturatingSum(uint64_t a, uint64_t b, uint64_t c)
     return static_cast<ULONG>(std::min<uint64_t>(a + b + c, UINT32_MAX));
 }
 
+// Ten bit times per character.
+ULONG TransmitTime(ULONG byteCount, ULONG baudRate)
+{
+    return static_cast<ULONG>(static_cast<uint64_t>(byteCount) * 10000 / baudRate);
+}
+
 } // namespace
 
 void CModbusComm::ClearCancel()
 {
-    CScopedLock cancel(m_CancelLock);
-    m_bCancel = 0;
+    m_bCancel.store(0);
 }
 
 void CModbusComm::Cancel()
 {
-    CScopedLock cancel(m_CancelLock);
-    m_bCancel = 1;
-}
-
-bool CModbusComm::IsCancelled()
-{
-    CScopedLock cancel(m_CancelLock);
-    return m_bCancel != 0;
+    m_bCancel.store(1);
 }
 
 void CModbusComm::GetStatistics(ULONG (&counters)[MODBUS_STAT_COUNT]) const
@@ -57,29 +55,26 @@ void CModbusComm::GetStatistics(ULONG (&counters)[MODBUS_STAT_COUNT]) const
 
 ULONG CModbusComm::GetTransmitTime(ULONG byteCount)
 {
-    ULONG baudRate = kDefaultBaudRate;
     try
     {
         CScopedLock line(m_LineLock);
-        NVTools::CSerialComm* serial = m_pTransport != nullptr ? m_pTransport->AsSerial() : nullptr;
-        NVTools::CSerialCommImpl* impl = serial != nullptr && serial->IsValid() ? serial->GetImpl() : nullptr;
-        // The configuration the port runs with, as GetPortConfig would report it, without the trace
-        // line that a read of it writes: this runs before every transaction.
-        ULONG baudId = 0;
-        ULONG dataBitsId = 0;
-        ULONG parityId = 0;
-        ULONG stopBitsId = 0;
-        if (impl != nullptr && impl->IsOpen() &&
-            GetIdsFromDcb(impl->GetCurrentDcb(), baudId, dataBitsId, parityId, stopBitsId) &&
-            baudId < SERIAL_BAUD_ID_COUNT)
-            baudRate = GetBaudRateOfId(baudId);
+        return TransmitTimeLocked(byteCount);
     }
     catch (...)
     {
-        baudRate = kDefaultBaudRate;
+        return TransmitTime(byteCount, kDefaultBaudRate);
     }
-    // Ten bit times per character.
-    return static_cast<ULONG>(static_cast<uint64_t>(byteCount) * 10000 / baudRate);
+}
+
+ULONG CModbusComm::TransmitTimeLocked(ULONG byteCount)
+{
+    NVTools::CSerialComm* serial = m_pTransport != nullptr ? m_pTransport->AsSerial() : nullptr;
+    NVTools::CSerialCommImpl* impl = serial != nullptr && serial->IsValid() ? serial->GetImpl() : nullptr;
+    // The rate the port runs with, where GetPortConfig would report it: a rate outside the table of
+    // settings ids times the reply as the default does.
+    ULONG baudId = 0;
+    const bool known = impl != nullptr && impl->IsOpen() && FindBaudId(impl->GetCurrentBaudRate(), baudId);
+    return TransmitTime(byteCount, known ? GetBaudRateOfId(baudId) : kDefaultBaudRate);
 }
 
 HRESULT CModbusComm::WakeUpNetwork()
@@ -106,36 +101,40 @@ HRESULT CModbusComm::WakeUpNetwork()
                     m_pTransport->Write(frame, 0);
                 platform::SleepMs(pause);
             }
-            m_IdleClock.Start();
+            m_LastTraffic = platform::GetTickCount64();
             return S_OK;
         });
 }
 
 HRESULT CModbusComm::ExecuteTransaction(ULONG timeoutMs, USHORT retries)
 {
-    return Guarded([&] { return RunTransaction(timeoutMs, retries); });
+    return Guarded(
+        [&]
+        {
+            CScopedLock line(m_LineLock);
+            return RunTransaction(timeoutMs, retries);
+        });
 }
 
 HRESULT CModbusComm::RunTransaction(ULONG timeoutMs, USHORT retries)
 {
-    CScopedLock line(m_LineLock);
     if (m_pTransport == nullptr)
         return MODBUSCOMM_E_NO_CONNECTION;
 
     const USHORT idleLimit = m_WakeUpTable.GetIdleMs(m_pMessage->GetSlaveAddress());
-    if (m_bAutoWakeUp != 0 && (!m_IdleClock.IsRunning() || idleLimit <= m_IdleClock.GetElapsedMs()))
+    if (m_bAutoWakeUp != 0 && (!m_LastTraffic || idleLimit <= IdleMs(platform::GetTickCount64())))
         WakeUpNetwork();
 
-    CByteBuffer frame;
-    if (const HRESULT hr = m_pMessage->Encode(m_nMode, frame); Failed(hr))
+    if (const HRESULT hr = m_pMessage->Encode(m_nMode); Failed(hr))
         return hr;
+    const CByteBuffer& frame = m_pMessage->GetFramedRequest();
     USHORT expected = 0;
     if (const HRESULT hr = m_pMessage->GetExpectedResponseLength(m_nMode, expected); Failed(hr))
         return hr;
-    const ULONG replyTimeout = SaturatingSum(timeoutMs, m_nTransmissionDelay, GetTransmitTime(expected));
+    const ULONG replyTimeout = SaturatingSum(timeoutMs, m_nTransmissionDelay, TransmitTimeLocked(expected));
 
     HRESULT result = S_OK;
-    CByteBuffer reply;
+    CByteBuffer& reply = m_Reply;
     uint32_t attempt = 0;
     uint32_t busyCount = 0;
     bool busy = false;
@@ -156,7 +155,7 @@ HRESULT CModbusComm::RunTransaction(ULONG timeoutMs, USHORT retries)
         }
         // The whole delay, not what is left of it.
         const uint32_t delay = ReadCommTunable(CommTunable::InterMsgDelayTO);
-        if (m_IdleClock.GetElapsedMs() < delay)
+        if (IdleMs(platform::GetTickCount64()) < delay)
             platform::SleepMs(delay);
         if (IsCancelled())
         {
@@ -175,7 +174,7 @@ HRESULT CModbusComm::RunTransaction(ULONG timeoutMs, USHORT retries)
             ++attempt;
             continue;
         }
-        m_IdleClock.Start();
+        m_LastTraffic = platform::GetTickCount64();
         if (m_pMessage->IsBroadcast() && m_bReadBroadcastReplies == 0)
         {
             result = S_OK;
@@ -183,7 +182,7 @@ HRESULT CModbusComm::RunTransaction(ULONG timeoutMs, USHORT retries)
         }
 
         // Some transports append to what the buffer holds: an attempt judges its own bytes only.
-        reply.Allocate(0);
+        reply.Clear();
         const HRESULT read = m_pTransport->Read(expected, reply, replyTimeout, nullptr);
         if (Failed(read) && !IsReadTimeout(read))
         {
@@ -209,7 +208,7 @@ HRESULT CModbusComm::RunTransaction(ULONG timeoutMs, USHORT retries)
             ++attempt;
             continue;
         }
-        m_IdleClock.Start();
+        m_LastTraffic = platform::GetTickCount64();
 
         if (const HRESULT hr = m_pMessage->ValidateResponse(reply); Failed(hr))
         {

@@ -119,7 +119,7 @@ HRESULT CSerialCommImpl::ApplyDcb(const DCB& dcb)
             return SERIALCOMM_E_SET_DCB;
     }
     const DWORD previousBaud = m_Dcb.BaudRate;
-    m_Dcb = dcb;
+    StoreDcb(dcb);
     m_bDcbKnown = 1;
     m_bConfigured = 1;
     m_Trace << TRACE_LEVEL1 << u"Port: " << port << u"  DCB updated successfully." << TRACE_END;
@@ -188,7 +188,7 @@ HRESULT CSerialCommImpl::GetPortConfig(ULONG* baudId, ULONG* dataBitsId, ULONG* 
                     << TraceHr(SERIALCOMM_E_GET_STATUS) << TRACE_END;
             return SERIALCOMM_E_GET_STATUS;
         }
-        m_Dcb = dcb;
+        StoreDcb(dcb);
         m_bDcbKnown = 1;
     }
     if (!GetIdsFromDcb(m_Dcb, *baudId, *dataBitsId, *parityId, *stopBitsId))

@@ -84,7 +84,8 @@ size_t CSerialCommImpl::GetOpenObjectCount()
 }
 
 CSerialCommImpl::CSerialCommImpl()
-    : CLineImplBase(u"CSerialCommImpl"), m_Dcb(DefaultDcb()), m_Timeouts(DefaultTimeouts())
+    : CLineImplBase(u"CSerialCommImpl"), m_Dcb(DefaultDcb()), m_nBaudRate(m_Dcb.BaudRate),
+      m_Timeouts(DefaultTimeouts())
 {
 }
 
@@ -186,10 +187,8 @@ HRESULT CSerialCommImpl::OpenPort(USHORT port)
     }
     m_nPortNumber = port;
     m_bConfigured = m_bTimeoutsKnown = m_bDcbKnown = 0;
-    {
-        CScopedLock ioState(m_IoStateLock);
-        m_bWriteActive = m_bReadActive = 0;
-    }
+    m_bWriteActive = 0;
+    m_bReadActive = 0;
     m_bAbort = 0;
     m_nBytesSent = m_nBytesReceived = m_nBytesDelivered = 0;
     InitialConfiguration();
@@ -268,6 +267,12 @@ DCB CSerialCommImpl::GetCurrentDcb() const
 {
     CScopedLock lock(m_ObjectLock);
     return m_Dcb;
+}
+
+void CSerialCommImpl::StoreDcb(const DCB& dcb)
+{
+    m_Dcb = dcb;
+    m_nBaudRate.store(dcb.BaudRate, std::memory_order_relaxed);
 }
 
 COMMTIMEOUTS CSerialCommImpl::GetCurrentTimeouts() const

@@ -5,7 +5,7 @@
 // Release.
 //
 // Locks, outermost first: the process-wide list lock, the object lock (held by every operation for
-// its whole run), the I/O-state lock (the two active flags), the trace's own.
+// its whole run), the trace's own.
 #pragma once
 
 #include <atomic>
@@ -104,6 +104,8 @@ public:
     // What the port runs with (the configuration as requested; a pseudo-terminal may apply less),
     // for tests and diagnostics.
     DCB GetCurrentDcb() const;
+    // Its baud rate, without waiting for the object lock: every transaction times its reply by it.
+    ULONG GetCurrentBaudRate() const { return m_nBaudRate.load(std::memory_order_relaxed); }
     COMMTIMEOUTS GetCurrentTimeouts() const;
     ULONG GetFramingMode() const;
     const platform::CSerialDevice& GetDevice() const { return m_Device; }
@@ -127,18 +129,22 @@ private:
     HRESULT AdjustWriteTiming();
     HRESULT ClearCommErrors();
     HRESULT PurgeStep(int which);
-    void Drain();
+    // Discards what the driver holds; the caller holds the object lock.
+    void DrainLocked();
     // Stand-ins of the platform calls; each sets the last error on failure.
     bool SetCommState(const DCB& dcb);
     bool GetCommState(DCB& dcb);
     CWideString Dump(const CByteBuffer& data) const;
-    void SetActive(uint32_t& flag, bool active);
+    void SetActive(std::atomic<uint32_t>& flag, bool active);
+    // The configuration the port runs with from now on; under the object lock.
+    void StoreDcb(const DCB& dcb);
 
     uint32_t m_bConfigured = 0;
     uint32_t m_bTimeoutsKnown = 0;
     uint32_t m_bDcbKnown = 0;
-    uint32_t m_bWriteActive = 0;
-    uint32_t m_bReadActive = 0;
+    // Read without the object lock (IsActive), so that a close can ask a running read to stop.
+    std::atomic<uint32_t> m_bWriteActive{0};
+    std::atomic<uint32_t> m_bReadActive{0};
     std::atomic<uint32_t> m_bAbort{0};
     uint32_t m_bDrainOnPurge = 1;
     uint8_t m_nEomByte = 0;
@@ -150,8 +156,8 @@ private:
     // object lock) so that the byte-at-a-time ASCII reads do not grow the caller's buffer per byte.
     std::vector<uint8_t> m_ReadFrame;
     DCB m_Dcb;
+    std::atomic<ULONG> m_nBaudRate; // m_Dcb.BaudRate
     COMMTIMEOUTS m_Timeouts;
-    mutable platform::CCriticalSection m_IoStateLock;
     std::atomic<uint32_t> m_nRefCount{0};
     uint32_t m_nTag = kTag;
 };

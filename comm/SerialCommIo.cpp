@@ -10,7 +10,6 @@
 #include "foundation/ByteDump.h"
 #include "foundation/ResultCodes.h"
 #include "foundation/ScopedLock.h"
-#include "foundation/Stopwatch.h"
 #include "platform/Clock.h"
 
 namespace NVTools
@@ -98,16 +97,14 @@ CWideString CSerialCommImpl::Dump(const CByteBuffer& data) const
     return m_nFramingMode == SERIAL_FRAMING_ASCII ? FormatPrintableDump(data) : FormatHexDump(data);
 }
 
-void CSerialCommImpl::SetActive(uint32_t& flag, bool active)
+void CSerialCommImpl::SetActive(std::atomic<uint32_t>& flag, bool active)
 {
-    CScopedLock ioState(m_IoStateLock);
-    flag = active ? 1 : 0;
+    flag.store(active ? 1 : 0);
 }
 
 bool CSerialCommImpl::IsActive() const
 {
-    CScopedLock ioState(m_IoStateLock);
-    return m_bReadActive != 0 || m_bWriteActive != 0;
+    return m_bReadActive.load() != 0 || m_bWriteActive.load() != 0;
 }
 
 HRESULT CSerialCommImpl::EnsureConfigured()
@@ -181,7 +178,7 @@ HRESULT CSerialCommImpl::Read(ULONG expectedBytes, CByteBuffer& buffer, ULONG to
                               CTransferControl* cancel)
 {
     CScopedLock lock(m_ObjectLock);
-    buffer.Allocate(buffer.GetCapacity()); // zeroed, length 0, the caller's capacity kept
+    buffer.Clear(); // the caller's block kept
     m_nLastError = 0;
     m_Trace << TRACE_LEVEL1 << u"Starting port read - Bytes: " << expectedBytes << u" Timeout(ms): "
             << totalTimeoutMs << TRACE_END;
@@ -211,21 +208,22 @@ HRESULT CSerialCommImpl::Read(ULONG expectedBytes, CByteBuffer& buffer, ULONG to
     std::vector<uint8_t>& frame = m_ReadFrame;
     frame.clear();
     HRESULT hr = S_OK;
-    CStopwatch watch;
-    watch.Start();
-    for (;;)
+    const uint64_t start = platform::GetTickCount64();
+    for (bool first = true;; first = false)
     {
         if ((cancel != nullptr && cancel->IsCancelRequested()) || m_bAbort.load() != 0)
         {
             outcome = Outcome::Cancelled;
             break;
         }
-        if (watch.GetElapsedMs() > totalTimeoutMs)
+        // On the first pass the read has only just started: the clock is read again only when a
+        // wait has ended without a whole frame.
+        if (!first && platform::GetTickCount64() - start > totalTimeoutMs)
         {
             outcome = Outcome::TimedOut;
             break;
         }
-        const uint64_t waitStart = platform::GetTickCount64();
+        const uint64_t waitStart = m_Trace.IsOpen() ? platform::GetTickCount64() : 0;
         // ASCII takes one byte at a time so that nothing behind the end byte is consumed; the
         // other framings never take more than the count still missing.
         uint8_t chunk[256];
@@ -302,7 +300,7 @@ HRESULT CSerialCommImpl::Read(ULONG expectedBytes, CByteBuffer& buffer, ULONG to
         if (m_Trace.IsOpen())
             m_Trace << TRACE_LEVEL1
                     << CWideString(u"Read complete - Total Packet Time(ms): %d",
-                                   static_cast<int>(watch.GetElapsedMs()))
+                                   static_cast<int>(platform::GetTickCount64() - start))
                     << u" #Bytes read: " << count << u"\n"
                     << Dump(buffer) << TRACE_END;
         hr = S_OK;
@@ -379,7 +377,7 @@ HRESULT CSerialCommImpl::PurgeStep(int which)
     }
     m_Trace << TRACE_LEVEL2 << step.success << TRACE_END;
     if (step.drain && m_bDrainOnPurge)
-        Drain();
+        DrainLocked();
     return S_OK;
 }
 
@@ -398,35 +396,36 @@ HRESULT CSerialCommImpl::Purge()
     return PurgeStep(kPurgeBoth);
 }
 
-void CSerialCommImpl::Drain()
+void CSerialCommImpl::DrainLocked()
 {
+    if (!IsOpen())
+        return;
     SetActive(m_bReadActive, true);
+    const USHORT port = GetPortNumber();
+    if (m_Trace.IsOpen())
+        m_Trace << TRACE_LEVEL1 << u"Port: " << port << u"  Attempting to drain the read buffer. -TC: "
+                << TickCount32() << TRACE_END;
+    // Takes what the driver holds, without waiting for more: the purge has just emptied the queue,
+    // so waiting would only cost every transaction a poll period. A line that never falls silent
+    // is left after the drain limit, timed from the first bytes found. These bytes are not counted.
+    std::array<uint8_t, kDrainChunk> chunk;
+    uint32_t total = 0;
+    uint64_t start = 0;
+    for (;;)
     {
-        CScopedLock lock(m_ObjectLock);
-        if (IsOpen())
-        {
-            const USHORT port = GetPortNumber();
-            m_Trace << TRACE_LEVEL1 << u"Port: " << port << u"  Attempting to drain the read buffer. -TC: "
-                    << TickCount32() << TRACE_END;
-            // Takes what the driver holds, without waiting for more: the purge has just emptied
-            // the queue, so waiting would only cost every transaction a poll period. A line that
-            // never falls silent is left after the drain limit. These bytes are not counted.
-            std::array<uint8_t, kDrainChunk> chunk;
-            uint32_t total = 0;
-            const uint64_t start = platform::GetTickCount64();
-            for (;;)
-            {
-                size_t got = 0;
-                if (m_Device.Read(chunk.data(), chunk.size(), 0, got) != 0 || got == 0)
-                    break;
-                total += static_cast<uint32_t>(got);
-                if (platform::GetTickCount64() - start >= SERIAL_DRAIN_LIMIT_MS)
-                    break;
-            }
-            m_Trace << TRACE_LEVEL1 << u"Port: " << port << u" - Read buffer discarded: " << total
-                    << u" bytes - TC: " << TickCount32() << TRACE_END;
-        }
+        size_t got = 0;
+        if (m_Device.Read(chunk.data(), chunk.size(), 0, got) != 0 || got == 0)
+            break;
+        const uint64_t now = platform::GetTickCount64();
+        if (total == 0)
+            start = now;
+        total += static_cast<uint32_t>(got);
+        if (now - start >= SERIAL_DRAIN_LIMIT_MS)
+            break;
     }
+    if (m_Trace.IsOpen())
+        m_Trace << TRACE_LEVEL1 << u"Port: " << port << u" - Read buffer discarded: " << total
+                << u" bytes - TC: " << TickCount32() << TRACE_END;
     SetActive(m_bReadActive, false);
 }
 

@@ -68,6 +68,21 @@ BOOL CByteBuffer::Allocate(uint32_t n)
     return TRUE;
 }
 
+BOOL CByteBuffer::Reserve(uint32_t n)
+{
+    if (n <= m_nCapacity)
+        return TRUE;
+    auto* block = new (std::nothrow) uint8_t[n]();
+    if (block == nullptr)
+        return FALSE;
+    if (m_nLength > 0)
+        std::memcpy(block, m_pData, m_nLength);
+    delete[] m_pData;
+    m_pData = block;
+    m_nCapacity = n;
+    return TRUE;
+}
+
 BOOL CByteBuffer::Append(uint32_t n, const void* source)
 {
     if (n == 0)

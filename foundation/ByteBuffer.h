@@ -1,5 +1,7 @@
 // The growable byte buffer that every frame, register payload, device file and note block passes
-// through. It never reserves spare room: growth is always to the exact new length.
+// through. It never reserves spare room: growth is always to the exact new length. A buffer that is
+// emptied with Clear keeps its block, so that one refilled for every transaction allocates only
+// when it must grow.
 #pragma once
 
 #include <cstdint>
@@ -24,8 +26,14 @@ public:
     uint8_t* GetData() { return m_pData; }
     const uint8_t* GetData() const { return m_pData; }
 
-    // Replaces the contents by n zeroed bytes of capacity and length 0; n = 0 empties the buffer.
+    // Replaces the contents by n zeroed bytes of capacity and length 0; n = 0 empties the buffer and
+    // frees its block.
     BOOL Allocate(uint32_t n);
+    // Length 0; the block stays, with its capacity and the old bytes past the length.
+    void Clear() { m_nLength = 0; }
+    // Room for n bytes in all, the contents kept: a smaller block is replaced by one of exactly n
+    // bytes (zeroed past the length). FALSE, the buffer unchanged, when memory runs out.
+    BOOL Reserve(uint32_t n);
 
     // The source may lie anywhere in this buffer's own block, its data included: the bytes are
     // copied before the old block goes. FALSE (the buffer unchanged) when memory runs out, the

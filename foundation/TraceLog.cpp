@@ -331,11 +331,8 @@ void CTraceLog::ReleaseFileLocked()
     m_pFile = nullptr;
 }
 
-BOOL CTraceLog::IsOpen() const
+BOOL CTraceLog::IsFileOpen() const
 {
-    // Callers ask before they build an expensive line; without a file the answer needs no lock.
-    if (!HasFile())
-        return FALSE;
     std::lock_guard lock(m_LineLock);
     return m_pFile != nullptr && m_pFile->IsOpen() ? TRUE : FALSE;
 }

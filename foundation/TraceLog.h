@@ -112,7 +112,8 @@ public:
     // or no open file has that id.
     HRESULT AttachFile(uint32_t fileId, const char16_t* moduleName);
     void Close();
-    BOOL IsOpen() const;
+    // Without a file the answer needs no lock and no call.
+    BOOL IsOpen() const { return HasFile() ? IsFileOpen() : FALSE; }
     // -1 when no file is attached.
     int32_t GetFileId() const;
 
@@ -168,6 +169,10 @@ private:
     static void AppendResultCode(std::u16string& text, bool hex, const void* operand);
 
     bool HasFile() const { return m_pFileHint.load(std::memory_order_acquire); }
+    // The calls past HasFile are marked cold: the compiler then moves the building of a trace line,
+    // and what its caller does only for an open trace, out of the way of the code around it, which
+    // runs for every transaction with the trace closed.
+    [[gnu::cold]] BOOL IsFileOpen() const;
     CTraceLog& Add(AppendFn fn, const void* operand, bool keepHex = false)
     {
         if (HasFile())
@@ -175,9 +180,9 @@ private:
         return *this;
     }
     // Starts a line, sets the hex flag or ends the line (with a file attached).
-    void Control(TraceCtrl control);
+    [[gnu::cold]] void Control(TraceCtrl control);
     // Adds one item to the calling thread's line; clears the one-shot hex flag unless keepHex.
-    void Append(AppendFn fn, const void* operand, bool keepHex);
+    [[gnu::cold]] void Append(AppendFn fn, const void* operand, bool keepHex);
     void DropPendingLines();
     // Writes the calling thread's line (if its level passes) and forgets it.
     void EndLine();

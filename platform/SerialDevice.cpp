@@ -158,11 +158,11 @@ uint64_t Remaining(uint64_t deadline)
 
 int PollFor(int fd, short events, uint64_t timeoutMs, short& revents)
 {
-    const uint64_t deadline = GetTickCount64() + timeoutMs;
-    for (;;)
+    // A look without waiting needs no clock; a wait reads it once, for a signal that cuts it short.
+    const uint64_t deadline = timeoutMs == 0 ? 0 : GetTickCount64() + timeoutMs;
+    for (uint64_t wait = timeoutMs;; wait = Remaining(deadline))
     {
         pollfd entry{fd, events, 0};
-        const uint64_t wait = Remaining(deadline);
         const int ready = poll(&entry, 1, static_cast<int>(std::min<uint64_t>(wait, INT32_MAX)));
         if (ready >= 0)
         {
@@ -387,7 +387,8 @@ int CSerialDevice::Write(const uint8_t* data, size_t n, uint32_t timeoutMs, size
     written = 0;
     if (m_fd < 0)
         return EBADF;
-    const uint64_t deadline = GetTickCount64() + timeoutMs;
+    // Set when the driver first takes nothing: a write that goes at once reads no clock.
+    uint64_t deadline = 0;
     while (written < n)
     {
         const ssize_t count = write(m_fd, data + written, n - written);
@@ -400,6 +401,8 @@ int CSerialDevice::Write(const uint8_t* data, size_t n, uint32_t timeoutMs, size
             continue;
         if (count < 0 && errno != EAGAIN)
             return LastErrno();
+        if (deadline == 0)
+            deadline = GetTickCount64() + timeoutMs;
         const uint64_t wait = Remaining(deadline);
         if (wait == 0)
             return ETIMEDOUT;

@@ -263,5 +263,47 @@ TEST(ScriptedLine, ARetryJudgesOnlyTheBytesOfItsOwnAttempt)
     EXPECT_EQ(attempt, 2);
 }
 
+TEST(ScriptedLine, BuffersKeptBetweenTransactionsCarryOnlyTheLatestFrame)
+{
+    // The line's request, reply and the caller's data buffer keep their blocks from one transaction
+    // to the next: a long frame followed by a short one must leave nothing of the long one behind.
+    QuickTunables tunables;
+    NetworkPtr network(CModbusComm::Create());
+    auto* line = new ScriptedTransport(
+        NVTools::IOCONNECTION_SERIAL,
+        [](const Bytes& request)
+        {
+            if (request[1] == 16)
+                return ScriptedTransport::Answer{WithCrc({1, 16, request[2], request[3], 0, request[5]})};
+            Bytes reply = {1, 3, static_cast<uint8_t>(2 * request[5])};
+            for (uint8_t i = 0; i < request[5]; ++i)
+                reply.insert(reply.end(), {i, static_cast<uint8_t>(~i)});
+            return ScriptedTransport::Answer{WithCrc(reply)};
+        });
+    line->appendingReads = true; // into the kept reply block, as the serial line reads
+    ASSERT_EQ(network->AttachTransport(line), S_OK);
+    CByteBuffer data(ToBuffer(Bytes(120, 0xAA)));
+    ASSERT_EQ(network->WriteRegisters(1, 40001, 60, data, 10, 0), S_OK);
+    ASSERT_EQ(network->ReadRegisters(1, 40001, 125, data, 10, 0), S_OK);
+    EXPECT_EQ(data.GetLength(), 250u);
+    ASSERT_EQ(network->ReadRegisters(1, 40001, 1, data, 10, 0), S_OK);
+    EXPECT_EQ(ToBytes(data), (Bytes{0, 0xFF}));
+    ASSERT_EQ(line->written.size(), 3u);
+    EXPECT_EQ(line->written[1], WithCrc({1, 3, 0, 0, 0, 125}));
+    EXPECT_EQ(line->written[2], WithCrc({1, 3, 0, 0, 0, 1}));
+    // A damaged short reply after a whole long one is refused, not completed from the old bytes.
+    line->written.clear();
+    ASSERT_EQ(network->ReadRegisters(1, 40001, 125, data, 10, 0), S_OK);
+    auto* damaging = new ScriptedTransport(NVTools::IOCONNECTION_SERIAL,
+                                           [](const Bytes&) {
+                                               return ScriptedTransport::Answer{Bytes{1, 3, 250, 0, 0}};
+                                           });
+    damaging->appendingReads = true;
+    ASSERT_EQ(network->DisconnectCommLink(), S_OK);
+    ASSERT_EQ(network->AttachTransport(damaging), S_OK);
+    EXPECT_EQ(network->ReadRegisters(1, 40001, 125, data, 10, 0), MODBUSCOMM_E_INVALID_RESPONSE_FORMAT);
+    EXPECT_EQ(data.GetLength(), 0u);
+}
+
 } // namespace
 } // namespace commtest

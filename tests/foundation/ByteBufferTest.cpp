@@ -50,6 +50,43 @@ TEST(ByteBuffer, AppendUsesSpareRoomThenGrowsToTheExactLengthAndCopiesAreDeep)
     EXPECT_EQ(FromBuffer(copy), (V{1, 2}));
 }
 
+TEST(ByteBuffer, ClearKeepsTheBlockAndReserveGrowsItKeepingTheContents)
+{
+    const uint8_t data[] = {1, 2, 3, 4, 5};
+    CByteBuffer buffer;
+    buffer.Append(5, data);
+    const uint8_t* block = buffer.GetData();
+    buffer.Clear();
+    EXPECT_EQ(buffer.GetLength(), 0u);
+    EXPECT_EQ(buffer.GetCapacity(), 5u);
+    // Refilled within its capacity, the buffer keeps its block and holds only the new bytes.
+    EXPECT_TRUE(buffer.Append(2, data + 3));
+    EXPECT_EQ(buffer.GetData(), block);
+    EXPECT_EQ(FromBuffer(buffer), (V{4, 5}));
+
+    EXPECT_TRUE(buffer.Reserve(3)); // within the capacity: nothing changes
+    EXPECT_EQ(buffer.GetData(), block);
+    EXPECT_EQ(buffer.GetCapacity(), 5u);
+    EXPECT_TRUE(buffer.Reserve(8));
+    EXPECT_EQ(buffer.GetCapacity(), 8u);
+    EXPECT_EQ(FromBuffer(buffer), (V{4, 5}));
+    EXPECT_EQ(buffer.GetData()[2], 0); // the new room is zeroed
+    EXPECT_TRUE(buffer.Append(5, data));
+    EXPECT_EQ(buffer.GetCapacity(), 8u);
+    EXPECT_EQ(FromBuffer(buffer), (V{4, 5, 1, 2, 3, 4, 5}));
+
+    // An empty buffer reserves a block of its own; Allocate(0) still gives the block back.
+    CByteBuffer empty;
+    empty.Clear();
+    EXPECT_EQ(empty.GetCapacity(), 0u);
+    EXPECT_TRUE(empty.Reserve(4));
+    EXPECT_EQ(empty.GetCapacity(), 4u);
+    EXPECT_EQ(empty.GetLength(), 0u);
+    EXPECT_TRUE(empty.Allocate(0));
+    EXPECT_EQ(empty.GetCapacity(), 0u);
+    EXPECT_EQ(empty.GetData(), nullptr);
+}
+
 TEST(ByteBuffer, AppendingTheOwnBytesAppendsThem)
 {
     CByteBuffer buffer;
