@@ -19,6 +19,7 @@
 #include "ui/SkinPictures.h"
 #include "ui/ThreadHandover.h"
 #include "ui/Transparency.h"
+#include "ui/WindowPlacement.h"
 
 namespace
 {
@@ -193,13 +194,9 @@ void CNVDialog::KeepOnScreen()
     const QMargins margins(client.left() - frame.left(), client.top() - frame.top(),
                            frame.right() - client.right(), frame.bottom() - client.bottom());
     const QRect outer = geometry().marginsAdded(margins);
-    // Within the screen where it fits; a window larger than the screen keeps its top-left corner
-    // (title bar and menu) on it.
-    const int left =
-        std::max(std::min(outer.left(), available.right() + 1 - outer.width()), available.left());
-    const int top = std::max(std::min(outer.top(), available.bottom() + 1 - outer.height()), available.top());
-    if (left != outer.left() || top != outer.top())
-        setGeometry(QRect(QPoint(left + margins.left(), top + margins.top()), size()));
+    const QPoint topLeft = FitOnScreen(outer, {available});
+    if (topLeft != outer.topLeft())
+        setGeometry(QRect(topLeft + QPoint(margins.left(), margins.top()), size()));
 }
 
 BOOL CNVDialog::OnInitDialog()

@@ -13,7 +13,7 @@
 #include "app/main/AppIcon.h"
 #include "app/main/MachineProbeSearch.h"
 #include "app/main/TabSkin.h"
-#include "app/main/WindowPlacement.h"
+#include "ui/WindowPlacement.h"
 #include "app/popups/DlgPopupAbout.h"
 #include "app/popups/DlgPopupFirmwareUpdate.h"
 #include "app/popups/DlgPopupPortSettings.h"
@@ -539,7 +539,7 @@ void CDlgFrame_TarnwickSoft::OnShowWindow(BOOL bShow)
     std::vector<QRect> available;
     for (const QScreen* screen : QGuiApplication::screens())
         available.push_back(screen->availableGeometry());
-    move(KeepOnScreen(QRect(stored + frameOffset, frame.size()), available) - frameOffset);
+    move(FitOnScreen(QRect(stored + frameOffset, frame.size()), available) - frameOffset);
 }
 
 void CDlgFrame_TarnwickSoft::moveEvent(QMoveEvent* event)

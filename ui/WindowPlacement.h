@@ -1,5 +1,6 @@
-// Where a window stored at a remembered position may open: wholly on one screen's available area
-// (the profile may hold a position of a screen that is gone, or any number written by hand).
+// Where a window may open: wholly on one screen's available area. A popup centred over its owner
+// can stand over a screen's edge, and a remembered position may belong to a screen that is gone or
+// be any number written by hand.
 #pragma once
 
 #include <vector>
@@ -10,4 +11,4 @@
 // The top-left corner for the frame rectangle: unchanged when one of the available areas holds
 // the whole frame; otherwise moved onto the area that shows most of it (the nearest one when none
 // shows any), as far as the frame fits there, its top-left corner first.
-QPoint KeepOnScreen(const QRect& frame, const std::vector<QRect>& available);
+QPoint FitOnScreen(const QRect& frame, const std::vector<QRect>& available);

@@ -1,4 +1,4 @@
-#include "app/main/WindowPlacement.h"
+#include "ui/WindowPlacement.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -27,7 +27,7 @@ int Clamp(int start, int length, int low, int high)
 
 } // namespace
 
-QPoint KeepOnScreen(const QRect& frame, const std::vector<QRect>& available)
+QPoint FitOnScreen(const QRect& frame, const std::vector<QRect>& available)
 {
     if (available.empty())
         return frame.topLeft();
