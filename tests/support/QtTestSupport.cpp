@@ -1,6 +1,7 @@
 #include "tests/support/QtTestSupport.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QDeadlineTimer>
 #include <QPixmap>
 #include <QTest>
@@ -96,7 +97,9 @@ ScriptedDialogs::~ScriptedDialogs()
 
 int ScriptedDialogs::MessageBox(QWidget* owner, const QString& text, const QString& caption, uint32_t flags)
 {
-    m_messageBoxes.push_back({text, caption, flags, owner});
+    const QCursor* cursor = QGuiApplication::overrideCursor();
+    m_messageBoxes.push_back(
+        {text, caption, flags, owner, cursor != nullptr && cursor->shape() == Qt::WaitCursor});
     if (m_answers.empty())
         return platform::CautiousAnswer(flags);
     const int answer = m_answers.front();

@@ -58,6 +58,8 @@ public:
         QString caption;
         uint32_t flags;
         QWidget* owner;
+        // Whether the box came up under the busy cursor (it never should).
+        bool underWaitCursor;
     };
     struct FileDialogShown
     {
