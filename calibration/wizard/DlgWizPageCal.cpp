@@ -7,7 +7,7 @@
 #include "ui/DialogUnits.h"
 #include "ui/NumericText.h"
 #include "ui/QtText.h"
-#include "ui/WaitCursor.h"
+#include "ui/WaitForWork.h"
 
 namespace
 {
@@ -106,15 +106,12 @@ BOOL CDlgWizPage_Cal::ConfirmAndRestoreDefaults(const QString& question,
 {
     if (MessageBox(question, platform::MB_YESNO | platform::MB_ICONQUESTION) != platform::IDYES)
         return FALSE;
-    HRESULT hr = E_POINTER;
+    if (const HRESULT hr = ui::WaitForWork(restore); Failed(hr))
     {
-        const CWaitCursor wait;
-        hr = restore();
+        ErrorCodeBox(QStringLiteral("Failed to restore calibration defaults."), hr);
+        return FALSE;
     }
-    if (Succeeded(hr))
-        return TRUE;
-    ErrorCodeBox(QStringLiteral("Failed to restore calibration defaults."), hr);
-    return FALSE;
+    return TRUE;
 }
 
 LRESULT CDlgWizPage_Cal::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)

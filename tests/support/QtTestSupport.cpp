@@ -12,6 +12,7 @@
 
 #include "platform/MessageBox.h"
 #include "ui/NVDialog.h"
+#include "ui/WaitForWork.h"
 
 namespace testsupport
 {
@@ -71,9 +72,27 @@ bool ShowAndActivate(QWidget& window)
     return QTest::qWaitForWindowActive(&window);
 }
 
+void WhenNotWaiting(QObject* context, std::function<void()> action)
+{
+    auto* timer = new QTimer(context);
+    QObject::connect(timer, &QTimer::timeout, context,
+                     [timer, action = std::move(action)]
+                     {
+                         if (ui::IsWaitingForWork())
+                         {
+                             timer->start(kPumpSliceMs);
+                             return;
+                         }
+                         timer->deleteLater();
+                         action();
+                     });
+    timer->setSingleShot(true);
+    timer->start(0);
+}
+
 int RunModal(CNVDialog& dialog, const std::function<void()>& action, std::chrono::milliseconds timeout)
 {
-    QTimer::singleShot(0, &dialog, action);
+    WhenNotWaiting(&dialog, action);
     QTimer watchdog;
     watchdog.setSingleShot(true);
     QObject::connect(&watchdog, &QTimer::timeout, &dialog,

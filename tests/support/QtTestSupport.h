@@ -40,7 +40,12 @@ std::filesystem::path SavePicture(QWidget& widget, const std::string& name = std
 // Shows a top-level window and waits until it is the active window (its shortcuts work only then).
 bool ShowAndActivate(QWidget& window);
 
-// Runs the dialog modally (DoModal) and calls `action` once the modal loop runs. The action must
+// Calls the action from a timer once the windows are the user's: while they wait for serial work
+// (ui::WaitForWork) a user's clicks would not reach them, so the action waits for its end.
+void WhenNotWaiting(QObject* context, std::function<void()> action);
+
+// Runs the dialog modally (DoModal) and calls `action` once the modal loop runs and the dialog
+// waits for no serial work. The action must
 // end the dialog (directly or through what it triggers) within the time-out; otherwise the test
 // fails and the dialog is ended with -1. Returns what DoModal returned.
 int RunModal(CNVDialog& dialog, const std::function<void()>& action,
