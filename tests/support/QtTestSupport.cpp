@@ -1,9 +1,11 @@
 #include "tests/support/QtTestSupport.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QCursor>
 #include <QDeadlineTimer>
 #include <QPixmap>
+#include <QSpontaneKeyEvent>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -88,6 +90,41 @@ void WhenNotWaiting(QObject* context, std::function<void()> action)
                      });
     timer->setSingleShot(true);
     timer->start(0);
+}
+
+void ClickCloseBox(QWidget& window)
+{
+    QCloseEvent close;
+    QSpontaneKeyEvent::setSpontaneous(&close);
+    QCoreApplication::instance()->notify(&window, &close);
+}
+
+WaitWatch::WaitWatch(std::function<void()> during) : m_during(std::move(during))
+{
+    ui::SetWaitObserverForTests(
+        [this]
+        {
+            ++m_nWaits;
+            const QCursor* cursor = QGuiApplication::overrideCursor();
+            if (cursor == nullptr || cursor->shape() != Qt::WaitCursor)
+                m_bAllUnderWaitCursor = false;
+            if (m_bInDuring)
+            {
+                ++m_nNested;
+                return;
+            }
+            if (m_nWaits == 1 && m_during)
+            {
+                m_bInDuring = true;
+                m_during();
+                m_bInDuring = false;
+            }
+        });
+}
+
+WaitWatch::~WaitWatch()
+{
+    ui::SetWaitObserverForTests(nullptr);
 }
 
 int RunModal(CNVDialog& dialog, const std::function<void()>& action, std::chrono::milliseconds timeout)

@@ -44,6 +44,34 @@ bool ShowAndActivate(QWidget& window);
 // (ui::WaitForWork) a user's clicks would not reach them, so the action waits for its end.
 void WhenNotWaiting(QObject* context, std::function<void()> action);
 
+// The close box of a top-level window: the close event that the window system's request becomes,
+// spontaneous as it is (sendEvent would take that mark away).
+void ClickCloseBox(QWidget& window);
+
+// What a test sees of the waits for serial work (ui::WaitForWork) while it lives: each wait is
+// counted, whether the wait cursor was shown, and the first one runs `during` before its work
+// starts, the way a user would act while the window waits. A wait that `during` sets off (a second
+// operation the window should not have let the user start) is counted as nested.
+class WaitWatch
+{
+public:
+    explicit WaitWatch(std::function<void()> during = nullptr);
+    ~WaitWatch();
+    WaitWatch(const WaitWatch&) = delete;
+    WaitWatch& operator=(const WaitWatch&) = delete;
+
+    int Count() const { return m_nWaits; }
+    int Nested() const { return m_nNested; }
+    bool AllUnderWaitCursor() const { return m_bAllUnderWaitCursor; }
+
+private:
+    std::function<void()> m_during;
+    int m_nWaits = 0;
+    int m_nNested = 0;
+    bool m_bInDuring = false;
+    bool m_bAllUnderWaitCursor = true;
+};
+
 // Runs the dialog modally (DoModal) and calls `action` once the modal loop runs and the dialog
 // waits for no serial work. The action must
 // end the dialog (directly or through what it triggers) within the time-out; otherwise the test

@@ -7,12 +7,10 @@
 #include <stdexcept>
 #include <thread>
 
-#include <QCloseEvent>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QPushButton>
 #include <QShortcut>
-#include <QSpontaneKeyEvent>
 #include <QTest>
 #include <QTimer>
 
@@ -94,15 +92,6 @@ protected:
     }
 };
 
-// The close box: the close event that the window system's request becomes, spontaneous (sendEvent
-// would take that mark away).
-void ClickCloseBox(QWidget& window)
-{
-    QCloseEvent close;
-    QSpontaneKeyEvent::setSpontaneous(&close);
-    QCoreApplication::instance()->notify(&window, &close);
-}
-
 class WaitForWorkTest : public ::testing::Test
 {
 protected:
@@ -170,7 +159,7 @@ TEST_F(WaitForWorkTest, ClicksKeysShortcutsAndTheCloseBoxNeverReachTheWindowNorC
                            QTest::mouseClick(&m_window.m_button, Qt::LeftButton);
                            QTest::keyClick(&m_window, Qt::Key_C, Qt::AltModifier);
                            QTest::keyClick(&m_window.m_button, Qt::Key_Space);
-                           ClickCloseBox(m_window);
+                           testsupport::ClickCloseBox(m_window);
                            lateButton = std::make_unique<QPushButton>(QStringLiteral("OK"));
                            QObject::connect(lateButton.get(), &QPushButton::clicked, [&] { ++lateClicks; });
                            lateButton->show();
@@ -190,7 +179,7 @@ TEST_F(WaitForWorkTest, ClicksKeysShortcutsAndTheCloseBoxNeverReachTheWindowNorC
     ASSERT_TRUE(testsupport::ShowAndActivate(m_window));
     QTest::mouseClick(&m_window.m_button, Qt::LeftButton);
     QTest::keyClick(&m_window, Qt::Key_C, Qt::AltModifier);
-    ClickCloseBox(m_window);
+    testsupport::ClickCloseBox(m_window);
     EXPECT_EQ(m_window.m_clicks, 1);
     EXPECT_EQ(m_window.m_shortcuts, 1);
     EXPECT_EQ(m_window.m_closes, 1);
