@@ -71,7 +71,8 @@ CDlgFrame_TarnwickSoft::CDlgFrame_TarnwickSoft(QWidget* pParentWnd) : CNVDialog(
 
 CDlgFrame_TarnwickSoft::~CDlgFrame_TarnwickSoft()
 {
-    StopKeepAlive();
+    if (m_pKeepAlive)
+        m_pKeepAlive->Stop();
     if (ui::GetMainWindow() == this)
         ui::SetMainWindow(nullptr);
     if (GetAppMainWindow() == ui::OwnerHandle(this))
@@ -381,7 +382,7 @@ void CDlgFrame_TarnwickSoft::Disconnect()
     if (theProbeConnection.IsConnected())
     {
         BroadcastPostMessage(windowmsg::WM_DEVICE_DISCONNECTED);
-        theProbeConnection.DisconnectDevice();
+        ui::WaitForWork([] { theProbeConnection.DisconnectDevice(); });
     }
 }
 
@@ -458,7 +459,8 @@ void CDlgFrame_TarnwickSoft::StopKeepAlive()
 {
     if (m_pKeepAlive)
     {
-        m_pKeepAlive->Stop();
+        // A read in flight ends with its transaction, perhaps with its time-outs.
+        ui::WaitForWork([this] { m_pKeepAlive->Stop(); });
         m_pKeepAlive.reset();
     }
 }

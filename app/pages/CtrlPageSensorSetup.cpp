@@ -28,6 +28,7 @@
 #include "ui/NumericText.h"
 #include "ui/QtText.h"
 #include "ui/WaitCursor.h"
+#include "ui/WaitForWork.h"
 
 namespace
 {
@@ -116,7 +117,8 @@ CCtrlPage_SensorSetup::CCtrlPage_SensorSetup(QWidget* pParentWnd, CProbeConnecti
 
 CCtrlPage_SensorSetup::~CCtrlPage_SensorSetup()
 {
-    StopSensorWatch();
+    if (m_pWatch)
+        m_pWatch->Stop();
 }
 
 // ---- Controls ----
@@ -482,7 +484,8 @@ void CCtrlPage_SensorSetup::StopSensorWatch()
 {
     if (m_pWatch)
     {
-        m_pWatch->Stop();
+        // A look at the probe in flight ends with its transaction, perhaps with its time-outs.
+        ui::WaitForWork([this] { m_pWatch->Stop(); });
         m_pWatch.reset();
     }
 }
@@ -867,11 +870,8 @@ void CCtrlPage_SensorSetup::OnEditSentinel()
     // Nothing changed, nothing written: a rewrite would only be a chance to alter the probe.
     if (std::memcmp(&popup.m_fValue, &reading.Sentinel, sizeof(float)) == 0)
         return;
-    HRESULT hr = S_OK;
-    {
-        CWaitCursor wait;
-        hr = ChangeParameterSentinel(m_Connection, reading, popup.m_fValue);
-    }
+    const HRESULT hr = ui::WaitForWork([this, &reading, value = popup.m_fValue]
+                                       { return ChangeParameterSentinel(m_Connection, reading, value); });
     if (Failed(hr))
     {
         FillParameterList(FALSE);
@@ -891,11 +891,8 @@ void CCtrlPage_SensorSetup::OnSelChangeUnits()
         return;
     const sParameterReading reading = *row;
     const auto unitId = static_cast<USHORT>(m_units.itemData(entry).toUInt());
-    HRESULT hr = S_OK;
-    {
-        CWaitCursor wait;
-        hr = ChangeParameterUnit(m_Connection, reading, unitId);
-    }
+    const HRESULT hr = ui::WaitForWork([this, &reading, unitId]
+                                       { return ChangeParameterUnit(m_Connection, reading, unitId); });
     if (Failed(hr))
     {
         FillParameterList(FALSE);
@@ -984,8 +981,8 @@ void CCtrlPage_SensorSetup::OnAutoSalinity()
 
 void CCtrlPage_SensorSetup::OnRefTemp(float temperature)
 {
-    CWaitCursor wait;
-    const HRESULT hr = WriteReferenceTemperature(m_Connection, temperature);
+    const HRESULT hr =
+        ui::WaitForWork([this, temperature] { return WriteReferenceTemperature(m_Connection, temperature); });
     if (Succeeded(hr))
     {
         ShowReferenceTemperature(temperature);
@@ -993,8 +990,9 @@ void CCtrlPage_SensorSetup::OnRefTemp(float temperature)
     }
     UnownedErrorCodeBox({u"Failed to change the specific conductivity reference temperature.", hr});
     float held = 0.0f;
-    ShowReferenceTemperature(ReadReferenceTemperature(m_Connection, held) == S_OK ? std::optional(held)
-                                                                                  : std::nullopt);
+    const HRESULT read =
+        ui::WaitForWork([this, &held] { return ReadReferenceTemperature(m_Connection, held); });
+    ShowReferenceTemperature(read == S_OK ? std::optional(held) : std::nullopt);
 }
 
 void CCtrlPage_SensorSetup::OnAutoDensity()
