@@ -335,16 +335,10 @@ LRESULT CCtrlPage_LiveData::OnDeviceConnected(WPARAM, LPARAM)
         theProbeConnection.IsConnected() ? theProbeConnection.GetDevice() : nullptr;
     if (device != nullptr)
     {
-        // Held by the worker that reads through it.
-        device->AddRef();
+        // The connection holds the device while the window waits: nothing disconnects meanwhile.
         sLiveRound round;
-        const HRESULT hr = ui::WaitForWork(
-            [device, rows = m_pollList, &round]
-            {
-                const HRESULT read = ReadLiveValues(*device, rows, round.Values);
-                device->Release();
-                return read;
-            });
+        const HRESULT hr = ui::WaitForWork([device, rows = m_pollList, &round]
+                                           { return ReadLiveValues(*device, rows, round.Values); });
         // What could be read is shown; a failure leaves the rest of the rows empty.
         if (Succeeded(hr))
             ShowValues(round, false);
@@ -522,7 +516,9 @@ bool CCtrlPage_LiveData::CollectReadings(NVSystem::CDeviceComm& device,
                                          CDynArray<sParameterReading>& readings, UnpluggedSensors unplugged)
 {
     ReadingsStep failedStep = ReadingsStep::Parameters;
-    const HRESULT hr = CollectSensorReadings(device, readings, unplugged, &failedStep);
+    const HRESULT hr =
+        ui::WaitForWork([&device, &readings, unplugged, &failedStep]
+                        { return CollectSensorReadings(device, readings, unplugged, &failedStep); });
     if (Succeeded(hr))
         return true;
     if (failedStep == ReadingsStep::Connections)

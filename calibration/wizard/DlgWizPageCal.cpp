@@ -145,8 +145,10 @@ LRESULT CDlgWizPage_Cal::OnReadError()
         return -1;
     if (!IsShown())
         return 0;
-    // A reading the calibration refused says why; any other end of the worker does not know.
-    const CWideString refusal = CalData()->GetRefusalText();
+    // A reading the calibration refused says why; any other end of the worker does not know. The
+    // worker may hold the run's state while it talks to a probe that no longer answers.
+    CCalData* data = CalData();
+    const CWideString refusal = ui::WaitForWork([data] { return data->GetRefusalText(); });
     MessageBox(ui::ToQString(refusal.IsEmpty() ? kReadErrorText : static_cast<const char16_t*>(refusal)),
                platform::MB_ICONERROR);
     // The box waited for the user: the wizard may have been closed meanwhile.
