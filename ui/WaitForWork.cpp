@@ -97,10 +97,12 @@ class CWaitFilter : public QObject
 protected:
     bool eventFilter(QObject* receiver, QEvent* event) override
     {
+        // The filter sees events that other threads posted (a worker's wake-up of the hand-over,
+        // its messages) before their receivers do.
+        AcquireHandover();
         const QEvent::Type type = event->type();
         if (CNotifyEvent::IsNotifyType(type))
         {
-            AcquireHandover();
             auto* dialog = qobject_cast<CNVDialog*>(receiver);
             if (dialog == nullptr)
                 return false;

@@ -80,7 +80,8 @@ void AppWindowTest::ConnectByButton()
     MainWindow().ConnectButton().click();
     ASSERT_TRUE(testsupport::WaitUntil([] { return theProbeConnection.IsConnected() != FALSE; }))
         << ::testing::PrintToString(BoxTexts().size());
-    testsupport::PumpEvents();
+    // Every page has taken the connect in.
+    ASSERT_TRUE(testsupport::DeliverPostedMessages());
 }
 
 std::vector<QString> AppWindowTest::BoxTexts() const

@@ -120,8 +120,8 @@ TEST_F(WayOut, ABriefLineLossDuringTheRunIsMendedOnceTheLineIsBack)
 TEST_F(WayOut, ALineLostForGoodClosesTheWizardUnderTheWaitCursorAndTellsWhatTheProbeKept)
 {
     CDlgWizFrame_Cal* wizard = nullptr;
-    // The first wait is the one for the live inputs written back once the page agreed to close:
-    // the wizard takes neither Esc nor its close box meanwhile.
+    // The first wait is the page's look at why the worker ended: the wizard takes neither Esc nor
+    // its close box meanwhile.
     testsupport::WaitWatch watch(
         [&]
         {
@@ -139,8 +139,9 @@ TEST_F(WayOut, ALineLostForGoodClosesTheWizardUnderTheWaitCursorAndTellsWhatTheP
                   Sim().RequestFaults().LoseLine();
                   ASSERT_TRUE(testsupport::WaitUntil([&] { return !frame.isVisible(); }, 20s));
               });
-    // The live inputs written back, and the end of the run after the window has gone.
-    EXPECT_EQ(watch.Count(), 2);
+    // Why the worker ended, the live inputs written back, the end of the run after the window has
+    // gone, and the live pressure the setup page shows afterwards.
+    EXPECT_EQ(watch.Count(), 4);
     EXPECT_EQ(watch.Nested(), 0);
     EXPECT_TRUE(watch.AllUnderWaitCursor());
     const std::vector<QString> texts = BoxTexts();

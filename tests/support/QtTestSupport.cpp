@@ -58,6 +58,36 @@ void PumpEvents()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
+namespace
+{
+
+// A hidden dialog whose message comes after every message posted before it, held ones included.
+class CMessageMarker : public CNVDialog
+{
+public:
+    static constexpr UINT kMarker = CNotifyEvent::kLastMessage;
+
+    CMessageMarker() { Create(nullptr); }
+    bool m_bReached = false;
+
+protected:
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == kMarker)
+            m_bReached = true;
+        return CNVDialog::OnMessage(message, wParam, lParam);
+    }
+};
+
+} // namespace
+
+bool DeliverPostedMessages(std::chrono::milliseconds timeout)
+{
+    CMessageMarker marker;
+    marker.PostNotify(CMessageMarker::kMarker);
+    return WaitUntil([&marker] { return marker.m_bReached && !ui::IsWaitingForWork(); }, timeout);
+}
+
 std::filesystem::path SavePicture(QWidget& widget, const std::string& name)
 {
     const std::filesystem::path folder = TARNWICK_PICTURES_DIR;

@@ -32,6 +32,10 @@ bool WaitUntil(const std::function<bool()>& condition,
                std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
 // Delivers the events that are queued now, deferred deletions among them.
 void PumpEvents();
+// Delivers events until every private message posted so far to the dialogs has been handled
+// (a window that waits for serial work holds them until it is done, and its handlers may wait in
+// turn); false when that takes longer than the time-out.
+bool DeliverPostedMessages(std::chrono::milliseconds timeout = std::chrono::milliseconds(10000));
 
 // Saves a picture of the widget (QWidget::grab) as <build folder>/pictures/<name>.png, the name
 // being the current test's "Suite.Test" when none is given. Returns the file's path.
