@@ -164,6 +164,7 @@ HRESULT CFileCmdSeq::ReadFileData(USHORT maxPacket, CByteBuffer& data)
 
     // The bytes gather here as they arrive; the size the device announced is only an upper bound.
     std::vector<uint8_t> received;
+    CByteBuffer block; // one block for every request
     ULONG offset = 0;
     ULONG previous = 0;
     try
@@ -178,7 +179,6 @@ HRESULT CFileCmdSeq::ReadFileData(USHORT maxPacket, CByteBuffer& data)
                 hr = MODBUSCOMM_E_CANCELLED;
                 break;
             }
-            CByteBuffer block;
             hr = m_pNetwork->ReadFileBlock(m_nAddress, offset, static_cast<USHORT>(length), block,
                                            m_nBlockReadTimeout, m_nRetries, kShortReplyForm);
             if (IsCancelled())
@@ -253,10 +253,11 @@ HRESULT CFileCmdSeq::WriteFileData(USHORT maxPacket, const CByteBuffer& data)
 
     ULONG offset = 0;
     ULONG previous = 0;
+    CByteBuffer block; // one block for every request
     for (;;)
     {
         const ULONG n = NextBlockLength(payload, length - offset, previous);
-        CByteBuffer block;
+        block.Clear();
         if (!block.Append(n, data.GetData() + offset))
         {
             hr = E_OUTOFMEMORY;

@@ -148,8 +148,8 @@ public:
     ULONG GetTransmitTime(ULONG byteCount);
     // Every public operation clears the cancel flag on entry; Cancel, from another thread, ends a
     // running transaction before its next attempt with MODBUSCOMM_E_CANCELLED.
-    void ClearCancel();
-    void Cancel();
+    void ClearCancel() { m_bCancel.store(0); }
+    void Cancel() { m_bCancel.store(1); }
     void GetStatistics(ULONG (&counters)[MODBUS_STAT_COUNT]) const;
 
     // --- Register operations by five-digit register number (30001..39999 input registers,

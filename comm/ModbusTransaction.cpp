@@ -37,16 +37,6 @@ ULONG TransmitTime(ULONG byteCount, ULONG baudRate)
 
 } // namespace
 
-void CModbusComm::ClearCancel()
-{
-    m_bCancel.store(0);
-}
-
-void CModbusComm::Cancel()
-{
-    m_bCancel.store(1);
-}
-
 void CModbusComm::GetStatistics(ULONG (&counters)[MODBUS_STAT_COUNT]) const
 {
     for (uint32_t i = 0; i < MODBUS_STAT_COUNT; ++i)

@@ -152,8 +152,9 @@ private:
     uint32_t m_nLastError = 0;
     uint32_t m_nFramingMode = SERIAL_FRAMING_COUNT;
     platform::CSerialDevice m_Device;
-    // The frame a read collects before it hands it over in one piece; kept between reads (under the
-    // object lock) so that the byte-at-a-time ASCII reads do not grow the caller's buffer per byte.
+    // The block a read collects its frame in before it hands it over in one piece; kept between
+    // reads (under the object lock), so that no read allocates and the byte-at-a-time ASCII reads
+    // do not grow the caller's buffer per byte.
     std::vector<uint8_t> m_ReadFrame;
     DCB m_Dcb;
     std::atomic<ULONG> m_nBaudRate; // m_Dcb.BaudRate

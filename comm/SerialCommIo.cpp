@@ -47,12 +47,13 @@ constexpr ErrorLine kErrorLines[] = {
     {0x8000, u"Requested Mode Unsupported\n"},
 };
 
-// A vector grows geometrically, where CByteBuffer grows to the exact length on every append.
-bool AppendBytes(std::vector<uint8_t>& frame, const uint8_t* bytes, size_t n)
+// Room for n bytes in the frame block; it only ever grows.
+bool ReserveBytes(std::vector<uint8_t>& frame, size_t n)
 {
     try
     {
-        frame.insert(frame.end(), bytes, bytes + n);
+        if (frame.size() < n)
+            frame.resize(n);
         return true;
     }
     catch (const std::bad_alloc&)
@@ -205,8 +206,9 @@ HRESULT CSerialCommImpl::Read(ULONG expectedBytes, CByteBuffer& buffer, ULONG to
     } outcome = Outcome::Failed;
     const bool ascii = m_nFramingMode == SERIAL_FRAMING_ASCII;
     const ULONG limit = std::max<ULONG>(expectedBytes, SERIAL_MAX_FRAME_BYTES);
+    // The device reads straight into the kept frame block; filled counts the bytes of this read.
     std::vector<uint8_t>& frame = m_ReadFrame;
-    frame.clear();
+    size_t filled = 0;
     HRESULT hr = S_OK;
     const uint64_t start = platform::GetTickCount64();
     for (bool first = true;; first = false)
@@ -226,10 +228,16 @@ HRESULT CSerialCommImpl::Read(ULONG expectedBytes, CByteBuffer& buffer, ULONG to
         const uint64_t waitStart = m_Trace.IsOpen() ? platform::GetTickCount64() : 0;
         // ASCII takes one byte at a time so that nothing behind the end byte is consumed; the
         // other framings never take more than the count still missing.
-        uint8_t chunk[256];
-        const size_t want = ascii ? 1 : std::min<size_t>(expectedBytes - frame.size(), sizeof chunk);
+        const size_t want = ascii ? 1 : std::min<size_t>(expectedBytes - filled, SERIAL_MAX_FRAME_BYTES);
+        if (!ReserveBytes(frame, filled + want))
+        {
+            m_nLastError = ENOMEM;
+            hr = SERIALCOMM_E_READ;
+            break;
+        }
         size_t got = 0;
-        if (const int error = m_Device.Read(chunk, want, m_Timeouts.ReadTotalTimeoutConstant, got);
+        if (const int error =
+                m_Device.Read(frame.data() + filled, want, m_Timeouts.ReadTotalTimeoutConstant, got);
             error != 0)
         {
             m_nLastError = static_cast<uint32_t>(error);
@@ -240,20 +248,15 @@ HRESULT CSerialCommImpl::Read(ULONG expectedBytes, CByteBuffer& buffer, ULONG to
         }
         if (got > 0)
         {
-            if (!AppendBytes(frame, chunk, got))
-            {
-                m_nLastError = ENOMEM;
-                hr = SERIALCOMM_E_READ;
-                break;
-            }
+            filled += got;
             m_nBytesReceived += static_cast<uint32_t>(got);
-            const bool atEnd = ascii ? frame.back() == m_nEomByte : frame.size() >= expectedBytes;
+            const bool atEnd = ascii ? frame[filled - 1] == m_nEomByte : filled >= expectedBytes;
             if (atEnd)
             {
                 outcome = Outcome::Complete;
                 break;
             }
-            if (frame.size() >= limit)
+            if (filled >= limit)
             {
                 // An ASCII frame ends at its end byte only: a line that never sends it is not a
                 // frame that has come whole.
@@ -265,7 +268,7 @@ HRESULT CSerialCommImpl::Read(ULONG expectedBytes, CByteBuffer& buffer, ULONG to
             }
             continue;
         }
-        if (frame.empty())
+        if (filled == 0)
             continue;
         if (m_Trace.IsOpen())
             m_Trace << TRACE_LEVEL1
@@ -279,11 +282,11 @@ HRESULT CSerialCommImpl::Read(ULONG expectedBytes, CByteBuffer& buffer, ULONG to
         }
     }
     // Whatever ended the read, the caller gets what arrived, in one append.
-    if (!frame.empty())
+    if (filled > 0)
     {
-        if (buffer.Append(static_cast<uint32_t>(frame.size()), frame.data()))
+        if (buffer.Append(static_cast<uint32_t>(filled), frame.data()))
         {
-            m_nBytesDelivered += static_cast<uint32_t>(frame.size());
+            m_nBytesDelivered += static_cast<uint32_t>(filled);
         }
         else
         {

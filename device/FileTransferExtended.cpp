@@ -128,6 +128,7 @@ HRESULT CDeviceComm::ExtendedFileRead(const sTransferLine& line, sFileCommand& r
     const ULONG blockTimeout = GetFileReadBlkTimeout();
     std::vector<uint8_t> received;
     ULONG offset = 0;
+    CByteBuffer block; // one block for every request
     try
     {
         while (offset < total)
@@ -139,7 +140,6 @@ HRESULT CDeviceComm::ExtendedFileRead(const sTransferLine& line, sFileCommand& r
                 hr = MODBUSCOMM_E_CANCELLED;
                 break;
             }
-            CByteBuffer block;
             hr = line.network->ReadFileBlock(line.address, offset, static_cast<USHORT>(length), block,
                                              blockTimeout, line.retries, kLongReplyForm);
             if (m_TransferControl.IsCancelRequested())
@@ -228,10 +228,11 @@ HRESULT CDeviceComm::ExtendedFileWrite(const sTransferLine& line, sFileCommand& 
 
     const ULONG blockTimeout = GetFileWriteBlkTimeout();
     ULONG offset = 0;
+    CByteBuffer block; // one block for every request
     while (offset < length)
     {
         const ULONG n = std::min(length - offset, blockSize);
-        CByteBuffer block;
+        block.Clear();
         if (!block.Append(n, data.GetData() + offset))
         {
             hr = E_OUTOFMEMORY;

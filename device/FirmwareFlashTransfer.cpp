@@ -81,12 +81,13 @@ HRESULT CDeviceComm::WriteFlashBlocks(const sTransferLine& line, const sFlashIma
     const ULONG blockTimeout = ReadCommTunable(CommTunable::FlashBlkWriteTO);
     HRESULT hr = S_OK;
     ULONG offset = 0;
+    CByteBuffer block; // one block for every request
     for (const ULONG length : image.blocks)
     {
         if (length == 0 || length > image.size - offset)
             return MODBUSCOMM_E_MAX_PACKET;
         const ULONG timeout = offset == 0 ? eraseTimeout : blockTimeout;
-        CByteBuffer block;
+        block.Clear();
         if (!block.Append(length, image.data + offset))
             return E_OUTOFMEMORY;
         hr = line.network->WriteFileBlock(line.address, offset, block, timeout, line.retries);
