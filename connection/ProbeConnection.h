@@ -24,6 +24,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 
 #include "comm/ModbusComm.h"
@@ -63,8 +64,9 @@ public:
     // failure is shown in an error box and leaves everything closed, except a probe that runs no
     // application firmware: MODBUSCOMM_E_NO_APP_FIRMWARE after its box, with port, network and
     // device left open (not connected) for the firmware update, until DisconnectDevice. Refuses
-    // with E_FAIL, changing nothing, while connected.
-    HRESULT ConnectToDevice();
+    // with E_FAIL, changing nothing, while connected. heardAt: the tick at which the port search has
+    // just read the probe at these settings; the probe is then not woken a second time.
+    HRESULT ConnectToDevice(std::optional<uint64_t> heardAt = std::nullopt);
     // Waits until no worker is busy, then closes everything; the settings stay. Always S_OK; safe
     // when nothing is open.
     HRESULT DisconnectDevice();

@@ -396,13 +396,15 @@ void CDlgFrame_TarnwickSoft::Connect()
         {
             USHORT port = theProbeConnection.m_nPort.load();
             CWideString text;
-            if (!FindProbePort(port, text, CONNECT_DEVICE_TYPES))
+            uint64_t answeredAt = 0;
+            if (!FindProbePort(port, text, CONNECT_DEVICE_TYPES, &answeredAt))
                 return false;
             sCommSettings settings = theProbeConnection.GetCommSettings();
             settings.Port = port;
             ParseConnectionString(text, settings);
             theProbeConnection.SetCommSettings(settings);
-            hr = theProbeConnection.ConnectToDevice();
+            // The probe has just answered the search: it is awake.
+            hr = theProbeConnection.ConnectToDevice(answeredAt);
             return true;
         });
     if (!found)
