@@ -6,14 +6,18 @@
 // The time is told apart: the pauses the protocol asks of the master (wake-up pauses, inter-message
 // delays, pauses after a busy reply), the probe's own time (from each request's first byte at the
 // probe to the last byte of its reply, measurements that the probe takes before it answers among
-// them), and what is left, the program's own time. Prints one line per figure; exits 1 when the
-// probe is not found.
+// them), and the program's own time: the time in which the line was busy with neither, because the
+// program had not yet asked. Prints one line per figure; exits 1 when the probe is not found.
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <mutex>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <QApplication>
 
@@ -48,20 +52,27 @@ long ResidentKilobytes()
     return -1;
 }
 
-// The protocol's pauses, slept as always and added up by kind.
+using Interval = std::pair<Clock::time_point, Clock::time_point>;
+
+// The protocol's pauses, slept as always, added up by kind and kept as the line's busy times.
 struct PauseCount
 {
     std::atomic<uint64_t> ms{0};
     std::atomic<uint32_t> count{0};
 };
 std::array<PauseCount, 3> g_pauses;
+std::mutex g_intervalLock;
+std::vector<Interval> g_pauseIntervals; // under g_intervalLock
 
 void CountedPause(ELinePause pause, ULONG ms)
 {
     PauseCount& counted = g_pauses[static_cast<size_t>(pause)];
     counted.ms += ms;
     ++counted.count;
+    const Clock::time_point from = Clock::now();
     platform::SleepMs(ms);
+    std::lock_guard lock(g_intervalLock);
+    g_pauseIntervals.emplace_back(from, Clock::now());
 }
 
 // A hidden dialog whose message comes after every message posted to the dialogs before it: once
@@ -95,26 +106,45 @@ bool PagesHaveTakenTheConnectIn(std::chrono::milliseconds timeout)
     return true;
 }
 
-// From each request the probe received to the end of the reply it sent to it, within [from, to].
-double ProbeMilliseconds(const probesim::FrameLog& log, Clock::time_point from, Clock::time_point to)
+// From each request the probe received to the end of the reply it sent to it.
+std::vector<Interval> ProbeIntervals(const probesim::FrameLog& log)
 {
-    double ms = 0;
+    std::vector<Interval> intervals;
     const std::vector<probesim::LoggedFrame> frames = log.Frames();
     for (size_t i = 0; i + 1 < frames.size(); ++i)
     {
         const probesim::LoggedFrame& request = frames[i];
         const probesim::LoggedFrame& reply = frames[i + 1];
-        if (request.direction != probesim::Direction::Received ||
-            reply.direction != probesim::Direction::Sent || request.start < from || reply.end > to)
-            continue;
-        ms += std::chrono::duration<double, std::milli>(reply.end - request.start).count();
+        if (request.direction == probesim::Direction::Received &&
+            reply.direction == probesim::Direction::Sent)
+            intervals.emplace_back(request.start, reply.end);
     }
-    return ms;
+    return intervals;
 }
 
 double Milliseconds(Clock::duration duration)
 {
     return std::chrono::duration<double, std::milli>(duration).count();
+}
+
+// The length of the union of the intervals within [from, to]: a pause of one thread while the
+// probe answers another is counted once.
+double CoveredMilliseconds(std::vector<Interval> intervals, Clock::time_point from, Clock::time_point to)
+{
+    std::sort(intervals.begin(), intervals.end());
+    Clock::duration covered{};
+    Clock::time_point reached = from;
+    for (auto [begin, end] : intervals)
+    {
+        begin = std::max(begin, reached);
+        end = std::min(end, to);
+        if (end > begin)
+        {
+            covered += end - begin;
+            reached = end;
+        }
+    }
+    return Milliseconds(covered);
 }
 
 } // namespace
@@ -159,7 +189,14 @@ int main(int argc, char** argv)
             const PauseCount& delays = g_pauses[static_cast<size_t>(ELinePause::InterMessage)];
             const PauseCount& busy = g_pauses[static_cast<size_t>(ELinePause::Busy)];
             const double pauses = static_cast<double>(wakeUps.ms + delays.ms + busy.ms);
-            const double probeTime = ProbeMilliseconds(sim.Log(), start, connected);
+            const std::vector<Interval> probeIntervals = ProbeIntervals(sim.Log());
+            std::vector<Interval> busyLine = probeIntervals;
+            {
+                std::lock_guard lock(g_intervalLock);
+                busyLine.insert(busyLine.end(), g_pauseIntervals.begin(), g_pauseIntervals.end());
+            }
+            const double probeTime = CoveredMilliseconds(probeIntervals, start, connected);
+            const double lineBusy = CoveredMilliseconds(busyLine, start, connected);
             std::printf("start to connected main window: %.1f ms\n", total);
             std::printf(
                 "  pauses of the protocol: %.0f ms (%u wake-up pauses %llu ms, %u inter-message delays "
@@ -168,7 +205,7 @@ int main(int argc, char** argv)
                 delays.count.load(), static_cast<unsigned long long>(delays.ms.load()), busy.count.load(),
                 static_cast<unsigned long long>(busy.ms.load()));
             std::printf("  the probe's answers: %.1f ms\n", probeTime);
-            std::printf("  the program's own time: %.1f ms\n", total - pauses - probeTime);
+            std::printf("  the program's own time: %.1f ms\n", total - lineBusy);
             std::printf("resident memory while connected: %.1f MB\n", ResidentKilobytes() / 1024.0);
             result = 0;
         }
