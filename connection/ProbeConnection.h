@@ -3,7 +3,8 @@
 // that the port search and the port settings fill in. One global object, theProbeConnection, lives
 // for the whole process; every page, popup and calibration wizard reaches the probe through it.
 //
-// Threads. The user-interface thread connects and disconnects. A worker that talks to the probe
+// Threads. The user-interface thread connects and disconnects, one at a time, itself or through a
+// worker that it waits for while the windows stay alive. A worker that talks to the probe
 // through the network (keep-alive, sensor watch) counts itself busy: AddBusy before the
 // transaction, which refuses while disconnected, and ReleaseBusy after it. DisconnectDevice waits
 // until no one is busy before it tears the link down, giving up the connection lock while it waits
@@ -57,7 +58,7 @@ public:
     CProbeConnection(const CProbeConnection&) = delete;
     CProbeConnection& operator=(const CProbeConnection&) = delete;
 
-    // --- Connect and disconnect (user-interface thread) ---
+    // --- Connect and disconnect (the user-interface thread, or a worker it waits for) ---
 
     // Opens the port with the stored settings, lets the device factory identify the probe and makes
     // the device object. S_OK (or the positive result of the cache update) when connected. Every
