@@ -143,6 +143,14 @@ public:
     // Report Slave ID to address 200, once (twice in ASCII), each followed by a pause; no reply is
     // read. Restarts the idle clock.
     HRESULT WakeUpNetwork();
+    // WakeUpNetwork only when the device at the address may be asleep, by the rule of the automatic
+    // wake-up: the line not heard yet, or idle for the device's wake-up time. S_OK at once
+    // otherwise: a probe that has just answered is not woken again.
+    HRESULT WakeUpIfAsleep(USHORT address);
+    // The devices on the line were heard at the tick through another network on the same port (a
+    // search that has just read the probe): the idle clock and the inter-message delay run from
+    // there, as if this network had made that exchange.
+    void SetLastHeard(uint64_t tick);
     // Milliseconds that byteCount characters take on the line (19200 baud unless the serial port
     // says otherwise).
     ULONG GetTransmitTime(ULONG byteCount);
@@ -238,8 +246,10 @@ private:
     HRESULT RunTransaction(ULONG timeoutMs, USHORT retries);
     // GetTransmitTime for a caller that holds the line lock.
     ULONG TransmitTimeLocked(ULONG byteCount);
-    // Milliseconds since the line last carried a frame; 0 before the first.
+    // Milliseconds on the idle clock; 0 before it first ran.
     uint64_t IdleMs(uint64_t now) const { return m_LastTraffic ? now - *m_LastTraffic : 0; }
+    // Under the line lock: whether the device at the address needs a wake-up before a request.
+    bool MayBeAsleep(USHORT address, uint64_t now) const;
     // The typed reads: count registers read under the line lock, then decode(data) on success.
     template <typename Decode>
     HRESULT ReadDecoded(USHORT address, USHORT registerNumber, USHORT count, ULONG timeoutMs, USHORT retries,
@@ -263,8 +273,12 @@ private:
     std::unique_ptr<CModbusMessage> m_pMessage;
     // The reply an attempt reads, under the line lock; its block serves every transaction.
     CByteBuffer m_Reply;
-    // The tick of the line's last request or reply, under the line lock; none before the first.
+    // The idle clock, under the line lock: the tick of the line's last request or reply or of the
+    // end of a wake-up; none before the first.
     std::optional<uint64_t> m_LastTraffic;
+    // The tick of the last frame on the line (a request, a reply or a wake-up frame), from which
+    // the inter-message delay is kept, under the line lock; none before the first.
+    std::optional<uint64_t> m_LastFrame;
     CTraceLog m_Trace;
     CWakeUpTable m_WakeUpTable;
     CDynArray<NVSystem::ILinkedDevice*> m_Devices;

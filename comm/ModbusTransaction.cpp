@@ -1,6 +1,7 @@
 // One request/reply exchange of the master, the wake-up of sleeping devices and the line timing.
 #include <algorithm>
 
+#include "comm/LinePauses.h"
 #include "comm/ModbusComm.h"
 #include "comm/ModbusModes.h"
 #include "comm/SerialComm.h"
@@ -89,11 +90,36 @@ HRESULT CModbusComm::WakeUpNetwork()
                 CByteBuffer frame;
                 if (Succeeded(wakeUp.Encode(m_nMode, frame)))
                     m_pTransport->Write(frame, 0);
-                platform::SleepMs(pause);
+                m_LastFrame = platform::GetTickCount64();
+                PauseLine(ELinePause::WakeUp, static_cast<ULONG>(pause));
             }
             m_LastTraffic = platform::GetTickCount64();
             return S_OK;
         });
+}
+
+bool CModbusComm::MayBeAsleep(USHORT address, uint64_t now) const
+{
+    return !m_LastTraffic || m_WakeUpTable.GetIdleMs(address) <= IdleMs(now);
+}
+
+HRESULT CModbusComm::WakeUpIfAsleep(USHORT address)
+{
+    return Guarded(
+        [&]
+        {
+            CScopedLock line(m_LineLock);
+            if (m_pTransport == nullptr)
+                return MODBUSCOMM_E_NO_CONNECTION;
+            return MayBeAsleep(address, platform::GetTickCount64()) ? WakeUpNetwork() : S_OK;
+        });
+}
+
+void CModbusComm::SetLastHeard(uint64_t tick)
+{
+    CScopedLock line(m_LineLock);
+    m_LastTraffic = tick;
+    m_LastFrame = tick;
 }
 
 HRESULT CModbusComm::ExecuteTransaction(ULONG timeoutMs, USHORT retries)
@@ -111,8 +137,7 @@ HRESULT CModbusComm::RunTransaction(ULONG timeoutMs, USHORT retries)
     if (m_pTransport == nullptr)
         return MODBUSCOMM_E_NO_CONNECTION;
 
-    const USHORT idleLimit = m_WakeUpTable.GetIdleMs(m_pMessage->GetSlaveAddress());
-    if (m_bAutoWakeUp != 0 && (!m_LastTraffic || idleLimit <= IdleMs(platform::GetTickCount64())))
+    if (m_bAutoWakeUp != 0 && MayBeAsleep(m_pMessage->GetSlaveAddress(), platform::GetTickCount64()))
         WakeUpNetwork();
 
     if (const HRESULT hr = m_pMessage->Encode(m_nMode); Failed(hr))
@@ -143,10 +168,12 @@ HRESULT CModbusComm::RunTransaction(ULONG timeoutMs, USHORT retries)
             result = MODBUSCOMM_E_CANCELLED;
             break;
         }
-        // The whole delay, not what is left of it.
+        // The whole delay, not what is left of it. It keeps a request apart from the line's last
+        // frame: the pause after a wake-up frame is such a gap already, and before the line's first
+        // frame there is nothing to keep apart.
         const uint32_t delay = ReadCommTunable(CommTunable::InterMsgDelayTO);
-        if (IdleMs(platform::GetTickCount64()) < delay)
-            platform::SleepMs(delay);
+        if (m_LastFrame && platform::GetTickCount64() - *m_LastFrame < delay)
+            PauseLine(ELinePause::InterMessage, delay);
         if (IsCancelled())
         {
             result = MODBUSCOMM_E_CANCELLED;
@@ -165,6 +192,7 @@ HRESULT CModbusComm::RunTransaction(ULONG timeoutMs, USHORT retries)
             continue;
         }
         m_LastTraffic = platform::GetTickCount64();
+        m_LastFrame = m_LastTraffic;
         if (m_pMessage->IsBroadcast() && m_bReadBroadcastReplies == 0)
         {
             result = S_OK;
@@ -199,6 +227,7 @@ HRESULT CModbusComm::RunTransaction(ULONG timeoutMs, USHORT retries)
             continue;
         }
         m_LastTraffic = platform::GetTickCount64();
+        m_LastFrame = m_LastTraffic;
 
         if (const HRESULT hr = m_pMessage->ValidateResponse(reply); Failed(hr))
         {
@@ -219,7 +248,7 @@ HRESULT CModbusComm::RunTransaction(ULONG timeoutMs, USHORT retries)
             Count(MODBUS_STAT_EXCEPTIONS);
             break;
         }
-        platform::SleepMs(m_nBusyResponseDelay);
+        PauseLine(ELinePause::Busy, m_nBusyResponseDelay);
         Count(MODBUS_STAT_INVALID_REPLIES);
         busy = true;
         ++attempt;

@@ -111,7 +111,7 @@ sCommSettings CPortSettingsChoice::GetChosenSettings() const
     return settings;
 }
 
-HRESULT CPortSettingsChoice::ResetComm()
+HRESULT CPortSettingsChoice::ResetComm(const BroadcastRunner& run)
 {
     const USHORT port = PortNumber(m_nSelection[LIST_PORT]);
     if (port == 0)
@@ -119,7 +119,8 @@ HRESULT CPortSettingsChoice::ResetComm()
         ShowBox(u"Select a port and, then click reset comm.", platform::MB_ICONERROR);
         return E_FAIL;
     }
-    const HRESULT hr = m_Connection.ResetCommSettings(port);
+    const auto broadcast = [this, port] { return m_Connection.ResetCommSettings(port); };
+    const HRESULT hr = run ? run(broadcast) : broadcast();
     if (Failed(hr))
         ShowBox(CWideString(u"Unable to reset communication settings.  Error code - %08X, %s",
                             static_cast<uint32_t>(hr), LookupErrorText(static_cast<uint32_t>(hr))),

@@ -2,10 +2,12 @@
 // seven lists with their texts and selections, Reset Comm and OK. The popup opens when the port
 // search finds no probe; the user picks the COM port and the PC-side serial settings by hand, and
 // OK stores them into the connection for the connect that follows. The window fills its drop-down
-// lists from Items, passes the user's choices to Select, and runs ResetComm with the wait cursor.
+// lists from Items, passes the user's choices to Select, and waits for ResetComm's broadcast under
+// the wait cursor.
 #pragma once
 
 #include <array>
+#include <functional>
 #include <vector>
 
 #include "connection/CommSettings.h"
@@ -46,11 +48,15 @@ public:
     // The settings the selections stand for; the port 0 while none is selected.
     sCommSettings GetChosenSettings() const;
 
+    // Runs the reset broadcast, which holds the line for about 22 s: the window waits for it on a
+    // worker, others run it in place.
+    using BroadcastRunner = std::function<HRESULT(const std::function<HRESULT()>& broadcast)>;
+
     // Reset Comm: without a selected port a message asking for one and E_FAIL. Otherwise the
-    // connection's reset broadcast on the selected port, its outcome in a message box, and the
-    // lists at the factory settings (19200, 8, Even, 1, address 1, Modbus RTU), the port kept.
-    // Returns the broadcast's result.
-    HRESULT ResetComm();
+    // connection's reset broadcast on the selected port through the runner, then its outcome in a
+    // message box, and the lists at the factory settings (19200, 8, Even, 1, address 1, Modbus
+    // RTU), the port kept. Returns the broadcast's result.
+    HRESULT ResetComm(const BroadcastRunner& run = nullptr);
     // OK: without a selected port a message asking for one and FALSE (the popup stays open).
     // Otherwise the chosen settings go into the connection, and TRUE.
     BOOL Accept();

@@ -88,7 +88,7 @@ HRESULT CProbeConnection::FailConnect(HRESULT hr, const CWideString& message)
     return hr;
 }
 
-HRESULT CProbeConnection::ConnectToDevice()
+HRESULT CProbeConnection::ConnectToDevice(std::optional<uint64_t> heardAt)
 {
     if (IsConnected())
         return E_FAIL;
@@ -112,6 +112,8 @@ HRESULT CProbeConnection::ConnectToDevice()
     if (const HRESULT hr = network.SetTransmissionMode(settings.Mode); Failed(hr))
         return FailConnect(hr, StepFailure(u"Failed to attach transmission mode in protocol layer", hr));
     network.EnableAutoWakeUp();
+    if (heardAt)
+        network.SetLastHeard(*heardAt);
 
     // The start-up installs the device classes; a connect without them would find no probe.
     if (GetDeviceFactoryOperations() == nullptr)

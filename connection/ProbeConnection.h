@@ -3,7 +3,8 @@
 // that the port search and the port settings fill in. One global object, theProbeConnection, lives
 // for the whole process; every page, popup and calibration wizard reaches the probe through it.
 //
-// Threads. The user-interface thread connects and disconnects. A worker that talks to the probe
+// Threads. The user-interface thread connects and disconnects, one at a time, itself or through a
+// worker that it waits for while the windows stay alive. A worker that talks to the probe
 // through the network (keep-alive, sensor watch) counts itself busy: AddBusy before the
 // transaction, which refuses while disconnected, and ReleaseBusy after it. DisconnectDevice waits
 // until no one is busy before it tears the link down, giving up the connection lock while it waits
@@ -24,6 +25,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 
 #include "comm/ModbusComm.h"
@@ -56,15 +58,16 @@ public:
     CProbeConnection(const CProbeConnection&) = delete;
     CProbeConnection& operator=(const CProbeConnection&) = delete;
 
-    // --- Connect and disconnect (user-interface thread) ---
+    // --- Connect and disconnect (the user-interface thread, or a worker it waits for) ---
 
     // Opens the port with the stored settings, lets the device factory identify the probe and makes
     // the device object. S_OK (or the positive result of the cache update) when connected. Every
     // failure is shown in an error box and leaves everything closed, except a probe that runs no
     // application firmware: MODBUSCOMM_E_NO_APP_FIRMWARE after its box, with port, network and
     // device left open (not connected) for the firmware update, until DisconnectDevice. Refuses
-    // with E_FAIL, changing nothing, while connected.
-    HRESULT ConnectToDevice();
+    // with E_FAIL, changing nothing, while connected. heardAt: the tick at which the port search has
+    // just read the probe at these settings; the probe is then not woken a second time.
+    HRESULT ConnectToDevice(std::optional<uint64_t> heardAt = std::nullopt);
     // Waits until no worker is busy, then closes everything; the settings stay. Always S_OK; safe
     // when nothing is open.
     HRESULT DisconnectDevice();

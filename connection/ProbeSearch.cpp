@@ -7,6 +7,7 @@
 #include "connection/AppProfile.h"
 #include "connection/ConnectionString.h"
 #include "connection/SerialLink.h"
+#include "platform/Clock.h"
 #include "platform/SettingsStore.h"
 
 namespace
@@ -29,7 +30,8 @@ HRESULT EnumerateSerenumPorts(CDynArray<USHORT>& ports)
     return EnumerateComPorts(ports);
 }
 
-HRESULT TestProbeConnection(USHORT port, std::span<const USHORT> types, const char16_t* text, ULONG timeoutMs)
+HRESULT TestProbeConnection(USHORT port, std::span<const USHORT> types, const char16_t* text, ULONG timeoutMs,
+                            uint64_t* answeredAt)
 {
     sCommSettings settings;
     if (!ParseConnectionString(text, settings))
@@ -47,6 +49,8 @@ HRESULT TestProbeConnection(USHORT port, std::span<const USHORT> types, const ch
         link.network->EnableAutoWakeUp();
         hr = link.network->ReadUShort(settings.Address, kDeviceTypeRegister, deviceType, timeoutMs,
                                       kSearchRetries);
+        if (Succeeded(hr) && answeredAt != nullptr)
+            *answeredAt = platform::GetTickCount64();
     }
     CloseSerialLink(link);
     if (Failed(hr))
@@ -81,7 +85,7 @@ BOOL SearchProbePort(const std::vector<USHORT>& ports, USHORT lastPort,
     return FALSE;
 }
 
-BOOL FindProbePort(USHORT& port, CWideString& text, std::span<const USHORT> types)
+BOOL FindProbePort(USHORT& port, CWideString& text, std::span<const USHORT> types, uint64_t* answeredAt)
 {
     CDynArray<USHORT> table;
     EnumerateSerenumPorts(table);
@@ -93,7 +97,7 @@ BOOL FindProbePort(USHORT& port, CWideString& text, std::span<const USHORT> type
     const USHORT lastPort = last > 0 && last <= UINT16_MAX ? static_cast<USHORT>(last) : 0;
     return SearchProbePort(
         ports, lastPort, GetSearchConnectionStrings(),
-        [types](USHORT candidate, const CWideString& candidateText)
-        { return TestProbeConnection(candidate, types, candidateText); },
+        [types, answeredAt](USHORT candidate, const CWideString& candidateText)
+        { return TestProbeConnection(candidate, types, candidateText, GetProbeSearchTimeout(), answeredAt); },
         port, text);
 }

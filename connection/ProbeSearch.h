@@ -24,9 +24,9 @@ HRESULT EnumerateSerenumPorts(CDynArray<USHORT>& ports);
 // S_OK when a device of one of the types answers on the port at the string's settings within the
 // time-out; otherwise the code of the step that failed (E_FAIL for a string that does not parse, a
 // type not accepted, or a step without a code of its own). The port is closed again before the
-// call returns.
+// call returns. answeredAt, when given, receives the tick of the device's answer.
 HRESULT TestProbeConnection(USHORT port, std::span<const USHORT> types, const char16_t* text,
-                            ULONG timeoutMs = GetProbeSearchTimeout());
+                            ULONG timeoutMs = GetProbeSearchTimeout(), uint64_t* answeredAt = nullptr);
 
 // One try of a search: S_OK when the probe answers on the port with the string.
 using ProbeTry = std::function<HRESULT(USHORT port, const CWideString& text)>;
@@ -39,4 +39,7 @@ BOOL SearchProbePort(const std::vector<USHORT>& ports, USHORT lastPort,
                      CWideString& text);
 
 // The search over the port table, "LastSerialPort" and the strings of GetSearchConnectionStrings.
-BOOL FindProbePort(USHORT& port, CWideString& text, std::span<const USHORT> types);
+// answeredAt, when given, receives the tick at which the probe found answered (the connect that
+// follows need not wake it again).
+BOOL FindProbePort(USHORT& port, CWideString& text, std::span<const USHORT> types,
+                   uint64_t* answeredAt = nullptr);

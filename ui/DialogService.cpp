@@ -11,6 +11,7 @@
 #include <QUrl>
 
 #include "platform/MessageBox.h"
+#include "ui/WaitCursor.h"
 
 namespace ui
 {
@@ -20,6 +21,47 @@ namespace
 
 CDialogService g_defaultService;
 CDialogService* g_installed = nullptr;
+
+CDialogService& Installed()
+{
+    return g_installed != nullptr ? *g_installed : g_defaultService;
+}
+
+// What every caller reaches: the installed service, each of its dialogs with the normal cursor (a
+// dialog asked for during a wait must not come up under the busy cursor).
+class CNormalCursorService : public CDialogService
+{
+public:
+    int MessageBox(QWidget* owner, const QString& text, const QString& caption, uint32_t flags) override
+    {
+        const CNormalCursor normal;
+        return Installed().MessageBox(owner, text, caption, flags);
+    }
+    std::optional<QString> GetOpenFileName(QWidget* owner, const sFileDialogRequest& request) override
+    {
+        const CNormalCursor normal;
+        return Installed().GetOpenFileName(owner, request);
+    }
+    std::optional<QString> GetSaveFileName(QWidget* owner, const sFileDialogRequest& request) override
+    {
+        const CNormalCursor normal;
+        return Installed().GetSaveFileName(owner, request);
+    }
+    std::optional<QString> BrowseForFolder(QWidget* owner, const QString& title,
+                                           const QString& startFolder) override
+    {
+        const CNormalCursor normal;
+        return Installed().BrowseForFolder(owner, title, startFolder);
+    }
+    bool RunPrintDialog(QWidget* owner, QPrinter& printer) override
+    {
+        const CNormalCursor normal;
+        return Installed().RunPrintDialog(owner, printer);
+    }
+    bool OpenUrl(const QUrl& url) override { return Installed().OpenUrl(url); }
+};
+
+CNormalCursorService g_front;
 
 constexpr uint32_t kButtonMask = 0xF;
 constexpr uint32_t kIconMask = 0xF0;
@@ -128,7 +170,7 @@ bool CDialogService::OpenUrl(const QUrl& url)
 
 CDialogService& Dialogs()
 {
-    return g_installed != nullptr ? *g_installed : g_defaultService;
+    return g_front;
 }
 
 CDialogService* SetDialogService(CDialogService* service)

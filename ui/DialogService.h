@@ -47,7 +47,8 @@ public:
     virtual bool OpenUrl(const QUrl& url);
 };
 
-// The service in use: the installed one, else the default.
+// The service in use: the installed one, else the default; each of its dialogs comes up with the
+// normal cursor, also while a wait cursor is shown.
 CDialogService& Dialogs();
 // Installs a service (null: the default again) and returns the one installed before (null for the
 // default). Not owned.

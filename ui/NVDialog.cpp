@@ -19,6 +19,7 @@
 #include "ui/SkinPictures.h"
 #include "ui/ThreadHandover.h"
 #include "ui/Transparency.h"
+#include "ui/WaitCursor.h"
 #include "ui/WindowPlacement.h"
 
 namespace
@@ -112,7 +113,15 @@ BOOL CNVDialog::Create(QWidget* pParentWnd)
 int CNVDialog::DoModal()
 {
     RunInitDialog();
-    const int result = m_endedDuringInit ? *m_endedDuringInit : exec();
+    int result = 0;
+    if (m_endedDuringInit)
+        result = *m_endedDuringInit;
+    else
+    {
+        // A popup waits for the user: never under the busy cursor of the operation that opened it.
+        const ui::CNormalCursor normal;
+        result = exec();
+    }
     DestroyWindow();
     return result;
 }

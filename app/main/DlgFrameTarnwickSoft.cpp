@@ -13,7 +13,6 @@
 #include "app/main/AppIcon.h"
 #include "app/main/MachineProbeSearch.h"
 #include "app/main/TabSkin.h"
-#include "ui/WindowPlacement.h"
 #include "app/popups/DlgPopupAbout.h"
 #include "app/popups/DlgPopupFirmwareUpdate.h"
 #include "app/popups/DlgPopupPortSettings.h"
@@ -28,6 +27,8 @@
 #include "ui/QtText.h"
 #include "ui/Skin.h"
 #include "ui/WaitCursor.h"
+#include "ui/WaitForWork.h"
+#include "ui/WindowPlacement.h"
 
 namespace
 {
@@ -70,7 +71,8 @@ CDlgFrame_TarnwickSoft::CDlgFrame_TarnwickSoft(QWidget* pParentWnd) : CNVDialog(
 
 CDlgFrame_TarnwickSoft::~CDlgFrame_TarnwickSoft()
 {
-    StopKeepAlive();
+    if (m_pKeepAlive)
+        m_pKeepAlive->Stop();
     if (ui::GetMainWindow() == this)
         ui::SetMainWindow(nullptr);
     if (GetAppMainWindow() == ui::OwnerHandle(this))
@@ -358,10 +360,7 @@ void CDlgFrame_TarnwickSoft::OnConnectDisconnect()
     if (theProbeConnection.IsConnected())
         DisconnectAndShowIt();
     else
-    {
-        CWaitCursor wait;
         Connect();
-    }
 }
 
 void CDlgFrame_TarnwickSoft::DisconnectAndShowIt()
@@ -383,37 +382,49 @@ void CDlgFrame_TarnwickSoft::Disconnect()
     if (theProbeConnection.IsConnected())
     {
         BroadcastPostMessage(windowmsg::WM_DEVICE_DISCONNECTED);
-        theProbeConnection.DisconnectDevice();
+        ui::WaitForWork([] { theProbeConnection.DisconnectDevice(); });
     }
 }
 
 void CDlgFrame_TarnwickSoft::Connect()
 {
-    USHORT port = theProbeConnection.m_nPort.load();
-    CWideString found;
-    if (FindProbePort(port, found, CONNECT_DEVICE_TYPES))
-    {
-        theProbeConnection.m_nPort = port;
-        sCommSettings settings = theProbeConnection.GetCommSettings();
-        ParseConnectionString(found, settings);
-        theProbeConnection.SetCommSettings(settings);
-    }
-    else
+    // The search and the connect are serial work that the user waits for under the wait cursor;
+    // the popups between them wait for the user.
+    HRESULT hr = S_OK;
+    const bool found = ui::WaitForWork(
+        [&hr]
+        {
+            USHORT port = theProbeConnection.m_nPort.load();
+            CWideString text;
+            uint64_t answeredAt = 0;
+            if (!FindProbePort(port, text, CONNECT_DEVICE_TYPES, &answeredAt))
+                return false;
+            sCommSettings settings = theProbeConnection.GetCommSettings();
+            settings.Port = port;
+            ParseConnectionString(text, settings);
+            theProbeConnection.SetCommSettings(settings);
+            // The probe has just answered the search: it is awake.
+            hr = theProbeConnection.ConnectToDevice(answeredAt);
+            return true;
+        });
+    if (!found)
     {
         CDlgPopup_PortSettings popup(this);
         if (popup.DoModal() != IDOK)
             return;
+        hr = ui::WaitForWork([] { return theProbeConnection.ConnectToDevice(); });
     }
 
-    HRESULT hr = theProbeConnection.ConnectToDevice();
     if (hr == MODBUSCOMM_E_NO_APP_FIRMWARE)
     {
         CDlgPopup_FirmwareUpdate firmware(this);
-        const int result = firmware.DoModal();
-        theProbeConnection.DisconnectDevice();
-        if (result != IDOK)
-            return;
-        hr = theProbeConnection.ConnectToDevice();
+        const bool updated = firmware.DoModal() == IDOK;
+        hr = ui::WaitForWork(
+            [updated]
+            {
+                theProbeConnection.DisconnectDevice();
+                return updated ? theProbeConnection.ConnectToDevice() : MODBUSCOMM_E_NO_APP_FIRMWARE;
+            });
     }
     if (Failed(hr))
         return;
@@ -422,7 +433,7 @@ void CDlgFrame_TarnwickSoft::Connect()
     {
         ui::Dialogs().MessageBox(this, QStringLiteral("Firmware is not loaded on the probe"),
                                  ui::ApplicationName(), platform::MB_OK | platform::MB_ICONERROR);
-        theProbeConnection.DisconnectDevice();
+        ui::WaitForWork([] { theProbeConnection.DisconnectDevice(); });
         return;
     }
 
@@ -450,7 +461,8 @@ void CDlgFrame_TarnwickSoft::StopKeepAlive()
 {
     if (m_pKeepAlive)
     {
-        m_pKeepAlive->Stop();
+        // A read in flight ends with its transaction, perhaps with its time-outs.
+        ui::WaitForWork([this] { m_pKeepAlive->Stop(); });
         m_pKeepAlive.reset();
     }
 }
@@ -491,6 +503,13 @@ void CDlgFrame_TarnwickSoft::contextMenuEvent(QContextMenuEvent* event)
 
 void CDlgFrame_TarnwickSoft::OnSysClose()
 {
+    // A close that is no click of the user's (the retry's, the picture run's) never ends the window
+    // under serial work it waits for: it is tried again later.
+    if (ui::IsWaitingForWork())
+    {
+        m_closeRetry.start();
+        return;
+    }
     CWaitCursor wait;
     if (theProbeConnection.IsConnected())
     {

@@ -61,10 +61,12 @@ bool CKeepAlive::Probe()
     HRESULT hr = E_FAIL;
     if (CModbusComm* network = m_Connection.GetModbus())
     {
-        network->WakeUpNetwork();
+        const USHORT address = m_Connection.m_nAddress.load();
+        // A probe heard within its wake-up time is awake: it is not woken again every second.
+        network->WakeUpIfAsleep(address);
         USHORT deviceType = 0;
-        hr = network->ReadUShort(m_Connection.m_nAddress.load(), KEEP_ALIVE_REGISTER, deviceType,
-                                 KEEP_ALIVE_READ_TIMEOUT_MS, KEEP_ALIVE_READ_RETRIES);
+        hr = network->ReadUShort(address, KEEP_ALIVE_REGISTER, deviceType, KEEP_ALIVE_READ_TIMEOUT_MS,
+                                 KEEP_ALIVE_READ_RETRIES);
     }
     m_Connection.ReleaseBusy();
     if (IsLinkLostResult(hr))

@@ -4,6 +4,7 @@
 
 #include "app/main/DlgFrameTarnwickSoft.h"
 #include "connection/ProbeConnection.h"
+#include "ui/WaitForWork.h"
 
 namespace
 {
@@ -52,6 +53,9 @@ void CPagePictureRun::Connect()
 
 void CPagePictureRun::WaitForProbeInfo()
 {
+    // Like a user, the run acts only while the window waits for no serial work.
+    if (ui::IsWaitingForWork())
+        return;
     const CCtrlPage_ProbeInfo& page = m_Window.ProbeInfoPage();
     if (page.GetSerialNumberText().isEmpty())
         return;
@@ -68,6 +72,8 @@ void CPagePictureRun::WaitForProbeInfo()
 
 void CPagePictureRun::SavePages()
 {
+    if (ui::IsWaitingForWork())
+        return;
     const QString path = m_strPrefix + QString::fromLatin1(kPageNames[m_nNextPage]) + QStringLiteral(".png");
     if (m_Window.GetVisiblePage() != m_nNextPage || !m_Window.grab().save(path))
     {

@@ -5,6 +5,7 @@
 #include "calibration/wizard/DlgWizFrameCalConductivity.h"
 #include "calibration/wizard/DlgWizFrameCalPHORP.h"
 #include "calibration/wizard/DlgWizFrameCalVOX.h"
+#include "ui/WaitForWork.h"
 
 namespace
 {
@@ -82,7 +83,8 @@ sCalibrateResult RunCalibration(QWidget* parent, USHORT sensorId, CProbeConnecti
         }
         // After the frame and its worker are gone, whichever way the wizard ended.
         float liveBaro = 0.0f;
-        if (result.ran && Succeeded(sensor->ReadLiveBaro(liveBaro)))
+        if (result.ran &&
+            Succeeded(ui::WaitForWork([sensor, &liveBaro] { return sensor->ReadLiveBaro(liveBaro); })))
             result.liveBaro = liveBaro;
         break;
     }

@@ -5,6 +5,7 @@
 #include "connection/ProbeConnection.h"
 #include "foundation/WindowMessages.h"
 #include "platform/Sync.h"
+#include "ui/WaitForWork.h"
 
 CCtrlPage_Base::CCtrlPage_Base(UINT nIDTemplate, QWidget* pParentWnd) : CNVDialog(nIDTemplate, pParentWnd)
 {
@@ -64,7 +65,8 @@ LRESULT CCtrlPage_Base::OnRequestDisconnect(WPARAM, LPARAM)
     {
         // Posted first, so every window refreshes after the request has been handled everywhere.
         BroadcastPostMessage(windowmsg::WM_DEVICE_DISCONNECTED);
-        theProbeConnection.DisconnectDevice();
+        // It waits for workers that may be in the middle of a transaction.
+        ui::WaitForWork([] { theProbeConnection.DisconnectDevice(); });
     }
     return 0;
 }
@@ -104,9 +106,13 @@ void CCtrlPage_Base::SetTimer(UINT id, UINT elapseMs)
         timer = std::make_unique<QTimer>();
         timer->setSingleShot(true);
         QObject::connect(timer.get(), &QTimer::timeout, this,
-                         [this, id]
+                         [this, id, pending = timer.get()]
                          {
-                             if (HasWindow())
+                             // A page's timed work (most of it reads the probe) comes after the
+                             // serial work the window waits for, as it would on a busy thread.
+                             if (ui::IsWaitingForWork())
+                                 pending->start();
+                             else if (HasWindow())
                                  OnTimer(id);
                          });
     }

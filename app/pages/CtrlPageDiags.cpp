@@ -9,7 +9,7 @@
 #include <QVBoxLayout>
 
 #include "ui/QtText.h"
-#include "ui/WaitCursor.h"
+#include "ui/WaitForWork.h"
 
 namespace
 {
@@ -114,8 +114,8 @@ BOOL CCtrlPage_DiagsBase::Fill(CProbeConnection& connection)
 {
     if (m_bFilled)
         return TRUE;
-    CWaitCursor wait;
-    const std::optional<DiagnosticTexts> texts = Read(connection);
+    const std::optional<DiagnosticTexts> texts =
+        ui::WaitForWork([this, &connection] { return Read(connection); });
     if (!texts)
         return FALSE;
     Show(*texts);

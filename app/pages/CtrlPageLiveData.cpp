@@ -29,6 +29,7 @@
 #include "ui/NumericText.h"
 #include "ui/QtText.h"
 #include "ui/WaitCursor.h"
+#include "ui/WaitForWork.h"
 
 namespace
 {
@@ -330,16 +331,17 @@ LRESULT CCtrlPage_LiveData::OnDeviceConnected(WPARAM, LPARAM)
     if (IsPageVisible())
         KillTimer(IDT_PAGE_ACTIVATE);
     RebuildPollList();
-    if (theProbeConnection.IsConnected())
+    NVSystem::CDeviceComm* device =
+        theProbeConnection.IsConnected() ? theProbeConnection.GetDevice() : nullptr;
+    if (device != nullptr)
     {
-        CWaitCursor wait;
-        if (NVSystem::CDeviceComm* device = theProbeConnection.GetDevice())
-        {
-            sLiveRound round;
-            // What could be read is shown; a failure leaves the rest of the rows empty.
-            if (Succeeded(ReadLiveValues(*device, m_pollList, round.Values)))
-                ShowValues(round, false);
-        }
+        // The connection holds the device while the window waits: nothing disconnects meanwhile.
+        sLiveRound round;
+        const HRESULT hr = ui::WaitForWork([device, rows = m_pollList, &round]
+                                           { return ReadLiveValues(*device, rows, round.Values); });
+        // What could be read is shown; a failure leaves the rest of the rows empty.
+        if (Succeeded(hr))
+            ShowValues(round, false);
     }
     if (IsPageVisible())
         RefreshPage();
@@ -365,7 +367,7 @@ LRESULT CCtrlPage_LiveData::OnRequestDisconnect(WPARAM, LPARAM)
         return 0;
     StopReading();
     BroadcastPostMessage(windowmsg::WM_DEVICE_DISCONNECTED);
-    theProbeConnection.DisconnectDevice();
+    ui::WaitForWork([] { theProbeConnection.DisconnectDevice(); });
     return 0;
 }
 
@@ -431,9 +433,8 @@ void CCtrlPage_LiveData::StopReading()
 {
     if (!m_pWorker && !IsReading())
         return;
-    CWaitCursor wait;
     if (m_pWorker)
-        m_pWorker->Stop();
+        ui::WaitForWork([this] { m_pWorker->Stop(); });
     SetReading(FALSE);
     if (HasWindow())
     {
@@ -515,7 +516,9 @@ bool CCtrlPage_LiveData::CollectReadings(NVSystem::CDeviceComm& device,
                                          CDynArray<sParameterReading>& readings, UnpluggedSensors unplugged)
 {
     ReadingsStep failedStep = ReadingsStep::Parameters;
-    const HRESULT hr = CollectSensorReadings(device, readings, unplugged, &failedStep);
+    const HRESULT hr =
+        ui::WaitForWork([&device, &readings, unplugged, &failedStep]
+                        { return CollectSensorReadings(device, readings, unplugged, &failedStep); });
     if (Succeeded(hr))
         return true;
     if (failedStep == ReadingsStep::Connections)

@@ -17,6 +17,7 @@
 #include "ui/MessageBoxes.h"
 #include "ui/QtText.h"
 #include "ui/WaitCursor.h"
+#include "ui/WaitForWork.h"
 
 namespace
 {
@@ -174,10 +175,10 @@ void CCtrlPage_ProbeInfo::OnFactoryReset()
 
 void CCtrlPage_ProbeInfo::RestoreFactoryDefaults()
 {
-    CWaitCursor wait;
     QWidget* mainWindow = window();
     mainWindow->setEnabled(false);
-    const sFactoryResetResult result = RestoreProbeFactoryDefaults(theProbeConnection);
+    const sFactoryResetResult result =
+        ui::WaitForWork([] { return RestoreProbeFactoryDefaults(theProbeConnection); });
     switch (result.failedStep)
     {
     case EFactoryResetStep::Restore:

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -27,7 +28,7 @@
 #include "ui/NumberEntry.h"
 #include "ui/NumericText.h"
 #include "ui/QtText.h"
-#include "ui/WaitCursor.h"
+#include "ui/WaitForWork.h"
 
 namespace
 {
@@ -116,7 +117,8 @@ CCtrlPage_SensorSetup::CCtrlPage_SensorSetup(QWidget* pParentWnd, CProbeConnecti
 
 CCtrlPage_SensorSetup::~CCtrlPage_SensorSetup()
 {
-    StopSensorWatch();
+    if (m_pWatch)
+        m_pWatch->Stop();
 }
 
 // ---- Controls ----
@@ -452,12 +454,10 @@ LRESULT CCtrlPage_SensorSetup::OnSensorsChanged()
 {
     if (!IsConnected())
         return static_cast<LRESULT>(-1);
-    {
-        CWaitCursor wait;
-        Device()->BuildSensorCache();
-        FillParameterList(TRUE);
-        FillSensorList();
-    }
+    NVSystem::CDeviceComm* device = Device();
+    ui::WaitForWork([device] { device->BuildSensorCache(); });
+    FillParameterList(TRUE);
+    FillSensorList();
     // As the list's own selection change would, once this message has been handled.
     QMetaObject::invokeMethod(
         this, [this] { OnSelChangeSensorList(); }, Qt::QueuedConnection);
@@ -482,7 +482,8 @@ void CCtrlPage_SensorSetup::StopSensorWatch()
 {
     if (m_pWatch)
     {
-        m_pWatch->Stop();
+        // A look at the probe in flight ends with its transaction, perhaps with its time-outs.
+        ui::WaitForWork([this] { m_pWatch->Stop(); });
         m_pWatch.reset();
     }
 }
@@ -540,7 +541,6 @@ void CCtrlPage_SensorSetup::ClearLists()
 
 void CCtrlPage_SensorSetup::ReloadPage()
 {
-    CWaitCursor wait;
     ClearLists();
     FillSensorList();
     FillParameterList(TRUE);
@@ -558,17 +558,24 @@ void CCtrlPage_SensorSetup::FillSensorList()
         const QSignalBlocker blocker(&m_sensorList);
         m_sensorList.clear();
     }
-    const auto capText = [this]
-    {
-        const sVoxCapText cap = GetVoxCapText(m_Connection);
-        if (cap.problem == EVoxCapTextProblem::NoInterface)
-            ErrorBox(window(), u"Failed to get VOX interface.");
-        else if (cap.problem == EVoxCapTextProblem::DateUnreadable)
-            ShowErrorCodeBox(window(), QStringLiteral("Failed to read sensor next factory calibration date"),
-                             cap.code);
-        return cap.text;
-    };
-    sSensorEntries list = BuildSensorEntries(*Device(), capText);
+    // The sensors are read on a worker; what went wrong with the cap is told once the list is read.
+    std::optional<sVoxCapText> cap;
+    NVSystem::CDeviceComm* device = Device();
+    sSensorEntries list = ui::WaitForWork(
+        [this, device, &cap]
+        {
+            return BuildSensorEntries(*device,
+                                      [this, &cap]
+                                      {
+                                          cap = GetVoxCapText(m_Connection);
+                                          return cap->text;
+                                      });
+        });
+    if (cap && cap->problem == EVoxCapTextProblem::NoInterface)
+        ErrorBox(window(), u"Failed to get VOX interface.");
+    else if (cap && cap->problem == EVoxCapTextProblem::DateUnreadable)
+        ShowErrorCodeBox(window(), QStringLiteral("Failed to read sensor next factory calibration date"),
+                         cap->code);
     m_Connections = list.connections;
     const QSignalBlocker blocker(&m_sensorList);
     for (const sSensorEntry& entry : list.entries)
@@ -597,7 +604,11 @@ void CCtrlPage_SensorSetup::FillParameterList(BOOL useCache)
         m_Params.RemoveAll();
     }
     CDynArray<sParameterReading> readings;
-    if (Failed(CollectParameterReadings(*Device(), m_Connections, *selected, useCache, readings)))
+    NVSystem::CDeviceComm* device = Device();
+    const HRESULT collected =
+        ui::WaitForWork([device, connections = m_Connections, item = *selected, useCache, &readings]
+                        { return CollectParameterReadings(*device, connections, item, useCache, readings); });
+    if (Failed(collected))
         return;
     m_Params = ChooseParameterRows(*selected, readings);
     const QSignalBlocker blocker(&m_parameterList);
@@ -653,7 +664,6 @@ void CCtrlPage_SensorSetup::OnSelChangeSensorList()
         m_parameterList.setCurrentRow(0);
     }
     RefreshPage();
-    CWaitCursor wait;
     FillParameterList(TRUE);
 }
 
@@ -732,7 +742,7 @@ void CCtrlPage_SensorSetup::LoadSensorSettings()
 {
     if (!IsConnected())
         return;
-    const sSensorSettingsLoad load = ::LoadSensorSettings(m_Connection);
+    const sSensorSettingsLoad load = ui::WaitForWork([this] { return ::LoadSensorSettings(m_Connection); });
     m_bAutoSalinity = load.autoSalinity;
     m_autoSalinity.setChecked(m_bAutoSalinity != FALSE);
     // What was read before a later step failed is shown (and a reference of neither 20 nor 25
@@ -780,7 +790,8 @@ void CCtrlPage_SensorSetup::LoadPressureSettings()
 {
     if (!IsConnected())
         return;
-    const sPressureSettingsLoad load = ::LoadPressureSettings(m_Connection);
+    const sPressureSettingsLoad load =
+        ui::WaitForWork([this] { return ::LoadPressureSettings(m_Connection); });
     if (load.failure)
     {
         ErrorBox(nullptr, load.failure.text);
@@ -807,7 +818,9 @@ void CCtrlPage_SensorSetup::LoadNegativeValueOption()
         for (QRadioButton* radio : {&m_negativeAlways, &m_negativeNever, &m_negativeDuringCal})
             radio->setEnabled(editable);
         USHORT value = 0;
-        if (const HRESULT hr = ReadNegativeValueOption(m_Connection, value); Failed(hr))
+        if (const HRESULT hr =
+                ui::WaitForWork([this, &value] { return ReadNegativeValueOption(m_Connection, value); });
+            Failed(hr))
         {
             ShowErrorDetailBox(
                 this, QStringLiteral("Error loading VOX options"),
@@ -868,11 +881,8 @@ void CCtrlPage_SensorSetup::OnEditSentinel()
     // Nothing changed, nothing written: a rewrite would only be a chance to alter the probe.
     if (std::memcmp(&popup.m_fValue, &reading.Sentinel, sizeof(float)) == 0)
         return;
-    HRESULT hr = S_OK;
-    {
-        CWaitCursor wait;
-        hr = ChangeParameterSentinel(m_Connection, reading, popup.m_fValue);
-    }
+    const HRESULT hr = ui::WaitForWork([this, &reading, value = popup.m_fValue]
+                                       { return ChangeParameterSentinel(m_Connection, reading, value); });
     if (Failed(hr))
     {
         FillParameterList(FALSE);
@@ -892,11 +902,8 @@ void CCtrlPage_SensorSetup::OnSelChangeUnits()
         return;
     const sParameterReading reading = *row;
     const auto unitId = static_cast<USHORT>(m_units.itemData(entry).toUInt());
-    HRESULT hr = S_OK;
-    {
-        CWaitCursor wait;
-        hr = ChangeParameterUnit(m_Connection, reading, unitId);
-    }
+    const HRESULT hr = ui::WaitForWork([this, &reading, unitId]
+                                       { return ChangeParameterUnit(m_Connection, reading, unitId); });
     if (Failed(hr))
     {
         FillParameterList(FALSE);
@@ -997,8 +1004,8 @@ void CCtrlPage_SensorSetup::OnAutoSalinity()
 
 void CCtrlPage_SensorSetup::OnRefTemp(float temperature)
 {
-    CWaitCursor wait;
-    const HRESULT hr = WriteReferenceTemperature(m_Connection, temperature);
+    const HRESULT hr =
+        ui::WaitForWork([this, temperature] { return WriteReferenceTemperature(m_Connection, temperature); });
     if (Succeeded(hr))
     {
         ShowReferenceTemperature(temperature);
@@ -1006,8 +1013,9 @@ void CCtrlPage_SensorSetup::OnRefTemp(float temperature)
     }
     UnownedErrorCodeBox({u"Failed to change the specific conductivity reference temperature.", hr});
     float held = 0.0f;
-    ShowReferenceTemperature(ReadReferenceTemperature(m_Connection, held) == S_OK ? std::optional(held)
-                                                                                  : std::nullopt);
+    const HRESULT read =
+        ui::WaitForWork([this, &held] { return ReadReferenceTemperature(m_Connection, held); });
+    ShowReferenceTemperature(read == S_OK ? std::optional(held) : std::nullopt);
 }
 
 void CCtrlPage_SensorSetup::OnAutoDensity()

@@ -11,7 +11,7 @@
 #include "ui/MessageBoxes.h"
 #include "ui/NumericText.h"
 #include "ui/QtText.h"
-#include "ui/WaitCursor.h"
+#include "ui/WaitForWork.h"
 
 namespace
 {
@@ -93,12 +93,7 @@ BOOL CDlgPopup_AnalogSetup::OnInitDialog()
     layout->setSizeConstraint(QLayout::SetFixedSize);
     CNVDialog::OnInitDialog();
 
-    BOOL loaded = FALSE;
-    {
-        CWaitCursor wait;
-        loaded = m_Setup.Load();
-    }
-    if (!loaded)
+    if (!ui::WaitForWork([this] { return m_Setup.Load(); }))
     {
         EndDialog(0);
         return FALSE;
@@ -161,9 +156,10 @@ void CDlgPopup_AnalogSetup::OnOK()
         m_Setup.Loop(loop).Enabled = m_loops[loop].enable.isChecked() ? TRUE : FALSE;
     const auto write = [this](int loop)
     {
-        CWaitCursor wait;
         const int reading = m_loops[loop].parameter.currentIndex();
-        return loop == ANALOG_LOOP_1 ? m_Setup.WriteLoop1(reading) : m_Setup.WriteLoop2(reading);
+        return ui::WaitForWork(
+            [this, loop, reading]
+            { return loop == ANALOG_LOOP_1 ? m_Setup.WriteLoop1(reading) : m_Setup.WriteLoop2(reading); });
     };
     if (const HRESULT hr = write(ANALOG_LOOP_1); Failed(hr))
     {

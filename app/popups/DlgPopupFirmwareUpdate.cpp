@@ -10,7 +10,7 @@
 #include "ui/DialogService.h"
 #include "ui/MessageBoxes.h"
 #include "ui/QtText.h"
-#include "ui/WaitCursor.h"
+#include "ui/WaitForWork.h"
 
 namespace
 {
@@ -229,11 +229,8 @@ void CDlgPopup_FirmwareUpdate::OnCancel()
         ShowErrorCodeBox(this, QStringLiteral("Unable to cancel firmware update."), hr);
         return;
     }
-    {
-        CWaitCursor wait;
-        m_progressTimer.stop();
-        m_Upload.Wait();
-    }
+    m_progressTimer.stop();
+    ui::WaitForWork([this] { m_Upload.Wait(); });
     // The cancel reaches the flash only while it can still stop it; one that came too late (the
     // image already whole) leaves a probe with its new firmware, and that is what is shown.
     if (Succeeded(m_Upload.GetResult()))

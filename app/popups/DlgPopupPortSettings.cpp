@@ -6,7 +6,7 @@
 #include <QVBoxLayout>
 
 #include "ui/QtText.h"
-#include "ui/WaitCursor.h"
+#include "ui/WaitForWork.h"
 
 namespace
 {
@@ -93,10 +93,8 @@ BOOL CDlgPopup_PortSettings::OnCommand(UINT id)
 
 void CDlgPopup_PortSettings::OnResetComm()
 {
-    {
-        CWaitCursor wait;
-        m_Choice.ResetComm();
-    }
+    // The user waits for the broadcast; the boxes before and after it wait for the user.
+    m_Choice.ResetComm([](const std::function<HRESULT()>& broadcast) { return ui::WaitForWork(broadcast); });
     FillLists();
 }
 

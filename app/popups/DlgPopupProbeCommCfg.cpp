@@ -8,7 +8,7 @@
 #include "ui/MessageBoxes.h"
 #include "ui/NumericText.h"
 #include "ui/QtText.h"
-#include "ui/WaitCursor.h"
+#include "ui/WaitForWork.h"
 
 namespace
 {
@@ -111,10 +111,7 @@ BOOL CDlgPopup_ProbeCommCfg::OnInitDialog()
 {
     setWindowTitle(QStringLiteral("Probe Communication Settings"));
     CreateControls();
-    {
-        CWaitCursor wait;
-        m_Choice = LoadProbeCommChoice(m_Connection);
-    }
+    m_Choice = ui::WaitForWork([this] { return LoadProbeCommChoice(m_Connection); });
     FillControls();
     CNVDialog::OnInitDialog();
     return TRUE;
@@ -231,11 +228,8 @@ void CDlgPopup_ProbeCommCfg::OnOK()
 {
     if (!m_btnOK.isEnabled())
         return;
-    sProbeCommOutcome outcome;
-    {
-        CWaitCursor wait;
-        outcome = ApplyProbeCommChoice(m_Connection, GetChoice());
-    }
+    const sProbeCommOutcome outcome =
+        ui::WaitForWork([this, choice = GetChoice()] { return ApplyProbeCommChoice(m_Connection, choice); });
     if (outcome.Succeeded())
     {
         EndDialog(IDOK);

@@ -11,7 +11,7 @@
 #include "foundation/ErrorTable.h"
 #include "ui/MessageBoxes.h"
 #include "ui/QtText.h"
-#include "ui/WaitCursor.h"
+#include "ui/WaitForWork.h"
 
 namespace
 {
@@ -126,11 +126,7 @@ void CDlgPopup_SDI12Setup::ShowLoadFailure(const sSdi12LoadOutcome& outcome)
 
 BOOL CDlgPopup_SDI12Setup::LoadFromDevice()
 {
-    sSdi12LoadOutcome outcome;
-    {
-        CWaitCursor wait;
-        outcome = m_Setup.Load();
-    }
+    const sSdi12LoadOutcome outcome = ui::WaitForWork([this] { return m_Setup.Load(); });
     {
         const QSignalBlocker blocker(m_editAddress);
         m_editAddress.setText(ui::ToQString(static_cast<const char16_t*>(m_Setup.GetAddressText())));
@@ -215,11 +211,8 @@ void CDlgPopup_SDI12Setup::OnAddressChanged()
 void CDlgPopup_SDI12Setup::OnSelectParameters()
 {
     CDynArray<sParameterReading> offered;
-    sSdi12LoadOutcome outcome;
-    {
-        CWaitCursor wait;
-        outcome = m_Setup.ReadOfferedReadings(offered);
-    }
+    const sSdi12LoadOutcome outcome =
+        ui::WaitForWork([this, &offered] { return m_Setup.ReadOfferedReadings(offered); });
     if (!outcome.Succeeded())
     {
         ShowLoadFailure(outcome);
@@ -286,11 +279,7 @@ void CDlgPopup_SDI12Setup::OnWrite()
         ShowErrorBox(this, QStringLiteral("Please select at least one parameter for the configuration."));
         return;
     }
-    HRESULT hr = S_OK;
-    {
-        CWaitCursor wait;
-        hr = m_Setup.Write();
-    }
+    const HRESULT hr = ui::WaitForWork([this] { return m_Setup.Write(); });
     if (Succeeded(hr))
     {
         ShowWarningBox(this, QStringLiteral("SDI-12 configuration written successfully"));

@@ -49,9 +49,10 @@ bool CSensorWatch::Look(ULONG timeoutMs, sSnapshot& snapshot)
     bool ok = false;
     if (CModbusComm* network = m_Connection.GetModbus())
     {
-        network->WakeUpNetwork();
-        ok = Succeeded(network->ReadULong(m_Connection.m_nAddress.load(), SENSOR_MASK_REGISTER, snapshot.mask,
-                                          timeoutMs, SENSOR_WATCH_READ_TRIES));
+        const USHORT address = m_Connection.m_nAddress.load();
+        network->WakeUpIfAsleep(address);
+        ok = Succeeded(network->ReadULong(address, SENSOR_MASK_REGISTER, snapshot.mask, timeoutMs,
+                                          SENSOR_WATCH_READ_TRIES));
         if (ok)
         {
             snapshot.capStatus = GetVoxCapStatus(snapshot.capSerial, m_Connection);

@@ -5,6 +5,7 @@
 #include "ui/DlgWizardPage.h"
 #include "ui/QtText.h"
 #include "ui/Skin.h"
+#include "ui/WaitForWork.h"
 
 std::atomic<uint32_t> CDlgWizFrame_Cal::s_testSampleInterval{0};
 
@@ -65,7 +66,9 @@ void CDlgWizFrame_Cal::OnOK()
 
 void CDlgWizFrame_Cal::EndRun()
 {
-    const CWideString left = m_pCalData->EndReading();
+    // The worker's end and the restores go over the line, which may just have failed: each step can
+    // take its time-outs, and the user waits for them with the window alive.
+    const CWideString left = ui::WaitForWork([this] { return m_pCalData->EndReading(); });
     if (!left.IsEmpty())
         ui::Dialogs().MessageBox(parentWidget(), ui::ToQString(static_cast<const char16_t*>(left)),
                                  ui::ApplicationName(), platform::MB_ICONWARNING);

@@ -1,5 +1,7 @@
 #include "calibration/wizard/DlgWizFrameCalVOX.h"
 
+#include "ui/WaitForWork.h"
+
 CDlgWizFrame_CalVOX::CDlgWizFrame_CalVOX(QWidget* pParentWnd, ICalProbeConnection& probe)
     : CDlgWizFrame_Cal(&m_calData, probe, pParentWnd), m_calData(probe)
 {
@@ -28,10 +30,10 @@ HRESULT CDlgWizFrame_CalVOX::StartReading(NVSystem::ISensor_VoxPro* sensor)
 
 void CDlgWizFrame_CalVOX::OnOKAgreed()
 {
-    m_calData.RestoreLiveInputs();
+    ui::WaitForWork([this] { m_calData.RestoreLiveInputs(); });
 }
 
 void CDlgWizFrame_CalVOX::OnCancelAgreed()
 {
-    m_calData.RestoreLiveInputs();
+    ui::WaitForWork([this] { m_calData.RestoreLiveInputs(); });
 }

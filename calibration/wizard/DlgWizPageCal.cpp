@@ -7,7 +7,7 @@
 #include "ui/DialogUnits.h"
 #include "ui/NumericText.h"
 #include "ui/QtText.h"
-#include "ui/WaitCursor.h"
+#include "ui/WaitForWork.h"
 
 namespace
 {
@@ -106,15 +106,12 @@ BOOL CDlgWizPage_Cal::ConfirmAndRestoreDefaults(const QString& question,
 {
     if (MessageBox(question, platform::MB_YESNO | platform::MB_ICONQUESTION) != platform::IDYES)
         return FALSE;
-    HRESULT hr = E_POINTER;
+    if (const HRESULT hr = ui::WaitForWork(restore); Failed(hr))
     {
-        const CWaitCursor wait;
-        hr = restore();
+        ErrorCodeBox(QStringLiteral("Failed to restore calibration defaults."), hr);
+        return FALSE;
     }
-    if (Succeeded(hr))
-        return TRUE;
-    ErrorCodeBox(QStringLiteral("Failed to restore calibration defaults."), hr);
-    return FALSE;
+    return TRUE;
 }
 
 LRESULT CDlgWizPage_Cal::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
@@ -148,8 +145,10 @@ LRESULT CDlgWizPage_Cal::OnReadError()
         return -1;
     if (!IsShown())
         return 0;
-    // A reading the calibration refused says why; any other end of the worker does not know.
-    const CWideString refusal = CalData()->GetRefusalText();
+    // A reading the calibration refused says why; any other end of the worker does not know. The
+    // worker may hold the run's state while it talks to a probe that no longer answers.
+    CCalData* data = CalData();
+    const CWideString refusal = ui::WaitForWork([data] { return data->GetRefusalText(); });
     MessageBox(ui::ToQString(refusal.IsEmpty() ? kReadErrorText : static_cast<const char16_t*>(refusal)),
                platform::MB_ICONERROR);
     // The box waited for the user: the wizard may have been closed meanwhile.

@@ -1,5 +1,7 @@
 #include "calibration/wizard/DlgWizPageCalCondStep1.h"
 
+#include <optional>
+
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QMetaObject>
@@ -12,7 +14,7 @@
 #include "calibration/wizard/DlgWizFrameCalConductivity.h"
 #include "ui/NumericText.h"
 #include "ui/QtText.h"
-#include "ui/WaitCursor.h"
+#include "ui/WaitForWork.h"
 
 namespace
 {
@@ -190,33 +192,42 @@ void CDlgWizPage_CalCondStep1::OnRefTempClicked(float celsius)
     NVSystem::ISensor_Conductivity* sensor = Sensor();
     if (data == nullptr)
         return;
-    HRESULT hr = E_POINTER;
+    struct sOutcome
     {
-        const CWaitCursor wait;
-        float reference = 0.0f;
-        float alpha = 0.0f;
-        CDynArray<float> coefficients;
-        if (sensor != nullptr)
-            hr = sensor->ReadCalibrationBlock(reference, alpha, coefficients);
-        if (Succeeded(hr))
-            hr = sensor->WriteCalibrationBlock(celsius, alpha, coefficients);
-    }
+        HRESULT hr = E_POINTER;
+        std::optional<float> held; // after a refused write: what the sensor holds, when it can be read
+    };
+    const sOutcome outcome = ui::WaitForWork(
+        [sensor, celsius]
+        {
+            sOutcome result;
+            if (sensor == nullptr)
+                return result;
+            float reference = 0.0f;
+            float alpha = 0.0f;
+            CDynArray<float> coefficients;
+            result.hr = sensor->ReadCalibrationBlock(reference, alpha, coefficients);
+            if (Succeeded(result.hr))
+                result.hr = sensor->WriteCalibrationBlock(celsius, alpha, coefficients);
+            // A refused write may have been refused part-way.
+            if (Failed(result.hr) && Succeeded(sensor->ReadCalibrationBlock(reference, alpha, coefficients)))
+                result.held = reference;
+            return result;
+        });
+    const HRESULT hr = outcome.hr;
     if (Succeeded(hr))
     {
         TakeRefTemp(celsius);
         ShowRefTempRadio(celsius);
         return;
     }
-    // A refused write may have been refused part-way: the radios show what the sensor holds now,
-    // or, when it cannot be read, what they showed before the click.
-    float held = 0.0f;
-    float alpha = 0.0f;
-    CDynArray<float> coefficients;
-    if (sensor != nullptr && Succeeded(sensor->ReadCalibrationBlock(held, alpha, coefficients)))
+    // The radios show what the sensor holds now, or, when it cannot be read, what they showed
+    // before the click.
+    if (outcome.held)
     {
-        if (held == kRefTemp20 || held == kRefTemp25)
-            TakeRefTemp(held);
-        ShowRefTempRadio(held);
+        if (*outcome.held == kRefTemp20 || *outcome.held == kRefTemp25)
+            TakeRefTemp(*outcome.held);
+        ShowRefTempRadio(*outcome.held);
     }
     else
     {

@@ -6,7 +6,7 @@
 #include "calibration/wizard/DlgWizPageCalSummary.h"
 #include "ui/DialogUnits.h"
 #include "ui/QtText.h"
-#include "ui/WaitCursor.h"
+#include "ui/WaitForWork.h"
 
 namespace
 {
@@ -187,11 +187,7 @@ LRESULT CDlgWizPage_CalStabilize::OnCalAccepted()
     if (!IsShown())
         return 0;
     EnableFinish(FALSE);
-    HRESULT hr = S_OK;
-    {
-        const CWaitCursor wait;
-        hr = data->CommitCalibration();
-    }
+    const HRESULT hr = ui::WaitForWork([data] { return data->CommitCalibration(); });
     if (Failed(hr))
     {
         MessageBox(QStringLiteral("Failed to commit new calibration to sensor."), platform::MB_ICONERROR);

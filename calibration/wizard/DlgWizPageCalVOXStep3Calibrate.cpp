@@ -1,6 +1,7 @@
 #include "calibration/wizard/DlgWizPageCalVOXStep3Calibrate.h"
 
 #include "calibration/data/CalDataVOX.h"
+#include "ui/WaitForWork.h"
 
 namespace
 {
@@ -57,5 +58,5 @@ BOOL CDlgWizPage_CalVOXStep3_Calibrate::UpdateReadings(CCalData& data, BOOL show
 void CDlgWizPage_CalVOXStep3_Calibrate::AfterCommit(CCalData& data)
 {
     if (auto* vox = dynamic_cast<CCalDataVOX*>(&data))
-        vox->RestoreLiveInputs();
+        ui::WaitForWork([vox] { vox->RestoreLiveInputs(); });
 }

@@ -10,6 +10,7 @@
 #include "platform/SettingsStore.h"
 #include "tools/probe-sim/PortTable.h"
 #include "ui/Skin.h"
+#include "ui/WaitForWork.h"
 
 namespace apptest
 {
@@ -79,7 +80,8 @@ void AppWindowTest::ConnectByButton()
     MainWindow().ConnectButton().click();
     ASSERT_TRUE(testsupport::WaitUntil([] { return theProbeConnection.IsConnected() != FALSE; }))
         << ::testing::PrintToString(BoxTexts().size());
-    testsupport::PumpEvents();
+    // Every page has taken the connect in.
+    ASSERT_TRUE(testsupport::DeliverPostedMessages());
 }
 
 std::vector<QString> AppWindowTest::BoxTexts() const
@@ -105,7 +107,8 @@ void AppWindowTest::OnNextModal(std::function<void(QWidget&)> action)
                      [this, timer, action = std::move(action)]
                      {
                          QWidget* modal = QApplication::activeModalWidget();
-                         if (modal == nullptr || modal == m_window.get())
+                         // The user acts once the popup is no longer busy with the probe.
+                         if (modal == nullptr || modal == m_window.get() || ui::IsWaitingForWork())
                              return;
                          timer->stop();
                          timer->deleteLater();

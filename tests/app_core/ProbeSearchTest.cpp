@@ -1,14 +1,17 @@
 // The port search: its order over ports and strings, and the test connect against simulated probes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "comm/LinePauses.h"
 #include "comm/SerialCommImpl.h"
 #include "connection/AppProfile.h"
 #include "connection/ConnectionString.h"
 #include "connection/ProbeSearch.h"
+#include "platform/Clock.h"
 #include "tests/app_core/ConnectionTestSupport.h"
 #include "tools/probe-sim/PortTable.h"
 
@@ -102,6 +105,38 @@ TEST_F(ProbeSearch, FindsTheProbeWithTheFirstStringItAnswersTheLastPortFirst)
     EXPECT_GT(other.Log().ReceivedCount(), 0u);
     EXPECT_EQ(NVTools::CSerialCommImpl::GetOpenObjectCount(), 0u);
     probesim::UnregisterComPort(other.SlavePath());
+}
+
+TEST_F(ProbeSearch, TheConnectAfterTheSearchDoesNotWakeTheProbeThatHasJustAnswered)
+{
+    // The wake-up pauses shortened to what keeps the frames apart: the frames tell what happened.
+    const LinePauseFunction previous =
+        SetLinePauseFunction([](ELinePause, ULONG ms) { platform::SleepMs(std::min<ULONG>(ms, 20)); });
+    StartProbe(12);
+    WriteProfileInt(PROFILE_SECTION_COMMUNICATION, PROFILE_LAST_SERIAL_PORT, Port());
+    const auto wakeUps = [this]
+    {
+        size_t count = 0;
+        for (const probesim::Adu& adu : ReceivedSinceMark())
+            count += adu.address == 200 && adu.function == 17 ? 1 : 0;
+        return count;
+    };
+
+    USHORT port = 0;
+    CWideString text;
+    uint64_t answeredAt = 0;
+    ASSERT_TRUE(FindProbePort(port, text, kAccepted, &answeredAt));
+    EXPECT_NE(answeredAt, 0u);
+    EXPECT_EQ(wakeUps(), 1u);
+    m_connection.m_nPort = port;
+    ASSERT_EQ(m_connection.ConnectToDevice(answeredAt), S_OK);
+    EXPECT_EQ(wakeUps(), 1u) << "woken by the search only";
+
+    // Told nothing, the connect wakes it again.
+    m_connection.DisconnectDevice();
+    ASSERT_EQ(m_connection.ConnectToDevice(), S_OK);
+    EXPECT_EQ(wakeUps(), 2u);
+    SetLinePauseFunction(previous);
 }
 
 } // namespace

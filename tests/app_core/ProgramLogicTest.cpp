@@ -1,6 +1,7 @@
 // The program's logic that needs no window: the keep-alive worker against the simulated probe,
 // the firmware checks and texts, the serial-number entry, the diagnostics' bounds and texts, and
 // the start-up's profile defaults.
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <mutex>
@@ -12,10 +13,12 @@
 #include "app/pages/FactoryReset.h"
 #include "app/popups/FirmwareUpdate.h"
 #include "app/popups/SerialNumberEntry.h"
+#include "comm/LinePauses.h"
 #include "connection/AppProfile.h"
 #include "connection/ConnectionString.h"
 #include "foundation/ResultCodes.h"
 #include "foundation/SystemStrings.h"
+#include "platform/Clock.h"
 #include "tests/app_core/ConnectionTestSupport.h"
 #include "tools/probe-sim/FirmwareImage.h"
 
@@ -48,6 +51,41 @@ TEST_F(KeepAliveTest, ReadsTheDeviceTypeRegisterOncePerPeriodAndPostsNothingWhen
     EXPECT_TRUE(readTheTypeRegister);
     // Whatever it counted is given back: a disconnect does not wait.
     EXPECT_FALSE(m_connection.ReleaseBusy());
+}
+
+TEST_F(KeepAliveTest, AProbeThatAnswersEverySecondIsNotWokenEverySecond)
+{
+    StartConnected(12);
+    ASSERT_EQ(m_connection.GetModbus()->SetDeviceEOS(1, 5000), S_OK);
+    PostedMessages window;
+    {
+        CKeepAlive keepAlive(m_connection, window, nullptr, 20ms);
+        ASSERT_TRUE(keepAlive.Start());
+        ASSERT_TRUE(Sim().Log().WaitForReceived(Sim().Log().ReceivedCount() + 5, 5000ms));
+        keepAlive.Stop();
+    }
+    size_t reads = 0;
+    for (const probesim::Adu& adu : ReceivedSinceMark())
+    {
+        EXPECT_NE(adu.address, 200) << "a wake-up of a probe that has just answered";
+        reads += adu.function == 3 ? 1 : 0;
+    }
+    EXPECT_GE(reads, 5u);
+    // One that sleeps at once after each exchange is woken before each read (the wake-up pauses
+    // shortened to what keeps the frames apart).
+    const LinePauseFunction previous =
+        SetLinePauseFunction([](ELinePause, ULONG ms) { platform::SleepMs(std::min<ULONG>(ms, 20)); });
+    ASSERT_EQ(m_connection.GetModbus()->SetDeviceEOS(1, 0), S_OK);
+    Mark();
+    {
+        CKeepAlive keepAlive(m_connection, window, nullptr, 20ms);
+        ASSERT_TRUE(keepAlive.Start());
+        ASSERT_TRUE(Sim().Log().WaitForReceived(Sim().Log().ReceivedCount() + 4, 5000ms));
+        keepAlive.Stop();
+    }
+    SetLinePauseFunction(previous);
+    EXPECT_GE(ReceivedSinceMark().size(), 2u);
+    EXPECT_EQ(ReceivedSinceMark().front().address, 200);
 }
 
 TEST_F(KeepAliveTest, ASilentProbeIsReportedLost)

@@ -2,6 +2,8 @@
 // salinity after a factory restore finished from the first page, everything back after a brief
 // line loss once the line returns, and a point refused with its reason when the sensor reports in a
 // unit the calibration cannot convert.
+#include <QTest>
+
 #include "calibration/wizard/DlgWizFrameCalVOX.h"
 #include "connection/ProbeConnection.h"
 #include "tests/calibration_wizard/WizardTestSupport.h"
@@ -113,6 +115,43 @@ TEST_F(WayOut, ABriefLineLossDuringTheRunIsMendedOnceTheLineIsBack)
     EXPECT_EQ(BoxTexts(),
               (std::vector<QString>{QStringLiteral("Place sensor into 100% sat solution."), kReadError}))
         << "nothing is left to be told";
+}
+
+TEST_F(WayOut, ALineLostForGoodClosesTheWizardUnderTheWaitCursorAndTellsWhatTheProbeKept)
+{
+    CDlgWizFrame_Cal* wizard = nullptr;
+    // The first wait is the page's look at why the worker ended: the wizard takes neither Esc nor
+    // its close box meanwhile.
+    testsupport::WaitWatch watch(
+        [&]
+        {
+            ASSERT_NE(wizard, nullptr);
+            EXPECT_TRUE(wizard->isVisible());
+            QTest::keyClick(wizard, Qt::Key_Escape);
+            testsupport::ClickCloseBox(*wizard);
+        });
+    Calibrate(kOxygen,
+              [&](CDlgWizFrame_Cal& frame)
+              {
+                  wizard = &frame;
+                  ToStabilization(frame);
+                  ASSERT_TRUE(InCalibrationMode(kOxygen));
+                  Sim().RequestFaults().LoseLine();
+                  ASSERT_TRUE(testsupport::WaitUntil([&] { return !frame.isVisible(); }, 20s));
+              });
+    // Why the worker ended, the live inputs written back, the end of the run after the window has
+    // gone, and the live pressure the setup page shows afterwards.
+    EXPECT_EQ(watch.Count(), 4);
+    EXPECT_EQ(watch.Nested(), 0);
+    EXPECT_TRUE(watch.AllUnderWaitCursor());
+    const std::vector<QString> texts = BoxTexts();
+    ASSERT_EQ(texts.size(), 3u);
+    EXPECT_EQ(texts[1], kReadError);
+    EXPECT_TRUE(texts[2].startsWith("The probe did not get back everything the calibration changed."))
+        << texts[2].toStdString();
+    for (const auto& box : m_dialogs.MessageBoxes())
+        EXPECT_FALSE(box.underWaitCursor) << box.text.toStdString();
+    Sim().RequestFaults().RestoreLine();
 }
 
 TEST_F(WayOut, AnOxygenReadingInPpmIsRefusedWithItsReasonAndNothingIsCalibrated)

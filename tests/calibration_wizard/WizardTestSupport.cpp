@@ -20,6 +20,7 @@
 #include "tools/probe-sim/PortTable.h"
 #include "tools/probe-sim/ProbePresets.h"
 #include "ui/Skin.h"
+#include "ui/WaitForWork.h"
 
 namespace wiztest
 {
@@ -113,6 +114,12 @@ void WizardTest::OnNextWizard(std::function<void(CDlgWizFrame_Cal&)> drive)
     QObject::connect(m_wizardTimer.get(), &QTimer::timeout,
                      [this]
                      {
+                         // The user acts once the wizard is no longer busy with the probe.
+                         if (ui::IsWaitingForWork())
+                         {
+                             m_wizardTimer->start(10);
+                             return;
+                         }
                          CDlgWizFrame_Cal* frame = nullptr;
                          for (CNVDialog* dialog : CNVDialog::GetOpenDialogs())
                              if (auto* wizard = qobject_cast<CDlgWizFrame_Cal*>(dialog);

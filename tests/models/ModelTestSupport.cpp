@@ -1,14 +1,24 @@
 #include "tests/models/ModelTestSupport.h"
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 
 #include "models/DeviceFactory.h"
 #include "models/SledraComm.h"
 #include "models/VOXCoreICComm.h"
+#include "platform/Clock.h"
 
 namespace modeltest
 {
+
+namespace
+{
+
+// The wake-up pause the tests keep: what separates the wake-up frame from the request.
+constexpr ULONG kWakeUpPauseMs = 20;
+
+} // namespace
 
 NVSystem::CDeviceComm* FamilyDevice(const SlaveIdInfo& slaveId)
 {
@@ -25,6 +35,9 @@ NVSystem::CDeviceComm* PlainDevice(const SlaveIdInfo& slaveId)
 }
 
 ModelTest::ModelTest()
+    : m_previousPause(SetLinePauseFunction(
+          [](ELinePause pause, ULONG ms)
+          { platform::SleepMs(pause == ELinePause::WakeUp ? std::min<ULONG>(ms, kWakeUpPauseMs) : ms); }))
 {
     // The instruments sleep as they do in the field, and the network wakes them as the program's does.
     m_bInstrumentSleeps = true;
@@ -35,6 +48,7 @@ ModelTest::ModelTest()
 ModelTest::~ModelTest()
 {
     m_made.reset();
+    SetLinePauseFunction(std::move(m_previousPause));
 }
 
 void ModelTest::StartProbe(probesim::InstrumentConfig config, probesim::ProbeSensors sensors)

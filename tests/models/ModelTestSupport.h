@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "comm/LinePauses.h"
 #include "device/LogNotesRecord.h"
 #include "tests/device/DeviceTestSupport.h"
 #include "tests/support/Bytes.h"
@@ -48,9 +49,13 @@ using ModelPtr = std::unique_ptr<NVSystem::CDeviceComm, ModelReleaser>;
 
 class ModelTest : public devicetest::DeviceOnSimulator
 {
+private:
+    LinePauseFunction m_previousPause;
+
 protected:
-    // The device tests' quick tunables, sensor updates that time out after 150 ms, and the device
-    // factory installed.
+    // The device tests' quick tunables, sensor updates that time out after 150 ms, wake-up pauses of
+    // 20 ms (enough to keep the wake-up frame apart from the request), and the device factory
+    // installed.
     ModelTest();
     ~ModelTest() override;
 

@@ -1,8 +1,11 @@
 #include "tests/support/QtTestSupport.h"
 
 #include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
 #include <QDeadlineTimer>
 #include <QPixmap>
+#include <QSpontaneKeyEvent>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -11,6 +14,7 @@
 
 #include "platform/MessageBox.h"
 #include "ui/NVDialog.h"
+#include "ui/WaitForWork.h"
 
 namespace testsupport
 {
@@ -54,6 +58,36 @@ void PumpEvents()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
+namespace
+{
+
+// A hidden dialog whose message comes after every message posted before it, held ones included.
+class CMessageMarker : public CNVDialog
+{
+public:
+    static constexpr UINT kMarker = CNotifyEvent::kLastMessage;
+
+    CMessageMarker() { Create(nullptr); }
+    bool m_bReached = false;
+
+protected:
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == kMarker)
+            m_bReached = true;
+        return CNVDialog::OnMessage(message, wParam, lParam);
+    }
+};
+
+} // namespace
+
+bool DeliverPostedMessages(std::chrono::milliseconds timeout)
+{
+    CMessageMarker marker;
+    marker.PostNotify(CMessageMarker::kMarker);
+    return WaitUntil([&marker] { return marker.m_bReached && !ui::IsWaitingForWork(); }, timeout);
+}
+
 std::filesystem::path SavePicture(QWidget& widget, const std::string& name)
 {
     const std::filesystem::path folder = TARNWICK_PICTURES_DIR;
@@ -70,9 +104,62 @@ bool ShowAndActivate(QWidget& window)
     return QTest::qWaitForWindowActive(&window);
 }
 
+void WhenNotWaiting(QObject* context, std::function<void()> action)
+{
+    auto* timer = new QTimer(context);
+    QObject::connect(timer, &QTimer::timeout, context,
+                     [timer, action = std::move(action)]
+                     {
+                         if (ui::IsWaitingForWork())
+                         {
+                             timer->start(kPumpSliceMs);
+                             return;
+                         }
+                         timer->deleteLater();
+                         action();
+                     });
+    timer->setSingleShot(true);
+    timer->start(0);
+}
+
+void ClickCloseBox(QWidget& window)
+{
+    QCloseEvent close;
+    QSpontaneKeyEvent::setSpontaneous(&close);
+    QCoreApplication::instance()->notify(&window, &close);
+}
+
+WaitWatch::WaitWatch(std::function<void()> during) : m_during(std::move(during))
+{
+    ui::SetWaitObserverForTests(
+        [this]
+        {
+            ++m_nWaits;
+            const QCursor* cursor = QGuiApplication::overrideCursor();
+            if (cursor == nullptr || cursor->shape() != Qt::WaitCursor)
+                m_bAllUnderWaitCursor = false;
+            if (m_bInDuring)
+            {
+                ++m_nNested;
+                return;
+            }
+            if (m_nWaits == 1 && m_during)
+            {
+                m_bInDuring = true;
+                m_during();
+                m_bInDuring = false;
+            }
+        });
+}
+
+WaitWatch::~WaitWatch()
+{
+    ui::SetWaitObserverForTests(nullptr);
+}
+
 int RunModal(CNVDialog& dialog, const std::function<void()>& action, std::chrono::milliseconds timeout)
 {
-    QTimer::singleShot(0, &dialog, action);
+    WhenNotWaiting(&dialog, action);
     QTimer watchdog;
     watchdog.setSingleShot(true);
     QObject::connect(&watchdog, &QTimer::timeout, &dialog,
@@ -96,7 +183,9 @@ ScriptedDialogs::~ScriptedDialogs()
 
 int ScriptedDialogs::MessageBox(QWidget* owner, const QString& text, const QString& caption, uint32_t flags)
 {
-    m_messageBoxes.push_back({text, caption, flags, owner});
+    const QCursor* cursor = QGuiApplication::overrideCursor();
+    m_messageBoxes.push_back(
+        {text, caption, flags, owner, cursor != nullptr && cursor->shape() == Qt::WaitCursor});
     if (m_answers.empty())
         return platform::CautiousAnswer(flags);
     const int answer = m_answers.front();

@@ -32,6 +32,10 @@ bool WaitUntil(const std::function<bool()>& condition,
                std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
 // Delivers the events that are queued now, deferred deletions among them.
 void PumpEvents();
+// Delivers events until every private message posted so far to the dialogs has been handled
+// (a window that waits for serial work holds them until it is done, and its handlers may wait in
+// turn); false when that takes longer than the time-out.
+bool DeliverPostedMessages(std::chrono::milliseconds timeout = std::chrono::milliseconds(10000));
 
 // Saves a picture of the widget (QWidget::grab) as <build folder>/pictures/<name>.png, the name
 // being the current test's "Suite.Test" when none is given. Returns the file's path.
@@ -40,7 +44,40 @@ std::filesystem::path SavePicture(QWidget& widget, const std::string& name = std
 // Shows a top-level window and waits until it is the active window (its shortcuts work only then).
 bool ShowAndActivate(QWidget& window);
 
-// Runs the dialog modally (DoModal) and calls `action` once the modal loop runs. The action must
+// Calls the action from a timer once the windows are the user's: while they wait for serial work
+// (ui::WaitForWork) a user's clicks would not reach them, so the action waits for its end.
+void WhenNotWaiting(QObject* context, std::function<void()> action);
+
+// The close box of a top-level window: the close event that the window system's request becomes,
+// spontaneous as it is (sendEvent would take that mark away).
+void ClickCloseBox(QWidget& window);
+
+// What a test sees of the waits for serial work (ui::WaitForWork) while it lives: each wait is
+// counted, whether the wait cursor was shown, and the first one runs `during` before its work
+// starts, the way a user would act while the window waits. A wait that `during` sets off (a second
+// operation the window should not have let the user start) is counted as nested.
+class WaitWatch
+{
+public:
+    explicit WaitWatch(std::function<void()> during = nullptr);
+    ~WaitWatch();
+    WaitWatch(const WaitWatch&) = delete;
+    WaitWatch& operator=(const WaitWatch&) = delete;
+
+    int Count() const { return m_nWaits; }
+    int Nested() const { return m_nNested; }
+    bool AllUnderWaitCursor() const { return m_bAllUnderWaitCursor; }
+
+private:
+    std::function<void()> m_during;
+    int m_nWaits = 0;
+    int m_nNested = 0;
+    bool m_bInDuring = false;
+    bool m_bAllUnderWaitCursor = true;
+};
+
+// Runs the dialog modally (DoModal) and calls `action` once the modal loop runs and the dialog
+// waits for no serial work. The action must
 // end the dialog (directly or through what it triggers) within the time-out; otherwise the test
 // fails and the dialog is ended with -1. Returns what DoModal returned.
 int RunModal(CNVDialog& dialog, const std::function<void()>& action,
@@ -58,6 +95,8 @@ public:
         QString caption;
         uint32_t flags;
         QWidget* owner;
+        // Whether the box came up under the busy cursor (it never should).
+        bool underWaitCursor;
     };
     struct FileDialogShown
     {
