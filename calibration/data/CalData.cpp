@@ -328,49 +328,81 @@ HRESULT CCalData::SwitchCalModeOn()
 
 HRESULT CCalData::SetDeviceSettingsForCalibration(bool begin, USHORT cacheTimeoutMs)
 {
-    std::lock_guard lock(m_stateLock);
+    // Only one thread at a time writes these settings (the worker while it runs, the wizard after
+    // it has stopped); the state lock guards the bookkeeping alone, never a talk with the device,
+    // so that the wizard's reads of the state do not wait for a line that has gone quiet.
     NVSystem::CDeviceComm* device = CalDevice();
     if (device == nullptr)
         return E_POINTER;
     if (!begin)
     {
+        bool cachePending = false;
+        bool eosPending = false;
+        USHORT savedCache = 0;
+        USHORT savedEOS = 0;
+        {
+            std::lock_guard lock(m_stateLock);
+            cachePending = m_cacheTimeoutPending;
+            eosPending = m_eosPending;
+            savedCache = m_savedCacheTimeout;
+            savedEOS = m_savedEOS;
+        }
         // Each setting is written back whether or not the other could be.
         HRESULT first = S_OK;
-        if (m_cacheTimeoutPending)
+        if (cachePending)
         {
-            const HRESULT hr = device->SetMeasurementCacheTimeout(m_savedCacheTimeout);
+            const HRESULT hr = device->SetMeasurementCacheTimeout(savedCache);
             if (Succeeded(hr))
-                m_cacheTimeoutPending = false;
+                SetPending(m_cacheTimeoutPending, false);
             else
                 first = hr;
         }
-        if (m_eosPending)
+        if (eosPending)
         {
-            const HRESULT hr = device->SetEOS(m_savedEOS);
+            const HRESULT hr = device->SetEOS(savedEOS);
             if (Succeeded(hr))
-                m_eosPending = false;
+                SetPending(m_eosPending, false);
             else if (Succeeded(first))
                 first = hr;
         }
         return first;
     }
-    HRESULT hr = device->GetMeasurementCacheTimeout(m_savedCacheTimeout);
+    USHORT savedCache = 0;
+    HRESULT hr = device->GetMeasurementCacheTimeout(savedCache);
     if (Failed(hr))
         return hr;
+    {
+        std::lock_guard lock(m_stateLock);
+        m_savedCacheTimeout = savedCache;
+    }
     // A write that went unanswered may still have been carried out: it is written back unless the
     // instrument refused it.
     hr = device->SetMeasurementCacheTimeout(cacheTimeoutMs);
-    m_cacheTimeoutPending = !RefusedByDevice(hr);
+    SetPending(m_cacheTimeoutPending, !RefusedByDevice(hr));
     if (Succeeded(hr))
-        hr = device->GetEOS(m_savedEOS);
+    {
+        USHORT savedEOS = 0;
+        hr = device->GetEOS(savedEOS);
+        if (Succeeded(hr))
+        {
+            std::lock_guard lock(m_stateLock);
+            m_savedEOS = savedEOS;
+        }
+    }
     if (Succeeded(hr))
     {
         hr = device->SetEOS(kCalibrationEOS);
-        m_eosPending = !RefusedByDevice(hr);
+        SetPending(m_eosPending, !RefusedByDevice(hr));
     }
     if (Failed(hr))
         SetDeviceSettingsForCalibration(false, 0); // the run does not happen
     return hr;
+}
+
+void CCalData::SetPending(bool& flag, bool pending)
+{
+    std::lock_guard lock(m_stateLock);
+    flag = pending;
 }
 
 BOOL CCalData::RunStartSteps()

@@ -199,6 +199,7 @@ private:
     void WorkerMain();
     // The end step's writes once more, for what they left undone.
     void RetryRestores();
+    void SetPending(bool& flag, bool pending);
     // The worker's device reference goes back unless a restore still needs the device.
     void ReleaseHeldDevice(bool evenWithRestoresPending);
     bool RestoresPending();
