@@ -2,9 +2,11 @@
 // the firmware checks and texts, the serial-number entry, the diagnostics' bounds and texts, and
 // the start-up's profile defaults.
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "app/main/KeepAlive.h"
@@ -31,6 +33,36 @@ using namespace std::chrono_literals;
 
 class KeepAliveTest : public ConnectionTest
 {
+};
+
+// A keep-alive that asks before each round whether it is paused, and counts the asks.
+struct PausableKeepAlive
+{
+    PausableKeepAlive(CProbeConnection& connection, PostedMessages& window, bool startPaused)
+        : paused(startPaused), keepAlive(
+                                   connection, window,
+                                   [this]
+                                   {
+                                       ++asked;
+                                       return paused.load();
+                                   },
+                                   std::chrono::milliseconds(10))
+    {
+    }
+
+    // Waits for the given number of further rounds to begin.
+    bool WaitForRounds(int rounds)
+    {
+        const int target = asked.load() + rounds;
+        const auto end = std::chrono::steady_clock::now() + 5000ms;
+        while (asked.load() < target && std::chrono::steady_clock::now() < end)
+            std::this_thread::yield();
+        return asked.load() >= target;
+    }
+
+    std::atomic<bool> paused;
+    std::atomic<int> asked{0};
+    CKeepAlive keepAlive;
 };
 
 TEST_F(KeepAliveTest, ReadsTheDeviceTypeRegisterOncePerPeriodAndPostsNothingWhenStopped)
@@ -116,32 +148,15 @@ TEST_F(KeepAliveTest, WhilePausedItNeitherReadsNorTakesADisconnectForALoss)
 {
     StartConnected(12);
     PostedMessages window;
-    std::atomic<bool> paused{true};
-    std::atomic<int> asked{0};
-    CKeepAlive keepAlive(
-        m_connection, window,
-        [&]
-        {
-            ++asked;
-            return paused.load();
-        },
-        10ms);
-    ASSERT_TRUE(keepAlive.Start());
-    const auto waitForRounds = [&](int rounds)
-    {
-        const int target = asked.load() + rounds;
-        const auto end = std::chrono::steady_clock::now() + 5000ms;
-        while (asked.load() < target && std::chrono::steady_clock::now() < end)
-            std::this_thread::yield();
-        return asked.load() >= target;
-    };
-    ASSERT_TRUE(waitForRounds(1));
+    PausableKeepAlive watch(m_connection, window, true);
+    ASSERT_TRUE(watch.keepAlive.Start());
+    ASSERT_TRUE(watch.WaitForRounds(1));
     m_connection.DisconnectDevice();
     Mark();
-    ASSERT_TRUE(waitForRounds(3));
+    ASSERT_TRUE(watch.WaitForRounds(3));
     EXPECT_TRUE(ReceivedSinceMark().empty());
     EXPECT_EQ(window.Count(windowmsg::WM_CONNECTION_LOST), 0u);
-    paused = false;
+    watch.paused = false;
     EXPECT_TRUE(window.WaitFor(windowmsg::WM_CONNECTION_LOST));
 }
 
@@ -151,38 +166,25 @@ TEST_F(KeepAliveTest, ItsLossNamesTheConnectionItLastTalkedToAndFollowsAReconnec
     const ULONG first = m_connection.GetConnectionId();
     ASSERT_NE(first, 0u);
     PostedMessages window;
-    std::atomic<bool> paused{false};
-    std::atomic<int> asked{0};
-    CKeepAlive keepAlive(
-        m_connection, window,
-        [&]
-        {
-            ++asked;
-            return paused.load();
-        },
-        10ms);
-    ASSERT_TRUE(keepAlive.Start());
+    PausableKeepAlive watch(m_connection, window, false);
+    ASSERT_TRUE(watch.keepAlive.Start());
     ASSERT_TRUE(Sim().Log().WaitForReceived(Sim().Log().ReceivedCount() + 2, 5000ms));
 
     // A factory reset rebuilds the link while the window is disabled and the keep-alive paused.
-    paused = true;
+    watch.paused = true;
     // A round that began before the pause may still read; the one after it does not.
-    const int target = asked.load() + 2;
-    const auto end = std::chrono::steady_clock::now() + 5000ms;
-    while (asked.load() < target && std::chrono::steady_clock::now() < end)
-        std::this_thread::yield();
-    ASSERT_GE(asked.load(), target);
+    ASSERT_TRUE(watch.WaitForRounds(2));
     m_connection.DisconnectDevice();
     ASSERT_EQ(m_connection.ConnectToDevice(), S_OK);
     const ULONG second = m_connection.GetConnectionId();
     EXPECT_NE(second, first);
     EXPECT_EQ(window.Count(windowmsg::WM_CONNECTION_LOST), 0u);
-    paused = false;
+    watch.paused = false;
     ASSERT_TRUE(Sim().Log().WaitForReceived(Sim().Log().ReceivedCount() + 2, 5000ms));
 
     Sim().Stop();
     ASSERT_TRUE(window.WaitFor(windowmsg::WM_CONNECTION_LOST));
-    keepAlive.Stop();
+    watch.keepAlive.Stop();
     EXPECT_EQ(window.WParams(windowmsg::WM_CONNECTION_LOST), std::vector<uintptr_t>{second});
 }
 
