@@ -116,6 +116,25 @@ protected:
 
     uint16_t Command(uint16_t connection) { return probesim::SensorCommandRegisterOf(connection); }
 
+    // The worker's start and the first point's sampling, as the wizard drives them.
+    template <class Data, class Sensor>
+    void Begin(Data& data, Sensor* sensor)
+    {
+        ASSERT_EQ(data.StartManual(sensor, &m_window), S_OK);
+        ASSERT_TRUE(data.RunStartSteps());
+        ASSERT_EQ(data.PrepareStabilization(), S_OK);
+        ASSERT_EQ(data.BeginCalibration(), S_OK);
+    }
+
+    // Five samples of the current point, its Accept and the cycle that takes it.
+    void AcceptPoint(CCalData& data)
+    {
+        for (int i = 0; i < 5; ++i)
+            ASSERT_TRUE(data.RunCycle());
+        data.Accept();
+        ASSERT_TRUE(data.RunCycle());
+    }
+
     uint16_t m_cacheRegister = 0;
     uint16_t m_eosRegister = 0;
     USHORT m_eosBefore = 0;
@@ -130,14 +149,8 @@ TEST_F(CommandSequence, ConductivityWithATypedStandardAt20C)
     data.SetStandard(CAL_SOLUTION_USER, CWideString(u"1000"));
     data.SetStandardRefTemp(20.0f);
     data.SetCompRefTemp(20.0f);
-    ASSERT_EQ(data.StartManual(m_conductivitySensor.get(), &m_window), S_OK);
-    ASSERT_TRUE(data.RunStartSteps());
-    ASSERT_EQ(data.PrepareStabilization(), S_OK);
-    ASSERT_EQ(data.BeginCalibration(), S_OK);
-    for (int i = 0; i < 5; ++i)
-        ASSERT_TRUE(data.RunCycle());
-    data.Accept();
-    ASSERT_TRUE(data.RunCycle());
+    ASSERT_NO_FATAL_FAILURE(Begin(data, m_conductivitySensor.get()));
+    ASSERT_NO_FATAL_FAILURE(AcceptPoint(data));
     ASSERT_EQ(data.CommitCalibration(), S_OK);
     EXPECT_TRUE(data.EndReading().IsEmpty());
 
@@ -173,20 +186,14 @@ TEST_F(CommandSequence, ThreePhPointsEachAtItsOwnTemperature)
     data.SetPointSolution(0, CAL_SOLUTION_PH7);
     data.SetPointSolution(1, CAL_SOLUTION_PH10);
     data.SetPointSolution(2, CAL_SOLUTION_PH4);
-    ASSERT_EQ(data.StartManual(m_phOrpSensor.get(), &m_window), S_OK);
-    ASSERT_TRUE(data.RunStartSteps());
-    ASSERT_EQ(data.PrepareStabilization(), S_OK);
-    ASSERT_EQ(data.BeginCalibration(), S_OK);
+    ASSERT_NO_FATAL_FAILURE(Begin(data, m_phOrpSensor.get()));
     for (int p = 0; p < 3; ++p)
     {
         if (p > 0)
             data.Run();
         m_temperature.Set(entered[p].celsius);
         m_pHMillivolts.Set(entered[p].millivolts);
-        for (int i = 0; i < 5; ++i)
-            ASSERT_TRUE(data.RunCycle());
-        data.Accept();
-        ASSERT_TRUE(data.RunCycle());
+        ASSERT_NO_FATAL_FAILURE(AcceptPoint(data));
     }
     ASSERT_EQ(data.CommitCalibration(), S_OK);
     EXPECT_TRUE(data.EndReading().IsEmpty());
@@ -234,21 +241,12 @@ TEST_F(CommandSequence, OpticalDoAtTwoPointsUnderTheCalibrationsPressureAndSalin
     CCalDataVOX data(m_connection);
     data.SetPointCount(2);
     data.SetPointTargets(100.0f, 0.0f);
-    ASSERT_EQ(data.StartManual(m_oxygenSensor.get(), &m_window), S_OK);
-    ASSERT_TRUE(data.RunStartSteps());
-    ASSERT_EQ(data.PrepareStabilization(), S_OK);
-    ASSERT_EQ(data.BeginCalibration(), S_OK);
-    for (int i = 0; i < 5; ++i)
-        ASSERT_TRUE(data.RunCycle());
-    data.Accept();
-    ASSERT_TRUE(data.RunCycle());
+    ASSERT_NO_FATAL_FAILURE(Begin(data, m_oxygenSensor.get()));
+    ASSERT_NO_FATAL_FAILURE(AcceptPoint(data));
     data.Run();
     m_temperature.Set(12.25f);
     m_oxygen.Set(0.125f);
-    for (int i = 0; i < 5; ++i)
-        ASSERT_TRUE(data.RunCycle());
-    data.Accept();
-    ASSERT_TRUE(data.RunCycle());
+    ASSERT_NO_FATAL_FAILURE(AcceptPoint(data));
     ASSERT_EQ(data.CommitCalibration(), S_OK);
     EXPECT_TRUE(data.EndReading().IsEmpty());
 
