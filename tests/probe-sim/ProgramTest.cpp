@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,18 +24,35 @@ std::optional<std::u16string> PortOf(const std::string& path)
                                          platform::Utf8ToUtf16(path));
 }
 
+// The program started with the given arguments: its output, its process id and the first line
+// it printed, the path of its line.
+struct Started
+{
+    FILE* out = nullptr;
+    pid_t pid = 0;
+    std::string path;
+};
+
+Started StartProgram(const std::string& args)
+{
+    Started started;
+    // The shell tells its process id, which the program then takes over.
+    started.out = popen(("echo $$; exec " PROBESIM_PROGRAM " " + args).c_str(), "r");
+    if (started.out == nullptr)
+        return started;
+    char line[256] = {};
+    started.pid = fgets(line, sizeof line, started.out) ? std::atoi(line) : 0;
+    started.path = fgets(line, sizeof line, started.out) ? line : "";
+    return started;
+}
+
 TEST(ProbeSimProgram, ServesAnInstrumentAndKeepsThePortTableWhileRunning)
 {
     testsupport::ScopedConfigDir config;
-    // The shell tells its process id, which the program then takes over.
-    FILE* out = popen("echo $$; exec " PROBESIM_PROGRAM " --device-type 39 --serial 1234 --map-version 2"
-                      " --firmware 215 --do-sensor --register-port COM7",
-                      "r");
+    auto [out, pid, path] = StartProgram("--device-type 39 --serial 1234 --map-version 2"
+                                         " --firmware 215 --do-sensor --register-port COM7");
     ASSERT_TRUE(out);
-    char line[256] = {};
-    const pid_t pid = fgets(line, sizeof line, out) ? std::atoi(line) : 0;
     ASSERT_GT(pid, 0);
-    std::string path = fgets(line, sizeof line, out) ? line : "";
     if (!path.empty() && path.back() == '\n')
     {
         path.pop_back();
@@ -66,13 +84,9 @@ TEST(ProbeSimProgram, ServesAnInstrumentAndKeepsThePortTableWhileRunning)
 TEST(ProbeSimProgram, TheRunScriptsProbeOffersSdi12AndItsSensors)
 {
     // As scripts/run.sh starts it.
-    FILE* out = popen(
-        "echo $$; exec " PROBESIM_PROGRAM " --device-type 12 --serial 4711 --sensors --stay-awake", "r");
+    auto [out, pid, path] = StartProgram("--device-type 12 --serial 4711 --sensors --stay-awake");
     ASSERT_TRUE(out);
-    char line[256] = {};
-    const pid_t pid = fgets(line, sizeof line, out) ? std::atoi(line) : 0;
     ASSERT_GT(pid, 0);
-    std::string path = fgets(line, sizeof line, out) ? line : "";
     if (!path.empty() && path.back() == '\n')
     {
         path.pop_back();
