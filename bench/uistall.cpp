@@ -304,8 +304,16 @@ int main(int argc, char** argv)
 
     // --- The close of the optical DO calibration wizard after the line failed. ---
     {
+        // Opened from the sensor setup page of a connected window, as the user opens it: nothing
+        // the connect sets off is left to run while the wizard is open.
         window.ConnectButton().click();
-        Settle(300ms);
+        QElapsedTimer connecting;
+        connecting.start();
+        while (!theProbeConnection.IsConnected() && connecting.elapsed() < 10000)
+            Settle(20ms);
+        window.ShowPage(CDlgFrame_TarnwickSoft::PAGE_SENSOR_SETUP);
+        // The pages' refreshes after the connect read every sensor of this probe, warm-ups included.
+        Settle(3000ms);
         bool ended = false;
         OnNextModal(&window,
                     [&](QWidget&)
