@@ -22,6 +22,7 @@
 #include "ui/MessageBoxes.h"
 #include "ui/NVDialog.h"
 #include "ui/WaitCursor.h"
+#include "ui/ThreadHandover.h"
 #include "ui/WaitForWork.h"
 
 namespace
@@ -183,7 +184,7 @@ TEST_F(WaitForWorkTest, ClicksKeysShortcutsAndTheCloseBoxNeverReachTheWindowNorC
     EXPECT_EQ(m_window.m_clicks, 1);
     EXPECT_EQ(m_window.m_shortcuts, 1);
     EXPECT_EQ(m_window.m_closes, 1);
-    ui::WaitForWork([&] { QMetaObject::invokeMethod(&m_window, [&] { m_window.close(); }); });
+    ui::WaitForWork([&] { ui::RunOnUiThread([&] { m_window.close(); }); });
     EXPECT_EQ(m_window.m_closes, 2);
 }
 
