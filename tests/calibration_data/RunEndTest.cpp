@@ -3,8 +3,13 @@
 // device, and what still could not be given back is told item by item, as the probe holds it.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
+#include <thread>
+
 #include "calibration/data/CalDataConductivity.h"
 #include "calibration/data/CalDataVOX.h"
+#include "comm/LinePauses.h"
 #include "tests/calibration_data/CalTestSupport.h"
 #include "tools/probe-sim/OpticalDoSensor.h"
 
@@ -124,6 +129,38 @@ TEST_F(RunEnd, WhatCouldNotBeGivenBackIsToldAsTheProbeHoldsIt)
     EXPECT_EQ(Eos(), CCalData::kCalibrationEOS);
     EXPECT_EQ(Utf8(m_data->EndReading()), told) << "a later call describes, and tries nothing";
     EXPECT_TRUE(InCalibrationMode());
+}
+
+// The wizard reads the run's state while the end step waits for the probe: the read does not
+// wait with it.
+TEST_F(RunEnd, TheStateIsReadWhileTheEndStepWaitsForTheProbe)
+{
+    modeltest::SetTunable(u"InterMsgDelay TO", 60000); // every request of the end step pauses before it goes
+    std::promise<void> entered;
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    bool blocked = false; // the end step's thread only
+    // The pause before the first request after calibration mode has ended: the restore of the
+    // measurement-cache time-out.
+    const LinePauseFunction previous = SetLinePauseFunction(
+        [&](ELinePause pause, ULONG)
+        {
+            if (pause != ELinePause::InterMessage || blocked || InCalibrationMode())
+                return;
+            blocked = true;
+            entered.set_value();
+            released.wait();
+        });
+    std::thread end([&] { m_data->RunEndStep(); });
+    const bool inRestore = entered.get_future().wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+    std::future<int32_t> state = std::async(std::launch::async, [&] { return m_data->GetState(); });
+    const bool answered = inRestore && state.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    release.set_value();
+    end.join();
+    SetLinePauseFunction(previous);
+    ASSERT_TRUE(inRestore);
+    EXPECT_TRUE(answered) << "the read waited for the probe";
+    ExpectEverythingBack();
 }
 
 class VoxRunEnd : public CalibrationTest
