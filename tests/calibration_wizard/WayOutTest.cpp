@@ -51,6 +51,21 @@ protected:
         ClickNext(frame);
     }
 
+    // The oxygen wizard taken to its stabilization page, where the line is lost; returns once the
+    // wizard has closed. `wizard` is the frame while it runs.
+    void CalibrateAndLoseTheLine(CDlgWizFrame_Cal*& wizard)
+    {
+        Calibrate(kOxygen,
+                  [&](CDlgWizFrame_Cal& frame)
+                  {
+                      wizard = &frame;
+                      ToStabilization(frame);
+                      ASSERT_TRUE(InCalibrationMode(kOxygen));
+                      Sim().RequestFaults().LoseLine();
+                      ASSERT_TRUE(testsupport::WaitUntil([&] { return !frame.isVisible(); }, 20s));
+                  });
+    }
+
     void ExpectProbeAsBefore()
     {
         EXPECT_FALSE(InCalibrationMode(kOxygen));
@@ -102,15 +117,7 @@ TEST_F(WayOut, ABriefLineLossDuringTheRunIsMendedOnceTheLineIsBack)
         EXPECT_TRUE(InCalibrationMode(kOxygen));
         Sim().RequestFaults().RestoreLine();
     };
-    Calibrate(kOxygen,
-              [&](CDlgWizFrame_Cal& frame)
-              {
-                  wizard = &frame;
-                  ToStabilization(frame);
-                  ASSERT_TRUE(InCalibrationMode(kOxygen));
-                  Sim().RequestFaults().LoseLine();
-                  ASSERT_TRUE(testsupport::WaitUntil([&] { return !frame.isVisible(); }, 20s));
-              });
+    CalibrateAndLoseTheLine(wizard);
     ExpectProbeAsBefore();
     EXPECT_EQ(BoxTexts(),
               (std::vector<QString>{QStringLiteral("Place sensor into 100% sat solution."), kReadError}))
@@ -130,15 +137,7 @@ TEST_F(WayOut, ALineLostForGoodClosesTheWizardUnderTheWaitCursorAndTellsWhatTheP
             QTest::keyClick(wizard, Qt::Key_Escape);
             testsupport::ClickCloseBox(*wizard);
         });
-    Calibrate(kOxygen,
-              [&](CDlgWizFrame_Cal& frame)
-              {
-                  wizard = &frame;
-                  ToStabilization(frame);
-                  ASSERT_TRUE(InCalibrationMode(kOxygen));
-                  Sim().RequestFaults().LoseLine();
-                  ASSERT_TRUE(testsupport::WaitUntil([&] { return !frame.isVisible(); }, 20s));
-              });
+    CalibrateAndLoseTheLine(wizard);
     // Why the worker ended, the live inputs written back, the end of the run after the window has
     // gone, and the live pressure the setup page shows afterwards.
     EXPECT_EQ(watch.Count(), 4);
