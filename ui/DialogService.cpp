@@ -12,6 +12,7 @@
 
 #include "platform/MessageBox.h"
 #include "ui/WaitCursor.h"
+#include "ui/WaitForWork.h"
 
 namespace ui
 {
@@ -28,34 +29,40 @@ CDialogService& Installed()
 }
 
 // What every caller reaches: the installed service, each of its dialogs with the normal cursor (a
-// dialog asked for during a wait must not come up under the busy cursor).
+// dialog asked for during a wait must not come up under the busy cursor) and counted as a nested
+// loop (work held for the windows beneath waits until it is answered).
 class CNormalCursorService : public CDialogService
 {
 public:
     int MessageBox(QWidget* owner, const QString& text, const QString& caption, uint32_t flags) override
     {
         const CNormalCursor normal;
+        const CNestedLoop loop;
         return Installed().MessageBox(owner, text, caption, flags);
     }
     std::optional<QString> GetOpenFileName(QWidget* owner, const sFileDialogRequest& request) override
     {
         const CNormalCursor normal;
+        const CNestedLoop loop;
         return Installed().GetOpenFileName(owner, request);
     }
     std::optional<QString> GetSaveFileName(QWidget* owner, const sFileDialogRequest& request) override
     {
         const CNormalCursor normal;
+        const CNestedLoop loop;
         return Installed().GetSaveFileName(owner, request);
     }
     std::optional<QString> BrowseForFolder(QWidget* owner, const QString& title,
                                            const QString& startFolder) override
     {
         const CNormalCursor normal;
+        const CNestedLoop loop;
         return Installed().BrowseForFolder(owner, title, startFolder);
     }
     bool RunPrintDialog(QWidget* owner, QPrinter& printer) override
     {
         const CNormalCursor normal;
+        const CNestedLoop loop;
         return Installed().RunPrintDialog(owner, printer);
     }
     bool OpenUrl(const QUrl& url) override { return Installed().OpenUrl(url); }

@@ -20,6 +20,7 @@
 #include "ui/ThreadHandover.h"
 #include "ui/Transparency.h"
 #include "ui/WaitCursor.h"
+#include "ui/WaitForWork.h"
 #include "ui/WindowPlacement.h"
 
 namespace
@@ -98,6 +99,7 @@ BOOL CNVDialog::RunInitDialog()
 
 BOOL CNVDialog::Create(QWidget* pParentWnd)
 {
+    m_nLoopDepth = ui::NestedLoopDepth();
     if (pParentWnd != nullptr)
     {
         setParent(pParentWnd, Qt::Widget);
@@ -112,6 +114,9 @@ BOOL CNVDialog::Create(QWidget* pParentWnd)
 
 int CNVDialog::DoModal()
 {
+    // The run is a nested loop from the first message its window can get.
+    const ui::CNestedLoop loop;
+    m_nLoopDepth = ui::NestedLoopDepth();
     RunInitDialog();
     int result = 0;
     if (m_endedDuringInit)
@@ -153,6 +158,29 @@ void CNVDialog::PostClose()
                 close();
         },
         Qt::QueuedConnection);
+}
+
+int CNVDialog::LoopDepth() const
+{
+    if (IsEmbedded())
+        if (const auto* top = qobject_cast<const CNVDialog*>(window()); top != nullptr && top != this)
+            return top->LoopDepth();
+    return m_nLoopDepth;
+}
+
+void CNVDialog::PostHeld(std::function<void()> work)
+{
+    ui::PostHeldWork(this, LoopDepth(),
+                     [this, generation = m_nWindowGeneration, work = std::move(work)]
+                     {
+                         if (HasWindow() && m_nWindowGeneration == generation)
+                             work();
+                     });
+}
+
+bool CNVDialog::HoldsMessage(UINT) const
+{
+    return false;
 }
 
 void CNVDialog::setVisible(bool visible)
@@ -367,7 +395,13 @@ bool CNVDialog::event(QEvent* event)
         if (HasWindow())
         {
             const auto* notify = static_cast<CNotifyEvent*>(event);
-            OnMessage(notify->Message(), notify->WParam(), notify->LParam());
+            const UINT message = notify->Message();
+            const WPARAM wParam = notify->WParam();
+            const LPARAM lParam = notify->LParam();
+            if (HoldsMessage(message) && ui::MustHoldWork(LoopDepth()))
+                PostHeld([this, message, wParam, lParam] { OnMessage(message, wParam, lParam); });
+            else
+                OnMessage(message, wParam, lParam);
         }
         return true;
     }

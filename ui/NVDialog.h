@@ -63,6 +63,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -141,6 +142,13 @@ public:
     UINT GetTemplateId() const { return m_nIDTemplate; }
     // TRUE while a modal popup of the application blocks this top-level window. Any thread.
     BOOL IsBlockedByModal() const { return m_bBlockedByModal.load() ? TRUE : FALSE; }
+    // The nested loop that runs the window (ui::NestedLoopDepth): its own modal run's, the
+    // depth it was created at for a modeless window, its top-level window's for a page.
+    int LoopDepth() const;
+    // Runs the work later, as a queued call would, but held while a wait or a nested loop opened
+    // above the window runs (ui::PostHeldWork); dropped when the window is gone by then. For
+    // work that starts serial work or changes the connection.
+    void PostHeld(std::function<void()> work);
 
     // ---- Registry and messages ----
 
@@ -236,6 +244,9 @@ protected:
     virtual BOOL OnInitDialog();
     // A private message, posted or sent; returns the handler's result (0 when none handles it).
     virtual LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // Whether handling the posted message starts serial work or changes the connection: it is
+    // then held as PostHeld work is. Default: no message.
+    virtual bool HoldsMessage(UINT message) const;
     // A command; TRUE when handled.
     virtual BOOL OnCommand(UINT id);
     virtual void OnOK();
@@ -278,6 +289,8 @@ private:
     // Counts the windows the object has had, so that a close posted to one never reaches the next.
     uint32_t m_nWindowGeneration = 0;
     std::atomic<bool> m_bBlockedByModal{false};
+    // The nested loop that runs the window, set by Create and DoModal.
+    int m_nLoopDepth = 0;
     bool m_bInitialising = false;
     // Whether the window has been placed for its first show (once per window).
     bool m_bPlacedForShow = false;

@@ -1,6 +1,8 @@
 #include "ui/WaitForWork.h"
 
+#include <algorithm>
 #include <condition_variable>
+#include <deque>
 #include <exception>
 #include <mutex>
 #include <system_error>
@@ -13,6 +15,7 @@
 #include <QThread>
 #include <QWidget>
 
+#include "ui/Application.h"
 #include "ui/NVDialog.h"
 #include "ui/ThreadHandover.h"
 #include "ui/WaitCursor.h"
@@ -31,8 +34,19 @@ struct sHeldMessage
     LPARAM lParam;
 };
 
+// Work held until the nested loops that opened after it have ended.
+struct sHeldWork
+{
+    QPointer<QObject> context;
+    int depth;
+    std::function<void()> work;
+};
+
 // Everything below lives on the user-interface thread.
 int g_nWaits = 0;
+int g_nLoops = 0;
+std::deque<sHeldWork> g_heldWork;
+bool g_bMainCloseHeld = false;
 // Per running wait, the windows that were open when it began.
 std::vector<std::vector<QPointer<QWidget>>> g_blockedWindows;
 std::vector<sHeldMessage> g_heldMessages;
@@ -92,6 +106,44 @@ const QWidget* OwningWidget(const QObject* receiver)
     return nullptr;
 }
 
+// Runs, in order, the held work that may run now.
+void RunHeldWork()
+{
+    for (;;)
+    {
+        const auto next = std::find_if(g_heldWork.begin(), g_heldWork.end(), [](const sHeldWork& held)
+                                       { return held.context.isNull() || !MustHoldWork(held.depth); });
+        if (next == g_heldWork.end())
+            return;
+        sHeldWork held = std::move(*next);
+        g_heldWork.erase(next);
+        if (!held.context.isNull())
+            held.work();
+    }
+}
+
+void PostRunHeldWork()
+{
+    if (!g_heldWork.empty())
+        PostToUiThread(RunHeldWork);
+}
+
+// The window system asks to close the main window while a wait runs: once the wait is over, the
+// window is closed as its close box would.
+void HoldMainWindowClose(CNVDialog& mainWindow)
+{
+    if (g_bMainCloseHeld)
+        return;
+    g_bMainCloseHeld = true;
+    PostHeldWork(&mainWindow, mainWindow.LoopDepth(),
+                 [window = QPointer<CNVDialog>(&mainWindow)]
+                 {
+                     g_bMainCloseHeld = false;
+                     if (window != nullptr && window->HasWindow())
+                         window->close();
+                 });
+}
+
 class CWaitFilter : public QObject
 {
 protected:
@@ -113,7 +165,17 @@ protected:
         if (!IsUserInput(*event))
             return false;
         const QWidget* widget = OwningWidget(receiver);
-        return widget != nullptr && IsBlockedWindow(widget->window());
+        if (widget == nullptr || !IsBlockedWindow(widget->window()))
+            return false;
+        if (type == QEvent::Close)
+        {
+            // Swallowed is not enough: a close event left accepted hides the window all the same.
+            event->ignore();
+            if (widget->window() == GetMainWindow())
+                if (auto* mainWindow = qobject_cast<CNVDialog*>(GetMainWindow()))
+                    HoldMainWindowClose(*mainWindow);
+        }
+        return true;
     }
 };
 
@@ -152,6 +214,7 @@ public:
     CWaitRules& operator=(const CWaitRules&) = delete;
 
 private:
+    CNestedLoop m_loop;
     CWaitCursor m_cursor;
 };
 
@@ -254,6 +317,44 @@ bool IsWaitingForWork()
 {
     return g_nWaits != 0;
 }
+
+int WaitDepth()
+{
+    return g_nWaits;
+}
+
+CNestedLoop::CNestedLoop()
+{
+    ++g_nLoops;
+}
+
+CNestedLoop::~CNestedLoop()
+{
+    --g_nLoops;
+    PostRunHeldWork();
+}
+
+int NestedLoopDepth()
+{
+    return g_nLoops;
+}
+
+bool MustHoldWork(int depth)
+{
+    return g_nWaits != 0 || g_nLoops > depth;
+}
+
+void PostHeldWork(QObject* context, int depth, std::function<void()> work)
+{
+    g_heldWork.push_back({context, depth, std::move(work)});
+    PostRunHeldWork();
+}
+
+bool HasHeldWork()
+{
+    return !g_heldWork.empty();
+}
+
 
 void SetWaitObserverForTests(std::function<void()> observer)
 {

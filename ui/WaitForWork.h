@@ -7,12 +7,14 @@
 // - the windows keep painting (exposed, resized, updated);
 // - no user input reaches a window that was open when the wait began: mouse, wheel, keys,
 //   shortcuts, context menus and the close box of the window system are swallowed, not kept for
-//   later, so that nobody can start a second operation or close a window under the worker;
+//   later, so that nobody can start a second operation or close a window under the worker (the
+//   main window's close box alone is kept, see below);
 // - the private messages that workers post to the dialogs (CNotifyEvent) are held back and posted
 //   again once the last wait has ended, as they would wait for a busy thread;
 // - message boxes that the work raises through the message-box hook (ui/MessageBoxes.h) come up
 //   in turn, with the normal cursor, and are answered before the wait ends.
-// Timers and queued calls still run, as they do under a modal popup.
+// Timers and queued calls still run, as they do under a modal popup; what would start serial work
+// or change the connection goes through PostHeldWork instead and waits for the end.
 //
 // Workers never touch widgets: the work may use the connection, the device and plain objects that
 // the window does not touch while it waits, and the window shows the outcome afterwards.
@@ -22,6 +24,8 @@
 #include <optional>
 #include <type_traits>
 #include <utility>
+
+class QObject;
 
 namespace ui
 {
@@ -51,6 +55,45 @@ std::invoke_result_t<Work&> WaitForWork(Work&& work)
 // True while a wait runs (user-interface thread). A timer's or a posted command that would close
 // the window under the worker tries again later instead.
 bool IsWaitingForWork();
+// How many waits run now, one inside the other.
+int WaitDepth();
+
+// ---- Nested loops and held work ----
+//
+// A request of the window system to close the main window while a wait runs is taken once, after
+// the wait, as a close of the main window (a second request meanwhile adds nothing); the close box
+// of any other window does nothing during a wait.
+//
+// Every nested event loop of the user-interface thread (a wait, a modal dialog, a message box or
+// file dialog of the dialog service) is a place where queued work may run. Work that starts
+// serial work or changes the connection must not run inside one that opened after it was asked
+// for: it is held instead and carried out, in the order it was asked for, once that loop has
+// ended.
+
+// Counts one nested loop for as long as it lives (user-interface thread).
+class CNestedLoop
+{
+public:
+    CNestedLoop();
+    ~CNestedLoop();
+    CNestedLoop(const CNestedLoop&) = delete;
+    CNestedLoop& operator=(const CNestedLoop&) = delete;
+};
+
+// How many nested loops are open now (user-interface thread).
+int NestedLoopDepth();
+
+// Runs the work on the user-interface thread, later, once no wait runs and no nested loop deeper
+// than `depth` is open: the depth of the loop that runs the window asking (CNVDialog::LoopDepth).
+// Held work runs in the order it was posted; work whose context object has gone is dropped.
+// User-interface thread.
+void PostHeldWork(QObject* context, int depth, std::function<void()> work);
+
+// Whether any work is held or waiting to run.
+bool HasHeldWork();
+
+// True when work for a window at `depth` must be held now.
+bool MustHoldWork(int depth);
 
 // Tests: called on the user-interface thread once every wait has begun (cursor, input rules in
 // place), before its work starts; null for none.

@@ -114,6 +114,7 @@ HRESULT CLivePollWorker::Start(NVSystem::CDeviceComm* heldDevice,
         heldDevice->Release();
         return periodMs == 0 ? E_INVALIDARG : E_FAIL;
     }
+    const std::lock_guard threadLock(m_threadLock);
     if (m_thread.joinable())
         m_thread.join();
     m_pDevice = heldDevice;
@@ -143,6 +144,7 @@ HRESULT CLivePollWorker::Start(NVSystem::CDeviceComm* heldDevice,
 
 void CLivePollWorker::Stop()
 {
+    const std::lock_guard threadLock(m_threadLock);
     m_stop.Set();
     if (m_thread.joinable())
         m_thread.join();

@@ -92,7 +92,8 @@ public:
     // with a period of 0.
     HRESULT Start(NVSystem::CDeviceComm* heldDevice, const CDynArray<sParameterReading>& pollList,
                   uint64_t periodMs, BOOL utc, intptr_t runTag);
-    // Asks the thread to end and waits for it without a time limit. Safe when none runs.
+    // Asks the thread to end and waits for it without a time limit. Safe when none runs, and from
+    // two threads at once: the thread is joined exactly once, the later call waits for that.
     void Stop();
     // The thread is running (it ends only when stopped). Any thread.
     bool IsRunning() const { return m_bRunning.load(); }
@@ -108,6 +109,7 @@ private:
     INotifyWindow& m_window;
     const sLivePollClock m_clock;
     platform::CEvent m_stop{platform::CEvent::Reset::Manual};
+    std::mutex m_threadLock; // held by Start and Stop around the thread object
     std::thread m_thread;
     std::atomic<bool> m_bRunning{false};
 

@@ -285,14 +285,9 @@ void CDlgFrame_TarnwickSoft::OnNextPage(int step)
 
 void CDlgFrame_TarnwickSoft::PostCommand(UINT id)
 {
-    QMetaObject::invokeMethod(
-        this,
-        [this, id]
-        {
-            if (HasWindow())
-                SendCommand(id);
-        },
-        Qt::QueuedConnection);
+    // Held while an operation waits for the probe, a message box or a popup is open: a command
+    // never starts inside another operation, whatever order the user's inputs were taken in.
+    PostHeld([this, id] { SendCommand(id); });
 }
 
 BOOL CDlgFrame_TarnwickSoft::OnCommand(UINT id)
@@ -320,13 +315,25 @@ BOOL CDlgFrame_TarnwickSoft::OnCommand(UINT id)
     case ID_ACCEL_BACK:
         OnNextPage(-1);
         return TRUE;
+    // The state is looked at again when the command runs: two Alt+C taken at once connect once,
+    // and never toggle into a disconnect.
     case ID_ACCEL_CONNECT:
         if (!theProbeConnection.IsConnected())
-            PostCommand(IDC_CONNECT_DISCONNECT);
+            PostHeld(
+                [this]
+                {
+                    if (!theProbeConnection.IsConnected())
+                        SendCommand(IDC_CONNECT_DISCONNECT);
+                });
         return TRUE;
     case ID_ACCEL_DISCONNECT:
         if (theProbeConnection.IsConnected())
-            PostCommand(IDC_CONNECT_DISCONNECT);
+            PostHeld(
+                [this]
+                {
+                    if (theProbeConnection.IsConnected())
+                        SendCommand(IDC_CONNECT_DISCONNECT);
+                });
         return TRUE;
     case IDM_ABOUTBOX:
         OnAbout();
@@ -337,6 +344,12 @@ BOOL CDlgFrame_TarnwickSoft::OnCommand(UINT id)
     default:
         return CNVDialog::OnCommand(id);
     }
+}
+
+bool CDlgFrame_TarnwickSoft::HoldsMessage(UINT message) const
+{
+    // A loss closes the link: not under an operation, box or popup that may still use it.
+    return message == windowmsg::WM_CONNECTION_LOST || CNVDialog::HoldsMessage(message);
 }
 
 LRESULT CDlgFrame_TarnwickSoft::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
@@ -459,12 +472,11 @@ void CDlgFrame_TarnwickSoft::StartKeepAlive()
 
 void CDlgFrame_TarnwickSoft::StopKeepAlive()
 {
-    if (m_pKeepAlive)
-    {
+    // Taken out first: a stop asked again while this one waits finds nothing left to stop.
+    const std::unique_ptr<CKeepAlive> keepAlive = std::move(m_pKeepAlive);
+    if (keepAlive)
         // A read in flight ends with its transaction, perhaps with its time-outs.
-        ui::WaitForWork([this] { m_pKeepAlive->Stop(); });
-        m_pKeepAlive.reset();
-    }
+        ui::WaitForWork([&keepAlive] { keepAlive->Stop(); });
 }
 
 void CDlgFrame_TarnwickSoft::OnConnectionLost(ULONG connectionId)

@@ -24,6 +24,7 @@ CKeepAlive::~CKeepAlive()
 bool CKeepAlive::Start()
 {
     Stop();
+    const std::lock_guard lock(m_StopLock);
     m_StopEvent.ResetEvent();
     try
     {
@@ -33,15 +34,18 @@ bool CKeepAlive::Start()
     {
         return false;
     }
+    m_bStarted = true;
     return true;
 }
 
 void CKeepAlive::Stop()
 {
+    const std::lock_guard lock(m_StopLock);
     if (!m_thread.joinable())
         return;
     m_StopEvent.Set();
     m_thread.join();
+    m_bStarted = false;
 }
 
 void CKeepAlive::PostLost()

@@ -17,6 +17,7 @@
 
 #include <chrono>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 #include "connection/ProbeConnection.h"
@@ -45,9 +46,10 @@ public:
 
     // Starts the worker (stopping one that runs); false when the thread cannot be had.
     bool Start();
-    // Sets the stop event and waits for the worker without a time limit. Safe when none runs.
+    // Sets the stop event and waits for the worker without a time limit. Safe when none runs, and
+    // from two threads at once: the worker is joined exactly once, the later call waits for that.
     void Stop();
-    bool IsStarted() const { return m_thread.joinable(); }
+    bool IsStarted() const { return m_bStarted.load(); }
 
 private:
     void Run();
@@ -62,5 +64,7 @@ private:
     // The connection last talked to (worker thread only).
     ULONG m_nWatchedId = 0;
     platform::CEvent m_StopEvent{platform::CEvent::Reset::Manual};
+    std::mutex m_StopLock; // held by Start and Stop around the thread object
     std::thread m_thread;
+    std::atomic<bool> m_bStarted{false};
 };

@@ -1,5 +1,7 @@
 #include "app/pages/CalibrationDispatch.h"
 
+#include <memory>
+
 #include "app/pages/CtrlPageSensorSetup.h"
 #include "calibration/wizard/CalProbeConnection.h"
 #include "calibration/wizard/DlgWizFrameCalConductivity.h"
@@ -28,6 +30,11 @@ bool RunWizard(TFrame& frame, TSensor* sensor)
     return true;
 }
 
+struct DeviceReleaser
+{
+    void operator()(NVSystem::CDeviceComm* device) const { device->Release(); }
+};
+
 } // namespace
 
 ECalibration CalibrationOfSensorId(USHORT sensorId)
@@ -52,7 +59,11 @@ sCalibrateResult RunCalibration(QWidget* parent, USHORT sensorId, CProbeConnecti
 {
     sCalibrateResult result;
     result.calibration = CalibrationOfSensorId(sensorId);
-    if (!probe.IsConnected())
+    // The device, and with it the sensor the wizard works on, is held for the whole run: the
+    // wizard's loops, its waits and boxes, are places where the link may be lost and closed.
+    const ULONG connectionId = probe.GetConnectionId();
+    const std::unique_ptr<NVSystem::CDeviceComm, DeviceReleaser> device(probe.AcquireProbe());
+    if (device == nullptr || connectionId == 0)
         return result;
     CProbeCalConnection calProbe(probe);
     switch (result.calibration)
@@ -81,9 +92,10 @@ sCalibrateResult RunCalibration(QWidget* parent, USHORT sensorId, CProbeConnecti
             CDlgWizFrame_CalVOX frame(parent, calProbe);
             result.ran = RunWizard(frame, sensor);
         }
-        // After the frame and its worker are gone, whichever way the wizard ended.
+        // After the frame and its worker are gone, whichever way the wizard ended, and only from
+        // the link the wizard ran on: a link lost meanwhile has nothing to tell.
         float liveBaro = 0.0f;
-        if (result.ran &&
+        if (result.ran && probe.GetConnectionId() == connectionId &&
             Succeeded(ui::WaitForWork([sensor, &liveBaro] { return sensor->ReadLiveBaro(liveBaro); })))
             result.liveBaro = liveBaro;
         break;

@@ -15,6 +15,13 @@ CCtrlPage_Base::CCtrlPage_Base(UINT nIDTemplate, QWidget* pParentWnd) : CNVDialo
 
 CCtrlPage_Base::~CCtrlPage_Base() = default;
 
+bool CCtrlPage_Base::HoldsMessage(UINT message) const
+{
+    // The pages fill themselves from the probe when the connection changes.
+    return message == windowmsg::WM_DEVICE_CONNECTED || message == windowmsg::WM_DEVICE_DISCONNECTED ||
+           message == windowmsg::WM_DEVICE_RESET || CNVDialog::HoldsMessage(message);
+}
+
 LRESULT CCtrlPage_Base::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message)
@@ -109,8 +116,9 @@ void CCtrlPage_Base::SetTimer(UINT id, UINT elapseMs)
                          [this, id, pending = timer.get()]
                          {
                              // A page's timed work (most of it reads the probe) comes after the
-                             // serial work the window waits for, as it would on a busy thread.
-                             if (ui::IsWaitingForWork())
+                             // serial work the window waits for, as it would on a busy thread,
+                             // and after the box or popup open above the page.
+                             if (ui::MustHoldWork(LoopDepth()))
                                  pending->start();
                              else if (HasWindow())
                                  OnTimer(id);

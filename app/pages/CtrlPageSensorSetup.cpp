@@ -374,6 +374,11 @@ BOOL CCtrlPage_SensorSetup::OnCommand(UINT id)
     }
 }
 
+bool CCtrlPage_SensorSetup::HoldsMessage(UINT message) const
+{
+    return message == windowmsg::WM_SENSORS_CHANGED || CCtrlPage_Base::HoldsMessage(message);
+}
+
 LRESULT CCtrlPage_SensorSetup::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == windowmsg::WM_SENSORS_CHANGED)
@@ -459,8 +464,7 @@ LRESULT CCtrlPage_SensorSetup::OnSensorsChanged()
     FillParameterList(TRUE);
     FillSensorList();
     // As the list's own selection change would, once this message has been handled.
-    QMetaObject::invokeMethod(
-        this, [this] { OnSelChangeSensorList(); }, Qt::QueuedConnection);
+    PostHeld([this] { OnSelChangeSensorList(); });
     return 0;
 }
 
@@ -480,12 +484,11 @@ void CCtrlPage_SensorSetup::StartSensorWatch()
 
 void CCtrlPage_SensorSetup::StopSensorWatch()
 {
-    if (m_pWatch)
-    {
+    // Taken out first: a stop asked again while this one waits finds nothing left to stop.
+    const std::unique_ptr<CSensorWatch> watch = std::move(m_pWatch);
+    if (watch)
         // A look at the probe in flight ends with its transaction, perhaps with its time-outs.
-        ui::WaitForWork([this] { m_pWatch->Stop(); });
-        m_pWatch.reset();
-    }
+        ui::WaitForWork([&watch] { watch->Stop(); });
 }
 
 bool CCtrlPage_SensorSetup::IsSensorWatchActive() const
@@ -758,8 +761,7 @@ void CCtrlPage_SensorSetup::LoadSensorSettings()
         {
             // The probe holds neither: it is given 25 degrees, as a click on that button would.
             ShowReferenceTemperature(REFERENCE_TEMPERATURE_25);
-            QMetaObject::invokeMethod(
-                this, [this] { SendCommand(IDC_SETUP_REF_TEMP_25); }, Qt::QueuedConnection);
+            PostHeld([this] { SendCommand(IDC_SETUP_REF_TEMP_25); });
         }
     }
     if (load.failure)

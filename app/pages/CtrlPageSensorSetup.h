@@ -126,6 +126,7 @@ protected:
     BOOL OnInitDialog() override;
     BOOL OnCommand(UINT id) override;
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    bool HoldsMessage(UINT message) const override;
     void OnShowWindow(BOOL bShow) override;
     void OnTimer(UINT id) override;
     void changeEvent(QEvent* event) override;

@@ -18,6 +18,7 @@ CSensorWatch::~CSensorWatch()
 bool CSensorWatch::Start()
 {
     Stop();
+    const std::lock_guard lock(m_StopLock);
     m_StopEvent.ResetEvent();
     m_bEnded = false;
     try
@@ -29,15 +30,18 @@ bool CSensorWatch::Start()
         m_bEnded = true;
         return false;
     }
+    m_bStarted = true;
     return true;
 }
 
 void CSensorWatch::Stop()
 {
+    const std::lock_guard lock(m_StopLock);
     if (!m_thread.joinable())
         return;
     m_StopEvent.Set();
     m_thread.join();
+    m_bStarted = false;
 }
 
 bool CSensorWatch::Look(ULONG timeoutMs, sSnapshot& snapshot)

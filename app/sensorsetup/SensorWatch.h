@@ -13,6 +13,7 @@
 
 #include <chrono>
 #include <functional>
+#include <mutex>
 #include <thread>
 
 #include "connection/ProbeConnection.h"
@@ -39,10 +40,11 @@ public:
 
     // Starts the worker (stopping one that runs); false when the thread cannot be had.
     bool Start();
-    // Sets the stop event and waits for the worker without a time limit. Safe when none runs.
+    // Sets the stop event and waits for the worker without a time limit. Safe when none runs, and
+    // from two threads at once: the worker is joined exactly once, the later call waits for that.
     void Stop();
     // Started and not yet stopped (it may have ended by itself).
-    bool IsStarted() const { return m_thread.joinable(); }
+    bool IsStarted() const { return m_bStarted.load(); }
     // The worker has ended by itself or was stopped.
     bool HasEnded() const { return m_bEnded.load(); }
 
@@ -66,5 +68,7 @@ private:
     std::chrono::milliseconds m_Period;
     platform::CEvent m_StopEvent{platform::CEvent::Reset::Manual};
     std::atomic<bool> m_bEnded{false};
+    std::mutex m_StopLock; // held by Start and Stop around the thread object
     std::thread m_thread;
+    std::atomic<bool> m_bStarted{false};
 };

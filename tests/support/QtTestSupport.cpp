@@ -9,6 +9,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -85,7 +86,8 @@ bool DeliverPostedMessages(std::chrono::milliseconds timeout)
 {
     CMessageMarker marker;
     marker.PostNotify(CMessageMarker::kMarker);
-    return WaitUntil([&marker] { return marker.m_bReached && !ui::IsWaitingForWork(); }, timeout);
+    return WaitUntil([&marker] { return marker.m_bReached && !ui::IsWaitingForWork() && !ui::HasHeldWork(); },
+                     timeout);
 }
 
 std::filesystem::path SavePicture(QWidget& widget, const std::string& name)
@@ -124,9 +126,17 @@ void WhenNotWaiting(QObject* context, std::function<void()> action)
 
 void ClickCloseBox(QWidget& window)
 {
+    // The window system's request reaches the native window first, which hands the widget a
+    // close event of its own and destroys itself when that is left accepted.
     QCloseEvent close;
     QSpontaneKeyEvent::setSpontaneous(&close);
-    QCoreApplication::instance()->notify(&window, &close);
+    QObject* receiver = window.windowHandle() != nullptr ? static_cast<QObject*>(window.windowHandle()) : &window;
+    QCoreApplication::instance()->notify(receiver, &close);
+}
+
+bool DeliverHeldWork(std::chrono::milliseconds timeout)
+{
+    return WaitUntil([] { return !ui::HasHeldWork() && !ui::IsWaitingForWork(); }, timeout);
 }
 
 WaitWatch::WaitWatch(std::function<void()> during) : m_during(std::move(during))
@@ -135,6 +145,8 @@ WaitWatch::WaitWatch(std::function<void()> during) : m_during(std::move(during))
         [this]
         {
             ++m_nWaits;
+            if (ui::WaitDepth() > 1)
+                ++m_nInside;
             const QCursor* cursor = QGuiApplication::overrideCursor();
             if (cursor == nullptr || cursor->shape() != Qt::WaitCursor)
                 m_bAllUnderWaitCursor = false;
@@ -185,7 +197,13 @@ int ScriptedDialogs::MessageBox(QWidget* owner, const QString& text, const QStri
 {
     const QCursor* cursor = QGuiApplication::overrideCursor();
     m_messageBoxes.push_back(
-        {text, caption, flags, owner, cursor != nullptr && cursor->shape() == Qt::WaitCursor});
+        {text, caption, flags, owner, cursor != nullptr && cursor->shape() == Qt::WaitCursor, m_nOpenBoxes > 0});
+    if (m_bDeliverWhileShown)
+    {
+        ++m_nOpenBoxes;
+        PumpEvents();
+        --m_nOpenBoxes;
+    }
     if (m_answers.empty())
         return platform::CautiousAnswer(flags);
     const int answer = m_answers.front();

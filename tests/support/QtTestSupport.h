@@ -36,6 +36,8 @@ void PumpEvents();
 // (a window that waits for serial work holds them until it is done, and its handlers may wait in
 // turn); false when that takes longer than the time-out.
 bool DeliverPostedMessages(std::chrono::milliseconds timeout = std::chrono::milliseconds(10000));
+// Delivers events until no work is held any more (ui::PostHeldWork) and no wait runs.
+bool DeliverHeldWork(std::chrono::milliseconds timeout = std::chrono::milliseconds(10000));
 
 // Saves a picture of the widget (QWidget::grab) as <build folder>/pictures/<name>.png, the name
 // being the current test's "Suite.Test" when none is given. Returns the file's path.
@@ -66,12 +68,16 @@ public:
 
     int Count() const { return m_nWaits; }
     int Nested() const { return m_nNested; }
+    // Waits that began while another wait ran, whatever set them off: a second operation started
+    // inside the first.
+    int Inside() const { return m_nInside; }
     bool AllUnderWaitCursor() const { return m_bAllUnderWaitCursor; }
 
 private:
     std::function<void()> m_during;
     int m_nWaits = 0;
     int m_nNested = 0;
+    int m_nInside = 0;
     bool m_bInDuring = false;
     bool m_bAllUnderWaitCursor = true;
 };
@@ -97,6 +103,8 @@ public:
         QWidget* owner;
         // Whether the box came up under the busy cursor (it never should).
         bool underWaitCursor;
+        // Whether another box was still open when it came up.
+        bool overAnotherBox;
     };
     struct FileDialogShown
     {
@@ -114,6 +122,9 @@ public:
     void QueueFile(const QString& file) { m_files.push_back(file); }
     void QueueFolder(const QString& folder) { m_folders.push_back(folder); }
     void QueuePrintAnswer(bool print) { m_printAnswers.push_back(print); }
+    // While a message box is shown, the events queued by then are delivered, as the box's own loop
+    // would deliver them (off: the box answers at once).
+    void DeliverEventsWhileShown(bool deliver) { m_bDeliverWhileShown = deliver; }
 
     const std::vector<MessageBoxShown>& MessageBoxes() const { return m_messageBoxes; }
     const std::vector<FileDialogShown>& FileDialogs() const { return m_fileDialogs; }
@@ -141,6 +152,8 @@ private:
     std::vector<FileDialogShown> m_fileDialogs;
     std::vector<QString> m_folderDialogs;
     int m_printDialogs = 0;
+    bool m_bDeliverWhileShown = false;
+    int m_nOpenBoxes = 0;
     std::vector<QUrl> m_openedUrls;
 };
 
