@@ -132,6 +132,24 @@ TEST_F(KeepAliveTest, ASilentProbeIsReportedLost)
     EXPECT_FALSE(m_connection.ReleaseBusy());
 }
 
+TEST_F(KeepAliveTest, TwoStopsAtOnceJoinTheWorkerOnceAndBothReturnWhenItHasEnded)
+{
+    StartConnected(12);
+    PostedMessages window;
+    CKeepAlive keepAlive(m_connection, window, nullptr, 20ms);
+    ASSERT_TRUE(keepAlive.Start());
+    // A read in flight on a line that has gone quiet: the stops wait for its time-out.
+    Sim().RequestFaults().LoseLine();
+    const size_t heard = Sim().Log().ReceivedCount();
+    ASSERT_TRUE(Sim().Log().WaitForReceived(heard + 1, 5s));
+    std::thread second([&] { keepAlive.Stop(); });
+    keepAlive.Stop();
+    second.join();
+    EXPECT_FALSE(keepAlive.IsStarted());
+    keepAlive.Stop();
+    Sim().RequestFaults().RestoreLine();
+}
+
 TEST_F(KeepAliveTest, WithoutAConnectionItMakesNoTransactionAndReportsTheLinkLost)
 {
     StartProbe(12);

@@ -263,6 +263,97 @@ TEST_F(WaitForWorkTest, MessagesOfOtherWorkersWaitForTheEndInTheirOrderAndDieWit
     EXPECT_EQ(m_window.m_messages, (std::vector<UINT>{windowmsg::WM_NEW_DATA, windowmsg::WM_READ_ERROR}));
 }
 
+// A window whose connection messages start serial work.
+class HoldingWindow : public CountingWindow
+{
+protected:
+    bool HoldsMessage(UINT message) const override { return message == windowmsg::WM_DEVICE_CONNECTED; }
+};
+
+TEST_F(WaitForWorkTest, HeldWorkWaitsForEveryLoopOpenedAboveItsWindowAndRunsInOrder)
+{
+    std::vector<int> ran;
+    // Nothing above the window: a queued call, run once the handler has returned.
+    m_window.PostHeld([&] { ran.push_back(0); });
+    EXPECT_TRUE(ran.empty());
+    ASSERT_TRUE(testsupport::DeliverHeldWork());
+    EXPECT_EQ(ran, std::vector<int>{0});
+
+    // Held through a wait, whose loop delivers queued calls, and then run in the order posted.
+    ran.clear();
+    std::vector<int> seenDuring{-1};
+    Gate gate;
+    m_window.PostHeld([&] { ran.push_back(1); });
+    m_window.PostHeld([&] { ran.push_back(2); });
+    QTimer::singleShot(0, &m_window,
+                       [&]
+                       {
+                           testsupport::PumpEvents();
+                           seenDuring = ran;
+                           gate.Open();
+                       });
+    ui::WaitForWork([&] { gate.WaitOpen(); });
+    EXPECT_TRUE(seenDuring.empty());
+    ASSERT_TRUE(testsupport::DeliverHeldWork());
+    EXPECT_EQ(ran, (std::vector<int>{1, 2}));
+
+    // A box over the window holds its work and the messages it marks; a popup over it runs its own
+    // work meanwhile; a window gone by then has its work dropped.
+    ran.clear();
+    HoldingWindow holding;
+    holding.Create(nullptr);
+    auto doomed = std::make_unique<CountingWindow>();
+    doomed->Create(nullptr);
+    m_dialogs.DeliverEventsWhileShown(true);
+    m_window.PostHeld([&] { ran.push_back(3); });
+    doomed->PostHeld([&] { ran.push_back(9); });
+    holding.PostNotify(windowmsg::WM_DEVICE_CONNECTED);
+    holding.PostNotify(windowmsg::WM_NEW_DATA);
+    ShowErrorBox(&m_window, QStringLiteral("Failed"));
+    EXPECT_TRUE(ran.empty());
+    EXPECT_EQ(holding.m_messages, std::vector<UINT>{windowmsg::WM_NEW_DATA}) << "only what it marks waits";
+    doomed.reset();
+    CNVDialog popup(0, &m_window);
+    testsupport::RunModal(popup,
+                          [&]
+                          {
+                              m_window.PostHeld([&] { ran.push_back(4); });
+                              popup.PostHeld(
+                                  [&]
+                                  {
+                                      ran.push_back(5);
+                                      popup.EndDialog(IDOK);
+                                  });
+                          });
+    ASSERT_TRUE(testsupport::DeliverHeldWork());
+    EXPECT_EQ(ran, (std::vector<int>{5, 3, 4}));
+    EXPECT_EQ(holding.m_messages, (std::vector<UINT>{windowmsg::WM_NEW_DATA, windowmsg::WM_DEVICE_CONNECTED}));
+}
+
+TEST_F(WaitForWorkTest, TheMainWindowsCloseBoxDuringAWaitIsTakenOnceAfterIt)
+{
+    ui::SetMainWindow(&m_window);
+    int closesDuring = -1;
+    bool visibleDuring = false;
+    Gate gate;
+    QTimer::singleShot(0, &m_window,
+                       [&]
+                       {
+                           testsupport::ClickCloseBox(m_window);
+                           testsupport::ClickCloseBox(m_window);
+                           testsupport::PumpEvents();
+                           closesDuring = m_window.m_closes;
+                           visibleDuring = m_window.isVisible();
+                           gate.Open();
+                       });
+    ui::WaitForWork([&] { gate.WaitOpen(); });
+    ASSERT_TRUE(testsupport::DeliverHeldWork());
+    ui::SetMainWindow(nullptr);
+    EXPECT_EQ(closesDuring, 0);
+    EXPECT_TRUE(visibleDuring);
+    EXPECT_EQ(m_window.m_closes, 1);
+}
+
 TEST_F(WaitForWorkTest, WhatTheWorkThrowsIsThrownToTheWaiterAndOffTheWindowsThreadTheWorkRunsInPlace)
 {
     EXPECT_THROW(ui::WaitForWork([]() -> int { throw std::runtime_error("line lost"); }), std::runtime_error);
