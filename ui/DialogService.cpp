@@ -2,7 +2,10 @@
 
 #include <QAbstractPrintDialog>
 #include <QDesktopServices>
+#include <QApplication>
 #include <QFileDialog>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -71,6 +74,8 @@ public:
 CNormalCursorService g_front;
 
 constexpr uint32_t kButtonMask = 0xF;
+// What a window frame's caption bar takes beside the caption: icon, buttons, margins.
+constexpr int kCaptionButtonsRoom = 120;
 constexpr uint32_t kIconMask = 0xF0;
 
 QMessageBox::Icon IconOf(uint32_t flags)
@@ -138,6 +143,13 @@ std::optional<QString> RunFileDialog(QWidget* owner, const sFileDialogRequest& r
 int CDialogService::MessageBox(QWidget* owner, const QString& text, const QString& caption, uint32_t flags)
 {
     QMessageBox box(IconOf(flags), caption, text, ButtonsOf(flags), owner);
+    // A box is at least as wide as its caption, which the window system would otherwise cut short
+    // above a short text: the caption at the title font, and room for the frame's buttons.
+    const int captionWidth = QFontMetrics(QApplication::font("QWorkspaceTitleBar")).horizontalAdvance(caption) +
+                             kCaptionButtonsRoom;
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(captionWidth, 0, QSizePolicy::Minimum, QSizePolicy::Expanding),
+                      grid->rowCount(), 0, 1, grid->columnCount());
     return AnswerOf(box.exec());
 }
 

@@ -14,6 +14,7 @@
 #include <QPointer>
 #include <QThread>
 #include <QWidget>
+#include <QWindow>
 
 #include "ui/Application.h"
 #include "ui/NVDialog.h"
@@ -144,6 +145,18 @@ void HoldMainWindowClose(CNVDialog& mainWindow)
                  });
 }
 
+// The widget whose native window the receiver is: the window system's close request reaches the
+// native window first, which would otherwise take it for granted while the widget is busy closing.
+const QWidget* WidgetOfNativeWindow(const QObject* receiver)
+{
+    if (receiver == nullptr || !receiver->isWindowType())
+        return nullptr;
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->windowHandle() == receiver)
+            return window;
+    return nullptr;
+}
+
 class CWaitFilter : public QObject
 {
 protected:
@@ -165,6 +178,8 @@ protected:
         if (!IsUserInput(*event))
             return false;
         const QWidget* widget = OwningWidget(receiver);
+        if (widget == nullptr && type == QEvent::Close)
+            widget = WidgetOfNativeWindow(receiver);
         if (widget == nullptr || !IsBlockedWindow(widget->window()))
             return false;
         if (type == QEvent::Close)

@@ -114,6 +114,8 @@ BOOL CDlgFrame_TarnwickSoft::OnInitDialog()
     CNVDialog::OnInitDialog();
     ui::SetMainWindow(this);
     SetAppMainWindow(ui::OwnerHandle(this));
+    // Every window of the program wears its icon, boxes without an owner too.
+    QApplication::setWindowIcon(AppIcon());
     setWindowIcon(AppIcon());
 
     const int dpi = logicalDpiX();
@@ -225,7 +227,10 @@ void CDlgFrame_TarnwickSoft::ApplySkin()
         // A file that is there but holds no picture that can be read leaves the built-in icon.
         const QIcon icon(iconFile);
         if (!icon.availableSizes().isEmpty())
+        {
+            QApplication::setWindowIcon(icon);
             setWindowIcon(icon);
+        }
     }
 }
 

@@ -4,6 +4,7 @@
 // and looks at the connection as it is then.
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 
 #include "app/pages/CalibrationDispatch.h"
 #include "tests/app/AppWindowTest.h"
@@ -177,6 +178,31 @@ TEST_F(OneOperationTest, TheCloseBoxAskedTwiceDuringAWaitClosesOnceAfterIt)
     EXPECT_EQ(window.result(), IDCANCEL) << "the window's run ended, as the program does";
     EXPECT_TRUE(Disconnected());
     EXPECT_EQ(watch.Inside(), 0);
+}
+
+TEST_F(OneOperationTest, TheCloseBoxAgainWhileTheFirstCloseWaitsForTheDisconnectEndsTheProgramOnce)
+{
+    StartProbe(12);
+    CDlgFrame_TarnwickSoft& window = MainWindow();
+    ConnectByButton();
+    Sim().RequestFaults().LoseLine();
+    // The disconnect of the first close waits for the keep-alive's read on the silent line.
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return UnheardFrames() > 0; }));
+    bool shownDuring = false;
+    testsupport::WaitWatch watch(
+        [&]
+        {
+            testsupport::ClickCloseBox(window);
+            testsupport::PumpEvents();
+            shownDuring = window.isVisible() && window.windowHandle() != nullptr &&
+                          window.windowHandle()->handle() != nullptr;
+        });
+    testsupport::ClickCloseBox(window);
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return !window.isVisible(); }, 20s));
+    EXPECT_GE(watch.Count(), 1);
+    EXPECT_TRUE(shownDuring) << "the window stays while its close waits";
+    EXPECT_EQ(window.result(), IDCANCEL);
+    EXPECT_TRUE(Disconnected());
 }
 
 TEST_F(OneOperationTest, ALossReportedDuringTheOxygenWizardWaitsForItAndItsBoxes)
