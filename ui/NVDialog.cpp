@@ -1,6 +1,7 @@
 #include "ui/NVDialog.h"
 
 #include <algorithm>
+#include <utility>
 
 #include <QChildEvent>
 #include <QCloseEvent>
@@ -446,7 +447,9 @@ void CNVDialog::closeEvent(QCloseEvent* event)
 {
     // Whether the window goes is OnClose's decision (through the commands it sends).
     event->ignore();
+    const bool wasInClose = std::exchange(m_bInClose, true);
     OnClose();
+    m_bInClose = wasInClose;
 }
 
 // ---- Controls by id ----

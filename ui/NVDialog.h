@@ -142,6 +142,9 @@ public:
     UINT GetTemplateId() const { return m_nIDTemplate; }
     // TRUE while a modal popup of the application blocks this top-level window. Any thread.
     BOOL IsBlockedByModal() const { return m_bBlockedByModal.load() ? TRUE : FALSE; }
+    // Whether the window is handling a close (OnClose runs): a close asked again meanwhile must
+    // not reach the native window, which would take it as done and go.
+    bool IsInClose() const { return m_bInClose; }
     // The nested loop that runs the window (ui::NestedLoopDepth): its own modal run's, the
     // depth it was created at for a modeless window, its top-level window's for a page.
     int LoopDepth() const;
@@ -291,6 +294,7 @@ private:
     std::atomic<bool> m_bBlockedByModal{false};
     // The nested loop that runs the window, set by Create and DoModal.
     int m_nLoopDepth = 0;
+    bool m_bInClose = false;
     bool m_bInitialising = false;
     // Whether the window has been placed for its first show (once per window).
     bool m_bPlacedForShow = false;

@@ -145,15 +145,19 @@ void HoldMainWindowClose(CNVDialog& mainWindow)
                  });
 }
 
-// The widget whose native window the receiver is: the window system's close request reaches the
-// native window first, which would otherwise take it for granted while the widget is busy closing.
-const QWidget* WidgetOfNativeWindow(const QObject* receiver)
+// The dialog whose native window the receiver is, while that dialog handles a close: the window
+// system's close request reaches the native window first, which takes it as done while the
+// dialog is still busy closing (its OnClose waits) and destroys itself.
+CNVDialog* ClosingDialogOfNativeWindow(const QObject* receiver)
 {
     if (receiver == nullptr || !receiver->isWindowType())
         return nullptr;
     for (QWidget* window : QApplication::topLevelWidgets())
         if (window->windowHandle() == receiver)
-            return window;
+        {
+            auto* dialog = qobject_cast<CNVDialog*>(window);
+            return dialog != nullptr && dialog->IsInClose() ? dialog : nullptr;
+        }
     return nullptr;
 }
 
@@ -179,7 +183,7 @@ protected:
             return false;
         const QWidget* widget = OwningWidget(receiver);
         if (widget == nullptr && type == QEvent::Close)
-            widget = WidgetOfNativeWindow(receiver);
+            widget = ClosingDialogOfNativeWindow(receiver);
         if (widget == nullptr || !IsBlockedWindow(widget->window()))
             return false;
         if (type == QEvent::Close)
