@@ -203,6 +203,69 @@ TEST_F(KeepAliveTest, ALinkFoundDownIsReportedForTheConnectionItWatched)
     EXPECT_EQ(window.WParams(windowmsg::WM_CONNECTION_LOST), std::vector<uintptr_t>{watched});
 }
 
+// A probe that sleeps after its EOS of silence, in either framing, with the wake-up pauses shortened
+// to what keeps the frames apart.
+class SleepingProbeKeepAliveTest : public KeepAliveTest,
+                                   public ::testing::WithParamInterface<probesim::FramingMode>
+{
+protected:
+    SleepingProbeKeepAliveTest()
+        : m_previousPause(
+              SetLinePauseFunction([](ELinePause, ULONG ms) { platform::SleepMs(std::min<ULONG>(ms, 20)); }))
+    {
+    }
+    ~SleepingProbeKeepAliveTest() override { SetLinePauseFunction(m_previousPause); }
+
+    // Runs the keep-alive until the probe has answered it twice; true when it did without a loss.
+    bool KeepAliveHearsTheProbe()
+    {
+        PostedMessages window;
+        CKeepAlive keepAlive(m_connection, window, nullptr, 20ms);
+        Mark();
+        const size_t answered = Sim().Log().SentCount();
+        if (!keepAlive.Start())
+            return false;
+        const bool heard = Sim().Log().WaitForSent(answered + 2, 5000ms);
+        keepAlive.Stop();
+        return heard && window.Count(windowmsg::WM_CONNECTION_LOST) == 0;
+    }
+
+private:
+    LinePauseFunction m_previousPause;
+};
+
+TEST_P(SleepingProbeKeepAliveTest, AnEosLoweredThroughTheDeviceIsTheWakeUpTimeAtOnce)
+{
+    StartSleepingConnected(12, GetParam(), 60000);
+    CModbusComm& network = *m_connection.GetModbus();
+    ASSERT_EQ(network.GetDeviceEOS(1), 60000);
+    // As the communication popup and the calibration's end write it.
+    ASSERT_EQ(m_connection.GetDevice()->SetEOS(200), S_OK);
+    EXPECT_EQ(network.GetDeviceEOS(1), 200);
+    // Silence, as while a modal popup is open.
+    ASSERT_TRUE(WaitUntilAsleep());
+
+    EXPECT_TRUE(KeepAliveHearsTheProbe());
+    const std::vector<probesim::Adu> received = ReceivedSinceMark();
+    ASSERT_FALSE(received.empty());
+    EXPECT_EQ(received.front().address, 200) << "the first frame after the silence wakes the probe";
+    EXPECT_TRUE(m_connection.IsConnected());
+}
+
+TEST_P(SleepingProbeKeepAliveTest, AProbeAsleepSoonerThanTheLineKnowsIsWokenBeforeItCountsAsLost)
+{
+    StartSleepingConnected(12, GetParam(), 60000);
+    // Heard a moment ago, so no wake-up is due by the line's clock: the probe sleeps all the same
+    // (its EOS changed by another program, a frame that only half woke it).
+    Probe().FallAsleep();
+    EXPECT_TRUE(KeepAliveHearsTheProbe());
+    EXPECT_TRUE(m_connection.IsConnected());
+}
+
+INSTANTIATE_TEST_SUITE_P(BothFramings, SleepingProbeKeepAliveTest,
+                         ::testing::Values(probesim::FramingMode::Rtu, probesim::FramingMode::Ascii),
+                         FramingName);
+
 TEST(KeepAliveResults, OnlyTransportFailuresMeanTheLinkIsGone)
 {
     EXPECT_TRUE(IsLinkLostResult(SERIALCOMM_E_READ_TIMEOUT));
