@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <thread>
@@ -21,6 +22,8 @@
 #include "foundation/ResultCodes.h"
 #include "foundation/SystemStrings.h"
 #include "platform/Clock.h"
+#include "platform/MessageBox.h"
+#include "platform/Utf.h"
 #include "tests/app_core/ConnectionTestSupport.h"
 #include "tools/probe-sim/FirmwareImage.h"
 
@@ -429,6 +432,51 @@ TEST_F(KeepAliveTest, StartUpWritesTheProfileDefaultsAndTakesTheFirstStoredStrin
     EXPECT_EQ(partial.StopBitsId, settings.StopBitsId);
     EXPECT_EQ(partial.Mode, COMM_MODE_ASCII);
     EXPECT_EQ(partial.Address, 12);
+}
+
+TEST_F(KeepAliveTest, StartUpTellsOnceWhereASettingsFileThatCouldNotBeReadWasKept)
+{
+    RunStartup(m_connection, u"/nonexistent");
+    EXPECT_TRUE(Texts(m_boxes).empty());
+
+    const std::filesystem::path user = m_config.Path() / "user.reg";
+    const std::filesystem::path machine = m_config.Path() / "machine.reg";
+    ASSERT_TRUE(std::filesystem::exists(user));
+    std::ofstream(user, std::ios::trunc)
+        << "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\A]\n\"x\"=dword:zz\n";
+    testing::internal::CaptureStderr();
+    RunStartup(m_connection, u"/nonexistent");
+    RunStartup(m_connection, u"/nonexistent");
+    testing::internal::GetCapturedStderr();
+
+    const std::vector<testsupport::ScriptedMessageBox::Shown> shown = m_boxes.Shown_();
+    ASSERT_EQ(shown.size(), 1u) << "told once";
+    std::vector<std::filesystem::path> kept;
+    for (const auto& entry : std::filesystem::directory_iterator(m_config.Path()))
+        if (entry.path().filename().string().rfind("user.reg.broken-", 0) == 0)
+            kept.push_back(entry.path());
+    ASSERT_EQ(kept.size(), 1u);
+    const std::u16string text = shown[0].text;
+    EXPECT_EQ(
+        text.rfind(u"The settings file " + platform::Utf8ToUtf16(user.string()) + u" is malformed (", 0), 0u)
+        << ::testing::PrintToString(text);
+    EXPECT_TRUE(text.ends_with(u").\nIt was kept as " + platform::Utf8ToUtf16(kept[0].string()) +
+                               u", and the program starts with default settings."))
+        << ::testing::PrintToString(text);
+    EXPECT_EQ(shown[0].flags, platform::MB_OK | platform::MB_ICONWARNING);
+    // The program goes on with the defaults, written afresh.
+    EXPECT_EQ(GetProfileInt(PROFILE_SECTION_COMMUNICATION, PROFILE_MAX_PARAMS, 0), 5);
+
+    // Both files at once: one box names both.
+    std::ofstream(user, std::ios::trunc) << "garbage\n";
+    std::ofstream(machine, std::ios::trunc) << "garbage\n";
+    testing::internal::CaptureStderr();
+    RunStartup(m_connection, u"/nonexistent");
+    testing::internal::GetCapturedStderr();
+    ASSERT_EQ(m_boxes.Shown_().size(), 2u);
+    const std::u16string both = m_boxes.Shown_()[1].text;
+    EXPECT_NE(both.find(u"user.reg.broken-"), std::u16string::npos) << ::testing::PrintToString(both);
+    EXPECT_NE(both.find(u"machine.reg.broken-"), std::u16string::npos) << ::testing::PrintToString(both);
 }
 
 TEST_F(KeepAliveTest, AFactoryResetOfADisconnectedProbeIsRefusedWithoutTouchingTheSettings)
