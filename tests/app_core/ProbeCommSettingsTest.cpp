@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/popups/ProbeCommSettings.h"
@@ -118,7 +119,7 @@ TEST_F(ProbeCommSettingsTest, RefusesWhatTheProbeCannotTakeBeforeWritingAnything
     }
 }
 
-TEST_F(ProbeCommSettingsTest, EachTimeoutIsTakenAtItsBoundsAndRefusedJustBeyondThem)
+TEST_F(ProbeCommSettingsTest, EverySettingIsTakenAtItsBoundsAndRefusedJustBeyondThem)
 {
     StartModelled(probesim::ProbeConfig(12, kProbeSerial));
     const sProbeCommChoice loaded = LoadProbeCommChoice(m_connection);
@@ -150,6 +151,25 @@ TEST_F(ProbeCommSettingsTest, EachTimeoutIsTakenAtItsBoundsAndRefusedJustBeyondT
         sProbeCommChoice choice = loaded;
         choice.*bound.field = bound.value;
         EXPECT_EQ(AreProbeTimeoutsValid(choice) != FALSE, bound.valid) << bound.what << " " << bound.value;
+        EXPECT_EQ(CheckProbeCommChoice(choice, COMM_BAUD_ID_19200).Succeeded(), bound.valid)
+            << bound.what << " " << bound.value;
+    }
+    // The address and the baud id the same way, the highest baud id the probe's own.
+    const Bound lineBounds[] = {{"address", nullptr, 0, false},
+                                {"address", nullptr, 1, true},
+                                {"address", nullptr, 247, true},
+                                {"address", nullptr, 248, false},
+                                {"baud id", nullptr, 4, false},
+                                {"baud id", nullptr, COMM_BAUD_ID_9600, true},
+                                {"baud id", nullptr, COMM_BAUD_ID_19200, true},
+                                {"baud id", nullptr, COMM_BAUD_ID_19200 + 1, false}};
+    for (const Bound& bound : lineBounds)
+    {
+        sProbeCommChoice choice = loaded;
+        if (std::string_view(bound.what) == "address")
+            choice.Line.Address = static_cast<USHORT>(bound.value);
+        else
+            choice.Line.BaudId = bound.value;
         EXPECT_EQ(CheckProbeCommChoice(choice, COMM_BAUD_ID_19200).Succeeded(), bound.valid)
             << bound.what << " " << bound.value;
     }
