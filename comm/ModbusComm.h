@@ -144,9 +144,15 @@ public:
     // read. Restarts the idle clock.
     HRESULT WakeUpNetwork();
     // WakeUpNetwork only when the device at the address may be asleep, by the rule of the automatic
-    // wake-up: the line not heard yet, or idle for the device's wake-up time. S_OK at once
-    // otherwise: a probe that has just answered is not woken again.
+    // wake-up: the line not heard yet, or idle for the device's wake-up time (S_OK once woken).
+    // S_FALSE at once otherwise: a probe that has just answered is not woken again.
     HRESULT WakeUpIfAsleep(USHORT address);
+    // An exchange with the device at the address that may find it asleep: WakeUpIfAsleep, then the
+    // exchange. When the wake-up was skipped and the exchange fails, the line is woken and the
+    // exchange runs once more, so that a device that went to sleep sooner than the line's idle
+    // clock says (its EOS changed by someone else, a frame that only half woke it) is never taken
+    // for gone without the wake-up it needs. The exchange's last result.
+    HRESULT ExchangeAwake(USHORT address, const std::function<HRESULT()>& exchange);
     // The devices on the line were heard at the tick through another network on the same port (a
     // search that has just read the probe): the idle clock and the inter-message delay run from
     // there, as if this network had made that exchange.

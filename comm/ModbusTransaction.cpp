@@ -111,7 +111,24 @@ HRESULT CModbusComm::WakeUpIfAsleep(USHORT address)
             CScopedLock line(m_LineLock);
             if (m_pTransport == nullptr)
                 return MODBUSCOMM_E_NO_CONNECTION;
-            return MayBeAsleep(address, platform::GetTickCount64()) ? WakeUpNetwork() : S_OK;
+            return MayBeAsleep(address, platform::GetTickCount64()) ? WakeUpNetwork() : S_FALSE;
+        });
+}
+
+HRESULT CModbusComm::ExchangeAwake(USHORT address, const std::function<HRESULT()>& exchange)
+{
+    return Guarded(
+        [&]
+        {
+            const bool skipped = WakeUpIfAsleep(address) == S_FALSE;
+            HRESULT hr = exchange();
+            if (Failed(hr) && skipped)
+            {
+                // The failed attempt restarted the idle clock: the wake-up is not left to it.
+                WakeUpNetwork();
+                hr = exchange();
+            }
+            return hr;
         });
 }
 

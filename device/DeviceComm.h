@@ -241,7 +241,8 @@ public:
 
     // --- Address, line settings, EOM, EOS, Stay Awake (the PC side of the line is not changed) ---
 
-    // 1..248. Keeps the old address when the instrument does not answer at the new one.
+    // 1..248. Keeps the old address when the instrument does not answer at the new one. The
+    // network's wake-up time of the old address goes to the new one.
     HRESULT SetDeviceAddress(USHORT address);
     HRESULT GetDeviceAddress(USHORT& address);
     // Refuses settings that the settings word cannot carry or the instrument cannot take before
@@ -253,7 +254,8 @@ public:
     HRESULT GetEOM(USHORT& eom);
     HRESULT SetEOM(USHORT eom);
     HRESULT GetEOS(USHORT& eos);
-    // Raised to at least the shorter register time-out plus the line's transmission delay.
+    // Raised to at least the shorter register time-out plus the line's transmission delay. The
+    // value written becomes the network's wake-up time of the address at once.
     HRESULT SetEOS(USHORT eos);
     BOOL IsStayAwakeSupported();
     HRESULT GetStayAwake(ULONG& state);

@@ -38,6 +38,8 @@ HRESULT CDeviceComm::SetDeviceAddress(USHORT address)
                            return hr;
                        }
                        Trace(TRACE_LEVEL1) << u" - changed to: " << address << TRACE_END;
+                       // The instrument sleeps after the same idle time at its new address.
+                       Network().SetDeviceEOS(address, Network().GetDeviceEOS(Address()));
                        USHORT confirmed = 0;
                        hr = Network().ReadUShort(address, m_RegisterMap.DeviceAddress, confirmed,
                                                  m_nWriteTimeout, m_nRetryCount);
@@ -184,6 +186,9 @@ HRESULT CDeviceComm::SetEOS(USHORT eos)
                 return hr;
             }
             m_pCacheSettings->m_nEOS = value;
+            // The network wakes the instrument after the idle time it now sleeps after, not the
+            // one it had when the caches were last read.
+            Network().SetDeviceEOS(Address(), value);
             Trace(TRACE_LEVEL1) << u" - set EOS to: " << value << TRACE_END;
             return hr;
         });

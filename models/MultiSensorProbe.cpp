@@ -27,6 +27,11 @@ CMultiSensorProbe::CMultiSensorProbe(const SlaveIdInfo& slaveId, uint32_t classS
 CMultiSensorProbe::~CMultiSensorProbe()
 {
     ClearClassSignature();
+    DeleteFirstSensorAdapters();
+}
+
+void CMultiSensorProbe::DeleteFirstSensorAdapters()
+{
     m_pVoxSensor.reset();
     m_pConductivitySensor.reset();
     m_pLevelSensor.reset();

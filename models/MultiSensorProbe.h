@@ -27,7 +27,8 @@ public:
 protected:
     // No sensors yet.
     CMultiSensorProbe(const SlaveIdInfo& slaveId, uint32_t classSignature);
-    // The class's own sensors are gone by now; these go in connection order.
+    // These go in connection order, after the class's own sensors unless the class deleted them
+    // first.
     ~CMultiSensorProbe() override;
 
     // Whatever the pointer: true for a live device object of the class.
@@ -41,6 +42,9 @@ protected:
     // Under the device lock, the adapters of connections 1 to 3 where they are missing. An adapter
     // that cannot be allocated leaves its connection empty.
     void CreateFirstSensorAdapters();
+    // The adapters of connections 1 to 3, in that order; for a class whose own adapters go after
+    // them (the base's destructor finds none left).
+    void DeleteFirstSensorAdapters();
     // The sensor of connection 1, 2 or 3; null for another connection or one without a sensor.
     ISensor_Interface* FirstSensorAt(USHORT connection);
 

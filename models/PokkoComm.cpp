@@ -12,6 +12,8 @@ namespace NVSystem
 CPokkoComm::~CPokkoComm()
 {
     ClearClassSignature();
+    // Connections 1 to 5 in order.
+    DeleteFirstSensorAdapters();
     m_pPhSensor.reset();
     m_pOrpSensor.reset();
 }

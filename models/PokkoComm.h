@@ -1,6 +1,6 @@
 // The handheld (device type 21): optical DO on connection 1, conductivity on 2, level on 3
 // (MultiSensorProbe.h), pH on 4 and ORP on 5, each a sensor adapter that the device factory makes
-// right after the device (CreateSensorAdapters) and the device owns and deletes.
+// right after the device (CreateSensorAdapters) and the device owns and deletes in connection order.
 #pragma once
 
 #include <cstdint>

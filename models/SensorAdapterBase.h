@@ -40,6 +40,12 @@ constexpr uint32_t SensorSignature(const char (&text)[5])
            uint32_t{static_cast<uint8_t>(text[2])} << 8 | uint32_t{static_cast<uint8_t>(text[3])};
 }
 
+// Tests follow the order in which a device lets its adapters go: the function is called with the
+// connection of each adapter as it is destroyed (null: nobody is told). Returns the one it replaces.
+using SensorAdapterGoneObserver = void (*)(USHORT connection);
+SensorAdapterGoneObserver SetSensorAdapterGoneObserverForTests(SensorAdapterGoneObserver observer);
+void NoteSensorAdapterGone(USHORT connection);
+
 template <typename Interface>
 class CSensorAdapter : public Interface
 {
@@ -49,6 +55,7 @@ public:
     // An adapter outlived by a stray pointer answers the signature check, never a freed device.
     ~CSensorAdapter() override
     {
+        NoteSensorAdapterGone(m_nConnection);
         m_pDevice = nullptr;
         m_nConnection = 0;
         m_nSignature = 0;

@@ -195,6 +195,7 @@ struct HiveState
     FileStamp blockedStamp;
 
     std::string lastProblem;
+    std::optional<settings::SetAsideFile> setAside; // not yet taken
 
     const fs::path& Dir()
     {
@@ -240,6 +241,7 @@ struct HiveState
         blocked = false;
         blockedStamp = {};
         lastProblem.clear();
+        setAside.reset();
     }
 };
 
@@ -355,12 +357,14 @@ void SetAside(HiveState& h, const struct stat& st, const std::string& reason)
     {
         h.blocked = false;
         h.cached = true; // nothing is left at the path: the hive is empty
+        h.setAside = settings::SetAsideFile{path.string(), reason, aside->string()};
         Report(h, path.string() + " " + reason + "; it was kept as " + aside->string() +
                       " and the hive starts empty");
         return;
     }
     h.blocked = true;
     h.blockedStamp = FileStamp::Of(st);
+    h.setAside = settings::SetAsideFile{path.string(), reason, {}};
     Report(h, path.string() + " " + reason + " and could not be moved aside (" + ErrnoText(error) +
                   "); the hive is empty and will not be written");
 }
@@ -892,6 +896,12 @@ std::string LastProblem(Hive hive)
 {
     std::lock_guard guard(g_mutex);
     return State(hive).lastProblem;
+}
+
+std::optional<SetAsideFile> TakeSetAsideFile(Hive hive)
+{
+    std::lock_guard guard(g_mutex);
+    return std::exchange(State(hive).setAside, std::nullopt);
 }
 
 void ResetForTests()

@@ -93,6 +93,19 @@ uint64_t CacheVersion();
 // The most recent load or save problem of a hive ("" when none since the last ResetForTests), for
 // tests and diagnostics.
 std::string LastProblem(Hive hive);
+
+// A hive file that could not be used: its path, why ("is malformed (line 3: ...)", "cannot be read
+// (Permission denied)"), and where it was kept; keptAs is empty when it could not be moved aside
+// (the hive then reads as empty and is not written).
+struct SetAsideFile
+{
+    std::string path;
+    std::string reason;
+    std::string keptAs;
+};
+// The hive file last found unusable since the previous call (or ResetForTests), once: the caller
+// that tells the user about it takes it.
+std::optional<SetAsideFile> TakeSetAsideFile(Hive hive);
 // Forgets everything cached in this process (tests call it after pointing NORVANE_CONFIG_DIR at a
 // fresh folder).
 void ResetForTests();

@@ -66,11 +66,17 @@ bool CKeepAlive::Probe()
     if (CModbusComm* network = m_Connection.GetModbus())
     {
         const USHORT address = m_Connection.m_nAddress.load();
-        // A probe heard within its wake-up time is awake: it is not woken again every second.
-        network->WakeUpIfAsleep(address);
-        USHORT deviceType = 0;
-        hr = network->ReadUShort(address, KEEP_ALIVE_REGISTER, deviceType, KEEP_ALIVE_READ_TIMEOUT_MS,
-                                 KEEP_ALIVE_READ_RETRIES);
+        // A probe heard within its wake-up time (the EOS it holds) is awake: it is not woken again
+        // every second. A read that fails without a wake-up is tried again after one before it
+        // counts as a loss.
+        hr = network->ExchangeAwake(address,
+                                    [&]
+                                    {
+                                        USHORT deviceType = 0;
+                                        return network->ReadUShort(address, KEEP_ALIVE_REGISTER, deviceType,
+                                                                   KEEP_ALIVE_READ_TIMEOUT_MS,
+                                                                   KEEP_ALIVE_READ_RETRIES);
+                                    });
     }
     m_Connection.ReleaseBusy();
     if (IsLinkLostResult(hr))

@@ -1,5 +1,6 @@
-// The keep-alive of a connected probe: a worker thread that wakes the line and reads the device
-// type register once a period (1 s), so that a probe that has gone away is noticed, and posts
+// The keep-alive of a connected probe: a worker thread that wakes the line where the probe may be
+// asleep and reads the device type register once a period (1 s), a read that fails without a
+// wake-up once more after one, so that a probe that has gone away is noticed, and posts
 // WM_CONNECTION_LOST to the main window when the link is gone: when a read fails at the transport
 // (port closed, write or read failure, read time-out) and whenever it finds the connection already
 // down. Other failures (a Modbus exception, a wrong reply) count as alive. It makes no

@@ -1,10 +1,55 @@
 #include "app/main/Startup.h"
 
+#include <optional>
+#include <string>
+
 #include "app/main/SkinFile.h"
 #include "connection/AppProfile.h"
 #include "connection/ConnectionString.h"
+#include "foundation/MessageBoxes.h"
 #include "foundation/PathTools.h"
 #include "foundation/SystemStrings.h"
+#include "platform/SettingsStore.h"
+#include "platform/Utf.h"
+
+namespace
+{
+
+CWideString SetAsideText(const platform::settings::SetAsideFile& file)
+{
+    const std::u16string path = platform::Utf8ToUtf16(file.path);
+    const std::u16string reason = platform::Utf8ToUtf16(file.reason);
+    if (file.keptAs.empty())
+        return CWideString(u"The settings file %s %s and could not be moved aside.\nThe program starts with "
+                           u"default settings and cannot save its settings.",
+                           path.c_str(), reason.c_str());
+    const std::u16string keptAs = platform::Utf8ToUtf16(file.keptAs);
+    return CWideString(u"The settings file %s %s.\nIt was kept as %s, and the program starts with default "
+                       u"settings.",
+                       path.c_str(), reason.c_str(), keptAs.c_str());
+}
+
+// The store tells of a settings file it could not use on standard error only: the user hears of
+// it once, at start, with where the old file is now. Both hives are looked at here, so that a
+// broken one is found at start rather than at its first use.
+void TellOfSetAsideSettings()
+{
+    CWideString text;
+    for (const platform::Hive hive : {platform::Hive::CurrentUser, platform::Hive::LocalMachine})
+    {
+        platform::settings::KeyExists(hive, u"");
+        if (const std::optional<platform::settings::SetAsideFile> file =
+                platform::settings::TakeSetAsideFile(hive))
+            text = text.IsEmpty() ? SetAsideText(*file)
+                                  : CWideString(u"%s\n\n%s", static_cast<const char16_t*>(text),
+                                                static_cast<const char16_t*>(SetAsideText(*file)));
+    }
+    if (!text.IsEmpty())
+        WarningMessageBox(static_cast<const char16_t*>(text), nullptr,
+                          static_cast<const char16_t*>(g_Skin.title));
+}
+
+} // namespace
 
 CWideString SkinModelName(USHORT deviceType)
 {
@@ -47,4 +92,5 @@ void RunStartup(CProbeConnection& connection, const char16_t* programDirectory)
             connection.SetCommSettings(settings);
         }
     }
+    TellOfSetAsideSettings();
 }

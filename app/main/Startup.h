@@ -1,6 +1,7 @@
 // The start-up of the program that needs no window, in its order: the skin defaults, the system
 // string table, the skin file beside the executable, the defaults of the profile's
-// "Communication" section, and the first stored connection string into the connection's settings.
+// "Communication" section, the first stored connection string into the connection's settings, and
+// a warning box, once, for a settings file that could not be used and was put aside.
 // The program then names itself after the skin title and runs the main window.
 #pragma once
 

@@ -74,26 +74,29 @@ int CAnalogSetup::FindFollowedReading(int loop) const
     return -1;
 }
 
+bool CAnalogSetup::IsOffered(int reading) const
+{
+    return reading >= 0 && static_cast<uint32_t>(reading) < m_Readings.GetCount();
+}
+
 void CAnalogSetup::Follow(int loop, int reading)
 {
-    if (reading < 0 || static_cast<uint32_t>(reading) >= m_Readings.GetCount())
-        return;
     m_Loops[loop].SensorNumber = m_Readings[static_cast<uint32_t>(reading)].Connection;
     m_Loops[loop].ParameterNumber = m_Readings[static_cast<uint32_t>(reading)].ParameterNumber;
 }
 
 HRESULT CAnalogSetup::WriteLoop1(int reading)
 {
+    if (!IsOffered(reading))
+        return S_FALSE;
     NVSystem::CDeviceComm* probe = m_Connection.IsConnected() ? m_Connection.GetProbe() : nullptr;
     if (probe == nullptr)
         return E_FAIL;
+    Follow(ANALOG_LOOP_1, reading);
     const sAnalogLoop& loop = m_Loops[ANALOG_LOOP_1];
     HRESULT hr = probe->EnableAnalogOutput(loop.Enabled ? 0 : 1);
-    if (Succeeded(hr) && reading >= 0)
-    {
-        Follow(ANALOG_LOOP_1, reading);
+    if (Succeeded(hr))
         hr = probe->SetAnalogParameter(loop.SensorNumber, loop.ParameterNumber);
-    }
     if (Succeeded(hr))
         hr = probe->SetAnalogScaling(loop.FullScale, loop.ZeroScale);
     return hr;
@@ -101,6 +104,8 @@ HRESULT CAnalogSetup::WriteLoop1(int reading)
 
 HRESULT CAnalogSetup::WriteLoop2(int reading)
 {
+    if (!IsOffered(reading))
+        return S_FALSE;
     Follow(ANALOG_LOOP_2, reading);
     const sAnalogLoop& loop = m_Loops[ANALOG_LOOP_2];
     return m_Connection.WriteCurrentLoop(loop.Enabled, loop.SensorNumber, loop.ParameterNumber,

@@ -56,14 +56,16 @@ public:
     // when none is offered.
     int FindFollowedReading(int loop) const;
 
-    // Writes loop 1 through the device: enable, then the followed reading when one is chosen
-    // (reading index, -1 for none), then the scaling, stopping at the first failure. A loop whose
-    // reading is not offered keeps following it and still gets its enable and scaling.
+    // Writes loop 1 through the device: enable, then the followed reading (reading index), then the
+    // scaling, stopping at the first failure.
     HRESULT WriteLoop1(int reading);
-    // Writes loop 2's five registers; with no reading chosen the loop keeps what it follows.
+    // Writes loop 2's five registers.
     HRESULT WriteLoop2(int reading);
+    // A loop with no reading chosen (-1: the one it follows is not offered) is left as the probe
+    // has it: nothing of it is written, and either write gives S_FALSE.
 
 private:
+    bool IsOffered(int reading) const;
     void Follow(int loop, int reading);
 
     CProbeConnection& m_Connection;

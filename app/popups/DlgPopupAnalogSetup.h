@@ -1,7 +1,8 @@
 // CDlgPopup_AnalogSetup: "Analog setup", the probe's two 4-20 mA current loops, each with whether
 // it is on, the reading it follows and the values that 4 mA and 20 mA stand for. Everything is read
 // when the popup opens (a probe whose loops cannot be read closes it at once, DoModal giving 0) and
-// written on OK; a loop that cannot be written is reported and the popup stays open. Loop 2's
+// written on OK, a loop whose reading the list does not offer (none chosen) left as the probe has
+// it; a loop that cannot be written is reported and the popup stays open. Loop 2's
 // controls are greyed out on probes without it. What is read and written is CAnalogSetup's.
 #pragma once
 

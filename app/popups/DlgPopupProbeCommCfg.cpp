@@ -154,21 +154,27 @@ void CDlgPopup_ProbeCommCfg::FillControls()
             break;
         }
     }
-    const ULONG values[TIMEOUT_COUNT] = {m_Choice.Eom, m_Choice.Eos, m_Choice.CacheTimeout};
     for (int timeout = 0; timeout < TIMEOUT_COUNT; ++timeout)
     {
         sTimeoutControls& controls = m_timeouts[timeout];
         const QSignalBlocker blocker(controls.edit);
-        // A probe without the cache time-out has no value to show.
-        const bool shown = timeout != TIMEOUT_CACHE || m_Choice.CacheTimeoutSupported != FALSE;
-        controls.edit.setText(shown ? NumberText(values[timeout]) : QString());
+        const std::optional<ULONG>& value = LoadedTimeout(static_cast<ETimeout>(timeout));
+        // A probe without the cache time-out has no value to show; one that did not report a value
+        // shows none either, rather than a number the probe never had.
+        controls.edit.setText(value ? NumberText(*value) : QString());
+        const bool unsupported = timeout == TIMEOUT_CACHE && m_Choice.CacheTimeoutSupported == FALSE;
+        controls.edit.setPlaceholderText(value || unsupported ? QString() : QStringLiteral("not read"));
         controls.text.SetPrevious(controls.edit.text());
     }
     EnableTimeout(TIMEOUT_EOM, ModeEntryOf(line.Mode) == 1);
     EnableTimeout(TIMEOUT_CACHE, m_Choice.CacheTimeoutSupported != FALSE);
     {
         const QSignalBlocker blocker(m_chkStayAwake);
-        m_chkStayAwake.setChecked(m_Choice.StayAwake != FALSE);
+        // A state that could not be read shows as neither: left so, it is not written.
+        m_chkStayAwake.setTristate(!m_Choice.StayAwake.has_value());
+        m_chkStayAwake.setCheckState(!m_Choice.StayAwake   ? Qt::PartiallyChecked
+                                     : *m_Choice.StayAwake ? Qt::Checked
+                                                           : Qt::Unchecked);
     }
     m_chkStayAwake.setEnabled(m_Choice.StayAwakeSupported != FALSE);
     UpdateOkButton();
@@ -212,11 +218,38 @@ sProbeCommChoice CDlgPopup_ProbeCommCfg::GetChoice() const
     line.StopBitsId = static_cast<ULONG>(m_lists[LIST_STOP_BITS].currentIndex());
     line.Mode = static_cast<ULONG>(m_lists[LIST_MODE].currentIndex());
     line.Address = static_cast<USHORT>(m_lists[LIST_ADDRESS].currentIndex() + COMM_MIN_ADDRESS);
-    choice.Eom = ParseTimeoutText(ui::ToWideString(m_timeouts[TIMEOUT_EOM].edit.text()));
-    choice.Eos = ParseTimeoutText(ui::ToWideString(m_timeouts[TIMEOUT_EOS].edit.text()));
-    choice.CacheTimeout = ParseTimeoutText(ui::ToWideString(m_timeouts[TIMEOUT_CACHE].edit.text()));
-    choice.StayAwake = m_chkStayAwake.isChecked() ? TRUE : FALSE;
+    choice.Eom = TypedTimeout(TIMEOUT_EOM);
+    choice.Eos = TypedTimeout(TIMEOUT_EOS);
+    choice.CacheTimeout = TypedTimeout(TIMEOUT_CACHE);
+    switch (m_chkStayAwake.checkState())
+    {
+    case Qt::PartiallyChecked:
+        choice.StayAwake.reset();
+        break;
+    case Qt::Checked:
+        choice.StayAwake = TRUE;
+        break;
+    default:
+        choice.StayAwake = FALSE;
+        break;
+    }
     return choice;
+}
+
+const std::optional<ULONG>& CDlgPopup_ProbeCommCfg::LoadedTimeout(ETimeout timeout) const
+{
+    return timeout == TIMEOUT_EOM   ? m_Choice.Eom
+           : timeout == TIMEOUT_EOS ? m_Choice.Eos
+                                    : m_Choice.CacheTimeout;
+}
+
+std::optional<ULONG> CDlgPopup_ProbeCommCfg::TypedTimeout(ETimeout timeout) const
+{
+    const QString text = m_timeouts[timeout].edit.text();
+    // An empty field that the probe left empty asks for nothing; one the user emptied is no value.
+    if (text.isEmpty() && !LoadedTimeout(timeout))
+        return std::nullopt;
+    return ParseTimeoutText(ui::ToWideString(text));
 }
 
 void CDlgPopup_ProbeCommCfg::UpdateOkButton()

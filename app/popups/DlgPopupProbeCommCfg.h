@@ -4,10 +4,13 @@
 // probe's side setting by setting, then switches the PC's side and remembers the settings
 // (CProbeConnection, connection strings). DoModal gives IDOK after every setting was written, 0
 // after a write failed (reported first) and IDCANCEL on Cancel; settings the probe cannot take are
-// reported and the popup stays open, nothing written. The sequence is ApplyProbeCommChoice's.
+// reported and the popup stays open, nothing written. The sequence is ApplyProbeCommChoice's. A
+// time-out the probe did not report shows an empty field and a Stay Awake state it did not report a
+// partly checked box: left so, they are not written.
 #pragma once
 
 #include <array>
+#include <optional>
 
 #include <QLabel>
 
@@ -83,6 +86,9 @@ private:
     void OnModeChanged();
     void EnableTimeout(ETimeout timeout, bool enable);
     void UpdateOkButton();
+    // The value the probe reported for the time-out, and what its field now asks to be written.
+    const std::optional<ULONG>& LoadedTimeout(ETimeout timeout) const;
+    std::optional<ULONG> TypedTimeout(ETimeout timeout) const;
 
     CProbeConnection& m_Connection;
     sProbeCommChoice m_Choice;

@@ -19,6 +19,12 @@ bool InRange(ULONG value, ULONG min, ULONG max)
     return value >= min && value <= max;
 }
 
+// A value that is not to be written is never out of range.
+bool InRange(const std::optional<ULONG>& value, ULONG min, ULONG max)
+{
+    return !value || InRange(*value, min, max);
+}
+
 sProbeCommOutcome Failure(EProbeCommStep step, HRESULT hr, BOOL refused = FALSE)
 {
     return sProbeCommOutcome{step, hr, refused};
@@ -102,12 +108,12 @@ sProbeCommChoice LoadProbeCommChoice(CProbeConnection& connection)
         choice.StayAwake = stayAwake != 0 ? TRUE : FALSE;
     USHORT value = 0;
     if (Succeeded(probe->GetEOM(value)))
-        choice.Eom = value;
+        choice.Eom = ULONG{value};
     if (Succeeded(probe->GetEOS(value)))
-        choice.Eos = value;
+        choice.Eos = ULONG{value};
     const HRESULT hr = probe->GetMeasurementCacheTimeout(value);
     if (Succeeded(hr))
-        choice.CacheTimeout = value;
+        choice.CacheTimeout = ULONG{value};
     choice.CacheTimeoutSupported = hr != MODBUSCOMM_E_NOT_SUPPORTED ? TRUE : FALSE;
     return choice;
 }
@@ -145,18 +151,24 @@ sProbeCommOutcome ApplyProbeCommChoice(CProbeConnection& connection, const sProb
 
     const sCommSettings& wanted = choice.Line;
     sCommSettings current = connection.GetCommSettings();
-    if (HRESULT hr = device->SetEOM(static_cast<USHORT>(choice.Eom)); Failed(hr))
-        return Failure(EProbeCommStep::Eom, hr);
-    if (HRESULT hr = device->SetEOS(static_cast<USHORT>(choice.Eos)); Failed(hr))
-        return Failure(EProbeCommStep::Eos, hr);
-    if (choice.StayAwakeSupported)
+    if (choice.Eom)
     {
-        if (HRESULT hr = device->SetStayAwake(choice.StayAwake ? 1 : 0); Failed(hr))
+        if (HRESULT hr = device->SetEOM(static_cast<USHORT>(*choice.Eom)); Failed(hr))
+            return Failure(EProbeCommStep::Eom, hr);
+    }
+    if (choice.Eos)
+    {
+        if (HRESULT hr = device->SetEOS(static_cast<USHORT>(*choice.Eos)); Failed(hr))
+            return Failure(EProbeCommStep::Eos, hr);
+    }
+    if (choice.StayAwakeSupported && choice.StayAwake)
+    {
+        if (HRESULT hr = device->SetStayAwake(*choice.StayAwake ? 1 : 0); Failed(hr))
             return Failure(EProbeCommStep::StayAwake, hr);
     }
-    if (choice.CacheTimeoutSupported)
+    if (choice.CacheTimeoutSupported && choice.CacheTimeout)
     {
-        if (HRESULT hr = device->SetMeasurementCacheTimeout(static_cast<USHORT>(choice.CacheTimeout));
+        if (HRESULT hr = device->SetMeasurementCacheTimeout(static_cast<USHORT>(*choice.CacheTimeout));
             Failed(hr))
             return Failure(EProbeCommStep::CacheTimeout, hr);
     }

@@ -6,7 +6,8 @@
 // the new settings become the connection's and the first stored connection string. Everything is
 // checked before the first write, so that a combination the probe cannot take changes nothing; once
 // the address has changed, the connection follows it even when a later step fails, so the program
-// always knows where the probe answers.
+// always knows where the probe answers. A setting the probe did not report when the popup opened
+// and the user has not given is not written: the probe keeps what it has rather than a default.
 #pragma once
 
 #include <optional>
@@ -31,7 +32,6 @@ inline constexpr ULONG PROBE_EOS_MIN = 5000;
 inline constexpr ULONG PROBE_EOS_MAX = 60000;
 inline constexpr ULONG PROBE_CACHE_TIMEOUT_MIN = 1000;
 inline constexpr ULONG PROBE_CACHE_TIMEOUT_MAX = 60000;
-inline constexpr ULONG PROBE_TIMEOUT_DEFAULT = 5000;
 // Digits a time-out text may have.
 inline constexpr UINT PROBE_TIMEOUT_TEXT_MAX = 10;
 
@@ -52,21 +52,22 @@ ULONG ParseTimeoutText(const CWideString& text);
 struct sProbeCommChoice
 {
     sCommSettings Line; // the port is not written
-    ULONG Eom = PROBE_TIMEOUT_DEFAULT;
-    ULONG Eos = PROBE_TIMEOUT_DEFAULT;
-    ULONG CacheTimeout = PROBE_TIMEOUT_DEFAULT;
+    // Nothing: the probe did not report it and the user has not given one; it is not written.
+    std::optional<ULONG> Eom;
+    std::optional<ULONG> Eos;
+    std::optional<ULONG> CacheTimeout;
     BOOL StayAwakeSupported = FALSE;
-    BOOL StayAwake = FALSE;
+    std::optional<BOOL> StayAwake;
     // FALSE for a probe without the measurement cache register: nothing is checked or written.
     BOOL CacheTimeoutSupported = TRUE;
 };
 
-// EOM 1000..15000 (in RTU mode too: the value is written all the same), EOS 5000..60000 and, when
-// the probe has it, the cache time-out 1000..60000.
+// Each time-out that is to be written in its range: EOM 1000..15000 (in RTU mode too: the value is
+// written all the same), EOS 5000..60000 and, when the probe has it, the cache time-out 1000..60000.
 BOOL AreProbeTimeoutsValid(const sProbeCommChoice& choice);
 
 // The connection's serial settings and address, and what the connected probe reports of the rest;
-// a value that cannot be read keeps its default.
+// a value that cannot be read is left out.
 sProbeCommChoice LoadProbeCommChoice(CProbeConnection& connection);
 
 enum class EProbeCommStep
@@ -98,10 +99,11 @@ struct sProbeCommOutcome
 sProbeCommOutcome CheckProbeCommChoice(const sProbeCommChoice& choice, ULONG maxBaudId);
 
 // Checks, writes the probe's side in the order EOM, EOS, Stay Awake (when supported), cache
-// time-out (when the probe has it), address, serial settings, then sets the PC's side (framing,
-// then port) and stores the settings in the connection and as its first connection string. A
-// failure stops the sequence; the PC's side then keeps its old settings, except that an address
-// already changed is the connection's (and stored) from then on.
+// time-out (when the probe has it), each of these four only when the choice holds a value, then
+// address and serial settings, then sets the PC's side (framing, then port) and stores the settings
+// in the connection and as its first connection string. A failure stops the sequence; the PC's side
+// then keeps its old settings, except that an address already changed is the connection's (and
+// stored) from then on.
 sProbeCommOutcome ApplyProbeCommChoice(CProbeConnection& connection, const sProbeCommChoice& choice);
 
 // "Failed to set device EOM value.\nError: XXXXXXXX (<message of the code>)" and the like.

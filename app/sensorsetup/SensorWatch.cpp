@@ -54,9 +54,15 @@ bool CSensorWatch::Look(ULONG timeoutMs, sSnapshot& snapshot)
     if (CModbusComm* network = m_Connection.GetModbus())
     {
         const USHORT address = m_Connection.m_nAddress.load();
-        network->WakeUpIfAsleep(address);
-        ok = Succeeded(network->ReadULong(address, SENSOR_MASK_REGISTER, snapshot.mask, timeoutMs,
-                                          SENSOR_WATCH_READ_TRIES));
+        // Woken only when it may be asleep; a read that fails without a wake-up is tried again after
+        // one before the watch gives up.
+        ok = Succeeded(network->ExchangeAwake(address,
+                                              [&]
+                                              {
+                                                  return network->ReadULong(address, SENSOR_MASK_REGISTER,
+                                                                            snapshot.mask, timeoutMs,
+                                                                            SENSOR_WATCH_READ_TRIES);
+                                              }));
         if (ok)
         {
             snapshot.capStatus = GetVoxCapStatus(snapshot.capSerial, m_Connection);

@@ -345,6 +345,87 @@ TEST_F(ProbeCommPopupTest, AProbeWithoutStayAwakeOrCacheTimeoutGreysThemOutAndOk
               (std::vector<uint16_t>{reg::kEom, reg::kEos, reg::kDeviceAddress, reg::kLineSettings}));
 }
 
+TEST_F(ProbeCommPopupTest, EveryTimeoutEnablesOkAtItsBoundsOnlyAndAnEosBelowTheSmallestEosDisablesIt)
+{
+    ConnectTo(probesim::ProbeConfig(36, kSerial));
+    EXPECT_TRUE(RunPopup<CDlgPopup_ProbeCommCfg>(
+        Page().ModbusButton(),
+        [&](CDlgPopup_ProbeCommCfg& popup)
+        {
+            using Timeout = CDlgPopup_ProbeCommCfg::ETimeout;
+            popup.List(CDlgPopup_ProbeCommCfg::LIST_MODE).setCurrentText("Modbus ASCII");
+            struct Typed
+            {
+                Timeout edit;
+                const char* text;
+                bool ok;
+            };
+            const Typed typed[] = {
+                {Timeout::TIMEOUT_EOM, "999", false},     {Timeout::TIMEOUT_EOM, "1000", true},
+                {Timeout::TIMEOUT_EOM, "15000", true},    {Timeout::TIMEOUT_EOM, "15001", false},
+                {Timeout::TIMEOUT_EOS, "1000", false},    {Timeout::TIMEOUT_EOS, "4999", false},
+                {Timeout::TIMEOUT_EOS, "5000", true},     {Timeout::TIMEOUT_EOS, "60000", true},
+                {Timeout::TIMEOUT_EOS, "60001", false},   {Timeout::TIMEOUT_CACHE, "999", false},
+                {Timeout::TIMEOUT_CACHE, "1000", true},   {Timeout::TIMEOUT_CACHE, "60000", true},
+                {Timeout::TIMEOUT_CACHE, "60001", false}, {Timeout::TIMEOUT_CACHE, "", false}};
+            for (const Typed& entry : typed)
+            {
+                CNVEdit& edit = popup.TimeoutEdit(entry.edit);
+                const QString before = edit.text();
+                Retype(edit, entry.text);
+                EXPECT_EQ(popup.OkButton().isEnabled(), entry.ok) << entry.edit << " " << entry.text;
+                Retype(edit, before);
+                EXPECT_TRUE(popup.OkButton().isEnabled()) << entry.edit << " " << entry.text;
+            }
+        }));
+}
+
+TEST_F(ProbeCommPopupTest, ASettingTheProbeDidNotReportShowsNoValueAndOkLeavesItUnlessTheUserGivesOne)
+{
+    probesim::InstrumentConfig config = probesim::ProbeConfig(36, kSerial);
+    config.stayAwake = true;
+    config.measurementCacheTimeout = 20000;
+    ConnectTo(config);
+    const auto failRead = [](probesim::RegisterModel&, uint16_t, uint16_t)
+    { return std::optional{probesim::ExceptionCode::SlaveDeviceFailure}; };
+    for (uint16_t reg : {reg::kEom, reg::kEos, reg::kStayAwake, reg::kMeasurementCacheTimeout})
+        Probe().Registers().AddReadHook(reg, 1, failRead);
+    // The device's copies of EOM and EOS go with a cache that cannot be read again.
+    EXPECT_TRUE(Failed(theProbeConnection.GetProbe()->UpdateCache()));
+
+    using Timeout = CDlgPopup_ProbeCommCfg::ETimeout;
+    EXPECT_TRUE(RunPopup<CDlgPopup_ProbeCommCfg>(
+        Page().ModbusButton(),
+        [&](CDlgPopup_ProbeCommCfg& popup)
+        {
+            for (Timeout timeout : {Timeout::TIMEOUT_EOM, Timeout::TIMEOUT_EOS, Timeout::TIMEOUT_CACHE})
+            {
+                EXPECT_TRUE(popup.TimeoutEdit(timeout).text().isEmpty()) << timeout;
+                EXPECT_EQ(popup.TimeoutEdit(timeout).placeholderText(), "not read") << timeout;
+            }
+            EXPECT_TRUE(popup.StayAwakeBox().isEnabled());
+            EXPECT_EQ(popup.StayAwakeBox().checkState(), Qt::PartiallyChecked);
+            EXPECT_TRUE(popup.OkButton().isEnabled());
+            testsupport::SavePicture(popup, "ProbeCommCfg.NotRead");
+            // Typed and taken away again: still nothing to write.
+            Retype(popup.TimeoutEdit(Timeout::TIMEOUT_CACHE), "7");
+            EXPECT_FALSE(popup.OkButton().isEnabled());
+            Retype(popup.TimeoutEdit(Timeout::TIMEOUT_CACHE), "");
+            EXPECT_TRUE(popup.OkButton().isEnabled());
+            Retype(popup.TimeoutEdit(Timeout::TIMEOUT_EOS), "7000");
+            Mark();
+            popup.SendCommand(IDOK);
+            EXPECT_FALSE(popup.isVisible());
+        }));
+    EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
+    EXPECT_EQ(RegistersWrittenSinceMark(),
+              (std::vector<uint16_t>{reg::kEos, reg::kDeviceAddress, reg::kLineSettings}));
+    EXPECT_EQ(Probe().Registers().GetU16(reg::kEos), 7000);
+    EXPECT_EQ(Probe().Registers().GetU16(reg::kEom), config.eom);
+    EXPECT_EQ(Probe().Registers().GetU16(reg::kStayAwake), 1);
+    EXPECT_EQ(Probe().Registers().GetU16(reg::kMeasurementCacheTimeout), 20000);
+}
+
 // ---- SDI-12 ----
 
 class Sdi12PopupTest : public CommPopupsTest

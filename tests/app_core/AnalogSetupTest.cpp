@@ -65,7 +65,7 @@ TEST_F(AnalogSetupTest, LoadsBothLoopsAndFindsEachReadingBySensorAndParameterNum
     EXPECT_FALSE(m_setup.Loop(ANALOG_LOOP_2).Enabled);
 }
 
-TEST_F(AnalogSetupTest, ALoopFollowingAReadingNotOfferedKeepsItAndStillTakesItsSwitchAndScaling)
+TEST_F(AnalogSetupTest, ALoopFollowingAReadingNotOfferedIsLeftAsTheProbeHasItUntilAReadingIsChosen)
 {
     StartWithBothLoops();
     probesim::RegisterModel& registers = Probe().Registers();
@@ -76,19 +76,31 @@ TEST_F(AnalogSetupTest, ALoopFollowingAReadingNotOfferedKeepsItAndStillTakesItsS
     EXPECT_EQ(m_setup.FindFollowedReading(ANALOG_LOOP_2), -1);
     m_setup.Loop(ANALOG_LOOP_1).Enabled = FALSE;
     m_setup.Loop(ANALOG_LOOP_1).FullScale = 60.0f;
+    m_setup.Loop(ANALOG_LOOP_2).Enabled = FALSE;
     m_setup.Loop(ANALOG_LOOP_2).ZeroScale = 2.0f;
 
     Mark();
-    ASSERT_EQ(m_setup.WriteLoop1(-1), S_OK);
-    ASSERT_EQ(m_setup.WriteLoop2(-1), S_OK);
-    const Registers written = WrittenRegisters(ReceivedSinceMark());
-    EXPECT_EQ(std::count(written.begin(), written.end(), reg::kAnalogSensor), 0);
-    EXPECT_EQ(std::count(written.begin(), written.end(), reg::kAnalogParameter), 0);
+    EXPECT_EQ(m_setup.WriteLoop1(-1), S_FALSE);
+    EXPECT_EQ(m_setup.WriteLoop2(-1), S_FALSE);
+    EXPECT_TRUE(WrittenRegisters(ReceivedSinceMark()).empty());
+    EXPECT_EQ(registers.GetU16(reg::kAnalogDisable), 0);
+    EXPECT_EQ(registers.GetFloat(reg::kAnalogFullScale), 12.5f);
+    EXPECT_EQ(registers.GetU16(reg::kAnalogSensor), 9);
+    EXPECT_EQ(registers.GetU16(reg::kLoop2Enable), 1);
+    EXPECT_EQ(registers.GetU16(reg::kLoop2Parameter), 31);
+    EXPECT_EQ(registers.GetFloat(reg::kLoop2SecondScale), 0.5f);
+
+    // Chosen, a reading takes the loop with it.
+    const int last = static_cast<int>(m_setup.Readings().GetCount()) - 1;
+    ASSERT_GE(last, 0);
+    ASSERT_EQ(m_setup.WriteLoop1(last), S_OK);
+    ASSERT_EQ(m_setup.WriteLoop2(last), S_OK);
+    const sParameterReading& chosen = m_setup.Readings()[static_cast<uint32_t>(last)];
     EXPECT_EQ(registers.GetU16(reg::kAnalogDisable), 1);
     EXPECT_EQ(registers.GetFloat(reg::kAnalogFullScale), 60.0f);
-    EXPECT_EQ(registers.GetU16(reg::kAnalogSensor), 9);
-    EXPECT_EQ(registers.GetU16(reg::kLoop2Connection), 3);
-    EXPECT_EQ(registers.GetU16(reg::kLoop2Parameter), 31);
+    EXPECT_EQ(registers.GetU16(reg::kAnalogSensor), chosen.Connection);
+    EXPECT_EQ(registers.GetU16(reg::kLoop2Enable), 0);
+    EXPECT_EQ(registers.GetU16(reg::kLoop2Parameter), chosen.ParameterNumber);
     EXPECT_EQ(registers.GetFloat(reg::kLoop2SecondScale), 2.0f);
 }
 

@@ -1,6 +1,7 @@
 #include "tests/app_core/ConnectionTestSupport.h"
 
 #include <chrono>
+#include <thread>
 
 #include "connection/AppProfile.h"
 #include "connection/ProbeSearch.h"
@@ -14,6 +15,11 @@ namespace apptest
 std::u16string Text(const CWideString& text)
 {
     return text.IsEmpty() ? std::u16string() : std::u16string(static_cast<const char16_t*>(text));
+}
+
+std::string FramingName(const ::testing::TestParamInfo<probesim::FramingMode>& param)
+{
+    return param.param == probesim::FramingMode::Ascii ? "Ascii" : "Rtu";
 }
 
 std::vector<std::u16string> Texts(const testsupport::ScriptedMessageBox& boxes)
@@ -101,7 +107,7 @@ void ConnectionTest::StartProbe(probesim::InstrumentConfig config, probesim::Pro
     m_connection.DisconnectDevice();
     m_probe.reset();
     m_sim.reset();
-    config.sleeps = false;
+    config.sleeps = config.sleeps && m_bProbeSleeps;
     config.quickSensors = true;
     const probesim::FramingMode mode = config.line ? config.line->mode : probesim::FramingMode::Rtu;
     m_sim = std::make_unique<probesim::ProbeSimulator>(
@@ -120,6 +126,28 @@ void ConnectionTest::StartConnected(uint16_t deviceType)
     StartProbe(deviceType);
     ASSERT_EQ(m_connection.ConnectToDevice(), S_OK) << ::testing::PrintToString(Texts(m_boxes));
     Mark();
+}
+
+void ConnectionTest::StartSleepingConnected(uint16_t deviceType, probesim::FramingMode mode, uint16_t eos)
+{
+    probesim::InstrumentConfig config = probesim::ProbeConfig(deviceType, kProbeSerial);
+    config.eos = eos;
+    config.line = probesim::LineSettings{.mode = mode};
+    m_bProbeSleeps = true;
+    StartProbe(config);
+    sCommSettings settings = m_connection.GetCommSettings();
+    settings.Mode = mode == probesim::FramingMode::Ascii ? COMM_MODE_ASCII : COMM_MODE_RTU;
+    m_connection.SetCommSettings(settings);
+    ASSERT_EQ(m_connection.ConnectToDevice(), S_OK) << ::testing::PrintToString(Texts(m_boxes));
+    Mark();
+}
+
+bool ConnectionTest::WaitUntilAsleep()
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!m_probe->Sleeping() && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return m_probe->Sleeping();
 }
 
 std::vector<probesim::Adu> ConnectionTest::ReceivedSinceMark()

@@ -23,6 +23,8 @@ namespace apptest
 inline constexpr uint32_t kProbeSerial = 4711;
 
 std::u16string Text(const CWideString& text);
+// "Rtu" or "Ascii", for the tests run in both framings.
+std::string FramingName(const ::testing::TestParamInfo<probesim::FramingMode>& param);
 std::vector<std::u16string> Texts(const testsupport::ScriptedMessageBox& boxes);
 
 // Records the messages a worker posts, with the time each arrived.
@@ -63,11 +65,15 @@ protected:
     ~ConnectionTest() override;
 
     // The preset probe of the type with its sensors at slave address 1, in place of any before; the
-    // connection's port is its COM number. The probe does not sleep.
+    // connection's port is its COM number. The probe does not sleep unless m_bProbeSleeps is set.
     void StartProbe(probesim::InstrumentConfig config,
                     probesim::ProbeSensors sensors = probesim::ProbeSensors::All);
     void StartProbe(uint16_t deviceType) { StartProbe(probesim::ProbeConfig(deviceType, kProbeSerial)); }
     void StartConnected(uint16_t deviceType);
+    // A probe of the type that sleeps after eos ms of silence, connected in the framing given.
+    void StartSleepingConnected(uint16_t deviceType, probesim::FramingMode mode, uint16_t eos);
+    // Until the probe sleeps; false after 5 s.
+    bool WaitUntilAsleep();
 
     probesim::ProbeSimulator& Sim() { return *m_sim; }
     probesim::Instrument& Probe() { return *m_probe; }
@@ -79,6 +85,8 @@ protected:
     testsupport::ScopedConfigDir m_config;
     testsupport::ScriptedMessageBox m_boxes;
     CProbeConnection m_connection;
+    // The next probe started sleeps after its EOS of silence, as a real one does.
+    bool m_bProbeSleeps = false;
 
 private:
     std::unique_ptr<probesim::ProbeSimulator> m_sim;

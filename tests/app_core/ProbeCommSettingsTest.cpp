@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/popups/ProbeCommSettings.h"
@@ -30,6 +31,11 @@ constexpr USHORT kDeviceTypeRegister = 49001;
 std::optional<probesim::ExceptionCode> RefuseWrite(probesim::RegisterModel&, const probesim::RegisterWrite&)
 {
     return probesim::ExceptionCode::IllegalFieldValue;
+}
+
+std::optional<probesim::ExceptionCode> FailRead(probesim::RegisterModel&, uint16_t, uint16_t)
+{
+    return probesim::ExceptionCode::SlaveDeviceFailure;
 }
 
 class ProbeCommSettingsTest : public ConnectionTest
@@ -111,6 +117,104 @@ TEST_F(ProbeCommSettingsTest, RefusesWhatTheProbeCannotTakeBeforeWritingAnything
         bounds.CacheTimeout = cache;
         EXPECT_TRUE(AreProbeTimeoutsValid(bounds)) << eom;
     }
+}
+
+TEST_F(ProbeCommSettingsTest, EverySettingIsTakenAtItsBoundsAndRefusedJustBeyondThem)
+{
+    StartModelled(probesim::ProbeConfig(12, kProbeSerial));
+    const sProbeCommChoice loaded = LoadProbeCommChoice(m_connection);
+    ASSERT_TRUE(AreProbeTimeoutsValid(loaded));
+    struct Bound
+    {
+        const char* what;
+        std::optional<ULONG> sProbeCommChoice::*field;
+        ULONG value;
+        bool valid;
+    };
+    const Bound bounds[] = {{"EOM", &sProbeCommChoice::Eom, 999, false},
+                            {"EOM", &sProbeCommChoice::Eom, 1000, true},
+                            {"EOM", &sProbeCommChoice::Eom, 15000, true},
+                            {"EOM", &sProbeCommChoice::Eom, 15001, false},
+                            // Between the smallest EOM and the smallest EOS.
+                            {"EOS", &sProbeCommChoice::Eos, 1000, false},
+                            {"EOS", &sProbeCommChoice::Eos, 4999, false},
+                            {"EOS", &sProbeCommChoice::Eos, 5000, true},
+                            {"EOS", &sProbeCommChoice::Eos, 60000, true},
+                            {"EOS", &sProbeCommChoice::Eos, 60001, false},
+                            {"cache time-out", &sProbeCommChoice::CacheTimeout, 999, false},
+                            {"cache time-out", &sProbeCommChoice::CacheTimeout, 1000, true},
+                            {"cache time-out", &sProbeCommChoice::CacheTimeout, 60000, true},
+                            {"cache time-out", &sProbeCommChoice::CacheTimeout, 60001, false},
+                            {"cache time-out", &sProbeCommChoice::CacheTimeout, 0, false}};
+    for (const Bound& bound : bounds)
+    {
+        sProbeCommChoice choice = loaded;
+        choice.*bound.field = bound.value;
+        EXPECT_EQ(AreProbeTimeoutsValid(choice) != FALSE, bound.valid) << bound.what << " " << bound.value;
+        EXPECT_EQ(CheckProbeCommChoice(choice, COMM_BAUD_ID_19200).Succeeded(), bound.valid)
+            << bound.what << " " << bound.value;
+    }
+    // The address and the baud id the same way, the highest baud id the probe's own.
+    const Bound lineBounds[] = {{"address", nullptr, 0, false},
+                                {"address", nullptr, 1, true},
+                                {"address", nullptr, 247, true},
+                                {"address", nullptr, 248, false},
+                                {"baud id", nullptr, 4, false},
+                                {"baud id", nullptr, COMM_BAUD_ID_9600, true},
+                                {"baud id", nullptr, COMM_BAUD_ID_19200, true},
+                                {"baud id", nullptr, COMM_BAUD_ID_19200 + 1, false}};
+    for (const Bound& bound : lineBounds)
+    {
+        sProbeCommChoice choice = loaded;
+        if (std::string_view(bound.what) == "address")
+            choice.Line.Address = static_cast<USHORT>(bound.value);
+        else
+            choice.Line.BaudId = bound.value;
+        EXPECT_EQ(CheckProbeCommChoice(choice, COMM_BAUD_ID_19200).Succeeded(), bound.valid)
+            << bound.what << " " << bound.value;
+    }
+}
+
+TEST_F(ProbeCommSettingsTest, ASettingTheProbeDidNotReportIsNotWrittenUnlessTheUserGivesIt)
+{
+    probesim::InstrumentConfig config = probesim::ProbeConfig(36, kProbeSerial);
+    config.eom = 3000;
+    config.eos = 20000;
+    config.stayAwake = true;
+    config.measurementCacheTimeout = 20000;
+    StartModelled(config);
+    probesim::RegisterModel& registers = Probe().Registers();
+    for (uint16_t reg : {reg::kEom, reg::kEos, reg::kStayAwake, reg::kMeasurementCacheTimeout})
+        registers.AddReadHook(reg, 1, FailRead);
+    // The device's copies of EOM and EOS go with a cache that cannot be read again.
+    EXPECT_TRUE(Failed(m_connection.GetProbe()->UpdateCache()));
+
+    sProbeCommChoice choice = LoadProbeCommChoice(m_connection);
+    EXPECT_FALSE(choice.Eom.has_value());
+    EXPECT_FALSE(choice.Eos.has_value());
+    EXPECT_FALSE(choice.CacheTimeout.has_value());
+    EXPECT_TRUE(choice.StayAwakeSupported);
+    EXPECT_FALSE(choice.StayAwake.has_value());
+    EXPECT_TRUE(AreProbeTimeoutsValid(choice));
+
+    Mark();
+    ASSERT_TRUE(ApplyProbeCommChoice(m_connection, choice).Succeeded());
+    EXPECT_EQ(WrittenRegisters(ReceivedSinceMark()), (Registers{reg::kDeviceAddress, reg::kLineSettings}));
+    EXPECT_EQ(registers.GetU16(reg::kEom), 3000);
+    EXPECT_EQ(registers.GetU16(reg::kEos), 20000);
+    EXPECT_EQ(registers.GetU16(reg::kStayAwake), 1);
+    EXPECT_EQ(registers.GetU16(reg::kMeasurementCacheTimeout), 20000);
+
+    // What the user gives is written, and only that.
+    choice.Eos = 7000;
+    choice.StayAwake = FALSE;
+    Mark();
+    ASSERT_TRUE(ApplyProbeCommChoice(m_connection, choice).Succeeded());
+    EXPECT_EQ(WrittenRegisters(ReceivedSinceMark()),
+              (Registers{reg::kEos, reg::kStayAwake, reg::kDeviceAddress, reg::kLineSettings}));
+    EXPECT_EQ(registers.GetU16(reg::kEos), 7000);
+    EXPECT_EQ(registers.GetU16(reg::kStayAwake), 0);
+    EXPECT_EQ(registers.GetU16(reg::kMeasurementCacheTimeout), 20000);
 }
 
 TEST_F(ProbeCommSettingsTest, AFailedStepEndsTheSequenceAndAChangedAddressStaysKnown)

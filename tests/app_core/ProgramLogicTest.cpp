@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <thread>
@@ -21,6 +22,8 @@
 #include "foundation/ResultCodes.h"
 #include "foundation/SystemStrings.h"
 #include "platform/Clock.h"
+#include "platform/MessageBox.h"
+#include "platform/Utf.h"
 #include "tests/app_core/ConnectionTestSupport.h"
 #include "tools/probe-sim/FirmwareImage.h"
 
@@ -221,6 +224,69 @@ TEST_F(KeepAliveTest, ALinkFoundDownIsReportedForTheConnectionItWatched)
     EXPECT_EQ(window.WParams(windowmsg::WM_CONNECTION_LOST), std::vector<uintptr_t>{watched});
 }
 
+// A probe that sleeps after its EOS of silence, in either framing, with the wake-up pauses shortened
+// to what keeps the frames apart.
+class SleepingProbeKeepAliveTest : public KeepAliveTest,
+                                   public ::testing::WithParamInterface<probesim::FramingMode>
+{
+protected:
+    SleepingProbeKeepAliveTest()
+        : m_previousPause(
+              SetLinePauseFunction([](ELinePause, ULONG ms) { platform::SleepMs(std::min<ULONG>(ms, 20)); }))
+    {
+    }
+    ~SleepingProbeKeepAliveTest() override { SetLinePauseFunction(m_previousPause); }
+
+    // Runs the keep-alive until the probe has answered it twice; true when it did without a loss.
+    bool KeepAliveHearsTheProbe()
+    {
+        PostedMessages window;
+        CKeepAlive keepAlive(m_connection, window, nullptr, 20ms);
+        Mark();
+        const size_t answered = Sim().Log().SentCount();
+        if (!keepAlive.Start())
+            return false;
+        const bool heard = Sim().Log().WaitForSent(answered + 2, 5000ms);
+        keepAlive.Stop();
+        return heard && window.Count(windowmsg::WM_CONNECTION_LOST) == 0;
+    }
+
+private:
+    LinePauseFunction m_previousPause;
+};
+
+TEST_P(SleepingProbeKeepAliveTest, AnEosLoweredThroughTheDeviceIsTheWakeUpTimeAtOnce)
+{
+    StartSleepingConnected(12, GetParam(), 60000);
+    CModbusComm& network = *m_connection.GetModbus();
+    ASSERT_EQ(network.GetDeviceEOS(1), 60000);
+    // As the communication popup and the calibration's end write it.
+    ASSERT_EQ(m_connection.GetDevice()->SetEOS(200), S_OK);
+    EXPECT_EQ(network.GetDeviceEOS(1), 200);
+    // Silence, as while a modal popup is open.
+    ASSERT_TRUE(WaitUntilAsleep());
+
+    EXPECT_TRUE(KeepAliveHearsTheProbe());
+    const std::vector<probesim::Adu> received = ReceivedSinceMark();
+    ASSERT_FALSE(received.empty());
+    EXPECT_EQ(received.front().address, 200) << "the first frame after the silence wakes the probe";
+    EXPECT_TRUE(m_connection.IsConnected());
+}
+
+TEST_P(SleepingProbeKeepAliveTest, AProbeAsleepSoonerThanTheLineKnowsIsWokenBeforeItCountsAsLost)
+{
+    StartSleepingConnected(12, GetParam(), 60000);
+    // Heard a moment ago, so no wake-up is due by the line's clock: the probe sleeps all the same
+    // (its EOS changed by another program, a frame that only half woke it).
+    Probe().FallAsleep();
+    EXPECT_TRUE(KeepAliveHearsTheProbe());
+    EXPECT_TRUE(m_connection.IsConnected());
+}
+
+INSTANTIATE_TEST_SUITE_P(BothFramings, SleepingProbeKeepAliveTest,
+                         ::testing::Values(probesim::FramingMode::Rtu, probesim::FramingMode::Ascii),
+                         FramingName);
+
 TEST(KeepAliveResults, OnlyTransportFailuresMeanTheLinkIsGone)
 {
     EXPECT_TRUE(IsLinkLostResult(SERIALCOMM_E_READ_TIMEOUT));
@@ -384,6 +450,51 @@ TEST_F(KeepAliveTest, StartUpWritesTheProfileDefaultsAndTakesTheFirstStoredStrin
     EXPECT_EQ(partial.StopBitsId, settings.StopBitsId);
     EXPECT_EQ(partial.Mode, COMM_MODE_ASCII);
     EXPECT_EQ(partial.Address, 12);
+}
+
+TEST_F(KeepAliveTest, StartUpTellsOnceWhereASettingsFileThatCouldNotBeReadWasKept)
+{
+    RunStartup(m_connection, u"/nonexistent");
+    EXPECT_TRUE(Texts(m_boxes).empty());
+
+    const std::filesystem::path user = m_config.Path() / "user.reg";
+    const std::filesystem::path machine = m_config.Path() / "machine.reg";
+    ASSERT_TRUE(std::filesystem::exists(user));
+    std::ofstream(user, std::ios::trunc)
+        << "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\A]\n\"x\"=dword:zz\n";
+    testing::internal::CaptureStderr();
+    RunStartup(m_connection, u"/nonexistent");
+    RunStartup(m_connection, u"/nonexistent");
+    testing::internal::GetCapturedStderr();
+
+    const std::vector<testsupport::ScriptedMessageBox::Shown> shown = m_boxes.Shown_();
+    ASSERT_EQ(shown.size(), 1u) << "told once";
+    std::vector<std::filesystem::path> kept;
+    for (const auto& entry : std::filesystem::directory_iterator(m_config.Path()))
+        if (entry.path().filename().string().rfind("user.reg.broken-", 0) == 0)
+            kept.push_back(entry.path());
+    ASSERT_EQ(kept.size(), 1u);
+    const std::u16string text = shown[0].text;
+    EXPECT_EQ(
+        text.rfind(u"The settings file " + platform::Utf8ToUtf16(user.string()) + u" is malformed (", 0), 0u)
+        << ::testing::PrintToString(text);
+    EXPECT_TRUE(text.ends_with(u").\nIt was kept as " + platform::Utf8ToUtf16(kept[0].string()) +
+                               u", and the program starts with default settings."))
+        << ::testing::PrintToString(text);
+    EXPECT_EQ(shown[0].flags, platform::MB_OK | platform::MB_ICONWARNING);
+    // The program goes on with the defaults, written afresh.
+    EXPECT_EQ(GetProfileInt(PROFILE_SECTION_COMMUNICATION, PROFILE_MAX_PARAMS, 0), 5);
+
+    // Both files at once: one box names both.
+    std::ofstream(user, std::ios::trunc) << "garbage\n";
+    std::ofstream(machine, std::ios::trunc) << "garbage\n";
+    testing::internal::CaptureStderr();
+    RunStartup(m_connection, u"/nonexistent");
+    testing::internal::GetCapturedStderr();
+    ASSERT_EQ(m_boxes.Shown_().size(), 2u);
+    const std::u16string both = m_boxes.Shown_()[1].text;
+    EXPECT_NE(both.find(u"user.reg.broken-"), std::u16string::npos) << ::testing::PrintToString(both);
+    EXPECT_NE(both.find(u"machine.reg.broken-"), std::u16string::npos) << ::testing::PrintToString(both);
 }
 
 TEST_F(KeepAliveTest, AFactoryResetOfADisconnectedProbeIsRefusedWithoutTouchingTheSettings)

@@ -11,11 +11,13 @@
 #include "app/sensorsetup/SensorSettings.h"
 #include "app/sensorsetup/SensorWatch.h"
 #include "app/sensorsetup/VoxCapStatus.h"
+#include "comm/LinePauses.h"
 #include "connection/SensorReadings.h"
 #include "foundation/NameLookups.h"
 #include "foundation/ResultCodes.h"
 #include "models/ProbeSensorInterfaces.h"
 #include "models/ReadingQuality.h"
+#include "platform/Clock.h"
 #include "tests/app_core/ConnectionTestSupport.h"
 #include "tools/probe-sim/ConductivitySensor.h"
 #include "tools/probe-sim/OpticalDoSensor.h"
@@ -511,6 +513,45 @@ TEST_F(SensorWatchTest, ADisconnectWaitsForALookInFlightAndTheWatchThenEnds)
     EXPECT_TRUE(watch.HasEnded());
     m_connection.SetBusyWaitObserverForTests(nullptr);
 }
+
+class SleepingProbeSensorWatchTest : public SensorWatchTest,
+                                     public ::testing::WithParamInterface<probesim::FramingMode>
+{
+protected:
+    // The wake-up pauses shortened to what keeps the frames apart.
+    SleepingProbeSensorWatchTest()
+        : m_previousPause(
+              SetLinePauseFunction([](ELinePause, ULONG ms) { platform::SleepMs(std::min<ULONG>(ms, 20)); }))
+    {
+    }
+    ~SleepingProbeSensorWatchTest() override { SetLinePauseFunction(m_previousPause); }
+
+private:
+    LinePauseFunction m_previousPause;
+};
+
+TEST_P(SleepingProbeSensorWatchTest, AProbeAsleepSoonerThanTheLineKnowsIsWokenAndTheWatchGoesOn)
+{
+    StartSleepingConnected(kVoxPro, GetParam(), 60000);
+    CSensorWatch watch(m_connection, m_page, Activity(), 10ms);
+    ASSERT_TRUE(watch.Start());
+    ASSERT_TRUE(WaitUntilAsked(2));
+    // Between two looks (a popup open for a moment), heard a moment ago, so that no wake-up is due
+    // by the line's clock: the probe sleeps all the same.
+    m_bActive = false;
+    ASSERT_TRUE(WaitUntilAsked(2));
+    Probe().FallAsleep();
+    m_bActive = true;
+    ASSERT_TRUE(WaitUntilAsked(3));
+    EXPECT_FALSE(watch.HasEnded());
+    watch.Stop();
+    EXPECT_EQ(m_page.Count(windowmsg::WM_SENSORS_CHANGED), 0u);
+    EXPECT_FALSE(m_connection.ReleaseBusy());
+}
+
+INSTANTIATE_TEST_SUITE_P(BothFramings, SleepingProbeSensorWatchTest,
+                         ::testing::Values(probesim::FramingMode::Rtu, probesim::FramingMode::Ascii),
+                         FramingName);
 
 // ---- The pressure zeroing ----
 

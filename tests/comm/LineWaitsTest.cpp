@@ -100,7 +100,7 @@ TEST_F(LineWaits, AnAskedForWakeUpWakesOnlyAProbeThatMayBeAsleep)
     EXPECT_EQ(Read(Network()), S_OK);
     EXPECT_EQ(WakeUpFrames(), 1u);
     // Heard a moment ago: awake.
-    EXPECT_EQ(Network().WakeUpIfAsleep(kSlave), S_OK);
+    EXPECT_EQ(Network().WakeUpIfAsleep(kSlave), S_FALSE);
     EXPECT_EQ(Read(Network()), S_OK);
     EXPECT_EQ(WakeUpFrames(), 1u);
     // A probe that sleeps at once after its last exchange.
@@ -112,6 +112,34 @@ TEST_F(LineWaits, AnAskedForWakeUpWakesOnlyAProbeThatMayBeAsleep)
 
     NetworkPtr detached(CModbusComm::Create());
     EXPECT_EQ(detached->WakeUpIfAsleep(kSlave), MODBUSCOMM_E_NO_CONNECTION);
+}
+
+TEST_F(LineWaits, AnExchangeThatFailsAfterASkippedWakeUpIsTriedOnceMoreAfterOne)
+{
+    StartLine();
+    EXPECT_EQ(Read(Network()), S_OK);
+    const size_t wakeUps = WakeUpFrames();
+    int exchanges = 0;
+    const auto exchange = [&]
+    {
+        ++exchanges;
+        return Read(Network());
+    };
+    // Heard a moment ago, yet the probe does not answer: a wake-up, then the exchange again.
+    Sim().Faults().Queue(probesim::Fault::NoReply());
+    EXPECT_EQ(Network().ExchangeAwake(kSlave, exchange), S_OK);
+    EXPECT_EQ(exchanges, 2);
+    EXPECT_EQ(WakeUpFrames(), wakeUps + 1);
+    // An answered exchange is not repeated.
+    EXPECT_EQ(Network().ExchangeAwake(kSlave, exchange), S_OK);
+    EXPECT_EQ(exchanges, 3);
+    EXPECT_EQ(WakeUpFrames(), wakeUps + 1);
+    // Woken first, a probe that does not answer has had its wake-up: its failure stands.
+    ASSERT_EQ(Network().SetDeviceEOS(kSlave, 0), S_OK);
+    Sim().Faults().Queue(probesim::Fault::NoReply());
+    EXPECT_TRUE(Failed(Network().ExchangeAwake(kSlave, exchange)));
+    EXPECT_EQ(exchanges, 4);
+    EXPECT_EQ(WakeUpFrames(), wakeUps + 2);
 }
 
 TEST_F(LineWaits, ANetworkToldOfASearchThatHasJustHeardTheProbeDoesNotWakeItAgainButKeepsTheDelay)

@@ -10,6 +10,7 @@
 #include "models/MariskComm.h"
 #include "models/PendraProComm.h"
 #include "models/PokkoComm.h"
+#include "models/SensorAdapterBase.h"
 #include "tests/models/FamilyTestSupport.h"
 #include "tools/probe-sim/FamilySensors.h"
 
@@ -160,6 +161,23 @@ TEST_F(SmallFamilies, TheHandheldHandsOutItsFiveAdaptersByConnectionAndByKind)
     ASSERT_EQ(logger, &Device());
     EXPECT_EQ(References(Device()), barometric + 1);
     logger->Release();
+}
+
+std::vector<USHORT> g_adaptersGone;
+
+TEST(Handheld, LetsItsAdaptersGoInConnectionOrder)
+{
+    SlaveIdInfo slaveId;
+    slaveId.DeviceTypeId = 21;
+    const SensorAdapterGoneObserver previous =
+        SetSensorAdapterGoneObserverForTests([](USHORT connection) { g_adaptersGone.push_back(connection); });
+    g_adaptersGone.clear();
+    CPokkoComm* handheld = new CPokkoComm(slaveId);
+    handheld->CreateSensorAdapters();
+    ASSERT_NE(handheld->GetORPSensor(), nullptr);
+    handheld->Release();
+    SetSensorAdapterGoneObserverForTests(previous);
+    EXPECT_EQ(g_adaptersGone, (std::vector<USHORT>{1, 2, 3, 4, 5}));
 }
 
 } // namespace

@@ -142,6 +142,14 @@ TEST_F(SettingsStoreTest, ABrokenHiveIsKeptAsideAndTheOtherHiveIsUntouched)
     EXPECT_EQ(FilesStartingWith("user.reg.broken-"), std::vector<std::string>{broken});
     EXPECT_FALSE(fs::exists(UserFile()));
     EXPECT_EQ(GetDword(Hive::LocalMachine, u"Software\\Norvane\\ModbusComm", u"Retry Count"), 4u);
+    // Where it went, for whoever tells the user, once.
+    const std::optional<SetAsideFile> file = TakeSetAsideFile(Hive::CurrentUser);
+    ASSERT_TRUE(file.has_value());
+    EXPECT_EQ(file->path, UserFile().string());
+    EXPECT_EQ(file->reason.rfind("is malformed (line 3", 0), 0u) << file->reason;
+    EXPECT_EQ(ReadFile(file->keptAs), broken);
+    EXPECT_FALSE(TakeSetAsideFile(Hive::CurrentUser).has_value());
+    EXPECT_FALSE(TakeSetAsideFile(Hive::LocalMachine).has_value());
 
     // Defaults can be written again; the broken copy stays, and a second one does not replace it.
     ASSERT_TRUE(SetDword(Hive::CurrentUser, u"A", u"x", 7));
