@@ -1,10 +1,13 @@
 #include "calibration/data/CalData.h"
 
+#include <optional>
 #include <system_error>
 
+#include "connection/SensorStatusText.h"
 #include "foundation/NameLookups.h"
 #include "foundation/ResultCodes.h"
 #include "foundation/Units.h"
+#include "models/ReadingQuality.h"
 #include "platform/MessageBox.h"
 
 namespace
@@ -194,6 +197,36 @@ CWideString CCalData::GetRefusalText()
 {
     std::lock_guard lock(m_stateLock);
     return m_refusal;
+}
+
+bool CCalData::NoteTemperature(float value, USHORT quality)
+{
+    std::optional<float> sentinel;
+    float own = 0.0f;
+    if (NVSystem::ISensor_Temperature* sensor = CalSensor(); sensor != nullptr &&
+                                                             Succeeded(sensor->GetTemperatureSentinel(own)))
+        sentinel = own;
+    const bool measured = NVSystem::ReadingHoldsMeasurement(value, quality, sentinel);
+    CWideString status;
+    const USHORT code = NVSystem::QualityCode(quality);
+    if (!measured && code != NVSystem::QUALITY_NORMAL)
+    {
+        USHORT version = 0;
+        if (NVSystem::CDeviceComm* device = CalDevice())
+            device->GetRegisterMapVersion(version);
+        status = FormatSensorStatusText(code, version);
+    }
+    std::lock_guard lock(m_stateLock);
+    m_temperatureRefused = !measured;
+    m_temperatureStatus = status;
+    return measured;
+}
+
+bool CCalData::GetTemperatureRefusal(CWideString& status)
+{
+    std::lock_guard lock(m_stateLock);
+    status = m_temperatureStatus;
+    return m_temperatureRefused;
 }
 
 HRESULT CCalData::StartWorker(INotifyWindow* window, bool threaded)
