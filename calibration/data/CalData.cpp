@@ -3,6 +3,7 @@
 #include <optional>
 #include <system_error>
 
+#include "calibration/data/Leftovers.h"
 #include "connection/SensorStatusText.h"
 #include "foundation/NameLookups.h"
 #include "foundation/ResultCodes.h"
@@ -301,19 +302,7 @@ CWideString CCalData::EndReading()
     }
     std::u16string lines;
     DescribeLeftovers(lines);
-    if (lines.empty())
-        return CWideString();
-    const std::u16string text =
-        u"The probe did not get back everything the calibration changed. It may still have:\n" + lines +
-        u"Check the connection to the probe and correct these settings.";
-    return CWideString(text.c_str());
-}
-
-void CCalData::AddLeftover(std::u16string& lines, const CWideString& line)
-{
-    lines += u"- ";
-    lines += TextOf(line);
-    lines += u'\n';
+    return LeftoversMessage(lines);
 }
 
 void CCalData::DescribeLeftovers(std::u16string& lines)

@@ -160,7 +160,6 @@ protected:
     virtual void DescribeLeftovers(std::u16string& lines);
     // Once, when the run ends after the worker: a kind's own restores tried once more.
     virtual void OnReadingEnded() {}
-    static void AddLeftover(std::u16string& lines, const CWideString& line);
     void PostNotify(uint32_t message);
     // The device of the run: the worker's referenced one while it runs, else the connection's.
     NVSystem::CDeviceComm* CalDevice();

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <mutex>
 
+#include "calibration/data/Leftovers.h"
+
 namespace
 {
 
