@@ -247,6 +247,62 @@ TEST_F(VoxRunEnd, TheLiveValuesThePagesWroteGoBackWhenTheRunEnds)
     EXPECT_EQ(SimFloat(kOxygen, dos::kLiveBaro), 1005.0f);
 }
 
+// A start step that the probe refused was not carried out: nothing of it is owed back, whichever
+// exception code it was (the lowest and the highest there are). One that went unanswered may have
+// been carried out and is written back.
+class RunStart : public CalibrationTest
+{
+protected:
+    void SetUp() override
+    {
+        StartDialledProbe();
+        m_cacheRegister = RegisterWrittenBy(&NVSystem::CDeviceComm::SetMeasurementCacheTimeout,
+                                            Probe().MeasurementCacheTimeout());
+    }
+    void TearDown() override { Sim().RequestFaults().Clear(); }
+
+    // The writes of the run's cache time-out (kRunCacheTimeout) and of any other value there.
+    std::vector<uint16_t> CacheWritesSinceMark()
+    {
+        std::vector<uint16_t> values;
+        for (const modeltest::RegisterWrite& write : WritesSinceMark())
+            if (write.first == m_cacheRegister)
+                values.push_back(write.values.front());
+        return values;
+    }
+
+    uint16_t m_cacheRegister = 0;
+};
+
+TEST_F(RunStart, ASettingRefusedWithAnyExceptionIsNotWrittenBackAndAnUnansweredOneIs)
+{
+    const uint16_t own = Probe().MeasurementCacheTimeout();
+    const RequestMatch runValue = RequestMatch::Write(m_cacheRegister, kRunCacheTimeout);
+    for (const auto code : {ExceptionCode::IllegalFunction, static_cast<ExceptionCode>(0xFF)})
+    {
+        Sim().RequestFaults().Refuse(runValue, code);
+        CCalDataConductivity data(m_connection);
+        data.SetRunCacheTimeout(kRunCacheTimeout);
+        ASSERT_EQ(data.StartManual(m_conductivitySensor.get(), nullptr), S_OK);
+        Mark();
+        EXPECT_FALSE(data.RunStartSteps());
+        EXPECT_EQ(CacheWritesSinceMark(), std::vector<uint16_t>{kRunCacheTimeout})
+            << static_cast<int>(code) << ": refused, and nothing written back";
+        EXPECT_TRUE(data.EndReading().IsEmpty());
+    }
+
+    Sim().RequestFaults().Drop(runValue, RequestFaults::kEveryTime);
+    CCalDataConductivity data(m_connection);
+    data.SetRunCacheTimeout(kRunCacheTimeout);
+    ASSERT_EQ(data.StartManual(m_conductivitySensor.get(), nullptr), S_OK);
+    Mark();
+    EXPECT_FALSE(data.RunStartSteps());
+    const std::vector<uint16_t> writes = CacheWritesSinceMark();
+    ASSERT_FALSE(writes.empty());
+    EXPECT_EQ(writes.back(), own) << "unanswered: written back";
+    EXPECT_TRUE(data.EndReading().IsEmpty());
+}
+
 // The pages wrote only one of the two (the user cancelled on the pressure page, or the pressure
 // page found nothing to change): that one goes back.
 class VoxRunEndOneLiveValue : public VoxRunEnd, public ::testing::WithParamInterface<bool>
