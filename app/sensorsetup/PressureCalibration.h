@@ -101,7 +101,7 @@ private:
     // The cache time-out was switched off and has not been given back.
     bool m_bCachePending = false;
     bool m_bLeft = false;
-    CWideString m_Leftovers; // what the way out could not give back
+    CWideString m_Leftovers;          // what the way out could not give back
     mutable std::mutex m_ReadingLock; // leaf lock
     sPressureReading m_Reading;       // under m_ReadingLock
     platform::CEvent m_StopEvent{platform::CEvent::Reset::Manual};

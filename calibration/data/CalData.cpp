@@ -204,8 +204,8 @@ bool CCalData::NoteTemperature(float value, USHORT quality)
 {
     std::optional<float> sentinel;
     float own = 0.0f;
-    if (NVSystem::ISensor_Temperature* sensor = CalSensor(); sensor != nullptr &&
-                                                             Succeeded(sensor->GetTemperatureSentinel(own)))
+    if (NVSystem::ISensor_Temperature* sensor = CalSensor();
+        sensor != nullptr && Succeeded(sensor->GetTemperatureSentinel(own)))
         sentinel = own;
     const bool measured = NVSystem::ReadingHoldsMeasurement(value, quality, sentinel);
     CWideString status;

@@ -129,7 +129,8 @@ LRESULT CDlgWizPage_CalORPStep1::OnNewData()
         data->ORPLiveReadings().GetLast(0, &temperature, nullptr, nullptr) < 0)
         return -1;
     m_orp.setText(ui::ToQString(static_cast<const char16_t*>(FormatValue(kReadingDigits, orp))));
-    m_temperature.setText(ui::ToQString(TemperatureFieldText(*data, FormatValue(kReadingDigits, temperature))));
+    m_temperature.setText(
+        ui::ToQString(TemperatureFieldText(*data, FormatValue(kReadingDigits, temperature))));
     return 0;
 }
 

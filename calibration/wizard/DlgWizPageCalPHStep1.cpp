@@ -202,7 +202,8 @@ LRESULT CDlgWizPage_CalPHStep1::OnNewData()
         return -1;
     m_pH.setText(Formatted(pH));
     m_pHmV.setText(Formatted(millivolts));
-    m_temperature.setText(ui::ToQString(TemperatureFieldText(*data, ui::ToWideString(Formatted(temperature)))));
+    m_temperature.setText(
+        ui::ToQString(TemperatureFieldText(*data, ui::ToWideString(Formatted(temperature)))));
     return 0;
 }
 

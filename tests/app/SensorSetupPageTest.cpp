@@ -832,9 +832,10 @@ TEST_F(SensorSetupPageTest, OkAfterAZeroNamesACalibrationModeTheProbeWouldNotLea
 {
     ConnectTo(kVoxCore);
     Select(Entries()[3]);
-    Sim().RequestFaults().Refuse(probesim::RequestMatch::Write(probesim::SensorCommandRegisterOf(kDepthConnection),
-                                                               probesim::kSensorCalModeOff),
-                                 probesim::ExceptionCode::SlaveDeviceFailure, probesim::RequestFaults::kEveryTime);
+    Sim().RequestFaults().Refuse(
+        probesim::RequestMatch::Write(probesim::SensorCommandRegisterOf(kDepthConnection),
+                                      probesim::kSensorCalModeOff),
+        probesim::ExceptionCode::SlaveDeviceFailure, probesim::RequestFaults::kEveryTime);
     OnNextModal(
         [&](QWidget& modal)
         {
@@ -849,7 +850,8 @@ TEST_F(SensorSetupPageTest, OkAfterAZeroNamesACalibrationModeTheProbeWouldNotLea
                        "Check the connection to the probe and correct these settings."))
         << (BoxTexts().empty() ? std::string() : BoxTexts().back().toStdString());
     EXPECT_NE(Probe().Sensors().Mode(kDepthConnection), probesim::SensorMode::Measuring);
-    EXPECT_NE(Setting(kDepthConnection, probesim::depthsensor::kPressureOffset), 0.0f) << "the zero was taken";
+    EXPECT_NE(Setting(kDepthConnection, probesim::depthsensor::kPressureOffset), 0.0f)
+        << "the zero was taken";
 }
 
 TEST_F(SensorSetupPageTest, AReadingErrorEndsThePressureZeroingAsCancelDoes)

@@ -719,8 +719,9 @@ protected:
     }
     void RefuseCacheRestore(unsigned times)
     {
-        Sim().RequestFaults().Refuse(RequestMatch::Write(probesim::reg::kMeasurementCacheTimeout, kCacheTimeout),
-                                     probesim::ExceptionCode::SlaveDeviceFailure, times);
+        Sim().RequestFaults().Refuse(
+            RequestMatch::Write(probesim::reg::kMeasurementCacheTimeout, kCacheTimeout),
+            probesim::ExceptionCode::SlaveDeviceFailure, times);
     }
     bool Calibrating() { return Probe().Sensors().Mode(kDepthConnection) != probesim::SensorMode::Measuring; }
 

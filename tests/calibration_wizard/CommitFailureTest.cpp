@@ -161,14 +161,16 @@ TEST_P(CommitFailure, ShowsTheFailureAndNeverTheSummary)
 
 INSTANTIATE_TEST_SUITE_P(EveryWizard, CommitFailure,
                          ::testing::Values(sCase{"ConductivityRefused", Kind::Conductivity, Failure::Refused},
-                                           sCase{"ConductivityTimedOut", Kind::Conductivity, Failure::TimedOut},
+                                           sCase{"ConductivityTimedOut", Kind::Conductivity,
+                                                 Failure::TimedOut},
                                            sCase{"PHRefused", Kind::PH, Failure::Refused},
                                            sCase{"PHTimedOut", Kind::PH, Failure::TimedOut},
                                            sCase{"ORPRefused", Kind::ORP, Failure::Refused},
                                            sCase{"ORPTimedOut", Kind::ORP, Failure::TimedOut},
                                            sCase{"OxygenRefused", Kind::Oxygen, Failure::Refused},
                                            sCase{"OxygenTimedOut", Kind::Oxygen, Failure::TimedOut}),
-                         [](const ::testing::TestParamInfo<sCase>& param) { return std::string(param.param.name); });
+                         [](const ::testing::TestParamInfo<sCase>& param)
+                         { return std::string(param.param.name); });
 
 class RestoreFailure : public CommitFailure
 {
@@ -178,9 +180,9 @@ TEST_P(RestoreFailure, IsReportedWithTheProbesCodeAndTheWizardStaysOpen)
 {
     const sCase& c = GetParam();
     const uint16_t connection = Connection(c.kind);
-    Sim().RequestFaults().Refuse(
-        RequestMatch::Write(probesim::SensorCommandRegisterOf(connection), probesim::kSensorRestoreCalDefaults),
-        probesim::ExceptionCode::SlaveDeviceFailure, RequestFaults::kEveryTime);
+    Sim().RequestFaults().Refuse(RequestMatch::Write(probesim::SensorCommandRegisterOf(connection),
+                                                     probesim::kSensorRestoreCalDefaults),
+                                 probesim::ExceptionCode::SlaveDeviceFailure, RequestFaults::kEveryTime);
     bool openAfterwards = false;
     Calibrate(connection,
               [&](CDlgWizFrame_Cal& frame)
@@ -216,7 +218,8 @@ INSTANTIATE_TEST_SUITE_P(EveryWizard, RestoreFailure,
                          ::testing::Values(sCase{"Conductivity", Kind::Conductivity, Failure::Refused},
                                            sCase{"PHORP", Kind::PH, Failure::Refused},
                                            sCase{"Oxygen", Kind::Oxygen, Failure::Refused}),
-                         [](const ::testing::TestParamInfo<sCase>& param) { return std::string(param.param.name); });
+                         [](const ::testing::TestParamInfo<sCase>& param)
+                         { return std::string(param.param.name); });
 
 } // namespace
 } // namespace wiztest

@@ -81,30 +81,30 @@ TEST_F(TemperatureStatus, APhPointIsNotOfferedUntilItsCompanionsTemperatureMeasu
 {
     // The pH sensor takes its temperature from the level sensor.
     TemperatureError(kLevel, true);
-    Calibrate(kPhOrp,
-              [&](CDlgWizFrame_Cal& frame)
-              {
-                  auto& wizard = dynamic_cast<CDlgWizFrame_CalPHORP&>(frame);
-                  Click(wizard.SelectPage().PHOption());
-                  ClickNext(frame);
-                  CDlgWizPage_CalPHStep1& buffers = wizard.PHStep1();
-                  ASSERT_TRUE(testsupport::WaitUntil([&] { return buffers.Temperature().text() == kError; }));
-                  ClickNext(frame);
+    Calibrate(
+        kPhOrp,
+        [&](CDlgWizFrame_Cal& frame)
+        {
+            auto& wizard = dynamic_cast<CDlgWizFrame_CalPHORP&>(frame);
+            Click(wizard.SelectPage().PHOption());
+            ClickNext(frame);
+            CDlgWizPage_CalPHStep1& buffers = wizard.PHStep1();
+            ASSERT_TRUE(testsupport::WaitUntil([&] { return buffers.Temperature().text() == kError; }));
+            ClickNext(frame);
 
-                  CDlgWizPage_CalPHStep2& stabilize = wizard.PHStep2();
-                  ASSERT_EQ(frame.GetCurrentPage(), &stabilize);
-                  ASSERT_TRUE(
-                      testsupport::WaitUntil([&] { return stabilize.TemperatureField().text() == kError; }))
-                      << "shown before the point has a sample";
-                  EXPECT_FALSE(frame.GetFinishButton().isEnabled());
-                  EXPECT_TRUE(stabilize.ReadingField().text().isEmpty()) << "no sample taken";
-                  Picture(frame, "PHORP_6_PHStabilization_TemperatureError");
-                  TemperatureError(kLevel, false);
-                  ASSERT_TRUE(WaitForAccept(frame));
-                  ClickFinish(frame);
-                  ASSERT_TRUE(WaitForPage(frame, wizard.GetSummaryPage()));
-                  ClickFinish(frame);
-              });
+            CDlgWizPage_CalPHStep2& stabilize = wizard.PHStep2();
+            ASSERT_EQ(frame.GetCurrentPage(), &stabilize);
+            ASSERT_TRUE(testsupport::WaitUntil([&] { return stabilize.TemperatureField().text() == kError; }))
+                << "shown before the point has a sample";
+            EXPECT_FALSE(frame.GetFinishButton().isEnabled());
+            EXPECT_TRUE(stabilize.ReadingField().text().isEmpty()) << "no sample taken";
+            Picture(frame, "PHORP_6_PHStabilization_TemperatureError");
+            TemperatureError(kLevel, false);
+            ASSERT_TRUE(WaitForAccept(frame));
+            ClickFinish(frame);
+            ASSERT_TRUE(WaitForPage(frame, wizard.GetSummaryPage()));
+            ClickFinish(frame);
+        });
     EXPECT_FLOAT_EQ(SimFloat(kPhOrp, probesim::phsensor::PointValue(1, 2)), 25.0f);
 }
 

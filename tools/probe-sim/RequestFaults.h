@@ -1,8 +1,8 @@
 // Misbehaviour that waits for a particular request rather than the next one: a write to a given
-// register refused with an exception or going unheard, and the line lost (the instrument hears nothing any more)
-// once a given command or register write has been carried out. FaultScript (Fault.h) serves the
-// faults of the next requests; these apply whenever their request comes, and only to requests
-// addressed to the instrument (a lost line hears nothing at all). Thread-safe.
+// register refused with an exception or going unheard, and the line lost (the instrument hears nothing any
+// more) once a given command or register write has been carried out. FaultScript (Fault.h) serves the faults
+// of the next requests; these apply whenever their request comes, and only to requests addressed to the
+// instrument (a lost line hears nothing at all). Thread-safe.
 //
 //     sim.RequestFaults().Refuse(RequestMatch::Write(49463), ExceptionCode::IllegalFieldValue);
 //     sim.RequestFaults().LoseLineAfter(RequestMatch::Write(SensorCommandRegisterOf(1), 0xE000));
