@@ -30,6 +30,11 @@ HRESULT CConductivitySensorMK600::SetTemperatureUnit(USHORT unitId)
     return Checked([&] { return SetUnit(kTemperature, unitId); });
 }
 
+HRESULT CConductivitySensorMK600::GetTemperatureSentinel(float& sentinel)
+{
+    return Checked([&] { return GetSentinel(kTemperature, sentinel); });
+}
+
 HRESULT CConductivitySensorMK600::SetTDSFactor(float factor)
 {
     const HRESULT hr = CConductivityAdapter::SetTDSFactor(factor);

@@ -32,6 +32,7 @@ public:
     HRESULT ReadTemperature(float& value, USHORT& quality, USHORT& unitId, BOOL cachedOnly) override;
     HRESULT GetTemperatureUnit(USHORT& unitId) override;
     HRESULT SetTemperatureUnit(USHORT unitId) override;
+    HRESULT GetTemperatureSentinel(float& sentinel) override;
     // A note of the new factor when the device logs; its outcome is not reported.
     HRESULT SetTDSFactor(float factor) override;
 

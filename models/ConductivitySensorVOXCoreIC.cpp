@@ -19,4 +19,9 @@ HRESULT CConductivitySensorVOXCoreIC::SetTemperatureUnit(USHORT unitId)
     return Checked([&] { return m_pCompanion->SetTemperatureUnit(unitId); });
 }
 
+HRESULT CConductivitySensorVOXCoreIC::GetTemperatureSentinel(float& sentinel)
+{
+    return Checked([&] { return m_pCompanion->GetTemperatureSentinel(sentinel); });
+}
+
 } // namespace NVSystem

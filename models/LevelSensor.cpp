@@ -30,6 +30,11 @@ HRESULT CLevelSensor::SetTemperatureUnit(USHORT unitId)
     return Checked([&] { return SetUnit(kTemperature, unitId); });
 }
 
+HRESULT CLevelSensor::GetTemperatureSentinel(float& sentinel)
+{
+    return Checked([&] { return GetSentinel(kTemperature, sentinel); });
+}
+
 // --- Pressure reference and specific gravity ---
 
 HRESULT CLevelSensor::SetPressureReference(float reference)

@@ -48,6 +48,7 @@ public:
     HRESULT ReadTemperature(float& value, USHORT& quality, USHORT& unitId, BOOL cachedOnly) override;
     HRESULT GetTemperatureUnit(USHORT& unitId) override;
     HRESULT SetTemperatureUnit(USHORT unitId) override;
+    HRESULT GetTemperatureSentinel(float& sentinel) override;
 
     // --- ISensor_PressureTemp ---
 

@@ -18,4 +18,9 @@ HRESULT CMK100Sensor::SetTemperatureUnit(USHORT unitId)
     return Checked([&] { return SetUnit(kTemperature, unitId); });
 }
 
+HRESULT CMK100Sensor::GetTemperatureSentinel(float& sentinel)
+{
+    return Checked([&] { return GetSentinel(kTemperature, sentinel); });
+}
+
 } // namespace NVSystem

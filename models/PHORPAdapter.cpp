@@ -94,6 +94,14 @@ HRESULT CPhOrpAdapter<Interface, Signature>::SetTemperatureUnit(USHORT unitId)
 }
 
 template <typename Interface, uint32_t Signature>
+HRESULT CPhOrpAdapter<Interface, Signature>::GetTemperatureSentinel(float& sentinel)
+{
+    if (m_Layout.temperature != 0)
+        return Checked([&] { return this->GetSentinel(m_Layout.temperature, sentinel); });
+    return Checked([&] { return m_pCompanion->GetTemperatureSentinel(sentinel); });
+}
+
+template <typename Interface, uint32_t Signature>
 HRESULT CPhOrpAdapter<Interface, Signature>::ReadpH(float& value, USHORT& quality, USHORT& unitId,
                                                     BOOL cachedOnly)
 {

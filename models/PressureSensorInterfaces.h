@@ -21,6 +21,13 @@ public:
     virtual HRESULT ReadTemperature(float& value, USHORT& quality, USHORT& unitId, BOOL cachedOnly) = 0;
     virtual HRESULT GetTemperatureUnit(USHORT& unitId) = 0;
     virtual HRESULT SetTemperatureUnit(USHORT unitId) = 0;
+    // What the sensor reports as its temperature while it has none (the temperature parameter's
+    // sentinel, wherever the sensor takes its temperature from); E_NOTIMPL where it cannot say.
+    virtual HRESULT GetTemperatureSentinel(float& sentinel)
+    {
+        sentinel = 0.0f;
+        return E_NOTIMPL;
+    }
 };
 
 class ISensor_PressureTemp : public ISensor_Temperature

@@ -2,6 +2,8 @@
 // instrument shows beside it (a count, not part of the code).
 #pragma once
 
+#include <optional>
+
 #include "device/DeviceComm.h"
 #include "platform/Types.h"
 
@@ -31,16 +33,25 @@ inline USHORT QualityCode(USHORT quality)
 // Whether a reading holds a measurement: one whose quality code says it holds none (error, disabled,
 // offline or a code not defined), or that equals the parameter's sentinel (what a sensor reports
 // while it has no value, warming up for instance), must not pass for a value. A sensor warming up or
-// calibrating that reports a value does measure.
-inline bool ReadingHoldsMeasurement(CDeviceComm& device, USHORT connection, USHORT parameter, float value,
-                                    USHORT quality)
+// calibrating that reports a value does measure. Without a sentinel (unknown) the quality alone
+// decides.
+inline bool ReadingHoldsMeasurement(float value, USHORT quality, std::optional<float> sentinel)
 {
     const USHORT code = QualityCode(quality);
     if (code == QUALITY_ERROR || code == QUALITY_DISABLED || code == QUALITY_OFFLINE ||
         code >= QUALITY_CODE_COUNT)
         return false;
+    return !(sentinel && value == *sentinel);
+}
+
+// The same with the parameter's sentinel from the device's cache; when it cannot be had, the quality
+// alone decides.
+inline bool ReadingHoldsMeasurement(CDeviceComm& device, USHORT connection, USHORT parameter, float value,
+                                    USHORT quality)
+{
     float sentinel = 0.0f;
-    return !(Succeeded(device.GetParameterSentinel(connection, parameter, sentinel)) && value == sentinel);
+    const HRESULT hr = device.GetParameterSentinel(connection, parameter, sentinel);
+    return ReadingHoldsMeasurement(value, quality, Succeeded(hr) ? std::optional(sentinel) : std::nullopt);
 }
 
 } // namespace NVSystem

@@ -62,6 +62,10 @@ public:
     {
         return Checked([&] { return m_pTemperature->SetTemperatureUnit(unitId); });
     }
+    HRESULT GetTemperatureSentinel(float& sentinel) override
+    {
+        return Checked([&] { return GetSourceTemperatureSentinel(m_pTemperature, sentinel); });
+    }
 
 protected:
     CSegmentCalSensorMK600(CDeviceComm* device, USHORT connection, ISensor_Temperature* temperature)

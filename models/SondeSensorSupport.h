@@ -61,4 +61,12 @@ inline HRESULT SetSourceTemperatureUnit(ISensor_Temperature* source, USHORT unit
     return source != nullptr ? source->SetTemperatureUnit(unitId) : withoutSource;
 }
 
+// The source's temperature sentinel; without a source there is none (the default temperature is no
+// sensor's reading).
+inline HRESULT GetSourceTemperatureSentinel(ISensor_Temperature* source, float& sentinel)
+{
+    sentinel = 0.0f;
+    return source != nullptr ? source->GetTemperatureSentinel(sentinel) : E_NOTIMPL;
+}
+
 } // namespace NVSystem

@@ -41,6 +41,10 @@ public:
     {
         return Checked([&] { return SetUnit(kTemperature, unitId); });
     }
+    HRESULT GetTemperatureSentinel(float& sentinel) override
+    {
+        return Checked([&] { return GetSentinel(kTemperature, sentinel); });
+    }
 
 private:
     template <typename Operation>

@@ -26,6 +26,11 @@ HRESULT CVOXSensor::SetTemperatureUnit(USHORT unitId)
     return WithSignature([&] { return SetUnit(kTemperature, unitId); });
 }
 
+HRESULT CVOXSensor::GetTemperatureSentinel(float& sentinel)
+{
+    return WithSignature([&] { return GetSentinel(kTemperature, sentinel); });
+}
+
 HRESULT CVOXSensor::ReadOxygenParamA(float& value, USHORT& quality, USHORT& unitId, BOOL cachedOnly)
 {
     return WithDevice([&] { return ReadParameter(kOxygenA, value, quality, unitId, cachedOnly); });

@@ -67,6 +67,11 @@ HRESULT CVOXSensorMK600::SetTemperatureUnit(USHORT unitId)
     return WithSignature([&] { return SetSourceTemperatureUnit(m_pTemperature, unitId, S_OK); });
 }
 
+HRESULT CVOXSensorMK600::GetTemperatureSentinel(float& sentinel)
+{
+    return WithSignature([&] { return GetSourceTemperatureSentinel(m_pTemperature, sentinel); });
+}
+
 // --- Salinity ---
 
 HRESULT CVOXSensorMK600::ReadLiveSalinity(float& value)

@@ -98,6 +98,11 @@ HRESULT CVoxProComm::SetTemperatureUnit(USHORT unitId)
     return SetParameterUnitId(VOXPRO_CONNECTION, kTemperature, unitId);
 }
 
+HRESULT CVoxProComm::GetTemperatureSentinel(float& sentinel)
+{
+    return GetParameterSentinel(VOXPRO_CONNECTION, kTemperature, sentinel);
+}
+
 HRESULT CVoxProComm::ReadOxygenParamA(float& value, USHORT& quality, USHORT& unitId, BOOL cachedOnly)
 {
     return ReadParameterValue(VOXPRO_CONNECTION, kOxygenA, value, quality, unitId, cachedOnly);

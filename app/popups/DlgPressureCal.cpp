@@ -27,6 +27,14 @@ void ShowFailure(const sSettingsFailure& failure)
         ErrorCodeMessageBox(failure.text, failure.code, nullptr, nullptr);
 }
 
+// What the way out could not give back, named to the user.
+void ShowLeftovers(QWidget* owner, const CWideString& leftovers)
+{
+    if (!leftovers.IsEmpty())
+        ui::Dialogs().MessageBox(owner, ui::ToQString(static_cast<const char16_t*>(leftovers)),
+                                 ui::ApplicationName(), platform::MB_OK | platform::MB_ICONWARNING);
+}
+
 } // namespace
 
 CDlgPressureCal::CDlgPressureCal(QWidget* pParentWnd, CProbeConnection& connection)
@@ -115,7 +123,7 @@ LRESULT CDlgPressureCal::OnNewData()
         !m_Reading.usable && code != NVSystem::QUALITY_NORMAL
             ? ui::ToQString(FormatSensorStatusText(code, m_Connection.GetSlaveId().RegisterMapVersion))
             : ui::ToQString(FormatValue(kDigitsShown, m_Reading.value)));
-    m_btnOk.setEnabled(m_restoreFactory.isChecked() || m_Reading.usable);
+    m_btnOk.setEnabled(m_restoreFactory.isChecked() || CanTakeZero());
     return 0;
 }
 
@@ -135,7 +143,12 @@ void CDlgPressureCal::OnRestoreFactory()
     for (QWidget* widget : {static_cast<QWidget*>(&m_value), static_cast<QWidget*>(&m_valueLabel),
                             static_cast<QWidget*>(&m_note), static_cast<QWidget*>(&m_group)})
         widget->setEnabled(!restore);
-    m_btnOk.setEnabled(restore || (m_Reading.usable && m_Reading.value != 0.0f));
+    m_btnOk.setEnabled(restore || CanTakeZero());
+}
+
+bool CDlgPressureCal::CanTakeZero() const
+{
+    return m_Reading.usable && m_Reading.value != 0.0f;
 }
 
 void CDlgPressureCal::OnOK()
@@ -149,6 +162,7 @@ void CDlgPressureCal::OnOK()
             m_pCalibration->Finish(m_restoreFactory.isChecked() ? TRUE : FALSE, m_Reading);
         ShowFailure(failures.calibration);
         ShowFailure(failures.header);
+        ShowLeftovers(this, failures.leftovers);
     }
     EndDialog(IDOK);
 }
@@ -159,6 +173,6 @@ void CDlgPressureCal::OnCancel()
         return;
     m_bEnded = true;
     if (m_pCalibration != nullptr)
-        m_pCalibration->Cancel();
+        ShowLeftovers(this, m_pCalibration->Cancel());
     EndDialog(IDCANCEL);
 }

@@ -3,7 +3,7 @@
 // measurement cache off, and the current raw pressure is shown every 2 seconds; OK writes the
 // reading shown as the sensor's offset (or restores the factory calibration when that is ticked).
 // A reading that holds no measurement (its quality says error or sensor missing, or it is the
-// sentinel) is shown by its status and does not enable OK.
+// sentinel) is shown by its status and does not enable OK, nor does a reading of exactly 0.
 // Every way out ends calibration mode and gives the cache its time-out back (CPressureCalibration).
 // A failed read ends the dialog as Cancel does.
 #pragma once
@@ -59,6 +59,10 @@ private:
     LRESULT OnNewData();
     LRESULT OnReadError();
     void OnRestoreFactory();
+    // Whether OK may take the reading shown as the zero: a measurement, and not exactly 0 (before the
+    // first reading there is none; a zero of 0 would change nothing). One rule for every way OK is
+    // enabled.
+    bool CanTakeZero() const;
 
     CProbeConnection& m_Connection;
     std::chrono::milliseconds m_readingPeriod = PRESSURE_READING_PERIOD;

@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "calibration/data/Leftovers.h"
 #include "connection/SensorReadings.h"
 #include "foundation/ResultCodes.h"
 #include "models/LevelSettings.h"
@@ -66,9 +67,11 @@ sSettingsFailure CPressureCalibration::Begin(USHORT& pressureUnitId)
     if (const HRESULT hr = m_pDevice->GetMeasurementCacheTimeout(timeout); Failed(hr))
         return Failure(u"Failed to disable measurement cache", hr);
     m_nSavedCacheTimeout = timeout;
+    // A time-out of 0 has nothing to give back.
+    m_bCachePending = timeout != 0;
     if (const HRESULT hr = m_pDevice->SetMeasurementCacheTimeout(0); Failed(hr))
         return Failure(u"Failed to disable measurement cache", hr);
-    m_bCalModeAsked = true;
+    m_bCalModePending = true;
     if (const HRESULT hr = m_pDevice->SetSensorCalModeOn(m_nConnection); Failed(hr))
         return Failure(u"Failed to start calibration", hr);
     return {};
@@ -157,33 +160,56 @@ CPressureCalibration::sFinishFailures CPressureCalibration::Finish(BOOL restoreF
     }
     else
     {
-        m_bCalModeAsked = false;
-        HRESULT hr = m_pDevice->SetSensorCalModeOff(m_nConnection);
+        // The defaults are restored outside calibration mode; a switch-off that failed stays owed to
+        // the way out.
+        HRESULT hr = SwitchCalModeOff();
         if (Succeeded(hr))
             hr = m_pDevice->RestoreSensorCalDefaults(m_nConnection);
         if (Failed(hr))
             failures.calibration = Failure(u"Failed to restore calibration defaults", hr);
     }
-    Leave();
+    failures.leftovers = Leave();
     if (const HRESULT hr = m_pDevice->ReadSensorHeader(m_nConnection); Failed(hr))
         failures.header = Failure(u"Failed to update sensor cache", hr);
     return failures;
 }
 
-void CPressureCalibration::Cancel()
+CWideString CPressureCalibration::Cancel()
 {
-    Leave();
+    return Leave();
 }
 
-void CPressureCalibration::Leave()
+HRESULT CPressureCalibration::SwitchCalModeOff()
+{
+    const HRESULT hr = m_pDevice->SetSensorCalModeOff(m_nConnection);
+    if (Succeeded(hr))
+        m_bCalModePending = false;
+    return hr;
+}
+
+void CPressureCalibration::TryRestores()
+{
+    if (m_bCalModePending)
+        SwitchCalModeOff();
+    if (m_bCachePending && Succeeded(m_pDevice->SetMeasurementCacheTimeout(m_nSavedCacheTimeout)))
+        m_bCachePending = false;
+}
+
+CWideString CPressureCalibration::Leave()
 {
     StopReading();
     if (m_bLeft || m_pDevice == nullptr)
-        return;
+        return m_Leftovers;
     m_bLeft = true;
-    if (m_bCalModeAsked)
-        m_pDevice->SetSensorCalModeOff(m_nConnection);
-    m_bCalModeAsked = false;
-    if (m_nSavedCacheTimeout != 0)
-        m_pDevice->SetMeasurementCacheTimeout(m_nSavedCacheTimeout);
+    TryRestores();
+    // What failed once more: the line may have been gone for a moment only.
+    TryRestores();
+    std::u16string lines;
+    if (m_bCalModePending)
+        AddLeftover(lines, CWideString(u"the pressure sensor in calibration mode"));
+    if (m_bCachePending)
+        AddLeftover(lines, CWideString(u"a measurement cache time-out of 0 ms instead of %u ms",
+                                       unsigned{m_nSavedCacheTimeout}));
+    m_Leftovers = LeftoversMessage(lines);
+    return m_Leftovers;
 }

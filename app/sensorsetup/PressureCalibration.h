@@ -9,7 +9,9 @@
 // taken while the sensor warms up or calibrates may. Finish either writes the reading shown as the
 // sensor's pressure offset and has the sensor take it (refusing a reading that may not be the zero),
 // or restores the sensor's calibration defaults. Every way out (Finish, Cancel, or the object going without
-// either) stops the worker, switches calibration mode off and gives the cache its time-out back, once.
+// either) stops the worker, switches calibration mode off and gives the cache its time-out back, once:
+// each is tried whether or not the other could be, what failed is tried once more, and what the probe
+// may still hold after that comes back as text for the user.
 //
 // The object holds a reference on the device for its life. Everything but the worker runs on the
 // user-interface thread.
@@ -63,21 +65,27 @@ public:
     {
         sSettingsFailure calibration; // "Failed to commit new calibration" / "Failed to restore ..."
         sSettingsFailure header;      // "Failed to update sensor cache"
+        CWideString leftovers;        // what the way out could not give back; empty when nothing
     };
     // OK: with restoreFactory the sensor's calibration defaults come back, otherwise zero becomes the
     // sensor's pressure offset and the sensor takes it (a zero that is not usable is refused with
     // nothing written); then the way out, then the sensor header is read again.
     sFinishFailures Finish(BOOL restoreFactory, const sPressureReading& zero);
-    // Cancel, and a read error: the way out, nothing written.
-    void Cancel();
+    // Cancel, and a read error: the way out, nothing written. Returns what the probe may still hold
+    // (empty when everything came back).
+    CWideString Cancel();
 
     // The measurement-cache time-out that Begin found (0 when none was saved).
     USHORT GetSavedCacheTimeout() const { return m_nSavedCacheTimeout; }
 
 private:
     void Run();
-    // Stops the worker, switches calibration mode off and gives back the cache time-out; once.
-    void Leave();
+    // Stops the worker, switches calibration mode off and gives back the cache time-out, trying once
+    // more what failed; once. Returns what could not be given back.
+    CWideString Leave();
+    // Each restore still owed, once; a failure leaves it owed.
+    void TryRestores();
+    HRESULT SwitchCalModeOff();
 
     NVSystem::CDeviceComm* m_pDevice; // one reference held; null while disconnected
     NVSystem::ISensor_PressureDepth* m_pSensor;
@@ -87,8 +95,13 @@ private:
     const sLivePollClock m_Clock;
     USHORT m_nSavedCacheTimeout = 0;
     USHORT m_nPressureParameter = 0; // its number in the sensor, found by Begin; 0 unknown
-    bool m_bCalModeAsked = false;
+    // Calibration mode was asked for (a command that went unanswered may have been carried out) and has
+    // not been switched off since.
+    bool m_bCalModePending = false;
+    // The cache time-out was switched off and has not been given back.
+    bool m_bCachePending = false;
     bool m_bLeft = false;
+    CWideString m_Leftovers;          // what the way out could not give back
     mutable std::mutex m_ReadingLock; // leaf lock
     sPressureReading m_Reading;       // under m_ReadingLock
     platform::CEvent m_StopEvent{platform::CEvent::Reset::Manual};

@@ -1,10 +1,14 @@
 #include "calibration/data/CalData.h"
 
+#include <optional>
 #include <system_error>
 
+#include "calibration/data/Leftovers.h"
+#include "connection/SensorStatusText.h"
 #include "foundation/NameLookups.h"
 #include "foundation/ResultCodes.h"
 #include "foundation/Units.h"
+#include "models/ReadingQuality.h"
 #include "platform/MessageBox.h"
 
 namespace
@@ -196,6 +200,36 @@ CWideString CCalData::GetRefusalText()
     return m_refusal;
 }
 
+bool CCalData::NoteTemperature(float value, USHORT quality)
+{
+    std::optional<float> sentinel;
+    float own = 0.0f;
+    if (NVSystem::ISensor_Temperature* sensor = CalSensor();
+        sensor != nullptr && Succeeded(sensor->GetTemperatureSentinel(own)))
+        sentinel = own;
+    const bool measured = NVSystem::ReadingHoldsMeasurement(value, quality, sentinel);
+    CWideString status;
+    const USHORT code = NVSystem::QualityCode(quality);
+    if (!measured && code != NVSystem::QUALITY_NORMAL)
+    {
+        USHORT version = 0;
+        if (NVSystem::CDeviceComm* device = CalDevice())
+            device->GetRegisterMapVersion(version);
+        status = FormatSensorStatusText(code, version);
+    }
+    std::lock_guard lock(m_stateLock);
+    m_temperatureRefused = !measured;
+    m_temperatureStatus = status;
+    return measured;
+}
+
+bool CCalData::GetTemperatureRefusal(CWideString& status)
+{
+    std::lock_guard lock(m_stateLock);
+    status = m_temperatureStatus;
+    return m_temperatureRefused;
+}
+
 HRESULT CCalData::StartWorker(INotifyWindow* window, bool threaded)
 {
     m_pNotifyWnd.store(window);
@@ -268,19 +302,7 @@ CWideString CCalData::EndReading()
     }
     std::u16string lines;
     DescribeLeftovers(lines);
-    if (lines.empty())
-        return CWideString();
-    const std::u16string text =
-        u"The probe did not get back everything the calibration changed. It may still have:\n" + lines +
-        u"Check the connection to the probe and correct these settings.";
-    return CWideString(text.c_str());
-}
-
-void CCalData::AddLeftover(std::u16string& lines, const CWideString& line)
-{
-    lines += u"- ";
-    lines += TextOf(line);
-    lines += u'\n';
+    return LeftoversMessage(lines);
 }
 
 void CCalData::DescribeLeftovers(std::u16string& lines)

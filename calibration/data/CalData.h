@@ -104,6 +104,11 @@ public:
     // Why the worker refused the sample of a point (a reading in a unit the calibration's arithmetic
     // cannot be given); empty when it did not.
     CWideString GetRefusalText();
+    // Whether the newest cycle's temperature held no measurement (its quality says so, or it is the
+    // temperature's sentinel): no sample of a point is taken with such a temperature, and the
+    // sampling goes on. status then holds what the sensor says in its place ("3 - Error"), or
+    // nothing when the quality itself is normal (the value is the sentinel).
+    bool GetTemperatureRefusal(CWideString& status);
 
     // The worker's steps (see the head of this file). RunStartSteps: FALSE when a start step failed
     // (WM_READ_ERROR posted, nothing left changed). RunCycle: FALSE on a read error (WM_READ_ERROR
@@ -155,7 +160,6 @@ protected:
     virtual void DescribeLeftovers(std::u16string& lines);
     // Once, when the run ends after the worker: a kind's own restores tried once more.
     virtual void OnReadingEnded() {}
-    static void AddLeftover(std::u16string& lines, const CWideString& line);
     void PostNotify(uint32_t message);
     // The device of the run: the worker's referenced one while it runs, else the connection's.
     NVSystem::CDeviceComm* CalDevice();
@@ -174,6 +178,9 @@ protected:
     // A sample of a point in a unit the arithmetic cannot use: the point is refused and the worker
     // ends (the page shows the text). Returns FALSE, for the cycle's result.
     BOOL RefuseSample(const char16_t* quantity, USHORT unit, USHORT target);
+    // Judges the cycle's temperature as the sensor gave it (before any conversion: the sentinel is in
+    // the sensor's unit) and keeps the verdict for the pages; true when it holds a measurement.
+    bool NoteTemperature(float value, USHORT quality);
 
     ICalProbeConnection& m_probe;
     int32_t m_state = CAL_STATE_IDLE;         // under m_stateLock
@@ -222,6 +229,8 @@ private:
     bool m_cacheTimeoutPending = false;
     bool m_eosPending = false;
     CWideString m_refusal; // under m_stateLock
+    bool m_temperatureRefused = false; // under m_stateLock
+    CWideString m_temperatureStatus;   // under m_stateLock
     bool m_readingEnded = false;
     USHORT m_connection = 0; // the worker's, read once at its start
 };

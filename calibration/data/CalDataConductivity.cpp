@@ -227,6 +227,7 @@ BOOL CCalDataConductivity::ReadCycle(int32_t state)
         SetLastResult(hr);
         return FALSE;
     }
+    const bool temperatureMeasured = NoteTemperature(live.m_value1, live.m_quality1);
     ConvertReading(live.m_value1, live.m_unit1, kUnitCelsius);
     sample.m_value1 = live.m_value1;
     sample.m_quality1 = live.m_quality1;
@@ -240,6 +241,9 @@ BOOL CCalDataConductivity::ReadCycle(int32_t state)
         // The sensor left calibration mode (or never was in it): the sample is not raw.
         if (sample.m_quality2 != kQualitySensorCalibrating)
             return FALSE;
+        // Its temperature would become the calibration's: the sample is not taken.
+        if (!temperatureMeasured)
+            return TRUE;
         if (sample.m_unit1 != kUnitCelsius)
             return RefuseSample(u"the temperature", sample.m_unit1, kUnitCelsius);
         if (sample.m_unit2 != kUnitMicroSiemensPerCm)

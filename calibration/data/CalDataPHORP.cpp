@@ -308,6 +308,7 @@ BOOL CCalDataPHORP::ReadCycle(int32_t state)
         SetLastResult(hr);
         return FALSE;
     }
+    const bool temperatureMeasured = NoteTemperature(temperature.m_value1, temperature.m_quality1);
     ConvertReading(temperature.m_value1, temperature.m_unit1, kUnitCelsius);
     // The electrode's millivolts may come in µV or V: the arithmetic is written in mV.
     ConvertReading(millivolts, mvUnit, kUnitMilliVolt);
@@ -329,6 +330,10 @@ BOOL CCalDataPHORP::ReadCycle(int32_t state)
     {
         if (orpSampleQuality != kQualitySensorCalibrating || mvQuality != kQualitySensorCalibrating)
             return FALSE;
+        // The standard's value and the electrode's slope follow the temperature: the sample is not
+        // taken with one that holds no measurement.
+        if (!temperatureMeasured)
+            return TRUE;
         uint32_t mode = 0;
         uint32_t point = 0;
         {

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <mutex>
 
+#include "calibration/data/Leftovers.h"
+
 namespace
 {
 
@@ -215,6 +217,7 @@ BOOL CCalDataVOX::ReadCycle(int32_t state)
     // A pressure that could not be read is left out: a zero among the records would pull the
     // calibration pressure down.
     const bool baroRead = Succeeded(m_pSensor->ReadLiveBaro(baro.m_value2));
+    const bool temperatureMeasured = NoteTemperature(live.m_value1, live.m_quality1);
     ConvertReading(live.m_value1, live.m_unit1, kUnitCelsius);
     ConvertReading(live.m_value2, live.m_unit2, kUnitMilligramPerLitre);
     m_liveReadings.Add(live);
@@ -226,6 +229,9 @@ BOOL CCalDataVOX::ReadCycle(int32_t state)
     {
         if (live.m_quality2 != kQualitySensorCalibrating)
             return FALSE;
+        // Its temperature would be written as the point's: the sample is not taken.
+        if (!temperatureMeasured)
+            return TRUE;
         // Oxygen in ppm has no conversion to mg/L here: such a point would be written as nonsense.
         if (live.m_unit1 != kUnitCelsius)
             return RefuseSample(u"the temperature", live.m_unit1, kUnitCelsius);

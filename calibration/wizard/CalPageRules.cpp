@@ -51,6 +51,14 @@ CWideString DurationText(uint64_t elapsedMs)
     return CWideString(u"%02u:%02u", minutes, seconds);
 }
 
+CWideString TemperatureFieldText(CCalData& data, const CWideString& formatted)
+{
+    CWideString status;
+    if (data.GetTemperatureRefusal(status) && !status.IsEmpty())
+        return status;
+    return formatted;
+}
+
 double TypedValueOrZero(const CWideString& text)
 {
     return ParseTypedNumber(text).value_or(0.0);

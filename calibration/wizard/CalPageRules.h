@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 
+#include "calibration/data/CalData.h"
 #include "foundation/WideString.h"
 #include "platform/ColorRef.h"
 #include "platform/Types.h"
@@ -18,6 +19,10 @@ COLORREF StabilityColor(int32_t level);
 
 // "mm:ss" of the elapsed milliseconds; the minutes keep counting past 99.
 CWideString DurationText(uint64_t elapsedMs);
+
+// What a temperature field shows of the newest reading: the sensor's status in place of a
+// temperature that holds no measurement, the value as formatted otherwise.
+CWideString TemperatureFieldText(CCalData& data, const CWideString& formatted);
 
 // The number a user typed for a standard; 0 for a text that is no number (an empty one too), as the
 // pages compare it.

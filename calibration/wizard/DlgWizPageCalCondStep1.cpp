@@ -309,7 +309,8 @@ LRESULT CDlgWizPage_CalCondStep1::OnNewData()
     USHORT unit = 0;
     if (!data->GetLatestReading(conductivity, quality, unit, temperature, quality, unit))
         return -1;
-    m_temperature.setText(ui::ToQString(FormatValue(kReadingDigits, temperature)));
+    m_temperature.setText(
+        ui::ToQString(TemperatureFieldText(*data, FormatValue(kReadingDigits, temperature))));
     m_conductivity.setText(ui::ToQString(FormatValue(kReadingDigits, conductivity)));
     return 0;
 }

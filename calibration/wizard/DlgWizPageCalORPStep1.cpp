@@ -130,7 +130,7 @@ LRESULT CDlgWizPage_CalORPStep1::OnNewData()
         return -1;
     m_orp.setText(ui::ToQString(static_cast<const char16_t*>(FormatValue(kReadingDigits, orp))));
     m_temperature.setText(
-        ui::ToQString(static_cast<const char16_t*>(FormatValue(kReadingDigits, temperature))));
+        ui::ToQString(TemperatureFieldText(*data, FormatValue(kReadingDigits, temperature))));
     return 0;
 }
 

@@ -7,6 +7,7 @@
 #include <QVBoxLayout>
 
 #include "calibration/data/CalDataPHORP.h"
+#include "calibration/wizard/CalPageRules.h"
 #include "calibration/wizard/CalStandardChoice.h"
 #include "ui/NumericText.h"
 #include "ui/QtText.h"
@@ -201,7 +202,8 @@ LRESULT CDlgWizPage_CalPHStep1::OnNewData()
         return -1;
     m_pH.setText(Formatted(pH));
     m_pHmV.setText(Formatted(millivolts));
-    m_temperature.setText(Formatted(temperature));
+    m_temperature.setText(
+        ui::ToQString(TemperatureFieldText(*data, ui::ToWideString(Formatted(temperature)))));
     return 0;
 }
 

@@ -150,7 +150,18 @@ LRESULT CDlgWizPage_CalStabilize::OnNewData()
     if (!IsShown())
         return 0;
     const int32_t state = data->GetState();
-    if (!UpdateReadings(*data, state == CAL_STATE_RUN))
+    const BOOL readings = UpdateReadings(*data, state == CAL_STATE_RUN);
+    // The worker takes no sample with a temperature that holds no measurement: the field says why,
+    // and the point cannot be accepted while it lasts (the next sample the worker takes offers
+    // Accept again).
+    CWideString status;
+    if (state == CAL_STATE_RUN && data->GetTemperatureRefusal(status))
+    {
+        if (!status.IsEmpty())
+            m_temperature.setText(ui::ToQString(static_cast<const char16_t*>(status)));
+        EnableFinish(FALSE);
+    }
+    if (!readings)
         return -1;
     if (state == CAL_STATE_IDLE)
         m_duration.clear();

@@ -163,7 +163,7 @@ LRESULT CDlgWizPage_CalVOXStep1_Setup::OnNewData()
     m_baro.setText(baro);
     m_saturation.setText(saturation);
     m_oxygen.setText(oxygen);
-    m_temperature.setText(temperature);
+    m_temperature.setText(ui::ToQString(TemperatureFieldText(*data, ui::ToWideString(temperature))));
     return 0;
 }
 

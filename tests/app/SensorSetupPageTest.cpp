@@ -17,6 +17,8 @@
 #include "tools/probe-sim/ConductivitySensor.h"
 #include "tools/probe-sim/OpticalDoSensor.h"
 #include "tools/probe-sim/PressureSensors.h"
+#include "tools/probe-sim/RequestFaults.h"
+#include "tools/probe-sim/SensorCommands.h"
 #include "ui/EditViewOnly.h"
 #include "ui/QtText.h"
 
@@ -785,6 +787,71 @@ TEST_F(SensorSetupPageTest, AReadingThatHoldsNoMeasurementShowsItsStatusAndKeeps
               (std::vector<uint16_t>{probesim::kSensorCalModeOn, probesim::kSensorCalModeOff}));
     EXPECT_EQ(Setting(kDepthConnection, probesim::depthsensor::kPressureOffset), 0.0f);
     EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
+}
+
+TEST_F(SensorSetupPageTest, AReadingOfExactlyZeroEnablesOkNeitherWhenItArrivesNorWhenRestoreIsUnticked)
+{
+    ConnectTo(kVoxCore);
+    Select(Entries()[3]);
+    // The sensor's raw pressure reads exactly 0 (calibrating: a usable quality).
+    using probesim::depthsensor::kPressure;
+    const uint16_t value = At(kDepthConnection, probesim::ParameterBlockOffset(kPressure));
+    auto zero = std::make_shared<std::atomic<bool>>(true);
+    Sim().Registers().AddReadHook(value, 2,
+                                  [value, zero](probesim::RegisterModel& model, uint16_t, uint16_t)
+                                  {
+                                      if (zero->load())
+                                          model.SetFloat(value, 0.0f);
+                                      return std::optional<probesim::ExceptionCode>();
+                                  });
+    bool enabledOnZero = true;
+    bool enabledAfterUntick = true;
+    bool enabledAfterwards = false;
+    OnNextModal(
+        [&](QWidget& modal)
+        {
+            auto& dialog = As<CDlgPressureCal>(modal);
+            ASSERT_TRUE(testsupport::WaitUntil([&] { return !dialog.GetValueText().isEmpty(); }));
+            EXPECT_EQ(dialog.GetValueText().toFloat(), 0.0f) << dialog.GetValueText().toStdString();
+            enabledOnZero = dialog.OkButton().isEnabled();
+            dialog.RestoreFactoryBox().click();
+            dialog.RestoreFactoryBox().click();
+            enabledAfterUntick = dialog.OkButton().isEnabled();
+            zero->store(false);
+            enabledAfterwards = testsupport::WaitUntil([&] { return dialog.OkButton().isEnabled(); });
+            dialog.SendCommand(IDCANCEL);
+        });
+    SetupPage().CalibrateButton().click();
+    EXPECT_FALSE(enabledOnZero);
+    EXPECT_FALSE(enabledAfterUntick);
+    EXPECT_TRUE(enabledAfterwards);
+    EXPECT_EQ(Setting(kDepthConnection, probesim::depthsensor::kPressureOffset), 0.0f);
+}
+
+TEST_F(SensorSetupPageTest, OkAfterAZeroNamesACalibrationModeTheProbeWouldNotLeave)
+{
+    ConnectTo(kVoxCore);
+    Select(Entries()[3]);
+    Sim().RequestFaults().Refuse(
+        probesim::RequestMatch::Write(probesim::SensorCommandRegisterOf(kDepthConnection),
+                                      probesim::kSensorCalModeOff),
+        probesim::ExceptionCode::SlaveDeviceFailure, probesim::RequestFaults::kEveryTime);
+    OnNextModal(
+        [&](QWidget& modal)
+        {
+            auto& dialog = As<CDlgPressureCal>(modal);
+            ASSERT_TRUE(testsupport::WaitUntil([&] { return dialog.OkButton().isEnabled(); }));
+            dialog.OkButton().click();
+        });
+    SetupPage().CalibrateButton().click();
+    Sim().RequestFaults().Clear();
+    EXPECT_TRUE(HasBox("The probe did not get back everything the calibration changed. It may still have:\n"
+                       "- the pressure sensor in calibration mode\n"
+                       "Check the connection to the probe and correct these settings."))
+        << (BoxTexts().empty() ? std::string() : BoxTexts().back().toStdString());
+    EXPECT_NE(Probe().Sensors().Mode(kDepthConnection), probesim::SensorMode::Measuring);
+    EXPECT_NE(Setting(kDepthConnection, probesim::depthsensor::kPressureOffset), 0.0f)
+        << "the zero was taken";
 }
 
 TEST_F(SensorSetupPageTest, AReadingErrorEndsThePressureZeroingAsCancelDoes)

@@ -20,8 +20,11 @@
 #include "platform/Clock.h"
 #include "tests/app_core/ConnectionTestSupport.h"
 #include "tools/probe-sim/ConductivitySensor.h"
+#include "tools/probe-sim/InstrumentRegisters.h"
 #include "tools/probe-sim/OpticalDoSensor.h"
 #include "tools/probe-sim/PressureSensors.h"
+#include "tools/probe-sim/RequestFaults.h"
+#include "tools/probe-sim/SensorCommands.h"
 #include "tools/probe-sim/SensorSetupRegisters.h"
 
 namespace apptest
@@ -739,6 +742,100 @@ TEST_F(PressureCalTest, AFailedStartLeavesCalibrationModeAndTheCacheToTheWayOut)
     calibration.Cancel();
     EXPECT_EQ(Probe().Sensors().Mode(kDepthConnection), probesim::SensorMode::Measuring);
     EXPECT_EQ(Probe().MeasurementCacheTimeout(), kCacheTimeout);
+}
+
+// The way out of the zeroing when the probe refuses a step of it: every step is tried, what failed
+// once more, and what the probe still holds after that is named.
+class PressureWayOutTest : public PressureCalTest
+{
+protected:
+    void TearDown() override { Sim().RequestFaults().Clear(); }
+
+    // The probe refuses calibration mode off, or the cache time-out's write back, `times` times.
+    void RefuseCalModeOff(unsigned times)
+    {
+        Sim().RequestFaults().Refuse(RequestMatch::Write(probesim::SensorCommandRegisterOf(kDepthConnection),
+                                                         probesim::kSensorCalModeOff),
+                                     probesim::ExceptionCode::SlaveDeviceFailure, times);
+    }
+    void RefuseCacheRestore(unsigned times)
+    {
+        Sim().RequestFaults().Refuse(
+            RequestMatch::Write(probesim::reg::kMeasurementCacheTimeout, kCacheTimeout),
+            probesim::ExceptionCode::SlaveDeviceFailure, times);
+    }
+    bool Calibrating() { return Probe().Sensors().Mode(kDepthConnection) != probesim::SensorMode::Measuring; }
+
+    using RequestMatch = probesim::RequestMatch;
+    static constexpr unsigned kAlways = probesim::RequestFaults::kEveryTime;
+    static constexpr const char16_t* kCalModeLeft =
+        u"The probe did not get back everything the calibration changed. It may still have:\n"
+        u"- the pressure sensor in calibration mode\n"
+        u"Check the connection to the probe and correct these settings.";
+};
+
+TEST_F(PressureWayOutTest, AZeroWhoseCalibrationModeOffIsRefusedOnceIsTriedAgainAndTheSensorMeasures)
+{
+    CPressureCalibration calibration(m_connection, m_pSensor, kDepthConnection, m_page);
+    const sPressureReading zero = BeginAndRead(calibration);
+    RefuseCalModeOff(1);
+    const CPressureCalibration::sFinishFailures failures = calibration.Finish(FALSE, zero);
+    EXPECT_FALSE(failures.calibration);
+    EXPECT_TRUE(failures.leftovers.IsEmpty());
+    EXPECT_FALSE(Calibrating());
+    EXPECT_EQ(Probe().MeasurementCacheTimeout(), kCacheTimeout);
+    EXPECT_EQ(Setting(kDepthConnection, probesim::depthsensor::kPressureOffset), zero.value);
+}
+
+TEST_F(PressureWayOutTest, ACalibrationModeTheProbeKeepsAfterAGoodZeroIsNamedNotReportedAsSuccess)
+{
+    CPressureCalibration calibration(m_connection, m_pSensor, kDepthConnection, m_page);
+    const sPressureReading zero = BeginAndRead(calibration);
+    RefuseCalModeOff(kAlways);
+    const CPressureCalibration::sFinishFailures failures = calibration.Finish(FALSE, zero);
+    EXPECT_FALSE(failures.calibration) << "the zero itself was taken";
+    EXPECT_EQ(Text(failures.leftovers), kCalModeLeft);
+    EXPECT_TRUE(Calibrating()) << "what was named is what the probe holds";
+    EXPECT_EQ(Probe().MeasurementCacheTimeout(), kCacheTimeout) << "tried although the switch-off failed";
+    EXPECT_EQ(Text(calibration.Cancel()), kCalModeLeft) << "a later way out tries nothing";
+}
+
+TEST_F(PressureWayOutTest, ACacheTimeOutRefusedOnceComesBackAndOneNeverTakenIsNamed)
+{
+    {
+        CPressureCalibration calibration(m_connection, m_pSensor, kDepthConnection, m_page);
+        BeginAndRead(calibration);
+        RefuseCacheRestore(1);
+        EXPECT_TRUE(calibration.Cancel().IsEmpty());
+        EXPECT_EQ(Probe().MeasurementCacheTimeout(), kCacheTimeout);
+        EXPECT_FALSE(Calibrating());
+    }
+    CPressureCalibration calibration(m_connection, m_pSensor, kDepthConnection, m_page);
+    BeginAndRead(calibration);
+    RefuseCacheRestore(kAlways);
+    EXPECT_EQ(Text(calibration.Cancel()),
+              u"The probe did not get back everything the calibration changed. It may still have:\n"
+              u"- a measurement cache time-out of 0 ms instead of 1500 ms\n"
+              u"Check the connection to the probe and correct these settings.");
+    EXPECT_EQ(Probe().MeasurementCacheTimeout(), 0);
+    EXPECT_FALSE(Calibrating());
+}
+
+TEST_F(PressureWayOutTest, ARestoreWhoseCalibrationModeOffFailsOnceLeavesCalibrationModeAnyway)
+{
+    SetSetting(kDepthConnection, probesim::depthsensor::kPressureOffset, 2.0f);
+    CPressureCalibration calibration(m_connection, m_pSensor, kDepthConnection, m_page);
+    USHORT unitId = 0;
+    ASSERT_FALSE(calibration.Begin(unitId));
+    RefuseCalModeOff(1);
+    const CPressureCalibration::sFinishFailures failures = calibration.Finish(TRUE, sPressureReading{});
+    ASSERT_TRUE(failures.calibration);
+    EXPECT_EQ(std::u16string(failures.calibration.text), u"Failed to restore calibration defaults");
+    EXPECT_EQ(failures.calibration.code, ResultCode(0x81010004u)) << "the probe's refusal";
+    EXPECT_TRUE(failures.leftovers.IsEmpty());
+    EXPECT_FALSE(Calibrating()) << "the way out switched it off";
+    EXPECT_EQ(Probe().MeasurementCacheTimeout(), kCacheTimeout);
+    EXPECT_EQ(Setting(kDepthConnection, probesim::depthsensor::kPressureOffset), 2.0f) << "nothing restored";
 }
 
 // Time that moves only by the reads (each takes readMs, seen at the next look at the clock) and by

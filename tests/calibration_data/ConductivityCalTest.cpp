@@ -133,6 +133,44 @@ TEST_F(ConductivityCal, StabilityIsJudgedAgainstTheStandardAtTheSampleTemperatur
     }
 }
 
+TEST_F(ConductivityCal, ASpreadExactlyAtItsBoundIsNotStable)
+{
+    // A standard of 1000 µS/cm given at 25 C and sampled at 25 C: 2 % of it is exactly 20 in single
+    // precision, and so are the spreads below. "Less than" the bound: equal is not enough.
+    struct Spread
+    {
+        float width;
+        int32_t afterEight;
+        int32_t afterSixteen;
+    };
+    const Spread spreads[] = {{40.0f, CAL_STABILITY_NONE, CAL_STABILITY_NONE},
+                              {20.0f, CAL_STABILITY_NOMINAL, CAL_STABILITY_NOMINAL}};
+    m_temperature.Set(25.0f);
+    for (const Spread& spread : spreads)
+    {
+        CCalDataConductivity data(m_connection);
+        data.SetRunCacheTimeout(1);
+        data.SetCalMethod(CCalDataConductivity::kCellConstantMethod);
+        data.SetStandard(CAL_SOLUTION_USER, CWideString(u"1000"));
+        data.SetStandardRefTemp(25.0f);
+        data.SetCompRefTemp(25.0f);
+        ASSERT_EQ(data.StartManual(m_conductivitySensor.get(), nullptr), S_OK);
+        ASSERT_TRUE(data.RunStartSteps());
+        ASSERT_EQ(data.BeginCalibration(), S_OK);
+        for (int n = 1; n <= 16; ++n)
+        {
+            m_actualConductivity.Set(n % 2 == 0 ? 1000.0f + spread.width : 1000.0f);
+            ASSERT_TRUE(data.RunCycle());
+            if (n == 8)
+            {
+                EXPECT_EQ(data.GetStability(), spread.afterEight) << spread.width;
+            }
+        }
+        EXPECT_EQ(data.GetStability(), spread.afterSixteen) << spread.width;
+        data.RunEndStep();
+    }
+}
+
 TEST_F(ConductivityCal, ExpectedValueFollowsTheStandardWithItsCompensation)
 {
     EXPECT_FLOAT_EQ(m_data->GetExpectedConductivity(25.0f), 1413.0f);

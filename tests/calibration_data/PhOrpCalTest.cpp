@@ -273,6 +273,46 @@ TEST_F(PhOrpCal, StabilityBoundsAreStrictJustEitherSideOfFiveAndOneMillivolt)
     }
 }
 
+TEST_F(PhOrpCal, ASpreadOfExactlyFiveOrOneMillivoltIsNotStableInEitherMode)
+{
+    // 165 - 160 and 161 - 160 are exact in single precision: "less than" the bound, so equal is not.
+    struct Spread
+    {
+        float width;
+        int32_t afterEleven;
+        int32_t afterTwentyOne;
+    };
+    const Spread spreads[] = {{5.0f, CAL_STABILITY_NONE, CAL_STABILITY_NONE},
+                              {1.0f, CAL_STABILITY_NOMINAL, CAL_STABILITY_NOMINAL}};
+    m_data.reset();
+    for (const uint32_t mode : {PHORP_MODE_PH, PHORP_MODE_ORP})
+    {
+        probesim::ValueDial& moving = mode == PHORP_MODE_PH ? m_pHMillivolts : m_orp;
+        for (const Spread& spread : spreads)
+        {
+            CCalDataPHORP data(m_connection);
+            data.SetRunCacheTimeout(1);
+            data.SetMode(mode);
+            data.SetPointCount(1);
+            data.SetPointSolution(0, mode == PHORP_MODE_PH ? CAL_SOLUTION_PH4 : CAL_SOLUTION_ZOBELL);
+            ASSERT_EQ(data.StartManual(m_phOrpSensor.get(), nullptr), S_OK);
+            ASSERT_TRUE(data.RunStartSteps());
+            ASSERT_EQ(data.BeginCalibration(), S_OK);
+            for (int n = 1; n <= 21; ++n)
+            {
+                moving.Set(n % 2 == 0 ? 160.0f + spread.width : 160.0f);
+                ASSERT_TRUE(data.RunCycle());
+                if (n == 11)
+                {
+                    EXPECT_EQ(data.GetStability(), spread.afterEleven) << mode << " " << spread.width;
+                }
+            }
+            EXPECT_EQ(data.GetStability(), spread.afterTwentyOne) << mode << " " << spread.width;
+            data.RunEndStep();
+        }
+    }
+}
+
 TEST_F(PhOrpCal, RestoringDefaultsSendsTheSensorCommand)
 {
     m_data->SetMode(PHORP_MODE_RESTORE_DEFAULTS);

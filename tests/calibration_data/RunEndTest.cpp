@@ -96,6 +96,58 @@ TEST_F(RunEnd, ARefusedRestoreOfTheCacheTimeOutDoesNotKeepTheEOSFromComingBack)
     EXPECT_TRUE(WritesSinceMark().empty()) << "once";
 }
 
+// Each restore of the end step refused on its own, the others carried out: the one refused is the
+// one tried again, and the only one.
+enum class RestoreStep
+{
+    CalibrationMode,
+    CacheTimeout,
+    EOS,
+};
+
+class RunEndOneRefused : public RunEnd, public ::testing::WithParamInterface<RestoreStep>
+{
+};
+
+TEST_P(RunEndOneRefused, IsTheOneTriedAgainWhenTheRunEnds)
+{
+    const RestoreStep step = GetParam();
+    const RequestMatch refused =
+        step == RestoreStep::CalibrationMode
+            ? RequestMatch::Write(probesim::SensorCommandRegisterOf(kConductivity), 0xE002)
+        : step == RestoreStep::CacheTimeout ? RequestMatch::Write(m_cacheRegister)
+                                            : RequestMatch::Write(m_eosRegister);
+    Sim().RequestFaults().Refuse(refused, ExceptionCode::SlaveDeviceFailure);
+    m_data->RunEndStep();
+    EXPECT_EQ(InCalibrationMode(), step == RestoreStep::CalibrationMode);
+    EXPECT_EQ(CacheTimeout() == m_cacheBefore, step != RestoreStep::CacheTimeout);
+    EXPECT_EQ(Eos() == m_eosBefore, step != RestoreStep::EOS);
+
+    Mark();
+    EXPECT_TRUE(m_data->EndReading().IsEmpty());
+    ExpectEverythingBack();
+    EXPECT_EQ(WritesSinceMark().size(), 1u) << "only the one refused";
+}
+
+std::string RestoreStepName(const ::testing::TestParamInfo<RestoreStep>& param)
+{
+    switch (param.param)
+    {
+    case RestoreStep::CalibrationMode:
+        return "CalibrationMode";
+    case RestoreStep::CacheTimeout:
+        return "CacheTimeout";
+    case RestoreStep::EOS:
+        return "EOS";
+    }
+    return "";
+}
+
+INSTANTIATE_TEST_SUITE_P(EachRestore, RunEndOneRefused,
+                         ::testing::Values(RestoreStep::CalibrationMode, RestoreStep::CacheTimeout,
+                                           RestoreStep::EOS),
+                         RestoreStepName);
+
 TEST_F(RunEnd, ALineLostThroughTheEndStepIsTriedAgainWhenTheRunEnds)
 {
     Sim().RequestFaults().LoseLine();
@@ -194,6 +246,81 @@ TEST_F(VoxRunEnd, TheLiveValuesThePagesWroteGoBackWhenTheRunEnds)
     EXPECT_EQ(SimFloat(kOxygen, dos::kLiveSalinity), 2.0f);
     EXPECT_EQ(SimFloat(kOxygen, dos::kLiveBaro), 1005.0f);
 }
+
+// A start step that the probe refused was not carried out: nothing of it is owed back, whichever
+// exception code it was (the lowest and the highest there are). One that went unanswered may have
+// been carried out and is written back.
+class RunStart : public CalibrationTest
+{
+protected:
+    void SetUp() override
+    {
+        StartDialledProbe();
+        m_cacheRegister = RegisterWrittenBy(&NVSystem::CDeviceComm::SetMeasurementCacheTimeout,
+                                            Probe().MeasurementCacheTimeout());
+    }
+    void TearDown() override { Sim().RequestFaults().Clear(); }
+
+    // The writes of the run's cache time-out (kRunCacheTimeout) and of any other value there.
+    std::vector<uint16_t> CacheWritesSinceMark()
+    {
+        std::vector<uint16_t> values;
+        for (const modeltest::RegisterWrite& write : WritesSinceMark())
+            if (write.first == m_cacheRegister)
+                values.push_back(write.values.front());
+        return values;
+    }
+
+    uint16_t m_cacheRegister = 0;
+};
+
+TEST_F(RunStart, ASettingRefusedWithAnyExceptionIsNotWrittenBackAndAnUnansweredOneIs)
+{
+    const uint16_t own = Probe().MeasurementCacheTimeout();
+    const RequestMatch runValue = RequestMatch::Write(m_cacheRegister, kRunCacheTimeout);
+    for (const auto code : {ExceptionCode::IllegalFunction, static_cast<ExceptionCode>(0xFF)})
+    {
+        Sim().RequestFaults().Refuse(runValue, code);
+        CCalDataConductivity data(m_connection);
+        data.SetRunCacheTimeout(kRunCacheTimeout);
+        ASSERT_EQ(data.StartManual(m_conductivitySensor.get(), nullptr), S_OK);
+        Mark();
+        EXPECT_FALSE(data.RunStartSteps());
+        EXPECT_EQ(CacheWritesSinceMark(), std::vector<uint16_t>{kRunCacheTimeout})
+            << static_cast<int>(code) << ": refused, and nothing written back";
+        EXPECT_TRUE(data.EndReading().IsEmpty());
+    }
+
+    Sim().RequestFaults().Drop(runValue, RequestFaults::kEveryTime);
+    CCalDataConductivity data(m_connection);
+    data.SetRunCacheTimeout(kRunCacheTimeout);
+    ASSERT_EQ(data.StartManual(m_conductivitySensor.get(), nullptr), S_OK);
+    Mark();
+    EXPECT_FALSE(data.RunStartSteps());
+    const std::vector<uint16_t> writes = CacheWritesSinceMark();
+    ASSERT_FALSE(writes.empty());
+    EXPECT_EQ(writes.back(), own) << "unanswered: written back";
+    EXPECT_TRUE(data.EndReading().IsEmpty());
+}
+
+// The pages wrote only one of the two (the user cancelled on the pressure page, or the pressure
+// page found nothing to change): that one goes back.
+class VoxRunEndOneLiveValue : public VoxRunEnd, public ::testing::WithParamInterface<bool>
+{
+};
+
+TEST_P(VoxRunEndOneLiveValue, GoesBackWhenTheRunEnds)
+{
+    const bool salinity = GetParam();
+    ASSERT_EQ(salinity ? m_data->WriteLiveSalinity(35.0f) : m_data->WriteLiveBaro(1000.0f), S_OK);
+    EXPECT_TRUE(m_data->EndReading().IsEmpty());
+    EXPECT_EQ(SimFloat(kOxygen, dos::kLiveSalinity), 2.0f);
+    EXPECT_EQ(SimFloat(kOxygen, dos::kLiveBaro), 1005.0f);
+}
+
+INSTANTIATE_TEST_SUITE_P(SalinityOrPressure, VoxRunEndOneLiveValue, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& param)
+                         { return std::string(param.param ? "Salinity" : "Pressure"); });
 
 TEST_F(VoxRunEnd, LiveValuesThatCouldNotGoBackAreToldWithTheSensorsOwn)
 {

@@ -264,6 +264,16 @@ constexpr Tolerance kTolerances[] = {
     {"OxygenAt0OutsideNominal", 0.0f, true, 0.2f, 0.041f, CAL_STABILITY_NONE},
     {"TemperatureAt0InsideFull", 0.0f, false, 20.0f, 0.249f, CAL_STABILITY_FULL},
     {"TemperatureAt0OutsideNominal", 0.0f, false, 20.0f, 0.501f, CAL_STABILITY_NONE},
+    // Changes exactly equal to a tolerance in single precision (from 0, or by a power of two): "less
+    // than" the tolerance, so equal resets the run.
+    {"OxygenAt100AtTheFullBound", 100.0f, true, 0.0f, 0.1f, CAL_STABILITY_NOMINAL},
+    {"OxygenAt100AtTheNominalBound", 100.0f, true, 0.0f, 0.2f, CAL_STABILITY_NONE},
+    {"TemperatureAt100AtTheFullBound", 100.0f, false, 20.0f, 0.25f, CAL_STABILITY_NOMINAL},
+    {"TemperatureAt100AtTheNominalBound", 100.0f, false, 20.0f, 0.5f, CAL_STABILITY_NONE},
+    {"OxygenAt0AtTheFullBound", 0.0f, true, 0.0f, 0.02f, CAL_STABILITY_NOMINAL},
+    {"OxygenAt0AtTheNominalBound", 0.0f, true, 0.0f, 0.04f, CAL_STABILITY_NONE},
+    {"TemperatureAt0AtTheFullBound", 0.0f, false, 20.0f, 0.25f, CAL_STABILITY_NOMINAL},
+    {"TemperatureAt0AtTheNominalBound", 0.0f, false, 20.0f, 0.5f, CAL_STABILITY_NONE},
 };
 
 INSTANTIATE_TEST_SUITE_P(EveryBound, VoxTolerance, ::testing::ValuesIn(kTolerances),

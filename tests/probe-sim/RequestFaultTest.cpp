@@ -52,6 +52,23 @@ TEST_F(RequestFaults, AWriteCoveringTheRegisterIsRefusedAndStoresNothingOthersPa
     EXPECT_EQ(sim.Log().Received().back().note, "refused (fault)");
 }
 
+TEST_F(RequestFaults, AnUnheardWriteIsNeitherCarriedOutNorAnsweredAndTheLineStays)
+{
+    Script().Drop(RequestMatch::Write(40003), 2);
+    client.Send(WriteHolding(1, 40002, {7, 8}));
+    ASSERT_TRUE(sim.Log().WaitForReceived(1, 1s));
+    EXPECT_EQ(sim.Log().Received().back().note, "unheard (fault)");
+    EXPECT_TRUE(client.Silent());
+    client.Send(WriteHolding(1, 40003, {5}));
+    ASSERT_TRUE(sim.Log().WaitForReceived(2, 1s));
+    EXPECT_TRUE(client.Silent());
+    EXPECT_EQ(client.Read(1, 40002, 2), (Values{0, 0})) << "nothing stored; other requests answered";
+    EXPECT_FALSE(Script().LineLost());
+    EXPECT_EQ(Script().Pending(), 0u);
+    EXPECT_EQ(client.Write(1, 40003, {5}), std::nullopt) << "two times only";
+    EXPECT_EQ(client.Read(1, 40003, 1), (Values{5}));
+}
+
 TEST_F(RequestFaults, TheLineIsLostAfterTheCommandAndComesBackWhenRestored)
 {
     Script().LoseLineAfter(RequestMatch::Write(40004, 0xE000));

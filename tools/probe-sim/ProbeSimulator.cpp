@@ -323,6 +323,12 @@ void ProbeSimulator::Process(const RawFrame& frame, FramingMode mode, OutputQueu
     }
 
     const Fault fault = m_faults.Next();
+    if (m_requestFaults.Dropped(*request))
+    {
+        AddNote(entry.note, "unheard (fault)");
+        m_log.Append(std::move(entry));
+        return;
+    }
     const std::optional<ExceptionCode> requestRefusal = m_requestFaults.RefusalFor(*request);
     Reply reply;
     auto aftermath = RequestFaults::Aftermath::None;

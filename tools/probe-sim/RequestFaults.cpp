@@ -56,6 +56,12 @@ void RequestFaults::Refuse(const RequestMatch& match, ExceptionCode code, unsign
     m_refusals.push_back({match, code, times});
 }
 
+void RequestFaults::Drop(const RequestMatch& match, unsigned times)
+{
+    std::lock_guard lock(m_mutex);
+    m_drops.push_back({match, ExceptionCode{}, times});
+}
+
 void RequestFaults::LoseLineAfter(const RequestMatch& match,
                                   std::optional<std::chrono::milliseconds> duration, bool answered)
 {
@@ -85,6 +91,7 @@ void RequestFaults::Clear()
 {
     std::lock_guard lock(m_mutex);
     m_refusals.clear();
+    m_drops.clear();
     m_losses.clear();
     m_lost = false;
     m_lostUntil.reset();
@@ -93,7 +100,7 @@ void RequestFaults::Clear()
 size_t RequestFaults::Pending() const
 {
     std::lock_guard lock(m_mutex);
-    return m_refusals.size() + m_losses.size();
+    return m_refusals.size() + m_drops.size() + m_losses.size();
 }
 
 bool RequestFaults::LostAt(Clock::time_point at) const
@@ -105,13 +112,24 @@ bool RequestFaults::LostAt(Clock::time_point at) const
 std::optional<ExceptionCode> RequestFaults::RefusalFor(const Adu& request)
 {
     std::lock_guard lock(m_mutex);
-    const auto it = std::find_if(m_refusals.begin(), m_refusals.end(),
+    return TakeMatch(m_refusals, request);
+}
+
+bool RequestFaults::Dropped(const Adu& request)
+{
+    std::lock_guard lock(m_mutex);
+    return TakeMatch(m_drops, request).has_value();
+}
+
+std::optional<ExceptionCode> RequestFaults::TakeMatch(std::vector<Refusal>& list, const Adu& request)
+{
+    const auto it = std::find_if(list.begin(), list.end(),
                                  [&](const Refusal& refusal) { return refusal.match.Matches(request); });
-    if (it == m_refusals.end())
+    if (it == list.end())
         return std::nullopt;
     const ExceptionCode code = it->code;
     if (it->left != kEveryTime && --it->left == 0)
-        m_refusals.erase(it);
+        list.erase(it);
     return code;
 }
 

@@ -1,8 +1,8 @@
 // Misbehaviour that waits for a particular request rather than the next one: a write to a given
-// register refused with an exception, and the line lost (the instrument hears nothing any more)
-// once a given command or register write has been carried out. FaultScript (Fault.h) serves the
-// faults of the next requests; these apply whenever their request comes, and only to requests
-// addressed to the instrument (a lost line hears nothing at all). Thread-safe.
+// register refused with an exception or going unheard, and the line lost (the instrument hears nothing any
+// more) once a given command or register write has been carried out. FaultScript (Fault.h) serves the faults
+// of the next requests; these apply whenever their request comes, and only to requests addressed to the
+// instrument (a lost line hears nothing at all). Thread-safe.
 //
 //     sim.RequestFaults().Refuse(RequestMatch::Write(49463), ExceptionCode::IllegalFieldValue);
 //     sim.RequestFaults().LoseLineAfter(RequestMatch::Write(SensorCommandRegisterOf(1), 0xE000));
@@ -47,6 +47,9 @@ public:
     // The next `times` requests that match (kEveryTime: all of them) are refused with the exception
     // and not carried out, so nothing they would write is stored.
     void Refuse(const RequestMatch& match, ExceptionCode code, unsigned times = 1);
+    // The next `times` requests that match (kEveryTime: all of them) go unheard, as a request lost
+    // on the line: not carried out and not answered, so the master's request times out.
+    void Drop(const RequestMatch& match, unsigned times = 1);
     // Once a request that matches has been carried out, the line is lost: no request reaches the
     // instrument any more (none is carried out, none answered) until RestoreLine, or for `duration`
     // when one is given. With `answered` the reply to the matching request still goes out;
@@ -64,6 +67,8 @@ public:
     // The worker's side.
     bool LostAt(Clock::time_point at) const;
     std::optional<ExceptionCode> RefusalFor(const Adu& request);
+    // Whether the request goes unheard (Drop).
+    bool Dropped(const Adu& request);
     enum class Aftermath
     {
         None,
@@ -88,9 +93,12 @@ private:
     };
 
     void LoseLocked(Clock::time_point from, std::optional<std::chrono::milliseconds> duration);
+    // The first entry that matches, counted down; nullopt when none does. Under m_mutex.
+    static std::optional<ExceptionCode> TakeMatch(std::vector<Refusal>& list, const Adu& request);
 
     mutable std::mutex m_mutex;
     std::vector<Refusal> m_refusals;
+    std::vector<Refusal> m_drops; // the code unused
     std::vector<Loss> m_losses;
     bool m_lost = false;
     std::optional<Clock::time_point> m_lostUntil; // with m_lost: back then
