@@ -262,9 +262,14 @@ TEST_P(SleepingProbeKeepAliveTest, AnEosLoweredThroughTheDeviceIsTheWakeUpTimeAt
     ASSERT_EQ(network.GetDeviceEOS(1), 60000);
     // As the communication popup and the calibration's end write it.
     ASSERT_EQ(m_connection.GetDevice()->SetEOS(200), S_OK);
+    // The line's own clock last heard the probe before this.
+    const auto written = std::chrono::steady_clock::now();
     EXPECT_EQ(network.GetDeviceEOS(1), 200);
-    // Silence, as while a modal popup is open.
+    // Silence, as while a modal popup is open: the probe asleep, and the EOS gone by on the line's
+    // side too (its last reply reached the line after the probe sent it).
     ASSERT_TRUE(WaitUntilAsleep());
+    while (std::chrono::steady_clock::now() < written + 250ms)
+        std::this_thread::sleep_for(1ms);
 
     EXPECT_TRUE(KeepAliveHearsTheProbe());
     const std::vector<probesim::Adu> received = ReceivedSinceMark();
