@@ -296,14 +296,8 @@ void CDlgPopUpDiagnostics::OnNextPage(int step)
         const int candidate = (visible + step * offset + PAGE_COUNT * PAGE_COUNT) % PAGE_COUNT;
         if (m_bPageOn[candidate])
         {
-            QMetaObject::invokeMethod(
-                this,
-                [this, candidate]
-                {
-                    if (HasWindow())
-                        SendCommand(kTabIds[candidate]);
-                },
-                Qt::QueuedConnection);
+            // A page reads the probe when it is shown: not inside a wait or a box.
+            PostHeld([this, candidate] { SendCommand(kTabIds[candidate]); });
             return;
         }
     }
