@@ -344,6 +344,50 @@ TEST_F(MariskProbe, TheSpecificConductanceCurveIsEightBetasInOneBlock)
     EXPECT_EQ(betas.GetCount(), 0u);
 }
 
+TEST_F(MariskProbe, ACurveHeldOnlyInPartIsReadFromTheSondeNotFromTheCache)
+{
+    // A sonde whose cache fill could not read the curve: its entries are empty while the cache
+    // counts as filled.
+    const auto startWithoutCurve = [&]
+    {
+        StartSonde(10);
+        const int refused = RefuseReads(Register(1, sonde::kReferenceTemperature), 20);
+        ASSERT_EQ(Device().UpdateCache(), S_OK);
+        Probe().Registers().RemoveHook(refused);
+    };
+    const auto readCurve = [&]
+    {
+        float reference = 0.0f;
+        float alpha = 0.0f;
+        CDynArray<float> betas;
+        Mark();
+        EXPECT_EQ(Sensor().ReadSpecCondCoefficients(reference, alpha, betas), S_OK);
+        EXPECT_EQ(betas.GetCount(), 8u);
+        return std::tuple(reference, alpha, betas.GetCount() == 8 ? betas[7] : -1.0f, FramesSinceMark() > 0);
+    };
+    CDynArray<float> curve;
+    curve.Add(0.5f);
+    const uint16_t lastBeta = sonde::kFirstBeta + 14;
+    // A write that stops at alpha leaves only the reference temperature known, one that stops at a
+    // beta the later betas unknown: the sonde is asked.
+    for (const uint16_t stop : {sonde::kAlpha, static_cast<uint16_t>(sonde::kFirstBeta + 6)})
+    {
+        SCOPED_TRACE(stop);
+        startWithoutCurve();
+        const int refused = RefuseWrites(Register(1, stop), 2);
+        EXPECT_EQ(Sensor().WriteSpecCondCoefficients(21.0f, 0.03f, curve), kRefused);
+        Probe().Registers().RemoveHook(refused);
+        SetSimFloat(1, lastBeta, 4.0f);
+        EXPECT_EQ(readCurve(),
+                  std::tuple(21.0f, stop == sonde::kAlpha ? SimFloat(1, sonde::kAlpha) : 0.03f, 4.0f, true));
+    }
+    // Once all of it is known, the cache answers.
+    startWithoutCurve();
+    ASSERT_EQ(Sensor().WriteSpecCondCoefficients(23.0f, 0.01f, curve), S_OK);
+    SetSimFloat(1, lastBeta, 9.0f);
+    EXPECT_EQ(readCurve(), std::tuple(23.0f, 0.01f, 0.0f, false));
+}
+
 TEST_F(MariskProbe, TheDynamicSpecificGravityFollowsLocalGravityAndTheWatersDensity)
 {
     StartSonde(5, kDepthOfProbe);
