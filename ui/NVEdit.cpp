@@ -12,6 +12,40 @@ CNVEdit::CNVEdit(QWidget* parent) : CNVColorScheme<QLineEdit>(parent)
             });
 }
 
+bool CNVEdit::IsSelectAllKey(const QKeyEvent& event)
+{
+    if (event.matches(QKeySequence::SelectAll))
+        return true;
+    constexpr char16_t kControlA = 0x01;
+    const Qt::KeyboardModifiers modifiers = event.modifiers() & ~Qt::KeypadModifier;
+    const QString text = event.text();
+    if (text.size() == 1 && text[0] == kControlA)
+        return !(modifiers & (Qt::AltModifier | Qt::MetaModifier));
+    return modifiers == Qt::ControlModifier && (event.key() == Qt::Key_A || event.key() == u'a');
+}
+
+bool CNVEdit::event(QEvent* event)
+{
+    // Claimed before any shortcut of the window sees it.
+    if (event->type() == QEvent::ShortcutOverride && IsSelectAllKey(*static_cast<QKeyEvent*>(event)))
+    {
+        event->accept();
+        return true;
+    }
+    return CNVColorScheme<QLineEdit>::event(event);
+}
+
+void CNVEdit::keyPressEvent(QKeyEvent* event)
+{
+    if (IsSelectAllKey(*event))
+    {
+        selectAll();
+        event->accept();
+        return;
+    }
+    CNVColorScheme<QLineEdit>::keyPressEvent(event);
+}
+
 void CNVEdit::SetIntegerRange(int32_t min, int32_t max)
 {
     m_rules.integerMin = min;

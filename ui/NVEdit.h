@@ -9,8 +9,14 @@
 // filtering (QLineEdit::textChanged also comes, but before it and with the unfiltered text).
 // A text set under a QSignalBlocker (how the windows fill their controls) is taken as it is: it is
 // neither filtered nor signalled.
+//
+// Ctrl+A selects the whole text, so that what is typed next replaces it. The edit takes the key
+// itself, whatever form it arrives in (the platform's select-all binding, the letter in either
+// case, or only its control character U+0001, as some remote and scripted keyboards send it), and
+// no shortcut of the window takes it away.
 #pragma once
 
+#include <QKeyEvent>
 #include <QLineEdit>
 
 #include "ui/ColorScheme.h"
@@ -35,10 +41,15 @@ public:
     BOOL IsEmpty() const { return text().isEmpty() ? TRUE : FALSE; }
     QString GetText() const { return text(); }
 
+    // Whether the key asks to select all (see above).
+    static bool IsSelectAllKey(const QKeyEvent& event);
+
 signals:
     void TextChanged();
 
 protected:
+    bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     // The numeric treatment of a changed text (see above).
     virtual void OnTextChanged();
     virtual BOOL FilterIntegerText(QString& text);

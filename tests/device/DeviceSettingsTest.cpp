@@ -155,6 +155,21 @@ TEST_F(FactoryRestore, RefusesBadArgumentsFirstAndFindsTheInstrumentInAsciiOrLea
     Got(&CDeviceComm::GetDeviceStatus);
 }
 
+TEST_F(FactoryRestore, TheNewAddressMayBeEitherEndOfTheRangeButNotZero)
+{
+    StartAttached(
+        {.deviceType = 12, .factoryAddress = 248, .restoreSilence = std::chrono::milliseconds(100)});
+    EXPECT_EQ(Device().RestoreFactoryDefaults(6, 1, 0, 0, 0, 0), MODBUSCOMM_E_INVALID_DEVICE_ADDRESS);
+    EXPECT_EQ(FramesSinceMark(), 0u);
+    ASSERT_EQ(Device().RestoreFactoryDefaults(6, 1, 0, 0, 0, 248), S_OK);
+    EXPECT_EQ(Device().GetAddress(), 248);
+    EXPECT_EQ(Sim().Address(), 248);
+    // And back down to the lowest address by the address register.
+    ASSERT_EQ(Device().SetDeviceAddress(1), S_OK);
+    EXPECT_EQ(Sim().Address(), 1);
+    EXPECT_EQ(Device().GetAddress(), 1);
+}
+
 using NVSystem::CheckCommSettings;
 using NVSystem::DecodeCommSettings;
 using NVSystem::EncodeCommSettings;

@@ -39,6 +39,9 @@ TEST(TimeTools, FileTimeConversionsAndCalendarArithmetic)
                                   At(2024, 1, 1, 24), At(2024, 1, 1, 0, 0, 0, 1000)})
         EXPECT_FALSE(SystemTimeToFileTime(bad, ft)) << bad.wYear << "-" << bad.wMonth << "-" << bad.wDay;
     EXPECT_FALSE(FileTimeToSystemTime(UInt64ToFileTime(0x8000000000000000ull), back));
+    // The last time a FILETIME holds is still a time.
+    ASSERT_TRUE(FileTimeToSystemTime(UInt64ToFileTime(0x7FFFFFFFFFFFFFFFull), back));
+    EXPECT_EQ(back, (SYSTEMTIME{30828, 9, 4, 14, 2, 48, 5, 477}));
     EXPECT_EQ(GetDaysInMonth(2, 1900), 28u);
     EXPECT_EQ(GetDaysInMonth(2, 2000), 29u);
     EXPECT_EQ(GetDaysInMonth(13, 2000), 0u);

@@ -54,6 +54,9 @@ protected:
             { return kDensity; };
         if (change)
             change(sensor);
+        // The line's word order is the sonde's and the network's alike.
+        Probe().Sensors().SetWordOrder(m_wordOrder);
+        Network().m_bHighWordFirst = m_wordOrder == probesim::WordOrder::HighFirst ? 1 : 0;
         Probe().Sensors().Add(1, sensor);
         if (type == 5)
             Probe().Registers().SetU16(Register(1, sonde::kLevelMode), levelMode);
@@ -62,6 +65,18 @@ protected:
     }
 
     ISensor_ConductivityPTL& Sensor() { return *Device().GetConductivityPTLSensor(); }
+
+    // A setting register of the sonde as the sonde holds it, in the line's word order.
+    float Stored(uint16_t offset)
+    {
+        return Probe().Registers().GetFloat(Register(1, offset), m_wordOrder).value_or(-12345.0f);
+    }
+    void Store(uint16_t offset, float value)
+    {
+        Probe().Registers().SetFloat(Register(1, offset), value, m_wordOrder);
+    }
+
+    probesim::WordOrder m_wordOrder = probesim::WordOrder::HighFirst;
 };
 
 using Read = HRESULT (ISensor_ConductivityPTL::*)(float&, USHORT&, USHORT&, BOOL);
@@ -329,6 +344,50 @@ TEST_F(MariskProbe, TheSpecificConductanceCurveIsEightBetasInOneBlock)
     EXPECT_EQ(betas.GetCount(), 0u);
 }
 
+TEST_F(MariskProbe, ACurveHeldOnlyInPartIsReadFromTheSondeNotFromTheCache)
+{
+    // A sonde whose cache fill could not read the curve: its entries are empty while the cache
+    // counts as filled.
+    const auto startWithoutCurve = [&]
+    {
+        StartSonde(10);
+        const int refused = RefuseReads(Register(1, sonde::kReferenceTemperature), 20);
+        ASSERT_EQ(Device().UpdateCache(), S_OK);
+        Probe().Registers().RemoveHook(refused);
+    };
+    const auto readCurve = [&]
+    {
+        float reference = 0.0f;
+        float alpha = 0.0f;
+        CDynArray<float> betas;
+        Mark();
+        EXPECT_EQ(Sensor().ReadSpecCondCoefficients(reference, alpha, betas), S_OK);
+        EXPECT_EQ(betas.GetCount(), 8u);
+        return std::tuple(reference, alpha, betas.GetCount() == 8 ? betas[7] : -1.0f, FramesSinceMark() > 0);
+    };
+    CDynArray<float> curve;
+    curve.Add(0.5f);
+    const uint16_t lastBeta = sonde::kFirstBeta + 14;
+    // A write that stops at alpha leaves only the reference temperature known, one that stops at a
+    // beta the later betas unknown: the sonde is asked.
+    for (const uint16_t stop : {sonde::kAlpha, static_cast<uint16_t>(sonde::kFirstBeta + 6)})
+    {
+        SCOPED_TRACE(stop);
+        startWithoutCurve();
+        const int refused = RefuseWrites(Register(1, stop), 2);
+        EXPECT_EQ(Sensor().WriteSpecCondCoefficients(21.0f, 0.03f, curve), kRefused);
+        Probe().Registers().RemoveHook(refused);
+        SetSimFloat(1, lastBeta, 4.0f);
+        EXPECT_EQ(readCurve(),
+                  std::tuple(21.0f, stop == sonde::kAlpha ? SimFloat(1, sonde::kAlpha) : 0.03f, 4.0f, true));
+    }
+    // Once all of it is known, the cache answers.
+    startWithoutCurve();
+    ASSERT_EQ(Sensor().WriteSpecCondCoefficients(23.0f, 0.01f, curve), S_OK);
+    SetSimFloat(1, lastBeta, 9.0f);
+    EXPECT_EQ(readCurve(), std::tuple(23.0f, 0.01f, 0.0f, false));
+}
+
 TEST_F(MariskProbe, TheDynamicSpecificGravityFollowsLocalGravityAndTheWatersDensity)
 {
     StartSonde(5, kDepthOfProbe);
@@ -376,6 +435,113 @@ TEST_F(MariskProbe, TheDynamicSpecificGravityFollowsLocalGravityAndTheWatersDens
     EXPECT_EQ(std::tuple(level, pressure, pressureUnit, levelUnit), std::tuple(0.0f, 0.0f, 0, UNIT_METRES));
     for (const devicetest::RegisterRead& read : ReadsSinceMark())
         EXPECT_NE(read.first, Register(1, probesim::ParameterBlockOffset(1)));
+}
+
+TEST_F(MariskProbe, TheDynamicSGScalesOnlyADensityInGramsPerCubicCentimetreAndKeepsToTheLevelsUnit)
+{
+    // The density class has g/cm3 alone: a density in another unit cannot be converted, and the
+    // number as it stands (here 999, as kg/m3 would give it) must not be scaled into an SG.
+    constexpr uint16_t kOtherDensityUnit = 130;
+    StartSonde(5, kDepthOfProbe,
+               [](probesim::SimSensor& sensor)
+               {
+                   probesim::SimParameter& density = sensor.parameters.at(kDensityParameter - 1);
+                   density.unitId = kOtherDensityUnit;
+                   density.value = [](const probesim::SampleContext&) { return 999.0f; };
+               });
+    ASSERT_EQ(Sensor().SetDynamicSGFactor(1.02f), S_OK);
+    const Reading density = ReadOf(Sensor(), &ISensor_ConductivityPTL::ReadConductivityParam6);
+    ASSERT_EQ(std::tuple(density.hr, density.value, density.unit),
+              std::tuple(S_OK, 999.0f, kOtherDensityUnit));
+    float level = 0.0f;
+    USHORT levelUnit = 0;
+    float pressure = 0.0f;
+    USHORT pressureUnit = 0;
+    ASSERT_EQ(Sensor().CalculateLevelFromPressure(level, levelUnit, pressure, pressureUnit), S_OK);
+    EXPECT_EQ(pressure, static_cast<float>(kPsi));
+    EXPECT_NEAR(level, kPsi * kMetresPerPsi, 1e-4) << "fresh water, SG 1";
+    // The level in feet, the pressure in kPa: the SG still applies to the depth in metres.
+    StartSonde(5, kDepthOfProbe);
+    ASSERT_EQ(Sensor().SetDynamicSGFactor(1.02f), S_OK);
+    ASSERT_EQ(Sensor().SetLevelUnit(38), S_OK);
+    ASSERT_EQ(Sensor().SetPressureUnit(19), S_OK);
+    ASSERT_EQ(Sensor().CalculateLevelFromPressure(level, levelUnit, pressure, pressureUnit), S_OK);
+    EXPECT_EQ(std::tuple(levelUnit, pressureUnit), std::tuple(38, 19));
+    const double gravity = static_cast<float>(1.02f * static_cast<double>(kDensity));
+    EXPECT_NEAR(level, kPsi * kMetresPerPsi / gravity * 3.28084, 1e-3);
+}
+
+TEST_F(MariskProbe, EveryFloatOfTheSondeFollowsTheLinesWordOrder)
+{
+    // Low word first on the sonde's line and in the network alike; no value below reads the same
+    // in the other order.
+    m_wordOrder = probesim::WordOrder::LowFirst;
+    StartSonde(5, kDepthOfProbe);
+    // Its sensor's header and readings.
+    ULONG serial = 0;
+    ASSERT_EQ(Device().GetSensorSerialNumber(1, serial), S_OK);
+    EXPECT_EQ(serial, SensorSerial(1));
+    EXPECT_EQ(ReadOf(Sensor(), &ISensor_ConductivityPTL::ReadPressure).value, static_cast<float>(kPsi));
+    EXPECT_EQ(ReadOf(Sensor(), &ISensor_ConductivityPTL::ReadConductivityParam6).value, kDensity);
+    EXPECT_NEAR(ReadOf(Sensor(), &ISensor_ConductivityPTL::ReadLevel).value, kPsi * kMetresPerPsi, 1e-4);
+    // The level from pressure with the dynamic SG: the factor and the density both.
+    ASSERT_EQ(Sensor().SetDynamicSGFactor(1.02f), S_OK);
+    float level = 0.0f;
+    USHORT levelUnit = 0;
+    float pressure = 0.0f;
+    USHORT pressureUnit = 0;
+    ASSERT_EQ(Sensor().CalculateLevelFromPressure(level, levelUnit, pressure, pressureUnit), S_OK);
+    EXPECT_NEAR(level, kPsi * kMetresPerPsi / static_cast<float>(1.02f * static_cast<double>(kDensity)),
+                1e-5);
+    // Its settings, read and written.
+    using Set = HRESULT (ISensor_ConductivityPTL::*)(float);
+    using Get = HRESULT (ISensor_ConductivityPTL::*)(float&);
+    const std::tuple<const char*, Set, Get, uint16_t> settings[] = {
+        {"TDS factor", &ISensor_ConductivityPTL::SetTDSFactor, &ISensor_ConductivityPTL::ReadTDSFactor,
+         sonde::kTdsFactor},
+        {"cell constant", &ISensor_ConductivityPTL::SetCellConstant,
+         &ISensor_ConductivityPTL::ReadCellConstant, sonde::kCellConstant},
+        {"cell offset", &ISensor_ConductivityPTL::SetCellOffset, &ISensor_ConductivityPTL::ReadCellOffset,
+         sonde::kCellOffset},
+        {"dynamic SG", &ISensor_ConductivityPTL::SetDynamicSGFactor,
+         &ISensor_ConductivityPTL::ReadDynamicSGFactor, sonde::kDynamicFactor},
+        {"SG", &ISensor_ConductivityPTL::SetSpecificGravity, &ISensor_ConductivityPTL::ReadSpecificGravity,
+         sonde::kSpecificGravity},
+        {"pressure offset", &ISensor_ConductivityPTL::SetPressureOffset,
+         &ISensor_ConductivityPTL::ReadPressureOffset, sonde::kPressureOffset},
+        {"level reference", nullptr, &ISensor_ConductivityPTL::ReadLevelReference, sonde::kLevelReference},
+        {"pressure reference", nullptr, &ISensor_ConductivityPTL::ReadPressureReference,
+         sonde::kPressureReference},
+    };
+    for (const auto& [name, set, get, offset] : settings)
+    {
+        SCOPED_TRACE(name);
+        Store(offset, 0.75f);
+        float value = 0.0f;
+        ASSERT_EQ((Sensor().*get)(value), S_OK);
+        EXPECT_EQ(value, 0.75f);
+        if (set != nullptr)
+        {
+            ASSERT_EQ((Sensor().*set)(1.5f), S_OK);
+            EXPECT_EQ(Stored(offset), 1.5f);
+        }
+    }
+    // The specific-conductance curve, written one float at a time and read as one block.
+    CDynArray<float> betas;
+    for (float beta : {0.5f, 0.25f})
+        betas.Add(beta);
+    ASSERT_EQ(Sensor().WriteSpecCondCoefficients(20.0f, 0.02f, betas), S_OK);
+    EXPECT_EQ(std::tuple(Stored(sonde::kReferenceTemperature), Stored(sonde::kAlpha),
+                         Stored(sonde::kFirstBeta + 2)),
+              std::tuple(20.0f, 0.02f, 0.25f));
+    Store(static_cast<uint16_t>(sonde::kFirstBeta + 14), 7.0f);
+    float reference = 0.0f;
+    float alpha = 0.0f;
+    CDynArray<float> read;
+    ASSERT_EQ(Sensor().ReadSpecCondCoefficients(reference, alpha, read), S_OK);
+    ASSERT_EQ(read.GetCount(), 8u);
+    EXPECT_EQ(std::tuple(reference, alpha, read[0], read[1], read[7]),
+              std::tuple(20.0f, 0.02f, 0.5f, 0.25f, 7.0f));
 }
 
 TEST_F(MariskProbe, CalibrationAlwaysEndsOnlineAndNotesOnlyIntoAnActiveLog)

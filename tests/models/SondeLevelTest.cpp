@@ -215,5 +215,26 @@ TEST_F(SondeLevel, TheLevelIsTheSensorsAndThePressureThatOfItsWaterColumn)
     EXPECT_EQ(orphan.SetLevelReference(1.0f), MODBUSCOMM_E_NO_CONNECTION);
 }
 
+TEST_F(SondeLevel, TheWaterColumnsPressureTakesTheLevelAndThePressureInTheirOwnUnits)
+{
+    // Feet in, kilopascals out: the SG applies to the column in metres and the pressure converts.
+    constexpr USHORT kFeet = 38;
+    constexpr USHORT kKiloPascal = 19;
+    constexpr double kFeetPerMetre = 3.28084;
+    constexpr double kKiloPascalPerPsi = 6.894757;
+    ISensor_PressureTempLevel& sensor = Start();
+    SetSimFloat(1, sonde::kSpecificGravity, 1.25f);
+    ASSERT_EQ(sensor.SetLevelUnit(kFeet), S_OK);
+    ASSERT_EQ(sensor.SetPressureUnit(kKiloPascal), S_OK);
+    float level = 0.0f;
+    USHORT levelUnit = 0;
+    float pressure = 0.0f;
+    USHORT pressureUnit = 0;
+    ASSERT_EQ(sensor.CalculateLevelFromPressure(level, levelUnit, pressure, pressureUnit), S_OK);
+    EXPECT_EQ(std::tuple(levelUnit, pressureUnit), std::tuple(kFeet, kKiloPascal));
+    EXPECT_GT(level, 5.0f) << "in feet";
+    EXPECT_NEAR(pressure, level / kFeetPerMetre * 1.25 / kMetresPerPsi * kKiloPascalPerPsi, 1e-3);
+}
+
 } // namespace
 } // namespace modeltest

@@ -135,6 +135,14 @@ TEST_F(StiloProbe, TheDeviceIsItsOwnLevelSensorAndComputesItsLevel)
         ASSERT_EQ(sensor->CalculateLevel(alone), S_OK);
         EXPECT_EQ(alone, level);
     }
+    // A pressure in kilopascals makes the same column.
+    constexpr uint16_t kKiloPascal = 19;
+    ASSERT_EQ(sensor->SetPressureUnit(kKiloPascal), S_OK);
+    ASSERT_EQ(sensor->SetLevelUnit(UNIT_METRES), S_OK);
+    ASSERT_EQ(sensor->CalculateLevelFromPressure(level, levelUnitId, pressure, pressureUnitId), S_OK);
+    EXPECT_EQ(pressureUnitId, kKiloPascal);
+    EXPECT_NEAR(pressure, kPsi * 6.894757, 1e-3);
+    EXPECT_NEAR(level, kPsi * kMetresPerPsi / 1.25, 1e-4);
     // Without a specific gravity there is no level, and no pressure is read for it.
     Probe().Registers().SetFloat(CStiloComm::kSpecificGravityRegister, 0.0f);
     ASSERT_EQ(sensor->CalculateLevelFromPressure(level, levelUnitId, pressure, pressureUnitId), S_OK);

@@ -120,6 +120,12 @@ TEST(UserNoteBytes, TheCurveAlwaysHasEightCoefficients)
 
 // --- Load ---
 
+template <typename Note>
+std::unique_ptr<CNVUserNote> Make()
+{
+    return std::make_unique<Note>();
+}
+
 TEST(UserNoteLoad, MinimumLengthsAndCountsThatOverrunThePayload)
 {
     // Two-segment: 24 bytes of fixed fields and count; the minimum asks for one code unit more.
@@ -165,6 +171,49 @@ TEST(UserNoteLoad, VersionedNotesCheckTheirSizeByVersion)
     EXPECT_EQ(restored.GetKind(), 15u);
     EXPECT_EQ(restored.Load(Record(0, 14, 1, Concat(restore, {0, 16}))), E_FAIL);
     EXPECT_EQ(restored.Load(Record(0, 14, 1, restore)), E_BUFFER_EXTRACTION_OVERRUN);
+}
+
+TEST(UserNoteLoad, ANoteOfExactlyItsMinimumLengthLoadsAndOneByteLessDoesNot)
+{
+    // Zeros throughout: the fields are 0 and the user name's count too.
+    struct Minimum
+    {
+        const char* name;
+        std::unique_ptr<CNVUserNote> (*make)();
+        uint32_t subType;
+        uint16_t version;
+        uint32_t bytes;
+    };
+    const Minimum minimums[] = {
+        {"restore", &Make<CNVUserNote_RestoreFactoryCal_Sensor>,
+         CNVUserNote_RestoreFactoryCal_Sensor::kSubType, 0, 6},
+        {"curve", &Make<CNVUserNote_SpecCondCurve>, CNVUserNote_SpecCondCurve::kSubType, 0, 46},
+        {"TDS factor", &Make<CNVUserNote_Calibrate_TDSFactor>, CNVUserNote_Calibrate_TDSFactor::kSubType, 1,
+         10},
+        {"SG", &Make<CNVUserNote_NewSpecificGravity>, CNVUserNote_NewSpecificGravity::kSubType, 0, 10},
+        {"SG factor", &Make<CNVUserNote_NewSpecificGravFactor>, CNVUserNote_NewSpecificGravFactor::kSubType,
+         0, 10},
+        {"measurement cache", &Make<CNVUserNote_SensorMeasCacheTO>, CNVUserNote_SensorMeasCacheTO::kSubType,
+         1, 8},
+        {"turbidity", &Make<CNVUserNote_Calibrate_Turbidity>, CNVUserNote_Calibrate_Turbidity::kSubType, 0,
+         14},
+        {"VOX", &Make<CNVUserNote_Calibrate_VOX>, CNVUserNote_Calibrate_VOX::kSubType, 0, 18},
+        {"ORP", &Make<CNVUserNote_Calibrate_ORP>, CNVUserNote_Calibrate_ORP::kSubType, 0, 10},
+        {"zero pressure", &Make<CNVUserNote_Calibration_ZeroPressureSensor>,
+         CNVUserNote_Calibration_ZeroPressureSensor::kSubType, 0, 12},
+        {"level reference", &Make<CNVUserNote_Calibrate_SetNewLevelRef>,
+         CNVUserNote_Calibrate_SetNewLevelRef::kSubType, 0, 32},
+        {"pH", &Make<CNVUserNote_Calibrate_pH>, CNVUserNote_Calibrate_pH::kSubType, 0, 26},
+    };
+    for (const Minimum& minimum : minimums)
+    {
+        SCOPED_TRACE(minimum.name);
+        const std::unique_ptr<CNVUserNote> note = minimum.make();
+        EXPECT_EQ(note->Load(Record(0, minimum.subType, minimum.version, ByteVector(minimum.bytes, 0))),
+                  S_OK);
+        EXPECT_EQ(note->Load(Record(0, minimum.subType, minimum.version, ByteVector(minimum.bytes - 1, 0))),
+                  E_FAIL);
+    }
 }
 
 // A user-note class with the build of a note of it.

@@ -57,6 +57,29 @@ INSTANTIATE_TEST_SUITE_P(
         FormatCase{3, std::numeric_limits<double>::infinity(), u"inf"},
         FormatCase{3, -std::numeric_limits<double>::infinity(), u"-inf"}));
 
+// The digits of the integer part are counted on the value as it is, not as it is rounded: a power of
+// ten has one more than the value just below it, and a value that rounds up into the next power
+// keeps the decimals of the one below.
+INSTANTIATE_TEST_SUITE_P(
+    PowersOfTen, FormatValueTest,
+    testing::Values(
+        // Exactly a power of ten.
+        FormatCase{3, 1, u"1.00"}, FormatCase{3, 10, u"10.0"}, FormatCase{3, 100, u"100"},
+        FormatCase{3, 1000, u"1000"}, FormatCase{4, 1000, u"1000"}, FormatCase{5, 1000, u"1000.0"},
+        FormatCase{1, 1, u"1"}, FormatCase{2, 10, u"10"}, FormatCase{3, -1, u"-1.00"},
+        FormatCase{3, -10, u"-10.0"}, FormatCase{3, -100, u"-100"}, FormatCase{3, -1000, u"-1000"},
+        FormatCase{5, -1000, u"-1000.0"},
+        // Just below, without and with a carry into the next digit.
+        FormatCase{3, 0.999, u"0.999"}, FormatCase{3, 9.99, u"9.99"}, FormatCase{3, 99.9, u"99.9"},
+        FormatCase{3, 999, u"999"}, FormatCase{3, 999.4, u"999"}, FormatCase{3, 0.9996, u"1.000"},
+        FormatCase{5, 0.99999, u"0.99999"}, FormatCase{4, 0.99999, u"1.0000"},
+        FormatCase{5, 9.99995, u"10.0000"}, FormatCase{5, 99.9996, u"100.000"}, FormatCase{3, 999.6, u"1000"},
+        FormatCase{3, -0.9996, u"-1.000"}, FormatCase{3, -9.9996, u"-10.00"},
+        FormatCase{5, -99.9996, u"-100.000"},
+        // The last digit shown: 10^-digits is shown, anything below it is zero.
+        FormatCase{3, 0.001, u"0.001"}, FormatCase{3, -0.001, u"-0.001"}, FormatCase{3, 0.00099999, u"0"},
+        FormatCase{1, 0.1, u"0.1"}, FormatCase{1, -0.0999, u"0"}, FormatCase{1, 9.6, u"10"}));
+
 TEST(FormatValue, ANotANumberKeepsItsNameAndOutOfRangeDigitCountsAreHeldToTheNearest)
 {
     EXPECT_EQ(Text(FormatValue(3, std::nan(""))), u"nan");

@@ -12,15 +12,15 @@ constexpr uint64_t kFractionsPerSecond = 65536;
 
 } // namespace
 
-void SetTimestamp(RegisterModel& registers, uint16_t number, DeviceTimestamp time)
+void SetTimestamp(RegisterModel& registers, uint16_t number, DeviceTimestamp time, WordOrder order)
 {
-    registers.SetU32(number, time.seconds);
+    registers.SetU32(number, time.seconds, order);
     registers.SetU16(static_cast<uint16_t>(number + 2), time.fraction);
 }
 
-std::optional<DeviceTimestamp> GetTimestamp(const RegisterModel& registers, uint16_t number)
+std::optional<DeviceTimestamp> GetTimestamp(const RegisterModel& registers, uint16_t number, WordOrder order)
 {
-    const auto seconds = registers.GetU32(number);
+    const auto seconds = registers.GetU32(number, order);
     const auto fraction = registers.GetU16(static_cast<uint16_t>(number + 2));
     if (!seconds || !fraction)
         return std::nullopt;

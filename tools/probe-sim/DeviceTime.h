@@ -21,8 +21,11 @@ struct DeviceTimestamp
     friend bool operator==(const DeviceTimestamp&, const DeviceTimestamp&) = default;
 };
 
-void SetTimestamp(RegisterModel& registers, uint16_t number, DeviceTimestamp time);
-std::optional<DeviceTimestamp> GetTimestamp(const RegisterModel& registers, uint16_t number);
+// The seconds in the order given (a sensor window's follows the line's word order, SensorBank.h).
+void SetTimestamp(RegisterModel& registers, uint16_t number, DeviceTimestamp time,
+                  WordOrder order = WordOrder::HighFirst);
+std::optional<DeviceTimestamp> GetTimestamp(const RegisterModel& registers, uint16_t number,
+                                            WordOrder order = WordOrder::HighFirst);
 
 // The present moment of the machine's clock as a device time stamp.
 DeviceTimestamp SystemTimestamp();

@@ -277,6 +277,12 @@ void SensorBank::RestoreFactoryDefaults()
     FollowStandard();
 }
 
+void SensorBank::SetWordOrder(WordOrder order)
+{
+    auto lock = m_registers.Hold();
+    m_wordOrder = order;
+}
+
 void SensorBank::SetWater(Water water)
 {
     auto lock = m_registers.Hold();

@@ -144,6 +144,12 @@ public:
     // (calibration, units, parameter ids, sentinels and settings as they came, measuring).
     void RestoreFactoryDefaults();
 
+    // The word order of the 32-bit values in the sensors' windows (floats, serial numbers, time
+    // stamps), the line's setting that the master must share; high word first by default. Set it
+    // before the sensors are added: their windows are written in it. The connection table's mask
+    // stays high word first.
+    void SetWordOrder(WordOrder order);
+
     // The water the sensors sit in (Water.h); the river's by default.
     void SetWater(Water water);
     // Whether the probe sits in the calibration standard now: a sensor that calibrates in one is in
@@ -212,6 +218,7 @@ private:
     std::map<uint16_t, Connection> m_connections;
     Water m_water;
     std::optional<Clock::time_point> m_inStandardSince;
+    WordOrder m_wordOrder = WordOrder::HighFirst;
 };
 
 } // namespace probesim

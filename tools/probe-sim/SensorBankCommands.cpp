@@ -78,15 +78,15 @@ void SensorBank::TakeCalibration(Connection& c)
     {
         std::array<float, kCalibrationFloats> written{};
         for (size_t i = 0; i < kCalibrationFloats; ++i)
-            written[i] = m_registers.GetFloat(CalibrationSetting(c, i)).value_or(0.0f);
+            written[i] = m_registers.GetFloat(CalibrationSetting(c, i), m_wordOrder).value_or(0.0f);
         if (c.sensor.onUpdateCalibration)
             c.sensor.onUpdateCalibration(c.calibration, written);
         c.calibration = written;
         for (size_t i = 0; i < kCalibrationFloats; ++i)
         {
-            m_registers.SetFloat(CalibrationSetting(c, i), c.calibration[i]);
+            m_registers.SetFloat(CalibrationSetting(c, i), c.calibration[i], m_wordOrder);
             m_registers.SetFloat(static_cast<uint16_t>(c.base + header::kCalibration + 2 * i),
-                                 c.calibration[i]);
+                                 c.calibration[i], m_wordOrder);
         }
     }
     for (const SensorSetting& setting : c.sensor.settings)
@@ -94,7 +94,7 @@ void SensorBank::TakeCalibration(Connection& c)
         if (setting.calibration)
             c.taken[setting.offset] = StoredSetting(c, setting);
     }
-    SetTimestamp(m_registers, c.base + header::kLastUserCal, m_env.now());
+    SetTimestamp(m_registers, c.base + header::kLastUserCal, m_env.now(), m_wordOrder);
 }
 
 void SensorBank::RestoreCalibration(Connection& c)
@@ -102,10 +102,11 @@ void SensorBank::RestoreCalibration(Connection& c)
     c.calibration = c.sensor.calibration;
     for (size_t i = 0; i < kCalibrationFloats; ++i)
     {
-        m_registers.SetFloat(static_cast<uint16_t>(c.base + header::kCalibration + 2 * i), c.calibration[i]);
+        m_registers.SetFloat(static_cast<uint16_t>(c.base + header::kCalibration + 2 * i), c.calibration[i],
+                             m_wordOrder);
         if (c.sensor.calibrationSettings)
             m_registers.SetFloat(static_cast<uint16_t>(c.base + *c.sensor.calibrationSettings + 2 * i),
-                                 c.calibration[i]);
+                                 c.calibration[i], m_wordOrder);
     }
     for (const SensorSetting& setting : c.sensor.settings)
     {
@@ -126,7 +127,7 @@ void SensorBank::RestoreFactoryDefaults(Connection& c)
         const auto k = static_cast<uint16_t>(c.base + ParameterBlockOffset(static_cast<uint16_t>(i + 1)));
         m_registers.SetU16(k + block::kParameterId, p.parameterId);
         m_registers.SetU16(k + block::kUnitId, p.unitId);
-        m_registers.SetFloat(k + block::kSentinel, p.sentinel);
+        m_registers.SetFloat(k + block::kSentinel, p.sentinel, m_wordOrder);
     }
     for (const SensorSetting& setting : c.sensor.settings)
         StoreSetting(c, setting, setting.value);

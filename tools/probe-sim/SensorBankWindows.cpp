@@ -39,25 +39,27 @@ void SensorBank::WriteWindow(const Connection& c)
     const SimSensor& s = c.sensor;
     const uint16_t b = c.base;
     m_registers.SetU16(b + header::kSensorId, s.sensorId);
-    m_registers.SetU32(b + header::kSerialNumber, s.serialNumber);
+    m_registers.SetU32(b + header::kSerialNumber, s.serialNumber, m_wordOrder);
     m_registers.SetU16(b + header::kSpare, 0);
-    SetTimestamp(m_registers, b + header::kFirstTimestamp, s.firstTimestamp);
-    SetTimestamp(m_registers, b + header::kNextFactoryCal, s.nextFactoryCal.value_or(DeviceTimestamp{}));
-    SetTimestamp(m_registers, b + header::kLastUserCal, s.lastUserCal);
-    SetTimestamp(m_registers, b + header::kFourthTimestamp, s.fourthTimestamp);
+    SetTimestamp(m_registers, b + header::kFirstTimestamp, s.firstTimestamp, m_wordOrder);
+    SetTimestamp(m_registers, b + header::kNextFactoryCal, s.nextFactoryCal.value_or(DeviceTimestamp{}),
+                 m_wordOrder);
+    SetTimestamp(m_registers, b + header::kLastUserCal, s.lastUserCal, m_wordOrder);
+    SetTimestamp(m_registers, b + header::kFourthTimestamp, s.fourthTimestamp, m_wordOrder);
     m_registers.SetU16(b + header::kWarmUp, static_cast<uint16_t>(s.warmUp.count()));
     m_registers.SetU16(b + header::kSampleRate, static_cast<uint16_t>(s.sampleRate.count()));
     m_registers.SetU16(b + header::kParameterCount, static_cast<uint16_t>(s.parameters.size()));
     m_registers.SetU16(b + header::kWord19, s.headerWord19);
     m_registers.SetU16(b + header::kWord20, s.headerWord20);
     for (size_t i = 0; i < kCalibrationFloats; ++i)
-        m_registers.SetFloat(static_cast<uint16_t>(b + header::kCalibration + 2 * i), c.calibration[i]);
+        m_registers.SetFloat(static_cast<uint16_t>(b + header::kCalibration + 2 * i), c.calibration[i],
+                             m_wordOrder);
     for (size_t i = 0; i < s.parameters.size(); ++i)
     {
         const SimParameter& p = s.parameters[i];
         m_registers.SetU16(ParameterRegister(b, i, block::kParameterId), p.parameterId);
         m_registers.SetU16(ParameterRegister(b, i, block::kUnitId), p.unitId);
-        m_registers.SetFloat(ParameterRegister(b, i, block::kSentinel), p.sentinel);
+        m_registers.SetFloat(ParameterRegister(b, i, block::kSentinel), p.sentinel, m_wordOrder);
         m_registers.SetU16(ParameterRegister(b, i, block::kAvailableUnits), p.availableUnits);
         WriteParameter(c, i);
     }
@@ -67,7 +69,8 @@ void SensorBank::WriteWindow(const Connection& c)
 
 void SensorBank::WriteParameter(const Connection& c, size_t index)
 {
-    m_registers.SetFloat(ParameterRegister(c.base, index, block::kValue), Value(c, index, ReadsRaw(c)));
+    m_registers.SetFloat(ParameterRegister(c.base, index, block::kValue), Value(c, index, ReadsRaw(c)),
+                         m_wordOrder);
     m_registers.SetU16(ParameterRegister(c.base, index, block::kQuality), Quality(c, index, Clock::now()));
 }
 
@@ -76,7 +79,7 @@ float SensorBank::StoredSetting(const Connection& c, const SensorSetting& settin
     const auto number = static_cast<uint16_t>(c.base + setting.offset);
     if (setting.type == SettingType::Word)
         return static_cast<float>(m_registers.GetU16(number).value_or(0));
-    return m_registers.GetFloat(number).value_or(0.0f);
+    return m_registers.GetFloat(number, m_wordOrder).value_or(0.0f);
 }
 
 void SensorBank::StoreSetting(const Connection& c, const SensorSetting& setting, float value)
@@ -85,7 +88,7 @@ void SensorBank::StoreSetting(const Connection& c, const SensorSetting& setting,
     if (setting.type == SettingType::Word)
         m_registers.SetU16(number, static_cast<uint16_t>(value));
     else
-        m_registers.SetFloat(number, value);
+        m_registers.SetFloat(number, value, m_wordOrder);
 }
 
 float SensorBank::SettingInUse(const Connection& c, const SensorSetting& setting, bool raw) const
@@ -157,7 +160,8 @@ uint16_t SensorBank::Quality(const Connection& c, size_t index, Clock::time_poin
         return kQualityCalibrating;
     if (WarmingUp(c, now))
         return kQualityWarmUp;
-    const std::optional<DeviceTimestamp> due = GetTimestamp(m_registers, c.base + header::kNextFactoryCal);
+    const std::optional<DeviceTimestamp> due =
+        GetTimestamp(m_registers, c.base + header::kNextFactoryCal, m_wordOrder);
     if (due && Units(m_env.now()) > Units(*due))
         return kQualityFactoryCalExpired;
     return kQualityNormal;
@@ -215,7 +219,7 @@ double SensorBank::Measure(const Connection& c, size_t index, bool raw, double s
 
 float SensorBank::Sentinel(const Connection& c, size_t index) const
 {
-    return m_registers.GetFloat(ParameterRegister(c.base, index, block::kSentinel))
+    return m_registers.GetFloat(ParameterRegister(c.base, index, block::kSentinel), m_wordOrder)
         .value_or(c.sensor.parameters[index].sentinel);
 }
 
