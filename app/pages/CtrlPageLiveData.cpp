@@ -330,19 +330,11 @@ LRESULT CCtrlPage_LiveData::OnDeviceConnected(WPARAM, LPARAM)
     // come just after this refresh and rebuild the rows without their values.
     if (IsPageVisible())
         KillTimer(IDT_PAGE_ACTIVATE);
-    RebuildPollList();
-    NVSystem::CDeviceComm* device =
-        theProbeConnection.IsConnected() ? theProbeConnection.GetDevice() : nullptr;
-    if (device != nullptr)
-    {
-        // The connection holds the device while the window waits: nothing disconnects meanwhile.
-        sLiveRound round;
-        const HRESULT hr = ui::WaitForWork([device, rows = m_pollList, &round]
-                                           { return ReadLiveValues(*device, rows, round.Values); });
-        // What could be read is shown; a failure leaves the rest of the rows empty.
-        if (Succeeded(hr))
-            ShowValues(round, false);
-    }
+    // The rows and their first values come from one measurement of every sensor: reading the
+    // values again after the rows would have each sensor measure a second time, and the user wait
+    // for both.
+    if (RebuildPollList(ReadingsAge::Measured))
+        ShowValues(RoundOfPollList(), false);
     if (IsPageVisible())
         RefreshPage();
     return 0;
@@ -481,8 +473,13 @@ void CCtrlPage_LiveData::AppendFileLine(const sLiveRound& round)
 
 void CCtrlPage_LiveData::RebuildPollList()
 {
+    RebuildPollList(ReadingsAge::Cached);
+}
+
+bool CCtrlPage_LiveData::RebuildPollList(ReadingsAge age)
+{
     if (!theProbeConnection.IsConnected())
-        return;
+        return false;
     const bool reading = IsReading() != FALSE;
     if (!reading)
     {
@@ -495,10 +492,10 @@ void CCtrlPage_LiveData::RebuildPollList()
     {
         NVSystem::CDeviceComm* device = theProbeConnection.GetDevice();
         if (device == nullptr)
-            return;
+            return false;
         CDynArray<sParameterReading> readings;
-        if (!CollectReadings(*device, readings, UnpluggedSensors::Skip))
-            return;
+        if (!CollectReadings(*device, readings, UnpluggedSensors::Skip, age))
+            return false;
         m_pollList = BuildPollListFromReadings(readings);
     }
     else
@@ -510,15 +507,34 @@ void CCtrlPage_LiveData::RebuildPollList()
         m_list.topLevelItem(row)->setText(
             COLUMN_UNITS, ui::ToQString(GetUnitAbbreviation(m_pollList[static_cast<uint32_t>(row)].UnitId)));
     SizeColumns();
+    return !reading;
+}
+
+sLiveRound CCtrlPage_LiveData::RoundOfPollList() const
+{
+    sLiveRound round;
+    round.Values.reserve(m_pollList.GetCount());
+    for (uint32_t i = 0; i < m_pollList.GetCount(); ++i)
+        round.Values.push_back({m_pollList[i].Value, m_pollList[i].Quality, S_OK});
+    return round;
 }
 
 bool CCtrlPage_LiveData::CollectReadings(NVSystem::CDeviceComm& device,
-                                         CDynArray<sParameterReading>& readings, UnpluggedSensors unplugged)
+                                         CDynArray<sParameterReading>& readings, UnpluggedSensors unplugged,
+                                         ReadingsAge age)
 {
     ReadingsStep failedStep = ReadingsStep::Parameters;
-    const HRESULT hr =
-        ui::WaitForWork([&device, &readings, unplugged, &failedStep]
-                        { return CollectSensorReadings(device, readings, unplugged, &failedStep); });
+    const HRESULT hr = ui::WaitForWork(
+        [&device, &readings, unplugged, age, &failedStep]
+        {
+            // The cached reads then take the sensors' fresh readings without going to the probe.
+            if (age == ReadingsAge::Measured)
+            {
+                if (const HRESULT measured = MeasureSensors(device, &failedStep); Failed(measured))
+                    return measured;
+            }
+            return CollectSensorReadings(device, readings, unplugged, &failedStep);
+        });
     if (Succeeded(hr))
         return true;
     if (failedStep == ReadingsStep::Connections)

@@ -207,6 +207,25 @@ TEST_F(LiveDataPageTest, AConnectRightAfterThePageIsShownKeepsTheValuesOfTheConn
     EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
 }
 
+TEST_F(LiveDataPageTest, AConnectHasEverySensorMeasureOnceForTheRowsAndTheirFirstValues)
+{
+    probesim::InstrumentConfig config = probesim::ProbeConfig(kMultiSensorProbe, kSerial);
+    // Without the probe's measurement cache every read of a value has its sensor measure again.
+    config.measurementCacheTimeout = 0;
+    StartProbe(config);
+    m_bProbeStarted = true;
+    Connect();
+    probesim::SensorBank& sensors = Probe().Sensors();
+    for (uint16_t connection = 1; connection <= sensors.ConnectionCount(); ++connection)
+    {
+        const std::optional<uint16_t> parameters =
+            Probe().Registers().GetU16(sensors.Base(connection) + probesim::header::kParameterCount);
+        ASSERT_TRUE(parameters.has_value());
+        EXPECT_EQ(sensors.Measurements(connection), *parameters) << "connection " << connection;
+    }
+    EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
+}
+
 TEST_F(LiveDataPageTest, ReadingToAFileWritesTheHeaderAndOneLinePerRoundOfTheRowsShown)
 {
     Connect();
