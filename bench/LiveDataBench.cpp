@@ -1,19 +1,24 @@
 // What live data costs: the line time of one poll round, and the user-interface thread's time per
-// round on the live data page.
+// round on the live data page, painting included.
 //
 //   LiveDataBench --benchmark_filter=. [--benchmark_repetitions=5]
 //
 // BM_PollRoundMultiSensorProbe reads every parameter of the simulated multi-sensor probe (type 18,
 // four sensors, 17 parameters) as the polling worker does; the counter txn/round is the requests
-// written per round. BM_PageRound runs the live data page against the probe with a sensor on every
-// connection that the selection knows (every entry enabled: 24 rows, all a probe can show, the two
-// second temperatures never being offered) and times the page's handling of each round on the
-// user-interface thread (CPU time of that thread); the argument 1 also writes the file line.
+// written per round. BM_PageRound runs the live data page against a probe with every entry of the
+// selection enabled and times, on the user-interface thread (CPU time of that thread), the page's
+// handling of each round and the repaint it asks for, painted offscreen as the window's repaint
+// would, with every value changed by the round: 4 rows (the DO sensor of the run command's probe),
+// 17 and 24 (a sensor on every connection that the selection knows: all a probe can show, the two
+// second temperatures never being offered; see ProbeWithRows); the argument file:1 also writes the
+// file line. The counter paint_ms is the part of the round spent painting.
 #include <benchmark/benchmark.h>
 
 #include <time.h>
 
+#include <atomic>
 #include <filesystem>
+#include <memory>
 
 #include <QApplication>
 #include <QTimer>
@@ -38,6 +43,7 @@ namespace
 {
 
 constexpr uint8_t kSlave = 1;
+constexpr uint16_t kDoProbe = 12;
 constexpr uint16_t kMultiSensorProbe = 18;
 constexpr USHORT kPressureTemperatureSensorId = 33;
 constexpr USHORT kOxygenPartialPressureId = 2;
@@ -51,10 +57,15 @@ double ThreadCpuSeconds()
 
 struct SimulatedProbe
 {
-    explicit SimulatedProbe(probesim::ProbeSensors sensors = probesim::ProbeSensors::All)
+    // The preset probe of the device type (type 18: four sensors, 17 parameters); with
+    // ProbeSensors::None the bench fits sensors of its own, which measure at every read.
+    explicit SimulatedProbe(uint16_t deviceType = kMultiSensorProbe,
+                            probesim::ProbeSensors sensors = probesim::ProbeSensors::None)
     {
-        probesim::InstrumentConfig config = probesim::ProbeConfig(kMultiSensorProbe, 4711);
+        probesim::InstrumentConfig config = probesim::ProbeConfig(deviceType, 4711);
         config.sleeps = false;
+        if (sensors == probesim::ProbeSensors::None)
+            config.measurementCacheTimeout = 0;
         probe = probesim::MakeProbe(sim, config, sensors);
         port = benchsupport::RegisterProbePort(sim);
     }
@@ -68,7 +79,7 @@ struct SimulatedProbe
 
 void BM_PollRoundMultiSensorProbe(benchmark::State& state)
 {
-    SimulatedProbe probe;
+    SimulatedProbe probe(kMultiSensorProbe, probesim::ProbeSensors::All);
     benchsupport::DeviceLine line;
     if (!line.Link(probe.port, kSlave))
     {
@@ -102,11 +113,14 @@ void BM_PollRoundMultiSensorProbe(benchmark::State& state)
 }
 BENCHMARK(BM_PollRoundMultiSensorProbe)->UseRealTime()->Unit(benchmark::kMillisecond);
 
-// The page, with the time of its handling of every round measured on the thread that runs it.
+// The page, with the time of its handling of every round and of the repaint that the round asks
+// for measured on the thread that runs it. The repaint is done at once, as the window's next update
+// would do it.
 class TimedPage : public CCtrlPage_LiveData
 {
 public:
     std::vector<double> roundCpuSeconds;
+    std::vector<double> paintCpuSeconds;
 
 protected:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override
@@ -115,7 +129,11 @@ protected:
             return CCtrlPage_LiveData::OnMessage(message, wParam, lParam);
         const double start = ThreadCpuSeconds();
         const LRESULT result = CCtrlPage_LiveData::OnMessage(message, wParam, lParam);
-        roundCpuSeconds.push_back(ThreadCpuSeconds() - start);
+        const double painting = ThreadCpuSeconds();
+        QCoreApplication::sendPostedEvents(window(), QEvent::UpdateRequest);
+        const double end = ThreadCpuSeconds();
+        roundCpuSeconds.push_back(end - start);
+        paintCpuSeconds.push_back(end - painting);
         return result;
     }
 };
@@ -131,33 +149,65 @@ public:
     }
 };
 
+// Every measurement of the parameter differs from the one before, as a live value does from one
+// round to the next: a round then changes every value the page shows.
+probesim::SimSensor Moving(probesim::SimSensor sensor)
+{
+    for (probesim::SimParameter& parameter : sensor.parameters)
+    {
+        if (!parameter.value)
+            continue;
+        parameter.value = [measured = parameter.value, odd = std::make_shared<std::atomic<bool>>()](
+                              const probesim::SampleContext& context)
+        { return measured(context) + (odd->exchange(!odd->load()) ? 0.5f : 0.0f); };
+    }
+    return sensor;
+}
+
+// A probe with the sensors that give the page that many rows with every entry of the selection
+// enabled: 4 the DO sensor alone (the run command's probe); 24 a sensor on every connection that the
+// selection knows, the DO sensor with a second partial pressure; 17 the plain DO sensor, the probe's
+// conductivity, level and pH/ORP sensors and the depth sensor. Its sensors measure at once and at
+// every read.
+std::unique_ptr<SimulatedProbe> ProbeWithRows(int64_t rows)
+{
+    auto simulated = std::make_unique<SimulatedProbe>(rows == 4 ? kDoProbe : kMultiSensorProbe);
+    probesim::SensorBank& sensors = simulated->probe->Sensors();
+    probesim::SimSensor oxygen = probesim::OpticalDoSensor(1);
+    if (rows == 24)
+    {
+        probesim::SimParameter partialPressure = oxygen.parameters.back();
+        partialPressure.parameterId = kOxygenPartialPressureId;
+        oxygen.parameters.push_back(partialPressure);
+    }
+    sensors.Add(1, Moving(oxygen));
+    if (rows == 4)
+        return simulated;
+    probesim::SimSensor level = probesim::LevelSensor(3);
+    level.sensorId = kPressureTemperatureSensorId;
+    sensors.Add(2, Moving(probesim::ConductivitySensor(probesim::kProbeConductivity, 2)));
+    sensors.Add(3, Moving(level));
+    sensors.Add(4, Moving(probesim::PhOrpSensor(4)));
+    sensors.Add(6, Moving(probesim::DepthSensor(6)));
+    if (rows == 24)
+        sensors.Add(5, Moving(probesim::ConductivitySensor(probesim::kCoreConductivity, 5)));
+    return simulated;
+}
+
 void BM_PageRound(benchmark::State& state)
 {
     PrintedDialogs dialogs;
     ui::CDialogService* previous = ui::SetDialogService(&dialogs);
-    SimulatedProbe probe(probesim::ProbeSensors::None);
-    probesim::SensorBank& sensors = probe.probe->Sensors();
-    probesim::SimSensor oxygen = probesim::OpticalDoSensor(1);
-    probesim::SimParameter partialPressure = oxygen.parameters.back();
-    partialPressure.parameterId = kOxygenPartialPressureId;
-    oxygen.parameters.push_back(partialPressure);
-    probesim::SimSensor level = probesim::LevelSensor(3);
-    level.sensorId = kPressureTemperatureSensorId;
-    sensors.Add(1, oxygen);
-    sensors.Add(2, probesim::ConductivitySensor(probesim::kProbeConductivity, 2));
-    sensors.Add(3, level);
-    sensors.Add(4, probesim::PhOrpSensor(4));
-    sensors.Add(5, probesim::ConductivitySensor(probesim::kCoreConductivity, 5));
-    sensors.Add(6, probesim::DepthSensor(6));
+    const std::unique_ptr<SimulatedProbe> probe = ProbeWithRows(state.range(0));
     for (uint32_t entry = 0; entry < POLL_SELECTION_ENTRIES; ++entry)
     {
         sParameters enabled = ParsePollEntry(PollSelectionDefault(entry));
         enabled.Enabled = 1;
         WriteProfileString(POLL_SELECTION_SECTION, PollSelectionKey(entry), FormatPollEntry(enabled));
     }
-    WriteProfileInt(u"Logging", u"LogData", static_cast<int>(state.range(0)));
+    WriteProfileInt(u"Logging", u"LogData", static_cast<int>(state.range(1)));
 
-    theProbeConnection.m_nPort = probe.port;
+    theProbeConnection.m_nPort = probe->port;
     if (theProbeConnection.ConnectToDevice() != S_OK)
     {
         state.SkipWithError("cannot connect");
@@ -175,6 +225,9 @@ void BM_PageRound(benchmark::State& state)
         page.SetPollClockForTests(clock);
         page.SendNotify(windowmsg::WM_DEVICE_CONNECTED);
         const int rows = page.List().topLevelItemCount();
+        // A row selected, as the user leaves one: its data code's help is shown with every round.
+        page.List().setCurrentItem(page.List().topLevelItem(0));
+        QCoreApplication::processEvents();
 
         QTimer fillPopup;
         const std::string folder = benchsupport::PrivateSettings::Dir();
@@ -195,6 +248,8 @@ void BM_PageRound(benchmark::State& state)
         page.StartStopButton().click();
         fillPopup.stop();
 
+        if (rows != state.range(0))
+            state.SkipWithError("the probe gives another number of rows");
         for (auto _ : state)
         {
             const size_t seen = page.roundCpuSeconds.size();
@@ -211,13 +266,28 @@ void BM_PageRound(benchmark::State& state)
         double worst = 0.0;
         for (double seconds : page.roundCpuSeconds)
             worst = std::max(worst, seconds);
+        double painting = 0.0;
+        for (double seconds : page.paintCpuSeconds)
+            painting += seconds;
         state.counters["rows"] = rows;
         state.counters["worst_ms"] = worst * 1000.0;
+        state.counters["paint_ms"] =
+            page.paintCpuSeconds.empty()
+                ? 0.0
+                : painting * 1000.0 / static_cast<double>(page.paintCpuSeconds.size());
     }
     theProbeConnection.DisconnectDevice();
     ui::SetDialogService(previous);
 }
-BENCHMARK(BM_PageRound)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMicrosecond)->Iterations(200);
+BENCHMARK(BM_PageRound)
+    ->Args({4, 0})
+    ->Args({17, 0})
+    ->Args({24, 0})
+    ->Args({24, 1})
+    ->ArgNames({"rows", "file"})
+    ->UseManualTime()
+    ->Unit(benchmark::kMicrosecond)
+    ->Iterations(200);
 
 } // namespace
 

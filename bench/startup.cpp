@@ -1,25 +1,37 @@
-// The program's start-up against the simulated probe: from an empty process to the main window
-// connected to an optical DO probe through the ordinary port search, every page showing it, and the
-// resident memory while connected. The probe is the one the search tries first (the last used
-// port), as on a machine where the program has connected before.
+// The program's start-up and its connect against the simulated probe, as the user waits for them:
+// from an empty process to the main window connected to the probe through the ordinary port search,
+// and from the click on Connect to the first values on the live data page's screen. The probe is
+// the one the search tries first (the last used port), as on a machine where the program has
+// connected before, and it has been on its cable long enough for its sensors to have warmed up, so
+// that every run waits for the same measurements.
 //
-// The time is told apart: the pauses the protocol asks of the master (wake-up pauses, inter-message
-// delays, pauses after a busy reply), the probe's own time (from each request's first byte at the
-// probe to the last byte of its reply, measurements that the probe takes before it answers among
-// them), and the program's own time: the time in which the line was busy with neither, because the
-// program had not yet asked. Prints one line per figure; exits 1 when the probe is not found.
+//   startup [--device-type N]     (12 by default: the run command's probe; 18: the multi-sensor probe)
+//
+// The times are told apart. Start to the connected window: the pauses the protocol asks of the
+// master (wake-up pauses, inter-message delays, pauses after a busy reply), the probe's answers
+// (from each request's first byte at the probe to the last byte of its reply) and the program's own
+// time, in which the line was busy with neither. Connect to the first values: the time the probe's
+// sensors measured (as the simulator accounts it), the rest of the line's busy time, and the
+// program's own. A figure is on screen when the window has painted it. Prints one line per figure,
+// its name and its value separated by a tab (bench/startup.sh takes the medians of several runs);
+// exits 1 when the probe is not found or the values do not come.
 #include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include <QApplication>
+#include <QEvent>
 
 #include "app/main/DlgFrameTarnwickSoft.h"
 #include "app/main/Startup.h"
@@ -41,6 +53,7 @@ namespace
 {
 
 using Clock = std::chrono::steady_clock;
+using Interval = std::pair<Clock::time_point, Clock::time_point>;
 
 long ResidentKilobytes()
 {
@@ -51,8 +64,6 @@ long ResidentKilobytes()
             return std::stol(line.substr(6));
     return -1;
 }
-
-using Interval = std::pair<Clock::time_point, Clock::time_point>;
 
 // The protocol's pauses, slept as always, added up by kind and kept as the line's busy times.
 struct PauseCount
@@ -75,6 +86,35 @@ void CountedPause(ELinePause pause, ULONG ms)
     g_pauseIntervals.emplace_back(from, Clock::now());
 }
 
+std::vector<Interval> PauseIntervals()
+{
+    std::lock_guard lock(g_intervalLock);
+    return g_pauseIntervals;
+}
+
+// The first time a widget paints while the condition holds.
+class FirstPaint : public QObject
+{
+public:
+    FirstPaint(QWidget& widget, std::function<bool()> condition) : m_condition(std::move(condition))
+    {
+        widget.installEventFilter(this);
+    }
+    std::optional<Clock::time_point> At() const { return m_at; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && !m_at && m_condition())
+            m_at = Clock::now();
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<bool()> m_condition;
+    std::optional<Clock::time_point> m_at;
+};
+
 // A hidden dialog whose message comes after every message posted to the dialogs before it: once
 // it has arrived and no serial work is waited for, every page has taken the connect in.
 class CMessageMarker : public CNVDialog
@@ -92,11 +132,10 @@ protected:
     }
 };
 
-bool PagesHaveTakenTheConnectIn(std::chrono::milliseconds timeout)
+bool PagesHaveTakenTheConnectIn(Clock::time_point end)
 {
     CMessageMarker marker;
     marker.PostNotify(CNotifyEvent::kLastMessage);
-    const auto end = Clock::now() + timeout;
     while (!marker.m_bReached || ui::IsWaitingForWork())
     {
         if (Clock::now() > end)
@@ -120,6 +159,20 @@ std::vector<Interval> ProbeIntervals(const probesim::FrameLog& log)
             intervals.emplace_back(request.start, reply.end);
     }
     return intervals;
+}
+
+std::vector<Interval> MeasuringIntervals(const probesim::SensorBank& sensors)
+{
+    std::vector<Interval> intervals;
+    for (const probesim::MeasuringSpan& span : sensors.MeasuringSpans())
+        intervals.emplace_back(span.from, span.to);
+    return intervals;
+}
+
+std::vector<Interval> Joined(std::vector<Interval> a, const std::vector<Interval>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
 }
 
 double Milliseconds(Clock::duration duration)
@@ -147,14 +200,43 @@ double CoveredMilliseconds(std::vector<Interval> intervals, Clock::time_point fr
     return Milliseconds(covered);
 }
 
+void Print(const char* figure, double value)
+{
+    std::printf("%s\t%.1f\n", figure, value);
+}
+
+// The sensors stay powered while the probe is on its cable: a run starts once the slowest has
+// warmed up, so that the first read of a value always has its sensor measure.
+void WaitForTheSensorsToWarmUp(probesim::Instrument& probe, Clock::time_point since)
+{
+    probesim::SensorBank& sensors = probe.Sensors();
+    uint16_t longest = 0;
+    for (uint16_t connection = 1; connection <= sensors.ConnectionCount(); ++connection)
+    {
+        if (sensors.Has(connection))
+            longest = std::max(
+                longest,
+                probe.Registers().GetU16(sensors.Base(connection) + probesim::header::kWarmUp).value_or(0));
+    }
+    std::this_thread::sleep_until(since + std::chrono::milliseconds(longest) +
+                                  std::chrono::milliseconds(100));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    uint16_t deviceType = 12;
+    for (int i = 1; i < argc; ++i)
+    {
+        if (std::strcmp(argv[i], "--device-type") == 0 && i + 1 < argc)
+            deviceType = static_cast<uint16_t>(std::atoi(argv[++i]));
+    }
     // The simulator stands for the probe on its cable: it is not part of the program's start-up.
     probesim::ProbeSimulator sim;
-    probesim::InstrumentConfig config = probesim::ProbeConfig(12, 4711);
+    probesim::InstrumentConfig config = probesim::ProbeConfig(deviceType, 4711);
     config.sleeps = false;
+    const Clock::time_point powered = Clock::now();
     auto probe = probesim::MakeProbe(sim, config);
     std::string error;
     const auto port = probesim::RegisterComPort(sim.SlavePath(), 0, error);
@@ -165,6 +247,7 @@ int main(int argc, char** argv)
     }
     WriteProfileInt(PROFILE_SECTION_COMMUNICATION, PROFILE_LAST_SERIAL_PORT, static_cast<int>(*port));
     SetLinePauseFunction(CountedPause);
+    WaitForTheSensorsToWarmUp(*probe, powered);
 
     const auto start = Clock::now();
     QApplication application(argc, argv);
@@ -179,38 +262,53 @@ int main(int argc, char** argv)
         window.Create(nullptr);
         window.show();
         QApplication::processEvents();
-        window.ConnectButton().click();
-        const bool shown = PagesHaveTakenTheConnectIn(std::chrono::seconds(30));
-        const auto connected = Clock::now();
-        if (theProbeConnection.IsConnected() && shown)
-        {
-            const double total = Milliseconds(connected - start);
-            const PauseCount& wakeUps = g_pauses[static_cast<size_t>(ELinePause::WakeUp)];
-            const PauseCount& delays = g_pauses[static_cast<size_t>(ELinePause::InterMessage)];
-            const PauseCount& busy = g_pauses[static_cast<size_t>(ELinePause::Busy)];
-            const double pauses = static_cast<double>(wakeUps.ms + delays.ms + busy.ms);
-            const std::vector<Interval> probeIntervals = ProbeIntervals(sim.Log());
-            std::vector<Interval> busyLine = probeIntervals;
+        CNVButton& connectButton = window.ConnectButton();
+        const FirstPaint connectedShown(connectButton, [&connectButton]
+                                        { return connectButton.text() == QStringLiteral("Disconnect"); });
+        CCtrlPage_LiveData& page = window.LiveDataPage();
+        const FirstPaint valuesShown(
+            *page.List().viewport(),
+            [&page]
             {
-                std::lock_guard lock(g_intervalLock);
-                busyLine.insert(busyLine.end(), g_pauseIntervals.begin(), g_pauseIntervals.end());
-            }
-            const double probeTime = CoveredMilliseconds(probeIntervals, start, connected);
-            const double lineBusy = CoveredMilliseconds(busyLine, start, connected);
-            std::printf("start to connected main window: %.1f ms\n", total);
-            std::printf(
-                "  pauses of the protocol: %.0f ms (%u wake-up pauses %llu ms, %u inter-message delays "
-                "%llu ms, %u busy pauses %llu ms)\n",
-                pauses, wakeUps.count.load(), static_cast<unsigned long long>(wakeUps.ms.load()),
-                delays.count.load(), static_cast<unsigned long long>(delays.ms.load()), busy.count.load(),
-                static_cast<unsigned long long>(busy.ms.load()));
-            std::printf("  the probe's answers: %.1f ms\n", probeTime);
-            std::printf("  the program's own time: %.1f ms\n", total - lineBusy);
-            std::printf("resident memory while connected: %.1f MB\n", ResidentKilobytes() / 1024.0);
+                const int rows = page.List().topLevelItemCount();
+                for (int row = 0; row < rows; ++row)
+                {
+                    if (page.CellText(row, CCtrlPage_LiveData::COLUMN_VALUE).isEmpty())
+                        return false;
+                }
+                return rows > 0;
+            });
+        const auto clicked = Clock::now();
+        connectButton.click();
+        const bool settled = PagesHaveTakenTheConnectIn(clicked + std::chrono::seconds(60));
+        if (theProbeConnection.IsConnected() && settled && connectedShown.At() && valuesShown.At())
+        {
+            const std::vector<Interval> pauses = PauseIntervals();
+            const std::vector<Interval> answers = ProbeIntervals(sim.Log());
+            const std::vector<Interval> measuring = MeasuringIntervals(probe->Sensors());
+            const std::vector<Interval> lineBusy = Joined(answers, pauses);
+
+            const Clock::time_point connected = *connectedShown.At();
+            const double startToConnected = Milliseconds(connected - start);
+            Print("start to connected window", startToConnected);
+            Print("  pauses of the protocol", CoveredMilliseconds(pauses, start, connected));
+            Print("  the probe's answers", CoveredMilliseconds(answers, start, connected));
+            Print("  the program's own time",
+                  startToConnected - CoveredMilliseconds(lineBusy, start, connected));
+
+            const Clock::time_point values = *valuesShown.At();
+            const double connectToValues = Milliseconds(values - clicked);
+            const double measured = CoveredMilliseconds(measuring, clicked, values);
+            const double busy = CoveredMilliseconds(lineBusy, clicked, values);
+            Print("Connect to the first values on screen", connectToValues);
+            Print("  the sensors measuring", measured);
+            Print("  the rest of the line's time (pauses, answers)", busy - measured);
+            Print("  the program's own time", connectToValues - busy);
+            Print("resident memory while connected (MB)", ResidentKilobytes() / 1024.0);
             result = 0;
         }
         else
-            std::fprintf(stderr, "startup: the probe was not found\n");
+            std::fprintf(stderr, "startup: the probe was not found or its values did not come\n");
         window.SendCommand(SC_CLOSE_COMMAND);
         QApplication::processEvents();
     }

@@ -373,6 +373,10 @@ public:
     HRESULT GetSensorInfo(USHORT connection, sSensorInfo& info);
     HRESULT GetSensorParameters(USHORT connection, CDynArray<sParameterReading>& readings,
                                 BOOL cachedAllowed);
+    // The readings of the sensor's last measurement of all its parameters: the cached ones when they
+    // were read with their values, else read with values now. Several callers that each need the
+    // sensor's values once (the pages after a connect) so share one measurement.
+    HRESULT GetMeasuredSensorParameters(USHORT connection, CDynArray<sParameterReading>& readings);
 
     // Parameter n (1..P) of the connection's sensor. The live value reads the parameter's block
     // unless cachedOnly; quality is 0x100 until a value is had.

@@ -214,6 +214,26 @@ HRESULT CDeviceComm::GetSensorParameters(USHORT connection, CDynArray<sParameter
                    });
 }
 
+HRESULT CDeviceComm::GetMeasuredSensorParameters(USHORT connection, CDynArray<sParameterReading>& readings)
+{
+    readings.RemoveAll();
+    if (IsTagged())
+        Trace(TRACE_LEVEL1) << u" - getting measured sensor parameters sensor: " << connection << TRACE_END;
+    return Guarded(GUARDS_ALL,
+                   [&]
+                   {
+                       return OnSensor(connection,
+                                       [&](CSensorCtrl& sensor)
+                                       {
+                                           const HRESULT hr = sensor.GetMeasuredParameters(readings);
+                                           if (Failed(hr))
+                                               Trace(TRACE_LEVEL1) << u" - failed to load parameters, EC: "
+                                                                   << TraceHr(hr) << TRACE_END;
+                                           return hr;
+                                       });
+                   });
+}
+
 // The frame of the register accesses by offset: opening trace, the record's access, failure trace.
 HRESULT CDeviceComm::AccessSensorAtOffset(USHORT connection, USHORT offset, const char16_t* opening,
                                           const char16_t* what, const char16_t* failure,

@@ -123,6 +123,9 @@ public:
     HRESULT GetSensorInfo(sSensorInfo& info);
     // Every reading; read fresh (one request list) unless cached ones are allowed and valid.
     HRESULT GetParameters(CDynArray<sParameterReading>& readings, BOOL cachedAllowed);
+    // Every reading as the sensor last measured them: the cached ones when the blocks were read
+    // with their values, else read fresh (one request list). Descriptions never stand for values.
+    HRESULT GetMeasuredParameters(CDynArray<sParameterReading>& readings);
 
     // --- Sensor commands ---
 
@@ -242,6 +245,7 @@ private:
     BOOL m_bLastUserCalStale = FALSE;
     BOOL m_bHeaderValid = FALSE;
     BOOL m_bBlocksValid = FALSE;
+    BOOL m_bBlocksMeasured = FALSE; // the valid blocks were read with their values
     uint32_t m_nSignature = kSignature;
     SensorConnectionInfo m_Connection;
     sSensorInfo m_Info;

@@ -165,6 +165,7 @@ HRESULT CSensorCtrl::ReadSensorParameterBlocks(ULONG mode)
                [&]
                {
                    m_bBlocksValid = FALSE;
+                   m_bBlocksMeasured = FALSE;
                    m_Info.Parameters.RemoveAll();
                    if (const HRESULT hr = PrepareHeader(); Failed(hr))
                        return hr;
@@ -224,6 +225,7 @@ HRESULT CSensorCtrl::ReadSensorParameterBlocks(ULONG mode)
                            return E_OUTOFMEMORY;
                    }
                    m_bBlocksValid = TRUE;
+                   m_bBlocksMeasured = TRUE;
                    return S_OK;
                });
 }
@@ -387,6 +389,23 @@ HRESULT CSensorCtrl::GetParameters(CDynArray<sParameterReading>& readings, BOOL 
                [&]
                {
                    if (!m_bBlocksValid || !cachedAllowed)
+                   {
+                       if (const HRESULT hr = ReadSensorParameterBlocks(SENSOR_BLOCKS_WITH_VALUES);
+                           Failed(hr))
+                           return hr;
+                   }
+                   readings = m_Info.Parameters;
+                   return S_OK;
+               });
+}
+
+HRESULT CSensorCtrl::GetMeasuredParameters(CDynArray<sParameterReading>& readings)
+{
+    readings.RemoveAll();
+    return Run(CHECK_ATTACHED,
+               [&]
+               {
+                   if (!m_bBlocksValid || !m_bBlocksMeasured)
                    {
                        if (const HRESULT hr = ReadSensorParameterBlocks(SENSOR_BLOCKS_WITH_VALUES);
                            Failed(hr))

@@ -8,6 +8,9 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QPainter>
+#include <QStyledItemDelegate>
+#include <QTextLayout>
 #include <QVBoxLayout>
 
 #include "app/livedata/LiveDataCsv.h"
@@ -67,6 +70,69 @@ USHORT RegisterMapVersion()
 {
     return theProbeConnection.GetSlaveId().RegisterMapVersion;
 }
+
+// The value column's cells, which every round repaints: painted as the list's own delegate paints
+// them, but with the text laid out once where the style lays it out five times (three of them for
+// the places of an icon and a check box that these cells do not have). A cell whose text the style
+// would wrap or elide, and one with an icon, a check box, the focus frame or an editor, goes the
+// style's way.
+class CValueDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyleOptionViewItem item = option;
+        initStyleOption(&item, index);
+        const QStyle* style = item.widget != nullptr ? item.widget->style() : QApplication::style();
+        const QStyleOptionViewItem::ViewItemFeatures ownLayout = QStyleOptionViewItem::WrapText |
+                                                                 QStyleOptionViewItem::HasCheckIndicator |
+                                                                 QStyleOptionViewItem::HasDecoration;
+        if (item.text.isEmpty() || (item.features & ownLayout) != 0 || !item.showDecorationSelected ||
+            (item.state & (QStyle::State_HasFocus | QStyle::State_Editing)) != 0)
+        {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        // The text takes the whole cell but for the focus frame's margin, on one line.
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, item.widget) + 1;
+        const QRect textRect = item.rect.adjusted(margin, 0, -margin, 0);
+        QTextOption textOption;
+        textOption.setWrapMode(QTextOption::ManualWrap);
+        textOption.setTextDirection(item.direction);
+        textOption.setAlignment(QStyle::visualAlignment(item.direction, item.displayAlignment));
+        QTextLayout layout(item.text, item.font);
+        layout.setTextOption(textOption);
+        layout.beginLayout();
+        QTextLine line = layout.createLine();
+        line.setLineWidth(textRect.width());
+        line.setPosition(QPointF(0, 0));
+        const bool oneLine = !layout.createLine().isValid();
+        layout.endLayout();
+        if (!oneLine || line.naturalTextWidth() > textRect.width())
+        {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        const QRect placed = QStyle::alignedRect(Qt::LayoutDirectionAuto, item.displayAlignment,
+                                                 layout.boundingRect().size().toSize(), textRect);
+
+        // As the style draws the item: within the cell, its background and selection, then the
+        // text in its colour.
+        QPalette::ColorGroup group =
+            (item.state & QStyle::State_Enabled) != 0 ? QPalette::Normal : QPalette::Disabled;
+        if (group == QPalette::Normal && (item.state & QStyle::State_Active) == 0)
+            group = QPalette::Inactive;
+        painter->save();
+        painter->setClipRect(item.rect);
+        style->drawPrimitive(QStyle::PE_PanelItemViewItem, &item, painter, item.widget);
+        painter->setPen(item.palette.color(
+            group, (item.state & QStyle::State_Selected) != 0 ? QPalette::HighlightedText : QPalette::Text));
+        layout.draw(painter, QPointF(textRect.x(), placed.top()));
+        painter->restore();
+    }
+};
 
 } // namespace
 
@@ -134,6 +200,7 @@ BOOL CCtrlPage_LiveData::OnInitDialog()
     m_list.setSelectionMode(QAbstractItemView::SingleSelection);
     m_list.setSelectionBehavior(QAbstractItemView::SelectRows);
     m_list.setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_list.setItemDelegateForColumn(COLUMN_VALUE, new CValueDelegate(&m_list));
     m_list.header()->setStretchLastSection(false);
     m_list.header()->setSectionsMovable(false);
     m_list.installEventFilter(this);
@@ -330,19 +397,11 @@ LRESULT CCtrlPage_LiveData::OnDeviceConnected(WPARAM, LPARAM)
     // come just after this refresh and rebuild the rows without their values.
     if (IsPageVisible())
         KillTimer(IDT_PAGE_ACTIVATE);
-    RebuildPollList();
-    NVSystem::CDeviceComm* device =
-        theProbeConnection.IsConnected() ? theProbeConnection.GetDevice() : nullptr;
-    if (device != nullptr)
-    {
-        // The connection holds the device while the window waits: nothing disconnects meanwhile.
-        sLiveRound round;
-        const HRESULT hr = ui::WaitForWork([device, rows = m_pollList, &round]
-                                           { return ReadLiveValues(*device, rows, round.Values); });
-        // What could be read is shown; a failure leaves the rest of the rows empty.
-        if (Succeeded(hr))
-            ShowValues(round, false);
-    }
+    // The rows and their first values come from one measurement of every sensor: reading the
+    // values again after the rows would have each sensor measure a second time, and the user wait
+    // for both.
+    if (RebuildPollList(ReadingsAge::Measured))
+        ShowValues(RoundOfPollList(), false);
     if (IsPageVisible())
         RefreshPage();
     return 0;
@@ -481,8 +540,13 @@ void CCtrlPage_LiveData::AppendFileLine(const sLiveRound& round)
 
 void CCtrlPage_LiveData::RebuildPollList()
 {
+    RebuildPollList(ReadingsAge::Cached);
+}
+
+bool CCtrlPage_LiveData::RebuildPollList(ReadingsAge age)
+{
     if (!theProbeConnection.IsConnected())
-        return;
+        return false;
     const bool reading = IsReading() != FALSE;
     if (!reading)
     {
@@ -495,10 +559,10 @@ void CCtrlPage_LiveData::RebuildPollList()
     {
         NVSystem::CDeviceComm* device = theProbeConnection.GetDevice();
         if (device == nullptr)
-            return;
+            return false;
         CDynArray<sParameterReading> readings;
-        if (!CollectReadings(*device, readings, UnpluggedSensors::Skip))
-            return;
+        if (!CollectReadings(*device, readings, UnpluggedSensors::Skip, age))
+            return false;
         m_pollList = BuildPollListFromReadings(readings);
     }
     else
@@ -510,15 +574,34 @@ void CCtrlPage_LiveData::RebuildPollList()
         m_list.topLevelItem(row)->setText(
             COLUMN_UNITS, ui::ToQString(GetUnitAbbreviation(m_pollList[static_cast<uint32_t>(row)].UnitId)));
     SizeColumns();
+    return !reading;
+}
+
+sLiveRound CCtrlPage_LiveData::RoundOfPollList() const
+{
+    sLiveRound round;
+    round.Values.reserve(m_pollList.GetCount());
+    for (uint32_t i = 0; i < m_pollList.GetCount(); ++i)
+        round.Values.push_back({m_pollList[i].Value, m_pollList[i].Quality, S_OK});
+    return round;
 }
 
 bool CCtrlPage_LiveData::CollectReadings(NVSystem::CDeviceComm& device,
-                                         CDynArray<sParameterReading>& readings, UnpluggedSensors unplugged)
+                                         CDynArray<sParameterReading>& readings, UnpluggedSensors unplugged,
+                                         ReadingsAge age)
 {
     ReadingsStep failedStep = ReadingsStep::Parameters;
-    const HRESULT hr =
-        ui::WaitForWork([&device, &readings, unplugged, &failedStep]
-                        { return CollectSensorReadings(device, readings, unplugged, &failedStep); });
+    const HRESULT hr = ui::WaitForWork(
+        [&device, &readings, unplugged, age, &failedStep]
+        {
+            // The cached reads then take the sensors' fresh readings without going to the probe.
+            if (age == ReadingsAge::Measured)
+            {
+                if (const HRESULT measured = MeasureSensors(device, &failedStep); Failed(measured))
+                    return measured;
+            }
+            return CollectSensorReadings(device, readings, unplugged, &failedStep);
+        });
     if (Succeeded(hr))
         return true;
     if (failedStep == ReadingsStep::Connections)
@@ -716,6 +799,11 @@ void CCtrlPage_LiveData::FillRow(QTreeWidgetItem& item, const sParameterReading&
                  ui::ToQString(GetParameterDisplayName(record.SensorId, record.ParameterId)));
     item.setText(COLUMN_UNITS, ui::ToQString(GetUnitAbbreviation(record.UnitId)));
     item.setTextAlignment(COLUMN_VALUE, Qt::AlignRight | Qt::AlignVCenter);
+    // Numbers need no shaping (no ligatures, no kerning between digits): skipping it draws the
+    // same pixels for less, and every round repaints the values.
+    QFont font = m_list.font();
+    font.setStyleStrategy(QFont::PreferNoShaping);
+    item.setFont(COLUMN_VALUE, font);
 }
 
 int CCtrlPage_LiveData::GetSelectionMark() const

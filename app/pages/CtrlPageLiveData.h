@@ -104,10 +104,20 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Whether the readings may come from the device's cache or every sensor measures for them first.
+    enum class ReadingsAge
+    {
+        Cached,
+        Measured,
+    };
     // The readings of every sensor of the device; false, after the error box, when they cannot be
     // had.
     bool CollectReadings(NVSystem::CDeviceComm& device, CDynArray<sParameterReading>& readings,
-                         UnpluggedSensors unplugged);
+                         UnpluggedSensors unplugged, ReadingsAge age = ReadingsAge::Cached);
+    // RebuildPollList with readings of that age; true when the rows were built anew from them.
+    bool RebuildPollList(ReadingsAge age);
+    // The values the poll list's records carry, as a round.
+    sLiveRound RoundOfPollList() const;
     // A round of the worker (a poll round) or the values read right after a connect: the rows'
     // values and data codes, and with a poll round the file's line.
     void ShowValues(const sLiveRound& round, bool pollRound);

@@ -3,6 +3,7 @@
 // edit, and the ways a run ends (Stop, a failed line, leaving the page, disconnecting).
 #include <QLineEdit>
 #include <QRadioButton>
+#include <QStyledItemDelegate>
 #include <QTest>
 
 #include <algorithm>
@@ -205,6 +206,70 @@ TEST_F(LiveDataPageTest, AConnectRightAfterThePageIsShownKeepsTheValuesOfTheConn
         testsupport::PumpEvents();
     }
     EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
+}
+
+TEST_F(LiveDataPageTest, AConnectHasEverySensorMeasureOnceForTheRowsAndTheirFirstValues)
+{
+    probesim::InstrumentConfig config = probesim::ProbeConfig(kMultiSensorProbe, kSerial);
+    // Without the probe's measurement cache every read of a value has its sensor measure again.
+    config.measurementCacheTimeout = 0;
+    StartProbe(config);
+    m_bProbeStarted = true;
+    Connect();
+    probesim::SensorBank& sensors = Probe().Sensors();
+    for (uint16_t connection = 1; connection <= sensors.ConnectionCount(); ++connection)
+    {
+        const std::optional<uint16_t> parameters =
+            Probe().Registers().GetU16(sensors.Base(connection) + probesim::header::kParameterCount);
+        ASSERT_TRUE(parameters.has_value());
+        EXPECT_EQ(sensors.Measurements(connection), *parameters) << "connection " << connection;
+    }
+    EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
+}
+
+TEST_F(LiveDataPageTest, TheValuesArePaintedPixelForPixelAsTheListItselfPaintsThem)
+{
+    // The value column lays its numbers out once and without shaping, for every round repaints
+    // them; it must show exactly what the list's own painting shows, selected or not, in or out of
+    // focus, elided where too narrow.
+    Connect();
+    QTreeWidget& list = LivePage().List();
+    const QStringList numbers = {"0123456789", "-1.23457e+06", "-9999", "21.5", "0.000123457",
+                                 "4.5e-05",    "100",          "-0.5",  "7",    "1e+10"};
+    for (int row = 0; row < list.topLevelItemCount(); ++row)
+        list.topLevelItem(row)->setText(Column::COLUMN_VALUE, numbers[row % numbers.size()]);
+    const int fullWidth = list.columnWidth(Column::COLUMN_VALUE);
+    const auto paintings = [&]
+    {
+        std::vector<QImage> images;
+        for (const int width : {fullWidth, 40})
+        {
+            list.setColumnWidth(Column::COLUMN_VALUE, width);
+            for (const bool focused : {false, true})
+            {
+                if (focused)
+                    list.setFocus();
+                else
+                    LivePage().StartStopButton().setFocus();
+                list.setCurrentItem(list.topLevelItem(1));
+                images.push_back(list.viewport()->grab().toImage());
+            }
+        }
+        list.setColumnWidth(Column::COLUMN_VALUE, fullWidth);
+        return images;
+    };
+    const std::vector<QImage> ours = paintings();
+    testsupport::SavePicture(*list.viewport(), "LiveData.Values");
+
+    QStyledItemDelegate plain;
+    list.setItemDelegateForColumn(Column::COLUMN_VALUE, &plain);
+    for (int row = 0; row < list.topLevelItemCount(); ++row)
+        list.topLevelItem(row)->setFont(Column::COLUMN_VALUE, list.font());
+    const std::vector<QImage> lists = paintings();
+    ASSERT_EQ(ours.size(), lists.size());
+    for (size_t i = 0; i < ours.size(); ++i)
+        EXPECT_TRUE(ours[i] == lists[i]) << "painting " << i;
+    list.setItemDelegateForColumn(Column::COLUMN_VALUE, nullptr);
 }
 
 TEST_F(LiveDataPageTest, ReadingToAFileWritesTheHeaderAndOneLinePerRoundOfTheRowsShown)

@@ -128,6 +128,38 @@ TEST_F(SensorRecordTest, ACachedValueReadsOnlyTheDescriptionsAndALiveOneItsOwnBl
     EXPECT_EQ(FramesSinceMark(), 0u);
 }
 
+TEST_F(SensorRecordTest, MeasuredReadingsAreReadWithValuesOnceAndDescriptionsNeverStandInForThem)
+{
+    StartWithDoSensor();
+    AttachDevice();
+    // The blocks are valid, but read without their values.
+    LoadDescriptions();
+    const std::vector<RegisterRead> valueRead{{kSlave, 49463, 1}, {kSlave, BlockRegister(Base(), 1), 32}};
+    const auto measured = [this]
+    {
+        CDynArray<sParameterReading> readings;
+        EXPECT_EQ(Device().GetMeasuredSensorParameters(1, readings), S_OK);
+        return std::vector<sParameterReading>(readings.GetData(), readings.GetData() + readings.GetCount());
+    };
+    const std::vector<sParameterReading> first = measured();
+    EXPECT_EQ(ReadsSinceMark(), valueRead);
+    ASSERT_EQ(first.size(), kDoParameters);
+    for (uint16_t n = 1; n <= kDoParameters; ++n)
+        EXPECT_EQ(first[n - 1].Value, *Probe().Registers().GetFloat(BlockRegister(Base(), n))) << n;
+
+    // A second caller takes the same measurement; a fresh header drops it with the blocks.
+    Mark();
+    const std::vector<sParameterReading> second = measured();
+    EXPECT_EQ(FramesSinceMark(), 0u);
+    ASSERT_EQ(second.size(), kDoParameters);
+    EXPECT_EQ(second[0].Value, first[0].Value);
+    EXPECT_EQ(second[0].ReadingTime, first[0].ReadingTime);
+    ASSERT_EQ(Device().ReadSensorHeader(1), S_OK);
+    Mark();
+    measured();
+    EXPECT_EQ(ReadsSinceMark(), valueRead);
+}
+
 TEST_F(SensorRecordTest, AllValuesTravelInOneRequestAndAFailedRefreshTouchesNoOtherReading)
 {
     StartWithDoSensor();

@@ -150,6 +150,16 @@ TEST(SensorTiming, APresetSensorWarmsUpAndMeasuresForTheTimesItStatesUnlessTheTe
             EXPECT_LT(Clock::now() - asked, 500ms);
         else
             EXPECT_GE(Clock::now() - asked, 500ms);
+        // The simulator tells when the sensor measured, and for how long; an answer within the
+        // warm-up is no measurement.
+        const std::vector<probesim::MeasuringSpan> spans = probe->Sensors().MeasuringSpans();
+        ASSERT_FALSE(spans.empty());
+        if (!quick)
+        {
+            ASSERT_EQ(spans.size(), 1u);
+        }
+        EXPECT_EQ(spans.back().connection, 1);
+        EXPECT_EQ(spans.back().to - spans.back().from, quick ? 0ms : 500ms);
     }
 }
 

@@ -87,6 +87,7 @@ void SensorBank::Place(uint16_t connection, SimSensor sensor, bool plugged)
 
     Connection& c = m_connections[connection];
     const size_t parameters = sensor.parameters.size();
+    c.number = connection;
     c.plugged = plugged;
     c.base = base;
     c.registers = size;
@@ -210,6 +211,12 @@ unsigned SensorBank::TotalMeasurements() const
     auto lock = m_registers.Hold();
     return std::accumulate(m_connections.begin(), m_connections.end(), 0u,
                            [](unsigned sum, const auto& entry) { return sum + entry.second.measurements; });
+}
+
+std::vector<MeasuringSpan> SensorBank::MeasuringSpans() const
+{
+    auto lock = m_registers.Hold();
+    return {m_measuringSpans.begin(), m_measuringSpans.end()};
 }
 
 std::array<float, kCalibrationFloats> SensorBank::Calibration(uint16_t connection) const

@@ -29,6 +29,7 @@
 #pragma once
 
 #include <chrono>
+#include <deque>
 #include <functional>
 #include <map>
 #include <optional>
@@ -73,6 +74,14 @@ constexpr uint16_t DefaultSensorBase(uint16_t connection)
 {
     return static_cast<uint16_t>(40001 + kDefaultWindowSpacing * (connection - 1));
 }
+
+// The time one request had a sensor measure: the reply waited from `from` to `to` for it.
+struct MeasuringSpan
+{
+    uint16_t connection = 0;
+    Clock::time_point from;
+    Clock::time_point to;
+};
 
 // What the bank needs to know of its instrument.
 struct SensorEnvironment
@@ -120,6 +129,9 @@ public:
     std::vector<uint16_t> CommandsCarriedOut(uint16_t connection) const; // words, in order
     unsigned Measurements(uint16_t connection) const;                    // parameters measured so far
     unsigned TotalMeasurements() const;                                  // of every connection
+    // When the sensors measured, oldest first; the newest kMeasuringSpansKept are kept.
+    static constexpr size_t kMeasuringSpansKept = 10000;
+    std::vector<MeasuringSpan> MeasuringSpans() const;
     // The calibration the sensor took last (the header floats).
     std::array<float, kCalibrationFloats> Calibration(uint16_t connection) const;
     // A setting as the sensor uses it now (a calibration setting: the value it took, or its factory
@@ -159,6 +171,7 @@ public:
 private:
     struct Connection
     {
+        uint16_t number = 0; // the connection's
         SimSensor sensor;
         bool plugged = true;
         uint16_t base = 0;
@@ -202,6 +215,8 @@ private:
     float Sentinel(const Connection& c, size_t index) const;
     bool WarmingUp(const Connection& c, Clock::time_point now) const;
     std::chrono::milliseconds MeasuringTime(const Connection& c, unsigned parameters) const;
+    // The reply to the request being served waits that long for the connection's sensor.
+    void WaitForMeasuring(const Connection& c, std::chrono::milliseconds time);
     void Capture(Connection& c, const RegisterWrite& write);
 
     float StoredSetting(const Connection& c, const SensorSetting& setting) const;
@@ -219,6 +234,7 @@ private:
     Water m_water;
     std::optional<Clock::time_point> m_inStandardSince;
     WordOrder m_wordOrder = WordOrder::HighFirst;
+    std::deque<MeasuringSpan> m_measuringSpans;
 };
 
 } // namespace probesim

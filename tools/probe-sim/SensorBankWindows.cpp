@@ -112,8 +112,17 @@ std::optional<ExceptionCode> SensorBank::OnWindowRead(Connection& c, uint16_t fi
         Refresh(c, i, RangesOverlap(first, count, k + block::kValue, 2), now, measured);
     }
     if (measured > 0)
-        m_registers.DelayReply(MeasuringTime(c, measured));
+        WaitForMeasuring(c, MeasuringTime(c, measured));
     return std::nullopt;
+}
+
+void SensorBank::WaitForMeasuring(const Connection& c, std::chrono::milliseconds time)
+{
+    const Clock::time_point now = Clock::now();
+    if (m_measuringSpans.size() == kMeasuringSpansKept)
+        m_measuringSpans.pop_front();
+    m_measuringSpans.push_back({c.number, now, now + time});
+    m_registers.DelayReply(time);
 }
 
 std::chrono::milliseconds SensorBank::MeasuringTime(const Connection& c, unsigned parameters) const
@@ -296,7 +305,7 @@ void SensorBank::Capture(Connection& c, const RegisterWrite& write)
         ++c.measurements;
         // Kept for the measuring sensor, so with its user calibration even while calibrating.
         StoreSetting(c, *FindSetting(c.sensor, capture.into), Value(c, index, false));
-        m_registers.DelayReply(wait);
+        WaitForMeasuring(c, wait);
     }
 }
 
