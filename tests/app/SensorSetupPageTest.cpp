@@ -699,7 +699,10 @@ TEST_F(SensorSetupPageTest, TheChosenRowStaysWhenTheListsRefillAndRowZeroWhenItI
     page.ParameterList().setCurrentRow(last);
     Probe().Sensors().Unplug(kDepthConnection);
     ListConnection(kDepthConnection, false);
-    ASSERT_EQ(theProbeConnection.GetProbe()->BuildSensorCache(), S_OK);
+    {
+        const testsupport::ProbeWorkOfTheTest setUp;
+        ASSERT_EQ(theProbeConnection.GetProbe()->BuildSensorCache(), S_OK);
+    }
     page.FillSensorList();
     page.FillParameterList(TRUE);
     EXPECT_EQ(page.SensorList().currentItem()->text(), "All") << "the entry stays chosen";
