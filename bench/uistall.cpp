@@ -1,12 +1,16 @@
 // How long the user-interface thread stops answering during each operation that makes the user
 // wait for the probe, on the simulated probe: the port search where nothing answers (2 ports, 6
 // stored connection strings), the connect that finds the probe, Reset Comm, the factory reset, a
-// firmware update cancelled while the probe restarts, and the close of a calibration wizard after
-// the line failed. The program's own settings (time-outs, pauses) apply throughout.
+// firmware update cancelled while the probe restarts, the close of a calibration wizard after the
+// line failed, the opening of each calibration wizard, Calibrate... on a probe that has gone
+// silent for each wizard, and a switch to the sensor setup page while the live poll and the sensor
+// watch wait for a silent probe. The program's own settings (time-outs, pauses) apply throughout.
 //
 // A timer on the user-interface thread ticks every millisecond; the longest gap between two ticks
 // is the longest stall (a window that does not repaint). Prints one line per operation: the longest
-// stall and how long the operation took. Exits 1 when an operation does not end as it should.
+// stall, how long the operation took, and the waits for the probe it opened inside another wait (a
+// second operation started while the first one waits). Exits 1 when an operation does not end as
+// it should.
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -18,6 +22,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QThread>
 #include <QTimer>
 
 #include "app/main/DlgFrameTarnwickSoft.h"
@@ -38,6 +43,7 @@
 #include "ui/Application.h"
 #include "ui/DialogService.h"
 #include "ui/MessageBoxes.h"
+#include "ui/WaitForWork.h"
 
 namespace
 {
@@ -45,6 +51,18 @@ namespace
 using namespace std::chrono_literals;
 
 constexpr USHORT kVoxSensorId = 42;
+constexpr USHORT kConductivitySensorId = 35;
+constexpr USHORT kPhOrpSensorId = 27;
+// The multi-sensor probe carries a sensor for each wizard.
+constexpr USHORT kMultiSensorProbe = 18;
+
+struct sWizardKind
+{
+    const char* name;
+    USHORT sensorId;
+};
+constexpr sWizardKind kWizards[] = {
+    {"conductivity", kConductivitySensorId}, {"pH/ORP", kPhOrpSensorId}, {"optical DO", kVoxSensorId}};
 
 // The gaps between the ticks of a 1 ms timer on the user-interface thread.
 class StallMeter
@@ -85,6 +103,41 @@ private:
     qint64 m_lastTick = 0;
     double m_longestMs = 0;
 };
+
+// The waits for the probe (ui::WaitForWork) that an operation opens, and those among them opened
+// inside another wait: a wait's own loop runs then inside another wait's loop, so that more event
+// loops run than the wait and the modal windows shown (each waits in a loop of its own) account for.
+class WaitCounter
+{
+public:
+    WaitCounter()
+    {
+        ui::SetWaitObserverForTests(
+            [this]
+            {
+                ++m_nWaits;
+                int modal = 0;
+                for (QWidget* window : QApplication::topLevelWidgets())
+                    if (window->isVisible() && window->isModal())
+                        ++modal;
+                if (QThread::currentThread()->loopLevel() > modal + 1)
+                    ++m_nNested;
+            });
+    }
+    ~WaitCounter() { ui::SetWaitObserverForTests(nullptr); }
+    WaitCounter(const WaitCounter&) = delete;
+    WaitCounter& operator=(const WaitCounter&) = delete;
+
+    void Reset() { m_nWaits = m_nNested = 0; }
+    int Waits() const { return m_nWaits; }
+    int Nested() const { return m_nNested; }
+
+private:
+    int m_nWaits = 0;
+    int m_nNested = 0;
+};
+
+WaitCounter* g_pWaits = nullptr;
 
 // The user of the run: says yes to every question, OK to every message, takes the firmware image.
 class BenchDialogs : public ui::CDialogService
@@ -156,11 +209,52 @@ void StopProbe(sSimulatedProbe& probe)
     probe.sim.reset();
 }
 
-void Report(const char* operation, double stallMs, double tookMs, bool ok)
+void Report(const std::string& operation, double stallMs, double tookMs, bool ok)
 {
-    std::printf("%-52s longest stall %8.1f ms   took %8.1f ms%s\n", operation, stallMs, tookMs,
-                ok ? "" : "   (did not end as it should)");
+    const int nested = g_pWaits != nullptr ? g_pWaits->Nested() : 0;
+    std::printf("%-62s longest stall %8.1f ms   took %8.1f ms   nested waits %d%s\n", operation.c_str(),
+                stallMs, tookMs, nested, ok ? "" : "   (did not end as it should)");
     std::fflush(stdout);
+    if (g_pWaits != nullptr)
+        g_pWaits->Reset();
+}
+
+// Every modal window that the operation leaves open after the time given is cancelled, so that the
+// run goes on (the operation is then reported as not ending as it should).
+class ModalWatchdog
+{
+public:
+    explicit ModalWatchdog(std::chrono::milliseconds after)
+    {
+        m_timer.setSingleShot(true);
+        QObject::connect(&m_timer, &QTimer::timeout,
+                         [this]
+                         {
+                             if (auto* modal = qobject_cast<CNVDialog*>(QApplication::activeModalWidget()))
+                             {
+                                 m_bFired = true;
+                                 modal->EndDialog(IDCANCEL);
+                             }
+                             m_timer.start(1000);
+                         });
+        m_timer.start(static_cast<int>(after.count()));
+    }
+    bool Fired() const { return m_bFired; }
+
+private:
+    QTimer m_timer;
+    bool m_bFired = false;
+};
+
+bool ConnectAndSettle(CDlgFrame_TarnwickSoft& window)
+{
+    if (!theProbeConnection.IsConnected())
+        window.ConnectButton().click();
+    QElapsedTimer connecting;
+    connecting.start();
+    while (!theProbeConnection.IsConnected() && connecting.elapsed() < 10000)
+        Settle(20ms);
+    return theProbeConnection.IsConnected() != FALSE;
 }
 
 void Disconnect(CDlgFrame_TarnwickSoft& window)
@@ -183,6 +277,8 @@ int main(int argc, char** argv)
     ui::CQtMessageBoxHook messageBoxes;
     RunStartup(theProbeConnection, GetProgramDirectory());
     StallMeter meter;
+    WaitCounter waits;
+    g_pWaits = &waits;
     bool allOk = true;
     const auto check = [&allOk](bool ok)
     {
@@ -330,6 +426,82 @@ int main(int argc, char** argv)
         Disconnect(window);
     }
 
+    // --- The calibration wizards on the multi-sensor probe: each opened on a healthy probe, then
+    // Calibrate... on a probe that has gone silent. ---
+    StopProbe(probe);
+    probe = StartProbe(probesim::ProbeConfig(kMultiSensorProbe, 4711));
+    WriteProfileInt(PROFILE_SECTION_COMMUNICATION, PROFILE_LAST_SERIAL_PORT, probe.port);
+    check(ConnectAndSettle(window));
+    window.ShowPage(CDlgFrame_TarnwickSoft::PAGE_SENSOR_SETUP);
+    Settle(3000ms);
+    for (const sWizardKind& kind : kWizards)
+    {
+        // From Calibrate... until the wizard is shown, ready for the user.
+        double stall = 0;
+        double took = 0;
+        bool shown = false;
+        OnNextModal(&window,
+                    [&](QWidget& modal)
+                    {
+                        took = meter.ElapsedMs();
+                        stall = meter.Stop();
+                        shown = true;
+                        static_cast<CNVDialog&>(modal).SendCommand(IDCANCEL);
+                    });
+        const ModalWatchdog watchdog(30s);
+        meter.Start();
+        const sCalibrateResult result = RunCalibration(&window.SensorSetupPage(), kind.sensorId);
+        if (!shown)
+            stall = meter.Stop();
+        Report(std::string("opening the ") + kind.name + " wizard, healthy probe", stall, took,
+               check(shown && result.ran && !watchdog.Fired()));
+        Settle(1000ms);
+    }
+    for (const sWizardKind& kind : kWizards)
+    {
+        check(ConnectAndSettle(window));
+        window.ShowPage(CDlgFrame_TarnwickSoft::PAGE_SENSOR_SETUP);
+        Settle(1500ms);
+        probe.sim->RequestFaults().LoseLine();
+        const ModalWatchdog watchdog(120s);
+        meter.Start();
+        const sCalibrateResult result = RunCalibration(&window.SensorSetupPage(), kind.sensorId);
+        // What the failed calibration sets off afterwards (the loss of the link noticed) belongs to it.
+        Settle(2000ms);
+        const double took = meter.ElapsedMs();
+        Report(std::string("Calibrate... (") + kind.name + "), silent probe (and 2 s on)", meter.Stop(), took,
+               check(!watchdog.Fired() && result.calibration != ECalibration::None));
+        probe.sim->RequestFaults().RestoreLine();
+        Settle(500ms);
+    }
+
+    // --- A switch to the sensor setup page while the live poll and the sensor watch wait for a
+    // probe that has gone silent. ---
+    {
+        check(ConnectAndSettle(window));
+        window.ShowPage(CDlgFrame_TarnwickSoft::PAGE_LIVE_DATA);
+        Settle(500ms);
+        window.LiveDataPage().StartStopButton().click();
+        Settle(1500ms);
+        const bool reading = window.LiveDataPage().IsReading() != FALSE;
+        probe.sim->RequestFaults().LoseLine();
+        // The poll's next round is under way and unanswered.
+        Settle(200ms);
+        meter.Start();
+        window.ShowPage(CDlgFrame_TarnwickSoft::PAGE_SENSOR_SETUP);
+        // The watch looks at the probe once the page is shown, and waits as the poll did.
+        Settle(3000ms);
+        const double took = meter.ElapsedMs();
+        Report("page switch to sensor setup, poll and watch reading a silent probe (and 3 s on)",
+               meter.Stop(), took,
+               check(reading && window.GetVisiblePage() == CDlgFrame_TarnwickSoft::PAGE_SENSOR_SETUP));
+        probe.sim->RequestFaults().RestoreLine();
+        Settle(500ms);
+    }
+
+    // (Room for the close asked twice during a wait.)
+
+    g_pWaits = nullptr;
     window.SendCommand(SC_CLOSE_COMMAND);
     Settle(200ms);
     theProbeConnection.DisconnectDevice();

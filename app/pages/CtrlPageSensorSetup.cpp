@@ -856,7 +856,8 @@ void CCtrlPage_SensorSetup::LoadNegativeValueOption()
 
 HRESULT CCtrlPage_SensorSetup::WriteNegativeValueOption(USHORT value)
 {
-    const HRESULT hr = ui::WaitForWork([this, value] { return ::WriteNegativeValueOption(m_Connection, value); });
+    const HRESULT hr =
+        ui::WaitForWork([this, value] { return ::WriteNegativeValueOption(m_Connection, value); });
     if (Failed(hr))
         ShowErrorDetailBox(
             this, QStringLiteral("Failed to configure VOX options."),
@@ -1018,7 +1019,8 @@ void CCtrlPage_SensorSetup::OnEditBaro()
 void CCtrlPage_SensorSetup::OnAutoSalinity()
 {
     m_bAutoSalinity = m_autoSalinity.isChecked() ? TRUE : FALSE;
-    if (const HRESULT hr = ui::WaitForWork([this, on = m_bAutoSalinity] { return WriteAutoSalinity(m_Connection, on); });
+    if (const HRESULT hr =
+            ui::WaitForWork([this, on = m_bAutoSalinity] { return WriteAutoSalinity(m_Connection, on); });
         Failed(hr))
     {
         UnownedErrorCodeBox({u"Failed to write auto salinity register.", hr});
@@ -1051,8 +1053,8 @@ void CCtrlPage_SensorSetup::OnAutoDensity()
 {
     if (!IsConnected())
         return;
-    if (const sSettingsFailure failure = ui::WaitForWork(
-            [this, on = m_autoDensity.isChecked() ? TRUE : FALSE] { return WriteAutoDensity(m_Connection, on); }))
+    if (const sSettingsFailure failure = ui::WaitForWork([this, on = m_autoDensity.isChecked() ? TRUE : FALSE]
+                                                         { return WriteAutoDensity(m_Connection, on); }))
     {
         ShowErrorCodeBox(this, Q(failure.text), failure.code);
         LoadPressureSettings();
@@ -1087,9 +1089,8 @@ void CCtrlPage_SensorSetup::OnCalibrate()
     {
         dispatch(*this, sensorId, *selected);
         // The optical sensor's wizard may have set a new live barometric pressure.
-        if (float live = 0.0f;
-            sensorId == SENSOR_ID_OPTICAL_DO && IsConnected() &&
-            Succeeded(ui::WaitForWork([this, &live] { return ReadLiveBaro(live); })))
+        if (float live = 0.0f; sensorId == SENSOR_ID_OPTICAL_DO && IsConnected() &&
+                               Succeeded(ui::WaitForWork([this, &live] { return ReadLiveBaro(live); })))
             m_liveBaro.setText(ValueText(live));
     }
 }

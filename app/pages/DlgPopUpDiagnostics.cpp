@@ -251,8 +251,8 @@ void CDlgPopUpDiagnostics::ReadCounters()
         return;
     NVSystem::CDeviceComm& device = *m_pDevice;
     const bool externalVoltage = m_bExternalVoltage != FALSE;
-    const sDiagnosticCounters counters =
-        ui::WaitForWork([&device, externalVoltage] { return ReadDiagnosticCounters(device, externalVoltage); });
+    const sDiagnosticCounters counters = ui::WaitForWork(
+        [&device, externalVoltage] { return ReadDiagnosticCounters(device, externalVoltage); });
     const auto set = [this](UINT id, const auto& value)
     {
         if (!value)

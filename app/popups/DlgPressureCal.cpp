@@ -80,7 +80,8 @@ BOOL CDlgPressureCal::OnInitDialog()
     m_pCalibration = std::make_unique<CPressureCalibration>(m_Connection, m_pSensor, m_nConnection, *this,
                                                             m_readingPeriod);
     USHORT unitId = 0;
-    if (const sSettingsFailure failure = ui::WaitForWork([this, &unitId] { return m_pCalibration->Begin(unitId); }))
+    if (const sSettingsFailure failure =
+            ui::WaitForWork([this, &unitId] { return m_pCalibration->Begin(unitId); }))
     {
         // The dialog stays open with OK disabled; Cancel takes the way out.
         ShowFailure(failure);
@@ -148,9 +149,9 @@ void CDlgPressureCal::OnOK()
     m_bEnded = true;
     if (m_pCalibration != nullptr)
     {
-        const CPressureCalibration::sFinishFailures failures = ui::WaitForWork(
-            [this, restore = m_restoreFactory.isChecked() ? TRUE : FALSE]
-            { return m_pCalibration->Finish(restore, m_Reading); });
+        const CPressureCalibration::sFinishFailures failures =
+            ui::WaitForWork([this, restore = m_restoreFactory.isChecked() ? TRUE : FALSE]
+                            { return m_pCalibration->Finish(restore, m_Reading); });
         ShowFailure(failures.calibration);
         ShowFailure(failures.header);
     }

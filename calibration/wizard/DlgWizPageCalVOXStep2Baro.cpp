@@ -160,7 +160,8 @@ BOOL CDlgWizPage_CalVOXStep2_Baro::OnSetActive(UINT)
     else if (auto* frame = qobject_cast<CDlgWizFrame_CalVOX*>(Frame()); frame != nullptr)
     {
         if (NVSystem::ISensor_VoxPro* sensor = frame->GetSensor();
-            sensor != nullptr && Succeeded(ui::WaitForWork([sensor, &live] { return sensor->ReadLiveBaro(live); })))
+            sensor != nullptr &&
+            Succeeded(ui::WaitForWork([sensor, &live] { return sensor->ReadLiveBaro(live); })))
             m_livePressure = live;
     }
     m_entry.SetPressureMbar(m_livePressure);

@@ -53,8 +53,9 @@ void Report(platform::UiThreadFault fault, const char* what)
     const bool newPlace = g_placesShown.insert(PlaceOfCaller(fault)).second;
     const bool printable = __sanitizer_print_stack_trace != nullptr;
     ADD_FAILURE() << what << ' ' << Describe(fault)
-                  << (!printable ? "" : newPlace ? " (the stack follows on standard error)"
-                                                 : " (at a place whose stack was printed before)");
+                  << (!printable ? ""
+                      : newPlace ? " (the stack follows on standard error)"
+                                 : " (at a place whose stack was printed before)");
     if (printable && newPlace)
         __sanitizer_print_stack_trace();
 }
