@@ -426,8 +426,8 @@ int main(int argc, char** argv)
         Disconnect(window);
     }
 
-    // --- The calibration wizards on the multi-sensor probe: each opened on a healthy probe, then
-    // Calibrate... on a probe that has gone silent. ---
+    // --- The calibration wizards on the multi-sensor probe: each opened on a healthy probe (and, after
+    // the page switch below, Calibrate... on a probe that has gone silent). ---
     StopProbe(probe);
     probe = StartProbe(probesim::ProbeConfig(kMultiSensorProbe, 4711));
     WriteProfileInt(PROFILE_SECTION_COMMUNICATION, PROFILE_LAST_SERIAL_PORT, probe.port);
@@ -457,6 +457,46 @@ int main(int argc, char** argv)
                check(shown && result.ran && !watchdog.Fired()));
         Settle(1000ms);
     }
+
+    // --- A switch to the sensor setup page while the live poll and the sensor watch wait for a
+    // probe that has gone silent. ---
+    {
+        check(ConnectAndSettle(window));
+        window.ShowPage(CDlgFrame_TarnwickSoft::PAGE_LIVE_DATA);
+        // The page rebuilds its rows once it has been shown a moment: the poll starts after that.
+        QElapsedTimer showing;
+        showing.start();
+        while ((window.LiveDataPage().IsActivationPending() ||
+                window.LiveDataPage().List().topLevelItemCount() == 0) &&
+               showing.elapsed() < 5000)
+            Settle(20ms);
+        Settle(300ms);
+        window.LiveDataPage().StartStopButton().click();
+        QElapsedTimer starting;
+        starting.start();
+        while (window.LiveDataPage().IsReading() == FALSE && starting.elapsed() < 5000)
+            Settle(20ms);
+        Settle(1000ms);
+        const bool reading = window.LiveDataPage().IsReading() != FALSE;
+        if (!reading)
+            std::fprintf(stderr, "uistall: the live poll did not start (connected: %d, page %d)\n",
+                         theProbeConnection.IsConnected() ? 1 : 0, window.GetVisiblePage());
+        probe.sim->RequestFaults().LoseLine();
+        // The poll's next round is under way and unanswered.
+        Settle(200ms);
+        meter.Start();
+        window.ShowPage(CDlgFrame_TarnwickSoft::PAGE_SENSOR_SETUP);
+        // The watch looks at the probe once the page is shown, and waits as the poll did.
+        Settle(3000ms);
+        const double took = meter.ElapsedMs();
+        Report("page switch to sensor setup, poll and watch reading a silent probe (and 3 s on)",
+               meter.Stop(), took,
+               check(reading && window.GetVisiblePage() == CDlgFrame_TarnwickSoft::PAGE_SENSOR_SETUP));
+        probe.sim->RequestFaults().RestoreLine();
+        Settle(500ms);
+    }
+
+    // --- Calibrate... on a probe that has gone silent, for each wizard. ---
     for (const sWizardKind& kind : kWizards)
     {
         check(ConnectAndSettle(window));
@@ -471,30 +511,6 @@ int main(int argc, char** argv)
         const double took = meter.ElapsedMs();
         Report(std::string("Calibrate... (") + kind.name + "), silent probe (and 2 s on)", meter.Stop(), took,
                check(!watchdog.Fired() && result.calibration != ECalibration::None));
-        probe.sim->RequestFaults().RestoreLine();
-        Settle(500ms);
-    }
-
-    // --- A switch to the sensor setup page while the live poll and the sensor watch wait for a
-    // probe that has gone silent. ---
-    {
-        check(ConnectAndSettle(window));
-        window.ShowPage(CDlgFrame_TarnwickSoft::PAGE_LIVE_DATA);
-        Settle(500ms);
-        window.LiveDataPage().StartStopButton().click();
-        Settle(1500ms);
-        const bool reading = window.LiveDataPage().IsReading() != FALSE;
-        probe.sim->RequestFaults().LoseLine();
-        // The poll's next round is under way and unanswered.
-        Settle(200ms);
-        meter.Start();
-        window.ShowPage(CDlgFrame_TarnwickSoft::PAGE_SENSOR_SETUP);
-        // The watch looks at the probe once the page is shown, and waits as the poll did.
-        Settle(3000ms);
-        const double took = meter.ElapsedMs();
-        Report("page switch to sensor setup, poll and watch reading a silent probe (and 3 s on)",
-               meter.Stop(), took,
-               check(reading && window.GetVisiblePage() == CDlgFrame_TarnwickSoft::PAGE_SENSOR_SETUP));
         probe.sim->RequestFaults().RestoreLine();
         Settle(500ms);
     }
