@@ -489,9 +489,12 @@ int main(int argc, char** argv)
         // The watch looks at the probe once the page is shown, and waits as the poll did.
         Settle(3000ms);
         const double took = meter.ElapsedMs();
+        const int page = window.GetVisiblePage();
+        if (page != CDlgFrame_TarnwickSoft::PAGE_SENSOR_SETUP)
+            std::fprintf(stderr, "uistall: page %d shown after the switch (connected: %d)\n", page,
+                         theProbeConnection.IsConnected() ? 1 : 0);
         Report("page switch to sensor setup, poll and watch reading a silent probe (and 3 s on)",
-               meter.Stop(), took,
-               check(reading && window.GetVisiblePage() == CDlgFrame_TarnwickSoft::PAGE_SENSOR_SETUP));
+               meter.Stop(), took, check(reading && page == CDlgFrame_TarnwickSoft::PAGE_SENSOR_SETUP));
         probe.sim->RequestFaults().RestoreLine();
         Settle(500ms);
     }
