@@ -534,6 +534,8 @@ int main(int argc, char** argv)
     // --- The sensor setup page shown again while the sensor watch waits for a probe that has gone
     // silent, holding the device lock. ---
     {
+        // A watch that ended with the silence before is started again with a fresh connect.
+        Disconnect(window);
         check(ConnectAndSettle(window));
         window.ShowPage(CDlgFrame_TarnwickSoft::PAGE_SENSOR_SETUP);
         Settle(1500ms);
