@@ -1,12 +1,18 @@
 // How long the user-interface thread stops answering during each operation that makes the user
 // wait for the probe, on the simulated probe: the port search where nothing answers (2 ports, 6
 // stored connection strings), the connect that finds the probe, Reset Comm, the factory reset, a
-// firmware update cancelled while the probe restarts, and the close of a calibration wizard after
-// the line failed. The program's own settings (time-outs, pauses) apply throughout.
+// firmware update cancelled while the probe restarts, the close of a calibration wizard after the
+// line failed, the opening of each calibration wizard, a switch to the sensor setup page while the
+// live poll and the sensor watch wait for a silent probe, the page shown again while the watch waits
+// for it under the device lock, and Calibrate... on a silent probe for each wizard. The program's own
+// settings (time-outs, pauses) apply throughout.
 //
 // A timer on the user-interface thread ticks every millisecond; the longest gap between two ticks
 // is the longest stall (a window that does not repaint). Prints one line per operation: the longest
-// stall and how long the operation took. Exits 1 when an operation does not end as it should.
+// stall, how long the operation took, and the waits for the probe it opened inside another wait (a
+// second operation started while the first one waits). Exits 1 when an operation does not end as
+// it should.
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -14,10 +20,12 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QThread>
 #include <QTimer>
 
 #include "app/main/DlgFrameTarnwickSoft.h"
@@ -25,6 +33,7 @@
 #include "app/pages/CalibrationDispatch.h"
 #include "app/popups/DlgPopupFirmwareUpdate.h"
 #include "app/popups/DlgPopupPortSettings.h"
+#include "app/sensorsetup/SensorWatch.h"
 #include "connection/AppProfile.h"
 #include "connection/ConnectionString.h"
 #include "foundation/PathTools.h"
@@ -38,6 +47,7 @@
 #include "ui/Application.h"
 #include "ui/DialogService.h"
 #include "ui/MessageBoxes.h"
+#include "ui/WaitForWork.h"
 
 namespace
 {
@@ -45,6 +55,18 @@ namespace
 using namespace std::chrono_literals;
 
 constexpr USHORT kVoxSensorId = 42;
+constexpr USHORT kConductivitySensorId = 35;
+constexpr USHORT kPhOrpSensorId = 27;
+// The multi-sensor probe carries a sensor for each wizard.
+constexpr USHORT kMultiSensorProbe = 18;
+
+struct sWizardKind
+{
+    const char* name;
+    USHORT sensorId;
+};
+constexpr sWizardKind kWizards[] = {
+    {"conductivity", kConductivitySensorId}, {"pH/ORP", kPhOrpSensorId}, {"optical DO", kVoxSensorId}};
 
 // The gaps between the ticks of a 1 ms timer on the user-interface thread.
 class StallMeter
@@ -85,6 +107,41 @@ private:
     qint64 m_lastTick = 0;
     double m_longestMs = 0;
 };
+
+// The waits for the probe (ui::WaitForWork) that an operation opens, and those among them opened
+// inside another wait: a wait's own loop runs then inside another wait's loop, so that more event
+// loops run than the wait and the modal windows shown (each waits in a loop of its own) account for.
+class WaitCounter
+{
+public:
+    WaitCounter()
+    {
+        ui::SetWaitObserverForTests(
+            [this]
+            {
+                ++m_nWaits;
+                int modal = 0;
+                for (QWidget* window : QApplication::topLevelWidgets())
+                    if (window->isVisible() && window->isModal())
+                        ++modal;
+                if (QThread::currentThread()->loopLevel() > modal + 1)
+                    ++m_nNested;
+            });
+    }
+    ~WaitCounter() { ui::SetWaitObserverForTests(nullptr); }
+    WaitCounter(const WaitCounter&) = delete;
+    WaitCounter& operator=(const WaitCounter&) = delete;
+
+    void Reset() { m_nWaits = m_nNested = 0; }
+    int Waits() const { return m_nWaits; }
+    int Nested() const { return m_nNested; }
+
+private:
+    int m_nWaits = 0;
+    int m_nNested = 0;
+};
+
+WaitCounter* g_pWaits = nullptr;
 
 // The user of the run: says yes to every question, OK to every message, takes the firmware image.
 class BenchDialogs : public ui::CDialogService
@@ -156,11 +213,82 @@ void StopProbe(sSimulatedProbe& probe)
     probe.sim.reset();
 }
 
-void Report(const char* operation, double stallMs, double tookMs, bool ok)
+void Report(const std::string& operation, double stallMs, double tookMs, bool ok)
 {
-    std::printf("%-52s longest stall %8.1f ms   took %8.1f ms%s\n", operation, stallMs, tookMs,
-                ok ? "" : "   (did not end as it should)");
+    const int nested = g_pWaits != nullptr ? g_pWaits->Nested() : 0;
+    std::printf("%-62s longest stall %8.1f ms   took %8.1f ms   nested waits %d%s\n", operation.c_str(),
+                stallMs, tookMs, nested, ok ? "" : "   (did not end as it should)");
     std::fflush(stdout);
+    if (g_pWaits != nullptr)
+        g_pWaits->Reset();
+}
+
+// Every modal window that the operation leaves open after the time given is cancelled, so that the
+// run goes on (the operation is then reported as not ending as it should).
+class ModalWatchdog
+{
+public:
+    explicit ModalWatchdog(std::chrono::milliseconds after)
+    {
+        m_timer.setSingleShot(true);
+        QObject::connect(&m_timer, &QTimer::timeout,
+                         [this]
+                         {
+                             if (auto* modal = qobject_cast<CNVDialog*>(QApplication::activeModalWidget()))
+                             {
+                                 m_bFired = true;
+                                 modal->EndDialog(IDCANCEL);
+                             }
+                             m_timer.start(1000);
+                         });
+        m_timer.start(static_cast<int>(after.count()));
+    }
+    bool Fired() const { return m_bFired; }
+
+private:
+    QTimer m_timer;
+    bool m_bFired = false;
+};
+
+// Loses the line right after the sensor watch's next read of the sensor table, on a thread of its
+// own that sees the request as the probe takes it: the watch's look at the cap that follows, which
+// holds the device lock, then waits for answers that never come. False when no such read came.
+bool LoseLineAfterTableRead(probesim::ProbeSimulator& sim)
+{
+    constexpr uint16_t kTableAddress = SENSOR_MASK_REGISTER - 40001;
+    size_t seen = sim.Log().ReceivedCount();
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 5000)
+    {
+        if (!sim.Log().WaitForReceived(seen + 1, 100ms))
+            continue;
+        const std::vector<probesim::LoggedFrame> frames = sim.Log().Received();
+        const size_t count = sim.Log().ReceivedCount();
+        for (size_t i = frames.size() - std::min(frames.size(), count - seen); i < frames.size(); ++i)
+        {
+            const std::optional<probesim::Adu>& adu = frames[i].adu;
+            if (adu && adu->function == 3 && adu->data.size() >= 2 &&
+                ((adu->data[0] << 8) | adu->data[1]) == kTableAddress)
+            {
+                sim.RequestFaults().LoseLine();
+                return true;
+            }
+        }
+        seen = count;
+    }
+    return false;
+}
+
+bool ConnectAndSettle(CDlgFrame_TarnwickSoft& window)
+{
+    if (!theProbeConnection.IsConnected())
+        window.ConnectButton().click();
+    QElapsedTimer connecting;
+    connecting.start();
+    while (!theProbeConnection.IsConnected() && connecting.elapsed() < 10000)
+        Settle(20ms);
+    return theProbeConnection.IsConnected() != FALSE;
 }
 
 void Disconnect(CDlgFrame_TarnwickSoft& window)
@@ -183,6 +311,8 @@ int main(int argc, char** argv)
     ui::CQtMessageBoxHook messageBoxes;
     RunStartup(theProbeConnection, GetProgramDirectory());
     StallMeter meter;
+    WaitCounter waits;
+    g_pWaits = &waits;
     bool allOk = true;
     const auto check = [&allOk](bool ok)
     {
@@ -330,6 +460,132 @@ int main(int argc, char** argv)
         Disconnect(window);
     }
 
+    // --- The calibration wizards on the multi-sensor probe: each opened on a healthy probe (and, after
+    // the page switch below, Calibrate... on a probe that has gone silent). ---
+    StopProbe(probe);
+    probe = StartProbe(probesim::ProbeConfig(kMultiSensorProbe, 4711));
+    WriteProfileInt(PROFILE_SECTION_COMMUNICATION, PROFILE_LAST_SERIAL_PORT, probe.port);
+    check(ConnectAndSettle(window));
+    window.ShowPage(CDlgFrame_TarnwickSoft::PAGE_SENSOR_SETUP);
+    Settle(3000ms);
+    for (const sWizardKind& kind : kWizards)
+    {
+        // From Calibrate... until the wizard is shown, ready for the user.
+        double stall = 0;
+        double took = 0;
+        bool shown = false;
+        OnNextModal(&window,
+                    [&](QWidget& modal)
+                    {
+                        took = meter.ElapsedMs();
+                        stall = meter.Stop();
+                        shown = true;
+                        static_cast<CNVDialog&>(modal).SendCommand(IDCANCEL);
+                    });
+        const ModalWatchdog watchdog(30s);
+        meter.Start();
+        const sCalibrateResult result = RunCalibration(&window.SensorSetupPage(), kind.sensorId);
+        if (!shown)
+            stall = meter.Stop();
+        Report(std::string("opening the ") + kind.name + " wizard, healthy probe", stall, took,
+               check(shown && result.ran && !watchdog.Fired()));
+        Settle(1000ms);
+    }
+
+    // --- A switch to the sensor setup page while the live poll and the sensor watch wait for a
+    // probe that has gone silent. ---
+    {
+        check(ConnectAndSettle(window));
+        window.ShowPage(CDlgFrame_TarnwickSoft::PAGE_LIVE_DATA);
+        // The page rebuilds its rows once it has been shown a moment: the poll starts after that.
+        QElapsedTimer showing;
+        showing.start();
+        while ((window.LiveDataPage().IsActivationPending() ||
+                window.LiveDataPage().List().topLevelItemCount() == 0) &&
+               showing.elapsed() < 5000)
+            Settle(20ms);
+        Settle(300ms);
+        window.LiveDataPage().StartStopButton().click();
+        QElapsedTimer starting;
+        starting.start();
+        while (window.LiveDataPage().IsReading() == FALSE && starting.elapsed() < 5000)
+            Settle(20ms);
+        Settle(1000ms);
+        const bool reading = window.LiveDataPage().IsReading() != FALSE;
+        if (!reading)
+            std::fprintf(stderr, "uistall: the live poll did not start (connected: %d, page %d)\n",
+                         theProbeConnection.IsConnected() ? 1 : 0, window.GetVisiblePage());
+        probe.sim->RequestFaults().LoseLine();
+        // The poll's next round is under way and unanswered.
+        Settle(200ms);
+        meter.Start();
+        window.ShowPage(CDlgFrame_TarnwickSoft::PAGE_SENSOR_SETUP);
+        // The watch looks at the probe once the page is shown, and waits as the poll did.
+        Settle(3000ms);
+        const double took = meter.ElapsedMs();
+        // The loss of the link, which the poll or the keep-alive notices meanwhile, may take the window
+        // back to its first page: that is no failure of the switch.
+        Report("page switch to sensor setup, poll and watch reading a silent probe (and 3 s on)",
+               meter.Stop(), took, check(reading));
+        probe.sim->RequestFaults().RestoreLine();
+        Settle(500ms);
+    }
+
+    // --- The sensor setup page shown again while the sensor watch waits for a probe that has gone
+    // silent, holding the device lock. ---
+    {
+        // A watch that ended with the silence before is started again with a fresh connect.
+        Disconnect(window);
+        check(ConnectAndSettle(window));
+        window.ShowPage(CDlgFrame_TarnwickSoft::PAGE_SENSOR_SETUP);
+        Settle(1500ms);
+        std::atomic<bool> lost{false};
+        std::atomic<bool> looked{false};
+        std::thread losing(
+            [&]
+            {
+                lost = LoseLineAfterTableRead(*probe.sim);
+                looked = true;
+            });
+        while (!looked)
+            QApplication::processEvents(QEventLoop::AllEvents, 1);
+        losing.join();
+        // The watch's look at the cap is on the line and unanswered.
+        Settle(100ms);
+        meter.Start();
+        window.ShowPage(CDlgFrame_TarnwickSoft::PAGE_PROBE_INFO);
+        Settle(50ms);
+        window.ShowPage(CDlgFrame_TarnwickSoft::PAGE_SENSOR_SETUP);
+        Settle(3000ms);
+        const double took = meter.ElapsedMs();
+        Report("sensor setup page shown again, watch reading a silent probe (and 3 s on)", meter.Stop(), took,
+               check(lost));
+        probe.sim->RequestFaults().RestoreLine();
+        Settle(500ms);
+    }
+
+    // --- Calibrate... on a probe that has gone silent, for each wizard. ---
+    for (const sWizardKind& kind : kWizards)
+    {
+        check(ConnectAndSettle(window));
+        window.ShowPage(CDlgFrame_TarnwickSoft::PAGE_SENSOR_SETUP);
+        Settle(1500ms);
+        probe.sim->RequestFaults().LoseLine();
+        const ModalWatchdog watchdog(120s);
+        meter.Start();
+        const sCalibrateResult result = RunCalibration(&window.SensorSetupPage(), kind.sensorId);
+        // What the failed calibration sets off afterwards (the loss of the link noticed) belongs to it.
+        Settle(2000ms);
+        const double took = meter.ElapsedMs();
+        Report(std::string("Calibrate... (") + kind.name + "), silent probe (and 2 s on)", meter.Stop(), took,
+               check(!watchdog.Fired() && result.calibration != ECalibration::None));
+        probe.sim->RequestFaults().RestoreLine();
+        Settle(500ms);
+    }
+
+    // (Room for the close asked twice during a wait.)
+
+    g_pWaits = nullptr;
     window.SendCommand(SC_CLOSE_COMMAND);
     Settle(200ms);
     theProbeConnection.DisconnectDevice();

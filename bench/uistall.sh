@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Measures the longest stall of the user-interface thread during each operation that makes the user
 # wait for the probe (target: under 100 ms each), on the simulated probe, in a Release build, with a
-# settings store of its own. The program's own time-outs and pauses apply: the run takes about a
-# minute, most of it Reset Comm's sweep.
+# settings store of its own. The program's own time-outs and pauses apply: the run takes about eight
+# minutes, most of it the time-outs of the silent probe (Calibrate... for each wizard, the wizard's
+# close after the line failed) and Reset Comm's sweep.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$root/build/release"

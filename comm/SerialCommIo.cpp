@@ -11,6 +11,7 @@
 #include "foundation/ResultCodes.h"
 #include "foundation/ScopedLock.h"
 #include "platform/Clock.h"
+#include "platform/UiThreadCheck.h"
 
 namespace NVTools
 {
@@ -120,6 +121,7 @@ HRESULT CSerialCommImpl::EnsureConfigured()
 
 HRESULT CSerialCommImpl::Write(const CByteBuffer& data, ULONG timeoutMs)
 {
+    platform::NoteUiThreadFault(platform::UiThreadFault::SerialIo, "serial write");
     CScopedLock lock(m_ObjectLock);
     m_nLastError = 0;
     if (m_Trace.IsOpen())
@@ -178,6 +180,7 @@ HRESULT CSerialCommImpl::Write(const CByteBuffer& data, ULONG timeoutMs)
 HRESULT CSerialCommImpl::Read(ULONG expectedBytes, CByteBuffer& buffer, ULONG totalTimeoutMs,
                               CTransferControl* cancel)
 {
+    platform::NoteUiThreadFault(platform::UiThreadFault::SerialIo, "serial read");
     CScopedLock lock(m_ObjectLock);
     buffer.Clear(); // the caller's block kept
     m_nLastError = 0;

@@ -344,7 +344,8 @@ HRESULT CProbeConnection::GetSensorOf(Sensor* (NVSystem::CDeviceComm::*getter)()
         if (m_bConnected == 0)
             return E_FAIL;
         // Held for the call, which runs outside the connection lock: a disconnect meanwhile cannot
-        // destroy the device under it.
+        // destroy the device under it. The count needs no device lock, nor do the getters: the
+        // connection lock is never held while waiting for a worker's read.
         device = m_pDevice.load();
         device->AddRef();
     }
@@ -414,11 +415,20 @@ CWideString CProbeConnection::GetSerialNumberText()
 
 CModbusComm* CProbeConnection::GetModbusInterface()
 {
-    // Under the lock, so that a disconnect cannot take the device away in between.
-    CScopedLock lock(m_Lock);
-    if (!IsProbeConnected())
-        return nullptr;
-    return m_pProbe.load()->GetModbusComm();
+    // The device's reference keeps it while the network is asked for, outside the connection lock:
+    // the network is handed out under the device lock, which a worker may hold across a slow read,
+    // and nobody may wait for the connection lock meanwhile.
+    NVSystem::CDeviceComm* probe = nullptr;
+    {
+        CScopedLock lock(m_Lock);
+        if (!IsProbeConnected())
+            return nullptr;
+        probe = m_pProbe.load();
+        probe->AddRef();
+    }
+    CModbusComm* network = probe->GetModbusComm();
+    probe->Release();
+    return network;
 }
 
 void CProbeConnection::SetResetPauseForTests(std::function<void(ULONG ms)> pause)

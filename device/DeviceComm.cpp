@@ -47,11 +47,12 @@ CDeviceComm::~CDeviceComm()
     m_nTag.store(0);
 }
 
+// The count is atomic and needs no lock: a worker holds the device lock across its reads of the
+// probe, and whoever takes or gives back a reference meanwhile (the windows) must not wait for them.
 ULONG CDeviceComm::AddRef()
 {
     if (!IsTagged())
         return 0;
-    CScopedLock lock(m_DeviceLock);
     return ++m_nRefCount;
 }
 
@@ -59,14 +60,12 @@ ULONG CDeviceComm::Release()
 {
     if (!IsTagged())
         return 0;
-    {
-        CScopedLock lock(m_DeviceLock);
-        ULONG count = m_nRefCount.load();
-        if (count > 1)
-            return m_nRefCount.fetch_sub(1) - 1;
-        m_nRefCount.store(0);
-    }
-    // The lock is left before the object, and the lock with it, goes.
+    ULONG count = m_nRefCount.load();
+    while (count > 1)
+        if (m_nRefCount.compare_exchange_weak(count, count - 1))
+            return count - 1;
+    // The last reference, or none ever taken (the creator discards the object).
+    m_nRefCount.store(0);
     delete this;
     return 0;
 }

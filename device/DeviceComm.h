@@ -576,7 +576,7 @@ protected:
     ULONG m_nWriteTimeout = 0;
     SlaveIdInfo m_SlaveId;
     std::unique_ptr<CCacheSettings> m_pCacheSettings;
-    platform::CCriticalSection m_DeviceLock;
+    platform::CCriticalSection m_DeviceLock{"device lock"};
     CTraceLog m_Trace;
 
 private:

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "device/DeviceComm.h"
+#include "models/HeldSensor.h"
 #include "models/SensorInterfaces.h"
 
 namespace NVSystem
@@ -48,22 +49,19 @@ protected:
     // The sensor of connection 1, 2 or 3; null for another connection or one without a sensor.
     ISensor_Interface* FirstSensorAt(USHORT connection);
 
-    // A sensor the device holds, under the device lock; null once the device is gone.
+    // A sensor the device holds; null once the device is gone. Without the device lock (HeldSensor.h).
     template <typename Sensor>
-    Sensor* SensorOf(const std::unique_ptr<Sensor>& field)
+    Sensor* SensorOf(const CHeldSensor<Sensor>& field) const
     {
-        if (!IsTagged())
-            return nullptr;
-        CScopedLock lock(m_DeviceLock);
-        return field.get();
+        return IsTagged() ? field.get() : nullptr;
     }
 
-    std::unique_ptr<ISensor_PressureTempLevel> m_pLevelSensor; // connection 3
+    CHeldSensor<ISensor_PressureTempLevel> m_pLevelSensor; // connection 3
 
 private:
     std::atomic<uint32_t> m_nClassSignature;
-    std::unique_ptr<ISensor_VoxPro> m_pVoxSensor;                // connection 1
-    std::unique_ptr<ISensor_Conductivity> m_pConductivitySensor; // 2
+    CHeldSensor<ISensor_VoxPro> m_pVoxSensor;                // connection 1
+    CHeldSensor<ISensor_Conductivity> m_pConductivitySensor; // 2
 };
 
 } // namespace NVSystem

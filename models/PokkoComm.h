@@ -39,8 +39,8 @@ protected:
     ~CPokkoComm() override;
 
 private:
-    std::unique_ptr<ISensor_pH> m_pPhSensor;   // connection 4
-    std::unique_ptr<ISensor_ORP> m_pOrpSensor; // 5
+    CHeldSensor<ISensor_pH> m_pPhSensor;   // connection 4
+    CHeldSensor<ISensor_ORP> m_pOrpSensor; // 5
 };
 
 } // namespace NVSystem

@@ -37,7 +37,7 @@ protected:
     ~CSledraComm() override;
 
 private:
-    std::unique_ptr<ISensor_pHORP> m_pPhOrpSensor; // connection 4
+    CHeldSensor<ISensor_pHORP> m_pPhOrpSensor; // connection 4
 };
 
 } // namespace NVSystem

@@ -29,25 +29,23 @@ CVOXCoreICComm* CVOXCoreICComm::QueryVOXCoreICComm()
 }
 
 template <typename Sensor>
-Sensor* CVOXCoreICComm::SensorOf(const std::unique_ptr<Sensor>& field)
+Sensor* CVOXCoreICComm::SensorOf(const CHeldSensor<Sensor>& field) const
 {
-    if (!IsTagged())
-        return nullptr;
-    CScopedLock lock(m_DeviceLock);
-    return field.get();
+    return IsTagged() ? field.get() : nullptr;
 }
 
 template <typename Sensor>
-HRESULT CVOXCoreICComm::TakeSensor(std::unique_ptr<Sensor>& field, std::unique_ptr<Sensor>& sensor)
+HRESULT CVOXCoreICComm::TakeSensor(CHeldSensor<Sensor>& field, std::unique_ptr<Sensor>& sensor)
 {
     if (!IsVOXCoreIC(this))
         return MODBUSCOMM_E_INVALID_DEVICE_THIS;
     if (sensor == nullptr)
         return E_POINTER;
+    // The device lock keeps two placings apart; the getters do without it.
     CScopedLock lock(m_DeviceLock);
     if (field != nullptr)
         return E_FAIL;
-    field = std::move(sensor);
+    field.reset(sensor.release());
     return S_OK;
 }
 

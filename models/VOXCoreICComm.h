@@ -1,8 +1,9 @@
 // The VOX core probe (device type 39): an optical dissolved-oxygen core with conductivity and, when
 // fitted, depth. Its sensors are adapter objects that the connection routine makes right after the
 // device factory (InitVOXCoreICSensors) and hands to the device, which owns them from then on: they
-// are never replaced and are deleted with the device. The getters hand them out without a reference;
-// a caller that keeps one keeps a reference on the device.
+// are never replaced and are deleted with the device. The getters hand them out without a reference
+// (and without the device lock: HeldSensor.h); a caller that keeps one keeps a reference on the
+// device.
 #pragma once
 
 #include <atomic>
@@ -10,6 +11,7 @@
 #include <memory>
 
 #include "device/DeviceComm.h"
+#include "models/HeldSensor.h"
 #include "models/SensorInterfaces.h"
 
 namespace NVSystem
@@ -42,14 +44,14 @@ protected:
 
 private:
     template <typename Sensor>
-    HRESULT TakeSensor(std::unique_ptr<Sensor>& field, std::unique_ptr<Sensor>& sensor);
+    HRESULT TakeSensor(CHeldSensor<Sensor>& field, std::unique_ptr<Sensor>& sensor);
     template <typename Sensor>
-    Sensor* SensorOf(const std::unique_ptr<Sensor>& field);
+    Sensor* SensorOf(const CHeldSensor<Sensor>& field) const;
 
     std::atomic<uint32_t> m_nClassSignature{kClassSignature};
-    std::unique_ptr<ISensor_VoxPro> m_pVoxSensor;
-    std::unique_ptr<ISensor_Conductivity> m_pConductivitySensor;
-    std::unique_ptr<ISensor_PressureDepth> m_pDepthSensor;
+    CHeldSensor<ISensor_VoxPro> m_pVoxSensor;
+    CHeldSensor<ISensor_Conductivity> m_pConductivitySensor;
+    CHeldSensor<ISensor_PressureDepth> m_pDepthSensor;
 };
 
 } // namespace NVSystem

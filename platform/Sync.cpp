@@ -2,8 +2,26 @@
 
 #include <chrono>
 
+#include "platform/UiThreadCheck.h"
+
 namespace platform
 {
+
+void CCriticalSection::LockWatched()
+{
+    if (!IsWatchedUiThread())
+    {
+        m_mutex.lock();
+        return;
+    }
+    if (m_mutex.try_lock())
+    {
+        NoteUiThreadFault(UiThreadFault::WatchedLock, m_pWatchedName);
+        return;
+    }
+    NoteUiThreadFault(UiThreadFault::ContendedLock, m_pWatchedName);
+    m_mutex.lock();
+}
 
 CEvent::CEvent(Reset mode, bool initiallySet) : m_mode(mode), m_set(initiallySet) {}
 

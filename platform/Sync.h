@@ -12,16 +12,32 @@ namespace platform
 class CCriticalSection
 {
 public:
-    void Lock() { m_mutex.lock(); }
+    CCriticalSection() = default;
+    // A lock that the watch on the user-interface thread looks at (platform/UiThreadCheck.h), under
+    // this name: one that a worker may hold across a slow read.
+    explicit CCriticalSection(const char* watchedName) : m_pWatchedName(watchedName) {}
+    CCriticalSection(const CCriticalSection&) = delete;
+    CCriticalSection& operator=(const CCriticalSection&) = delete;
+
+    void Lock()
+    {
+        if (m_pWatchedName != nullptr)
+            LockWatched();
+        else
+            m_mutex.lock();
+    }
     bool TryLock() { return m_mutex.try_lock(); }
     void Unlock() { m_mutex.unlock(); }
     // For std::lock_guard / std::unique_lock.
-    void lock() { m_mutex.lock(); }
+    void lock() { Lock(); }
     bool try_lock() { return m_mutex.try_lock(); }
     void unlock() { m_mutex.unlock(); }
 
 private:
+    void LockWatched();
+
     std::recursive_mutex m_mutex;
+    const char* const m_pWatchedName = nullptr;
 };
 
 // A Windows-style event: manual reset (stays signalled until Reset) or auto reset (one waiter

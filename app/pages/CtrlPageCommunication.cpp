@@ -7,6 +7,7 @@
 #include "app/popups/DlgPopupProbeCommCfg.h"
 #include "app/popups/DlgPopupSDI12Setup.h"
 #include "connection/ProbeConnection.h"
+#include "ui/WaitForWork.h"
 
 namespace
 {
@@ -68,18 +69,29 @@ void CCtrlPage_Communication::OnTimer(UINT id)
 
 void CCtrlPage_Communication::RefreshPage()
 {
-    BOOL connected = FALSE;
-    BOOL analog = FALSE;
-    BOOL sdi12 = FALSE;
-    if (theProbeConnection.IsConnected())
+    struct sInterfaces
     {
-        connected = TRUE;
-        if (NVSystem::CDeviceComm* probe = theProbeConnection.GetProbe())
-        {
-            analog = probe->IsAnalogOutputSupported();
-            sdi12 = probe->IsSdi12Supported();
-        }
-    }
+        BOOL analog = FALSE;
+        BOOL sdi12 = FALSE;
+    };
+    const BOOL connected = theProbeConnection.IsConnected();
+    sInterfaces interfaces;
+    // The probe is asked which interfaces it has.
+    if (connected)
+        interfaces = ui::WaitForWork(
+            []
+            {
+                sInterfaces read;
+                if (NVSystem::CDeviceComm* probe = theProbeConnection.AcquireProbe())
+                {
+                    read.analog = probe->IsAnalogOutputSupported();
+                    read.sdi12 = probe->IsSdi12Supported();
+                    probe->Release();
+                }
+                return read;
+            });
+    const BOOL analog = interfaces.analog;
+    const BOOL sdi12 = interfaces.sdi12;
     m_btnModbus.setEnabled(connected);
     m_btnSdi12.setEnabled(connected && sdi12);
     m_btnAnalog.setEnabled(connected && analog);

@@ -540,6 +540,16 @@ void CCtrlPage_SensorSetup::ClearLists()
     m_units.clear();
     m_Params.RemoveAll();
     m_sentinel.clear();
+    m_SensorIds.clear();
+    m_levelPressureConnection.reset();
+}
+
+std::optional<USHORT> CCtrlPage_SensorSetup::ListedSensorId(USHORT connection) const
+{
+    const auto listed = m_SensorIds.find(connection);
+    if (listed == m_SensorIds.end())
+        return std::nullopt;
+    return listed->second;
 }
 
 void CCtrlPage_SensorSetup::ReloadPage()
@@ -564,16 +574,28 @@ void CCtrlPage_SensorSetup::FillSensorList()
     // The sensors are read on a worker; what went wrong with the cap is told once the list is read.
     std::optional<sVoxCapText> cap;
     NVSystem::CDeviceComm* device = Device();
+    std::map<USHORT, USHORT> sensorIds;
+    std::optional<USHORT> levelPressure;
     sSensorEntries list = ui::WaitForWork(
-        [this, device, &cap]
+        [this, device, &cap, &sensorIds, &levelPressure]
         {
-            return BuildSensorEntries(*device,
-                                      [this, &cap]
-                                      {
-                                          cap = GetVoxCapText(m_Connection);
-                                          return cap->text;
-                                      });
+            sSensorEntries entries = BuildSensorEntries(*device,
+                                                        [this, &cap]
+                                                        {
+                                                            cap = GetVoxCapText(m_Connection);
+                                                            return cap->text;
+                                                        });
+            for (const sSensorEntry& entry : entries.entries)
+                if (USHORT sensorId = 0;
+                    IsSensorEntry(entry.itemData) && Succeeded(device->GetSensorId(entry.itemData, sensorId)))
+                    sensorIds[entry.itemData] = sensorId;
+            if (NVSystem::ISensor_PressureTempLevel* level = nullptr;
+                Succeeded(m_Connection.GetLevelSensor(level)) && level != nullptr)
+                levelPressure = level->GetPressureConnection();
+            return entries;
         });
+    m_SensorIds = std::move(sensorIds);
+    m_levelPressureConnection = levelPressure;
     if (cap && cap->problem == EVoxCapTextProblem::NoInterface)
         ErrorBox(window(), u"Failed to get VOX interface.");
     else if (cap && cap->problem == EVoxCapTextProblem::DateUnreadable)
@@ -688,10 +710,10 @@ void CCtrlPage_SensorSetup::UpdateSensorControls()
     const std::optional<USHORT> selected = GetSelectedSensorItem();
     if (!selected || !IsConnected() || !IsSensorEntry(*selected))
         return;
-    USHORT sensorId = 0;
-    if (Failed(Device()->GetSensorId(*selected, sensorId)))
+    const std::optional<USHORT> sensorId = ListedSensorId(*selected);
+    if (!sensorId)
         return;
-    switch (sensorId)
+    switch (*sensorId)
     {
     case SENSOR_ID_CONDUCTIVITY:
     case SENSOR_ID_CORE_CONDUCTIVITY:
@@ -716,13 +738,9 @@ void CCtrlPage_SensorSetup::RefreshPage()
     const bool connected = IsConnected() != FALSE;
     const std::optional<USHORT> selected = GetSelectedSensorItem();
     bool calibrate = selected.has_value() && IsSensorEntry(*selected);
-    if (calibrate && connected)
-    {
-        NVSystem::ISensor_PressureTempLevel* level = nullptr;
-        if (Succeeded(m_Connection.GetLevelSensor(level)) && level != nullptr &&
-            level->GetPressureConnection() == *selected)
-            calibrate = false;
-    }
+    // The level sensor's pressure has no calibration here.
+    if (calibrate && connected && m_levelPressureConnection == *selected)
+        calibrate = false;
     UpdateSensorControls();
     LoadNegativeValueOption();
     m_btnCalibrate.setEnabled(connected && calibrate);
@@ -840,7 +858,8 @@ void CCtrlPage_SensorSetup::LoadNegativeValueOption()
 
 HRESULT CCtrlPage_SensorSetup::WriteNegativeValueOption(USHORT value)
 {
-    const HRESULT hr = ::WriteNegativeValueOption(m_Connection, value);
+    const HRESULT hr =
+        ui::WaitForWork([this, value] { return ::WriteNegativeValueOption(m_Connection, value); });
     if (Failed(hr))
         ShowErrorDetailBox(
             this, QStringLiteral("Failed to configure VOX options."),
@@ -946,7 +965,8 @@ void CCtrlPage_SensorSetup::OnEditSalinity()
     if (!salinity)
         return;
     const float value = untouched ? *held : static_cast<float>(*salinity);
-    const sVoxWrite write = WriteSalinity(m_Connection, value, dialog.m_bUseAsDefault);
+    const sVoxWrite write = ui::WaitForWork([this, value, asDefault = dialog.m_bUseAsDefault]
+                                            { return WriteSalinity(m_Connection, value, asDefault); });
     if (write.liveWritten)
     {
         m_liveSalinity.setText(ValueText(value));
@@ -965,13 +985,19 @@ void CCtrlPage_SensorSetup::ClearBaroValues()
     m_defaultBaro.clear();
 }
 
+HRESULT CCtrlPage_SensorSetup::ReadLiveBaro(float& live)
+{
+    NVSystem::ISensor_VoxPro* sensor = nullptr;
+    if (Failed(m_Connection.GetVoxProSensor(sensor)) || sensor == nullptr)
+        return E_FAIL;
+    return sensor->ReadLiveBaro(live);
+}
+
 void CCtrlPage_SensorSetup::OnEditBaro()
 {
     CDlgEditBaro dialog(this);
-    NVSystem::ISensor_VoxPro* sensor = nullptr;
     float live = 0.0f;
-    if (Failed(m_Connection.GetVoxProSensor(sensor)) || sensor == nullptr ||
-        Failed(sensor->ReadLiveBaro(live)))
+    if (Failed(ui::WaitForWork([this, &live] { return ReadLiveBaro(live); })))
     {
         ClearBaroValues();
         return;
@@ -980,7 +1006,8 @@ void CCtrlPage_SensorSetup::OnEditBaro()
     if (dialog.DoModal() != IDOK)
         return;
     const auto pressure = static_cast<float>(dialog.GetPressureMbar());
-    const sVoxWrite write = WriteBaro(m_Connection, pressure, dialog.GetUseAsDefault());
+    const sVoxWrite write = ui::WaitForWork([this, pressure, asDefault = dialog.GetUseAsDefault()]
+                                            { return WriteBaro(m_Connection, pressure, asDefault); });
     if (write.failure)
     {
         ClearBaroValues();
@@ -994,11 +1021,15 @@ void CCtrlPage_SensorSetup::OnEditBaro()
 void CCtrlPage_SensorSetup::OnAutoSalinity()
 {
     m_bAutoSalinity = m_autoSalinity.isChecked() ? TRUE : FALSE;
-    if (const HRESULT hr = WriteAutoSalinity(m_Connection, m_bAutoSalinity); Failed(hr))
+    if (const HRESULT hr =
+            ui::WaitForWork([this, on = m_bAutoSalinity] { return WriteAutoSalinity(m_Connection, on); });
+        Failed(hr))
     {
         UnownedErrorCodeBox({u"Failed to write auto salinity register.", hr});
         // The box shows what the probe holds.
-        ReadAutoSalinity(m_Connection, m_bAutoSalinity);
+        BOOL held = m_bAutoSalinity;
+        ui::WaitForWork([this, &held] { return ReadAutoSalinity(m_Connection, held); });
+        m_bAutoSalinity = held;
         m_autoSalinity.setChecked(m_bAutoSalinity != FALSE);
     }
     RefreshPage();
@@ -1024,8 +1055,8 @@ void CCtrlPage_SensorSetup::OnAutoDensity()
 {
     if (!IsConnected())
         return;
-    if (const sSettingsFailure failure =
-            WriteAutoDensity(m_Connection, m_autoDensity.isChecked() ? TRUE : FALSE))
+    if (const sSettingsFailure failure = ui::WaitForWork([this, on = m_autoDensity.isChecked() ? TRUE : FALSE]
+                                                         { return WriteAutoDensity(m_Connection, on); }))
     {
         ShowErrorCodeBox(this, Q(failure.text), failure.code);
         LoadPressureSettings();
@@ -1039,9 +1070,10 @@ void CCtrlPage_SensorSetup::OnCalibrate()
     const std::optional<USHORT> selected = GetSelectedSensorItem();
     if (!selected || !IsSensorEntry(*selected) || !IsConnected())
         return;
-    USHORT sensorId = 0;
-    if (Failed(Device()->GetSensorId(*selected, sensorId)))
+    const std::optional<USHORT> listed = ListedSensorId(*selected);
+    if (!listed)
         return;
+    const USHORT sensorId = *listed;
     if (sensorId == SENSOR_ID_PRESSURE_DEPTH)
     {
         NVSystem::ISensor_PressureDepth* sensor = nullptr;
@@ -1059,13 +1091,8 @@ void CCtrlPage_SensorSetup::OnCalibrate()
     {
         dispatch(*this, sensorId, *selected);
         // The optical sensor's wizard may have set a new live barometric pressure.
-        if (sensorId == SENSOR_ID_OPTICAL_DO && IsConnected())
-        {
-            NVSystem::ISensor_VoxPro* sensor = nullptr;
-            float live = 0.0f;
-            if (Succeeded(m_Connection.GetVoxProSensor(sensor)) && sensor != nullptr &&
-                Succeeded(sensor->ReadLiveBaro(live)))
-                m_liveBaro.setText(ValueText(live));
-        }
+        if (float live = 0.0f; sensorId == SENSOR_ID_OPTICAL_DO && IsConnected() &&
+                               Succeeded(ui::WaitForWork([this, &live] { return ReadLiveBaro(live); })))
+            m_liveBaro.setText(ValueText(live));
     }
 }

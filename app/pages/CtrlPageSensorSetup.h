@@ -19,7 +19,9 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 
 #include <QGroupBox>
 #include <QLabel>
@@ -166,6 +168,10 @@ private:
     void ClearLists();
     void ShowReferenceTemperature(std::optional<float> temperature);
     void ClearBaroValues();
+    // The id of the sensor listed at the connection, as read with the list.
+    std::optional<USHORT> ListedSensorId(USHORT connection) const;
+    // The optical sensor's live pressure, from the probe (on a worker).
+    HRESULT ReadLiveBaro(float& live);
     void SetSentinelText();
 
     CProbeConnection& m_Connection;
@@ -205,6 +211,10 @@ private:
     BOOL m_bAutoSalinity = FALSE;
     CDynArray<sParameterReading> m_Params;
     CDynArray<USHORT> m_Connections;
+    // Read with the sensor list, so that choosing an entry asks the probe nothing: the sensor id
+    // of each listed connection, and the connection of the level sensor's pressure.
+    std::map<USHORT, USHORT> m_SensorIds;
+    std::optional<USHORT> m_levelPressureConnection;
 
     // What the watch asks on its thread.
     std::atomic<bool> m_bPageShown{false};

@@ -1,5 +1,7 @@
 #include "app/pages/DlgPopUpDiagnostics.h"
 
+#include <memory>
+
 #include <QApplication>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -15,6 +17,7 @@
 #include "ui/MessageBoxes.h"
 #include "ui/QtText.h"
 #include "ui/Skin.h"
+#include "ui/WaitForWork.h"
 
 namespace
 {
@@ -67,7 +70,17 @@ CCtrlPage_DiagsBase& CDlgPopUpDiagnostics::Page(int index)
 
 HRESULT CDlgPopUpDiagnostics::InitFromConnection(CProbeConnection& connection)
 {
-    NVSystem::CDeviceComm* probe = connection.GetProbe();
+    // The device answers under its lock, which a worker may hold across a read of the probe.
+    return ui::WaitForWork([this, &connection] { return TakeDevice(connection); });
+}
+
+HRESULT CDlgPopUpDiagnostics::TakeDevice(CProbeConnection& connection)
+{
+    struct sReleaser
+    {
+        void operator()(NVSystem::CDeviceComm* device) const { device->Release(); }
+    };
+    const std::unique_ptr<NVSystem::CDeviceComm, sReleaser> probe(connection.AcquireProbe());
     if (probe == nullptr || !probe->IsTagged())
         return E_FAIL;
     USHORT deviceType = 0;
@@ -236,7 +249,10 @@ void CDlgPopUpDiagnostics::ReadCounters()
 {
     if (m_pDevice == nullptr || m_pCounters == nullptr)
         return;
-    const sDiagnosticCounters counters = ReadDiagnosticCounters(*m_pDevice, m_bExternalVoltage != FALSE);
+    NVSystem::CDeviceComm& device = *m_pDevice;
+    const bool externalVoltage = m_bExternalVoltage != FALSE;
+    const sDiagnosticCounters counters = ui::WaitForWork(
+        [&device, externalVoltage] { return ReadDiagnosticCounters(device, externalVoltage); });
     const auto set = [this](UINT id, const auto& value)
     {
         if (!value)
@@ -305,9 +321,9 @@ void CDlgPopUpDiagnostics::OnNextPage(int step)
 
 void CDlgPopUpDiagnostics::OnResetCounters()
 {
-    if (m_pDevice != nullptr)
+    if (NVSystem::CDeviceComm* device = m_pDevice; device != nullptr)
     {
-        if (const HRESULT hr = m_pDevice->ClearMsgCounters(); Failed(hr))
+        if (const HRESULT hr = ui::WaitForWork([device] { return device->ClearMsgCounters(); }); Failed(hr))
             ShowErrorCodeBox(this, QStringLiteral("Failed to clear message counters."), hr);
         else
             ShowWarningBox(this, QStringLiteral("Message counters cleared."));

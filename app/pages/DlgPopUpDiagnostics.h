@@ -67,6 +67,8 @@ protected:
     BOOL OnCommand(UINT id) override;
 
 private:
+    // InitFromConnection's work, on a worker.
+    HRESULT TakeDevice(CProbeConnection& connection);
     void ReadCounters();
     void OnResetCounters();
     void OnNextPage(int step);

@@ -9,6 +9,7 @@
 #include "ui/Label.h"
 #include "ui/MessageBoxes.h"
 #include "ui/QtText.h"
+#include "ui/WaitForWork.h"
 
 namespace
 {
@@ -97,7 +98,8 @@ void CDlgPopup_ApplySerialNumber::OnApply()
     }
     try
     {
-        m_Connection.UpdateOemConfigFile(*serial);
+        // The file goes to the probe; its failure comes back from the worker as it was thrown.
+        ui::WaitForWork([this, value = *serial] { m_Connection.UpdateOemConfigFile(value); });
     }
     catch (const CWideString& message)
     {

@@ -224,13 +224,24 @@ void CDlgPopup_FirmwareUpdate::OnCancel()
                            "non-functioning state.\n\nAre you sure you want to do this?"),
             ui::ApplicationName(), platform::MB_YESNO | platform::MB_ICONWARNING) != platform::IDYES)
         return;
-    if (const HRESULT hr = m_Upload.Cancel(); Failed(hr))
+    // The cancel is asked of the device under its lock, which the upload holds across each of its
+    // requests; a cancel taken is followed by the end of the worker, in the same wait. The progress
+    // rests meanwhile: its timer would report the end from within the wait.
+    m_progressTimer.stop();
+    const HRESULT hr = ui::WaitForWork(
+        [this]
+        {
+            const HRESULT cancel = m_Upload.Cancel();
+            if (Succeeded(cancel))
+                m_Upload.Wait();
+            return cancel;
+        });
+    if (Failed(hr))
     {
         ShowErrorCodeBox(this, QStringLiteral("Unable to cancel firmware update."), hr);
+        m_progressTimer.start();
         return;
     }
-    m_progressTimer.stop();
-    ui::WaitForWork([this] { m_Upload.Wait(); });
     // The cancel reaches the flash only while it can still stop it; one that came too late (the
     // image already whole) leaves a probe with its new firmware, and that is what is shown.
     if (Succeeded(m_Upload.GetResult()))

@@ -13,6 +13,7 @@
 #include "ui/DialogService.h"
 #include "ui/NumericText.h"
 #include "ui/QtText.h"
+#include "ui/WaitForWork.h"
 
 namespace
 {
@@ -44,8 +45,10 @@ CDlgPressureCal::CDlgPressureCal(QWidget* pParentWnd, CProbeConnection& connecti
 
 CDlgPressureCal::~CDlgPressureCal()
 {
-    // Before the window goes: the reading thread posts to it.
-    m_pCalibration.reset();
+    // Before the window goes: the reading thread posts to it. Its end may wait for a read, and
+    // what the calibration changed goes back to the probe.
+    if (m_pCalibration != nullptr)
+        ui::WaitForWork([this] { m_pCalibration.reset(); });
 }
 
 BOOL CDlgPressureCal::OnInitDialog()
@@ -85,7 +88,8 @@ BOOL CDlgPressureCal::OnInitDialog()
     m_pCalibration = std::make_unique<CPressureCalibration>(m_Connection, m_pSensor, m_nConnection, *this,
                                                             m_readingPeriod);
     USHORT unitId = 0;
-    if (const sSettingsFailure failure = m_pCalibration->Begin(unitId))
+    if (const sSettingsFailure failure =
+            ui::WaitForWork([this, &unitId] { return m_pCalibration->Begin(unitId); }))
     {
         // The dialog stays open with OK disabled; Cancel takes the way out.
         ShowFailure(failure);
@@ -159,7 +163,8 @@ void CDlgPressureCal::OnOK()
     if (m_pCalibration != nullptr)
     {
         const CPressureCalibration::sFinishFailures failures =
-            m_pCalibration->Finish(m_restoreFactory.isChecked() ? TRUE : FALSE, m_Reading);
+            ui::WaitForWork([this, restore = m_restoreFactory.isChecked() ? TRUE : FALSE]
+                            { return m_pCalibration->Finish(restore, m_Reading); });
         ShowFailure(failures.calibration);
         ShowFailure(failures.header);
         ShowLeftovers(this, failures.leftovers);
@@ -173,6 +178,6 @@ void CDlgPressureCal::OnCancel()
         return;
     m_bEnded = true;
     if (m_pCalibration != nullptr)
-        ShowLeftovers(this, m_pCalibration->Cancel());
+        ShowLeftovers(this, ui::WaitForWork([this] { return m_pCalibration->Cancel(); }));
     EndDialog(IDCANCEL);
 }

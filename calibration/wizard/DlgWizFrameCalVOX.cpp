@@ -25,7 +25,9 @@ void CDlgWizFrame_CalVOX::AddPages()
 HRESULT CDlgWizFrame_CalVOX::StartReading(NVSystem::ISensor_VoxPro* sensor)
 {
     m_pSensor = sensor;
-    return m_calData.StartReading(sensor, this);
+    // The start reads the sensor's live pressure and salinity, to give them back at the end: the
+    // user waits for the probe with the window alive.
+    return ui::WaitForWork([this, sensor] { return m_calData.StartReading(sensor, this); });
 }
 
 void CDlgWizFrame_CalVOX::OnOKAgreed()

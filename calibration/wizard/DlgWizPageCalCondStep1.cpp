@@ -112,12 +112,30 @@ BOOL CDlgWizPage_CalCondStep1::OnInitDialog()
         return FALSE;
     CDlgWizPage_Cal::OnInitDialog();
 
-    float reference = 0.0f;
-    float alpha = 0.0f;
-    CDynArray<float> coefficients;
-    NVSystem::ISensor_Conductivity* sensor = Sensor();
-    if (sensor != nullptr && Succeeded(sensor->ReadCalibrationBlock(reference, alpha, coefficients)))
+    // What the page shows first comes from the probe: the sensor's reference temperature, and
+    // whether a log runs (which keeps the reference as it is).
+    struct sOpening
     {
+        std::optional<float> reference;
+        bool logging = false;
+    };
+    NVSystem::ISensor_Conductivity* sensor = Sensor();
+    NVSystem::CDeviceComm* device = Frame()->GetProbe().GetCalDevice();
+    const sOpening opening = ui::WaitForWork(
+        [sensor, device]
+        {
+            sOpening read;
+            float reference = 0.0f;
+            float alpha = 0.0f;
+            CDynArray<float> coefficients;
+            if (sensor != nullptr && Succeeded(sensor->ReadCalibrationBlock(reference, alpha, coefficients)))
+                read.reference = reference;
+            read.logging = device != nullptr && device->HasActiveLog();
+            return read;
+        });
+    if (opening.reference)
+    {
+        const float reference = *opening.reference;
         if (reference == kRefTemp20 || reference == kRefTemp25)
         {
             ShowRefTempRadio(reference);
@@ -134,10 +152,8 @@ BOOL CDlgWizPage_CalCondStep1::OnInitDialog()
         }
     }
 
-    NVSystem::CDeviceComm* device = Frame()->GetProbe().GetCalDevice();
-    const bool logging = device != nullptr && device->HasActiveLog();
-    m_refTemp20.setEnabled(!logging);
-    m_refTemp25.setEnabled(!logging);
+    m_refTemp20.setEnabled(!opening.logging);
+    m_refTemp25.setEnabled(!opening.logging);
 
     {
         const QSignalBlocker block(m_standard);

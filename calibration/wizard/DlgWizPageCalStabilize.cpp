@@ -94,8 +94,8 @@ BOOL CDlgWizPage_CalStabilize::OnSetActive(UINT)
     if (!RestartPoint(TRUE))
         return TRUE;
     // A worker that ended while the prompt was open (its read error is on its way) is refused
-    // here, and so is a calibration mode for it.
-    data->BeginCalibration();
+    // here, and so is a calibration mode for it. The calibration mode goes to the probe.
+    ui::WaitForWork([data] { return data->BeginCalibration(); });
     return TRUE;
 }
 

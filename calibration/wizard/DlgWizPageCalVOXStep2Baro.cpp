@@ -8,6 +8,7 @@
 #include "foundation/NameLookups.h"
 #include "ui/DialogUnits.h"
 #include "ui/QtText.h"
+#include "ui/WaitForWork.h"
 
 namespace
 {
@@ -152,12 +153,17 @@ BOOL CDlgWizPage_CalVOXStep2_Baro::OnSetActive(UINT)
     SetTitle(QStringLiteral("DO Calibration - Configure Barometric Pressure"));
     float live = 0.0f;
     if (data->BaroReadings().GetLast(1, &live, nullptr, nullptr) >= 0)
+    {
         m_livePressure = live;
+    }
     // Before the worker's first reading the sensor tells it.
-    else if (auto* frame = qobject_cast<CDlgWizFrame_CalVOX*>(Frame());
-             frame != nullptr && frame->GetSensor() != nullptr &&
-             Succeeded(frame->GetSensor()->ReadLiveBaro(live)))
-        m_livePressure = live;
+    else if (auto* frame = qobject_cast<CDlgWizFrame_CalVOX*>(Frame()); frame != nullptr)
+    {
+        if (NVSystem::ISensor_VoxPro* sensor = frame->GetSensor();
+            sensor != nullptr &&
+            Succeeded(ui::WaitForWork([sensor, &live] { return sensor->ReadLiveBaro(live); })))
+            m_livePressure = live;
+    }
     m_entry.SetPressureMbar(m_livePressure);
     m_entry.Open();
     ShowEntry();
@@ -200,7 +206,8 @@ BOOL CDlgWizPage_CalVOXStep2_Baro::OnWizardNext()
     auto* data = CalDataAs<CCalDataVOX>();
     if (data == nullptr || !m_entry.IsValid())
         return FALSE;
-    if (Failed(data->WriteLiveBaro(static_cast<float>(m_entry.GetPressureMbar()))))
+    const float pressure = static_cast<float>(m_entry.GetPressureMbar());
+    if (Failed(ui::WaitForWork([data, pressure] { return data->WriteLiveBaro(pressure); })))
     {
         MessageBox(QStringLiteral("Failed to update live baro reading."), platform::MB_ICONERROR);
         return FALSE;

@@ -8,6 +8,7 @@
 #include "ui/NumberEntry.h"
 #include "ui/NumericText.h"
 #include "ui/QtText.h"
+#include "ui/WaitForWork.h"
 
 namespace
 {
@@ -72,7 +73,8 @@ BOOL CDlgWizPage_CalVOXStep2_Salinity::OnWizardNext()
     // An entry out of range keeps Next disabled; a shortcut must not get past it either.
     if (!IsSalinityTextValid(ui::ToWideString(m_salinity.text())))
         return FALSE;
-    if (Succeeded(data->WriteLiveSalinity(m_validSalinity)))
+    if (const float salinity = m_validSalinity;
+        Succeeded(ui::WaitForWork([data, salinity] { return data->WriteLiveSalinity(salinity); })))
         return TRUE;
     MessageBox(QStringLiteral("Failed to update live salinity value."), platform::MB_ICONERROR);
     return FALSE;

@@ -14,6 +14,7 @@
 #include "app/main/DlgFrameTarnwickSoft.h"
 #include "tests/support/QtTestSupport.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/UiThreadWatch.h"
 #include "tools/probe-sim/Instrument.h"
 #include "tools/probe-sim/ProbePresets.h"
 #include "tools/probe-sim/ProbeSimulator.h"

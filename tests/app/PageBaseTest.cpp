@@ -38,6 +38,7 @@ protected:
     void ConnectDirectly()
     {
         theProbeConnection.m_nPort = static_cast<USHORT>(Port());
+        const testsupport::ProbeWorkOfTheTest setUp;
         ASSERT_EQ(theProbeConnection.ConnectToDevice(), S_OK);
     }
 };

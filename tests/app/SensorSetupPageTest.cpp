@@ -289,6 +289,27 @@ TEST_F(SensorSetupPageTest, TheWatchRefillsTheListsAsTheProbeChangesKeepingTheCh
     EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
 }
 
+// The watch and the keep-alive hold the device lock across their reads, for as long as a silent
+// probe takes to time out: the page shown again asks the probe nothing and takes no device lock
+// (the watch on the user-interface thread fails the test otherwise, whether or not a worker held
+// the lock at that moment), and shows the sensors and the Calibrate button as it knew them.
+TEST_F(SensorSetupPageTest, ThePageShownAgainAsksTheProbeNothing)
+{
+    ConnectTo(kMultiSensor);
+    CCtrlPage_SensorSetup& page = SetupPage();
+    const QStringList entries = Entries();
+    for (const auto& [entry, calibrates] : {std::pair{kVox, true}, {QStringLiteral("Pressure/Level"), false}})
+    {
+        Select(entry);
+        MainWindow().ShowPage(Page::PAGE_PROBE_INFO);
+        MainWindow().ShowPage(Page::PAGE_SENSOR_SETUP);
+        EXPECT_EQ(Entries(), entries);
+        EXPECT_TRUE(page.SensorList().currentItem()->text().startsWith(entry));
+        EXPECT_EQ(page.CalibrateButton().isEnabled(), calibrates) << entry.toStdString();
+    }
+    EXPECT_TRUE(BoxTexts().empty());
+}
+
 TEST_F(SensorSetupPageTest, SettingsOfTheOpticalAndConductivitySensorsReachTheProbeAndShowWhatItHolds)
 {
     ConnectTo(
@@ -701,7 +722,10 @@ TEST_F(SensorSetupPageTest, TheChosenRowStaysWhenTheListsRefillAndRowZeroWhenItI
     page.ParameterList().setCurrentRow(last);
     Probe().Sensors().Unplug(kDepthConnection);
     ListConnection(kDepthConnection, false);
-    ASSERT_EQ(theProbeConnection.GetProbe()->BuildSensorCache(), S_OK);
+    {
+        const testsupport::ProbeWorkOfTheTest setUp;
+        ASSERT_EQ(theProbeConnection.GetProbe()->BuildSensorCache(), S_OK);
+    }
     page.FillSensorList();
     page.FillParameterList(TRUE);
     EXPECT_EQ(page.SensorList().currentItem()->text(), "All") << "the entry stays chosen";

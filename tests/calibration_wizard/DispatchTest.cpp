@@ -28,7 +28,10 @@ TEST_F(Dispatch, RunsNoWizardForASensorWithoutOneOrWhileDisconnected)
 {
     StartConnected();
     USHORT levelId = 0;
-    ASSERT_EQ(theProbeConnection.GetDevice()->GetSensorId(kLevel, levelId), S_OK);
+    {
+        const testsupport::ProbeWorkOfTheTest lookUp;
+        ASSERT_EQ(theProbeConnection.GetDevice()->GetSensorId(kLevel, levelId), S_OK);
+    }
     sCalibrateResult result = RunCalibration(nullptr, levelId);
     EXPECT_EQ(result.calibration, ECalibration::None);
     EXPECT_FALSE(result.ran);

@@ -2,6 +2,9 @@
 // salinity after a factory restore finished from the first page, everything back after a brief
 // line loss once the line returns, and a point refused with its reason when the sensor reports in a
 // unit the calibration cannot convert.
+#include <functional>
+#include <optional>
+
 #include <QTest>
 
 #include "calibration/wizard/DlgWizFrameCalVOX.h"
@@ -51,9 +54,9 @@ protected:
         ClickNext(frame);
     }
 
-    // The oxygen wizard taken to its stabilization page, where the line is lost; returns once the
-    // wizard has closed. `wizard` is the frame while it runs.
-    void CalibrateAndLoseTheLine(CDlgWizFrame_Cal*& wizard)
+    // The oxygen wizard taken to its stabilization page, where the line is lost (right after
+    // `beforeLoss`); returns once the wizard has closed. `wizard` is the frame while it runs.
+    void CalibrateAndLoseTheLine(CDlgWizFrame_Cal*& wizard, const std::function<void()>& beforeLoss = nullptr)
     {
         Calibrate(kOxygen,
                   [&](CDlgWizFrame_Cal& frame)
@@ -61,6 +64,8 @@ protected:
                       wizard = &frame;
                       ToStabilization(frame);
                       ASSERT_TRUE(InCalibrationMode(kOxygen));
+                      if (beforeLoss)
+                          beforeLoss();
                       Sim().RequestFaults().LoseLine();
                       ASSERT_TRUE(testsupport::WaitUntil([&] { return !frame.isVisible(); }, 20s));
                   });
@@ -127,22 +132,26 @@ TEST_F(WayOut, ABriefLineLossDuringTheRunIsMendedOnceTheLineIsBack)
 TEST_F(WayOut, ALineLostForGoodClosesTheWizardUnderTheWaitCursorAndTellsWhatTheProbeKept)
 {
     CDlgWizFrame_Cal* wizard = nullptr;
-    // The first wait is the page's look at why the worker ended: the wizard takes neither Esc nor
-    // its close box meanwhile.
-    testsupport::WaitWatch watch(
-        [&]
-        {
-            ASSERT_NE(wizard, nullptr);
-            EXPECT_TRUE(wizard->isVisible());
-            QTest::keyClick(wizard, Qt::Key_Escape);
-            testsupport::ClickCloseBox(*wizard);
-        });
-    CalibrateAndLoseTheLine(wizard);
+    // The first wait after the loss is the page's look at why the worker ended: the wizard takes
+    // neither Esc nor its close box meanwhile.
+    std::optional<testsupport::WaitWatch> watch;
+    CalibrateAndLoseTheLine(wizard,
+                            [&]
+                            {
+                                watch.emplace(
+                                    [&]
+                                    {
+                                        EXPECT_TRUE(wizard->isVisible());
+                                        QTest::keyClick(wizard, Qt::Key_Escape);
+                                        testsupport::ClickCloseBox(*wizard);
+                                    });
+                            });
+    ASSERT_TRUE(watch.has_value());
     // Why the worker ended, the live inputs written back, the end of the run after the window has
     // gone, and the live pressure the setup page shows afterwards.
-    EXPECT_EQ(watch.Count(), 4);
-    EXPECT_EQ(watch.Nested(), 0);
-    EXPECT_TRUE(watch.AllUnderWaitCursor());
+    EXPECT_EQ(watch->Count(), 4);
+    EXPECT_EQ(watch->Nested(), 0);
+    EXPECT_TRUE(watch->AllUnderWaitCursor());
     const std::vector<QString> texts = BoxTexts();
     ASSERT_EQ(texts.size(), 3u);
     EXPECT_EQ(texts[1], kReadError);
@@ -155,9 +164,12 @@ TEST_F(WayOut, ALineLostForGoodClosesTheWizardUnderTheWaitCursorAndTellsWhatTheP
 
 TEST_F(WayOut, AnOxygenReadingInPpmIsRefusedWithItsReasonAndNothingIsCalibrated)
 {
-    ASSERT_EQ(theProbeConnection.GetDevice()->SetParameterUnitId(kOxygen, dos::kConcentration,
-                                                                 probesim::unit::kPpm),
-              S_OK);
+    {
+        const testsupport::ProbeWorkOfTheTest setUp;
+        ASSERT_EQ(theProbeConnection.GetDevice()->SetParameterUnitId(kOxygen, dos::kConcentration,
+                                                                     probesim::unit::kPpm),
+                  S_OK);
+    }
     const float calibrated = SimFloat(kOxygen, dos::kCalDo100);
     Calibrate(kOxygen,
               [&](CDlgWizFrame_Cal& frame)

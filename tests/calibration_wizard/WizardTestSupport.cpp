@@ -63,6 +63,7 @@ WizardTest::WizardTest()
 
 WizardTest::~WizardTest()
 {
+    const testsupport::ProbeWorkOfTheTest setUp;
     theProbeConnection.DisconnectDevice();
     m_probe.reset();
     m_sim.reset();
@@ -72,6 +73,7 @@ WizardTest::~WizardTest()
 
 void WizardTest::Connect(probesim::InstrumentConfig config, bool dialled)
 {
+    const testsupport::ProbeWorkOfTheTest setUp;
     theProbeConnection.DisconnectDevice();
     m_probe.reset();
     m_sim.reset();
@@ -102,6 +104,7 @@ void WizardTest::StartPresetConnected(uint16_t deviceType)
 
 void WizardTest::Reconnect()
 {
+    const testsupport::ProbeWorkOfTheTest setUp;
     theProbeConnection.DisconnectDevice();
     ASSERT_EQ(theProbeConnection.ConnectToDevice(), S_OK);
 }
@@ -142,7 +145,10 @@ void WizardTest::OnNextWizard(std::function<void(CDlgWizFrame_Cal&)> drive)
 sCalibrateResult WizardTest::Calibrate(uint16_t connection, std::function<void(CDlgWizFrame_Cal&)> drive)
 {
     USHORT sensorId = 0;
-    EXPECT_EQ(theProbeConnection.GetDevice()->GetSensorId(connection, sensorId), S_OK);
+    {
+        const testsupport::ProbeWorkOfTheTest lookUp;
+        EXPECT_EQ(theProbeConnection.GetDevice()->GetSensorId(connection, sensorId), S_OK);
+    }
     OnNextWizard(std::move(drive));
     const sCalibrateResult result = RunCalibration(nullptr, sensorId);
     m_wizardTimer.reset();

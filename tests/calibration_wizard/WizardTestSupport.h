@@ -19,6 +19,7 @@
 #include "calibration/wizard/DlgWizFrameCal.h"
 #include "tests/support/QtTestSupport.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/UiThreadWatch.h"
 #include "tools/probe-sim/DialledSensors.h"
 #include "tools/probe-sim/Instrument.h"
 #include "tools/probe-sim/ProbeSimulator.h"

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/UiThreadWatch.h"
 #include "ui/Application.h"
 #include "ui/DialogService.h"
 #include "ui/MessageBoxes.h"
@@ -73,7 +74,10 @@ int main(int argc, char** argv)
         UnexpectedDialogs unexpected;
         ui::SetDialogService(&unexpected);
         const ui::CQtMessageBoxHook hook;
+        // No test lets the windows talk to the probe on their own thread, nor take the device lock.
+        testsupport::WatchUiThread();
         result = RUN_ALL_TESTS();
+        platform::WatchThisThreadAsUi({});
         ui::SetDialogService(nullptr);
     }
     testsupport::RemoveProcessTempDir();

@@ -1,0 +1,66 @@
+// Calibrate... on a probe that has gone silent, for each wizard: the user waits for the probe with
+// the wait cursor and a window that keeps painting (the test main fails any read or write of the
+// line, and any device lock, on the user-interface thread), no second wait opens inside one, and
+// the wizard ends by itself with the read error.
+#include <QTimer>
+
+#include "connection/ProbeConnection.h"
+#include "tests/calibration_wizard/WizardTestSupport.h"
+
+namespace wiztest
+{
+namespace
+{
+
+class SilentProbe : public WizardTest, public ::testing::WithParamInterface<uint16_t>
+{
+};
+
+TEST_P(SilentProbe, CalibrateWaitsForItWithTheWindowAliveAndTheWizardEndsWithTheReadError)
+{
+    StartConnected();
+    USHORT sensorId = 0;
+    {
+        const testsupport::ProbeWorkOfTheTest lookUp;
+        ASSERT_EQ(theProbeConnection.GetDevice()->GetSensorId(GetParam(), sensorId), S_OK);
+    }
+    // A wizard left open would hold the test: it is ended, with a failure.
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout,
+                     []
+                     {
+                         for (CNVDialog* dialog : CNVDialog::GetOpenDialogs())
+                             if (auto* wizard = qobject_cast<CDlgWizFrame_Cal*>(dialog); wizard != nullptr)
+                             {
+                                 ADD_FAILURE() << "the wizard stayed open";
+                                 wizard->EndDialog(-1);
+                             }
+                     });
+    watchdog.start(30000);
+    testsupport::WaitWatch watch;
+    Sim().RequestFaults().LoseLine();
+    const sCalibrateResult result = RunCalibration(nullptr, sensorId);
+    watchdog.stop();
+    EXPECT_TRUE(result.ran);
+    EXPECT_GE(watch.Count(), 1);
+    EXPECT_EQ(watch.Nested(), 0);
+    EXPECT_TRUE(watch.AllUnderWaitCursor());
+    const std::vector<QString> texts = BoxTexts();
+    ASSERT_FALSE(texts.empty());
+    EXPECT_TRUE(texts.front().contains("Terminating calibration")) << texts.front().toStdString();
+    for (const auto& box : m_dialogs.MessageBoxes())
+        EXPECT_FALSE(box.underWaitCursor) << box.text.toStdString();
+    Sim().RequestFaults().RestoreLine();
+}
+
+INSTANTIATE_TEST_SUITE_P(EachWizard, SilentProbe, ::testing::Values(kOxygen, kConductivity, kPhOrp),
+                         [](const ::testing::TestParamInfo<uint16_t>& param)
+                         {
+                             return param.param == kOxygen         ? std::string("OpticalDO")
+                                    : param.param == kConductivity ? std::string("Conductivity")
+                                                                  : std::string("PHORP");
+                         });
+
+} // namespace
+} // namespace wiztest
