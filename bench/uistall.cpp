@@ -4,8 +4,9 @@
 // firmware update cancelled while the probe restarts, the close of a calibration wizard after the
 // line failed, the opening of each calibration wizard, a switch to the sensor setup page while the
 // live poll and the sensor watch wait for a silent probe, the page shown again while the watch waits
-// for it under the device lock, and Calibrate... on a silent probe for each wizard. The program's own
-// settings (time-outs, pauses) apply throughout.
+// for it under the device lock, Calibrate... on a silent probe for each wizard, and the close box
+// asked twice while the window waits. The program's own settings (time-outs, pauses) apply
+// throughout.
 //
 // A timer on the user-interface thread ticks every millisecond; the longest gap between two ticks
 // is the longest stall (a window that does not repaint). Prints one line per operation: the longest
@@ -24,9 +25,11 @@
 #include <vector>
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QElapsedTimer>
-#include <QThread>
+#include <QSpontaneKeyEvent>
 #include <QTimer>
+#include <QWindow>
 
 #include "app/main/DlgFrameTarnwickSoft.h"
 #include "app/main/Startup.h"
@@ -109,8 +112,7 @@ private:
 };
 
 // The waits for the probe (ui::WaitForWork) that an operation opens, and those among them opened
-// inside another wait: a wait's own loop runs then inside another wait's loop, so that more event
-// loops run than the wait and the modal windows shown (each waits in a loop of its own) account for.
+// inside another wait (a second operation started while the first one waits).
 class WaitCounter
 {
 public:
@@ -120,11 +122,7 @@ public:
             [this]
             {
                 ++m_nWaits;
-                int modal = 0;
-                for (QWidget* window : QApplication::topLevelWidgets())
-                    if (window->isVisible() && window->isModal())
-                        ++modal;
-                if (QThread::currentThread()->loopLevel() > modal + 1)
+                if (ui::WaitDepth() > 1)
                     ++m_nNested;
             });
     }
@@ -278,6 +276,34 @@ bool LoseLineAfterTableRead(probesim::ProbeSimulator& sim)
         seen = count;
     }
     return false;
+}
+
+// The window system's request to close the window (its close box, Alt+F4).
+void AskToClose(QWidget& window)
+{
+    QCloseEvent close;
+    QSpontaneKeyEvent::setSpontaneous(&close);
+    QCoreApplication::instance()->notify(window.windowHandle(), &close);
+}
+
+// Starts the live poll on the live data page once the page has its rows; false when it did not.
+bool StartLivePoll(CDlgFrame_TarnwickSoft& window)
+{
+    window.ShowPage(CDlgFrame_TarnwickSoft::PAGE_LIVE_DATA);
+    // The page rebuilds its rows once it has been shown a moment: the poll starts after that.
+    QElapsedTimer showing;
+    showing.start();
+    while ((window.LiveDataPage().IsActivationPending() || window.LiveDataPage().List().topLevelItemCount() == 0) &&
+           showing.elapsed() < 5000)
+        Settle(20ms);
+    Settle(300ms);
+    window.LiveDataPage().StartStopButton().click();
+    QElapsedTimer starting;
+    starting.start();
+    while (window.LiveDataPage().IsReading() == FALSE && starting.elapsed() < 5000)
+        Settle(20ms);
+    Settle(1000ms);
+    return window.LiveDataPage().IsReading() != FALSE;
 }
 
 bool ConnectAndSettle(CDlgFrame_TarnwickSoft& window)
@@ -496,22 +522,7 @@ int main(int argc, char** argv)
     // probe that has gone silent. ---
     {
         check(ConnectAndSettle(window));
-        window.ShowPage(CDlgFrame_TarnwickSoft::PAGE_LIVE_DATA);
-        // The page rebuilds its rows once it has been shown a moment: the poll starts after that.
-        QElapsedTimer showing;
-        showing.start();
-        while ((window.LiveDataPage().IsActivationPending() ||
-                window.LiveDataPage().List().topLevelItemCount() == 0) &&
-               showing.elapsed() < 5000)
-            Settle(20ms);
-        Settle(300ms);
-        window.LiveDataPage().StartStopButton().click();
-        QElapsedTimer starting;
-        starting.start();
-        while (window.LiveDataPage().IsReading() == FALSE && starting.elapsed() < 5000)
-            Settle(20ms);
-        Settle(1000ms);
-        const bool reading = window.LiveDataPage().IsReading() != FALSE;
+        const bool reading = StartLivePoll(window);
         if (!reading)
             std::fprintf(stderr, "uistall: the live poll did not start (connected: %d, page %d)\n",
                          theProbeConnection.IsConnected() ? 1 : 0, window.GetVisiblePage());
@@ -583,7 +594,37 @@ int main(int argc, char** argv)
         Settle(500ms);
     }
 
-    // (Room for the close asked twice during a wait.)
+    // --- The close box asked twice while the window waits (the live poll stopped for a page switch
+    // waits for its read of a probe that has gone silent): taken once, after the wait, and the
+    // window ends. Last: the window is gone afterwards. ---
+    {
+        check(ConnectAndSettle(window));
+        const bool reading = StartLivePoll(window);
+        probe.sim->RequestFaults().LoseLine();
+        // The poll's next round is under way and unanswered.
+        Settle(200ms);
+        int asked = 0;
+        QTimer::singleShot(50, &window,
+                           [&]
+                           {
+                               if (!ui::IsWaitingForWork())
+                                   return;
+                               AskToClose(window);
+                               AskToClose(window);
+                               asked = 2;
+                           });
+        meter.Start();
+        window.TabButton(CDlgFrame_TarnwickSoft::PAGE_PROBE_INFO).click();
+        QElapsedTimer closing;
+        closing.start();
+        while (window.isVisible() && closing.elapsed() < 60000)
+            Settle(20ms);
+        const double took = meter.ElapsedMs();
+        Report("close box asked twice during a wait (the poll stopping on a silent probe)", meter.Stop(), took,
+               check(reading && asked == 2 && !window.isVisible() && window.result() == IDCANCEL &&
+                     !theProbeConnection.IsConnected()));
+        probe.sim->RequestFaults().RestoreLine();
+    }
 
     g_pWaits = nullptr;
     window.SendCommand(SC_CLOSE_COMMAND);

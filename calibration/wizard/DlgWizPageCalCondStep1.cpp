@@ -145,10 +145,10 @@ BOOL CDlgWizPage_CalCondStep1::OnInitDialog()
         }
         else
         {
-            // A reference the page cannot show: the sensor is set to 25 degrees.
+            // A reference the page cannot show: the sensor is set to 25 degrees, once the wizard's
+            // opening is over (held like any write the window asks for meanwhile).
             ShowRefTempRadio(kRefTemp25);
-            QMetaObject::invokeMethod(
-                this, [this] { OnRefTempClicked(kRefTemp25); }, Qt::QueuedConnection);
+            PostHeld([this] { OnRefTempClicked(kRefTemp25); });
         }
     }
 

@@ -11,6 +11,7 @@
 #include "app/popups/DlgPopupSelectSDI12Params.h"
 #include "connection/ConnectionString.h"
 #include "tests/app/AppWindowTest.h"
+#include "tests/support/UiThreadWatch.h"
 #include "tests/app_core/BothLoopsProbe.h"
 #include "tests/app_core/PortLineModel.h"
 #include "tests/app_core/RegisterWrites.h"
@@ -391,7 +392,10 @@ TEST_F(ProbeCommPopupTest, ASettingTheProbeDidNotReportShowsNoValueAndOkLeavesIt
     for (uint16_t reg : {reg::kEom, reg::kEos, reg::kStayAwake, reg::kMeasurementCacheTimeout})
         Probe().Registers().AddReadHook(reg, 1, failRead);
     // The device's copies of EOM and EOS go with a cache that cannot be read again.
-    EXPECT_TRUE(Failed(theProbeConnection.GetProbe()->UpdateCache()));
+    {
+        const testsupport::ProbeWorkOfTheTest setUp;
+        EXPECT_TRUE(Failed(theProbeConnection.GetProbe()->UpdateCache()));
+    }
 
     using Timeout = CDlgPopup_ProbeCommCfg::ETimeout;
     EXPECT_TRUE(RunPopup<CDlgPopup_ProbeCommCfg>(

@@ -227,16 +227,21 @@ TEST_F(ConductivityWizard, AReferenceTakenBeforeTheRestOfItsWriteWasRefusedIsSho
 TEST_F(ConductivityWizard, AReferenceThePageCannotShowIsSetTo25AndALoggingDeviceKeepsItsOwn)
 {
     Probe().Registers().SetFloat(Register(kConductivity, kReferenceTemperature), 22.0f);
-    Calibrate(kConductivity,
-              [&](CDlgWizFrame_Cal& frame)
-              {
-                  CDlgWizPage_CalCondStep1& method = Wizard(frame).Step1();
-                  EXPECT_TRUE(testsupport::WaitUntil(
-                      [&] { return SimFloat(kConductivity, kReferenceTemperature) == 25.0f; }));
-                  EXPECT_TRUE(method.RefTemp25().isChecked());
-                  EXPECT_TRUE(method.RefTemp25().isEnabled());
-                  ClickCancel(frame);
-              });
+    {
+        // The correction is written once the wizard's opening is over, never inside its waits.
+        testsupport::WaitWatch watch;
+        Calibrate(kConductivity,
+                  [&](CDlgWizFrame_Cal& frame)
+                  {
+                      CDlgWizPage_CalCondStep1& method = Wizard(frame).Step1();
+                      EXPECT_TRUE(testsupport::WaitUntil(
+                          [&] { return SimFloat(kConductivity, kReferenceTemperature) == 25.0f; }));
+                      EXPECT_TRUE(method.RefTemp25().isChecked());
+                      EXPECT_TRUE(method.RefTemp25().isEnabled());
+                      ClickCancel(frame);
+                  });
+        EXPECT_EQ(watch.Inside(), 0);
+    }
 
     Probe().StartLog(12);
     Reconnect();
