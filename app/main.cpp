@@ -15,6 +15,7 @@
 
 #include <QApplication>
 
+#include "app/main/AppIcon.h"
 #include "app/main/DlgFrameTarnwickSoft.h"
 #include "app/main/MachineProbeSearch.h"
 #include "app/main/PagePictureRun.h"
@@ -87,6 +88,8 @@ int main(int argc, char** argv)
     std::setlocale(LC_NUMERIC, "C");
     ui::PrepareApplication();
     QApplication::setApplicationName(ui::ToQString(kDefaultSkinTitle));
+    // The boxes of the start-up come before the main window, with the program's icon all the same.
+    QApplication::setWindowIcon(AppIcon());
     NVSystem::InstallDeviceFactory();
     InstallCalibrationDispatch();
     ui::CQtMessageBoxHook messageBoxes;
