@@ -3,7 +3,7 @@
 #include "foundation/ResultCodes.h"
 
 HRESULT CollectSensorReadings(NVSystem::CDeviceComm& device, CDynArray<sParameterReading>& readings,
-                              UnpluggedSensors unplugged, ReadingsStep* failedStep)
+                              UnpluggedSensors unplugged, ReadingsStep* failedStep, ReadingsAge age)
 {
     readings.RemoveAll();
     CDynArray<USHORT> connections;
@@ -16,7 +16,9 @@ HRESULT CollectSensorReadings(NVSystem::CDeviceComm& device, CDynArray<sParamete
     for (uint32_t i = 0; i < connections.GetCount(); ++i)
     {
         CDynArray<sParameterReading> sensorReadings;
-        const HRESULT hr = device.GetSensorParameters(connections[i], sensorReadings, TRUE);
+        const HRESULT hr = age == ReadingsAge::Measured
+                               ? device.GetMeasuredSensorParameters(connections[i], sensorReadings)
+                               : device.GetSensorParameters(connections[i], sensorReadings, TRUE);
         if (hr == MODBUSCOMM_E_PORT_NO_SENSOR && unplugged == UnpluggedSensors::Skip)
             continue;
         if (Failed(hr))

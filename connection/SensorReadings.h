@@ -28,12 +28,22 @@ enum class ReadingsStep
     Parameters,
 };
 
+// Whether readings may come from the device's cache as it holds them, or must carry a measurement
+// (the cached ones when they were read with their values, else a measurement now): callers that
+// each need the sensors' values once then share one measurement.
+enum class ReadingsAge
+{
+    Cached,
+    Measured,
+};
+
 // The readings of every active sensor connection of the device, in connection order, appended to
-// an emptied list (from the device's cache where it holds them). The first failure ends the
-// collection and is returned, with its step when failedStep is given; the list then holds what was
-// collected before it.
+// an emptied list (from the device's cache where it holds them, as the age allows). The first
+// failure ends the collection and is returned, with its step when failedStep is given; the list
+// then holds what was collected before it.
 HRESULT CollectSensorReadings(NVSystem::CDeviceComm& device, CDynArray<sParameterReading>& readings,
-                              UnpluggedSensors unplugged, ReadingsStep* failedStep = nullptr);
+                              UnpluggedSensors unplugged, ReadingsStep* failedStep = nullptr,
+                              ReadingsAge age = ReadingsAge::Cached);
 
 // The first reading with the temperature parameter id, then every reading with another id, in the
 // order given.

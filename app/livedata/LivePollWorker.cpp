@@ -70,29 +70,6 @@ HRESULT ReadLiveValues(NVSystem::CDeviceComm& device, const CDynArray<sParameter
     return S_OK;
 }
 
-HRESULT MeasureSensors(NVSystem::CDeviceComm& device, ReadingsStep* failedStep)
-{
-    CDynArray<USHORT> connections;
-    if (const HRESULT hr = device.GetActiveSensorPorts(connections); Failed(hr))
-    {
-        if (failedStep != nullptr)
-            *failedStep = ReadingsStep::Connections;
-        return hr;
-    }
-    for (uint32_t i = 0; i < connections.GetCount(); ++i)
-    {
-        CDynArray<sParameterReading> readings;
-        const HRESULT hr = device.GetMeasuredSensorParameters(connections[i], readings);
-        if (Failed(hr) && !IsSensorMissing(hr))
-        {
-            if (failedStep != nullptr)
-                *failedStep = ReadingsStep::Parameters;
-            return hr;
-        }
-    }
-    return S_OK;
-}
-
 sLivePollClock sLivePollClock::System()
 {
     sLivePollClock clock;

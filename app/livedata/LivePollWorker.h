@@ -26,7 +26,6 @@
 #include <thread>
 #include <vector>
 
-#include "connection/SensorReadings.h"
 #include "device/DeviceComm.h"
 #include "foundation/DynArray.h"
 #include "foundation/ParameterRecords.h"
@@ -61,14 +60,6 @@ struct sLiveRound
 // read. values holds one entry per row.
 HRESULT ReadLiveValues(NVSystem::CDeviceComm& device, const CDynArray<sParameterReading>& rows,
                        std::vector<sLiveValue>& values, const platform::CEvent* stop = nullptr);
-
-// Makes the device's cached readings of every active sensor connection carry a measurement: a
-// sensor whose readings were read with their values (since the device object was made, so during
-// the connect) keeps them, any other measures now (one request list). Cached reads then take
-// them without going to the probe, and no sensor measures twice for one connect. A connection whose
-// sensor is unplugged is passed over; any other failure ends the reads and is returned, with
-// failedStep (when given) telling whether the connections or a sensor's parameters failed.
-HRESULT MeasureSensors(NVSystem::CDeviceComm& device, ReadingsStep* failedStep = nullptr);
 
 // Where the worker takes its time from; the defaults are the steady clock, the stop event's own
 // timed wait and the system clock. Tests give their own so that nothing has to wait.

@@ -591,17 +591,9 @@ bool CCtrlPage_LiveData::CollectReadings(NVSystem::CDeviceComm& device,
                                          ReadingsAge age)
 {
     ReadingsStep failedStep = ReadingsStep::Parameters;
-    const HRESULT hr = ui::WaitForWork(
-        [&device, &readings, unplugged, age, &failedStep]
-        {
-            // The cached reads then take the sensors' fresh readings without going to the probe.
-            if (age == ReadingsAge::Measured)
-            {
-                if (const HRESULT measured = MeasureSensors(device, &failedStep); Failed(measured))
-                    return measured;
-            }
-            return CollectSensorReadings(device, readings, unplugged, &failedStep);
-        });
+    const HRESULT hr =
+        ui::WaitForWork([&device, &readings, unplugged, age, &failedStep]
+                        { return CollectSensorReadings(device, readings, unplugged, &failedStep, age); });
     if (Succeeded(hr))
         return true;
     if (failedStep == ReadingsStep::Connections)

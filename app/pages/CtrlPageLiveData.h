@@ -104,12 +104,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // Whether the readings may come from the device's cache or every sensor measures for them first.
-    enum class ReadingsAge
-    {
-        Cached,
-        Measured,
-    };
     // The readings of every sensor of the device; false, after the error box, when they cannot be
     // had.
     bool CollectReadings(NVSystem::CDeviceComm& device, CDynArray<sParameterReading>& readings,
