@@ -292,7 +292,7 @@ SlaveIdInfo CProbeConnection::GetSlaveId()
     return m_SlaveId;
 }
 
-CProbeConnection::DeviceRef CProbeConnection::HoldProbe()
+DeviceRef CProbeConnection::HoldProbe()
 {
     CScopedLock lock(m_Lock);
     NVSystem::CDeviceComm* probe = m_pProbe.load();
@@ -418,17 +418,15 @@ CModbusComm* CProbeConnection::GetModbusInterface()
     // The device's reference keeps it while the network is asked for, outside the connection lock:
     // the network is handed out under the device lock, which a worker may hold across a slow read,
     // and nobody may wait for the connection lock meanwhile.
-    NVSystem::CDeviceComm* probe = nullptr;
+    DeviceRef probe;
     {
         CScopedLock lock(m_Lock);
         if (!IsProbeConnected())
             return nullptr;
-        probe = m_pProbe.load();
+        probe.reset(m_pProbe.load());
         probe->AddRef();
     }
-    CModbusComm* network = probe->GetModbusComm();
-    probe->Release();
-    return network;
+    return probe->GetModbusComm();
 }
 
 void CProbeConnection::SetResetPauseForTests(std::function<void(ULONG ms)> pause)

@@ -49,6 +49,13 @@ bool IsAcceptedDeviceType(USHORT deviceType);
 // factory serial settings: 36, 37 and 39.
 bool HasVoxCore(USHORT deviceType);
 
+// A device reference (AcquireProbe) released when it goes.
+struct DeviceReleaser
+{
+    void operator()(NVSystem::CDeviceComm* device) const { device->Release(); }
+};
+using DeviceRef = std::unique_ptr<NVSystem::CDeviceComm, DeviceReleaser>;
+
 class CProbeConnection
 {
 public:
@@ -181,12 +188,6 @@ public:
     void SetBusyWaitObserverForTests(std::function<void()> observer);
 
 private:
-    struct DeviceReleaser
-    {
-        void operator()(NVSystem::CDeviceComm* device) const { device->Release(); }
-    };
-    using DeviceRef = std::unique_ptr<NVSystem::CDeviceComm, DeviceReleaser>;
-
     // The device object with a reference more, connected or not (a probe in its boot code); null
     // when there is none or it carries no device tag.
     DeviceRef HoldProbe();

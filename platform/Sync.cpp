@@ -1,6 +1,7 @@
 #include "platform/Sync.h"
 
 #include <chrono>
+#include <system_error>
 
 #include "platform/UiThreadCheck.h"
 
@@ -67,6 +68,38 @@ bool CEvent::Wait(uint64_t timeoutMs)
     if (m_mode == Reset::Auto)
         m_set = false;
     return true;
+}
+
+CStoppableThread::~CStoppableThread()
+{
+    Stop();
+}
+
+bool CStoppableThread::Start(std::function<void()> run)
+{
+    Stop();
+    const std::lock_guard lock(m_threadLock);
+    m_stopEvent.ResetEvent();
+    try
+    {
+        m_thread = std::thread(std::move(run));
+    }
+    catch (const std::system_error&)
+    {
+        return false;
+    }
+    m_bStarted = true;
+    return true;
+}
+
+void CStoppableThread::Stop()
+{
+    const std::lock_guard lock(m_threadLock);
+    if (!m_thread.joinable())
+        return;
+    m_stopEvent.Set();
+    m_thread.join();
+    m_bStarted = false;
 }
 
 } // namespace platform

@@ -2,9 +2,12 @@
 // critical section is a recursive mutex.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <mutex>
+#include <thread>
 
 namespace platform
 {
@@ -67,6 +70,34 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_cv;
     bool m_set;
+};
+
+// A worker thread with the manual-reset event that asks it to stop, for the workers of the windows.
+// Start and Stop may be called from any thread: a stop asked twice, or from two threads at once,
+// joins the worker exactly once, and the later call returns once that join is done.
+class CStoppableThread
+{
+public:
+    CStoppableThread() = default;
+    // Stops the worker.
+    ~CStoppableThread();
+    CStoppableThread(const CStoppableThread&) = delete;
+    CStoppableThread& operator=(const CStoppableThread&) = delete;
+
+    // Stops a worker that runs, then runs `run` on a new one; false when no thread can be had.
+    bool Start(std::function<void()> run);
+    // Sets the stop event and waits for the worker without a time limit. Safe when none runs.
+    void Stop();
+    // Started and not yet stopped (the worker may have ended by itself). Any thread.
+    bool IsStarted() const { return m_bStarted.load(); }
+    // What the worker waits on between its rounds: set when it is to end.
+    CEvent& StopEvent() { return m_stopEvent; }
+
+private:
+    CEvent m_stopEvent{CEvent::Reset::Manual};
+    std::mutex m_threadLock; // held by Start and Stop around the thread object
+    std::thread m_thread;
+    std::atomic<bool> m_bStarted{false};
 };
 
 } // namespace platform

@@ -114,8 +114,6 @@ BOOL CDlgFrame_TarnwickSoft::OnInitDialog()
     CNVDialog::OnInitDialog();
     ui::SetMainWindow(this);
     SetAppMainWindow(ui::OwnerHandle(this));
-    // Every window of the program wears its icon, boxes without an owner too.
-    QApplication::setWindowIcon(AppIcon());
     setWindowIcon(AppIcon());
 
     const int dpi = logicalDpiX();
@@ -323,23 +321,18 @@ BOOL CDlgFrame_TarnwickSoft::OnCommand(UINT id)
     // The state is looked at again when the command runs: two Alt+C taken at once connect once,
     // and never toggle into a disconnect.
     case ID_ACCEL_CONNECT:
-        if (!theProbeConnection.IsConnected())
-            PostHeld(
-                [this]
-                {
-                    if (!theProbeConnection.IsConnected())
-                        SendCommand(IDC_CONNECT_DISCONNECT);
-                });
-        return TRUE;
     case ID_ACCEL_DISCONNECT:
-        if (theProbeConnection.IsConnected())
+    {
+        const bool connected = id == ID_ACCEL_DISCONNECT;
+        if ((theProbeConnection.IsConnected() != FALSE) == connected)
             PostHeld(
-                [this]
+                [this, connected]
                 {
-                    if (theProbeConnection.IsConnected())
+                    if ((theProbeConnection.IsConnected() != FALSE) == connected)
                         SendCommand(IDC_CONNECT_DISCONNECT);
                 });
         return TRUE;
+    }
     case IDM_ABOUTBOX:
         OnAbout();
         return TRUE;

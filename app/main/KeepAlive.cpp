@@ -1,7 +1,5 @@
 #include "app/main/KeepAlive.h"
 
-#include <system_error>
-
 #include "foundation/ResultCodes.h"
 
 bool IsLinkLostResult(HRESULT hr)
@@ -23,29 +21,12 @@ CKeepAlive::~CKeepAlive()
 
 bool CKeepAlive::Start()
 {
-    Stop();
-    const std::lock_guard lock(m_StopLock);
-    m_StopEvent.ResetEvent();
-    try
-    {
-        m_thread = std::thread(&CKeepAlive::Run, this);
-    }
-    catch (const std::system_error&)
-    {
-        return false;
-    }
-    m_bStarted = true;
-    return true;
+    return m_Worker.Start([this] { Run(); });
 }
 
 void CKeepAlive::Stop()
 {
-    const std::lock_guard lock(m_StopLock);
-    if (!m_thread.joinable())
-        return;
-    m_StopEvent.Set();
-    m_thread.join();
-    m_bStarted = false;
+    m_Worker.Stop();
 }
 
 void CKeepAlive::PostLost()
@@ -102,7 +83,7 @@ void CKeepAlive::Run()
         const bool paused = m_IsPaused && m_IsPaused();
         if (!paused && !Probe())
             return;
-        if (m_StopEvent.Wait(static_cast<uint64_t>(m_Period.count())))
+        if (m_Worker.StopEvent().Wait(static_cast<uint64_t>(m_Period.count())))
             return;
         if (!paused && !m_Connection.IsConnected())
         {

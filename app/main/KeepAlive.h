@@ -18,8 +18,6 @@
 
 #include <chrono>
 #include <functional>
-#include <mutex>
-#include <thread>
 
 #include "connection/ProbeConnection.h"
 #include "foundation/WindowMessages.h"
@@ -50,7 +48,7 @@ public:
     // Sets the stop event and waits for the worker without a time limit. Safe when none runs, and
     // from two threads at once: the worker is joined exactly once, the later call waits for that.
     void Stop();
-    bool IsStarted() const { return m_bStarted.load(); }
+    bool IsStarted() const { return m_Worker.IsStarted(); }
 
 private:
     void Run();
@@ -64,8 +62,5 @@ private:
     std::chrono::milliseconds m_Period;
     // The connection last talked to (worker thread only).
     ULONG m_nWatchedId = 0;
-    platform::CEvent m_StopEvent{platform::CEvent::Reset::Manual};
-    std::mutex m_StopLock; // held by Start and Stop around the thread object
-    std::thread m_thread;
-    std::atomic<bool> m_bStarted{false};
+    platform::CStoppableThread m_Worker;
 };

@@ -1,7 +1,5 @@
 #include "app/pages/CalibrationDispatch.h"
 
-#include <memory>
-
 #include "app/pages/CtrlPageSensorSetup.h"
 #include "calibration/wizard/CalProbeConnection.h"
 #include "calibration/wizard/DlgWizFrameCalConductivity.h"
@@ -30,11 +28,6 @@ bool RunWizard(TFrame& frame, TSensor* sensor)
     return true;
 }
 
-struct DeviceReleaser
-{
-    void operator()(NVSystem::CDeviceComm* device) const { device->Release(); }
-};
-
 } // namespace
 
 ECalibration CalibrationOfSensorId(USHORT sensorId)
@@ -62,7 +55,7 @@ sCalibrateResult RunCalibration(QWidget* parent, USHORT sensorId, CProbeConnecti
     // The device, and with it the sensor the wizard works on, is held for the whole run: the
     // wizard's loops, its waits and boxes, are places where the link may be lost and closed.
     const ULONG connectionId = probe.GetConnectionId();
-    const std::unique_ptr<NVSystem::CDeviceComm, DeviceReleaser> device(probe.AcquireProbe());
+    const DeviceRef device(probe.AcquireProbe());
     if (device == nullptr || connectionId == 0)
         return result;
     CProbeCalConnection calProbe(probe);

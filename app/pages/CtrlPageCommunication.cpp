@@ -82,11 +82,10 @@ void CCtrlPage_Communication::RefreshPage()
             []
             {
                 sInterfaces read;
-                if (NVSystem::CDeviceComm* probe = theProbeConnection.AcquireProbe())
+                if (const DeviceRef probe(theProbeConnection.AcquireProbe()); probe != nullptr)
                 {
                     read.analog = probe->IsAnalogOutputSupported();
                     read.sdi12 = probe->IsSdi12Supported();
-                    probe->Release();
                 }
                 return read;
             });

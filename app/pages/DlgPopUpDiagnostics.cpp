@@ -1,7 +1,5 @@
 #include "app/pages/DlgPopUpDiagnostics.h"
 
-#include <memory>
-
 #include <QApplication>
 #include <QFormLayout>
 #include <QGridLayout>
@@ -76,11 +74,7 @@ HRESULT CDlgPopUpDiagnostics::InitFromConnection(CProbeConnection& connection)
 
 HRESULT CDlgPopUpDiagnostics::TakeDevice(CProbeConnection& connection)
 {
-    struct sReleaser
-    {
-        void operator()(NVSystem::CDeviceComm* device) const { device->Release(); }
-    };
-    const std::unique_ptr<NVSystem::CDeviceComm, sReleaser> probe(connection.AcquireProbe());
+    const DeviceRef probe(connection.AcquireProbe());
     if (probe == nullptr || !probe->IsTagged())
         return E_FAIL;
     USHORT deviceType = 0;

@@ -1,7 +1,5 @@
 #include "app/sensorsetup/SensorWatch.h"
 
-#include <system_error>
-
 #include "app/sensorsetup/VoxCapStatus.h"
 
 CSensorWatch::CSensorWatch(CProbeConnection& connection, INotifyWindow& page, std::function<bool()> isActive,
@@ -18,30 +16,16 @@ CSensorWatch::~CSensorWatch()
 bool CSensorWatch::Start()
 {
     Stop();
-    const std::lock_guard lock(m_StopLock);
-    m_StopEvent.ResetEvent();
     m_bEnded = false;
-    try
-    {
-        m_thread = std::thread(&CSensorWatch::Run, this);
-    }
-    catch (const std::system_error&)
-    {
-        m_bEnded = true;
-        return false;
-    }
-    m_bStarted = true;
-    return true;
+    if (m_Worker.Start([this] { Run(); }))
+        return true;
+    m_bEnded = true;
+    return false;
 }
 
 void CSensorWatch::Stop()
 {
-    const std::lock_guard lock(m_StopLock);
-    if (!m_thread.joinable())
-        return;
-    m_StopEvent.Set();
-    m_thread.join();
-    m_bStarted = false;
+    m_Worker.Stop();
 }
 
 bool CSensorWatch::Look(ULONG timeoutMs, sSnapshot& snapshot)
@@ -91,7 +75,7 @@ void CSensorWatch::Run()
                     seen = now;
                 }
             }
-            if (m_StopEvent.Wait(static_cast<uint64_t>(m_Period.count())))
+            if (m_Worker.StopEvent().Wait(static_cast<uint64_t>(m_Period.count())))
                 break;
             if (!m_Connection.IsConnected())
                 break;

@@ -13,8 +13,6 @@
 
 #include <chrono>
 #include <functional>
-#include <mutex>
-#include <thread>
 
 #include "connection/ProbeConnection.h"
 #include "foundation/WindowMessages.h"
@@ -44,7 +42,7 @@ public:
     // from two threads at once: the worker is joined exactly once, the later call waits for that.
     void Stop();
     // Started and not yet stopped (it may have ended by itself).
-    bool IsStarted() const { return m_bStarted.load(); }
+    bool IsStarted() const { return m_Worker.IsStarted(); }
     // The worker has ended by itself or was stopped.
     bool HasEnded() const { return m_bEnded.load(); }
 
@@ -66,9 +64,6 @@ private:
     INotifyWindow& m_Page;
     std::function<bool()> m_IsActive;
     std::chrono::milliseconds m_Period;
-    platform::CEvent m_StopEvent{platform::CEvent::Reset::Manual};
     std::atomic<bool> m_bEnded{false};
-    std::mutex m_StopLock; // held by Start and Stop around the thread object
-    std::thread m_thread;
-    std::atomic<bool> m_bStarted{false};
+    platform::CStoppableThread m_Worker;
 };
