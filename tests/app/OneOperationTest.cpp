@@ -172,7 +172,7 @@ TEST_F(OneOperationTest, TheCloseBoxAskedTwiceDuringAWaitClosesOnceAfterIt)
         });
     // The page reads the silent probe.
     window.ShowPage(Page::PAGE_SENSOR_SETUP);
-    ASSERT_TRUE(testsupport::WaitUntil([&] { return watch.Count() >= 1; }));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return watch.Count() >= 1; }, 20s));
     EXPECT_TRUE(visibleAfterTheCloses) << "no window goes under a wait";
     ASSERT_TRUE(testsupport::WaitUntil([&] { return !window.isVisible(); }, 20s));
     EXPECT_EQ(window.result(), IDCANCEL) << "the window's run ended, as the program does";
