@@ -112,6 +112,11 @@ public:
     CModbusComm* GetModbus() const { return m_pModbus.load(); }
     // The device object with a reference more (the caller releases it); null while disconnected.
     NVSystem::CDeviceComm* AcquireProbe();
+    // The same as a reference that releases itself.
+    DeviceRef HoldConnectedProbe() { return DeviceRef(AcquireProbe()); }
+    // The device object with a reference more, connected or not (a probe in its boot code); null
+    // when there is none or it carries no device tag.
+    DeviceRef HoldProbe();
 
     // The seven settings fields in one record, and all of them set from one.
     sCommSettings GetCommSettings() const;
@@ -188,9 +193,6 @@ public:
     void SetBusyWaitObserverForTests(std::function<void()> observer);
 
 private:
-    // The device object with a reference more, connected or not (a probe in its boot code); null
-    // when there is none or it carries no device tag.
-    DeviceRef HoldProbe();
     // Under the lock: the flag, and the device object's tag.
     bool IsProbeConnected();
     // An error box, then everything closed; returns hr.

@@ -179,9 +179,9 @@ void CNVDialog::PostHeld(std::function<void()> work)
                      });
 }
 
-bool CNVDialog::HoldsMessage(UINT) const
+bool CNVDialog::IsHoldingWork() const
 {
-    return false;
+    return ui::MustHoldWork(LoopDepth());
 }
 
 void CNVDialog::setVisible(bool visible)
@@ -399,7 +399,7 @@ bool CNVDialog::event(QEvent* event)
             const UINT message = notify->Message();
             const WPARAM wParam = notify->WParam();
             const LPARAM lParam = notify->LParam();
-            if (HoldsMessage(message) && ui::MustHoldWork(LoopDepth()))
+            if (IsHoldingWork())
                 PostHeld([this, message, wParam, lParam] { OnMessage(message, wParam, lParam); });
             else
                 OnMessage(message, wParam, lParam);

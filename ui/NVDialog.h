@@ -16,6 +16,9 @@
 // reach a dialog through OnMessage: posted (PostNotify, from any thread; a CNotifyEvent of type
 // QEvent::User + message) or sent (SendNotify, on the user-interface thread). A message posted or
 // broadcast while the window does not exist is dropped, and a queued one dies with the dialog.
+// A posted message that arrives while the window waits for serial work, or while a box or popup
+// opened above it is open, is held and handled in turn once they have ended (PostHeld): a
+// worker's report is never handled inside the loop of a box that its own window asked about.
 // Derived dialogs override OnMessage with a switch and pass on what they do not handle.
 //
 // Commands. The buttons' and shortcuts' commands reach OnCommand by id (SendCommand): IDOK runs
@@ -152,6 +155,9 @@ public:
     // above the window runs (ui::PostHeldWork); dropped when the window is gone by then. For
     // work that starts serial work or changes the connection.
     void PostHeld(std::function<void()> work);
+    // True while a wait runs or a box or popup opened above the window is open: the window's
+    // posted messages are held until then, and its timers' work waits as well.
+    bool IsHoldingWork() const;
 
     // ---- Registry and messages ----
 
@@ -247,9 +253,6 @@ protected:
     virtual BOOL OnInitDialog();
     // A private message, posted or sent; returns the handler's result (0 when none handles it).
     virtual LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    // Whether handling the posted message starts serial work or changes the connection: it is
-    // then held as PostHeld work is. Default: no message.
-    virtual bool HoldsMessage(UINT message) const;
     // A command; TRUE when handled.
     virtual BOOL OnCommand(UINT id);
     virtual void OnOK();

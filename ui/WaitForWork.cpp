@@ -9,7 +9,9 @@
 #include <thread>
 #include <vector>
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QMouseEvent>
 #include <QEventLoop>
 #include <QPointer>
 #include <QThread>
@@ -35,6 +37,13 @@ struct sHeldMessage
     LPARAM lParam;
 };
 
+// Input that a wait takes instead of swallowing (TakeInputDuringWaits).
+struct sTakenInput
+{
+    QPointer<QObject> input;
+    std::function<void()> taken;
+};
+
 // Work held until the nested loops that opened after it have ended.
 struct sHeldWork
 {
@@ -51,6 +60,7 @@ bool g_bMainCloseHeld = false;
 // Per running wait, the windows that were open when it began.
 std::vector<std::vector<QPointer<QWidget>>> g_blockedWindows;
 std::vector<sHeldMessage> g_heldMessages;
+std::vector<sTakenInput> g_takenInput;
 std::function<void()> g_observer;
 
 bool IsBlockedWindow(const QWidget* window)
@@ -105,6 +115,28 @@ const QWidget* OwningWidget(const QObject* receiver)
         if (object->isWidgetType())
             return static_cast<const QWidget*>(object);
     return nullptr;
+}
+
+const sTakenInput* TakenInputOf(const QObject* receiver)
+{
+    for (const sTakenInput& entry : g_takenInput)
+        if (entry.input == receiver)
+            return &entry;
+    return nullptr;
+}
+
+// Whether the event is the input's own activation: the shortcut's keys, or the release of the
+// left button over the button (the end of a click).
+bool IsActivation(const QObject& input, const QEvent& event)
+{
+    if (event.type() == QEvent::Shortcut)
+        return true;
+    if (event.type() != QEvent::MouseButtonRelease)
+        return false;
+    const auto* button = qobject_cast<const QAbstractButton*>(&input);
+    const auto& mouse = static_cast<const QMouseEvent&>(event);
+    return button != nullptr && mouse.button() == Qt::LeftButton && button->isEnabled() &&
+           button->isVisible() && button->rect().contains(mouse.position().toPoint());
 }
 
 // Runs, in order, the held work that may run now.
@@ -186,6 +218,13 @@ protected:
             widget = ClosingDialogOfNativeWindow(receiver);
         if (widget == nullptr || !IsBlockedWindow(widget->window()))
             return false;
+        if (const sTakenInput* input = TakenInputOf(receiver); input != nullptr && IsActivation(*receiver, *event))
+        {
+            // A copy: what it asks for may register or drop input.
+            const std::function<void()> taken = input->taken;
+            taken();
+            return true;
+        }
         if (type == QEvent::Close)
         {
             // Swallowed is not enough: a close event left accepted hides the window all the same.
@@ -372,6 +411,12 @@ void PostHeldWork(QObject* context, int depth, std::function<void()> work)
 bool HasHeldWork()
 {
     return !g_heldWork.empty();
+}
+
+void TakeInputDuringWaits(QObject& input, std::function<void()> taken)
+{
+    std::erase_if(g_takenInput, [](const sTakenInput& entry) { return entry.input.isNull(); });
+    g_takenInput.push_back({&input, std::move(taken)});
 }
 
 

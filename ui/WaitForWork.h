@@ -8,7 +8,8 @@
 // - no user input reaches a window that was open when the wait began: mouse, wheel, keys,
 //   shortcuts, context menus and the close box of the window system are swallowed, not kept for
 //   later, so that nobody can start a second operation or close a window under the worker (the
-//   main window's close box alone is kept, see below);
+//   main window's close box and the input given to TakeInputDuringWaits alone are kept, see
+//   below);
 // - the private messages that workers post to the dialogs (CNotifyEvent) are held back and posted
 //   again once the last wait has ended, as they would wait for a busy thread;
 // - message boxes that the work raises through the message-box hook (ui/MessageBoxes.h) come up
@@ -91,6 +92,14 @@ void PostHeldWork(QObject* context, int depth, std::function<void()> work);
 
 // Whether any work is held or waiting to run.
 bool HasHeldWork();
+
+// Input that a wait takes instead of swallowing: a click on the button (or the shortcut's keys)
+// given during a wait calls `taken` at once in place of the input's own handling. `taken` starts
+// nothing itself: it asks for held work (CNVDialog::PostHeld), which runs once the wait has ended,
+// the way a command given while the user-interface thread was busy would run after it. For the
+// commands that the user can give at any time, such as Connect and Disconnect. The registration
+// ends with the input object. User-interface thread.
+void TakeInputDuringWaits(QObject& input, std::function<void()> taken);
 
 // True when work for a window at `depth` must be held now.
 bool MustHoldWork(int depth);

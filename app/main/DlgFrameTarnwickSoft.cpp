@@ -159,6 +159,14 @@ void CDlgFrame_TarnwickSoft::CreateControls()
                         MulDiv(dpi, kConnectButtonHeight, kStandardDpi));
     m_btnConnect.setAutoDefault(false);
     connect(&m_btnConnect, &QPushButton::clicked, this, [this] { SendCommand(IDC_CONNECT_DISCONNECT); });
+    // Clicked while the window waits (the pages taking a connect in), the button is not ignored:
+    // what it offered then is carried out once the wait is over, as Alt+C and Alt+D are.
+    ui::TakeInputDuringWaits(m_btnConnect,
+                             [this]
+                             {
+                                 SendCommand(theProbeConnection.IsConnected() ? ID_ACCEL_DISCONNECT
+                                                                              : ID_ACCEL_CONNECT);
+                             });
 
     for (int index = 0; index < PAGE_COUNT; ++index)
     {
@@ -190,6 +198,9 @@ void CDlgFrame_TarnwickSoft::CreateShortcuts()
         shortcut->setContext(Qt::WindowShortcut);
         const UINT command = id;
         connect(shortcut, &QShortcut::activated, this, [this, command] { DispatchAccelerator(command); });
+        // Connect and Disconnect may be asked for at any time; they run after the wait.
+        if (command == ID_ACCEL_CONNECT || command == ID_ACCEL_DISCONNECT)
+            ui::TakeInputDuringWaits(*shortcut, [this, command] { DispatchAccelerator(command); });
     }
 }
 
@@ -342,12 +353,6 @@ BOOL CDlgFrame_TarnwickSoft::OnCommand(UINT id)
     default:
         return CNVDialog::OnCommand(id);
     }
-}
-
-bool CDlgFrame_TarnwickSoft::HoldsMessage(UINT message) const
-{
-    // A loss closes the link: not under an operation, box or popup that may still use it.
-    return message == windowmsg::WM_CONNECTION_LOST || CNVDialog::HoldsMessage(message);
 }
 
 LRESULT CDlgFrame_TarnwickSoft::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)

@@ -84,7 +84,6 @@ public:
 protected:
     BOOL OnInitDialog() override;
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-    bool HoldsMessage(UINT message) const override;
     BOOL OnCommand(UINT id) override;
     void OnOK() override;
     void OnCancel() override;

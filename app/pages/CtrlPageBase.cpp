@@ -15,13 +15,6 @@ CCtrlPage_Base::CCtrlPage_Base(UINT nIDTemplate, QWidget* pParentWnd) : CNVDialo
 
 CCtrlPage_Base::~CCtrlPage_Base() = default;
 
-bool CCtrlPage_Base::HoldsMessage(UINT message) const
-{
-    // The pages fill themselves from the probe when the connection changes.
-    return message == windowmsg::WM_DEVICE_CONNECTED || message == windowmsg::WM_DEVICE_DISCONNECTED ||
-           message == windowmsg::WM_DEVICE_RESET || CNVDialog::HoldsMessage(message);
-}
-
 LRESULT CCtrlPage_Base::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message)

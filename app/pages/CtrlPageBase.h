@@ -55,7 +55,6 @@ public:
 
 protected:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-    bool HoldsMessage(UINT message) const override;
     void OnOK() override;
     void OnCancel() override;
     // Passed on to the main window, whose menu there holds About.

@@ -557,7 +557,7 @@ bool CCtrlPage_LiveData::RebuildPollList(ReadingsAge age)
     // While reading the list stays as it is, and the device is the worker's: nothing is read here.
     if (!reading)
     {
-        NVSystem::CDeviceComm* device = theProbeConnection.GetDevice();
+        const DeviceRef device = theProbeConnection.HoldConnectedProbe();
         if (device == nullptr)
             return false;
         CDynArray<sParameterReading> readings;
@@ -605,8 +605,8 @@ bool CCtrlPage_LiveData::CollectReadings(NVSystem::CDeviceComm& device,
 
 void CCtrlPage_LiveData::SelectPollParameters()
 {
-    NVSystem::CDeviceComm* device = theProbeConnection.GetDevice();
-    if (!theProbeConnection.IsConnected() || device == nullptr)
+    const DeviceRef device = theProbeConnection.HoldConnectedProbe();
+    if (device == nullptr)
         return;
     CDynArray<sParameterReading> readings;
     if (!CollectReadings(*device, readings, UnpluggedSensors::Fail))

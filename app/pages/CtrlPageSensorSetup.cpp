@@ -151,7 +151,9 @@ void CCtrlPage_SensorSetup::CreateControls()
     m_sensorList.setMinimumWidth(kListWidth);
     SetDlgCtrlID(&m_sensorList, IDC_SETUP_SENSOR_LIST);
     sensorsLayout->addWidget(&m_sensorList);
-    top->addWidget(sensors, 3);
+    // Shared so that the longest name of each list shows whole: the optical sensor with its
+    // cap's date, and "Oxidation Reduction Potential (ORP)" beside the parameters' scroll bar.
+    top->addWidget(sensors, 6);
 
     auto* parameters = new QGroupBox(QStringLiteral("Parameters:"), this);
     auto* parametersLayout = new QVBoxLayout(parameters);
@@ -159,7 +161,7 @@ void CCtrlPage_SensorSetup::CreateControls()
     m_parameterList.setMinimumWidth(kParameterListWidth);
     SetDlgCtrlID(&m_parameterList, IDC_SETUP_PARAMETER_LIST);
     parametersLayout->addWidget(&m_parameterList);
-    top->addWidget(parameters, 2);
+    top->addWidget(parameters, 5);
 
     auto* side = new QGridLayout();
     side->addWidget(new QLabel(QStringLiteral("Units:"), this), 0, 0, 1, 2);
@@ -374,11 +376,6 @@ BOOL CCtrlPage_SensorSetup::OnCommand(UINT id)
     }
 }
 
-bool CCtrlPage_SensorSetup::HoldsMessage(UINT message) const
-{
-    return message == windowmsg::WM_SENSORS_CHANGED || CCtrlPage_Base::HoldsMessage(message);
-}
-
 LRESULT CCtrlPage_SensorSetup::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == windowmsg::WM_SENSORS_CHANGED)
@@ -457,14 +454,14 @@ LRESULT CCtrlPage_SensorSetup::OnRequestDisconnect(WPARAM wParam, LPARAM lParam)
 
 LRESULT CCtrlPage_SensorSetup::OnSensorsChanged()
 {
-    if (!IsConnected())
+    const DeviceRef device = HoldDevice();
+    if (device == nullptr)
         return static_cast<LRESULT>(-1);
-    NVSystem::CDeviceComm* device = Device();
-    ui::WaitForWork([device] { device->BuildSensorCache(); });
+    ui::WaitForWork([device = device.get()] { device->BuildSensorCache(); });
     FillParameterList(TRUE);
     FillSensorList();
     // As the list's own selection change would, once this message has been handled.
-    PostHeld([this] { OnSelChangeSensorList(); });
+    PostHeldOnConnection([this] { OnSelChangeSensorList(); });
     return 0;
 }
 
@@ -509,9 +506,20 @@ BOOL CCtrlPage_SensorSetup::IsConnected() const
     return m_Connection.IsConnected();
 }
 
-NVSystem::CDeviceComm* CCtrlPage_SensorSetup::Device() const
+DeviceRef CCtrlPage_SensorSetup::HoldDevice() const
 {
-    return m_Connection.GetProbe();
+    return m_Connection.HoldConnectedProbe();
+}
+
+void CCtrlPage_SensorSetup::PostHeldOnConnection(std::function<void()> work)
+{
+    // Work asked for on one link means nothing on the next, nor without one: it goes without a word.
+    PostHeld(
+        [this, connectionId = m_Connection.GetConnectionId(), work = std::move(work)]
+        {
+            if (connectionId != 0 && m_Connection.GetConnectionId() == connectionId)
+                work();
+        });
 }
 
 std::optional<USHORT> CCtrlPage_SensorSetup::GetSelectedSensorItem() const
@@ -562,8 +570,11 @@ void CCtrlPage_SensorSetup::ReloadPage()
 
 void CCtrlPage_SensorSetup::FillSensorList()
 {
-    if (!IsConnected())
+    // Held for the whole fill: the list is read on a worker while the windows stay alive.
+    const DeviceRef held = HoldDevice();
+    if (held == nullptr)
         return;
+    NVSystem::CDeviceComm* device = held.get();
     CWideString remembered;
     if (const QListWidgetItem* item = m_sensorList.currentItem())
         remembered.AssignN(ui::ToWideString(item->text()), SENSOR_ENTRY_MATCH_LENGTH);
@@ -573,7 +584,6 @@ void CCtrlPage_SensorSetup::FillSensorList()
     }
     // The sensors are read on a worker; what went wrong with the cap is told once the list is read.
     std::optional<sVoxCapText> cap;
-    NVSystem::CDeviceComm* device = Device();
     std::map<USHORT, USHORT> sensorIds;
     std::optional<USHORT> levelPressure;
     sSensorEntries list = ui::WaitForWork(
@@ -618,7 +628,10 @@ void CCtrlPage_SensorSetup::FillSensorList()
 void CCtrlPage_SensorSetup::FillParameterList(BOOL useCache)
 {
     const std::optional<USHORT> selected = GetSelectedSensorItem();
-    if (!IsConnected() || !selected)
+    if (!selected)
+        return;
+    const DeviceRef held = HoldDevice();
+    if (held == nullptr)
         return;
     const int rememberedRow = m_parameterList.currentRow();
     {
@@ -629,7 +642,7 @@ void CCtrlPage_SensorSetup::FillParameterList(BOOL useCache)
         m_Params.RemoveAll();
     }
     CDynArray<sParameterReading> readings;
-    NVSystem::CDeviceComm* device = Device();
+    NVSystem::CDeviceComm* device = held.get();
     const HRESULT collected =
         ui::WaitForWork([device, connections = m_Connections, item = *selected, useCache, &readings]
                         { return CollectParameterReadings(*device, connections, item, useCache, readings); });
@@ -779,7 +792,7 @@ void CCtrlPage_SensorSetup::LoadSensorSettings()
         {
             // The probe holds neither: it is given 25 degrees, as a click on that button would.
             ShowReferenceTemperature(REFERENCE_TEMPERATURE_25);
-            PostHeld([this] { SendCommand(IDC_SETUP_REF_TEMP_25); });
+            PostHeldOnConnection([this] { SendCommand(IDC_SETUP_REF_TEMP_25); });
         }
     }
     if (load.failure)
@@ -787,6 +800,7 @@ void CCtrlPage_SensorSetup::LoadSensorSettings()
         ErrorBox(nullptr, load.failure.text);
         for (QLineEdit* edit : {&m_liveSalinity, &m_liveBaro, &m_defaultSalinity, &m_defaultBaro})
             edit->clear();
+        m_liveSalinityHeld.reset();
         return;
     }
     if (load.vox)
@@ -948,17 +962,16 @@ void CCtrlPage_SensorSetup::OnSelChangeUnits()
 void CCtrlPage_SensorSetup::OnEditSalinity()
 {
     CDlgEditSalinity dialog(this);
-    dialog.m_strSalinity =
-        ValueText(static_cast<float>(ReadTypedNumber(ui::ToWideString(m_liveSalinity.text())).value_or(0.0)));
-    const QString shown = dialog.m_strSalinity;
-    // The text is rounded: a text the user left alone stands for the value the probe holds, which
-    // needs no write, or, as a new default, goes there exactly.
-    const std::optional<float> held =
-        m_liveSalinityHeld && m_liveSalinity.text() == ValueText(*m_liveSalinityHeld) ? m_liveSalinityHeld
-                                                                                      : std::nullopt;
+    // A value the page could not read is offered as no number at all: nothing is written unless
+    // the user types one.
+    const std::optional<float> held = m_liveSalinityHeld;
+    const QString shown = held ? ValueText(*held) : QString();
+    dialog.m_strSalinity = shown;
     if (dialog.DoModal() != IDOK)
         return;
-    const bool untouched = dialog.m_strSalinity == shown && held.has_value();
+    // The text is rounded: a text the user left alone stands for the value the probe holds, which
+    // needs no write, or, as a new default, goes there exactly.
+    const bool untouched = held.has_value() && dialog.m_strSalinity == shown;
     if (untouched && !dialog.m_bUseAsDefault)
         return;
     const std::optional<double> salinity = ReadTypedNumber(ui::ToWideString(dialog.m_strSalinity));

@@ -128,7 +128,6 @@ protected:
     BOOL OnInitDialog() override;
     BOOL OnCommand(UINT id) override;
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
-    bool HoldsMessage(UINT message) const override;
     void OnShowWindow(BOOL bShow) override;
     void OnTimer(UINT id) override;
     void changeEvent(QEvent* event) override;
@@ -162,7 +161,10 @@ private:
     void StopSensorWatch();
 
     BOOL IsConnected() const;
-    NVSystem::CDeviceComm* Device() const;
+    // The connected device, held for as long as the caller needs it; null while disconnected.
+    DeviceRef HoldDevice() const;
+    // Held work that talks to the probe: dropped when the connection it was asked on has ended.
+    void PostHeldOnConnection(std::function<void()> work);
     // The selected parameter row, or null.
     const sParameterReading* SelectedRow() const;
     void ClearLists();

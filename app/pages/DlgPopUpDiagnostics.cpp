@@ -45,11 +45,7 @@ CDlgPopUpDiagnostics::CDlgPopUpDiagnostics(QWidget* pParentWnd, CProbeConnection
 {
 }
 
-CDlgPopUpDiagnostics::~CDlgPopUpDiagnostics()
-{
-    if (m_pDevice != nullptr)
-        m_pDevice->Release();
-}
+CDlgPopUpDiagnostics::~CDlgPopUpDiagnostics() = default;
 
 CCtrlPage_DiagsBase& CDlgPopUpDiagnostics::Page(int index)
 {
@@ -74,48 +70,39 @@ HRESULT CDlgPopUpDiagnostics::InitFromConnection(CProbeConnection& connection)
 
 HRESULT CDlgPopUpDiagnostics::TakeDevice(CProbeConnection& connection)
 {
-    const DeviceRef probe(connection.AcquireProbe());
+    const DeviceRef probe = connection.HoldConnectedProbe();
     if (probe == nullptr || !probe->IsTagged())
         return E_FAIL;
     USHORT deviceType = 0;
     if (const HRESULT hr = probe->GetDeviceTypeId(deviceType); Failed(hr))
         return hr;
 
-    NVSystem::CDeviceComm* view = nullptr;
+    DeviceRef view;
     sSwitches switches{};
     if (deviceType == DEVICE_TYPE_MULTI_SENSOR_PROBE)
     {
-        view = probe->QuerySledraComm();
+        view.reset(probe->QuerySledraComm());
         switches = {true, true, true, true, true};
     }
     else if (deviceType == DEVICE_TYPE_VOX_CORE_IC)
     {
-        view = probe->QueryVOXCoreICComm();
+        view.reset(probe->QueryVOXCoreICComm());
         switches = {true, true, false, false, false};
     }
     else
     {
-        view = probe->QueryVoxProComm();
+        view.reset(probe->QueryVoxProComm());
         switches = {true, false, false, false, true};
     }
     const bool suitable =
         view != nullptr &&
         (view->GetClassSignature() == NVSystem::CSledraComm::kClassSignature ||
-         NVSystem::CVoxProComm::IsVoxPro(view) || NVSystem::CVOXCoreICComm::IsVOXCoreIC(view));
+         NVSystem::CVoxProComm::IsVoxPro(view.get()) || NVSystem::CVOXCoreICComm::IsVOXCoreIC(view.get()));
     if (!suitable)
-    {
-        if (view != nullptr)
-            view->Release();
         return E_FAIL;
-    }
     if (const HRESULT hr = view->GetDeviceTypeId(m_nDeviceTypeId); Failed(hr))
-    {
-        view->Release();
         return hr;
-    }
-    if (m_pDevice != nullptr)
-        m_pDevice->Release();
-    m_pDevice = view;
+    m_pDevice = std::move(view);
     m_bPageOn = {switches.vox, switches.cond, switches.level, switches.phorp};
     m_bExternalVoltage = switches.externalVoltage;
     return S_OK;
@@ -315,7 +302,7 @@ void CDlgPopUpDiagnostics::OnNextPage(int step)
 
 void CDlgPopUpDiagnostics::OnResetCounters()
 {
-    if (NVSystem::CDeviceComm* device = m_pDevice; device != nullptr)
+    if (NVSystem::CDeviceComm* device = m_pDevice.get(); device != nullptr)
     {
         if (const HRESULT hr = ui::WaitForWork([device] { return device->ClearMsgCounters(); }); Failed(hr))
             ShowErrorCodeBox(this, QStringLiteral("Failed to clear message counters."), hr);

@@ -74,7 +74,7 @@ private:
     void OnNextPage(int step);
 
     CProbeConnection& m_Connection;
-    NVSystem::CDeviceComm* m_pDevice = nullptr; // one reference of its own
+    DeviceRef m_pDevice; // a reference of its own
     std::array<BOOL, PAGE_COUNT> m_bPageOn{};
     BOOL m_bExternalVoltage = FALSE;
     USHORT m_nDeviceTypeId = 0;

@@ -3,13 +3,14 @@
 sFactoryResetResult RestoreProbeFactoryDefaults(CProbeConnection& connection)
 {
     sCommSettings factory = connection.GetFactoryCommSettings();
-    NVSystem::CDeviceComm* probe = connection.AcquireProbe();
-    if (probe == nullptr)
-        return {EFactoryResetStep::Restore, E_FAIL};
-    const HRESULT restored =
-        probe->RestoreFactoryDefaults(factory.BaudId, factory.DataBitsId, factory.StopBitsId,
-                                      factory.ParityId, factory.Mode, factory.Address);
-    probe->Release();
+    HRESULT restored = E_FAIL;
+    {
+        const DeviceRef probe = connection.HoldConnectedProbe();
+        if (probe == nullptr)
+            return {EFactoryResetStep::Restore, E_FAIL};
+        restored = probe->RestoreFactoryDefaults(factory.BaudId, factory.DataBitsId, factory.StopBitsId,
+                                                 factory.ParityId, factory.Mode, factory.Address);
+    }
     if (Failed(restored))
         return {EFactoryResetStep::Restore, restored};
 
@@ -25,11 +26,10 @@ sFactoryResetResult RestoreProbeFactoryDefaults(CProbeConnection& connection)
     if (Failed(connected))
         return {EFactoryResetStep::Reconnect, connected};
 
-    if (NVSystem::CDeviceComm* renewed = connection.AcquireProbe())
+    if (const DeviceRef renewed = connection.HoldConnectedProbe())
     {
         renewed->UpdateCache();
         renewed->BuildSensorCache();
-        renewed->Release();
     }
     return {};
 }

@@ -1,5 +1,7 @@
 #include "app/popups/DlgPopupFirmwareUpdate.h"
 
+#include <utility>
+
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -168,6 +170,10 @@ void CDlgPopup_FirmwareUpdate::OnUpdateDevice()
 
 void CDlgPopup_FirmwareUpdate::OnTimer()
 {
+    // The popup's own question (or any box over it) is answered first: the end is told after it,
+    // not over it.
+    if (IsHoldingWork())
+        return;
     if (m_Upload.Finished())
     {
         ReportFinished();
@@ -184,6 +190,9 @@ void CDlgPopup_FirmwareUpdate::OnTimer()
 
 void CDlgPopup_FirmwareUpdate::ReportFinished()
 {
+    // Told once, whichever way out came first.
+    if (std::exchange(m_bReported, true))
+        return;
     m_progressTimer.stop();
     m_Upload.Wait();
     const HRESULT result = m_Upload.GetResult();
@@ -224,6 +233,13 @@ void CDlgPopup_FirmwareUpdate::OnCancel()
                            "non-functioning state.\n\nAre you sure you want to do this?"),
             ui::ApplicationName(), platform::MB_YESNO | platform::MB_ICONWARNING) != platform::IDYES)
         return;
+    // The flash may have ended while the question was open: there is nothing left to interrupt,
+    // and the user learns how it ended.
+    if (m_Upload.GetState() == CFirmwareUpload::STATE_FINISHED)
+    {
+        ReportFinished();
+        return;
+    }
     // The cancel is asked of the device under its lock, which the upload holds across each of its
     // requests; a cancel taken is followed by the end of the worker, in the same wait. The progress
     // rests meanwhile: its timer would report the end from within the wait.

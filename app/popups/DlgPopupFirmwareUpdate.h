@@ -71,6 +71,8 @@ private:
     CNVStatic m_percent;
     QProgressBar m_progress;
     QTimer m_progressTimer;
+    // How the update ended has been told to the user.
+    bool m_bReported = false;
     sFirmwareFileInfo m_File;
     // Last: its worker is joined before the rest goes.
     CFirmwareUpload m_Upload;

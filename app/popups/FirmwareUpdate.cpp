@@ -115,8 +115,6 @@ CFirmwareUpload::CFirmwareUpload(CProbeConnection& connection) : m_Connection(co
 CFirmwareUpload::~CFirmwareUpload()
 {
     Wait();
-    if (m_pProbe != nullptr)
-        m_pProbe->Release();
 }
 
 bool CFirmwareUpload::Start(const CWideString& path)
@@ -125,14 +123,12 @@ bool CFirmwareUpload::Start(const CWideString& path)
     if (m_pProbe == nullptr)
     {
         // A probe in boot code is open but not connected: its object is taken as it stands.
-        m_pProbe = m_Connection.GetProbe();
-        if (m_pProbe != nullptr)
-            m_pProbe->AddRef();
+        m_pProbe = m_Connection.HoldProbe();
     }
     m_nState.store(STATE_UPLOADING, std::memory_order_release);
     try
     {
-        m_thread = std::thread(&CFirmwareUpload::Run, this, m_pProbe, path);
+        m_thread = std::thread(&CFirmwareUpload::Run, this, m_pProbe.get(), path);
     }
     catch (const std::system_error&)
     {

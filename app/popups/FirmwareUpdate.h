@@ -83,7 +83,7 @@ private:
     void Run(NVSystem::CDeviceComm* probe, CWideString path);
 
     CProbeConnection& m_Connection;
-    NVSystem::CDeviceComm* m_pProbe = nullptr; // one reference, from Start until destruction
+    DeviceRef m_pProbe; // from Start until destruction
     std::atomic<int> m_nState{STATE_IDLE};
     HRESULT m_Result = S_OK; // written by the worker before it publishes STATE_FINISHED
     std::thread m_thread;

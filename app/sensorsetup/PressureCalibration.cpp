@@ -40,7 +40,7 @@ CPressureCalibration::CPressureCalibration(CProbeConnection& connection,
                                            NVSystem::ISensor_PressureDepth* sensor, USHORT sensorConnection,
                                            INotifyWindow& window, std::chrono::milliseconds period,
                                            sLivePollClock clock)
-    : m_pDevice(connection.AcquireProbe()), m_pSensor(sensor), m_nConnection(sensorConnection),
+    : m_pDevice(connection.HoldConnectedProbe()), m_pSensor(sensor), m_nConnection(sensorConnection),
       m_Window(window),
       m_nPeriodMs(static_cast<uint64_t>((period.count() > 0 ? period : PRESSURE_READING_PERIOD).count())),
       m_Clock(std::move(clock))
@@ -50,8 +50,6 @@ CPressureCalibration::CPressureCalibration(CProbeConnection& connection,
 CPressureCalibration::~CPressureCalibration()
 {
     Leave();
-    if (m_pDevice != nullptr)
-        m_pDevice->Release();
 }
 
 sSettingsFailure CPressureCalibration::Begin(USHORT& pressureUnitId)

@@ -87,7 +87,7 @@ private:
     void TryRestores();
     HRESULT SwitchCalModeOff();
 
-    NVSystem::CDeviceComm* m_pDevice; // one reference held; null while disconnected
+    const DeviceRef m_pDevice; // null while disconnected
     NVSystem::ISensor_PressureDepth* m_pSensor;
     USHORT m_nConnection;
     INotifyWindow& m_Window;

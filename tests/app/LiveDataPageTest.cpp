@@ -24,6 +24,7 @@ namespace apptest
 namespace
 {
 
+using namespace std::chrono_literals;
 using Column = CCtrlPage_LiveData::EColumn;
 using Page = CDlgFrame_TarnwickSoft::EPage;
 
@@ -478,6 +479,61 @@ TEST_F(LiveDataPageTest, AnUnpluggedSensorShowsItsRowsMissingWhileTheOthersGoOn)
     EXPECT_EQ(page.CellText(12, Column::COLUMN_DATA_CODE), "Normal");
     testsupport::SavePicture(MainWindow(), "LiveData.SensorMissing");
     EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
+}
+
+// Counts the worker's read errors that reach the page, whether it handles them at once or holds them.
+class ReadErrorCounter : public QObject
+{
+public:
+    explicit ReadErrorCounter(QObject& page) : m_page(page) { QCoreApplication::instance()->installEventFilter(this); }
+    ~ReadErrorCounter() override { QCoreApplication::instance()->removeEventFilter(this); }
+    int Count() const { return m_count; }
+
+protected:
+    bool eventFilter(QObject* receiver, QEvent* event) override
+    {
+        if (receiver == &m_page && event->type() == CNotifyEvent::TypeOf(windowmsg::WM_READ_ERROR))
+            ++m_count;
+        return false;
+    }
+
+private:
+    QObject& m_page;
+    int m_count = 0;
+};
+
+TEST_F(LiveDataPageTest, AReadErrorThatArrivesWhileTheFileBoxIsOpenIsToldAfterIt)
+{
+    Connect();
+    StartReadingToFile(m_config.Path(), "blocked");
+    CCtrlPage_LiveData& page = LivePage();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return page.IsReading() != FALSE; }));
+    const std::filesystem::path path = m_config.Path() / "blocked.csv";
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return ReadAll(path).find('\n') != std::string::npos; }));
+    // The line fails while the user reads about the file; the box is answered once the worker's
+    // report has arrived.
+    const ReadErrorCounter errors(page);
+    bool readingWhenAnswered = false;
+    m_dialogs.QueueLoopingAnswer(
+        platform::IDOK,
+        [&]
+        {
+            readingWhenAnswered = page.IsReading() != FALSE;
+            return errors.Count() > 0;
+        },
+        [&] { Sim().Faults().SetPersistent(probesim::Fault::NoReply()); });
+    std::filesystem::remove(path);
+    std::filesystem::create_directory(path);
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return BoxTexts().size() >= 2; }, 30s));
+
+    EXPECT_TRUE(readingWhenAnswered) << "the read error was handled inside the file's box";
+    const auto& boxes = m_dialogs.MessageBoxes();
+    EXPECT_TRUE(boxes[0].text.startsWith("Failed to write to file"));
+    EXPECT_TRUE(boxes[1].text.startsWith("Error reading live values\nError Code: 81000006\n"))
+        << boxes[1].text.toStdString();
+    EXPECT_FALSE(boxes[1].overAnotherBox);
+    EXPECT_FALSE(page.IsReading());
+    Sim().Faults().Clear();
 }
 
 TEST_F(LiveDataPageTest, AFailedLineStopsTheReadingWithTheErrorAndItsCode)

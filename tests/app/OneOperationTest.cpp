@@ -111,6 +111,68 @@ TEST_P(AltDRightAfterTheConnect, WaitsForThePagesToTakeTheConnectIn)
 
 INSTANTIATE_TEST_SUITE_P(SingleAndMultiSensorProbes, AltDRightAfterTheConnect, ::testing::Values(12, 18));
 
+TEST_F(OneOperationTest, AltDRightAfterTheConnectDropsThePagesHeldWorkForThatLinkWithoutAWord)
+{
+    StartProbe(18);
+    // A reference temperature the sensor page corrects to 25 degrees, once the connect is over.
+    const uint16_t reference = Probe().Sensors().Base(2) + probesim::kProbeConductivity.referenceTemperature;
+    Sim().Registers().SetFloat(reference, 22.0f);
+    CDlgFrame_TarnwickSoft& window = MainWindow();
+    window.ShowPage(Page::PAGE_SENSOR_SETUP);
+    window.ConnectButton().click();
+    ASSERT_TRUE(theProbeConnection.IsConnected());
+    Keys({Qt::Key_D});
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return Disconnected(); }));
+    ASSERT_TRUE(testsupport::DeliverPostedMessages());
+
+    EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
+    EXPECT_EQ(Sim().Registers().GetFloat(reference), 22.0f);
+}
+
+// The user's Disconnect, given while the pages take the connect in under their waits, is carried
+// out once they are done: neither the click nor Alt+D is lost.
+class DisconnectDuringTheConnectsFollowUp
+    : public OneOperationTest,
+      public ::testing::WithParamInterface<std::tuple<uint16_t, bool>>
+{
+};
+
+TEST_P(DisconnectDuringTheConnectsFollowUp, IsCarriedOutAfterIt)
+{
+    const auto [deviceType, byClick] = GetParam();
+    StartProbe(deviceType);
+    CDlgFrame_TarnwickSoft& window = MainWindow();
+    window.ShowPage(Page::PAGE_SENSOR_SETUP);
+    window.ConnectButton().click();
+    ASSERT_TRUE(theProbeConnection.IsConnected());
+    ASSERT_EQ(window.ConnectButton().text(), "Disconnect");
+    bool asked = false;
+    testsupport::WaitWatch watch(
+        [&]
+        {
+            asked = true;
+            if (byClick)
+                QTest::mouseClick(&window.ConnectButton(), Qt::LeftButton);
+            else
+                QTest::keyClick(&window, Qt::Key_D, Qt::AltModifier);
+        });
+    ASSERT_TRUE(testsupport::DeliverPostedMessages(30s));
+    ASSERT_TRUE(asked) << "the pages took the connect in without a wait";
+
+    EXPECT_TRUE(Disconnected());
+    EXPECT_EQ(watch.Inside(), 0);
+    EXPECT_EQ(window.ConnectButton().text(), "Connect");
+    EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(SingleAndMultiSensorProbes, DisconnectDuringTheConnectsFollowUp,
+                         ::testing::Combine(::testing::Values(12, 18), ::testing::Bool()),
+                         [](const ::testing::TestParamInfo<std::tuple<uint16_t, bool>>& param)
+                         {
+                             return "Type" + std::to_string(std::get<0>(param.param)) +
+                                    (std::get<1>(param.param) ? "Click" : "AltD");
+                         });
+
 TEST_F(OneOperationTest, AltDTakenWithTheFactoryResetClickWaitsForTheReset)
 {
     probesim::InstrumentConfig config = probesim::ProbeConfig(36, kSerial);

@@ -278,6 +278,42 @@ TEST_F(ProbeInfoTest, ACancelAfterTheFlashHasEndedShowsHowItEnded)
     EXPECT_EQ(BoxTexts().back(), "Firmware successfully updated to version 2.50.");
 }
 
+// The flash ends while the user's question whether to interrupt it is still open: the popup's
+// progress waits for the answer, and the end is told once, after it, whatever the answer was.
+class FlashEndingUnderTheQuestionTest : public ProbeInfoTest, public ::testing::WithParamInterface<int>
+{
+};
+
+TEST_P(FlashEndingUnderTheQuestionTest, IsToldOnceAfterTheQuestion)
+{
+    ConnectForFlash();
+    QueueUpgradeImage();
+    m_dialogs.QueueAnswer(platform::IDYES); // upgrade
+    CDlgPopup_FirmwareUpdate popup(&MainWindow().ProbeInfoPage());
+    bool openWhenAnswered = false;
+    m_dialogs.QueueLoopingAnswer(GetParam(),
+                                 [&]
+                                 {
+                                     openWhenAnswered = popup.isVisible();
+                                     return popup.GetUploadState() == CFirmwareUpload::STATE_FINISHED;
+                                 });
+    const int result = RunUpdate(popup, 10, [&] { popup.SendCommand(IDCANCEL); });
+
+    EXPECT_TRUE(openWhenAnswered) << "the popup ended under its own question";
+    EXPECT_EQ(result, IDOK);
+    const std::vector<QString> texts = BoxTexts();
+    ASSERT_EQ(texts.size(), 3u) << texts.back().toStdString();
+    EXPECT_TRUE(texts[1].startsWith("WARNING: Interrupting the firmware update"));
+    EXPECT_EQ(texts[2], "Firmware successfully updated to version 2.50.");
+    EXPECT_FALSE(m_dialogs.MessageBoxes()[2].overAnotherBox);
+    EXPECT_EQ(Probe().Boot().ImagesTaken(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothAnswers, FlashEndingUnderTheQuestionTest,
+                         ::testing::Values(platform::IDYES, platform::IDNO),
+                         [](const ::testing::TestParamInfo<int>& param)
+                         { return param.param == platform::IDYES ? "Yes" : "No"; });
+
 TEST_F(ProbeInfoTest, ACancelWhileTheProbeRestartsLeavesItInItsBootCodeAndDisconnected)
 {
     probesim::InstrumentConfig config = probesim::ProbeConfig(12, kSerial);

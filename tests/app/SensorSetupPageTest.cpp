@@ -422,6 +422,53 @@ TEST_F(SensorSetupPageTest, SettingsOfTheOpticalAndConductivitySensorsReachThePr
     EXPECT_EQ(BoxTexts().size(), boxes);
 }
 
+TEST_F(SensorSetupPageTest, ASalinityThePageCouldNotReadIsOfferedAsNoNumberAndWrittenOnlyWhenTyped)
+{
+    using probesim::dosensor::kLiveSalinity;
+    auto refusing = std::make_shared<std::atomic<bool>>(true);
+    ConnectTo(kMultiSensor,
+              [&]
+              {
+                  Sim().Registers().SetFloat(At(1, kLiveSalinity), 12.5f);
+                  RefuseReads(1, probesim::dosensor::kDefaultSalinity, 2, refusing);
+              });
+    refusing->store(false);
+    Select(kVox);
+    ASSERT_TRUE(Text(IDC_SETUP_LIVE_SALINITY).isEmpty());
+    ASSERT_TRUE(Find<QPushButton>(IDC_SETUP_EDIT_SALINITY).isEnabled());
+    const size_t received = Sim().Log().Received().size();
+    bool offered = true;
+    OnNextModal(
+        [&](QWidget& modal)
+        {
+            auto& dialog = As<CDlgEditSalinity>(modal);
+            EXPECT_TRUE(dialog.Edit().text().isEmpty());
+            offered = dialog.OkButton().isEnabled();
+            dialog.UseAsDefaultBox().click();
+            dialog.SendCommand(IDOK); // Enter, with nothing typed
+            EXPECT_TRUE(dialog.isVisible());
+            dialog.SendCommand(IDCANCEL);
+        });
+    Find<QPushButton>(IDC_SETUP_EDIT_SALINITY).click();
+    EXPECT_FALSE(offered);
+    const std::vector<probesim::LoggedFrame> frames = Sim().Log().Received();
+    for (size_t i = received; i < frames.size(); ++i)
+        EXPECT_FALSE(frames[i].adu && frames[i].adu->function == 16) << "nothing written";
+    EXPECT_EQ(Setting(1, kLiveSalinity), 12.5f);
+
+    // A number the user types goes to the probe.
+    OnNextModal(
+        [&](QWidget& modal)
+        {
+            auto& dialog = As<CDlgEditSalinity>(modal);
+            QTest::keyClicks(&dialog.Edit(), "7");
+            dialog.OkButton().click();
+        });
+    Find<QPushButton>(IDC_SETUP_EDIT_SALINITY).click();
+    EXPECT_EQ(Setting(1, kLiveSalinity), 7.0f);
+    EXPECT_FALSE(Text(IDC_SETUP_LIVE_SALINITY).isEmpty());
+}
+
 TEST_F(SensorSetupPageTest, ALaterLoadStepThatFailsStillShowsAndCorrectsTheReferenceTemperature)
 {
     auto refusing = std::make_shared<std::atomic<bool>>(true);
@@ -697,6 +744,16 @@ TEST_F(SensorSetupPageTest, EachProbeTypeEnablesAndShowsItsOwnControls)
     EXPECT_FALSE(Shown(IDC_SETUP_REF_TEMP_GROUP));
     Select("All");
     EXPECT_EQ(Rows().size(), 1 + 3 + 6 + 2 + 3) << "the temperature once, then every other reading";
+    // Every name is shown whole: the longest reading ("Oxidation Reduction Potential (ORP)") with
+    // the list's scroll bar beside it, and the optical sensor with its cap's date.
+    for (CNVListBox* list : {&page.SensorList(), &page.ParameterList()})
+        for (int row = 0; row < list->count(); ++row)
+            EXPECT_LE(list->visualItemRect(list->item(row)).left() +
+                          list->fontMetrics().horizontalAdvance(list->item(row)->text()),
+                      list->viewport()->width())
+                << list->item(row)->text().toStdString();
+    page.ParameterList().setCurrentRow(page.ParameterList().count() - 1);
+    testsupport::SavePicture(MainWindow(), "SensorSetup.Multi.All");
 }
 
 TEST_F(SensorSetupPageTest, TheChosenRowStaysWhenTheListsRefillAndRowZeroWhenItIsGone)

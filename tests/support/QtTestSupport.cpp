@@ -4,6 +4,7 @@
 #include <QCloseEvent>
 #include <QCursor>
 #include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QPixmap>
 #include <QSpontaneKeyEvent>
 #include <QTest>
@@ -206,9 +207,48 @@ int ScriptedDialogs::MessageBox(QWidget* owner, const QString& text, const QStri
     }
     if (m_answers.empty())
         return platform::CautiousAnswer(flags);
-    const int answer = m_answers.front();
+    const Answer answer = m_answers.front();
     m_answers.pop_front();
-    return answer;
+    if (answer.looping)
+        RunBoxLoop(answer, text);
+    return answer.answer;
+}
+
+void ScriptedDialogs::RunBoxLoop(const Answer& answer, const QString& text)
+{
+    ++m_nOpenBoxes;
+    QEventLoop loop;
+    QTimer poll;
+    poll.setInterval(kPumpSliceMs);
+    const QDeadlineTimer deadline(answer.timeout.count());
+    bool shown = false;
+    bool settling = false;
+    QObject::connect(&poll, &QTimer::timeout, &loop,
+                     [&]
+                     {
+                         if (!shown)
+                         {
+                             shown = true;
+                             if (answer.whileShown)
+                                 answer.whileShown();
+                             return;
+                         }
+                         const bool ready = !answer.answerWhen || answer.answerWhen();
+                         if (!ready && !deadline.hasExpired())
+                             return;
+                         if (!ready)
+                             ADD_FAILURE() << "the box \"" << text.toStdString() << "\" was never answered";
+                         // One round more, so that what was queued by now is delivered inside the box.
+                         if (ready && !settling)
+                         {
+                             settling = true;
+                             return;
+                         }
+                         loop.quit();
+                     });
+    poll.start();
+    loop.exec();
+    --m_nOpenBoxes;
 }
 
 std::optional<QString> ScriptedDialogs::Take(std::deque<QString>& answers)

@@ -106,6 +106,14 @@ public:
         // Whether another box was still open when it came up.
         bool overAnotherBox;
     };
+    struct Answer
+    {
+        int answer;
+        bool looping = false;
+        std::function<bool()> answerWhen;
+        std::function<void()> whileShown;
+        std::chrono::milliseconds timeout{0};
+    };
     struct FileDialogShown
     {
         bool save;
@@ -117,7 +125,19 @@ public:
     ScriptedDialogs(const ScriptedDialogs&) = delete;
     ScriptedDialogs& operator=(const ScriptedDialogs&) = delete;
 
-    void QueueAnswer(int answer) { m_answers.push_back(answer); }
+    void QueueAnswer(int answer) { m_answers.push_back({answer}); }
+    // The message box that takes this answer runs an event loop of its own until it is answered,
+    // as the window system's box does: timers fire, workers' messages arrive and held work waits
+    // inside it. `whileShown` (when given) runs once from inside the loop, the way a user or a
+    // worker acts while the box is up; the box is answered once `answerWhen` holds (looked at
+    // between the events it delivers) and the events queued by then have been delivered. A box
+    // still open at the time-out fails the test and takes the answer all the same.
+    void QueueLoopingAnswer(int answer, std::function<bool()> answerWhen,
+                            std::function<void()> whileShown = nullptr,
+                            std::chrono::milliseconds timeout = std::chrono::milliseconds(30000))
+    {
+        m_answers.push_back({answer, true, std::move(answerWhen), std::move(whileShown), timeout});
+    }
     // A null QString cancels the dialog it answers.
     void QueueFile(const QString& file) { m_files.push_back(file); }
     void QueueFolder(const QString& folder) { m_folders.push_back(folder); }
@@ -142,9 +162,11 @@ public:
 
 private:
     static std::optional<QString> Take(std::deque<QString>& answers);
+    // Runs the box's own loop for a looping answer.
+    void RunBoxLoop(const Answer& answer, const QString& text);
 
     ui::CDialogService* m_previous;
-    std::deque<int> m_answers;
+    std::deque<Answer> m_answers;
     std::deque<QString> m_files;
     std::deque<QString> m_folders;
     std::deque<bool> m_printAnswers;

@@ -188,6 +188,39 @@ TEST_F(WaitForWorkTest, ClicksKeysShortcutsAndTheCloseBoxNeverReachTheWindowNorC
     EXPECT_EQ(m_window.m_closes, 2);
 }
 
+TEST_F(WaitForWorkTest, InputTakenDuringWaitsAsksForItsCommandInsteadOfBeingSwallowed)
+{
+    // The button and the shortcut are taken; the window's other input is still swallowed.
+    QShortcut* shortcut = m_window.findChild<QShortcut*>();
+    ASSERT_NE(shortcut, nullptr);
+    std::vector<QString> taken;
+    ui::TakeInputDuringWaits(m_window.m_button, [&] { taken.push_back(QStringLiteral("click")); });
+    ui::TakeInputDuringWaits(*shortcut, [&] { taken.push_back(QStringLiteral("keys")); });
+    Gate gate;
+    QTimer::singleShot(0, &m_window,
+                       [&]
+                       {
+                           QTest::mouseClick(&m_window.m_button, Qt::LeftButton);
+                           QTest::mouseClick(&m_window.m_button, Qt::RightButton);
+                           QTest::keyClick(&m_window, Qt::Key_C, Qt::AltModifier);
+                           QTest::keyClick(&m_window.m_button, Qt::Key_Space);
+                           gate.Open();
+                       });
+    ui::WaitForWork([&] { gate.WaitOpen(); });
+    testsupport::PumpEvents();
+    EXPECT_EQ(taken, (std::vector<QString>{QStringLiteral("click"), QStringLiteral("keys")}));
+    EXPECT_EQ(m_window.m_clicks, 0) << "the input's own handling waits for nothing";
+    EXPECT_EQ(m_window.m_shortcuts, 0);
+
+    // Outside a wait the input is the window's as ever.
+    taken.clear();
+    QTest::mouseClick(&m_window.m_button, Qt::LeftButton);
+    QTest::keyClick(&m_window, Qt::Key_C, Qt::AltModifier);
+    EXPECT_TRUE(taken.empty());
+    EXPECT_EQ(m_window.m_clicks, 1);
+    EXPECT_EQ(m_window.m_shortcuts, 1);
+}
+
 TEST_F(WaitForWorkTest, BoxesOfTheWorkComeUpInTurnWithTheNormalCursorBeforeTheWaitEnds)
 {
     ui::SetMainWindow(&m_window);
@@ -263,13 +296,6 @@ TEST_F(WaitForWorkTest, MessagesOfOtherWorkersWaitForTheEndInTheirOrderAndDieWit
     EXPECT_EQ(m_window.m_messages, (std::vector<UINT>{windowmsg::WM_NEW_DATA, windowmsg::WM_READ_ERROR}));
 }
 
-// A window whose connection messages start serial work.
-class HoldingWindow : public CountingWindow
-{
-protected:
-    bool HoldsMessage(UINT message) const override { return message == windowmsg::WM_DEVICE_CONNECTED; }
-};
-
 TEST_F(WaitForWorkTest, HeldWorkWaitsForEveryLoopOpenedAboveItsWindowAndRunsInOrder)
 {
     std::vector<int> ran;
@@ -297,10 +323,10 @@ TEST_F(WaitForWorkTest, HeldWorkWaitsForEveryLoopOpenedAboveItsWindowAndRunsInOr
     ASSERT_TRUE(testsupport::DeliverHeldWork());
     EXPECT_EQ(ran, (std::vector<int>{1, 2}));
 
-    // A box over the window holds its work and the messages it marks; a popup over it runs its own
-    // work meanwhile; a window gone by then has its work dropped.
+    // A box over the window holds its work and every message posted to it; a popup over it runs
+    // its own work meanwhile; a window gone by then has its work dropped.
     ran.clear();
-    HoldingWindow holding;
+    CountingWindow holding;
     holding.Create(nullptr);
     auto doomed = std::make_unique<CountingWindow>();
     doomed->Create(nullptr);
@@ -311,7 +337,7 @@ TEST_F(WaitForWorkTest, HeldWorkWaitsForEveryLoopOpenedAboveItsWindowAndRunsInOr
     holding.PostNotify(windowmsg::WM_NEW_DATA);
     ShowErrorBox(&m_window, QStringLiteral("Failed"));
     EXPECT_TRUE(ran.empty());
-    EXPECT_EQ(holding.m_messages, std::vector<UINT>{windowmsg::WM_NEW_DATA}) << "only what it marks waits";
+    EXPECT_TRUE(holding.m_messages.empty()) << "a worker's report waits for the box over its window";
     doomed.reset();
     CNVDialog popup(0, &m_window);
     testsupport::RunModal(popup,
@@ -327,7 +353,7 @@ TEST_F(WaitForWorkTest, HeldWorkWaitsForEveryLoopOpenedAboveItsWindowAndRunsInOr
                           });
     ASSERT_TRUE(testsupport::DeliverHeldWork());
     EXPECT_EQ(ran, (std::vector<int>{5, 3, 4}));
-    EXPECT_EQ(holding.m_messages, (std::vector<UINT>{windowmsg::WM_NEW_DATA, windowmsg::WM_DEVICE_CONNECTED}));
+    EXPECT_EQ(holding.m_messages, (std::vector<UINT>{windowmsg::WM_DEVICE_CONNECTED, windowmsg::WM_NEW_DATA}));
 }
 
 TEST_F(WaitForWorkTest, TheMainWindowsCloseBoxDuringAWaitIsTakenOnceAfterIt)
