@@ -379,7 +379,7 @@ BOOL CCtrlPage_SensorSetup::OnCommand(UINT id)
 LRESULT CCtrlPage_SensorSetup::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == windowmsg::WM_SENSORS_CHANGED)
-        return OnSensorsChanged();
+        return OnSensorsChanged(static_cast<ULONG>(wParam));
     return CCtrlPage_Base::OnMessage(message, wParam, lParam);
 }
 
@@ -452,8 +452,11 @@ LRESULT CCtrlPage_SensorSetup::OnRequestDisconnect(WPARAM wParam, LPARAM lParam)
     return CCtrlPage_Base::OnRequestDisconnect(wParam, lParam);
 }
 
-LRESULT CCtrlPage_SensorSetup::OnSensorsChanged()
+LRESULT CCtrlPage_SensorSetup::OnSensorsChanged(ULONG connectionId)
 {
+    // A change seen on an earlier link (held while the window waited) says nothing of this one.
+    if (connectionId != 0 && connectionId != m_Connection.GetConnectionId())
+        return static_cast<LRESULT>(-1);
     const DeviceRef device = HoldDevice();
     if (device == nullptr)
         return static_cast<LRESULT>(-1);

@@ -145,7 +145,8 @@ private:
     QGroupBox* CreateNegativeGroup();
     void ConnectCommand(QAbstractButton& button, UINT id);
 
-    LRESULT OnSensorsChanged();
+    // connectionId: the link the watch looked at (0: not known).
+    LRESULT OnSensorsChanged(ULONG connectionId);
     void OnSelChangeSensorList();
     void OnSelChangeParameterList();
     void OnSelChangeUnits();

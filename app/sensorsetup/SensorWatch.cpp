@@ -28,11 +28,11 @@ void CSensorWatch::Stop()
     m_Worker.Stop();
 }
 
-bool CSensorWatch::Look(ULONG timeoutMs, sSnapshot& snapshot)
+bool CSensorWatch::Look(ULONG timeoutMs, sSnapshot& snapshot, ULONG* connectionId)
 {
     // Counted busy also for the first look: a disconnect on the user-interface thread must not
     // take the line away while it is read.
-    if (!m_Connection.AddBusy())
+    if (!m_Connection.AddBusy(connectionId))
         return false;
     bool ok = false;
     if (CModbusComm* network = m_Connection.GetModbus())
@@ -67,11 +67,12 @@ void CSensorWatch::Run()
             if (m_IsActive && m_IsActive())
             {
                 sSnapshot now;
-                if (!Look(SENSOR_WATCH_READ_TIMEOUT_MS, now))
+                ULONG connectionId = 0;
+                if (!Look(SENSOR_WATCH_READ_TIMEOUT_MS, now, &connectionId))
                     break;
                 if (!(now == seen))
                 {
-                    m_Page.PostNotify(windowmsg::WM_SENSORS_CHANGED);
+                    m_Page.PostNotify(windowmsg::WM_SENSORS_CHANGED, connectionId);
                     seen = now;
                 }
             }

@@ -1,7 +1,7 @@
 // The sensor watch of the sensor setup page: a worker that looks at the probe once a period (1 s)
 // and posts WM_SENSORS_CHANGED to the page when the probe's set of sensors (the connection mask,
 // register 49301) or the optical sensor's cap (its status or serial number) has changed since it
-// last looked.
+// last looked; wParam is the id of the connection it looked at (CProbeConnection::GetConnectionId).
 //
 // It looks only while the page is active (isActive, asked on the worker thread before each look:
 // the page is shown and no modal popup or wizard holds the main window), so it never interleaves
@@ -57,8 +57,9 @@ private:
     };
 
     void Run();
-    // One look at the probe while counted busy; false when the watch must end.
-    bool Look(ULONG timeoutMs, sSnapshot& snapshot);
+    // One look at the probe while counted busy; false when the watch must end. connectionId
+    // receives the id of the connection looked at.
+    bool Look(ULONG timeoutMs, sSnapshot& snapshot, ULONG* connectionId = nullptr);
 
     CProbeConnection& m_Connection;
     INotifyWindow& m_Page;

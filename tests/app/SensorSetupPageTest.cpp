@@ -275,6 +275,7 @@ TEST_F(SensorSetupPageTest, TheWatchRefillsTheListsAsTheProbeChangesKeepingTheCh
     EXPECT_TRUE(page.IsSensorWatchActive());
 
     // A disconnect by the page stops the watch before the link goes.
+    const ULONG earlierLink = theProbeConnection.GetConnectionId();
     MainWindow().ConnectButton().click();
     ASSERT_TRUE(testsupport::WaitUntil([] { return theProbeConnection.IsConnected() == FALSE; }));
     EXPECT_FALSE(page.IsSensorWatchRunning());
@@ -287,6 +288,18 @@ TEST_F(SensorSetupPageTest, TheWatchRefillsTheListsAsTheProbeChangesKeepingTheCh
     EXPECT_EQ(page.SensorList().count(), 0);
     EXPECT_EQ(page.ParameterList().count(), 0);
     EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
+
+    // Nor does one that the earlier link's watch reported, once the next link is up (the watch and
+    // the keep-alive quiet meanwhile).
+    ConnectByButton();
+    ASSERT_TRUE(testsupport::DeliverPostedMessages());
+    MainWindow().ShowPage(Page::PAGE_PROBE_INFO);
+    MainWindow().StopKeepAlive();
+    ASSERT_TRUE(testsupport::DeliverPostedMessages());
+    const size_t received = Sim().Log().ReceivedCount();
+    page.PostNotify(windowmsg::WM_SENSORS_CHANGED, earlierLink);
+    ASSERT_TRUE(testsupport::DeliverPostedMessages());
+    EXPECT_EQ(Sim().Log().ReceivedCount(), received) << "the probe was asked for nothing";
 }
 
 // The watch and the keep-alive hold the device lock across their reads, for as long as a silent
