@@ -142,6 +142,24 @@ protected:
         LivePage().StartStopButton().click();
     }
 
+    // Reading to the file in the configuration folder, once its first line is written; empty
+    // when it never is.
+    std::filesystem::path ReadToFileUntilItsFirstLine(const QString& name)
+    {
+        StartReadingToFile(m_config.Path(), name);
+        const std::filesystem::path path = m_config.Path() / (name.toStdString() + ".csv");
+        if (!testsupport::WaitUntil([&] { return LivePage().IsReading() != FALSE; }) ||
+            !testsupport::WaitUntil([&] { return ReadAll(path).find('\n') != std::string::npos; }))
+            return {};
+        return path;
+    }
+    // Something that takes no line stands where the file was.
+    static void BlockFile(const std::filesystem::path& path)
+    {
+        std::filesystem::remove(path);
+        std::filesystem::create_directory(path);
+    }
+
     void StartMultiSensorProbe()
     {
         StartProbe(kMultiSensorProbe);
@@ -318,14 +336,10 @@ TEST_F(LiveDataPageTest, ReadingToAFileWritesTheHeaderAndOneLinePerRoundOfTheRow
 TEST_F(LiveDataPageTest, AFileThatCannotTakeItsLinesIsReportedOnceAndTheReadingGoesOn)
 {
     Connect();
-    StartReadingToFile(m_config.Path(), "blocked");
+    const std::filesystem::path path = ReadToFileUntilItsFirstLine("blocked");
+    ASSERT_FALSE(path.empty());
     CCtrlPage_LiveData& page = LivePage();
-    ASSERT_TRUE(testsupport::WaitUntil([&] { return page.IsReading() != FALSE; }));
-    const std::filesystem::path path = m_config.Path() / "blocked.csv";
-    ASSERT_TRUE(testsupport::WaitUntil([&] { return ReadAll(path).find('\n') != std::string::npos; }));
-    // Something that takes no line stands where the file was.
-    std::filesystem::remove(path);
-    std::filesystem::create_directory(path);
+    BlockFile(path);
     ASSERT_TRUE(testsupport::WaitUntil([&] { return !BoxTexts().empty(); }));
     ASSERT_TRUE(WaitForRounds(3));
     EXPECT_TRUE(page.IsReading());
@@ -505,11 +519,9 @@ private:
 TEST_F(LiveDataPageTest, AReadErrorThatArrivesWhileTheFileBoxIsOpenIsToldAfterIt)
 {
     Connect();
-    StartReadingToFile(m_config.Path(), "blocked");
+    const std::filesystem::path path = ReadToFileUntilItsFirstLine("blocked");
+    ASSERT_FALSE(path.empty());
     CCtrlPage_LiveData& page = LivePage();
-    ASSERT_TRUE(testsupport::WaitUntil([&] { return page.IsReading() != FALSE; }));
-    const std::filesystem::path path = m_config.Path() / "blocked.csv";
-    ASSERT_TRUE(testsupport::WaitUntil([&] { return ReadAll(path).find('\n') != std::string::npos; }));
     // The line fails while the user reads about the file; the box is answered once the worker's
     // report has arrived.
     const ReadErrorCounter errors(page);
@@ -522,8 +534,7 @@ TEST_F(LiveDataPageTest, AReadErrorThatArrivesWhileTheFileBoxIsOpenIsToldAfterIt
             return errors.Count() > 0;
         },
         [&] { Sim().Faults().SetPersistent(probesim::Fault::NoReply()); });
-    std::filesystem::remove(path);
-    std::filesystem::create_directory(path);
+    BlockFile(path);
     ASSERT_TRUE(testsupport::WaitUntil([&] { return BoxTexts().size() >= 2; }, 30s));
 
     EXPECT_TRUE(readingWhenAnswered) << "the read error was handled inside the file's box";
