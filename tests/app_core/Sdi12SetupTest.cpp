@@ -155,9 +155,11 @@ TEST_F(Sdi12SetupTest, PairsTheListCannotShowAreWrittenBackInTheirPlaces)
     const auto offered = [this](USHORT connection, USHORT number)
     {
         for (uint32_t i = 0; i < m_setup.Offered().GetCount(); ++i)
+        {
             if (m_setup.Offered()[i].Connection == connection &&
                 m_setup.Offered()[i].ParameterNumber == number)
                 return m_setup.Offered()[i];
+        }
         ADD_FAILURE() << connection << "," << number << " is not offered";
         return sParameterReading{};
     };
@@ -184,9 +186,12 @@ TEST_F(Sdi12SetupTest, PairsTheListCannotShowAreWrittenBackInTheirPlaces)
     ASSERT_EQ(m_setup.Write(), S_OK);
     EXPECT_EQ(FileOnProbe(), SavedBytes(u'a', {{1, 3}, {7, 1}, {2, 2}, {3, 2}}));
 
-    // A reload takes what the probe holds now; nothing of the set before is kept.
-    Probe().Files().Put(probesim::kSdi12File, probesim::EncodeSdi12Set({u'3', {{1, 3}}}));
+    // A reload takes what the probe holds now; nothing hidden of the set before is kept.
+    Probe().Files().Put(probesim::kSdi12File, probesim::EncodeSdi12Set({u'3', {{1, 3}, {4, 2}}}));
     ASSERT_TRUE(m_setup.Load().Succeeded());
+    chosen.RemoveAll();
+    chosen.Add(offered(1, 3));
+    m_setup.SetChosen(chosen);
     ASSERT_EQ(m_setup.Write(), S_OK);
     EXPECT_EQ(FileOnProbe(), SavedBytes(u'3', {{1, 3}}));
 }
