@@ -155,7 +155,8 @@ CDynArray<sParamSelection> CSdi12Setup::GetSelections() const
     uint32_t hidden = 0;
     while (shown < m_Chosen.GetCount() || hidden < m_Hidden.GetCount())
     {
-        // A hidden pair takes its place once the list has reached it, and the end of the list.
+        // A hidden pair goes in once the list has come to its place in the loaded set; those still
+        // left when the chosen readings run out follow them.
         const bool hiddenNext = hidden < m_Hidden.GetCount() &&
                                 (shown == m_Chosen.GetCount() || m_Hidden[hidden] <= selections.GetCount());
         if (hiddenNext)
