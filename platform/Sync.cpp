@@ -8,6 +8,21 @@
 namespace platform
 {
 
+namespace
+{
+
+// Sets the stop event and joins the worker, if there is one; the caller holds the thread lock.
+void StopWorker(CEvent& stopEvent, std::thread& worker, std::atomic<bool>& started)
+{
+    if (!worker.joinable())
+        return;
+    stopEvent.Set();
+    worker.join();
+    started = false;
+}
+
+} // namespace
+
 void CCriticalSection::LockWatched()
 {
     if (!IsWatchedUiThread())
@@ -77,8 +92,10 @@ CStoppableThread::~CStoppableThread()
 
 bool CStoppableThread::Start(std::function<void()> run)
 {
-    Stop();
+    // The running worker is stopped under the same lock that puts the new one in its place: two
+    // starts at once must not both find the place empty.
     const std::lock_guard lock(m_threadLock);
+    StopWorker(m_stopEvent, m_thread, m_bStarted);
     m_stopEvent.ResetEvent();
     try
     {
@@ -95,11 +112,7 @@ bool CStoppableThread::Start(std::function<void()> run)
 void CStoppableThread::Stop()
 {
     const std::lock_guard lock(m_threadLock);
-    if (!m_thread.joinable())
-        return;
-    m_stopEvent.Set();
-    m_thread.join();
-    m_bStarted = false;
+    StopWorker(m_stopEvent, m_thread, m_bStarted);
 }
 
 } // namespace platform

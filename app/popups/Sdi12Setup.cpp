@@ -86,6 +86,7 @@ sSdi12LoadOutcome CSdi12Setup::ReadOfferedReadings(CDynArray<sParameterReading>&
 sSdi12LoadOutcome CSdi12Setup::Load()
 {
     m_Loaded.RemoveAll();
+    m_Hidden.RemoveAll();
     m_Chosen.RemoveAll();
     m_strAddress.SetEmpty();
     if (const sSdi12LoadOutcome outcome = ReadOfferedReadings(m_Offered); !outcome.Succeeded())
@@ -100,13 +101,19 @@ sSdi12LoadOutcome CSdi12Setup::Load()
     m_Loaded = set.selections;
     for (uint32_t pair = 0; pair < m_Loaded.GetCount(); ++pair)
     {
+        bool shown = false;
         for (uint32_t i = 0; i < m_Offered.GetCount(); ++i)
         {
             const sParameterReading& reading = m_Offered[i];
-            if (reading.Connection == m_Loaded[pair].Connection &&
-                reading.ParameterNumber == m_Loaded[pair].ParameterNumber && m_Chosen.Add(reading) < 0)
+            if (reading.Connection != m_Loaded[pair].Connection ||
+                reading.ParameterNumber != m_Loaded[pair].ParameterNumber)
+                continue;
+            if (m_Chosen.Add(reading) < 0)
                 return {ESdi12LoadStep::ParameterSet, E_OUTOFMEMORY};
+            shown = true;
         }
+        if (!shown && m_Hidden.Add(pair) < 0)
+            return {ESdi12LoadStep::ParameterSet, E_OUTOFMEMORY};
     }
     return {};
 }
@@ -131,11 +138,39 @@ BOOL CSdi12Setup::MoveDown(int index)
     return index >= 0 && Swap(static_cast<uint32_t>(index));
 }
 
+bool CSdi12Setup::IsChosen(const sParamSelection& pair) const
+{
+    for (uint32_t i = 0; i < m_Chosen.GetCount(); ++i)
+    {
+        if (m_Chosen[i].Connection == pair.Connection && m_Chosen[i].ParameterNumber == pair.ParameterNumber)
+            return true;
+    }
+    return false;
+}
+
 CDynArray<sParamSelection> CSdi12Setup::GetSelections() const
 {
     CDynArray<sParamSelection> selections;
-    for (uint32_t i = 0; i < m_Chosen.GetCount(); ++i)
-        selections.Add(sParamSelection{m_Chosen[i].Connection, m_Chosen[i].ParameterNumber});
+    uint32_t shown = 0;
+    uint32_t hidden = 0;
+    while (shown < m_Chosen.GetCount() || hidden < m_Hidden.GetCount())
+    {
+        // A hidden pair goes in once the list has come to its place in the loaded set; those still
+        // left when the chosen readings run out follow them.
+        const bool hiddenNext = hidden < m_Hidden.GetCount() &&
+                                (shown == m_Chosen.GetCount() || m_Hidden[hidden] <= selections.GetCount());
+        if (hiddenNext)
+        {
+            const sParamSelection& pair = m_Loaded[m_Hidden[hidden++]];
+            if (!IsChosen(pair))
+                selections.Add(pair);
+        }
+        else
+        {
+            selections.Add(sParamSelection{m_Chosen[shown].Connection, m_Chosen[shown].ParameterNumber});
+            ++shown;
+        }
+    }
     return selections;
 }
 

@@ -51,8 +51,9 @@ public:
 
     // Reads the offered readings and the probe's set: the address text becomes the set's address
     // character (empty when the file holds none that SDI-12 allows), and the chosen readings are the
-    // offered readings of the set's pairs in the set's order; a pair the probe no longer offers is
-    // left out. Everything is emptied first.
+    // offered readings of the set's pairs in the set's order. A pair that no offered reading stands
+    // for (a sensor absent now, a second temperature) is left out of the list but kept for the
+    // write. Everything is emptied first.
     sSdi12LoadOutcome Load();
     // The offered readings of the probe as they are now.
     sSdi12LoadOutcome ReadOfferedReadings(CDynArray<sParameterReading>& offered);
@@ -69,7 +70,10 @@ public:
     BOOL MoveUp(int index);
     BOOL MoveDown(int index);
 
-    // The chosen readings' pairs, in order.
+    // The pairs to write: the chosen readings' pairs in order, and the loaded pairs the list could
+    // not show, each at its place in the loaded set (the user cannot have removed what was never
+    // shown). Where fewer chosen readings come before a hidden pair than did in the set, it moves
+    // up with them; one that has since been chosen is written once, where the user put it.
     CDynArray<sParamSelection> GetSelections() const;
     // Uploads the pairs with the address text's first character; the connection refuses an
     // address that SDI-12 does not allow.
@@ -77,10 +81,12 @@ public:
 
 private:
     BOOL Swap(uint32_t first);
+    bool IsChosen(const sParamSelection& pair) const;
 
     CProbeConnection& m_Connection;
     CWideString m_strAddress;
     CDynArray<sParamSelection> m_Loaded;
+    CDynArray<uint32_t> m_Hidden; // the places in m_Loaded of the pairs the list cannot show
     CDynArray<sParameterReading> m_Offered;
     CDynArray<sParameterReading> m_Chosen;
 };

@@ -104,6 +104,28 @@ TEST_F(AnalogSetupTest, ALoopFollowingAReadingNotOfferedIsLeftAsTheProbeHasItUnt
     EXPECT_EQ(registers.GetFloat(reg::kLoop2SecondScale), 2.0f);
 }
 
+TEST_F(AnalogSetupTest, TheFirstReadingInTheListIsWrittenAndFoundAgainLikeAnyOther)
+{
+    StartWithBothLoops();
+    ASSERT_TRUE(m_setup.Load());
+    ASSERT_GT(m_setup.FindFollowedReading(ANALOG_LOOP_1), 0);
+    ASSERT_GT(m_setup.FindFollowedReading(ANALOG_LOOP_2), 0);
+    const sParameterReading first = m_setup.Readings()[0];
+
+    ASSERT_EQ(m_setup.WriteLoop1(0), S_OK);
+    ASSERT_EQ(m_setup.WriteLoop2(0), S_OK);
+    probesim::RegisterModel& registers = Probe().Registers();
+    EXPECT_EQ(Registers({registers.GetU16(reg::kAnalogSensor).value(),
+                         registers.GetU16(reg::kAnalogParameter).value(),
+                         registers.GetU16(reg::kLoop2Connection).value(),
+                         registers.GetU16(reg::kLoop2Parameter).value()}),
+              (Registers{first.Connection, first.ParameterNumber, first.Connection, first.ParameterNumber}));
+
+    ASSERT_TRUE(m_setup.Load());
+    EXPECT_EQ(m_setup.FindFollowedReading(ANALOG_LOOP_1), 0);
+    EXPECT_EQ(m_setup.FindFollowedReading(ANALOG_LOOP_2), 0);
+}
+
 TEST_F(AnalogSetupTest, DoesNotOpenWhileDisconnectedOrWhenTheSecondLoopCannotBeRead)
 {
     EXPECT_FALSE(m_setup.Load());

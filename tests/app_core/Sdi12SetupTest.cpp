@@ -133,6 +133,69 @@ TEST_F(Sdi12SetupTest, APairTheProbeNoLongerOffersIsLeftOutAndAnAddressSdi12Lack
     EXPECT_EQ(PairsOf(m_setup.Chosen()), (Pairs{{1, 3}}));
 }
 
+TEST_F(Sdi12SetupTest, PairsTheListCannotShowAreWrittenBackInTheirPlaces)
+{
+    // Connection 7 has no sensor; the conductivity and level sensors' own temperatures are not
+    // offered. Only {1, 3} and {4, 2} can be shown.
+    StartWithSet(probesim::EncodeSdi12Set({u'3', {{7, 1}, {1, 3}, {2, 2}, {4, 2}, {3, 2}}}));
+    ASSERT_TRUE(m_setup.Load().Succeeded());
+    ASSERT_EQ(PairsOf(m_setup.Chosen()), (Pairs{{1, 3}, {4, 2}}));
+
+    // Only the address changed: the probe keeps everything it had, in its order.
+    m_setup.SetAddressText(u"a");
+    ASSERT_EQ(m_setup.Write(), S_OK);
+    EXPECT_EQ(FileOnProbe(), SavedBytes(u'a', {{7, 1}, {1, 3}, {2, 2}, {4, 2}, {3, 2}}));
+
+    // The shown readings move among the hidden pairs, which keep their places.
+    ASSERT_TRUE(m_setup.MoveDown(0));
+    ASSERT_EQ(m_setup.Write(), S_OK);
+    EXPECT_EQ(FileOnProbe(), SavedBytes(u'a', {{7, 1}, {4, 2}, {2, 2}, {1, 3}, {3, 2}}));
+
+    // One removed: the hidden pairs after it close up. One added: it comes last.
+    const auto offered = [this](USHORT connection, USHORT number)
+    {
+        for (uint32_t i = 0; i < m_setup.Offered().GetCount(); ++i)
+        {
+            if (m_setup.Offered()[i].Connection == connection &&
+                m_setup.Offered()[i].ParameterNumber == number)
+                return m_setup.Offered()[i];
+        }
+        ADD_FAILURE() << connection << "," << number << " is not offered";
+        return sParameterReading{};
+    };
+    CDynArray<sParameterReading> chosen;
+    chosen.Add(offered(1, 3));
+    m_setup.SetChosen(chosen);
+    ASSERT_EQ(m_setup.Write(), S_OK);
+    EXPECT_EQ(FileOnProbe(), SavedBytes(u'a', {{7, 1}, {1, 3}, {2, 2}, {3, 2}}));
+    chosen.Add(offered(4, 2));
+    chosen.Add(offered(2, 3));
+    m_setup.SetChosen(chosen);
+    ASSERT_EQ(m_setup.Write(), S_OK);
+    EXPECT_EQ(FileOnProbe(), SavedBytes(u'a', {{7, 1}, {1, 3}, {2, 2}, {4, 2}, {3, 2}, {2, 3}}));
+
+    // A hidden pair that the user has since chosen (its sensor came back) is written once, where
+    // the user put it.
+    sParameterReading returned = offered(1, 3);
+    returned.Connection = 7;
+    returned.ParameterNumber = 1;
+    chosen.RemoveAll();
+    chosen.Add(offered(1, 3));
+    chosen.Add(returned);
+    m_setup.SetChosen(chosen);
+    ASSERT_EQ(m_setup.Write(), S_OK);
+    EXPECT_EQ(FileOnProbe(), SavedBytes(u'a', {{1, 3}, {7, 1}, {2, 2}, {3, 2}}));
+
+    // A reload takes what the probe holds now; nothing hidden of the set before is kept.
+    Probe().Files().Put(probesim::kSdi12File, probesim::EncodeSdi12Set({u'3', {{1, 3}, {4, 2}}}));
+    ASSERT_TRUE(m_setup.Load().Succeeded());
+    chosen.RemoveAll();
+    chosen.Add(offered(1, 3));
+    m_setup.SetChosen(chosen);
+    ASSERT_EQ(m_setup.Write(), S_OK);
+    EXPECT_EQ(FileOnProbe(), SavedBytes(u'3', {{1, 3}}));
+}
+
 TEST_F(Sdi12SetupTest, EachFailedReadNamesItsStep)
 {
     StartWithSet(probesim::EncodeSdi12Set({u'0', {{1, 1}}}));

@@ -35,6 +35,7 @@ constexpr uint16_t kDensityParameter = 9; // of type 5
 constexpr uint16_t kLevelParameter = 3;
 constexpr uint16_t kDepthOfProbe = 3;
 constexpr uint16_t kDepthToWater = 4;
+constexpr uint16_t kSurfaceElevation = 5;
 const std::vector<Command> kCalibrationMode{{kDeviceCommands, probesim::kCommandSetOffline},
                                             {1, probesim::kSensorRestoreCalDefaults},
                                             {kDeviceCommands, probesim::kCommandSetOnline}};
@@ -673,6 +674,38 @@ TEST_F(MariskProbe, TheLevelReferenceOnlyInTheModesThatMeasureFromIt)
         Probe().Registers().SetU16(Register(1, sonde::kLevelMode), word);
         ASSERT_EQ(Sensor().ReadLevelMode(mode), S_OK);
         EXPECT_EQ(mode, 3u);
+    }
+}
+
+TEST_F(MariskProbe, BothModesThatMeasureFromAReferenceTakeOneAndAModeChangeIsSeenAtOnce)
+{
+    for (const uint16_t mode : {kDepthToWater, kSurfaceElevation})
+    {
+        SCOPED_TRACE(mode);
+        StartSonde(5, kDepthOfProbe);
+        ASSERT_EQ(Sensor().SetLevelMode(mode), S_OK);
+        ULONG read = 0;
+        ASSERT_EQ(Sensor().ReadLevelMode(read), S_OK);
+        EXPECT_EQ(read, mode);
+        StartLog();
+        ASSERT_EQ(Sensor().SetLevelReference(1.75f), S_OK);
+        EXPECT_EQ(SimFloat(1, sonde::kLevelReference), 1.75f);
+        EXPECT_EQ(NoteSubTypes(Probe()), std::vector<uint8_t>{USERNOTE_CALIBRATE_SET_NEW_LEVEL_REF});
+
+        ASSERT_EQ(Sensor().SetLevelMode(kDepthOfProbe), S_OK);
+        Mark();
+        EXPECT_EQ(Sensor().SetLevelReference(2.0f), ADAPTER_E_INVALID_PARAMETER);
+        EXPECT_TRUE(WritesSinceMark().empty());
+    }
+    StartSonde(5, kSurfaceElevation);
+    ASSERT_EQ(Sensor().SetLevelReference(12.5f), S_OK);
+    EXPECT_EQ(SimFloat(1, sonde::kLevelReference), 12.5f);
+    for (const auto& [word, mode] : {std::pair<uint16_t, ULONG>{2, 3}, {3, 3}, {4, 4}, {5, 5}, {6, 3}})
+    {
+        Probe().Registers().SetU16(Register(1, sonde::kLevelMode), word);
+        ULONG read = 0;
+        ASSERT_EQ(Sensor().ReadLevelMode(read), S_OK);
+        EXPECT_EQ(read, mode) << word;
     }
 }
 

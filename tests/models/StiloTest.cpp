@@ -251,6 +251,43 @@ TEST_F(StiloProbe, LevelReferenceModeAndGravity)
     EXPECT_EQ(mode, 3u);
 }
 
+TEST_F(StiloProbe, BothModesThatMeasureFromAReferenceTakeOneAndAModeChangeIsSeenAtOnce)
+{
+    namespace lvl = probesim::levelsensor;
+    for (const uint16_t mode : {lvl::kDepthToWater, lvl::kSurfaceElevation})
+    {
+        SCOPED_TRACE(mode);
+        // Switched from depth of the probe: the reference is taken without reconnecting.
+        StartStilo(6, lvl::kDepthOfProbe);
+        ASSERT_EQ(Sensor().SetLevelMode(mode), S_OK);
+        ULONG read = 0;
+        ASSERT_EQ(Sensor().ReadLevelMode(read), S_OK);
+        EXPECT_EQ(read, mode);
+        StartLog();
+        ASSERT_EQ(Sensor().SetLevelReference(1.75f), S_OK);
+        EXPECT_EQ(SimFloat(CStiloComm::kLevelReferenceRegister), 1.75f);
+        EXPECT_EQ(NoteSubTypes(), std::vector<uint8_t>{USERNOTE_CALIBRATE_SET_NEW_LEVEL_REF});
+
+        // And back: depth of the probe refuses a reference again.
+        ASSERT_EQ(Sensor().SetLevelMode(lvl::kDepthOfProbe), S_OK);
+        Mark();
+        EXPECT_EQ(Sensor().SetLevelReference(2.0f), static_cast<HRESULT>(0x81010148u));
+        EXPECT_TRUE(WritesSinceMark().empty());
+    }
+    // A logger found in surface-elevation mode.
+    StartStilo(6, lvl::kSurfaceElevation);
+    ASSERT_EQ(Sensor().SetLevelReference(12.5f), S_OK);
+    EXPECT_EQ(SimFloat(CStiloComm::kLevelReferenceRegister), 12.5f);
+    // Each mode word reads as itself; those on either side of the range as depth of the probe.
+    for (const auto& [word, mode] : {std::pair<uint16_t, ULONG>{2, 3}, {3, 3}, {4, 4}, {5, 5}, {6, 3}})
+    {
+        Probe().Registers().SetU16(CStiloComm::kLevelModeRegister, word);
+        ULONG read = 0;
+        ASSERT_EQ(Sensor().ReadLevelMode(read), S_OK);
+        EXPECT_EQ(read, mode) << word;
+    }
+}
+
 TEST_F(StiloProbe, TheLevelReferenceWriteWaitsAtMostFiveMinutes)
 {
     SetTunable(u"Debug Flags", DEBUG_FLAG_LINE_TRACE);

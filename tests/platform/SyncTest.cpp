@@ -78,6 +78,84 @@ TEST(EventTest, TimedAndInfiniteWaits)
     EXPECT_GE(platform::GetTickCount64() - before, 15u); // the tick clock advances with sleep
 }
 
+using platform::CStoppableThread;
+
+TEST(StoppableThreadTest, ARunStartedAgainDoesNotSeeTheStopThatEndedTheOneBefore)
+{
+    CStoppableThread worker;
+    CEvent began(CEvent::Reset::Auto);
+    std::atomic<int> runs{0};
+    std::atomic<bool> stopSeenAtStart{false};
+    const auto run = [&]
+    {
+        ++runs;
+        stopSeenAtStart = stopSeenAtStart || worker.StopEvent().Wait(0);
+        began.Set();
+        worker.StopEvent().Wait();
+    };
+    ASSERT_TRUE(worker.Start(run));
+    ASSERT_TRUE(began.Wait(5000));
+    worker.Stop();
+    EXPECT_FALSE(worker.IsStarted());
+    // Started again after a stop, and again while it runs (the running one is stopped first).
+    for (int start = 2; start <= 3; ++start)
+    {
+        ASSERT_TRUE(worker.Start(run));
+        ASSERT_TRUE(began.Wait(5000));
+        EXPECT_EQ(runs, start);
+        EXPECT_FALSE(stopSeenAtStart) << start;
+        EXPECT_TRUE(worker.IsStarted());
+    }
+    worker.Stop();
+    EXPECT_FALSE(worker.IsStarted());
+
+    // A run that has ended by itself counts as started until it is stopped or started anew.
+    CEvent ended(CEvent::Reset::Auto);
+    ASSERT_TRUE(worker.Start([&] { ended.Set(); }));
+    ASSERT_TRUE(ended.Wait(5000));
+    EXPECT_TRUE(worker.IsStarted());
+    ASSERT_TRUE(worker.Start(run));
+    ASSERT_TRUE(began.Wait(5000));
+    EXPECT_FALSE(stopSeenAtStart);
+    worker.Stop();
+}
+
+TEST(StoppableThreadTest, TwoStartsAtOnceLeaveOneRunningWorker)
+{
+    CStoppableThread worker;
+    std::atomic<int> running{0};
+    std::atomic<int> most{0};
+    const auto run = [&]
+    {
+        const int now = ++running;
+        for (int seen = most.load(); now > seen && !most.compare_exchange_weak(seen, now);)
+        {
+        }
+        worker.StopEvent().Wait();
+        --running;
+    };
+    for (int round = 0; round < 100; ++round)
+    {
+        std::atomic<int> ready{0};
+        std::atomic<bool> bothStarted{true};
+        const auto start = [&]
+        {
+            ++ready;
+            while (ready.load() < 2)
+                std::this_thread::yield();
+            bothStarted = worker.Start(run) && bothStarted;
+        };
+        std::thread other(start);
+        start();
+        other.join();
+        ASSERT_TRUE(bothStarted);
+        EXPECT_TRUE(worker.IsStarted());
+        worker.Stop();
+        ASSERT_EQ(running, 0) << round;
+    }
+    EXPECT_EQ(most, 1);
+}
+
 TEST(CriticalSectionTest, IsReentrantForItsOwnerOnly)
 {
     platform::CCriticalSection cs;
