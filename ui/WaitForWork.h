@@ -69,7 +69,8 @@ int WaitDepth();
 // file dialog of the dialog service) is a place where queued work may run. Work that starts
 // serial work or changes the connection must not run inside one that opened after it was asked
 // for: it is held instead and carried out, in the order it was asked for, once that loop has
-// ended.
+// ended. The messages that workers post to a window are held the same way (CNVDialog), and a
+// window's timers skip their work while it must hold work (CNVDialog::IsHoldingWork).
 
 // Counts one nested loop for as long as it lives (user-interface thread).
 class CNestedLoop
