@@ -73,10 +73,9 @@ void StartWith(benchmark::State& state, const std::string& text)
         ResetPeakMemory();
         state.ResumeTiming();
 
-        benchmark::DoNotOptimize(platform::settings::GetDword(platform::Hive::CurrentUser,
-                                                              kCommunication, u"MaxParams"));
-        platform::settings::SetDword(platform::Hive::CurrentUser, kCommunication,
-                                     u"MaxParams", 5);
+        benchmark::DoNotOptimize(
+            platform::settings::GetDword(platform::Hive::CurrentUser, kCommunication, u"MaxParams"));
+        platform::settings::SetDword(platform::Hive::CurrentUser, kCommunication, u"MaxParams", 5);
 
         state.PauseTiming();
         peak = std::max(peak, PeakMemoryMiB());
