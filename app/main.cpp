@@ -10,8 +10,10 @@
 #include <clocale>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include <QApplication>
 
@@ -71,6 +73,7 @@ int FindRealProbe()
 } // namespace
 
 int main(int argc, char** argv)
+try
 {
     sProgramOptions options;
     if (!ParseOptions(argc, argv, options))
@@ -114,4 +117,10 @@ int main(int argc, char** argv)
     }
     theProbeConnection.DisconnectDevice();
     return result;
+}
+catch (const std::bad_alloc&)
+{
+    // Whatever could not be had, the user learns why the program ended rather than seeing it abort.
+    std::fprintf(stderr, "tarnwick-software: not enough memory; the program ends\n");
+    return EXIT_FAILURE;
 }

@@ -6,9 +6,13 @@
 // that a typed "C:\temp" means what it says); dword:, hex:, hex(1), hex(2), hex(3), hex(4), hex(7)
 // and hex(b) values with continued lines; a key or value given twice is merged, the later data
 // winning; and the deletions [-key] and "name"=- (and @=-), applied to what the file said before.
-// Anything else is an error with its line number, because guessing could lose the user's data.
+// Anything else is an error with its line number, because guessing could lose the user's data; so is
+// a key beyond the bounds that the Windows registry sets (see SettingsStore.h), which no file of ours
+// holds.
 #include <cstdint>
 #include <cstdio>
+#include <iterator>
+#include <map>
 #include <string>
 #include <unordered_map>
 
@@ -198,7 +202,7 @@ public:
                 return std::nullopt;
             }
         }
-        return std::move(m_doc);
+        return Finish();
     }
 
 private:
@@ -240,7 +244,8 @@ private:
         if (remove)
             inside.remove_prefix(1);
 
-        // Empty parts ("a\\b", a trailing backslash) name nothing and are dropped.
+        // Empty parts ("a\\b", a trailing backslash) name nothing and are dropped. The first part is
+        // the hive's name.
         std::vector<std::u16string_view> parts;
         size_t start = 0;
         while (start <= inside.size())
@@ -249,11 +254,18 @@ private:
             if (end == std::u16string_view::npos)
                 end = inside.size();
             if (end > start)
+            {
+                if (parts.size() > kMaxKeyDepth)
+                    return Fail("a key more than " + std::to_string(kMaxKeyDepth) + " levels deep");
                 parts.push_back(inside.substr(start, end - start));
+            }
             start = end + 1;
         }
         if (parts.empty())
             return Fail("a key line without a key");
+        // Written back, such a hive's keys would read as deletions.
+        if (parts.front().front() == u'-')
+            return Fail("a hive name must not begin with '-'");
         if (m_doc.hiveName.empty())
             m_doc.hiveName = parts.front();
         else if (!EqualsIgnoreCase(m_doc.hiveName, parts.front()))
@@ -261,10 +273,14 @@ private:
         std::u16string path;
         for (size_t i = 1; i < parts.size(); ++i)
         {
+            if (parts[i].size() > kMaxKeyNameLength)
+                return Fail("a key name longer than " + std::to_string(kMaxKeyNameLength) + " characters");
             if (i > 1)
                 path += u'\\';
             path += parts[i];
         }
+        if (path.size() > kMaxKeyPathLength)
+            return Fail("a key path longer than " + std::to_string(kMaxKeyPathLength) + " characters");
         if (remove)
             DeleteKeyTree(path);
         else
@@ -276,46 +292,68 @@ private:
 
     size_t FindOrAddKey(std::u16string path)
     {
-        std::u16string folded = FoldCase(path);
-        if (auto found = m_keyIndex.find(folded); found != m_keyIndex.end())
-            return found->second;
-        m_doc.keys.push_back(Key{std::move(path), {}});
-        m_valueIndex.emplace_back();
-        m_keyIndex.emplace(std::move(folded), m_doc.keys.size() - 1);
-        return m_doc.keys.size() - 1;
+        auto [found, added] = m_keyIndex.try_emplace(FoldCase(path), m_doc.keys.size());
+        if (added)
+        {
+            m_doc.keys.push_back(Key{std::move(path), {}});
+            m_keys.emplace_back();
+        }
+        return found->second;
     }
 
+    // Deleted keys and values stay where they are, marked, until the end of the text: removing each
+    // at once would cost a pass over all the others for every deletion line.
     void DeleteKeyTree(std::u16string_view path)
     {
-        const std::u16string folded = FoldCase(path);
-        const auto doomed = [&folded](const std::u16string& candidate)
+        const auto doom = [this](auto first, auto last)
         {
-            if (folded.empty())
-                return true;
-            const std::u16string other = FoldCase(candidate);
-            return other == folded ||
-                   (other.size() > folded.size() && other.compare(0, folded.size(), folded) == 0 &&
-                    other[folded.size()] == u'\\');
+            for (auto it = first; it != last; ++it)
+                m_keys[it->second].deleted = true;
+            m_keyIndex.erase(first, last);
         };
-        size_t kept = 0;
-        for (size_t i = 0; i < m_doc.keys.size(); ++i)
+        std::u16string folded = FoldCase(path);
+        if (folded.empty())
+            doom(m_keyIndex.begin(), m_keyIndex.end());
+        else
         {
-            if (doomed(m_doc.keys[i].path))
-                continue;
-            if (kept != i)
-            {
-                m_doc.keys[kept] = std::move(m_doc.keys[i]);
-                m_valueIndex[kept] = std::move(m_valueIndex[i]);
-            }
-            ++kept;
+            if (auto self = m_keyIndex.find(folded); self != m_keyIndex.end())
+                doom(self, std::next(self));
+            // The keys below are the paths that continue with a backslash: they sort together, before
+            // the same path continued with ']', the character after the backslash.
+            folded += u'\\';
+            const auto first = m_keyIndex.lower_bound(folded);
+            folded.back() = u']';
+            doom(first, m_keyIndex.lower_bound(folded));
         }
-        m_doc.keys.resize(kept);
-        m_valueIndex.resize(kept);
-        m_keyIndex.clear();
-        for (size_t i = 0; i < m_doc.keys.size(); ++i)
-            m_keyIndex.emplace(FoldCase(m_doc.keys[i].path), i);
         // Values that follow a deleted key's line belong to no key.
         m_current = kNoKey;
+    }
+
+    // The document without what was deleted.
+    Document Finish()
+    {
+        size_t keptKeys = 0;
+        for (size_t k = 0; k < m_doc.keys.size(); ++k)
+        {
+            if (m_keys[k].deleted)
+                continue;
+            auto& values = m_doc.keys[k].values;
+            size_t keptValues = 0;
+            for (size_t v = 0; v < values.size(); ++v)
+            {
+                if (m_keys[k].valueDeleted[v])
+                    continue;
+                if (keptValues != v)
+                    values[keptValues] = std::move(values[v]);
+                ++keptValues;
+            }
+            values.resize(keptValues);
+            if (keptKeys != k)
+                m_doc.keys[keptKeys] = std::move(m_doc.keys[k]);
+            ++keptKeys;
+        }
+        m_doc.keys.resize(keptKeys);
+        return std::move(m_doc);
     }
 
     // Reads a quoted text at the start of `rest` (just after its opening quote) and leaves `rest`
@@ -512,34 +550,37 @@ private:
         }
     }
 
-    std::unordered_map<std::u16string, size_t>& ValuesOfCurrent() { return m_valueIndex[m_current]; }
-
     void StoreValue(std::u16string name, RegValue value)
     {
-        auto& index = ValuesOfCurrent();
+        KeyState& key = m_keys[m_current];
         auto& values = m_doc.keys[m_current].values;
-        std::u16string folded = FoldCase(name);
-        if (auto found = index.find(folded); found != index.end())
+        auto [found, added] = key.valueIndex.try_emplace(FoldCase(name), values.size());
+        if (!added)
         {
             values[found->second].second = std::move(value);
             return;
         }
         values.emplace_back(std::move(name), std::move(value));
-        index.emplace(std::move(folded), values.size() - 1);
+        key.valueDeleted.push_back(false);
     }
 
     void DeleteValue(const std::u16string& name)
     {
-        auto& index = ValuesOfCurrent();
-        auto& values = m_doc.keys[m_current].values;
-        auto found = index.find(FoldCase(name));
-        if (found == index.end())
+        KeyState& key = m_keys[m_current];
+        auto found = key.valueIndex.find(FoldCase(name));
+        if (found == key.valueIndex.end())
             return;
-        values.erase(values.begin() + static_cast<std::ptrdiff_t>(found->second));
-        index.clear();
-        for (size_t i = 0; i < values.size(); ++i)
-            index.emplace(FoldCase(values[i].first), i);
+        key.valueDeleted[found->second] = true;
+        key.valueIndex.erase(found);
     }
+
+    // What the parse knows of a key of m_doc beyond the document itself.
+    struct KeyState
+    {
+        std::unordered_map<std::u16string, size_t> valueIndex; // folded name -> value, of those not deleted
+        std::vector<bool> valueDeleted;                        // one per value
+        bool deleted = false;
+    };
 
     std::u16string_view m_text;
     size_t m_pos = 0;
@@ -547,20 +588,24 @@ private:
     std::string m_error;
     Document m_doc;
     size_t m_current = kNoKey;
-    std::unordered_map<std::u16string, size_t> m_keyIndex;                // folded path -> key
-    std::vector<std::unordered_map<std::u16string, size_t>> m_valueIndex; // per key: folded name -> value
+    std::map<std::u16string, size_t> m_keyIndex; // folded path -> key, of those not deleted
+    std::vector<KeyState> m_keys;                // one per key of m_doc
 };
 
 // --- Writing --------------------------------------------------------------------------------------
 
 void AppendEscaped(std::string& out, std::u16string_view text)
 {
-    for (char c : Utf16ToUtf8(text))
+    const std::string utf8 = Utf16ToUtf8(text);
+    size_t start = 0;
+    for (size_t special = utf8.find_first_of("\\\""); special != std::string::npos;
+         special = utf8.find_first_of("\\\"", special + 1))
     {
-        if (c == '\\' || c == '"')
-            out += '\\';
-        out += c;
+        out.append(utf8, start, special - start);
+        out += '\\';
+        start = special;
     }
+    out.append(utf8, start);
 }
 
 // A text that a quoted string can carry: one line, no zero, no lone surrogate.

@@ -84,6 +84,11 @@ namespace fs = std::filesystem;
 // Far more than any settings hive holds; a larger file is not one of ours.
 constexpr size_t kMaxHiveBytes = 16u << 20;
 
+std::string MaxHiveSizeText()
+{
+    return std::to_string(kMaxHiveBytes >> 20) + " MiB";
+}
+
 // Hashes and compares names as their case folding would, without making the folded copy: a lookup
 // runs before every transaction and must not allocate.
 struct FoldedHash
@@ -418,7 +423,7 @@ void Load(HiveState& h)
     std::string bytes;
     std::string problem;
     if (static_cast<uint64_t>(st.st_size) > kMaxHiveBytes)
-        problem = "is larger than " + std::to_string(kMaxHiveBytes >> 20) + " MiB";
+        problem = "is larger than " + MaxHiveSizeText();
     else
     {
         bytes.resize(static_cast<size_t>(st.st_size) + 1);
@@ -575,13 +580,21 @@ std::optional<RegValue> Canonical(const RegValue& value)
     return std::nullopt;
 }
 
-void AppendKeys(const Node& node, const std::u16string& path, regfile::Document& doc)
+// Only the keys that the file must name: those with values, and those without subkeys (an empty key
+// persists). The others are made again on the way to those, and naming each of them too would write
+// a deep key's path once for every level of it.
+void AppendKeys(const Node& node, std::u16string& path, regfile::Document& doc)
 {
     for (const auto& child : node.children)
     {
-        std::u16string childPath = path.empty() ? child->name : path + u'\\' + child->name;
-        doc.keys.push_back({childPath, child->values});
-        AppendKeys(*child, childPath, doc);
+        const size_t parentLength = path.size();
+        if (!path.empty())
+            path += u'\\';
+        path += child->name;
+        if (!child->values.empty() || child->children.empty())
+            doc.keys.push_back({path, child->values});
+        AppendKeys(*child, path, doc);
+        path.resize(parentLength);
     }
 }
 
@@ -607,10 +620,17 @@ bool Save(HiveState& h)
     doc.hiveName = h.rootName;
     if (!h.root.values.empty())
         doc.keys.push_back({u"", h.root.values});
-    AppendKeys(h.root, u"", doc);
+    std::u16string keyPath;
+    AppendKeys(h.root, keyPath, doc);
     const std::string text = regfile::Serialize(doc, h.rootName);
 
     const fs::path path = h.Path();
+    // The next start would set such a file aside, and every setting with it.
+    if (text.size() > kMaxHiveBytes)
+    {
+        Report(h, "cannot write " + path.string() + " (it would be larger than " + MaxHiveSizeText() + ")");
+        return false;
+    }
     std::string temp = (h.Dir() / (std::string(h.fileName) + ".tmp-XXXXXX")).string();
     const int fd = mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0)
@@ -724,12 +744,19 @@ Node* CreatePath(Node& root, const std::vector<std::u16string_view>& parts, bool
     return node;
 }
 
-bool AllStorable(const std::vector<std::u16string_view>& parts)
+// A key path that the file can hold and that lies within the registry's bounds.
+bool IsStorableKey(const std::vector<std::u16string_view>& parts)
 {
+    if (parts.size() > regfile::kMaxKeyDepth)
+        return false;
+    size_t length = parts.empty() ? 0 : parts.size() - 1;
     for (auto part : parts)
-        if (!IsStorableName(part))
+    {
+        if (part.size() > regfile::kMaxKeyNameLength || !IsStorableName(part))
             return false;
-    return true;
+        length += part.size();
+    }
+    return length <= regfile::kMaxKeyPathLength;
 }
 
 } // namespace
@@ -784,7 +811,7 @@ std::optional<std::u16string> GetString(Hive hive, std::u16string_view key, std:
 bool CreateKey(Hive hive, std::u16string_view key)
 {
     const auto parts = SplitKey(key);
-    if (!AllStorable(parts))
+    if (!IsStorableKey(parts))
         return false;
     return Modify(hive,
                   [&](Node& root)
@@ -799,7 +826,7 @@ bool SetValue(Hive hive, std::u16string_view key, std::u16string_view name, cons
 {
     const auto parts = SplitKey(key);
     auto stored = Canonical(value);
-    if (!stored || !AllStorable(parts) || !IsStorableName(name))
+    if (!stored || !IsStorableKey(parts) || !IsStorableName(name))
         return false;
     return Modify(hive,
                   [&](Node& root)

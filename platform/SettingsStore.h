@@ -12,6 +12,9 @@
 // hive has been looked at); writes are atomic (temporary file in the same folder, fsync, rename)
 // and serialised between threads and, through an flock on "<hive>.lock" beside the file, between
 // processes; each write starts from the file as it is then.
+// Key paths stay within the bounds of the Windows registry (regfile::kMaxKeyDepth and the others): a
+// write to a key beyond them fails, and so does a write that would make the hive file larger than
+// the 16 MiB that a hive file may be read with; the file is then left as it was.
 // A hive file that cannot be read or parsed, or that holds keys of the other hive, is renamed to
 // "<hive>.broken-<UTC time>" (never replacing an earlier one), reported on standard error and
 // through LastProblem(), and the hive starts empty; the other hive is not affected. If it cannot
@@ -19,6 +22,7 @@
 // reading it creates no file.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -128,10 +132,19 @@ struct Document
     std::vector<Key> keys;
 };
 
+// The bounds of a key path below the hive, those of the Windows registry: names of at most 255
+// UTF-16 units, at most 512 levels, and no more units than the longest counted string Windows keeps.
+// Every key of a settings file of ours lies far within them; the store walks its keys level by
+// level, recursively, and a file must not decide how deep that goes.
+inline constexpr size_t kMaxKeyNameLength = 255;
+inline constexpr size_t kMaxKeyDepth = 512;
+inline constexpr size_t kMaxKeyPathLength = 32767;
+
 // Parses UTF-8 or UTF-16LE (with BOM) text; nullopt with a reason ("line 7: ...") for malformed
 // input. Keys and values given twice are merged (the later data wins), and the deletions "[-key]"
 // and "name"=- apply to what came before them in the same text. Empty text is an empty document.
-// Value types other than those of RegType are refused, as is REGEDIT4 text.
+// Value types other than those of RegType are refused, as are REGEDIT4 text, keys beyond the bounds
+// above and a hive name that begins with '-'.
 std::optional<Document> Parse(std::string_view bytes, std::string* error = nullptr);
 // Writes "Windows Registry Editor Version 5.00" text in UTF-8 with LF line ends. A string that one
 // quoted line cannot carry (line breaks, zero characters, lone surrogates) is written as hex(1).

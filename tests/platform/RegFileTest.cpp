@@ -1,5 +1,6 @@
 // The text format of registry exports: what the export tool writes, what people write by hand,
 // every value type through a write and a read, and malformed text refused with its line.
+#include <ctime>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -139,6 +140,103 @@ TEST(RegFileTest, HandWrittenFilesAreReadAsMeant)
               RegValue::FromString(u"C:\\temp"));
 }
 
+// Deleted keys and values are taken out only at the end of the text, so what a deletion takes must
+// be exactly what it names.
+TEST(RegFileTest, ADeletionTakesTheKeyAndItsSubkeysAndNothingThatOnlyBeginsLikeIt)
+{
+    const Document doc = MustParse("Windows Registry Editor Version 5.00\n"
+                                   "[HKEY_CURRENT_USER\\A]\n"
+                                   "\"v1\"=dword:1\n\"v2\"=dword:2\n\"V1\"=-\n\"v1\"=dword:3\n"
+                                   "[HKEY_CURRENT_USER\\A\\B]\n\"x\"=dword:1\n"
+                                   "[HKEY_CURRENT_USER\\A\\B\\C\\D]\n"
+                                   "[HKEY_CURRENT_USER\\A\\B1]\n"
+                                   "[HKEY_CURRENT_USER\\A\\B[]\n"
+                                   "[HKEY_CURRENT_USER\\A\\B]x]\n"
+                                   "[HKEY_CURRENT_USER\\A\\BC]\n"
+                                   "[HKEY_CURRENT_USER\\a\\b\\e]\n"
+                                   "[-HKEY_CURRENT_USER\\a\\b]\n"
+                                   "[HKEY_CURRENT_USER\\A\\B]\n\"y\"=dword:2\n");
+    std::vector<std::u16string> paths;
+    for (const auto& key : doc.keys)
+        paths.push_back(key.path);
+    EXPECT_EQ(paths, (std::vector<std::u16string>{u"A", u"A\\B1", u"A\\B[", u"A\\B]x", u"A\\BC", u"A\\B"}));
+    EXPECT_EQ(doc.keys.front().values,
+              (std::vector<std::pair<std::u16string, RegValue>>{{u"v2", RegValue::FromDword(2)},
+                                                                {u"v1", RegValue::FromDword(3)}}));
+    EXPECT_EQ(doc.keys.back().values,
+              (std::vector<std::pair<std::u16string, RegValue>>{{u"y", RegValue::FromDword(2)}}));
+
+    const Document emptied =
+        MustParse("Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER]\n\"r\"=\"s\"\n"
+                  "[HKEY_CURRENT_USER\\A]\n[-HKEY_CURRENT_USER]\n[HKEY_CURRENT_USER\\Z]\n");
+    ASSERT_EQ(emptied.keys.size(), 1u);
+    EXPECT_EQ(emptied.keys[0].path, u"Z");
+}
+
+// Each deletion once cost a pass over every key or value before it: a file of a few megabytes took
+// minutes. The bound leaves a wide margin over the linear time on a slow machine.
+TEST(RegFileTest, ManyDeletionsAreReadInTimeLinearInTheFile)
+{
+    std::string keys;
+    std::string deletions;
+    std::string values = "[HKEY_CURRENT_USER\\Values]\n";
+    for (int i = 0; i < 10000; ++i)
+    {
+        const std::string name = "Key" + std::to_string(i);
+        keys += "[HKEY_CURRENT_USER\\Software\\" + name + "]\n";
+        deletions += "[-HKEY_CURRENT_USER\\Software\\" + name + "]\n";
+        values += "\"" + name + "\"=dword:1\n\"" + name + "\"=-\n";
+    }
+    const auto cpuSeconds = []
+    {
+        timespec now{};
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+    };
+    const double start = cpuSeconds();
+    const Document doc = MustParse("Windows Registry Editor Version 5.00\n" + keys + deletions + values);
+    EXPECT_LT(cpuSeconds() - start, 10.0);
+    ASSERT_EQ(doc.keys.size(), 1u);
+    EXPECT_TRUE(doc.keys[0].values.empty());
+}
+
+TEST(RegFileTest, KeysAreReadUpToTheRegistrysBoundsAndRefusedBeyondThem)
+{
+    // `levels` names of `name` below the hive.
+    const auto keyLine = [](const char* mark, size_t levels, const std::string& name)
+    {
+        std::string line = std::string(mark) + "HKEY_CURRENT_USER";
+        for (size_t i = 0; i < levels; ++i)
+            line += "\\" + name;
+        return line + "]\n";
+    };
+    const std::string header = "Windows Registry Editor Version 5.00\n";
+    std::string nonAscii; // the bounds count UTF-16 units, not bytes
+    for (int i = 0; i < 255; ++i)
+        nonAscii += "\xC3\xBC";
+    for (const std::string& line : {keyLine("[", 512, "k"), keyLine("[", 1, nonAscii),
+                                    keyLine("[", 128, std::string(255, 'k')), keyLine("[-", 512, "k")})
+    {
+        const Document doc = MustParse(header + line);
+        const Document again = MustParse(Serialize(doc, u"HKEY_CURRENT_USER"));
+        ASSERT_EQ(again.keys.size(), doc.keys.size());
+        for (size_t k = 0; k < doc.keys.size(); ++k)
+            EXPECT_EQ(again.keys[k].path, doc.keys[k].path);
+    }
+    const std::pair<std::string, std::string> beyond[] = {
+        {keyLine("[", 513, "k"), "line 2: a key more than 512 levels deep"},
+        {keyLine("[-", 513, "k"), "line 2: a key more than 512 levels deep"},
+        {keyLine("[", 1, nonAscii + "k"), "line 2: a key name longer than 255 characters"},
+        {keyLine("[", 129, std::string(254, 'k')), "line 2: a key path longer than 32767 characters"},
+    };
+    for (const auto& [line, expected] : beyond)
+    {
+        std::string error;
+        EXPECT_FALSE(Parse(header + line, &error).has_value()) << expected;
+        EXPECT_EQ(error, expected);
+    }
+}
+
 TEST(RegFileTest, MalformedTextIsRefusedWithTheLine)
 {
     const std::string header = "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\A]\n";
@@ -151,6 +249,8 @@ TEST(RegFileTest, MalformedTextIsRefusedWithTheLine)
         {header + "\"x\"=hex:1,,2\n", "line 3: hex data must be bytes"},
         {header + "[HKEY_LOCAL_MACHINE\\B]\n", "line 3: keys of more than one hive"},
         {header + "[-HKEY_CURRENT_USER\\A]\n\"x\"=\"y\"\n", "line 4: a value outside any key"},
+        // Written back, it would be a deletion.
+        {header + "[\\-HKEY_CURRENT_USER\\A]\n", "line 3: a hive name must not begin with '-'"},
         {"\xFF\xFE\x41", "odd number of bytes"},
         {std::string("\xFF\xFE\x00\xD8", 4), "ill-formed UTF-16"},
         {"\xFE\xFF", "big-endian"},

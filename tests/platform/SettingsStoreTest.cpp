@@ -3,6 +3,7 @@
 #include <fstream>
 #include <iterator>
 #include <set>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/SettingsStore.h"
+#include "platform/Utf.h"
 #include "tests/support/TestEnvironment.h"
 
 namespace
@@ -26,6 +28,31 @@ std::string ReadFile(const fs::path& path)
 {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A key `levels` deep below the hive, "\\k" a level, in the file's text and as a key path.
+std::string DeepKeyText(size_t levels)
+{
+    std::string path;
+    for (size_t i = 0; i < levels; ++i)
+        path += "\\k";
+    return path;
+}
+
+std::u16string DeepKey(size_t levels)
+{
+    std::u16string path;
+    for (size_t i = 0; i < levels; ++i)
+        path += u"\\k";
+    return path;
+}
+
+ino_t Inode(const fs::path& path)
+{
+    struct stat st
+    {
+    };
+    return stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
 }
 
 // Replaces a file the way another program would: a new file renamed over the old one.
@@ -174,6 +201,83 @@ TEST_F(SettingsStoreTest, ABrokenHiveIsKeptAsideAndTheOtherHiveIsUntouched)
     EXPECT_NE(LastProblem(Hive::LocalMachine).find("HKEY_CURRENT_USER"), std::string::npos);
     EXPECT_NE(LastProblem(Hive::CurrentUser).find("not a regular file"), std::string::npos);
     EXPECT_EQ(FilesStartingWith("machine.reg.broken-").size(), 1u);
+}
+
+TEST_F(SettingsStoreTest, ADeepKeyIsKeptUpTo512LevelsWithoutGrowingTheFileAndADeeperOneIsSetAside)
+{
+    const std::string within =
+        std::string(kHeader) + "\n[HKEY_CURRENT_USER" + DeepKeyText(512) + "]\n\"x\"=dword:00000001\n";
+    ReplaceFile(UserFile(), within);
+    // What the start-up does: read, then write its defaults.
+    EXPECT_EQ(GetDword(Hive::CurrentUser, DeepKey(512), u"x"), 1u);
+    ASSERT_TRUE(SetDword(Hive::CurrentUser, kComm, u"MaxParams", 5)) << LastProblem(Hive::CurrentUser);
+    EXPECT_LT(fs::file_size(UserFile()), within.size() + 200); // not the key's path once per level
+    EXPECT_FALSE(SetDword(Hive::CurrentUser, DeepKey(513), u"x", 1));
+    ResetForTests();
+    EXPECT_EQ(GetDword(Hive::CurrentUser, DeepKey(512), u"x"), 1u);
+    EXPECT_EQ(EnumSubKeys(Hive::CurrentUser, DeepKey(511)), std::vector<std::u16string>{u"k"});
+    EXPECT_FALSE(TakeSetAsideFile(Hive::CurrentUser).has_value());
+
+    // One level more is no file of ours: kept aside whole, not loaded in part and written back.
+    const std::string beyond =
+        std::string(kHeader) + "\n[HKEY_CURRENT_USER" + DeepKeyText(513) + "]\n\"x\"=dword:00000001\n";
+    ReplaceFile(UserFile(), beyond);
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(SetDword(Hive::CurrentUser, kComm, u"MaxParams", 5));
+    testing::internal::GetCapturedStderr();
+    const std::optional<SetAsideFile> file = TakeSetAsideFile(Hive::CurrentUser);
+    ASSERT_TRUE(file.has_value());
+    EXPECT_EQ(file->reason, "is malformed (line 3: a key more than 512 levels deep)");
+    EXPECT_EQ(ReadFile(file->keptAs), beyond);
+    EXPECT_FALSE(KeyExists(Hive::CurrentUser, u"k"));
+}
+
+TEST_F(SettingsStoreTest, KeyNamesAndPathsLongerThanTheRegistryAllowsAreRefusedInWritesAndFiles)
+{
+    // 128 names of 255 units and their backslashes: the longest path, 32,767 units.
+    std::u16string longest;
+    for (int i = 0; i < 128; ++i)
+        longest += (i == 0 ? u"" : u"\\") + std::u16string(255, char16_t(u'a' + i % 26));
+    ASSERT_EQ(longest.size(), 32767u);
+    ASSERT_TRUE(SetDword(Hive::CurrentUser, longest, u"x", 1)) << LastProblem(Hive::CurrentUser);
+    EXPECT_LT(fs::file_size(UserFile()), 2 * longest.size());
+    EXPECT_FALSE(SetDword(Hive::CurrentUser, longest + u"\\b", u"x", 2));
+    EXPECT_FALSE(CreateKey(Hive::CurrentUser, u"A\\" + std::u16string(256, u'n')));
+    ResetForTests();
+    EXPECT_EQ(GetDword(Hive::CurrentUser, longest, u"x"), 1u);
+    EXPECT_FALSE(KeyExists(Hive::CurrentUser, u"A"));
+
+    // A file with a longer one is kept aside whole.
+    const std::string text = std::string(kHeader) + "\n[HKEY_CURRENT_USER\\Kept]\n\"y\"=\"z\"\n" +
+                             "[HKEY_CURRENT_USER\\" + Utf16ToUtf8(longest) + "\\b]\n";
+    ReplaceFile(UserFile(), text);
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(GetString(Hive::CurrentUser, u"Kept", u"y"));
+    testing::internal::GetCapturedStderr();
+    const std::optional<SetAsideFile> file = TakeSetAsideFile(Hive::CurrentUser);
+    ASSERT_TRUE(file.has_value());
+    EXPECT_EQ(file->reason, "is malformed (line 5: a key path longer than 32767 characters)");
+    EXPECT_EQ(ReadFile(file->keptAs), text);
+}
+
+// The reader refuses a hive file larger than 16 MiB; the writer must not make one.
+TEST_F(SettingsStoreTest, AWriteThatWouldMakeTheFileTooLargeToReadFailsAndLeavesTheFile)
+{
+    ASSERT_TRUE(SetString(Hive::CurrentUser, kComm, u"Text", u"x"));
+    const ino_t written = Inode(UserFile());
+    // One byte more than the largest file that is read; three bytes a unit keep the test quick.
+    const size_t fill = (16u << 20) - (fs::file_size(UserFile()) - 1) + 1;
+    const std::u16string text = std::u16string(fill / 3, u'\u20AC') + std::u16string(fill % 3, u'x');
+    testing::internal::CaptureStderr();
+    EXPECT_FALSE(SetString(Hive::CurrentUser, kComm, u"Text", text));
+    testing::internal::GetCapturedStderr();
+    EXPECT_NE(LastProblem(Hive::CurrentUser).find("larger than 16 MiB"), std::string::npos)
+        << LastProblem(Hive::CurrentUser);
+    EXPECT_EQ(Inode(UserFile()), written); // every write is a new file renamed over the old one
+    EXPECT_TRUE(GetString(Hive::CurrentUser, kComm, u"Text") == u"x"); // not the text on failure
+    ResetForTests();
+    EXPECT_TRUE(GetString(Hive::CurrentUser, kComm, u"Text") == u"x");
+    EXPECT_FALSE(TakeSetAsideFile(Hive::CurrentUser).has_value());
 }
 
 TEST_F(SettingsStoreTest, FilesWrittenByOtherProgramsAreReadInUtf8AndUtf16)
