@@ -139,7 +139,8 @@ class DisconnectDuringTheConnectsFollowUp
 
 TEST_P(DisconnectDuringTheConnectsFollowUp, IsCarriedOutAfterIt)
 {
-    const auto [deviceType, byClick] = GetParam();
+    const uint16_t deviceType = std::get<0>(GetParam());
+    const bool byClick = std::get<1>(GetParam());
     StartProbe(deviceType);
     CDlgFrame_TarnwickSoft& window = MainWindow();
     window.ShowPage(Page::PAGE_SENSOR_SETUP);
