@@ -2,16 +2,22 @@
 // round on the live data page, painting included.
 //
 //   LiveDataBench --benchmark_filter=. [--benchmark_repetitions=5]
+//   QT_QPA_PLATFORM=xcb xvfb-run -a LiveDataBench --benchmark_filter=PageRound
 //
 // BM_PollRoundMultiSensorProbe reads every parameter of the simulated multi-sensor probe (type 18,
 // four sensors, 17 parameters) as the polling worker does; the counter txn/round is the requests
-// written per round. BM_PageRound runs the live data page against a probe with every entry of the
-// selection enabled and times, on the user-interface thread (CPU time of that thread), the page's
-// handling of each round and the repaint it asks for, painted offscreen as the window's repaint
-// would, with every value changed by the round: 4 rows (the DO sensor of the run command's probe),
-// 17 and 24 (a sensor on every connection that the selection knows: all a probe can show, the two
-// second temperatures never being offered; see ProbeWithRows); the argument file:1 also writes the
-// file line. The counter paint_ms is the part of the round spent painting.
+// written per round. BM_PageRound runs the live data page in the main window, connected through the
+// window's Connect button, against a probe with every entry of the selection enabled, and times, on
+// the user-interface thread (CPU time of that thread), the page's handling of each round and the
+// repaint of the main window it asks for, painted as the window's repaint would, with every
+// value changed by the round: 4 rows (the DO sensor of the run command's probe), 17 and 24 (a sensor
+// on every connection that the selection knows: all a probe can show, the two second temperatures
+// never being offered; see ProbeWithRows); the argument file:1 also writes the file line. The
+// counter paint_ms is the part of the round spent painting. The application is prepared as the
+// program prepares it at start (style, palette, font, skin, device factory), so that the figures
+// stand for the program's window. Offscreen (the default) the repaint ends in an image; on an X
+// server (the second line) the figures also hold the window system's part of the repaint, which the
+// program's window pays as well.
 #include <benchmark/benchmark.h>
 
 #include <time.h>
@@ -21,23 +27,32 @@
 #include <memory>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include "app/livedata/LivePollWorker.h"
 #include "app/livedata/PollSelection.h"
+#include "app/main/DlgFrameTarnwickSoft.h"
+#include "app/main/Startup.h"
 #include "app/pages/CtrlPageLiveData.h"
 #include "app/popups/DlgPopupConfigureDataLog.h"
 #include "bench/BenchSupport.h"
 #include "connection/AppProfile.h"
+#include "connection/ConnectionString.h"
 #include "connection/ProbeConnection.h"
 #include "connection/SensorReadings.h"
 #include "foundation/CommTimeouts.h"
+#include "foundation/PathTools.h"
+#include "models/DeviceFactory.h"
 #include "tools/probe-sim/ConductivitySensor.h"
 #include "tools/probe-sim/Instrument.h"
 #include "tools/probe-sim/PhOrpSensor.h"
 #include "tools/probe-sim/PressureSensors.h"
 #include "tools/probe-sim/ProbePresets.h"
+#include "ui/Application.h"
 #include "ui/DialogService.h"
+#include "ui/QtText.h"
+#include "ui/Skin.h"
 
 namespace
 {
@@ -113,24 +128,28 @@ void BM_PollRoundMultiSensorProbe(benchmark::State& state)
 }
 BENCHMARK(BM_PollRoundMultiSensorProbe)->UseRealTime()->Unit(benchmark::kMillisecond);
 
-// The page, with the time of its handling of every round and of the repaint that the round asks
-// for measured on the thread that runs it. The repaint is done at once, as the window's next update
-// would do it.
-class TimedPage : public CCtrlPage_LiveData
+// The application, timing on its own thread the live data page's handling of every round and the
+// repaint of the main window that the round asks for. The repaint is done at once, as the window's
+// next update would do it. The page is the main window's own, so the time is taken where every
+// event passes.
+class TimedApplication : public QApplication
 {
 public:
+    using QApplication::QApplication;
+
+    QWidget* timedPage = nullptr;
     std::vector<double> roundCpuSeconds;
     std::vector<double> paintCpuSeconds;
 
-protected:
-    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override
+    bool notify(QObject* receiver, QEvent* event) override
     {
-        if (message != windowmsg::WM_NEW_DATA)
-            return CCtrlPage_LiveData::OnMessage(message, wParam, lParam);
+        if (receiver != timedPage || timedPage == nullptr ||
+            event->type() != CNotifyEvent::TypeOf(windowmsg::WM_NEW_DATA))
+            return QApplication::notify(receiver, event);
         const double start = ThreadCpuSeconds();
-        const LRESULT result = CCtrlPage_LiveData::OnMessage(message, wParam, lParam);
+        const bool result = QApplication::notify(receiver, event);
         const double painting = ThreadCpuSeconds();
-        QCoreApplication::sendPostedEvents(window(), QEvent::UpdateRequest);
+        QCoreApplication::sendPostedEvents(timedPage->window(), QEvent::UpdateRequest);
         const double end = ThreadCpuSeconds();
         roundCpuSeconds.push_back(end - start);
         paintCpuSeconds.push_back(end - painting);
@@ -194,10 +213,37 @@ std::unique_ptr<SimulatedProbe> ProbeWithRows(int64_t rows)
     return simulated;
 }
 
+// The rest of the program's start that needs the run's own settings store: what the program does
+// after preparing the application object (main), once.
+void StartAsTheProgramDoes()
+{
+    static const bool started = []
+    {
+        NVSystem::InstallDeviceFactory();
+        RunStartup(theProbeConnection, GetProgramDirectory());
+        QApplication::setApplicationName(ui::ToQString(g_Skin.title));
+        return true;
+    }();
+    (void)started;
+}
+
+// Runs the events until the condition holds or the time-out passes; the condition's last answer.
+template <typename Condition>
+bool ProcessEventsUntil(Condition condition, int timeoutMs)
+{
+    QElapsedTimer waiting;
+    waiting.start();
+    while (!condition() && waiting.elapsed() < timeoutMs)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    return condition();
+}
+
 void BM_PageRound(benchmark::State& state)
 {
+    auto& application = static_cast<TimedApplication&>(*QCoreApplication::instance());
     PrintedDialogs dialogs;
     ui::CDialogService* previous = ui::SetDialogService(&dialogs);
+    StartAsTheProgramDoes();
     const std::unique_ptr<SimulatedProbe> probe = ProbeWithRows(state.range(0));
     for (uint32_t entry = 0; entry < POLL_SELECTION_ENTRIES; ++entry)
     {
@@ -206,75 +252,83 @@ void BM_PageRound(benchmark::State& state)
         WriteProfileString(POLL_SELECTION_SECTION, PollSelectionKey(entry), FormatPollEntry(enabled));
     }
     WriteProfileInt(u"Logging", u"LogData", static_cast<int>(state.range(1)));
-
+    WriteProfileInt(PROFILE_SECTION_COMMUNICATION, PROFILE_LAST_SERIAL_PORT, probe->port);
     theProbeConnection.m_nPort = probe->port;
-    if (theProbeConnection.ConnectToDevice() != S_OK)
     {
-        state.SkipWithError("cannot connect");
-        ui::SetDialogService(previous);
-        return;
-    }
-    {
-        TimedPage page;
-        page.Create(nullptr);
-        page.resize(740, 430);
-        page.show();
+        CDlgFrame_TarnwickSoft window;
+        window.Create(nullptr);
+        window.show();
+        CCtrlPage_LiveData& page = window.LiveDataPage();
         sLivePollClock clock = sLivePollClock::System();
         clock.WaitForStop = [](platform::CEvent& stop, uint64_t ms)
         { return stop.Wait(std::min<uint64_t>(ms, 2)); };
         page.SetPollClockForTests(clock);
-        page.SendNotify(windowmsg::WM_DEVICE_CONNECTED);
+        window.ConnectButton().click();
+        // The page takes its rows in once it has been shown a moment after the connect.
+        const bool connected =
+            ProcessEventsUntil([] { return theProbeConnection.IsConnected() != FALSE; }, 10000) &&
+            ProcessEventsUntil(
+                [&page] { return !page.IsActivationPending() && page.List().topLevelItemCount() > 0; }, 5000);
         const int rows = page.List().topLevelItemCount();
-        // A row selected, as the user leaves one: its data code's help is shown with every round.
-        page.List().setCurrentItem(page.List().topLevelItem(0));
-        QCoreApplication::processEvents();
-
-        QTimer fillPopup;
-        const std::string folder = benchsupport::PrivateSettings::Dir();
-        // A file of an earlier run would make the popup ask before it is overwritten.
-        std::filesystem::remove(std::filesystem::path(folder) / "bench.csv");
-        QObject::connect(&fillPopup, &QTimer::timeout,
-                         [&]
-                         {
-                             if (auto* popup = dynamic_cast<CDlgPopup_ConfigureDataLog*>(
-                                     QApplication::activeModalWidget()))
-                             {
-                                 popup->FileNameEdit().setText(QStringLiteral("bench"));
-                                 popup->FolderEdit().setText(QString::fromStdString(folder));
-                                 popup->SendCommand(IDOK);
-                             }
-                         });
-        fillPopup.start(5);
-        page.StartStopButton().click();
-        fillPopup.stop();
-
-        if (rows != state.range(0))
+        if (!connected)
+            state.SkipWithError("cannot connect");
+        else if (rows != state.range(0))
             state.SkipWithError("the probe gives another number of rows");
-        for (auto _ : state)
+        else
         {
-            const size_t seen = page.roundCpuSeconds.size();
-            while (page.roundCpuSeconds.size() == seen && page.IsReading())
-                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-            if (!page.IsReading())
+            // A row selected, as the user leaves one: its data code's help is shown with every round.
+            page.List().setCurrentItem(page.List().topLevelItem(0));
+            QCoreApplication::processEvents();
+
+            QTimer fillPopup;
+            const std::string folder = benchsupport::PrivateSettings::Dir();
+            // A file of an earlier run would make the popup ask before it is overwritten.
+            std::filesystem::remove(std::filesystem::path(folder) / "bench.csv");
+            QObject::connect(&fillPopup, &QTimer::timeout,
+                             [&]
+                             {
+                                 if (auto* popup = dynamic_cast<CDlgPopup_ConfigureDataLog*>(
+                                         QApplication::activeModalWidget()))
+                                 {
+                                     popup->FileNameEdit().setText(QStringLiteral("bench"));
+                                     popup->FolderEdit().setText(QString::fromStdString(folder));
+                                     popup->SendCommand(IDOK);
+                                 }
+                             });
+            fillPopup.start(5);
+            application.roundCpuSeconds.clear();
+            application.paintCpuSeconds.clear();
+            application.timedPage = &page;
+            page.StartStopButton().click();
+            fillPopup.stop();
+
+            for (auto _ : state)
             {
-                state.SkipWithError("reading stopped");
-                break;
+                const size_t seen = application.roundCpuSeconds.size();
+                while (application.roundCpuSeconds.size() == seen && page.IsReading())
+                    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+                if (!page.IsReading())
+                {
+                    state.SkipWithError("reading stopped");
+                    break;
+                }
+                state.SetIterationTime(application.roundCpuSeconds.back());
             }
-            state.SetIterationTime(page.roundCpuSeconds.back());
+            page.StopReading();
+            application.timedPage = nullptr;
         }
-        page.StopReading();
         double worst = 0.0;
-        for (double seconds : page.roundCpuSeconds)
+        for (double seconds : application.roundCpuSeconds)
             worst = std::max(worst, seconds);
         double painting = 0.0;
-        for (double seconds : page.paintCpuSeconds)
+        for (double seconds : application.paintCpuSeconds)
             painting += seconds;
         state.counters["rows"] = rows;
         state.counters["worst_ms"] = worst * 1000.0;
         state.counters["paint_ms"] =
-            page.paintCpuSeconds.empty()
+            application.paintCpuSeconds.empty()
                 ? 0.0
-                : painting * 1000.0 / static_cast<double>(page.paintCpuSeconds.size());
+                : painting * 1000.0 / static_cast<double>(application.paintCpuSeconds.size());
     }
     theProbeConnection.DisconnectDevice();
     ui::SetDialogService(previous);
@@ -294,7 +348,8 @@ BENCHMARK(BM_PageRound)
 int main(int argc, char** argv)
 {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication application(argc, argv);
+    TimedApplication application(argc, argv);
+    ui::PrepareApplication();
     return benchsupport::RunBenchmarks(
         argc, argv, {{u"InterMsgDelay TO", 0}, {u"RTUInterCharacter TO", 20}, {u"Read Register TO", 500}});
 }

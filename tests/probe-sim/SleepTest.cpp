@@ -1,6 +1,10 @@
 // Power saving: the idle clock, the frames that only wake the instrument, and Stay Awake.
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <thread>
+#include <tuple>
+
 #include "tests/probe-sim/WireClient.h"
 #include "tools/probe-sim/Instrument.h"
 #include "tools/probe-sim/SleepState.h"
@@ -113,6 +117,78 @@ TEST(SleepingInstrument, TakesTwoWakeUpFramesInAscii)
     EXPECT_EQ(sim.Log().Received()[1].note, "asleep: woken up");
     EXPECT_FALSE(probe.Sleeping());
     EXPECT_EQ(client.Read(1, reg::kDeviceType, 1), (Values{12}));
+}
+
+// Waits until the instrument has slept for at least `time` without a break.
+bool SleptFor(const Instrument& probe, std::chrono::milliseconds time, std::chrono::milliseconds timeout = 5s)
+{
+    const auto deadline = Clock::now() + timeout;
+    std::optional<Clock::time_point> since;
+    while (Clock::now() < deadline)
+    {
+        if (!probe.Sleeping())
+            since.reset();
+        else if (!since)
+            since = Clock::now();
+        else if (Clock::now() - *since >= time)
+            return true;
+        std::this_thread::sleep_for(2ms);
+    }
+    return false;
+}
+
+TEST(SleepingInstrument, EveryRoundOfALivePollGetsMeasurementsThoughTheProbeSleepsInBetween)
+{
+    // The live poll of a probe that sleeps between its rounds, at a hundredth of the field's times:
+    // EOS 5 s, the measurement cache 1 s, the shortest live rate 10 s and a long one of a minute. The
+    // sensor's warm-up is the field's order, longer than the master's step from the wake-up frame to
+    // the request; the request follows at once here.
+    constexpr auto kEos = 50ms;
+    ProbeSimulator sim;
+    Instrument probe(sim, {.deviceType = 12, .measurementCacheTimeout = 10, .sleepAfter = kEos});
+    probesim::SimSensor oxygen = probesim::OpticalDoSensor(4711);
+    oxygen.warmUp = 300ms;
+    oxygen.sampleRate = 5ms;
+    const auto parameters = static_cast<uint16_t>(oxygen.parameters.size());
+    probe.Sensors().Add(1, oxygen);
+    const auto blocks = static_cast<uint16_t>(probe.Sensors().Base(1) + probesim::kFirstParameterOffset);
+    constexpr uint16_t kBlock = probesim::kParameterBlockRegisters;
+    WireClient client(sim.SlavePath());
+
+    // The warm-up that plugging the sensor in started is over before the poll begins.
+    const auto warmed = Clock::now() + 5s;
+    while (client.Read(1, blocks + probesim::block::kQuality, 1) == Values{probesim::kQualityWarmUp} &&
+           Clock::now() < warmed)
+    {
+    }
+
+    for (const auto& [name, rate, rounds] :
+         {std::tuple("the shortest rate", 100ms, 3), std::tuple("a long rate", 600ms, 2)})
+    {
+        SCOPED_TRACE(name);
+        for (int round = 1; round <= rounds; ++round)
+        {
+            SCOPED_TRACE(round);
+            ASSERT_TRUE(SleptFor(probe, rate - kEos));
+            const size_t received = sim.Log().ReceivedCount();
+            client.Send(ReportSlaveId(200));
+            ASSERT_TRUE(sim.Log().WaitForReceived(received + 1, 1s));
+            ASSERT_EQ(sim.Log().Received().back().note, "asleep: woken up");
+            const unsigned measured = probe.Sensors().Measurements(1);
+
+            const std::optional<Values> values =
+                client.Read(1, blocks, static_cast<uint16_t>(parameters * kBlock));
+            ASSERT_TRUE(values);
+            for (uint16_t n = 0; n < parameters; ++n)
+            {
+                EXPECT_NE(FloatAt(*values, kBlock * n), oxygen.parameters[n].sentinel)
+                    << "parameter " << n + 1;
+                EXPECT_EQ(values->at(kBlock * n + probesim::block::kQuality) & 0xF, probesim::kQualityNormal)
+                    << "parameter " << n + 1;
+            }
+            EXPECT_EQ(probe.Sensors().Measurements(1), measured + parameters);
+        }
+    }
 }
 
 } // namespace

@@ -394,14 +394,12 @@ std::optional<std::string> InstrumentModel::Intercept(const RawFrame& frame, Fra
         return std::nullopt; // the boot code does not sleep
     std::string note;
     const std::optional<std::chrono::milliseconds> idle = SleepIdle();
+    // Waking is no power-up of the sensors: with a measurement cache they stay powered while the
+    // instrument sleeps, and without one each measurement powers its sensor up anyway. A sensor that
+    // warmed up again at every wake-up would answer every poll of a sleeping probe with its sentinel.
     if (sleep.OnFrame(frame.firstByte, frame.lastByte, idle,
                       mode == FramingMode::Ascii ? kWakeFramesAscii : kWakeFramesRtu, note))
-    {
-        // Waking powers the sensors up again.
-        if (!sleep.Asleep(frame.lastByte, idle))
-            sensors.PowerUp();
         return note;
-    }
     return std::nullopt;
 }
 

@@ -8,11 +8,12 @@
 // instrument still holds a measurement younger than its measurement-cache time-out. Measuring takes
 // the sensor's sample rate per parameter (the reply comes that much later). With a time-out of 0 the
 // sensor is powered for each measurement and also sits through its warm-up; otherwise it stays
-// powered, and for its warm-up after each power-up its values are the sentinel with the quality
-// "Sensor Warm-up". While calibrating the quality is "Sensor Calibrating" and the readings are raw
-// (the user calibration settings at their factory values, SimSensor.h); after the next factory
-// calibration date it is "Factory Cal Expired". A write of a setting that captures a reading (the
-// level reference) measures, and its reply waits for that.
+// powered, also while the instrument sleeps, and for its warm-up after each power-up (start,
+// plugging in, factory restore) its values are the sentinel with the quality "Sensor Warm-up".
+// While calibrating the quality is "Sensor Calibrating" and the readings are raw (the user
+// calibration settings at their factory values, SimSensor.h); after the next factory calibration
+// date it is "Factory Cal Expired". A write of a setting that captures a reading (the level
+// reference) measures, and its reply waits for that.
 //
 // The sensors measure the bank's water (Water.h); while a sensor that calibrates in a standard
 // (SimSensor::calibratesInStandard) calibrates, the probe sits in the standard.
@@ -148,7 +149,7 @@ public:
     void ForceQuality(uint16_t connection, uint16_t parameter, std::optional<uint16_t> word,
                       ForcedValue value = ForcedValue::Measured);
 
-    // Instrument events: every sensor is powered up (start, wake-up, factory restore); the device
+    // Instrument events: every sensor is powered up (start, restart, factory restore); the device
     // went online, which ends continuous sampling.
     void PowerUp();
     void DeviceOnline();

@@ -172,8 +172,8 @@ struct SimSensor
     std::vector<SimParameter> parameters;
 
     // Timing, in the header as milliseconds (at most 65535). The warm-up follows every power-up
-    // (start, plugging in, waking, factory restore); the sample rate is the time one parameter
-    // takes to measure.
+    // (start, plugging in, factory restore; not the instrument's waking, SensorBank.h); the sample
+    // rate is the time one parameter takes to measure.
     std::chrono::milliseconds warmUp{0};
     std::chrono::milliseconds sampleRate{0};
     // How long the update command (0xE001) works before the instrument answers.
