@@ -18,6 +18,7 @@
 #include "connection/AppProfile.h"
 #include "tests/app/AppWindowTest.h"
 #include "ui/QtText.h"
+#include "ui/ThreadHandover.h"
 
 namespace apptest
 {
@@ -506,6 +507,8 @@ public:
 protected:
     bool eventFilter(QObject* receiver, QEvent* event) override
     {
+        // The event may come from the worker: its hand-over is taken before it is looked at.
+        ui::AcquireHandover();
         if (receiver == &m_page && event->type() == CNotifyEvent::TypeOf(windowmsg::WM_READ_ERROR))
             ++m_count;
         return false;
