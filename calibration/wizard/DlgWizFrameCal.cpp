@@ -1,5 +1,7 @@
 #include "calibration/wizard/DlgWizFrameCal.h"
 
+#include <utility>
+
 #include "ui/Application.h"
 #include "ui/DialogService.h"
 #include "ui/DlgWizardPage.h"
@@ -27,9 +29,29 @@ uint32_t CDlgWizFrame_Cal::SampleInterval(uint32_t kindDefault)
     return shortened != 0 ? shortened : kindDefault;
 }
 
+void CDlgWizFrame_Cal::PostNotify(uint32_t message, uintptr_t wParam, intptr_t lParam)
+{
+    {
+        std::lock_guard lock(m_heldLock);
+        if (message == windowmsg::WM_READ_ERROR && !HasWindow())
+        {
+            m_bReadErrorHeld = true;
+            return;
+        }
+    }
+    CNVDlgWizardFrame::PostNotify(message, wParam, lParam);
+}
+
 BOOL CDlgWizFrame_Cal::OnInitDialog()
 {
     m_bClosing = false;
+    bool readError = false;
+    {
+        std::lock_guard lock(m_heldLock);
+        readError = std::exchange(m_bReadErrorHeld, false);
+    }
+    if (readError)
+        CNVDlgWizardFrame::PostNotify(windowmsg::WM_READ_ERROR);
     CNVDlgWizardFrame::OnInitDialog();
     GetCancelButton().Enable();
     SetBackgroundColor(g_Skin.backgroundColor);
@@ -69,6 +91,9 @@ void CDlgWizFrame_Cal::EndRun()
     // The worker's end and the restores go over the line, which may just have failed: each step can
     // take its time-outs, and the user waits for them with the window alive.
     const CWideString left = ui::WaitForWork([this] { return m_pCalData->EndReading(); });
+    // Told before the warning: the link is known to be down whatever the user answers.
+    if (m_pCalData->IsProbeSilent())
+        m_probe.ReportProbeSilent();
     if (!left.IsEmpty())
         ui::Dialogs().MessageBox(parentWidget(), ui::ToQString(static_cast<const char16_t*>(left)),
                                  ui::ApplicationName(), platform::MB_ICONWARNING);

@@ -12,10 +12,12 @@
 //     frame.DoModal();
 // and the frame's destruction ends the run (EndRun): the worker stops, the sensor leaves calibration
 // mode and the device gets its settings back; what failed there is tried once more, and what the
-// probe may still hold of the run is told to the user.
+// probe may still hold of the run is told to the user. A run that found the probe silent says so to
+// the probe connection, so that nothing after the wizard waits for the probe again.
 #pragma once
 
 #include <atomic>
+#include <mutex>
 
 #include "calibration/data/CalData.h"
 #include "ui/NVDlgWizardFrame.h"
@@ -49,6 +51,10 @@ public:
     // Tests: the period of the workers of frames constructed from now on (0: each kind's own).
     static void SetSampleIntervalForTests(uint32_t ms);
 
+    // A read error the worker posts before the window exists (its start failed at once, on a probe
+    // already found silent) is held and posted once the window is there; any thread.
+    void PostNotify(uint32_t message, uintptr_t wParam = 0, intptr_t lParam = 0) override;
+
     CCalData* const m_pCalData;
 
 protected:
@@ -66,5 +72,7 @@ protected:
 private:
     ICalProbeConnection& m_probe;
     bool m_bClosing = false;
+    std::mutex m_heldLock;
+    bool m_bReadErrorHeld = false; // under m_heldLock
     static std::atomic<uint32_t> s_testSampleInterval;
 };
