@@ -100,7 +100,7 @@ public:
     BOOL ReleaseBusy();
     // An operation found the probe silent on the current connection (an exchange went unanswered and
     // a short check after it heard nothing): whoever would talk to it next need not wait for its
-    // time-outs again, and the keep-alive tells the loss. The next connection starts unmarked.
+    // time-outs again. The next connection starts unmarked.
     void MarkSilent();
     BOOL IsMarkedSilent();
     // The connection lock, for callers that must read several things in one go.

@@ -43,13 +43,6 @@ bool CKeepAlive::Probe()
         PostLost();
         return false;
     }
-    // A probe an operation has just found silent is not waited for once more.
-    if (m_Connection.IsMarkedSilent())
-    {
-        m_Connection.ReleaseBusy();
-        PostLost();
-        return false;
-    }
     HRESULT hr = E_FAIL;
     if (CModbusComm* network = m_Connection.GetModbus())
     {

@@ -6,8 +6,7 @@
 // down. Other failures (a Modbus exception, a wrong reply) count as alive. It makes no
 // transaction while it is paused (the live data page is reading, a modal popup is open over the
 // main window, or the window is disabled for a factory reset) and then draws no conclusion from
-// the connection being down; it posts nothing when it is stopped. A connection whose probe an
-// operation has marked silent is reported lost without a read.
+// the connection being down; it posts nothing when it is stopped.
 //
 // The loss it posts carries the id of the connection it last talked to (wParam): the window ends
 // only that connection, never one made after it (a quick reconnect, the reconnect of a factory

@@ -42,6 +42,7 @@ sCalibrateResult RunCalibration(QWidget* parent, USHORT sensorId,
                                 CProbeConnection& probe = theProbeConnection);
 
 // Gives the sensor setup page its calibration dispatch: the wizard, then the sensor's settings
-// read again (a wizard changes the reference temperature, the live salinity and pressure) unless
-// the wizard found the probe silent.
+// read again (a wizard changes the reference temperature, the live salinity and pressure); when
+// the wizard found the probe silent, the loss of the link (WM_CONNECTION_LOST with the connection's
+// id) to the page's window instead.
 void InstallCalibrationDispatch();

@@ -333,10 +333,10 @@ bool CCalData::MayTalk()
 {
     if (m_silent.load())
         return false;
-    // The worker ends on any failed exchange anyway: it makes no further one, and the wizard, which
-    // ends the run, makes the check.
-    if (t_workerOf == this)
-        return !m_workerUnheard.load();
+    // The worker ends on any failed exchange anyway: it makes no further one after its own, and the
+    // wizard, which ends the run, makes the check.
+    if (t_workerOf == this && m_workerUnheard.load())
+        return false;
     if (!m_unheard.load())
         return true;
     std::lock_guard lock(m_checkLock);
@@ -354,6 +354,12 @@ bool CCalData::MayTalk()
 }
 
 HRESULT CCalData::Talk(const std::function<HRESULT()>& exchange)
+{
+    std::lock_guard turn(m_talkLock);
+    return TalkWithinData(exchange);
+}
+
+HRESULT CCalData::TalkWithinData(const std::function<HRESULT()>& exchange)
 {
     if (!MayTalk())
         return m_unheardResult.load();
@@ -555,6 +561,7 @@ void CCalData::SetPending(bool& flag, bool pending)
 
 HRESULT CCalData::WriteSetting(bool& pending, const std::function<HRESULT()>& write)
 {
+    std::lock_guard turn(m_talkLock);
     if (!MayTalk())
         return m_unheardResult.load();
     const HRESULT hr = Heard(write());
@@ -620,8 +627,12 @@ BOOL CCalData::RunCycle()
     const WorkerStep step(this);
     if (!m_workerAlive.load())
         return FALSE;
-    // A probe found silent is not read again: the cycle fails as its read would.
-    const BOOL read = MayTalk() ? ReadCycle(GetState()) : ReadFailed(m_unheardResult.load());
+    BOOL read = FALSE;
+    {
+        std::lock_guard turn(m_talkLock);
+        // A probe found silent is not read again: the cycle fails as its read would.
+        read = MayTalk() ? ReadCycle(GetState()) : ReadFailed(m_unheardResult.load());
+    }
     if (!read)
     {
         PostNotify(windowmsg::WM_READ_ERROR);

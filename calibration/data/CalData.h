@@ -34,8 +34,9 @@
 // Tests and tools may drive the worker's steps on their own thread instead: StartManual(...) in
 // place of StartReading, then RunStartSteps(), RunCycle() as often as wanted and RunEndStep().
 //
-// Locks, outermost first: the data lock, the state lock, then a sample store's lock or the
-// device's own lock. The worker holds no lock of this object while it talks to the device.
+// Locks, outermost first: the turn of the run's exchanges (Talk), the data lock, the state lock,
+// the short check's, then a sample store's lock or the device's own lock. The worker holds no lock
+// of this object but the turn while it talks to the device.
 #pragma once
 
 #include <atomic>
@@ -114,6 +115,12 @@ public:
     void StopWorker();
     // A check after an unanswered exchange found the probe silent: the run talks to it no more.
     bool IsProbeSilent() const { return m_silent.load(); }
+    // An exchange of the run with the probe (the worker's, or a page's): made and its result noted,
+    // or refused without traffic (with the result of the exchange that went unanswered) once the
+    // probe may be silent: after an unanswered exchange of the worker's own on the worker, elsewhere
+    // once the short check found the probe silent. The run's exchanges take their turns, so that one
+    // never waits behind another's time-outs only to meet its own. Not under the data lock.
+    HRESULT Talk(const std::function<HRESULT()>& exchange);
     // Why the worker refused the sample of a point (a reading in a unit the calibration's arithmetic
     // cannot be given); empty when it did not.
     CWideString GetRefusalText();
@@ -199,11 +206,8 @@ protected:
     // its getter's result: a sentinel that cannot be had leaves the quality to decide).
     bool NoteReading(float value, USHORT quality, HRESULT sentinelResult, float sentinel);
 
-    // An exchange of the run with the probe: made and its result noted, or refused without traffic
-    // (the result of the exchange that went unanswered) once the probe may be silent: on the worker
-    // after any unanswered exchange of its own, elsewhere only after the one short check found the
-    // probe silent.
-    HRESULT Talk(const std::function<HRESULT()>& exchange);
+    // The same as Talk, for an exchange made under the data lock (Talk's lock comes before it).
+    HRESULT TalkWithinData(const std::function<HRESULT()>& exchange);
     // Notes the result of an exchange made without Talk; returns it.
     HRESULT Heard(HRESULT hr);
     // Whether the run may still talk to the probe (the short check, once, where it is due).
@@ -277,6 +281,8 @@ private:
     std::atomic<bool> m_silent{false};
     std::atomic<HRESULT> m_unheardResult{S_OK};
     platform::CCriticalSection m_checkLock;
+    // Held across each of the run's exchanges (a worker's cycle as one); before the data lock.
+    platform::CCriticalSection m_talkLock;
     bool m_readingEnded = false;
     USHORT m_connection = 0; // the worker's, read once at its start
 };

@@ -101,7 +101,7 @@ HRESULT CCalDataConductivity::SaveOldCalibration()
     std::lock_guard lock(m_dataLock);
     if (m_pSensor == nullptr)
         return E_POINTER;
-    return Talk(
+    return TalkWithinData(
         [this]
         {
             HRESULT hr = m_pSensor->ReadCellConstant(m_oldCal.cellConstant);
@@ -207,7 +207,7 @@ HRESULT CCalDataConductivity::CommitCalibration()
         return E_FAIL;
     if (CalDevice() == nullptr)
         return E_POINTER;
-    const HRESULT hr = Talk(
+    const HRESULT hr = TalkWithinData(
         [this]
         {
             HRESULT written = m_pSensor->SetCellOffset(m_newCal.cellOffset);

@@ -520,7 +520,7 @@ HRESULT CCalDataPHORP::CommitCalibration()
         return E_FAIL;
     if (CalDevice() == nullptr)
         return E_POINTER;
-    const HRESULT hr = Talk([this] { return WriteCalibration(); });
+    const HRESULT hr = TalkWithinData([this] { return WriteCalibration(); });
     if (Failed(hr))
         return hr;
     // The report asks the probe connection, whose lock comes before this object's.

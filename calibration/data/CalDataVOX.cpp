@@ -295,7 +295,7 @@ HRESULT CCalDataVOX::CommitCalibration()
     m_calBaro = m_baroReadings.GetAverage(kCalValue2);
     if (CalDevice() == nullptr)
         return E_POINTER;
-    const HRESULT hr = Talk([this] { return WriteCalibrationPoints(); });
+    const HRESULT hr = TalkWithinData([this] { return WriteCalibrationPoints(); });
     if (Failed(hr))
         return hr;
     // The report asks the probe connection, whose lock comes before this object's.

@@ -83,19 +83,27 @@ void CDlgWizFrame_Cal::OnOK()
         return;
     m_bClosing = true;
     OnOKAgreed();
+    EndReading();
     CNVDlgWizardFrame::OnOK();
+}
+
+void CDlgWizFrame_Cal::EndReading()
+{
+    if (m_bRunEnded)
+        return;
+    m_bRunEnded = true;
+    // The worker's end and the restores go over the line, which may just have failed: each step can
+    // take its time-outs, and the user waits for them with the window alive.
+    m_leftovers = ui::WaitForWork([this] { return m_pCalData->EndReading(); });
+    if (m_pCalData->IsProbeSilent())
+        m_probe.ReportProbeSilent();
 }
 
 void CDlgWizFrame_Cal::EndRun()
 {
-    // The worker's end and the restores go over the line, which may just have failed: each step can
-    // take its time-outs, and the user waits for them with the window alive.
-    const CWideString left = ui::WaitForWork([this] { return m_pCalData->EndReading(); });
-    // Told before the warning: the link is known to be down whatever the user answers.
-    if (m_pCalData->IsProbeSilent())
-        m_probe.ReportProbeSilent();
-    if (!left.IsEmpty())
-        ui::Dialogs().MessageBox(parentWidget(), ui::ToQString(static_cast<const char16_t*>(left)),
+    EndReading();
+    if (!m_leftovers.IsEmpty())
+        ui::Dialogs().MessageBox(parentWidget(), ui::ToQString(static_cast<const char16_t*>(m_leftovers)),
                                  ui::ApplicationName(), platform::MB_ICONWARNING);
 }
 
@@ -105,5 +113,6 @@ void CDlgWizFrame_Cal::OnCancel()
         return;
     m_bClosing = true;
     OnCancelAgreed();
+    EndReading();
     CNVDlgWizardFrame::OnCancel();
 }

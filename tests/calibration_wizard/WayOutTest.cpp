@@ -147,8 +147,8 @@ TEST_F(WayOut, ALineLostForGoodClosesTheWizardUnderTheWaitCursorAndTellsWhatTheP
                                     });
                             });
     ASSERT_TRUE(watch.has_value());
-    // Why the worker ended, the live inputs written back and the end of the run after the window
-    // has gone; the live pressure is not read from a probe the run found silent.
+    // Why the worker ended, the live inputs written back and the end of the run before the window
+    // goes; the live pressure is not read from a probe the run found silent.
     EXPECT_EQ(watch->Count(), 3);
     EXPECT_EQ(watch->Nested(), 0);
     EXPECT_TRUE(watch->AllUnderWaitCursor());
