@@ -33,6 +33,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QSpontaneKeyEvent>
 #include <QTimer>
 #include <QWindow>
@@ -240,8 +241,10 @@ void Settle(std::chrono::milliseconds time)
         QApplication::processEvents(QEventLoop::AllEvents, 5);
 }
 
-// Calls the action once, from a timer, as soon as a modal window other than `except` is open.
-void OnNextModal(QWidget* except, std::function<void(QWidget&)> action)
+// Calls the action once, from a timer, as soon as a modal window other than `except` is open. The
+// timer, which an operation that opens no modal window deletes (its action may refer to the
+// operation's own variables).
+QPointer<QTimer> OnNextModal(QWidget* except, std::function<void(QWidget&)> action)
 {
     auto* timer = new QTimer();
     QObject::connect(timer, &QTimer::timeout, timer,
@@ -255,6 +258,7 @@ void OnNextModal(QWidget* except, std::function<void(QWidget&)> action)
                          action(*modal);
                      });
     timer->start(5);
+    return timer;
 }
 
 struct sSimulatedProbe
@@ -604,17 +608,18 @@ int main(int argc, char** argv)
         double stall = 0;
         double took = 0;
         bool shown = false;
-        OnNextModal(&window,
-                    [&](QWidget& modal)
-                    {
-                        took = meter.ElapsedMs();
-                        stall = meter.Stop();
-                        shown = true;
-                        static_cast<CNVDialog&>(modal).SendCommand(IDCANCEL);
-                    });
+        const QPointer<QTimer> pending = OnNextModal(&window,
+                                                     [&](QWidget& modal)
+                                                     {
+                                                         took = meter.ElapsedMs();
+                                                         stall = meter.Stop();
+                                                         shown = true;
+                                                         static_cast<CNVDialog&>(modal).SendCommand(IDCANCEL);
+                                                     });
         const ModalWatchdog watchdog(30s);
         meter.Start();
         const sCalibrateResult result = RunCalibration(&window.SensorSetupPage(), kind.sensorId);
+        delete pending.data();
         if (!shown)
             stall = meter.Stop();
         Report(std::string("opening the ") + kind.name + " wizard, healthy probe", stall, took,
@@ -703,30 +708,36 @@ int main(int argc, char** argv)
     // stopped answering (the worker's next read on its way), to the loss box. ---
     for (const sWizardKind& kind : kWizards)
     {
+        // A connection of its own: the loss of one before cannot reach this one.
+        Disconnect(window);
         check(ConnectAndSettle(window));
         window.ShowPage(CDlgFrame_TarnwickSoft::PAGE_SENSOR_SETUP);
         Settle(1500ms);
         CCtrlPage_SensorSetup& page = window.SensorSetupPage();
         const bool selected = SelectSensor(page, kind.connection);
+        // What the selection sets off on the page is over before the probe falls silent.
+        Settle(1500ms);
         dialogs.lossAtMs.reset();
         bool cancelled = false;
-        OnNextModal(&window,
-                    [&](QWidget& modal)
-                    {
-                        Settle(300ms);
-                        const size_t heard = probe.sim->Log().ReceivedCount();
-                        probe.sim->RequestFaults().LoseLine();
-                        QElapsedTimer waiting;
-                        waiting.start();
-                        while (probe.sim->Log().ReceivedCount() == heard && waiting.elapsed() < 10000)
-                            QApplication::processEvents(QEventLoop::AllEvents, 5);
-                        meter.Start();
-                        cancelled = true;
-                        static_cast<CNVDialog&>(modal).SendCommand(IDCANCEL);
-                    });
+        const QPointer<QTimer> pending =
+            OnNextModal(&window,
+                        [&](QWidget& modal)
+                        {
+                            Settle(300ms);
+                            const size_t heard = probe.sim->Log().ReceivedCount();
+                            probe.sim->RequestFaults().LoseLine();
+                            QElapsedTimer waiting;
+                            waiting.start();
+                            while (probe.sim->Log().ReceivedCount() == heard && waiting.elapsed() < 10000)
+                                QApplication::processEvents(QEventLoop::AllEvents, 5);
+                            meter.Start();
+                            cancelled = true;
+                            static_cast<CNVDialog&>(modal).SendCommand(IDCANCEL);
+                        });
         const ModalWatchdog watchdog(240s);
         page.CalibrateButton().click();
         const bool told = WaitForLossBox(dialogs, 240s);
+        delete pending.data();
         const double took = dialogs.lossAtMs.value_or(meter.ElapsedMs());
         Report(std::string("Cancel on the ") + kind.name +
                    " wizard's first page, probe silent, to the loss box",
@@ -738,11 +749,13 @@ int main(int argc, char** argv)
     // --- Calibrate... on the sensor setup page of a probe that has gone silent, to the loss box. ---
     for (const sWizardKind& kind : kWizards)
     {
+        Disconnect(window);
         check(ConnectAndSettle(window));
         window.ShowPage(CDlgFrame_TarnwickSoft::PAGE_SENSOR_SETUP);
         Settle(1500ms);
         CCtrlPage_SensorSetup& page = window.SensorSetupPage();
         const bool selected = SelectSensor(page, kind.connection);
+        Settle(1500ms);
         dialogs.lossAtMs.reset();
         probe.sim->RequestFaults().LoseLine();
         const ModalWatchdog watchdog(240s);
