@@ -275,6 +275,8 @@ TEST_F(VOXWizard, TheStabilizationPageKeepsItsReadingsUntilTheWorkerAnswersTheAc
                       EXPECT_EQ(calibrate->ReadingField().text(), reading) << point;
                       EXPECT_FALSE(calibrate->StabilityField().text().isEmpty()) << point;
                       EXPECT_FALSE(frame.GetFinishButton().isEnabled()) << point;
+                      if (point == 0)
+                          testsupport::SavePicture(frame, "VOX_4_Stabilization100_Accepted");
                   }
                   ASSERT_TRUE(WaitForPage(frame, wizard.GetSummaryPage()));
                   ClickFinish(frame);
