@@ -4,15 +4,19 @@
 // firmware update cancelled while the probe restarts, the close of a calibration wizard after the
 // line failed, the opening of each calibration wizard, a switch to the sensor setup page while the
 // live poll and the sensor watch wait for a silent probe, the page shown again while the watch waits
-// for it under the device lock, Calibrate... on a silent probe for each wizard, and the close box
-// asked twice while the window waits. The program's own settings (time-outs, pauses) apply
-// throughout.
+// for it under the device lock, Calibrate... on a silent probe for each wizard, the user told of a
+// probe that falls silent around a wizard (Cancel on each wizard's first page once the probe has
+// stopped answering, and Calibrate... on the sensor setup page of a probe already silent, each up to
+// the "Device connection lost." box), and the close box asked twice while the window waits. The
+// program's own settings (time-outs, pauses) apply throughout.
 //
 // A timer on the user-interface thread ticks every millisecond; the longest gap between two ticks
-// is the longest stall (a window that does not repaint). Prints one line per operation: the longest
-// stall, how long the operation took, and the waits for the probe it opened inside another wait (a
-// second operation started while the first one waits). Exits 1 when an operation does not end as
-// it should.
+// is the longest stall (a window that does not repaint). A control clock on a thread of its own
+// ticks likewise: its longest gap is what the machine withheld from the whole process, so that a
+// stall on a busy machine can be told from one of the program's own. Prints one line per
+// operation: the longest stall, the control clock's, how long the operation took, and the waits
+// for the probe it opened inside another wait (a second operation started while the first one
+// waits). Exits 1 when an operation does not end as it should.
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -20,6 +24,8 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -27,6 +33,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QElapsedTimer>
+#include <QPointer>
 #include <QSpontaneKeyEvent>
 #include <QTimer>
 #include <QWindow>
@@ -34,6 +41,7 @@
 #include "app/main/DlgFrameTarnwickSoft.h"
 #include "app/main/Startup.h"
 #include "app/pages/CalibrationDispatch.h"
+#include "app/pages/CtrlPageSensorSetup.h"
 #include "app/popups/DlgPopupFirmwareUpdate.h"
 #include "app/popups/DlgPopupPortSettings.h"
 #include "app/sensorsetup/SensorWatch.h"
@@ -67,11 +75,67 @@ struct sWizardKind
 {
     const char* name;
     USHORT sensorId;
+    USHORT connection; // on the multi-sensor probe
 };
-constexpr sWizardKind kWizards[] = {
-    {"conductivity", kConductivitySensorId}, {"pH/ORP", kPhOrpSensorId}, {"optical DO", kVoxSensorId}};
+constexpr sWizardKind kWizards[] = {{"conductivity", kConductivitySensorId, 2},
+                                    {"pH/ORP", kPhOrpSensorId, 4},
+                                    {"optical DO", kVoxSensorId, 1}};
 
-// The gaps between the ticks of a 1 ms timer on the user-interface thread.
+const QString kConnectionLostText = QStringLiteral("Device connection lost.");
+
+// The gaps between the wake-ups of a thread that sleeps a millisecond at a time, while measuring.
+class ControlClock
+{
+public:
+    ControlClock() : m_thread([this] { Run(); }) {}
+    ~ControlClock()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+    ControlClock(const ControlClock&) = delete;
+    ControlClock& operator=(const ControlClock&) = delete;
+
+    void Start()
+    {
+        std::lock_guard lock(m_mutex);
+        m_longest = std::chrono::steady_clock::duration::zero();
+        m_last = std::chrono::steady_clock::now();
+        m_measuring = true;
+    }
+    // The longest gap in ms, the last one (up to now) included.
+    double Stop()
+    {
+        std::lock_guard lock(m_mutex);
+        m_longest = std::max(m_longest, std::chrono::steady_clock::now() - m_last);
+        m_measuring = false;
+        return std::chrono::duration<double, std::milli>(m_longest).count();
+    }
+
+private:
+    void Run()
+    {
+        while (!m_stop)
+        {
+            std::this_thread::sleep_for(1ms);
+            const auto now = std::chrono::steady_clock::now();
+            std::lock_guard lock(m_mutex);
+            if (m_measuring)
+                m_longest = std::max(m_longest, now - m_last);
+            m_last = now;
+        }
+    }
+
+    std::mutex m_mutex;
+    bool m_measuring = false;                        // under m_mutex
+    std::chrono::steady_clock::time_point m_last;    // under m_mutex
+    std::chrono::steady_clock::duration m_longest{}; // under m_mutex
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread; // last: it runs on the members above
+};
+
+// The gaps between the ticks of a 1 ms timer on the user-interface thread, and the control
+// clock's over the same time.
 class StallMeter
 {
 public:
@@ -87,15 +151,19 @@ public:
         m_clock.start();
         m_lastTick = 0;
         m_timer.start();
+        m_control.Start();
     }
     // The longest gap, the last one (up to now) included.
     double Stop()
     {
         Tick();
         m_timer.stop();
+        m_controlMs = m_control.Stop();
         return m_longestMs;
     }
     double ElapsedMs() const { return static_cast<double>(m_clock.nsecsElapsed()) / 1e6; }
+    // The control clock's longest gap up to the last Stop.
+    double ControlMs() const { return m_controlMs; }
 
 private:
     void Tick()
@@ -109,7 +177,11 @@ private:
     QElapsedTimer m_clock;
     qint64 m_lastTick = 0;
     double m_longestMs = 0;
+    ControlClock m_control;
+    double m_controlMs = 0;
 };
+
+StallMeter* g_pMeter = nullptr;
 
 // The waits for the probe (ui::WaitForWork) that an operation opens, and those among them opened
 // inside another wait (a second operation started while the first one waits).
@@ -147,6 +219,8 @@ class BenchDialogs : public ui::CDialogService
 public:
     int MessageBox(QWidget*, const QString& text, const QString&, uint32_t flags) override
     {
+        if (text == kConnectionLostText && g_pMeter != nullptr && !lossAtMs)
+            lossAtMs = g_pMeter->ElapsedMs();
         texts.push_back(text.toStdString());
         return (flags & 0xF) == platform::MB_YESNO ? platform::IDYES : platform::IDOK;
     }
@@ -154,6 +228,8 @@ public:
 
     std::vector<std::string> texts;
     QString file;
+    // When the loss of the link was told, on the meter's clock.
+    std::optional<double> lossAtMs;
 };
 
 // Pumps events for a while: what an operation sets off after it has returned belongs to it.
@@ -165,8 +241,10 @@ void Settle(std::chrono::milliseconds time)
         QApplication::processEvents(QEventLoop::AllEvents, 5);
 }
 
-// Calls the action once, from a timer, as soon as a modal window other than `except` is open.
-void OnNextModal(QWidget* except, std::function<void(QWidget&)> action)
+// Calls the action once, from a timer, as soon as a modal window other than `except` is open. The
+// timer, which an operation that opens no modal window deletes (its action may refer to the
+// operation's own variables).
+QPointer<QTimer> OnNextModal(QWidget* except, std::function<void(QWidget&)> action)
 {
     auto* timer = new QTimer();
     QObject::connect(timer, &QTimer::timeout, timer,
@@ -180,6 +258,7 @@ void OnNextModal(QWidget* except, std::function<void(QWidget&)> action)
                          action(*modal);
                      });
     timer->start(5);
+    return timer;
 }
 
 struct sSimulatedProbe
@@ -214,8 +293,10 @@ void StopProbe(sSimulatedProbe& probe)
 void Report(const std::string& operation, double stallMs, double tookMs, bool ok)
 {
     const int nested = g_pWaits != nullptr ? g_pWaits->Nested() : 0;
-    std::printf("%-62s longest stall %8.1f ms   took %8.1f ms   nested waits %d%s\n", operation.c_str(),
-                stallMs, tookMs, nested, ok ? "" : "   (did not end as it should)");
+    const double controlMs = g_pMeter != nullptr ? g_pMeter->ControlMs() : 0.0;
+    std::printf("%-62s longest stall %8.1f ms (control %6.1f ms)   took %8.1f ms   nested waits %d%s\n",
+                operation.c_str(), stallMs, controlMs, tookMs, nested,
+                ok ? "" : "   (did not end as it should)");
     std::fflush(stdout);
     if (g_pWaits != nullptr)
         g_pWaits->Reset();
@@ -293,7 +374,8 @@ bool StartLivePoll(CDlgFrame_TarnwickSoft& window)
     // The page rebuilds its rows once it has been shown a moment: the poll starts after that.
     QElapsedTimer showing;
     showing.start();
-    while ((window.LiveDataPage().IsActivationPending() || window.LiveDataPage().List().topLevelItemCount() == 0) &&
+    while ((window.LiveDataPage().IsActivationPending() ||
+            window.LiveDataPage().List().topLevelItemCount() == 0) &&
            showing.elapsed() < 5000)
         Settle(20ms);
     Settle(300ms);
@@ -324,6 +406,30 @@ void Disconnect(CDlgFrame_TarnwickSoft& window)
     Settle(200ms);
 }
 
+// The sensor on the connection selected in the sensor setup page's list; false when it is not listed.
+bool SelectSensor(CCtrlPage_SensorSetup& page, USHORT connection)
+{
+    QListWidget& list = page.SensorList();
+    for (int row = 0; row < list.count(); ++row)
+    {
+        list.setCurrentRow(row);
+        Settle(50ms);
+        if (page.GetSelectedSensorItem() == connection)
+            return true;
+    }
+    return false;
+}
+
+// Pumps events until the loss of the link has been told, or the time is up.
+bool WaitForLossBox(const BenchDialogs& dialogs, std::chrono::milliseconds timeout)
+{
+    QElapsedTimer waiting;
+    waiting.start();
+    while (!dialogs.lossAtMs && waiting.elapsed() < timeout.count())
+        Settle(20ms);
+    return dialogs.lossAtMs.has_value();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -335,8 +441,10 @@ int main(int argc, char** argv)
     BenchDialogs dialogs;
     ui::SetDialogService(&dialogs);
     ui::CQtMessageBoxHook messageBoxes;
+    InstallCalibrationDispatch();
     RunStartup(theProbeConnection, GetProgramDirectory());
     StallMeter meter;
+    g_pMeter = &meter;
     WaitCounter waits;
     g_pWaits = &waits;
     bool allOk = true;
@@ -500,17 +608,18 @@ int main(int argc, char** argv)
         double stall = 0;
         double took = 0;
         bool shown = false;
-        OnNextModal(&window,
-                    [&](QWidget& modal)
-                    {
-                        took = meter.ElapsedMs();
-                        stall = meter.Stop();
-                        shown = true;
-                        static_cast<CNVDialog&>(modal).SendCommand(IDCANCEL);
-                    });
+        const QPointer<QTimer> pending = OnNextModal(&window,
+                                                     [&](QWidget& modal)
+                                                     {
+                                                         took = meter.ElapsedMs();
+                                                         stall = meter.Stop();
+                                                         shown = true;
+                                                         static_cast<CNVDialog&>(modal).SendCommand(IDCANCEL);
+                                                     });
         const ModalWatchdog watchdog(30s);
         meter.Start();
         const sCalibrateResult result = RunCalibration(&window.SensorSetupPage(), kind.sensorId);
+        delete pending.data();
         if (!shown)
             stall = meter.Stop();
         Report(std::string("opening the ") + kind.name + " wizard, healthy probe", stall, took,
@@ -594,6 +703,72 @@ int main(int argc, char** argv)
         Settle(500ms);
     }
 
+    // --- The user told of a probe that falls silent around a wizard, through the sensor setup page's
+    // Calibrate as the user opens the wizards: Cancel on each wizard's first page once the probe has
+    // stopped answering (the worker's next read on its way), to the loss box. ---
+    for (const sWizardKind& kind : kWizards)
+    {
+        // A connection of its own: the loss of one before cannot reach this one.
+        Disconnect(window);
+        check(ConnectAndSettle(window));
+        window.ShowPage(CDlgFrame_TarnwickSoft::PAGE_SENSOR_SETUP);
+        Settle(1500ms);
+        CCtrlPage_SensorSetup& page = window.SensorSetupPage();
+        const bool selected = SelectSensor(page, kind.connection);
+        // What the selection sets off on the page is over before the probe falls silent.
+        Settle(1500ms);
+        dialogs.lossAtMs.reset();
+        bool cancelled = false;
+        const QPointer<QTimer> pending =
+            OnNextModal(&window,
+                        [&](QWidget& modal)
+                        {
+                            Settle(300ms);
+                            const size_t heard = probe.sim->Log().ReceivedCount();
+                            probe.sim->RequestFaults().LoseLine();
+                            QElapsedTimer waiting;
+                            waiting.start();
+                            while (probe.sim->Log().ReceivedCount() == heard && waiting.elapsed() < 10000)
+                                QApplication::processEvents(QEventLoop::AllEvents, 5);
+                            meter.Start();
+                            cancelled = true;
+                            static_cast<CNVDialog&>(modal).SendCommand(IDCANCEL);
+                        });
+        const ModalWatchdog watchdog(240s);
+        page.CalibrateButton().click();
+        const bool told = WaitForLossBox(dialogs, 240s);
+        delete pending.data();
+        const double took = dialogs.lossAtMs.value_or(meter.ElapsedMs());
+        Report(std::string("Cancel on the ") + kind.name +
+                   " wizard's first page, probe silent, to the loss box",
+               meter.Stop(), took, check(selected && cancelled && told && !watchdog.Fired()));
+        probe.sim->RequestFaults().RestoreLine();
+        Settle(500ms);
+    }
+
+    // --- Calibrate... on the sensor setup page of a probe that has gone silent, to the loss box. ---
+    for (const sWizardKind& kind : kWizards)
+    {
+        Disconnect(window);
+        check(ConnectAndSettle(window));
+        window.ShowPage(CDlgFrame_TarnwickSoft::PAGE_SENSOR_SETUP);
+        Settle(1500ms);
+        CCtrlPage_SensorSetup& page = window.SensorSetupPage();
+        const bool selected = SelectSensor(page, kind.connection);
+        Settle(1500ms);
+        dialogs.lossAtMs.reset();
+        probe.sim->RequestFaults().LoseLine();
+        const ModalWatchdog watchdog(240s);
+        meter.Start();
+        page.CalibrateButton().click();
+        const bool told = WaitForLossBox(dialogs, 240s);
+        const double took = dialogs.lossAtMs.value_or(meter.ElapsedMs());
+        Report(std::string("Calibrate... (") + kind.name + ") on the page, silent probe, to the loss box",
+               meter.Stop(), took, check(selected && told && !watchdog.Fired()));
+        probe.sim->RequestFaults().RestoreLine();
+        Settle(500ms);
+    }
+
     // --- The close box asked twice while the window waits (the live poll stopped for a page switch
     // waits for its read of a probe that has gone silent): taken once, after the wait, and the
     // window ends. Last: the window is gone afterwards. ---
@@ -620,13 +795,15 @@ int main(int argc, char** argv)
         while (window.isVisible() && closing.elapsed() < 60000)
             Settle(20ms);
         const double took = meter.ElapsedMs();
-        Report("close box asked twice during a wait (the poll stopping on a silent probe)", meter.Stop(), took,
+        Report("close box asked twice during a wait (the poll stopping on a silent probe)", meter.Stop(),
+               took,
                check(reading && asked == 2 && !window.isVisible() && window.result() == IDCANCEL &&
                      !theProbeConnection.IsConnected()));
         probe.sim->RequestFaults().RestoreLine();
     }
 
     g_pWaits = nullptr;
+    g_pMeter = nullptr;
     window.SendCommand(SC_CLOSE_COMMAND);
     Settle(200ms);
     theProbeConnection.DisconnectDevice();

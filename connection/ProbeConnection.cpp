@@ -263,6 +263,18 @@ ULONG CProbeConnection::GetConnectionId()
     return m_nConnectionId;
 }
 
+void CProbeConnection::MarkSilent()
+{
+    CScopedLock lock(m_Lock);
+    m_nSilentConnectionId = m_nConnectionId;
+}
+
+BOOL CProbeConnection::IsMarkedSilent()
+{
+    CScopedLock lock(m_Lock);
+    return m_nConnectionId != 0 && m_nSilentConnectionId == m_nConnectionId ? TRUE : FALSE;
+}
+
 BOOL CProbeConnection::AddBusy(ULONG* connectionId)
 {
     CScopedLock lock(m_Lock);

@@ -98,6 +98,11 @@ public:
     BOOL AddBusy(ULONG* connectionId = nullptr);
     // TRUE when the count was above 0 and has been lowered.
     BOOL ReleaseBusy();
+    // An operation found the probe silent on the current connection (an exchange went unanswered and
+    // a short check after it heard nothing): whoever would talk to it next need not wait for its
+    // time-outs again. The next connection starts unmarked.
+    void MarkSilent();
+    BOOL IsMarkedSilent();
     // The connection lock, for callers that must read several things in one go.
     platform::CCriticalSection& GetLock() { return m_Lock; }
     // A copy of the connected device's identity record (the empty record while none).
@@ -212,6 +217,8 @@ private:
     ULONG m_nConnectionId = 0;     // under the lock: the current connection's, 0 while disconnected
     ULONG m_nLastConnectionId = 0; // under the lock: the last one given out
     SlaveIdInfo m_SlaveId;         // under the lock
+    // Under the lock: the connection last marked silent.
+    ULONG m_nSilentConnectionId = 0;
     // Owned; touched only by the connecting and disconnecting thread.
     std::unique_ptr<NVTools::CSerialComm> m_pSerialComm;
     std::atomic<CModbusComm*> m_pModbus{nullptr};           // one reference held

@@ -69,6 +69,11 @@ HRESULT CConductivityAdapter::ReadConductivityParam6(float& value, USHORT& quali
     return ReadQuantity(6, value, quality, unitId, cachedOnly);
 }
 
+HRESULT CConductivityAdapter::GetConductivityParam1Sentinel(float& sentinel)
+{
+    return Checked([&] { return GetSentinel(m_Layout.parameters[0], sentinel); });
+}
+
 HRESULT CConductivityAdapter::GetConductivityParam1Unit(USHORT& unitId)
 {
     return GetQuantityUnit(1, unitId);

@@ -71,6 +71,7 @@ public:
     HRESULT WriteCalibrationBlock(float first, float second, const CDynArray<float>& coefficients) override;
     HRESULT GetConductivitySerialNumber(ULONG& serialNumber) override;
     USHORT GetConductivityConnection() override { return m_nConnection; }
+    HRESULT GetConductivityParam1Sentinel(float& sentinel) override;
 
 protected:
     CConductivityAdapter(CDeviceComm* device, USHORT connection, uint32_t signature,

@@ -123,6 +123,26 @@ HRESULT CPhOrpAdapter<Interface, Signature>::ReadORP(float& value, USHORT& quali
 }
 
 template <typename Interface, uint32_t Signature>
+HRESULT CPhOrpAdapter<Interface, Signature>::GetQuantitySentinel(USHORT parameter, float& sentinel)
+{
+    if (parameter == 0)
+        return E_FAIL;
+    return Checked([&] { return this->GetSentinel(parameter, sentinel); });
+}
+
+template <typename Interface, uint32_t Signature>
+HRESULT CPhOrpAdapter<Interface, Signature>::GetpHmVSentinel(float& sentinel)
+{
+    return GetQuantitySentinel(m_Layout.pHMillivolts, sentinel);
+}
+
+template <typename Interface, uint32_t Signature>
+HRESULT CPhOrpAdapter<Interface, Signature>::GetORPSentinel(float& sentinel)
+{
+    return GetQuantitySentinel(m_Layout.orp, sentinel);
+}
+
+template <typename Interface, uint32_t Signature>
 HRESULT CPhOrpAdapter<Interface, Signature>::GetpHUnit(USHORT& unitId)
 {
     return GetQuantityUnit(m_Layout.pH, unitId);

@@ -62,6 +62,8 @@ public:
     HRESULT ReadpH(float& value, USHORT& quality, USHORT& unitId, BOOL cachedOnly) override;
     HRESULT ReadpHmV(float& value, USHORT& quality, USHORT& unitId, BOOL cachedOnly) override;
     HRESULT ReadORP(float& value, USHORT& quality, USHORT& unitId, BOOL cachedOnly) override;
+    HRESULT GetpHmVSentinel(float& sentinel) override;
+    HRESULT GetORPSentinel(float& sentinel) override;
     HRESULT GetpHUnit(USHORT& unitId) override;
     HRESULT SetpHUnit(USHORT unitId) override;
     HRESULT GetpHmVUnit(USHORT& unitId) override;
@@ -130,6 +132,7 @@ private:
     // The parameter of a quantity the sensor has, or E_FAIL without device access.
     HRESULT ReadQuantity(USHORT parameter, float& value, USHORT& quality, USHORT& unitId, BOOL cachedOnly);
     HRESULT GetQuantityUnit(USHORT parameter, USHORT& unitId);
+    HRESULT GetQuantitySentinel(USHORT parameter, float& sentinel);
     HRESULT SetQuantityUnit(USHORT parameter, USHORT unitId);
     USHORT OrpRegister(USHORT offset) const
     {

@@ -59,6 +59,13 @@ public:
                                           const CDynArray<float>& coefficients) = 0;
     virtual HRESULT GetConductivitySerialNumber(ULONG& serialNumber) = 0;
     virtual USHORT GetConductivityConnection() = 0;
+    // What quantity 1 reports while it has no value (its parameter's sentinel); E_NOTIMPL where the
+    // sensor cannot say.
+    virtual HRESULT GetConductivityParam1Sentinel(float& sentinel)
+    {
+        sentinel = 0.0f;
+        return E_NOTIMPL;
+    }
 };
 
 // Optical dissolved oxygen. DO quantities A, B and C are the sensor's dissolved-oxygen parameters
@@ -181,6 +188,18 @@ public:
     virtual HRESULT Reserved53() = 0;
     virtual HRESULT WritepHCalNote() = 0;
     virtual HRESULT WriteORPCalNote() = 0;
+    // What the pH millivolts and the ORP report while they have no value (their parameters'
+    // sentinels); E_NOTIMPL where the sensor cannot say.
+    virtual HRESULT GetpHmVSentinel(float& sentinel)
+    {
+        sentinel = 0.0f;
+        return E_NOTIMPL;
+    }
+    virtual HRESULT GetORPSentinel(float& sentinel)
+    {
+        sentinel = 0.0f;
+        return E_NOTIMPL;
+    }
 };
 
 // pH alone: its ORP operations answer E_FAIL.

@@ -86,9 +86,9 @@ sCalibrateResult RunCalibration(QWidget* parent, USHORT sensorId, CProbeConnecti
             result.ran = RunWizard(frame, sensor);
         }
         // After the frame and its worker are gone, whichever way the wizard ended, and only from
-        // the link the wizard ran on: a link lost meanwhile has nothing to tell.
+        // the link the wizard ran on: a link lost meanwhile, or found silent, has nothing to tell.
         float liveBaro = 0.0f;
-        if (result.ran && probe.GetConnectionId() == connectionId &&
+        if (result.ran && probe.GetConnectionId() == connectionId && !probe.IsMarkedSilent() &&
             Succeeded(ui::WaitForWork([sensor, &liveBaro] { return sensor->ReadLiveBaro(liveBaro); })))
             result.liveBaro = liveBaro;
         break;
@@ -97,6 +97,7 @@ sCalibrateResult RunCalibration(QWidget* parent, USHORT sensorId, CProbeConnecti
     case ECalibration::None:
         break;
     }
+    result.probeSilent = probe.IsMarkedSilent() != FALSE;
     return result;
 }
 
@@ -106,7 +107,17 @@ void InstallCalibrationDispatch()
         // The probe carries one sensor of each kind: its interface is found by the kind.
         [](CCtrlPage_SensorSetup& page, USHORT sensorId, USHORT)
         {
-            if (RunCalibration(&page, sensorId).ran)
+            const ULONG connectionId = theProbeConnection.GetConnectionId();
+            const sCalibrateResult result = RunCalibration(&page, sensorId);
+            if (result.probeSilent)
+            {
+                // A probe the wizard found silent is not read again: its loss is told at once, as the
+                // keep-alive would tell it once its own reads had waited for the probe.
+                if (auto* window = qobject_cast<CNVDialog*>(page.window()))
+                    window->PostNotify(windowmsg::WM_CONNECTION_LOST, connectionId);
+                return;
+            }
+            if (result.ran)
                 page.LoadSensorSettings();
         });
 }

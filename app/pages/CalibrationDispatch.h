@@ -30,6 +30,9 @@ struct sCalibrateResult
     // After the optical DO wizard: the sensor's live barometric pressure, which the wizard may have
     // changed, when it could be read.
     std::optional<float> liveBaro;
+    // The wizard found the probe silent (and marked the connection so): nothing after it waits for
+    // the probe.
+    bool probeSilent = false;
 };
 
 // Runs the wizard of the sensor with the id, modally over parent, while the probe is connected (it
@@ -39,5 +42,7 @@ sCalibrateResult RunCalibration(QWidget* parent, USHORT sensorId,
                                 CProbeConnection& probe = theProbeConnection);
 
 // Gives the sensor setup page its calibration dispatch: the wizard, then the sensor's settings
-// read again (a wizard changes the reference temperature, the live salinity and pressure).
+// read again (a wizard changes the reference temperature, the live salinity and pressure); when
+// the wizard found the probe silent, the loss of the link (WM_CONNECTION_LOST with the connection's
+// id) to the page's window instead.
 void InstallCalibrationDispatch();

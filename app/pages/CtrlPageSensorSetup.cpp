@@ -1106,8 +1106,10 @@ void CCtrlPage_SensorSetup::OnCalibrate()
     if (const CalibrationDispatch& dispatch = Dispatch())
     {
         dispatch(*this, sensorId, *selected);
-        // The optical sensor's wizard may have set a new live barometric pressure.
+        // The optical sensor's wizard may have set a new live barometric pressure (unless it found
+        // the probe silent).
         if (float live = 0.0f; sensorId == SENSOR_ID_OPTICAL_DO && IsConnected() &&
+                               !m_Connection.IsMarkedSilent() &&
                                Succeeded(ui::WaitForWork([this, &live] { return ReadLiveBaro(live); })))
             m_liveBaro.setText(ValueText(live));
     }

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "calibration/data/Leftovers.h"
+#include "comm/ModbusComm.h"
 #include "connection/SensorStatusText.h"
 #include "foundation/NameLookups.h"
 #include "foundation/ResultCodes.h"
@@ -17,6 +18,11 @@ namespace
 constexpr char16_t kApplicationName[] = u"Tarnwick Software";
 constexpr uint32_t kSamplesReady = 5;
 
+// The short check after an unanswered exchange: one read of the device type register, without the
+// retries that every exchange of the run makes.
+constexpr USHORT kCheckRegister = 49001;
+constexpr ULONG kCheckTimeoutMs = 500;
+
 // The instrument answered with an exception: it did not carry the request out. Any other failure
 // (no answer, a garbled one) leaves open whether it did.
 bool RefusedByDevice(HRESULT hr)
@@ -25,6 +31,29 @@ bool RefusedByDevice(HRESULT hr)
     const auto base = static_cast<uint32_t>(MODBUSCOMM_E_EXCEPTION_BASE);
     return code > base && code <= base + 0xFFu;
 }
+
+// Nothing came back, or the line itself failed; a refusal or a garbled reply is an answer.
+bool WentUnanswered(HRESULT hr)
+{
+    return hr == SERIALCOMM_E_READ_TIMEOUT || hr == MODBUSCOMM_E_EMPTY_READ ||
+           hr == SERIALCOMM_E_PORT_CLOSED || hr == SERIALCOMM_E_WRITE || hr == SERIALCOMM_E_READ;
+}
+
+// The run whose worker steps this thread is running (the worker thread, or a test driving the
+// steps by hand): the worker leaves the check of a silent probe to the wizard.
+thread_local const CCalData* t_workerOf = nullptr;
+
+class WorkerStep
+{
+public:
+    explicit WorkerStep(const CCalData* data) : m_previous(t_workerOf) { t_workerOf = data; }
+    ~WorkerStep() { t_workerOf = m_previous; }
+    WorkerStep(const WorkerStep&) = delete;
+    WorkerStep& operator=(const WorkerStep&) = delete;
+
+private:
+    const CCalData* m_previous;
+};
 
 } // namespace
 
@@ -106,9 +135,9 @@ HRESULT CCalData::TakeOverCalibration()
     NVSystem::CDeviceComm* device = CalDevice();
     if (device == nullptr)
         return E_POINTER;
-    HRESULT hr = device->UpdateSensorCalibration(CalConnection());
+    HRESULT hr = Talk([this, device] { return device->UpdateSensorCalibration(CalConnection()); });
     if (Succeeded(hr))
-        hr = device->ReadSensorHeader(CalConnection());
+        hr = Talk([this, device] { return device->ReadSensorHeader(CalConnection()); });
     if (Failed(hr))
         return hr;
     BuildReport();
@@ -200,15 +229,9 @@ CWideString CCalData::GetRefusalText()
     return m_refusal;
 }
 
-bool CCalData::NoteTemperature(float value, USHORT quality)
+bool CCalData::JudgeReading(float value, USHORT quality, std::optional<float> sentinel, CWideString& status)
 {
-    std::optional<float> sentinel;
-    float own = 0.0f;
-    if (NVSystem::ISensor_Temperature* sensor = CalSensor();
-        sensor != nullptr && Succeeded(sensor->GetTemperatureSentinel(own)))
-        sentinel = own;
     const bool measured = NVSystem::ReadingHoldsMeasurement(value, quality, sentinel);
-    CWideString status;
     const USHORT code = NVSystem::QualityCode(quality);
     if (!measured && code != NVSystem::QUALITY_NORMAL)
     {
@@ -217,10 +240,40 @@ bool CCalData::NoteTemperature(float value, USHORT quality)
             device->GetRegisterMapVersion(version);
         status = FormatSensorStatusText(code, version);
     }
+    return measured;
+}
+
+bool CCalData::NoteTemperature(float value, USHORT quality)
+{
+    std::optional<float> sentinel;
+    float own = 0.0f;
+    if (NVSystem::ISensor_Temperature* sensor = CalSensor();
+        sensor != nullptr && Succeeded(sensor->GetTemperatureSentinel(own)))
+        sentinel = own;
+    CWideString status;
+    const bool measured = JudgeReading(value, quality, sentinel, status);
     std::lock_guard lock(m_stateLock);
     m_temperatureRefused = !measured;
     m_temperatureStatus = status;
     return measured;
+}
+
+bool CCalData::NoteReading(float value, USHORT quality, HRESULT sentinelResult, float sentinel)
+{
+    CWideString status;
+    const bool measured = JudgeReading(
+        value, quality, Succeeded(sentinelResult) ? std::optional(sentinel) : std::nullopt, status);
+    std::lock_guard lock(m_stateLock);
+    m_readingRefused = !measured;
+    m_readingStatus = status;
+    return measured;
+}
+
+bool CCalData::GetReadingRefusal(CWideString& status)
+{
+    std::lock_guard lock(m_stateLock);
+    status = m_readingStatus;
+    return m_readingRefused;
 }
 
 bool CCalData::GetTemperatureRefusal(CWideString& status)
@@ -264,6 +317,76 @@ void CCalData::StopWorker()
     }
 }
 
+HRESULT CCalData::Heard(HRESULT hr)
+{
+    if (WentUnanswered(hr))
+    {
+        m_unheardResult.store(hr);
+        m_unheard.store(true);
+        if (t_workerOf == this)
+            m_workerUnheard.store(true);
+    }
+    return hr;
+}
+
+bool CCalData::MayTalk()
+{
+    if (m_silent.load())
+        return false;
+    // The worker ends on any failed exchange anyway: it makes no further one after its own, and the
+    // wizard, which ends the run, makes the check.
+    if (t_workerOf == this && m_workerUnheard.load())
+        return false;
+    if (!m_unheard.load())
+        return true;
+    std::lock_guard lock(m_checkLock);
+    if (m_silent.load())
+        return false;
+    if (!m_unheard.load())
+        return true; // another thread's check heard it meanwhile
+    if (CheckProbeAnswers())
+    {
+        m_unheard.store(false);
+        return true;
+    }
+    m_silent.store(true);
+    return false;
+}
+
+HRESULT CCalData::Talk(const std::function<HRESULT()>& exchange)
+{
+    std::lock_guard turn(m_talkLock);
+    return TalkWithinData(exchange);
+}
+
+HRESULT CCalData::TalkWithinData(const std::function<HRESULT()>& exchange)
+{
+    if (!MayTalk())
+        return m_unheardResult.load();
+    return Heard(exchange());
+}
+
+BOOL CCalData::ReadFailed(HRESULT hr)
+{
+    SetLastResult(Heard(hr));
+    return FALSE;
+}
+
+bool CCalData::CheckProbeAnswers()
+{
+    NVSystem::CDeviceComm* device = CalDevice();
+    if (device == nullptr)
+        return false;
+    CModbusComm* network = device->GetModbusComm();
+    if (network == nullptr)
+        return false;
+    USHORT deviceType = 0;
+    const HRESULT hr =
+        network->ReadUShort(device->GetAddress(), kCheckRegister, deviceType, kCheckTimeoutMs, 0);
+    network->Release();
+    return !WentUnanswered(hr);
+}
+
 bool CCalData::RestoresPending()
 {
     std::lock_guard lock(m_stateLock);
@@ -277,7 +400,8 @@ void CCalData::RetryRestores()
     NVSystem::CDeviceComm* device = CalDevice();
     if (device == nullptr)
         return;
-    if (m_calModeOn.load() && Succeeded(device->SetSensorCalModeOff(CalConnection())))
+    if (m_calModeOn.load() &&
+        Succeeded(Talk([this, device] { return device->SetSensorCalModeOff(CalConnection()); })))
         m_calModeOn.store(false);
     SetDeviceSettingsForCalibration(false, 0);
 }
@@ -296,8 +420,13 @@ CWideString CCalData::EndReading()
     {
         m_readingEnded = true;
         StopWorker();
-        RetryRestores();
-        OnReadingEnded();
+        // After an unanswered exchange the one short check comes first, also with nothing left to
+        // give back: whoever uses the link next learns whether the probe is silent.
+        if (MayTalk())
+        {
+            RetryRestores();
+            OnReadingEnded();
+        }
         ReleaseHeldDevice(true);
     }
     std::u16string lines;
@@ -310,10 +439,11 @@ void CCalData::DescribeLeftovers(std::u16string& lines)
     if (m_calModeOn.load())
         AddLeftover(lines, CWideString(u"the sensor in calibration mode"));
     std::lock_guard lock(m_stateLock);
-    if (m_cacheTimeoutPending)
+    // A setting the run left as the probe had it is no leftover, written back or not.
+    if (m_cacheTimeoutPending && m_runCacheTimeout != m_savedCacheTimeout)
         AddLeftover(lines, CWideString(u"a measurement cache time-out of %u ms instead of %u ms",
                                        unsigned{m_runCacheTimeout}, unsigned{m_savedCacheTimeout}));
-    if (m_eosPending)
+    if (m_eosPending && kCalibrationEOS != m_savedEOS)
         AddLeftover(lines, CWideString(u"an EOS setting of %u instead of %u", unsigned{kCalibrationEOS},
                                        unsigned{m_savedEOS}));
 }
@@ -335,11 +465,15 @@ HRESULT CCalData::SwitchCalModeOn()
         ShowError(u"Failed to set device to calibration mode: %08X", E_POINTER);
         return E_POINTER;
     }
-    // A command that went unanswered may still have been carried out: switched off either way.
-    m_calModeOn.store(true);
-    const HRESULT hr = device->SetSensorCalModeOn(CalConnection());
-    // Again afterwards: a worker that ended meanwhile has cleared it with its own switch-off.
-    m_calModeOn.store(!RefusedByDevice(hr));
+    HRESULT hr = m_unheardResult.load();
+    if (MayTalk())
+    {
+        // A command that went unanswered may still have been carried out: switched off either way.
+        m_calModeOn.store(true);
+        hr = Heard(device->SetSensorCalModeOn(CalConnection()));
+        // Again afterwards: a worker that ended meanwhile has cleared it with its own switch-off.
+        m_calModeOn.store(!RefusedByDevice(hr));
+    }
     if (Failed(hr))
     {
         ShowError(u"Failed to set device to calibration mode: %08X", hr);
@@ -373,7 +507,8 @@ HRESULT CCalData::SetDeviceSettingsForCalibration(bool begin, USHORT cacheTimeou
         HRESULT first = S_OK;
         if (cachePending)
         {
-            const HRESULT hr = device->SetMeasurementCacheTimeout(savedCache);
+            const HRESULT hr =
+                Talk([device, savedCache] { return device->SetMeasurementCacheTimeout(savedCache); });
             if (Succeeded(hr))
                 SetPending(m_cacheTimeoutPending, false);
             else
@@ -381,7 +516,7 @@ HRESULT CCalData::SetDeviceSettingsForCalibration(bool begin, USHORT cacheTimeou
         }
         if (eosPending)
         {
-            const HRESULT hr = device->SetEOS(savedEOS);
+            const HRESULT hr = Talk([device, savedEOS] { return device->SetEOS(savedEOS); });
             if (Succeeded(hr))
                 SetPending(m_eosPending, false);
             else if (Succeeded(first))
@@ -390,7 +525,7 @@ HRESULT CCalData::SetDeviceSettingsForCalibration(bool begin, USHORT cacheTimeou
         return first;
     }
     USHORT savedCache = 0;
-    HRESULT hr = device->GetMeasurementCacheTimeout(savedCache);
+    HRESULT hr = Talk([device, &savedCache] { return device->GetMeasurementCacheTimeout(savedCache); });
     if (Failed(hr))
         return hr;
     {
@@ -398,13 +533,13 @@ HRESULT CCalData::SetDeviceSettingsForCalibration(bool begin, USHORT cacheTimeou
         m_savedCacheTimeout = savedCache;
     }
     // A write that went unanswered may still have been carried out: it is written back unless the
-    // instrument refused it.
-    hr = device->SetMeasurementCacheTimeout(cacheTimeoutMs);
-    SetPending(m_cacheTimeoutPending, !RefusedByDevice(hr));
+    // instrument refused it. One that was never sent (the probe silent) is owed nothing.
+    hr = WriteSetting(m_cacheTimeoutPending, [device, cacheTimeoutMs]
+                      { return device->SetMeasurementCacheTimeout(cacheTimeoutMs); });
     if (Succeeded(hr))
     {
         USHORT savedEOS = 0;
-        hr = device->GetEOS(savedEOS);
+        hr = Talk([device, &savedEOS] { return device->GetEOS(savedEOS); });
         if (Succeeded(hr))
         {
             std::lock_guard lock(m_stateLock);
@@ -412,10 +547,7 @@ HRESULT CCalData::SetDeviceSettingsForCalibration(bool begin, USHORT cacheTimeou
         }
     }
     if (Succeeded(hr))
-    {
-        hr = device->SetEOS(kCalibrationEOS);
-        SetPending(m_eosPending, !RefusedByDevice(hr));
-    }
+        hr = WriteSetting(m_eosPending, [device] { return device->SetEOS(kCalibrationEOS); });
     if (Failed(hr))
         SetDeviceSettingsForCalibration(false, 0); // the run does not happen
     return hr;
@@ -427,8 +559,19 @@ void CCalData::SetPending(bool& flag, bool pending)
     flag = pending;
 }
 
+HRESULT CCalData::WriteSetting(bool& pending, const std::function<HRESULT()>& write)
+{
+    std::lock_guard turn(m_talkLock);
+    if (!MayTalk())
+        return m_unheardResult.load();
+    const HRESULT hr = Heard(write());
+    SetPending(pending, !RefusedByDevice(hr));
+    return hr;
+}
+
 BOOL CCalData::RunStartSteps()
 {
+    const WorkerStep step(this);
     if (m_workerAlive.load() || m_workerEnded.load())
         return FALSE;
     if (CalSensor() == nullptr)
@@ -448,9 +591,10 @@ BOOL CCalData::RunStartSteps()
         // Held from the first step, so that a disconnect cannot delete the device under the run.
         device->AddRef();
         m_heldDevice.store(device);
+        const auto readHeader = [this, device] { return device->ReadSensorHeader(m_connection); };
         if (m_kind.headerBeforeSettings)
         {
-            hr = device->ReadSensorHeader(m_connection);
+            hr = Talk(readHeader);
             if (Succeeded(hr))
                 hr = SetDeviceSettingsForCalibration(true, m_runCacheTimeout);
         }
@@ -459,7 +603,7 @@ BOOL CCalData::RunStartSteps()
             hr = SetDeviceSettingsForCalibration(true, m_runCacheTimeout);
             if (Succeeded(hr))
             {
-                hr = device->ReadSensorHeader(m_connection);
+                hr = Talk(readHeader);
                 if (Failed(hr))
                     SetDeviceSettingsForCalibration(false, 0);
             }
@@ -480,9 +624,16 @@ BOOL CCalData::RunStartSteps()
 
 BOOL CCalData::RunCycle()
 {
+    const WorkerStep step(this);
     if (!m_workerAlive.load())
         return FALSE;
-    if (!ReadCycle(GetState()))
+    BOOL read = FALSE;
+    {
+        std::lock_guard turn(m_talkLock);
+        // A probe found silent is not read again: the cycle fails as its read would.
+        read = MayTalk() ? ReadCycle(GetState()) : ReadFailed(m_unheardResult.load());
+    }
+    if (!read)
     {
         PostNotify(windowmsg::WM_READ_ERROR);
         return FALSE;
@@ -493,11 +644,12 @@ BOOL CCalData::RunCycle()
 
 void CCalData::RunEndStep()
 {
+    const WorkerStep step(this);
     if (!m_workerAlive.load())
         return;
     // Every step is tried, whichever failed before it.
     NVSystem::CDeviceComm* device = m_heldDevice.load();
-    HRESULT hr = device->SetSensorCalModeOff(m_connection);
+    HRESULT hr = Talk([this, device] { return device->SetSensorCalModeOff(m_connection); });
     if (Succeeded(hr))
         m_calModeOn.store(false);
     else

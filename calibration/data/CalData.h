@@ -25,15 +25,24 @@
 //      what failed in the worker's end step is tried once more, and what the probe may still hold
 //      of the run comes back as text for the user.
 //
+// A probe that stops answering: once an exchange of the run has gone unanswered (a time-out, not a
+// refusal), the worker sends nothing more, and the wizard's next exchange is preceded by one short
+// check of the probe. While the probe answers it, everything goes on as before; when it does not,
+// the run talks to the probe no more (IsProbeSilent): what it could not give back is named, and
+// nobody waits for the time-outs of every remaining step.
+//
 // Tests and tools may drive the worker's steps on their own thread instead: StartManual(...) in
 // place of StartReading, then RunStartSteps(), RunCycle() as often as wanted and RunEndStep().
 //
-// Locks, outermost first: the data lock, the state lock, then a sample store's lock or the
-// device's own lock. The worker holds no lock of this object while it talks to the device.
+// Locks, outermost first: the turn of the run's exchanges (Talk), the data lock, the state lock,
+// the short check's, then a sample store's lock or the device's own lock. The worker holds no lock
+// of this object but the turn while it talks to the device.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -101,6 +110,17 @@ public:
     // a heading, for a message to the user; empty when everything was given back. Once; a later
     // call only describes.
     virtual CWideString EndReading();
+    // Signals the worker and waits for it (or runs the end step of a worker driven by hand), so that
+    // what the wizard sends next does not wait behind a cycle's exchanges. EndReading does it too.
+    void StopWorker();
+    // A check after an unanswered exchange found the probe silent: the run talks to it no more.
+    bool IsProbeSilent() const { return m_silent.load(); }
+    // An exchange of the run with the probe (the worker's, or a page's): made and its result noted,
+    // or refused without traffic (with the result of the exchange that went unanswered) once the
+    // probe may be silent: after an unanswered exchange of the worker's own on the worker, elsewhere
+    // once the short check found the probe silent. The run's exchanges take their turns, so that one
+    // never waits behind another's time-outs only to meet its own. Not under the data lock.
+    HRESULT Talk(const std::function<HRESULT()>& exchange);
     // Why the worker refused the sample of a point (a reading in a unit the calibration's arithmetic
     // cannot be given); empty when it did not.
     CWideString GetRefusalText();
@@ -109,6 +129,9 @@ public:
     // sampling goes on. status then holds what the sensor says in its place ("3 - Error"), or
     // nothing when the quality itself is normal (the value is the sentinel).
     bool GetTemperatureRefusal(CWideString& status);
+    // The same for the newest cycle's own reading, the quantity a point calibrates (judged as the
+    // temperature is, against that quantity's sentinel): no sample is taken with it either.
+    bool GetReadingRefusal(CWideString& status);
 
     // The worker's steps (see the head of this file). RunStartSteps: FALSE when a start step failed
     // (WM_READ_ERROR posted, nothing left changed). RunCycle: FALSE on a read error (WM_READ_ERROR
@@ -146,8 +169,6 @@ protected:
     // Returns S_OK also when the thread cannot start (after a message box: BeginCalibration then
     // fails with E_HANDLE).
     HRESULT StartWorker(INotifyWindow* window, bool threaded);
-    // Signals the worker and waits for it (or runs the end step of a worker driven by hand).
-    void StopWorker();
     // E_POINTER / E_HANDLE checks of BeginCalibration.
     HRESULT CheckCanBegin();
     // SetSensorCalModeOn; a refusal is shown with the kind's caption and returned.
@@ -181,6 +202,18 @@ protected:
     // Judges the cycle's temperature as the sensor gave it (before any conversion: the sentinel is in
     // the sensor's unit) and keeps the verdict for the pages; true when it holds a measurement.
     bool NoteTemperature(float value, USHORT quality);
+    // The same for the cycle's own reading, with its sentinel as the sensor gave it (sentinelResult
+    // its getter's result: a sentinel that cannot be had leaves the quality to decide).
+    bool NoteReading(float value, USHORT quality, HRESULT sentinelResult, float sentinel);
+
+    // The same as Talk, for an exchange made under the data lock (Talk's lock comes before it).
+    HRESULT TalkWithinData(const std::function<HRESULT()>& exchange);
+    // Notes the result of an exchange made without Talk; returns it.
+    HRESULT Heard(HRESULT hr);
+    // Whether the run may still talk to the probe (the short check, once, where it is due).
+    bool MayTalk();
+    // A cycle's read failed: its result noted and kept for the pages; FALSE, for the cycle's result.
+    BOOL ReadFailed(HRESULT hr);
 
     ICalProbeConnection& m_probe;
     int32_t m_state = CAL_STATE_IDLE;         // under m_stateLock
@@ -207,9 +240,16 @@ private:
     // The end step's writes once more, for what they left undone.
     void RetryRestores();
     void SetPending(bool& flag, bool pending);
+    // A setting written for the run: pending afterwards unless the probe refused it or it was never
+    // sent.
+    HRESULT WriteSetting(bool& pending, const std::function<HRESULT()>& write);
     // The worker's device reference goes back unless a restore still needs the device.
     void ReleaseHeldDevice(bool evenWithRestoresPending);
     bool RestoresPending();
+    // One read of the probe with a short time-out and no retry: true when anything came back.
+    bool CheckProbeAnswers();
+    // The verdict on a reading as the pages show it.
+    bool JudgeReading(float value, USHORT quality, std::optional<float> sentinel, CWideString& status);
 
     const Kind m_kind;
     uint32_t m_sampleInterval;
@@ -228,9 +268,21 @@ private:
     // A setting written for the run (or asked to be) and not yet written back; under m_stateLock.
     bool m_cacheTimeoutPending = false;
     bool m_eosPending = false;
-    CWideString m_refusal; // under m_stateLock
+    CWideString m_refusal;             // under m_stateLock
     bool m_temperatureRefused = false; // under m_stateLock
     CWideString m_temperatureStatus;   // under m_stateLock
+    bool m_readingRefused = false;     // under m_stateLock
+    CWideString m_readingStatus;       // under m_stateLock
+    // The probe's silence: an exchange went unanswered since the probe was last heard (by any thread,
+    // or by the worker itself), and the short check's verdict. The check is made under m_checkLock,
+    // which comes before the device's locks.
+    std::atomic<bool> m_unheard{false};
+    std::atomic<bool> m_workerUnheard{false};
+    std::atomic<bool> m_silent{false};
+    std::atomic<HRESULT> m_unheardResult{S_OK};
+    platform::CCriticalSection m_checkLock;
+    // Held across each of the run's exchanges (a worker's cycle as one); before the data lock.
+    platform::CCriticalSection m_talkLock;
     bool m_readingEnded = false;
     USHORT m_connection = 0; // the worker's, read once at its start
 };

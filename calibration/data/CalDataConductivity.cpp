@@ -101,13 +101,17 @@ HRESULT CCalDataConductivity::SaveOldCalibration()
     std::lock_guard lock(m_dataLock);
     if (m_pSensor == nullptr)
         return E_POINTER;
-    HRESULT hr = m_pSensor->ReadCellConstant(m_oldCal.cellConstant);
-    if (Succeeded(hr))
-        hr = m_pSensor->ReadCellOffset(m_oldCal.cellOffset);
-    if (Succeeded(hr))
-        hr = m_pSensor->ReadCalibrationBlock(m_oldCal.refTemperature, m_oldCal.tempCoefficient,
-                                             m_oldCal.coefficients);
-    return hr;
+    return TalkWithinData(
+        [this]
+        {
+            HRESULT hr = m_pSensor->ReadCellConstant(m_oldCal.cellConstant);
+            if (Succeeded(hr))
+                hr = m_pSensor->ReadCellOffset(m_oldCal.cellOffset);
+            if (Succeeded(hr))
+                hr = m_pSensor->ReadCalibrationBlock(m_oldCal.refTemperature, m_oldCal.tempCoefficient,
+                                                     m_oldCal.coefficients);
+            return hr;
+        });
 }
 
 float CCalDataConductivity::Polynomial(float celsius)
@@ -203,9 +207,14 @@ HRESULT CCalDataConductivity::CommitCalibration()
         return E_FAIL;
     if (CalDevice() == nullptr)
         return E_POINTER;
-    HRESULT hr = m_pSensor->SetCellOffset(m_newCal.cellOffset);
-    if (Succeeded(hr))
-        hr = m_pSensor->SetCellConstant(m_newCal.cellConstant);
+    const HRESULT hr = TalkWithinData(
+        [this]
+        {
+            HRESULT written = m_pSensor->SetCellOffset(m_newCal.cellOffset);
+            if (Succeeded(written))
+                written = m_pSensor->SetCellConstant(m_newCal.cellConstant);
+            return written;
+        });
     if (Failed(hr))
         return hr;
     // The report asks the probe connection, whose lock comes before this object's.
@@ -223,11 +232,12 @@ BOOL CCalDataConductivity::ReadCycle(int32_t state)
     if (Succeeded(hr))
         hr = m_pSensor->ReadConductivityParam1(sample.m_value2, sample.m_quality2, sample.m_unit2, FALSE);
     if (Failed(hr))
-    {
-        SetLastResult(hr);
-        return FALSE;
-    }
+        return ReadFailed(hr);
     const bool temperatureMeasured = NoteTemperature(live.m_value1, live.m_quality1);
+    float sampleSentinel = 0.0f;
+    const HRESULT sampleSentinelResult = m_pSensor->GetConductivityParam1Sentinel(sampleSentinel);
+    const bool sampleMeasured =
+        NoteReading(sample.m_value2, sample.m_quality2, sampleSentinelResult, sampleSentinel);
     ConvertReading(live.m_value1, live.m_unit1, kUnitCelsius);
     sample.m_value1 = live.m_value1;
     sample.m_quality1 = live.m_quality1;
@@ -241,8 +251,9 @@ BOOL CCalDataConductivity::ReadCycle(int32_t state)
         // The sensor left calibration mode (or never was in it): the sample is not raw.
         if (sample.m_quality2 != kQualitySensorCalibrating)
             return FALSE;
-        // Its temperature would become the calibration's: the sample is not taken.
-        if (!temperatureMeasured)
+        // Its temperature or its conductivity would become the calibration's: the sample is not
+        // taken.
+        if (!temperatureMeasured || !sampleMeasured)
             return TRUE;
         if (sample.m_unit1 != kUnitCelsius)
             return RefuseSample(u"the temperature", sample.m_unit1, kUnitCelsius);

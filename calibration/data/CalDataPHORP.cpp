@@ -304,11 +304,15 @@ BOOL CCalDataPHORP::ReadCycle(int32_t state)
     if (Succeeded(hr))
         hr = m_pSensor->ReadpHmV(millivolts, mvQuality, mvUnit, FALSE);
     if (Failed(hr))
-    {
-        SetLastResult(hr);
-        return FALSE;
-    }
+        return ReadFailed(hr);
     const bool temperatureMeasured = NoteTemperature(temperature.m_value1, temperature.m_quality1);
+    // The point's own reading: the ORP in ORP mode, the electrode's millivolts otherwise.
+    const bool orpMode = GetMode() == PHORP_MODE_ORP;
+    float sentinel = 0.0f;
+    const HRESULT sentinelResult =
+        orpMode ? m_pSensor->GetORPSentinel(sentinel) : m_pSensor->GetpHmVSentinel(sentinel);
+    const bool readingMeasured = orpMode ? NoteReading(orpSample, orpSampleQuality, sentinelResult, sentinel)
+                                         : NoteReading(millivolts, mvQuality, sentinelResult, sentinel);
     ConvertReading(temperature.m_value1, temperature.m_unit1, kUnitCelsius);
     // The electrode's millivolts may come in µV or V: the arithmetic is written in mV.
     ConvertReading(millivolts, mvUnit, kUnitMilliVolt);
@@ -331,8 +335,8 @@ BOOL CCalDataPHORP::ReadCycle(int32_t state)
         if (orpSampleQuality != kQualitySensorCalibrating || mvQuality != kQualitySensorCalibrating)
             return FALSE;
         // The standard's value and the electrode's slope follow the temperature: the sample is not
-        // taken with one that holds no measurement.
-        if (!temperatureMeasured)
+        // taken with one that holds no measurement, nor with a reading that holds none.
+        if (!temperatureMeasured || !readingMeasured)
             return TRUE;
         uint32_t mode = 0;
         uint32_t point = 0;
@@ -516,7 +520,7 @@ HRESULT CCalDataPHORP::CommitCalibration()
         return E_FAIL;
     if (CalDevice() == nullptr)
         return E_POINTER;
-    const HRESULT hr = WriteCalibration();
+    const HRESULT hr = TalkWithinData([this] { return WriteCalibration(); });
     if (Failed(hr))
         return hr;
     // The report asks the probe connection, whose lock comes before this object's.

@@ -68,24 +68,24 @@ CCalDataVOX::~CCalDataVOX()
 
 HRESULT CCalDataVOX::StartReading(NVSystem::ISensor_VoxPro* sensor, INotifyWindow* window)
 {
-    m_pSensor = sensor;
-    if (sensor != nullptr)
-    {
-        m_liveBaroSaved = Succeeded(sensor->ReadLiveBaro(m_savedLiveBaro));
-        m_liveSalinitySaved = Succeeded(sensor->ReadLiveSalinity(m_savedLiveSalinity));
-    }
+    SaveLiveInputs(sensor);
     return StartWorker(window, true);
 }
 
 HRESULT CCalDataVOX::StartManual(NVSystem::ISensor_VoxPro* sensor, INotifyWindow* window)
 {
-    m_pSensor = sensor;
-    if (sensor != nullptr)
-    {
-        m_liveBaroSaved = Succeeded(sensor->ReadLiveBaro(m_savedLiveBaro));
-        m_liveSalinitySaved = Succeeded(sensor->ReadLiveSalinity(m_savedLiveSalinity));
-    }
+    SaveLiveInputs(sensor);
     return StartWorker(window, false);
+}
+
+void CCalDataVOX::SaveLiveInputs(NVSystem::ISensor_VoxPro* sensor)
+{
+    m_pSensor = sensor;
+    if (sensor == nullptr)
+        return;
+    m_liveBaroSaved = Succeeded(Talk([this] { return m_pSensor->ReadLiveBaro(m_savedLiveBaro); }));
+    m_liveSalinitySaved =
+        Succeeded(Talk([this] { return m_pSensor->ReadLiveSalinity(m_savedLiveSalinity); }));
 }
 
 USHORT CCalDataVOX::CalConnection()
@@ -210,14 +210,15 @@ BOOL CCalDataVOX::ReadCycle(int32_t state)
         hr = m_pSensor->ReadOxygenParamB(saturation.m_value2, saturation.m_quality2, saturation.m_unit2,
                                          FALSE);
     if (Failed(hr))
-    {
-        SetLastResult(hr);
-        return FALSE;
-    }
+        return ReadFailed(hr);
     // A pressure that could not be read is left out: a zero among the records would pull the
     // calibration pressure down.
     const bool baroRead = Succeeded(m_pSensor->ReadLiveBaro(baro.m_value2));
     const bool temperatureMeasured = NoteTemperature(live.m_value1, live.m_quality1);
+    float oxygenSentinel = 0.0f;
+    const HRESULT oxygenSentinelResult = m_pSensor->GetOxygenParamASentinel(oxygenSentinel);
+    const bool oxygenMeasured =
+        NoteReading(live.m_value2, live.m_quality2, oxygenSentinelResult, oxygenSentinel);
     ConvertReading(live.m_value1, live.m_unit1, kUnitCelsius);
     ConvertReading(live.m_value2, live.m_unit2, kUnitMilligramPerLitre);
     m_liveReadings.Add(live);
@@ -229,8 +230,8 @@ BOOL CCalDataVOX::ReadCycle(int32_t state)
     {
         if (live.m_quality2 != kQualitySensorCalibrating)
             return FALSE;
-        // Its temperature would be written as the point's: the sample is not taken.
-        if (!temperatureMeasured)
+        // Its temperature or its oxygen would be written as the point's: the sample is not taken.
+        if (!temperatureMeasured || !oxygenMeasured)
             return TRUE;
         // Oxygen in ppm has no conversion to mg/L here: such a point would be written as nonsense.
         if (live.m_unit1 != kUnitCelsius)
@@ -294,7 +295,7 @@ HRESULT CCalDataVOX::CommitCalibration()
     m_calBaro = m_baroReadings.GetAverage(kCalValue2);
     if (CalDevice() == nullptr)
         return E_POINTER;
-    const HRESULT hr = WriteCalibrationPoints();
+    const HRESULT hr = TalkWithinData([this] { return WriteCalibrationPoints(); });
     if (Failed(hr))
         return hr;
     // The report asks the probe connection, whose lock comes before this object's.
@@ -400,30 +401,39 @@ HRESULT CCalDataVOX::WriteLiveSalinity(float psu)
 {
     if (m_pSensor == nullptr)
         return E_POINTER;
-    // Remembered before the write: one that went unanswered may have been carried out.
-    m_liveSalinityWritten = psu;
-    return m_pSensor->SetLiveSalinity(psu);
+    return Talk(
+        [this, psu]
+        {
+            // Remembered before the write: one that went unanswered may have been carried out.
+            m_liveSalinityWritten = psu;
+            return m_pSensor->SetLiveSalinity(psu);
+        });
 }
 
 HRESULT CCalDataVOX::WriteLiveBaro(float mbar)
 {
     if (m_pSensor == nullptr)
         return E_POINTER;
-    m_liveBaroWritten = mbar;
-    return m_pSensor->SetLiveBaro(mbar);
+    return Talk(
+        [this, mbar]
+        {
+            m_liveBaroWritten = mbar;
+            return m_pSensor->SetLiveBaro(mbar);
+        });
 }
 
 void CCalDataVOX::RestoreLiveInputs()
 {
     if (m_pSensor == nullptr)
         return;
-    // Each is tried whether or not the other could be written.
-    if (m_liveBaroSaved && Succeeded(m_pSensor->SetLiveBaro(m_savedLiveBaro)))
+    // Each is tried whether or not the other could be written (while the probe answers).
+    if (m_liveBaroSaved && Succeeded(Talk([this] { return m_pSensor->SetLiveBaro(m_savedLiveBaro); })))
     {
         m_liveBaroSaved = false;
         m_liveBaroWritten.reset();
     }
-    if (m_liveSalinitySaved && Succeeded(m_pSensor->SetLiveSalinity(m_savedLiveSalinity)))
+    if (m_liveSalinitySaved &&
+        Succeeded(Talk([this] { return m_pSensor->SetLiveSalinity(m_savedLiveSalinity); })))
     {
         m_liveSalinitySaved = false;
         m_liveSalinityWritten.reset();
@@ -439,13 +449,16 @@ void CCalDataVOX::OnReadingEnded()
 void CCalDataVOX::DescribeLeftovers(std::u16string& lines)
 {
     CCalData::DescribeLeftovers(lines);
-    if (m_liveSalinityWritten)
+    // A value the pages wrote that is the sensor's own leaves nothing to correct.
+    const auto differs = [](const std::optional<float>& written, bool saved, float own)
+    { return written && !(saved && *written == own); };
+    if (differs(m_liveSalinityWritten, m_liveSalinitySaved, m_savedLiveSalinity))
         AddLeftover(lines, m_liveSalinitySaved
                                ? CWideString(u"a live salinity of %g PSU instead of its own %g PSU",
                                              double{*m_liveSalinityWritten}, double{m_savedLiveSalinity})
                                : CWideString(u"a live salinity of %g PSU (its own could not be read)",
                                              double{*m_liveSalinityWritten}));
-    if (m_liveBaroWritten)
+    if (differs(m_liveBaroWritten, m_liveBaroSaved, m_savedLiveBaro))
         AddLeftover(lines,
                     m_liveBaroSaved
                         ? CWideString(u"a live barometric pressure of %g mbar instead of its own %g mbar",

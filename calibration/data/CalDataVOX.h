@@ -100,6 +100,8 @@ private:
     };
     int32_t UpdateStability(const StabilityRule& rule, Counters& counters, float change);
     HRESULT WritePoint(float target, float response, float temperature, float salinity);
+    // The sensor of the run, and its own live pressure and salinity for their restore.
+    void SaveLiveInputs(NVSystem::ISensor_VoxPro* sensor);
 
     NVSystem::ISensor_VoxPro* m_pSensor = nullptr;
     CCalSampleStore m_liveReadings;

@@ -1,5 +1,7 @@
 #include "calibration/wizard/DlgWizFrameCal.h"
 
+#include <utility>
+
 #include "ui/Application.h"
 #include "ui/DialogService.h"
 #include "ui/DlgWizardPage.h"
@@ -27,9 +29,29 @@ uint32_t CDlgWizFrame_Cal::SampleInterval(uint32_t kindDefault)
     return shortened != 0 ? shortened : kindDefault;
 }
 
+void CDlgWizFrame_Cal::PostNotify(uint32_t message, uintptr_t wParam, intptr_t lParam)
+{
+    {
+        std::lock_guard lock(m_heldLock);
+        if (message == windowmsg::WM_READ_ERROR && !HasWindow())
+        {
+            m_bReadErrorHeld = true;
+            return;
+        }
+    }
+    CNVDlgWizardFrame::PostNotify(message, wParam, lParam);
+}
+
 BOOL CDlgWizFrame_Cal::OnInitDialog()
 {
     m_bClosing = false;
+    bool readError = false;
+    {
+        std::lock_guard lock(m_heldLock);
+        readError = std::exchange(m_bReadErrorHeld, false);
+    }
+    if (readError)
+        CNVDlgWizardFrame::PostNotify(windowmsg::WM_READ_ERROR);
     CNVDlgWizardFrame::OnInitDialog();
     GetCancelButton().Enable();
     SetBackgroundColor(g_Skin.backgroundColor);
@@ -61,16 +83,27 @@ void CDlgWizFrame_Cal::OnOK()
         return;
     m_bClosing = true;
     OnOKAgreed();
+    EndReading();
     CNVDlgWizardFrame::OnOK();
+}
+
+void CDlgWizFrame_Cal::EndReading()
+{
+    if (m_bRunEnded)
+        return;
+    m_bRunEnded = true;
+    // The worker's end and the restores go over the line, which may just have failed: each step can
+    // take its time-outs, and the user waits for them with the window alive.
+    m_leftovers = ui::WaitForWork([this] { return m_pCalData->EndReading(); });
+    if (m_pCalData->IsProbeSilent())
+        m_probe.ReportProbeSilent();
 }
 
 void CDlgWizFrame_Cal::EndRun()
 {
-    // The worker's end and the restores go over the line, which may just have failed: each step can
-    // take its time-outs, and the user waits for them with the window alive.
-    const CWideString left = ui::WaitForWork([this] { return m_pCalData->EndReading(); });
-    if (!left.IsEmpty())
-        ui::Dialogs().MessageBox(parentWidget(), ui::ToQString(static_cast<const char16_t*>(left)),
+    EndReading();
+    if (!m_leftovers.IsEmpty())
+        ui::Dialogs().MessageBox(parentWidget(), ui::ToQString(static_cast<const char16_t*>(m_leftovers)),
                                  ui::ApplicationName(), platform::MB_ICONWARNING);
 }
 
@@ -80,5 +113,6 @@ void CDlgWizFrame_Cal::OnCancel()
         return;
     m_bClosing = true;
     OnCancelAgreed();
+    EndReading();
     CNVDlgWizardFrame::OnCancel();
 }

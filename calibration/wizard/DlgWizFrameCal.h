@@ -10,12 +10,16 @@
 //     frame.AddPages();
 //     frame.StartReading(sensor);   // the worker starts before the window exists
 //     frame.DoModal();
-// and the frame's destruction ends the run (EndRun): the worker stops, the sensor leaves calibration
-// mode and the device gets its settings back; what failed there is tried once more, and what the
-// probe may still hold of the run is told to the user.
+// and an OK or Cancel that the page agreed to ends the run before the window goes, while the wizard
+// still holds the main window (nothing else talks to the probe meanwhile): the worker stops, the
+// sensor leaves calibration mode and the device gets its settings back; what failed there is tried
+// once more. A run that found the probe silent says so to the probe connection, so that nothing
+// after the wizard waits for the probe again. The frame's destruction (EndRun) ends a run that is
+// not over yet and tells the user what the probe may still hold of it.
 #pragma once
 
 #include <atomic>
+#include <mutex>
 
 #include "calibration/data/CalData.h"
 #include "ui/NVDlgWizardFrame.h"
@@ -49,6 +53,10 @@ public:
     // Tests: the period of the workers of frames constructed from now on (0: each kind's own).
     static void SetSampleIntervalForTests(uint32_t ms);
 
+    // A read error the worker posts before the window exists (its start failed at once, on a probe
+    // already found silent) is held and posted once the window is there; any thread.
+    void PostNotify(uint32_t message, uintptr_t wParam = 0, intptr_t lParam = 0) override;
+
     CCalData* const m_pCalData;
 
 protected:
@@ -59,12 +67,19 @@ protected:
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     virtual void OnOKAgreed() {}
     virtual void OnCancelAgreed() {}
-    // Every derived frame's destructor, while its data object still lives: the data object's
-    // EndReading, and a warning with what the probe was left with, if anything.
+    // Every derived frame's destructor, while its data object still lives: the end of the run, if
+    // it is not over yet, and a warning with what the probe was left with, if anything.
     void EndRun();
 
 private:
+    // The data object's EndReading under the wait cursor, once; the silence of the probe told.
+    void EndReading();
+
     ICalProbeConnection& m_probe;
     bool m_bClosing = false;
+    bool m_bRunEnded = false;
+    CWideString m_leftovers; // what EndReading found the probe still holds
+    std::mutex m_heldLock;
+    bool m_bReadErrorHeld = false; // under m_heldLock
     static std::atomic<uint32_t> s_testSampleInterval;
 };

@@ -32,10 +32,22 @@ HRESULT CDlgWizFrame_CalVOX::StartReading(NVSystem::ISensor_VoxPro* sensor)
 
 void CDlgWizFrame_CalVOX::OnOKAgreed()
 {
-    ui::WaitForWork([this] { m_calData.RestoreLiveInputs(); });
+    GiveBackLiveInputs();
 }
 
 void CDlgWizFrame_CalVOX::OnCancelAgreed()
 {
-    ui::WaitForWork([this] { m_calData.RestoreLiveInputs(); });
+    GiveBackLiveInputs();
+}
+
+void CDlgWizFrame_CalVOX::GiveBackLiveInputs()
+{
+    // The worker stops first: a write queued behind a cycle's read of a probe that has just gone
+    // silent would wait for that read's time-outs before its own.
+    ui::WaitForWork(
+        [this]
+        {
+            m_calData.StopWorker();
+            m_calData.RestoreLiveInputs();
+        });
 }

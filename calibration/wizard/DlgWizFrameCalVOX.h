@@ -41,6 +41,9 @@ protected:
     void OnCancelAgreed() override;
 
 private:
+    // The wizard closes: the sensor gets its own live salinity and pressure back.
+    void GiveBackLiveInputs();
+
     NVSystem::ISensor_VoxPro* m_pSensor = nullptr;
     CDlgWizPage_CalVOXStep1_Setup m_pageSetup;
     CDlgWizPage_CalVOXStep2_Salinity m_pageSalinity;

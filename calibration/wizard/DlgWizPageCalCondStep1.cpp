@@ -113,7 +113,8 @@ BOOL CDlgWizPage_CalCondStep1::OnInitDialog()
     CDlgWizPage_Cal::OnInitDialog();
 
     // What the page shows first comes from the probe: the sensor's reference temperature, and
-    // whether a log runs (which keeps the reference as it is).
+    // whether a log runs (which keeps the reference as it is). The read takes its turn with the
+    // worker's, so that a probe found silent is not waited for twice.
     struct sOpening
     {
         std::optional<float> reference;
@@ -122,15 +123,23 @@ BOOL CDlgWizPage_CalCondStep1::OnInitDialog()
     NVSystem::ISensor_Conductivity* sensor = Sensor();
     NVSystem::CDeviceComm* device = Frame()->GetProbe().GetCalDevice();
     const sOpening opening = ui::WaitForWork(
-        [sensor, device]
+        [data, sensor, device]
         {
             sOpening read;
             float reference = 0.0f;
             float alpha = 0.0f;
             CDynArray<float> coefficients;
-            if (sensor != nullptr && Succeeded(sensor->ReadCalibrationBlock(reference, alpha, coefficients)))
+            if (sensor != nullptr &&
+                Succeeded(
+                    data->Talk([&] { return sensor->ReadCalibrationBlock(reference, alpha, coefficients); })))
                 read.reference = reference;
-            read.logging = device != nullptr && device->HasActiveLog();
+            if (device != nullptr)
+                data->Talk(
+                    [&]
+                    {
+                        read.logging = device->HasActiveLog() != FALSE;
+                        return S_OK;
+                    });
             return read;
         });
     if (opening.reference)
@@ -214,7 +223,7 @@ void CDlgWizPage_CalCondStep1::OnRefTempClicked(float celsius)
         std::optional<float> held; // after a refused write: what the sensor holds, when it can be read
     };
     const sOutcome outcome = ui::WaitForWork(
-        [sensor, celsius]
+        [data, sensor, celsius]
         {
             sOutcome result;
             if (sensor == nullptr)
@@ -222,11 +231,13 @@ void CDlgWizPage_CalCondStep1::OnRefTempClicked(float celsius)
             float reference = 0.0f;
             float alpha = 0.0f;
             CDynArray<float> coefficients;
-            result.hr = sensor->ReadCalibrationBlock(reference, alpha, coefficients);
+            const auto read = [&] { return sensor->ReadCalibrationBlock(reference, alpha, coefficients); };
+            result.hr = data->Talk(read);
             if (Succeeded(result.hr))
-                result.hr = sensor->WriteCalibrationBlock(celsius, alpha, coefficients);
+                result.hr =
+                    data->Talk([&] { return sensor->WriteCalibrationBlock(celsius, alpha, coefficients); });
             // A refused write may have been refused part-way.
-            if (Failed(result.hr) && Succeeded(sensor->ReadCalibrationBlock(reference, alpha, coefficients)))
+            if (Failed(result.hr) && Succeeded(data->Talk(read)))
                 result.held = reference;
             return result;
         });

@@ -134,9 +134,9 @@ BOOL CDlgWizPage_CalStabilize::OnWizardOK()
     CCalData* data = CalData();
     if (data == nullptr)
         return TRUE;
+    // The fields keep the accepted point's readings until the worker's answer (up to a period away)
+    // moves on: to the summary, or to the next point, which starts with empty fields.
     data->Accept();
-    ClearFields();
-    ClearStabilityColor();
     m_elapsedTimer.stop();
     EnableFinish(FALSE);
     return FALSE;
@@ -151,16 +151,20 @@ LRESULT CDlgWizPage_CalStabilize::OnNewData()
         return 0;
     const int32_t state = data->GetState();
     const BOOL readings = UpdateReadings(*data, state == CAL_STATE_RUN);
-    // The worker takes no sample with a temperature that holds no measurement: the field says why,
-    // and the point cannot be accepted while it lasts (the next sample the worker takes offers
-    // Accept again).
-    CWideString status;
-    if (state == CAL_STATE_RUN && data->GetTemperatureRefusal(status))
+    // The worker takes no sample with a temperature or a reading that holds no measurement: the
+    // field says why, and the point cannot be accepted while it lasts (the next sample the worker
+    // takes offers Accept again).
+    const auto refused = [this, state](bool refusal, const CWideString& status, CNVEdit& field)
     {
+        if (state != CAL_STATE_RUN || !refusal)
+            return;
         if (!status.IsEmpty())
-            m_temperature.setText(ui::ToQString(static_cast<const char16_t*>(status)));
+            field.setText(ui::ToQString(static_cast<const char16_t*>(status)));
         EnableFinish(FALSE);
-    }
+    };
+    CWideString status;
+    refused(data->GetTemperatureRefusal(status), status, m_temperature);
+    refused(data->GetReadingRefusal(status), status, m_reading);
     if (!readings)
         return -1;
     if (state == CAL_STATE_IDLE)
@@ -185,7 +189,11 @@ LRESULT CDlgWizPage_CalStabilize::OnCalNextPoint()
     if (CalData() == nullptr)
         return -1;
     if (IsShown())
+    {
+        ClearFields();
+        ClearStabilityColor();
         RestartPoint(FALSE);
+    }
     return 0;
 }
 

@@ -183,6 +183,35 @@ TEST_F(RunEnd, WhatCouldNotBeGivenBackIsToldAsTheProbeHoldsIt)
     EXPECT_TRUE(InCalibrationMode());
 }
 
+// A probe that has fallen silent: after the worker's unanswered read, its end step sends nothing,
+// and the end of the run sends one short check and nothing after it; what is left is named.
+TEST_F(RunEnd, AfterAnUnansweredReadTheRunSendsOneShortCheckAndNothingMore)
+{
+    Sim().RequestFaults().LoseLine();
+    EXPECT_FALSE(m_data->RunCycle());
+    const size_t read = Sim().Log().ReceivedCount();
+    m_data->RunEndStep();
+    EXPECT_EQ(Sim().Log().ReceivedCount(), read) << "the end step waited for the probe";
+    const std::string told = Utf8(m_data->EndReading());
+    EXPECT_EQ(Sim().Log().ReceivedCount(), read + 1) << "one check";
+    EXPECT_TRUE(m_data->IsProbeSilent());
+    EXPECT_NE(told.find("- the sensor in calibration mode\n- a measurement cache time-out"),
+              std::string::npos)
+        << told;
+}
+
+// One restore that goes unanswered while the probe answers everything else: the check hears the
+// probe, and every restore is made.
+TEST_F(RunEnd, ARestoreUnansweredWhileTheProbeAnswersIsMadeAfterTheCheck)
+{
+    Sim().RequestFaults().Drop(RequestMatch::Write(probesim::SensorCommandRegisterOf(kConductivity), 0xE002),
+                               2);
+    m_data->RunEndStep();
+    EXPECT_TRUE(m_data->EndReading().IsEmpty());
+    EXPECT_FALSE(m_data->IsProbeSilent());
+    ExpectEverythingBack();
+}
+
 // The wizard reads the run's state while the end step waits for the probe: the read does not
 // wait with it.
 TEST_F(RunEnd, TheStateIsReadWhileTheEndStepWaitsForTheProbe)
@@ -204,7 +233,8 @@ TEST_F(RunEnd, TheStateIsReadWhileTheEndStepWaitsForTheProbe)
             released.wait();
         });
     std::thread end([&] { m_data->RunEndStep(); });
-    const bool inRestore = entered.get_future().wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+    const bool inRestore =
+        entered.get_future().wait_for(std::chrono::seconds(30)) == std::future_status::ready;
     std::future<int32_t> state = std::async(std::launch::async, [&] { return m_data->GetState(); });
     const bool answered = inRestore && state.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
     release.set_value();
@@ -297,10 +327,11 @@ TEST_F(RunStart, ASettingRefusedWithAnyExceptionIsNotWrittenBackAndAnUnansweredO
     ASSERT_EQ(data.StartManual(m_conductivitySensor.get(), nullptr), S_OK);
     Mark();
     EXPECT_FALSE(data.RunStartSteps());
+    // When the run ends, once a short check has heard the probe answer.
+    EXPECT_TRUE(data.EndReading().IsEmpty());
     const std::vector<uint16_t> writes = CacheWritesSinceMark();
     ASSERT_FALSE(writes.empty());
     EXPECT_EQ(writes.back(), own) << "unanswered: written back";
-    EXPECT_TRUE(data.EndReading().IsEmpty());
 }
 
 // The pages wrote only one of the two (the user cancelled on the pressure page, or the pressure
@@ -337,6 +368,28 @@ TEST_F(VoxRunEnd, LiveValuesThatCouldNotGoBackAreToldWithTheSensorsOwn)
         << told;
     EXPECT_EQ(told.find("salinity"), std::string::npos) << told;
     EXPECT_EQ(SimFloat(kOxygen, dos::kLiveBaro), 1000.0f);
+}
+
+// What the run left as the probe had it is not named, given back or not: an EOS and a cache
+// time-out that were the probe's own already, a salinity the page set to the sensor's own.
+TEST_F(CalibrationTest, TheLeftoverWarningNamesOnlyWhatDiffersFromTheProbesOwn)
+{
+    StartDialledProbe();
+    SetSimFloat(kOxygen, dos::kLiveSalinity, 0.0f);
+    SetSimFloat(kOxygen, dos::kLiveBaro, 1005.0f);
+    ASSERT_EQ(Device().SetEOS(CCalData::kCalibrationEOS), S_OK);
+    CCalDataVOX data(m_connection);
+    data.SetRunCacheTimeout(Probe().MeasurementCacheTimeout());
+    ASSERT_EQ(data.StartManual(m_oxygenSensor.get(), nullptr), S_OK);
+    ASSERT_TRUE(data.RunStartSteps());
+    ASSERT_EQ(data.WriteLiveSalinity(0.0f), S_OK);
+    ASSERT_EQ(data.WriteLiveBaro(1000.0f), S_OK);
+    Sim().RequestFaults().LoseLine();
+    const std::string told = Utf8(data.EndReading());
+    Sim().RequestFaults().Clear();
+    EXPECT_EQ(told, "The probe did not get back everything the calibration changed. It may still have:\n"
+                    "- a live barometric pressure of 1000 mbar instead of its own 1005 mbar\n"
+                    "Check the connection to the probe and correct these settings.");
 }
 
 TEST_F(VoxRunEnd, ALiveValueWhoseOwnCouldNotBeReadIsToldAsSuch)

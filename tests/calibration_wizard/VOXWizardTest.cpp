@@ -246,5 +246,43 @@ TEST_F(VOXWizard, TheLivePressureAfterwardsIsHandedBackOnlyWhenItCouldBeRead)
     EXPECT_FALSE(result.liveBaro.has_value());
 }
 
+// Accept holds the accepted point's readings on the page until the worker answers, a period away
+// at most: the next point's prompt comes with empty fields, the last point's summary replaces them.
+TEST_F(VOXWizard, TheStabilizationPageKeepsItsReadingsUntilTheWorkerAnswersTheAccept)
+{
+    QString readingAtPrompt = QStringLiteral("(no prompt)");
+    CDlgWizPage_CalVOXStep3_Calibrate* calibrate = nullptr;
+    m_dialogs.onMessageBox = [&](const QString& text)
+    {
+        if (text.contains(QStringLiteral("into 0%")))
+            readingAtPrompt = calibrate->ReadingField().text();
+    };
+    Calibrate(kOxygen,
+              [&](CDlgWizFrame_Cal& frame)
+              {
+                  CDlgWizFrame_CalVOX& wizard = Wizard(frame);
+                  ChooseByKeys(wizard.SetupPage().Point2List(), 0);
+                  calibrate = &wizard.CalibratePage();
+                  ClickNext(frame);
+                  ClickNext(frame);
+                  ClickNext(frame);
+                  for (int point = 0; point < 2; ++point)
+                  {
+                      ASSERT_TRUE(WaitForAccept(frame));
+                      const QString reading = calibrate->ReadingField().text();
+                      ASSERT_FALSE(reading.isEmpty());
+                      ClickFinish(frame);
+                      EXPECT_EQ(calibrate->ReadingField().text(), reading) << point;
+                      EXPECT_FALSE(calibrate->StabilityField().text().isEmpty()) << point;
+                      EXPECT_FALSE(frame.GetFinishButton().isEnabled()) << point;
+                      if (point == 0)
+                          testsupport::SavePicture(frame, "VOX_4_Stabilization100_Accepted");
+                  }
+                  ASSERT_TRUE(WaitForPage(frame, wizard.GetSummaryPage()));
+                  ClickFinish(frame);
+              });
+    EXPECT_TRUE(readingAtPrompt.isEmpty()) << readingAtPrompt.toStdString();
+}
+
 } // namespace
 } // namespace wiztest

@@ -1,0 +1,157 @@
+// A probe that stops answering around a wizard opened from the sensor setup page: Cancel on the
+// first page once the probe is silent, and Calibrate... on a probe already silent. After the first
+// exchange that goes unanswered the probe gets one short check and nothing more (no restore, no
+// reload of the page, no read of the live pressure), whatever the machine's speed; the connection is
+// marked silent, and the page's window is told the loss of the link.
+#include <QListWidget>
+#include <QTimer>
+
+#include "app/pages/CtrlPageSensorSetup.h"
+#include "connection/ProbeConnection.h"
+#include "tests/calibration_wizard/WizardTestSupport.h"
+#include "tools/probe-sim/FrameLog.h"
+
+namespace wiztest
+{
+namespace
+{
+
+// The short check: one read of the device type register (49001).
+constexpr uint16_t kCheckRegisterOffset = 9000;
+
+bool IsCheck(const probesim::LoggedFrame& frame)
+{
+    return frame.adu && frame.adu->function == 3 && frame.adu->data.size() == 4 &&
+           ((frame.adu->data[0] << 8) | frame.adu->data[1]) == kCheckRegisterOffset &&
+           ((frame.adu->data[2] << 8) | frame.adu->data[3]) == 1;
+}
+
+// The main window that hosts the page, as far as the loss of the link goes.
+class HostWindow : public CNVDialog
+{
+public:
+    std::vector<WPARAM> lost; // the connection ids told
+
+protected:
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == windowmsg::WM_CONNECTION_LOST)
+            lost.push_back(wParam);
+        return CNVDialog::OnMessage(message, wParam, lParam);
+    }
+};
+
+class ProbeFallsSilent : public WizardTest, public ::testing::WithParamInterface<uint16_t>
+{
+protected:
+    void SetUp() override
+    {
+        m_previous = CCtrlPage_SensorSetup::SetCalibrationDispatch(nullptr);
+        InstallCalibrationDispatch();
+        StartConnected();
+        m_host.Create(nullptr);
+        m_page = std::make_unique<CCtrlPage_SensorSetup>();
+        m_page->SetSensorWatchPeriod(20ms);
+        m_page->Create(&m_host);
+        m_host.resize(m_page->size());
+        ASSERT_TRUE(testsupport::ShowAndActivate(m_host));
+        m_page->SendNotify(windowmsg::WM_DEVICE_CONNECTED);
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return m_page->SensorList().count() > 2; }));
+        // The page's sensor watch is no part of the run: it ends on a line lost for a moment.
+        Sim().RequestFaults().LoseLine();
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return !m_page->IsSensorWatchRunning(); }));
+        Sim().RequestFaults().RestoreLine();
+        Sim().Log().Clear();
+        QListWidget& list = m_page->SensorList();
+        for (int row = 0; row < list.count() && m_page->GetSelectedSensorItem() != GetParam(); ++row)
+        {
+            list.setCurrentRow(row);
+            testsupport::PumpEvents();
+        }
+        ASSERT_EQ(m_page->GetSelectedSensorItem(), GetParam());
+    }
+
+    void TearDown() override
+    {
+        Sim().RequestFaults().RestoreLine();
+        m_page.reset();
+        CCtrlPage_SensorSetup::SetCalibrationDispatch(m_previous);
+    }
+
+    // What reached the probe while the line was lost: the first exchange's attempts, one alike,
+    // then the check, and nothing after it.
+    void ExpectOneExchangeThenTheCheck()
+    {
+        std::vector<probesim::LoggedFrame> unheard;
+        for (const probesim::LoggedFrame& frame : Sim().Log().Received())
+            if (frame.note.find("line lost") != std::string::npos)
+                unheard.push_back(frame);
+        ASSERT_GE(unheard.size(), 2u);
+        std::string log;
+        for (const probesim::LoggedFrame& frame : unheard)
+            log += probesim::Describe(frame) + "\n";
+        EXPECT_TRUE(IsCheck(unheard.back())) << log;
+        for (size_t i = 1; i + 1 < unheard.size(); ++i)
+            EXPECT_EQ(unheard[i].bytes, unheard.front().bytes) << log;
+        EXPECT_TRUE(theProbeConnection.IsMarkedSilent());
+        for (const QString& text : BoxTexts())
+            EXPECT_FALSE(text.contains(QStringLiteral("register"))) << text.toStdString();
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return !m_host.lost.empty(); }));
+        EXPECT_EQ(m_host.lost, std::vector<WPARAM>{theProbeConnection.GetConnectionId()});
+    }
+
+    HostWindow m_host;
+    std::unique_ptr<CCtrlPage_SensorSetup> m_page;
+
+private:
+    CCtrlPage_SensorSetup::CalibrationDispatch m_previous;
+};
+
+TEST_P(ProbeFallsSilent, CancelOnTheFirstPageSendsOneShortCheckAndNothingMore)
+{
+    OnNextWizard(
+        [&](CDlgWizFrame_Cal& frame)
+        {
+            ASSERT_TRUE(testsupport::WaitUntil([&] { return frame.m_pCalData->IsWorkerRunning(); }));
+            const size_t heard = Sim().Log().ReceivedCount();
+            Sim().RequestFaults().LoseLine();
+            // The user cancels while the worker's next read is on its way.
+            ASSERT_TRUE(Sim().Log().WaitForReceived(heard + 1, 10s));
+            ClickCancel(frame);
+        });
+    Click(m_page->CalibrateButton());
+    ExpectOneExchangeThenTheCheck();
+}
+
+TEST_P(ProbeFallsSilent, CalibrateOnASilentProbeSendsOneShortCheckAndNothingMore)
+{
+    // A wizard that its read error does not end is ended, with a failure.
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout,
+                     []
+                     {
+                         for (CNVDialog* dialog : CNVDialog::GetOpenDialogs())
+                             if (auto* wizard = qobject_cast<CDlgWizFrame_Cal*>(dialog); wizard != nullptr)
+                             {
+                                 ADD_FAILURE() << "the wizard stayed open";
+                                 wizard->EndDialog(-1);
+                             }
+                     });
+    watchdog.start(30000);
+    Sim().RequestFaults().LoseLine();
+    Click(m_page->CalibrateButton());
+    watchdog.stop();
+    ExpectOneExchangeThenTheCheck();
+}
+
+INSTANTIATE_TEST_SUITE_P(EachWizard, ProbeFallsSilent, ::testing::Values(kOxygen, kConductivity, kPhOrp),
+                         [](const ::testing::TestParamInfo<uint16_t>& param)
+                         {
+                             return param.param == kOxygen         ? std::string("OpticalDO")
+                                    : param.param == kConductivity ? std::string("Conductivity")
+                                                                   : std::string("PHORP");
+                         });
+
+} // namespace
+} // namespace wiztest
