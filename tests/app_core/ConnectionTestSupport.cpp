@@ -1,11 +1,13 @@
 #include "tests/app_core/ConnectionTestSupport.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
 #include "connection/AppProfile.h"
 #include "connection/ProbeSearch.h"
 #include "foundation/CommTimeouts.h"
+#include "platform/Clock.h"
 #include "platform/SettingsStore.h"
 #include "tools/probe-sim/PortTable.h"
 
@@ -96,6 +98,8 @@ ConnectionTest::ConnectionTest()
 
 ConnectionTest::~ConnectionTest()
 {
+    if (m_previousPause)
+        SetLinePauseFunction(std::move(*m_previousPause));
     m_connection.DisconnectDevice();
     m_probe.reset();
     m_sim.reset();
@@ -148,6 +152,21 @@ bool ConnectionTest::WaitUntilAsleep()
     while (!m_probe->Sleeping() && std::chrono::steady_clock::now() < end)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return m_probe->Sleeping();
+}
+
+void ConnectionTest::UseWakeUpFramePauses()
+{
+    m_wakeUps.IgnoreEarlier();
+    LinePauseFunction previous = SetLinePauseFunction(
+        [this](ELinePause pause, ULONG ms)
+        {
+            if (pause == ELinePause::WakeUp && m_sim)
+                m_wakeUps.AwaitNext(m_sim->Log());
+            else
+                platform::SleepMs(std::min<ULONG>(ms, 20));
+        });
+    if (!m_previousPause)
+        m_previousPause = std::move(previous);
 }
 
 std::vector<probesim::Adu> ConnectionTest::ReceivedSinceMark()

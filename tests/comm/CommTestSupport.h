@@ -17,6 +17,7 @@
 #include "comm/ModbusComm.h"
 #include "comm/SerialComm.h"
 #include "foundation/ByteBuffer.h"
+#include "tests/support/SimulatorWaits.h"
 #include "tests/support/TestEnvironment.h"
 #include "tools/probe-sim/ProbeSimulator.h"
 
@@ -79,7 +80,7 @@ protected:
 
     // Well-formed frames the simulator received for a slave address (of one function, or any).
     size_t ReceivedFor(uint8_t address, int function = -1) const;
-    // Waits a little for the simulator to log what is still on the line, then counts.
+    // Waits until the simulator has logged everything the port wrote, then counts.
     size_t SettledReceived();
     std::vector<ULONG> Statistics();
 
@@ -87,6 +88,7 @@ protected:
     std::unique_ptr<probesim::ProbeSimulator> m_sim;
     NVTools::CSerialComm m_port;
     NetworkPtr m_network;
+    testsupport::WrittenTakenIn m_takenIn;
 };
 
 // A transport whose line is a function: each written frame goes to the responder, whose answer the

@@ -112,6 +112,7 @@ void DeviceOnSimulator::StartLine(probesim::InstrumentConfig config)
     ASSERT_NE(m_network, nullptr);
     ASSERT_EQ(m_network->ConnectCommLink(m_port), S_OK);
     ASSERT_EQ(m_network->SetTransmissionMode(mode == probesim::FramingMode::Ascii ? 1 : 0), S_OK);
+    m_takenIn.Agree(m_port, m_sim->Log());
 }
 
 SlaveIdInfo DeviceOnSimulator::ReportedIdentity()
@@ -148,16 +149,10 @@ void DeviceOnSimulator::AttachDevice()
 
 std::vector<probesim::LoggedFrame> DeviceOnSimulator::ReceivedSinceMark()
 {
-    // Let what is still on the line arrive first.
-    size_t count = m_sim->Log().ReceivedCount();
-    for (int i = 0; i < 25; ++i)
-    {
-        platform::SleepMs(10);
-        const size_t now = m_sim->Log().ReceivedCount();
-        if (now == count)
-            break;
-        count = now;
-    }
+    // What is still on the line arrives first: an unanswered request is logged only once the
+    // simulator has got to it, which on a busy machine may be long after its time-out.
+    EXPECT_TRUE(m_takenIn.Await(m_port, m_sim->Log()))
+        << "the simulated probe has not taken in everything the port wrote";
     std::vector<probesim::LoggedFrame> frames = m_sim->Log().Received();
     const size_t skip = std::min(frames.size(), m_nMark);
     return std::vector<probesim::LoggedFrame>(frames.begin() + static_cast<std::ptrdiff_t>(skip),

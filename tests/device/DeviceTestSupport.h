@@ -15,6 +15,7 @@
 #include "comm/ModbusComm.h"
 #include "comm/SerialComm.h"
 #include "device/DeviceComm.h"
+#include "tests/support/SimulatorWaits.h"
 #include "tests/support/TestEnvironment.h"
 #include "tools/probe-sim/Instrument.h"
 #include "tools/probe-sim/ProbeSimulator.h"
@@ -140,7 +141,8 @@ protected:
     CModbusComm& Network() { return *m_network; }
     TestDevice& Device() { return *m_device; }
 
-    // Frames the instrument received since the last Mark (or the start), once the line is quiet.
+    // Frames the instrument received since the last Mark (or the start), once it has taken in
+    // everything the port wrote.
     void Mark();
     size_t FramesSinceMark();
     std::vector<RegisterWrite> WritesSinceMark();
@@ -166,6 +168,7 @@ protected:
 private:
     std::vector<probesim::LoggedFrame> ReceivedSinceMark();
     size_t m_nMark = 0;
+    testsupport::WrittenTakenIn m_takenIn;
 };
 
 } // namespace devicetest
