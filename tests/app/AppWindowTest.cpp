@@ -19,13 +19,15 @@ AppWindowTest::AppWindowTest()
 {
     using platform::Hive;
     ResetCommTunablesForTests();
+    // Short pauses, but register time-outs and a search read long enough for a reply on a busy
+    // machine: the search has no retry, and a probe it misses leaves the port settings popup open.
     const std::pair<const char16_t*, uint32_t> quick[] = {
         {u"InterMsgDelay TO", 0},   {u"RTUInterCharacter TO", 20}, {u"BusyResponseDelay", 1},
-        {u"Read Register TO", 150}, {u"Write Register TO", 150},   {u"Retry Count", 1}};
+        {u"Read Register TO", 300}, {u"Write Register TO", 300},   {u"Retry Count", 1}};
     for (const auto& [name, value] : quick)
         EXPECT_TRUE(platform::settings::SetDword(Hive::LocalMachine, COMM_TUNABLES_KEY, name, value));
     EXPECT_TRUE(
-        platform::settings::SetDword(Hive::LocalMachine, APP_PROFILE_KEY, PROBE_SEARCH_TIMEOUT_NAME, 150));
+        platform::settings::SetDword(Hive::LocalMachine, APP_PROFILE_KEY, PROBE_SEARCH_TIMEOUT_NAME, 1000));
     theProbeConnection.SetCommSettings(sCommSettings());
     RunStartup(theProbeConnection, u"/nonexistent");
 }

@@ -88,12 +88,12 @@ ConnectionTest::ConnectionTest()
     for (const auto& [name, value] : {std::pair{u"InterMsgDelay TO", 0},
                                       {u"RTUInterCharacter TO", 20},
                                       {u"BusyResponseDelay", 1},
-                                      {u"Read Register TO", 150},
-                                      {u"Write Register TO", 150},
+                                      {u"Read Register TO", 300},
+                                      {u"Write Register TO", 300},
                                       {u"Retry Count", 1}})
         EXPECT_TRUE(platform::settings::SetDword(Hive::LocalMachine, COMM_TUNABLES_KEY, name, value));
     EXPECT_TRUE(
-        platform::settings::SetDword(Hive::LocalMachine, APP_PROFILE_KEY, PROBE_SEARCH_TIMEOUT_NAME, 150));
+        platform::settings::SetDword(Hive::LocalMachine, APP_PROFILE_KEY, PROBE_SEARCH_TIMEOUT_NAME, 1000));
 }
 
 ConnectionTest::~ConnectionTest()

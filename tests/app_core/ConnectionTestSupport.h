@@ -63,7 +63,8 @@ private:
 class ConnectionTest : public ::testing::Test
 {
 protected:
-    // Register time-outs and the search's read of 150 ms, one retry, no inter-message delay.
+    // Register time-outs of 300 ms with one retry and a search read of a second, long enough for a
+    // reply on a busy machine; no inter-message delay.
     ConnectionTest();
     ~ConnectionTest() override;
 

@@ -250,15 +250,16 @@ TEST_P(SleepingProbeKeepAliveTest, AnEosLoweredThroughTheDeviceIsTheWakeUpTimeAt
     StartSleepingConnected(12, GetParam(), 60000);
     CModbusComm& network = *m_connection.GetModbus();
     ASSERT_EQ(network.GetDeviceEOS(1), 60000);
-    // As the communication popup and the calibration's end write it.
-    ASSERT_EQ(m_connection.GetDevice()->SetEOS(200), S_OK);
+    // As the communication popup and the calibration's end write it; above what the line needs.
+    constexpr USHORT kLowered = 400;
+    ASSERT_EQ(m_connection.GetDevice()->SetEOS(kLowered), S_OK);
     // The line's own clock last heard the probe before this.
     const auto written = std::chrono::steady_clock::now();
-    EXPECT_EQ(network.GetDeviceEOS(1), 200);
+    EXPECT_EQ(network.GetDeviceEOS(1), kLowered);
     // Silence, as while a modal popup is open: the probe asleep, and the EOS gone by on the line's
     // side too (its last reply reached the line after the probe sent it).
     ASSERT_TRUE(WaitUntilAsleep());
-    while (std::chrono::steady_clock::now() < written + 250ms)
+    while (std::chrono::steady_clock::now() < written + std::chrono::milliseconds(kLowered) + 50ms)
         std::this_thread::sleep_for(1ms);
 
     EXPECT_TRUE(KeepAliveHearsTheProbe());

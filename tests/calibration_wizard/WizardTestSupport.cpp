@@ -55,8 +55,9 @@ WizardTest::WizardTest()
                                       {u"Write Register TO", 300},
                                       {u"Retry Count", 1}})
         EXPECT_TRUE(platform::settings::SetDword(Hive::LocalMachine, COMM_TUNABLES_KEY, name, value));
+    // The search has no retry: its read waits long enough for a reply on a busy machine.
     EXPECT_TRUE(
-        platform::settings::SetDword(Hive::LocalMachine, APP_PROFILE_KEY, PROBE_SEARCH_TIMEOUT_NAME, 300));
+        platform::settings::SetDword(Hive::LocalMachine, APP_PROFILE_KEY, PROBE_SEARCH_TIMEOUT_NAME, 1000));
     SetSkinDefaults();
     CDlgWizFrame_Cal::SetSampleIntervalForTests(kTestSampleInterval);
 }

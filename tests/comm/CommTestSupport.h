@@ -69,7 +69,8 @@ class SimulatedLine : public ::testing::Test
 {
 protected:
     static constexpr USHORT kSlave = 1;
-    static constexpr ULONG kTimeoutMs = 200;
+    // Long enough for a reply on a busy machine, where the simulator may get to a request late.
+    static constexpr ULONG kTimeoutMs = 1000;
 
     void StartLine(probesim::FramingMode mode = probesim::FramingMode::Rtu);
     void TearDown() override;

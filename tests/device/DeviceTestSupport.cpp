@@ -72,10 +72,13 @@ void FakeClock::Advance(uint64_t ms)
 DeviceOnSimulator::DeviceOnSimulator()
 {
     ResetCommTunablesForTests();
-    const std::pair<const char16_t*, uint32_t> quick[] = {
-        {u"InterMsgDelay TO", 0},    {u"RTUInterCharacter TO", 20}, {u"BusyResponseDelay", 1},
-        {u"Read Register TO", 150},  {u"Write Register TO", 150},   {u"Retry Count", 1},
-        {u"Factory Restore TO", 300}};
+    const std::pair<const char16_t*, uint32_t> quick[] = {{u"InterMsgDelay TO", 0},
+                                                          {u"RTUInterCharacter TO", 20},
+                                                          {u"BusyResponseDelay", 1},
+                                                          {u"Read Register TO", kRegisterTimeoutMs},
+                                                          {u"Write Register TO", kRegisterTimeoutMs},
+                                                          {u"Retry Count", 1},
+                                                          {u"Factory Restore TO", 300}};
     for (const auto& [name, value] : quick)
         SetTunable(name, value);
 }

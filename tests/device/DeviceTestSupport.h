@@ -103,8 +103,10 @@ class DeviceOnSimulator : public ::testing::Test
 {
 protected:
     static constexpr uint8_t kSlave = 1;
+    // Long enough for a reply on a busy machine, where the simulator may get to a request late.
+    static constexpr uint16_t kRegisterTimeoutMs = 300;
 
-    // Quick tunables: register time-outs of 150 ms, one retry, no inter-message delay.
+    // Quick tunables: the register time-outs, one retry, no inter-message delay.
     DeviceOnSimulator();
     ~DeviceOnSimulator() override;
 

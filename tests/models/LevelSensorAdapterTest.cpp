@@ -260,7 +260,7 @@ TEST_F(LevelSensorAdapter, LevelReferenceOnlyInTheReferencedModesAndAfterAMeasur
         ASSERT_EQ(sensor.ReadLevelMode(mode), S_OK);
         EXPECT_EQ(mode, read) << stored;
     }
-    // The write waits for a measurement longer than the register time-out of these tests (150 ms).
+    // The write waits for a measurement longer than the register time-out of these tests (300 ms).
     Start(FamilyDevice, [](probesim::SimSensor& sim) { sim.sampleRate = std::chrono::milliseconds(400); });
     CLevelSensor slow(&Device(), kLevel);
     Probe().Registers().SetU16(Register(kLevel, lvl::kLevelMode), lvl::kSurfaceElevation);
