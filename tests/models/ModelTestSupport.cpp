@@ -38,7 +38,7 @@ ModelTest::ModelTest()
 {
     // The instruments sleep as they do in the field, and the network wakes them as the program's does.
     m_bInstrumentSleeps = true;
-    SetTunable(u"Update Sensor TO", 150);
+    SetTunable(u"Update Sensor TO", kRegisterTimeoutMs);
     NVSystem::InstallDeviceFactory();
 }
 

@@ -55,8 +55,9 @@ private:
     LinePauseFunction m_previousPause;
 
 protected:
-    // The device tests' quick tunables, sensor updates that time out after 150 ms, wake-up pauses
-    // that last until the probe has taken the wake-up frame in, and the device factory installed.
+    // The device tests' quick tunables, sensor updates that time out with the register time-outs,
+    // wake-up pauses that last until the probe has taken the wake-up frame in, and the device
+    // factory installed.
     ModelTest();
     ~ModelTest() override;
 
