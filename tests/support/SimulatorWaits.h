@@ -45,7 +45,7 @@ public:
             if (log.ReceivedCount() != count)
                 continue;                               // a frame came between the two looks
             const size_t first = count - frames.size(); // the count of the oldest frame kept
-            if (count < m_count || first > m_count || written < m_written)
+            if (!StillHolds(frames, first) || written < m_written)
             {
                 AwaitQuiet(log);
                 Agree(port, log);
@@ -58,6 +58,7 @@ public:
             {
                 m_written = written;
                 m_count = count;
+                m_last = frames.empty() ? probesim::Clock::time_point() : frames.back().start;
                 return true;
             }
             const auto now = std::chrono::steady_clock::now();
@@ -72,10 +73,26 @@ public:
     {
         m_written = 0;
         port.GetStatistics(&m_written, nullptr, nullptr);
-        m_count = log.ReceivedCount();
+        std::vector<probesim::LoggedFrame> frames;
+        do
+        {
+            m_count = log.ReceivedCount();
+            frames = log.Received();
+        } while (log.ReceivedCount() != m_count);
+        m_last = frames.empty() ? probesim::Clock::time_point() : frames.back().start;
     }
 
 private:
+    // Whether the log still holds the frame that was the newest when both counts last agreed:
+    // a log cleared since may have counted up to the same number with other frames.
+    bool StillHolds(const std::vector<probesim::LoggedFrame>& frames, size_t first) const
+    {
+        if (m_count == 0)
+            return true;
+        return m_count > first && m_count - first <= frames.size() &&
+               frames[m_count - first - 1].start == m_last;
+    }
+
     static void AwaitQuiet(const probesim::FrameLog& log)
     {
         constexpr auto kQuiet = std::chrono::milliseconds(10);
@@ -89,6 +106,7 @@ private:
 
     ULONG m_written = 0;
     size_t m_count = 0;
+    probesim::Clock::time_point m_last; // the start of the frame m_count counted last
 };
 
 class WakeUpFrameWatch
