@@ -2,7 +2,8 @@
 // logged them, also when it is held up; each wake-up frame ends one pause, in either framing, and
 // none from before the watch does.
 #include <chrono>
-#include <future>
+#include <condition_variable>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -23,6 +24,50 @@ using namespace std::chrono_literals;
 
 const probesim::Adu kReadFirstRegister{1, 3, {0x00, 0x00, 0x00, 0x01}};
 const probesim::Adu kWakeUp{200, 17, {}};
+
+// Holds the simulator inside its reads of register 40001 until released.
+class HeldReads
+{
+public:
+    explicit HeldReads(probesim::ProbeSimulator& sim) : m_sim(sim)
+    {
+        sim.Registers().SetU16(40001, 0x1234);
+        m_hook = sim.Registers().AddReadHook(40001, 1,
+                                             [this](probesim::RegisterModel&, uint16_t, uint16_t)
+                                             {
+                                                 std::unique_lock lock(m_mutex);
+                                                 m_entered = true;
+                                                 m_changed.notify_all();
+                                                 m_changed.wait(lock, [this] { return m_released; });
+                                                 return std::optional<probesim::ExceptionCode>();
+                                             });
+    }
+    ~HeldReads()
+    {
+        Release();
+        m_sim.Registers().RemoveHook(m_hook);
+    }
+
+    void AwaitEntered()
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_entered; });
+    }
+    void Release()
+    {
+        std::lock_guard lock(m_mutex);
+        m_released = true;
+        m_changed.notify_all();
+    }
+
+private:
+    probesim::ProbeSimulator& m_sim;
+    int m_hook = 0;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_entered = false;
+    bool m_released = false;
+};
 
 class SimulatorWaits : public ::testing::Test
 {
@@ -53,19 +98,12 @@ TEST_F(SimulatorWaits, WhatThePortWroteIsTakenInOnlyOnceTheSimulatorHasLoggedIt)
     WrittenTakenIn takenIn;
     takenIn.Agree(m_port, m_sim.Log());
     EXPECT_TRUE(takenIn.Await(m_port, m_sim.Log(), 0ms)) << "nothing written yet";
-    // The simulator held up in the middle of the request, as a busy machine holds it up.
-    std::promise<void> release;
-    const std::shared_future<void> released = release.get_future().share();
-    m_sim.Registers().SetU16(40001, 0x1234);
-    m_sim.Registers().AddReadHook(40001, 1,
-                                  [released](probesim::RegisterModel&, uint16_t, uint16_t)
-                                  {
-                                      released.wait();
-                                      return std::optional<probesim::ExceptionCode>();
-                                  });
+    // The simulator held up in the middle of a request, as a busy machine holds it up.
+    HeldReads held(m_sim);
     Write(probesim::FramingMode::Rtu, kReadFirstRegister);
+    held.AwaitEntered();
     const bool early = takenIn.Await(m_port, m_sim.Log(), 50ms);
-    release.set_value();
+    held.Release();
     EXPECT_FALSE(early);
     EXPECT_TRUE(takenIn.Await(m_port, m_sim.Log()));
     EXPECT_EQ(m_sim.Log().ReceivedCount(), 1u);
@@ -79,6 +117,29 @@ TEST_F(SimulatorWaits, WhatThePortWroteIsTakenInOnlyOnceTheSimulatorHasLoggedIt)
     Write(probesim::FramingMode::Rtu, kReadFirstRegister);
     EXPECT_TRUE(takenIn.Await(m_port, m_sim.Log()));
     EXPECT_EQ(m_sim.Log().ReceivedCount(), 2u);
+}
+
+TEST_F(SimulatorWaits, BytesThatNeverReachTheSimulatorAreWaitedForOnlyASecond)
+{
+    // What another line carries never reaches this simulator, as bytes purged from the line before
+    // the simulator read them never do.
+    probesim::ProbeSimulator other;
+    std::string error;
+    const std::optional<unsigned> number = probesim::RegisterComPort(other.SlavePath(), 0, error);
+    ASSERT_TRUE(number.has_value()) << error;
+    NVTools::CSerialComm otherPort;
+    ASSERT_EQ(otherPort.Open(static_cast<USHORT>(*number)), S_OK);
+    WrittenTakenIn takenIn;
+    takenIn.Agree(otherPort, m_sim.Log());
+    const std::vector<uint8_t> frame = probesim::EncodeFrame(probesim::FramingMode::Rtu, kReadFirstRegister);
+    CByteBuffer buffer;
+    ASSERT_TRUE(buffer.Append(static_cast<uint32_t>(frame.size()), frame.data()));
+    ASSERT_EQ(otherPort.Write(buffer, 1000), S_OK);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(takenIn.Await(otherPort, m_sim.Log(), 30s));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 20s);
+    // Given up for gone: the next wait does not wait for them again.
+    EXPECT_TRUE(takenIn.Await(otherPort, m_sim.Log(), 0ms));
 }
 
 TEST_F(SimulatorWaits, EachWakeUpFrameEndsOnePauseInEitherFramingAndNoneFromBeforeTheWatch)
