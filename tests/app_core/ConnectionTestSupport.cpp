@@ -88,8 +88,8 @@ ConnectionTest::ConnectionTest()
     for (const auto& [name, value] : {std::pair{u"InterMsgDelay TO", 0},
                                       {u"RTUInterCharacter TO", 20},
                                       {u"BusyResponseDelay", 1},
-                                      {u"Read Register TO", 300},
-                                      {u"Write Register TO", 300},
+                                      {u"Read Register TO", 500},
+                                      {u"Write Register TO", 500},
                                       {u"Retry Count", 1}})
         EXPECT_TRUE(platform::settings::SetDword(Hive::LocalMachine, COMM_TUNABLES_KEY, name, value));
     EXPECT_TRUE(

@@ -63,7 +63,7 @@ private:
 class ConnectionTest : public ::testing::Test
 {
 protected:
-    // Register time-outs of 300 ms with one retry and a search read of a second, long enough for a
+    // Register time-outs of 500 ms with one retry and a search read of a second, long enough for a
     // reply on a busy machine; no inter-message delay.
     ConnectionTest();
     ~ConnectionTest() override;

@@ -251,7 +251,7 @@ TEST_P(SleepingProbeKeepAliveTest, AnEosLoweredThroughTheDeviceIsTheWakeUpTimeAt
     CModbusComm& network = *m_connection.GetModbus();
     ASSERT_EQ(network.GetDeviceEOS(1), 60000);
     // As the communication popup and the calibration's end write it; above what the line needs.
-    constexpr USHORT kLowered = 400;
+    constexpr USHORT kLowered = 600;
     ASSERT_EQ(m_connection.GetDevice()->SetEOS(kLowered), S_OK);
     // The line's own clock last heard the probe before this.
     const auto written = std::chrono::steady_clock::now();

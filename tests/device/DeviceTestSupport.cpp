@@ -121,7 +121,7 @@ void DeviceOnSimulator::StartLine(probesim::InstrumentConfig config)
 SlaveIdInfo DeviceOnSimulator::ReportedIdentity()
 {
     SlaveIdInfo slaveId;
-    EXPECT_EQ(m_network->ReportSlaveId(kSlave, slaveId, 150, 1), S_OK);
+    EXPECT_EQ(m_network->ReportSlaveId(kSlave, slaveId, kRegisterTimeoutMs, 1), S_OK);
     return slaveId;
 }
 

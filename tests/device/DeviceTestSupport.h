@@ -104,7 +104,7 @@ class DeviceOnSimulator : public ::testing::Test
 protected:
     static constexpr uint8_t kSlave = 1;
     // Long enough for a reply on a busy machine, where the simulator may get to a request late.
-    static constexpr uint16_t kRegisterTimeoutMs = 300;
+    static constexpr uint16_t kRegisterTimeoutMs = 500;
 
     // Quick tunables: the register time-outs, one retry, no inter-message delay.
     DeviceOnSimulator();
