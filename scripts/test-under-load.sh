@@ -115,7 +115,7 @@ echo "test-under-load: failed under load (round, build, test):"
 printf '  %s\n' "${failures[@]}"
 
 echo
-echo "Each failed test once more alone, without load:"
+echo "Each failed test once more alone, without stress-ng:"
 printf '%s\n' "${failures[@]}" | cut -d' ' -f2- | grep -v '^[a-z]* (ctest did not finish)$' | sort -u |
     while read -r b name; do
         count=$(printf '%s\n' "${failures[@]}" | cut -d' ' -f2- | grep -cxF "$b $name")
