@@ -9,6 +9,8 @@ packages=(
     build-essential cmake ninja-build ccache clang-14 libclang-rt-14-dev
     # tests and benchmarks
     googletest libgtest-dev libgmock-dev libbenchmark-dev
+    # the load beside the suite in scripts/test-under-load.sh
+    stress-ng
     # the windows: Widgets, Print Support and Test come with qt6-base-dev; the platform plugins
     # (offscreen, xcb) and the TIFF writer are packages of their own
     qt6-base-dev qt6-qpa-plugins qt6-image-formats-plugins

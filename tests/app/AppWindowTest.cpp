@@ -19,13 +19,15 @@ AppWindowTest::AppWindowTest()
 {
     using platform::Hive;
     ResetCommTunablesForTests();
+    // Short pauses, but register time-outs and a search read long enough for a reply on a busy
+    // machine: the search has no retry, and a probe it misses leaves the port settings popup open.
     const std::pair<const char16_t*, uint32_t> quick[] = {
         {u"InterMsgDelay TO", 0},   {u"RTUInterCharacter TO", 20}, {u"BusyResponseDelay", 1},
-        {u"Read Register TO", 150}, {u"Write Register TO", 150},   {u"Retry Count", 1}};
+        {u"Read Register TO", 500}, {u"Write Register TO", 500},   {u"Retry Count", 1}};
     for (const auto& [name, value] : quick)
         EXPECT_TRUE(platform::settings::SetDword(Hive::LocalMachine, COMM_TUNABLES_KEY, name, value));
     EXPECT_TRUE(
-        platform::settings::SetDword(Hive::LocalMachine, APP_PROFILE_KEY, PROBE_SEARCH_TIMEOUT_NAME, 150));
+        platform::settings::SetDword(Hive::LocalMachine, APP_PROFILE_KEY, PROBE_SEARCH_TIMEOUT_NAME, 2000));
     theProbeConnection.SetCommSettings(sCommSettings());
     RunStartup(theProbeConnection, u"/nonexistent");
 }
@@ -77,7 +79,22 @@ CDlgFrame_TarnwickSoft& AppWindowTest::MainWindow()
 
 void AppWindowTest::ConnectByButton()
 {
+    // A search that misses the probe opens the port settings popup, which nothing here would close:
+    // the test fails and the popup is cancelled, rather than the test hanging in it.
+    QTimer unexpected;
+    QObject::connect(&unexpected, &QTimer::timeout, &unexpected,
+                     [this]
+                     {
+                         QWidget* modal = QApplication::activeModalWidget();
+                         if (modal == nullptr || modal == m_window.get() || ui::IsWaitingForWork())
+                             return;
+                         ADD_FAILURE() << "the connect opened " << modal->metaObject()->className();
+                         if (auto* dialog = qobject_cast<CNVDialog*>(modal); dialog != nullptr)
+                             dialog->SendCommand(IDCANCEL);
+                     });
+    unexpected.start(10);
     MainWindow().ConnectButton().click();
+    unexpected.stop();
     ASSERT_TRUE(testsupport::WaitUntil([] { return theProbeConnection.IsConnected() != FALSE; }))
         << ::testing::PrintToString(BoxTexts().size());
     // Every page has taken the connect in.

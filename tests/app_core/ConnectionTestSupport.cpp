@@ -1,11 +1,13 @@
 #include "tests/app_core/ConnectionTestSupport.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
 #include "connection/AppProfile.h"
 #include "connection/ProbeSearch.h"
 #include "foundation/CommTimeouts.h"
+#include "platform/Clock.h"
 #include "platform/SettingsStore.h"
 #include "tools/probe-sim/PortTable.h"
 
@@ -86,16 +88,18 @@ ConnectionTest::ConnectionTest()
     for (const auto& [name, value] : {std::pair{u"InterMsgDelay TO", 0},
                                       {u"RTUInterCharacter TO", 20},
                                       {u"BusyResponseDelay", 1},
-                                      {u"Read Register TO", 150},
-                                      {u"Write Register TO", 150},
+                                      {u"Read Register TO", 500},
+                                      {u"Write Register TO", 500},
                                       {u"Retry Count", 1}})
         EXPECT_TRUE(platform::settings::SetDword(Hive::LocalMachine, COMM_TUNABLES_KEY, name, value));
     EXPECT_TRUE(
-        platform::settings::SetDword(Hive::LocalMachine, APP_PROFILE_KEY, PROBE_SEARCH_TIMEOUT_NAME, 150));
+        platform::settings::SetDword(Hive::LocalMachine, APP_PROFILE_KEY, PROBE_SEARCH_TIMEOUT_NAME, 1000));
 }
 
 ConnectionTest::~ConnectionTest()
 {
+    if (m_previousPause)
+        SetLinePauseFunction(std::move(*m_previousPause));
     m_connection.DisconnectDevice();
     m_probe.reset();
     m_sim.reset();
@@ -148,6 +152,21 @@ bool ConnectionTest::WaitUntilAsleep()
     while (!m_probe->Sleeping() && std::chrono::steady_clock::now() < end)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     return m_probe->Sleeping();
+}
+
+void ConnectionTest::UseWakeUpFramePauses()
+{
+    m_wakeUps.IgnoreEarlier();
+    LinePauseFunction previous = SetLinePauseFunction(
+        [this](ELinePause pause, ULONG ms)
+        {
+            if (pause == ELinePause::WakeUp && m_sim)
+                m_wakeUps.AwaitNext(m_sim->Log());
+            else
+                platform::SleepMs(std::min<ULONG>(ms, 20));
+        });
+    if (!m_previousPause)
+        m_previousPause = std::move(previous);
 }
 
 std::vector<probesim::Adu> ConnectionTest::ReceivedSinceMark()

@@ -9,11 +9,14 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "comm/LinePauses.h"
 #include "connection/ProbeConnection.h"
 #include "foundation/WindowMessages.h"
+#include "tests/support/SimulatorWaits.h"
 #include "tests/support/TestEnvironment.h"
 #include "tools/probe-sim/ProbePresets.h"
 
@@ -60,7 +63,8 @@ private:
 class ConnectionTest : public ::testing::Test
 {
 protected:
-    // Register time-outs and the search's read of 150 ms, one retry, no inter-message delay.
+    // Register time-outs of 500 ms with one retry and a search read of a second, long enough for a
+    // reply on a busy machine; no inter-message delay.
     ConnectionTest();
     ~ConnectionTest() override;
 
@@ -74,6 +78,10 @@ protected:
     void StartSleepingConnected(uint16_t deviceType, probesim::FramingMode mode, uint16_t eos);
     // Until the probe sleeps; false after 5 s.
     bool WaitUntilAsleep();
+    // From now to the end of the test, the line pauses of the tests of a sleeping probe: a wake-up
+    // pause lasts until the probe has taken the wake-up frame in (the protocol's 250 ms would only
+    // make the test slow), the others are slept up to 20 ms.
+    void UseWakeUpFramePauses();
 
     probesim::ProbeSimulator& Sim() { return *m_sim; }
     probesim::Instrument& Probe() { return *m_probe; }
@@ -93,6 +101,8 @@ private:
     std::unique_ptr<probesim::Instrument> m_probe;
     USHORT m_nPort = 0;
     size_t m_nMark = 0;
+    testsupport::WakeUpFrameWatch m_wakeUps;
+    std::optional<LinePauseFunction> m_previousPause;
 };
 
 } // namespace apptest

@@ -2,6 +2,7 @@
 // getters and names, and the reset broadcast.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -10,7 +11,6 @@
 #include "foundation/NameLookups.h"
 #include "models/DeviceFactory.h"
 #include "models/SensorInterfaces.h"
-#include "platform/Clock.h"
 #include "tests/app_core/ConnectionTestSupport.h"
 #include "tools/probe-sim/PortTable.h"
 
@@ -20,6 +20,7 @@ namespace
 {
 
 using namespace NVSystem;
+using namespace std::chrono_literals;
 
 // A live reading of one of the sensor's quantities.
 template <typename Sensor, typename Read>
@@ -186,8 +187,34 @@ TEST_F(ProbeConnectionTest, ResetCommBringsTheProbeToTheFactorySettingsOnlyWhile
     config.maxBaudId = 8;
     StartProbe(config);
     m_connection.SetCommSettings({7, 0, 1, 1, 1, 33, 99});
-    // The sweep's pauses, shortened: RTU frames still need their silence in between.
-    m_connection.SetResetPauseForTests([&](ULONG ms) { platform::SleepMs(ms / 20); });
+    // Each pause of the sweep lasts until the probe has taken in the frame before it: the lone line
+    // feed before the 100 ms pause, a broadcast before the others. A pause merely shortened lets
+    // the frames run into each other when the simulator gets to the line late.
+    const probesim::FrameLog& log = Sim().Log();
+    size_t seen = log.ReceivedCount();
+    m_connection.SetResetPauseForTests(
+        [&](ULONG ms)
+        {
+            const bool afterLineFeed = ms == 100;
+            const auto deadline = std::chrono::steady_clock::now() + 5s;
+            for (;;)
+            {
+                const size_t count = log.ReceivedCount();
+                const std::vector<probesim::LoggedFrame> received = log.Received();
+                if (count > seen && !received.empty() && (received.back().bytes.size() == 1) == afterLineFeed)
+                {
+                    seen = count;
+                    return;
+                }
+                const auto now = std::chrono::steady_clock::now();
+                if (now >= deadline)
+                {
+                    ADD_FAILURE() << "the probe did not take in the frame before a " << ms << " ms pause";
+                    return;
+                }
+                log.WaitForReceived(count + 1, std::chrono::ceil<std::chrono::milliseconds>(deadline - now));
+            }
+        });
 
     EXPECT_EQ(m_connection.ResetCommSettings(Port()), S_OK);
     EXPECT_EQ(m_connection.GetCommSettings(), (sCommSettings{6, 1, 0, 0, 0, 1, Port()}));

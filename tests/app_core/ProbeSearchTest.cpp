@@ -109,9 +109,9 @@ TEST_F(ProbeSearch, FindsTheProbeWithTheFirstStringItAnswersTheLastPortFirst)
 
 TEST_F(ProbeSearch, TheConnectAfterTheSearchDoesNotWakeTheProbeThatHasJustAnswered)
 {
-    // The wake-up pauses shortened to what keeps the frames apart: the frames tell what happened.
-    const LinePauseFunction previous =
-        SetLinePauseFunction([](ELinePause, ULONG ms) { platform::SleepMs(std::min<ULONG>(ms, 20)); });
+    // The wake-up pauses last until the probe has taken the wake-up frame in: the frames tell what
+    // happened.
+    UseWakeUpFramePauses();
     StartProbe(12);
     WriteProfileInt(PROFILE_SECTION_COMMUNICATION, PROFILE_LAST_SERIAL_PORT, Port());
     const auto wakeUps = [this]
@@ -136,7 +136,6 @@ TEST_F(ProbeSearch, TheConnectAfterTheSearchDoesNotWakeTheProbeThatHasJustAnswer
     m_connection.DisconnectDevice();
     ASSERT_EQ(m_connection.ConnectToDevice(), S_OK);
     EXPECT_EQ(wakeUps(), 2u);
-    SetLinePauseFunction(previous);
 }
 
 } // namespace

@@ -106,10 +106,9 @@ TEST_F(KeepAliveTest, AProbeThatAnswersEverySecondIsNotWokenEverySecond)
         reads += adu.function == 3 ? 1 : 0;
     }
     EXPECT_GE(reads, 5u);
-    // One that sleeps at once after each exchange is woken before each read (the wake-up pauses
-    // shortened to what keeps the frames apart).
-    const LinePauseFunction previous =
-        SetLinePauseFunction([](ELinePause, ULONG ms) { platform::SleepMs(std::min<ULONG>(ms, 20)); });
+    // One that sleeps at once after each exchange is woken before each read (each wake-up pause
+    // lasting until the probe has taken the wake-up frame in).
+    UseWakeUpFramePauses();
     ASSERT_EQ(m_connection.GetModbus()->SetDeviceEOS(1, 0), S_OK);
     Mark();
     {
@@ -118,7 +117,6 @@ TEST_F(KeepAliveTest, AProbeThatAnswersEverySecondIsNotWokenEverySecond)
         ASSERT_TRUE(Sim().Log().WaitForReceived(Sim().Log().ReceivedCount() + 4, 5000ms));
         keepAlive.Stop();
     }
-    SetLinePauseFunction(previous);
     EXPECT_GE(ReceivedSinceMark().size(), 2u);
     EXPECT_EQ(ReceivedSinceMark().front().address, 200);
 }
@@ -224,18 +222,13 @@ TEST_F(KeepAliveTest, ALinkFoundDownIsReportedForTheConnectionItWatched)
     EXPECT_EQ(window.WParams(windowmsg::WM_CONNECTION_LOST), std::vector<uintptr_t>{watched});
 }
 
-// A probe that sleeps after its EOS of silence, in either framing, with the wake-up pauses shortened
-// to what keeps the frames apart.
+// A probe that sleeps after its EOS of silence, in either framing, with each wake-up pause lasting
+// until the probe has taken the wake-up frame in.
 class SleepingProbeKeepAliveTest : public KeepAliveTest,
                                    public ::testing::WithParamInterface<probesim::FramingMode>
 {
 protected:
-    SleepingProbeKeepAliveTest()
-        : m_previousPause(
-              SetLinePauseFunction([](ELinePause, ULONG ms) { platform::SleepMs(std::min<ULONG>(ms, 20)); }))
-    {
-    }
-    ~SleepingProbeKeepAliveTest() override { SetLinePauseFunction(m_previousPause); }
+    SleepingProbeKeepAliveTest() { UseWakeUpFramePauses(); }
 
     // Runs the keep-alive until the probe has answered it twice; true when it did without a loss.
     bool KeepAliveHearsTheProbe()
@@ -250,9 +243,6 @@ protected:
         keepAlive.Stop();
         return heard && window.Count(windowmsg::WM_CONNECTION_LOST) == 0;
     }
-
-private:
-    LinePauseFunction m_previousPause;
 };
 
 TEST_P(SleepingProbeKeepAliveTest, AnEosLoweredThroughTheDeviceIsTheWakeUpTimeAtOnce)
@@ -260,15 +250,16 @@ TEST_P(SleepingProbeKeepAliveTest, AnEosLoweredThroughTheDeviceIsTheWakeUpTimeAt
     StartSleepingConnected(12, GetParam(), 60000);
     CModbusComm& network = *m_connection.GetModbus();
     ASSERT_EQ(network.GetDeviceEOS(1), 60000);
-    // As the communication popup and the calibration's end write it.
-    ASSERT_EQ(m_connection.GetDevice()->SetEOS(200), S_OK);
+    // As the communication popup and the calibration's end write it; above what the line needs.
+    constexpr USHORT kLowered = 600;
+    ASSERT_EQ(m_connection.GetDevice()->SetEOS(kLowered), S_OK);
     // The line's own clock last heard the probe before this.
     const auto written = std::chrono::steady_clock::now();
-    EXPECT_EQ(network.GetDeviceEOS(1), 200);
+    EXPECT_EQ(network.GetDeviceEOS(1), kLowered);
     // Silence, as while a modal popup is open: the probe asleep, and the EOS gone by on the line's
     // side too (its last reply reached the line after the probe sent it).
     ASSERT_TRUE(WaitUntilAsleep());
-    while (std::chrono::steady_clock::now() < written + 250ms)
+    while (std::chrono::steady_clock::now() < written + std::chrono::milliseconds(kLowered) + 50ms)
         std::this_thread::sleep_for(1ms);
 
     EXPECT_TRUE(KeepAliveHearsTheProbe());

@@ -521,16 +521,8 @@ class SleepingProbeSensorWatchTest : public SensorWatchTest,
                                      public ::testing::WithParamInterface<probesim::FramingMode>
 {
 protected:
-    // The wake-up pauses shortened to what keeps the frames apart.
-    SleepingProbeSensorWatchTest()
-        : m_previousPause(
-              SetLinePauseFunction([](ELinePause, ULONG ms) { platform::SleepMs(std::min<ULONG>(ms, 20)); }))
-    {
-    }
-    ~SleepingProbeSensorWatchTest() override { SetLinePauseFunction(m_previousPause); }
-
-private:
-    LinePauseFunction m_previousPause;
+    // Each wake-up pause lasts until the probe has taken the wake-up frame in.
+    SleepingProbeSensorWatchTest() { UseWakeUpFramePauses(); }
 };
 
 TEST_P(SleepingProbeSensorWatchTest, AProbeAsleepSoonerThanTheLineKnowsIsWokenAndTheWatchGoesOn)

@@ -51,12 +51,13 @@ WizardTest::WizardTest()
     for (const auto& [name, value] : {std::pair{u"InterMsgDelay TO", 0},
                                       {u"RTUInterCharacter TO", 20},
                                       {u"BusyResponseDelay", 1},
-                                      {u"Read Register TO", 300},
-                                      {u"Write Register TO", 300},
+                                      {u"Read Register TO", 500},
+                                      {u"Write Register TO", 500},
                                       {u"Retry Count", 1}})
         EXPECT_TRUE(platform::settings::SetDword(Hive::LocalMachine, COMM_TUNABLES_KEY, name, value));
+    // The search has no retry: its read waits long enough for a reply on a busy machine.
     EXPECT_TRUE(
-        platform::settings::SetDword(Hive::LocalMachine, APP_PROFILE_KEY, PROBE_SEARCH_TIMEOUT_NAME, 300));
+        platform::settings::SetDword(Hive::LocalMachine, APP_PROFILE_KEY, PROBE_SEARCH_TIMEOUT_NAME, 1000));
     SetSkinDefaults();
     CDlgWizFrame_Cal::SetSampleIntervalForTests(kTestSampleInterval);
 }

@@ -81,6 +81,7 @@ void SimulatedLine::StartLine(probesim::FramingMode mode)
     ASSERT_NE(m_network, nullptr);
     ASSERT_EQ(m_network->ConnectCommLink(m_port), S_OK);
     ASSERT_EQ(m_network->SetTransmissionMode(mode == probesim::FramingMode::Ascii ? 1 : 0), S_OK);
+    m_takenIn.Agree(m_port, m_sim->Log());
 }
 
 void SimulatedLine::TearDown()
@@ -101,16 +102,9 @@ size_t SimulatedLine::ReceivedFor(uint8_t address, int function) const
 
 size_t SimulatedLine::SettledReceived()
 {
-    size_t count = m_sim->Log().ReceivedCount();
-    for (int i = 0; i < 25; ++i)
-    {
-        platform::SleepMs(20);
-        const size_t now = m_sim->Log().ReceivedCount();
-        if (now == count)
-            break;
-        count = now;
-    }
-    return count;
+    EXPECT_TRUE(m_takenIn.Await(m_port, m_sim->Log()))
+        << "the simulated probe has not taken in everything the port wrote";
+    return m_sim->Log().ReceivedCount();
 }
 
 std::vector<ULONG> SimulatedLine::Statistics()

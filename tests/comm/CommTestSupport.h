@@ -17,6 +17,7 @@
 #include "comm/ModbusComm.h"
 #include "comm/SerialComm.h"
 #include "foundation/ByteBuffer.h"
+#include "tests/support/SimulatorWaits.h"
 #include "tests/support/TestEnvironment.h"
 #include "tools/probe-sim/ProbeSimulator.h"
 
@@ -68,7 +69,8 @@ class SimulatedLine : public ::testing::Test
 {
 protected:
     static constexpr USHORT kSlave = 1;
-    static constexpr ULONG kTimeoutMs = 200;
+    // Long enough for a reply on a busy machine, where the simulator may get to a request late.
+    static constexpr ULONG kTimeoutMs = 1000;
 
     void StartLine(probesim::FramingMode mode = probesim::FramingMode::Rtu);
     void TearDown() override;
@@ -79,7 +81,7 @@ protected:
 
     // Well-formed frames the simulator received for a slave address (of one function, or any).
     size_t ReceivedFor(uint8_t address, int function = -1) const;
-    // Waits a little for the simulator to log what is still on the line, then counts.
+    // Waits until the simulator has logged everything the port wrote, then counts.
     size_t SettledReceived();
     std::vector<ULONG> Statistics();
 
@@ -87,6 +89,7 @@ protected:
     std::unique_ptr<probesim::ProbeSimulator> m_sim;
     NVTools::CSerialComm m_port;
     NetworkPtr m_network;
+    testsupport::WrittenTakenIn m_takenIn;
 };
 
 // A transport whose line is a function: each written frame goes to the responder, whose answer the

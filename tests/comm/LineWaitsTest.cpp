@@ -4,6 +4,7 @@
 // pause that is as long; and every such pause through the replaceable pause function.
 #include <algorithm>
 #include <mutex>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "comm/SerialComm.h"
 #include "platform/Clock.h"
 #include "tests/comm/CommTestSupport.h"
+#include "tests/support/SimulatorWaits.h"
 
 namespace commtest
 {
@@ -22,8 +24,9 @@ using Pause = std::pair<ELinePause, ULONG>;
 class LineWaits : public SimulatedLine
 {
 protected:
-    // The pauses are recorded, and slept up to sleptMs each (enough to keep the frames apart).
-    explicit LineWaits(ULONG sleptMs = 20)
+    // The pauses are recorded, and slept up to sleptMs each; with none given, a wake-up pause lasts
+    // until the probe has taken the wake-up frame in, which keeps the frames apart.
+    explicit LineWaits(std::optional<ULONG> sleptMs = std::nullopt)
         : m_previous(SetLinePauseFunction(
               [this, sleptMs](ELinePause pause, ULONG ms)
               {
@@ -31,7 +34,10 @@ protected:
                       std::lock_guard lock(m_lock);
                       m_pauses.emplace_back(pause, ms);
                   }
-                  platform::SleepMs(std::min(ms, sleptMs));
+                  if (!sleptMs && pause == ELinePause::WakeUp && m_sim)
+                      m_wakeUps.AwaitNext(m_sim->Log());
+                  else
+                      platform::SleepMs(std::min(ms, sleptMs.value_or(kOtherPausesMs)));
               }))
     {
     }
@@ -56,8 +62,11 @@ protected:
     size_t WakeUpFrames() const { return ReceivedFor(200, 17); }
 
 private:
+    static constexpr ULONG kOtherPausesMs = 20;
+
     std::mutex m_lock;
     std::vector<Pause> m_pauses;
+    testsupport::WakeUpFrameWatch m_wakeUps;
     LinePauseFunction m_previous;
 };
 

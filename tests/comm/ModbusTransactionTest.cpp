@@ -20,6 +20,10 @@ using namespace std::chrono_literals;
 using probesim::Fault;
 using probesim::FramingMode;
 
+// The time-out of attempts meant to go unanswered: short, yet long enough that the simulator has
+// taken such a request in before the next one follows, also on a busy machine.
+constexpr ULONG kUnansweredMs = 300;
+
 class Transaction : public SimulatedLine
 {
 protected:
@@ -94,12 +98,13 @@ TEST_F(Transaction, MissingAndDamagedRepliesAreRetried)
     Sim().Faults().Queue(Fault::BadChecksum());
     Sim().Faults().Queue(Fault::WrongAddress(2));
     Sim().Faults().Queue(Fault::Partial(4)); // bytes before the time-out are judged as a reply
-    EXPECT_EQ(Read(4, 60), S_OK);
+    EXPECT_EQ(Read(4), S_OK);
     EXPECT_EQ(m_value, 0x1234);
     EXPECT_EQ(Statistics(), (std::vector<ULONG>{5, 4, 1, 1, 3, 0, 0, 0}));
 
     Sim().Faults().SetPersistent(Fault::NoReply());
-    EXPECT_EQ(Read(1, 40), SERIALCOMM_E_READ_TIMEOUT);
+    EXPECT_EQ(Read(1, kUnansweredMs), SERIALCOMM_E_READ_TIMEOUT);
+    SettledReceived();
     EXPECT_EQ(ReceivedFor(kSlave), 7u);
     EXPECT_EQ(m_value, 0); // nothing handed out
 }
@@ -210,7 +215,7 @@ TEST_P(SleepingInstrument, IsWokenBeforeTheFirstRequestAndAfterItsIdleTimeOrSwal
     // Without the wake-up the first request is swallowed and sent again.
     Network().DisableAutoWakeUp();
     m_probe->FallAsleep();
-    EXPECT_EQ(Read(2, 60), S_OK);
+    EXPECT_EQ(Read(2, kUnansweredMs), S_OK);
     EXPECT_EQ(ReceivedFor(200), wakeUps);
     EXPECT_EQ(Statistics()[MODBUS_STAT_RESENDS], WakeUpsPerFrame());
 }

@@ -72,10 +72,13 @@ void FakeClock::Advance(uint64_t ms)
 DeviceOnSimulator::DeviceOnSimulator()
 {
     ResetCommTunablesForTests();
-    const std::pair<const char16_t*, uint32_t> quick[] = {
-        {u"InterMsgDelay TO", 0},    {u"RTUInterCharacter TO", 20}, {u"BusyResponseDelay", 1},
-        {u"Read Register TO", 150},  {u"Write Register TO", 150},   {u"Retry Count", 1},
-        {u"Factory Restore TO", 300}};
+    const std::pair<const char16_t*, uint32_t> quick[] = {{u"InterMsgDelay TO", 0},
+                                                          {u"RTUInterCharacter TO", 20},
+                                                          {u"BusyResponseDelay", 1},
+                                                          {u"Read Register TO", kRegisterTimeoutMs},
+                                                          {u"Write Register TO", kRegisterTimeoutMs},
+                                                          {u"Retry Count", 1},
+                                                          {u"Factory Restore TO", 300}};
     for (const auto& [name, value] : quick)
         SetTunable(name, value);
 }
@@ -112,12 +115,13 @@ void DeviceOnSimulator::StartLine(probesim::InstrumentConfig config)
     ASSERT_NE(m_network, nullptr);
     ASSERT_EQ(m_network->ConnectCommLink(m_port), S_OK);
     ASSERT_EQ(m_network->SetTransmissionMode(mode == probesim::FramingMode::Ascii ? 1 : 0), S_OK);
+    m_takenIn.Agree(m_port, m_sim->Log());
 }
 
 SlaveIdInfo DeviceOnSimulator::ReportedIdentity()
 {
     SlaveIdInfo slaveId;
-    EXPECT_EQ(m_network->ReportSlaveId(kSlave, slaveId, 150, 1), S_OK);
+    EXPECT_EQ(m_network->ReportSlaveId(kSlave, slaveId, kRegisterTimeoutMs, 1), S_OK);
     return slaveId;
 }
 
@@ -148,16 +152,10 @@ void DeviceOnSimulator::AttachDevice()
 
 std::vector<probesim::LoggedFrame> DeviceOnSimulator::ReceivedSinceMark()
 {
-    // Let what is still on the line arrive first.
-    size_t count = m_sim->Log().ReceivedCount();
-    for (int i = 0; i < 25; ++i)
-    {
-        platform::SleepMs(10);
-        const size_t now = m_sim->Log().ReceivedCount();
-        if (now == count)
-            break;
-        count = now;
-    }
+    // What is still on the line arrives first: an unanswered request is logged only once the
+    // simulator has got to it, which on a busy machine may be long after its time-out.
+    EXPECT_TRUE(m_takenIn.Await(m_port, m_sim->Log()))
+        << "the simulated probe has not taken in everything the port wrote";
     std::vector<probesim::LoggedFrame> frames = m_sim->Log().Received();
     const size_t skip = std::min(frames.size(), m_nMark);
     return std::vector<probesim::LoggedFrame>(frames.begin() + static_cast<std::ptrdiff_t>(skip),

@@ -15,6 +15,7 @@
 #include "comm/ModbusComm.h"
 #include "comm/SerialComm.h"
 #include "device/DeviceComm.h"
+#include "tests/support/SimulatorWaits.h"
 #include "tests/support/TestEnvironment.h"
 #include "tools/probe-sim/Instrument.h"
 #include "tools/probe-sim/ProbeSimulator.h"
@@ -102,8 +103,10 @@ class DeviceOnSimulator : public ::testing::Test
 {
 protected:
     static constexpr uint8_t kSlave = 1;
+    // Long enough for a reply on a busy machine, where the simulator may get to a request late.
+    static constexpr uint16_t kRegisterTimeoutMs = 500;
 
-    // Quick tunables: register time-outs of 150 ms, one retry, no inter-message delay.
+    // Quick tunables: the register time-outs, one retry, no inter-message delay.
     DeviceOnSimulator();
     ~DeviceOnSimulator() override;
 
@@ -140,7 +143,8 @@ protected:
     CModbusComm& Network() { return *m_network; }
     TestDevice& Device() { return *m_device; }
 
-    // Frames the instrument received since the last Mark (or the start), once the line is quiet.
+    // Frames the instrument received since the last Mark (or the start), once it has taken in
+    // everything the port wrote.
     void Mark();
     size_t FramesSinceMark();
     std::vector<RegisterWrite> WritesSinceMark();
@@ -166,6 +170,7 @@ protected:
 private:
     std::vector<probesim::LoggedFrame> ReceivedSinceMark();
     size_t m_nMark = 0;
+    testsupport::WrittenTakenIn m_takenIn;
 };
 
 } // namespace devicetest

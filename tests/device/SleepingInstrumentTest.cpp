@@ -98,11 +98,11 @@ TEST_F(SleepingInstrument, TheEosItReportsIsHowLongTheNetworkLetsItIdle)
 TEST_F(SleepingInstrument, AnEosBelowWhatTheLineNeedsIsRaisedAndTheInstrumentStillAnswers)
 {
     Start(5000);
-    // The shorter of the register time-outs (150 ms each here), without a transmission delay.
+    // The shorter of the register time-outs (the same here), without a transmission delay.
     ASSERT_EQ(Device().SetEOS(0), S_OK);
-    EXPECT_EQ(Probe().Registers().GetU16(reg::kEos), 150);
+    EXPECT_EQ(Probe().Registers().GetU16(reg::kEos), kRegisterTimeoutMs);
     ASSERT_EQ(Device().UpdateCache(), S_OK);
-    EXPECT_EQ(Network().GetDeviceEOS(kSlave), 150);
+    EXPECT_EQ(Network().GetDeviceEOS(kSlave), kRegisterTimeoutMs);
     ASSERT_TRUE(WaitUntilAsleep());
     WakeUpFrames();
     ASSERT_EQ(ReadCounter(), S_OK);

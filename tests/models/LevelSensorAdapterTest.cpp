@@ -260,8 +260,9 @@ TEST_F(LevelSensorAdapter, LevelReferenceOnlyInTheReferencedModesAndAfterAMeasur
         ASSERT_EQ(sensor.ReadLevelMode(mode), S_OK);
         EXPECT_EQ(mode, read) << stored;
     }
-    // The write waits for a measurement longer than the register time-out of these tests (150 ms).
-    Start(FamilyDevice, [](probesim::SimSensor& sim) { sim.sampleRate = std::chrono::milliseconds(400); });
+    // The write waits for a measurement longer than the register time-out of these tests.
+    Start(FamilyDevice, [](probesim::SimSensor& sim)
+          { sim.sampleRate = std::chrono::milliseconds(kRegisterTimeoutMs + 200); });
     CLevelSensor slow(&Device(), kLevel);
     Probe().Registers().SetU16(Register(kLevel, lvl::kLevelMode), lvl::kSurfaceElevation);
     ASSERT_EQ(slow.SetLevelReference(100.0f), S_OK);

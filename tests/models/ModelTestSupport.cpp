@@ -12,14 +12,6 @@
 namespace modeltest
 {
 
-namespace
-{
-
-// The wake-up pause the tests keep: what separates the wake-up frame from the request.
-constexpr ULONG kWakeUpPauseMs = 20;
-
-} // namespace
-
 NVSystem::CDeviceComm* FamilyDevice(const SlaveIdInfo& slaveId)
 {
     if (slaveId.DeviceTypeId == probesim::kMultiSensorProbeType)
@@ -36,12 +28,17 @@ NVSystem::CDeviceComm* PlainDevice(const SlaveIdInfo& slaveId)
 
 ModelTest::ModelTest()
     : m_previousPause(SetLinePauseFunction(
-          [](ELinePause pause, ULONG ms)
-          { platform::SleepMs(pause == ELinePause::WakeUp ? std::min<ULONG>(ms, kWakeUpPauseMs) : ms); }))
+          [this](ELinePause pause, ULONG ms)
+          {
+              if (pause == ELinePause::WakeUp && m_sim)
+                  m_wakeUps.AwaitNext(m_sim->Log());
+              else
+                  platform::SleepMs(ms);
+          }))
 {
     // The instruments sleep as they do in the field, and the network wakes them as the program's does.
     m_bInstrumentSleeps = true;
-    SetTunable(u"Update Sensor TO", 150);
+    SetTunable(u"Update Sensor TO", kRegisterTimeoutMs);
     NVSystem::InstallDeviceFactory();
 }
 

@@ -12,6 +12,7 @@
 #include "device/LogNotesRecord.h"
 #include "tests/device/DeviceTestSupport.h"
 #include "tests/support/Bytes.h"
+#include "tests/support/SimulatorWaits.h"
 #include "tools/probe-sim/ProbePresets.h"
 #include "tools/probe-sim/SensorBank.h"
 
@@ -50,12 +51,13 @@ using ModelPtr = std::unique_ptr<NVSystem::CDeviceComm, ModelReleaser>;
 class ModelTest : public devicetest::DeviceOnSimulator
 {
 private:
+    testsupport::WakeUpFrameWatch m_wakeUps;
     LinePauseFunction m_previousPause;
 
 protected:
-    // The device tests' quick tunables, sensor updates that time out after 150 ms, wake-up pauses of
-    // 20 ms (enough to keep the wake-up frame apart from the request), and the device factory
-    // installed.
+    // The device tests' quick tunables, sensor updates that time out with the register time-outs,
+    // wake-up pauses that last until the probe has taken the wake-up frame in, and the device
+    // factory installed.
     ModelTest();
     ~ModelTest() override;
 

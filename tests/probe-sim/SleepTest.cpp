@@ -68,15 +68,27 @@ TEST(SleepState, AWokenDeviceListensForTheAnnouncedFrameHoweverShortItsIdleTime)
 
 TEST(SleepingInstrument, ALateReplyRestartsTheIdleTimeWhenItGoesOut)
 {
+    constexpr auto kIdle = 300ms;
     ProbeSimulator sim;
-    Instrument probe(sim, {.deviceType = 12, .sleepAfter = 300ms});
+    Instrument probe(sim, {.deviceType = 12, .sleepAfter = kIdle});
     WireClient client(sim.SlavePath());
     // Worked on for longer than the idle time: the instrument is awake until its reply has gone out,
-    // and stays so for its idle time after it.
+    // and stays so for its idle time after it. A busy machine may hold the test up beyond that
+    // time, when the instrument rightly sleeps: only what happened within it is judged.
     sim.Faults().Queue(probesim::Fault::Late(700ms));
     ASSERT_EQ(client.Read(1, reg::kDeviceType, 1), (Values{12}));
-    EXPECT_FALSE(probe.Sleeping());
-    EXPECT_EQ(client.Read(1, reg::kDeviceType, 1), (Values{12}));
+    ASSERT_TRUE(sim.Log().WaitForSent(1, 5s));
+    const Clock::time_point awakeUntil = sim.Log().Sent().back().end + kIdle;
+    const bool sleeping = probe.Sleeping();
+    if (Clock::now() < awakeUntil)
+    {
+        EXPECT_FALSE(sleeping);
+    }
+    const std::optional<Values> again = client.Read(1, reg::kDeviceType, 1);
+    if (sim.Log().Received().back().start < awakeUntil)
+    {
+        EXPECT_EQ(again, (Values{12}));
+    }
 }
 
 TEST(SleepingInstrument, StayAwakeOrTheEosTimeDecideAndTheFirstRtuFrameOnlyWakesIt)

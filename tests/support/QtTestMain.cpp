@@ -1,5 +1,6 @@
 // Main of every test binary of the windows: the private folders of TestMain, and every test run
-// inside one QApplication on the offscreen platform with the program's look.
+// inside one QApplication on the offscreen platform with the program's look, each within its time
+// limit.
 #include <filesystem>
 #include <optional>
 
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/TestEnvironment.h"
+#include "tests/support/TestWatchdog.h"
 #include "tests/support/UiThreadWatch.h"
 #include "ui/Application.h"
 #include "ui/DialogService.h"
@@ -66,6 +68,7 @@ int main(int argc, char** argv)
     std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
     qputenv("XDG_RUNTIME_DIR", QByteArray::fromStdString(runtime.string()));
     testing::InitGoogleTest(&argc, argv);
+    const testsupport::ScopedTestWatchdog watchdog;
     int result = 0;
     {
         QApplication application(argc, argv);
