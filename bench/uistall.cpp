@@ -703,21 +703,28 @@ int main(int argc, char** argv)
         Settle(500ms);
     }
 
+    // A connection of its own (the loss of one before cannot reach it), the sensor setup page shown
+    // and the sensor chosen, with what the selection sets off on the page over; the loss box not yet
+    // seen. False when the sensor is not in the list.
+    const auto OnAFreshConnectionChoose = [&](USHORT connection)
+    {
+        Disconnect(window);
+        check(ConnectAndSettle(window));
+        window.ShowPage(CDlgFrame_TarnwickSoft::PAGE_SENSOR_SETUP);
+        Settle(1500ms);
+        const bool selected = SelectSensor(window.SensorSetupPage(), connection);
+        Settle(1500ms);
+        dialogs.lossAtMs.reset();
+        return selected;
+    };
+
     // --- The user told of a probe that falls silent around a wizard, through the sensor setup page's
     // Calibrate as the user opens the wizards: Cancel on each wizard's first page once the probe has
     // stopped answering (the worker's next read on its way), to the loss box. ---
     for (const sWizardKind& kind : kWizards)
     {
-        // A connection of its own: the loss of one before cannot reach this one.
-        Disconnect(window);
-        check(ConnectAndSettle(window));
-        window.ShowPage(CDlgFrame_TarnwickSoft::PAGE_SENSOR_SETUP);
-        Settle(1500ms);
         CCtrlPage_SensorSetup& page = window.SensorSetupPage();
-        const bool selected = SelectSensor(page, kind.connection);
-        // What the selection sets off on the page is over before the probe falls silent.
-        Settle(1500ms);
-        dialogs.lossAtMs.reset();
+        const bool selected = OnAFreshConnectionChoose(kind.connection);
         bool cancelled = false;
         const QPointer<QTimer> pending =
             OnNextModal(&window,
@@ -749,14 +756,8 @@ int main(int argc, char** argv)
     // --- Calibrate... on the sensor setup page of a probe that has gone silent, to the loss box. ---
     for (const sWizardKind& kind : kWizards)
     {
-        Disconnect(window);
-        check(ConnectAndSettle(window));
-        window.ShowPage(CDlgFrame_TarnwickSoft::PAGE_SENSOR_SETUP);
-        Settle(1500ms);
         CCtrlPage_SensorSetup& page = window.SensorSetupPage();
-        const bool selected = SelectSensor(page, kind.connection);
-        Settle(1500ms);
-        dialogs.lossAtMs.reset();
+        const bool selected = OnAFreshConnectionChoose(kind.connection);
         probe.sim->RequestFaults().LoseLine();
         const ModalWatchdog watchdog(240s);
         meter.Start();
