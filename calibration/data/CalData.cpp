@@ -329,6 +329,11 @@ HRESULT CCalData::Heard(HRESULT hr)
     return hr;
 }
 
+bool CCalData::IsUnanswered(HRESULT hr)
+{
+    return WentUnanswered(hr);
+}
+
 bool CCalData::MayTalk()
 {
     if (m_silent.load())

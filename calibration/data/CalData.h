@@ -210,6 +210,8 @@ protected:
     HRESULT TalkWithinData(const std::function<HRESULT()>& exchange);
     // Notes the result of an exchange made without Talk; returns it.
     HRESULT Heard(HRESULT hr);
+    // Nothing came back for the exchange, or the line itself failed (a refusal is an answer).
+    static bool IsUnanswered(HRESULT hr);
     // Whether the run may still talk to the probe (the short check, once, where it is due).
     bool MayTalk();
     // A cycle's read failed: its result noted and kept for the pages; FALSE, for the cycle's result.

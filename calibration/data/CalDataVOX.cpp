@@ -212,8 +212,12 @@ BOOL CCalDataVOX::ReadCycle(int32_t state)
     if (Failed(hr))
         return ReadFailed(hr);
     // A pressure that could not be read is left out: a zero among the records would pull the
-    // calibration pressure down.
-    const bool baroRead = Succeeded(m_pSensor->ReadLiveBaro(baro.m_value2));
+    // calibration pressure down. One that went unanswered fails the cycle like the other reads: the
+    // probe may have stopped answering, and the worker sends nothing after it.
+    const HRESULT baroResult = m_pSensor->ReadLiveBaro(baro.m_value2);
+    if (IsUnanswered(baroResult))
+        return ReadFailed(baroResult);
+    const bool baroRead = Succeeded(baroResult);
     const bool temperatureMeasured = NoteTemperature(live.m_value1, live.m_quality1);
     float oxygenSentinel = 0.0f;
     const HRESULT oxygenSentinelResult = m_pSensor->GetOxygenParamASentinel(oxygenSentinel);

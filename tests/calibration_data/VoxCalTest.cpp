@@ -159,6 +159,24 @@ TEST_F(VoxCal, APressureThatCannotBeReadIsLeftOutAndNoPointIsWrittenWithoutOne)
     EXPECT_FALSE(WroteInto(kOxygen, dos::kCalDo100, dos::kCalOffset + 1));
 }
 
+// A pressure read that goes unanswered fails the cycle like the oxygen's own reads: the probe may
+// have stopped answering, so the end step sends nothing and the end of the run checks it first.
+TEST_F(VoxCal, AnUnansweredPressureReadFailsTheCycleAndNothingFollowsItButTheCheck)
+{
+    Begin();
+    Sim().RequestFaults().Drop(probesim::RequestMatch::Read(Register(kOxygen, dos::kLiveBaro)),
+                               probesim::RequestFaults::kEveryTime);
+    EXPECT_FALSE(m_data->RunCycle());
+    EXPECT_EQ(m_data->GetLastResult(), SERIALCOMM_E_READ_TIMEOUT);
+    const size_t sent = Sim().Log().ReceivedCount();
+    m_data->RunEndStep();
+    EXPECT_EQ(Sim().Log().ReceivedCount(), sent);
+    Sim().RequestFaults().Clear();
+    EXPECT_TRUE(m_data->EndReading().IsEmpty()) << "the check hears the probe, and the restores follow";
+    EXPECT_FALSE(m_data->IsProbeSilent());
+    EXPECT_EQ(Probe().Sensors().Mode(kOxygen), probesim::SensorMode::Measuring);
+}
+
 TEST_F(VoxCal, ARefusedSalinityWriteDoesNotStopTheCommit)
 {
     RefuseWrites(Register(kOxygen, dos::kCalSalinity100), 2);

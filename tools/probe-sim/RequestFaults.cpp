@@ -33,7 +33,22 @@ std::optional<uint16_t> WrittenValue(const Adu& request, uint16_t number)
     return U16At(request.data, kWriteHeaderBytes + 2u * (number - *first));
 }
 
+// Whether a well-formed holding register read covers the register.
+bool ReadCovers(const Adu& request, uint16_t number)
+{
+    if (request.function != kReadHoldingRegisters || request.data.size() != 4)
+        return false;
+    const std::optional<uint16_t> first = RegisterNumber(RegisterClass::Holding, U16At(request.data, 0));
+    const uint16_t count = U16At(request.data, 2);
+    return first && number >= *first && uint32_t{number} < uint32_t{*first} + count;
+}
+
 } // namespace
+
+RequestMatch RequestMatch::Read(uint16_t registerNumber)
+{
+    return {.function = kReadHoldingRegisters, .readRegister = registerNumber};
+}
 
 RequestMatch RequestMatch::Write(uint16_t registerNumber, std::optional<uint16_t> value)
 {
@@ -43,6 +58,8 @@ RequestMatch RequestMatch::Write(uint16_t registerNumber, std::optional<uint16_t
 bool RequestMatch::Matches(const Adu& request) const
 {
     if (function && request.function != *function)
+        return false;
+    if (readRegister && !ReadCovers(request, *readRegister))
         return false;
     if (!writtenRegister)
         return true;

@@ -30,11 +30,14 @@ struct RequestMatch
     std::optional<uint16_t> writtenRegister;
     // ... with this value written there (a command word).
     std::optional<uint16_t> value;
+    // A holding register read (function 3) whose registers include this one.
+    std::optional<uint16_t> readRegister;
 
     // A write that covers the register (with the value there, when given): a device or sensor
     // command is a write of its word to the command register.
     static RequestMatch Write(uint16_t registerNumber, std::optional<uint16_t> value = std::nullopt);
     static RequestMatch Function(uint8_t function) { return {.function = function}; }
+    static RequestMatch Read(uint16_t registerNumber);
 
     bool Matches(const Adu& request) const;
 };
