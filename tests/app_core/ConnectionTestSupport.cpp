@@ -146,12 +146,21 @@ void ConnectionTest::StartSleepingConnected(uint16_t deviceType, probesim::Frami
     Mark();
 }
 
+bool PollUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
+{
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (!condition())
+    {
+        if (std::chrono::steady_clock::now() > end)
+            return condition();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
 bool ConnectionTest::WaitUntilAsleep()
 {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!m_probe->Sleeping() && std::chrono::steady_clock::now() < end)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    return m_probe->Sleeping();
+    return PollUntil([this] { return m_probe->Sleeping(); });
 }
 
 void ConnectionTest::UseWakeUpFramePauses()

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -24,6 +25,11 @@ namespace apptest
 {
 
 inline constexpr uint32_t kProbeSerial = 4711;
+
+// Until the condition holds, looking every millisecond (for a worker's doing, with no events to
+// deliver); false when it still fails after the time-out.
+bool PollUntil(const std::function<bool()>& condition,
+               std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
 
 std::u16string Text(const CWideString& text);
 // "Rtu" or "Ascii", for the tests run in both framings.

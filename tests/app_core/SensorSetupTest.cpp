@@ -411,14 +411,7 @@ protected:
     bool WaitUntilAsked(int times)
     {
         const int target = m_nAsked.load() + times;
-        const auto end = std::chrono::steady_clock::now() + 5s;
-        while (m_nAsked.load() < target)
-        {
-            if (std::chrono::steady_clock::now() > end)
-                return false;
-            std::this_thread::sleep_for(1ms);
-        }
-        return true;
+        return PollUntil([&] { return m_nAsked.load() >= target; });
     }
 
     std::atomic<bool> m_bActive{true};
@@ -491,10 +484,7 @@ TEST_F(SensorWatchTest, EndsByItselfWhenTheProbeStopsAnsweringPostingNothing)
     ASSERT_TRUE(watch.Start());
     ASSERT_TRUE(WaitUntilAsked(2));
     Sim().Stop();
-    const auto end = std::chrono::steady_clock::now() + 5s;
-    while (!watch.HasEnded() && std::chrono::steady_clock::now() < end)
-        std::this_thread::sleep_for(1ms);
-    EXPECT_TRUE(watch.HasEnded());
+    EXPECT_TRUE(PollUntil([&] { return watch.HasEnded(); }));
     EXPECT_EQ(m_page.Count(windowmsg::WM_SENSORS_CHANGED), 0u);
     EXPECT_FALSE(m_connection.ReleaseBusy());
 }

@@ -3,7 +3,6 @@
 // stopped, whether the run before was stopped or still running.
 #include <atomic>
 #include <chrono>
-#include <thread>
 
 #include "app/main/KeepAlive.h"
 #include "app/sensorsetup/SensorWatch.h"
@@ -24,14 +23,7 @@ protected:
     bool WaitUntilAsked(int times)
     {
         const int target = m_nAsked.load() + times;
-        const auto end = std::chrono::steady_clock::now() + 5s;
-        while (m_nAsked.load() < target)
-        {
-            if (std::chrono::steady_clock::now() > end)
-                return false;
-            std::this_thread::sleep_for(1ms);
-        }
-        return true;
+        return PollUntil([&] { return m_nAsked.load() >= target; });
     }
 
     std::atomic<int> m_nAsked{0};

@@ -4,7 +4,6 @@
 // reload of the page, no read of the live pressure), whatever the machine's speed; the connection is
 // marked silent, and the page's window is told the loss of the link.
 #include <QListWidget>
-#include <QTimer>
 
 #include "app/pages/CtrlPageSensorSetup.h"
 #include "connection/ProbeConnection.h"
@@ -126,22 +125,10 @@ TEST_P(ProbeFallsSilent, CancelOnTheFirstPageSendsOneShortCheckAndNothingMore)
 TEST_P(ProbeFallsSilent, CalibrateOnASilentProbeSendsOneShortCheckAndNothingMore)
 {
     // A wizard that its read error does not end is ended, with a failure.
-    QTimer watchdog;
-    watchdog.setSingleShot(true);
-    QObject::connect(&watchdog, &QTimer::timeout,
-                     []
-                     {
-                         for (CNVDialog* dialog : CNVDialog::GetOpenDialogs())
-                             if (auto* wizard = qobject_cast<CDlgWizFrame_Cal*>(dialog); wizard != nullptr)
-                             {
-                                 ADD_FAILURE() << "the wizard stayed open";
-                                 wizard->EndDialog(-1);
-                             }
-                     });
-    watchdog.start(30000);
+    WizardLeftOpenGuard watchdog;
     Sim().RequestFaults().LoseLine();
     Click(m_page->CalibrateButton());
-    watchdog.stop();
+    watchdog.Stop();
     ExpectOneExchangeThenTheCheck();
 }
 

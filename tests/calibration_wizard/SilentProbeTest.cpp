@@ -2,8 +2,6 @@
 // the wait cursor and a window that keeps painting (the test main fails any read or write of the
 // line, and any device lock, on the user-interface thread), no second wait opens inside one, and
 // the wizard ends by itself with the read error.
-#include <QTimer>
-
 #include "connection/ProbeConnection.h"
 #include "tests/calibration_wizard/WizardTestSupport.h"
 
@@ -25,23 +23,11 @@ TEST_P(SilentProbe, CalibrateWaitsForItWithTheWindowAliveAndTheWizardEndsWithThe
         ASSERT_EQ(theProbeConnection.GetDevice()->GetSensorId(GetParam(), sensorId), S_OK);
     }
     // A wizard left open would hold the test: it is ended, with a failure.
-    QTimer watchdog;
-    watchdog.setSingleShot(true);
-    QObject::connect(&watchdog, &QTimer::timeout,
-                     []
-                     {
-                         for (CNVDialog* dialog : CNVDialog::GetOpenDialogs())
-                             if (auto* wizard = qobject_cast<CDlgWizFrame_Cal*>(dialog); wizard != nullptr)
-                             {
-                                 ADD_FAILURE() << "the wizard stayed open";
-                                 wizard->EndDialog(-1);
-                             }
-                     });
-    watchdog.start(30000);
+    WizardLeftOpenGuard watchdog;
     testsupport::WaitWatch watch;
     Sim().RequestFaults().LoseLine();
     const sCalibrateResult result = RunCalibration(nullptr, sensorId);
-    watchdog.stop();
+    watchdog.Stop();
     EXPECT_TRUE(result.ran);
     EXPECT_GE(watch.Count(), 1);
     EXPECT_EQ(watch.Nested(), 0);

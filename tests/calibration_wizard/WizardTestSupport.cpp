@@ -110,6 +110,29 @@ void WizardTest::Reconnect()
     ASSERT_EQ(theProbeConnection.ConnectToDevice(), S_OK);
 }
 
+WizardLeftOpenGuard::WizardLeftOpenGuard(std::chrono::milliseconds limit) : m_timer(std::make_unique<QTimer>())
+{
+    m_timer->setSingleShot(true);
+    QObject::connect(m_timer.get(), &QTimer::timeout,
+                     []
+                     {
+                         for (CNVDialog* dialog : CNVDialog::GetOpenDialogs())
+                             if (auto* wizard = qobject_cast<CDlgWizFrame_Cal*>(dialog); wizard != nullptr)
+                             {
+                                 ADD_FAILURE() << "the wizard stayed open";
+                                 wizard->EndDialog(-1);
+                             }
+                     });
+    m_timer->start(limit);
+}
+
+WizardLeftOpenGuard::~WizardLeftOpenGuard() = default;
+
+void WizardLeftOpenGuard::Stop()
+{
+    m_timer->stop();
+}
+
 void WizardTest::OnNextWizard(std::function<void(CDlgWizFrame_Cal&)> drive)
 {
     m_drive = std::move(drive);

@@ -51,6 +51,21 @@ inline constexpr uint16_t kPhOrp = 4;
 // The period of the workers in these tests.
 inline constexpr uint32_t kTestSampleInterval = 15;
 
+// A wizard still open `limit` after this is made would hold the test: it is ended, with a failure.
+// Stop() once the wizard should have ended.
+class WizardLeftOpenGuard
+{
+public:
+    explicit WizardLeftOpenGuard(std::chrono::milliseconds limit = 30s);
+    ~WizardLeftOpenGuard();
+    WizardLeftOpenGuard(const WizardLeftOpenGuard&) = delete;
+    WizardLeftOpenGuard& operator=(const WizardLeftOpenGuard&) = delete;
+    void Stop();
+
+private:
+    std::unique_ptr<QTimer> m_timer;
+};
+
 // The scripted service of these tests: every message box first goes to the test's handler (a
 // prompt is where the sensor goes into the standard), and an accepted print dialog prints into a
 // PDF file when the test names one, as a user choosing "print to file" does.
