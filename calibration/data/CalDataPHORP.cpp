@@ -537,18 +537,23 @@ HRESULT CCalDataPHORP::RestoreCalibrationDefaults()
     CModbusComm* network = device->GetModbusComm();
     if (network == nullptr)
         return E_NOINTERFACE;
-    HRESULT hr = S_OK;
-    {
-        std::lock_guard lock(m_dataLock);
-        NVSystem::SensorConnectionInfo info;
-        hr = device->GetSensorConnectionInfo(connection, info);
-        if (Succeeded(hr))
+    // After an unanswered exchange of the run the short check comes first: a silent probe gets no
+    // restore, and the wizard is told the failure at once.
+    const HRESULT hr = Talk(
+        [this, device, network, connection]
         {
-            const USHORT address = device->IsTagged() ? device->GetAddress() : kUnlinkedAddress;
-            hr = network->WriteUShort(address, info.CommandRegister, NVSystem::SENSORCMD_RESTORE_CAL_DEFAULTS,
-                                      kRestoreTimeoutMs, device->GetRetryCount());
-        }
-    }
+            std::lock_guard lock(m_dataLock);
+            NVSystem::SensorConnectionInfo info;
+            HRESULT result = device->GetSensorConnectionInfo(connection, info);
+            if (Succeeded(result))
+            {
+                const USHORT address = device->IsTagged() ? device->GetAddress() : kUnlinkedAddress;
+                result = network->WriteUShort(address, info.CommandRegister,
+                                              NVSystem::SENSORCMD_RESTORE_CAL_DEFAULTS, kRestoreTimeoutMs,
+                                              device->GetRetryCount());
+            }
+            return result;
+        });
     network->Release();
     return hr;
 }

@@ -358,15 +358,22 @@ HRESULT CCalDataVOX::RestoreCalibrationDefaults()
     NVSystem::CDeviceComm* device = CalDevice();
     if (m_pSensor == nullptr || device == nullptr)
         return E_POINTER;
+    // After an unanswered exchange of the run the short check comes first: a silent probe gets no
+    // restore, and the wizard is told the failure at once.
+    return Talk([this, device] { return RestoreDefaultsOnProbe(*device); });
+}
+
+HRESULT CCalDataVOX::RestoreDefaultsOnProbe(NVSystem::CDeviceComm& device)
+{
     const USHORT connection = CalConnection();
     USHORT deviceType = 0;
-    HRESULT hr = device->GetDeviceTypeId(deviceType);
+    HRESULT hr = device.GetDeviceTypeId(deviceType);
     if (Succeeded(hr))
     {
         switch (RestoreWayOf(deviceType))
         {
         case RestoreWay::DeviceCommand:
-            hr = device->RestoreSensorCalDefaults(connection);
+            hr = device.RestoreSensorCalDefaults(connection);
             break;
         case RestoreWay::SensorSteps:
             hr = m_pSensor->CalModeOn();

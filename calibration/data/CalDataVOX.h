@@ -92,6 +92,7 @@ protected:
     void DescribeLeftovers(std::u16string& lines) override;
 
 private:
+    HRESULT RestoreDefaultsOnProbe(NVSystem::CDeviceComm& device);
     // Run lengths of small changes, by quantity (oxygen, temperature) and target (100 %, 0 %).
     struct Counters
     {

@@ -325,6 +325,18 @@ TEST_F(PhOrpCal, RestoringDefaultsSendsTheSensorCommand)
     EXPECT_EQ(m_data->GetReport().m_headerLines.GetCount(), 0u);
 }
 
+TEST_F(PhOrpCal, OnAProbeThatFellSilentTheRestoreOfTheDefaultsSendsOnlyTheCheck)
+{
+    CalibrationTest::Sim().RequestFaults().LoseLine();
+    EXPECT_FALSE(m_data->RunCycle());
+    m_data->SetMode(PHORP_MODE_RESTORE_DEFAULTS);
+    Mark();
+    EXPECT_EQ(m_data->RestoreCalibrationDefaults(), SERIALCOMM_E_READ_TIMEOUT);
+    EXPECT_EQ(FramesSinceMark(), 1u) << "one check";
+    EXPECT_TRUE(m_data->IsProbeSilent());
+    CalibrationTest::Sim().RequestFaults().RestoreLine();
+}
+
 TEST(PhOrpStandards, BuffersAreAStepFunctionOfTemperature)
 {
     TestConnection none;

@@ -168,13 +168,25 @@ TEST_F(VoxCal, AnUnansweredPressureReadFailsTheCycleAndNothingFollowsItButTheChe
                                probesim::RequestFaults::kEveryTime);
     EXPECT_FALSE(m_data->RunCycle());
     EXPECT_EQ(m_data->GetLastResult(), SERIALCOMM_E_READ_TIMEOUT);
-    const size_t sent = Sim().Log().ReceivedCount();
+    Mark();
     m_data->RunEndStep();
-    EXPECT_EQ(Sim().Log().ReceivedCount(), sent);
+    EXPECT_EQ(FramesSinceMark(), 0u);
     Sim().RequestFaults().Clear();
     EXPECT_TRUE(m_data->EndReading().IsEmpty()) << "the check hears the probe, and the restores follow";
     EXPECT_FALSE(m_data->IsProbeSilent());
     EXPECT_EQ(Probe().Sensors().Mode(kOxygen), probesim::SensorMode::Measuring);
+}
+
+// The user asks for the factory calibration after the probe fell silent in the run: the short check
+// goes out, and no restore behind it.
+TEST_F(VoxCal, OnAProbeThatFellSilentTheRestoreOfTheDefaultsSendsOnlyTheCheck)
+{
+    Sim().RequestFaults().LoseLine();
+    EXPECT_FALSE(m_data->RunCycle());
+    Mark();
+    EXPECT_EQ(m_data->RestoreCalibrationDefaults(), SERIALCOMM_E_READ_TIMEOUT);
+    EXPECT_EQ(FramesSinceMark(), 1u) << "one check";
+    EXPECT_TRUE(m_data->IsProbeSilent());
 }
 
 TEST_F(VoxCal, ARefusedSalinityWriteDoesNotStopTheCommit)
