@@ -32,13 +32,6 @@ bool RefusedByDevice(HRESULT hr)
     return code > base && code <= base + 0xFFu;
 }
 
-// Nothing came back, or the line itself failed; a refusal or a garbled reply is an answer.
-bool WentUnanswered(HRESULT hr)
-{
-    return hr == SERIALCOMM_E_READ_TIMEOUT || hr == MODBUSCOMM_E_EMPTY_READ ||
-           hr == SERIALCOMM_E_PORT_CLOSED || hr == SERIALCOMM_E_WRITE || hr == SERIALCOMM_E_READ;
-}
-
 // The run whose worker steps this thread is running (the worker thread, or a test driving the
 // steps by hand): the worker leaves the check of a silent probe to the wizard.
 thread_local const CCalData* t_workerOf = nullptr;
@@ -319,7 +312,7 @@ void CCalData::StopWorker()
 
 HRESULT CCalData::Heard(HRESULT hr)
 {
-    if (WentUnanswered(hr))
+    if (IsUnanswered(hr))
     {
         m_unheardResult.store(hr);
         m_unheard.store(true);
@@ -331,7 +324,9 @@ HRESULT CCalData::Heard(HRESULT hr)
 
 bool CCalData::IsUnanswered(HRESULT hr)
 {
-    return WentUnanswered(hr);
+    // A refusal or a garbled reply is an answer.
+    return hr == SERIALCOMM_E_READ_TIMEOUT || hr == MODBUSCOMM_E_EMPTY_READ ||
+           hr == SERIALCOMM_E_PORT_CLOSED || hr == SERIALCOMM_E_WRITE || hr == SERIALCOMM_E_READ;
 }
 
 bool CCalData::MayTalk()
@@ -389,7 +384,7 @@ bool CCalData::CheckProbeAnswers()
     const HRESULT hr =
         network->ReadUShort(device->GetAddress(), kCheckRegister, deviceType, kCheckTimeoutMs, 0);
     network->Release();
-    return !WentUnanswered(hr);
+    return !IsUnanswered(hr);
 }
 
 bool CCalData::RestoresPending()
@@ -470,15 +465,17 @@ HRESULT CCalData::SwitchCalModeOn()
         ShowError(u"Failed to set device to calibration mode: %08X", E_POINTER);
         return E_POINTER;
     }
-    HRESULT hr = m_unheardResult.load();
-    if (MayTalk())
-    {
-        // A command that went unanswered may still have been carried out: switched off either way.
-        m_calModeOn.store(true);
-        hr = Heard(device->SetSensorCalModeOn(CalConnection()));
-        // Again afterwards: a worker that ended meanwhile has cleared it with its own switch-off.
-        m_calModeOn.store(!RefusedByDevice(hr));
-    }
+    // Under the data lock of BeginCalibration.
+    const HRESULT hr = TalkWithinData(
+        [this, device]
+        {
+            // A command that went unanswered may still have been carried out: switched off either way.
+            m_calModeOn.store(true);
+            const HRESULT switched = device->SetSensorCalModeOn(CalConnection());
+            // Again afterwards: a worker that ended meanwhile has cleared it with its own switch-off.
+            m_calModeOn.store(!RefusedByDevice(switched));
+            return switched;
+        });
     if (Failed(hr))
     {
         ShowError(u"Failed to set device to calibration mode: %08X", hr);
@@ -566,12 +563,13 @@ void CCalData::SetPending(bool& flag, bool pending)
 
 HRESULT CCalData::WriteSetting(bool& pending, const std::function<HRESULT()>& write)
 {
-    std::lock_guard turn(m_talkLock);
-    if (!MayTalk())
-        return m_unheardResult.load();
-    const HRESULT hr = Heard(write());
-    SetPending(pending, !RefusedByDevice(hr));
-    return hr;
+    return Talk(
+        [this, &pending, &write]
+        {
+            const HRESULT hr = write();
+            SetPending(pending, !RefusedByDevice(hr));
+            return hr;
+        });
 }
 
 BOOL CCalData::RunStartSteps()

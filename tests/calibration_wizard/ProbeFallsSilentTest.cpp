@@ -133,12 +133,7 @@ TEST_P(ProbeFallsSilent, CalibrateOnASilentProbeSendsOneShortCheckAndNothingMore
 }
 
 INSTANTIATE_TEST_SUITE_P(EachWizard, ProbeFallsSilent, ::testing::Values(kOxygen, kConductivity, kPhOrp),
-                         [](const ::testing::TestParamInfo<uint16_t>& param)
-                         {
-                             return param.param == kOxygen         ? std::string("OpticalDO")
-                                    : param.param == kConductivity ? std::string("Conductivity")
-                                                                   : std::string("PHORP");
-                         });
+                         WizardName);
 
 } // namespace
 } // namespace wiztest

@@ -41,12 +41,7 @@ TEST_P(SilentProbe, CalibrateWaitsForItWithTheWindowAliveAndTheWizardEndsWithThe
 }
 
 INSTANTIATE_TEST_SUITE_P(EachWizard, SilentProbe, ::testing::Values(kOxygen, kConductivity, kPhOrp),
-                         [](const ::testing::TestParamInfo<uint16_t>& param)
-                         {
-                             return param.param == kOxygen         ? std::string("OpticalDO")
-                                    : param.param == kConductivity ? std::string("Conductivity")
-                                                                  : std::string("PHORP");
-                         });
+                         WizardName);
 
 } // namespace
 } // namespace wiztest

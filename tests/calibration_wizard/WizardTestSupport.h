@@ -48,6 +48,13 @@ inline constexpr uint16_t kOxygen = 1;
 inline constexpr uint16_t kConductivity = 2;
 inline constexpr uint16_t kLevel = 3;
 inline constexpr uint16_t kPhOrp = 4;
+// The name of a test run for each wizard, by the connection of its sensor.
+inline std::string WizardName(const ::testing::TestParamInfo<uint16_t>& param)
+{
+    return param.param == kOxygen         ? std::string("OpticalDO")
+           : param.param == kConductivity ? std::string("Conductivity")
+                                          : std::string("PHORP");
+}
 // The period of the workers in these tests.
 inline constexpr uint32_t kTestSampleInterval = 15;
 
