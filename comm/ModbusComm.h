@@ -160,6 +160,32 @@ public:
     // Milliseconds that byteCount characters take on the line (19200 baud unless the serial port
     // says otherwise).
     ULONG GetTransmitTime(ULONG byteCount);
+
+    // --- A device that stops answering ---
+    //
+    // With the silence check on, a transaction whose tries all went unanswered (IsUnansweredResult:
+    // nothing came back, which a refusal or a garbled reply is not) leaves the line unheard. The
+    // next transaction of any caller is then preceded by one short check: a read of the check
+    // register at that transaction's address with the check time-out and no retry, woken first
+    // where the device may be asleep, as every transaction is. While the device answers the check,
+    // everything goes on as before. When it does not, the device is silent for good: that
+    // transaction and every later one fail at once with the check's result, and nothing more goes
+    // out on the line, wake-ups included. onSilent is called once, when the check finds it so, on
+    // the thread that ran the check and under the line lock: it may take leaf locks only (posting a
+    // message is fine). Off by default: a search or a reset sweep expects silence.
+    void EnableSilenceCheck(USHORT checkRegister, ULONG checkTimeoutMs, std::function<void()> onSilent = {});
+    // The check found the device silent. Any thread.
+    bool IsSilent() const { return m_bSilent.load(); }
+    // For a caller that ends its use of the line after an unanswered exchange: the short check now,
+    // when the line is unheard, so that whoever comes next learns whether the device is silent.
+    // False when it is silent (also when it was found so before); true otherwise, and when the check
+    // is off.
+    bool CheckIfUnheard(USHORT address);
+    // While suspended (counted), transactions are neither checked nor refused, for a device that is
+    // meant to be deaf for a while (a restart into its boot code); whether they went unanswered is
+    // still noted, so the first transaction after the pause checks a device that never came back.
+    void SuspendSilenceCheck();
+    void ResumeSilenceCheck();
     // Every public operation clears the cancel flag on entry; Cancel, from another thread, ends a
     // running transaction before its next attempt with MODBUSCOMM_E_CANCELLED.
     void ClearCancel() { m_bCancel.store(0); }
@@ -248,8 +274,23 @@ private:
     {
         m_nStatistics[statistic].fetch_add(1, std::memory_order_relaxed);
     }
-    // ExecuteTransaction for a caller that holds the line lock, as every operation does.
+    // ExecuteTransaction for a caller that holds the line lock, as every operation does: the
+    // silence check around the exchange.
     HRESULT RunTransaction(ULONG timeoutMs, USHORT retries);
+    // The exchange itself: wake-up, attempts, validation.
+    HRESULT RunExchange(ULONG timeoutMs, USHORT retries);
+    // Under the line lock, with the check on and not suspended: S_OK when the transaction to the
+    // address may go out (after the short check, when the line is unheard); the silent result when
+    // it may not.
+    HRESULT MayTalkTo(USHORT address);
+    // Under the line lock: notes whether a transaction went unanswered.
+    void NoteAnswer(HRESULT hr);
+    // Under the line lock: the short check's read in a message of its own, the line's message (which
+    // holds the caller's request) put back afterwards.
+    HRESULT RunCheck(USHORT address);
+    // Builds the read of count registers by five-digit register number into the message.
+    static HRESULT BuildRegisterRead(CModbusMessage& message, USHORT address, USHORT registerNumber,
+                                     USHORT count);
     // GetTransmitTime for a caller that holds the line lock.
     ULONG TransmitTimeLocked(ULONG byteCount);
     // Milliseconds on the idle clock; 0 before it first ran.
@@ -289,4 +330,18 @@ private:
     CWakeUpTable m_WakeUpTable;
     CDynArray<NVSystem::ILinkedDevice*> m_Devices;
     std::function<void(ULONG ms)> m_ResetPause; // under the line lock
+    // The silence check, under the line lock but for the silent flag and its result.
+    bool m_bSilenceCheck = false;
+    std::unique_ptr<CModbusMessage> m_pCheckMessage;
+    uint32_t m_nSilenceCheckPaused = 0;
+    bool m_bUnheard = false;
+    USHORT m_nCheckRegister = 0;
+    ULONG m_nCheckTimeoutMs = 0;
+    std::function<void()> m_OnSilent;
+    std::atomic<bool> m_bSilent{false};
+    std::atomic<HRESULT> m_SilentResult{S_OK};
 };
+
+// No reply came at all: a read time-out, an empty read, or the port failing to write or read.
+// A refusal (an exception reply) or a reply that fails validation is an answer.
+bool IsUnansweredResult(HRESULT hr);

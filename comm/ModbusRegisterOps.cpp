@@ -44,6 +44,19 @@ USHORT BigEndianWord(const BYTE* bytes)
 
 } // namespace
 
+HRESULT CModbusComm::BuildRegisterRead(CModbusMessage& message, USHORT address, USHORT registerNumber,
+                                       USHORT count)
+{
+    if (address > 255)
+        return MODBUSCOMM_E_INVALID_ADDRESS;
+    USHORT registerClass = 0;
+    USHORT number = 0;
+    if (!SplitRegisterNumber(registerNumber, registerClass, number))
+        return MODBUSCOMM_E_INVALID_DATA_ADDRESS;
+    return message.BuildReadRegisters(address, number, count,
+                                      registerClass == kInputClass ? kReadInputRegisters : kReadHoldingRegisters);
+}
+
 HRESULT CModbusComm::ReadRegisters(USHORT address, USHORT registerNumber, USHORT count, CByteBuffer& data,
                                    ULONG timeoutMs, USHORT retries)
 {
@@ -61,18 +74,11 @@ HRESULT CModbusComm::ReadRegisters(USHORT address, USHORT registerNumber, USHORT
             replyBytes = 0;
             if (count == 0)
                 return S_OK;
-            if (address > 255)
-                return MODBUSCOMM_E_INVALID_ADDRESS;
-            USHORT registerClass = 0;
-            USHORT number = 0;
-            if (!SplitRegisterNumber(registerNumber, registerClass, number))
-                return MODBUSCOMM_E_INVALID_DATA_ADDRESS;
-
             CScopedLock line(m_LineLock);
             ClearCancel();
-            const HRESULT built = m_pMessage->BuildReadRegisters(
-                address, number, count,
-                registerClass == kInputClass ? kReadInputRegisters : kReadHoldingRegisters);
+            const HRESULT built = BuildRegisterRead(*m_pMessage, address, registerNumber, count);
+            if (built == MODBUSCOMM_E_INVALID_ADDRESS || built == MODBUSCOMM_E_INVALID_DATA_ADDRESS)
+                return built;
             m_nLastReadCount = count;
             if (Failed(built))
                 return built;

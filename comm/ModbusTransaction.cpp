@@ -38,6 +38,12 @@ ULONG TransmitTime(ULONG byteCount, ULONG baudRate)
 
 } // namespace
 
+bool IsUnansweredResult(HRESULT hr)
+{
+    return IsReadTimeout(hr) || hr == MODBUSCOMM_E_EMPTY_READ || hr == SERIALCOMM_E_PORT_CLOSED ||
+           hr == SERIALCOMM_E_WRITE || hr == SERIALCOMM_E_READ;
+}
+
 void CModbusComm::GetStatistics(ULONG (&counters)[MODBUS_STAT_COUNT]) const
 {
     for (uint32_t i = 0; i < MODBUS_STAT_COUNT; ++i)
@@ -76,6 +82,8 @@ HRESULT CModbusComm::WakeUpNetwork()
             CScopedLock line(m_LineLock);
             if (m_pTransport == nullptr)
                 return MODBUSCOMM_E_NO_CONNECTION;
+            if (m_bSilenceCheck && m_nSilenceCheckPaused == 0 && m_bSilent.load())
+                return m_SilentResult.load();
             // A message of its own: the line's message may hold the request being woken for.
             CModbusMessage wakeUp;
             if (const HRESULT hr = wakeUp.BuildReportSlaveId(kWakeUpAddress); Failed(hr))
@@ -153,7 +161,98 @@ HRESULT CModbusComm::RunTransaction(ULONG timeoutMs, USHORT retries)
 {
     if (m_pTransport == nullptr)
         return MODBUSCOMM_E_NO_CONNECTION;
+    if (!m_bSilenceCheck)
+        return RunExchange(timeoutMs, retries);
+    if (m_nSilenceCheckPaused == 0)
+    {
+        if (const HRESULT hr = MayTalkTo(m_pMessage->GetSlaveAddress()); Failed(hr))
+            return hr;
+    }
+    const HRESULT hr = RunExchange(timeoutMs, retries);
+    NoteAnswer(hr);
+    return hr;
+}
 
+void CModbusComm::EnableSilenceCheck(USHORT checkRegister, ULONG checkTimeoutMs, std::function<void()> onSilent)
+{
+    CScopedLock line(m_LineLock);
+    if (!m_pCheckMessage)
+        m_pCheckMessage = std::make_unique<CModbusMessage>();
+    m_nCheckRegister = checkRegister;
+    m_nCheckTimeoutMs = checkTimeoutMs;
+    m_OnSilent = std::move(onSilent);
+    m_bSilenceCheck = true;
+}
+
+void CModbusComm::SuspendSilenceCheck()
+{
+    CScopedLock line(m_LineLock);
+    ++m_nSilenceCheckPaused;
+}
+
+void CModbusComm::ResumeSilenceCheck()
+{
+    CScopedLock line(m_LineLock);
+    if (m_nSilenceCheckPaused > 0)
+        --m_nSilenceCheckPaused;
+}
+
+bool CModbusComm::CheckIfUnheard(USHORT address)
+{
+    try
+    {
+        CScopedLock line(m_LineLock);
+        if (!m_bSilenceCheck || m_pTransport == nullptr)
+            return true;
+        ClearCancel();
+        return Succeeded(MayTalkTo(address));
+    }
+    catch (...)
+    {
+        return !IsSilent();
+    }
+}
+
+HRESULT CModbusComm::MayTalkTo(USHORT address)
+{
+    if (m_bSilent.load())
+        return m_SilentResult.load();
+    if (!m_bUnheard)
+        return S_OK;
+    const HRESULT hr = RunCheck(address);
+    if (!IsUnansweredResult(hr))
+    {
+        m_bUnheard = false;
+        return S_OK;
+    }
+    m_SilentResult.store(hr);
+    m_bSilent.store(true);
+    if (m_OnSilent)
+        m_OnSilent();
+    return hr;
+}
+
+void CModbusComm::NoteAnswer(HRESULT hr)
+{
+    // A cancelled transaction tells nothing either way; neither does a broadcast without a reply.
+    if (hr == MODBUSCOMM_E_CANCELLED || (m_pMessage->IsBroadcast() && m_bReadBroadcastReplies == 0))
+        return;
+    m_bUnheard = IsUnansweredResult(hr);
+}
+
+HRESULT CModbusComm::RunCheck(USHORT address)
+{
+    // The caller's request stays built in its message while the check runs in the spare one.
+    std::swap(m_pMessage, m_pCheckMessage);
+    HRESULT hr = BuildRegisterRead(*m_pMessage, address, m_nCheckRegister, 1);
+    if (Succeeded(hr))
+        hr = RunExchange(m_nCheckTimeoutMs, 0);
+    std::swap(m_pMessage, m_pCheckMessage);
+    return hr;
+}
+
+HRESULT CModbusComm::RunExchange(ULONG timeoutMs, USHORT retries)
+{
     if (m_bAutoWakeUp != 0 && MayBeAsleep(m_pMessage->GetSlaveAddress(), platform::GetTickCount64()))
         WakeUpNetwork();
 

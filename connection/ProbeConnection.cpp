@@ -151,11 +151,24 @@ HRESULT CProbeConnection::ConnectToDevice(std::optional<uint64_t> heardAt)
     if (Failed(result))
         return result;
 
-    CScopedLock lock(m_Lock);
-    m_nBusy = 0;
-    m_bConnected = 1;
-    // 0 stands for no connection; after a wrap the ids go on from 1.
-    m_nConnectionId = ++m_nLastConnectionId != 0 ? m_nLastConnectionId : ++m_nLastConnectionId;
+    ULONG connectionId = 0;
+    {
+        CScopedLock lock(m_Lock);
+        m_nBusy = 0;
+        m_bConnected = 1;
+        // 0 stands for no connection; after a wrap the ids go on from 1.
+        m_nConnectionId = ++m_nLastConnectionId != 0 ? m_nLastConnectionId : ++m_nLastConnectionId;
+        connectionId = m_nConnectionId;
+    }
+    // From here on every operation on the link keeps to the line's rule for a probe that stops
+    // answering.
+    network.EnableSilenceCheck(PROBE_CHECK_REGISTER, PROBE_CHECK_TIMEOUT_MS,
+                               [this, connectionId]
+                               {
+                                   std::lock_guard lock(m_SilenceObserverLock);
+                                   if (m_SilenceObserver)
+                                       m_SilenceObserver(connectionId);
+                               });
     return result;
 }
 
@@ -263,16 +276,17 @@ ULONG CProbeConnection::GetConnectionId()
     return m_nConnectionId;
 }
 
-void CProbeConnection::MarkSilent()
-{
-    CScopedLock lock(m_Lock);
-    m_nSilentConnectionId = m_nConnectionId;
-}
-
 BOOL CProbeConnection::IsMarkedSilent()
 {
     CScopedLock lock(m_Lock);
-    return m_nConnectionId != 0 && m_nSilentConnectionId == m_nConnectionId ? TRUE : FALSE;
+    const CModbusComm* network = m_pModbus.load();
+    return m_nConnectionId != 0 && network != nullptr && network->IsSilent() ? TRUE : FALSE;
+}
+
+void CProbeConnection::SetSilenceObserver(std::function<void(ULONG connectionId)> observer)
+{
+    std::lock_guard lock(m_SilenceObserverLock);
+    m_SilenceObserver = std::move(observer);
 }
 
 BOOL CProbeConnection::AddBusy(ULONG* connectionId)

@@ -25,6 +25,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <span>
 
@@ -38,6 +39,11 @@
 #include "foundation/WideString.h"
 #include "platform/Sync.h"
 #include "platform/Types.h"
+
+// The short check of a probe after an exchange went unanswered: one read of the device type
+// register with this time-out and no retry.
+inline constexpr USHORT PROBE_CHECK_REGISTER = 49001;
+inline constexpr ULONG PROBE_CHECK_TIMEOUT_MS = 500;
 
 // The device types the application connects to, in the order the connection tests them.
 inline constexpr USHORT ACCEPTED_DEVICE_TYPES[] = {18, 12, 19, 31, 35, 36, 37, 39};
@@ -98,11 +104,14 @@ public:
     BOOL AddBusy(ULONG* connectionId = nullptr);
     // TRUE when the count was above 0 and has been lowered.
     BOOL ReleaseBusy();
-    // An operation found the probe silent on the current connection (an exchange went unanswered and
-    // a short check after it heard nothing): whoever would talk to it next need not wait for its
-    // time-outs again. The next connection starts unmarked.
-    void MarkSilent();
+    // The probe of the current connection was found silent: an exchange went unanswered and the
+    // line's short check before the next one heard nothing (CModbusComm::EnableSilenceCheck, on for
+    // every connection). Nothing more goes out to it; the next connection starts afresh.
     BOOL IsMarkedSilent();
+    // Called once for each connection whose probe is found silent, with its id, on the thread whose
+    // exchange found it and under the line lock: it may only post (the main window posts itself
+    // WM_CONNECTION_LOST). Null for none. Any thread.
+    void SetSilenceObserver(std::function<void(ULONG connectionId)> observer);
     // The connection lock, for callers that must read several things in one go.
     platform::CCriticalSection& GetLock() { return m_Lock; }
     // A copy of the connected device's identity record (the empty record while none).
@@ -217,8 +226,6 @@ private:
     ULONG m_nConnectionId = 0;     // under the lock: the current connection's, 0 while disconnected
     ULONG m_nLastConnectionId = 0; // under the lock: the last one given out
     SlaveIdInfo m_SlaveId;         // under the lock
-    // Under the lock: the connection last marked silent.
-    ULONG m_nSilentConnectionId = 0;
     // Owned; touched only by the connecting and disconnecting thread.
     std::unique_ptr<NVTools::CSerialComm> m_pSerialComm;
     std::atomic<CModbusComm*> m_pModbus{nullptr};           // one reference held
@@ -226,6 +233,8 @@ private:
     std::atomic<NVSystem::CDeviceComm*> m_pDevice{nullptr}; // the typed device, one reference more
     std::function<void(ULONG ms)> m_ResetPause;             // set before use
     std::function<void()> m_BusyWaitObserver;               // set before use
+    std::mutex m_SilenceObserverLock;                       // a leaf lock
+    std::function<void(ULONG)> m_SilenceObserver;           // under m_SilenceObserverLock
 };
 
 extern CProbeConnection theProbeConnection;

@@ -133,8 +133,10 @@ HRESULT CDeviceComm::FlashFirmware(const sTransferLine& line, const char16_t* pa
         }
     }
 
-    // The instrument restarts after the transfer, whatever its outcome.
-    platform::SleepMs(ReadCommTunable(CommTunable::RebootToAppDelay));
+    // The instrument restarts after the transfer, whatever its outcome; one that was found silent
+    // is not waited for.
+    if (!line.network->IsSilent())
+        platform::SleepMs(ReadCommTunable(CommTunable::RebootToAppDelay));
     if (Failed(hr))
     {
         m_Trace << TRACE_LEVEL1 << u"Failed to update the device with new application firmware - "
@@ -210,6 +212,8 @@ HRESULT CDeviceComm::WaitForBootCode(const sTransferLine& line)
     CModbusComm& network = *line.network;
     const bool wakeUp = network.IsAutoWakeUpEnabled() != FALSE;
     network.DisableAutoWakeUp();
+    // Nor is the instrument silent while it restarts: the polls go on until the boot code answers.
+    network.SuspendSilenceCheck();
 
     // Until the boot code itself answers: the application may still answer before it restarts.
     // The result is the last poll's: no reply at all, or the application still running.
@@ -244,6 +248,7 @@ HRESULT CDeviceComm::WaitForBootCode(const sTransferLine& line)
         platform::SleepMs(kIdentityPollPauseMs);
     }
 
+    network.ResumeSilenceCheck();
     if (wakeUp)
         network.EnableAutoWakeUp();
     return result;

@@ -18,11 +18,6 @@ namespace
 constexpr char16_t kApplicationName[] = u"Tarnwick Software";
 constexpr uint32_t kSamplesReady = 5;
 
-// The short check after an unanswered exchange: one read of the device type register, without the
-// retries that every exchange of the run makes.
-constexpr USHORT kCheckRegister = 49001;
-constexpr ULONG kCheckTimeoutMs = 500;
-
 // The instrument answered with an exception: it did not carry the request out. Any other failure
 // (no answer, a garbled one) leaves open whether it did.
 bool RefusedByDevice(HRESULT hr)
@@ -33,7 +28,7 @@ bool RefusedByDevice(HRESULT hr)
 }
 
 // The run whose worker steps this thread is running (the worker thread, or a test driving the
-// steps by hand): the worker leaves the check of a silent probe to the wizard.
+// steps by hand).
 thread_local const CCalData* t_workerOf = nullptr;
 
 class WorkerStep
@@ -310,49 +305,6 @@ void CCalData::StopWorker()
     }
 }
 
-HRESULT CCalData::Heard(HRESULT hr)
-{
-    if (IsUnanswered(hr))
-    {
-        m_unheardResult.store(hr);
-        m_unheard.store(true);
-        if (t_workerOf == this)
-            m_workerUnheard.store(true);
-    }
-    return hr;
-}
-
-bool CCalData::IsUnanswered(HRESULT hr)
-{
-    // A refusal or a garbled reply is an answer.
-    return hr == SERIALCOMM_E_READ_TIMEOUT || hr == MODBUSCOMM_E_EMPTY_READ ||
-           hr == SERIALCOMM_E_PORT_CLOSED || hr == SERIALCOMM_E_WRITE || hr == SERIALCOMM_E_READ;
-}
-
-bool CCalData::MayTalk()
-{
-    if (m_silent.load())
-        return false;
-    // The worker ends on any failed exchange anyway: it makes no further one after its own, and the
-    // wizard, which ends the run, makes the check.
-    if (t_workerOf == this && m_workerUnheard.load())
-        return false;
-    if (!m_unheard.load())
-        return true;
-    std::lock_guard lock(m_checkLock);
-    if (m_silent.load())
-        return false;
-    if (!m_unheard.load())
-        return true; // another thread's check heard it meanwhile
-    if (CheckProbeAnswers())
-    {
-        m_unheard.store(false);
-        return true;
-    }
-    m_silent.store(true);
-    return false;
-}
-
 HRESULT CCalData::Talk(const std::function<HRESULT()>& exchange)
 {
     std::lock_guard turn(m_talkLock);
@@ -361,30 +313,53 @@ HRESULT CCalData::Talk(const std::function<HRESULT()>& exchange)
 
 HRESULT CCalData::TalkWithinData(const std::function<HRESULT()>& exchange)
 {
-    if (!MayTalk())
-        return m_unheardResult.load();
-    return Heard(exchange());
+    // The worker ends on any failed exchange: after one of its own that went unanswered it makes no
+    // other, and whoever ends the run meets the line's check.
+    if (t_workerOf == this && m_workerUnheard.load())
+        return m_workerUnheardResult.load();
+    return Noted(exchange());
 }
 
 BOOL CCalData::ReadFailed(HRESULT hr)
 {
-    SetLastResult(Heard(hr));
+    SetLastResult(Noted(hr));
     return FALSE;
+}
+
+HRESULT CCalData::Noted(HRESULT hr)
+{
+    if (t_workerOf == this && IsUnansweredResult(hr))
+    {
+        m_workerUnheardResult.store(hr);
+        m_workerUnheard.store(true);
+    }
+    NoteSilence();
+    return hr;
+}
+
+void CCalData::NoteSilence()
+{
+    if (m_silent.load())
+        return;
+    NVSystem::CDeviceComm* device = CalDevice();
+    CModbusComm* network = device != nullptr ? device->GetModbusComm() : nullptr;
+    if (network == nullptr)
+        return;
+    if (network->IsSilent())
+        m_silent.store(true);
+    network->Release();
 }
 
 bool CCalData::CheckProbeAnswers()
 {
     NVSystem::CDeviceComm* device = CalDevice();
-    if (device == nullptr)
-        return false;
-    CModbusComm* network = device->GetModbusComm();
+    CModbusComm* network = device != nullptr ? device->GetModbusComm() : nullptr;
     if (network == nullptr)
-        return false;
-    USHORT deviceType = 0;
-    const HRESULT hr =
-        network->ReadUShort(device->GetAddress(), kCheckRegister, deviceType, kCheckTimeoutMs, 0);
+        return !m_silent.load();
+    if (!network->CheckIfUnheard(device->GetAddress()))
+        m_silent.store(true);
     network->Release();
-    return !IsUnanswered(hr);
+    return !m_silent.load();
 }
 
 bool CCalData::RestoresPending()
@@ -420,9 +395,9 @@ CWideString CCalData::EndReading()
     {
         m_readingEnded = true;
         StopWorker();
-        // After an unanswered exchange the one short check comes first, also with nothing left to
-        // give back: whoever uses the link next learns whether the probe is silent.
-        if (MayTalk())
+        // After an unanswered exchange the line's short check comes first, also with nothing left
+        // to give back: whoever uses the link next learns whether the probe is silent.
+        if (CheckProbeAnswers())
         {
             RetryRestores();
             OnReadingEnded();
@@ -567,7 +542,9 @@ HRESULT CCalData::WriteSetting(bool& pending, const std::function<HRESULT()>& wr
         [this, &pending, &write]
         {
             const HRESULT hr = write();
-            SetPending(pending, !RefusedByDevice(hr));
+            // A write refused at the line because the probe was found silent never went out: it is
+            // owed nothing (one that went unanswered leaves the line unheard, not silent).
+            SetPending(pending, !RefusedByDevice(hr) && !m_silent.load());
             return hr;
         });
 }
@@ -633,8 +610,7 @@ BOOL CCalData::RunCycle()
     BOOL read = FALSE;
     {
         std::lock_guard turn(m_talkLock);
-        // A probe found silent is not read again: the cycle fails as its read would.
-        read = MayTalk() ? ReadCycle(GetState()) : ReadFailed(m_unheardResult.load());
+        read = ReadCycle(GetState());
     }
     if (!read)
     {

@@ -25,17 +25,18 @@
 //      what failed in the worker's end step is tried once more, and what the probe may still hold
 //      of the run comes back as text for the user.
 //
-// A probe that stops answering: once an exchange of the run has gone unanswered (a time-out, not a
-// refusal), the worker sends nothing more, and the wizard's next exchange is preceded by one short
-// check of the probe. While the probe answers it, everything goes on as before; when it does not,
-// the run talks to the probe no more (IsProbeSilent): what it could not give back is named, and
-// nobody waits for the time-outs of every remaining step.
+// A probe that stops answering: the line's own rule (CModbusComm's silence check) applies to the
+// run's exchanges as to every other. Once an exchange has gone unanswered (a time-out, not a
+// refusal), the next one of the worker or of a page is preceded by one short check of the probe.
+// While the probe answers it, everything goes on as before; when it does not, nothing more goes out
+// (IsProbeSilent): what the run could not give back is named, and nobody waits for the time-outs of
+// every remaining step.
 //
 // Tests and tools may drive the worker's steps on their own thread instead: StartManual(...) in
 // place of StartReading, then RunStartSteps(), RunCycle() as often as wanted and RunEndStep().
 //
 // Locks, outermost first: the turn of the run's exchanges (Talk), the data lock, the state lock,
-// the short check's, then a sample store's lock or the device's own lock. The worker holds no lock
+// then a sample store's lock or the device's own lock. The worker holds no lock
 // of this object but the turn while it talks to the device.
 #pragma once
 
@@ -113,12 +114,11 @@ public:
     // Signals the worker and waits for it (or runs the end step of a worker driven by hand), so that
     // what the wizard sends next does not wait behind a cycle's exchanges. EndReading does it too.
     void StopWorker();
-    // A check after an unanswered exchange found the probe silent: the run talks to it no more.
+    // The line's check after an unanswered exchange found the probe silent: the run talks to it no
+    // more.
     bool IsProbeSilent() const { return m_silent.load(); }
-    // An exchange of the run with the probe (the worker's, or a page's): made and its result noted,
-    // or refused without traffic (with the result of the exchange that went unanswered) once the
-    // probe may be silent: after an unanswered exchange of the worker's own on the worker, elsewhere
-    // once the short check found the probe silent. The run's exchanges take their turns, so that one
+    // An exchange of the run with the probe (the worker's, or a page's), refused by the line without
+    // traffic once the probe was found silent. The run's exchanges take their turns, so that one
     // never waits behind another's time-outs only to meet its own. Not under the data lock.
     HRESULT Talk(const std::function<HRESULT()>& exchange);
     // Why the worker refused the sample of a point (a reading in a unit the calibration's arithmetic
@@ -208,13 +208,11 @@ protected:
 
     // The same as Talk, for an exchange made under the data lock (Talk's lock comes before it).
     HRESULT TalkWithinData(const std::function<HRESULT()>& exchange);
-    // Notes the result of an exchange made without Talk; returns it.
-    HRESULT Heard(HRESULT hr);
-    // Nothing came back for the exchange, or the line itself failed (a refusal is an answer).
-    static bool IsUnanswered(HRESULT hr);
-    // Whether the run may still talk to the probe (the short check, once, where it is due).
-    bool MayTalk();
-    // A cycle's read failed: its result noted and kept for the pages; FALSE, for the cycle's result.
+    // Takes over the line's verdict once it found the probe silent.
+    void NoteSilence();
+    // Notes an exchange's result: one of the worker's own that went unanswered ends its talking.
+    HRESULT Noted(HRESULT hr);
+    // A cycle's read failed: its result kept for the pages; FALSE, for the cycle's result.
     BOOL ReadFailed(HRESULT hr);
 
     ICalProbeConnection& m_probe;
@@ -248,7 +246,7 @@ private:
     // The worker's device reference goes back unless a restore still needs the device.
     void ReleaseHeldDevice(bool evenWithRestoresPending);
     bool RestoresPending();
-    // One read of the probe with a short time-out and no retry: true when anything came back.
+    // The line's short check now, where an exchange went unanswered: false when the probe is silent.
     bool CheckProbeAnswers();
     // The verdict on a reading as the pages show it.
     bool JudgeReading(float value, USHORT quality, std::optional<float> sentinel, CWideString& status);
@@ -275,14 +273,11 @@ private:
     CWideString m_temperatureStatus;   // under m_stateLock
     bool m_readingRefused = false;     // under m_stateLock
     CWideString m_readingStatus;       // under m_stateLock
-    // The probe's silence: an exchange went unanswered since the probe was last heard (by any thread,
-    // or by the worker itself), and the short check's verdict. The check is made under m_checkLock,
-    // which comes before the device's locks.
-    std::atomic<bool> m_unheard{false};
-    std::atomic<bool> m_workerUnheard{false};
+    // The line found the probe silent (it stays so).
     std::atomic<bool> m_silent{false};
-    std::atomic<HRESULT> m_unheardResult{S_OK};
-    platform::CCriticalSection m_checkLock;
+    // An exchange of the worker's own went unanswered, and its result.
+    std::atomic<bool> m_workerUnheard{false};
+    std::atomic<HRESULT> m_workerUnheardResult{S_OK};
     // Held across each of the run's exchanges (a worker's cycle as one); before the data lock.
     platform::CCriticalSection m_talkLock;
     bool m_readingEnded = false;

@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "calibration/data/Leftovers.h"
+#include "comm/ModbusComm.h"
 
 namespace
 {
@@ -215,7 +216,7 @@ BOOL CCalDataVOX::ReadCycle(int32_t state)
     // calibration pressure down. One that went unanswered fails the cycle like the other reads: the
     // probe may have stopped answering, and the worker sends nothing after it.
     const HRESULT baroResult = m_pSensor->ReadLiveBaro(baro.m_value2);
-    if (IsUnanswered(baroResult))
+    if (IsUnansweredResult(baroResult))
         return ReadFailed(baroResult);
     const bool baroRead = Succeeded(baroResult);
     const bool temperatureMeasured = NoteTemperature(live.m_value1, live.m_quality1);

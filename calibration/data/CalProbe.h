@@ -17,10 +17,6 @@ public:
     virtual CWideString GetDeviceTypeName() = 0;
     virtual CWideString GetSerialNumberText() = 0;
     virtual CWideString GetManufactureDateText() = 0;
-    // A run found the probe silent (an exchange went unanswered, and the short check after it heard
-    // nothing): whoever would talk to the probe next need not wait for it again. The user-interface
-    // thread, holding no lock.
-    virtual void ReportProbeSilent() = 0;
 
 protected:
     ~ICalProbeConnection() = default;

@@ -17,7 +17,6 @@ public:
     CWideString GetDeviceTypeName() override { return m_connection.GetDeviceTypeName(); }
     CWideString GetSerialNumberText() override { return m_connection.GetSerialNumberText(); }
     CWideString GetManufactureDateText() override { return m_connection.GetManufactureDateText(); }
-    void ReportProbeSilent() override { m_connection.MarkSilent(); }
 
     CProbeConnection& Connection() { return m_connection; }
 

@@ -95,8 +95,6 @@ void CDlgWizFrame_Cal::EndReading()
     // The worker's end and the restores go over the line, which may just have failed: each step can
     // take its time-outs, and the user waits for them with the window alive.
     m_leftovers = ui::WaitForWork([this] { return m_pCalData->EndReading(); });
-    if (m_pCalData->IsProbeSilent())
-        m_probe.ReportProbeSilent();
 }
 
 void CDlgWizFrame_Cal::EndRun()

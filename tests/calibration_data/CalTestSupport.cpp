@@ -1,5 +1,6 @@
 #include "tests/calibration_data/CalTestSupport.h"
 
+#include "connection/ProbeConnection.h"
 #include "models/VoxProComm.h"
 #include "platform/Utf.h"
 #include "tools/probe-sim/DialledSensors.h"
@@ -88,6 +89,8 @@ void CalibrationTest::LinkAdapters(uint16_t deviceType)
         LinkDevice();
     else // the single-sensor probe is its own sensor
         LinkDevice([](const SlaveIdInfo& slaveId) { return new NVSystem::CVoxProComm(slaveId); });
+    // The line keeps the rule for a probe that stops answering, as the application's connection does.
+    Network().EnableSilenceCheck(PROBE_CHECK_REGISTER, PROBE_CHECK_TIMEOUT_MS);
     // The connection's own reference: a worker's reference is never the last.
     Device().AddRef();
     m_connection.m_device = &Device();

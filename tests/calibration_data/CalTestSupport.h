@@ -48,7 +48,6 @@ public:
     CWideString GetDeviceTypeName() override { return CWideString(u"Marisk 400"); }
     CWideString GetSerialNumberText() override { return CWideString(u"4711"); }
     CWideString GetManufactureDateText() override { return CWideString(u"03/04/2024"); }
-    void ReportProbeSilent() override {}
 
     NVSystem::CDeviceComm* m_device = nullptr;
 };

@@ -49,6 +49,9 @@ protected:
         InstallCalibrationDispatch();
         StartConnected();
         m_host.Create(nullptr);
+        // As the main window does: the connection tells the loss of a probe found silent.
+        theProbeConnection.SetSilenceObserver([this](ULONG connectionId)
+                                              { m_host.PostNotify(windowmsg::WM_CONNECTION_LOST, connectionId); });
         m_page = std::make_unique<CCtrlPage_SensorSetup>();
         m_page->SetSensorWatchPeriod(20ms);
         m_page->Create(&m_host);
@@ -56,10 +59,13 @@ protected:
         ASSERT_TRUE(testsupport::ShowAndActivate(m_host));
         m_page->SendNotify(windowmsg::WM_DEVICE_CONNECTED);
         ASSERT_TRUE(testsupport::WaitUntil([&] { return m_page->SensorList().count() > 2; }));
-        // The page's sensor watch is no part of the run: it ends on a line lost for a moment.
-        Sim().RequestFaults().LoseLine();
+        // The page's sensor watch is no part of the run: it ends on a refused read of the sensor
+        // set (a line lost for a moment would have the probe found silent before the test began).
+        Sim().RequestFaults().Refuse(probesim::RequestMatch::Read(SENSOR_MASK_REGISTER),
+                                     probesim::ExceptionCode::SlaveDeviceFailure,
+                                     probesim::RequestFaults::kEveryTime);
         ASSERT_TRUE(testsupport::WaitUntil([&] { return !m_page->IsSensorWatchRunning(); }));
-        Sim().RequestFaults().RestoreLine();
+        Sim().RequestFaults().Clear();
         Sim().Log().Clear();
         QListWidget& list = m_page->SensorList();
         for (int row = 0; row < list.count() && m_page->GetSelectedSensorItem() != GetParam(); ++row)
@@ -72,6 +78,7 @@ protected:
 
     void TearDown() override
     {
+        theProbeConnection.SetSilenceObserver(nullptr);
         Sim().RequestFaults().RestoreLine();
         m_page.reset();
         CCtrlPage_SensorSetup::SetCalibrationDispatch(m_previous);
