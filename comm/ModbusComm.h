@@ -176,14 +176,16 @@ public:
     void EnableSilenceCheck(USHORT checkRegister, ULONG checkTimeoutMs, std::function<void()> onSilent = {});
     // The check found the device silent. Any thread.
     bool IsSilent() const { return m_bSilent.load(); }
+    // An exchange went unanswered and no check has been made since. Any thread.
+    bool IsUnheard() const { return m_bUnheard.load(); }
     // For a caller that ends its use of the line after an unanswered exchange: the short check now,
     // when the line is unheard, so that whoever comes next learns whether the device is silent.
     // False when it is silent (also when it was found so before); true otherwise, and when the check
     // is off.
     bool CheckIfUnheard(USHORT address);
-    // While suspended (counted), transactions are neither checked nor refused, for a device that is
-    // meant to be deaf for a while (a restart into its boot code); whether they went unanswered is
-    // still noted, so the first transaction after the pause checks a device that never came back.
+    // While suspended (counted), transactions are neither checked nor refused, and one that goes
+    // unanswered leaves the line as it was: for a device that is meant to be deaf for a while (a
+    // restart into its boot code).
     void SuspendSilenceCheck();
     void ResumeSilenceCheck();
     // Every public operation clears the cancel flag on entry; Cancel, from another thread, ends a
@@ -334,7 +336,7 @@ private:
     bool m_bSilenceCheck = false;
     std::unique_ptr<CModbusMessage> m_pCheckMessage;
     uint32_t m_nSilenceCheckPaused = 0;
-    bool m_bUnheard = false;
+    std::atomic<bool> m_bUnheard{false};
     USHORT m_nCheckRegister = 0;
     ULONG m_nCheckTimeoutMs = 0;
     std::function<void()> m_OnSilent;

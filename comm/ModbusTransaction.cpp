@@ -161,13 +161,10 @@ HRESULT CModbusComm::RunTransaction(ULONG timeoutMs, USHORT retries)
 {
     if (m_pTransport == nullptr)
         return MODBUSCOMM_E_NO_CONNECTION;
-    if (!m_bSilenceCheck)
+    if (!m_bSilenceCheck || m_nSilenceCheckPaused != 0)
         return RunExchange(timeoutMs, retries);
-    if (m_nSilenceCheckPaused == 0)
-    {
-        if (const HRESULT hr = MayTalkTo(m_pMessage->GetSlaveAddress()); Failed(hr))
-            return hr;
-    }
+    if (const HRESULT hr = MayTalkTo(m_pMessage->GetSlaveAddress()); Failed(hr))
+        return hr;
     const HRESULT hr = RunExchange(timeoutMs, retries);
     NoteAnswer(hr);
     return hr;
@@ -217,12 +214,12 @@ HRESULT CModbusComm::MayTalkTo(USHORT address)
 {
     if (m_bSilent.load())
         return m_SilentResult.load();
-    if (!m_bUnheard)
+    if (!m_bUnheard.load())
         return S_OK;
     const HRESULT hr = RunCheck(address);
     if (!IsUnansweredResult(hr))
     {
-        m_bUnheard = false;
+        m_bUnheard.store(false);
         return S_OK;
     }
     m_SilentResult.store(hr);
@@ -237,7 +234,7 @@ void CModbusComm::NoteAnswer(HRESULT hr)
     // A cancelled transaction tells nothing either way; neither does a broadcast without a reply.
     if (hr == MODBUSCOMM_E_CANCELLED || (m_pMessage->IsBroadcast() && m_bReadBroadcastReplies == 0))
         return;
-    m_bUnheard = IsUnansweredResult(hr);
+    m_bUnheard.store(IsUnansweredResult(hr));
 }
 
 HRESULT CModbusComm::RunCheck(USHORT address)

@@ -151,24 +151,14 @@ HRESULT CProbeConnection::ConnectToDevice(std::optional<uint64_t> heardAt)
     if (Failed(result))
         return result;
 
-    ULONG connectionId = 0;
-    {
-        CScopedLock lock(m_Lock);
-        m_nBusy = 0;
-        m_bConnected = 1;
-        // 0 stands for no connection; after a wrap the ids go on from 1.
-        m_nConnectionId = ++m_nLastConnectionId != 0 ? m_nLastConnectionId : ++m_nLastConnectionId;
-        connectionId = m_nConnectionId;
-    }
     // From here on every operation on the link keeps to the line's rule for a probe that stops
-    // answering.
-    network.EnableSilenceCheck(PROBE_CHECK_REGISTER, PROBE_CHECK_TIMEOUT_MS,
-                               [this, connectionId]
-                               {
-                                   std::lock_guard lock(m_SilenceObserverLock);
-                                   if (m_SilenceObserver)
-                                       m_SilenceObserver(connectionId);
-                               });
+    // answering; the keep-alive, refused at once by a silent line, tells the loss.
+    network.EnableSilenceCheck(PROBE_CHECK_REGISTER, PROBE_CHECK_TIMEOUT_MS);
+    CScopedLock lock(m_Lock);
+    m_nBusy = 0;
+    m_bConnected = 1;
+    // 0 stands for no connection; after a wrap the ids go on from 1.
+    m_nConnectionId = ++m_nLastConnectionId != 0 ? m_nLastConnectionId : ++m_nLastConnectionId;
     return result;
 }
 
@@ -283,10 +273,17 @@ BOOL CProbeConnection::IsMarkedSilent()
     return m_nConnectionId != 0 && network != nullptr && network->IsSilent() ? TRUE : FALSE;
 }
 
-void CProbeConnection::SetSilenceObserver(std::function<void(ULONG connectionId)> observer)
+BOOL CProbeConnection::IsProbeUnheard()
 {
-    std::lock_guard lock(m_SilenceObserverLock);
-    m_SilenceObserver = std::move(observer);
+    CScopedLock lock(m_Lock);
+    const CModbusComm* network = m_pModbus.load();
+    return m_bConnected != 0 && network != nullptr && network->IsUnheard() ? TRUE : FALSE;
+}
+
+BOOL CProbeConnection::CheckProbeAnswers()
+{
+    const NetworkRef network(GetModbusInterface());
+    return network == nullptr || network->CheckIfUnheard(m_nAddress.load()) ? TRUE : FALSE;
 }
 
 BOOL CProbeConnection::AddBusy(ULONG* connectionId)

@@ -25,7 +25,6 @@
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <span>
 
@@ -108,10 +107,12 @@ public:
     // line's short check before the next one heard nothing (CModbusComm::EnableSilenceCheck, on for
     // every connection). Nothing more goes out to it; the next connection starts afresh.
     BOOL IsMarkedSilent();
-    // Called once for each connection whose probe is found silent, with its id, on the thread whose
-    // exchange found it and under the line lock: it may only post (the main window posts itself
-    // WM_CONNECTION_LOST). Null for none. Any thread.
-    void SetSilenceObserver(std::function<void(ULONG connectionId)> observer);
+    // An exchange on the link went unanswered and the line has not checked the probe since: the
+    // next exchange will be preceded by the short check. Any thread.
+    BOOL IsProbeUnheard();
+    // That check now, where it is due (serial work); FALSE when the probe is silent. TRUE while
+    // disconnected.
+    BOOL CheckProbeAnswers();
     // The connection lock, for callers that must read several things in one go.
     platform::CCriticalSection& GetLock() { return m_Lock; }
     // A copy of the connected device's identity record (the empty record while none).
@@ -233,8 +234,6 @@ private:
     std::atomic<NVSystem::CDeviceComm*> m_pDevice{nullptr}; // the typed device, one reference more
     std::function<void(ULONG ms)> m_ResetPause;             // set before use
     std::function<void()> m_BusyWaitObserver;               // set before use
-    std::mutex m_SilenceObserverLock;                       // a leaf lock
-    std::function<void(ULONG)> m_SilenceObserver;           // under m_SilenceObserverLock
 };
 
 extern CProbeConnection theProbeConnection;

@@ -74,10 +74,7 @@ CDlgFrame_TarnwickSoft::~CDlgFrame_TarnwickSoft()
     if (m_pKeepAlive)
         m_pKeepAlive->Stop();
     if (ui::GetMainWindow() == this)
-    {
         ui::SetMainWindow(nullptr);
-        theProbeConnection.SetSilenceObserver(nullptr);
-    }
     if (GetAppMainWindow() == ui::OwnerHandle(this))
         SetAppMainWindow(nullptr);
 }
@@ -117,9 +114,6 @@ BOOL CDlgFrame_TarnwickSoft::OnInitDialog()
     CNVDialog::OnInitDialog();
     ui::SetMainWindow(this);
     SetAppMainWindow(ui::OwnerHandle(this));
-    // A probe that any operation finds silent is told lost at once, whoever was talking to it.
-    theProbeConnection.SetSilenceObserver([this](ULONG connectionId)
-                                          { PostNotify(windowmsg::WM_CONNECTION_LOST, connectionId); });
     setWindowIcon(AppIcon());
 
     const int dpi = logicalDpiX();

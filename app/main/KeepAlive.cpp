@@ -60,7 +60,8 @@ bool CKeepAlive::Probe()
                                     });
     }
     m_Connection.ReleaseBusy();
-    if (IsLinkLostResult(hr))
+    // A probe that an operation found silent is refused at once, without traffic.
+    if (IsLinkLostResult(hr) || m_Connection.IsMarkedSilent())
     {
         PostLost();
         return false;

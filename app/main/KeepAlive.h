@@ -2,8 +2,9 @@
 // asleep and reads the device type register once a period (1 s), a read that fails without a
 // wake-up once more after one, so that a probe that has gone away is noticed, and posts
 // WM_CONNECTION_LOST to the main window when the link is gone: when a read fails at the transport
-// (port closed, write or read failure, read time-out) and whenever it finds the connection already
-// down. Other failures (a Modbus exception, a wrong reply) count as alive. It makes no
+// (port closed, write or read failure, read time-out), when the line has found the probe silent
+// (the read is then refused at once: an operation's exchange went unanswered and the short check
+// after it heard nothing), and whenever it finds the connection already down. Other failures (a Modbus exception, a wrong reply) count as alive. It makes no
 // transaction while it is paused (the live data page is reading, a modal popup is open over the
 // main window, or the window is disabled for a factory reset) and then draws no conclusion from
 // the connection being down; it posts nothing when it is stopped.

@@ -107,10 +107,16 @@ void InstallCalibrationDispatch()
         // The probe carries one sensor of each kind: its interface is found by the kind.
         [](CCtrlPage_SensorSetup& page, USHORT sensorId, USHORT)
         {
+            const ULONG connectionId = theProbeConnection.GetConnectionId();
             const sCalibrateResult result = RunCalibration(&page, sensorId);
-            // A probe the wizard found silent is not read again (the connection tells its loss).
             if (result.probeSilent)
+            {
+                // A probe the wizard found silent is not read again: its loss is told at once, as the
+                // keep-alive would tell it once its own reads had waited for the probe.
+                if (auto* window = qobject_cast<CNVDialog*>(page.window()))
+                    window->PostNotify(windowmsg::WM_CONNECTION_LOST, connectionId);
                 return;
+            }
             if (result.ran)
                 page.LoadSensorSettings();
         });

@@ -20,6 +20,12 @@ LRESULT CCtrlPage_Base::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
     switch (message)
     {
     case windowmsg::WM_DEVICE_CONNECTED:
+        // A probe that stopped answering while the pages load is not read again by the next page:
+        // the page that met the silence has shown its failure, and the loss is told.
+        if (theProbeConnection.IsMarkedSilent() ||
+            (theProbeConnection.IsProbeUnheard() &&
+             !ui::WaitForWork([] { return theProbeConnection.CheckProbeAnswers(); })))
+            return 0;
         return OnDeviceConnected(wParam, lParam);
     case windowmsg::WM_DEVICE_DISCONNECTED:
         return OnDeviceDisconnected(wParam, lParam);

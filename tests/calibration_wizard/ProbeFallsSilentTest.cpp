@@ -49,9 +49,6 @@ protected:
         InstallCalibrationDispatch();
         StartConnected();
         m_host.Create(nullptr);
-        // As the main window does: the connection tells the loss of a probe found silent.
-        theProbeConnection.SetSilenceObserver([this](ULONG connectionId)
-                                              { m_host.PostNotify(windowmsg::WM_CONNECTION_LOST, connectionId); });
         m_page = std::make_unique<CCtrlPage_SensorSetup>();
         m_page->SetSensorWatchPeriod(20ms);
         m_page->Create(&m_host);
@@ -78,7 +75,6 @@ protected:
 
     void TearDown() override
     {
-        theProbeConnection.SetSilenceObserver(nullptr);
         Sim().RequestFaults().RestoreLine();
         m_page.reset();
         CCtrlPage_SensorSetup::SetCalibrationDispatch(m_previous);
