@@ -184,8 +184,8 @@ public:
     // is off.
     bool CheckIfUnheard(USHORT address);
     // While suspended (counted), transactions are neither checked nor refused, and one that goes
-    // unanswered leaves the line as it was: for a device that is meant to be deaf for a while (a
-    // restart into its boot code).
+    // unanswered leaves the line as it was (one that is answered still counts): for a device that
+    // is meant to be deaf for a while (a restart into its boot code).
     void SuspendSilenceCheck();
     void ResumeSilenceCheck();
     // Every public operation clears the cancel flag on entry; Cancel, from another thread, ends a

@@ -161,8 +161,16 @@ HRESULT CModbusComm::RunTransaction(ULONG timeoutMs, USHORT retries)
 {
     if (m_pTransport == nullptr)
         return MODBUSCOMM_E_NO_CONNECTION;
-    if (!m_bSilenceCheck || m_nSilenceCheckPaused != 0)
+    if (!m_bSilenceCheck)
         return RunExchange(timeoutMs, retries);
+    if (m_nSilenceCheckPaused != 0)
+    {
+        // An answer still tells that the device is there; silence now tells nothing.
+        const HRESULT hr = RunExchange(timeoutMs, retries);
+        if (!IsUnansweredResult(hr) && hr != MODBUSCOMM_E_CANCELLED)
+            m_bUnheard.store(false);
+        return hr;
+    }
     if (const HRESULT hr = MayTalkTo(m_pMessage->GetSlaveAddress()); Failed(hr))
         return hr;
     const HRESULT hr = RunExchange(timeoutMs, retries);

@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "comm/ModbusComm.h"
 #include "foundation/CommTimeouts.h"
 #include "foundation/ParameterRecords.h"
 #include "foundation/ResultCodes.h"
@@ -16,14 +17,24 @@ constexpr char16_t kNoVersion[] = u"[none]";
 // A flash that stopped short (cancelled while the probe restarted into its boot code, or failed)
 // leaves the probe wherever it got to, and possibly deaf while it restarts: its identity is read
 // afresh until it answers, for as long as a probe takes to come back in its boot code, so that the
-// connection knows whether an application still runs.
+// connection knows whether an application still runs. Deaf by design meanwhile, it is not taken
+// for silent; one that the line has found silent already is sent nothing.
 void AwaitIdentity(NVSystem::CDeviceComm& probe)
 {
-    const platform::CTickStopwatch waited;
-    const uint32_t patience = ReadCommTunable(CommTunable::RebootToBootDelay);
-    while (probe.UpdateSlaveId() == SERIALCOMM_E_READ_TIMEOUT && waited.ElapsedMs() < patience)
+    CModbusComm* network = probe.GetModbusComm();
+    if (network == nullptr)
+        return;
+    if (!network->IsSilent())
     {
+        network->SuspendSilenceCheck();
+        const platform::CTickStopwatch waited;
+        const uint32_t patience = ReadCommTunable(CommTunable::RebootToBootDelay);
+        while (probe.UpdateSlaveId() == SERIALCOMM_E_READ_TIMEOUT && waited.ElapsedMs() < patience)
+        {
+        }
+        network->ResumeSilenceCheck();
     }
+    network->Release();
 }
 
 } // namespace
