@@ -591,10 +591,10 @@ void CDlgFrame_TarnwickSoft::contextMenuEvent(QContextMenuEvent* event)
 
 void CDlgFrame_TarnwickSoft::OnSysClose()
 {
-    // A close that is no click of the user's (the retry's, the picture run's) never ends the window
-    // under serial work it waits for: it is tried again later.
     // From here on the window is closing: nothing the user asks meanwhile connects again.
     m_bClosing = true;
+    // A close that is no click of the user's (the retry's, the picture run's) never ends the window
+    // under serial work it waits for: it is tried again later.
     if (ui::IsWaitingForWork())
     {
         m_closeRetry.start();
