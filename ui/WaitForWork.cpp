@@ -125,12 +125,14 @@ const sTakenInput* TakenInputOf(const QObject* receiver)
     return nullptr;
 }
 
-// Whether the event is the input's own activation: the shortcut's keys, or the release of the
-// left button over the button (the end of a click).
+// Whether the event is the input's own activation: the shortcut's keys, the release of the left
+// button over the button (the end of a click), or the close box of the window.
 bool IsActivation(const QObject& input, const QEvent& event)
 {
     if (event.type() == QEvent::Shortcut)
         return true;
+    if (event.type() == QEvent::Close)
+        return input.isWidgetType() && static_cast<const QWidget&>(input).isWindow();
     if (event.type() != QEvent::MouseButtonRelease)
         return false;
     const auto* button = qobject_cast<const QAbstractButton*>(&input);
@@ -161,8 +163,9 @@ void PostRunHeldWork()
         PostToUiThread(RunHeldWork);
 }
 
-// The window system asks to close the main window while a wait runs: once the wait is over, the
-// window is closed as its close box would.
+// The window system asks to close the main window while a wait runs, and the window does not
+// take its close box itself (TakeInputDuringWaits): once the wait is over, the window is closed
+// as its close box would.
 void HoldMainWindowClose(CNVDialog& mainWindow)
 {
     if (g_bMainCloseHeld)
@@ -218,8 +221,13 @@ protected:
             widget = ClosingDialogOfNativeWindow(receiver);
         if (widget == nullptr || !IsBlockedWindow(widget->window()))
             return false;
-        if (const sTakenInput* input = TakenInputOf(receiver); input != nullptr && IsActivation(*receiver, *event))
+        // A close box is the window's, whichever of its native window and itself receives it.
+        const QObject& target = type == QEvent::Close ? static_cast<const QObject&>(*widget) : *receiver;
+        if (const sTakenInput* input = TakenInputOf(&target); input != nullptr && IsActivation(target, *event))
         {
+            // Left accepted, a close event hides the window all the same.
+            if (type == QEvent::Close)
+                event->ignore();
             // A copy: what it asks for may register or drop input.
             const std::function<void()> taken = input->taken;
             taken();

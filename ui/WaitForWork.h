@@ -94,11 +94,13 @@ void PostHeldWork(QObject* context, int depth, std::function<void()> work);
 // Whether any work is held or waiting to run.
 bool HasHeldWork();
 
-// Input that a wait takes instead of swallowing: a click on the button (or the shortcut's keys)
-// given during a wait calls `taken` at once in place of the input's own handling. `taken` starts
-// nothing itself: it asks for held work (CNVDialog::PostHeld), which runs once the wait has ended,
-// the way a command given while the user-interface thread was busy would run after it. For the
-// commands that the user can give at any time, such as Connect and Disconnect. The registration
+// Input that a wait takes instead of swallowing: a click on the button (or the shortcut's keys,
+// or the close box of the window given as the input) given during a wait calls `taken` at once in
+// place of the input's own handling. `taken` starts nothing itself: it asks for held work
+// (CNVDialog::PostHeld), which runs once the wait has ended, the way a command given while the
+// user-interface thread was busy would run after it. For the commands that the user can give at
+// any time, such as Connect and Disconnect; a main window that takes its close box this way
+// decides itself what the close does, and is not closed for it after the wait. The registration
 // ends with the input object. User-interface thread.
 void TakeInputDuringWaits(QObject& input, std::function<void()> taken);
 

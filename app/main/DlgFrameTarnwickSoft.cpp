@@ -1,5 +1,7 @@
 #include "app/main/DlgFrameTarnwickSoft.h"
 
+#include <utility>
+
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QFileInfo>
@@ -67,6 +69,9 @@ CDlgFrame_TarnwickSoft::CDlgFrame_TarnwickSoft(QWidget* pParentWnd) : CNVDialog(
     m_closeRetry.setSingleShot(true);
     m_closeRetry.setInterval(CLOSE_RETRY_MS);
     connect(&m_closeRetry, &QTimer::timeout, this, [this] { PostCommand(SC_CLOSE_COMMAND); });
+    // The close box given during a wait is taken as the user's last command: final, it wins over
+    // a connect under way and over whatever is asked after it.
+    ui::TakeInputDuringWaits(*this, [this] { Ask(EAsked::Close); });
 }
 
 CDlgFrame_TarnwickSoft::~CDlgFrame_TarnwickSoft()
@@ -112,6 +117,11 @@ CCtrlPage_Base& CDlgFrame_TarnwickSoft::Page(int index)
 BOOL CDlgFrame_TarnwickSoft::OnInitDialog()
 {
     CNVDialog::OnInitDialog();
+    // A window created anew starts with nothing asked.
+    m_eAsked = EAsked::None;
+    m_bAskedPosted = false;
+    m_bConnecting = false;
+    m_bClosing = false;
     ui::SetMainWindow(this);
     SetAppMainWindow(ui::OwnerHandle(this));
     setWindowIcon(AppIcon());
@@ -159,14 +169,11 @@ void CDlgFrame_TarnwickSoft::CreateControls()
                         MulDiv(dpi, kConnectButtonHeight, kStandardDpi));
     m_btnConnect.setAutoDefault(false);
     connect(&m_btnConnect, &QPushButton::clicked, this, [this] { SendCommand(IDC_CONNECT_DISCONNECT); });
-    // Clicked while the window waits (the pages taking a connect in), the button is not ignored:
-    // what it offered then is carried out once the wait is over, as Alt+C and Alt+D are.
+    // Clicked while the window waits (the port search, the pages taking a connect in), the
+    // button is not ignored: what it offered then is carried out once the wait is over, as Alt+C
+    // and Alt+D are.
     ui::TakeInputDuringWaits(m_btnConnect,
-                             [this]
-                             {
-                                 SendCommand(theProbeConnection.IsConnected() ? ID_ACCEL_DISCONNECT
-                                                                              : ID_ACCEL_CONNECT);
-                             });
+                             [this] { Ask(m_bButtonOffersDisconnect ? EAsked::Disconnect : EAsked::Connect); });
 
     for (int index = 0; index < PAGE_COUNT; ++index)
     {
@@ -329,21 +336,12 @@ BOOL CDlgFrame_TarnwickSoft::OnCommand(UINT id)
     case ID_ACCEL_BACK:
         OnNextPage(-1);
         return TRUE;
-    // The state is looked at again when the command runs: two Alt+C taken at once connect once,
-    // and never toggle into a disconnect.
+    // The last of them is carried out, and looks at the state when it runs: two Alt+C taken at
+    // once connect once, and never toggle into a disconnect.
     case ID_ACCEL_CONNECT:
     case ID_ACCEL_DISCONNECT:
-    {
-        const bool connected = id == ID_ACCEL_DISCONNECT;
-        if ((theProbeConnection.IsConnected() != FALSE) == connected)
-            PostHeld(
-                [this, connected]
-                {
-                    if ((theProbeConnection.IsConnected() != FALSE) == connected)
-                        SendCommand(IDC_CONNECT_DISCONNECT);
-                });
+        Ask(id == ID_ACCEL_DISCONNECT ? EAsked::Disconnect : EAsked::Connect);
         return TRUE;
-    }
     case IDM_ABOUTBOX:
         OnAbout();
         return TRUE;
@@ -367,12 +365,62 @@ LRESULT CDlgFrame_TarnwickSoft::OnMessage(UINT message, WPARAM wParam, LPARAM lP
 
 void CDlgFrame_TarnwickSoft::SetConnectButton(BOOL connected)
 {
+    m_bButtonOffersDisconnect = connected != FALSE;
     m_btnConnect.SetToolTipText(connected ? QStringLiteral("Alt+D") : QStringLiteral("Alt+C"));
     m_btnConnect.setText(connected ? QStringLiteral("Disconnect") : QStringLiteral("Connect"));
 }
 
+void CDlgFrame_TarnwickSoft::Ask(EAsked command)
+{
+    // After a close nothing else is done: the window ends without connecting again.
+    if (m_bClosing)
+        return;
+    if (command == EAsked::Close)
+        m_bClosing = true;
+    m_eAsked = command;
+    // A connect under way carries it out once it has ended, behind its news to the pages.
+    if (!m_bConnecting)
+        PostAsked();
+}
+
+void CDlgFrame_TarnwickSoft::PostAsked()
+{
+    if (m_eAsked == EAsked::None || m_bAskedPosted)
+        return;
+    m_bAskedPosted = true;
+    // Held while an operation waits for the probe or a box or popup is open; by then the last
+    // command asked is the one carried out.
+    PostHeld([this] { CarryOutAsked(); });
+}
+
+void CDlgFrame_TarnwickSoft::CarryOutAsked()
+{
+    m_bAskedPosted = false;
+    switch (std::exchange(m_eAsked, EAsked::None))
+    {
+    case EAsked::Connect:
+        if (!m_bClosing && !theProbeConnection.IsConnected())
+            Connect();
+        break;
+    case EAsked::Disconnect:
+        if (theProbeConnection.IsConnected())
+            DisconnectAndShowIt();
+        break;
+    case EAsked::Close:
+        close();
+        break;
+    case EAsked::None:
+        break;
+    }
+}
+
 void CDlgFrame_TarnwickSoft::OnConnectDisconnect()
 {
+    // The button's own command (a click outside a wait) is the user's last: what was asked before
+    // it is not carried out after it. Once the window closes, it connects nothing.
+    if (m_bClosing)
+        return;
+    m_eAsked = EAsked::None;
     if (theProbeConnection.IsConnected())
         DisconnectAndShowIt();
     else
@@ -404,8 +452,27 @@ void CDlgFrame_TarnwickSoft::Disconnect()
 
 void CDlgFrame_TarnwickSoft::Connect()
 {
+    m_bConnecting = true;
+    ConnectSteps();
+    m_bConnecting = false;
+    // What the user asked while the connect ran comes after it, and after the pages' news of it.
+    PostAsked();
+}
+
+bool CDlgFrame_TarnwickSoft::ConnectWithdrawn()
+{
+    if (!m_bClosing && m_eAsked != EAsked::Disconnect)
+        return false;
+    if (theProbeConnection.IsConnected())
+        ui::WaitForWork([] { theProbeConnection.DisconnectDevice(); });
+    return true;
+}
+
+void CDlgFrame_TarnwickSoft::ConnectSteps()
+{
     // The search and the connect are serial work that the user waits for under the wait cursor;
-    // the popups between them wait for the user.
+    // the popups between them wait for the user. A Disconnect or a close given during a wait ends
+    // the connect after it: no popup opens, and the pages never hear of the link.
     HRESULT hr = S_OK;
     const bool found = ui::WaitForWork(
         [&hr]
@@ -423,12 +490,16 @@ void CDlgFrame_TarnwickSoft::Connect()
             hr = theProbeConnection.ConnectToDevice(answeredAt);
             return true;
         });
+    if (ConnectWithdrawn())
+        return;
     if (!found)
     {
         CDlgPopup_PortSettings popup(this);
         if (popup.DoModal() != IDOK)
             return;
         hr = ui::WaitForWork([] { return theProbeConnection.ConnectToDevice(); });
+        if (ConnectWithdrawn())
+            return;
     }
 
     if (hr == MODBUSCOMM_E_NO_APP_FIRMWARE)
@@ -441,6 +512,8 @@ void CDlgFrame_TarnwickSoft::Connect()
                 theProbeConnection.DisconnectDevice();
                 return updated ? theProbeConnection.ConnectToDevice() : MODBUSCOMM_E_NO_APP_FIRMWARE;
             });
+        if (ConnectWithdrawn())
+            return;
     }
     if (Failed(hr))
         return;
@@ -518,6 +591,8 @@ void CDlgFrame_TarnwickSoft::contextMenuEvent(QContextMenuEvent* event)
 
 void CDlgFrame_TarnwickSoft::OnSysClose()
 {
+    // From here on the window is closing: nothing the user asks meanwhile connects again.
+    m_bClosing = true;
     // A close that is no click of the user's (the retry's, the picture run's) never ends the window
     // under serial work it waits for: it is tried again later.
     if (ui::IsWaitingForWork())
@@ -547,6 +622,7 @@ void CDlgFrame_TarnwickSoft::OnCancel()
 {
     // As the close box, the pages are asked to stop their workers and the link goes down; unlike
     // it, Esc and Cancel do not store the window's position.
+    m_bClosing = true;
     CWaitCursor wait;
     if (theProbeConnection.IsConnected())
         Disconnect();

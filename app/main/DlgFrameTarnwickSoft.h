@@ -9,6 +9,11 @@
 // page that holds the focus and from there to this window. F1 and the window's context menu open
 // About. Enter does nothing; Esc disconnects as the close box does and ends the window without
 // storing its position. A stored position is kept on the available screen.
+//
+// Connect, Disconnect and the close box given while the window waits (the port search, the pages
+// taking a connect in) are taken, not swallowed: the last of them is carried out once the wait is
+// over, a connect under way gives way to a Disconnect or a close given during it, and after a
+// close nothing connects again.
 #pragma once
 
 #include <memory>
@@ -97,8 +102,27 @@ protected:
 private:
     void CreateControls();
     void CreateShortcuts();
+    // What the user last asked of the connection and the window, carried out once the wait or
+    // the connect under way is over.
+    enum class EAsked
+    {
+        None,
+        Connect,
+        Disconnect,
+        Close,
+    };
+    // Takes the user's command: it replaces any command not yet carried out, except a close, which
+    // is final.
+    void Ask(EAsked command);
+    void PostAsked();
+    void CarryOutAsked();
+    // Whether the user gave a Disconnect or a close while the connect ran: the connect then ends,
+    // the link it may have opened closed, and asks the user nothing more.
+    bool ConnectWithdrawn();
     void OnConnectDisconnect();
+    // The connect by the button or Alt+C; ConnectSteps does the work.
     void Connect();
+    void ConnectSteps();
     void Disconnect();
     // The disconnect of the button: the window then shows the disconnected state.
     void DisconnectAndShowIt();
@@ -125,6 +149,15 @@ private:
     CNVBitmapButtonEx m_tabCommunication;
     CNVBitmapButtonEx m_tabLiveData;
     QTimer m_closeRetry;
+    EAsked m_eAsked = EAsked::None;
+    // Whether CarryOutAsked is posted and has not yet run.
+    bool m_bAskedPosted = false;
+    // Whether a connect runs: what the user asks meanwhile is carried out after it.
+    bool m_bConnecting = false;
+    // Whether a close was asked or has begun: the window ends, and no command connects again.
+    bool m_bClosing = false;
+    // Whether the button offers Disconnect (its text), for a click taken during a wait.
+    bool m_bButtonOffersDisconnect = false;
     QPoint m_position;
     bool m_bPositionKnown = false;
     // Whether the window is enabled, for the keep-alive thread.

@@ -4,9 +4,11 @@
 // normal cursor, and they end as they did when the window froze.
 #include <fstream>
 
+#include <QApplication>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QTest>
+#include <QTimer>
 
 #include "app/popups/DlgPopupFirmwareUpdate.h"
 #include "app/popups/DlgPopupPortSettings.h"
@@ -14,6 +16,7 @@
 #include "tools/probe-sim/DeviceCommands.h"
 #include "tools/probe-sim/FirmwareImage.h"
 #include "tools/probe-sim/RequestFaults.h"
+#include "ui/WaitForWork.h"
 
 namespace apptest
 {
@@ -49,11 +52,12 @@ TEST_F(WaitingWindowsTest, TheConnectSearchesUnderTheWaitCursorAndTheWindowTakes
     testsupport::WaitWatch watch(
         [&]
         {
-            // A second connect, a disconnect, another page: none is taken (the close box is kept
-            // for after the wait, see OneOperationTest).
+            // A disconnect, a second connect, another page: none starts meanwhile (the last of
+            // Connect and Disconnect is carried out after the wait, see below; the close box is
+            // kept for after the wait, see OneOperationTest).
+            QTest::keyClick(&window, Qt::Key_D, Qt::AltModifier);
             QTest::mouseClick(&window.ConnectButton(), Qt::LeftButton);
             QTest::keyClick(&window, Qt::Key_C, Qt::AltModifier);
-            QTest::keyClick(&window, Qt::Key_D, Qt::AltModifier);
             QTest::keyClick(&window, Qt::Key_Right, Qt::AltModifier);
             QTest::mouseClick(&window.TabButton(Page::PAGE_PROBE_INFO), Qt::LeftButton);
             EXPECT_FALSE(theProbeConnection.IsConnected());
@@ -72,6 +76,106 @@ TEST_F(WaitingWindowsTest, TheConnectSearchesUnderTheWaitCursorAndTheWindowTakes
     EXPECT_TRUE(window.IsKeepAliveRunning());
     EXPECT_TRUE(BoxTexts().empty());
 }
+
+// Alt+C, then Alt+D (and Alt+C again) while the port search runs: the last of them is carried
+// out once the connect is over.
+TEST_F(WaitingWindowsTest, TheLastOfConnectAndDisconnectGivenDuringThePortSearchWins)
+{
+    StartProbe(12);
+    CDlgFrame_TarnwickSoft& window = MainWindow();
+    const auto connectWithKeysDuringTheSearch = [&](std::initializer_list<Qt::Key> keys)
+    {
+        // The search is the connect's first wait.
+        testsupport::WaitWatch watch(
+            [&]
+            {
+                for (const Qt::Key key : keys)
+                    QTest::keyClick(&window, key, Qt::AltModifier);
+            });
+        QTest::keyClick(&window, Qt::Key_C, Qt::AltModifier);
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return watch.Count() >= 1; }));
+        ASSERT_TRUE(testsupport::DeliverPostedMessages());
+        ASSERT_TRUE(testsupport::DeliverHeldWork());
+        EXPECT_EQ(watch.Inside(), 0);
+    };
+
+    connectWithKeysDuringTheSearch({Qt::Key_D});
+    EXPECT_FALSE(theProbeConnection.IsConnected()) << "Alt+D came last";
+    EXPECT_EQ(window.ConnectButton().text(), "Connect");
+    EXPECT_FALSE(window.IsKeepAliveRunning());
+
+    connectWithKeysDuringTheSearch({Qt::Key_D, Qt::Key_C});
+    EXPECT_TRUE(theProbeConnection.IsConnected()) << "Alt+C came last";
+    EXPECT_EQ(window.ConnectButton().text(), "Disconnect");
+    EXPECT_TRUE(window.IsKeepAliveRunning());
+    EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
+}
+
+// A dialog in the main window that counts the news of a connect, as a page hears it.
+class CConnectNews : public CNVDialog
+{
+public:
+    int m_nConnects = 0;
+
+protected:
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == windowmsg::WM_DEVICE_CONNECTED)
+            ++m_nConnects;
+        return CNVDialog::OnMessage(message, wParam, lParam);
+    }
+};
+
+// The close box, then a click on Connect, while the port search runs: the program ends without
+// connecting again, and with the probe gone no port popup opens after the close.
+class CloseThenConnectDuringTheSearch : public WaitingWindowsTest, public ::testing::WithParamInterface<bool>
+{
+};
+
+TEST_P(CloseThenConnectDuringTheSearch, EndsTheProgramWithoutConnectingAgain)
+{
+    const bool probeGone = GetParam();
+    StartProbe(12);
+    CDlgFrame_TarnwickSoft& window = MainWindow();
+    CConnectNews news;
+    news.Create(&window);
+    QString popup;
+    QTimer popups;
+    QObject::connect(&popups, &QTimer::timeout, &popups,
+                     [&]
+                     {
+                         QWidget* modal = QApplication::activeModalWidget();
+                         if (modal == nullptr || modal == &window || ui::IsWaitingForWork())
+                             return;
+                         popup = QString::fromUtf8(modal->metaObject()->className());
+                         if (auto* dialog = qobject_cast<CNVDialog*>(modal))
+                             dialog->SendCommand(IDCANCEL);
+                     });
+    popups.start(10);
+    testsupport::WaitWatch watch(
+        [&]
+        {
+            testsupport::ClickCloseBox(window);
+            QTest::mouseClick(&window.ConnectButton(), Qt::LeftButton);
+            if (probeGone)
+                StopProbe();
+        });
+    window.ConnectButton().click();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return !window.isVisible(); }, std::chrono::seconds(20)));
+    ASSERT_TRUE(testsupport::DeliverPostedMessages());
+    popups.stop();
+
+    EXPECT_GE(watch.Count(), 1);
+    EXPECT_EQ(watch.Inside(), 0);
+    EXPECT_EQ(window.result(), IDCANCEL);
+    EXPECT_FALSE(theProbeConnection.IsConnected());
+    EXPECT_EQ(news.m_nConnects, 0) << "the connect under way gave way to the close";
+    EXPECT_TRUE(popup.isEmpty()) << popup.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(ProbeThereOrGone, CloseThenConnectDuringTheSearch, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& param)
+                         { return param.param ? "ProbeGone" : "ProbeThere"; });
 
 TEST_F(WaitingWindowsTest, TheConnectsMessagesComeWithTheNormalCursorBeforeThePopupThatFollowsThem)
 {

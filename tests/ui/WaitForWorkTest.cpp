@@ -380,6 +380,36 @@ TEST_F(WaitForWorkTest, TheMainWindowsCloseBoxDuringAWaitIsTakenOnceAfterIt)
     EXPECT_EQ(m_window.m_closes, 1);
 }
 
+TEST_F(WaitForWorkTest, AMainWindowThatTakesItsCloseBoxIsAskedAtOnceAndNotClosedAfterTheWait)
+{
+    ui::SetMainWindow(&m_window);
+    int taken = 0;
+    ui::TakeInputDuringWaits(m_window, [&] { ++taken; });
+    int takenDuring = -1;
+    bool visibleDuring = false;
+    Gate gate;
+    QTimer::singleShot(0, &m_window,
+                       [&]
+                       {
+                           testsupport::ClickCloseBox(m_window);
+                           testsupport::PumpEvents();
+                           takenDuring = taken;
+                           visibleDuring = m_window.isVisible();
+                           gate.Open();
+                       });
+    ui::WaitForWork([&] { gate.WaitOpen(); });
+    ASSERT_TRUE(testsupport::DeliverHeldWork());
+    ui::SetMainWindow(nullptr);
+    EXPECT_EQ(takenDuring, 1);
+    EXPECT_TRUE(visibleDuring);
+    EXPECT_EQ(m_window.m_closes, 0) << "what the close does is the window's to decide";
+
+    // Outside a wait the close box is the window's own.
+    testsupport::ClickCloseBox(m_window);
+    EXPECT_EQ(m_window.m_closes, 1);
+    EXPECT_EQ(taken, 1);
+}
+
 TEST_F(WaitForWorkTest, WhatTheWorkThrowsIsThrownToTheWaiterAndOffTheWindowsThreadTheWorkRunsInPlace)
 {
     EXPECT_THROW(ui::WaitForWork([]() -> int { throw std::runtime_error("line lost"); }), std::runtime_error);
