@@ -582,16 +582,17 @@ void CCtrlPage_LiveData::ShowValues(const sLiveRound& round)
 
 void CCtrlPage_LiveData::LogRound(const sLiveRound& round)
 {
-    if (!IsLoggingToFile() ||
-        AppendCsvLine(m_strLogFilePath, BuildCsvLine(round)) != CsvAppend::Failed || m_bFileFailureShown)
+    if (!IsLoggingToFile() || AppendCsvLine(m_strLogFilePath, BuildCsvLine(round)) != CsvAppend::Failed ||
+        m_bFileFailureShown)
         return;
     // Once per run: the reading goes on, and the file takes the lines again once it can.
     m_bFileFailureShown = true;
     const auto tell = [this, path = ui::ToQString(m_strLogFilePath)]
     {
-        ShowErrorBox(this, QStringLiteral("Failed to write to file %1.\nReading continues; lines that cannot be "
-                                          "written are lost.")
-                               .arg(path));
+        ShowErrorBox(this,
+                     QStringLiteral("Failed to write to file %1.\nReading continues; lines that cannot be "
+                                    "written are lost.")
+                         .arg(path));
     };
     // Under another box the page's own comes up once that has closed, never inside it.
     if (IsHoldingWork())

@@ -591,7 +591,6 @@ TEST_F(LiveDataPageTest, LeavingThePageOrDisconnectingEndsTheReadingCleanly)
     EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
 }
 
-
 // ---- Every round of a run reaches the file, whatever box is open ----
 
 // The worker's rounds as the page receives them, whether it takes them at once or holds them:
@@ -599,7 +598,10 @@ TEST_F(LiveDataPageTest, LeavingThePageOrDisconnectingEndsTheReadingCleanly)
 class RoundWatch : public QObject
 {
 public:
-    explicit RoundWatch(QObject& page) : m_page(page) { QCoreApplication::instance()->installEventFilter(this); }
+    explicit RoundWatch(QObject& page) : m_page(page)
+    {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
     ~RoundWatch() override { QCoreApplication::instance()->removeEventFilter(this); }
     uint64_t Newest() const { return std::max(m_newestData, m_newestError); }
     uint64_t NewestError() const { return m_newestError; }
@@ -694,14 +696,14 @@ TEST_F(LiveLogUnderBoxTest, RoundsReadWhileAboutIsOpenAllReachTheFileAndAReadErr
     const RoundWatch rounds(page);
     // One read of the DO sensor fails once armed: its round is a read error, the next ones not.
     std::atomic<bool> failOnce{false};
-    Probe().Registers().AddReadHook(Probe().Sensors().Base(1), 64,
-                                    [&](probesim::RegisterModel&, uint16_t, uint16_t)
-                                        -> std::optional<probesim::ExceptionCode>
-                                    {
-                                        if (failOnce.exchange(false))
-                                            return probesim::ExceptionCode::SlaveDeviceFailure;
-                                        return std::nullopt;
-                                    });
+    Probe().Registers().AddReadHook(
+        Probe().Sensors().Base(1), 64,
+        [&](probesim::RegisterModel&, uint16_t, uint16_t) -> std::optional<probesim::ExceptionCode>
+        {
+            if (failOnce.exchange(false))
+                return probesim::ExceptionCode::SlaveDeviceFailure;
+            return std::nullopt;
+        });
     bool readingWhenClosed = false;
     OnNextModal(
         [&](QWidget& modal)
@@ -712,7 +714,8 @@ TEST_F(LiveLogUnderBoxTest, RoundsReadWhileAboutIsOpenAllReachTheFileAndAReadErr
             EXPECT_TRUE(testsupport::WaitUntil([&] { return rounds.Newest() >= opened + 100; }, kManyRounds));
             failOnce = true;
             EXPECT_TRUE(testsupport::WaitUntil([&] { return rounds.NewestError() != 0; }, 10s));
-            EXPECT_TRUE(testsupport::WaitUntil([&] { return rounds.Newest() >= rounds.NewestError() + 3; }, 10s));
+            EXPECT_TRUE(
+                testsupport::WaitUntil([&] { return rounds.Newest() >= rounds.NewestError() + 3; }, 10s));
             readingWhenClosed = page.IsReading() != FALSE;
             about->SendCommand(IDOK);
         });
@@ -720,7 +723,8 @@ TEST_F(LiveLogUnderBoxTest, RoundsReadWhileAboutIsOpenAllReachTheFileAndAReadErr
     ASSERT_TRUE(readingWhenClosed);
     // The read error waited for About and ended the reading after it.
     ASSERT_TRUE(testsupport::WaitUntil([&] { return !BoxTexts().empty(); }));
-    EXPECT_TRUE(BoxTexts().front().startsWith("Error reading live values")) << BoxTexts().front().toStdString();
+    EXPECT_TRUE(BoxTexts().front().startsWith("Error reading live values"))
+        << BoxTexts().front().toStdString();
     EXPECT_FALSE(m_dialogs.MessageBoxes().front().overAnotherBox);
     DeliverTheLastRounds();
     EXPECT_EQ(BoxTexts().size(), 1u);

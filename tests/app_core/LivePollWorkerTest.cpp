@@ -296,7 +296,6 @@ TEST_F(LivePollWorkerTest, AnEmptyPollListStillPostsEveryRound)
     EXPECT_TRUE(RoundOf(1).Values.empty());
 }
 
-
 TEST_F(LivePollWorkerTest, EveryRoundWaitsForTheWindowAndWhatItLeavesIsTakenInOrderAfterTheStop)
 {
     // A window that takes nothing for a long time (a box open above it) loses no round.
@@ -324,14 +323,14 @@ TEST_F(LivePollWorkerTest, AReadErrorStaysForItsOwnMessageWhileLaterRoundsAreTak
     // The second round's read of the DO sensor fails; the window holds that report behind a box
     // while it takes the values of the rounds after it.
     std::atomic<bool> failOnce{false};
-    Probe().Registers().AddReadHook(Probe().Sensors().Base(1), 64,
-                                    [&](probesim::RegisterModel&, uint16_t, uint16_t)
-                                        -> std::optional<probesim::ExceptionCode>
-                                    {
-                                        if (failOnce.exchange(false))
-                                            return probesim::ExceptionCode::SlaveDeviceFailure;
-                                        return std::nullopt;
-                                    });
+    Probe().Registers().AddReadHook(
+        Probe().Sensors().Base(1), 64,
+        [&](probesim::RegisterModel&, uint16_t, uint16_t) -> std::optional<probesim::ExceptionCode>
+        {
+            if (failOnce.exchange(false))
+                return probesim::ExceptionCode::SlaveDeviceFailure;
+            return std::nullopt;
+        });
     Start();
     ASSERT_TRUE(m_window.WaitFor(1));
     failOnce = true;
