@@ -325,6 +325,11 @@ LRESULT CNVDialog::OnMessage(UINT, WPARAM, LPARAM)
     return 0;
 }
 
+bool CNVDialog::TakeWhileHolding(UINT, WPARAM, LPARAM)
+{
+    return false;
+}
+
 void CNVDialog::SendCommand(UINT id)
 {
     if (OnCommand(id))
@@ -400,7 +405,10 @@ bool CNVDialog::event(QEvent* event)
             const WPARAM wParam = notify->WParam();
             const LPARAM lParam = notify->LParam();
             if (IsHoldingWork())
-                PostHeld([this, message, wParam, lParam] { OnMessage(message, wParam, lParam); });
+            {
+                if (!TakeWhileHolding(message, wParam, lParam))
+                    PostHeld([this, message, wParam, lParam] { OnMessage(message, wParam, lParam); });
+            }
             else
                 OnMessage(message, wParam, lParam);
         }

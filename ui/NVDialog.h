@@ -19,6 +19,7 @@
 // A posted message that arrives while the window waits for serial work, or while a box or popup
 // opened above it is open, is held and handled in turn once they have ended (PostHeld): a
 // worker's report is never handled inside the loop of a box that its own window asked about.
+// Only what a window takes as data (TakeWhileHolding) is handled at once even then.
 // Derived dialogs override OnMessage with a switch and pass on what they do not handle.
 //
 // Commands. The buttons' and shortcuts' commands reach OnCommand by id (SendCommand): IDOK runs
@@ -253,6 +254,10 @@ protected:
     virtual BOOL OnInitDialog();
     // A private message, posted or sent; returns the handler's result (0 when none handles it).
     virtual LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // A posted message that arrives while the window holds work: true when the window has taken it
+    // now, as data that would be lost or grow stale by waiting and whose handling neither talks to
+    // the probe nor opens a box; false (the default) holds it for OnMessage once the hold ends.
+    virtual bool TakeWhileHolding(UINT message, WPARAM wParam, LPARAM lParam);
     // A command; TRUE when handled.
     virtual BOOL OnCommand(UINT id);
     virtual void OnOK();

@@ -153,13 +153,27 @@ void CLivePollWorker::Stop()
 std::optional<sLiveRound> CLivePollWorker::TakeRound(uint64_t number)
 {
     std::lock_guard lock(m_outboxLock);
-    while (!m_outbox.empty() && m_outbox.front().Number < number)
-        m_outbox.pop_front();
-    if (m_outbox.empty() || m_outbox.front().Number != number)
-        return std::nullopt;
-    sLiveRound round = std::move(m_outbox.front());
-    m_outbox.pop_front();
-    return round;
+    std::optional<sLiveRound> taken;
+    std::erase_if(m_outbox,
+                  [&](sLiveRound& round)
+                  {
+                      if (round.Number == number)
+                      {
+                          taken = std::move(round);
+                          return true;
+                      }
+                      return round.Number < number && Succeeded(round.ReadError);
+                  });
+    return taken;
+}
+
+std::vector<sLiveRound> CLivePollWorker::TakeAllRounds()
+{
+    std::lock_guard lock(m_outboxLock);
+    std::vector<sLiveRound> rounds(std::make_move_iterator(m_outbox.begin()),
+                                   std::make_move_iterator(m_outbox.end()));
+    m_outbox.clear();
+    return rounds;
 }
 
 void CLivePollWorker::Run()
@@ -191,8 +205,6 @@ void CLivePollWorker::Deliver(sLiveRound&& round)
     const uint32_t message = Failed(round.ReadError) ? windowmsg::WM_READ_ERROR : windowmsg::WM_NEW_DATA;
     {
         std::lock_guard lock(m_outboxLock);
-        if (m_outbox.size() >= kOutboxCapacity)
-            m_outbox.pop_front();
         m_outbox.push_back(std::move(round));
     }
     m_window.PostNotify(message, static_cast<uintptr_t>(number), m_runTag);

@@ -3,7 +3,9 @@
 // worker's outbox under the round's number, and the window is told by WM_NEW_DATA (or WM_READ_ERROR
 // when the round failed) with wParam the round number and lParam the run tag it was started with.
 // The window takes the round by number, so a line it writes never mixes two rounds, however late it
-// handles a message, and a message of an earlier run is told apart by its tag.
+// handles a message, and a message of an earlier run is told apart by its tag. The outbox has no
+// bound: every round waits there until the window takes it, and what the window has not taken
+// when the run ends it takes with TakeAllRounds, so that no round of a run is lost.
 //
 // The first round starts at once; round k starts at the first grid point k x period (from the
 // start) that has not passed when round k-1 ends, so an overrunning round skips grid points and
@@ -77,9 +79,6 @@ struct sLivePollClock
 class CLivePollWorker
 {
 public:
-    // Rounds that may wait for the window before the oldest is dropped.
-    static constexpr size_t kOutboxCapacity = 64;
-
     explicit CLivePollWorker(INotifyWindow& window, sLivePollClock clock = sLivePollClock::System());
     // Stops and joins the thread.
     ~CLivePollWorker();
@@ -98,9 +97,14 @@ public:
     // The thread is running (it ends only when stopped). Any thread.
     bool IsRunning() const { return m_bRunning.load(); }
 
-    // The round with that number, taken out of the outbox with every older one; none when it is not
-    // (or no longer) there. User-interface thread.
+    // The round with that number, taken out of the outbox with every older round that carries
+    // values (the window takes values in the order they come, so theirs were passed over); an older
+    // read error stays for its own message, which may be waiting for a box. None when the round is
+    // not (or no longer) there. User-interface thread.
     std::optional<sLiveRound> TakeRound(uint64_t number);
+    // Every round still in the outbox, oldest first, taken out of it: after Stop, what the run
+    // delivered and the window has not taken. User-interface thread.
+    std::vector<sLiveRound> TakeAllRounds();
 
 private:
     void Run();

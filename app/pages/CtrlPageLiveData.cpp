@@ -141,7 +141,14 @@ CCtrlPage_LiveData::CCtrlPage_LiveData(QWidget* pParentWnd) : CCtrlPage_Base(kTe
 CCtrlPage_LiveData::~CCtrlPage_LiveData()
 {
     if (m_pWorker)
+    {
         m_pWorker->Stop();
+        // A run that nobody stopped still has its delivered rounds written; no box, the page goes.
+        if (IsReading() && IsLoggingToFile())
+            for (const sLiveRound& round : m_pWorker->TakeAllRounds())
+                if (Succeeded(round.ReadError))
+                    AppendCsvLine(m_strLogFilePath, BuildCsvLine(round));
+    }
     // The controls go after this body: none of their last signals or events may reach the page.
     m_list.removeEventFilter(this);
     for (QObject* control : std::initializer_list<QObject*>{
@@ -319,20 +326,56 @@ LRESULT CCtrlPage_LiveData::OnMessage(UINT message, WPARAM wParam, LPARAM lParam
 {
     if (message != windowmsg::WM_NEW_DATA && message != windowmsg::WM_READ_ERROR)
         return CCtrlPage_Base::OnMessage(message, wParam, lParam);
-    // A message of a run that has ended, or of an earlier one, finds nothing to show.
-    if (!IsReading() || lParam != m_nRunTag || !m_pWorker)
-        return 0;
-    const std::optional<sLiveRound> round = m_pWorker->TakeRound(wParam);
+    const std::optional<sLiveRound> round = TakeRunRound(wParam, lParam);
     if (!round)
         return 0;
     if (message == windowmsg::WM_NEW_DATA)
     {
-        ShowValues(*round, true);
+        // Shown first: a box that the line may open comes up over these values, and the rounds
+        // taken while it is open are shown after it.
+        m_unshownRound.reset();
+        ShowValues(*round);
+        LogRound(*round);
         return 0;
     }
     StopReading();
     ShowErrorCodeBox(this, QStringLiteral("Error reading live values"), round->ReadError);
     return 0;
+}
+
+bool CCtrlPage_LiveData::TakeWhileHolding(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    // A read error stops the reading and tells it in a box: it waits. A round's values are data:
+    // its line is written now, however long the box above the page stays open, and the values are
+    // shown once it has closed (showing them reads the connection's state, which a wait's work
+    // may hold).
+    if (message != windowmsg::WM_NEW_DATA)
+        return CCtrlPage_Base::TakeWhileHolding(message, wParam, lParam);
+    std::optional<sLiveRound> round = TakeRunRound(wParam, lParam);
+    if (!round)
+        return true;
+    LogRound(*round);
+    m_unshownRound = std::move(round);
+    PostHeld([this] { ShowUnshownRound(); });
+    return true;
+}
+
+std::optional<sLiveRound> CCtrlPage_LiveData::TakeRunRound(WPARAM number, LPARAM runTag)
+{
+    // A message of a run that has ended, or of an earlier one, finds nothing: what the run
+    // delivered the stop has taken.
+    if (!IsReading() || runTag != m_nRunTag || !m_pWorker)
+        return std::nullopt;
+    return m_pWorker->TakeRound(number);
+}
+
+void CCtrlPage_LiveData::ShowUnshownRound()
+{
+    if (!m_unshownRound)
+        return;
+    const sLiveRound round = std::move(*m_unshownRound);
+    m_unshownRound.reset();
+    ShowValues(round);
 }
 
 void CCtrlPage_LiveData::OnTimer(UINT id)
@@ -401,7 +444,7 @@ LRESULT CCtrlPage_LiveData::OnDeviceConnected(WPARAM, LPARAM)
     // values again after the rows would have each sensor measure a second time, and the user wait
     // for both.
     if (RebuildPollList(ReadingsAge::Measured))
-        ShowValues(RoundOfPollList(), false);
+        ShowValues(RoundOfPollList());
     if (IsPageVisible())
         RefreshPage();
     return 0;
@@ -493,19 +536,31 @@ void CCtrlPage_LiveData::StopReading()
     if (!m_pWorker && !IsReading())
         return;
     if (m_pWorker)
+    {
         ui::WaitForWork([this] { m_pWorker->Stop(); });
+        // What the worker delivered before it stopped and the page has not taken yet still
+        // belongs to the run: its lines go to the file, in order, and its newest values are shown.
+        // A read error among it is not told: the user has ended the run, or another error has.
+        if (IsReading())
+            for (sLiveRound& round : m_pWorker->TakeAllRounds())
+                if (Succeeded(round.ReadError))
+                {
+                    LogRound(round);
+                    m_unshownRound = std::move(round);
+                }
+    }
     SetReading(FALSE);
     if (HasWindow())
     {
         m_btnStartStop.setText(QStringLiteral("Start"));
+        if (!IsHoldingWork())
+            ShowUnshownRound();
         RefreshPage();
     }
 }
 
-void CCtrlPage_LiveData::ShowValues(const sLiveRound& round, bool pollRound)
+void CCtrlPage_LiveData::ShowValues(const sLiveRound& round)
 {
-    if (pollRound && IsLoggingToFile())
-        AppendFileLine(round);
     const USHORT version = RegisterMapVersion();
     const int rows = std::min(m_list.topLevelItemCount(), static_cast<int>(round.Values.size()));
     for (int row = 0; row < rows; ++row)
@@ -525,15 +580,25 @@ void CCtrlPage_LiveData::ShowValues(const sLiveRound& round, bool pollRound)
     ShowDataCodeHelp();
 }
 
-void CCtrlPage_LiveData::AppendFileLine(const sLiveRound& round)
+void CCtrlPage_LiveData::LogRound(const sLiveRound& round)
 {
-    if (AppendCsvLine(m_strLogFilePath, BuildCsvLine(round)) != CsvAppend::Failed || m_bFileFailureShown)
+    if (!IsLoggingToFile() || AppendCsvLine(m_strLogFilePath, BuildCsvLine(round)) != CsvAppend::Failed ||
+        m_bFileFailureShown)
         return;
     // Once per run: the reading goes on, and the file takes the lines again once it can.
     m_bFileFailureShown = true;
-    ShowErrorBox(this, QStringLiteral("Failed to write to file %1.\nReading continues; lines that cannot be "
-                                      "written are lost.")
-                           .arg(ui::ToQString(m_strLogFilePath)));
+    const auto tell = [this, path = ui::ToQString(m_strLogFilePath)]
+    {
+        ShowErrorBox(this,
+                     QStringLiteral("Failed to write to file %1.\nReading continues; lines that cannot be "
+                                    "written are lost.")
+                         .arg(path));
+    };
+    // Under another box the page's own comes up once that has closed, never inside it.
+    if (IsHoldingWork())
+        PostHeld(tell);
+    else
+        tell();
 }
 
 // ---- The poll list ----

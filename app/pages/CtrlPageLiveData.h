@@ -6,6 +6,9 @@
 //
 // The worker hands each round to the page with its values, so the page never reads the device
 // while reading: a round costs the user-interface thread the list update and the file line only.
+// A round's line is written as it arrives, also while a box or popup is open above the page (its
+// values are shown once that has closed), and the rounds the worker delivered before a stop are
+// written by the stop: every round of a run reaches the file, in order and once.
 #pragma once
 
 #include <memory>
@@ -100,6 +103,7 @@ protected:
     BOOL OnInitDialog() override;
     BOOL OnCommand(UINT id) override;
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    bool TakeWhileHolding(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnTimer(UINT id) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -112,9 +116,14 @@ private:
     bool RebuildPollList(ReadingsAge age);
     // The values the poll list's records carry, as a round.
     sLiveRound RoundOfPollList() const;
-    // A round of the worker (a poll round) or the values read right after a connect: the rows'
-    // values and data codes, and with a poll round the file's line.
-    void ShowValues(const sLiveRound& round, bool pollRound);
+    // A round of the worker or the values read right after a connect: the rows' values and data
+    // codes.
+    void ShowValues(const sLiveRound& round);
+    // The round of the running run that the message names, taken from the worker; none for a
+    // message of a run that has ended.
+    std::optional<sLiveRound> TakeRunRound(WPARAM number, LPARAM runTag);
+    // The newest round taken while the page held work, shown now.
+    void ShowUnshownRound();
     void ShowDataCodeHelp();
     void UpdateMoveButtons();
     void OnRateChanged();
@@ -128,7 +137,9 @@ private:
     int GetSelectionMark() const;
     void SelectRow(int row);
     void SetReading(BOOL reading);
-    void AppendFileLine(const sLiveRound& round);
+    // The round's line, when logging to the file; the first line that fails in a run is told in a
+    // box (after any box open above the page), the others are lost silently, as that box says.
+    void LogRound(const sLiveRound& round);
 
     // Text of the rate edit, LogRate and the file settings of the last start.
     QString m_strRate;
@@ -145,6 +156,8 @@ private:
     std::unique_ptr<CLivePollWorker> m_pWorker;
     intptr_t m_nRunTag = 0;
     bool m_bFileFailureShown = false;
+    // The newest round taken while the page held work and not shown yet.
+    std::optional<sLiveRound> m_unshownRound;
 
     CNVCheckBox m_chkLogToFile;
     CNVStatic m_stSeconds;

@@ -7,18 +7,21 @@
 #include <QTest>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "app/livedata/LiveDataSettings.h"
 #include "app/livedata/PollSelection.h"
+#include "app/popups/DlgPopupAbout.h"
 #include "app/popups/DlgPopupConfigureDataLog.h"
 #include "app/popups/DlgPopupSelectPollData.h"
 #include "connection/AppProfile.h"
 #include "tests/app/AppWindowTest.h"
 #include "ui/QtText.h"
 #include "ui/ThreadHandover.h"
+#include "ui/WaitForWork.h"
 
 namespace apptest
 {
@@ -586,6 +589,204 @@ TEST_F(LiveDataPageTest, LeavingThePageOrDisconnectingEndsTheReadingCleanly)
     EXPECT_EQ(page.List().topLevelItemCount(), 0);
     EXPECT_FALSE(page.StartStopButton().isEnabled());
     EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
+}
+
+// ---- Every round of a run reaches the file, whatever box is open ----
+
+// The worker's rounds as the page receives them, whether it takes them at once or holds them:
+// the newest round number of each kind.
+class RoundWatch : public QObject
+{
+public:
+    explicit RoundWatch(QObject& page) : m_page(page)
+    {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+    ~RoundWatch() override { QCoreApplication::instance()->removeEventFilter(this); }
+    uint64_t Newest() const { return std::max(m_newestData, m_newestError); }
+    uint64_t NewestError() const { return m_newestError; }
+
+protected:
+    bool eventFilter(QObject* receiver, QEvent* event) override
+    {
+        ui::AcquireHandover();
+        if (receiver != &m_page)
+            return false;
+        const auto round = [event] { return static_cast<const CNotifyEvent*>(event)->WParam(); };
+        if (event->type() == CNotifyEvent::TypeOf(windowmsg::WM_NEW_DATA))
+            m_newestData = std::max<uint64_t>(m_newestData, round());
+        else if (event->type() == CNotifyEvent::TypeOf(windowmsg::WM_READ_ERROR))
+            m_newestError = std::max<uint64_t>(m_newestError, round());
+        return false;
+    }
+
+private:
+    QObject& m_page;
+    uint64_t m_newestData = 0;
+    uint64_t m_newestError = 0;
+};
+
+// The quick clock, with time that moves 100 ms at every look: round k of a run starts 0.1 + 0.2 (k - 1)
+// seconds after the run, so each line tells which round it holds.
+sLivePollClock RoundNumberingClock()
+{
+    sLivePollClock clock = QuickClock();
+    auto now = std::make_shared<std::atomic<uint64_t>>(0);
+    clock.NowMs = [now] { return now->fetch_add(100) + 100; };
+    return clock;
+}
+
+QString ElapsedOfRound(uint64_t round)
+{
+    return QString::asprintf("%.1f", static_cast<double>(2 * round - 1) / 10.0);
+}
+
+// The rounds whose lines the file holds after its header, in the file's order, told by their
+// elapsed seconds; 0 for a line that is no round's.
+std::vector<uint64_t> RoundsInFile(const std::filesystem::path& path, bool withHeader = true)
+{
+    std::vector<QStringList> rows = FileRows(ReadAll(path));
+    if (withHeader && !rows.empty())
+        rows.erase(rows.begin());
+    std::vector<uint64_t> rounds;
+    for (const QStringList& row : rows)
+    {
+        const double elapsed = row.size() > 1 ? row[1].toDouble() : 0.0;
+        const auto round = static_cast<uint64_t>(std::llround((elapsed * 10.0 + 1.0) / 2.0));
+        rounds.push_back(row.size() > 1 && ElapsedOfRound(round) == row[1] ? round : 0);
+    }
+    return rounds;
+}
+
+// first, first + 1, ..., last, without the ones left out.
+std::vector<uint64_t> RoundRange(uint64_t first, uint64_t last, std::initializer_list<uint64_t> without = {})
+{
+    std::vector<uint64_t> rounds;
+    for (uint64_t round = first; round <= last; ++round)
+        if (std::find(without.begin(), without.end(), round) == without.end())
+            rounds.push_back(round);
+    return rounds;
+}
+
+class LiveLogUnderBoxTest : public LiveDataPageTest
+{
+protected:
+    static constexpr auto kManyRounds = std::chrono::milliseconds(100000);
+
+    // Connected, reading with the round-numbering clock into the file, its first line written.
+    std::filesystem::path ReadToFile(const QString& name)
+    {
+        Connect();
+        LivePage().SetPollClockForTests(RoundNumberingClock());
+        return ReadToFileUntilItsFirstLine(name);
+    }
+    // Every message the worker posted before it stopped has reached the page.
+    void DeliverTheLastRounds()
+    {
+        ASSERT_FALSE(LivePage().IsReading());
+        EXPECT_TRUE(testsupport::DeliverPostedMessages());
+    }
+};
+
+TEST_F(LiveLogUnderBoxTest, RoundsReadWhileAboutIsOpenAllReachTheFileAndAReadErrorAmongThemIsToldAfterIt)
+{
+    const std::filesystem::path path = ReadToFile("about");
+    ASSERT_FALSE(path.empty());
+    CCtrlPage_LiveData& page = LivePage();
+    const RoundWatch rounds(page);
+    // One read of the DO sensor fails once armed: its round is a read error, the next ones not.
+    std::atomic<bool> failOnce{false};
+    Probe().Registers().AddReadHook(
+        Probe().Sensors().Base(1), 64,
+        [&](probesim::RegisterModel&, uint16_t, uint16_t) -> std::optional<probesim::ExceptionCode>
+        {
+            if (failOnce.exchange(false))
+                return probesim::ExceptionCode::SlaveDeviceFailure;
+            return std::nullopt;
+        });
+    bool readingWhenClosed = false;
+    OnNextModal(
+        [&](QWidget& modal)
+        {
+            auto* about = qobject_cast<CDlgPopup_About*>(&modal);
+            ASSERT_NE(about, nullptr);
+            const uint64_t opened = rounds.Newest();
+            EXPECT_TRUE(testsupport::WaitUntil([&] { return rounds.Newest() >= opened + 100; }, kManyRounds));
+            failOnce = true;
+            EXPECT_TRUE(testsupport::WaitUntil([&] { return rounds.NewestError() != 0; }, 10s));
+            EXPECT_TRUE(
+                testsupport::WaitUntil([&] { return rounds.Newest() >= rounds.NewestError() + 3; }, 10s));
+            readingWhenClosed = page.IsReading() != FALSE;
+            about->SendCommand(IDOK);
+        });
+    MainWindow().SendCommand(IDM_ABOUTBOX);
+    ASSERT_TRUE(readingWhenClosed);
+    // The read error waited for About and ended the reading after it.
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return !BoxTexts().empty(); }));
+    EXPECT_TRUE(BoxTexts().front().startsWith("Error reading live values"))
+        << BoxTexts().front().toStdString();
+    EXPECT_FALSE(m_dialogs.MessageBoxes().front().overAnotherBox);
+    DeliverTheLastRounds();
+    EXPECT_EQ(BoxTexts().size(), 1u);
+    EXPECT_EQ(RoundsInFile(path), RoundRange(1, rounds.Newest(), {rounds.NewestError()}));
+}
+
+TEST_F(LiveLogUnderBoxTest, WhileTheFileBoxIsOpenEveryRoundReachesTheFileOnceItCanBeWrittenAgain)
+{
+    const std::filesystem::path path = ReadToFile("blocked");
+    ASSERT_FALSE(path.empty());
+    CCtrlPage_LiveData& page = LivePage();
+    const RoundWatch rounds(page);
+    uint64_t lastLost = 0;
+    m_dialogs.QueueLoopingAnswer(
+        platform::IDOK, [&] { return lastLost != 0 && rounds.Newest() >= lastLost + 100; },
+        [&]
+        {
+            // The user makes room for the file while reading the box: the rounds from now on fit.
+            std::filesystem::remove(path);
+            const std::ofstream writable(path);
+            lastLost = rounds.Newest();
+        },
+        kManyRounds);
+    BlockFile(path);
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return lastLost != 0 && rounds.Newest() >= lastLost + 100; },
+                                       kManyRounds));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return !ui::HasHeldWork() && BoxTexts().size() == 1; }));
+    EXPECT_TRUE(BoxTexts().front().startsWith("Failed to write to file")) << BoxTexts().front().toStdString();
+    EXPECT_TRUE(page.IsReading());
+    page.StartStopButton().click();
+    DeliverTheLastRounds();
+    EXPECT_EQ(BoxTexts().size(), 1u) << "told once";
+    EXPECT_EQ(RoundsInFile(path, false), RoundRange(lastLost + 1, rounds.Newest()));
+}
+
+TEST_F(LiveLogUnderBoxTest, TheRoundsReadWhileTheLeaveQuestionIsOpenReachTheFileWhateverTheAnswer)
+{
+    const std::filesystem::path path = ReadToFile("leave");
+    ASSERT_FALSE(path.empty());
+    CCtrlPage_LiveData& page = LivePage();
+    const RoundWatch rounds(page);
+    const auto askAndAnswer = [&](int answer)
+    {
+        const uint64_t asked = rounds.Newest();
+        m_dialogs.QueueLoopingAnswer(answer, [&rounds, asked] { return rounds.Newest() >= asked + 20; });
+        MainWindow().TabButton(Page::PAGE_COMMUNICATION).click();
+        EXPECT_EQ(BoxTexts().back(), "Data logging will terminate.\nContinue?");
+    };
+
+    // No: the page stays and reads on, and the file holds every round up to the next ones.
+    askAndAnswer(platform::IDNO);
+    EXPECT_TRUE(page.IsReading());
+    EXPECT_FALSE(page.isHidden());
+    const uint64_t answered = rounds.Newest();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return RoundsInFile(path).size() >= answered + 2; }, 10s));
+
+    // Yes: the reading stops, and the rounds read while the question was open are in the file.
+    askAndAnswer(platform::IDYES);
+    EXPECT_TRUE(page.isHidden());
+    DeliverTheLastRounds();
+    EXPECT_EQ(RoundsInFile(path), RoundRange(1, rounds.Newest()));
+    EXPECT_EQ(BoxTexts().size(), 2u);
 }
 
 } // namespace

@@ -296,5 +296,59 @@ TEST_F(LivePollWorkerTest, AnEmptyPollListStillPostsEveryRound)
     EXPECT_TRUE(RoundOf(1).Values.empty());
 }
 
+TEST_F(LivePollWorkerTest, EveryRoundWaitsForTheWindowAndWhatItLeavesIsTakenInOrderAfterTheStop)
+{
+    // A window that takes nothing for a long time (a box open above it) loses no round.
+    constexpr size_t kRounds = 100;
+    Start();
+    ASSERT_TRUE(m_window.WaitFor(1));
+    for (size_t round = 2; round <= kRounds; ++round)
+    {
+        m_clock.NextRound();
+        ASSERT_TRUE(m_window.WaitFor(round));
+    }
+    const std::optional<sLiveRound> first = m_worker.TakeRound(1);
+    ASSERT_TRUE(first.has_value());
+    EXPECT_EQ(first->Number, 1u);
+    m_worker.Stop();
+    const std::vector<sLiveRound> left = m_worker.TakeAllRounds();
+    ASSERT_EQ(left.size(), kRounds - 1);
+    for (size_t i = 0; i < left.size(); ++i)
+        EXPECT_EQ(left[i].Number, i + 2);
+    EXPECT_TRUE(m_worker.TakeAllRounds().empty());
+}
+
+TEST_F(LivePollWorkerTest, AReadErrorStaysForItsOwnMessageWhileLaterRoundsAreTaken)
+{
+    // The second round's read of the DO sensor fails; the window holds that report behind a box
+    // while it takes the values of the rounds after it.
+    std::atomic<bool> failOnce{false};
+    Probe().Registers().AddReadHook(
+        Probe().Sensors().Base(1), 64,
+        [&](probesim::RegisterModel&, uint16_t, uint16_t) -> std::optional<probesim::ExceptionCode>
+        {
+            if (failOnce.exchange(false))
+                return probesim::ExceptionCode::SlaveDeviceFailure;
+            return std::nullopt;
+        });
+    Start();
+    ASSERT_TRUE(m_window.WaitFor(1));
+    failOnce = true;
+    for (size_t round = 2; round <= 4; ++round)
+    {
+        m_clock.NextRound();
+        ASSERT_TRUE(m_window.WaitFor(round));
+    }
+    const auto posted = m_window.All();
+    ASSERT_EQ(posted[1].message, windowmsg::WM_READ_ERROR);
+    EXPECT_EQ(posted[2].message, windowmsg::WM_NEW_DATA);
+    ASSERT_TRUE(m_worker.TakeRound(4).has_value());
+    const std::optional<sLiveRound> error = m_worker.TakeRound(2);
+    ASSERT_TRUE(error.has_value());
+    EXPECT_TRUE(Failed(error->ReadError));
+    // The values passed over went with the later round taken.
+    EXPECT_FALSE(m_worker.TakeRound(3).has_value());
+}
+
 } // namespace
 } // namespace apptest
