@@ -497,7 +497,7 @@ TEST_F(SensorSetupPageTest, AFailedReloadForgetsTheSalinityTheGoodLoadBeforeItHe
                   RefuseReads(1, kDefaultSalinity, 2, refusing);
               });
     Select(kVox);
-    ASSERT_EQ(Text(IDC_SETUP_LIVE_SALINITY), "12.5");
+    ASSERT_EQ(Text(IDC_SETUP_LIVE_SALINITY), "12.5000");
     ASSERT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
 
     refusing->store(true);
