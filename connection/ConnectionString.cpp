@@ -153,7 +153,8 @@ BOOL StoreConnectionString(ULONG baudId, ULONG dataBitsId, ULONG parityId, ULONG
     const int maxParams = GetMaxStoredConnectionStrings();
     for (int i = 0; i < maxParams; ++i)
     {
-        const CWideString stored = GetProfileString(PROFILE_SECTION_COMMUNICATION, GetConnectionStringEntryName(i), u"");
+        const CWideString stored =
+            GetProfileString(PROFILE_SECTION_COMMUNICATION, GetConnectionStringEntryName(i), u"");
         if (!stored.IsEmpty() && !SameText(stored, text))
             list.push_back(stored);
     }

@@ -634,7 +634,8 @@ bool Save(HiveState& h)
     // box (TellRefusal), not on standard error.
     if (text.size() > kMaxHiveBytes)
     {
-        h.lastProblem = "cannot write " + path.string() + " (it would be larger than " + MaxHiveSizeText() + ")";
+        h.lastProblem =
+            "cannot write " + path.string() + " (it would be larger than " + MaxHiveSizeText() + ")";
         h.refusedAtBound = true;
         return false;
     }
@@ -914,12 +915,15 @@ bool SetValues(Hive hive, std::u16string_view key,
                       bool created = false;
                       Node* node = CreatePath(root, parts, created);
                       bool changed = created;
-                      for (auto& [name, value] : stored)
+                      for (auto& entry : stored)
                       {
+                          // Named, not bound: a lambda cannot capture a structured binding here.
+                          const std::u16string_view name = entry.first;
+                          std::optional<RegValue>& value = entry.second;
                           RegValue* existing = node->Value(name);
                           if (!value)
-                              changed |= std::erase_if(node->values, [&](const auto& entry)
-                                                       { return EqualsIgnoreCase(entry.first, name); }) != 0;
+                              changed |= std::erase_if(node->values, [&](const auto& held)
+                                                       { return EqualsIgnoreCase(held.first, name); }) != 0;
                           else if (existing == nullptr)
                           {
                               node->values.emplace_back(name, std::move(*value));

@@ -11,8 +11,8 @@
 #include "connection/AppProfile.h"
 #include "connection/ConnectionString.h"
 #include "platform/Utf.h"
-#include "tests/support/TestEnvironment.h"
 #include "tests/app_core/ConnectionTestSupport.h"
+#include "tests/support/TestEnvironment.h"
 
 namespace apptest
 {
@@ -142,7 +142,8 @@ TEST(ConnectionStringList, AStoreTheSettingsFileCannotTakeKeepsTheOldListAndIsTo
     EXPECT_NE(boxes.Shown_()[0].text.find(platform::Utf8ToUtf16(file.string())), std::u16string::npos);
     EXPECT_NE(boxes.Shown_()[0].text.find(u"The change was not kept."), std::u16string::npos);
     std::ifstream after(file, std::ios::binary);
-    EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(after), std::istreambuf_iterator<char>()) == before);
+    EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(after), std::istreambuf_iterator<char>()) ==
+                before);
     EXPECT_EQ(StoredList(), (std::vector<std::u16string>{u"9600,8,E,1,RTU,1", u"9600,8,E,1,RTU,2",
                                                          u"9600,8,E,1,RTU,3", u"9600,8,E,1,RTU,4"}));
 }
