@@ -59,3 +59,16 @@ BOOL WriteProfileString(const char16_t* section, const char16_t* entry, const ch
                ? TRUE
                : FALSE;
 }
+
+BOOL WriteProfileStrings(const char16_t* section,
+                         const std::vector<std::pair<CWideString, const char16_t*>>& entries)
+{
+    std::vector<std::pair<std::u16string, std::optional<platform::RegValue>>> values;
+    for (const auto& [entry, value] : entries)
+    {
+        values.emplace_back(EntryName(entry), std::nullopt);
+        if (value != nullptr)
+            values.back().second = platform::RegValue::FromString(value);
+    }
+    return platform::settings::SetValues(Hive::CurrentUser, SectionKey(section), values) ? TRUE : FALSE;
+}

@@ -4,6 +4,9 @@
 // whatever title a skin gives the application. Safe from any thread.
 #pragma once
 
+#include <utility>
+#include <vector>
+
 #include "foundation/WideString.h"
 #include "platform/Types.h"
 
@@ -20,3 +23,7 @@ CWideString GetProfileString(const char16_t* section, const char16_t* entry, con
 BOOL WriteProfileInt(const char16_t* section, const char16_t* entry, int value);
 // A null value deletes the entry (TRUE also when there was none).
 BOOL WriteProfileString(const char16_t* section, const char16_t* entry, const char16_t* value);
+// Several entries of a section that make one change, in one write: all of them are kept, or none
+// (FALSE). A null value deletes its entry.
+BOOL WriteProfileStrings(const char16_t* section,
+                         const std::vector<std::pair<CWideString, const char16_t*>>& entries);

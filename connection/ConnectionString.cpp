@@ -153,16 +153,19 @@ BOOL StoreConnectionString(ULONG baudId, ULONG dataBitsId, ULONG parityId, ULONG
     const int maxParams = GetMaxStoredConnectionStrings();
     for (int i = 0; i < maxParams; ++i)
     {
-        const CWideString name = GetConnectionStringEntryName(i);
-        const CWideString stored = GetProfileString(PROFILE_SECTION_COMMUNICATION, name, u"");
-        WriteProfileString(PROFILE_SECTION_COMMUNICATION, name, nullptr);
+        const CWideString stored =
+            GetProfileString(PROFILE_SECTION_COMMUNICATION, GetConnectionStringEntryName(i), u"");
         if (!stored.IsEmpty() && !SameText(stored, text))
             list.push_back(stored);
     }
-    const size_t kept = std::min(list.size(), static_cast<size_t>(maxParams));
-    for (size_t i = 0; i < kept; ++i)
-        WriteProfileString(PROFILE_SECTION_COMMUNICATION, GetConnectionStringEntryName(static_cast<int>(i)),
-                           list[i]);
+    // The list is written in one go: a settings file that cannot take it keeps the list it had
+    // (and the user is told once), rather than losing the entries already taken out.
+    const int kept = static_cast<int>(std::min(list.size(), static_cast<size_t>(maxParams)));
+    std::vector<std::pair<CWideString, const char16_t*>> entries;
+    for (int i = 0; i < maxParams; ++i)
+        entries.emplace_back(GetConnectionStringEntryName(i),
+                             i < kept ? static_cast<const char16_t*>(list[static_cast<size_t>(i)]) : nullptr);
+    WriteProfileStrings(PROFILE_SECTION_COMMUNICATION, entries);
     return TRUE;
 }
 

@@ -12,6 +12,7 @@
 // cannot be used is renamed aside (never overwritten) before another process can replace it.
 #include "platform/SettingsStore.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -25,9 +26,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/CaseFold.h"
 #include "platform/Folders.h"
+#include "platform/MessageBox.h"
 #include "platform/Utf.h"
 
 namespace platform
@@ -201,6 +204,7 @@ struct HiveState
 
     std::string lastProblem;
     std::optional<settings::SetAsideFile> setAside; // not yet taken
+    bool refusedAtBound = false; // the last save was refused at kMaxHiveBytes; told outside the lock
 
     const fs::path& Dir()
     {
@@ -247,6 +251,7 @@ struct HiveState
         blockedStamp = {};
         lastProblem.clear();
         setAside.reset();
+        refusedAtBound = false;
     }
 };
 
@@ -625,10 +630,13 @@ bool Save(HiveState& h)
     const std::string text = regfile::Serialize(doc, h.rootName);
 
     const fs::path path = h.Path();
-    // The next start would set such a file aside, and every setting with it.
+    // The next start would set such a file aside, and every setting with it. The user is told in a
+    // box (TellRefusal), not on standard error.
     if (text.size() > kMaxHiveBytes)
     {
-        Report(h, "cannot write " + path.string() + " (it would be larger than " + MaxHiveSizeText() + ")");
+        h.lastProblem =
+            "cannot write " + path.string() + " (it would be larger than " + MaxHiveSizeText() + ")";
+        h.refusedAtBound = true;
         return false;
     }
     std::string temp = (h.Dir() / (std::string(h.fileName) + ".tmp-XXXXXX")).string();
@@ -679,12 +687,34 @@ enum class Change
     Made,    // the tree changed and must be written
 };
 
-// Runs `change` on the current tree under both locks and writes the result.
-template <typename F>
-bool Modify(Hive hive, F&& change)
+// The files whose writes were refused at the size bound while a CChangeScope of this thread lives.
+thread_local int t_changeDepth = 0;
+thread_local std::vector<std::string> t_refusedFiles;
+
+void ShowRefusal(const std::string& path)
 {
-    std::lock_guard guard(g_mutex);
-    HiveState& h = State(hive);
+    const std::u16string text = u"Failed to save the settings to " + Utf8ToUtf16(path) +
+                                u": the file would exceed " + Utf8ToUtf16(MaxHiveSizeText()) +
+                                u". The change was not kept.";
+    ShowMessageBox(nullptr, text, u"Error", MB_OK | MB_ICONERROR);
+}
+
+// Called without the store's lock: a box may run an event loop whose handlers read settings.
+void TellRefusal(const std::string& path)
+{
+    if (t_changeDepth == 0)
+    {
+        ShowRefusal(path);
+        return;
+    }
+    if (std::find(t_refusedFiles.begin(), t_refusedFiles.end(), path) == t_refusedFiles.end())
+        t_refusedFiles.push_back(path);
+}
+
+// Runs `change` on the current tree; called under both locks.
+template <typename F>
+bool ModifyLocked(HiveState& h, F&& change)
+{
     std::error_code ec;
     fs::create_directories(h.Dir(), ec);
     if (ec)
@@ -715,6 +745,25 @@ bool Modify(Hive hive, F&& change)
     // The tree holds a change the file does not: read the file again next time.
     h.Forget();
     return false;
+}
+
+// Runs `change` on the current tree under both locks and writes the result.
+template <typename F>
+bool Modify(Hive hive, F&& change)
+{
+    std::string refusedFile;
+    bool done = false;
+    {
+        std::lock_guard guard(g_mutex);
+        HiveState& h = State(hive);
+        h.refusedAtBound = false;
+        done = ModifyLocked(h, std::forward<F>(change));
+        if (h.refusedAtBound)
+            refusedFile = h.Path().string();
+    }
+    if (!refusedFile.empty())
+        TellRefusal(refusedFile);
+    return done;
 }
 
 // Runs `read` on the current tree under the process lock.
@@ -845,6 +894,51 @@ bool SetValue(Hive hive, std::u16string_view key, std::u16string_view name, cons
                   });
 }
 
+bool SetValues(Hive hive, std::u16string_view key,
+               const std::vector<std::pair<std::u16string, std::optional<RegValue>>>& values)
+{
+    const auto parts = SplitKey(key);
+    if (!IsStorableKey(parts))
+        return false;
+    std::vector<std::pair<std::u16string_view, std::optional<RegValue>>> stored;
+    for (const auto& [name, value] : values)
+    {
+        if (!IsStorableName(name))
+            return false;
+        stored.emplace_back(name, std::nullopt);
+        if (value && !(stored.back().second = Canonical(*value)))
+            return false;
+    }
+    return Modify(hive,
+                  [&](Node& root)
+                  {
+                      bool created = false;
+                      Node* node = CreatePath(root, parts, created);
+                      bool changed = created;
+                      for (auto& entry : stored)
+                      {
+                          // Named, not bound: a lambda cannot capture a structured binding here.
+                          const std::u16string_view name = entry.first;
+                          std::optional<RegValue>& value = entry.second;
+                          RegValue* existing = node->Value(name);
+                          if (!value)
+                              changed |= std::erase_if(node->values, [&](const auto& held)
+                                                       { return EqualsIgnoreCase(held.first, name); }) != 0;
+                          else if (existing == nullptr)
+                          {
+                              node->values.emplace_back(name, std::move(*value));
+                              changed = true;
+                          }
+                          else if (!(*existing == *value))
+                          {
+                              *existing = std::move(*value);
+                              changed = true;
+                          }
+                      }
+                      return changed ? Change::Made : Change::None;
+                  });
+}
+
 bool SetDword(Hive hive, std::u16string_view key, std::u16string_view name, uint32_t value)
 {
     return SetValue(hive, key, name, RegValue::FromDword(value));
@@ -917,6 +1011,21 @@ std::vector<std::pair<std::u16string, RegValue>> EnumValues(Hive hive, std::u16s
 uint64_t CacheVersion()
 {
     return g_cacheVersion.load(std::memory_order_acquire);
+}
+
+CChangeScope::CChangeScope()
+{
+    ++t_changeDepth;
+}
+
+CChangeScope::~CChangeScope()
+{
+    if (--t_changeDepth > 0)
+        return;
+    // Taken first: a box's event loop may run another change on this thread.
+    std::vector<std::string> files = std::exchange(t_refusedFiles, {});
+    for (const std::string& path : files)
+        ShowRefusal(path);
 }
 
 std::string LastProblem(Hive hive)

@@ -14,7 +14,9 @@
 // processes; each write starts from the file as it is then.
 // Key paths stay within the bounds of the Windows registry (regfile::kMaxKeyDepth and the others): a
 // write to a key beyond them fails, and so does a write that would make the hive file larger than
-// the 16 MiB that a hive file may be read with; the file is then left as it was.
+// the 16 MiB that a hive file may be read with; the file is then left as it was, and the user is
+// told through the message-box hook (MessageBox.h) that the change was not kept: at once, or once
+// per file for all the writes of a CChangeScope.
 // A hive file that cannot be read or parsed, or that holds keys of the other hive, is renamed to
 // "<hive>.broken-<UTC time>" (never replacing an earlier one), reported on standard error and
 // through LastProblem(), and the hive starts empty; the other hive is not affected. If it cannot
@@ -81,6 +83,10 @@ bool CreateKey(Hive hive, std::u16string_view key);
 bool SetValue(Hive hive, std::u16string_view key, std::u16string_view name, const RegValue& value);
 bool SetDword(Hive hive, std::u16string_view key, std::u16string_view name, uint32_t value);
 bool SetString(Hive hive, std::u16string_view key, std::u16string_view name, std::u16string_view value);
+// Several values of one key in one write, so that all of them are kept or none: a name with nullopt
+// is deleted (if it is there). false when the hive cannot be written or a name cannot be kept.
+bool SetValues(Hive hive, std::u16string_view key,
+               const std::vector<std::pair<std::u16string, std::optional<RegValue>>>& values);
 // false when there was nothing to delete or the hive cannot be written.
 bool DeleteValue(Hive hive, std::u16string_view key, std::u16string_view name);
 bool DeleteKey(Hive hive, std::u16string_view key); // with everything below it; never the root
@@ -93,6 +99,18 @@ std::vector<std::pair<std::u16string, RegValue>> EnumValues(Hive hive, std::u16s
 // by this process, a file found changed by a call, a reset. A caller that keeps values it read can
 // compare it instead of reading again; it is one atomic load.
 uint64_t CacheVersion();
+
+// One change of the user's that is kept as several writes (a list stored entry by entry): while a
+// scope lives on a thread, the writes of that thread refused at the size bound are told in one box
+// per file when the outermost scope ends, not in one box each. Scopes nest.
+class CChangeScope
+{
+public:
+    CChangeScope();
+    ~CChangeScope();
+    CChangeScope(const CChangeScope&) = delete;
+    CChangeScope& operator=(const CChangeScope&) = delete;
+};
 
 // The most recent load or save problem of a hive ("" when none since the last ResetForTests), for
 // tests and diagnostics.

@@ -94,9 +94,17 @@ bool CStoppableThread::Start(std::function<void()> run)
 {
     // The running worker is stopped under the same lock that puts the new one in its place: two
     // starts at once must not both find the place empty.
-    const std::lock_guard lock(m_threadLock);
+    std::unique_lock lock(m_threadLock, std::try_to_lock);
+    if (!lock.owns_lock())
+    {
+        if (m_startHook)
+            m_startHook(EStartPoint::Waiting);
+        lock.lock();
+    }
     StopWorker(m_stopEvent, m_thread, m_bStarted);
     m_stopEvent.ResetEvent();
+    if (m_startHook)
+        m_startHook(EStartPoint::Placing);
     try
     {
         m_thread = std::thread(std::move(run));

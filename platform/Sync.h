@@ -93,11 +93,22 @@ public:
     // What the worker waits on between its rounds: set when it is to end.
     CEvent& StopEvent() { return m_stopEvent; }
 
+    // Tests only, set before the first Start: called by a Start where it stands. Waiting: another
+    // Start or Stop holds the thread object and this one is about to wait for it. Placing: the
+    // running worker is stopped and the new one is about to take its place, under the lock.
+    enum class EStartPoint
+    {
+        Waiting,
+        Placing,
+    };
+    void SetStartHookForTests(std::function<void(EStartPoint)> hook) { m_startHook = std::move(hook); }
+
 private:
     CEvent m_stopEvent{CEvent::Reset::Manual};
     std::mutex m_threadLock; // held by Start and Stop around the thread object
     std::thread m_thread;
     std::atomic<bool> m_bStarted{false};
+    std::function<void(EStartPoint)> m_startHook;
 };
 
 } // namespace platform

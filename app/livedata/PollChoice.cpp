@@ -3,6 +3,7 @@
 #include "app/livedata/PollSelection.h"
 #include "connection/SensorReadings.h"
 #include "connection/SensorStatusText.h"
+#include "platform/SettingsStore.h"
 
 void CPollChoice::SetCandidates(const CDynArray<sParameterReading>& readings)
 {
@@ -29,6 +30,7 @@ void CPollChoice::Load()
 void CPollChoice::Apply(const std::vector<BOOL>& checks)
 {
     PollSelectionTable& table = GetPollSelection();
+    const platform::settings::CChangeScope change; // the user's one choice, kept entry by entry
     for (size_t i = 0; i < m_items.size(); ++i)
     {
         const int entry = FindPollEntry(m_items[i].Reading.SensorId, m_items[i].Reading.ParameterId);

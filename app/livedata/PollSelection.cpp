@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "connection/AppProfile.h"
+#include "platform/SettingsStore.h"
 
 std::optional<PollSelectionTable> g_PollSelection;
 
@@ -199,6 +200,8 @@ void RenumberPollSelection(const CDynArray<sParameterReading>& rows)
     for (size_t k = 0; k < places.size(); ++k)
         sequence[places[k]] = rowEntries[k];
 
+    // One change for the user however many entries it writes: a refused one is told once.
+    const platform::settings::CChangeScope change;
     for (size_t order = 0; order < sequence.size(); ++order)
     {
         sParameters& entry = table[sequence[order]];

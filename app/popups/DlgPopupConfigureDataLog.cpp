@@ -14,6 +14,7 @@
 #include "foundation/PathTools.h"
 #include "platform/Folders.h"
 #include "platform/MessageBox.h"
+#include "platform/SettingsStore.h"
 #include "platform/Utf.h"
 #include "ui/Application.h"
 #include "ui/DialogService.h"
@@ -82,13 +83,20 @@ BOOL CDlgPopup_ConfigureDataLog::OnInitDialog()
     m_strFolder = GetProfileString(LOGGING_SECTION, WORKING_DIRECTORY_ENTRY, documents);
     m_bUtc = GetProfileInt(LOGGING_SECTION, TIME_ZONE_UTC_ENTRY, 1) > 0 ? TRUE : FALSE;
     m_radioLocal.setText(QStringLiteral("Local (%1)").arg(ui::ToQString(GetLocalTimeZoneName())));
-    WriteProfileString(LOGGING_SECTION, WORKING_DIRECTORY_ENTRY, m_strFolder);
-    WriteProfileInt(LOGGING_SECTION, TIME_ZONE_UTC_ENTRY, m_bUtc);
+    SaveChoices();
     m_strFileName.SetEmpty();
     FillControls();
     m_editFileName.setFocus();
     CNVDialog::OnInitDialog();
     return TRUE;
+}
+
+// The folder and the time zone are one choice for the user: told once if they cannot be kept.
+void CDlgPopup_ConfigureDataLog::SaveChoices()
+{
+    const platform::settings::CChangeScope change;
+    WriteProfileString(LOGGING_SECTION, WORKING_DIRECTORY_ENTRY, m_strFolder);
+    WriteProfileInt(LOGGING_SECTION, TIME_ZONE_UTC_ENTRY, m_bUtc);
 }
 
 void CDlgPopup_ConfigureDataLog::FillControls()
@@ -151,7 +159,6 @@ void CDlgPopup_ConfigureDataLog::OnOK()
         return;
     }
     m_strFilePath = path;
-    WriteProfileString(LOGGING_SECTION, WORKING_DIRECTORY_ENTRY, m_strFolder);
-    WriteProfileInt(LOGGING_SECTION, TIME_ZONE_UTC_ENTRY, m_bUtc);
+    SaveChoices();
     EndDialog(IDOK);
 }

@@ -43,6 +43,7 @@ private:
     // The member texts into the controls.
     void FillControls();
     void AskAgainForName(bool selectAll);
+    void SaveChoices();
 
     CWideString m_strFilePath;
     CWideString m_strFileName;

@@ -482,6 +482,55 @@ TEST_F(SensorSetupPageTest, ASalinityThePageCouldNotReadIsOfferedAsNoNumberAndWr
     EXPECT_FALSE(Text(IDC_SETUP_LIVE_SALINITY).isEmpty());
 }
 
+// A reload that fails after a good load: the value the page held is no longer what it knows of the
+// probe, so the popup offers no number and Enter writes nothing, not even as the default.
+TEST_F(SensorSetupPageTest, AFailedReloadForgetsTheSalinityTheGoodLoadBeforeItHeld)
+{
+    using probesim::dosensor::kDefaultSalinity;
+    using probesim::dosensor::kLiveSalinity;
+    auto refusing = std::make_shared<std::atomic<bool>>(false);
+    ConnectTo(kMultiSensor,
+              [&]
+              {
+                  Sim().Registers().SetFloat(At(1, kLiveSalinity), 12.5f);
+                  Sim().Registers().SetFloat(At(1, kDefaultSalinity), 3.0f);
+                  RefuseReads(1, kDefaultSalinity, 2, refusing);
+              });
+    Select(kVox);
+    ASSERT_EQ(Text(IDC_SETUP_LIVE_SALINITY), "12.5000");
+    ASSERT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
+
+    refusing->store(true);
+    SetupPage().PostNotify(windowmsg::WM_DEVICE_RESET);
+    ASSERT_TRUE(testsupport::DeliverPostedMessages());
+    refusing->store(false);
+    ASSERT_FALSE(BoxTexts().empty());
+    EXPECT_EQ(BoxTexts().back(), "Failed to get default salinity value.");
+    Select(kVox);
+    ASSERT_TRUE(Text(IDC_SETUP_LIVE_SALINITY).isEmpty());
+
+    const size_t received = Sim().Log().Received().size();
+    bool offered = true;
+    OnNextModal(
+        [&](QWidget& modal)
+        {
+            auto& dialog = As<CDlgEditSalinity>(modal);
+            EXPECT_TRUE(dialog.Edit().text().isEmpty());
+            offered = dialog.OkButton().isEnabled();
+            dialog.UseAsDefaultBox().click();
+            dialog.SendCommand(IDOK);
+            if (dialog.isVisible())
+                dialog.SendCommand(IDCANCEL);
+        });
+    Find<QPushButton>(IDC_SETUP_EDIT_SALINITY).click();
+    EXPECT_FALSE(offered);
+    const std::vector<probesim::LoggedFrame> frames = Sim().Log().Received();
+    for (size_t i = received; i < frames.size(); ++i)
+        EXPECT_FALSE(frames[i].adu && frames[i].adu->function == 16) << "nothing written";
+    EXPECT_EQ(Setting(1, kDefaultSalinity), 3.0f);
+    EXPECT_EQ(Setting(1, kLiveSalinity), 12.5f);
+}
+
 TEST_F(SensorSetupPageTest, ALaterLoadStepThatFailsStillShowsAndCorrectsTheReferenceTemperature)
 {
     auto refusing = std::make_shared<std::atomic<bool>>(true);

@@ -1,13 +1,18 @@
 // Connection strings, their most-recently-used list in the profile and the strings a search tries.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "connection/AppProfile.h"
 #include "connection/ConnectionString.h"
+#include "platform/Utf.h"
 #include "tests/app_core/ConnectionTestSupport.h"
+#include "tests/support/TestEnvironment.h"
 
 namespace apptest
 {
@@ -113,6 +118,34 @@ TEST(ConnectionStringList, MovesAStringToTheFrontDropsTheOldestAndSurvivesABadSt
     // A hand-edited size cannot make a store walk for ever.
     WriteProfileInt(PROFILE_SECTION_COMMUNICATION, PROFILE_MAX_PARAMS, 0x7FFFFFFF);
     EXPECT_EQ(GetMaxStoredConnectionStrings(), MAX_STORED_CONNECTION_STRINGS);
+}
+
+// A list the settings file has no room for is told once and kept as it was: taking the old entries
+// out first, then failing to write them back, would have lost it.
+TEST(ConnectionStringList, AStoreTheSettingsFileCannotTakeKeepsTheOldListAndIsToldOnce)
+{
+    testsupport::ScopedConfigDir config;
+    StoreList({u"9600,8,E,1,RTU,1", u"9600,8,E,1,RTU,2", u"9600,8,E,1,RTU,3", u"9600,8,E,1,RTU,4"});
+    const std::filesystem::path file = config.Path() / "user.reg";
+    // Filled to a few bytes below the 16 MiB that a start reads, three bytes a unit.
+    ASSERT_TRUE(WriteProfileString(u"Filler", u"Filler", u"x"));
+    const size_t fill = (16u << 20) - 8 - (std::filesystem::file_size(file) - 1);
+    const std::u16string filler = std::u16string(fill / 3, u'\u20AC') + std::u16string(fill % 3, u'x');
+    ASSERT_TRUE(WriteProfileString(u"Filler", u"Filler", filler.c_str()));
+    ASSERT_EQ(std::filesystem::file_size(file), (16u << 20) - 8);
+    std::ifstream in(file, std::ios::binary);
+    const std::string before{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+
+    testsupport::ScriptedMessageBox boxes;
+    EXPECT_TRUE(StoreConnectionString(8, 1, 0, 0, 0, 247));
+    ASSERT_EQ(boxes.Shown_().size(), 1u);
+    EXPECT_NE(boxes.Shown_()[0].text.find(platform::Utf8ToUtf16(file.string())), std::u16string::npos);
+    EXPECT_NE(boxes.Shown_()[0].text.find(u"The change was not kept."), std::u16string::npos);
+    std::ifstream after(file, std::ios::binary);
+    EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(after), std::istreambuf_iterator<char>()) ==
+                before);
+    EXPECT_EQ(StoredList(), (std::vector<std::u16string>{u"9600,8,E,1,RTU,1", u"9600,8,E,1,RTU,2",
+                                                         u"9600,8,E,1,RTU,3", u"9600,8,E,1,RTU,4"}));
 }
 
 TEST(ConnectionStringList, TheSearchTriesStoredStringsThenTheDefaultOnce)

@@ -430,6 +430,10 @@ TEST_F(SensorWatchTest, PostsWhenTheTableOrTheCapChangesAndLooksOnlyWhileActive)
 
         ListConnection(4, false);
         ASSERT_TRUE(m_page.WaitFor(windowmsg::WM_SENSORS_CHANGED, 1));
+        // The report names the link it looked at, so that the page can tell it from a later one.
+        const ULONG link = m_connection.GetConnectionId();
+        ASSERT_NE(link, 0u);
+        EXPECT_EQ(m_page.WParams(windowmsg::WM_SENSORS_CHANGED), std::vector<uintptr_t>{link});
 
         m_bActive = false;
         ASSERT_TRUE(WaitUntilAsked(1));

@@ -78,6 +78,11 @@ TEST_F(RegisterCache, AnotherInstrumentAtTheAddressLatchesDeviceChangedUntilTheN
     m_clock.Advance(1);
     EXPECT_EQ(Device().GetSerialNumber(), S_OK);
     EXPECT_EQ(FramesSinceMark(), 1u);
+    // A check that passed starts the five seconds again.
+    Mark();
+    m_clock.Advance(4999);
+    EXPECT_EQ(Device().GetSerialNumber(), S_OK);
+    EXPECT_EQ(FramesSinceMark(), 0u) << "a slave id read within five seconds of a check";
     Probe().Registers().SetU32(reg::kSerialNumber, 4712);
     probesim::SlaveIdentity identity = Sim().Model().Identity();
     identity.serialNumber = 4712;

@@ -90,6 +90,12 @@ TEST_P(ConductivityAdapter, EachQuantityReadsItsParameter)
         EXPECT_EQ(unit, SimWord(kConductivity,
                                 probesim::ParameterBlockOffset(parameter) + probesim::block::kUnitId));
     }
+    // Quantity 1 reports its own parameter's sentinel while it has no value; the simulated sensor
+    // gives each parameter another.
+    float sentinel = 0.0f;
+    ASSERT_EQ(Sensor().GetConductivityParam1Sentinel(sentinel), S_OK);
+    EXPECT_EQ(sentinel, SimFloat(kConductivity, probesim::ParameterBlockOffset(GetParam().parameters[0]) +
+                                                    probesim::block::kSentinel));
 }
 
 TEST_P(ConductivityAdapter, TemperatureIsItsOwnOrTheOpticalSensorsAlwaysLive)

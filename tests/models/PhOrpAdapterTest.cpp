@@ -161,6 +161,21 @@ TEST_F(PhOrpAdapter, EachClassReadsItsOwnParametersAndRefusesTheRest)
             EXPECT_EQ(reading.hr, expected == kRefused ? E_FAIL : S_OK);
             EXPECT_EQ(expected == kRefused ? FramesSinceMark() : reading.quality, expected);
         }
+        // The sentinel that tells a reading without value is its own parameter's; the simulated
+        // sensor gives each parameter another.
+        using GetSentinel = HRESULT (ISensor_pHORP::*)(float&);
+        const std::pair<GetSentinel, uint16_t> sentinels[] = {{&ISensor_pHORP::GetpHmVSentinel, c.millivolts},
+                                                              {&ISensor_pHORP::GetORPSentinel, c.orp}};
+        for (const auto& [get, expected] : sentinels)
+        {
+            float sentinel = 0.0f;
+            EXPECT_EQ((c.sensor->*get)(sentinel), expected == kRefused ? E_FAIL : S_OK);
+            if (expected != kRefused)
+            {
+                EXPECT_EQ(sentinel, SimFloat(kPhOrp, probesim::ParameterBlockOffset(expected >> 4) +
+                                                         probesim::block::kSentinel));
+            }
+        }
     }
     // Nor does either of them reach the other's calibration.
     Mark();

@@ -280,6 +280,46 @@ TEST_F(SettingsStoreTest, AWriteThatWouldMakeTheFileTooLargeToReadFailsAndLeaves
     EXPECT_FALSE(TakeSetAsideFile(Hive::CurrentUser).has_value());
 }
 
+// Fills the user hive to `spare` bytes below the largest file a start reads.
+void FillUserHiveTo(const fs::path& file, size_t spare)
+{
+    ASSERT_TRUE(SetString(Hive::CurrentUser, kComm, u"Filler", u"x"));
+    const size_t fill = (16u << 20) - spare - (fs::file_size(file) - 1);
+    const std::u16string text = std::u16string(fill / 3, u'\u20AC') + std::u16string(fill % 3, u'x');
+    ASSERT_TRUE(SetString(Hive::CurrentUser, kComm, u"Filler", text)) << LastProblem(Hive::CurrentUser);
+    ASSERT_EQ(fs::file_size(file), (16u << 20) - spare);
+}
+
+// A change the file cannot take is told to the user in a box, once however many values it writes,
+// never only on standard error; the file keeps what it had.
+TEST_F(SettingsStoreTest, AChangeRefusedAtTheSizeBoundIsToldOnceInABoxNamingTheFile)
+{
+    FillUserHiveTo(UserFile(), 5);
+    const std::string before = ReadFile(UserFile());
+    testsupport::ScriptedMessageBox boxes;
+    testing::internal::CaptureStderr();
+    {
+        const CChangeScope change;
+        for (uint32_t i = 0; i < 7; ++i)
+            EXPECT_FALSE(SetDword(Hive::CurrentUser, kComm, u"Order" + std::u16string(1, u'0' + i), i));
+        EXPECT_TRUE(boxes.Shown_().empty()); // not before the change is over
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    ASSERT_EQ(boxes.Shown_().size(), 1u);
+    const std::u16string path = Utf8ToUtf16(UserFile().string());
+    EXPECT_EQ(boxes.Shown_()[0].text, u"Failed to save the settings to " + path +
+                                          u": the file would exceed 16 MiB. The change was not kept.");
+    EXPECT_EQ(boxes.Shown_()[0].flags, MB_OK | MB_ICONERROR);
+    EXPECT_TRUE(ReadFile(UserFile()) == before);
+
+    // Outside a scope each refused write is a change of its own, and values written together are
+    // one write.
+    EXPECT_FALSE(SetDword(Hive::CurrentUser, kComm, u"Order0", 0));
+    EXPECT_FALSE(SetValues(Hive::CurrentUser, kComm, {{u"A", RegValue::FromDword(1)}, {u"B", std::nullopt}}));
+    EXPECT_EQ(boxes.Shown_().size(), 3u);
+    EXPECT_TRUE(ReadFile(UserFile()) == before);
+}
+
 TEST_F(SettingsStoreTest, FilesWrittenByOtherProgramsAreReadInUtf8AndUtf16)
 {
     ASSERT_TRUE(SetDword(Hive::CurrentUser, u"A", u"x", 1));

@@ -156,6 +156,67 @@ TEST(StoppableThreadTest, TwoStartsAtOnceLeaveOneRunningWorker)
     EXPECT_EQ(most, 1);
 }
 
+// A second Start that comes while the first has stopped the running worker and not yet put its own
+// in place waits for it: it never finds the place empty as well.
+TEST(StoppableThreadTest, ASecondStartWaitsWhileTheFirstPutsItsWorkerInPlace)
+{
+    struct Overlap
+    {
+    };
+    CStoppableThread worker;
+    const auto run = [&] { worker.StopEvent().Wait(); };
+    ASSERT_TRUE(worker.Start(run));
+
+    std::atomic<int> placing{0};
+    std::atomic<bool> overlapped{false};
+    CEvent secondArrived(CEvent::Reset::Manual);
+    std::thread second;
+    std::atomic<bool> spawned{false};
+    std::atomic<bool> secondStarted{false};
+    worker.SetStartHookForTests(
+        [&](CStoppableThread::EStartPoint point)
+        {
+            if (point == CStoppableThread::EStartPoint::Waiting)
+            {
+                secondArrived.Set();
+                return;
+            }
+            if (++placing > 1)
+            {
+                // The second is putting its worker in place too: it must not, or the first's
+                // would be put over a running one.
+                overlapped = true;
+                --placing;
+                secondArrived.Set();
+                throw Overlap{};
+            }
+            if (!spawned.exchange(true))
+            {
+                second = std::thread(
+                    [&]
+                    {
+                        try
+                        {
+                            secondStarted = worker.Start(run);
+                        }
+                        catch (const Overlap&)
+                        {
+                        }
+                    });
+                // Until the second either waits for this Start or has got past it.
+                EXPECT_TRUE(secondArrived.Wait(10000));
+            }
+            --placing;
+        });
+    ASSERT_TRUE(worker.Start(run));
+    second.join();
+    EXPECT_FALSE(overlapped);
+    EXPECT_TRUE(secondStarted);
+    EXPECT_TRUE(worker.IsStarted());
+    worker.Stop();
+    EXPECT_FALSE(worker.IsStarted());
+}
+
 TEST(CriticalSectionTest, IsReentrantForItsOwnerOnly)
 {
     platform::CCriticalSection cs;

@@ -75,17 +75,24 @@ TEST(SleepingInstrument, ALateReplyRestartsTheIdleTimeWhenItGoesOut)
     // Worked on for longer than the idle time: the instrument is awake until its reply has gone out,
     // and stays so for its idle time after it. A busy machine may hold the test up beyond that
     // time, when the instrument rightly sleeps: only what happened within it is judged.
+    // Each verdict is judged on one clock: the instrument's own for its state (it hears that the
+    // reply went out just after the frame log has it), the frame log's for the next request.
     sim.Faults().Queue(probesim::Fault::Late(700ms));
     ASSERT_EQ(client.Read(1, reg::kDeviceType, 1), (Values{12}));
     ASSERT_TRUE(sim.Log().WaitForSent(1, 5s));
-    const Clock::time_point awakeUntil = sim.Log().Sent().back().end + kIdle;
+    const Clock::time_point replyEnd = sim.Log().Sent().back().end;
+    const auto heard = Clock::now() + 5s;
+    while (probe.LastActivity() < replyEnd && Clock::now() < heard)
+        std::this_thread::yield();
+    ASSERT_GE(probe.LastActivity(), replyEnd) << "the idle time counts from the reply's last byte";
+    const Clock::time_point awakeUntil = probe.LastActivity() + kIdle;
     const bool sleeping = probe.Sleeping();
     if (Clock::now() < awakeUntil)
     {
         EXPECT_FALSE(sleeping);
     }
     const std::optional<Values> again = client.Read(1, reg::kDeviceType, 1);
-    if (sim.Log().Received().back().start < awakeUntil)
+    if (sim.Log().Received().back().start < replyEnd + kIdle)
     {
         EXPECT_EQ(again, (Values{12}));
     }

@@ -23,7 +23,15 @@ constexpr uint16_t kTdsUnits = 0x0013;          // ppm, ppt, mg/L
 constexpr uint16_t kOneUnit = 0x0001;
 constexpr uint16_t kTemperatureUnits = 0x0007;
 constexpr uint16_t kSalinityPpt = 98;
+// Temperature's is the one of every other sensor; each quantity of its own has another, so that a
+// reading compared with another parameter's sentinel is noticed.
 constexpr float kSentinel = -9999.0f;
+constexpr float kActualSentinel = -9991.0f;
+constexpr float kSpecificSentinel = -9992.0f;
+constexpr float kResistivitySentinel = -9993.0f;
+constexpr float kSalinitySentinel = -9994.0f;
+constexpr float kTdsSentinel = -9995.0f;
+constexpr float kDensitySentinel = -9996.0f;
 
 constexpr float kReferenceTemperature = 25.0f;
 constexpr float kAlpha = 0.0191f; // the water's own temperature coefficient, per C
@@ -90,7 +98,7 @@ SimSensor ConductivitySensor(const ConductivityLayout& layout, uint32_t serialNu
     sensor.sensorId = layout.sensorId;
     sensor.serialNumber = serialNumber;
     sensor.parameters.push_back(
-        {kActualId, unit::kMicroSiemens, kConductivityUnits, kSentinel, InUnit(Actual, layout)});
+        {kActualId, unit::kMicroSiemens, kConductivityUnits, kActualSentinel, InUnit(Actual, layout)});
     if (layout.temperature)
     {
         sensor.parameters.push_back(
@@ -99,21 +107,21 @@ SimSensor ConductivitySensor(const ConductivityLayout& layout, uint32_t serialNu
              }});
     }
     sensor.parameters.push_back(
-        {kSpecificId, unit::kMicroSiemens, kConductivityUnits, kSentinel, InUnit(Specific, layout)});
-    sensor.parameters.push_back({kResistivityId, unit::kOhmCm, kOneUnit, kSentinel,
+        {kSpecificId, unit::kMicroSiemens, kConductivityUnits, kSpecificSentinel, InUnit(Specific, layout)});
+    sensor.parameters.push_back({kResistivityId, unit::kOhmCm, kOneUnit, kResistivitySentinel,
                                  [layout](const SampleContext& context)
                                  {
                                      const double actual = Actual(layout, context);
                                      return static_cast<float>(actual <= 0.0 ? 0.0 : 1.0e6 / actual);
                                  }});
-    sensor.parameters.push_back({kSalinityId, unit::kPsu, kSalinityUnits, kSentinel,
+    sensor.parameters.push_back({kSalinityId, unit::kPsu, kSalinityUnits, kSalinitySentinel,
                                  [layout](const SampleContext& context)
                                  {
                                      const double psu = Salinity(layout, context);
                                      return static_cast<float>(
                                          context.unitId == kSalinityPpt ? SalinityPpt(psu) : psu);
                                  }});
-    sensor.parameters.push_back({kTdsId, unit::kPpm, kTdsUnits, kSentinel,
+    sensor.parameters.push_back({kTdsId, unit::kPpm, kTdsUnits, kTdsSentinel,
                                  [layout](const SampleContext& context)
                                  {
                                      const double ppm = Specific(layout, context) *
@@ -122,7 +130,7 @@ SimSensor ConductivitySensor(const ConductivityLayout& layout, uint32_t serialNu
                                      return static_cast<float>(FromBaseUnit(context.unitId, ppm));
                                  }});
     sensor.parameters.push_back(
-        {kDensityId, unit::kGramPerCm3, kOneUnit, kSentinel, [layout](const SampleContext& context) {
+        {kDensityId, unit::kGramPerCm3, kOneUnit, kDensitySentinel, [layout](const SampleContext& context) {
              return static_cast<float>(WaterDensity(context.water.celsius, Salinity(layout, context)));
          }});
 

@@ -189,6 +189,11 @@ bool Instrument::Sleeping() const
     return m_model->sleep.Asleep(Clock::now(), m_model->SleepIdle());
 }
 
+Clock::time_point Instrument::LastActivity() const
+{
+    return m_model->sleep.LastActivity();
+}
+
 MessageCounters Instrument::Counters() const
 {
     const RegisterModel& registers = m_model->sim.Registers();

@@ -96,6 +96,8 @@ public:
     std::vector<uint8_t> ScratchPad() const; // 20 bytes; empty when the family has none
     bool StayAwake() const;
     bool Sleeping() const;
+    // The moment its idle time counts from (the end of the traffic it last took in).
+    Clock::time_point LastActivity() const;
     MessageCounters Counters() const;
 
     uint32_t SerialNumber() const;            // changes with the OEM configuration at a factory restore

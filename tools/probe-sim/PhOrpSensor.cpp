@@ -15,7 +15,10 @@ constexpr uint16_t kOrpId = 19;
 
 constexpr uint16_t kPhUnits = 0x0001;
 constexpr uint16_t kVoltageUnits = 0x0007; // µV, mV, V
-constexpr float kSentinel = -9999.0f;
+// One sentinel a parameter, so that a reading compared with another parameter's is noticed.
+constexpr float kPhSentinel = -9981.0f;
+constexpr float kMillivoltsSentinel = -9982.0f;
+constexpr float kOrpSentinel = -9983.0f;
 
 constexpr float kNernst = 59.16f; // mV per pH at 25 C
 constexpr float kFactorySlope = -1.0f / kNernst;
@@ -73,11 +76,11 @@ SimSensor PhOrpSensor(uint32_t serialNumber)
     sensor.sensorId = kPhOrpSensorId;
     sensor.serialNumber = serialNumber;
     sensor.parameters = {
-        {kPhId, unit::kPh, kPhUnits, kSentinel, Ph},
-        {kPhMillivoltsId, unit::kMilliVolt, kVoltageUnits, kSentinel,
+        {kPhId, unit::kPh, kPhUnits, kPhSentinel, Ph},
+        {kPhMillivoltsId, unit::kMilliVolt, kVoltageUnits, kMillivoltsSentinel,
          [](const SampleContext& context)
          { return static_cast<float>(FromBaseUnit(context.unitId, ElectrodeMillivolts(context))); }},
-        {kOrpId, unit::kMilliVolt, kVoltageUnits, kSentinel, Orp},
+        {kOrpId, unit::kMilliVolt, kVoltageUnits, kOrpSentinel, Orp},
     };
     // Two points at pH 7 and 4 make the factory calibration; the third is the base-side buffer.
     const float points[3][3] = {

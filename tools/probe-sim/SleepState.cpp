@@ -53,6 +53,12 @@ void SleepState::FallAsleep()
     m_listenUntil.reset();
 }
 
+Clock::time_point SleepState::LastActivity() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_lastActivity;
+}
+
 bool SleepState::Asleep(Clock::time_point now, std::optional<std::chrono::milliseconds> idle) const
 {
     std::lock_guard lock(m_mutex);

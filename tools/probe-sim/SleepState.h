@@ -34,6 +34,8 @@ public:
     void FallAsleep();
 
     bool Asleep(Clock::time_point now, std::optional<std::chrono::milliseconds> idle) const;
+    // The moment the idle time counts from.
+    Clock::time_point LastActivity() const;
 
 private:
     bool AsleepLocked(Clock::time_point now, std::optional<std::chrono::milliseconds> idle) const;
