@@ -178,7 +178,8 @@ HRESULT CModbusComm::RunTransaction(ULONG timeoutMs, USHORT retries)
     return hr;
 }
 
-void CModbusComm::EnableSilenceCheck(USHORT checkRegister, ULONG checkTimeoutMs, std::function<void()> onSilent)
+void CModbusComm::EnableSilenceCheck(USHORT checkRegister, ULONG checkTimeoutMs,
+                                     std::function<void()> onSilent)
 {
     CScopedLock line(m_LineLock);
     if (!m_pCheckMessage)

@@ -23,6 +23,7 @@
 #include "connection/ProbeSearch.h"
 #include "foundation/PathTools.h"
 #include "foundation/ResultCodes.h"
+#include "platform/SettingsStore.h"
 #include "ui/Application.h"
 #include "ui/DialogService.h"
 #include "ui/MessageBoxes.h"
@@ -172,8 +173,8 @@ void CDlgFrame_TarnwickSoft::CreateControls()
     // Clicked while the window waits (the port search, the pages taking a connect in), the
     // button is not ignored: what it offered then is carried out once the wait is over, as Alt+C
     // and Alt+D are.
-    ui::TakeInputDuringWaits(m_btnConnect,
-                             [this] { Ask(m_bButtonOffersDisconnect ? EAsked::Disconnect : EAsked::Connect); });
+    ui::TakeInputDuringWaits(m_btnConnect, [this]
+                             { Ask(m_bButtonOffersDisconnect ? EAsked::Disconnect : EAsked::Connect); });
 
     for (int index = 0; index < PAGE_COUNT; ++index)
     {
@@ -528,9 +529,12 @@ void CDlgFrame_TarnwickSoft::ConnectSteps()
 
     SetConnectButton(TRUE);
     const sCommSettings settings = theProbeConnection.GetCommSettings();
-    WriteProfileInt(PROFILE_SECTION_COMMUNICATION, PROFILE_LAST_SERIAL_PORT, settings.Port);
-    StoreConnectionString(settings.BaudId, settings.DataBitsId, settings.ParityId, settings.StopBitsId,
-                          settings.Mode, settings.Address);
+    {
+        const platform::settings::CChangeScope change; // one box for the change, however many writes
+        WriteProfileInt(PROFILE_SECTION_COMMUNICATION, PROFILE_LAST_SERIAL_PORT, settings.Port);
+        StoreConnectionString(settings.BaudId, settings.DataBitsId, settings.ParityId, settings.StopBitsId,
+                              settings.Mode, settings.Address);
+    }
     BroadcastPostMessage(windowmsg::WM_DEVICE_CONNECTED);
     StartKeepAlive();
 }
@@ -610,6 +614,7 @@ void CDlgFrame_TarnwickSoft::OnSysClose()
     StopKeepAlive();
     if (m_bPositionKnown)
     {
+        const platform::settings::CChangeScope change;
         WriteProfileInt(u"", kWinPosX, m_position.x());
         WriteProfileInt(u"", kWinPosY, m_position.y());
     }

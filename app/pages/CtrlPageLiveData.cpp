@@ -28,6 +28,7 @@
 #include "foundation/NameLookups.h"
 #include "foundation/ResultCodes.h"
 #include "platform/Format.h"
+#include "platform/SettingsStore.h"
 #include "ui/MessageBoxes.h"
 #include "ui/NumericText.h"
 #include "ui/QtText.h"
@@ -456,8 +457,11 @@ LRESULT CCtrlPage_LiveData::OnDeviceDisconnected(WPARAM, LPARAM)
     StopReading();
     m_strRate = m_editRate.text();
     m_nLogRate = ParseLogRate(ui::ToWideString(m_strRate));
-    WriteProfileInt(LOGGING_SECTION, LOG_RATE_ENTRY, m_nLogRate);
-    WriteProfileInt(LOGGING_SECTION, LOG_DATA_ENTRY, IsLoggingToFile());
+    {
+        const platform::settings::CChangeScope change;
+        WriteProfileInt(LOGGING_SECTION, LOG_RATE_ENTRY, m_nLogRate);
+        WriteProfileInt(LOGGING_SECTION, LOG_DATA_ENTRY, IsLoggingToFile());
+    }
     DeleteAllRows();
     RefreshPage();
     return 0;
@@ -718,6 +722,7 @@ void CCtrlPage_LiveData::MoveParameter(int from, int to)
     // The two rows' entries take their new places, and the selection is numbered afresh so that
     // the order comes back unchanged on the next connect.
     const sParameterReading& displaced = m_pollList[static_cast<uint32_t>(from)];
+    const platform::settings::CChangeScope change;
     SetPollParameterOrder(static_cast<USHORT>(to), moved.SensorId, moved.ParameterId);
     SetPollParameterOrder(static_cast<USHORT>(from), displaced.SensorId, displaced.ParameterId);
     RenumberPollSelection(m_pollList);

@@ -4,6 +4,7 @@
 
 #include "calibration/wizard/DlgWizPageCal.h"
 #include "connection/AppProfile.h"
+#include "platform/SettingsStore.h"
 #include "ui/QtText.h"
 
 void LoadStandardChoice(const sStandardChoiceEntries& entries, QComboBox& list, CCalValueEdit& value)
@@ -20,6 +21,7 @@ void LoadStandardChoice(const sStandardChoiceEntries& entries, QComboBox& list, 
 
 void SaveStandardChoice(const sStandardChoiceEntries& entries, const QComboBox& list, const QLineEdit& value)
 {
+    const platform::settings::CChangeScope change;
     if (const int32_t id = SelectedSolution(list); id >= 0)
         WriteProfileInt(entries.section, entries.solution, id);
     const std::u16string text = ui::ToU16String(value.text());

@@ -8,6 +8,7 @@
 #include "calibration/data/CalDataVOX.h"
 #include "calibration/wizard/CalPageRules.h"
 #include "connection/AppProfile.h"
+#include "platform/SettingsStore.h"
 #include "ui/NumericText.h"
 #include "ui/QtText.h"
 
@@ -176,6 +177,7 @@ BOOL CDlgWizPage_CalVOXStep1_Setup::OnWizardNext()
     const int32_t point2 = SelectedSolution(m_point2);
     data->SetPointCount(point2 == CAL_SOLUTION_NONE ? 1 : 2);
     data->SetPointTargets(kFirstTarget, kSecondTarget);
+    const platform::settings::CChangeScope change;
     WriteProfileInt(kVOXProfileSection, u"LastSolution1", point1);
     WriteProfileInt(kVOXProfileSection, u"LastSolution2", point2);
     return TRUE;

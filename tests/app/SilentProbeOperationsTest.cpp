@@ -69,7 +69,8 @@ TEST_F(SilentProbeOperations, TheLiveReadingSendsOneCheckAfterItsUnansweredRead)
     StartProbe(18);
     CCtrlPage_LiveData& page = MainWindow().LiveDataPage();
     sLivePollClock clock = sLivePollClock::System();
-    clock.WaitForStop = [](platform::CEvent& stop, uint64_t ms) { return stop.Wait(std::min<uint64_t>(ms, 20)); };
+    clock.WaitForStop = [](platform::CEvent& stop, uint64_t ms)
+    { return stop.Wait(std::min<uint64_t>(ms, 20)); };
     page.SetPollClockForTests(clock);
     ASSERT_TRUE(testsupport::WaitUntil([&] { return !page.IsActivationPending(); }));
     ConnectByButton();
@@ -102,8 +103,11 @@ TEST_F(SilentProbeOperations, AFirmwareUploadSendsOneCheckAfterItsUnansweredBloc
     MainWindow().ShowPage(Page::PAGE_PROBE_INFO);
     ConnectByButton();
     const std::filesystem::path image = m_config.Path() / "upgrade.bin";
-    const std::vector<uint8_t> bytes = probesim::BuildFirmwareImage(
-        {.deviceType = 12, .firmwareVersion = 250, .lowestHardware = 1, .highestHardware = 1, .records = 200});
+    const std::vector<uint8_t> bytes = probesim::BuildFirmwareImage({.deviceType = 12,
+                                                                     .firmwareVersion = 250,
+                                                                     .lowestHardware = 1,
+                                                                     .highestHardware = 1,
+                                                                     .records = 200});
     std::ofstream(image, std::ios::binary)
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     m_dialogs.QueueFile(QString::fromStdString(image.string()));
@@ -120,7 +124,10 @@ TEST_F(SilentProbeOperations, AFirmwareUploadSendsOneCheckAfterItsUnansweredBloc
             ASSERT_TRUE(testsupport::WaitUntil([&] { return popup.ProgressBar().value() > 0; }));
             Sim().RequestFaults().LoseLine();
             ASSERT_TRUE(testsupport::WaitUntil(
-                [&] { return popup.GetUploadState() == CFirmwareUpload::STATE_FINISHED && BoxTexts().size() >= 2; }))
+                [&] {
+                    return popup.GetUploadState() == CFirmwareUpload::STATE_FINISHED &&
+                           BoxTexts().size() >= 2;
+                }))
                 << popup.GetUploadState() << " " << BoxTexts().back().toStdString();
             popup.SendCommand(IDCANCEL);
         },

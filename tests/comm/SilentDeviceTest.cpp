@@ -38,24 +38,25 @@ protected:
 
     SilentDevice()
     {
-        m_line = new ScriptedTransport(NVTools::IOCONNECTION_SERIAL,
-                                       [this](const Bytes& request) -> ScriptedTransport::Answer
-                                       {
-                                           switch (mode)
-                                           {
-                                           case Mode::Silent:
-                                               return {{}, SERIALCOMM_E_READ_TIMEOUT};
-                                           case Mode::Refuse:
-                                               return {WithCrc({request[0], 0x83, 4})};
-                                           case Mode::Garble:
-                                               return {Bytes{request[0], 3, 2, 0, 1, 0, 0}};
-                                           case Mode::Answer:
-                                               break;
-                                           }
-                                           if (request[1] == 16)
-                                               return {WithCrc({request[0], 16, request[2], request[3], 0, 1})};
-                                           return {WithCrc({request[0], 3, 2, 0x12, 0x34})};
-                                       });
+        m_line =
+            new ScriptedTransport(NVTools::IOCONNECTION_SERIAL,
+                                  [this](const Bytes& request) -> ScriptedTransport::Answer
+                                  {
+                                      switch (mode)
+                                      {
+                                      case Mode::Silent:
+                                          return {{}, SERIALCOMM_E_READ_TIMEOUT};
+                                      case Mode::Refuse:
+                                          return {WithCrc({request[0], 0x83, 4})};
+                                      case Mode::Garble:
+                                          return {Bytes{request[0], 3, 2, 0, 1, 0, 0}};
+                                      case Mode::Answer:
+                                          break;
+                                      }
+                                      if (request[1] == 16)
+                                          return {WithCrc({request[0], 16, request[2], request[3], 0, 1})};
+                                      return {WithCrc({request[0], 3, 2, 0x12, 0x34})};
+                                  });
         EXPECT_EQ(m_network->AttachTransport(m_line), S_OK);
     }
 
