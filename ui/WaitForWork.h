@@ -71,11 +71,13 @@ int WaitDepth();
 // for: it is held instead and carried out, in the order it was asked for, once that loop has
 // ended. The messages that workers post to a window are held the same way (CNVDialog), and a
 // window's timers skip their work while it must hold work (CNVDialog::IsHoldingWork).
+//
 // Which of a worker's messages wait: one whose handling talks to the probe or may open a box (a
 // read error, an operation's end) waits, for inside another box it would start a second operation
 // or put a box under that box. Data that only goes to a file or the display (a live-data round) is
-// taken at once (CNVDialog::TakeWhileHolding): a box may stay open for hours, and data kept waiting
-// for it would pile up or be lost.
+// taken at once under a box or popup (CNVDialog::TakeWhileHolding): a box may stay open for hours,
+// and data kept waiting for it would pile up or be lost. Only a wait, which ends with its serial
+// work, holds it too, and posts it again in order when it ends.
 
 // Counts one nested loop for as long as it lives (user-interface thread).
 class CNestedLoop
