@@ -4,11 +4,9 @@
 // firmware update cancelled while the probe restarts, the close of a calibration wizard after the
 // line failed, the opening of each calibration wizard, a switch to the sensor setup page while the
 // live poll and the sensor watch wait for a silent probe, the page shown again while the watch waits
-// for it under the device lock, Calibrate... on a silent probe for each wizard, the user told of a
-// probe that falls silent around a wizard (Cancel on each wizard's first page once the probe has
-// stopped answering, and Calibrate... on the sensor setup page of a probe already silent, each up to
-// the "Device connection lost." box), and the close box asked twice while the window waits. The
-// program's own settings (time-outs, pauses) apply throughout.
+// for it under the device lock, Calibrate... on a silent probe for each wizard, and the close box
+// asked twice while the window waits. The program's own settings (time-outs of 3.5 s with three
+// retries, pauses) apply throughout.
 //
 // A timer on the user-interface thread ticks every millisecond; the longest gap between two ticks
 // is the longest stall (a window that does not repaint). A control clock on a thread of its own
@@ -16,7 +14,20 @@
 // stall on a busy machine can be told from one of the program's own. Prints one line per
 // operation: the longest stall, the control clock's, how long the operation took, and the waits
 // for the probe it opened inside another wait (a second operation started while the first one
-// waits). Exits 1 when an operation does not end as it should.
+// waits).
+//
+// It also measures how long the user waits to be told "Device connection lost." once the probe
+// stops answering, from the moment it stops to that box (target: 20 s at most): Cancel on each
+// wizard's first page while the wizard reads; Calibrate... on the sensor setup page of a probe
+// already silent, for each wizard; Finish with "restore calibration defaults" in the conductivity
+// wizard, answered once the wizard's reading has found the probe silent; Calibrate... while the
+// sensor watch's read goes unanswered on a probe that sleeps between polls, for each wizard; the
+// connect whose pages are still loading; a firmware upload during its block transfer; and the live
+// data page polling into a CSV file. For a case over the target it prints what reached the probe
+// and which boxes came, with their times from the stop. At the end a table gives each of these
+// cases, its seconds and whether it met the target. Exits 1 when an operation does not end as it
+// should or a case misses the target.
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -35,6 +46,7 @@
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QSpontaneKeyEvent>
+#include <QTest>
 #include <QTimer>
 #include <QWindow>
 
@@ -42,19 +54,23 @@
 #include "app/main/Startup.h"
 #include "app/pages/CalibrationDispatch.h"
 #include "app/pages/CtrlPageSensorSetup.h"
+#include "app/popups/DlgPopupConfigureDataLog.h"
 #include "app/popups/DlgPopupFirmwareUpdate.h"
 #include "app/popups/DlgPopupPortSettings.h"
 #include "app/sensorsetup/SensorWatch.h"
+#include "calibration/wizard/DlgWizFrameCalConductivity.h"
 #include "connection/AppProfile.h"
 #include "connection/ConnectionString.h"
 #include "foundation/PathTools.h"
 #include "models/DeviceFactory.h"
 #include "tools/probe-sim/BootCode.h"
 #include "tools/probe-sim/FirmwareImage.h"
+#include "tools/probe-sim/FrameLog.h"
 #include "tools/probe-sim/Instrument.h"
 #include "tools/probe-sim/PortTable.h"
 #include "tools/probe-sim/ProbePresets.h"
 #include "tools/probe-sim/ProbeSimulator.h"
+#include "tools/probe-sim/RequestFaults.h"
 #include "ui/Application.h"
 #include "ui/DialogService.h"
 #include "ui/MessageBoxes.h"
@@ -82,6 +98,16 @@ constexpr sWizardKind kWizards[] = {{"conductivity", kConductivitySensorId, 2},
                                     {"optical DO", kVoxSensorId, 1}};
 
 const QString kConnectionLostText = QStringLiteral("Device connection lost.");
+
+using SteadyTime = std::chrono::steady_clock::time_point;
+
+// From the moment the probe stops answering to the loss box, at most.
+constexpr double kLossTargetSeconds = 20.0;
+
+double SecondsBetween(SteadyTime from, SteadyTime to)
+{
+    return std::chrono::duration<double>(to - from).count();
+}
 
 // The gaps between the wake-ups of a thread that sleeps a millisecond at a time, while measuring.
 class ControlClock
@@ -213,23 +239,49 @@ private:
 
 WaitCounter* g_pWaits = nullptr;
 
-// The user of the run: says yes to every question, OK to every message, takes the firmware image.
+// The user of the run: says yes to every question, OK to every message, takes the firmware image
+// and the folder of the live data file.
 class BenchDialogs : public ui::CDialogService
 {
 public:
     int MessageBox(QWidget*, const QString& text, const QString&, uint32_t flags) override
     {
+        const SteadyTime now = std::chrono::steady_clock::now();
         if (text == kConnectionLostText && g_pMeter != nullptr && !lossAtMs)
             lossAtMs = g_pMeter->ElapsedMs();
+        if (text == kConnectionLostText && !lossAt)
+            lossAt = now;
         texts.push_back(text.toStdString());
+        shown.emplace_back(now, text.toStdString());
+        // A copy: the hook may be taken away while it runs.
+        if (const std::function<void(const QString&)> hook = whileOpen)
+            hook(text);
         return (flags & 0xF) == platform::MB_YESNO ? platform::IDYES : platform::IDOK;
     }
     std::optional<QString> GetOpenFileName(QWidget*, const ui::sFileDialogRequest&) override { return file; }
+    std::optional<QString> BrowseForFolder(QWidget*, const QString&, const QString&) override
+    {
+        return folder;
+    }
+
+    // Forgets the loss of the link told before, and the boxes.
+    void ResetLoss()
+    {
+        lossAtMs.reset();
+        lossAt.reset();
+        shown.clear();
+    }
 
     std::vector<std::string> texts;
     QString file;
-    // When the loss of the link was told, on the meter's clock.
+    std::optional<QString> folder;
+    // When the loss of the link was told, on the meter's clock and on the steady clock.
     std::optional<double> lossAtMs;
+    std::optional<SteadyTime> lossAt;
+    // Every box since the last ResetLoss, with when it came.
+    std::vector<std::pair<SteadyTime, std::string>> shown;
+    // Called with each box's text before it is answered: a user who keeps a box open for a while.
+    std::function<void(const QString&)> whileOpen;
 };
 
 // Pumps events for a while: what an operation sets off after it has returned belongs to it.
@@ -268,10 +320,11 @@ struct sSimulatedProbe
     USHORT port = 0;
 };
 
-sSimulatedProbe StartProbe(probesim::InstrumentConfig config)
+// A probe that stays awake, unless `sleeps`: then it sleeps after its EOS without traffic.
+sSimulatedProbe StartProbe(probesim::InstrumentConfig config, bool sleeps = false)
 {
     sSimulatedProbe started;
-    config.sleeps = false;
+    config.sleeps = sleeps;
     started.sim = std::make_unique<probesim::ProbeSimulator>();
     started.probe = probesim::MakeProbe(*started.sim, config);
     std::string error;
@@ -331,8 +384,9 @@ private:
 
 // Loses the line right after the sensor watch's next read of the sensor table, on a thread of its
 // own that sees the request as the probe takes it: the watch's look at the cap that follows, which
-// holds the device lock, then waits for answers that never come. False when no such read came.
-bool LoseLineAfterTableRead(probesim::ProbeSimulator& sim)
+// holds the device lock, then waits for answers that never come. When the line was lost; none when
+// no such read came.
+std::optional<SteadyTime> LoseLineAfterTableRead(probesim::ProbeSimulator& sim)
 {
     constexpr uint16_t kTableAddress = SENSOR_MASK_REGISTER - 40001;
     size_t seen = sim.Log().ReceivedCount();
@@ -351,12 +405,96 @@ bool LoseLineAfterTableRead(probesim::ProbeSimulator& sim)
                 ((adu->data[0] << 8) | adu->data[1]) == kTableAddress)
             {
                 sim.RequestFaults().LoseLine();
-                return true;
+                return std::chrono::steady_clock::now();
             }
         }
         seen = count;
     }
-    return false;
+    return std::nullopt;
+}
+
+// A click of the mouse on the button, as the user gives it (a check box on its box).
+void ClickOn(QAbstractButton& button)
+{
+    const bool boxed = qobject_cast<QCheckBox*>(&button) != nullptr;
+    const QPoint at = boxed ? QPoint(button.height() / 2, button.height() / 2) : button.rect().center();
+    QTest::mouseClick(&button, Qt::LeftButton, Qt::NoModifier, at);
+}
+
+// One case of the user told that the probe stopped answering.
+struct sLossCase
+{
+    std::string name;
+    std::optional<double> seconds; // from the stop to the loss box; none when either did not come
+    bool ended = false;            // the operation ended as it should
+};
+
+std::vector<sLossCase> g_lossCases;
+
+// What reached the probe and what it sent from just before the stop on, and the boxes shown, each
+// with its time from the stop: where the time to the loss box went.
+void PrintTimeline(probesim::ProbeSimulator& sim, SteadyTime stopAt, const BenchDialogs& dialogs)
+{
+    std::vector<std::pair<double, std::string>> lines;
+    for (const probesim::LoggedFrame& frame : sim.Log().Frames())
+        if (frame.start + 500ms >= stopAt)
+            lines.emplace_back(SecondsBetween(stopAt, frame.start), probesim::Describe(frame));
+    for (const auto& [at, text] : dialogs.shown)
+        if (at + 500ms >= stopAt)
+        {
+            std::string oneLine = text;
+            std::replace(oneLine.begin(), oneLine.end(), '\n', ' ');
+            lines.emplace_back(SecondsBetween(stopAt, at), "box \"" + oneLine + "\"");
+        }
+    std::stable_sort(lines.begin(), lines.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    constexpr size_t kMostLines = 150;
+    std::printf("    from the stop on (s):\n");
+    for (size_t i = 0; i < lines.size() && i < kMostLines; ++i)
+        std::printf("    %+9.3f  %s\n", lines[i].first, lines[i].second.c_str());
+    if (lines.size() > kMostLines)
+        std::printf("    ... %zu lines more\n", lines.size() - kMostLines);
+    std::fflush(stdout);
+}
+
+// Notes a case from the stop (none: the probe was never stopped) to the loss box the dialogs saw,
+// prints it, and what happened on the line after the stop when the case missed the target.
+void RecordLoss(const std::string& name, std::optional<SteadyTime> stopAt, bool ended,
+                probesim::ProbeSimulator& sim, const BenchDialogs& dialogs)
+{
+    sLossCase row{name, std::nullopt, ended};
+    if (stopAt && dialogs.lossAt)
+        row.seconds = SecondsBetween(*stopAt, *dialogs.lossAt);
+    const bool met = row.ended && row.seconds && *row.seconds <= kLossTargetSeconds;
+    if (row.seconds)
+        std::printf("  %s: %.1f s from the stop to the loss box%s\n", name.c_str(), *row.seconds,
+                    met ? "" : " (target missed)");
+    else
+        std::printf("  %s: %s\n", name.c_str(), stopAt ? "no loss box" : "the probe was never stopped");
+    if (!met && stopAt)
+        PrintTimeline(sim, *stopAt, dialogs);
+    std::fflush(stdout);
+    g_lossCases.push_back(std::move(row));
+}
+
+// The table of the loss cases; false when any missed the target or did not end as it should.
+bool PrintLossTable()
+{
+    bool allMet = true;
+    std::printf("\n%-78s %9s %8s  %s\n", "from the probe's stop to \"Device connection lost.\"", "seconds",
+                "target", "met");
+    for (const sLossCase& row : g_lossCases)
+    {
+        const bool met = row.ended && row.seconds && *row.seconds <= kLossTargetSeconds;
+        allMet = allMet && met;
+        const std::string seconds = row.seconds ? QString::number(*row.seconds, 'f', 1).toStdString() : "-";
+        std::printf("%-78s %9s %6.0f s  %s\n", row.name.c_str(), seconds.c_str(), kLossTargetSeconds,
+                    met         ? "yes"
+                    : row.ended ? "no"
+                                : "no (did not end as it should)");
+    }
+    std::fflush(stdout);
+    return allMet;
 }
 
 // The window system's request to close the window (its close box, Alt+F4).
@@ -367,8 +505,13 @@ void AskToClose(QWidget& window)
     QCoreApplication::instance()->notify(window.windowHandle(), &close);
 }
 
+// The name of the live data file the bench has the live data page save to.
+const QString kLiveFileName = QStringLiteral("uistall-live");
+
 // Starts the live poll on the live data page once the page has its rows; false when it did not.
-bool StartLivePoll(CDlgFrame_TarnwickSoft& window)
+// With `toFile`, "Save live data to file" checked: the file named kLiveFileName in the folder that
+// the dialog service gives.
+bool StartLivePoll(CDlgFrame_TarnwickSoft& window, bool toFile = false)
 {
     window.ShowPage(CDlgFrame_TarnwickSoft::PAGE_LIVE_DATA);
     // The page rebuilds its rows once it has been shown a moment: the poll starts after that.
@@ -379,7 +522,24 @@ bool StartLivePoll(CDlgFrame_TarnwickSoft& window)
            showing.elapsed() < 5000)
         Settle(20ms);
     Settle(300ms);
+    window.LiveDataPage().LogToFileBox().setChecked(toFile);
+    QPointer<QTimer> pending;
+    if (toFile)
+        pending = OnNextModal(&window,
+                              [](QWidget& modal)
+                              {
+                                  auto* popup = qobject_cast<CDlgPopup_ConfigureDataLog*>(&modal);
+                                  if (popup == nullptr)
+                                  {
+                                      static_cast<CNVDialog&>(modal).SendCommand(IDCANCEL);
+                                      return;
+                                  }
+                                  popup->SendCommand(IDC_DATALOG_SELECT_FOLDER);
+                                  popup->FileNameEdit().setText(kLiveFileName);
+                                  popup->SendCommand(IDOK);
+                              });
     window.LiveDataPage().StartStopButton().click();
+    delete pending.data();
     QElapsedTimer starting;
     starting.start();
     while (window.LiveDataPage().IsReading() == FALSE && starting.elapsed() < 5000)
@@ -664,7 +824,7 @@ int main(int argc, char** argv)
         std::thread losing(
             [&]
             {
-                lost = LoseLineAfterTableRead(*probe.sim);
+                lost = LoseLineAfterTableRead(*probe.sim).has_value();
                 looked = true;
             });
         while (!looked)
@@ -714,7 +874,7 @@ int main(int argc, char** argv)
         Settle(1500ms);
         const bool selected = SelectSensor(window.SensorSetupPage(), connection);
         Settle(1500ms);
-        dialogs.lossAtMs.reset();
+        dialogs.ResetLoss();
         return selected;
     };
 
@@ -726,6 +886,7 @@ int main(int argc, char** argv)
         CCtrlPage_SensorSetup& page = window.SensorSetupPage();
         const bool selected = OnAFreshConnectionChoose(kind.connection);
         bool cancelled = false;
+        std::optional<SteadyTime> stopAt;
         const QPointer<QTimer> pending =
             OnNextModal(&window,
                         [&](QWidget& modal)
@@ -733,6 +894,7 @@ int main(int argc, char** argv)
                             Settle(300ms);
                             const size_t heard = probe.sim->Log().ReceivedCount();
                             probe.sim->RequestFaults().LoseLine();
+                            stopAt = std::chrono::steady_clock::now();
                             QElapsedTimer waiting;
                             waiting.start();
                             while (probe.sim->Log().ReceivedCount() == heard && waiting.elapsed() < 10000)
@@ -746,9 +908,11 @@ int main(int argc, char** argv)
         const bool told = WaitForLossBox(dialogs, 240s);
         delete pending.data();
         const double took = dialogs.lossAtMs.value_or(meter.ElapsedMs());
-        Report(std::string("Cancel on the ") + kind.name +
-                   " wizard's first page, probe silent, to the loss box",
-               meter.Stop(), took, check(selected && cancelled && told && !watchdog.Fired()));
+        const std::string name =
+            std::string("Cancel on the ") + kind.name + " wizard's first page, probe silent, to the loss box";
+        const bool ended = check(selected && cancelled && told && !watchdog.Fired());
+        Report(name, meter.Stop(), took, ended);
+        RecordLoss(name, stopAt, ended, *probe.sim, dialogs);
         probe.sim->RequestFaults().RestoreLine();
         Settle(500ms);
     }
@@ -759,16 +923,282 @@ int main(int argc, char** argv)
         CCtrlPage_SensorSetup& page = window.SensorSetupPage();
         const bool selected = OnAFreshConnectionChoose(kind.connection);
         probe.sim->RequestFaults().LoseLine();
+        const SteadyTime stopAt = std::chrono::steady_clock::now();
         const ModalWatchdog watchdog(240s);
         meter.Start();
         page.CalibrateButton().click();
         const bool told = WaitForLossBox(dialogs, 240s);
         const double took = dialogs.lossAtMs.value_or(meter.ElapsedMs());
-        Report(std::string("Calibrate... (") + kind.name + ") on the page, silent probe, to the loss box",
-               meter.Stop(), took, check(selected && told && !watchdog.Fired()));
+        const std::string name =
+            std::string("Calibrate... (") + kind.name + ") on the page, silent probe, to the loss box";
+        const bool ended = check(selected && told && !watchdog.Fired());
+        Report(name, meter.Stop(), took, ended);
+        RecordLoss(name, stopAt, ended, *probe.sim, dialogs);
         probe.sim->RequestFaults().RestoreLine();
         Settle(500ms);
     }
+
+    // --- Finish with "restore calibration defaults" in the conductivity wizard on a probe that the
+    // wizard's reading found silent: Finish clicked while its read is on its way to the stopped probe,
+    // the question answered once that read has gone unanswered and the reading has ended, to the
+    // loss box. ---
+    {
+        CCtrlPage_SensorSetup& page = window.SensorSetupPage();
+        const bool selected = OnAFreshConnectionChoose(kWizards[0].connection);
+        bool asked = false;
+        bool finished = false;
+        bool readingEnded = false;
+        std::optional<SteadyTime> stopAt;
+        QPointer<CDlgWizFrame_CalConductivity> opened;
+        const QString restoreQuestion = QStringLiteral("This will restore calibration defaults to");
+        dialogs.whileOpen = [&](const QString& text)
+        {
+            if (!text.startsWith(restoreQuestion))
+                return;
+            asked = true;
+            // The question stays open, as a box does, holding what the wizard's reading posts.
+            const ui::CNestedLoop open;
+            QElapsedTimer waiting;
+            waiting.start();
+            while (opened && !opened->m_pCalData->HasWorkerEnded() && waiting.elapsed() < 60000)
+                QApplication::processEvents(QEventLoop::AllEvents, 5);
+            readingEnded = opened && opened->m_pCalData->HasWorkerEnded();
+        };
+        const QPointer<QTimer> pending =
+            OnNextModal(&window,
+                        [&](QWidget& modal)
+                        {
+                            auto* wizard = dynamic_cast<CDlgWizFrame_CalConductivity*>(&modal);
+                            if (wizard == nullptr)
+                            {
+                                static_cast<CNVDialog&>(modal).SendCommand(IDCANCEL);
+                                return;
+                            }
+                            Settle(300ms);
+                            ClickOn(wizard->Step1().RestoreBox());
+                            Settle(100ms);
+                            const size_t heard = probe.sim->Log().ReceivedCount();
+                            probe.sim->RequestFaults().LoseLine();
+                            stopAt = std::chrono::steady_clock::now();
+                            meter.Start();
+                            // The wizard's next read is on its way.
+                            QElapsedTimer waiting;
+                            waiting.start();
+                            while (probe.sim->Log().ReceivedCount() == heard && waiting.elapsed() < 10000)
+                                QApplication::processEvents(QEventLoop::AllEvents, 5);
+                            finished = wizard->GetFinishButton().isEnabled();
+                            opened = wizard;
+                            ClickOn(wizard->GetFinishButton());
+                        });
+        const ModalWatchdog watchdog(240s);
+        page.CalibrateButton().click();
+        const bool told = WaitForLossBox(dialogs, 240s);
+        dialogs.whileOpen = nullptr;
+        delete pending.data();
+        const double took = dialogs.lossAtMs.value_or(meter.ElapsedMs());
+        const std::string name = "Finish with the restore in the conductivity wizard, probe found silent";
+        // The question was answered once the reading had ended, not on the wait's limit.
+        const bool ended = check(selected && asked && finished && readingEnded && told && !watchdog.Fired());
+        Report(name, meter.Stop(), took, ended);
+        RecordLoss(name, stopAt, ended, *probe.sim, dialogs);
+        probe.sim->RequestFaults().RestoreLine();
+        Settle(500ms);
+    }
+
+    // --- Calibrate... on the sensor setup page while the sensor watch's read goes unanswered, on a
+    // probe that sleeps between the watch's looks, for each wizard, to the loss box. ---
+    Disconnect(window);
+    StopProbe(probe);
+    {
+        probesim::InstrumentConfig sleeping = probesim::ProbeConfig(kMultiSensorProbe, 4711);
+        // Asleep half a second after the last exchange: before each of the watch's looks.
+        sleeping.eos = 500;
+        probe = StartProbe(sleeping, true);
+    }
+    WriteProfileInt(PROFILE_SECTION_COMMUNICATION, PROFILE_LAST_SERIAL_PORT, probe.port);
+    for (const sWizardKind& kind : kWizards)
+    {
+        CCtrlPage_SensorSetup& page = window.SensorSetupPage();
+        const bool selected = OnAFreshConnectionChoose(kind.connection);
+        std::optional<SteadyTime> stopAt;
+        std::atomic<bool> looked{false};
+        std::thread losing(
+            [&]
+            {
+                stopAt = LoseLineAfterTableRead(*probe.sim);
+                looked = true;
+            });
+        while (!looked)
+            QApplication::processEvents(QEventLoop::AllEvents, 1);
+        losing.join();
+        const ModalWatchdog watchdog(240s);
+        meter.Start();
+        if (stopAt)
+            page.CalibrateButton().click();
+        const bool told = WaitForLossBox(dialogs, 240s);
+        const double took = dialogs.lossAtMs.value_or(meter.ElapsedMs());
+        const std::string name = std::string("Calibrate... (") + kind.name +
+                                 ") during the watch's unanswered read, sleeping probe";
+        const bool ended = check(selected && stopAt && told && !watchdog.Fired());
+        Report(name, meter.Stop(), took, ended);
+        RecordLoss(name, stopAt, ended, *probe.sim, dialogs);
+        probe.sim->RequestFaults().RestoreLine();
+        Settle(500ms);
+    }
+
+    // --- The connect whose pages are still loading when the probe stops answering: after the first
+    // request of what the connect sets off, to the loss box. ---
+    Disconnect(window);
+    StopProbe(probe);
+    probe = StartProbe(probesim::ProbeConfig(kMultiSensorProbe, 4711));
+    WriteProfileInt(PROFILE_SECTION_COMMUNICATION, PROFILE_LAST_SERIAL_PORT, probe.port);
+    {
+        window.ShowPage(CDlgFrame_TarnwickSoft::PAGE_LIVE_DATA);
+        Settle(300ms);
+        dialogs.ResetLoss();
+        std::optional<SteadyTime> stopAt;
+        std::atomic<bool> stopped{false};
+        // Sees the first request to the probe after the connect has it connected, as the probe takes it.
+        std::thread losing(
+            [&]
+            {
+                QElapsedTimer waiting;
+                waiting.start();
+                while (!theProbeConnection.IsConnected() && waiting.elapsed() < 30000)
+                    std::this_thread::sleep_for(1ms);
+                const size_t heard = probe.sim->Log().ReceivedCount();
+                if (theProbeConnection.IsConnected() && probe.sim->Log().WaitForReceived(heard + 1, 10s))
+                {
+                    probe.sim->RequestFaults().LoseLine();
+                    stopAt = std::chrono::steady_clock::now();
+                }
+                stopped = true;
+            });
+        const ModalWatchdog watchdog(240s);
+        meter.Start();
+        window.ConnectButton().click();
+        QElapsedTimer waiting;
+        waiting.start();
+        while (!stopped && waiting.elapsed() < 60000)
+            Settle(5ms);
+        const bool told = stopped && WaitForLossBox(dialogs, 240s);
+        losing.join();
+        const double took = dialogs.lossAtMs.value_or(meter.ElapsedMs());
+        const std::string name = "connect, the probe silent while the pages load";
+        const bool ended = check(stopAt && told && !watchdog.Fired());
+        Report(name, meter.Stop(), took, ended);
+        RecordLoss(name, stopAt, ended, *probe.sim, dialogs);
+        probe.sim->RequestFaults().RestoreLine();
+        Settle(500ms);
+    }
+
+    // --- The live data page polling into a file when the probe stops answering: at the first
+    // request of a round, to the loss box. ---
+    {
+        const std::filesystem::path folder = std::filesystem::temp_directory_path() / "uistall-live-data";
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        dialogs.folder = QString::fromStdString(folder.string());
+        Disconnect(window);
+        check(ConnectAndSettle(window));
+        const bool reading = StartLivePoll(window, true);
+        // The file has its header and the first round's line.
+        const auto FileLines = [&folder]
+        {
+            size_t lines = 0;
+            for (const auto& entry : std::filesystem::directory_iterator(folder))
+            {
+                std::ifstream file(entry.path());
+                std::string line;
+                while (std::getline(file, line))
+                    ++lines;
+            }
+            return lines;
+        };
+        QElapsedTimer logging;
+        logging.start();
+        while (reading && FileLines() < 2 && logging.elapsed() < 20000)
+            Settle(50ms);
+        const bool logged = FileLines() >= 2;
+        dialogs.ResetLoss();
+        // Nothing but the poll talks to the probe while it reads: the next request is its next round's.
+        const size_t heard = probe.sim->Log().ReceivedCount();
+        probe.sim->RequestFaults().LoseLineAfter(probesim::RequestMatch{}, std::nullopt, false);
+        const ModalWatchdog watchdog(240s);
+        meter.Start();
+        const bool told = reading && WaitForLossBox(dialogs, 240s);
+        // The probe stopped answering with that request.
+        std::optional<SteadyTime> stopAt;
+        const std::vector<probesim::LoggedFrame> frames = probe.sim->Log().Received();
+        const size_t count = probe.sim->Log().ReceivedCount();
+        if (count > heard && count - heard <= frames.size())
+            stopAt = frames[frames.size() - (count - heard)].start;
+        const double took = dialogs.lossAtMs.value_or(meter.ElapsedMs());
+        const std::string name = "live data polling into a file, probe silent at a round";
+        const bool ended = check(reading && logged && stopAt && told && !watchdog.Fired());
+        Report(name, meter.Stop(), took, ended);
+        RecordLoss(name, stopAt, ended, *probe.sim, dialogs);
+        probe.sim->RequestFaults().Clear();
+        Settle(500ms);
+        window.LiveDataPage().LogToFileBox().setChecked(false);
+        std::filesystem::remove_all(folder);
+    }
+
+    // --- A firmware upload when the probe stops answering during the block transfer, to the loss
+    // box. ---
+    Disconnect(window);
+    StopProbe(probe);
+    probe = StartProbe(probesim::ProbeConfig(36, 4711));
+    WriteProfileInt(PROFILE_SECTION_COMMUNICATION, PROFILE_LAST_SERIAL_PORT, probe.port);
+    {
+        check(ConnectAndSettle(window));
+        window.ShowPage(CDlgFrame_TarnwickSoft::PAGE_PROBE_INFO);
+        Settle(1000ms);
+        const std::filesystem::path image = std::filesystem::temp_directory_path() / "uistall-upload.bin";
+        // Long enough for a transfer of many blocks.
+        const std::vector<uint8_t> bytes = probesim::BuildFirmwareImage({.deviceType = 36,
+                                                                         .firmwareVersion = 250,
+                                                                         .lowestHardware = 1,
+                                                                         .highestHardware = 1,
+                                                                         .records = 400});
+        std::ofstream(image, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        dialogs.file = QString::fromStdString(image.string());
+        dialogs.ResetLoss();
+        std::optional<SteadyTime> stopAt;
+        CDlgPopup_FirmwareUpdate popup(&window.ProbeInfoPage());
+        QTimer::singleShot(0, &popup,
+                           [&]
+                           {
+                               popup.SelectButton().click();
+                               popup.UpdateButton().click();
+                               QElapsedTimer waiting;
+                               waiting.start();
+                               while (probe.probe->Boot().Blocks().size() < 3 && popup.isVisible() &&
+                                      waiting.elapsed() < 60000)
+                                   QApplication::processEvents(QEventLoop::AllEvents, 1);
+                               if (!popup.isVisible() || probe.probe->Boot().Blocks().size() < 3)
+                                   return;
+                               probe.sim->RequestFaults().LoseLine();
+                               stopAt = std::chrono::steady_clock::now();
+                               meter.Start();
+                           });
+        const ModalWatchdog watchdog(240s);
+        const int result = popup.DoModal();
+        const bool told = WaitForLossBox(dialogs, 240s);
+        const double took = dialogs.lossAtMs.value_or(meter.ElapsedMs());
+        const std::string name = "firmware upload, probe silent during the block transfer";
+        const bool ended = check(stopAt && result == IDCANCEL && told && !watchdog.Fired());
+        Report(name, meter.Stop(), took, ended);
+        RecordLoss(name, stopAt, ended, *probe.sim, dialogs);
+        std::filesystem::remove(image);
+        probe.sim->RequestFaults().RestoreLine();
+        Disconnect(window);
+    }
+    // The upload has left it without its application: the rest is done with another one.
+    StopProbe(probe);
+    probe = StartProbe(probesim::ProbeConfig(kMultiSensorProbe, 4711));
+    WriteProfileInt(PROFILE_SECTION_COMMUNICATION, PROFILE_LAST_SERIAL_PORT, probe.port);
 
     // --- The close box asked twice while the window waits (the live poll stopped for a page switch
     // waits for its read of a probe that has gone silent): taken once, after the wait, and the
@@ -810,5 +1240,6 @@ int main(int argc, char** argv)
     theProbeConnection.DisconnectDevice();
     StopProbe(probe);
     ui::SetDialogService(nullptr);
-    return allOk ? 0 : 1;
+    const bool allMet = PrintLossTable();
+    return allOk && allMet ? 0 : 1;
 }

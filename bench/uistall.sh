@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
 # Measures the longest stall of the user-interface thread during each operation that makes the user
 # wait for the probe (target: under 100 ms each), beside a control clock's on a thread of its own,
-# and how long the user waits to be told that a probe which fell silent around a wizard is gone
-# (target: under 20 s each), on the simulated probe, in a Release build, with a settings store of
-# its own. The program's own time-outs and pauses apply: the run takes about ten minutes, most of it
-# the time-outs of the silent probe and Reset Comm's sweep.
+# and how long the user waits to be told "Device connection lost." from the moment the probe stops
+# answering (target: 20 s at most each): around each calibration wizard (Cancel, Calibrate... on a
+# silent probe, the conductivity wizard's restore of the calibration defaults, Calibrate... while the
+# sensor watch's read goes unanswered on a probe that sleeps between polls), in the connect's loading
+# of the pages, in a firmware upload and in the live data page's polling into a file. It prints a
+# table of these cases and exits 1 when one misses its target or an operation does not end as it
+# should. On the simulated probe, in a Release build, with a settings store of its own; the
+# program's own time-outs (3.5 s, three retries) and pauses apply: the run takes about a quarter of
+# an hour, most of it the time-outs of the silent probe and Reset Comm's sweep.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$root/build/release"
