@@ -86,10 +86,17 @@ namespace fs = std::filesystem;
 
 // Far more than any settings hive holds; a larger file is not one of ours.
 constexpr size_t kMaxHiveBytes = 16u << 20;
+// The bound in force: kMaxHiveBytes, or a smaller whole number of MiB that a test sets.
+std::atomic<size_t> g_maxHiveBytes{kMaxHiveBytes};
+
+size_t MaxHiveBytes()
+{
+    return g_maxHiveBytes.load();
+}
 
 std::string MaxHiveSizeText()
 {
-    return std::to_string(kMaxHiveBytes >> 20) + " MiB";
+    return std::to_string(MaxHiveBytes() >> 20) + " MiB";
 }
 
 // Hashes and compares names as their case folding would, without making the folded copy: a lookup
@@ -427,7 +434,7 @@ void Load(HiveState& h)
     }
     std::string bytes;
     std::string problem;
-    if (static_cast<uint64_t>(st.st_size) > kMaxHiveBytes)
+    if (static_cast<uint64_t>(st.st_size) > MaxHiveBytes())
         problem = "is larger than " + MaxHiveSizeText();
     else
     {
@@ -632,7 +639,7 @@ bool Save(HiveState& h)
     const fs::path path = h.Path();
     // The next start would set such a file aside, and every setting with it. The user is told in a
     // box (TellRefusal), not on standard error.
-    if (text.size() > kMaxHiveBytes)
+    if (text.size() > MaxHiveBytes())
     {
         h.lastProblem =
             "cannot write " + path.string() + " (it would be larger than " + MaxHiveSizeText() + ")";
@@ -1045,6 +1052,12 @@ void ResetForTests()
     std::lock_guard guard(g_mutex);
     for (auto& h : g_hives)
         h.Reset();
+    g_maxHiveBytes.store(kMaxHiveBytes);
+}
+
+void SetSizeBoundForTests(size_t mebibytes)
+{
+    g_maxHiveBytes.store(mebibytes == 0 ? kMaxHiveBytes : std::min(mebibytes << 20, kMaxHiveBytes));
 }
 
 } // namespace settings

@@ -131,6 +131,9 @@ std::optional<SetAsideFile> TakeSetAsideFile(Hive hive);
 // Forgets everything cached in this process (tests call it after pointing NORVANE_CONFIG_DIR at a
 // fresh folder).
 void ResetForTests();
+// The size bound of a hive file, in MiB, for tests that would otherwise fill 16 MiB files; 0 puts the
+// 16 MiB back (ResetForTests does too).
+void SetSizeBoundForTests(size_t mebibytes);
 
 } // namespace settings
 
