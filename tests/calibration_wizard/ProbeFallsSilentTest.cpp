@@ -61,7 +61,8 @@ protected:
         Sim().RequestFaults().Refuse(probesim::RequestMatch::Read(SENSOR_MASK_REGISTER),
                                      probesim::ExceptionCode::SlaveDeviceFailure,
                                      probesim::RequestFaults::kEveryTime);
-        ASSERT_TRUE(testsupport::WaitUntil([&] { return !m_page->IsSensorWatchRunning(); }));
+        // Its next look may come late on a busy machine.
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return !m_page->IsSensorWatchRunning(); }, 30s));
         Sim().RequestFaults().Clear();
         Sim().Log().Clear();
         QListWidget& list = m_page->SensorList();
