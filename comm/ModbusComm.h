@@ -170,10 +170,8 @@ public:
     // where the device may be asleep, as every transaction is. While the device answers the check,
     // everything goes on as before. When it does not, the device is silent for good: that
     // transaction and every later one fail at once with the check's result, and nothing more goes
-    // out on the line, wake-ups included. onSilent is called once, when the check finds it so, on
-    // the thread that ran the check and under the line lock: it may take leaf locks only (posting a
-    // message is fine). Off by default: a search or a reset sweep expects silence.
-    void EnableSilenceCheck(USHORT checkRegister, ULONG checkTimeoutMs, std::function<void()> onSilent = {});
+    // out on the line, wake-ups included. Off by default: a search or a reset sweep expects silence.
+    void EnableSilenceCheck(USHORT checkRegister, ULONG checkTimeoutMs);
     // The check found the device silent. Any thread.
     bool IsSilent() const { return m_bSilent.load(); }
     // An exchange went unanswered and no check has been made since. Any thread.
@@ -339,7 +337,6 @@ private:
     std::atomic<bool> m_bUnheard{false};
     USHORT m_nCheckRegister = 0;
     ULONG m_nCheckTimeoutMs = 0;
-    std::function<void()> m_OnSilent;
     std::atomic<bool> m_bSilent{false};
     std::atomic<HRESULT> m_SilentResult{S_OK};
 };

@@ -178,15 +178,13 @@ HRESULT CModbusComm::RunTransaction(ULONG timeoutMs, USHORT retries)
     return hr;
 }
 
-void CModbusComm::EnableSilenceCheck(USHORT checkRegister, ULONG checkTimeoutMs,
-                                     std::function<void()> onSilent)
+void CModbusComm::EnableSilenceCheck(USHORT checkRegister, ULONG checkTimeoutMs)
 {
     CScopedLock line(m_LineLock);
     if (!m_pCheckMessage)
         m_pCheckMessage = std::make_unique<CModbusMessage>();
     m_nCheckRegister = checkRegister;
     m_nCheckTimeoutMs = checkTimeoutMs;
-    m_OnSilent = std::move(onSilent);
     m_bSilenceCheck = true;
 }
 
@@ -210,6 +208,8 @@ bool CModbusComm::CheckIfUnheard(USHORT address)
         CScopedLock line(m_LineLock);
         if (!m_bSilenceCheck || m_pTransport == nullptr)
             return true;
+        if (m_nSilenceCheckPaused != 0)
+            return !m_bSilent.load();
         ClearCancel();
         return Succeeded(MayTalkTo(address));
     }
@@ -233,8 +233,6 @@ HRESULT CModbusComm::MayTalkTo(USHORT address)
     }
     m_SilentResult.store(hr);
     m_bSilent.store(true);
-    if (m_OnSilent)
-        m_OnSilent();
     return hr;
 }
 

@@ -62,7 +62,7 @@ protected:
 
     void TurnOn()
     {
-        m_network->EnableSilenceCheck(kCheckRegister, kCheckTimeoutMs, [this] { ++silentTold; });
+        m_network->EnableSilenceCheck(kCheckRegister, kCheckTimeoutMs);
     }
     HRESULT Read(uint8_t address = 1, USHORT registerNumber = 40001, USHORT retries = 2)
     {
@@ -76,7 +76,6 @@ protected:
     NetworkPtr m_network{CModbusComm::Create()};
     ScriptedTransport* m_line = nullptr; // owned by the network
     Mode mode = Mode::Answer;
-    int silentTold = 0;
 };
 
 TEST_F(SilentDevice, AfterAnUnansweredExchangeOneCheckPrecedesTheNextAndTheDeviceThatAnswersItIsTalkedTo)
@@ -92,10 +91,9 @@ TEST_F(SilentDevice, AfterAnUnansweredExchangeOneCheckPrecedesTheNextAndTheDevic
     EXPECT_EQ(Read(1, 40005), S_OK);
     EXPECT_EQ(Written(), std::vector<Bytes>{ReadFrame(1, 4)}) << "heard again: no check";
     EXPECT_FALSE(m_network->IsSilent());
-    EXPECT_EQ(silentTold, 0);
 }
 
-TEST_F(SilentDevice, ADeviceThatDoesNotAnswerTheCheckIsSentNothingMoreAndToldOnce)
+TEST_F(SilentDevice, ADeviceThatDoesNotAnswerTheCheckIsSentNothingMore)
 {
     TurnOn();
     mode = Mode::Silent;
@@ -104,7 +102,6 @@ TEST_F(SilentDevice, ADeviceThatDoesNotAnswerTheCheckIsSentNothingMoreAndToldOnc
     EXPECT_EQ(Read(1, 40005), SERIALCOMM_E_READ_TIMEOUT);
     EXPECT_EQ(Written(), std::vector<Bytes>{CheckFrame(1)}) << "the check alone, without a retry";
     EXPECT_TRUE(m_network->IsSilent());
-    EXPECT_EQ(silentTold, 1);
 
     // Whatever comes next, and even once the device would answer again: nothing goes out.
     mode = Mode::Answer;
@@ -114,7 +111,6 @@ TEST_F(SilentDevice, ADeviceThatDoesNotAnswerTheCheckIsSentNothingMoreAndToldOnc
     EXPECT_EQ(m_network->ExchangeAwake(1, [&] { return Read(); }), SERIALCOMM_E_READ_TIMEOUT);
     EXPECT_FALSE(m_network->CheckIfUnheard(1));
     EXPECT_TRUE(Written().empty());
-    EXPECT_EQ(silentTold, 1);
 }
 
 TEST_F(SilentDevice, ARefusalOrAGarbledReplyIsAnAnswer)
