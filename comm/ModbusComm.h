@@ -186,6 +186,21 @@ public:
     // is meant to be deaf for a while (a restart into its boot code).
     void SuspendSilenceCheck();
     void ResumeSilenceCheck();
+    // The check suspended for as long as the object lives.
+    class CSilenceCheckPause
+    {
+    public:
+        explicit CSilenceCheckPause(CModbusComm& network) : m_network(network)
+        {
+            m_network.SuspendSilenceCheck();
+        }
+        ~CSilenceCheckPause() { m_network.ResumeSilenceCheck(); }
+        CSilenceCheckPause(const CSilenceCheckPause&) = delete;
+        CSilenceCheckPause& operator=(const CSilenceCheckPause&) = delete;
+
+    private:
+        CModbusComm& m_network;
+    };
     // Every public operation clears the cancel flag on entry; Cancel, from another thread, ends a
     // running transaction before its next attempt with MODBUSCOMM_E_CANCELLED.
     void ClearCancel() { m_bCancel.store(0); }

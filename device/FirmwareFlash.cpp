@@ -213,7 +213,7 @@ HRESULT CDeviceComm::WaitForBootCode(const sTransferLine& line)
     const bool wakeUp = network.IsAutoWakeUpEnabled() != FALSE;
     network.DisableAutoWakeUp();
     // Nor is the instrument silent while it restarts: the polls go on until the boot code answers.
-    network.SuspendSilenceCheck();
+    const CModbusComm::CSilenceCheckPause pause(network);
 
     // Until the boot code itself answers: the application may still answer before it restarts.
     // The result is the last poll's: no reply at all, or the application still running.
@@ -248,7 +248,6 @@ HRESULT CDeviceComm::WaitForBootCode(const sTransferLine& line)
         platform::SleepMs(kIdentityPollPauseMs);
     }
 
-    network.ResumeSilenceCheck();
     if (wakeUp)
         network.EnableAutoWakeUp();
     return result;

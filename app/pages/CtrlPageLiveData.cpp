@@ -356,9 +356,17 @@ bool CCtrlPage_LiveData::TakeWhileHolding(UINT message, WPARAM wParam, LPARAM lP
     if (!round)
         return true;
     LogRound(*round);
-    m_unshownRound = std::move(round);
-    PostHeld([this] { ShowUnshownRound(); });
+    ShowLater(std::move(*round));
     return true;
+}
+
+void CCtrlPage_LiveData::ShowLater(sLiveRound&& round)
+{
+    // One held show for however many rounds arrive meanwhile: it shows the newest.
+    const bool showPosted = m_unshownRound.has_value();
+    m_unshownRound = std::move(round);
+    if (!showPosted)
+        PostHeld([this] { ShowUnshownRound(); });
 }
 
 std::optional<sLiveRound> CCtrlPage_LiveData::TakeRunRound(WPARAM number, LPARAM runTag)
@@ -550,7 +558,7 @@ void CCtrlPage_LiveData::StopReading()
                 if (Succeeded(round.ReadError))
                 {
                     LogRound(round);
-                    m_unshownRound = std::move(round);
+                    ShowLater(std::move(round));
                 }
     }
     SetReading(FALSE);

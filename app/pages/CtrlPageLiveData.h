@@ -122,7 +122,9 @@ private:
     // The round of the running run that the message names, taken from the worker; none for a
     // message of a run that has ended.
     std::optional<sLiveRound> TakeRunRound(WPARAM number, LPARAM runTag);
-    // The newest round taken while the page held work, shown now.
+    // The round's values shown once the page no longer holds work.
+    void ShowLater(sLiveRound&& round);
+    // The newest round kept by ShowLater, shown now.
     void ShowUnshownRound();
     void ShowDataCodeHelp();
     void UpdateMoveButtons();

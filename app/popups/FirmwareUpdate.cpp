@@ -26,13 +26,12 @@ void AwaitIdentity(NVSystem::CDeviceComm& probe)
         return;
     if (!network->IsSilent())
     {
-        network->SuspendSilenceCheck();
+        const CModbusComm::CSilenceCheckPause pause(*network);
         const platform::CTickStopwatch waited;
         const uint32_t patience = ReadCommTunable(CommTunable::RebootToBootDelay);
         while (probe.UpdateSlaveId() == SERIALCOMM_E_READ_TIMEOUT && waited.ElapsedMs() < patience)
         {
         }
-        network->ResumeSilenceCheck();
     }
     network->Release();
 }
