@@ -238,10 +238,18 @@ HRESULT CSerialCommImpl::Read(ULONG expectedBytes, CByteBuffer& buffer, ULONG to
             hr = SERIALCOMM_E_READ;
             break;
         }
+        // The port's time-out is the silence that ends a frame. Before the first byte a wait ends
+        // with the read's own time-out as well: a request that nobody answers times out when its
+        // time is up, not up to a whole such silence later.
+        uint32_t wait = m_Timeouts.ReadTotalTimeoutConstant;
+        if (filled == 0)
+        {
+            const uint64_t elapsed = platform::GetTickCount64() - start;
+            const uint64_t left = elapsed < totalTimeoutMs ? totalTimeoutMs - elapsed + 1 : 1;
+            wait = static_cast<uint32_t>(std::min<uint64_t>(wait, left));
+        }
         size_t got = 0;
-        if (const int error =
-                m_Device.Read(frame.data() + filled, want, m_Timeouts.ReadTotalTimeoutConstant, got);
-            error != 0)
+        if (const int error = m_Device.Read(frame.data() + filled, want, wait, got); error != 0)
         {
             m_nLastError = static_cast<uint32_t>(error);
             m_Trace << TRACE_LEVEL1 << u"Error Read  - " << GetLastErrorText() << TRACE_END;

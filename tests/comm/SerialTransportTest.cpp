@@ -263,6 +263,20 @@ TEST_F(SerialTransportTest, ATotalTimeOutEndsAReadAndAnAsciiFrameEndsAtLineFeedO
     EXPECT_EQ(ToText(reply), std::string(kAsciiReply).substr(0, 6));
 }
 
+TEST_F(SerialTransportTest, AReadThatHearsNothingEndsAtItsTimeOutNotAFrameSilenceLater)
+{
+    // The silence that ends a frame far longer than the read's time-out.
+    SetTunable(u"RTUInterCharacter TO", 1000);
+    StartSimulator();
+    CByteBuffer reply;
+    Sim().Faults().Queue(probesim::Fault::NoReply());
+    const uint64_t start = platform::GetTickCount64();
+    EXPECT_EQ(Exchange(100, reply, 100), SERIALCOMM_E_READ_TIMEOUT);
+    const uint64_t took = platform::GetTickCount64() - start;
+    EXPECT_GE(took, 100u);
+    EXPECT_LT(took, 900u);
+}
+
 TEST_F(SerialTransportTest, ALineThatNeverFallsSilentCannotGrowTheBufferOrHoldTheCaller)
 {
     probesim::PseudoTerminal pty;
