@@ -165,12 +165,15 @@ public:
     //
     // With the silence check on, a transaction whose tries all went unanswered (IsUnansweredResult:
     // nothing came back, which a refusal or a garbled reply is not) leaves the line unheard. The
-    // next transaction of any caller is then preceded by one short check: a read of the check
-    // register at that transaction's address with the check time-out and no retry, woken first
-    // where the device may be asleep, as every transaction is. While the device answers the check,
-    // everything goes on as before. When it does not, the device is silent for good: that
-    // transaction and every later one fail at once with the check's result, and nothing more goes
-    // out on the line, wake-ups included. Off by default: a search or a reset sweep expects silence.
+    // next transaction of any caller is then preceded by one short check, made as the keep-alive
+    // reads: the line woken, whatever its idle clock says (the unanswered tries restarted it, but
+    // the device never heard them and may have gone to sleep), then a read of the check register at
+    // that transaction's address with the check time-out and one retry. While the device answers
+    // the check, everything goes on as before. When it does not, the device is silent for good:
+    // that transaction and every later one fail at once with the check's result, and nothing more
+    // goes out on the line, wake-ups included. A check that is cancelled, or that cannot go to the
+    // transaction's address (a broadcast), tells nothing: the line stays unheard. Off by default: a
+    // search or a reset sweep expects silence.
     void EnableSilenceCheck(USHORT checkRegister, ULONG checkTimeoutMs);
     // The check found the device silent. Any thread.
     bool IsSilent() const { return m_bSilent.load(); }
@@ -300,9 +303,11 @@ private:
     HRESULT MayTalkTo(USHORT address);
     // Under the line lock: notes whether a transaction went unanswered.
     void NoteAnswer(HRESULT hr);
-    // Under the line lock: the short check's read in a message of its own, the line's message (which
-    // holds the caller's request) put back afterwards.
-    HRESULT RunCheck(USHORT address);
+    // Under the line lock: the short check in a message of its own, the line's message (which holds
+    // the caller's request) put back afterwards: the line woken, then the read of the check register
+    // with the check time-out and one retry. Its result; none when it could not be made (an address
+    // it cannot go to).
+    std::optional<HRESULT> RunCheck(USHORT address);
     // Builds the read of count registers by five-digit register number into the message.
     static HRESULT BuildRegisterRead(CModbusMessage& message, USHORT address, USHORT registerNumber,
                                      USHORT count);
@@ -354,6 +359,8 @@ private:
     ULONG m_nCheckTimeoutMs = 0;
     std::atomic<bool> m_bSilent{false};
     std::atomic<HRESULT> m_SilentResult{S_OK};
+    // The check's repetitions after its first try: one lost reply is not silence.
+    static constexpr USHORT kSilenceCheckRetries = 1;
 };
 
 // No reply came at all: a read time-out, an empty read, or the port failing to write or read.

@@ -225,15 +225,21 @@ HRESULT CModbusComm::MayTalkTo(USHORT address)
         return m_SilentResult.load();
     if (!m_bUnheard.load())
         return S_OK;
-    const HRESULT hr = RunCheck(address);
-    if (!IsUnansweredResult(hr))
+    const std::optional<HRESULT> hr = RunCheck(address);
+    // A check that could not be made, or was cancelled, tells nothing either way: the line stays
+    // unheard, and a cancelled one ends the transaction it preceded.
+    if (!hr)
+        return S_OK;
+    if (*hr == MODBUSCOMM_E_CANCELLED)
+        return *hr;
+    if (!IsUnansweredResult(*hr))
     {
         m_bUnheard.store(false);
         return S_OK;
     }
-    m_SilentResult.store(hr);
+    m_SilentResult.store(*hr);
     m_bSilent.store(true);
-    return hr;
+    return *hr;
 }
 
 void CModbusComm::NoteAnswer(HRESULT hr)
@@ -244,13 +250,25 @@ void CModbusComm::NoteAnswer(HRESULT hr)
     m_bUnheard.store(IsUnansweredResult(hr));
 }
 
-HRESULT CModbusComm::RunCheck(USHORT address)
+std::optional<HRESULT> CModbusComm::RunCheck(USHORT address)
 {
     // The caller's request stays built in its message while the check runs in the spare one.
     std::swap(m_pMessage, m_pCheckMessage);
-    HRESULT hr = BuildRegisterRead(*m_pMessage, address, m_nCheckRegister, 1);
-    if (Succeeded(hr))
-        hr = RunExchange(m_nCheckTimeoutMs, 0);
+    std::optional<HRESULT> hr;
+    // A read goes to one device only: before a broadcast there is nothing to check.
+    if (Succeeded(BuildRegisterRead(*m_pMessage, address, m_nCheckRegister, 1)))
+    {
+        if (IsCancelled())
+            hr = MODBUSCOMM_E_CANCELLED;
+        else
+        {
+            // The exchange before went unheard, so its tries restarted the idle clock without the
+            // device hearing them: it may have gone to sleep meanwhile, and would take the check for
+            // its wake-up. One lost reply is not silence either.
+            WakeUpNetwork();
+            hr = RunExchange(m_nCheckTimeoutMs, kSilenceCheckRetries);
+        }
+    }
     std::swap(m_pMessage, m_pCheckMessage);
     return hr;
 }

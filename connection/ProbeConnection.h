@@ -39,8 +39,8 @@
 #include "platform/Sync.h"
 #include "platform/Types.h"
 
-// The short check of a probe after an exchange went unanswered: one read of the device type
-// register with this time-out and no retry.
+// The short check of a probe after an exchange went unanswered, as the keep-alive reads: the line
+// woken, then a read of the device type register with this time-out and one retry.
 inline constexpr USHORT PROBE_CHECK_REGISTER = 49001;
 inline constexpr ULONG PROBE_CHECK_TIMEOUT_MS = 500;
 

@@ -1,10 +1,13 @@
 // The page base inside the main window: which page refreshes on the connection broadcasts, which
-// one acts on a disconnect request, and keys that must not end a page or the window.
+// one acts on a disconnect request, and keys that must not end a page or the window; a page that
+// loads after a connect in which an exchange went unheard loads only when the probe answers the
+// line's check.
 #include <QLineEdit>
 #include <QTest>
 
 #include "app/pages/CtrlPageBase.h"
 #include "tests/app/AppWindowTest.h"
+#include "tools/probe-sim/RequestFaults.h"
 
 namespace apptest
 {
@@ -65,6 +68,45 @@ TEST_F(PageBaseTest, AHiddenPageRefreshesOnlyWhenShownAndEveryPageOnADisconnect)
     CNVDialog::BroadcastPostMessage(windowmsg::WM_DEVICE_DISCONNECTED);
     testsupport::PumpEvents();
     EXPECT_EQ(page.m_nRefreshes, 3);
+    page.DestroyWindow();
+}
+
+TEST_F(PageBaseTest, AfterAnUnheardExchangeAPageLoadsOnTheConnectOnlyWhenTheProbeAnswersTheCheck)
+{
+    StartProbe(12);
+    ConnectDirectly();
+    // The only window: nothing else talks to the probe or makes the check first.
+    CCountingPage page;
+    page.Create(nullptr);
+    page.show();
+    testsupport::PumpEvents();
+    page.m_nRefreshes = 0;
+    CModbusComm& network = *theProbeConnection.GetModbus();
+    USHORT value = 0;
+
+    // One exchange of the connect went unheard, both its tries; the probe is there for the check.
+    Sim().RequestFaults().Drop(probesim::RequestMatch{}, 2);
+    {
+        const testsupport::ProbeWorkOfTheTest exchange;
+        ASSERT_EQ(network.ReadUShort(1, 40001, value, 500, 1), SERIALCOMM_E_READ_TIMEOUT);
+    }
+    ASSERT_TRUE(theProbeConnection.IsProbeUnheard());
+    CNVDialog::BroadcastPostMessage(windowmsg::WM_DEVICE_CONNECTED);
+    testsupport::PumpEvents();
+    EXPECT_EQ(page.m_nRefreshes, 1);
+    EXPECT_FALSE(theProbeConnection.IsProbeUnheard());
+    EXPECT_FALSE(theProbeConnection.IsMarkedSilent());
+
+    // Unheard again, and the line stays lost: the check goes unanswered and the page loads nothing.
+    Sim().RequestFaults().LoseLine();
+    {
+        const testsupport::ProbeWorkOfTheTest exchange;
+        ASSERT_EQ(network.ReadUShort(1, 40001, value, 500, 1), SERIALCOMM_E_READ_TIMEOUT);
+    }
+    CNVDialog::BroadcastPostMessage(windowmsg::WM_DEVICE_CONNECTED);
+    testsupport::PumpEvents();
+    EXPECT_EQ(page.m_nRefreshes, 1);
+    EXPECT_TRUE(theProbeConnection.IsMarkedSilent());
     page.DestroyWindow();
 }
 

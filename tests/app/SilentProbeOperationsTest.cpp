@@ -1,14 +1,18 @@
 // A probe that stops answering in the middle of an operation other than a calibration: the live
 // reading, a firmware upload and the pages' loads after a connect. After the first exchange that
-// goes unanswered the probe gets one short check and nothing more, whatever the operation and
-// whatever the machine's speed; the operation shows its own failure, and "Device connection lost."
-// is told once, after it.
+// goes unanswered the probe gets one short check (woken, with one retry) and nothing more, whatever
+// the operation and whatever the machine's speed; the operation shows its own failure, and "Device
+// connection lost." is told once, after it. A probe that answers the check after a short loss of the
+// line stays connected, also when it fell asleep meanwhile.
 #include <fstream>
 
 #include "app/popups/DlgPopupFirmwareUpdate.h"
+#include "app/popups/DlgPopupProbeCommCfg.h"
 #include "tests/app/AppWindowTest.h"
+#include "tests/support/SilenceCheckFrames.h"
 #include "tools/probe-sim/FirmwareImage.h"
 #include "tools/probe-sim/FrameLog.h"
+#include "tools/probe-sim/RequestFaults.h"
 #include "ui/WaitForWork.h"
 
 namespace apptest
@@ -20,35 +24,13 @@ using Page = CDlgFrame_TarnwickSoft::EPage;
 
 const QString kLost = QStringLiteral("Device connection lost.");
 
-// The short check: one read of the device type register (49001).
-bool IsCheck(const probesim::LoggedFrame& frame)
-{
-    return frame.adu && frame.adu->function == 3 && frame.adu->data == std::vector<uint8_t>{0x23, 0x28, 0, 1};
-}
-
-bool IsWakeUp(const probesim::LoggedFrame& frame)
-{
-    return frame.adu && frame.adu->address == 200;
-}
-
 class SilentProbeOperations : public AppWindowTest
 {
 protected:
-    // What reached the probe once it had stopped answering: the tries of one exchange (and the
-    // wake-ups the line gives a probe that may be asleep), then the one check, and nothing after it.
+    // What reached the probe once it had stopped answering: one exchange, then the check.
     void ExpectOneExchangeThenTheCheck()
     {
-        std::vector<probesim::LoggedFrame> unheard;
-        for (const probesim::LoggedFrame& frame : Sim().Log().Received())
-            if (frame.note.find("line lost") != std::string::npos && !IsWakeUp(frame))
-                unheard.push_back(frame);
-        std::string log;
-        for (const probesim::LoggedFrame& frame : unheard)
-            log += probesim::Describe(frame) + "\n";
-        ASSERT_GE(unheard.size(), 2u) << log;
-        EXPECT_TRUE(IsCheck(unheard.back())) << log;
-        for (size_t i = 1; i + 1 < unheard.size(); ++i)
-            EXPECT_EQ(unheard[i].bytes, unheard.front().bytes) << log;
+        EXPECT_EQ(testsupport::OneExchangeThenTheCheck(Sim().Log().Received()), "");
         EXPECT_TRUE(theProbeConnection.IsMarkedSilent() || !theProbeConnection.IsConnected());
     }
     // The operation's own failure first, then the loss, told once.
@@ -127,7 +109,8 @@ TEST_F(SilentProbeOperations, AFirmwareUploadSendsOneCheckAfterItsUnansweredBloc
                 [&] {
                     return popup.GetUploadState() == CFirmwareUpload::STATE_FINISHED &&
                            BoxTexts().size() >= 2;
-                }))
+                },
+                std::chrono::seconds(30)))
                 << popup.GetUploadState() << " " << BoxTexts().back().toStdString();
             popup.SendCommand(IDCANCEL);
         },
@@ -170,6 +153,48 @@ TEST_F(SilentProbeOperations, ThePagesLoadingAfterAConnectStopAtTheFirstFailure)
     EXPECT_EQ(texts[1], kLost);
     EXPECT_FALSE(theProbeConnection.IsConnected());
     ExpectOneExchangeThenTheCheck();
+}
+
+TEST_F(SilentProbeOperations, AProbeAsleepAfterAPopupsWriteWentUnheardIsWokenByTheCheckAndStaysConnected)
+{
+    StartProbe(36);
+    MainWindow().ShowPage(Page::PAGE_COMMUNICATION);
+    ConnectByButton();
+    // The popup's first write goes unheard, as on a line lost for a moment; while its failure is
+    // shown the line is back, and the probe, which heard nothing for a while, has gone to sleep.
+    m_dialogs.QueueLoopingAnswer(
+        platform::IDOK, [] { return true; },
+        [this]
+        {
+            Sim().RequestFaults().Clear();
+            Probe().FallAsleep();
+        });
+    bool opened = false;
+    OnNextModal(
+        [&](QWidget& modal)
+        {
+            auto* popup = qobject_cast<CDlgPopup_ProbeCommCfg*>(&modal);
+            opened = popup != nullptr;
+            if (popup == nullptr)
+                return;
+            Sim().RequestFaults().Drop(probesim::RequestMatch::Function(16),
+                                       probesim::RequestFaults::kEveryTime);
+            popup->SendCommand(IDOK);
+            if (popup->isVisible())
+                popup->SendCommand(IDCANCEL);
+        });
+    MainWindow().CommunicationPage().ModbusButton().click();
+    ASSERT_TRUE(opened);
+    ASSERT_EQ(BoxTexts().size(), 1u);
+    EXPECT_TRUE(BoxTexts()[0].startsWith("Failed to set")) << BoxTexts()[0].toStdString();
+
+    // The keep-alive, resumed, meets the line's check, which wakes the probe: both are answered.
+    const size_t answered = Sim().Log().SentCount();
+    ASSERT_TRUE(Sim().Log().WaitForSent(answered + 3, std::chrono::seconds(10)));
+    testsupport::DeliverPostedMessages();
+    EXPECT_EQ(BoxTexts().size(), 1u) << BoxTexts().back().toStdString();
+    EXPECT_FALSE(theProbeConnection.IsMarkedSilent());
+    EXPECT_TRUE(theProbeConnection.IsConnected());
 }
 
 } // namespace

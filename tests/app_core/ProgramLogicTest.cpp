@@ -279,6 +279,27 @@ TEST_P(SleepingProbeKeepAliveTest, AProbeAsleepSoonerThanTheLineKnowsIsWokenBefo
     EXPECT_TRUE(m_connection.IsConnected());
 }
 
+TEST_P(SleepingProbeKeepAliveTest, AProbeThatSleptThroughAShortLineLossIsWokenForTheCheckAndStaysConnected)
+{
+    StartSleepingConnected(12, GetParam(), 60000);
+    CModbusComm& network = *m_connection.GetModbus();
+    // An exchange made while the line is lost: its tries restart the line's idle clock, but the
+    // probe hears none of them and goes to sleep meanwhile.
+    Sim().RequestFaults().LoseLine();
+    USHORT value = 0;
+    ASSERT_EQ(network.ReadUShort(1, 40001, value, 500, 1), SERIALCOMM_E_READ_TIMEOUT);
+    ASSERT_TRUE(network.IsUnheard());
+    Probe().FallAsleep();
+    Sim().RequestFaults().RestoreLine();
+
+    EXPECT_TRUE(KeepAliveHearsTheProbe());
+    EXPECT_FALSE(m_connection.IsMarkedSilent());
+    EXPECT_TRUE(m_connection.IsConnected());
+    const std::vector<probesim::Adu> received = ReceivedSinceMark();
+    ASSERT_FALSE(received.empty());
+    EXPECT_EQ(received.front().address, 200) << "the check wakes the probe before it reads";
+}
+
 INSTANTIATE_TEST_SUITE_P(BothFramings, SleepingProbeKeepAliveTest,
                          ::testing::Values(probesim::FramingMode::Rtu, probesim::FramingMode::Ascii),
                          FramingName);

@@ -332,7 +332,7 @@ TEST_F(PhOrpCal, OnAProbeThatFellSilentTheRestoreOfTheDefaultsSendsOnlyTheCheck)
     m_data->SetMode(PHORP_MODE_RESTORE_DEFAULTS);
     Mark();
     EXPECT_EQ(m_data->RestoreCalibrationDefaults(), SERIALCOMM_E_READ_TIMEOUT);
-    EXPECT_EQ(FramesSinceMark(), 1u) << "one check";
+    EXPECT_EQ(FramesSinceMark(), 3u) << "the check: a wake-up and two tries";
     EXPECT_TRUE(m_data->IsProbeSilent());
     CalibrationTest::Sim().RequestFaults().RestoreLine();
 }

@@ -8,22 +8,13 @@
 #include "app/pages/CtrlPageSensorSetup.h"
 #include "connection/ProbeConnection.h"
 #include "tests/calibration_wizard/WizardTestSupport.h"
+#include "tests/support/SilenceCheckFrames.h"
 #include "tools/probe-sim/FrameLog.h"
 
 namespace wiztest
 {
 namespace
 {
-
-// The short check: one read of the device type register (49001).
-constexpr uint16_t kCheckRegisterOffset = 9000;
-
-bool IsCheck(const probesim::LoggedFrame& frame)
-{
-    return frame.adu && frame.adu->function == 3 && frame.adu->data.size() == 4 &&
-           ((frame.adu->data[0] << 8) | frame.adu->data[1]) == kCheckRegisterOffset &&
-           ((frame.adu->data[2] << 8) | frame.adu->data[3]) == 1;
-}
 
 // The main window that hosts the page, as far as the loss of the link goes.
 class HostWindow : public CNVDialog
@@ -85,17 +76,7 @@ protected:
     // then the check, and nothing after it.
     void ExpectOneExchangeThenTheCheck()
     {
-        std::vector<probesim::LoggedFrame> unheard;
-        for (const probesim::LoggedFrame& frame : Sim().Log().Received())
-            if (frame.note.find("line lost") != std::string::npos)
-                unheard.push_back(frame);
-        ASSERT_GE(unheard.size(), 2u);
-        std::string log;
-        for (const probesim::LoggedFrame& frame : unheard)
-            log += probesim::Describe(frame) + "\n";
-        EXPECT_TRUE(IsCheck(unheard.back())) << log;
-        for (size_t i = 1; i + 1 < unheard.size(); ++i)
-            EXPECT_EQ(unheard[i].bytes, unheard.front().bytes) << log;
+        EXPECT_EQ(testsupport::OneExchangeThenTheCheck(Sim().Log().Received()), "");
         EXPECT_TRUE(theProbeConnection.IsMarkedSilent());
         for (const QString& text : BoxTexts())
             EXPECT_FALSE(text.contains(QStringLiteral("register"))) << text.toStdString();

@@ -1,8 +1,13 @@
 // A device that stops answering, as the line's silence check handles it: after an exchange that
-// went unanswered, one short check before the next exchange of anyone; nothing more on the line once
-// the check went unanswered too; a refusal or a garbled reply is an answer; the check rests while a
+// went unanswered, one short check before the next exchange of anyone, woken first and with one
+// retry; nothing more on the line once the check went unanswered too; a refusal or a garbled reply
+// is an answer, a cancelled check or one that cannot be made is none; the check rests while a
 // restart is expected, and is off unless turned on.
+#include <functional>
+#include <optional>
 #include <vector>
+
+#include "comm/LinePauses.h"
 
 #include "tests/comm/CommTestSupport.h"
 
@@ -18,6 +23,12 @@ constexpr ULONG kCheckTimeoutMs = 10;
 Bytes CheckFrame(uint8_t address)
 {
     return WithCrc({address, 3, 0x23, 0x28, 0, 1});
+}
+
+// The wake-up before it: Report Slave ID to address 200.
+Bytes WakeFrame()
+{
+    return WithCrc({200, 17});
 }
 
 Bytes ReadFrame(uint8_t address, uint16_t offset)
@@ -42,7 +53,18 @@ protected:
             new ScriptedTransport(NVTools::IOCONNECTION_SERIAL,
                                   [this](const Bytes& request) -> ScriptedTransport::Answer
                                   {
-                                      switch (mode)
+                                      const bool check = request.size() > 3 && request[1] == 3 &&
+                                                         request[2] == 0x23 && request[3] == 0x28;
+                                      if (check && checksLost > 0)
+                                      {
+                                          --checksLost;
+                                          return {{}, SERIALCOMM_E_READ_TIMEOUT};
+                                      }
+                                      if (check && checkHook)
+                                          checkHook();
+                                      if (request[1] == 17)
+                                          return {}; // a wake-up frame is not answered
+                                      switch (check && checkMode ? *checkMode : mode)
                                       {
                                       case Mode::Silent:
                                           return {{}, SERIALCOMM_E_READ_TIMEOUT};
@@ -60,10 +82,7 @@ protected:
         EXPECT_EQ(m_network->AttachTransport(m_line), S_OK);
     }
 
-    void TurnOn()
-    {
-        m_network->EnableSilenceCheck(kCheckRegister, kCheckTimeoutMs);
-    }
+    void TurnOn() { m_network->EnableSilenceCheck(kCheckRegister, kCheckTimeoutMs); }
     HRESULT Read(uint8_t address = 1, USHORT registerNumber = 40001, USHORT retries = 2)
     {
         USHORT value = 0;
@@ -72,10 +91,25 @@ protected:
     // What went out since the last call.
     std::vector<Bytes> Written() { return std::exchange(m_line->written, {}); }
 
+    // The wake-up's pause is the device's time to wake: a scripted device needs none.
+    struct NoPauses
+    {
+        NoPauses() : previous(SetLinePauseFunction([](ELinePause, ULONG) {})) {}
+        ~NoPauses() { SetLinePauseFunction(std::move(previous)); }
+        LinePauseFunction previous;
+    };
+
     QuickTunables m_tunables;
+    NoPauses m_pauses;
     NetworkPtr m_network{CModbusComm::Create()};
     ScriptedTransport* m_line = nullptr; // owned by the network
     Mode mode = Mode::Answer;
+    // How the check is answered where that differs from the other requests.
+    std::optional<Mode> checkMode;
+    // Checks whose reply is lost before the device's answer to them counts.
+    int checksLost = 0;
+    // Called when a check reaches the device.
+    std::function<void()> checkHook;
 };
 
 TEST_F(SilentDevice, AfterAnUnansweredExchangeOneCheckPrecedesTheNextAndTheDeviceThatAnswersItIsTalkedTo)
@@ -87,7 +121,7 @@ TEST_F(SilentDevice, AfterAnUnansweredExchangeOneCheckPrecedesTheNextAndTheDevic
 
     mode = Mode::Answer;
     EXPECT_EQ(Read(1, 40005), S_OK);
-    EXPECT_EQ(Written(), (std::vector<Bytes>{CheckFrame(1), ReadFrame(1, 4)}));
+    EXPECT_EQ(Written(), (std::vector<Bytes>{WakeFrame(), CheckFrame(1), ReadFrame(1, 4)}));
     EXPECT_EQ(Read(1, 40005), S_OK);
     EXPECT_EQ(Written(), std::vector<Bytes>{ReadFrame(1, 4)}) << "heard again: no check";
     EXPECT_FALSE(m_network->IsSilent());
@@ -100,7 +134,8 @@ TEST_F(SilentDevice, ADeviceThatDoesNotAnswerTheCheckIsSentNothingMore)
     EXPECT_EQ(Read(), SERIALCOMM_E_READ_TIMEOUT);
     Written();
     EXPECT_EQ(Read(1, 40005), SERIALCOMM_E_READ_TIMEOUT);
-    EXPECT_EQ(Written(), std::vector<Bytes>{CheckFrame(1)}) << "the check alone, without a retry";
+    EXPECT_EQ(Written(), (std::vector<Bytes>{WakeFrame(), CheckFrame(1), CheckFrame(1)}))
+        << "the check alone, woken, with its one retry";
     EXPECT_TRUE(m_network->IsSilent());
 
     // Whatever comes next, and even once the device would answer again: nothing goes out.
@@ -127,6 +162,64 @@ TEST_F(SilentDevice, ARefusalOrAGarbledReplyIsAnAnswer)
     }
 }
 
+TEST_F(SilentDevice, ARefusalOrAGarbledReplyToTheCheckItselfIsAnAnswer)
+{
+    TurnOn();
+    for (const Mode answer : {Mode::Refuse, Mode::Garble})
+    {
+        mode = Mode::Silent;
+        EXPECT_EQ(Read(), SERIALCOMM_E_READ_TIMEOUT);
+        Written();
+        mode = Mode::Answer;
+        checkMode = answer;
+        EXPECT_EQ(Read(1, 40005), S_OK);
+        EXPECT_FALSE(m_network->IsSilent());
+        EXPECT_EQ(Written().back(), ReadFrame(1, 4)) << "the exchange went out after the check";
+        checkMode.reset();
+    }
+}
+
+TEST_F(SilentDevice, OneLostReplyToTheCheckIsNoSilence)
+{
+    TurnOn();
+    mode = Mode::Silent;
+    Read();
+    Written();
+    mode = Mode::Answer;
+    checksLost = 1;
+    EXPECT_EQ(Read(1, 40005), S_OK);
+    EXPECT_EQ(Written(), (std::vector<Bytes>{WakeFrame(), CheckFrame(1), CheckFrame(1), ReadFrame(1, 4)}));
+    EXPECT_FALSE(m_network->IsSilent());
+    EXPECT_FALSE(m_network->IsUnheard());
+}
+
+TEST_F(SilentDevice, ACancelledCheckOrOneThatCannotBeMadeTellsNothing)
+{
+    TurnOn();
+    mode = Mode::Silent;
+    Read();
+    // A broadcast cannot be checked: it goes out, and the line stays unheard.
+    mode = Mode::Answer;
+    Written();
+    EXPECT_EQ(m_network->WriteUShort(0, 40001, 7, 10, 0), S_OK);
+    EXPECT_EQ(Written().size(), 1u);
+    EXPECT_TRUE(m_network->IsUnheard());
+
+    // Cancelled once the check is on its way: the transaction it preceded ends, and the line still
+    // waits for its check.
+    mode = Mode::Silent;
+    checkHook = [this] { m_network->Cancel(); };
+    EXPECT_EQ(Read(1, 40005), MODBUSCOMM_E_CANCELLED);
+    EXPECT_FALSE(m_network->IsSilent());
+    EXPECT_TRUE(m_network->IsUnheard());
+    EXPECT_EQ(Written(), (std::vector<Bytes>{WakeFrame(), CheckFrame(1)}));
+
+    checkHook = nullptr;
+    mode = Mode::Answer;
+    EXPECT_EQ(Read(1, 40005), S_OK);
+    EXPECT_EQ(Written(), (std::vector<Bytes>{WakeFrame(), CheckFrame(1), ReadFrame(1, 4)}));
+}
+
 TEST_F(SilentDevice, TheCheckGoesToTheDeviceOfTheExchangeItPrecedes)
 {
     // The probe's address changed meanwhile: the device now talked to is the one asked.
@@ -136,7 +229,7 @@ TEST_F(SilentDevice, TheCheckGoesToTheDeviceOfTheExchangeItPrecedes)
     Written();
     mode = Mode::Answer;
     EXPECT_EQ(Read(5), S_OK);
-    EXPECT_EQ(Written(), (std::vector<Bytes>{CheckFrame(5), ReadFrame(5, 0)}));
+    EXPECT_EQ(Written(), (std::vector<Bytes>{WakeFrame(), CheckFrame(5), ReadFrame(5, 0)}));
 }
 
 TEST_F(SilentDevice, OffUnlessTurnedOn)
@@ -161,8 +254,25 @@ TEST_F(SilentDevice, WhileARestartIsAwaitedTheLineIsNeitherCheckedNorMarked)
     Read(1, 40001, 1);
     EXPECT_EQ(Written().size(), 2u) << "the first exchange after the restart with its own tries";
     EXPECT_FALSE(m_network->CheckIfUnheard(1));
-    EXPECT_EQ(Written(), std::vector<Bytes>{CheckFrame(1)});
+    EXPECT_EQ(Written(), (std::vector<Bytes>{WakeFrame(), CheckFrame(1), CheckFrame(1)}));
     EXPECT_TRUE(m_network->IsSilent());
+}
+
+TEST_F(SilentDevice, AnAnswerWhileTheCheckRestsClearsAnEarlierUnansweredExchange)
+{
+    TurnOn();
+    mode = Mode::Silent;
+    Read();
+    {
+        const CModbusComm::CSilenceCheckPause restart(*m_network);
+        Read(1, 40001, 0);
+        mode = Mode::Answer;
+        EXPECT_EQ(Read(1, 40001, 0), S_OK) << "the restarted device answers";
+    }
+    Written();
+    EXPECT_FALSE(m_network->IsUnheard());
+    EXPECT_EQ(Read(1, 40005), S_OK);
+    EXPECT_EQ(Written(), std::vector<Bytes>{ReadFrame(1, 4)}) << "no check after the wait";
 }
 
 TEST_F(SilentDevice, AnAskedForCheckIsMadeOnlyAfterAnUnansweredExchange)
@@ -175,7 +285,7 @@ TEST_F(SilentDevice, AnAskedForCheckIsMadeOnlyAfterAnUnansweredExchange)
     Written();
     mode = Mode::Answer;
     EXPECT_TRUE(m_network->CheckIfUnheard(1));
-    EXPECT_EQ(Written(), std::vector<Bytes>{CheckFrame(1)});
+    EXPECT_EQ(Written(), (std::vector<Bytes>{WakeFrame(), CheckFrame(1)}));
     EXPECT_TRUE(m_network->CheckIfUnheard(1));
     EXPECT_TRUE(Written().empty());
 }
