@@ -873,6 +873,39 @@ protected:
     GatedRounds m_rounds;
 };
 
+// The one round read while About is open is shown once About has closed, not only with the next
+// round (which may be hours away at a slow rate).
+TEST_F(LiveShowTest, ASingleRoundReadUnderABoxIsShownOnceTheBoxCloses)
+{
+    ConnectWithGatedRounds();
+    CCtrlPage_LiveData& page = LivePage();
+    const RoundWatch rounds(page);
+    page.LogToFileBox().setChecked(false);
+    page.StartStopButton().click();
+    ASSERT_TRUE(page.IsReading());
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return rounds.Newest() >= 1; }));
+    ASSERT_TRUE(testsupport::DeliverPostedMessages());
+    ASSERT_EQ(FirstDataCode(), "Normal");
+
+    OnNextModal(
+        [&](QWidget& modal)
+        {
+            auto* about = qobject_cast<CDlgPopup_About*>(&modal);
+            ASSERT_NE(about, nullptr);
+            Probe().Sensors().ForceQuality(1, kDoTemperatureParameter, kUserCalExpired);
+            m_rounds.Next();
+            EXPECT_TRUE(testsupport::WaitUntil([&] { return rounds.Newest() >= 2; }));
+            EXPECT_EQ(FirstDataCode(), "Normal") << "shown after the box";
+            about->SendCommand(IDOK);
+        });
+    MainWindow().SendCommand(IDM_ABOUTBOX);
+    ASSERT_TRUE(testsupport::DeliverHeldWork());
+    EXPECT_EQ(rounds.Newest(), 2u) << "no round since";
+    EXPECT_EQ(FirstDataCode(), "1 - User Cal. Expired");
+    testsupport::SavePicture(MainWindow());
+    EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
+}
+
 // A round whose message comes behind a later round's: both lines reach the file once, in the order
 // taken, and the list keeps the later round's values.
 TEST_F(LiveShowTest, ARoundHandledAfterALaterOneReachesTheFileOnceAndTheLaterValuesStayShown)
