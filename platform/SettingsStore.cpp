@@ -698,12 +698,12 @@ enum class Change
 thread_local int t_changeDepth = 0;
 thread_local std::vector<std::string> t_refusedFiles;
 
-void ShowRefusal(const std::string& path)
+void ShowRefusal(const std::string& path, const void* owner)
 {
     const std::u16string text = u"Failed to save the settings to " + Utf8ToUtf16(path) +
                                 u": the file would exceed " + Utf8ToUtf16(MaxHiveSizeText()) +
                                 u". The change was not kept.";
-    ShowMessageBox(nullptr, text, u"Error", MB_OK | MB_ICONERROR);
+    ShowMessageBox(owner, text, u"Error", MB_OK | MB_ICONERROR);
 }
 
 // Called without the store's lock: a box may run an event loop whose handlers read settings.
@@ -711,7 +711,7 @@ void TellRefusal(const std::string& path)
 {
     if (t_changeDepth == 0)
     {
-        ShowRefusal(path);
+        ShowRefusal(path, nullptr);
         return;
     }
     if (std::find(t_refusedFiles.begin(), t_refusedFiles.end(), path) == t_refusedFiles.end())
@@ -1020,7 +1020,12 @@ uint64_t CacheVersion()
     return g_cacheVersion.load(std::memory_order_acquire);
 }
 
-CChangeScope::CChangeScope()
+CChangeScope::CChangeScope(const void* owner) : m_owner(owner)
+{
+    ++t_changeDepth;
+}
+
+CChangeScope::CChangeScope(std::vector<std::string>& handOver) : m_handOver(&handOver)
 {
     ++t_changeDepth;
 }
@@ -1032,7 +1037,18 @@ CChangeScope::~CChangeScope()
     // Taken first: a box's event loop may run another change on this thread.
     std::vector<std::string> files = std::exchange(t_refusedFiles, {});
     for (const std::string& path : files)
-        ShowRefusal(path);
+    {
+        if (m_handOver == nullptr)
+            ShowRefusal(path, m_owner);
+        else if (std::find(m_handOver->begin(), m_handOver->end(), path) == m_handOver->end())
+            m_handOver->push_back(path);
+    }
+}
+
+void TellRefusals(const std::vector<std::string>& files)
+{
+    for (const std::string& path : files)
+        TellRefusal(path);
 }
 
 std::string LastProblem(Hive hive)

@@ -102,15 +102,30 @@ uint64_t CacheVersion();
 
 // One change of the user's that is kept as several writes (a list stored entry by entry): while a
 // scope lives on a thread, the writes of that thread refused at the size bound are told in one box
-// per file when the outermost scope ends, not in one box each. Scopes nest.
+// per file when the outermost scope ends, not in one box each. Scopes nest; the boxes belong to the
+// window given to the outermost scope (an opaque handle for the message-box hook, null for none).
+//
+// A change made on a worker for a thread that waits for it is told by the waiting thread, over its
+// window and after the wait: the worker's outermost scope hands the files over instead of telling
+// them, and the waiting thread passes them to TellRefusals.
 class CChangeScope
 {
 public:
-    CChangeScope();
+    explicit CChangeScope(const void* owner = nullptr);
+    // Hands the files refused on this thread to `handOver` when it ends, if it is the outermost.
+    explicit CChangeScope(std::vector<std::string>& handOver);
     ~CChangeScope();
     CChangeScope(const CChangeScope&) = delete;
     CChangeScope& operator=(const CChangeScope&) = delete;
+
+private:
+    const void* m_owner = nullptr;
+    std::vector<std::string>* m_handOver = nullptr;
 };
+
+// Tells the refusals that a scope on another thread handed over as if they were this thread's: at
+// the end of this thread's outermost scope when one lives, else at once, one box per file.
+void TellRefusals(const std::vector<std::string>& files);
 
 // The most recent load or save problem of a hive ("" when none since the last ResetForTests), for
 // tests and diagnostics.

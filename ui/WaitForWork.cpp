@@ -5,19 +5,21 @@
 #include <deque>
 #include <exception>
 #include <mutex>
+#include <string>
 #include <system_error>
 #include <thread>
 #include <vector>
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QMouseEvent>
 #include <QEventLoop>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QThread>
 #include <QWidget>
 #include <QWindow>
 
+#include "platform/SettingsStore.h"
 #include "ui/Application.h"
 #include "ui/NVDialog.h"
 #include "ui/ThreadHandover.h"
@@ -146,7 +148,8 @@ void RunHeldWork()
 {
     for (;;)
     {
-        const auto next = std::find_if(g_heldWork.begin(), g_heldWork.end(), [](const sHeldWork& held)
+        const auto next = std::find_if(g_heldWork.begin(), g_heldWork.end(),
+                                       [](const sHeldWork& held)
                                        { return held.context.isNull() || !MustHoldWork(held.depth); });
         if (next == g_heldWork.end())
             return;
@@ -223,7 +226,8 @@ protected:
             return false;
         // A close box is the window's, whichever of its native window and itself receives it.
         const QObject& target = type == QEvent::Close ? static_cast<const QObject&>(*widget) : *receiver;
-        if (const sTakenInput* input = TakenInputOf(&target); input != nullptr && IsActivation(target, *event))
+        if (const sTakenInput* input = TakenInputOf(&target);
+            input != nullptr && IsActivation(target, *event))
         {
             // Left accepted, a close event hides the window all the same.
             if (type == QEvent::Close)
@@ -308,17 +312,9 @@ struct sWorkState
     QEventLoop* loop = nullptr;
 };
 
-} // namespace
-
-void RunWaitingForWork(const std::function<void()>& work)
+// The wait itself: the work on a worker under the rules of a wait (user-interface thread).
+void WaitForWorker(const std::function<void()>& work)
 {
-    QCoreApplication* application = QCoreApplication::instance();
-    if (application == nullptr || QThread::currentThread() != application->thread())
-    {
-        work();
-        return;
-    }
-
     const CWaitRules rules;
     auto state = std::make_shared<sWorkState>();
     const std::function<void()> observer = g_observer;
@@ -379,6 +375,38 @@ void RunWaitingForWork(const std::function<void()>& work)
         std::rethrow_exception(failure);
 }
 
+} // namespace
+
+void RunWaitingForWork(const std::function<void()>& work)
+{
+    QCoreApplication* application = QCoreApplication::instance();
+    if (application == nullptr || QThread::currentThread() != application->thread())
+    {
+        work();
+        return;
+    }
+    // A settings write that the work could not keep is told here after the wait, over the window
+    // whose change it was (a CChangeScope of this thread), not by the worker inside the wait.
+    std::vector<std::string> refused;
+    std::exception_ptr failure;
+    try
+    {
+        WaitForWorker(
+            [&work, &refused]
+            {
+                const platform::settings::CChangeScope change(refused);
+                work();
+            });
+    }
+    catch (...)
+    {
+        failure = std::current_exception();
+    }
+    platform::settings::TellRefusals(refused);
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
 bool IsWaitingForWork()
 {
     return g_nWaits != 0;
@@ -426,7 +454,6 @@ void TakeInputDuringWaits(QObject& input, std::function<void()> taken)
     std::erase_if(g_takenInput, [](const sTakenInput& entry) { return entry.input.isNull(); });
     g_takenInput.push_back({&input, std::move(taken)});
 }
-
 
 void SetWaitObserverForTests(std::function<void()> observer)
 {

@@ -13,7 +13,9 @@
 // - the private messages that workers post to the dialogs (CNotifyEvent) are held back and posted
 //   again once the last wait has ended, as they would wait for a busy thread;
 // - message boxes that the work raises through the message-box hook (ui/MessageBoxes.h) come up
-//   in turn, with the normal cursor, and are answered before the wait ends.
+//   in turn, with the normal cursor, and are answered before the wait ends; a settings write of the
+//   work refused at the settings file's size bound is told after the wait instead, on the waiting
+//   thread: as part of its open CChangeScope (over that scope's window), else at once.
 // Timers and queued calls still run, as they do under a modal popup; what would start serial work
 // or change the connection goes through PostHeldWork instead and waits for the end.
 //

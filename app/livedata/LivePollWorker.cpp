@@ -1,5 +1,6 @@
 #include "app/livedata/LivePollWorker.h"
 
+#include <algorithm>
 #include <system_error>
 #include <utility>
 
@@ -153,17 +154,12 @@ void CLivePollWorker::Stop()
 std::optional<sLiveRound> CLivePollWorker::TakeRound(uint64_t number)
 {
     std::lock_guard lock(m_outboxLock);
-    std::optional<sLiveRound> taken;
-    std::erase_if(m_outbox,
-                  [&](sLiveRound& round)
-                  {
-                      if (round.Number == number)
-                      {
-                          taken = std::move(round);
-                          return true;
-                      }
-                      return round.Number < number && Succeeded(round.ReadError);
-                  });
+    const auto found = std::find_if(m_outbox.begin(), m_outbox.end(),
+                                    [number](const sLiveRound& round) { return round.Number == number; });
+    if (found == m_outbox.end())
+        return std::nullopt;
+    std::optional<sLiveRound> taken = std::move(*found);
+    m_outbox.erase(found);
     return taken;
 }
 

@@ -97,10 +97,10 @@ public:
     // The thread is running (it ends only when stopped). Any thread.
     bool IsRunning() const { return m_bRunning.load(); }
 
-    // The round with that number, taken out of the outbox with every older round that carries
-    // values (the window takes values in the order they come, so theirs were passed over); an older
-    // read error stays for its own message, which may be waiting for a box. None when the round is
-    // not (or no longer) there. User-interface thread.
+    // The round with that number, taken out of the outbox; the rounds before it stay for their own
+    // messages, which need not come in the order they were posted (a wait posts the messages it
+    // held again behind those posted meanwhile). None when the round is not (or no longer) there.
+    // User-interface thread.
     std::optional<sLiveRound> TakeRound(uint64_t number);
     // Every round still in the outbox, oldest first, taken out of it: after Stop, what the run
     // delivered and the window has not taken. User-interface thread.

@@ -75,10 +75,15 @@ void RunStartup(CProbeConnection& connection, const char16_t* programDirectory)
         LoadSkinFile(skinFile, programDirectory);
     SetSkinModelNameLookup(&SkinModelName);
 
-    if (GetProfileInt(PROFILE_SECTION_COMMUNICATION, PROFILE_MAX_PARAMS, 0) == 0)
-        WriteProfileInt(PROFILE_SECTION_COMMUNICATION, PROFILE_MAX_PARAMS, DEFAULT_MAX_PARAMS);
-    if (GetProfileString(PROFILE_SECTION_COMMUNICATION, PROFILE_PARAMS_DEFAULT, u"").IsEmpty())
-        WriteProfileString(PROFILE_SECTION_COMMUNICATION, PROFILE_PARAMS_DEFAULT, DEFAULT_CONNECTION_STRING);
+    {
+        // The defaults are one change: a settings file that cannot take them is told once.
+        const platform::settings::CChangeScope change;
+        if (GetProfileInt(PROFILE_SECTION_COMMUNICATION, PROFILE_MAX_PARAMS, 0) == 0)
+            WriteProfileInt(PROFILE_SECTION_COMMUNICATION, PROFILE_MAX_PARAMS, DEFAULT_MAX_PARAMS);
+        if (GetProfileString(PROFILE_SECTION_COMMUNICATION, PROFILE_PARAMS_DEFAULT, u"").IsEmpty())
+            WriteProfileString(PROFILE_SECTION_COMMUNICATION, PROFILE_PARAMS_DEFAULT,
+                               DEFAULT_CONNECTION_STRING);
+    }
 
     if (GetProfileInt(PROFILE_SECTION_COMMUNICATION, PROFILE_MAX_PARAMS, 0) > 0)
     {

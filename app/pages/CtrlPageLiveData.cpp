@@ -334,8 +334,11 @@ LRESULT CCtrlPage_LiveData::OnMessage(UINT message, WPARAM wParam, LPARAM lParam
     {
         // Shown first: a box that the line may open comes up over these values, and the rounds
         // taken while it is open are shown after it.
-        m_unshownRound.reset();
-        ShowValues(*round);
+        if (TakeAsNewest(*round))
+        {
+            m_unshownRound.reset();
+            ShowValues(*round);
+        }
         LogRound(*round);
         return 0;
     }
@@ -360,8 +363,18 @@ bool CCtrlPage_LiveData::TakeWhileHolding(UINT message, WPARAM wParam, LPARAM lP
     return true;
 }
 
+bool CCtrlPage_LiveData::TakeAsNewest(const sLiveRound& round)
+{
+    if (round.Number <= m_nNewestRound)
+        return false;
+    m_nNewestRound = round.Number;
+    return true;
+}
+
 void CCtrlPage_LiveData::ShowLater(sLiveRound&& round)
 {
+    if (!TakeAsNewest(round))
+        return;
     // One held show for however many rounds arrive meanwhile: it shows the newest.
     const bool showPosted = m_unshownRound.has_value();
     m_unshownRound = std::move(round);
@@ -528,6 +541,7 @@ void CCtrlPage_LiveData::StartStopReading()
         m_pWorker = std::make_unique<CLivePollWorker>(*this, m_pollClock);
     m_btnStartStop.setText(QStringLiteral("Stop"));
     m_bFileFailureShown = false;
+    m_nNewestRound = 0;
     const HRESULT hr = m_pWorker->Start(theProbeConnection.AcquireProbe(), m_pollList,
                                         static_cast<uint64_t>(m_nLogRate) * 1000u, m_bUtc, ++m_nRunTag);
     if (Failed(hr))

@@ -122,7 +122,10 @@ private:
     // The round of the running run that the message names, taken from the worker; none for a
     // message of a run that has ended.
     std::optional<sLiveRound> TakeRunRound(WPARAM number, LPARAM runTag);
-    // The round's values shown once the page no longer holds work.
+    // Whether the round is newer than every round of the run shown or kept to be shown; it then
+    // counts as the newest.
+    bool TakeAsNewest(const sLiveRound& round);
+    // The round's values shown once the page no longer holds work, unless a newer round's are.
     void ShowLater(sLiveRound&& round);
     // The newest round kept by ShowLater, shown now.
     void ShowUnshownRound();
@@ -160,6 +163,9 @@ private:
     bool m_bFileFailureShown = false;
     // The newest round taken while the page held work and not shown yet.
     std::optional<sLiveRound> m_unshownRound;
+    // The number of the newest round of the run shown or kept to be shown: a round taken after a
+    // later one (a wait posts its held messages again behind newer ones) goes to the file only.
+    uint64_t m_nNewestRound = 0;
 
     CNVCheckBox m_chkLogToFile;
     CNVStatic m_stSeconds;

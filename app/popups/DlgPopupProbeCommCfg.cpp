@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "app/popups/PopupButtons.h"
+#include "platform/SettingsStore.h"
 #include "ui/MessageBoxes.h"
 #include "ui/NumericText.h"
 #include "ui/QtText.h"
@@ -261,8 +262,14 @@ void CDlgPopup_ProbeCommCfg::OnOK()
 {
     if (!m_btnOK.isEnabled())
         return;
-    const sProbeCommOutcome outcome =
-        ui::WaitForWork([this, choice = GetChoice()] { return ApplyProbeCommChoice(m_Connection, choice); });
+    sProbeCommOutcome outcome;
+    {
+        // A line that the settings file cannot keep is told over this popup once the wait is over,
+        // before what the popup does next.
+        const platform::settings::CChangeScope change(ui::OwnerHandle(this));
+        outcome = ui::WaitForWork([this, choice = GetChoice()]
+                                  { return ApplyProbeCommChoice(m_Connection, choice); });
+    }
     if (outcome.Succeeded())
     {
         EndDialog(IDOK);

@@ -10,16 +10,18 @@
 #include "app/popups/DlgPopupSDI12Setup.h"
 #include "app/popups/DlgPopupSelectSDI12Params.h"
 #include "connection/ConnectionString.h"
+#include "platform/SettingsStore.h"
 #include "tests/app/AppWindowTest.h"
-#include "tests/support/UiThreadWatch.h"
 #include "tests/app_core/BothLoopsProbe.h"
 #include "tests/app_core/PortLineModel.h"
 #include "tests/app_core/RegisterWrites.h"
+#include "tests/support/UiThreadWatch.h"
 #include "tools/probe-sim/FileFunctions.h"
 #include "tools/probe-sim/InstrumentFiles.h"
 #include "tools/probe-sim/InstrumentRegisters.h"
 #include "tools/probe-sim/ServiceRegisters.h"
 #include "ui/QtText.h"
+#include "ui/WaitForWork.h"
 
 namespace apptest
 {
@@ -428,6 +430,55 @@ TEST_F(ProbeCommPopupTest, ASettingTheProbeDidNotReportShowsNoValueAndOkLeavesIt
     EXPECT_EQ(Probe().Registers().GetU16(reg::kEom), config.eom);
     EXPECT_EQ(Probe().Registers().GetU16(reg::kStayAwake), 1);
     EXPECT_EQ(Probe().Registers().GetU16(reg::kMeasurementCacheTimeout), 20000);
+}
+
+// A connection string that the settings file cannot keep: the refusal is told once, after the
+// wait and over the popup, before the popup closes.
+TEST_F(ProbeCommPopupTest, ALineTheSettingsFileCannotKeepIsToldOnceOverThePopupAfterTheWait)
+{
+    using platform::Hive;
+    namespace settings = platform::settings;
+    ConnectTo(probesim::ProbeConfig(36, kSerial));
+    HearThePort();
+    // Another program's value fills the file to a few bytes below the bound (1 MiB in tests).
+    const std::filesystem::path user = m_config.Path() / "user.reg";
+    settings::SetSizeBoundForTests(1);
+    ASSERT_TRUE(settings::SetString(Hive::CurrentUser, u"Software\\Other", u"Filler", u"x"));
+    const size_t fill = (1u << 20) - 5 - (std::filesystem::file_size(user) - 1);
+    const std::u16string text = std::u16string(fill / 3, u'\u20AC') + std::u16string(fill % 3, u'x');
+    ASSERT_TRUE(settings::SetString(Hive::CurrentUser, u"Software\\Other", u"Filler", text));
+
+    QWidget* shownPopup = nullptr;
+    bool waitingAtTheBox = true;
+    bool popupOpenAtTheBox = false;
+    m_dialogs.QueueLoopingAnswer(platform::IDOK, nullptr,
+                                 [&]
+                                 {
+                                     waitingAtTheBox = ui::IsWaitingForWork();
+                                     popupOpenAtTheBox = shownPopup != nullptr && shownPopup->isVisible();
+                                 });
+    EXPECT_TRUE(RunPopup<CDlgPopup_ProbeCommCfg>(
+        Page().ModbusButton(),
+        [&](CDlgPopup_ProbeCommCfg& popup)
+        {
+            shownPopup = &popup;
+            popup.List(CDlgPopup_ProbeCommCfg::LIST_ADDRESS).setCurrentText("7");
+            testsupport::SavePicture(popup, "ProbeCommCfg.SettingsFileFull");
+            popup.SendCommand(IDOK);
+            EXPECT_FALSE(popup.isVisible()) << "the probe took the settings";
+            HearThePort();
+        }));
+    const auto& boxes = m_dialogs.MessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Failed to save the settings to " + QString::fromStdString(user.string()) +
+                                 ": the file would exceed 1 MiB. The change was not kept.");
+    EXPECT_EQ(boxes[0].owner, shownPopup);
+    EXPECT_FALSE(waitingAtTheBox);
+    EXPECT_TRUE(popupOpenAtTheBox);
+    EXPECT_FALSE(boxes[0].underWaitCursor);
+    // The probe moved all the same; the stored list is as it was.
+    EXPECT_EQ(Probe().Address(), 7);
+    EXPECT_EQ(ui::ToQString(GetSearchConnectionStrings().front()), "19200,8,E,1,RTU,1");
 }
 
 // ---- SDI-12 ----

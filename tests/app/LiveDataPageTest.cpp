@@ -503,7 +503,10 @@ TEST_F(LiveDataPageTest, AnUnpluggedSensorShowsItsRowsMissingWhileTheOthersGoOn)
 class ReadErrorCounter : public QObject
 {
 public:
-    explicit ReadErrorCounter(QObject& page) : m_page(page) { QCoreApplication::instance()->installEventFilter(this); }
+    explicit ReadErrorCounter(QObject& page) : m_page(page)
+    {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
     ~ReadErrorCounter() override { QCoreApplication::instance()->removeEventFilter(this); }
     int Count() const { return m_count; }
 
@@ -787,6 +790,146 @@ TEST_F(LiveLogUnderBoxTest, TheRoundsReadWhileTheLeaveQuestionIsOpenReachTheFile
     DeliverTheLastRounds();
     EXPECT_EQ(RoundsInFile(path), RoundRange(1, rounds.Newest()));
     EXPECT_EQ(BoxTexts().size(), 2u);
+}
+
+// ---- The newest values on display, however the rounds arrive ----
+
+// The round-numbering clock, with every round after the first beginning only once the test lets
+// it (or the run stops).
+class GatedRounds
+{
+public:
+    sLivePollClock Clock() const
+    {
+        sLivePollClock clock = RoundNumberingClock();
+        clock.WaitForStop = [next = m_next](platform::CEvent& stop, uint64_t)
+        {
+            while (!stop.IsSet())
+                if (next->Wait(5))
+                    return stop.IsSet();
+            return true;
+        };
+        return clock;
+    }
+    void Next() const { m_next->Set(); }
+
+private:
+    // Shared with the clock, which the page keeps.
+    std::shared_ptr<platform::CEvent> m_next =
+        std::make_shared<platform::CEvent>(platform::CEvent::Reset::Auto);
+};
+
+// Holds back the page's message of one round and posts it again right behind the next round's,
+// as a wait posts the messages it held behind those posted meanwhile.
+class RoundPostedBehindTheNext : public QObject
+{
+public:
+    RoundPostedBehindTheNext(CCtrlPage_LiveData& page, uint64_t round) : m_page(page), m_nRound(round)
+    {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+    ~RoundPostedBehindTheNext() override { QCoreApplication::instance()->removeEventFilter(this); }
+    bool Held() const { return m_runTag.has_value(); }
+    bool PostedAgain() const { return m_bPostedAgain; }
+
+protected:
+    bool eventFilter(QObject* receiver, QEvent* event) override
+    {
+        ui::AcquireHandover();
+        if (receiver != &m_page || event->type() != CNotifyEvent::TypeOf(windowmsg::WM_NEW_DATA))
+            return false;
+        const auto* notify = static_cast<const CNotifyEvent*>(event);
+        if (!m_runTag && notify->WParam() == m_nRound)
+        {
+            m_runTag = notify->LParam();
+            return true;
+        }
+        if (m_runTag && !m_bPostedAgain && notify->WParam() == m_nRound + 1)
+        {
+            m_bPostedAgain = true;
+            m_page.PostNotify(windowmsg::WM_NEW_DATA, m_nRound, *m_runTag);
+        }
+        return false;
+    }
+
+private:
+    CCtrlPage_LiveData& m_page;
+    const uint64_t m_nRound;
+    std::optional<LPARAM> m_runTag;
+    bool m_bPostedAgain = false;
+};
+
+class LiveShowTest : public LiveDataPageTest
+{
+protected:
+    // Connected, with the rounds of the next run begun by the test.
+    void ConnectWithGatedRounds()
+    {
+        Connect();
+        LivePage().SetPollClockForTests(m_rounds.Clock());
+    }
+    QString FirstDataCode() { return LivePage().CellText(0, Column::COLUMN_DATA_CODE); }
+
+    GatedRounds m_rounds;
+};
+
+// The one round read while About is open is shown once About has closed, not only with the next
+// round (which may be hours away at a slow rate).
+TEST_F(LiveShowTest, ASingleRoundReadUnderABoxIsShownOnceTheBoxCloses)
+{
+    ConnectWithGatedRounds();
+    CCtrlPage_LiveData& page = LivePage();
+    const RoundWatch rounds(page);
+    page.LogToFileBox().setChecked(false);
+    page.StartStopButton().click();
+    ASSERT_TRUE(page.IsReading());
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return rounds.Newest() >= 1; }));
+    ASSERT_TRUE(testsupport::DeliverPostedMessages());
+    ASSERT_EQ(FirstDataCode(), "Normal");
+
+    OnNextModal(
+        [&](QWidget& modal)
+        {
+            auto* about = qobject_cast<CDlgPopup_About*>(&modal);
+            ASSERT_NE(about, nullptr);
+            Probe().Sensors().ForceQuality(1, kDoTemperatureParameter, kUserCalExpired);
+            m_rounds.Next();
+            EXPECT_TRUE(testsupport::WaitUntil([&] { return rounds.Newest() >= 2; }));
+            EXPECT_EQ(FirstDataCode(), "Normal") << "shown after the box";
+            about->SendCommand(IDOK);
+        });
+    MainWindow().SendCommand(IDM_ABOUTBOX);
+    ASSERT_TRUE(testsupport::DeliverHeldWork());
+    EXPECT_EQ(rounds.Newest(), 2u) << "no round since";
+    EXPECT_EQ(FirstDataCode(), "1 - User Cal. Expired");
+    testsupport::SavePicture(MainWindow());
+    EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
+}
+
+// A round whose message comes behind a later round's: both lines reach the file once, in the order
+// taken, and the list keeps the later round's values.
+TEST_F(LiveShowTest, ARoundHandledAfterALaterOneReachesTheFileOnceAndTheLaterValuesStayShown)
+{
+    ConnectWithGatedRounds();
+    CCtrlPage_LiveData& page = LivePage();
+    const RoundPostedBehindTheNext behind(page, 2);
+    const std::filesystem::path path = ReadToFileUntilItsFirstLine("behind");
+    ASSERT_FALSE(path.empty());
+    ASSERT_EQ(FirstDataCode(), "Normal");
+    m_rounds.Next();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return behind.Held(); }));
+    Probe().Sensors().ForceQuality(1, kDoTemperatureParameter, kUserCalExpired);
+    m_rounds.Next();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return behind.PostedAgain(); }));
+    ASSERT_TRUE(testsupport::DeliverPostedMessages());
+
+    EXPECT_EQ(RoundsInFile(path), (std::vector<uint64_t>{1, 3, 2}));
+    EXPECT_EQ(FirstDataCode(), "1 - User Cal. Expired") << "the third round's";
+    page.StartStopButton().click();
+    ASSERT_FALSE(page.IsReading());
+    ASSERT_TRUE(testsupport::DeliverPostedMessages());
+    EXPECT_EQ(RoundsInFile(path), (std::vector<uint64_t>{1, 3, 2}));
+    EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 
 #include "app/popups/DlgPopupFirmwareUpdate.h"
 #include "app/popups/DlgPopupPortSettings.h"
+#include "platform/SerialDevice.h"
 #include "tests/app/AppWindowTest.h"
 #include "tools/probe-sim/DeviceCommands.h"
 #include "tools/probe-sim/FirmwareImage.h"
@@ -176,6 +177,67 @@ TEST_P(CloseThenConnectDuringTheSearch, EndsTheProgramWithoutConnectingAgain)
 INSTANTIATE_TEST_SUITE_P(ProbeThereOrGone, CloseThenConnectDuringTheSearch, ::testing::Bool(),
                          [](const ::testing::TestParamInfo<bool>& param)
                          { return param.param ? "ProbeGone" : "ProbeThere"; });
+
+// Alt+D while the connect opens a probe that runs no application firmware: the connect ends
+// without offering the update, and the port it opened is let go, free for the next opener at once.
+TEST_F(WaitingWindowsTest, ADisconnectDuringTheConnectToAProbeWithoutFirmwareLetsThePortGo)
+{
+    probesim::InstrumentConfig config = probesim::ProbeConfig(12, kSerial);
+    config.boot.startInBoot = true;
+    StartProbe(config);
+    CDlgFrame_TarnwickSoft& window = MainWindow();
+    // Boot code does not answer the search's read: the port is chosen by hand, and Alt+D comes in
+    // the connect's wait after that.
+    bool portChosen = false;
+    int disconnectsGiven = 0;
+    ui::SetWaitObserverForTests(
+        [&]
+        {
+            if (!portChosen || disconnectsGiven != 0)
+                return;
+            // The window's shortcuts work once it is the active window again after the popup.
+            window.activateWindow();
+            ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &window; }));
+            QTest::keyClick(&window, Qt::Key_D, Qt::AltModifier);
+            ++disconnectsGiven;
+        });
+    QStringList popups;
+    QTimer modals;
+    QObject::connect(&modals, &QTimer::timeout, &modals,
+                     [&]
+                     {
+                         QWidget* modal = QApplication::activeModalWidget();
+                         if (modal == nullptr || modal == &window || ui::IsWaitingForWork())
+                             return;
+                         popups << QString::fromUtf8(modal->metaObject()->className());
+                         auto* ports = qobject_cast<CDlgPopup_PortSettings*>(modal);
+                         if (ports == nullptr || portChosen)
+                         {
+                             if (auto* dialog = qobject_cast<CNVDialog*>(modal))
+                                 dialog->SendCommand(IDCANCEL);
+                             return;
+                         }
+                         CNVComboBox& list = ports->List(CPortSettingsChoice::LIST_PORT);
+                         list.setCurrentIndex(
+                             list.findText(QString::fromStdString(Sim().SlavePath()), Qt::MatchContains));
+                         portChosen = true;
+                         ports->SendCommand(IDOK);
+                     });
+    modals.start(10);
+    window.ConnectButton().click();
+    modals.stop();
+    ui::SetWaitObserverForTests(nullptr);
+    ASSERT_TRUE(testsupport::DeliverHeldWork());
+
+    EXPECT_EQ(disconnectsGiven, 1);
+    EXPECT_EQ(popups, QStringList{"CDlgPopup_PortSettings"}) << "no firmware update offered";
+    EXPECT_TRUE(HasBox("No firmware is running on the connected VOX PRO. Firmware update required."));
+    EXPECT_FALSE(theProbeConnection.IsConnected());
+    EXPECT_EQ(theProbeConnection.GetModbus(), nullptr);
+    platform::CSerialDevice next; // exclusive, as every opener of the port
+    EXPECT_EQ(next.Open(Sim().SlavePath()), 0);
+    EXPECT_EQ(window.ConnectButton().text(), "Connect");
+}
 
 TEST_F(WaitingWindowsTest, TheConnectsMessagesComeWithTheNormalCursorBeforeThePopupThatFollowsThem)
 {

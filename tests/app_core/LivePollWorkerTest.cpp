@@ -223,9 +223,9 @@ TEST_F(LivePollWorkerTest, ARoundCarriesEveryRowsValueAndReadsEachSensorOnce)
         EXPECT_EQ(round.Values[i].Value, cached) << i;
         EXPECT_EQ(round.Values[i].Quality, quality) << i;
     }
-    // A round is handed out once; an older one is gone with it.
+    // A round is handed out once; an older one stays for its own message.
     EXPECT_FALSE(m_worker.TakeRound(2).has_value());
-    EXPECT_FALSE(m_worker.TakeRound(1).has_value());
+    EXPECT_TRUE(m_worker.TakeRound(1).has_value());
 }
 
 TEST_F(LivePollWorkerTest, AnUnpluggedSensorFailsItsRowsAndTheRunGoesOn)
@@ -346,8 +346,34 @@ TEST_F(LivePollWorkerTest, AReadErrorStaysForItsOwnMessageWhileLaterRoundsAreTak
     const std::optional<sLiveRound> error = m_worker.TakeRound(2);
     ASSERT_TRUE(error.has_value());
     EXPECT_TRUE(Failed(error->ReadError));
-    // The values passed over went with the later round taken.
-    EXPECT_FALSE(m_worker.TakeRound(3).has_value());
+    // The values before the later round taken stay for their own message.
+    EXPECT_TRUE(m_worker.TakeRound(3).has_value());
+}
+
+TEST_F(LivePollWorkerTest, ARoundTakenBeforeAnEarlierOneLeavesTheEarlierOneForItsOwnMessage)
+{
+    // The window handles the second round's message before the first's, as it does when a wait
+    // posts the first again behind the second.
+    Start();
+    ASSERT_TRUE(m_window.WaitFor(1));
+    for (size_t round = 2; round <= 3; ++round)
+    {
+        m_clock.NextRound();
+        ASSERT_TRUE(m_window.WaitFor(round));
+    }
+    const std::optional<sLiveRound> second = m_worker.TakeRound(2);
+    ASSERT_TRUE(second.has_value());
+    EXPECT_EQ(second->Number, 2u);
+    const std::optional<sLiveRound> first = m_worker.TakeRound(1);
+    ASSERT_TRUE(first.has_value());
+    EXPECT_EQ(first->Number, 1u);
+    EXPECT_EQ(first->Values.size(), m_rows.GetCount());
+    EXPECT_FALSE(m_worker.TakeRound(1).has_value());
+    EXPECT_FALSE(m_worker.TakeRound(2).has_value());
+    m_worker.Stop();
+    const std::vector<sLiveRound> left = m_worker.TakeAllRounds();
+    ASSERT_EQ(left.size(), 1u) << "the rounds taken are not handed out again";
+    EXPECT_EQ(left[0].Number, 3u);
 }
 
 } // namespace

@@ -23,6 +23,7 @@
 #include "foundation/SystemStrings.h"
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
+#include "platform/SettingsStore.h"
 #include "platform/Utf.h"
 #include "tests/app_core/ConnectionTestSupport.h"
 #include "tools/probe-sim/FirmwareImage.h"
@@ -512,6 +513,27 @@ TEST_F(KeepAliveTest, StartUpTellsOnceWhereASettingsFileThatCouldNotBeReadWasKep
     const std::u16string both = m_boxes.Shown_()[1].text;
     EXPECT_NE(both.find(u"user.reg.broken-"), std::u16string::npos) << ::testing::PrintToString(both);
     EXPECT_NE(both.find(u"machine.reg.broken-"), std::u16string::npos) << ::testing::PrintToString(both);
+}
+
+// The profile's defaults are one change: a settings file too full to take them is told once.
+TEST_F(KeepAliveTest, StartUpTellsOnceThatTheSettingsFileCannotTakeTheProfileDefaults)
+{
+    using platform::Hive;
+    namespace settings = platform::settings;
+    const std::filesystem::path user = m_config.Path() / "user.reg";
+    // Another program's value fills the file to a few bytes below the bound (1 MiB in tests).
+    settings::SetSizeBoundForTests(1);
+    ASSERT_TRUE(settings::SetString(Hive::CurrentUser, u"Software\\Other", u"Filler", u"x"));
+    const size_t fill = (1u << 20) - 5 - (std::filesystem::file_size(user) - 1);
+    const std::u16string text = std::u16string(fill / 3, u'\u20AC') + std::u16string(fill % 3, u'x');
+    ASSERT_TRUE(settings::SetString(Hive::CurrentUser, u"Software\\Other", u"Filler", text));
+    ASSERT_EQ(std::filesystem::file_size(user), (1u << 20) - 5);
+
+    RunStartup(m_connection, u"/nonexistent");
+    EXPECT_EQ(Texts(m_boxes), std::vector<std::u16string>{
+                                  u"Failed to save the settings to " + platform::Utf8ToUtf16(user.string()) +
+                                  u": the file would exceed 1 MiB. The change was not kept."});
+    EXPECT_EQ(GetProfileInt(PROFILE_SECTION_COMMUNICATION, PROFILE_MAX_PARAMS, 0), 0);
 }
 
 TEST_F(KeepAliveTest, AFactoryResetOfADisconnectedProbeIsRefusedWithoutTouchingTheSettings)

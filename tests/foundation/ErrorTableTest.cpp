@@ -49,6 +49,16 @@ TEST(ErrorTable, HoldsEveryRowOnceAndLooksUpTheTextsExactly)
         EXPECT_EQ(Text(code), u"Unknown Error") << std::hex << code;
 }
 
+// Every row is found by its code, the first and the last included.
+TEST(ErrorTable, EveryRowIsFoundByItsCode)
+{
+    for (size_t i = 0; i < g_ErrorTableCount; ++i)
+        EXPECT_EQ(std::u16string(LookupErrorText(g_ErrorTable[i].code)), g_ErrorTable[i].text)
+            << std::hex << g_ErrorTable[i].code;
+    EXPECT_EQ(Text(ResultCode(0x81000001u)), u"SerialComm - error closing port.");
+    EXPECT_EQ(Text(ResultCode(0x810F000Fu)), u"Delete directory operation failed.");
+}
+
 TEST(ErrorTable, MessageBoxesGoThroughTheHook)
 {
     testsupport::ScriptedMessageBox boxes;

@@ -2,6 +2,7 @@
 // broken by others, atomic writes and writers in several threads and processes.
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <set>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -321,6 +322,96 @@ TEST_F(SettingsStoreTest, AChangeRefusedAtTheSizeBoundIsToldOnceInABoxNamingTheF
     EXPECT_FALSE(SetValues(Hive::CurrentUser, kComm, {{u"A", RegValue::FromDword(1)}, {u"B", std::nullopt}}));
     EXPECT_EQ(boxes.Shown_().size(), 3u);
     EXPECT_TRUE(ReadFile(UserFile()) == before);
+}
+
+// A refusal is the refused write's alone: once there is room again, a write is kept and told
+// nothing, in a scope or not.
+TEST_F(SettingsStoreTest, AfterARefusedWriteALaterOneThatFitsIsKeptWithoutABox)
+{
+    FillUserHiveTo(UserFile(), 5);
+    testsupport::ScriptedMessageBox boxes;
+    EXPECT_FALSE(SetDword(Hive::CurrentUser, kComm, u"Order", 1));
+    ASSERT_EQ(boxes.Shown_().size(), 1u);
+
+    EXPECT_TRUE(SetString(Hive::CurrentUser, kComm, u"Filler", u"x")) << LastProblem(Hive::CurrentUser);
+    EXPECT_TRUE(SetDword(Hive::CurrentUser, kComm, u"Order", 1)) << LastProblem(Hive::CurrentUser);
+    {
+        const CChangeScope change;
+        EXPECT_TRUE(SetDword(Hive::CurrentUser, kComm, u"Other", 2)) << LastProblem(Hive::CurrentUser);
+    }
+    EXPECT_EQ(boxes.Shown_().size(), 1u);
+    ResetForTests();
+    EXPECT_EQ(GetDword(Hive::CurrentUser, kComm, u"Order"), 1u);
+    EXPECT_EQ(GetDword(Hive::CurrentUser, kComm, u"Other"), 2u);
+}
+
+// Records the window and the thread of every box.
+class OwnerRecordingHook final : public IMessageBoxHook
+{
+public:
+    struct Shown
+    {
+        const void* owner;
+        std::thread::id thread;
+    };
+
+    OwnerRecordingHook() : m_previous(SetMessageBoxHook(this)) {}
+    ~OwnerRecordingHook() override { SetMessageBoxHook(m_previous); }
+    OwnerRecordingHook(const OwnerRecordingHook&) = delete;
+    OwnerRecordingHook& operator=(const OwnerRecordingHook&) = delete;
+
+    int Show(const void* owner, const std::u16string&, const std::u16string&, uint32_t) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_shown.push_back({owner, std::this_thread::get_id()});
+        return IDOK;
+    }
+    std::vector<Shown> All() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_shown;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<Shown> m_shown;
+    IMessageBoxHook* m_previous;
+};
+
+// A change made on a worker for a thread that waits for it: the worker tells nothing, and the
+// waiting thread tells each file once, as part of its own change and over that change's window.
+TEST_F(SettingsStoreTest, AChangeMadeOnAWorkerIsToldByTheThreadThatWaitsForItOverItsWindow)
+{
+    FillUserHiveTo(UserFile(), 5);
+    OwnerRecordingHook boxes;
+    std::vector<std::string> handedOver;
+    std::thread worker(
+        [&handedOver]
+        {
+            const CChangeScope change(handedOver);
+            EXPECT_FALSE(SetDword(Hive::CurrentUser, kComm, u"A", 1));
+            const CChangeScope inner; // part of the worker's change
+            EXPECT_FALSE(SetDword(Hive::CurrentUser, kComm, u"B", 2));
+        });
+    worker.join();
+    EXPECT_TRUE(boxes.All().empty());
+    EXPECT_EQ(handedOver, std::vector<std::string>{UserFile().string()});
+
+    const int window = 0;
+    {
+        const CChangeScope change(&window);
+        EXPECT_FALSE(SetDword(Hive::CurrentUser, kComm, u"C", 3));
+        TellRefusals(handedOver);
+        EXPECT_TRUE(boxes.All().empty()) << "not before the change is over";
+    }
+    ASSERT_EQ(boxes.All().size(), 1u) << "one box for the file";
+    EXPECT_EQ(boxes.All()[0].owner, &window);
+    EXPECT_EQ(boxes.All()[0].thread, std::this_thread::get_id());
+
+    // Outside a scope they are told at once, with no window.
+    TellRefusals(handedOver);
+    ASSERT_EQ(boxes.All().size(), 2u);
+    EXPECT_EQ(boxes.All()[1].owner, nullptr);
 }
 
 TEST_F(SettingsStoreTest, FilesWrittenByOtherProgramsAreReadInUtf8AndUtf16)
