@@ -20,13 +20,14 @@
 // stops answering, from the moment it stops to that box (target: 20 s at most): Cancel on each
 // wizard's first page while the wizard reads; Calibrate... on the sensor setup page of a probe
 // already silent, for each wizard; Finish with "restore calibration defaults" in the conductivity
-// wizard, answered once the wizard's reading has found the probe silent; Calibrate... while the
-// sensor watch's read goes unanswered on a probe that sleeps between polls, for each wizard; the
-// connect whose pages are still loading; a firmware upload during its block transfer; and the live
-// data page polling into a CSV file. For a case over the target it prints what reached the probe
-// and which boxes came, with their times from the stop. At the end a table gives each of these
-// cases, its seconds and whether it met the target. Exits 1 when an operation does not end as it
-// should or a case misses the target.
+// wizard, answered once the wizard's reading has found the probe silent; a stop just after a sample
+// read of each wizard's reading, the worst moment (the next read comes a whole sample interval
+// later); Calibrate... while the sensor watch's read goes unanswered on a probe that sleeps between
+// polls, for each wizard; the connect whose pages are still loading; a firmware upload during its
+// block transfer; and the live data page polling into a CSV file. For a case over the target, and
+// for the stop after a sample read, it prints what reached the probe and which boxes came, with their times
+// from the stop. At the end a table gives each of these cases, its seconds and whether it met the target.
+// Exits 1 when an operation does not end as it should or a case misses the target.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -413,6 +414,70 @@ std::optional<SteadyTime> LoseLineAfterTableRead(probesim::ProbeSimulator& sim)
     return std::nullopt;
 }
 
+// The last request of a sample read of a calibration wizard's reading, the only one talking to the
+// probe: the request whose reply is followed by the longest quiet on the line (the wait for the
+// next sample) while the reading is watched for two sample intervals of the slowest wizard, as a
+// match that no other request of the reading meets. None when there is no such request. Runs the
+// user-interface thread's events meanwhile.
+std::optional<probesim::RequestMatch> LastRequestOfASample(probesim::ProbeSimulator& sim)
+{
+    const size_t before = sim.Log().ReceivedCount();
+    QElapsedTimer watching;
+    watching.start();
+    while (watching.elapsed() < 11000)
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    const std::vector<probesim::LoggedFrame> frames = sim.Log().Frames();
+    const size_t received = sim.Log().ReceivedCount() - before;
+    // The requests of the watch (the log keeps only its newest frames), with the end of each one's
+    // reply and the start of the next request.
+    std::vector<size_t> requests;
+    for (size_t i = 0; i < frames.size(); ++i)
+        if (frames[i].direction == probesim::Direction::Received && frames[i].adu)
+            requests.push_back(i);
+    if (requests.size() > received)
+        requests.erase(requests.begin(), requests.end() - static_cast<std::ptrdiff_t>(received));
+    std::optional<size_t> last;
+    std::chrono::steady_clock::duration longest{};
+    for (size_t k = 0; k + 1 < requests.size(); ++k)
+    {
+        const size_t next = requests[k + 1];
+        for (size_t j = requests[k] + 1; j < next; ++j)
+            if (frames[j].direction == probesim::Direction::Sent &&
+                frames[next].start - frames[j].end > longest)
+            {
+                longest = frames[next].start - frames[j].end;
+                last = requests[k];
+            }
+    }
+    if (!last || frames[*last].adu->function != 3 || frames[*last].adu->data.size() < 2)
+        return std::nullopt;
+    const probesim::Adu& adu = *frames[*last].adu;
+    probesim::RequestMatch match = probesim::RequestMatch::Function(adu.function);
+    match.readRegister = static_cast<uint16_t>(((adu.data[0] << 8) | adu.data[1]) + 40001);
+    for (const size_t k : requests)
+        if (match.Matches(*frames[k].adu) && frames[k].bytes != frames[*last].bytes)
+            return std::nullopt;
+    return match;
+}
+
+// When the probe's reply to the request after which the line was lost, which came after `since`,
+// ended; none before both are in the log.
+std::optional<SteadyTime> EndOfTheLastReply(probesim::ProbeSimulator& sim, SteadyTime since)
+{
+    const std::vector<probesim::LoggedFrame> frames = sim.Log().Frames();
+    for (size_t i = frames.size(); i-- > 0;)
+    {
+        if (frames[i].direction != probesim::Direction::Received || frames[i].start < since ||
+            frames[i].note.find("line lost after it") == std::string::npos)
+            continue;
+        for (size_t j = i + 1; j < frames.size(); ++j)
+            if (frames[j].direction == probesim::Direction::Sent)
+                return frames[j].end;
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
 // A click of the mouse on the button, as the user gives it (a check box on its box).
 void ClickOn(QAbstractButton& button)
 {
@@ -460,7 +525,7 @@ void PrintTimeline(probesim::ProbeSimulator& sim, SteadyTime stopAt, const Bench
 // Notes a case from the stop (none: the probe was never stopped) to the loss box the dialogs saw,
 // prints it, and what happened on the line after the stop when the case missed the target.
 void RecordLoss(const std::string& name, std::optional<SteadyTime> stopAt, bool ended,
-                probesim::ProbeSimulator& sim, const BenchDialogs& dialogs)
+                probesim::ProbeSimulator& sim, const BenchDialogs& dialogs, bool timeline = false)
 {
     sLossCase row{name, std::nullopt, ended};
     if (stopAt && dialogs.lossAt)
@@ -471,7 +536,7 @@ void RecordLoss(const std::string& name, std::optional<SteadyTime> stopAt, bool 
                     met ? "" : " (target missed)");
     else
         std::printf("  %s: %s\n", name.c_str(), stopAt ? "no loss box" : "the probe was never stopped");
-    if (!met && stopAt)
+    if ((!met || timeline) && stopAt)
         PrintTimeline(sim, *stopAt, dialogs);
     std::fflush(stdout);
     g_lossCases.push_back(std::move(row));
@@ -1002,6 +1067,50 @@ int main(int argc, char** argv)
         Report(name, meter.Stop(), took, ended);
         RecordLoss(name, stopAt, ended, *probe.sim, dialogs);
         probe.sim->RequestFaults().RestoreLine();
+        Settle(500ms);
+    }
+
+    // --- The probe stops answering just after a sample read of a calibration wizard's reading, the
+    // worst moment for the user: the reading's next read comes a whole sample interval later, and
+    // its tries and the line's check follow. For each wizard, to the loss box. ---
+    for (const sWizardKind& kind : kWizards)
+    {
+        CCtrlPage_SensorSetup& page = window.SensorSetupPage();
+        const bool selected = OnAFreshConnectionChoose(kind.connection);
+        std::optional<SteadyTime> stopAt;
+        const QPointer<QTimer> pending =
+            OnNextModal(&window,
+                        [&](QWidget&)
+                        {
+                            // Nothing but the wizard's reading talks to the probe while it is open.
+                            const std::optional<probesim::RequestMatch> last =
+                                LastRequestOfASample(*probe.sim);
+                            if (!last)
+                                return;
+                            const SteadyTime armed = std::chrono::steady_clock::now();
+                            probe.sim->RequestFaults().LoseLineAfter(*last);
+                            QElapsedTimer waiting;
+                            waiting.start();
+                            while (!stopAt && waiting.elapsed() < 20000)
+                            {
+                                QApplication::processEvents(QEventLoop::AllEvents, 1);
+                                if (probe.sim->RequestFaults().LineLost())
+                                    stopAt = EndOfTheLastReply(*probe.sim, armed);
+                            }
+                        });
+        const ModalWatchdog watchdog(240s);
+        meter.Start();
+        page.CalibrateButton().click();
+        const bool told = WaitForLossBox(dialogs, 240s);
+        delete pending.data();
+        const double took = dialogs.lossAtMs.value_or(meter.ElapsedMs());
+        const std::string name =
+            std::string("the ") + kind.name + " wizard, probe silent just after a sample read";
+        const bool ended = check(selected && stopAt && told && !watchdog.Fired());
+        Report(name, meter.Stop(), took, ended);
+        // The worst moment found: where its time goes is shown whether or not it meets the target.
+        RecordLoss(name, stopAt, ended, *probe.sim, dialogs, true);
+        probe.sim->RequestFaults().Clear();
         Settle(500ms);
     }
 

@@ -3,8 +3,9 @@
 # wait for the probe (target: under 100 ms each), beside a control clock's on a thread of its own,
 # and how long the user waits to be told "Device connection lost." from the moment the probe stops
 # answering (target: 20 s at most each): around each calibration wizard (Cancel, Calibrate... on a
-# silent probe, the conductivity wizard's restore of the calibration defaults, Calibrate... while the
-# sensor watch's read goes unanswered on a probe that sleeps between polls), in the connect's loading
+# silent probe, the conductivity wizard's restore of the calibration defaults, a stop just after a
+# sample read of the wizard's reading, Calibrate... while the sensor watch's read goes unanswered on
+# a probe that sleeps between polls), in the connect's loading
 # of the pages, in a firmware upload and in the live data page's polling into a file. It prints a
 # table of these cases and exits 1 when one misses its target or an operation does not end as it
 # should. On the simulated probe, in a Release build, with a settings store of its own; the
