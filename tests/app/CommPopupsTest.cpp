@@ -436,17 +436,11 @@ TEST_F(ProbeCommPopupTest, ASettingTheProbeDidNotReportShowsNoValueAndOkLeavesIt
 // wait and over the popup, before the popup closes.
 TEST_F(ProbeCommPopupTest, ALineTheSettingsFileCannotKeepIsToldOnceOverThePopupAfterTheWait)
 {
-    using platform::Hive;
-    namespace settings = platform::settings;
     ConnectTo(probesim::ProbeConfig(36, kSerial));
     HearThePort();
     // Another program's value fills the file to a few bytes below the bound (1 MiB in tests).
     const std::filesystem::path user = m_config.Path() / "user.reg";
-    settings::SetSizeBoundForTests(1);
-    ASSERT_TRUE(settings::SetString(Hive::CurrentUser, u"Software\\Other", u"Filler", u"x"));
-    const size_t fill = (1u << 20) - 5 - (std::filesystem::file_size(user) - 1);
-    const std::u16string text = std::u16string(fill / 3, u'\u20AC') + std::u16string(fill % 3, u'x');
-    ASSERT_TRUE(settings::SetString(Hive::CurrentUser, u"Software\\Other", u"Filler", text));
+    testsupport::FillUserHiveTo(user, 5);
 
     QWidget* shownPopup = nullptr;
     bool waitingAtTheBox = true;

@@ -128,13 +128,8 @@ TEST(ConnectionStringList, AStoreTheSettingsFileCannotTakeKeepsTheOldListAndIsTo
     testsupport::ScopedConfigDir config;
     StoreList({u"9600,8,E,1,RTU,1", u"9600,8,E,1,RTU,2", u"9600,8,E,1,RTU,3", u"9600,8,E,1,RTU,4"});
     const std::filesystem::path file = config.Path() / "user.reg";
-    // Filled to a few bytes below the size bound (1 MiB here, for speed), three bytes a unit.
-    platform::settings::SetSizeBoundForTests(1);
-    ASSERT_TRUE(WriteProfileString(u"Filler", u"Filler", u"x"));
-    const size_t fill = (1u << 20) - 8 - (std::filesystem::file_size(file) - 1);
-    const std::u16string filler = std::u16string(fill / 3, u'\u20AC') + std::u16string(fill % 3, u'x');
-    ASSERT_TRUE(WriteProfileString(u"Filler", u"Filler", filler.c_str()));
-    ASSERT_EQ(std::filesystem::file_size(file), (1u << 20) - 8);
+    // Filled to a few bytes below the size bound (1 MiB here, for speed).
+    testsupport::FillUserHiveTo(file, 8);
     std::ifstream in(file, std::ios::binary);
     const std::string before{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 

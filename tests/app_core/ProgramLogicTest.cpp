@@ -518,16 +518,9 @@ TEST_F(KeepAliveTest, StartUpTellsOnceWhereASettingsFileThatCouldNotBeReadWasKep
 // The profile's defaults are one change: a settings file too full to take them is told once.
 TEST_F(KeepAliveTest, StartUpTellsOnceThatTheSettingsFileCannotTakeTheProfileDefaults)
 {
-    using platform::Hive;
-    namespace settings = platform::settings;
     const std::filesystem::path user = m_config.Path() / "user.reg";
     // Another program's value fills the file to a few bytes below the bound (1 MiB in tests).
-    settings::SetSizeBoundForTests(1);
-    ASSERT_TRUE(settings::SetString(Hive::CurrentUser, u"Software\\Other", u"Filler", u"x"));
-    const size_t fill = (1u << 20) - 5 - (std::filesystem::file_size(user) - 1);
-    const std::u16string text = std::u16string(fill / 3, u'\u20AC') + std::u16string(fill % 3, u'x');
-    ASSERT_TRUE(settings::SetString(Hive::CurrentUser, u"Software\\Other", u"Filler", text));
-    ASSERT_EQ(std::filesystem::file_size(user), (1u << 20) - 5);
+    testsupport::FillUserHiveTo(user, 5);
 
     RunStartup(m_connection, u"/nonexistent");
     EXPECT_EQ(Texts(m_boxes), std::vector<std::u16string>{

@@ -281,17 +281,10 @@ TEST_F(SettingsStoreTest, AWriteThatWouldMakeTheFileTooLargeToReadFailsAndLeaves
     EXPECT_FALSE(TakeSetAsideFile(Hive::CurrentUser).has_value());
 }
 
-// Fills the user hive to `spare` bytes below the largest file a start reads.
-// Filled to `spare` bytes below a bound of 1 MiB (the 16 MiB one costs seconds a write under the
-// thread sanitizer).
+// Fills the user hive to `spare` bytes below a bound of 1 MiB, the filler among the test's values.
 void FillUserHiveTo(const fs::path& file, size_t spare)
 {
-    SetSizeBoundForTests(1);
-    ASSERT_TRUE(SetString(Hive::CurrentUser, kComm, u"Filler", u"x"));
-    const size_t fill = (1u << 20) - spare - (fs::file_size(file) - 1);
-    const std::u16string text = std::u16string(fill / 3, u'\u20AC') + std::u16string(fill % 3, u'x');
-    ASSERT_TRUE(SetString(Hive::CurrentUser, kComm, u"Filler", text)) << LastProblem(Hive::CurrentUser);
-    ASSERT_EQ(fs::file_size(file), (1u << 20) - spare);
+    testsupport::FillUserHiveTo(file, spare, kComm);
 }
 
 // A change the file cannot take is told to the user in a box, once however many values it writes,

@@ -7,6 +7,8 @@
 
 #include "platform/SettingsStore.h"
 
+#include <gtest/gtest.h>
+
 namespace testsupport
 {
 
@@ -95,6 +97,20 @@ int ScriptedMessageBox::Show(const void*, const std::u16string& text, const std:
     int answer = m_answers.front();
     m_answers.pop_front();
     return answer;
+}
+
+void FillUserHiveTo(const std::filesystem::path& userFile, size_t spare, std::u16string_view key)
+{
+    using platform::Hive;
+    namespace settings = platform::settings;
+    settings::SetSizeBoundForTests(1);
+    ASSERT_TRUE(settings::SetString(Hive::CurrentUser, key, u"Filler", u"x"));
+    // Three bytes of the file a unit: the file grows quickly.
+    const size_t fill = (1u << 20) - spare - (std::filesystem::file_size(userFile) - 1);
+    const std::u16string text = std::u16string(fill / 3, u'\u20AC') + std::u16string(fill % 3, u'x');
+    ASSERT_TRUE(settings::SetString(Hive::CurrentUser, key, u"Filler", text))
+        << settings::LastProblem(Hive::CurrentUser);
+    ASSERT_EQ(std::filesystem::file_size(userFile), (1u << 20) - spare);
 }
 
 } // namespace testsupport

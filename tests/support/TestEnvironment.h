@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/MessageBox.h"
@@ -37,6 +38,12 @@ private:
     std::filesystem::path m_path;
     std::string m_previous;
 };
+
+// Lowers the settings files' size bound to 1 MiB (the 16 MiB one costs seconds a write under the
+// thread sanitizer) and fills the user hive file, through a value "Filler" under the key, to
+// `spare` bytes below it.
+void FillUserHiveTo(const std::filesystem::path& userFile, size_t spare,
+                    std::u16string_view key = u"Software\\Filler");
 
 // Records every message box and answers from a script (IDOK when the script is empty).
 class ScriptedMessageBox : public platform::IMessageBoxHook
