@@ -43,12 +43,16 @@ protected:
         m_page = std::make_unique<CCtrlPage_SensorSetup>();
         m_page->SetSensorWatchPeriod(20ms);
         m_page->Create(&m_host);
+        // Shown, as the user sees it: its watch then looks on after its first look, whenever that
+        // came.
+        m_page->show();
         m_host.resize(m_page->size());
         ASSERT_TRUE(testsupport::ShowAndActivate(m_host));
         m_page->SendNotify(windowmsg::WM_DEVICE_CONNECTED);
         ASSERT_TRUE(testsupport::WaitUntil([&] { return m_page->SensorList().count() > 2; }));
-        // The page's sensor watch is no part of the run: it ends on a refused read of the sensor
-        // set (a line lost for a moment would have the probe found silent before the test began).
+        // The page's sensor watch is no part of the run: it ends at its next look on a refused read
+        // of the sensor set (a line lost for a moment would have the probe found silent before the
+        // test began).
         Sim().RequestFaults().Refuse(probesim::RequestMatch::Read(SENSOR_MASK_REGISTER),
                                      probesim::ExceptionCode::SlaveDeviceFailure,
                                      probesim::RequestFaults::kEveryTime);
