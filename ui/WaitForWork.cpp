@@ -386,7 +386,8 @@ void RunWaitingForWork(const std::function<void()>& work)
         return;
     }
     // A settings write that the work could not keep is told here after the wait, over the window
-    // whose change it was (a CChangeScope of this thread), not by the worker inside the wait.
+    // whose change it was (a CChangeScope of this thread), not by the worker inside the wait; and
+    // only once the wait's rules have ended, so that its box is no part of the wait.
     std::vector<std::string> refused;
     std::exception_ptr failure;
     try

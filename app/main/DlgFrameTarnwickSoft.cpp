@@ -464,9 +464,9 @@ bool CDlgFrame_TarnwickSoft::ConnectWithdrawn()
 {
     if (!m_bClosing && m_eAsked != EAsked::Disconnect)
         return false;
-    // A probe without application firmware leaves the link open but not connected, for the
-    // firmware update that is no longer coming: the port is let go of all the same.
-    if (theProbeConnection.IsConnected() || theProbeConnection.GetModbus() != nullptr)
+    // Any open link, also the one a probe without application firmware leaves open but not
+    // connected for the firmware update that is no longer coming: the port is let go of.
+    if (theProbeConnection.GetModbus() != nullptr)
         ui::WaitForWork([] { theProbeConnection.DisconnectDevice(); });
     return true;
 }
