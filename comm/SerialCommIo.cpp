@@ -214,19 +214,30 @@ HRESULT CSerialCommImpl::Read(ULONG expectedBytes, CByteBuffer& buffer, ULONG to
     size_t filled = 0;
     HRESULT hr = S_OK;
     const uint64_t start = platform::GetTickCount64();
-    for (bool first = true;; first = false)
+    // The port's read time-out is the silence that ends a frame, and each wait is one such silence
+    // at most, so that a cancel is seen in time. The read's own total is looked at only when a wait
+    // has ended: a reply that starts within one such silence after the total is still this read's
+    // answer. Were it left on the line, the next read would take it for the answer to its own
+    // request, and a reply to a one-register read names no register that could tell them apart.
+    const uint32_t silence = m_Timeouts.ReadTotalTimeoutConstant;
+    const uint64_t lastFirstByte = static_cast<uint64_t>(totalTimeoutMs) + silence;
+    for (;;)
     {
         if ((cancel != nullptr && cancel->IsCancelRequested()) || m_bAbort.load() != 0)
         {
             outcome = Outcome::Cancelled;
             break;
         }
-        // On the first pass the read has only just started: the clock is read again only when a
-        // wait has ended without a whole frame.
-        if (!first && platform::GetTickCount64() - start > totalTimeoutMs)
+        uint32_t wait = silence;
+        if (filled == 0)
         {
-            outcome = Outcome::TimedOut;
-            break;
+            const uint64_t elapsed = platform::GetTickCount64() - start;
+            if (elapsed >= lastFirstByte)
+            {
+                outcome = Outcome::TimedOut;
+                break;
+            }
+            wait = static_cast<uint32_t>(std::min<uint64_t>(wait, lastFirstByte - elapsed));
         }
         const uint64_t waitStart = m_Trace.IsOpen() ? platform::GetTickCount64() : 0;
         // ASCII takes one byte at a time so that nothing behind the end byte is consumed; the
@@ -237,16 +248,6 @@ HRESULT CSerialCommImpl::Read(ULONG expectedBytes, CByteBuffer& buffer, ULONG to
             m_nLastError = ENOMEM;
             hr = SERIALCOMM_E_READ;
             break;
-        }
-        // The port's time-out is the silence that ends a frame. Before the first byte a wait ends
-        // with the read's own time-out as well: a request that nobody answers times out when its
-        // time is up, not up to a whole such silence later.
-        uint32_t wait = m_Timeouts.ReadTotalTimeoutConstant;
-        if (filled == 0)
-        {
-            const uint64_t elapsed = platform::GetTickCount64() - start;
-            const uint64_t left = elapsed < totalTimeoutMs ? totalTimeoutMs - elapsed + 1 : 1;
-            wait = static_cast<uint32_t>(std::min<uint64_t>(wait, left));
         }
         size_t got = 0;
         if (const int error = m_Device.Read(frame.data() + filled, want, wait, got); error != 0)
@@ -289,6 +290,13 @@ HRESULT CSerialCommImpl::Read(ULONG expectedBytes, CByteBuffer& buffer, ULONG to
         if (m_nFramingMode == SERIAL_FRAMING_RTU)
         {
             outcome = Outcome::Complete;
+            break;
+        }
+        // A frame that has begun is read on while its bytes keep coming, also past the total; one
+        // that falls silent after the total will not end by itself.
+        if (platform::GetTickCount64() - start > totalTimeoutMs)
+        {
+            outcome = Outcome::TimedOut;
             break;
         }
     }

@@ -1,9 +1,13 @@
 // The two current loops against a simulated probe: what the popup loads, a loop that follows a
-// reading the list does not offer, and loops that cannot be read. (The window tests follow what
-// OK writes.)
+// reading the list does not offer, loops that cannot be read, and a probe that answers late.
+// (The window tests follow what OK writes.)
+#include <chrono>
+
 #include <gtest/gtest.h>
 
 #include "app/popups/AnalogSetup.h"
+#include "foundation/CommTimeouts.h"
+#include "platform/SettingsStore.h"
 #include "tests/app_core/BothLoopsProbe.h"
 #include "tests/app_core/ConnectionTestSupport.h"
 #include "tests/app_core/RegisterWrites.h"
@@ -135,6 +139,48 @@ TEST_F(AnalogSetupTest, DoesNotOpenWhileDisconnectedOrWhenTheSecondLoopCannotBeR
                                     { return std::optional{probesim::ExceptionCode::SlaveDeviceFailure}; });
     EXPECT_FALSE(m_setup.Load());
 }
+
+// A probe that answers after the register time-out but within one frame silence of it: each read
+// of the loop still gets its own register's value, which the popup would write back on OK.
+class LateProbeLoopTest : public AnalogSetupTest, public ::testing::WithParamInterface<probesim::FramingMode>
+{
+};
+
+TEST_P(LateProbeLoopTest, TheSecondLoopIsReadAsTheProbeHoldsIt)
+{
+    using namespace std::chrono_literals;
+    // The product's register time-out is 500 ms; the reply comes 150 ms after it, the silence that
+    // ends a frame ends 400 ms after it.
+    ASSERT_TRUE(platform::settings::SetDword(platform::Hive::LocalMachine, COMM_TUNABLES_KEY,
+                                             u"RTUInterCharacter TO", 400));
+    probesim::InstrumentConfig config = BothLoopsConfig(kProbeSerial);
+    config.line = probesim::LineSettings{.mode = GetParam()};
+    StartProbe(config);
+    PutBothLoops(Probe().Registers());
+    Probe().Registers().SetU16(reg::kLoop2Connection, 2);
+    Probe().Registers().SetU16(reg::kLoop2Parameter, 4);
+    sCommSettings settings = m_connection.GetCommSettings();
+    settings.Mode = GetParam() == probesim::FramingMode::Ascii ? COMM_MODE_ASCII : COMM_MODE_RTU;
+    m_connection.SetCommSettings(settings);
+    ASSERT_EQ(m_connection.ConnectToDevice(), S_OK);
+
+    Sim().Faults().SetPersistent(probesim::Fault::Late(650ms));
+    BOOL enable = FALSE;
+    USHORT connection = 0;
+    USHORT parameter = 0;
+    float first = 0;
+    float second = 0;
+    ASSERT_EQ(m_connection.ReadCurrentLoop(enable, connection, parameter, first, second), S_OK);
+    EXPECT_TRUE(enable);
+    EXPECT_EQ(connection, 2);
+    EXPECT_EQ(parameter, 4);
+    EXPECT_EQ(first, 40.0f);
+    EXPECT_EQ(second, 0.5f);
+}
+
+INSTANTIATE_TEST_SUITE_P(Framings, LateProbeLoopTest,
+                         ::testing::Values(probesim::FramingMode::Rtu, probesim::FramingMode::Ascii),
+                         FramingName);
 
 TEST(AnalogScalingText, IsAValueOnlyOnceItIsANumber)
 {

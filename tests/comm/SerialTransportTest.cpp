@@ -263,18 +263,33 @@ TEST_F(SerialTransportTest, ATotalTimeOutEndsAReadAndAnAsciiFrameEndsAtLineFeedO
     EXPECT_EQ(ToText(reply), std::string(kAsciiReply).substr(0, 6));
 }
 
-TEST_F(SerialTransportTest, AReadThatHearsNothingEndsAtItsTimeOutNotAFrameSilenceLater)
+TEST_F(SerialTransportTest, AReplyThatStartsWithinOneSilenceAfterTheTimeOutIsTheReadsOwnAndReadWhole)
 {
-    // The silence that ends a frame far longer than the read's time-out.
-    SetTunable(u"RTUInterCharacter TO", 1000);
+    // The reply starts well after the read's time-out and well before one silence more has passed.
+    constexpr ULONG kTimeoutMs = 100;
+    constexpr ULONG kWideSilenceMs = 400;
+    constexpr auto kLateness = std::chrono::milliseconds(250);
+    SetTunable(u"RTUInterCharacter TO", kWideSilenceMs);
     StartSimulator();
     CByteBuffer reply;
+    Sim().Faults().Queue(probesim::Fault::Late(kLateness));
+    ASSERT_EQ(Exchange(100, reply, kTimeoutMs), S_OK);
+    EXPECT_EQ(ToBytes(reply), kRtuReply);
+
+    // Nobody answers: the read ends one silence after its time-out, not later.
     Sim().Faults().Queue(probesim::Fault::NoReply());
     const uint64_t start = platform::GetTickCount64();
-    EXPECT_EQ(Exchange(100, reply, 100), SERIALCOMM_E_READ_TIMEOUT);
+    EXPECT_EQ(Exchange(100, reply, kTimeoutMs), SERIALCOMM_E_READ_TIMEOUT);
     const uint64_t took = platform::GetTickCount64() - start;
-    EXPECT_GE(took, 100u);
-    EXPECT_LT(took, 900u);
+    EXPECT_GE(took, kTimeoutMs + kWideSilenceMs);
+    EXPECT_LT(took, kTimeoutMs + kWideSilenceMs + 600);
+
+    // An ASCII frame read byte by byte is read on to its end past the time-out.
+    m_port.Close();
+    StartSimulator(probesim::FramingMode::Ascii);
+    Sim().Faults().Queue(probesim::Fault::Late(kLateness));
+    ASSERT_EQ(Exchange(5, reply, kTimeoutMs, true), S_OK);
+    EXPECT_EQ(ToText(reply), kAsciiReply);
 }
 
 TEST_F(SerialTransportTest, ALineThatNeverFallsSilentCannotGrowTheBufferOrHoldTheCaller)
