@@ -94,6 +94,7 @@ HRESULT CModbusComm::ResetDeviceCommunications()
                                 if (const HRESULT hr = portConfig(baudId, dataBitsId, parityId, stopBitsId);
                                     Failed(hr))
                                     return hr;
+                                m_bJustWoken = false;
                                 m_pTransport->Write(lineFeed, kLineFeedWriteTimeoutMs);
                                 pause(kBeforeBroadcastMs);
                                 if (const HRESULT hr = WriteUShort(kBroadcastAddress, kCommSettingsRegister,

@@ -181,8 +181,9 @@ public:
     bool IsUnheard() const { return m_bUnheard.load(); }
     // For a caller that ends its use of the line after an unanswered exchange: the short check now,
     // when the line is unheard, so that whoever comes next learns whether the device is silent.
-    // False when it is silent (also when it was found so before); true otherwise, and when the check
-    // is off.
+    // False when it is silent (also when it was found so before); true otherwise: when the device
+    // answered, when the check was cancelled or could not be made (which tells nothing), and when the
+    // check is off.
     bool CheckIfUnheard(USHORT address);
     // While suspended (counted), transactions are neither checked nor refused, and one that goes
     // unanswered leaves the line as it was (one that is answered still counts): for a device that
@@ -304,7 +305,8 @@ private:
     // Under the line lock: notes whether a transaction went unanswered.
     void NoteAnswer(HRESULT hr);
     // Under the line lock: the short check in a message of its own, the line's message (which holds
-    // the caller's request) put back afterwards: the line woken, then the read of the check register
+    // the caller's request) put back afterwards: the line woken (unless its last frame was a wake-up
+    // that the device cannot have slept since), then the read of the check register
     // with the check time-out and one retry. Its result; none when it could not be made (an address
     // it cannot go to).
     std::optional<HRESULT> RunCheck(USHORT address);
@@ -346,6 +348,8 @@ private:
     // The tick of the last frame on the line (a request, a reply or a wake-up frame), from which
     // the inter-message delay is kept, under the line lock; none before the first.
     std::optional<uint64_t> m_LastFrame;
+    // The line's last frame was a wake-up and nothing has been sent since, under the line lock.
+    bool m_bJustWoken = false;
     CTraceLog m_Trace;
     CWakeUpTable m_WakeUpTable;
     CDynArray<NVSystem::ILinkedDevice*> m_Devices;

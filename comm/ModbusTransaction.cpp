@@ -102,6 +102,7 @@ HRESULT CModbusComm::WakeUpNetwork()
                 PauseLine(ELinePause::WakeUp, static_cast<ULONG>(pause));
             }
             m_LastTraffic = platform::GetTickCount64();
+            m_bJustWoken = true;
             return S_OK;
         });
 }
@@ -211,7 +212,9 @@ bool CModbusComm::CheckIfUnheard(USHORT address)
         if (m_nSilenceCheckPaused != 0)
             return !m_bSilent.load();
         ClearCancel();
-        return Succeeded(MayTalkTo(address));
+        // Only a check that went unanswered tells silence: a cancelled one tells nothing.
+        MayTalkTo(address);
+        return !m_bSilent.load();
     }
     catch (...)
     {
@@ -264,8 +267,10 @@ std::optional<HRESULT> CModbusComm::RunCheck(USHORT address)
         {
             // The exchange before went unheard, so its tries restarted the idle clock without the
             // device hearing them: it may have gone to sleep meanwhile, and would take the check for
-            // its wake-up. One lost reply is not silence either.
-            WakeUpNetwork();
+            // its wake-up. A line woken just now, with nothing sent since, needs no second wake-up.
+            // One lost reply is not silence either.
+            if (!m_bJustWoken || MayBeAsleep(address, platform::GetTickCount64()))
+                WakeUpNetwork();
             hr = RunExchange(m_nCheckTimeoutMs, kSilenceCheckRetries);
         }
     }
@@ -319,6 +324,7 @@ HRESULT CModbusComm::RunExchange(ULONG timeoutMs, USHORT retries)
         }
 
         m_pTransport->Purge();
+        m_bJustWoken = false;
         Count(MODBUS_STAT_REQUESTS_WRITTEN);
         if (attempt > 0)
             Count(MODBUS_STAT_RESENDS);

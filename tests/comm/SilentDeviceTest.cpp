@@ -214,7 +214,35 @@ TEST_F(SilentDevice, ACancelledCheckOrOneThatCannotBeMadeTellsNothing)
     EXPECT_TRUE(m_network->IsUnheard());
     EXPECT_EQ(Written(), (std::vector<Bytes>{WakeFrame(), CheckFrame(1)}));
 
+    // Asked for by a caller that ends its use of the line: not silence either.
+    EXPECT_TRUE(m_network->CheckIfUnheard(1));
+    EXPECT_FALSE(m_network->IsSilent());
+    EXPECT_TRUE(m_network->IsUnheard());
+    Written();
+
     checkHook = nullptr;
+    mode = Mode::Answer;
+    EXPECT_EQ(Read(1, 40005), S_OK);
+    EXPECT_EQ(Written(), (std::vector<Bytes>{WakeFrame(), CheckFrame(1), ReadFrame(1, 4)}));
+}
+
+TEST_F(SilentDevice, ALineWokenJustBeforeTheCheckIsNotWokenAgain)
+{
+    TurnOn();
+    mode = Mode::Silent;
+    Read();
+    Written();
+    mode = Mode::Answer;
+    // The keep-alive wakes the line by its idle clock, then reads: one wake-up, then the check.
+    ASSERT_EQ(m_network->WakeUpNetwork(), S_OK);
+    EXPECT_EQ(Read(1, 40005), S_OK);
+    EXPECT_EQ(Written(), (std::vector<Bytes>{WakeFrame(), CheckFrame(1), ReadFrame(1, 4)}));
+
+    // A request sent after the wake-up, unanswered: the check wakes the line itself.
+    mode = Mode::Silent;
+    ASSERT_EQ(m_network->WakeUpNetwork(), S_OK);
+    Read(1, 40001, 0);
+    Written();
     mode = Mode::Answer;
     EXPECT_EQ(Read(1, 40005), S_OK);
     EXPECT_EQ(Written(), (std::vector<Bytes>{WakeFrame(), CheckFrame(1), ReadFrame(1, 4)}));
