@@ -10,6 +10,8 @@
 #include "app/popups/DlgPopupFirmwareUpdate.h"
 #include "tests/app/AppWindowTest.h"
 #include "tools/probe-sim/FirmwareImage.h"
+#include "tools/probe-sim/OpticalDoSensor.h"
+#include "tools/probe-sim/PressureSensors.h"
 #include "ui/QtText.h"
 
 namespace apptest
@@ -130,6 +132,42 @@ TEST_F(ProbeInfoTest, DiagnosticsOfAMultiSensorProbeFillEveryPageAndResetTheCoun
                               diagnostics.SendCommand(IDOK);
                           });
     EXPECT_TRUE(HasBox("Message counters cleared."));
+}
+
+// Fields that look alike are told apart: the calibration temperatures of both points, and the
+// level page's pressure and level units.
+TEST_F(ProbeInfoTest, DiagnosticsShowEachCalibrationTemperatureAndEachLevelFieldInItsOwnUnit)
+{
+    using namespace probesim;
+    StartProbe(ProbeConfig(18, kSerial));
+    RegisterModel& registers = Probe().Registers();
+    const auto sensor = [&](uint16_t connection, uint16_t offset)
+    { return static_cast<uint16_t>(Probe().Sensors().Base(connection) + offset); };
+    registers.SetFloat(sensor(1, dosensor::kCalTemp100), 24.5f);
+    registers.SetFloat(sensor(1, dosensor::kCalTemp0), 11.25f);
+    constexpr uint16_t kKiloPascal = 19, kFoot = 38;
+    registers.SetU16(sensor(3, ParameterBlockOffset(levelsensor::kPressure) + block::kUnitId), kKiloPascal);
+    registers.SetU16(sensor(3, ParameterBlockOffset(levelsensor::kLevel) + block::kUnitId), kFoot);
+    MainWindow().ShowPage(Page::PAGE_PROBE_INFO);
+    ConnectByButton();
+
+    CDlgPopUpDiagnostics diagnostics(&MainWindow().ProbeInfoPage());
+    ASSERT_EQ(diagnostics.InitFromConnection(theProbeConnection), S_OK);
+    testsupport::RunModal(
+        diagnostics,
+        [&]
+        {
+            CCtrlPage_DiagsBase& vox = diagnostics.Page(CDlgPopUpDiagnostics::PAGE_VOX);
+            EXPECT_EQ(vox.GetFieldText(IDC_DIAG_CAL_TEMP100), "24.5000");
+            EXPECT_EQ(vox.GetFieldText(IDC_DIAG_CAL_TEMP0), "11.2500");
+            diagnostics.TabButton(CDlgPopUpDiagnostics::PAGE_LEVEL).click();
+            CCtrlPage_DiagsBase& level = diagnostics.Page(CDlgPopUpDiagnostics::PAGE_LEVEL);
+            EXPECT_EQ(level.GetFieldText(IDC_DIAG_PRESSURE_OFFSET_LABEL), "Pressure Offset (kPa):");
+            EXPECT_EQ(level.GetFieldText(IDC_DIAG_LEVEL_REFERENCE_LABEL), "Level Reference (ft):");
+            EXPECT_EQ(level.GetFieldText(IDC_DIAG_PRESSURE_REFERENCE_LABEL), "Pressure Reference (kPa):");
+            testsupport::SavePicture(diagnostics, "Diagnostics.Multi.LevelUnits");
+            diagnostics.SendCommand(IDOK);
+        });
 }
 
 TEST_F(ProbeInfoTest, DiagnosticsOfAPlainOpticalProbeHaveOnePageAndTheKeysDoNothing)

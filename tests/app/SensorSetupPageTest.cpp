@@ -1092,6 +1092,29 @@ TEST_F(SensorPopupTest, TheBarometricDialogDerivesEitherQuantityAndRefusesWhatIs
                           });
 }
 
+// 407 is about one atmosphere in inH2O, the list's last unit, but a mountain top's pressure in
+// mmHg: the number typed is read in the unit chosen last.
+TEST_F(SensorPopupTest, TheBarometricDialogReadsThePressureInItsLastUnit)
+{
+    CDlgEditBaro dialog;
+    dialog.SetPressureMbar(1013.25);
+    testsupport::RunModal(dialog,
+                          [&]
+                          {
+                              CNVComboBox& units = dialog.PressureUnits();
+                              EXPECT_EQ(units.itemText(units.count() - 1), "inH2O");
+                              units.setCurrentIndex(units.findText("mmHg"));
+                              dialog.PressureEdit().setText("407");
+                              units.setCurrentIndex(units.findText("inH2O"));
+                              EXPECT_EQ(units.currentText(), "inH2O");
+                              EXPECT_EQ(dialog.PressureEdit().text(), "407");
+                              EXPECT_EQ(dialog.GetPressureRangeText(), "(203.41 to 447.45 inH2O)");
+                              EXPECT_TRUE(dialog.OkButton().isEnabled());
+                              dialog.OkButton().click();
+                          });
+    EXPECT_NEAR(dialog.GetPressureMbar(), 1013.79, 0.01) << "not 542.6 mBar, 407 mmHg";
+}
+
 TEST_F(SensorPopupTest, TheSalinityDialogTakesZeroTo350)
 {
     CDlgEditSalinity dialog;

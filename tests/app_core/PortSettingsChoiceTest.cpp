@@ -72,6 +72,24 @@ TEST_F(PortSettingsChoice, OpensOnTheStoredSettingsAndOkStoresTheChoiceOfAPort)
     EXPECT_EQ(m_choice.GetChosenSettings(), (sCommSettings{6, 1, 0, 0, 0, 1, 250}));
 }
 
+TEST_F(PortSettingsChoice, TheAddressListReachesTheHighestAddress)
+{
+    const std::vector<CWideString>& addresses = m_choice.Items(Choice::LIST_ADDRESS);
+    ASSERT_EQ(addresses.size(), 247u);
+    EXPECT_EQ(Text(addresses.front()), u"1");
+    EXPECT_EQ(Text(addresses.back()), u"247");
+
+    // Stored, shown and chosen again.
+    m_connection.SetCommSettings({8, 0, 1, 1, 1, 247, 5});
+    m_choice.Load(Ports({5}));
+    EXPECT_EQ(m_choice.GetSelection(Choice::LIST_ADDRESS), 246);
+    ASSERT_TRUE(m_choice.Select(Choice::LIST_ADDRESS, 0));
+    ASSERT_TRUE(m_choice.Select(Choice::LIST_ADDRESS, 246));
+    EXPECT_FALSE(m_choice.Select(Choice::LIST_ADDRESS, 247));
+    EXPECT_TRUE(m_choice.Accept());
+    EXPECT_EQ(m_connection.GetCommSettings().Address, 247);
+}
+
 TEST_F(PortSettingsChoice, ListsTheProbesPortWithItsDeviceAndResetsItsSettings)
 {
     StartProbe(12);
