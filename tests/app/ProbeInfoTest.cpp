@@ -313,7 +313,7 @@ TEST_F(ProbeInfoTest, ACancelAfterTheFlashHasEndedShowsHowItEnded)
                       popup.SendCommand(IDCANCEL);
                   });
     EXPECT_EQ(result, IDOK);
-    EXPECT_EQ(BoxTexts().back(), "Firmware successfully updated to version 2.50.");
+    EXPECT_EQ(LastBoxText(), "Firmware successfully updated to version 2.50.");
 }
 
 // The flash ends while the user's question whether to interrupt it is still open: the popup's
@@ -340,7 +340,7 @@ TEST_P(FlashEndingUnderTheQuestionTest, IsToldOnceAfterTheQuestion)
     EXPECT_TRUE(openWhenAnswered) << "the popup ended under its own question";
     EXPECT_EQ(result, IDOK);
     const std::vector<QString> texts = BoxTexts();
-    ASSERT_EQ(texts.size(), 3u) << texts.back().toStdString();
+    ASSERT_EQ(texts.size(), 3u) << LastBoxText().value_or(QString()).toStdString();
     EXPECT_TRUE(texts[1].startsWith("WARNING: Interrupting the firmware update"));
     EXPECT_EQ(texts[2], "Firmware successfully updated to version 2.50.");
     EXPECT_FALSE(m_dialogs.MessageBoxes()[2].overAnotherBox);
@@ -460,7 +460,7 @@ TEST_F(ProbeInfoTest, FactoryResetReconnectsAtTheFactorySettings)
     EXPECT_EQ(theProbeConnection.GetCommSettings().BaudId, COMM_BAUD_ID_19200);
     EXPECT_TRUE(MainWindow().isEnabled());
     EXPECT_EQ(page.GetSerialNumberText(), "4711");
-    ASSERT_EQ(BoxTexts().size(), 1u) << BoxTexts().back().toStdString();
+    ASSERT_EQ(BoxTexts().size(), 1u) << LastBoxText().value_or(QString()).toStdString();
 }
 
 } // namespace

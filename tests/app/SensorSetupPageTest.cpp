@@ -342,8 +342,8 @@ TEST_F(SensorSetupPageTest, SettingsOfTheOpticalAndConductivitySensorsReachThePr
     RefuseWrites(2, probesim::kProbeConductivity.referenceTemperature, refusing);
     Find<QRadioButton>(IDC_SETUP_REF_TEMP_25).click();
     refusing->store(false);
-    EXPECT_TRUE(
-        BoxTexts().back().startsWith("Failed to change the specific conductivity reference temperature."));
+    EXPECT_TRUE(LastBoxText().value_or(QString()).startsWith(
+        "Failed to change the specific conductivity reference temperature."));
     EXPECT_TRUE(Find<QRadioButton>(IDC_SETUP_REF_TEMP_20).isChecked());
     EXPECT_FALSE(Find<QRadioButton>(IDC_SETUP_REF_TEMP_25).isChecked());
 
@@ -568,7 +568,7 @@ TEST_F(SensorSetupPageTest, SentinelUnitsAndThePressureSensorsSettingsReachThePr
             popup.OkButton().click();
         });
     Find<QPushButton>(IDC_SETUP_EDIT_SENTINEL).click();
-    EXPECT_EQ(BoxTexts().back(), "Sentinel value changed successfully.");
+    EXPECT_EQ(LastBoxText(), "Sentinel value changed successfully.");
     EXPECT_EQ(Text(IDC_SETUP_SENTINEL), "-5.5");
     EXPECT_EQ(
         Sim().Registers().GetFloat(At(1, probesim::ParameterBlockOffset(1) + probesim::block::kSentinel)),
@@ -593,7 +593,7 @@ TEST_F(SensorSetupPageTest, SentinelUnitsAndThePressureSensorsSettingsReachThePr
               19);
     EXPECT_EQ(units.currentText(), "kPa");
     EXPECT_EQ(Text(IDC_SETUP_PRESSURE_LABEL), "Current Value (kPa):");
-    EXPECT_EQ(BoxTexts().size(), 1u) << BoxTexts().back().toStdString();
+    EXPECT_EQ(BoxTexts().size(), 1u) << LastBoxText().value_or(QString()).toStdString();
 }
 
 TEST_F(SensorSetupPageTest, ASentinelLeftAsItWasIsNotWrittenHoweverRoundedItsTextIs)
@@ -1032,7 +1032,8 @@ TEST_F(SensorSetupPageTest, AFailedStartKeepsOkForTheFactoryRestoreAlone)
         dialog,
         [&]
         {
-            EXPECT_TRUE(BoxTexts().back().startsWith("Failed to update sensor cache\nError Code: 81010094"));
+            const QString box = LastBoxText().value_or(QString());
+            EXPECT_TRUE(box.startsWith("Failed to update sensor cache\nError Code: 81010094"));
             EXPECT_FALSE(dialog.OkButton().isEnabled());
             EXPECT_EQ(dialog.GetValueLabel(), "Current Value ():") << "the label as it stands without a unit";
             dialog.RestoreFactoryBox().click();

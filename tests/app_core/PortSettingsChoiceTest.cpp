@@ -66,9 +66,10 @@ TEST_F(PortSettingsChoice, OpensOnTheStoredSettingsAndOkStoresTheChoiceOfAPort)
     // A reset that fails says so, and the lists show the factory settings all the same.
     m_choice.Load(Ports({250}));
     EXPECT_TRUE(Failed(m_choice.ResetComm()));
-    EXPECT_EQ(
-        m_boxes.Shown_().back().text.rfind(u"Unable to reset communication settings.  Error code - 8", 0),
-        0u);
+    EXPECT_EQ(LastText(m_boxes)
+                  .value_or(std::u16string())
+                  .rfind(u"Unable to reset communication settings.  Error code - 8", 0),
+              0u);
     EXPECT_EQ(m_choice.GetChosenSettings(), (sCommSettings{6, 1, 0, 0, 0, 1, 250}));
 }
 
