@@ -109,6 +109,12 @@ std::vector<QString> AppWindowTest::BoxTexts() const
     return texts;
 }
 
+std::optional<QString> AppWindowTest::LastBoxText() const
+{
+    const std::vector<QString> texts = BoxTexts();
+    return texts.empty() ? std::nullopt : std::optional<QString>(texts.back());
+}
+
 bool AppWindowTest::HasBox(const QString& text) const
 {
     for (const QString& shown : BoxTexts())

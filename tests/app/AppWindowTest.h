@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include <QWidget>
 
@@ -40,6 +41,9 @@ protected:
     void ConnectByButton();
     // The texts of the message boxes shown so far.
     std::vector<QString> BoxTexts() const;
+    // The text of the last box shown; none when no box came, so that a check of it fails instead
+    // of reading an empty list.
+    std::optional<QString> LastBoxText() const;
     bool HasBox(const QString& text) const;
 
     // Calls action with the next modal window that opens other than the main window (at most

@@ -574,8 +574,7 @@ TEST_F(Sdi12PopupTest, ReadsTheSetLetsTheUserOrderAndPickParametersAndWritesItBa
                                     checks.SetCheck(i, FALSE);
                                 picker.SendCommand(IDOK);
                                 EXPECT_TRUE(picker.isVisible());
-                                EXPECT_EQ(m_dialogs.MessageBoxes().back().text,
-                                          "Must make at least one selection.");
+                                EXPECT_EQ(LastBoxText(), "Must make at least one selection.");
                                 // The first entry is the probe's temperature: kept the others, add it.
                                 checks.SetCheck(0, TRUE);
                                 for (int i = 0; i < checks.count(); ++i)
@@ -588,7 +587,7 @@ TEST_F(Sdi12PopupTest, ReadsTheSetLetsTheUserOrderAndPickParametersAndWritesItBa
             popup.SendCommand(IDC_SDI12_WRITE);
             EXPECT_FALSE(popup.isVisible());
         }));
-    EXPECT_EQ(BoxTexts().back(), "SDI-12 configuration written successfully");
+    EXPECT_EQ(LastBoxText(), "SDI-12 configuration written successfully");
     EXPECT_EQ(FileOnProbe(), probesim::EncodeSdi12Set({u'Z', {{1, 1}, {2, 3}, {4, 2}, {1, 2}}}));
 }
 
@@ -654,7 +653,7 @@ TEST_F(Sdi12PopupTest, WriteWaitsForAValidAddressAndAFailedWriteKeepsTheUsersEdi
             popup.SendCommand(IDC_SDI12_WRITE);
             EXPECT_FALSE(popup.isVisible());
         }));
-    EXPECT_EQ(BoxTexts().back(), "SDI-12 configuration written successfully");
+    EXPECT_EQ(LastBoxText(), "SDI-12 configuration written successfully");
     EXPECT_EQ(FileOnProbe(), probesim::EncodeSdi12Set({u'7', {{1, 1}, {2, 3}}}));
 }
 

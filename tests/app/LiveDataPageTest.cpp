@@ -373,14 +373,14 @@ TEST_F(LiveDataPageTest, TheDataLogPopupInsistsOnANameAndAsksBeforeAFileIsOverwr
 
             popup.SendCommand(IDOK);
             ASSERT_TRUE(popup.isVisible());
-            EXPECT_EQ(BoxTexts().back(), "Must specify file name.");
+            EXPECT_EQ(LastBoxText(), "Must specify file name.");
 
             popup.FileNameEdit().setText(" old ");
             popup.LocalButton().setChecked(true);
             m_dialogs.QueueAnswer(platform::IDNO);
             popup.SendCommand(IDOK);
             ASSERT_TRUE(popup.isVisible()) << "No keeps the popup open";
-            EXPECT_EQ(BoxTexts().back(), QString("File %1/old.csv exists. Overwrite?").arg(folder));
+            EXPECT_EQ(LastBoxText(), QString("File %1/old.csv exists. Overwrite?").arg(folder));
             EXPECT_EQ(popup.FileNameEdit().selectedText(), " old ");
             m_dialogs.QueueAnswer(platform::IDYES);
             popup.SendCommand(IDOK);
@@ -774,7 +774,7 @@ TEST_F(LiveLogUnderBoxTest, TheRoundsReadWhileTheLeaveQuestionIsOpenReachTheFile
         const uint64_t asked = rounds.Newest();
         m_dialogs.QueueLoopingAnswer(answer, [&rounds, asked] { return rounds.Newest() >= asked + 20; });
         MainWindow().TabButton(Page::PAGE_COMMUNICATION).click();
-        EXPECT_EQ(BoxTexts().back(), "Data logging will terminate.\nContinue?");
+        EXPECT_EQ(LastBoxText(), "Data logging will terminate.\nContinue?");
     };
 
     // No: the page stays and reads on, and the file holds every round up to the next ones.
@@ -831,6 +831,8 @@ public:
     ~RoundPostedBehindTheNext() override { QCoreApplication::instance()->removeEventFilter(this); }
     bool Held() const { return m_runTag.has_value(); }
     bool PostedAgain() const { return m_bPostedAgain; }
+    // The page has handled the message posted again (checked between events, after its handling).
+    bool DeliveredAgain() const { return m_bDeliveredAgain; }
 
 protected:
     bool eventFilter(QObject* receiver, QEvent* event) override
@@ -849,6 +851,10 @@ protected:
             m_bPostedAgain = true;
             m_page.PostNotify(windowmsg::WM_NEW_DATA, m_nRound, *m_runTag);
         }
+        else if (m_bPostedAgain && notify->WParam() == m_nRound)
+        {
+            m_bDeliveredAgain = true;
+        }
         return false;
     }
 
@@ -857,6 +863,7 @@ private:
     const uint64_t m_nRound;
     std::optional<LPARAM> m_runTag;
     bool m_bPostedAgain = false;
+    bool m_bDeliveredAgain = false;
 };
 
 class LiveShowTest : public LiveDataPageTest
@@ -929,6 +936,72 @@ TEST_F(LiveShowTest, ARoundHandledAfterALaterOneReachesTheFileOnceAndTheLaterVal
     ASSERT_FALSE(page.IsReading());
     ASSERT_TRUE(testsupport::DeliverPostedMessages());
     EXPECT_EQ(RoundsInFile(path), (std::vector<uint64_t>{1, 3, 2}));
+    EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
+}
+
+// The same with both rounds taken while About is open: the values shown once it has closed are the
+// later round's.
+TEST_F(LiveShowTest, ARoundTakenUnderABoxAfterALaterOneLeavesTheLaterValuesToBeShown)
+{
+    ConnectWithGatedRounds();
+    CCtrlPage_LiveData& page = LivePage();
+    const RoundPostedBehindTheNext behind(page, 2);
+    const RoundWatch rounds(page);
+    page.LogToFileBox().setChecked(false);
+    page.StartStopButton().click();
+    ASSERT_TRUE(page.IsReading());
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return rounds.Newest() >= 1; }));
+    ASSERT_EQ(FirstDataCode(), "Normal");
+
+    OnNextModal(
+        [&](QWidget& modal)
+        {
+            auto* about = qobject_cast<CDlgPopup_About*>(&modal);
+            ASSERT_NE(about, nullptr);
+            m_rounds.Next();
+            EXPECT_TRUE(testsupport::WaitUntil([&] { return behind.Held(); }));
+            Probe().Sensors().ForceQuality(1, kDoTemperatureParameter, kUserCalExpired);
+            m_rounds.Next();
+            EXPECT_TRUE(testsupport::WaitUntil([&] { return behind.DeliveredAgain(); }));
+            EXPECT_EQ(FirstDataCode(), "Normal") << "shown after the box";
+            about->SendCommand(IDOK);
+        });
+    MainWindow().SendCommand(IDM_ABOUTBOX);
+    ASSERT_TRUE(testsupport::DeliverHeldWork());
+    EXPECT_EQ(FirstDataCode(), "1 - User Cal. Expired") << "the third round's";
+    page.StartStopButton().click();
+    ASSERT_FALSE(page.IsReading());
+    EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
+}
+
+// Each run numbers its rounds from 1: a new run's first round is shown, however far the run before
+// it went.
+TEST_F(LiveShowTest, ANewRunShowsItsRoundsFromItsFirst)
+{
+    ConnectWithGatedRounds();
+    CCtrlPage_LiveData& page = LivePage();
+    page.LogToFileBox().setChecked(false);
+    {
+        const RoundWatch first(page);
+        page.StartStopButton().click();
+        ASSERT_TRUE(page.IsReading());
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return first.Newest() >= 1; }));
+        m_rounds.Next();
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return first.Newest() >= 2; }));
+        page.StartStopButton().click();
+        ASSERT_FALSE(page.IsReading());
+        ASSERT_TRUE(testsupport::DeliverPostedMessages());
+    }
+    ASSERT_EQ(FirstDataCode(), "Normal");
+
+    Probe().Sensors().ForceQuality(1, kDoTemperatureParameter, kUserCalExpired);
+    const RoundWatch second(page);
+    page.StartStopButton().click();
+    ASSERT_TRUE(page.IsReading());
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return second.Newest() >= 1; }));
+    EXPECT_EQ(FirstDataCode(), "1 - User Cal. Expired") << "the new run's first round";
+    page.StartStopButton().click();
+    ASSERT_FALSE(page.IsReading());
     EXPECT_TRUE(BoxTexts().empty()) << BoxTexts().front().toStdString();
 }
 

@@ -10,6 +10,8 @@
 #include "app/popups/DlgPopupFirmwareUpdate.h"
 #include "tests/app/AppWindowTest.h"
 #include "tools/probe-sim/FirmwareImage.h"
+#include "tools/probe-sim/OpticalDoSensor.h"
+#include "tools/probe-sim/PressureSensors.h"
 #include "ui/QtText.h"
 
 namespace apptest
@@ -130,6 +132,42 @@ TEST_F(ProbeInfoTest, DiagnosticsOfAMultiSensorProbeFillEveryPageAndResetTheCoun
                               diagnostics.SendCommand(IDOK);
                           });
     EXPECT_TRUE(HasBox("Message counters cleared."));
+}
+
+// Fields that look alike are told apart: the calibration temperatures of both points, and the
+// level page's pressure and level units.
+TEST_F(ProbeInfoTest, DiagnosticsShowEachCalibrationTemperatureAndEachLevelFieldInItsOwnUnit)
+{
+    using namespace probesim;
+    StartProbe(ProbeConfig(18, kSerial));
+    RegisterModel& registers = Probe().Registers();
+    const auto sensor = [&](uint16_t connection, uint16_t offset)
+    { return static_cast<uint16_t>(Probe().Sensors().Base(connection) + offset); };
+    registers.SetFloat(sensor(1, dosensor::kCalTemp100), 24.5f);
+    registers.SetFloat(sensor(1, dosensor::kCalTemp0), 11.25f);
+    constexpr uint16_t kKiloPascal = 19, kFoot = 38;
+    registers.SetU16(sensor(3, ParameterBlockOffset(levelsensor::kPressure) + block::kUnitId), kKiloPascal);
+    registers.SetU16(sensor(3, ParameterBlockOffset(levelsensor::kLevel) + block::kUnitId), kFoot);
+    MainWindow().ShowPage(Page::PAGE_PROBE_INFO);
+    ConnectByButton();
+
+    CDlgPopUpDiagnostics diagnostics(&MainWindow().ProbeInfoPage());
+    ASSERT_EQ(diagnostics.InitFromConnection(theProbeConnection), S_OK);
+    testsupport::RunModal(
+        diagnostics,
+        [&]
+        {
+            CCtrlPage_DiagsBase& vox = diagnostics.Page(CDlgPopUpDiagnostics::PAGE_VOX);
+            EXPECT_EQ(vox.GetFieldText(IDC_DIAG_CAL_TEMP100), "24.5000");
+            EXPECT_EQ(vox.GetFieldText(IDC_DIAG_CAL_TEMP0), "11.2500");
+            diagnostics.TabButton(CDlgPopUpDiagnostics::PAGE_LEVEL).click();
+            CCtrlPage_DiagsBase& level = diagnostics.Page(CDlgPopUpDiagnostics::PAGE_LEVEL);
+            EXPECT_EQ(level.GetFieldText(IDC_DIAG_PRESSURE_OFFSET_LABEL), "Pressure Offset (kPa):");
+            EXPECT_EQ(level.GetFieldText(IDC_DIAG_LEVEL_REFERENCE_LABEL), "Level Reference (ft):");
+            EXPECT_EQ(level.GetFieldText(IDC_DIAG_PRESSURE_REFERENCE_LABEL), "Pressure Reference (kPa):");
+            testsupport::SavePicture(diagnostics, "Diagnostics.Multi.LevelUnits");
+            diagnostics.SendCommand(IDOK);
+        });
 }
 
 TEST_F(ProbeInfoTest, DiagnosticsOfAPlainOpticalProbeHaveOnePageAndTheKeysDoNothing)
@@ -275,7 +313,7 @@ TEST_F(ProbeInfoTest, ACancelAfterTheFlashHasEndedShowsHowItEnded)
                       popup.SendCommand(IDCANCEL);
                   });
     EXPECT_EQ(result, IDOK);
-    EXPECT_EQ(BoxTexts().back(), "Firmware successfully updated to version 2.50.");
+    EXPECT_EQ(LastBoxText(), "Firmware successfully updated to version 2.50.");
 }
 
 // The flash ends while the user's question whether to interrupt it is still open: the popup's
@@ -302,7 +340,7 @@ TEST_P(FlashEndingUnderTheQuestionTest, IsToldOnceAfterTheQuestion)
     EXPECT_TRUE(openWhenAnswered) << "the popup ended under its own question";
     EXPECT_EQ(result, IDOK);
     const std::vector<QString> texts = BoxTexts();
-    ASSERT_EQ(texts.size(), 3u) << texts.back().toStdString();
+    ASSERT_EQ(texts.size(), 3u) << LastBoxText().value_or(QString()).toStdString();
     EXPECT_TRUE(texts[1].startsWith("WARNING: Interrupting the firmware update"));
     EXPECT_EQ(texts[2], "Firmware successfully updated to version 2.50.");
     EXPECT_FALSE(m_dialogs.MessageBoxes()[2].overAnotherBox);
@@ -422,7 +460,7 @@ TEST_F(ProbeInfoTest, FactoryResetReconnectsAtTheFactorySettings)
     EXPECT_EQ(theProbeConnection.GetCommSettings().BaudId, COMM_BAUD_ID_19200);
     EXPECT_TRUE(MainWindow().isEnabled());
     EXPECT_EQ(page.GetSerialNumberText(), "4711");
-    ASSERT_EQ(BoxTexts().size(), 1u) << BoxTexts().back().toStdString();
+    ASSERT_EQ(BoxTexts().size(), 1u) << LastBoxText().value_or(QString()).toStdString();
 }
 
 } // namespace

@@ -342,8 +342,8 @@ TEST_F(SensorSetupPageTest, SettingsOfTheOpticalAndConductivitySensorsReachThePr
     RefuseWrites(2, probesim::kProbeConductivity.referenceTemperature, refusing);
     Find<QRadioButton>(IDC_SETUP_REF_TEMP_25).click();
     refusing->store(false);
-    EXPECT_TRUE(
-        BoxTexts().back().startsWith("Failed to change the specific conductivity reference temperature."));
+    EXPECT_TRUE(LastBoxText().value_or(QString()).startsWith(
+        "Failed to change the specific conductivity reference temperature."));
     EXPECT_TRUE(Find<QRadioButton>(IDC_SETUP_REF_TEMP_20).isChecked());
     EXPECT_FALSE(Find<QRadioButton>(IDC_SETUP_REF_TEMP_25).isChecked());
 
@@ -568,7 +568,7 @@ TEST_F(SensorSetupPageTest, SentinelUnitsAndThePressureSensorsSettingsReachThePr
             popup.OkButton().click();
         });
     Find<QPushButton>(IDC_SETUP_EDIT_SENTINEL).click();
-    EXPECT_EQ(BoxTexts().back(), "Sentinel value changed successfully.");
+    EXPECT_EQ(LastBoxText(), "Sentinel value changed successfully.");
     EXPECT_EQ(Text(IDC_SETUP_SENTINEL), "-5.5");
     EXPECT_EQ(
         Sim().Registers().GetFloat(At(1, probesim::ParameterBlockOffset(1) + probesim::block::kSentinel)),
@@ -593,7 +593,7 @@ TEST_F(SensorSetupPageTest, SentinelUnitsAndThePressureSensorsSettingsReachThePr
               19);
     EXPECT_EQ(units.currentText(), "kPa");
     EXPECT_EQ(Text(IDC_SETUP_PRESSURE_LABEL), "Current Value (kPa):");
-    EXPECT_EQ(BoxTexts().size(), 1u) << BoxTexts().back().toStdString();
+    EXPECT_EQ(BoxTexts().size(), 1u) << LastBoxText().value_or(QString()).toStdString();
 }
 
 TEST_F(SensorSetupPageTest, ASentinelLeftAsItWasIsNotWrittenHoweverRoundedItsTextIs)
@@ -1032,7 +1032,8 @@ TEST_F(SensorSetupPageTest, AFailedStartKeepsOkForTheFactoryRestoreAlone)
         dialog,
         [&]
         {
-            EXPECT_TRUE(BoxTexts().back().startsWith("Failed to update sensor cache\nError Code: 81010094"));
+            const QString box = LastBoxText().value_or(QString());
+            EXPECT_TRUE(box.startsWith("Failed to update sensor cache\nError Code: 81010094"));
             EXPECT_FALSE(dialog.OkButton().isEnabled());
             EXPECT_EQ(dialog.GetValueLabel(), "Current Value ():") << "the label as it stands without a unit";
             dialog.RestoreFactoryBox().click();
@@ -1090,6 +1091,29 @@ TEST_F(SensorPopupTest, TheBarometricDialogDerivesEitherQuantityAndRefusesWhatIs
                               EXPECT_EQ(again.GetElevationRangeText(), "(-2660.9 to 17967 ft)");
                               again.SendCommand(IDCANCEL);
                           });
+}
+
+// 407 is about one atmosphere in inH2O, the list's last unit, but a mountain top's pressure in
+// mmHg: the number typed is read in the unit chosen last.
+TEST_F(SensorPopupTest, TheBarometricDialogReadsThePressureInItsLastUnit)
+{
+    CDlgEditBaro dialog;
+    dialog.SetPressureMbar(1013.25);
+    testsupport::RunModal(dialog,
+                          [&]
+                          {
+                              CNVComboBox& units = dialog.PressureUnits();
+                              EXPECT_EQ(units.itemText(units.count() - 1), "inH2O");
+                              units.setCurrentIndex(units.findText("mmHg"));
+                              dialog.PressureEdit().setText("407");
+                              units.setCurrentIndex(units.findText("inH2O"));
+                              EXPECT_EQ(units.currentText(), "inH2O");
+                              EXPECT_EQ(dialog.PressureEdit().text(), "407");
+                              EXPECT_EQ(dialog.GetPressureRangeText(), "(203.41 to 447.45 inH2O)");
+                              EXPECT_TRUE(dialog.OkButton().isEnabled());
+                              dialog.OkButton().click();
+                          });
+    EXPECT_NEAR(dialog.GetPressureMbar(), 1013.79, 0.01) << "not 542.6 mBar, 407 mmHg";
 }
 
 TEST_F(SensorPopupTest, TheSalinityDialogTakesZeroTo350)

@@ -111,7 +111,7 @@ TEST_F(SilentProbeOperations, AFirmwareUploadSendsOneCheckAfterItsUnansweredBloc
                            BoxTexts().size() >= 2;
                 },
                 std::chrono::seconds(30)))
-                << popup.GetUploadState() << " " << BoxTexts().back().toStdString();
+                << popup.GetUploadState() << " " << LastBoxText().value_or(QString()).toStdString();
             popup.SendCommand(IDCANCEL);
         },
         std::chrono::milliseconds(60000));

@@ -32,6 +32,12 @@ std::vector<std::u16string> Texts(const testsupport::ScriptedMessageBox& boxes)
     return texts;
 }
 
+std::optional<std::u16string> LastText(const testsupport::ScriptedMessageBox& boxes)
+{
+    const std::vector<testsupport::ScriptedMessageBox::Shown> shown = boxes.Shown_();
+    return shown.empty() ? std::nullopt : std::optional<std::u16string>(shown.back().text);
+}
+
 void PostedMessages::PostNotify(uint32_t message, uintptr_t wParam, intptr_t)
 {
     {

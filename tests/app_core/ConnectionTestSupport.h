@@ -35,6 +35,9 @@ std::u16string Text(const CWideString& text);
 // "Rtu" or "Ascii", for the tests run in both framings.
 std::string FramingName(const ::testing::TestParamInfo<probesim::FramingMode>& param);
 std::vector<std::u16string> Texts(const testsupport::ScriptedMessageBox& boxes);
+// The text of the last box shown; none when no box came, so that a check of it fails instead of
+// reading an empty list.
+std::optional<std::u16string> LastText(const testsupport::ScriptedMessageBox& boxes);
 
 // Records the messages a worker posts, with the time each arrived.
 class PostedMessages final : public INotifyWindow

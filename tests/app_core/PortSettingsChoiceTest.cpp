@@ -66,10 +66,29 @@ TEST_F(PortSettingsChoice, OpensOnTheStoredSettingsAndOkStoresTheChoiceOfAPort)
     // A reset that fails says so, and the lists show the factory settings all the same.
     m_choice.Load(Ports({250}));
     EXPECT_TRUE(Failed(m_choice.ResetComm()));
-    EXPECT_EQ(
-        m_boxes.Shown_().back().text.rfind(u"Unable to reset communication settings.  Error code - 8", 0),
-        0u);
+    EXPECT_EQ(LastText(m_boxes)
+                  .value_or(std::u16string())
+                  .rfind(u"Unable to reset communication settings.  Error code - 8", 0),
+              0u);
     EXPECT_EQ(m_choice.GetChosenSettings(), (sCommSettings{6, 1, 0, 0, 0, 1, 250}));
+}
+
+TEST_F(PortSettingsChoice, TheAddressListReachesTheHighestAddress)
+{
+    const std::vector<CWideString>& addresses = m_choice.Items(Choice::LIST_ADDRESS);
+    ASSERT_EQ(addresses.size(), 247u);
+    EXPECT_EQ(Text(addresses.front()), u"1");
+    EXPECT_EQ(Text(addresses.back()), u"247");
+
+    // Stored, shown and chosen again.
+    m_connection.SetCommSettings({8, 0, 1, 1, 1, 247, 5});
+    m_choice.Load(Ports({5}));
+    EXPECT_EQ(m_choice.GetSelection(Choice::LIST_ADDRESS), 246);
+    ASSERT_TRUE(m_choice.Select(Choice::LIST_ADDRESS, 0));
+    ASSERT_TRUE(m_choice.Select(Choice::LIST_ADDRESS, 246));
+    EXPECT_FALSE(m_choice.Select(Choice::LIST_ADDRESS, 247));
+    EXPECT_TRUE(m_choice.Accept());
+    EXPECT_EQ(m_connection.GetCommSettings().Address, 247);
 }
 
 TEST_F(PortSettingsChoice, ListsTheProbesPortWithItsDeviceAndResetsItsSettings)

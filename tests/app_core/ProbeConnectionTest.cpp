@@ -139,7 +139,7 @@ TEST_F(ProbeConnectionTest, WithoutItsTypedDeviceAProbeIsRefused)
     {
         StartProbe(type);
         EXPECT_EQ(m_connection.ConnectToDevice(), E_FAIL) << type;
-        EXPECT_EQ(Texts(m_boxes).back(), u"Failed to create the device");
+        EXPECT_EQ(LastText(m_boxes), u"Failed to create the device");
         ExpectClosed();
     }
     InstallDeviceFactory();

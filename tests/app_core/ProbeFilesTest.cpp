@@ -222,6 +222,7 @@ TEST_F(ProbeFiles, ReadsTheCoreSerialNumberAndManufactureDateWhileConnected)
     EXPECT_TRUE(m_connection.GetManufactureDateText().IsEmpty());
     EXPECT_EQ(Texts(m_boxes), (std::vector<std::u16string>{u"Failed to read VOX Core serial number.",
                                                            u"Failed to read manufacture date."}));
+    ASSERT_FALSE(m_boxes.Shown_().empty());
     EXPECT_EQ(m_boxes.Shown_()[0].caption, u"Error");
     // A probe without a core is not asked.
     StartConnected(12);

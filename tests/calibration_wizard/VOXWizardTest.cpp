@@ -229,6 +229,30 @@ TEST_F(VOXWizard, ThePressureFollowsItsUnitAndTheElevationItsOwn)
               });
 }
 
+// 407 is about one atmosphere in inH2O, the list's last unit, but a mountain top's pressure in
+// mmHg: the sensor is given the pressure in the unit chosen last.
+TEST_F(VOXWizard, ThePressureTypedIsWrittenInTheLastUnitOfTheList)
+{
+    Calibrate(kOxygen,
+              [&](CDlgWizFrame_Cal& frame)
+              {
+                  ClickNext(frame);
+                  ClickNext(frame);
+                  CDlgWizPage_CalVOXStep2_Baro& baro = Wizard(frame).BaroPage();
+                  ASSERT_EQ(frame.GetCurrentPage(), &baro);
+                  QComboBox& units = baro.PressureUnits();
+                  // Chosen from the open list: the units between are never passed through.
+                  units.setCurrentIndex(units.findText(QStringLiteral("mmHg")));
+                  TypeInto(baro.PressureEdit(), QStringLiteral("407"));
+                  units.setCurrentIndex(units.count() - 1);
+                  EXPECT_EQ(units.currentText(), QStringLiteral("inH2O"));
+                  EXPECT_EQ(baro.PressureEdit().text(), QStringLiteral("407"));
+                  ClickNext(frame);
+                  EXPECT_NEAR(SimFloat(kOxygen, dos::kLiveBaro), 1013.79f, 0.01f) << "not 542.6 mBar";
+                  ClickCancel(frame);
+              });
+}
+
 TEST_F(VOXWizard, TheLivePressureAfterwardsIsHandedBackOnlyWhenItCouldBeRead)
 {
     sCalibrateResult result = Calibrate(kOxygen, [&](CDlgWizFrame_Cal& frame) { ClickCancel(frame); });

@@ -10,7 +10,6 @@
 #include <chrono>
 #include <functional>
 #include <memory>
-#include <ostream>
 #include <string>
 
 #include <QString>
@@ -30,12 +29,6 @@ class QLineEdit;
 class QPrinter;
 class QTimer;
 class QWidget;
-
-// Texts of the windows print as text in failures.
-inline void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
 
 namespace wiztest
 {

@@ -289,6 +289,24 @@ TEST_F(FirmwareFlash, WaitForTheBootCodeEndsWithItOrAfterTheDelay)
     EXPECT_EQ(Probe().Boot().ImagesTaken(), 1u);
 }
 
+TEST_F(FirmwareFlash, TheFirstBlockWaitsForTheBootCodeToEraseTheApplication)
+{
+    // The erase outlasts a block's time-out and its one retry, so a first block held to the block
+    // time-out would be given up before its answer comes.
+    probesim::InstrumentConfig config = Config(3, 3);
+    config.boot.eraseTime = 500ms;
+    SetTunable(u"Flash Blk Write TO", 100);
+    SetTunable(u"Flash Erase App TO", 2000);
+    StartAttached(config);
+    ClearFrames();
+    const std::vector<uint8_t> image = Image(false);
+    EXPECT_EQ(Flash(image), S_OK);
+    EXPECT_EQ(Probe().Boot().LastImage(), image);
+    const std::vector<FileRequest> blocks = Blocks();
+    ASSERT_FALSE(blocks.empty());
+    EXPECT_EQ(std::count(blocks.begin(), blocks.end(), blocks.front()), 1) << "the first block sent once";
+}
+
 TEST_F(FirmwareFlash, BootCodeThatHangsMidwayLeavesTheDeviceInBootCode)
 {
     probesim::InstrumentConfig config = Config(3, 3);
