@@ -25,6 +25,12 @@ std::vector<uint32_t> NotifyQueue::Take()
     return taken;
 }
 
+std::optional<uint32_t> NotifyQueue::TakeFirst()
+{
+    const std::vector<uint32_t> taken = Take();
+    return taken.empty() ? std::nullopt : std::optional(taken.front());
+}
+
 bool NotifyQueue::WaitFor(uint32_t message, std::chrono::milliseconds timeout)
 {
     std::unique_lock lock(m_mutex);

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,9 @@ public:
     void PostNotify(uint32_t message, uintptr_t wParam, intptr_t lParam) override;
     // Everything posted since the last Take, in order.
     std::vector<uint32_t> Take();
+    // The first of them, none when nothing was posted: a test fails on it rather than reading past
+    // an empty list.
+    std::optional<uint32_t> TakeFirst();
     // Waits until the message was posted (since the last Take) or the time is up.
     bool WaitFor(uint32_t message, std::chrono::milliseconds timeout = 10s);
 

@@ -217,7 +217,7 @@ TEST_F(PhOrpCal, StabilityNeedsElevenAndTwentyOneQuietSamples)
                                  : n < 21 ? CAL_STABILITY_NOMINAL
                                           : CAL_STABILITY_FULL;
         EXPECT_EQ(m_data->GetStability(), expected) << n;
-        EXPECT_EQ(m_window.Take().front() == WM_CAL_SAMPLES_READY, n >= 5) << n;
+        EXPECT_EQ(m_window.TakeFirst() == WM_CAL_SAMPLES_READY, n >= 5) << n;
     }
     m_pHMillivolts.Set(5.0f);
     Cycles(1);
@@ -231,7 +231,7 @@ TEST_F(PhOrpCal, StabilityNeedsElevenAndTwentyOneQuietSamples)
     Cycles(4);
     EXPECT_EQ(m_window.Take(), std::vector<uint32_t>(4, WM_NEW_DATA)) << "the next point counts from 0";
     Cycles(1);
-    EXPECT_EQ(m_window.Take().front(), WM_CAL_SAMPLES_READY);
+    EXPECT_EQ(m_window.TakeFirst(), WM_CAL_SAMPLES_READY);
 }
 
 TEST_F(PhOrpCal, StabilityBoundsAreStrictJustEitherSideOfFiveAndOneMillivolt)

@@ -75,7 +75,7 @@ TEST_F(TemperatureRefusal, AnOxygenPointWithoutAMeasuredTemperatureIsNeverWritte
     EXPECT_EQ(m_window.Take(), std::vector<uint32_t>(6, WM_NEW_DATA)) << "no point ready without samples";
     data.Accept();
     Cycles(data, 1);
-    EXPECT_EQ(m_window.Take().front(), WM_CAL_ACCEPTED);
+    EXPECT_EQ(m_window.TakeFirst(), WM_CAL_ACCEPTED);
     Mark();
     EXPECT_EQ(data.CommitCalibration(), E_FAIL);
     EXPECT_FALSE(WroteInto(kOxygen, dos::kCalDo100, dos::kCalOffset + 1));

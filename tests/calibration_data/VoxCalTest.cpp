@@ -78,7 +78,7 @@ TEST_F(VoxCal, TwoPointsAreHandedToTheSensorWhichWorksOutItsSlope)
     m_data->Accept();
     m_window.Take();
     Cycles(1);
-    EXPECT_EQ(m_window.Take().front(), WM_CAL_NEXT_POINT);
+    EXPECT_EQ(m_window.TakeFirst(), WM_CAL_NEXT_POINT);
 
     // The 0 % point: oxygen creeping by 0.03 per record, inside the nominal tolerance only.
     m_data->Run();
@@ -86,7 +86,7 @@ TEST_F(VoxCal, TwoPointsAreHandedToTheSensorWhichWorksOutItsSlope)
     {
         m_oxygen.Set(0.2f + 0.03f * static_cast<float>(n));
         ASSERT_TRUE(m_data->RunCycle());
-        EXPECT_EQ(m_window.Take().front() == WM_CAL_SAMPLES_READY, n >= 5) << "counted afresh: " << n;
+        EXPECT_EQ(m_window.TakeFirst() == WM_CAL_SAMPLES_READY, n >= 5) << "counted afresh: " << n;
         EXPECT_EQ(m_data->GetStability(), n < 7 ? CAL_STABILITY_NONE : CAL_STABILITY_NOMINAL) << n;
     }
     m_data->Accept();
