@@ -464,8 +464,9 @@ TEST_F(ProbeCommPopupTest, ALineTheSettingsFileCannotKeepIsToldOnceOverThePopupA
         }));
     const auto& boxes = m_dialogs.MessageBoxes();
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "Failed to save the settings to " + QString::fromStdString(user.string()) +
-                                 ": the file would exceed 1 MiB. The change was not kept.");
+    EXPECT_EQ(boxes[0].text, "The change was not saved to the settings file " +
+                                 QString::fromStdString(user.string()) +
+                                 ": the file would exceed 1\u00A0MiB.");
     EXPECT_EQ(boxes[0].owner, shownPopup);
     EXPECT_FALSE(waitingAtTheBox);
     EXPECT_TRUE(popupOpenAtTheBox);

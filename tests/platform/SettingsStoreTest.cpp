@@ -304,8 +304,8 @@ TEST_F(SettingsStoreTest, AChangeRefusedAtTheSizeBoundIsToldOnceInABoxNamingTheF
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     ASSERT_EQ(boxes.Shown_().size(), 1u);
     const std::u16string path = Utf8ToUtf16(UserFile().string());
-    EXPECT_EQ(boxes.Shown_()[0].text, u"Failed to save the settings to " + path +
-                                          u": the file would exceed 1 MiB. The change was not kept.");
+    EXPECT_EQ(boxes.Shown_()[0].text, u"The change was not saved to the settings file " + path +
+                                          u": the file would exceed 1\u00A0MiB.");
     EXPECT_EQ(boxes.Shown_()[0].flags, MB_OK | MB_ICONERROR);
     EXPECT_TRUE(ReadFile(UserFile()) == before);
 
