@@ -749,7 +749,7 @@ struct sRefusal
 // refusing new values cannot make the memory grow without end, and forgetting an old refusal only
 // tells it once more.
 constexpr size_t kRememberedRefusals = 64;
-std::mutex g_refusalsMutex; // a leaf: taken without the store's lock
+std::mutex g_refusalsMutex; // a leaf: no other lock is taken while it is held
 std::deque<sRefusal> g_refusals;
 
 // Whether the user is to be told of the write's refusal: of a change the user asked for always, of
