@@ -27,6 +27,7 @@
 #include "connection/ProbeConnection.h"
 #include "foundation/PathTools.h"
 #include "models/DeviceFactory.h"
+#include "platform/SettingsStore.h"
 #include "platform/Utf.h"
 #include "ui/Application.h"
 #include "ui/MessageBoxes.h"
@@ -97,6 +98,10 @@ try
     InstallCalibrationDispatch();
     ui::CQtMessageBoxHook messageBoxes;
 
+    // Everything the start-up writes on its own, up to the main window's first news to its pages, is
+    // one change: a settings file that refuses it is told once, over the main window.
+    auto startupChange =
+        std::make_unique<platform::settings::CChangeScope>(platform::settings::ChangeBy::Program);
     RunStartup(theProbeConnection, GetProgramDirectory());
     // Captions follow the skin; the profile stays under the application's own key.
     QApplication::setApplicationName(ui::ToQString(g_Skin.title));
@@ -104,6 +109,7 @@ try
     int result = 0;
     {
         CDlgFrame_TarnwickSoft mainWindow;
+        mainWindow.TakeStartupChange(std::move(startupChange));
         std::unique_ptr<CPagePictureRun> pictures;
         if (options.picturePrefix != nullptr)
         {

@@ -74,4 +74,10 @@ int ShowMessageBox(const void* owner, const std::u16string& text, const std::u16
     return hook->Show(owner, text, caption, flags);
 }
 
+std::u16string ErrorCaption()
+{
+    IMessageBoxHook* hook = g_hook.load();
+    return hook != nullptr ? hook->ErrorCaption() : g_standardErrorHook.ErrorCaption();
+}
+
 } // namespace platform

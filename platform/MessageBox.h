@@ -41,6 +41,9 @@ public:
     // owner: an opaque window handle of the caller, or null.
     virtual int Show(const void* owner, const std::u16string& text, const std::u16string& caption,
                      uint32_t flags) = 0;
+    // The caption of the program's own error boxes, the same over every box of the program: a hook
+    // that knows the program's name gives "<name> Error".
+    virtual std::u16string ErrorCaption() const { return u"Error"; }
 };
 
 // Installs a hook (null restores the default) and returns the previous one (null for the default).
@@ -48,6 +51,8 @@ public:
 IMessageBoxHook* SetMessageBoxHook(IMessageBoxHook* hook);
 int ShowMessageBox(const void* owner, const std::u16string& text, const std::u16string& caption,
                    uint32_t flags);
+// The installed hook's caption of the program's own error boxes.
+std::u16string ErrorCaption();
 // The answer that risks nothing, for a box that nobody answers: IDOK for MB_OK, IDNO for MB_YESNO,
 // IDCANCEL for every other button set.
 int CautiousAnswer(uint32_t flags);

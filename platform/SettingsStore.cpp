@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <deque>
 #include <fcntl.h>
 #include <filesystem>
 #include <memory>
@@ -97,6 +98,12 @@ size_t MaxHiveBytes()
 std::string MaxHiveSizeText()
 {
     return std::to_string(MaxHiveBytes() >> 20) + " MiB";
+}
+
+// The same for a box, which must not break its line between the number and the unit.
+std::u16string MaxHiveSizeBoxText()
+{
+    return Utf8ToUtf16(std::to_string(MaxHiveBytes() >> 20)) + u"\u00A0MiB";
 }
 
 // Hashes and compares names as their case folding would, without making the folded copy: a lookup
@@ -697,13 +704,77 @@ enum class Change
 // The files whose writes were refused at the size bound while a CChangeScope of this thread lives.
 thread_local int t_changeDepth = 0;
 thread_local std::vector<std::string> t_refusedFiles;
+// Whose the writes of this thread are now (the innermost scope's word).
+thread_local ChangeBy t_changeBy = ChangeBy::User;
+
+// A write, as far as knowing its refusal again goes: the key and the values it sets or deletes.
+struct sWrite
+{
+    std::u16string key; // its names joined by backslashes, without empty parts
+    bool deletesKey = false;
+    std::vector<std::pair<std::u16string, std::optional<RegValue>>> values; // nullopt: deleted
+
+    bool SameAs(const sWrite& other) const
+    {
+        if (deletesKey != other.deletesKey || !EqualsIgnoreCase(key, other.key) ||
+            values.size() != other.values.size())
+            return false;
+        for (size_t i = 0; i < values.size(); ++i)
+            if (!EqualsIgnoreCase(values[i].first, other.values[i].first) ||
+                values[i].second != other.values[i].second)
+                return false;
+        return true;
+    }
+};
+
+std::u16string JoinedKey(const std::vector<std::u16string_view>& parts)
+{
+    std::u16string key;
+    for (auto part : parts)
+    {
+        if (!key.empty())
+            key += u'\\';
+        key += part;
+    }
+    return key;
+}
+
+struct sRefusal
+{
+    std::string file;
+    sWrite write;
+};
+
+// The writes refused at the size bound in this process, the most recent ones: a program that keeps
+// refusing new values cannot make the memory grow without end, and forgetting an old refusal only
+// tells it once more.
+constexpr size_t kRememberedRefusals = 64;
+std::mutex g_refusalsMutex; // a leaf: no other lock is taken while it is held
+std::deque<sRefusal> g_refusals;
+
+// Whether the user is to be told of the write's refusal: of a change the user asked for always, of
+// the program's own write only the first time the file refuses it with these values.
+bool IsNewsToTheUser(const std::string& file, const sWrite& write)
+{
+    std::lock_guard guard(g_refusalsMutex);
+    const bool refusedBefore = std::any_of(g_refusals.begin(), g_refusals.end(),
+                                           [&](const sRefusal& refusal)
+                                           { return refusal.file == file && refusal.write.SameAs(write); });
+    if (!refusedBefore)
+    {
+        if (g_refusals.size() == kRememberedRefusals)
+            g_refusals.pop_front();
+        g_refusals.push_back({file, write});
+    }
+    return !refusedBefore || t_changeBy == ChangeBy::User;
+}
 
 void ShowRefusal(const std::string& path, const void* owner)
 {
-    const std::u16string text = u"Failed to save the settings to " + Utf8ToUtf16(path) +
-                                u": the file would exceed " + Utf8ToUtf16(MaxHiveSizeText()) +
-                                u". The change was not kept.";
-    ShowMessageBox(owner, text, u"Error", MB_OK | MB_ICONERROR);
+    // Plainly the file's refusal: the change itself (a probe's new address) may well have been made.
+    const std::u16string text = u"The change was not saved to the settings file " + Utf8ToUtf16(path) +
+                                u": the file would exceed " + MaxHiveSizeBoxText() + u".";
+    ShowMessageBox(owner, text, ErrorCaption(), MB_OK | MB_ICONERROR);
 }
 
 // Called without the store's lock: a box may run an event loop whose handlers read settings.
@@ -754,9 +825,10 @@ bool ModifyLocked(HiveState& h, F&& change)
     return false;
 }
 
-// Runs `change` on the current tree under both locks and writes the result.
+// Runs `change` on the current tree under both locks and writes the result; `write` says what the
+// change asks for, should the file refuse it.
 template <typename F>
-bool Modify(Hive hive, F&& change)
+bool Modify(Hive hive, const sWrite& write, F&& change)
 {
     std::string refusedFile;
     bool done = false;
@@ -768,7 +840,7 @@ bool Modify(Hive hive, F&& change)
         if (h.refusedAtBound)
             refusedFile = h.Path().string();
     }
-    if (!refusedFile.empty())
+    if (!refusedFile.empty() && IsNewsToTheUser(refusedFile, write))
         TellRefusal(refusedFile);
     return done;
 }
@@ -869,7 +941,7 @@ bool CreateKey(Hive hive, std::u16string_view key)
     const auto parts = SplitKey(key);
     if (!IsStorableKey(parts))
         return false;
-    return Modify(hive,
+    return Modify(hive, {JoinedKey(parts)},
                   [&](Node& root)
                   {
                       bool created = false;
@@ -884,7 +956,7 @@ bool SetValue(Hive hive, std::u16string_view key, std::u16string_view name, cons
     auto stored = Canonical(value);
     if (!stored || !IsStorableKey(parts) || !IsStorableName(name))
         return false;
-    return Modify(hive,
+    return Modify(hive, {JoinedKey(parts), false, {{std::u16string(name), *stored}}},
                   [&](Node& root)
                   {
                       bool created = false;
@@ -916,7 +988,10 @@ bool SetValues(Hive hive, std::u16string_view key,
         if (value && !(stored.back().second = Canonical(*value)))
             return false;
     }
-    return Modify(hive,
+    sWrite write{JoinedKey(parts)};
+    for (const auto& [name, value] : stored)
+        write.values.emplace_back(name, value);
+    return Modify(hive, write,
                   [&](Node& root)
                   {
                       bool created = false;
@@ -958,7 +1033,7 @@ bool SetString(Hive hive, std::u16string_view key, std::u16string_view name, std
 
 bool DeleteValue(Hive hive, std::u16string_view key, std::u16string_view name)
 {
-    return Modify(hive,
+    return Modify(hive, {JoinedKey(SplitKey(key)), false, {{std::u16string(name), std::nullopt}}},
                   [&](Node& root)
                   {
                       Node* node = Find(root, key);
@@ -976,7 +1051,7 @@ bool DeleteKey(Hive hive, std::u16string_view key)
     // The hive's own root cannot be deleted.
     if (parts.empty())
         return false;
-    return Modify(hive,
+    return Modify(hive, {JoinedKey(parts), true, {}},
                   [&](Node& root)
                   {
                       Node* parent = &root;
@@ -1020,18 +1095,20 @@ uint64_t CacheVersion()
     return g_cacheVersion.load(std::memory_order_acquire);
 }
 
-CChangeScope::CChangeScope(const void* owner) : m_owner(owner)
+CChangeScope::CChangeScope(const void* owner, ChangeBy by) : m_owner(owner), m_outerBy(t_changeBy)
 {
     ++t_changeDepth;
+    t_changeBy = by;
 }
 
-CChangeScope::CChangeScope(std::vector<std::string>& handOver) : m_handOver(&handOver)
+CChangeScope::CChangeScope(std::vector<std::string>& handOver) : m_handOver(&handOver), m_outerBy(t_changeBy)
 {
     ++t_changeDepth;
 }
 
 CChangeScope::~CChangeScope()
 {
+    t_changeBy = m_outerBy;
     if (--t_changeDepth > 0)
         return;
     // Taken first: a box's event loop may run another change on this thread.
@@ -1069,6 +1146,8 @@ void ResetForTests()
     for (auto& h : g_hives)
         h.Reset();
     g_maxHiveBytes.store(kMaxHiveBytes);
+    std::lock_guard refusalsGuard(g_refusalsMutex);
+    g_refusals.clear();
 }
 
 void SetSizeBoundForTests(size_t mebibytes)

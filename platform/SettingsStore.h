@@ -15,8 +15,9 @@
 // Key paths stay within the bounds of the Windows registry (regfile::kMaxKeyDepth and the others): a
 // write to a key beyond them fails, and so does a write that would make the hive file larger than
 // the 16 MiB that a hive file may be read with; the file is then left as it was, and the user is
-// told through the message-box hook (MessageBox.h) that the change was not kept: at once, or once
-// per file for all the writes of a CChangeScope.
+// told through the message-box hook (MessageBox.h) that the change was not saved: at once, or once
+// per file for all the writes of a CChangeScope. A write that the program makes on its own is told
+// only the first time the file refuses it with its values in this process (see ChangeBy).
 // A hive file that cannot be read or parsed, or that holds keys of the other hive, is renamed to
 // "<hive>.broken-<UTC time>" (never replacing an earlier one), reported on standard error and
 // through LastProblem(), and the hive starts empty; the other hive is not affected. If it cannot
@@ -100,10 +101,21 @@ std::vector<std::pair<std::u16string, RegValue>> EnumValues(Hive hive, std::u16s
 // compare it instead of reading again; it is one atomic load.
 uint64_t CacheVersion();
 
-// One change of the user's that is kept as several writes (a list stored entry by entry): while a
-// scope lives on a thread, the writes of that thread refused at the size bound are told in one box
-// per file when the outermost scope ends, not in one box each. Scopes nest; the boxes belong to the
-// window given to the outermost scope (an opaque handle for the message-box hook, null for none).
+// Whose a change is. One the user asked for is told every time the file refuses it. One that the
+// program makes on its own (its defaults, the state it keeps of its windows) is told the first time
+// only: the same write refused before in this process, with the same values, is not told again,
+// whoever's that earlier one was. Writes outside any CChangeScope are the user's.
+enum class ChangeBy
+{
+    User,
+    Program,
+};
+
+// One change that is kept as several writes (a list stored entry by entry): while a scope lives on
+// a thread, the writes of that thread refused at the size bound are told in one box per file when
+// the outermost scope ends, not in one box each. Scopes nest; the boxes belong to the window given
+// to the outermost scope (an opaque handle for the message-box hook, null for none), and each write
+// is by whom the innermost scope says.
 //
 // A change made on a worker for a thread that waits for it is told by the waiting thread, over its
 // window and after the wait: the worker's outermost scope hands the files over instead of telling
@@ -111,7 +123,8 @@ uint64_t CacheVersion();
 class CChangeScope
 {
 public:
-    explicit CChangeScope(const void* owner = nullptr);
+    explicit CChangeScope(const void* owner = nullptr, ChangeBy by = ChangeBy::User);
+    explicit CChangeScope(ChangeBy by) : CChangeScope(nullptr, by) {}
     // Hands the files refused on this thread to `handOver` when it ends, if it is the outermost.
     explicit CChangeScope(std::vector<std::string>& handOver);
     ~CChangeScope();
@@ -121,6 +134,7 @@ public:
 private:
     const void* m_owner = nullptr;
     std::vector<std::string>* m_handOver = nullptr;
+    ChangeBy m_outerBy;
 };
 
 // Tells the refusals that a scope on another thread handed over as if they were this thread's: at

@@ -20,19 +20,26 @@ QWidget* OwnerOrMainWindow(QWidget* owner)
     return owner != nullptr ? owner : ui::GetMainWindow();
 }
 
+// The owner of a box of the layers below the windows that names none.
+QWidget* ShownMainWindow()
+{
+    QWidget* mainWindow = ui::GetMainWindow();
+    return mainWindow != nullptr && mainWindow->isVisible() ? mainWindow : nullptr;
+}
+
 } // namespace
 
 void ShowErrorBox(QWidget* owner, const QString& text)
 {
     ui::Dialogs().MessageBox(OwnerOrMainWindow(owner), text.isNull() ? QStringLiteral("Error") : text,
-                             QStringLiteral("%1 Error").arg(ui::ApplicationName()),
-                             platform::MB_OK | platform::MB_ICONERROR);
+                             ui::ErrorBoxCaption(), platform::MB_OK | platform::MB_ICONERROR);
 }
 
 void ShowErrorCodeBox(QWidget* owner, const QString& text, HRESULT code)
 {
     const std::u16string message = ui::ToU16String(text);
-    ShowErrorBox(owner, ui::ToQString(FormatErrorCodeMessage(text.isNull() ? nullptr : message.c_str(), code)));
+    ShowErrorBox(owner,
+                 ui::ToQString(FormatErrorCodeMessage(text.isNull() ? nullptr : message.c_str(), code)));
 }
 
 void ShowErrorDetailBox(QWidget* owner, const QString& text, const QString& detail)
@@ -49,6 +56,11 @@ int ShowWarningBox(QWidget* owner, const QString& text)
 namespace ui
 {
 
+QString ErrorBoxCaption()
+{
+    return QStringLiteral("%1 Error").arg(ApplicationName());
+}
+
 CQtMessageBoxHook::CQtMessageBoxHook() : m_previous(platform::SetMessageBoxHook(this)) {}
 
 CQtMessageBoxHook::~CQtMessageBoxHook()
@@ -64,11 +76,12 @@ int CQtMessageBoxHook::Show(const void* owner, const std::u16string& text, const
     {
         // The handle is the widget's own address (OwnerHandle); the box does not change it.
         QWidget* widget = const_cast<QWidget*>(static_cast<const QWidget*>(owner));
-        return Dialogs().MessageBox(OwnerOrMainWindow(widget), ToQString(text), ToQString(caption), flags);
+        return Dialogs().MessageBox(widget != nullptr ? widget : ShownMainWindow(), ToQString(text),
+                                    ToQString(caption), flags);
     }
     // The texts cross to the user-interface thread as plain copies, not as shared Qt strings.
     auto show = [text, caption, flags]
-    { return Dialogs().MessageBox(GetMainWindow(), ToQString(text), ToQString(caption), flags); };
+    { return Dialogs().MessageBox(ShownMainWindow(), ToQString(text), ToQString(caption), flags); };
     if ((flags & kButtonMask) == platform::MB_OK)
     {
         PostToUiThread([show] { show(); });
@@ -77,6 +90,11 @@ int CQtMessageBoxHook::Show(const void* owner, const std::u16string& text, const
     int answer = platform::IDCANCEL;
     RunOnUiThread([&answer, &show] { answer = show(); });
     return answer;
+}
+
+std::u16string CQtMessageBoxHook::ErrorCaption() const
+{
+    return ToU16String(ErrorBoxCaption());
 }
 
 } // namespace ui

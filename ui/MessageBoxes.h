@@ -10,7 +10,8 @@
 
 class QWidget;
 
-// Caption "<application name> Error", error icon, OK; the text "Error" when it is null.
+// Caption "<application name> Error" (ErrorBoxCaption), error icon, OK; the text "Error" when it is
+// null.
 void ShowErrorBox(QWidget* owner, const QString& text);
 // An error box of "<text>\nError Code: XXXXXXXX\n<message of the code>" ("Unknown Error" for a
 // code the error table does not hold).
@@ -23,6 +24,10 @@ int ShowWarningBox(QWidget* owner, const QString& text);
 namespace ui
 {
 
+// "<application name> Error": the caption of every error box of the program, the boxes of the
+// layers below the windows among them.
+QString ErrorBoxCaption();
+
 // The owner handle that the layers below the windows pass on to platform::ShowMessageBox for a
 // widget (and that CQtMessageBoxHook turns back into the widget).
 inline const void* OwnerHandle(const QWidget* widget)
@@ -32,10 +37,12 @@ inline const void* OwnerHandle(const QWidget* widget)
 
 // Shows the message boxes of the layers below the windows through the dialog service. Installs
 // itself on construction and puts back the hook before it on destruction; construct it while the
-// QApplication exists. A box asked for on another thread is shown on the user-interface thread,
-// owned by the main window: a plain OK box is queued there and answered IDOK at once, so that a
-// worker never waits for a user-interface thread that may be waiting for the worker; a question
-// waits for its answer.
+// QApplication exists. A box that names no owner belongs to the main window once that is shown;
+// before, it has none and stands in the middle of the screen (over a main window not yet placed it
+// would stand in the screen's corner, alone). A box asked for on another thread is shown on the
+// user-interface thread, owned in the same way: a plain OK box is queued there and answered IDOK at
+// once, so that a worker never waits for a user-interface thread that may be waiting for the worker;
+// a question waits for its answer.
 class CQtMessageBoxHook : public platform::IMessageBoxHook
 {
 public:
@@ -46,6 +53,7 @@ public:
 
     int Show(const void* owner, const std::u16string& text, const std::u16string& caption,
              uint32_t flags) override;
+    std::u16string ErrorCaption() const override;
 
 private:
     platform::IMessageBoxHook* m_previous;

@@ -127,9 +127,19 @@ int CNVDialog::DoModal()
         // A popup waits for the user: never under the busy cursor of the operation that opened it.
         const ui::CNormalCursor normal;
         result = exec();
+        GiveFocusBack();
     }
     DestroyWindow();
     return result;
+}
+
+void CNVDialog::GiveFocusBack()
+{
+    // The window system may hand the activation to no window at all when a popup goes, the more so
+    // when a box went just before it: the keyboard then reaches nothing until the user clicks.
+    QWidget* under = parentWidget() != nullptr ? parentWidget()->window() : ui::GetMainWindow();
+    if (under != nullptr && under != this && under->isVisible())
+        under->activateWindow();
 }
 
 void CNVDialog::EndDialog(int result)

@@ -129,7 +129,9 @@ public:
     // a modeless window of its own. Runs OnInitDialog. TRUE.
     BOOL Create(QWidget* pParentWnd);
     // Creates the window, runs OnInitDialog, runs the window modally until EndDialog and destroys
-    // the window. Returns the result given to EndDialog (IDOK, IDCANCEL or another).
+    // the window; the window under it (its owner's, else the main window) is then the active one
+    // again and takes back the keyboard focus. Returns the result given to EndDialog (IDOK,
+    // IDCANCEL or another).
     int DoModal();
     // Ends the modal run with the result, or hides a modeless window. Called during OnInitDialog,
     // it ends DoModal before the window is shown.
@@ -285,6 +287,8 @@ private:
     };
 
     BOOL RunInitDialog();
+    // After a modal run: activates the window under this one.
+    void GiveFocusBack();
     // Before a top-level window is first shown: its final size, centred on its parent when asked
     // to, on the screen.
     void PlaceForFirstShow();

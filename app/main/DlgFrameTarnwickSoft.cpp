@@ -77,12 +77,19 @@ CDlgFrame_TarnwickSoft::CDlgFrame_TarnwickSoft(QWidget* pParentWnd) : CNVDialog(
 
 CDlgFrame_TarnwickSoft::~CDlgFrame_TarnwickSoft()
 {
+    // A window that never came to its first news still ends the start-up: its box has no owner.
+    m_pStartupChange.reset();
     if (m_pKeepAlive)
         m_pKeepAlive->Stop();
     if (ui::GetMainWindow() == this)
         ui::SetMainWindow(nullptr);
     if (GetAppMainWindow() == ui::OwnerHandle(this))
         SetAppMainWindow(nullptr);
+}
+
+void CDlgFrame_TarnwickSoft::TakeStartupChange(std::unique_ptr<platform::settings::CChangeScope> change)
+{
+    m_pStartupChange = std::move(change);
 }
 
 CNVBitmapButtonEx& CDlgFrame_TarnwickSoft::TabButton(int page)
@@ -154,6 +161,9 @@ BOOL CDlgFrame_TarnwickSoft::OnInitDialog()
     ShowPage(PAGE_LIVE_DATA);
     setFocus();
     BroadcastPostMessage(windowmsg::WM_DEVICE_DISCONNECTED);
+    // Posted after the news, so that what the pages write on hearing it is part of the start-up.
+    if (m_pStartupChange)
+        PostHeld([this] { m_pStartupChange.reset(); });
 
     SetConnectButton(FALSE);
     for (int index = 0; index < PAGE_COUNT; ++index)
@@ -532,7 +542,9 @@ void CDlgFrame_TarnwickSoft::ConnectSteps()
     SetConnectButton(TRUE);
     const sCommSettings settings = theProbeConnection.GetCommSettings();
     {
-        const platform::settings::CChangeScope change; // one box for the change, however many writes
+        // One box for the change, however many writes; the program remembers the line on its own,
+        // so the same line refused at the next connect is not told again.
+        const platform::settings::CChangeScope change(platform::settings::ChangeBy::Program);
         WriteProfileInt(PROFILE_SECTION_COMMUNICATION, PROFILE_LAST_SERIAL_PORT, settings.Port);
         StoreConnectionString(settings.BaudId, settings.DataBitsId, settings.ParityId, settings.StopBitsId,
                               settings.Mode, settings.Address);
@@ -616,7 +628,7 @@ void CDlgFrame_TarnwickSoft::OnSysClose()
     StopKeepAlive();
     if (m_bPositionKnown)
     {
-        const platform::settings::CChangeScope change;
+        const platform::settings::CChangeScope change(platform::settings::ChangeBy::Program);
         WriteProfileInt(u"", kWinPosX, m_position.x());
         WriteProfileInt(u"", kWinPosY, m_position.y());
     }

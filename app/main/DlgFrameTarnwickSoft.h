@@ -26,6 +26,7 @@
 #include "app/pages/CtrlPageLiveData.h"
 #include "app/pages/CtrlPageProbeInfo.h"
 #include "app/pages/CtrlPageSensorSetup.h"
+#include "platform/SettingsStore.h"
 #include "ui/NVBitmapButtonEx.h"
 #include "ui/NVButton.h"
 #include "ui/NVDialog.h"
@@ -85,6 +86,11 @@ public:
     void SetKeepAlivePeriod(std::chrono::milliseconds period) { m_keepAlivePeriod = period; }
     // Runs the commands of the keyboard shortcut (Alt+C ...) as a key press would.
     void DispatchAccelerator(UINT id);
+    // The start-up's change of the settings (opened before RunStartup), which the window ends once
+    // its pages have had its first news (no probe connected): what the start-up, the window's
+    // creation and that news write on their own is one change, told in one box at most, over the
+    // window shown by then. Before Create or DoModal.
+    void TakeStartupChange(std::unique_ptr<platform::settings::CChangeScope> change);
 
 protected:
     BOOL OnInitDialog() override;
@@ -163,6 +169,7 @@ private:
     // Whether the window is enabled, for the keep-alive thread.
     std::atomic<bool> m_bEnabled{true};
     std::chrono::milliseconds m_keepAlivePeriod = KEEP_ALIVE_PERIOD;
+    std::unique_ptr<platform::settings::CChangeScope> m_pStartupChange;
     // Last: stopped before the pages whose flags it reads go.
     std::unique_ptr<CKeepAlive> m_pKeepAlive;
 };

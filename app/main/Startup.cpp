@@ -76,8 +76,9 @@ void RunStartup(CProbeConnection& connection, const char16_t* programDirectory)
     SetSkinModelNameLookup(&SkinModelName);
 
     {
-        // The defaults are one change: a settings file that cannot take them is told once.
-        const platform::settings::CChangeScope change;
+        // The defaults are one change of the program's own: a settings file that cannot take them is
+        // told once.
+        const platform::settings::CChangeScope change(platform::settings::ChangeBy::Program);
         if (GetProfileInt(PROFILE_SECTION_COMMUNICATION, PROFILE_MAX_PARAMS, 0) == 0)
             WriteProfileInt(PROFILE_SECTION_COMMUNICATION, PROFILE_MAX_PARAMS, DEFAULT_MAX_PARAMS);
         if (GetProfileString(PROFILE_SECTION_COMMUNICATION, PROFILE_PARAMS_DEFAULT, u"").IsEmpty())

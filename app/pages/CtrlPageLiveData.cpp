@@ -479,7 +479,9 @@ LRESULT CCtrlPage_LiveData::OnDeviceDisconnected(WPARAM, LPARAM)
     m_strRate = m_editRate.text();
     m_nLogRate = ParseLogRate(ui::ToWideString(m_strRate));
     {
-        const platform::settings::CChangeScope change;
+        // The page keeps its state on its own, at its creation and at every disconnect: a settings
+        // file that refuses it is told once, not at each of them.
+        const platform::settings::CChangeScope change(platform::settings::ChangeBy::Program);
         WriteProfileInt(LOGGING_SECTION, LOG_RATE_ENTRY, m_nLogRate);
         WriteProfileInt(LOGGING_SECTION, LOG_DATA_ENTRY, IsLoggingToFile());
     }

@@ -83,7 +83,7 @@ BOOL CDlgPopup_ConfigureDataLog::OnInitDialog()
     m_strFolder = GetProfileString(LOGGING_SECTION, WORKING_DIRECTORY_ENTRY, documents);
     m_bUtc = GetProfileInt(LOGGING_SECTION, TIME_ZONE_UTC_ENTRY, 1) > 0 ? TRUE : FALSE;
     m_radioLocal.setText(QStringLiteral("Local (%1)").arg(ui::ToQString(GetLocalTimeZoneName())));
-    SaveChoices();
+    SaveChoices(platform::settings::ChangeBy::Program);
     m_strFileName.SetEmpty();
     FillControls();
     m_editFileName.setFocus();
@@ -91,10 +91,10 @@ BOOL CDlgPopup_ConfigureDataLog::OnInitDialog()
     return TRUE;
 }
 
-// The folder and the time zone are one choice for the user: told once if they cannot be kept.
-void CDlgPopup_ConfigureDataLog::SaveChoices()
+// The folder and the time zone are one choice: told once if they cannot be kept.
+void CDlgPopup_ConfigureDataLog::SaveChoices(platform::settings::ChangeBy by)
 {
-    const platform::settings::CChangeScope change;
+    const platform::settings::CChangeScope change(by);
     WriteProfileString(LOGGING_SECTION, WORKING_DIRECTORY_ENTRY, m_strFolder);
     WriteProfileInt(LOGGING_SECTION, TIME_ZONE_UTC_ENTRY, m_bUtc);
 }
@@ -159,6 +159,6 @@ void CDlgPopup_ConfigureDataLog::OnOK()
         return;
     }
     m_strFilePath = path;
-    SaveChoices();
+    SaveChoices(platform::settings::ChangeBy::User);
     EndDialog(IDOK);
 }

@@ -5,6 +5,7 @@
 // time base in the profile.
 #pragma once
 
+#include "platform/SettingsStore.h"
 #include "ui/NVButton.h"
 #include "ui/NVDialog.h"
 #include "ui/NVEdit.h"
@@ -43,7 +44,8 @@ private:
     // The member texts into the controls.
     void FillControls();
     void AskAgainForName(bool selectAll);
-    void SaveChoices();
+    // By the program when the popup opens (what it found, kept at once), by the user on OK.
+    void SaveChoices(platform::settings::ChangeBy by);
 
     CWideString m_strFilePath;
     CWideString m_strFileName;

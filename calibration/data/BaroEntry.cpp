@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "connection/AppProfile.h"
+#include "platform/SettingsStore.h"
 #include "ui/NumberEntry.h"
 #include "ui/NumericText.h"
 
@@ -53,6 +54,8 @@ double CBaroEntry::GetPressureMbar() const
 
 void CBaroEntry::Open()
 {
+    // The units found are kept at once, on the program's own: one box at most if the file refuses.
+    const platform::settings::CChangeScope change(platform::settings::ChangeBy::Program);
     m_nPressureUnit = RememberedUnit(PROFILE_LAST_BARO_UNITS, BARO_FIRST_PRESSURE_UNIT,
                                      BARO_LAST_PRESSURE_UNIT, BARO_DEFAULT_PRESSURE_UNIT);
     m_nElevationUnit = RememberedUnit(PROFILE_LAST_ELEVATION_UNITS, BARO_FIRST_ELEVATION_UNIT,

@@ -464,8 +464,9 @@ TEST_F(ProbeCommPopupTest, ALineTheSettingsFileCannotKeepIsToldOnceOverThePopupA
         }));
     const auto& boxes = m_dialogs.MessageBoxes();
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "Failed to save the settings to " + QString::fromStdString(user.string()) +
-                                 ": the file would exceed 1 MiB. The change was not kept.");
+    EXPECT_EQ(boxes[0].text, "The change was not saved to the settings file " +
+                                 QString::fromStdString(user.string()) +
+                                 ": the file would exceed 1\u00A0MiB.");
     EXPECT_EQ(boxes[0].owner, shownPopup);
     EXPECT_FALSE(waitingAtTheBox);
     EXPECT_TRUE(popupOpenAtTheBox);
@@ -473,6 +474,60 @@ TEST_F(ProbeCommPopupTest, ALineTheSettingsFileCannotKeepIsToldOnceOverThePopupA
     // The probe moved all the same; the stored list is as it was.
     EXPECT_EQ(Probe().Address(), 7);
     EXPECT_EQ(ui::ToQString(GetSearchConnectionStrings().front()), "19200,8,E,1,RTU,1");
+}
+
+// A line the user asks for is told every time the settings file refuses it, also when the same
+// line was refused before.
+TEST_F(ProbeCommPopupTest, ALineTheUserAsksForIsToldAtEveryRefusalOfTheSettingsFile)
+{
+    ConnectTo(probesim::ProbeConfig(36, kSerial));
+    HearThePort();
+    const std::filesystem::path user = m_config.Path() / "user.reg";
+    testsupport::FillUserHiveTo(user, 5);
+    for (int time = 0; time < 2; ++time)
+        EXPECT_TRUE(RunPopup<CDlgPopup_ProbeCommCfg>(
+            Page().ModbusButton(),
+            [&](CDlgPopup_ProbeCommCfg& popup)
+            {
+                popup.List(CDlgPopup_ProbeCommCfg::LIST_ADDRESS).setCurrentText("7");
+                popup.SendCommand(IDOK);
+                EXPECT_FALSE(popup.isVisible());
+                HearThePort();
+            }));
+    ASSERT_EQ(BoxTexts().size(), 2u);
+    EXPECT_EQ(BoxTexts()[0], BoxTexts()[1]);
+    EXPECT_TRUE(BoxTexts()[1].startsWith("The change was not saved to the settings file "))
+        << BoxTexts()[1].toStdString();
+    EXPECT_EQ(Probe().Address(), 7);
+}
+
+// The popup ends on the OK of its box: the main window is the active one again and has the keys,
+// so that its shortcuts work without a click.
+TEST_F(ProbeCommPopupTest, WhenThePopupEndsAfterItsBoxTheMainWindowTakesTheKeyboardBack)
+{
+    ConnectTo(probesim::ProbeConfig(36, kSerial));
+    HearThePort();
+    testsupport::FillUserHiveTo(m_config.Path() / "user.reg", 5);
+    ASSERT_TRUE(testsupport::ShowAndActivate(MainWindow()));
+    EXPECT_TRUE(RunPopup<CDlgPopup_ProbeCommCfg>(
+        Page().ModbusButton(),
+        [&](CDlgPopup_ProbeCommCfg& popup)
+        {
+            popup.List(CDlgPopup_ProbeCommCfg::LIST_ADDRESS).setCurrentText("7");
+            popup.SendCommand(IDOK);
+            HearThePort();
+        }));
+    ASSERT_EQ(BoxTexts().size(), 1u);
+    // Whatever the window system still had to say of the popup's activation comes first.
+    testsupport::PumpEvents();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return QApplication::activeWindow() == &MainWindow(); }))
+        << "active: " << QApplication::activeWindow();
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    EXPECT_EQ(focus->window(), &MainWindow());
+    QTest::keyClick(focus, Qt::Key_Right, Qt::AltModifier);
+    EXPECT_TRUE(testsupport::WaitUntil(
+        [&] { return MainWindow().GetVisiblePage() == PageIndex::PAGE_SENSOR_SETUP; }));
 }
 
 // ---- SDI-12 ----

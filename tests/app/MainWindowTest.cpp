@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include "app/main/AppIcon.h"
+#include "app/main/Startup.h"
 #include "app/popups/DlgPopupAbout.h"
 #include "app/popups/DlgPopupConfigureDataLog.h"
 #include "app/popups/DlgPopupFirmwareUpdate.h"
@@ -19,6 +20,7 @@
 #include "connection/AppProfile.h"
 #include "connection/ConnectionString.h"
 #include "foundation/PathTools.h"
+#include "platform/SettingsStore.h"
 #include "tests/app/AppWindowTest.h"
 #include "tools/probe-sim/FirmwareImage.h"
 #include "ui/QtText.h"
@@ -577,6 +579,87 @@ TEST_F(MainWindowTest, TheCommunicationPageEnablesOnlyTheInterfacesTheProbeHas)
     ASSERT_TRUE(testsupport::WaitUntil([&] { return page.ModbusButton().isEnabled(); }));
     EXPECT_FALSE(page.Sdi12Button().isEnabled());
     EXPECT_TRUE(page.AnalogButton().isEnabled());
+}
+
+std::string ReadFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+QString RefusalText(const std::filesystem::path& file)
+{
+    return "The change was not saved to the settings file " + QString::fromStdString(file.string()) +
+           ": the file would exceed 1\u00A0MiB.";
+}
+
+// With the settings file full, the start-up is one change: what the defaults, the window's creation
+// and its first news to the pages write on their own is told in one box, over the main window once
+// that is shown, never before it nor alone in a corner of the screen. The file keeps its bytes.
+TEST_F(MainWindowTest, AFullSettingsFileIsToldOnceAtStartUpOverTheShownMainWindow)
+{
+    // Without the defaults and the live page's values; another program's value fills the file to a
+    // few bytes below the bound (1 MiB in tests).
+    const std::filesystem::path user = m_config.Path() / "user.reg";
+    std::filesystem::remove(user);
+    testsupport::FillUserHiveTo(user, 5);
+    const std::string before = ReadFile(user);
+    bool ownerShownAtTheBox = false;
+    m_dialogs.QueueLoopingAnswer(platform::IDOK, nullptr,
+                                 [&]
+                                 {
+                                     const QWidget* owner = m_dialogs.MessageBoxes().back().owner;
+                                     ownerShownAtTheBox = owner != nullptr && owner->isVisible();
+                                 });
+
+    // As the program starts.
+    auto startupChange =
+        std::make_unique<platform::settings::CChangeScope>(platform::settings::ChangeBy::Program);
+    RunStartup(theProbeConnection, u"/nonexistent");
+    CDlgFrame_TarnwickSoft window;
+    window.TakeStartupChange(std::move(startupChange));
+    window.Create(nullptr);
+    ASSERT_TRUE(testsupport::ShowAndActivate(window));
+    ASSERT_TRUE(testsupport::DeliverPostedMessages());
+    ASSERT_TRUE(testsupport::DeliverHeldWork());
+
+    const auto& boxes = m_dialogs.MessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, RefusalText(user));
+    EXPECT_EQ(boxes[0].caption, "Tarnwick Software Error");
+    EXPECT_EQ(boxes[0].owner, &window);
+    EXPECT_TRUE(ownerShownAtTheBox);
+    EXPECT_TRUE(ReadFile(user) == before);
+}
+
+// What the program keeps on its own, the live page's state at every disconnect and the line at
+// every connect, is told the first time the full file refuses it, not again at every disconnect
+// and connect that asks for the same values.
+TEST_F(MainWindowTest, AFullSettingsFileIsNotToldAgainAtEveryDisconnectAndConnect)
+{
+    StartProbe(12);
+    const std::filesystem::path user = m_config.Path() / "user.reg";
+    testsupport::FillUserHiveTo(user, 5);
+    const std::string before = ReadFile(user);
+    CDlgFrame_TarnwickSoft& window = MainWindow();
+    ASSERT_TRUE(testsupport::DeliverPostedMessages());
+    EXPECT_EQ(BoxTexts().size(), 1u) << "the page's state at its creation, not again at the first news";
+    ConnectByButton();
+    EXPECT_EQ(BoxTexts().size(), 2u) << "the line the first connect keeps";
+
+    const auto disconnect = [&]
+    {
+        window.ConnectButton().click();
+        ASSERT_TRUE(testsupport::WaitUntil([] { return theProbeConnection.IsConnected() == FALSE; }));
+        ASSERT_TRUE(testsupport::DeliverPostedMessages());
+    };
+    disconnect();
+    ConnectByButton();
+    disconnect();
+    EXPECT_EQ(BoxTexts().size(), 2u);
+    for (const QString& text : BoxTexts())
+        EXPECT_EQ(text, RefusalText(user));
+    EXPECT_TRUE(ReadFile(user) == before);
 }
 
 } // namespace

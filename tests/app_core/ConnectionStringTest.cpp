@@ -137,7 +137,8 @@ TEST(ConnectionStringList, AStoreTheSettingsFileCannotTakeKeepsTheOldListAndIsTo
     EXPECT_TRUE(StoreConnectionString(8, 1, 0, 0, 0, 247));
     ASSERT_EQ(boxes.Shown_().size(), 1u);
     EXPECT_NE(boxes.Shown_()[0].text.find(platform::Utf8ToUtf16(file.string())), std::u16string::npos);
-    EXPECT_NE(boxes.Shown_()[0].text.find(u"The change was not kept."), std::u16string::npos);
+    EXPECT_NE(boxes.Shown_()[0].text.find(u"The change was not saved to the settings file"),
+              std::u16string::npos);
     std::ifstream after(file, std::ios::binary);
     EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(after), std::istreambuf_iterator<char>()) ==
                 before);

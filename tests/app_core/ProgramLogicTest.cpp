@@ -523,9 +523,9 @@ TEST_F(KeepAliveTest, StartUpTellsOnceThatTheSettingsFileCannotTakeTheProfileDef
     testsupport::FillUserHiveTo(user, 5);
 
     RunStartup(m_connection, u"/nonexistent");
-    EXPECT_EQ(Texts(m_boxes), std::vector<std::u16string>{
-                                  u"Failed to save the settings to " + platform::Utf8ToUtf16(user.string()) +
-                                  u": the file would exceed 1 MiB. The change was not kept."});
+    EXPECT_EQ(Texts(m_boxes), std::vector<std::u16string>{u"The change was not saved to the settings file " +
+                                                          platform::Utf8ToUtf16(user.string()) +
+                                                          u": the file would exceed 1\u00A0MiB."});
     EXPECT_EQ(GetProfileInt(PROFILE_SECTION_COMMUNICATION, PROFILE_MAX_PARAMS, 0), 0);
 }
 

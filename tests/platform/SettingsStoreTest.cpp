@@ -304,8 +304,8 @@ TEST_F(SettingsStoreTest, AChangeRefusedAtTheSizeBoundIsToldOnceInABoxNamingTheF
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     ASSERT_EQ(boxes.Shown_().size(), 1u);
     const std::u16string path = Utf8ToUtf16(UserFile().string());
-    EXPECT_EQ(boxes.Shown_()[0].text, u"Failed to save the settings to " + path +
-                                          u": the file would exceed 1 MiB. The change was not kept.");
+    EXPECT_EQ(boxes.Shown_()[0].text, u"The change was not saved to the settings file " + path +
+                                          u": the file would exceed 1\u00A0MiB.");
     EXPECT_EQ(boxes.Shown_()[0].flags, MB_OK | MB_ICONERROR);
     EXPECT_TRUE(ReadFile(UserFile()) == before);
 
@@ -336,6 +336,82 @@ TEST_F(SettingsStoreTest, AfterARefusedWriteALaterOneThatFitsIsKeptWithoutABox)
     ResetForTests();
     EXPECT_EQ(GetDword(Hive::CurrentUser, kComm, u"Order"), 1u);
     EXPECT_EQ(GetDword(Hive::CurrentUser, kComm, u"Other"), 2u);
+}
+
+// The state a window keeps on its own (a page's, at every disconnect) is told the first time the
+// file refuses it, not at every refusal of the same values after; new values are news again.
+TEST_F(SettingsStoreTest, TheProgramsOwnWriteIsToldOnlyTheFirstTimeTheFileRefusesItsValues)
+{
+    FillUserHiveTo(UserFile(), 5);
+    const std::string before = ReadFile(UserFile());
+    testsupport::ScriptedMessageBox boxes;
+    const auto keepState = [](std::u16string_view key, std::u16string_view rateName, const RegValue& rate)
+    {
+        const CChangeScope change(ChangeBy::Program);
+        EXPECT_FALSE(SetValue(Hive::CurrentUser, key, rateName, rate));
+    };
+    keepState(kComm, u"LogRate_Sec", RegValue::FromDword(10));
+    ASSERT_EQ(boxes.Shown_().size(), 1u);
+    keepState(kComm, u"LogRate_Sec", RegValue::FromDword(10));
+    // Names compare without case and empty parts of a key path are none.
+    keepState(u"\\SOFTWARE\\Norvane\\\\Tarnwick Software\\communication", u"LOGRATE_SEC",
+              RegValue::FromDword(10));
+    EXPECT_EQ(boxes.Shown_().size(), 1u);
+
+    keepState(kComm, u"LogRate_Sec", RegValue::FromDword(20));
+    EXPECT_EQ(boxes.Shown_().size(), 2u);
+    keepState(kComm, u"LogRate_Sec", RegValue::FromString(u"20")); // a string is not the number
+    EXPECT_EQ(boxes.Shown_().size(), 3u);
+    keepState(u"Software\\Other", u"LogRate_Sec", RegValue::FromDword(10));
+    EXPECT_EQ(boxes.Shown_().size(), 4u);
+    EXPECT_TRUE(ReadFile(UserFile()) == before);
+}
+
+// A change the user asks for is told every time the file refuses it, also with values it refused
+// before; each write is whose its innermost scope says, and the user was told of what the program
+// then writes again.
+TEST_F(SettingsStoreTest, TheUsersChangeIsToldAtEveryRefusalAndTheInnermostScopeSaysWhoseAWriteIs)
+{
+    FillUserHiveTo(UserFile(), 5);
+    const std::string before = ReadFile(UserFile());
+    testsupport::ScriptedMessageBox boxes;
+    const auto write = [] { EXPECT_FALSE(SetDword(Hive::CurrentUser, kComm, u"Address", 7)); };
+    for (int i = 0; i < 2; ++i)
+    {
+        const CChangeScope change;
+        write();
+    }
+    write();
+    ASSERT_EQ(boxes.Shown_().size(), 3u);
+    {
+        const CChangeScope change(ChangeBy::Program); // told to the user before
+        write();
+    }
+    EXPECT_EQ(boxes.Shown_().size(), 3u);
+
+    {
+        const CChangeScope usersChange;
+        {
+            const CChangeScope programs(ChangeBy::Program);
+            write();
+        }
+    }
+    EXPECT_EQ(boxes.Shown_().size(), 3u) << "the program's write inside the user's change";
+    {
+        const CChangeScope usersChange;
+        {
+            const CChangeScope programs(ChangeBy::Program);
+        }
+        write();
+    }
+    EXPECT_EQ(boxes.Shown_().size(), 4u) << "the user's write after the program's scope has ended";
+    {
+        const CChangeScope programsChange(ChangeBy::Program);
+        const CChangeScope users;
+        write();
+    }
+    EXPECT_EQ(boxes.Shown_().size(), 5u) << "the user's write inside the program's change";
+    EXPECT_TRUE(ReadFile(UserFile()) == before);
 }
 
 // Records the window and the thread of every box.

@@ -5,8 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+
 #include "platform/MessageBox.h"
+#include "platform/SettingsStore.h"
 #include "tests/support/QtTestSupport.h"
+#include "tests/support/TestEnvironment.h"
 #include "ui/Application.h"
 #include "ui/DialogService.h"
 #include "ui/DialogUnits.h"
@@ -102,6 +109,86 @@ TEST(MessageBoxes, TheLayersBelowReachTheDialogServiceFromAnyThread)
     EXPECT_TRUE(testsupport::WaitUntil([&] { return answer.load() != 0; }));
     question.join();
     EXPECT_EQ(answer.load(), platform::IDNO);
+}
+
+// A box of the layers below that names no owner stands over the main window once that is shown.
+// Before, the window has not been placed yet: a box over it would stand alone in the screen's
+// corner, so the box has no owner and stands in the middle of the screen.
+TEST(MessageBoxes, ABoxOfTheLayersBelowWithoutOwnerIsOverTheMainWindowOnlyOnceThatIsShown)
+{
+    ScriptedDialogs dialogs;
+    CNVDialog mainWindow;
+    const MainWindowScope scope(&mainWindow);
+    const auto show = [](const char16_t* text)
+    {
+        platform::ShowMessageBox(nullptr, text, platform::ErrorCaption(),
+                                 platform::MB_OK | platform::MB_ICONERROR);
+    };
+    show(u"Before");
+    std::thread worker([&] { show(u"From a worker"); });
+    worker.join();
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return dialogs.MessageBoxes().size() == 2; }));
+    mainWindow.Create(nullptr);
+    ASSERT_TRUE(testsupport::ShowAndActivate(mainWindow));
+    show(u"After");
+
+    const auto& shown = dialogs.MessageBoxes();
+    ASSERT_EQ(shown.size(), 3u);
+    EXPECT_EQ(shown[0].owner, nullptr);
+    EXPECT_EQ(shown[1].owner, nullptr);
+    EXPECT_EQ(shown[2].owner, &mainWindow);
+    for (const auto& box : shown)
+        EXPECT_EQ(box.caption, QStringLiteral("Tarnwick Software Error"));
+}
+
+// Puts a dialog service in place for the scope, and the one before it back after.
+class ServiceScope
+{
+public:
+    explicit ServiceScope(ui::CDialogService& service) : m_previous(ui::SetDialogService(&service)) {}
+    ~ServiceScope() { ui::SetDialogService(m_previous); }
+
+private:
+    ui::CDialogService* m_previous;
+};
+
+// The settings file's refusal as the user sees it, in the window system's own box: one of the
+// program's error boxes, saying that the change was not saved to the file, the size in one piece.
+TEST(MessageBoxes, TheSettingsFilesRefusalIsOneOfTheProgramsErrorBoxes)
+{
+    const testsupport::ScopedConfigDir config;
+    const std::filesystem::path file = config.Path() / "user.reg";
+    testsupport::FillUserHiveTo(file, 5);
+
+    QString title;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, &closer,
+                     [&]
+                     {
+                         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                         if (box == nullptr || !box->isVisible())
+                             return;
+                         closer.stop();
+                         title = box->windowTitle();
+                         text = box->text();
+                         icon = box->icon();
+                         testsupport::SavePicture(*box, "MessageBoxes.SettingsFileRefusal");
+                         box->button(QMessageBox::Ok)->click();
+                     });
+    closer.start(10);
+    ui::CDialogService windowSystemBoxes;
+    {
+        const ServiceScope real(windowSystemBoxes);
+        EXPECT_FALSE(platform::settings::SetDword(platform::Hive::CurrentUser,
+                                                  u"Software\\Norvane\\Tarnwick Software\\Logging",
+                                                  u"LogRate_Sec", 10));
+    }
+    EXPECT_EQ(title, QStringLiteral("Tarnwick Software Error"));
+    EXPECT_EQ(text, "The change was not saved to the settings file " + QString::fromStdString(file.string()) +
+                        ": the file would exceed 1\u00A0MiB.");
+    EXPECT_EQ(icon, QMessageBox::Critical);
 }
 
 TEST(FileDialogs, WindowsFiltersBecomeQtFilters)
