@@ -24,14 +24,25 @@
 // read of each wizard's reading, the worst moment (the next read comes a whole sample interval
 // later); Calibrate... while the sensor watch's read goes unanswered on a probe that sleeps between
 // polls, for each wizard; the connect whose pages are still loading; a firmware upload during its
-// block transfer; and the live data page polling into a CSV file. For a case over the target, and
-// for the stop after a sample read, it prints what reached the probe and which boxes came, with their times
-// from the stop. At the end a table gives each of these cases, its seconds and whether it met the target.
-// Exits 1 when an operation does not end as it should or a case misses the target.
+// block transfer; and the live data page polling an optical DO probe into a CSV file at its
+// shortest rate (10 s), the probe stopped just after the last reply of a round, the worst moment for
+// it (the keep-alive rests while the page reads, and the next round comes almost a period later):
+// its target is the period plus 20 s. For a case over its target, and for the stops just after a
+// sample read or a round, it prints what reached the probe and which boxes came, with their times
+// from the stop. At the end a table gives each of these cases, its seconds, the period of a poll's
+// case, its target and whether it met it. Exits 1 when an operation does not end as it should or a
+// case misses its target.
+//
+// The files the run writes itself (firmware images, the live data file) go to a folder of its own in
+// the temporary folder, removed at the end, so that runs at the same time keep apart; the settings
+// store is the one the environment names (uistall.sh gives each run a fresh one).
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -51,6 +62,7 @@
 #include <QTimer>
 #include <QWindow>
 
+#include "app/livedata/LiveDataSettings.h"
 #include "app/main/DlgFrameTarnwickSoft.h"
 #include "app/main/Startup.h"
 #include "app/pages/CalibrationDispatch.h"
@@ -102,13 +114,45 @@ const QString kConnectionLostText = QStringLiteral("Device connection lost.");
 
 using SteadyTime = std::chrono::steady_clock::time_point;
 
-// From the moment the probe stops answering to the loss box, at most.
+// From the moment the probe stops answering to the loss box, at most. A poll that rests between its
+// rounds, and keeps the keep-alive resting meanwhile, is given its period on top.
 constexpr double kLossTargetSeconds = 20.0;
 
 double SecondsBetween(SteadyTime from, SteadyTime to)
 {
     return std::chrono::duration<double>(to - from).count();
 }
+
+// The folder of the files the run writes itself (firmware images, the live data file), made in the
+// temporary folder under a name of its own and removed with its contents at the end: runs at the
+// same time neither overwrite nor remove each other's files. Empty when it could not be made.
+class RunFolder
+{
+public:
+    RunFolder()
+    {
+        std::error_code ec;
+        std::string pattern = (std::filesystem::temp_directory_path(ec) / "uistall-XXXXXX").string();
+        if (!ec && mkdtemp(pattern.data()) != nullptr)
+            m_path = pattern;
+        else
+            std::fprintf(stderr, "uistall: no folder of its own in the temporary folder: %s\n",
+                         ec ? ec.message().c_str() : std::strerror(errno));
+    }
+    ~RunFolder()
+    {
+        std::error_code ec;
+        if (!m_path.empty())
+            std::filesystem::remove_all(m_path, ec);
+    }
+    RunFolder(const RunFolder&) = delete;
+    RunFolder& operator=(const RunFolder&) = delete;
+
+    const std::filesystem::path& Path() const { return m_path; }
+
+private:
+    std::filesystem::path m_path;
+};
 
 // The gaps between the wake-ups of a thread that sleeps a millisecond at a time, while measuring.
 class ControlClock
@@ -414,17 +458,24 @@ std::optional<SteadyTime> LoseLineAfterTableRead(probesim::ProbeSimulator& sim)
     return std::nullopt;
 }
 
-// The last request of a sample read of a calibration wizard's reading, the only one talking to the
-// probe: the request whose reply is followed by the longest quiet on the line (the wait for the
-// next sample) while the reading is watched for two sample intervals of the slowest wizard, as a
-// match that no other request of the reading meets. None when there is no such request. Runs the
-// user-interface thread's events meanwhile.
-std::optional<probesim::RequestMatch> LastRequestOfASample(probesim::ProbeSimulator& sim)
+// The last request of a round of a worker that reads the probe on a fixed period, the only one
+// talking to it (a calibration wizard's reading, the live data poll), and the quiet after its reply.
+struct sRoundEnd
+{
+    probesim::RequestMatch match;
+    std::chrono::steady_clock::duration quiet{};
+};
+
+// The last request of a round: the request whose reply is followed by the longest quiet on the line
+// (the wait for the next round) while the line is watched for the time given, two periods or more so
+// that a whole quiet is seen, as a match that no other request of the watch meets. None when there
+// is no such request. Runs the user-interface thread's events meanwhile.
+std::optional<sRoundEnd> LastRequestOfARound(probesim::ProbeSimulator& sim, std::chrono::milliseconds watch)
 {
     const size_t before = sim.Log().ReceivedCount();
     QElapsedTimer watching;
     watching.start();
-    while (watching.elapsed() < 11000)
+    while (watching.elapsed() < watch.count())
         QApplication::processEvents(QEventLoop::AllEvents, 5);
     const std::vector<probesim::LoggedFrame> frames = sim.Log().Frames();
     const size_t received = sim.Log().ReceivedCount() - before;
@@ -457,7 +508,7 @@ std::optional<probesim::RequestMatch> LastRequestOfASample(probesim::ProbeSimula
     for (const size_t k : requests)
         if (match.Matches(*frames[k].adu) && frames[k].bytes != frames[*last].bytes)
             return std::nullopt;
-    return match;
+    return sRoundEnd{match, longest};
 }
 
 // When the probe's reply to the request after which the line was lost, which came after `since`,
@@ -492,6 +543,12 @@ struct sLossCase
     std::string name;
     std::optional<double> seconds; // from the stop to the loss box; none when either did not come
     bool ended = false;            // the operation ended as it should
+    // The period of a poll that rests between its rounds and keeps the keep-alive resting: its
+    // next round may come that much after the stop.
+    std::optional<double> period;
+
+    double Target() const { return kLossTargetSeconds + period.value_or(0.0); }
+    bool Met() const { return ended && seconds && *seconds <= Target(); }
 };
 
 std::vector<sLossCase> g_lossCases;
@@ -523,17 +580,19 @@ void PrintTimeline(probesim::ProbeSimulator& sim, SteadyTime stopAt, const Bench
 }
 
 // Notes a case from the stop (none: the probe was never stopped) to the loss box the dialogs saw,
-// prints it, and what happened on the line after the stop when the case missed the target.
+// prints it, and what happened on the line after the stop when the case missed the target (or
+// always, with `timeline`). A poll's case gives its period in seconds, which its target adds.
 void RecordLoss(const std::string& name, std::optional<SteadyTime> stopAt, bool ended,
-                probesim::ProbeSimulator& sim, const BenchDialogs& dialogs, bool timeline = false)
+                probesim::ProbeSimulator& sim, const BenchDialogs& dialogs, bool timeline = false,
+                std::optional<double> period = std::nullopt)
 {
-    sLossCase row{name, std::nullopt, ended};
+    sLossCase row{name, std::nullopt, ended, period};
     if (stopAt && dialogs.lossAt)
         row.seconds = SecondsBetween(*stopAt, *dialogs.lossAt);
-    const bool met = row.ended && row.seconds && *row.seconds <= kLossTargetSeconds;
+    const bool met = row.Met();
     if (row.seconds)
-        std::printf("  %s: %.1f s from the stop to the loss box%s\n", name.c_str(), *row.seconds,
-                    met ? "" : " (target missed)");
+        std::printf("  %s: %.1f s from the stop to the loss box (target %.0f s)%s\n", name.c_str(),
+                    *row.seconds, row.Target(), met ? "" : " (target missed)");
     else
         std::printf("  %s: %s\n", name.c_str(), stopAt ? "no loss box" : "the probe was never stopped");
     if ((!met || timeline) && stopAt)
@@ -546,14 +605,17 @@ void RecordLoss(const std::string& name, std::optional<SteadyTime> stopAt, bool 
 bool PrintLossTable()
 {
     bool allMet = true;
-    std::printf("\n%-78s %9s %8s  %s\n", "from the probe's stop to \"Device connection lost.\"", "seconds",
-                "target", "met");
+    std::printf("\n%-78s %9s %8s %8s  %s\n", "from the probe's stop to \"Device connection lost.\"",
+                "seconds", "period", "target", "met");
     for (const sLossCase& row : g_lossCases)
     {
-        const bool met = row.ended && row.seconds && *row.seconds <= kLossTargetSeconds;
+        const bool met = row.Met();
         allMet = allMet && met;
         const std::string seconds = row.seconds ? QString::number(*row.seconds, 'f', 1).toStdString() : "-";
-        std::printf("%-78s %9s %6.0f s  %s\n", row.name.c_str(), seconds.c_str(), kLossTargetSeconds,
+        const std::string period =
+            row.period ? QString::number(*row.period, 'f', 0).toStdString() + " s" : std::string();
+        std::printf("%-78s %9s %8s %6.0f s  %s\n", row.name.c_str(), seconds.c_str(), period.c_str(),
+                    row.Target(),
                     met         ? "yes"
                     : row.ended ? "no"
                                 : "no (did not end as it should)");
@@ -575,8 +637,9 @@ const QString kLiveFileName = QStringLiteral("uistall-live");
 
 // Starts the live poll on the live data page once the page has its rows; false when it did not.
 // With `toFile`, "Save live data to file" checked: the file named kLiveFileName in the folder that
-// the dialog service gives.
-bool StartLivePoll(CDlgFrame_TarnwickSoft& window, bool toFile = false)
+// the dialog service gives. With a rate, that typed into the rate edit first (in seconds).
+bool StartLivePoll(CDlgFrame_TarnwickSoft& window, bool toFile = false,
+                   std::optional<int> rate = std::nullopt)
 {
     window.ShowPage(CDlgFrame_TarnwickSoft::PAGE_LIVE_DATA);
     // The page rebuilds its rows once it has been shown a moment: the poll starts after that.
@@ -587,6 +650,8 @@ bool StartLivePoll(CDlgFrame_TarnwickSoft& window, bool toFile = false)
            showing.elapsed() < 5000)
         Settle(20ms);
     Settle(300ms);
+    if (rate)
+        window.LiveDataPage().RateEdit().setText(QString::number(*rate));
     window.LiveDataPage().LogToFileBox().setChecked(toFile);
     QPointer<QTimer> pending;
     if (toFile)
@@ -659,6 +724,10 @@ bool WaitForLossBox(const BenchDialogs& dialogs, std::chrono::milliseconds timeo
 
 int main(int argc, char** argv)
 {
+    // First: removed last, once nothing has a file of it open.
+    const RunFolder files;
+    if (files.Path().empty())
+        return 1;
     QApplication application(argc, argv);
     ui::PrepareApplication();
     QApplication::setApplicationName(QStringLiteral("Tarnwick Software"));
@@ -739,7 +808,7 @@ int main(int argc, char** argv)
 
     // --- A firmware update cancelled while the probe restarts into its boot code. ---
     {
-        const std::filesystem::path image = std::filesystem::temp_directory_path() / "uistall-upgrade.bin";
+        const std::filesystem::path image = files.Path() / "upgrade.bin";
         const std::vector<uint8_t> bytes = probesim::BuildFirmwareImage({.deviceType = 36,
                                                                          .firmwareVersion = 250,
                                                                          .lowestHardware = 1,
@@ -1083,12 +1152,12 @@ int main(int argc, char** argv)
                         [&](QWidget&)
                         {
                             // Nothing but the wizard's reading talks to the probe while it is open.
-                            const std::optional<probesim::RequestMatch> last =
-                                LastRequestOfASample(*probe.sim);
+                            // Two sample intervals of the slowest wizard, and a little.
+                            const std::optional<sRoundEnd> last = LastRequestOfARound(*probe.sim, 11s);
                             if (!last)
                                 return;
                             const SteadyTime armed = std::chrono::steady_clock::now();
-                            probe.sim->RequestFaults().LoseLineAfter(*last);
+                            probe.sim->RequestFaults().LoseLineAfter(last->match);
                             QElapsedTimer waiting;
                             waiting.start();
                             while (!stopAt && waiting.elapsed() < 20000)
@@ -1201,16 +1270,24 @@ int main(int argc, char** argv)
         Settle(500ms);
     }
 
-    // --- The live data page polling into a file when the probe stops answering: at the first
-    // request of a round, to the loss box. ---
+    // --- The live data page polling into a file at its shortest rate when the probe stops answering
+    // just after the last reply of a round, where the user's wait begins: the next round comes
+    // almost a whole period later (the keep-alive rests while the page reads), and its tries and the
+    // line's check follow. To the loss box, against the target with the period added. On the
+    // optical DO probe, whose round of one sensor leaves most of the period quiet; the multi-sensor
+    // probe's four measurements fill it, so that the next round would follow the last reply at once. ---
+    Disconnect(window);
+    StopProbe(probe);
+    probe = StartProbe(probesim::ProbeConfig(36, 4711));
+    WriteProfileInt(PROFILE_SECTION_COMMUNICATION, PROFILE_LAST_SERIAL_PORT, probe.port);
     {
-        const std::filesystem::path folder = std::filesystem::temp_directory_path() / "uistall-live-data";
-        std::filesystem::remove_all(folder);
+        const std::filesystem::path folder = files.Path() / "live-data";
         std::filesystem::create_directories(folder);
         dialogs.folder = QString::fromStdString(folder.string());
-        Disconnect(window);
         check(ConnectAndSettle(window));
-        const bool reading = StartLivePoll(window, true);
+        const bool reading = StartLivePoll(window, true, MIN_LOG_RATE);
+        // What the page polls at: the rate in the edit when it started.
+        const int period = window.LiveDataPage().RateEdit().text().toInt();
         // The file has its header and the first round's line.
         const auto FileLines = [&folder]
         {
@@ -1230,27 +1307,41 @@ int main(int argc, char** argv)
             Settle(50ms);
         const bool logged = FileLines() >= 2;
         dialogs.ResetLoss();
-        // Nothing but the poll talks to the probe while it reads: the next request is its next round's.
-        const size_t heard = probe.sim->Log().ReceivedCount();
-        probe.sim->RequestFaults().LoseLineAfter(probesim::RequestMatch{}, std::nullopt, false);
         const ModalWatchdog watchdog(240s);
         meter.Start();
-        const bool told = reading && WaitForLossBox(dialogs, 240s);
-        // The probe stopped answering with that request.
+        // Nothing but the poll talks to the probe while it reads. The quiet found is the rest between
+        // two rounds only when it takes most of the period.
+        const std::chrono::seconds periodTime(period);
+        const std::optional<sRoundEnd> last =
+            reading ? LastRequestOfARound(*probe.sim, 2 * periodTime + 1s) : std::nullopt;
+        const bool rests = last && last->quiet > periodTime / 2;
+        if (last && !rests)
+            std::printf("  the live poll's rounds leave %.1f s of its %d s period quiet\n",
+                        std::chrono::duration<double>(last->quiet).count(), period);
         std::optional<SteadyTime> stopAt;
-        const std::vector<probesim::LoggedFrame> frames = probe.sim->Log().Received();
-        const size_t count = probe.sim->Log().ReceivedCount();
-        if (count > heard && count - heard <= frames.size())
-            stopAt = frames[frames.size() - (count - heard)].start;
+        if (rests)
+        {
+            const SteadyTime armed = std::chrono::steady_clock::now();
+            probe.sim->RequestFaults().LoseLineAfter(last->match);
+            QElapsedTimer waiting;
+            waiting.start();
+            while (!stopAt && waiting.elapsed() < std::chrono::milliseconds(2 * periodTime).count())
+            {
+                QApplication::processEvents(QEventLoop::AllEvents, 1);
+                if (probe.sim->RequestFaults().LineLost())
+                    stopAt = EndOfTheLastReply(*probe.sim, armed);
+            }
+        }
+        const bool told = stopAt && WaitForLossBox(dialogs, 240s);
         const double took = dialogs.lossAtMs.value_or(meter.ElapsedMs());
-        const std::string name = "live data polling into a file, probe silent at a round";
-        const bool ended = check(reading && logged && stopAt && told && !watchdog.Fired());
+        const std::string name = "live data polling into a file, probe silent just after a round";
+        const bool ended = check(reading && logged && rests && stopAt && told && !watchdog.Fired());
         Report(name, meter.Stop(), took, ended);
-        RecordLoss(name, stopAt, ended, *probe.sim, dialogs);
+        // A worst moment, as the wizards' stop after a sample read: where its time goes is always shown.
+        RecordLoss(name, stopAt, ended, *probe.sim, dialogs, true, period);
         probe.sim->RequestFaults().Clear();
         Settle(500ms);
         window.LiveDataPage().LogToFileBox().setChecked(false);
-        std::filesystem::remove_all(folder);
     }
 
     // --- A firmware upload when the probe stops answering during the block transfer, to the loss
@@ -1263,7 +1354,7 @@ int main(int argc, char** argv)
         check(ConnectAndSettle(window));
         window.ShowPage(CDlgFrame_TarnwickSoft::PAGE_PROBE_INFO);
         Settle(1000ms);
-        const std::filesystem::path image = std::filesystem::temp_directory_path() / "uistall-upload.bin";
+        const std::filesystem::path image = files.Path() / "upload.bin";
         // Long enough for a transfer of many blocks.
         const std::vector<uint8_t> bytes = probesim::BuildFirmwareImage({.deviceType = 36,
                                                                          .firmwareVersion = 250,
