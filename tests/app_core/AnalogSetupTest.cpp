@@ -150,9 +150,9 @@ TEST_P(LateProbeLoopTest, TheSecondLoopIsReadAsTheProbeHoldsIt)
 {
     using namespace std::chrono_literals;
     // The product's register time-out is 500 ms; the reply comes 150 ms after it, the silence that
-    // ends a frame ends 400 ms after it.
+    // ends a frame ends 600 ms after it.
     ASSERT_TRUE(platform::settings::SetDword(platform::Hive::LocalMachine, COMM_TUNABLES_KEY,
-                                             u"RTUInterCharacter TO", 400));
+                                             u"RTUInterCharacter TO", 600));
     probesim::InstrumentConfig config = BothLoopsConfig(kProbeSerial);
     config.line = probesim::LineSettings{.mode = GetParam()};
     StartProbe(config);

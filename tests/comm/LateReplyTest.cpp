@@ -18,7 +18,7 @@ using probesim::FramingMode;
 // machine holds the simulator up for a while.
 constexpr ULONG kReadTimeoutMs = 100;
 constexpr auto kLateness = 300ms;
-constexpr uint32_t kSilenceMs = 500;
+constexpr uint32_t kSilenceMs = 700;
 
 constexpr USHORT kFirst = 40001;
 constexpr USHORT kSecond = 40005;

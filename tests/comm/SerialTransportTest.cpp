@@ -267,7 +267,7 @@ TEST_F(SerialTransportTest, AReplyThatStartsWithinOneSilenceAfterTheTimeOutIsThe
 {
     // The reply starts well after the read's time-out and well before one silence more has passed.
     constexpr ULONG kTimeoutMs = 100;
-    constexpr ULONG kWideSilenceMs = 400;
+    constexpr ULONG kWideSilenceMs = 600;
     constexpr auto kLateness = std::chrono::milliseconds(250);
     SetTunable(u"RTUInterCharacter TO", kWideSilenceMs);
     StartSimulator();
