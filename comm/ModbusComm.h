@@ -348,7 +348,8 @@ private:
     // The tick of the last frame on the line (a request, a reply or a wake-up frame), from which
     // the inter-message delay is kept, under the line lock; none before the first.
     std::optional<uint64_t> m_LastFrame;
-    // The line's last frame was a wake-up and nothing has been sent since, under the line lock.
+    // The line's last frame was a wake-up whose frames all went out, and nothing has been sent
+    // since, under the line lock.
     bool m_bJustWoken = false;
     CTraceLog m_Trace;
     CWakeUpTable m_WakeUpTable;

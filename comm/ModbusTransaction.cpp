@@ -91,18 +91,21 @@ HRESULT CModbusComm::WakeUpNetwork()
             const uint64_t pause = m_pTransport->GetConnectionType() == NVTools::IOCONNECTION_IP
                                        ? kWakeUpPauseIpMs
                                        : kWakeUpPauseMs;
-            // A sleeping device in ASCII needs two frames to wake.
+            // A sleeping device in ASCII needs two frames to wake. A failed write does not end the
+            // wake-up, but a wake-up whose frames did not all go out has woken nobody for sure: the
+            // next check wakes the line itself.
             const int frames = m_nMode == MODBUS_MODE_ASCII ? 2 : 1;
+            bool allWritten = true;
             for (int i = 0; i < frames; ++i)
             {
                 CByteBuffer frame;
-                if (Succeeded(wakeUp.Encode(m_nMode, frame)))
-                    m_pTransport->Write(frame, 0);
+                if (Failed(wakeUp.Encode(m_nMode, frame)) || Failed(m_pTransport->Write(frame, 0)))
+                    allWritten = false;
                 m_LastFrame = platform::GetTickCount64();
                 PauseLine(ELinePause::WakeUp, static_cast<ULONG>(pause));
             }
             m_LastTraffic = platform::GetTickCount64();
-            m_bJustWoken = true;
+            m_bJustWoken = allWritten;
             return S_OK;
         });
 }

@@ -68,6 +68,20 @@ uint32_t TickCount32()
     return static_cast<uint32_t>(platform::GetTickCount64());
 }
 
+// Milliseconds that `bytes` characters take on a line with the configuration given, rounded up: a
+// start bit, the data bits, the parity bit if any and the stop bits each. A rate the line does not
+// know yet counts as the slowest of the table.
+uint64_t CharactersMs(uint64_t bytes, const DCB& dcb)
+{
+    constexpr uint64_t kSlowestBaud = 300;
+    const uint64_t baud = dcb.BaudRate != 0 ? dcb.BaudRate : kSlowestBaud;
+    const uint64_t dataBits = dcb.ByteSize != 0 ? dcb.ByteSize : 8;
+    const uint64_t parityBits = dcb.fParity != 0 && dcb.Parity != NOPARITY ? 1 : 0;
+    const uint64_t stopBits = dcb.StopBits == ONESTOPBIT ? 1 : 2;
+    const uint64_t bits = bytes * (1 + dataBits + parityBits + stopBits);
+    return (bits * 1000 + baud - 1) / baud;
+}
+
 } // namespace
 
 HRESULT CSerialCommImpl::ClearCommErrors()
@@ -221,6 +235,12 @@ HRESULT CSerialCommImpl::Read(ULONG expectedBytes, CByteBuffer& buffer, ULONG to
     // request, and a reply to a one-register read names no register that could tell them apart.
     const uint32_t silence = m_Timeouts.ReadTotalTimeoutConstant;
     const uint64_t lastFirstByte = static_cast<uint64_t>(totalTimeoutMs) + silence;
+    // Once its first byte has come, a frame is read on, also past the total, for as long as the
+    // longest frame this read takes (the expected count: the reply the request asks for) needs at
+    // the line's rate, and one silence more. Past both, the check between bytes ends it as timed
+    // out, whatever the line keeps sending: a line that never ends a frame cannot hold the read.
+    const uint64_t frameMs = CharactersMs(expectedBytes, m_Dcb) + silence;
+    uint64_t firstByteAt = 0;
     for (;;)
     {
         if ((cancel != nullptr && cancel->IsCancelRequested()) || m_bAbort.load() != 0)
@@ -229,15 +249,21 @@ HRESULT CSerialCommImpl::Read(ULONG expectedBytes, CByteBuffer& buffer, ULONG to
             break;
         }
         uint32_t wait = silence;
+        const uint64_t now = platform::GetTickCount64();
         if (filled == 0)
         {
-            const uint64_t elapsed = platform::GetTickCount64() - start;
+            const uint64_t elapsed = now - start;
             if (elapsed >= lastFirstByte)
             {
                 outcome = Outcome::TimedOut;
                 break;
             }
             wait = static_cast<uint32_t>(std::min<uint64_t>(wait, lastFirstByte - elapsed));
+        }
+        else if (now - start > totalTimeoutMs && now - firstByteAt > frameMs)
+        {
+            outcome = Outcome::TimedOut;
+            break;
         }
         const uint64_t waitStart = m_Trace.IsOpen() ? platform::GetTickCount64() : 0;
         // ASCII takes one byte at a time so that nothing behind the end byte is consumed; the
@@ -260,6 +286,8 @@ HRESULT CSerialCommImpl::Read(ULONG expectedBytes, CByteBuffer& buffer, ULONG to
         }
         if (got > 0)
         {
+            if (filled == 0)
+                firstByteAt = platform::GetTickCount64();
             filled += got;
             m_nBytesReceived += static_cast<uint32_t>(got);
             const bool atEnd = ascii ? frame[filled - 1] == m_nEomByte : filled >= expectedBytes;
@@ -292,8 +320,8 @@ HRESULT CSerialCommImpl::Read(ULONG expectedBytes, CByteBuffer& buffer, ULONG to
             outcome = Outcome::Complete;
             break;
         }
-        // A frame that has begun is read on while its bytes keep coming, also past the total; one
-        // that falls silent after the total will not end by itself.
+        // A frame that has begun is read on while its bytes keep coming, within its bound; one that
+        // falls silent after the total will not end by itself.
         if (platform::GetTickCount64() - start > totalTimeoutMs)
         {
             outcome = Outcome::TimedOut;

@@ -292,6 +292,73 @@ TEST_F(SerialTransportTest, AReplyThatStartsWithinOneSilenceAfterTheTimeOutIsThe
     EXPECT_EQ(ToText(reply), kAsciiReply);
 }
 
+// A line that keeps sending without ever ending its frame: the read ends as timed out once its
+// total has passed and the frame has had the time its longest form takes at the line's rate and
+// one silence more, with what came in the buffer; before, it ended only at the frame cap.
+TEST_F(SerialTransportTest, AFrameThatNeverEndsIsReadOnlyForItsLongestFormAtTheLinesRate)
+{
+    probesim::PseudoTerminal pty;
+    ASSERT_EQ(m_port.Open(RegisterPort(pty.SlavePath())), S_OK);
+    m_port.SetModeASCII(0);
+    std::atomic<bool> stop{false};
+    std::thread babbler(
+        [&]
+        {
+            const char byte = 'A';
+            while (!stop)
+            {
+                pollfd entry{pty.MasterFd(), POLLOUT, 0};
+                if (poll(&entry, 1, 5) == 1)
+                    (void)!write(pty.MasterFd(), &byte, 1);
+                std::this_thread::sleep_for(5ms);
+            }
+        });
+    struct Case
+    {
+        ULONG baudId;
+        ULONG baud;
+        ULONG expected;
+    };
+    // 8 data bits, no parity, one stop bit: ten bits a character. Both bounds are 540 ms, well
+    // above the read's total.
+    constexpr ULONG kTotalMs = 50;
+    for (const Case& line : {Case{0, 300, 15}, Case{5, 9600, 480}})
+    {
+        ASSERT_EQ(m_port.SetPortConfig(line.baudId, 1, 2, 0), S_OK);
+        const uint64_t boundMs = (line.expected * 10 * 1000 + line.baud - 1) / line.baud + kSilenceMs;
+        ASSERT_EQ(m_port.Purge(), S_OK);
+        CByteBuffer reply;
+        const uint64_t start = platform::GetTickCount64();
+        EXPECT_EQ(m_port.Read(line.expected, reply, kTotalMs, nullptr), SERIALCOMM_E_READ_TIMEOUT) << line.baud;
+        const uint64_t took = platform::GetTickCount64() - start;
+        EXPECT_GE(took, boundMs) << line.baud;
+        EXPECT_LT(took, boundMs + 1500) << line.baud;
+        EXPECT_GT(reply.GetLength(), 0u) << line.baud;
+        EXPECT_LT(reply.GetLength(), NVTools::SERIAL_MAX_FRAME_BYTES) << line.baud;
+    }
+    stop = true;
+    babbler.join();
+}
+
+// Without a framing mode the count ends a frame: a reply that stops short ends, once the total has
+// passed, at the next silence, as timed out and with its bytes.
+TEST_F(SerialTransportTest, ACountFramedReplyThatStopsShortTimesOut)
+{
+    m_sim = std::make_unique<probesim::ProbeSimulator>(probesim::SimulatorOptions{.address = 1});
+    Sim().Registers().SetU16(40001, 0x1234);
+    ASSERT_EQ(m_port.Open(RegisterPort(Sim().SlavePath())), S_OK);
+    ASSERT_EQ(Line().GetFramingMode(), NVTools::SERIAL_FRAMING_COUNT);
+    Sim().Faults().Queue(probesim::Fault::Partial(4));
+    constexpr ULONG kTotalMs = 100;
+    CByteBuffer reply;
+    const uint64_t start = platform::GetTickCount64();
+    EXPECT_EQ(Exchange(static_cast<ULONG>(kRtuReply.size()), reply, kTotalMs), SERIALCOMM_E_READ_TIMEOUT);
+    const uint64_t took = platform::GetTickCount64() - start;
+    EXPECT_EQ(ToBytes(reply), Bytes(kRtuReply.begin(), kRtuReply.begin() + 4));
+    EXPECT_GE(took, kTotalMs);
+    EXPECT_LT(took, kTotalMs + kSilenceMs + 1000);
+}
+
 TEST_F(SerialTransportTest, ALineThatNeverFallsSilentCannotGrowTheBufferOrHoldTheCaller)
 {
     probesim::PseudoTerminal pty;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "comm/LinePauses.h"
+#include "tools/probe-sim/Instrument.h"
 
 #include "tests/comm/CommTestSupport.h"
 
@@ -248,6 +249,20 @@ TEST_F(SilentDevice, ALineWokenJustBeforeTheCheckIsNotWokenAgain)
     EXPECT_EQ(Written(), (std::vector<Bytes>{WakeFrame(), CheckFrame(1), ReadFrame(1, 4)}));
 }
 
+TEST_F(SilentDevice, AWakeUpThatDidNotGoOutDoesNotSpareTheCheckItsOwn)
+{
+    TurnOn();
+    mode = Mode::Silent;
+    Read();
+    Written();
+    mode = Mode::Answer;
+    m_line->writeResult = SERIALCOMM_E_WRITE;
+    ASSERT_EQ(m_network->WakeUpNetwork(), S_OK) << "a failed write does not fail the wake-up";
+    m_line->writeResult = S_OK;
+    EXPECT_EQ(Read(1, 40005), S_OK);
+    EXPECT_EQ(Written(), (std::vector<Bytes>{WakeFrame(), CheckFrame(1), ReadFrame(1, 4)}));
+}
+
 TEST_F(SilentDevice, TheCheckGoesToTheDeviceOfTheExchangeItPrecedes)
 {
     // The probe's address changed meanwhile: the device now talked to is the one asked.
@@ -316,6 +331,85 @@ TEST_F(SilentDevice, AnAskedForCheckIsMadeOnlyAfterAnUnansweredExchange)
     EXPECT_EQ(Written(), (std::vector<Bytes>{WakeFrame(), CheckFrame(1)}));
     EXPECT_TRUE(m_network->CheckIfUnheard(1));
     EXPECT_TRUE(Written().empty());
+}
+
+// The serial line to the simulated probe, with writes that fail while `failing` is set: a line
+// that drops out for a moment.
+class FlakyWriteLine : public NVTools::IIOAbstract
+{
+public:
+    explicit FlakyWriteLine(NVTools::CSerialComm& port) : m_port(port) {}
+
+    bool failing = false;
+
+    bool IsValid() const override { return m_port.IsValid(); }
+    HRESULT Close() override { return m_port.Close(); }
+    bool IsOpen() const override { return m_port.IsOpen(); }
+    ULONG GetRefCount() const override { return m_port.GetRefCount(); }
+    HRESULT Write(const CByteBuffer& data, ULONG timeoutMs) override
+    {
+        return failing ? SERIALCOMM_E_WRITE : m_port.Write(data, timeoutMs);
+    }
+    HRESULT Read(ULONG expectedBytes, CByteBuffer& buffer, ULONG totalTimeoutMs,
+                 CTransferControl* cancel) override
+    {
+        return m_port.Read(expectedBytes, buffer, totalTimeoutMs, cancel);
+    }
+    HRESULT PurgeInput() override { return m_port.PurgeInput(); }
+    HRESULT PurgeOutput() override { return m_port.PurgeOutput(); }
+    HRESULT Purge() override { return m_port.Purge(); }
+    ULONG GetConnectionType() const override { return m_port.GetConnectionType(); }
+    HRESULT AttachTraceLog(ULONG) override { return S_OK; }
+    HRESULT DetachTraceLog() override { return S_OK; }
+    HRESULT OpenTraceLog(const char16_t*, ULONG*) override { return S_OK; }
+    HRESULT CloseTraceLog() override { return S_OK; }
+    bool IsTraceLogOpen() const override { return false; }
+    ULONG GetLastErrorCode() const override { return m_port.GetLastErrorCode(); }
+    CWideString GetLastErrorText() const override { return m_port.GetLastErrorText(); }
+    HRESULT GetStatistics(ULONG* sent, ULONG* received, ULONG* delivered) override
+    {
+        return m_port.GetStatistics(sent, received, delivered);
+    }
+    HRESULT ResetStatistics() override { return m_port.ResetStatistics(); }
+    void Reset() override {}
+    NVTools::CSerialComm* AsSerial() override { return &m_port; }
+
+private:
+    NVTools::CSerialComm& m_port;
+};
+
+// A probe in ASCII that slept while its line was lost: the keep-alive's wake-up could not be
+// written, so the check wakes it with its own two frames before it reads, and the probe answers.
+TEST(SleepingProbeBehindAFlakyLine, IsWokenByTheCheckWhenTheWakeUpBeforeItWasNotWritten)
+{
+    QuickTunables tunables;
+    probesim::ProbeSimulator sim(probesim::SimulatorOptions{.mode = probesim::FramingMode::Ascii, .address = 1});
+    probesim::Instrument probe(sim, probesim::InstrumentConfig{.sleepAfter = std::chrono::seconds(60)});
+    sim.Registers().SetU16(40001, 0x1234);
+    NVTools::CSerialComm port;
+    ASSERT_EQ(port.Open(RegisterPort(sim.SlavePath())), S_OK);
+    NetworkPtr network(CModbusComm::Create());
+    auto* line = new FlakyWriteLine(port);
+    ASSERT_EQ(network->AttachTransport(line), S_OK);
+    ASSERT_EQ(network->SetTransmissionMode(1), S_OK);
+    network->EnableSilenceCheck(40001, 500);
+
+    // An exchange that went unanswered; the probe falls asleep meanwhile.
+    sim.Faults().Queue(probesim::Fault::NoReply(), 2);
+    USHORT value = 0;
+    ASSERT_EQ(network->ReadUShort(1, 40001, value, 200, 1), SERIALCOMM_E_READ_TIMEOUT);
+    ASSERT_TRUE(network->IsUnheard());
+    probe.FallAsleep();
+
+    line->failing = true;
+    EXPECT_EQ(network->WakeUpNetwork(), S_OK);
+    line->failing = false;
+    EXPECT_TRUE(network->CheckIfUnheard(1));
+    EXPECT_FALSE(network->IsSilent());
+    ASSERT_EQ(network->ReadUShort(1, 40001, value, 500, 0), S_OK);
+    EXPECT_EQ(value, 0x1234);
+    network.reset();
+    port.Close();
 }
 
 } // namespace
