@@ -80,8 +80,15 @@ std::vector<PortEntry> UpdatePortTable(const std::vector<std::string>& devices)
         if (next == 0)
             break; // every number is taken
         const std::u16string name = u"COM" + platform::Utf8ToUtf16(std::to_string(next));
-        // A device that cannot be entered is not listed: it could not be opened by its number.
-        if (!platform::settings::SetString(Hive::LocalMachine, SERIALCOMM_PORT_TABLE_KEY, path, name))
+        // A device that cannot be entered is not listed: it could not be opened by its number. The
+        // entry is the program's own, not a change the user asked for: a file that refuses it is
+        // told once, not at every listing.
+        bool entered = false;
+        {
+            const platform::settings::CChangeScope change(platform::settings::ChangeBy::Program);
+            entered = platform::settings::SetString(Hive::LocalMachine, SERIALCOMM_PORT_TABLE_KEY, path, name);
+        }
+        if (!entered)
             continue;
         entries.push_back({path, next});
         taken.insert(next);

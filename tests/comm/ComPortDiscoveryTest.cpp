@@ -1,6 +1,8 @@
 // COM port discovery over a tree laid out like /sys/class/tty and the port table of the machine
 // hive, with pseudo-terminals standing in for devices that exist.
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "comm/ComPortDiscovery.h"
 #include "platform/SerialDevice.h"
@@ -76,6 +78,32 @@ TEST_F(ComPortDiscoveryTest, NewDevicesGetTheLowestFreeNumberAndKeepIt)
     EXPECT_EQ(std::u16string(FormatComPortDisplayName(4)),
               u"COM 4 (" + platform::Utf8ToUtf16(simulated.SlavePath()) + u")");
     EXPECT_EQ(std::u16string(FormatComPortDisplayName(42)), u"COM 42");
+}
+
+// The entry that the search makes for a new device is the program's own: a machine file too full to
+// take it is told once, not at every listing, also when a listing is part of a change of the user's.
+TEST_F(ComPortDiscoveryTest, AMachineFileTooFullForANewDeviceIsToldOnce)
+{
+    const fs::path machine = m_config.Path() / "machine.reg";
+    testsupport::FillHiveTo(Hive::LocalMachine, machine, 5);
+    const auto bytes = [&]
+    {
+        std::ifstream in(machine, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    const std::string before = bytes();
+    testsupport::ScriptedMessageBox boxes;
+    Plug("ttyUSB0");
+    EXPECT_TRUE(Enumerate().empty()) << "a device without an entry cannot be opened by its number";
+    EXPECT_EQ(boxes.Shown_().size(), 1u);
+    {
+        const platform::settings::CChangeScope change;
+        EXPECT_TRUE(Enumerate().empty());
+    }
+    EXPECT_TRUE(Enumerate().empty());
+    EXPECT_EQ(boxes.Shown_().size(), 1u);
+    EXPECT_EQ(TableEntry("/dev/ttyUSB0"), u"");
+    EXPECT_TRUE(bytes() == before);
 }
 
 TEST_F(ComPortDiscoveryTest, TheListIsAscendingWithoutDuplicatesOrBadNames)

@@ -101,16 +101,19 @@ int ScriptedMessageBox::Show(const void*, const std::u16string& text, const std:
 
 void FillUserHiveTo(const std::filesystem::path& userFile, size_t spare, std::u16string_view key)
 {
-    using platform::Hive;
+    FillHiveTo(platform::Hive::CurrentUser, userFile, spare, key);
+}
+
+void FillHiveTo(platform::Hive hive, const std::filesystem::path& file, size_t spare, std::u16string_view key)
+{
     namespace settings = platform::settings;
     settings::SetSizeBoundForTests(1);
-    ASSERT_TRUE(settings::SetString(Hive::CurrentUser, key, u"Filler", u"x"));
+    ASSERT_TRUE(settings::SetString(hive, key, u"Filler", u"x"));
     // Three bytes of the file a unit: the file grows quickly.
-    const size_t fill = (1u << 20) - spare - (std::filesystem::file_size(userFile) - 1);
+    const size_t fill = (1u << 20) - spare - (std::filesystem::file_size(file) - 1);
     const std::u16string text = std::u16string(fill / 3, u'\u20AC') + std::u16string(fill % 3, u'x');
-    ASSERT_TRUE(settings::SetString(Hive::CurrentUser, key, u"Filler", text))
-        << settings::LastProblem(Hive::CurrentUser);
-    ASSERT_EQ(std::filesystem::file_size(userFile), (1u << 20) - spare);
+    ASSERT_TRUE(settings::SetString(hive, key, u"Filler", text)) << settings::LastProblem(hive);
+    ASSERT_EQ(std::filesystem::file_size(file), (1u << 20) - spare);
 }
 
 } // namespace testsupport

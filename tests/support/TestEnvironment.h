@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/MessageBox.h"
+#include "platform/SettingsStore.h"
 
 namespace testsupport
 {
@@ -44,6 +45,9 @@ private:
 // `spare` bytes below it.
 void FillUserHiveTo(const std::filesystem::path& userFile, size_t spare,
                     std::u16string_view key = u"Software\\Filler");
+// The same for the hive given, through its file.
+void FillHiveTo(platform::Hive hive, const std::filesystem::path& file, size_t spare,
+                std::u16string_view key = u"Software\\Filler");
 
 // Records every message box and answers from a script (IDOK when the script is empty).
 class ScriptedMessageBox : public platform::IMessageBoxHook
