@@ -646,6 +646,36 @@ TEST_F(Sdi12PopupTest, ReadsTheSetLetsTheUserOrderAndPickParametersAndWritesItBa
     EXPECT_EQ(FileOnProbe(), probesim::EncodeSdi12Set({u'Z', {{1, 1}, {2, 3}, {4, 2}, {1, 2}}}));
 }
 
+// When the picker ends, the setup popup under it takes the keyboard back, not the main window that
+// the setup still blocks.
+TEST_F(Sdi12PopupTest, WhenThePickerEndsTheSetupUnderItTakesTheKeyboardBack)
+{
+    ConnectWithSet(probesim::EncodeSdi12Set({u'b', {{2, 3}, {1, 1}}}));
+    ASSERT_TRUE(testsupport::ShowAndActivate(MainWindow()));
+    EXPECT_TRUE(RunPopup<CDlgPopup_SDI12Setup>(
+        Page().Sdi12Button(),
+        [&](CDlgPopup_SDI12Setup& popup)
+        {
+            popup.activateWindow();
+            ASSERT_TRUE(testsupport::WaitUntil([&] { return QApplication::activeWindow() == &popup; }));
+            WhenPickerOpens(popup, [](CDlgPopup_SelectSDI12Params& picker) { picker.SendCommand(IDCANCEL); });
+            popup.SelectButton().click();
+            // Whatever the window system still had to say of the picker's activation comes first.
+            testsupport::PumpEvents();
+            EXPECT_TRUE(testsupport::WaitUntil([&] { return QApplication::activeWindow() == &popup; }))
+                << "active: " << QApplication::activeWindow();
+            QWidget* focus = QApplication::focusWidget();
+            ASSERT_NE(focus, nullptr);
+            EXPECT_EQ(focus->window(), &popup);
+            QTest::keyClick(focus, Qt::Key_Escape);
+            if (popup.isVisible())
+            {
+                ADD_FAILURE() << "Escape did not reach the setup popup";
+                popup.SendCommand(IDCANCEL);
+            }
+        }));
+}
+
 TEST_F(Sdi12PopupTest, CancelWritesNothingAndAnEmptySetNeedsAParameterBeforeItIsWritten)
 {
     ConnectWithSet({});

@@ -13,6 +13,7 @@
 #include "models/VOXCoreICComm.h"
 #include "models/VoxProComm.h"
 #include "tests/models/ModelTestSupport.h"
+#include "tools/probe-sim/StandardFunctions.h"
 
 namespace modeltest
 {
@@ -96,6 +97,31 @@ TEST_F(DeviceFactory, TheCallerHoldsTheOneReferenceAndTheListFollowsTheDevices)
     m_made.reset();
     EXPECT_EQ(Network().GetDeviceCount(), 0u);
     EXPECT_EQ(NetworkReferences(), 1u);
+}
+
+// The identity is asked with three retries: three lost replies still make the device, four make
+// none.
+TEST_F(DeviceFactory, TheIdentityIsAskedFourTimesAtMost)
+{
+    StartProbe(12);
+    const auto identityRequests = [&]
+    {
+        size_t count = 0;
+        for (const probesim::LoggedFrame& frame : Sim().Log().Received())
+            count += frame.adu && frame.adu->address == kSlave && frame.adu->function == probesim::kReportSlaveId;
+        return count;
+    };
+    Sim().RequestFaults().Drop(probesim::RequestMatch::Function(probesim::kReportSlaveId), 3);
+    ASSERT_EQ(CreateDevice(), S_OK);
+    EXPECT_TRUE(CVoxProComm::IsVoxPro(&Device()));
+    EXPECT_EQ(identityRequests(), 4u);
+    m_made.reset();
+
+    Sim().RequestFaults().Drop(probesim::RequestMatch::Function(probesim::kReportSlaveId), 4);
+    EXPECT_EQ(CreateDevice(), SERIALCOMM_E_READ_TIMEOUT);
+    EXPECT_EQ(m_made, nullptr);
+    EXPECT_EQ(Network().GetDeviceCount(), 0u);
+    EXPECT_EQ(identityRequests(), 8u);
 }
 
 TEST_F(DeviceFactory, TwoThreadsCreatingDevicesOnOneLineGetOneEach)
