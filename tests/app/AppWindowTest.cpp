@@ -15,6 +15,42 @@
 namespace apptest
 {
 
+CHeldSwitch::CHeldSwitch(probesim::Instrument& probe) : m_probe(probe)
+{
+    m_probe.Boot().HoldSwitch();
+}
+
+CHeldSwitch::~CHeldSwitch()
+{
+    if (m_watch.joinable())
+        m_watch.join();
+    m_probe.Boot().HoldSwitch(false);
+}
+
+void CHeldSwitch::UntilTheFlashEnds(NVSystem::CDeviceComm& device)
+{
+    m_watch = std::thread(
+        [this, &device]
+        {
+            // The transfer keeps its result at S_OK while it runs; held in the switch, the flash can
+            // only end by failing (cancelled, as a rule). A flash that never ends fails the test by
+            // its own time-out; the switch is let go then.
+            const auto ended = [&device]
+            {
+                USHORT percent = 0;
+                ULONG total = 0, done = 0, state = 0;
+                double secondsLeft = 0;
+                HRESULT result = S_OK;
+                return Failed(device.GetFileTransferProgress(percent, total, done, state, secondsLeft, result)) ||
+                       Failed(result);
+            };
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+            while (!ended() && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            m_probe.Boot().HoldSwitch(false);
+        });
+}
+
 AppWindowTest::AppWindowTest()
 {
     using platform::Hive;

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <thread>
 
 #include <QWidget>
 
@@ -24,6 +25,28 @@ namespace apptest
 {
 
 inline constexpr uint32_t kSerial = 4711;
+
+// Keeps the probe in its switch to the boot code, deaf, from construction (before the flash starts)
+// until the flash has ended: the program cannot hear the boot code meanwhile, so a cancel given
+// during the switch always comes before the boot code answers (which would refuse it), however late
+// the test gets to it. Once the flash is under way, UntilTheFlashEnds lets go as soon as the
+// device's transfer has ended (its result is then a failure, the cancel as a rule); the switch then
+// ends at the end of its silence, so the program's look at the probe afterwards finds the boot
+// code.
+class CHeldSwitch
+{
+public:
+    explicit CHeldSwitch(probesim::Instrument& probe);
+    ~CHeldSwitch();
+    CHeldSwitch(const CHeldSwitch&) = delete;
+    CHeldSwitch& operator=(const CHeldSwitch&) = delete;
+
+    void UntilTheFlashEnds(NVSystem::CDeviceComm& device);
+
+private:
+    probesim::Instrument& m_probe;
+    std::thread m_watch;
+};
 
 class AppWindowTest : public ::testing::Test
 {

@@ -361,6 +361,7 @@ TEST_F(ProbeInfoTest, ACancelWhileTheProbeRestartsLeavesItInItsBootCodeAndDiscon
     QueueUpgradeImage();
     m_dialogs.QueueAnswer(platform::IDYES); // upgrade
     m_dialogs.QueueAnswer(platform::IDYES); // cancel
+    CHeldSwitch held(Probe());
     int result = -1;
     OnNextModal(
         [&](QWidget& modal)
@@ -371,6 +372,7 @@ TEST_F(ProbeInfoTest, ACancelWhileTheProbeRestartsLeavesItInItsBootCodeAndDiscon
             popup->UpdateButton().click();
             ASSERT_TRUE(testsupport::WaitUntil(
                 [&] { return Probe().Boot().Phase() == probesim::BootPhase::Switching; }));
+            held.UntilTheFlashEnds(*theProbeConnection.GetProbe());
             popup->SendCommand(IDCANCEL);
             // The popup has waited for the worker before it closed.
             EXPECT_EQ(popup->GetUploadState(), CFirmwareUpload::STATE_FINISHED);

@@ -376,6 +376,7 @@ TEST_F(WaitingWindowsTest, ACancelledFirmwareUpdateWaitsForItsWorkerWithThePopup
     m_dialogs.QueueFile(QString::fromStdString(image.string()));
     m_dialogs.QueueAnswer(platform::IDYES); // upgrade
     m_dialogs.QueueAnswer(platform::IDYES); // cancel
+    CHeldSwitch held(Probe());
 
     CDlgPopup_FirmwareUpdate popup(&window.ProbeInfoPage());
     CFirmwareUpload::EState stateMeanwhile = CFirmwareUpload::STATE_IDLE;
@@ -389,6 +390,7 @@ TEST_F(WaitingWindowsTest, ACancelledFirmwareUpdateWaitsForItsWorkerWithThePopup
             popup.UpdateButton().click();
             ASSERT_TRUE(testsupport::WaitUntil(
                 [&] { return Probe().Boot().Phase() == probesim::BootPhase::Switching; }));
+            held.UntilTheFlashEnds(*theProbeConnection.GetProbe());
             testsupport::WaitWatch watch(
                 [&]
                 {

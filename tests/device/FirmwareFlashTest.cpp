@@ -248,6 +248,9 @@ TEST_F(FirmwareFlash, RefusedFirstBlockIsSuccessOnlyWhenTheImageRunsAlready)
 TEST_F(FirmwareFlash, CancelWhileTheInstrumentRestartsStopsBeforeTheTransfer)
 {
     StartAttached(Config(2, 3, 1000));
+    // The instrument stays in its switch: the boot code, once heard, would refuse the cancel,
+    // however late the canceller gets to it.
+    Probe().Boot().HoldSwitch();
     std::thread canceller = AfterPhase(probesim::BootPhase::Switching,
                                        [this] { EXPECT_EQ(Device().CancelFileTransfer(), S_OK); });
     EXPECT_EQ(Flash(Image(false)), MODBUSCOMM_E_CANCELLED);

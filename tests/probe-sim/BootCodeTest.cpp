@@ -174,5 +174,19 @@ TEST(BootCode, ReportsTheRunIndicatorItWasGivenAndNeverTheApplications)
     EXPECT_THROW(Instrument(other, config), std::invalid_argument);
 }
 
+// A held switch outlasts its silence: the instrument stays deaf in it until it is let go.
+TEST(BootCode, AHeldSwitchEndsOnlyWhenLetGo)
+{
+    // No silence at all: only the hold keeps it in the switch.
+    Booted b(3, 0ms);
+    b.probe.Boot().HoldSwitch();
+    ASSERT_EQ(b.client.Write(1, reg::kDeviceCommand, {0xD00D}), std::nullopt);
+    EXPECT_EQ(b.probe.Boot().Phase(), probesim::BootPhase::Switching);
+    EXPECT_FALSE(b.Identify(50ms).has_value());
+    b.probe.Boot().HoldSwitch(false);
+    EXPECT_EQ(b.probe.Boot().Phase(), probesim::BootPhase::BootCode);
+    EXPECT_EQ(b.AfterRestart(), (Identity{0, 10}));
+}
+
 } // namespace
 } // namespace probesim_test

@@ -33,8 +33,13 @@ inline std::string OneExchangeThenTheCheck(const std::vector<probesim::LoggedFra
 {
     std::vector<probesim::LoggedFrame> unheard;
     for (const probesim::LoggedFrame& frame : received)
-        if (frame.note.find("line lost") != std::string::npos)
+    {
+        // A request that took the line with it was heard, and answered unless its reply went too.
+        const bool answeredThenLost = frame.note.find("line lost after it") != std::string::npos &&
+                                      frame.note.find("no reply") == std::string::npos;
+        if (frame.note.find("line lost") != std::string::npos && !answeredThenLost)
             unheard.push_back(frame);
+    }
     std::string log;
     for (const probesim::LoggedFrame& frame : unheard)
         log += "\n" + probesim::Describe(frame);

@@ -91,6 +91,12 @@ void BootCode::NeverAnswer(bool on)
     m_neverAnswer = on;
 }
 
+void BootCode::HoldSwitch(bool on)
+{
+    std::lock_guard lock(m_mutex);
+    m_holdSwitch = on;
+}
+
 void BootCode::StallAtBlock(std::optional<unsigned> number)
 {
     std::lock_guard lock(m_mutex);
@@ -192,7 +198,7 @@ bool BootCode::Running() const
 BootCode::Events BootCode::AdvanceLocked(Clock::time_point now)
 {
     Events events;
-    if (m_phase == BootPhase::Switching && now >= m_until)
+    if (m_phase == BootPhase::Switching && !m_holdSwitch && now >= m_until)
     {
         if (m_ignoreSwitch)
         {

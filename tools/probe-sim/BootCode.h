@@ -78,6 +78,9 @@ public:
     // Misbehaviour on request; each stays until changed.
     void IgnoreSwitch(bool on = true);
     void NeverAnswer(bool on = true); // after the switch the boot code stays deaf
+    // While held, a switch does not end: the instrument stays deaf in it. Let go, the switch ends
+    // at the end of its silence, or at once when that has passed.
+    void HoldSwitch(bool on = true);
     // From the n-th block request (1-based, counted since the boot code started) on it hangs.
     void StallAtBlock(std::optional<unsigned> number);
 
@@ -129,6 +132,7 @@ private:
     std::optional<uint16_t> m_nextFirmware; // of the image being restarted into
     bool m_ignoreSwitch = false;
     bool m_neverAnswer = false;
+    bool m_holdSwitch = false;
     std::optional<unsigned> m_stallAt;
     bool m_applicationIntact = true;
     unsigned m_blockRequests = 0;
