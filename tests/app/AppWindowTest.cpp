@@ -22,9 +22,14 @@ CHeldSwitch::CHeldSwitch(probesim::Instrument& probe) : m_probe(probe)
 
 CHeldSwitch::~CHeldSwitch()
 {
+    Join();
+    m_probe.Boot().HoldSwitch(false);
+}
+
+void CHeldSwitch::Join()
+{
     if (m_watch.joinable())
         m_watch.join();
-    m_probe.Boot().HoldSwitch(false);
 }
 
 void CHeldSwitch::UntilTheFlashEnds(NVSystem::CDeviceComm& device)

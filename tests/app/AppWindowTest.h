@@ -42,6 +42,9 @@ public:
     CHeldSwitch& operator=(const CHeldSwitch&) = delete;
 
     void UntilTheFlashEnds(NVSystem::CDeviceComm& device);
+    // Waits for the watch that lets go; the test calls it once the popup has waited for its flash,
+    // before the device can go.
+    void Join();
 
 private:
     probesim::Instrument& m_probe;

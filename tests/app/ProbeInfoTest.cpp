@@ -374,6 +374,7 @@ TEST_F(ProbeInfoTest, ACancelWhileTheProbeRestartsLeavesItInItsBootCodeAndDiscon
                 [&] { return Probe().Boot().Phase() == probesim::BootPhase::Switching; }));
             held.UntilTheFlashEnds(*theProbeConnection.GetProbe());
             popup->SendCommand(IDCANCEL);
+            held.Join();
             // The popup has waited for the worker before it closed.
             EXPECT_EQ(popup->GetUploadState(), CFirmwareUpload::STATE_FINISHED);
             result = popup->result();

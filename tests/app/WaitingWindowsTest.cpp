@@ -400,6 +400,7 @@ TEST_F(WaitingWindowsTest, ACancelledFirmwareUpdateWaitsForItsWorkerWithThePopup
                     testsupport::ClickCloseBox(popup);
                 });
             popup.SendCommand(IDCANCEL);
+            held.Join();
             waits = watch.Count();
             nested = watch.Nested();
             EXPECT_TRUE(watch.AllUnderWaitCursor());
