@@ -36,6 +36,39 @@ constexpr ULONG kSilenceMs = 40;
 const Bytes kRtuRequest = {0x01, 0x03, 0x00, 0x00, 0x00, 0x01, 0x84, 0x0A};
 const Bytes kRtuReply = WithCrc({0x01, 0x03, 0x02, 0x12, 0x34});
 
+// A line that keeps sending its chunk, with the pause given after each, and never ends a frame,
+// until it is stopped.
+class Babbler
+{
+public:
+    Babbler(int fd, std::string chunk, std::chrono::milliseconds pause)
+        : m_thread(
+              [this, fd, chunk = std::move(chunk), pause]
+              {
+                  while (!m_stop)
+                  {
+                      pollfd entry{fd, POLLOUT, 0};
+                      if (poll(&entry, 1, 5) == 1)
+                          (void)!write(fd, chunk.data(), chunk.size());
+                      if (pause.count() > 0)
+                          std::this_thread::sleep_for(pause);
+                  }
+              })
+    {
+    }
+    ~Babbler() { Stop(); }
+    void Stop()
+    {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+private:
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
 class SerialTransportTest : public ::testing::Test
 {
 protected:
@@ -300,19 +333,7 @@ TEST_F(SerialTransportTest, AFrameThatNeverEndsIsReadOnlyForItsLongestFormAtTheL
     probesim::PseudoTerminal pty;
     ASSERT_EQ(m_port.Open(RegisterPort(pty.SlavePath())), S_OK);
     m_port.SetModeASCII(0);
-    std::atomic<bool> stop{false};
-    std::thread babbler(
-        [&]
-        {
-            const char byte = 'A';
-            while (!stop)
-            {
-                pollfd entry{pty.MasterFd(), POLLOUT, 0};
-                if (poll(&entry, 1, 5) == 1)
-                    (void)!write(pty.MasterFd(), &byte, 1);
-                std::this_thread::sleep_for(5ms);
-            }
-        });
+    Babbler babbler(pty.MasterFd(), "A", 5ms);
     struct Case
     {
         ULONG baudId;
@@ -336,8 +357,6 @@ TEST_F(SerialTransportTest, AFrameThatNeverEndsIsReadOnlyForItsLongestFormAtTheL
         EXPECT_GT(reply.GetLength(), 0u) << line.baud;
         EXPECT_LT(reply.GetLength(), NVTools::SERIAL_MAX_FRAME_BYTES) << line.baud;
     }
-    stop = true;
-    babbler.join();
 }
 
 // Without a framing mode the count ends a frame: a reply that stops short ends, once the total has
@@ -365,18 +384,7 @@ TEST_F(SerialTransportTest, ALineThatNeverFallsSilentCannotGrowTheBufferOrHoldTh
     ASSERT_EQ(m_port.Open(RegisterPort(pty.SlavePath())), S_OK);
     m_port.SetModeASCII(0);
     // A line that babbles without ever sending the end byte.
-    std::atomic<bool> stop{false};
-    std::thread babbler(
-        [&]
-        {
-            const std::string chunk(64, 'A');
-            while (!stop)
-            {
-                pollfd entry{pty.MasterFd(), POLLOUT, 0};
-                if (poll(&entry, 1, 5) == 1)
-                    (void)!write(pty.MasterFd(), chunk.data(), chunk.size());
-            }
-        });
+    Babbler babbler(pty.MasterFd(), std::string(64, 'A'), 0ms);
     // The cap ends the read as a failure: a cut-off frame must not pass for a whole one.
     CByteBuffer reply;
     ASSERT_EQ(m_port.Read(20, reply, 5000, nullptr), SERIALCOMM_E_READ);
@@ -387,8 +395,7 @@ TEST_F(SerialTransportTest, ALineThatNeverFallsSilentCannotGrowTheBufferOrHoldTh
     const uint64_t start = platform::GetTickCount64();
     ASSERT_EQ(m_port.Purge(), S_OK);
     EXPECT_LT(platform::GetTickCount64() - start, NVTools::SERIAL_DRAIN_LIMIT_MS + 1000u);
-    stop = true;
-    babbler.join();
+    babbler.Stop();
     ASSERT_EQ(m_port.Purge(), S_OK);
     EXPECT_EQ(m_port.Read(20, reply, 60, nullptr), SERIALCOMM_E_READ_TIMEOUT);
     EXPECT_EQ(reply.GetLength(), 0u);
