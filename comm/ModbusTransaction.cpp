@@ -95,11 +95,12 @@ HRESULT CModbusComm::WakeUpNetwork()
             // wake-up, but a wake-up whose frames did not all go out has woken nobody for sure: the
             // next check wakes the line itself.
             const int frames = m_nMode == MODBUS_MODE_ASCII ? 2 : 1;
-            bool allWritten = true;
+            CByteBuffer frame;
+            const bool encoded = Succeeded(wakeUp.Encode(m_nMode, frame));
+            bool allWritten = encoded;
             for (int i = 0; i < frames; ++i)
             {
-                CByteBuffer frame;
-                if (Failed(wakeUp.Encode(m_nMode, frame)) || Failed(m_pTransport->Write(frame, 0)))
+                if (encoded && Failed(m_pTransport->Write(frame, 0)))
                     allWritten = false;
                 m_LastFrame = platform::GetTickCount64();
                 PauseLine(ELinePause::WakeUp, static_cast<ULONG>(pause));
