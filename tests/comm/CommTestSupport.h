@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "comm/IOAbstract.h"
+#include "comm/LinePauses.h"
 #include "comm/ModbusComm.h"
 #include "comm/SerialComm.h"
 #include "foundation/ByteBuffer.h"
@@ -49,6 +50,19 @@ struct NetworkReleaser
     void operator()(CModbusComm* network) const { network->Release(); } // never called for null
 };
 using NetworkPtr = std::unique_ptr<CModbusComm, NetworkReleaser>;
+
+// Puts the line pause function it was given back in place when it goes.
+class RestoredPauses
+{
+public:
+    explicit RestoredPauses(LinePauseFunction previous) : m_previous(std::move(previous)) {}
+    ~RestoredPauses() { SetLinePauseFunction(std::move(m_previous)); }
+    RestoredPauses(const RestoredPauses&) = delete;
+    RestoredPauses& operator=(const RestoredPauses&) = delete;
+
+private:
+    LinePauseFunction m_previous;
+};
 
 // A fresh settings store with quick tunables: no inter-message delay, a 20 ms RTU end-of-frame
 // silence, a 1 ms busy pause. A test changes any of them before it starts the line.

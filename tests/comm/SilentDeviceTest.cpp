@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "comm/LinePauses.h"
+#include "platform/Clock.h"
+#include "tests/support/SimulatorWaits.h"
 #include "tools/probe-sim/Instrument.h"
 
 #include "tests/comm/CommTestSupport.h"
@@ -382,6 +384,8 @@ private:
 // written, so the check wakes it with its own two frames before it reads, and the probe answers.
 TEST(SleepingProbeBehindAFlakyLine, IsWokenByTheCheckWhenTheWakeUpBeforeItWasNotWritten)
 {
+    // Answers on a busy machine come well within these; unanswered tries are not waited for here.
+    constexpr ULONG kAnsweredMs = 5000;
     QuickTunables tunables;
     probesim::ProbeSimulator sim(probesim::SimulatorOptions{.mode = probesim::FramingMode::Ascii, .address = 1});
     probesim::Instrument probe(sim, probesim::InstrumentConfig{.sleepAfter = std::chrono::seconds(60)});
@@ -392,13 +396,25 @@ TEST(SleepingProbeBehindAFlakyLine, IsWokenByTheCheckWhenTheWakeUpBeforeItWasNot
     auto* line = new FlakyWriteLine(port);
     ASSERT_EQ(network->AttachTransport(line), S_OK);
     ASSERT_EQ(network->SetTransmissionMode(1), S_OK);
-    network->EnableSilenceCheck(40001, 500);
+    network->EnableSilenceCheck(40001, kAnsweredMs);
+    // A wake-up pause lasts until the probe has taken the wake-up frame in, so that the purge
+    // before the next request cannot take it off the line unread.
+    testsupport::WakeUpFrameWatch wakeUps;
+    const RestoredPauses restore(SetLinePauseFunction(
+        [&](ELinePause pause, ULONG ms)
+        {
+            if (pause != ELinePause::WakeUp)
+                platform::SleepMs(ms);
+            else if (!line->failing)
+                wakeUps.AwaitNext(sim.Log());
+        }));
 
-    // An exchange that went unanswered; the probe falls asleep meanwhile.
-    sim.Faults().Queue(probesim::Fault::NoReply(), 2);
+    // An exchange that went unanswered; once the probe has taken it in, it falls asleep.
+    sim.Faults().Queue(probesim::Fault::NoReply());
     USHORT value = 0;
-    ASSERT_EQ(network->ReadUShort(1, 40001, value, 200, 1), SERIALCOMM_E_READ_TIMEOUT);
+    ASSERT_EQ(network->ReadUShort(1, 40001, value, 200, 0), SERIALCOMM_E_READ_TIMEOUT);
     ASSERT_TRUE(network->IsUnheard());
+    ASSERT_TRUE(sim.Log().WaitForReceived(1, std::chrono::seconds(10)));
     probe.FallAsleep();
 
     line->failing = true;
@@ -406,7 +422,7 @@ TEST(SleepingProbeBehindAFlakyLine, IsWokenByTheCheckWhenTheWakeUpBeforeItWasNot
     line->failing = false;
     EXPECT_TRUE(network->CheckIfUnheard(1));
     EXPECT_FALSE(network->IsSilent());
-    ASSERT_EQ(network->ReadUShort(1, 40001, value, 500, 0), S_OK);
+    ASSERT_EQ(network->ReadUShort(1, 40001, value, kAnsweredMs, 0), S_OK);
     EXPECT_EQ(value, 0x1234);
     network.reset();
     port.Close();

@@ -73,5 +73,45 @@ TEST(Framing, RtuFramesEndAtTheSilenceAsciiFramesAtTheLineFeed)
     EXPECT_FALSE(ascii.Deadline()) << "only the line feed ends a frame in progress";
 }
 
+// A worker held off while the master wrote reads several frames in one go, with no silence between
+// them: they are still heard one by one, as a device on the wire hears them.
+TEST(Framing, RtuFramesReadInOneGoAreHeardOneByOne)
+{
+    const Bytes read = Hex("01 03 00 00 00 01 84 0A");
+    const Bytes write = probesim::EncodeRtu(Adu{1, 16, Hex("00 09 00 02 04 00 03 00 04")});
+    const Bytes wakeUp = probesim::EncodeAscii(Adu{200, 17, {}});
+    const auto join = [](std::initializer_list<Bytes> parts)
+    {
+        Bytes all;
+        for (const Bytes& part : parts)
+            all.insert(all.end(), part.begin(), part.end());
+        return all;
+    };
+    const auto cut = [](const Bytes& run) { return probesim::SplitRtuRun(run); };
+
+    EXPECT_EQ(cut(join({read, write, read})), (std::vector<size_t>{8, 13, 8}));
+    // A frame of another framing (the ASCII wake-up) stays one damaged frame before the request.
+    EXPECT_EQ(cut(join({wakeUp, read})), (std::vector<size_t>{wakeUp.size(), 8}));
+    EXPECT_EQ(cut(join({read, Hex("55 AA"), read})), (std::vector<size_t>{8, 2, 8}));
+    // Damaged alone, or good whole: one frame.
+    Bytes damaged = write;
+    probesim::CorruptRtuChecksum(damaged);
+    EXPECT_EQ(cut(damaged), std::vector<size_t>{13});
+    EXPECT_EQ(cut(write), std::vector<size_t>{13});
+
+    // The receiver gives each frame the time its bytes were read.
+    const auto t0 = Clock::now();
+    probesim::RtuReceiver rtu(10ms);
+    rtu.Feed(join({read, write}), t0);
+    rtu.Feed(read, t0 + 2ms);
+    const auto frames = rtu.Take(t0 + 20ms);
+    ASSERT_EQ(frames.size(), 3u);
+    EXPECT_EQ(frames[0].bytes, read);
+    EXPECT_EQ(frames[1].bytes, write);
+    EXPECT_EQ(frames[1].lastByte, t0);
+    EXPECT_EQ(frames[2].bytes, read);
+    EXPECT_EQ(frames[2].firstByte, t0 + 2ms);
+}
+
 } // namespace
 } // namespace probesim_test

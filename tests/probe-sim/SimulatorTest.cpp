@@ -79,6 +79,23 @@ TEST_F(Simulator, IgnoresOtherAddressesAndDamagedFramesAndAnswersNoBroadcast)
     EXPECT_EQ(sim.Registers().GetU16(40010), 0xABCD);
 }
 
+// Requests that reach the line while nobody reads it come in one read, as two requests written at
+// once do: each is still heard and answered, as on a wire, where a silence parts them.
+TEST_F(Simulator, RtuRequestsThatArriveTogetherAreEachAnswered)
+{
+    const Bytes write = Hex("01 10 00 09 00 02 04 00 03 00 04 C2 06");
+    Bytes both = kRead;
+    both.insert(both.end(), write.begin(), write.end());
+    client.Put(both);
+    ASSERT_TRUE(sim.Log().WaitForSent(2, 5s));
+    const auto received = sim.Log().Received();
+    ASSERT_EQ(received.size(), 2u);
+    EXPECT_EQ(received[0].bytes, kRead);
+    EXPECT_EQ(received[1].bytes, write);
+    EXPECT_TRUE(received[0].wellFormed && received[1].wellFormed);
+    EXPECT_EQ(sim.Registers().GetU16(40011), 0x0004);
+}
+
 TEST_F(Simulator, SwitchesToAsciiWhileRunningAndIgnoresBadAsciiFrames)
 {
     EXPECT_EQ(ToHex(client.Transact(kRead)), kReadReply);
