@@ -11,7 +11,9 @@
 #include <unistd.h>
 
 #include "tools/probe-sim/Framing.h"
+#include "tools/probe-sim/LineReader.h"
 #include "tools/probe-sim/OutputQueue.h"
+#include "tools/probe-sim/RealTime.h"
 
 namespace probesim
 {
@@ -77,10 +79,12 @@ ProbeSimulator::ProbeSimulator(const SimulatorOptions& options)
     m_wakeWrite = fds[1];
     try
     {
+        m_reader = std::make_unique<LineReader>(m_pty.MasterFd(), [this] { Wake(); });
         m_worker = std::thread([this] { Run(); });
     }
     catch (...)
     {
+        m_reader.reset();
         close(m_wakeRead);
         close(m_wakeWrite);
         throw;
@@ -96,11 +100,18 @@ ProbeSimulator::~ProbeSimulator()
 
 void ProbeSimulator::Stop()
 {
+    if (m_reader)
+        m_reader->Stop();
     if (!m_worker.joinable())
         return;
     m_stop = true;
     Wake();
     m_worker.join();
+}
+
+uint64_t ProbeSimulator::BytesTakenIn() const
+{
+    return m_reader ? m_reader->BytesRead() : 0;
 }
 
 void ProbeSimulator::SetAddress(uint8_t address)
@@ -180,17 +191,18 @@ void ProbeSimulator::Wake()
 
 void ProbeSimulator::Run()
 {
+    TryRealTimePriority();
     FramingMode mode = m_mode.load();
     int64_t silenceMs = m_silenceMs.load();
     auto receiver = MakeReceiver(mode, std::chrono::milliseconds(silenceMs));
     OutputQueue out;
     LineHistory masterLine;
-    std::vector<uint8_t> buffer(4096);
 
     while (!m_stop.load())
     {
+        // The line is looked at only while a reply waits for room on it; the reader takes what comes.
         pollfd fds[2] = {
-            {m_pty.MasterFd(), static_cast<short>(POLLIN | (out.WaitingForWritable() ? POLLOUT : 0)), 0},
+            {out.WaitingForWritable() ? m_pty.MasterFd() : -1, POLLOUT, 0},
             {m_wakeRead, POLLIN, 0},
         };
         const int ready = poll(fds, 2, PollTimeout(Earliest(receiver->Deadline(), out.NextDue())));
@@ -209,32 +221,19 @@ void ProbeSimulator::Run()
         }
         if (m_stop.load())
             break;
-        // Checked after the wake-up and before reading, so that bytes written after SetMode
-        // returned are cut by the new rule.
+        const std::vector<ArrivedBytes> arrived = m_reader->Take();
+        // Checked after the bytes are taken, so that bytes written after SetMode returned are cut
+        // by the new rule.
         if (m_mode.load() != mode || m_silenceMs.load() != silenceMs)
         {
             mode = m_mode.load();
             silenceMs = m_silenceMs.load();
             receiver = MakeReceiver(mode, std::chrono::milliseconds(silenceMs));
         }
-
-        if (fds[0].revents & POLLIN)
+        for (const ArrivedBytes& chunk : arrived)
         {
-            for (;;)
-            {
-                const ssize_t n = read(m_pty.MasterFd(), buffer.data(), buffer.size());
-                if (n <= 0)
-                    break;
-                const Clock::time_point now = Clock::now();
-                masterLine.Note(now, SampleMasterLine());
-                receiver->Feed(std::span(buffer.data(), static_cast<size_t>(n)), now);
-            }
-        }
-        else if (fds[0].revents & (POLLHUP | POLLERR))
-        {
-            // The slave side is held open, so this should not last; do not spin meanwhile.
-            pollfd wake{m_wakeRead, POLLIN, 0};
-            poll(&wake, 1, 10);
+            masterLine.Note(chunk.at, SampleMasterLine());
+            receiver->Feed(chunk.bytes, chunk.at);
         }
 
         for (RawFrame& frame : receiver->Take(Clock::now()))

@@ -1,6 +1,8 @@
 // The simulated probe: a Modbus RTU or ASCII slave on a pseudo-terminal. The program under test
-// opens SlavePath() like a serial port. A worker thread reads requests, lets the device model
-// answer them, applies the scripted faults and logs every frame.
+// opens SlavePath() like a serial port. A reader thread takes the bytes off the line as they come
+// (LineReader.h); a worker thread cuts them into requests, lets the device model answer them,
+// applies the scripted faults and logs every frame. Both run at real-time priority where the
+// process may have it (RealTime.h): hooks that tests install run on the worker and must not spin.
 //
 // Typical use in a test:
 //
@@ -34,6 +36,7 @@
 namespace probesim
 {
 
+class LineReader;
 class OutputQueue;
 
 struct SimulatorOptions
@@ -51,12 +54,16 @@ public:
     // Opens the pseudo-terminal and starts the worker. Throws std::system_error when the
     // pseudo-terminal or the thread cannot be had, std::out_of_range for address 0.
     explicit ProbeSimulator(const SimulatorOptions& options = {});
-    // Stops the worker (within a poll round, whatever faults are pending) and joins it.
+    // Stops the reader and the worker (within a poll round, whatever faults are pending) and joins
+    // them.
     ~ProbeSimulator();
     ProbeSimulator(const ProbeSimulator&) = delete;
     ProbeSimulator& operator=(const ProbeSimulator&) = delete;
 
     const std::string& SlavePath() const { return m_pty.SlavePath(); }
+    // Bytes the simulator has taken off the line so far: once taken, a purge of the master's port
+    // no longer reaches them.
+    uint64_t BytesTakenIn() const;
 
     DeviceModel& Model() { return m_model; }
     RegisterModel& Registers() { return m_model.Registers(); }
@@ -112,6 +119,7 @@ private:
     std::shared_ptr<const MasterLineSource> m_masterLine; // under m_observerMutex
     int m_wakeRead = -1;
     int m_wakeWrite = -1;
+    std::unique_ptr<LineReader> m_reader;
     std::thread m_worker; // last: starts when everything else exists
 };
 
