@@ -438,18 +438,21 @@ TEST_F(SerialTransportTest, AReadEndsWhenCancelledClosedOrHungUp)
     StartSimulator();
     Sim().Faults().SetPersistent(probesim::Fault::NoReply());
     CTransferControl control;
+    // The read ends soon after the cancel, however late the canceller gets to it.
+    std::atomic<uint64_t> cancelledAt{0};
     std::thread canceller(
-        [&control]
+        [&]
         {
             platform::SleepMs(50);
+            cancelledAt = platform::GetTickCount64();
             control.RequestCancel();
         });
     CByteBuffer reply;
     ASSERT_EQ(m_port.Write(ToBuffer(kRtuRequest), 0), S_OK);
-    uint64_t start = platform::GetTickCount64();
     EXPECT_EQ(m_port.Read(100, reply, 10000, &control), SERIALCOMM_E_READ_CANCELLED);
+    const uint64_t ended = platform::GetTickCount64();
     canceller.join();
-    EXPECT_LT(platform::GetTickCount64() - start, 2000u);
+    EXPECT_LT(ended - cancelledAt.load(), 2000u);
 
     // Closing the line from another thread ends a running read the same way; the close says first
     // that it closes, then that it found the read running.
@@ -457,18 +460,20 @@ TEST_F(SerialTransportTest, AReadEndsWhenCancelledClosedOrHungUp)
     ULONG traceId = 0;
     ASSERT_EQ(m_port.OpenTraceLog(trace.u16string().c_str(), &traceId), S_OK);
     CSerialComm other(m_port);
+    std::atomic<uint64_t> closingAt{0};
     std::thread closer(
         [&]
         {
             while (!Line().IsActive())
                 std::this_thread::yield();
+            closingAt = platform::GetTickCount64();
             other.Close();
         });
-    start = platform::GetTickCount64();
     const HRESULT closed = m_port.Read(100, reply, 10000, nullptr);
+    const uint64_t readEnded = platform::GetTickCount64();
     closer.join();
     EXPECT_TRUE(closed == SERIALCOMM_E_READ_CANCELLED || closed == SERIALCOMM_E_PORT_CLOSED) << closed;
-    EXPECT_LT(platform::GetTickCount64() - start, 2000u);
+    EXPECT_LT(readEnded - closingAt.load(), 2000u);
     m_port.CloseTraceLog();
     std::ifstream in(trace);
     const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -484,7 +489,7 @@ TEST_F(SerialTransportTest, AReadEndsWhenCancelledClosedOrHungUp)
     ASSERT_EQ(hungUp.Open(RegisterPort(pty->SlavePath())), S_OK);
     hungUp.SetModeRTU();
     pty.reset();
-    start = platform::GetTickCount64();
+    const uint64_t start = platform::GetTickCount64();
     EXPECT_EQ(hungUp.Read(10, reply, 5000, nullptr), SERIALCOMM_E_READ);
     EXPECT_LT(platform::GetTickCount64() - start, 1000u);
 }

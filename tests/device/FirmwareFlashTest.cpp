@@ -14,6 +14,7 @@
 #include "device/FirmwareFlash.h"
 #include "platform/Utf.h"
 #include "tests/device/FileTransferSupport.h"
+#include "tools/probe-sim/StandardFunctions.h"
 
 namespace devicetest
 {
@@ -79,12 +80,39 @@ protected:
 
     SlaveIdInfo HeldIdentity() { return Got(&CDeviceComm::GetSlaveId); }
 
+    // Whether the application has answered a Report Slave ID after it took the switch command.
+    bool ApplicationAnsweredAfterTheSwitch()
+    {
+        constexpr uint16_t kCommandOffset = kCommandRegister - 40001;
+        bool switched = false;
+        bool asked = false;
+        for (const probesim::LoggedFrame& frame : Sim().Log().Frames())
+        {
+            if (frame.direction == probesim::Direction::Sent)
+            {
+                if (asked)
+                    return true;
+                continue;
+            }
+            if (!frame.adu)
+                continue;
+            const std::vector<uint8_t>& data = frame.adu->data;
+            if (frame.adu->function == 16 && data.size() >= 7 && ((data[0] << 8) | data[1]) == kCommandOffset &&
+                ((data[5] << 8) | data[6]) == DEVCMD_SWITCH_TO_BOOT)
+                switched = true;
+            else if (switched && frame.adu->function == probesim::kReportSlaveId)
+                asked = true;
+        }
+        return false;
+    }
+
     std::thread AfterPhase(probesim::BootPhase phase, std::function<void()> action)
     {
         return std::thread(
             [this, phase, action]
             {
-                const auto deadline = Clock::now() + 3s;
+                // Only a guard against a hang: the phase comes long before on any machine.
+                const auto deadline = Clock::now() + 30s;
                 while (Probe().Boot().Phase() != phase && Clock::now() < deadline)
                     std::this_thread::sleep_for(1ms);
                 action();
@@ -268,13 +296,18 @@ TEST_F(FirmwareFlash, CancelWhileTheInstrumentRestartsStopsBeforeTheTransfer)
 
 TEST_F(FirmwareFlash, WaitForTheBootCodeEndsWithItOrAfterTheDelay)
 {
-    // The application still answers for a while after the switch: it is not the boot code.
+    // The application still answers for a while after the switch: it is not the boot code. The
+    // instrument restarts once it has answered the program's look for the boot code at least once,
+    // well within the delay, however late this test's thread gets to it.
+    SetTunable(u"Reboot To Boot Delay", 20000);
     StartAttached(Config(3, 3));
     Probe().Boot().IgnoreSwitch();
     std::thread restart(
         [this]
         {
-            std::this_thread::sleep_for(100ms);
+            const auto deadline = Clock::now() + 20s;
+            while (!ApplicationAnsweredAfterTheSwitch() && Clock::now() < deadline)
+                std::this_thread::sleep_for(1ms);
             Probe().Boot().Enter();
         });
     EXPECT_EQ(Flash(Image(false)), S_OK);
