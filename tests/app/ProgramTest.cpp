@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <string>
 
 #include "connection/AppProfile.h"
 #include "connection/ConnectionString.h"
@@ -101,19 +102,27 @@ private:
 TEST_F(ProgramTest, FindsTheSimulatedProbeShowsItOnTheInformationPageAndSavesEveryPage)
 {
     StartProbe(12);
-    std::vector<std::filesystem::path> pictures;
-    for (const char* page : kPageNames)
-    {
-        pictures.push_back(std::string(TARNWICK_PROGRAM_PICTURES) + page + ".png");
-        std::filesystem::remove(pictures.back());
-    }
+    // The run saves into a folder of its own, so that runs of this test side by side cannot take
+    // each other's pictures away; the pictures it saved then go to the build folder to be looked at.
+    const std::filesystem::path own = testsupport::ProcessTempDir() / "pages";
+    std::filesystem::create_directories(own);
+    const std::string prefix = (own / "Program.").string();
 
-    ASSERT_EQ(RunProgram({"--save-page-pictures", TARNWICK_PROGRAM_PICTURES}), 0) << m_output;
+    ASSERT_EQ(RunProgram({"--save-page-pictures", prefix}), 0) << m_output;
     EXPECT_NE(m_output.find("Probe type: VOX PRO\n"), std::string::npos) << m_output;
     EXPECT_NE(m_output.find("Serial number: 4711\n"), std::string::npos) << m_output;
     EXPECT_NE(m_output.find("Firmware version: 1.00\n"), std::string::npos) << m_output;
-    for (const std::filesystem::path& picture : pictures)
+    for (const char* page : kPageNames)
+    {
+        const std::filesystem::path picture = prefix + page + ".png";
         EXPECT_GT(std::filesystem::exists(picture) ? std::filesystem::file_size(picture) : 0u, 0u) << picture;
+        const std::filesystem::path shown = std::string(TARNWICK_PROGRAM_PICTURES) + page + ".png";
+        std::error_code error;
+        // Copied beside its final place and renamed over it, so that nobody sees half a picture.
+        const std::filesystem::path copy = shown.string() + "." + std::to_string(getpid());
+        if (std::filesystem::copy_file(picture, copy, std::filesystem::copy_options::overwrite_existing, error))
+            std::filesystem::rename(copy, shown, error);
+    }
     // The connect stored where it found the probe, and the close stored the window's place.
     EXPECT_EQ(GetProfileInt(PROFILE_SECTION_COMMUNICATION, PROFILE_LAST_SERIAL_PORT, 0),
               static_cast<int>(Port()));
