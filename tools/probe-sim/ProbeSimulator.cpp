@@ -221,6 +221,12 @@ void ProbeSimulator::Run()
         }
         if (m_stop.load())
             break;
+        if ((fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) && !(fds[0].revents & POLLOUT))
+        {
+            // The slave side is held open, so this should not last; do not spin meanwhile.
+            pollfd wake{m_wakeRead, POLLIN, 0};
+            poll(&wake, 1, 10);
+        }
         const std::vector<ArrivedBytes> arrived = m_reader->Take();
         // Checked after the bytes are taken, so that bytes written after SetMode returned are cut
         // by the new rule.
