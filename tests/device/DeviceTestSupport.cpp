@@ -173,18 +173,24 @@ size_t DeviceOnSimulator::FramesSinceMark()
     return ReceivedSinceMark().size();
 }
 
+std::optional<RegisterWrite> RegisterWriteOf(const probesim::LoggedFrame& frame)
+{
+    if (!frame.adu || frame.adu->function != kWriteRegisters || frame.adu->data.size() < 5)
+        return std::nullopt;
+    const std::vector<uint8_t>& data = frame.adu->data;
+    RegisterWrite write{frame.adu->address, static_cast<uint16_t>(kHoldingBase + Word(data, 0)), {}};
+    for (size_t at = 5; at + 1 < data.size(); at += 2)
+        write.values.push_back(Word(data, at));
+    return write;
+}
+
 std::vector<RegisterWrite> DeviceOnSimulator::WritesSinceMark()
 {
     std::vector<RegisterWrite> writes;
     for (const probesim::LoggedFrame& frame : ReceivedSinceMark())
     {
-        if (!frame.adu || frame.adu->function != kWriteRegisters || frame.adu->data.size() < 5)
-            continue;
-        const std::vector<uint8_t>& data = frame.adu->data;
-        RegisterWrite write{frame.adu->address, static_cast<uint16_t>(kHoldingBase + Word(data, 0)), {}};
-        for (size_t at = 5; at + 1 < data.size(); at += 2)
-            write.values.push_back(Word(data, at));
-        writes.push_back(write);
+        if (std::optional<RegisterWrite> write = RegisterWriteOf(frame))
+            writes.push_back(std::move(*write));
     }
     return writes;
 }

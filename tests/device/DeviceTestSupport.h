@@ -87,6 +87,9 @@ struct RegisterRead
 void PrintTo(const RegisterWrite& write, std::ostream* os);
 void PrintTo(const RegisterRead& read, std::ostream* os);
 
+// The function-16 request a frame the instrument received carries, if it carries one.
+std::optional<RegisterWrite> RegisterWriteOf(const probesim::LoggedFrame& frame);
+
 // Sets a DWORD under the communication tunables key.
 void SetTunable(const char16_t* name, uint32_t value);
 

@@ -83,7 +83,6 @@ protected:
     // Whether the application has answered a Report Slave ID after it took the switch command.
     bool ApplicationAnsweredAfterTheSwitch()
     {
-        constexpr uint16_t kCommandOffset = kCommandRegister - 40001;
         bool switched = false;
         bool asked = false;
         for (const probesim::LoggedFrame& frame : Sim().Log().Frames())
@@ -94,13 +93,11 @@ protected:
                     return true;
                 continue;
             }
-            if (!frame.adu)
-                continue;
-            const std::vector<uint8_t>& data = frame.adu->data;
-            if (frame.adu->function == 16 && data.size() >= 7 && ((data[0] << 8) | data[1]) == kCommandOffset &&
-                ((data[5] << 8) | data[6]) == DEVCMD_SWITCH_TO_BOOT)
+            const std::optional<RegisterWrite> write = RegisterWriteOf(frame);
+            if (write && write->first == kCommandRegister && !write->values.empty() &&
+                write->values.front() == DEVCMD_SWITCH_TO_BOOT)
                 switched = true;
-            else if (switched && frame.adu->function == probesim::kReportSlaveId)
+            else if (switched && frame.adu && frame.adu->function == probesim::kReportSlaveId)
                 asked = true;
         }
         return false;

@@ -2,16 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <functional>
 #include <memory>
-#include <mutex>
-#include <optional>
 #include <stdexcept>
 #include <termios.h>
 #include <thread>
 
 #include "tests/probe-sim/WireClient.h"
+#include "tests/support/HeldReads.h"
 #include "tools/probe-sim/ProbeSimulator.h"
 
 namespace probesim_test
@@ -107,38 +104,9 @@ TEST_F(Simulator, RtuRequestsThatArriveTogetherAreEachAnswered)
 // comes: the master's purge before a retry cannot take it back unheard.
 TEST_F(Simulator, ARequestTakenInWhileTheModelIsBusyOutlivesThePurgeOfTheMastersPort)
 {
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool entered = false;
-    bool released = false;
-    const int hook = sim.Registers().AddReadHook(40001, 1,
-                                                 [&](probesim::RegisterModel&, uint16_t, uint16_t)
-                                                 {
-                                                     std::unique_lock lock(mutex);
-                                                     entered = true;
-                                                     changed.notify_all();
-                                                     changed.wait(lock, [&] { return released; });
-                                                     return std::optional<probesim::ExceptionCode>();
-                                                 });
-    // Released however the test ends, so that the simulator can stop.
-    struct Release
-    {
-        std::function<void()> release;
-        ~Release() { release(); }
-    } const release{[&]
-                    {
-                        {
-                            std::lock_guard lock(mutex);
-                            released = true;
-                            changed.notify_all();
-                        }
-                        sim.Registers().RemoveHook(hook);
-                    }};
+    testsupport::HeldReads held(sim);
     client.Put(kRead);
-    {
-        std::unique_lock lock(mutex);
-        ASSERT_TRUE(changed.wait_for(lock, 10s, [&] { return entered; }));
-    }
+    held.AwaitEntered();
     const Bytes write = Hex("01 10 00 09 00 02 04 00 03 00 04 C2 06");
     client.Put(write);
     const auto deadline = std::chrono::steady_clock::now() + 10s;
@@ -146,7 +114,7 @@ TEST_F(Simulator, ARequestTakenInWhileTheModelIsBusyOutlivesThePurgeOfTheMasters
         std::this_thread::sleep_for(1ms);
     EXPECT_EQ(sim.BytesTakenIn(), kRead.size() + write.size());
     ASSERT_EQ(tcflush(client.Fd(), TCIOFLUSH), 0);
-    release.release();
+    held.Release();
     EXPECT_TRUE(sim.Log().WaitForReceived(2, 5s));
     EXPECT_EQ(sim.Registers().GetU16(40011), 0x0004);
 }

@@ -2,14 +2,13 @@
 // logged them, also when it is held up; each wake-up frame ends one pause, in either framing, and
 // none from before the watch does.
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <optional>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "comm/SerialComm.h"
+#include "tests/support/HeldReads.h"
 #include "tests/support/SimulatorWaits.h"
 #include "tests/support/TestEnvironment.h"
 #include "tools/probe-sim/PortTable.h"
@@ -24,50 +23,6 @@ using namespace std::chrono_literals;
 
 const probesim::Adu kReadFirstRegister{1, 3, {0x00, 0x00, 0x00, 0x01}};
 const probesim::Adu kWakeUp{200, 17, {}};
-
-// Holds the simulator inside its reads of register 40001 until released.
-class HeldReads
-{
-public:
-    explicit HeldReads(probesim::ProbeSimulator& sim) : m_sim(sim)
-    {
-        sim.Registers().SetU16(40001, 0x1234);
-        m_hook = sim.Registers().AddReadHook(40001, 1,
-                                             [this](probesim::RegisterModel&, uint16_t, uint16_t)
-                                             {
-                                                 std::unique_lock lock(m_mutex);
-                                                 m_entered = true;
-                                                 m_changed.notify_all();
-                                                 m_changed.wait(lock, [this] { return m_released; });
-                                                 return std::optional<probesim::ExceptionCode>();
-                                             });
-    }
-    ~HeldReads()
-    {
-        Release();
-        m_sim.Registers().RemoveHook(m_hook);
-    }
-
-    void AwaitEntered()
-    {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_entered; });
-    }
-    void Release()
-    {
-        std::lock_guard lock(m_mutex);
-        m_released = true;
-        m_changed.notify_all();
-    }
-
-private:
-    probesim::ProbeSimulator& m_sim;
-    int m_hook = 0;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    bool m_entered = false;
-    bool m_released = false;
-};
 
 class SimulatorWaits : public ::testing::Test
 {

@@ -90,18 +90,16 @@ std::vector<ArrivedBytes> LineReader::Take()
     return std::exchange(m_queue, {});
 }
 
-void LineReader::Queue(ArrivedBytes chunk)
+bool LineReader::Queue(std::optional<ArrivedBytes> chunk)
 {
     PiLock lock(m_mutex);
-    m_queuedBytes += chunk.bytes.size();
-    m_bytesRead += chunk.bytes.size();
-    m_queue.push_back(std::move(chunk));
-}
-
-bool LineReader::Full()
-{
-    PiLock lock(m_mutex);
-    return m_queuedBytes >= kMaxQueuedBytes;
+    if (chunk)
+    {
+        m_queuedBytes += chunk->bytes.size();
+        m_bytesRead += chunk->bytes.size();
+        m_queue.push_back(std::move(*chunk));
+    }
+    return m_queuedBytes < kMaxQueuedBytes;
 }
 
 bool LineReader::WaitForStop(int timeoutMs) const
@@ -125,12 +123,12 @@ void LineReader::Run()
         if (fds[0].revents & POLLIN)
         {
             bool queued = false;
-            while (!Full())
+            for (bool room = Queue(std::nullopt); room;)
             {
                 const ssize_t n = read(m_fd, buffer.data(), buffer.size());
                 if (n <= 0)
                     break;
-                Queue({Clock::now(), std::vector<uint8_t>(buffer.begin(), buffer.begin() + n)});
+                room = Queue(ArrivedBytes{Clock::now(), std::vector<uint8_t>(buffer.begin(), buffer.begin() + n)});
                 queued = true;
             }
             if (queued)

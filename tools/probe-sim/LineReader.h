@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <functional>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -51,8 +52,8 @@ private:
     static constexpr size_t kMaxQueuedBytes = 64 * 1024;
 
     void Run();
-    void Queue(ArrivedBytes chunk);
-    bool Full();
+    // Queues the chunk, if any; whether the queue has room for more.
+    bool Queue(std::optional<ArrivedBytes> chunk);
     bool WaitForStop(int timeoutMs) const;
 
     int m_fd;

@@ -18,12 +18,15 @@ constexpr size_t kMinRtuFrame = 4; // address, function, CRC
 // in a run grows with the square of its length.
 constexpr size_t kMaxSplitBytes = 4096;
 
+// The CRC a frame carries in its two bytes from `at` on, low byte first.
+uint16_t CarriedCrc(std::span<const uint8_t> bytes, size_t at)
+{
+    return static_cast<uint16_t>(bytes[at] | (bytes[at + 1] << 8));
+}
+
 bool HasGoodCrc(std::span<const uint8_t> frame)
 {
-    if (frame.size() < kMinRtuFrame)
-        return false;
-    const uint16_t crc = Crc16(frame.first(frame.size() - 2));
-    return crc == static_cast<uint16_t>(frame[frame.size() - 2] | (frame[frame.size() - 1] << 8));
+    return frame.size() >= kMinRtuFrame && Crc16(frame.first(frame.size() - 2)) == CarriedCrc(frame, frame.size() - 2);
 }
 
 // For each byte, the lengths of the frames with a correct CRC that start there.
@@ -39,7 +42,7 @@ std::vector<std::vector<size_t>> FramesByStart(std::span<const uint8_t> bytes)
         {
             crc = Crc16Step(crc, bytes[last]);
             const size_t length = last - start + 3;
-            if (length >= kMinRtuFrame && crc == static_cast<uint16_t>(bytes[last + 1] | (bytes[last + 2] << 8)))
+            if (length >= kMinRtuFrame && crc == CarriedCrc(bytes, last + 1))
                 frames[start].push_back(length);
         }
     }
@@ -68,14 +71,12 @@ std::optional<Adu> DecodeRtu(std::span<const uint8_t> frame, std::string& proble
         problem = "short frame (" + std::to_string(frame.size()) + " bytes)";
         return std::nullopt;
     }
-    const auto body = frame.first(frame.size() - 2);
-    const uint16_t crc = Crc16(body);
-    const uint16_t received = static_cast<uint16_t>(frame[frame.size() - 2] | (frame[frame.size() - 1] << 8));
-    if (crc != received)
+    if (!HasGoodCrc(frame))
     {
         problem = "bad CRC";
         return std::nullopt;
     }
+    const auto body = frame.first(frame.size() - 2);
     return Adu{body[0], body[1], std::vector<uint8_t>(body.begin() + 2, body.end())};
 }
 
