@@ -24,6 +24,9 @@ namespace
 using Page = CDlgFrame_TarnwickSoft::EPage;
 
 const QString kLost = QStringLiteral("Device connection lost.");
+// The unanswered exchange's tries, the check's wake-up and its two tries take seconds of the line's
+// time-outs before the loss is told: far more on a busy machine, under the thread checker.
+constexpr std::chrono::seconds kLossTold{30};
 
 class SilentProbeOperations : public AppWindowTest
 {
@@ -37,7 +40,7 @@ protected:
     // The operation's own failure first, then the loss, told once.
     void ExpectTheFailureThenTheLossOnce(const QString& failure)
     {
-        ASSERT_TRUE(testsupport::WaitUntil([&] { return HasBox(kLost); }));
+        ASSERT_TRUE(testsupport::WaitUntil([&] { return HasBox(kLost); }, kLossTold));
         testsupport::DeliverPostedMessages();
         const std::vector<QString> texts = BoxTexts();
         ASSERT_EQ(texts.size(), 2u) << texts.front().toStdString();
@@ -119,7 +122,7 @@ TEST_F(SilentProbeOperations, AFirmwareUploadSendsOneCheckAfterItsUnansweredBloc
         },
         std::chrono::milliseconds(60000));
 
-    ASSERT_TRUE(testsupport::WaitUntil([&] { return HasBox(kLost); }));
+    ASSERT_TRUE(testsupport::WaitUntil([&] { return HasBox(kLost); }, kLossTold));
     testsupport::DeliverPostedMessages();
     const std::vector<QString> texts = BoxTexts();
     ASSERT_EQ(texts.size(), 3u) << texts.back().toStdString();
@@ -145,7 +148,7 @@ TEST_F(SilentProbeOperations, ThePagesLoadingAfterAConnectStopAtTheFirstFailure)
             }
         });
     window.ConnectButton().click();
-    const bool told = testsupport::WaitUntil([&] { return HasBox(kLost); });
+    const bool told = testsupport::WaitUntil([&] { return HasBox(kLost); }, kLossTold);
     ui::SetWaitObserverForTests(nullptr);
     ASSERT_TRUE(lost);
     ASSERT_TRUE(told);
